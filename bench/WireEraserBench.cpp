@@ -1,0 +1,84 @@
+// One Wire Eraser dab as the tool runs it inside a mouse event: the power-disc mask
+// over a real photo, pixels read from the pre-stroke copy, classify + fit + fill, and
+// the covered pixels written into the live image. Dabs walk a diagonal across the
+// photo so that they meet sky, skin, fabric and edges alike.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "DabShapes.h"
+#include "Defect.h"
+#include "PngFile.h"
+
+namespace {
+
+struct Photo {
+  TZelPixelBuffer committed;  // the image as it stood before the stroke
+  TZelPixelBuffer live;       // the image the dabs write into
+  std::vector<TPoint> centres;
+
+  Photo() {
+    std::string error;
+    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", committed, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::abort();
+    }
+    live.Allocate(kPixelFormat24, committed.GetBounds());
+    live.CopyFrom(committed);
+    for (int i = 0; i < 64; ++i) {
+      centres.push_back({20 + i * (committed.Width() - 40) / 64, 20 + i * (committed.Height() - 40) / 64});
+    }
+  }
+};
+
+const Photo& SamplePhoto() {
+  static const Photo* photo = new Photo;
+  return *photo;
+}
+
+void BM_WireEraserDab(benchmark::State& state) {
+  const Photo& photo = SamplePhoto();
+  TZelPixelBuffer live;
+  live.Allocate(kPixelFormat24, photo.live.GetBounds());
+  live.CopyFrom(photo.live);
+  const int size = static_cast<int>(state.range(0));
+  TZelPixelMask mask;
+  PowerDisc(mask, size, 255, 160);
+  TDefectGrid grid;
+  size_t next = 0;
+  for (auto _ : state) {
+    const TRect rect = DabRect(photo.centres[next], size);
+    next = (next + 1) % photo.centres.size();
+    mask.MoveTo(rect.Left, rect.Top);
+    benchmark::DoNotOptimize(RepairDab(grid, mask, photo.committed, live,
+                                       IntersectRect(rect, live.GetBounds()), 6, false));
+  }
+}
+BENCHMARK(BM_WireEraserDab)->Arg(5)->Arg(25)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+// The right-button dab that measures Background Noise.
+void BM_BackgroundNoiseDab(benchmark::State& state) {
+  const Photo& photo = SamplePhoto();
+  const int size = static_cast<int>(state.range(0));
+  TZelPixelMask mask;
+  PowerDisc(mask, size, 255, 160);
+  TDefectGrid grid;
+  size_t next = 0;
+  for (auto _ : state) {
+    const TRect rect = DabRect(photo.centres[next], size);
+    next = (next + 1) % photo.centres.size();
+    mask.MoveTo(rect.Left, rect.Top);
+    double noise = 0;
+    benchmark::DoNotOptimize(MeasureDabNoise(grid, mask, photo.committed,
+                                             IntersectRect(rect, photo.committed.GetBounds()), noise));
+  }
+}
+BENCHMARK(BM_BackgroundNoiseDab)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,250 @@
+// quill-wire-repair: paints a list of Wire Eraser dabs over a PNG the way the tool
+// places them, writes the repaired picture and reports the engine's time per dab.
+// The inpainting-quality benchmark runs it on photographs with known defects.
+//
+//   quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]
+//
+// DABS.txt holds one dab a line, "stroke x y diameter" (x the column, y the row, both
+// real), in painting order. Blank lines and lines whose first non-blank character is
+// '#' are skipped. Consecutive dabs with the same stroke number form one stroke.
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "DabShapes.h"
+#include "Defect.h"
+#include "PngFile.h"
+#include "ZelBitmap.h"
+#include "ZelTypes.h"
+#include "ZelUtils.h"
+
+namespace {
+
+constexpr char kUsage[] = "usage: quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]";
+
+// The Wire Eraser's Background Noise setting: its range and default.
+constexpr int kMinNoise = 0;
+constexpr int kMaxNoise = 100;
+constexpr int kDefaultNoise = 6;
+
+// The Wire Eraser's brush: sizes and the power-disc profile of its dab.
+constexpr int64_t kMinDabSize = 5;
+constexpr int64_t kMaxDabSize = 50;
+constexpr int32_t kDabPeak = 255;
+constexpr int32_t kDabExponent16 = 160;
+
+// Dab numbers beyond this magnitude are rejected, so that every dab rectangle stays
+// well inside 32-bit coordinates.
+constexpr double kMaxDabValue = 1e9;
+
+// A dab line longer than this is rejected rather than read whole.
+constexpr int kMaxLineLength = 1000;
+
+struct Options {
+  std::string input;
+  std::string dabs;
+  std::string output;
+  int noise = kDefaultNoise;
+};
+
+struct Dab {
+  int64_t stroke = 0;
+  double x = 0;
+  double y = 0;
+  double diameter = 0;
+};
+
+// Parses the whole of Text as a T; false for empty text, any character left over or
+// a value out of T's range.
+template <typename T>
+bool ParseWhole(std::string_view text, T& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, value);
+  return failure == std::errc() && stop == end;
+}
+
+bool ParseArguments(int argc, char** argv, Options& options, std::string& error) {
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--noise") {
+      if (i + 1 == argc || !ParseWhole(std::string_view(argv[i + 1]), options.noise) ||
+          options.noise < kMinNoise || options.noise > kMaxNoise) {
+        error = "--noise takes an integer from 0 to 100";
+        return false;
+      }
+      ++i;
+    } else if (arg.starts_with("-")) {
+      error = "unknown option " + std::string(arg);
+      return false;
+    } else {
+      files.emplace_back(arg);
+    }
+  }
+  if (files.size() != 3) {
+    error = "expected INPUT.png, DABS.txt and OUTPUT.png";
+    return false;
+  }
+  options.input = files[0];
+  options.dabs = files[1];
+  options.output = files[2];
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The blank-separated fields of Line.
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t pos = 0;
+  while (pos < line.size()) {
+    if (IsBlank(line[pos])) {
+      ++pos;
+      continue;
+    }
+    const size_t start = pos;
+    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+    fields.push_back(line.substr(start, pos - start));
+  }
+  return fields;
+}
+
+// A dab coordinate or diameter: a finite real within +-kMaxDabValue.
+bool ParseDabValue(std::string_view text, double& value) {
+  return ParseWhole(text, value) && std::isfinite(value) && std::fabs(value) <= kMaxDabValue;
+}
+
+// Parses the fields of a dab line into Dab. Returns nullptr when they are valid,
+// else what is wrong with them.
+const char* ParseDab(const std::vector<std::string_view>& fields, Dab& dab) {
+  if (fields.size() != 4) return "expected 4 fields: stroke x y diameter";
+  if (!ParseWhole(fields[0], dab.stroke)) return "the stroke is not an integer";
+  if (!ParseDabValue(fields[1], dab.x) || !ParseDabValue(fields[2], dab.y) ||
+      !ParseDabValue(fields[3], dab.diameter)) {
+    return "x, y and diameter must be numbers within +-1e9";
+  }
+  return nullptr;
+}
+
+// Reads every dab of the file at Path; on a malformed line, Error names the file and
+// the line.
+bool ReadDabs(const std::string& path, std::vector<Dab>& dabs, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path;
+    return false;
+  }
+  char buffer[kMaxLineLength + 1];
+  int64_t lineNumber = 0;
+  while (in.getline(buffer, sizeof buffer)) {
+    ++lineNumber;
+    // gcount() counts the newline too, unless the last line has none.
+    const size_t length = static_cast<size_t>(in.gcount()) - (in.eof() ? 0 : 1);
+    const std::vector<std::string_view> fields = SplitFields(std::string_view(buffer, length));
+    if (fields.empty() || fields[0].starts_with("#")) continue;
+    Dab dab;
+    if (const char* problem = ParseDab(fields, dab)) {
+      error = path + ":" + std::to_string(lineNumber) + ": " + problem;
+      return false;
+    }
+    dabs.push_back(dab);
+  }
+  if (in.bad()) {
+    error = "cannot read " + path;
+    return false;
+  }
+  if (!in.eof()) {  // getline stopped on a full buffer
+    error = path + ":" + std::to_string(lineNumber + 1) + ": line longer than " +
+            std::to_string(kMaxLineLength) + " characters";
+    return false;
+  }
+  return true;
+}
+
+// Paints Dabs over Image with one engine grid. Each stroke reads from a copy of the
+// image taken when the stroke starts, so its dabs never feed on their own output.
+// Timings receives the engine's time in microseconds for every dab that reaches the
+// image.
+bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixelBuffer& image,
+                std::vector<double>& timings, std::string& error) {
+  TZelPixelBuffer strokeCopy;
+  if (!strokeCopy.Allocate(kPixelFormat24, image.GetBounds())) {
+    error = "not enough memory for a copy of the image";
+    return false;
+  }
+  strokeCopy.CopyFrom(image);
+
+  TDefectGrid grid;
+  TZelPixelMask mask;
+  int32_t maskSize = 0;
+  for (size_t i = 0; i < dabs.size(); ++i) {
+    const Dab& dab = dabs[i];
+    if (i > 0 && dab.stroke != dabs[i - 1].stroke) strokeCopy.CopyFrom(image);
+
+    const auto size = static_cast<int32_t>(
+        EnsureRangeInt64(RoundHalfEven(dab.diameter), kMinDabSize, kMaxDabSize));
+    if (size != maskSize) {
+      PowerDisc(mask, size, kDabPeak, kDabExponent16);
+      maskSize = size;
+    }
+    const TPoint centre{static_cast<int32_t>(std::floor(dab.x)),
+                        static_cast<int32_t>(std::floor(dab.y))};
+    const TRect rect = DabRect(centre, size);
+    mask.MoveTo(rect.Left, rect.Top);
+    const TRect clipped = IntersectRect(rect, image.GetBounds());
+    if (clipped.IsEmpty()) continue;
+
+    const auto start = std::chrono::steady_clock::now();
+    RepairDab(grid, mask, strokeCopy, image, clipped, noise, false);
+    const auto stop = std::chrono::steady_clock::now();
+    timings.push_back(std::chrono::duration<double, std::micro>(stop - start).count());
+  }
+  return true;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t half = values.size() / 2;
+  return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quill-wire-repair: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseArguments(argc, argv, options, error)) {
+    std::fprintf(stderr, "quill-wire-repair: %s\n%s\n", error.c_str(), kUsage);
+    return 2;
+  }
+  std::vector<Dab> dabs;
+  if (!ReadDabs(options.dabs, dabs, error)) return Fail(error);
+  TZelPixelBuffer image;
+  if (!ReadPng(options.input, image, error)) return Fail(error);
+
+  std::vector<double> timings;
+  if (!RepairDabs(dabs, options.noise, image, timings, error)) return Fail(error);
+  if (!WritePng(options.output, image, error)) return Fail(error);
+
+  double total = 0;
+  for (double t : timings) total += t;
+  std::printf("dabs: %zu (%zu inside the image)\n", dabs.size(), timings.size());
+  std::printf("engine time per dab: median %.1f us, total %.1f us\n", Median(timings), total);
+  std::printf("wrote %s\n", options.output.c_str());
+  return 0;
+}

@@ -1,0 +1,177 @@
+// The pixel model: views onto 2-D pixel memory placed in image coordinates, the
+// same view owning its memory, byte masks, and the abstract image object.
+//
+// Pixel (X, Y) of a view lies at Bits() + (X - Left()) * BytesPerPixel() +
+// (Y - Top()) * Stride(). The working format of every image is id 4114 (0x1012):
+// 3 bytes per pixel in the order B, G, R.
+
+#ifndef QUILL_CORE_ZELBITMAP_H_
+#define QUILL_CORE_ZELBITMAP_H_
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "ZelTypes.h"
+
+constexpr int32_t kPixelFormat24 = 4114;  // 0x1012: B, G, R, 3 bytes a pixel
+constexpr int32_t kPixelFormat32 = 4370;  // 0x1112: 4 bytes a pixel
+
+// Bits per pixel of a pixel-format id: the low nibble gives the layout (1 -> 8;
+// 2, 3, 4, 5, 7, 8 -> 24; 6 -> 32; anything else makes the id invalid and gives 0),
+// bits 8-11 equal to 1 add 8, and bits 4-7 equal to 2 or 3 double it, 4 quadruples
+// it. The result is kept to a byte.
+uint8_t PixelFormatBits(int32_t format);
+
+// A view onto pixel memory owned by someone else. Copying a view copies the
+// description, never the pixels.
+class TZelPixels {
+ public:
+  TZelPixels() = default;
+  virtual ~TZelPixels() = default;
+
+  // Describes memory owned by the caller, who keeps it alive while the view is used.
+  // Any stride is accepted. A reversed Rect gives a width or height of 0.
+  void Attach(const TRect& rect, uint8_t* bits, int32_t stride, int32_t format);
+
+  // Address of pixel (X, Y); no bounds check: callers keep to GetBounds().
+  uint8_t* GetPixelAddress(int32_t x, int32_t y) const {
+    return FBits + (int64_t{x} - FLeft) * FBytesPerPixel + (int64_t{y} - FTop) * FStride;
+  }
+  // The start of the row run at (X, Y); the same address.
+  uint8_t* GetScanLine(int32_t x, int32_t y) const { return GetPixelAddress(x, y); }
+
+  TRect GetBounds() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+
+  // Copies the SourceRect part of Source so that its top-left lands on (DestX, DestY)
+  // of this view, clipped to both views. Views of different pixel formats copy nothing.
+  // Source and destination must not overlap in memory.
+  void CopyRect(int32_t destX, int32_t destY, const TZelPixels& source, const TRect& sourceRect);
+
+  // The pixels of Source land at the same image coordinates; only the overlap is copied.
+  void CopyFrom(const TZelPixels& source);
+
+  uint8_t* Bits() const { return FBits; }
+  int32_t Left() const { return FLeft; }
+  int32_t Top() const { return FTop; }
+  int32_t Width() const { return FWidth; }
+  int32_t Height() const { return FHeight; }
+  int32_t Stride() const { return FStride; }
+  int32_t PixelFormat() const { return FPixelFormat; }
+  uint8_t BytesPerPixel() const { return FBytesPerPixel; }
+
+ protected:
+  void SetFormat(int32_t format);
+
+  uint8_t* FBits = nullptr;
+  int32_t FLeft = 0;
+  int32_t FTop = 0;
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int32_t FStride = 0;
+  int32_t FPixelFormat = 0;
+  uint8_t FBytesPerPixel = 0;
+};
+
+// A view that owns a zero-filled block; rows are padded to a multiple of 4 bytes.
+// Not copyable: copy pixels with CopyFrom.
+class TZelPixelBuffer : public TZelPixels {
+ public:
+  TZelPixelBuffer() = default;
+  ~TZelPixelBuffer() override;
+  TZelPixelBuffer(const TZelPixelBuffer&) = delete;
+  TZelPixelBuffer& operator=(const TZelPixelBuffer&) = delete;
+
+  // Sets the pixel format, then the bounds. A change of format always takes a new
+  // block, even for the same rectangle.
+  bool Allocate(int32_t format, const TRect& rect);
+
+  // A new zero-filled block for Rect replaces the old one, whose content is lost;
+  // Rect equal to the current bounds keeps the block and its content. A zero width,
+  // or an invalid format, leaves no block. When the block cannot be had the buffer
+  // becomes empty (bounds 0) and the result is false, so every copy into or out of
+  // it does nothing.
+  bool SetBounds(const TRect& rect);
+
+  // Bounds and stride become 0 and the block is released; the format stays.
+  void FreeBits();
+
+  // Whether Bits() holds a block for every pixel of the bounds.
+  bool HasBlock() const { return FBits != nullptr; }
+
+ private:
+  bool Reallocate(const TRect& rect);
+};
+
+// One weight byte per pixel over a rectangle in image coordinates: 0 = outside,
+// 255 = full effect, values between weight a blend. Rows are packed, Width() bytes a row.
+class TZelPixelMask {
+ public:
+  // Bounds (Left, Top, Width, Height); negative sizes count as 0; all bytes 0.
+  void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
+
+  // Moves the mask without touching its bytes.
+  void MoveTo(int32_t left, int32_t top) {
+    FLeft = left;
+    FTop = top;
+  }
+
+  // Grows the mask to cover Rect, keeping its bytes where they are in image
+  // coordinates. An empty Rect changes nothing; on an empty mask Rect is taken whole.
+  void Include(const TRect& rect);
+
+  // Include(Other's bounds), then every byte under Other becomes the larger of the two.
+  void Merge(const TZelPixelMask& other);
+
+  // Bounds and bytes become empty.
+  void Clear();
+
+  TRect GetBounds() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+
+  // The byte of image point (X, Y), or nullptr outside the rectangle or when empty.
+  const uint8_t* GetPixelAddress(int32_t x, int32_t y) const {
+    if (FBits.empty() || x < FLeft || y < FTop || int64_t{x} - FLeft >= FWidth ||
+        int64_t{y} - FTop >= FHeight) {
+      return nullptr;
+    }
+    return FBits.data() + (int64_t{y} - FTop) * FWidth + (int64_t{x} - FLeft);
+  }
+  uint8_t* GetPixelAddress(int32_t x, int32_t y) {
+    return const_cast<uint8_t*>(std::as_const(*this).GetPixelAddress(x, y));
+  }
+
+  int32_t Left() const { return FLeft; }
+  int32_t Top() const { return FTop; }
+  int32_t Width() const { return FWidth; }
+  int32_t Height() const { return FHeight; }
+  bool IsEmpty() const { return FBits.empty(); }
+  uint8_t* Bits() { return FBits.data(); }
+  const uint8_t* Bits() const { return FBits.data(); }
+
+ private:
+  int32_t FLeft = 0;
+  int32_t FTop = 0;
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  std::vector<uint8_t> FBits;
+};
+
+class TZelDeviceContext;  // a paint target of the platform layer
+
+// The abstract image object: size, pixels, painting and printing.
+class TZelBitmap {
+ public:
+  virtual ~TZelBitmap() = default;
+  virtual int32_t GetWidth() const = 0;
+  virtual int32_t GetHeight() const = 0;
+  virtual TZelPixels& GetPixels() = 0;
+  // Paints the SourceRect part stretched into DestRect of DC, clipped to ClipRect.
+  virtual bool Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
+                    const TRect& clipRect) = 0;
+  // Prints the image into Rect of a printer's DC.
+  virtual bool Print(TZelDeviceContext& dc, const TRect& rect) = 0;
+
+  TRect GetBounds() const { return {0, 0, GetWidth(), GetHeight()}; }
+};
+
+#endif  // QUILL_CORE_ZELBITMAP_H_

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Quillmere needs, skipping
+# those already present; runs apt-get update only when something is missing.
+#
+# Takes no arguments and reads no environment. Run it (bash scripts/setup.sh) or
+# source it; either way its status is 0 once every package is installed and non-zero
+# otherwise. Sourcing it defines the function quill_setup (the same check, to run
+# again) and changes none of the caller's shell options or variables. Installing
+# needs root.
+
+quill_setup() {
+  local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                  libpng-dev)
+  local missing=() package
+  for package in "${packages[@]}"; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  done
+  if [ "${#missing[@]}" -eq 0 ]; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages: ${missing[*]}; run this script as root to install them" >&2
+    return 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get update -q || return 1
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" || return 1
+}
+
+quill_setup

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "ZelBitmap.h"
+
+namespace {
+
+// Fills every pixel of a 24-bit view with bytes derived from its position.
+void Paint(TZelPixels& view) {
+  const TRect b = view.GetBounds();
+  for (int y = b.Top; y < b.Bottom; ++y) {
+    for (int x = b.Left; x < b.Right; ++x) {
+      uint8_t* p = view.GetPixelAddress(x, y);
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = 0x5A;
+    }
+  }
+}
+
+bool PixelIs(const TZelPixels& view, int x, int y, uint8_t b, uint8_t g, uint8_t r) {
+  const uint8_t* p = view.GetPixelAddress(x, y);
+  return p[0] == b && p[1] == g && p[2] == r;
+}
+
+}  // namespace
+
+TEST(PixelFormatBits, FollowsTheFieldRules) {
+  EXPECT_EQ(PixelFormatBits(4114), 24);
+  EXPECT_EQ(PixelFormatBits(4370), 32);
+  EXPECT_EQ(PixelFormatBits(1), 8);
+  EXPECT_EQ(PixelFormatBits(0), 0);
+  EXPECT_EQ(PixelFormatBits(9), 0);
+  EXPECT_EQ(PixelFormatBits(0x0122), 64);
+  EXPECT_EQ(PixelFormatBits(0x0146), 160);  // (32 + 8) * 4
+  EXPECT_EQ(PixelFormatBits(0x0156), 40);   // multiplier field 5 leaves it alone
+}
+
+TEST(PixelBuffer, StrideIsPaddedToFourBytes) {
+  TZelPixelBuffer buffer;
+  for (auto [width, stride] : {std::pair{1, 4}, {3, 12}, {5, 16}, {4, 12}}) {
+    ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, width, 2}));
+    EXPECT_EQ(buffer.Stride(), stride) << "width " << width;
+    EXPECT_EQ(buffer.BytesPerPixel(), 3);
+  }
+}
+
+TEST(PixelBuffer, EmptyExtentsHaveNoBlock) {
+  TZelPixelBuffer buffer;
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {2, 2, 2, 9}));
+  EXPECT_EQ(buffer.Bits(), nullptr);
+  EXPECT_EQ(buffer.Stride(), 0);
+  ASSERT_TRUE(buffer.SetBounds({0, 0, 5, 0}));
+  EXPECT_EQ(buffer.Bits(), nullptr);
+  EXPECT_EQ(buffer.Stride(), 16);
+  // A reversed rectangle counts as zero-sized, never negative.
+  ASSERT_TRUE(buffer.SetBounds({10, 10, 4, 3}));
+  EXPECT_EQ(buffer.Width(), 0);
+  EXPECT_EQ(buffer.Height(), 0);
+  EXPECT_EQ(buffer.Bits(), nullptr);
+}
+
+TEST(PixelBuffer, SameBoundsKeepTheBlockAndContent) {
+  TZelPixelBuffer buffer;
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  Paint(buffer);
+  uint8_t* block = buffer.Bits();
+  ASSERT_TRUE(buffer.SetBounds({0, 0, 4, 4}));
+  EXPECT_EQ(buffer.Bits(), block);
+  EXPECT_TRUE(PixelIs(buffer, 3, 2, 3, 2, 0x5A));
+  // New bounds give a new zero-filled block.
+  ASSERT_TRUE(buffer.SetBounds({1, 1, 5, 5}));
+  EXPECT_TRUE(PixelIs(buffer, 3, 2, 0, 0, 0));
+}
+
+TEST(PixelBuffer, ChangingTheFormatReallocatesForTheSameRectangle) {
+  TZelPixelBuffer buffer;
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 3, 3}));
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat32, {0, 0, 3, 3}));
+  EXPECT_EQ(buffer.Stride(), 12);
+  EXPECT_EQ(buffer.BytesPerPixel(), 4);
+  // Every byte of the larger block is there (ASan reports an overrun otherwise).
+  std::memset(buffer.Bits(), 7, static_cast<size_t>(buffer.Stride()) * 3);
+}
+
+TEST(PixelBuffer, FailedAllocationLeavesAnEmptyBuffer) {
+  TZelPixelBuffer buffer;
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  // 2^31 - 1 columns: a stride beyond 32 bits cannot be had.
+  EXPECT_FALSE(buffer.SetBounds({0, 0, INT32_MAX, 4}));
+  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_EQ(buffer.Bits(), nullptr);
+  TZelPixelBuffer source;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  buffer.CopyFrom(source);  // a no-op, not a write through a null block
+  source.CopyFrom(buffer);
+}
+
+TEST(PixelBuffer, FreeBitsKeepsTheFormat) {
+  TZelPixelBuffer buffer;
+  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {3, 4, 9, 9}));
+  buffer.FreeBits();
+  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_EQ(buffer.Stride(), 0);
+  EXPECT_EQ(buffer.PixelFormat(), kPixelFormat24);
+}
+
+TEST(CopyRect, ClipsToBothViewsAtTheRightOffset) {
+  TZelPixelBuffer source, dest;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 8, 8}));
+  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {10, 10, 16, 16}));
+  Paint(source);
+  // SourceRect reaches past the source's left and top; the copy lands so that
+  // (-2, -2) would go to (9, 9): only the part inside both views arrives.
+  dest.CopyRect(9, 9, source, {-2, -2, 6, 6});
+  EXPECT_TRUE(PixelIs(dest, 11, 11, 0, 0, 0x5A));
+  EXPECT_TRUE(PixelIs(dest, 15, 15, 4, 4, 0x5A));
+  EXPECT_TRUE(PixelIs(dest, 10, 10, 0, 0, 0));  // maps to source (-1, -1): untouched
+  EXPECT_TRUE(PixelIs(dest, 10, 15, 0, 0, 0));
+}
+
+TEST(CopyRect, DisjointOrMismatchedCopiesNothing) {
+  TZelPixelBuffer source, dest, wide;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(wide.Allocate(kPixelFormat32, {0, 0, 4, 4}));
+  Paint(source);
+  dest.CopyRect(100, 100, source, {0, 0, 4, 4});
+  dest.CopyFrom(wide);
+  wide.CopyFrom(source);
+  EXPECT_TRUE(PixelIs(dest, 3, 3, 0, 0, 0));
+  EXPECT_EQ(wide.GetPixelAddress(3, 3)[0], 0);
+}
+
+TEST(CopyFrom, CopiesTheOverlapAtTheSameCoordinates) {
+  TZelPixelBuffer source;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 10, 10}));
+  Paint(source);
+  // An attached view with an odd stride over memory the test owns.
+  std::vector<uint8_t> memory(7 * 4, 0);
+  TZelPixels view;
+  view.Attach({8, 8, 10, 12}, memory.data(), 7, kPixelFormat24);
+  EXPECT_EQ(view.Width(), 2);
+  view.CopyFrom(source);
+  EXPECT_TRUE(PixelIs(view, 9, 9, 9, 9, 0x5A));
+  EXPECT_EQ(memory[2 * 7 + 0], 0);  // (8, 10) is outside the source
+}
+
+TEST(PixelMask, NegativeSizesCountAsZero) {
+  TZelPixelMask mask;
+  mask.SetBounds(0, 0, -3, 5);
+  EXPECT_EQ(mask.Width(), 0);
+  EXPECT_EQ(mask.Height(), 5);
+  EXPECT_TRUE(mask.IsEmpty());
+  EXPECT_EQ(mask.GetPixelAddress(0, 0), nullptr);
+  EXPECT_EQ(mask.GetPixelAddress(-1, 2), nullptr);
+}
+
+TEST(PixelMask, AddressesOnlyInsideItsRectangle) {
+  TZelPixelMask mask;
+  mask.SetBounds(5, 6, 3, 2);
+  ASSERT_NE(mask.GetPixelAddress(5, 6), nullptr);
+  EXPECT_EQ(mask.GetPixelAddress(7, 7) - mask.GetPixelAddress(5, 6), 5);
+  EXPECT_EQ(mask.GetPixelAddress(8, 6), nullptr);
+  EXPECT_EQ(mask.GetPixelAddress(5, 8), nullptr);
+  EXPECT_EQ(mask.GetPixelAddress(4, 6), nullptr);
+  mask.MoveTo(0, 0);
+  EXPECT_NE(mask.GetPixelAddress(0, 0), nullptr);
+  EXPECT_EQ(mask.GetPixelAddress(5, 6), nullptr);
+}
+
+TEST(PixelMask, IncludeGrowsAndKeepsBytesInPlace) {
+  TZelPixelMask mask;
+  mask.SetBounds(10, 10, 2, 2);
+  *mask.GetPixelAddress(11, 11) = 9;
+  mask.Include({11, 11, 12, 12});  // inside: nothing changes
+  EXPECT_EQ(mask.GetBounds(), (TRect{10, 10, 12, 12}));
+  mask.Include({5, 8, 11, 11});
+  EXPECT_EQ(mask.GetBounds(), (TRect{5, 8, 12, 12}));
+  EXPECT_EQ(*mask.GetPixelAddress(11, 11), 9);
+  EXPECT_EQ(*mask.GetPixelAddress(10, 10), 0);
+  // An empty rectangle does not drag the bounds towards (0, 0).
+  mask.Include({0, 0, 0, 0});
+  mask.Include({30, 30, 20, 40});
+  EXPECT_EQ(mask.GetBounds(), (TRect{5, 8, 12, 12}));
+}
+
+TEST(PixelMask, IncludeOnAnEmptyMaskTakesTheRectangle) {
+  TZelPixelMask mask;
+  mask.Include({-4, 3, 2, 5});
+  EXPECT_EQ(mask.GetBounds(), (TRect{-4, 3, 2, 5}));
+  EXPECT_EQ(*mask.GetPixelAddress(1, 4), 0);
+}
+
+TEST(PixelMask, MergeKeepsTheLargerByteEitherWay) {
+  TZelPixelMask low, high;
+  low.SetBounds(0, 0, 3, 3);
+  high.SetBounds(0, 0, 3, 3);
+  std::memset(low.Bits(), 100, 9);
+  std::memset(high.Bits(), 200, 9);
+  TZelPixelMask a = low;
+  a.Merge(high);
+  TZelPixelMask b = high;
+  b.Merge(low);
+  EXPECT_EQ(*a.GetPixelAddress(1, 1), 200);
+  EXPECT_EQ(*b.GetPixelAddress(1, 1), 200);
+}
+
+TEST(PixelMask, MergeOfAnOffsetMaskGrowsTheUnion) {
+  TZelPixelMask stroke, dab;
+  dab.SetBounds(0, 0, 2, 2);
+  std::memset(dab.Bits(), 255, 4);
+  dab.MoveTo(20, 30);
+  stroke.Merge(dab);
+  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 30, 22, 32}));
+  dab.MoveTo(23, 29);
+  stroke.Merge(dab);
+  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 29, 25, 32}));
+  EXPECT_EQ(*stroke.GetPixelAddress(21, 31), 255);
+  EXPECT_EQ(*stroke.GetPixelAddress(22, 31), 0);
+  EXPECT_EQ(*stroke.GetPixelAddress(24, 29), 255);
+  // Merging an empty mask changes nothing.
+  TZelPixelMask empty;
+  stroke.Merge(empty);
+  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 29, 25, 32}));
+  stroke.Clear();
+  EXPECT_TRUE(stroke.IsEmpty());
+  EXPECT_EQ(stroke.GetBounds(), TRect{});
+}
