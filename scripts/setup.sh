@@ -10,7 +10,7 @@
 
 quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  libpng-dev)
+                  libpng-dev qt6-base-dev)
   local missing=() package
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
