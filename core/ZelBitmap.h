@@ -156,7 +156,18 @@ class TZelPixelMask {
   std::vector<uint8_t> FBits;
 };
 
-class TZelDeviceContext;  // a paint target of the platform layer
+// A paint target: a window's canvas or a printer's page. The platform layer implements
+// it; the core only hands it pixels, so it needs no windowing code of its own.
+class TZelDeviceContext {
+ public:
+  virtual ~TZelDeviceContext() = default;
+  // Paints the SourceRect part of Pixels (24-bit, B, G, R, read in place) stretched
+  // into DestRect, changing nothing outside ClipRect. False when nothing could be painted.
+  virtual bool PaintPixels(const TZelPixels& pixels, const TRect& destRect,
+                           const TRect& sourceRect, const TRect& clipRect) = 0;
+  // Prints the whole of Pixels into Rect of a printer's page.
+  virtual bool PrintPixels(const TZelPixels& pixels, const TRect& rect) = 0;
+};
 
 // The abstract image object: size, pixels, painting and printing.
 class TZelBitmap {

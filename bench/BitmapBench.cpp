@@ -1,0 +1,77 @@
+// The document bitmap's heavy operations on a 6000 x 4000 image made from a real
+// photo: a Lanczos resize to half size, and painting a 1920 x 1080 view of it through
+// the raster surface at 1:1 and at 1/4.
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "PngFile.h"
+#include "RasterSurface.h"
+#include "ZelLTBitmap.h"
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// The sample portrait enlarged to 6000 x 4000, made once.
+const TZelLTBitmap& LargePhoto() {
+  static TZelLTBitmap* photo = [] {
+    TZelPixelBuffer sample;
+    std::string error;
+    auto* bitmap = new TZelLTBitmap;
+    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", sample, error) ||
+        !bitmap->AssignPixels(sample) || !bitmap->Resize(kWidth, kHeight)) {
+      std::fprintf(stderr, "cannot make the 6000 x 4000 photo: %s\n", error.c_str());
+      std::abort();
+    }
+    return bitmap;
+  }();
+  return *photo;
+}
+
+void BM_ResizeToHalf(benchmark::State& state) {
+  const TZelLTBitmap& photo = LargePhoto();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto copy = photo.Clone();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(copy->Resize(kWidth / 2, kHeight / 2));
+  }
+}
+BENCHMARK(BM_ResizeToHalf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A 1920 x 1080 view at zoom 1 / Divisor, scrolled to the photo's middle.
+void BM_DrawView(benchmark::State& state) {
+  const int divisor = static_cast<int>(state.range(0));
+  TZelLTBitmap& photo = const_cast<TZelLTBitmap&>(LargePhoto());
+  QImage canvas(1920, 1080, QImage::Format_BGR888);
+  const TRect view{0, 0, 1920, 1080};
+  const int shownWidth = kWidth / divisor, shownHeight = kHeight / divisor;
+  const int left = (1920 - shownWidth) / 2, top = (1080 - shownHeight) / 2;
+  const TRect dest{left, top, left + shownWidth, top + shownHeight};
+  for (auto _ : state) {
+    QPainter painter(&canvas);
+    TRasterSurface surface(painter);
+    benchmark::DoNotOptimize(photo.Draw(surface, dest, photo.GetBounds(), view));
+  }
+}
+BENCHMARK(BM_DrawView)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,159 @@
+#include "ZelLTBitmap.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ZelResample.h"
+
+void TZelLTBitmap::FreeDeleter::operator()(uint8_t* block) const { std::free(block); }
+
+TZelLTBitmap::~TZelLTBitmap() = default;
+
+int32_t TZelLTBitmap::GetWidth() const { return FPixels.Width(); }
+int32_t TZelLTBitmap::GetHeight() const { return FPixels.Height(); }
+TZelPixels& TZelLTBitmap::GetPixels() { return FPixels; }
+const TZelPixels& TZelLTBitmap::GetPixels() const { return FPixels; }
+
+bool TZelLTBitmap::Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
+                        const TRect& clipRect) {
+  return !IsEmpty() && dc.PaintPixels(FPixels, destRect, sourceRect, clipRect);
+}
+
+bool TZelLTBitmap::Print(TZelDeviceContext& dc, const TRect& rect) {
+  return !IsEmpty() && dc.PrintPixels(FPixels, rect);
+}
+
+bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t format,
+                                int32_t height, int32_t width) {
+  const int64_t bits = PixelFormatBits(format);
+  if (width <= 0 || height <= 0 || bits == 0) return false;
+  const int64_t stride = (bits * width + 31) / 32 * 4;
+  if (stride > INT32_MAX) return false;
+  block.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), static_cast<size_t>(stride))));
+  if (block == nullptr) return false;
+  pixels.Attach({0, 0, width, height}, block.get(), static_cast<int32_t>(stride), format);
+  return true;
+}
+
+void TZelLTBitmap::Replace(Block& block, const TZelLTPixels& pixels) {
+  FBlock = std::move(block);
+  FPixels = pixels;
+}
+
+void TZelLTBitmap::Clear() {
+  FBlock.reset();
+  FPixels = TZelLTPixels();
+}
+
+bool TZelLTBitmap::SetSize(int32_t width, int32_t height, int32_t format) {
+  Clear();
+  Block block;
+  TZelLTPixels pixels;
+  if (!CreateBitmap(block, pixels, format, height, width)) return false;
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::AssignPixels(const TZelPixels& source) {
+  if (!SetSize(source.Width(), source.Height(), source.PixelFormat())) return false;
+  // The copy lands at (0, 0) whatever the source's origin.
+  FPixels.CopyRect(0, 0, source, source.GetBounds());
+  return true;
+}
+
+std::unique_ptr<TZelLTBitmap> TZelLTBitmap::Clone() const {
+  auto copy = std::make_unique<TZelLTBitmap>();
+  if (IsEmpty() || !copy->AssignPixels(FPixels)) return nullptr;
+  return copy;
+}
+
+bool TZelLTBitmap::Crop(const TRect& rect) {
+  const TRect r = IntersectRect(rect, GetBounds());
+  if (r.IsEmpty()) return false;
+  Block block;
+  TZelLTPixels pixels;
+  if (!CreateBitmap(block, pixels, FPixels.PixelFormat(), static_cast<int32_t>(r.Height()),
+                    static_cast<int32_t>(r.Width()))) {
+    return false;
+  }
+  pixels.CopyRect(0, 0, FPixels, r);
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::Resize(int32_t width, int32_t height) {
+  if (IsEmpty()) return false;
+  Block block;
+  TZelLTPixels pixels;
+  if (!CreateBitmap(block, pixels, FPixels.PixelFormat(), height, width)) return false;
+  ResamplePixels(pixels, pixels.GetBounds(), pixels.GetBounds(), FPixels, GetBounds(),
+                 TLanczosResampler());
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width,
+                                 int32_t height) const {
+  return !IsEmpty() && FPixels.PixelFormat() == kPixelFormat24 &&
+         CreateBitmap(block, pixels, kPixelFormat24, height, width);
+}
+
+bool TZelLTBitmap::FlipHorizontal() {
+  const int32_t w = GetWidth(), h = GetHeight();
+  Block block;
+  TZelLTPixels pixels;
+  if (!StartGeometry(block, pixels, w, h)) return false;
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* from = FPixels.GetScanLine(0, y);
+    uint8_t* to = pixels.GetPixelAddress(w - 1, y);
+    for (int32_t x = 0; x < w; ++x, from += 3, to -= 3) std::memcpy(to, from, 3);
+  }
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::FlipVertical() {
+  const int32_t w = GetWidth(), h = GetHeight();
+  Block block;
+  TZelLTPixels pixels;
+  if (!StartGeometry(block, pixels, w, h)) return false;
+  for (int32_t y = 0; y < h; ++y) {
+    std::memcpy(pixels.GetScanLine(0, h - 1 - y), FPixels.GetScanLine(0, y),
+                static_cast<size_t>(pixels.Stride()));
+  }
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::RotateLeft() {
+  const int32_t w = GetWidth(), h = GetHeight();
+  Block block;
+  TZelLTPixels pixels;
+  if (!StartGeometry(block, pixels, h, w)) return false;
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* from = FPixels.GetScanLine(0, y);
+    for (int32_t x = 0; x < w; ++x, from += 3) std::memcpy(pixels.GetPixelAddress(y, w - 1 - x), from, 3);
+  }
+  Replace(block, pixels);
+  return true;
+}
+
+bool TZelLTBitmap::RotateRight() {
+  const int32_t w = GetWidth(), h = GetHeight();
+  Block block;
+  TZelLTPixels pixels;
+  if (!StartGeometry(block, pixels, h, w)) return false;
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* from = FPixels.GetScanLine(0, y);
+    for (int32_t x = 0; x < w; ++x, from += 3) std::memcpy(pixels.GetPixelAddress(h - 1 - y, x), from, 3);
+  }
+  Replace(block, pixels);
+  return true;
+}
+
+bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer) {
+  const TZelPixels& pixels = bitmap.GetPixels();
+  if (!buffer.Allocate(pixels.PixelFormat(), pixels.GetBounds())) return false;
+  buffer.CopyFrom(pixels);
+  return true;
+}

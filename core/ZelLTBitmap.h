@@ -1,0 +1,92 @@
+// TZelLTBitmap: the document's image type. Its pixels live in a block the bitmap
+// allocates itself (rows top to bottom, padded to 4 bytes) and describes with a
+// TZelPixels, so tools and engines read and write them in place; painting and
+// printing hand the same block to a device context without copying it.
+//
+// Geometry changes (crop, resize, flips, quarter turns) build a new block and replace
+// the old one; on failure they return false and leave the image as it was.
+
+#ifndef QUILL_CORE_ZELLTBITMAP_H_
+#define QUILL_CORE_ZELLTBITMAP_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "ZelBitmap.h"
+
+// The pixels of a TZelLTBitmap: a view of the block the bitmap owns.
+class TZelLTPixels : public TZelPixels {};
+
+class TZelLTBitmap : public TZelBitmap {
+ public:
+  TZelLTBitmap() = default;
+  ~TZelLTBitmap() override;
+  TZelLTBitmap(const TZelLTBitmap&) = delete;
+  TZelLTBitmap& operator=(const TZelLTBitmap&) = delete;
+
+  int32_t GetWidth() const override;
+  int32_t GetHeight() const override;
+  // The pixels; an empty view (no bits, zero size) while the bitmap is empty.
+  TZelPixels& GetPixels() override;
+  const TZelPixels& GetPixels() const;
+  bool IsEmpty() const { return FBlock == nullptr; }
+
+  bool Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
+            const TRect& clipRect) override;
+  bool Print(TZelDeviceContext& dc, const TRect& rect) override;
+
+  // Releases the block; the bitmap becomes empty.
+  void Clear();
+
+  // A new zero-filled block of Width x Height pixels of Format replaces the old content.
+  // False, leaving the bitmap empty, for a non-positive size, an invalid format or a
+  // block that cannot be had.
+  bool SetSize(int32_t width, int32_t height, int32_t format);
+
+  // SetSize to Source's size and format, then a copy of its pixels. False when the
+  // size cannot be set; nothing is copied then.
+  bool AssignPixels(const TZelPixels& source);
+
+  // A bitmap of the same size and format with the pixels copied; null when empty or
+  // when it cannot be made.
+  std::unique_ptr<TZelLTBitmap> Clone() const;
+
+  // Keeps the part of the image inside Rect, moved to (0, 0). False when Rect misses
+  // the image.
+  bool Crop(const TRect& rect);
+
+  // Resamples the whole image to Width x Height with the Lanczos kernel of radius 3.
+  // False for a non-positive size or an empty bitmap.
+  bool Resize(int32_t width, int32_t height);
+
+  // Mirrors and quarter turns; 24-bit images only (false, unchanged, for any other
+  // format or an empty bitmap).
+  bool FlipHorizontal();
+  bool FlipVertical();
+  bool RotateLeft();   // counter-clockwise: (x, y) goes to (y, width - 1 - x)
+  bool RotateRight();  // clockwise: (x, y) goes to (height - 1 - y, x)
+
+ private:
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const;
+  };
+  using Block = std::unique_ptr<uint8_t, FreeDeleter>;
+
+  // Makes a zero-filled block for Width x Height pixels of Format and its view, leaving
+  // this bitmap alone.
+  static bool CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t format, int32_t height,
+                           int32_t width);
+  // A new 24-bit image for a geometry change, or false when this one is empty or not 24-bit.
+  bool StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width, int32_t height) const;
+  // Makes Block and Pixels the image, releasing the old block.
+  void Replace(Block& block, const TZelLTPixels& pixels);
+
+  Block FBlock;
+  TZelLTPixels FPixels;
+};
+
+// Buffer := a copy of the bitmap's pixels at the bitmap's bounds. False when the
+// buffer cannot be allocated.
+bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer);
+
+#endif  // QUILL_CORE_ZELLTBITMAP_H_

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+
+#include <filesystem>
+
+#include "RasterSurface.h"
+#include "ZelLTBitmap.h"
+
+namespace {
+
+// A bitmap whose pixel (x, y) is B = x, G = y, R = 7.
+void MakeCoordinates(TZelLTBitmap& bitmap, int width, int height) {
+  ASSERT_TRUE(bitmap.SetSize(width, height, kPixelFormat24));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = bitmap.GetPixels().GetPixelAddress(x, y);
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = 7;
+    }
+  }
+}
+
+QImage Canvas(int width, int height) {
+  QImage canvas(width, height, QImage::Format_BGR888);
+  canvas.fill(QColor(0x40, 0x40, 0x40));
+  return canvas;
+}
+
+// The source coordinates painted at canvas pixel (X, Y), or (-1, -1) for background.
+QPoint SourceAt(const QImage& canvas, int x, int y) {
+  const QRgb c = canvas.pixel(x, y);
+  if (qRed(c) != 7) return {-1, -1};
+  return {qBlue(c), qGreen(c)};
+}
+
+}  // namespace
+
+TEST(RasterSurface, PaintsOneToOneWithinTheClip) {
+  TZelLTBitmap bitmap;
+  MakeCoordinates(bitmap, 50, 40);
+  QImage canvas = Canvas(30, 30);
+  {
+    QPainter painter(&canvas);
+    TRasterSurface surface(painter);
+    // The image scrolled so that source (10, 5) lands on the canvas origin.
+    ASSERT_TRUE(bitmap.Draw(surface, {-10, -5, 40, 35}, bitmap.GetBounds(), {0, 0, 20, 30}));
+  }
+  EXPECT_EQ(SourceAt(canvas, 0, 0), QPoint(10, 5));
+  EXPECT_EQ(SourceAt(canvas, 19, 29), QPoint(29, 34));
+  EXPECT_EQ(SourceAt(canvas, 20, 0), QPoint(-1, -1));  // beyond the clip
+}
+
+TEST(RasterSurface, StretchesByNearestPixel) {
+  TZelLTBitmap bitmap;
+  MakeCoordinates(bitmap, 8, 8);
+  QImage big = Canvas(16, 16);
+  QImage small = Canvas(4, 4);
+  {
+    QPainter painter(&big);
+    TRasterSurface surface(painter);
+    ASSERT_TRUE(bitmap.Draw(surface, {0, 0, 16, 16}, bitmap.GetBounds(), {0, 0, 16, 16}));
+  }
+  {
+    QPainter painter(&small);
+    TRasterSurface surface(painter);
+    ASSERT_TRUE(bitmap.Draw(surface, {0, 0, 4, 4}, bitmap.GetBounds(), {0, 0, 4, 4}));
+  }
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(SourceAt(big, x, y), QPoint(x / 2, y / 2)) << x << "," << y;
+  }
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const QPoint s = SourceAt(small, x, y);
+      ASSERT_GE(s.x(), 2 * x);
+      ASSERT_LE(s.x(), 2 * x + 1);
+      ASSERT_GE(s.y(), 2 * y);
+      ASSERT_LE(s.y(), 2 * y + 1);
+    }
+  }
+}
+
+TEST(RasterSurface, ZoomedAndClippedMatchesTheWholePainting) {
+  // Painting only a clipped part must give the same pixels there as painting all.
+  TZelLTBitmap bitmap;
+  MakeCoordinates(bitmap, 60, 45);
+  QImage whole = Canvas(200, 150);
+  QImage part = Canvas(200, 150);
+  const TRect dest{-17, -9, 163, 126};  // zoom 3, scrolled
+  {
+    QPainter painter(&whole);
+    TRasterSurface surface(painter);
+    ASSERT_TRUE(bitmap.Draw(surface, dest, bitmap.GetBounds(), {0, 0, 200, 150}));
+  }
+  {
+    QPainter painter(&part);
+    TRasterSurface surface(painter);
+    ASSERT_TRUE(bitmap.Draw(surface, dest, bitmap.GetBounds(), {31, 40, 77, 101}));
+  }
+  for (int y = 40; y < 101; ++y) {
+    for (int x = 31; x < 77; ++x) ASSERT_EQ(part.pixel(x, y), whole.pixel(x, y)) << x << "," << y;
+  }
+  EXPECT_EQ(SourceAt(part, 30, 50), QPoint(-1, -1));
+}
+
+TEST(RasterSurface, RefusesWhatItCannotPaint) {
+  TZelLTBitmap bitmap;
+  MakeCoordinates(bitmap, 8, 8);
+  QImage canvas = Canvas(8, 8);
+  QPainter painter(&canvas);
+  TRasterSurface surface(painter);
+  EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 8, 8}, {4, 4, 12, 12}, {0, 0, 8, 8}));  // source outside
+  EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 0, 8}, bitmap.GetBounds(), {0, 0, 8, 8}));
+  EXPECT_TRUE(bitmap.Draw(surface, {0, 0, 8, 8}, bitmap.GetBounds(), {20, 20, 30, 30}));  // nothing visible
+  TZelLTBitmap wide;
+  ASSERT_TRUE(wide.SetSize(4, 4, kPixelFormat32));
+  EXPECT_FALSE(wide.Draw(surface, {0, 0, 4, 4}, wide.GetBounds(), {0, 0, 4, 4}));
+  painter.end();
+  EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 8, 8}, bitmap.GetBounds(), {0, 0, 8, 8}));
+}
+
+TEST(RasterSurface, PrintsToAPdfPage) {
+  // A printer needs an application object.
+  int argc = 1;
+  char name[] = "quill_platform_tests";
+  char* argv[] = {name, nullptr};
+  QGuiApplication app(argc, argv);
+  TZelLTBitmap bitmap;
+  MakeCoordinates(bitmap, 64, 48);
+  const std::string path = (std::filesystem::temp_directory_path() / "quill-print-test.pdf").string();
+  std::filesystem::remove(path);
+  {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(path));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    QPainter painter(&printer);
+    TRasterSurface surface(painter);
+    ASSERT_TRUE(bitmap.Print(surface, {100, 100, 3300, 2500}));
+  }
+  EXPECT_GT(std::filesystem::file_size(path), 500u);
+  std::filesystem::remove(path);
+}
