@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "Ap.h"
@@ -41,6 +43,45 @@ TEST(ApHelpers, CopySignAndSafeHypot) {
   EXPECT_DOUBLE_EQ(SafeHypot(-4, 3), 5);
   EXPECT_EQ(SafeHypot(0, 0), 0);
   EXPECT_DOUBLE_EQ(SafeHypot(3e200, 4e200), 5e200);  // no overflow in the squares
+}
+
+TEST(DecomposeSvd, ReconstructsTheMatrixWithOrthonormalFactors) {
+  // Random 6 x 6 matrices, full rank and rank-deficient (two equal rows), and a
+  // tall 9 x 4 one.
+  unsigned seed = 17;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(seed >> 8) / (1 << 24) - 0.5;
+  };
+  for (const auto& [rows, cols, duplicate] : {std::tuple{6, 6, false}, {6, 6, true}, {9, 4, false}}) {
+    TApMatrix a(rows + 1, cols + 1);
+    for (int i = 1; i <= rows; ++i) {
+      for (int j = 1; j <= cols; ++j) a(i, j) = next() * 100;
+    }
+    if (duplicate) {
+      for (int j = 1; j <= cols; ++j) a(2, j) = a(1, j);
+    }
+    const TSvdDecomposition svd = DecomposeSvd(a, rows, cols);
+    for (int i = 1; i <= rows; ++i) {
+      for (int j = 1; j <= cols; ++j) {
+        double value = 0;
+        for (int k = 1; k <= cols; ++k) value += svd.U(i, k) * svd.W[k] * svd.V(j, k);
+        ASSERT_NEAR(value, a(i, j), 1e-10) << rows << "x" << cols << " at " << i << "," << j;
+      }
+    }
+    for (int p = 1; p <= cols; ++p) {
+      EXPECT_GE(svd.W[p], 0);
+      for (int q = 1; q <= cols; ++q) {
+        double vv = 0;
+        for (int k = 1; k <= cols; ++k) vv += svd.V(k, p) * svd.V(k, q);
+        ASSERT_NEAR(vv, p == q ? 1 : 0, 1e-12);
+      }
+    }
+    // A duplicated row leaves one singular value at rounding level.
+    const double smallest = *std::min_element(svd.W.begin() + 1, svd.W.end());
+    if (duplicate) EXPECT_LT(smallest, 1e-10);
+    else EXPECT_GT(smallest, 1e-3);
+  }
 }
 
 TEST(SolveSvd, DropsSingularValuesAtOrBelowTheTolerance) {
