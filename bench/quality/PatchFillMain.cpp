@@ -1,0 +1,235 @@
+// quill-patch-fill: fills one Hand Inpainting area of a PNG from another part of the
+// picture the way the tool does on one pointer move, writes the result and reports
+// the orientation chosen and the engine's times.
+//
+//   quill-patch-fill INPUT.png OUTPUT.png --area X,Y,SIZE --source X,Y [--mode 0|1|2]
+//                    [--no-blend] [--no-long-defect] [--orientation K|auto]
+//
+// The area is the SIZE-wide square around (X, Y) (X the column, Y the row), its
+// power-disc pixels marked; it is filled from the square of the same size around the
+// source point. The defaults are the tool's: mode 2 (colour surface), blending on,
+// long-defect outlier removal on, best orientation chosen automatically.
+
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "AreaCorrelation.h"
+#include "HandInpaintingArea.h"
+#include "PngFile.h"
+#include "ZelBitmap.h"
+#include "ZelTypes.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quill-patch-fill INPUT.png OUTPUT.png --area X,Y,SIZE --source X,Y [--mode 0|1|2]\n"
+    "                        [--no-blend] [--no-long-defect] [--orientation K|auto]";
+
+// Points beyond this magnitude are rejected, so that every square stays well inside
+// 32-bit coordinates.
+constexpr int32_t kMaxCoordinate = 1000000000;
+
+constexpr int kAutoOrientation = -1;
+
+struct Options {
+  std::string input;
+  std::string output;
+  bool hasArea = false;
+  bool hasSource = false;
+  TPoint area;
+  int32_t size = 0;
+  TPoint source;
+  int32_t mode = TAreaCorrelator::kModeColor;
+  bool blend = true;
+  bool longDefect = true;
+  int orientation = kAutoOrientation;
+};
+
+// Parses the whole of Text as an integer from Min to Max; false for empty text, any
+// character left over or a value out of range.
+bool ParseInt(std::string_view text, int32_t min, int32_t max, int32_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, value);
+  return failure == std::errc() && stop == end && value >= min && value <= max;
+}
+
+// The comma-separated fields of Text; an empty field stays empty.
+std::vector<std::string_view> SplitCommas(std::string_view text) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    fields.push_back(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+    if (comma == std::string_view::npos) return fields;
+    start = comma + 1;
+  }
+}
+
+bool ParsePoint(std::string_view x, std::string_view y, TPoint& point) {
+  return ParseInt(x, -kMaxCoordinate, kMaxCoordinate, point.X) &&
+         ParseInt(y, -kMaxCoordinate, kMaxCoordinate, point.Y);
+}
+
+// Parses Value, the value of the option Arg (nullptr when the command line ended);
+// Error says what is wrong.
+bool ParseOption(std::string_view arg, const char* value, Options& options, std::string& error) {
+  if (value == nullptr) {
+    error = std::string(arg) + " needs a value";
+    return false;
+  }
+  const std::string_view text = value;
+  if (arg == "--area") {
+    const std::vector<std::string_view> fields = SplitCommas(text);
+    if (fields.size() != 3 || !ParsePoint(fields[0], fields[1], options.area)) {
+      error = "--area takes X,Y,SIZE: three integers, X and Y within +-1e9";
+      return false;
+    }
+    if (!ParseInt(fields[2], kHandInpaintingMinSize, kHandInpaintingMaxSize, options.size)) {
+      error = "--area SIZE must be an integer from " + std::to_string(kHandInpaintingMinSize) +
+              " to " + std::to_string(kHandInpaintingMaxSize);
+      return false;
+    }
+    options.hasArea = true;
+  } else if (arg == "--source") {
+    const std::vector<std::string_view> fields = SplitCommas(text);
+    if (fields.size() != 2 || !ParsePoint(fields[0], fields[1], options.source)) {
+      error = "--source takes X,Y: two integers within +-1e9";
+      return false;
+    }
+    options.hasSource = true;
+  } else if (arg == "--mode") {
+    if (!ParseInt(text, TAreaCorrelator::kModeCopy, TAreaCorrelator::kModeColor, options.mode)) {
+      error = "--mode takes 0 (copy), 1 (brightness surface) or 2 (colour surface)";
+      return false;
+    }
+  } else {  // --orientation
+    int32_t k = 0;
+    if (text == "auto") {
+      options.orientation = kAutoOrientation;
+    } else if (ParseInt(text, 0, 7, k)) {
+      options.orientation = k;
+    } else {
+      error = "--orientation takes an integer from 0 to 7, or auto";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseArguments(int argc, char** argv, Options& options, std::string& error) {
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--area" || arg == "--source" || arg == "--mode" || arg == "--orientation") {
+      if (!ParseOption(arg, i + 1 < argc ? argv[i + 1] : nullptr, options, error)) return false;
+      ++i;
+    } else if (arg == "--no-blend") {
+      options.blend = false;
+    } else if (arg == "--no-long-defect") {
+      options.longDefect = false;
+    } else if (arg.starts_with("-")) {
+      error = "unknown option " + std::string(arg);
+      return false;
+    } else {
+      files.emplace_back(arg);
+    }
+  }
+  if (files.size() != 2) {
+    error = "expected INPUT.png and OUTPUT.png";
+    return false;
+  }
+  if (!options.hasArea || !options.hasSource) {
+    error = "both --area and --source are required";
+    return false;
+  }
+  options.input = files[0];
+  options.output = files[1];
+  return true;
+}
+
+std::string Describe(const TRect& r) {
+  return "(" + std::to_string(r.Left) + ", " + std::to_string(r.Top) + ")-(" +
+         std::to_string(r.Right) + ", " + std::to_string(r.Bottom) + ")";
+}
+
+double Milliseconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quill-patch-fill: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseArguments(argc, argv, options, error)) {
+    std::fprintf(stderr, "quill-patch-fill: %s\n%s\n", error.c_str(), kUsage);
+    return 2;
+  }
+  TZelPixelBuffer source;
+  if (!ReadPng(options.input, source, error)) return Fail(error);
+
+  // A square wholly beside the image gives the tool nothing to fill (no area) or
+  // nothing to fill from (no source); both are refused here. Squares that run partly
+  // off the image are used as the tool uses them: only pixels inside take part.
+  const TRect areaRect = HandInpaintingSquare(options.area, options.size);
+  const TRect sourceRect = HandInpaintingSquare(options.source, options.size);
+  const std::string imageSize =
+      std::to_string(source.Width()) + " x " + std::to_string(source.Height());
+  if (IntersectRect(areaRect, source.GetBounds()).IsEmpty()) {
+    return Fail("the area square " + Describe(areaRect) + " lies outside the image (" + imageSize +
+                ")");
+  }
+  if (IntersectRect(sourceRect, source.GetBounds()).IsEmpty()) {
+    return Fail("the source square " + Describe(sourceRect) + " lies outside the image (" +
+                imageSize + ")");
+  }
+  TZelPixelBuffer target;
+  if (!target.Allocate(kPixelFormat24, source.GetBounds())) {
+    return Fail("not enough memory for a copy of the image");
+  }
+  target.CopyFrom(source);
+  TZelPixelMask dab;
+  HandInpaintingDab(dab, options.size);
+
+  // Marking, as the tool's click and first render run it.
+  const auto markStart = std::chrono::steady_clock::now();
+  TAreaCorrelator engine(areaRect, kHandInpaintingRadiusSquared, source, target);
+  MarkHandInpaintingArea(engine, areaRect, dab);
+  engine.SplitBorder();
+  const int32_t rim = engine.Border().Count();
+  if (options.longDefect) engine.RemoveBorderOutliers(kLongDefectFraction);
+  if (options.blend) engine.ComputeContactWeights();
+  const auto markStop = std::chrono::steady_clock::now();
+
+  // Filling, as one pointer move runs it.
+  uint8_t orientation = static_cast<uint8_t>(options.orientation);
+  if (options.orientation == kAutoOrientation) orientation = engine.FindBestOrientation(sourceRect);
+  engine.FillArea({sourceRect.Left, sourceRect.Top}, orientation, options.blend, options.mode,
+                  kCorrectionOrder);
+  const auto fillStop = std::chrono::steady_clock::now();
+
+  if (!WritePng(options.output, target, error)) return Fail(error);
+
+  std::printf("area %s: %d rim pixels (%d after outlier removal), %d interior pixels\n",
+              Describe(areaRect).c_str(), rim, engine.Border().Count(), engine.Interior().Count());
+  std::printf("source %s, mode %d, blend %s\n", Describe(sourceRect).c_str(), options.mode,
+              options.blend ? "on" : "off");
+  std::printf("orientation %d (%s), correlation %.6f\n", orientation,
+              options.orientation == kAutoOrientation ? "auto" : "given",
+              engine.Correlation(sourceRect, orientation));
+  std::printf("marking %.3f ms, filling %.3f ms\n", Milliseconds(markStop - markStart),
+              Milliseconds(fillStop - markStop));
+  std::printf("wrote %s\n", options.output.c_str());
+  return 0;
+}
