@@ -34,6 +34,14 @@ int32_t MulDivFloor(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(quotient);
 }
 
+int64_t FloorDiv(int64_t numerator, int64_t denominator) {
+  assert(denominator != 0 && "FloorDiv with a zero divisor");
+  if (denominator == 0) return 0;
+  int64_t quotient = numerator / denominator;
+  if (numerator % denominator != 0 && (numerator < 0) != (denominator < 0)) --quotient;
+  return quotient;
+}
+
 int32_t MakeLong(uint16_t low, uint16_t high) {
   return static_cast<int32_t>((uint32_t{high} << 16) | low);
 }

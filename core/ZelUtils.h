@@ -39,6 +39,10 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 int32_t MulDivFloor(int32_t a, int32_t b, int32_t c);
 
 // (High << 16) | Low, Low taken unsigned: a locale id from a language id.
+// Numerator / Denominator rounded towards minus infinity, in 64 bits. A zero
+// denominator gives 0 (and asserts in debug builds).
+int64_t FloorDiv(int64_t numerator, int64_t denominator);
+
 int32_t MakeLong(uint16_t low, uint16_t high);
 
 TPoint MakePoint(int32_t x, int32_t y);

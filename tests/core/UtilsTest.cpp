@@ -41,6 +41,15 @@ TEST(MulDivFloorDeathTest, ZeroDivisorAssertsInDebugBuilds) {
 }
 #endif
 
+TEST(FloorDiv, RoundsTowardsMinusInfinity) {
+  EXPECT_EQ(FloorDiv(7, 2), 3);
+  EXPECT_EQ(FloorDiv(-7, 2), -4);
+  EXPECT_EQ(FloorDiv(-1, 2), -1);  // unlike MulDivFloor, a true floor
+  EXPECT_EQ(FloorDiv(7, -2), -4);
+  EXPECT_EQ(FloorDiv(-8, -2), 4);
+  EXPECT_EQ(FloorDiv(INT32_MIN, -1), int64_t{INT32_MAX} + 1);
+}
+
 TEST(MakeLong, CombinesUnsignedHalves) {
   EXPECT_EQ(MakeLong(1033, 0), 1033);
   EXPECT_EQ(MakeLong(0xFFFF, 1), 0x1FFFF);

@@ -1,0 +1,36 @@
+#include "ZelCommandHistoryList.h"
+
+TZelCommandHistoryList::~TZelCommandHistoryList() {
+  while (!states_.empty()) states_.pop_back();
+}
+
+void TZelCommandHistoryList::Add(std::unique_ptr<TZelCommandState> state) {
+  if (state == nullptr) return;
+  DeleteRedoStates();
+  states_.push_back(std::move(state));
+  ++cursor_;
+}
+
+void TZelCommandHistoryList::Undo() {
+  if (!CanUndo()) return;
+  --cursor_;
+  states_[static_cast<size_t>(cursor_)]->Undo();
+}
+
+void TZelCommandHistoryList::Redo() {
+  if (!CanRedo()) return;
+  states_[static_cast<size_t>(cursor_)]->Redo();
+  ++cursor_;
+}
+
+TZelCommandState* TZelCommandHistoryList::GetUndoState() const {
+  return CanUndo() ? states_[static_cast<size_t>(cursor_ - 1)].get() : nullptr;
+}
+
+TZelCommandState* TZelCommandHistoryList::GetRedoState() const {
+  return CanRedo() ? states_[static_cast<size_t>(cursor_)].get() : nullptr;
+}
+
+void TZelCommandHistoryList::DeleteRedoStates() {
+  while (CanRedo()) states_.pop_back();
+}

@@ -1,0 +1,112 @@
+// TZelApplication: the component list, the title, idle handlers and deferred calls.
+// Settings are in ZelForms_Settings.cpp, message boxes in ZelForms_MessageBox.cpp and
+// the component bases in ZelForms_Components.cpp.
+
+#include "ZelForms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+TZelApplication* ZelApplication = nullptr;
+
+namespace {
+int formsUnits = 0;
+}  // namespace
+
+TZelFormsUnit::TZelFormsUnit() {
+  if (formsUnits++ == 0) ZelApplication = new TZelApplication();
+}
+
+TZelFormsUnit::~TZelFormsUnit() {
+  if (--formsUnits == 0) {
+    delete ZelApplication;
+    ZelApplication = nullptr;
+  }
+}
+
+TZelApplication::TZelApplication() : TZelComponent(nullptr) { HookIdle(); }
+
+TZelApplication::~TZelApplication() {
+  // First, while the lists still exist: the components' destructors remove their
+  // handlers from them.
+  DestroyComponents();
+}
+
+void TZelApplication::Initialize() { HookIdle(); }
+
+void TZelApplication::HookIdle() {
+  QCoreApplication* application = QCoreApplication::instance();
+  if (idleHook_ != nullptr || application == nullptr) return;
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(application->thread());
+  if (dispatcher == nullptr) return;
+  idleHook_ = std::make_unique<QObject>();
+  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, idleHook_.get(), [this] {
+    try {
+      DoIdle();
+    } catch (...) {
+      ShowException(std::current_exception());
+    }
+  });
+}
+
+void TZelApplication::SetTitle(const QString& title) {
+  title_ = title;
+  if (OnTitleChange) OnTitleChange(this);
+}
+
+void TZelApplication::ShowException(std::exception_ptr error) noexcept {
+  try {
+    QString text;
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& exception) {
+      text = QString::fromLocal8Bit(exception.what());
+    } catch (...) {
+      text = QStringLiteral("Unknown error.");
+    }
+    MessageBox(text, MB_OK | MB_ICONERROR);
+  } catch (...) {
+    // Nothing more can be reported.
+  }
+}
+
+void TZelApplication::PostDeferredCall(const TZelMethod& method) {
+  if (mainForm_ == nullptr) return;
+  deferredCalls_.Add(method);
+  if (deferredCalls_.GetCount() == 1) PostDeferredCallEvent();
+}
+
+void TZelApplication::RunDeferredCall() {
+  // Reposts also when the call throws, so the queue keeps moving.
+  struct PostWhileQueued {
+    TZelApplication& application;
+    ~PostWhileQueued() {
+      if (application.deferredCalls_.GetCount() > 0) application.PostDeferredCallEvent();
+    }
+  };
+  if (deferredCalls_.GetCount() == 0) return;
+  PostWhileQueued postWhileQueued{*this};
+  deferredCalls_.CallFirstAndDelete();
+}
+
+void TZelApplication::RemoveDeferredCalls(const TZelComponent* component) {
+  if (component != nullptr) deferredCalls_.RemoveComponent(component);
+}
+
+void TZelApplication::PostDeferredCallEvent() {
+  if (mainForm_ != nullptr) QCoreApplication::postEvent(mainForm_, new QEvent(kDeferredCallEvent));
+}
+
+void TZelApplication::DoIdle() {
+  if (inIdle_) return;
+  inIdle_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{inIdle_};
+  idleHandlers_.CallAll();
+}
+
+void TZelApplication::FormDestroyed(TZelForm* form) {
+  if (form == mainForm_) mainForm_ = nullptr;
+}

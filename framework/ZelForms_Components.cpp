@@ -1,0 +1,172 @@
+// The component bases: modules, forms and frames.
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+
+#include "ZelForms.h"
+#include "ZelLocalizer.h"
+
+namespace {
+
+bool OwnedByApplication(const TZelComponent& component) {
+  return ZelApplication != nullptr && component.GetOwner() == ZelApplication;
+}
+
+// Keeps a widget component alive when its visual parent dies before its owner does.
+// Qt deletes a widget's children, but emits the parent's destroyed() before that; the
+// component then leaves the dying parent and its owner frees it later. A component
+// without an owner is left to Qt's parent, as any widget.
+void FollowVisualParent(QWidget& widget, const TZelComponent& component,
+                        QMetaObject::Connection& connection) {
+  QObject::disconnect(connection);
+  connection = {};
+  QWidget* parent = widget.parentWidget();
+  if (parent == nullptr || component.GetOwner() == nullptr) return;
+  connection = QObject::connect(parent, &QObject::destroyed, &widget,
+                                [&widget] { widget.setParent(nullptr); });
+}
+
+void AddIdleHandlerToApplication(const TZelMethod& method) {
+  if (ZelApplication != nullptr) ZelApplication->AddIdleHandler(method);
+}
+
+void RemoveFromApplication(const TZelComponent& component, const TZelMethod& updateControls) {
+  if (ZelApplication == nullptr) return;
+  ZelApplication->RemoveIdleHandler(updateControls);
+  ZelApplication->RemoveDeferredCalls(&component);
+}
+
+// Runs a deferred call for the main window; no exception may leave an event handler.
+void RunDeferredCallReported() {
+  if (ZelApplication == nullptr) return;
+  try {
+    ZelApplication->RunDeferredCall();
+  } catch (...) {
+    ZelApplication->ShowException(std::current_exception());
+  }
+}
+
+}  // namespace
+
+// ---- TZelModule ----
+
+TZelModule::TZelModule(TZelComponent* owner) : TZelComponent(owner) {}
+
+TZelModule::~TZelModule() {
+  RemoveLocalizeHandler(TZelMethod(this, &TZelModule::Localize));
+  if (ZelApplication != nullptr) ZelApplication->RemoveDeferredCalls(this);
+}
+
+void TZelModule::Initialize() { AddLocalizeHandler(TZelMethod(this, &TZelModule::Localize)); }
+
+void TZelModule::AddIdleHandler(const TZelMethod& method) { AddIdleHandlerToApplication(method); }
+
+// ---- TZelModuleWithControls ----
+
+TZelModuleWithControls::TZelModuleWithControls(TZelComponent* owner) : TZelModule(owner) {}
+
+TZelModuleWithControls::~TZelModuleWithControls() {
+  // Also a module that dies before the application object must leave no idle
+  // handler behind.
+  if (ZelApplication != nullptr) {
+    ZelApplication->RemoveIdleHandler(TZelMethod(this, &TZelModuleWithControls::UpdateControls));
+  }
+}
+
+void TZelModuleWithControls::Initialize() {
+  TZelModule::Initialize();
+  AddIdleHandler(TZelMethod(this, &TZelModuleWithControls::UpdateControls));
+}
+
+// ---- TZelForm ----
+
+TZelForm::TZelForm(TZelComponent* owner, QWidget* parent)
+    : QMainWindow(parent), TZelComponent(owner) {
+  FollowVisualParent(*this, *this, parentWatch_);
+}
+
+TZelForm::~TZelForm() {
+  if (modalLoop_ != nullptr) modalLoop_->quit();
+  RemoveLocalizeHandler(TZelMethod(this, &TZelForm::Localize));
+  RemoveFromApplication(*this, TZelMethod(this, &TZelForm::UpdateControls));
+  if (ZelApplication != nullptr) ZelApplication->FormDestroyed(this);
+}
+
+void TZelForm::Initialize() {
+  AddLocalizeHandler(TZelMethod(this, &TZelForm::Localize));
+  AddIdleHandlerToApplication(TZelMethod(this, &TZelForm::UpdateControls));
+}
+
+void TZelForm::AfterConstruction() {
+  if (!OwnedByApplication(*this)) Initialize();
+}
+
+int TZelForm::ShowModal() {
+  modalResult_ = 0;
+  setWindowModality(Qt::ApplicationModal);
+  show();
+  QPointer<TZelForm> alive(this);
+  QEventLoop loop;
+  modalLoop_ = &loop;
+  if (modalResult_ == 0) loop.exec(QEventLoop::DialogExec);
+  if (alive.isNull()) return IDCANCEL;
+  modalLoop_ = nullptr;
+  hide();
+  setWindowModality(Qt::NonModal);
+  return modalResult_;
+}
+
+void TZelForm::SetModalResult(int result) {
+  modalResult_ = result;
+  if (result != 0 && modalLoop_ != nullptr) modalLoop_->quit();
+}
+
+bool TZelForm::event(QEvent* event) {
+  if (event->type() == kDeferredCallEvent) {
+    RunDeferredCallReported();
+    return true;
+  }
+  if (event->type() == QEvent::ParentChange) FollowVisualParent(*this, *this, parentWatch_);
+  return QMainWindow::event(event);
+}
+
+void TZelForm::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (!event->isAccepted()) return;
+  if (modalLoop_ != nullptr && modalResult_ == 0) SetModalResult(IDCANCEL);
+  if (ZelApplication != nullptr && ZelApplication->GetMainForm() == this) QCoreApplication::quit();
+}
+
+// ---- TZelFrame ----
+
+TZelFrame::TZelFrame(TZelComponent* owner, QWidget* parent) : QFrame(parent), TZelComponent(owner) {
+  FollowVisualParent(*this, *this, parentWatch_);
+}
+
+TZelFrame::~TZelFrame() {
+  RemoveLocalizeHandler(TZelMethod(this, &TZelFrame::Localize));
+  RemoveFromApplication(*this, TZelMethod(this, &TZelFrame::UpdateControls));
+}
+
+void TZelFrame::Initialize() {
+  controlsEnabled_ = true;
+  AddLocalizeHandler(TZelMethod(this, &TZelFrame::Localize));
+  AddIdleHandlerToApplication(TZelMethod(this, &TZelFrame::UpdateControls));
+}
+
+void TZelFrame::AfterConstruction() {
+  if (!OwnedByApplication(*this)) Initialize();
+}
+
+void TZelFrame::SetControlsEnabled(bool value) {
+  if (value == controlsEnabled_) return;
+  for (QWidget* child : findChildren<QWidget*>()) child->setEnabled(value);
+  controlsEnabled_ = value;
+}
+
+bool TZelFrame::event(QEvent* event) {
+  if (event->type() == QEvent::ParentChange) FollowVisualParent(*this, *this, parentWatch_);
+  return QFrame::event(event);
+}

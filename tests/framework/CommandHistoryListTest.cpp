@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZelCommandHistoryList.h"
+
+namespace {
+
+// A state that logs its calls and its destruction.
+class LoggingState : public TZelCommandState {
+ public:
+  LoggingState(std::string name, std::vector<std::string>& log)
+      : name_(std::move(name)), log_(log) {}
+  ~LoggingState() override { log_.push_back("free " + name_); }
+  void Undo() override { log_.push_back("undo " + name_); }
+  void Redo() override { log_.push_back("redo " + name_); }
+
+ private:
+  std::string name_;
+  std::vector<std::string>& log_;
+};
+
+// Logs the cursor the history shows while the state's operation runs.
+class CursorState : public TZelCommandState {
+ public:
+  CursorState(const TZelCommandHistoryList& history, std::vector<int>& cursors)
+      : history_(history), cursors_(cursors) {}
+  void Undo() override { cursors_.push_back(history_.GetCursor()); }
+  void Redo() override { cursors_.push_back(history_.GetCursor()); }
+
+ private:
+  const TZelCommandHistoryList& history_;
+  std::vector<int>& cursors_;
+};
+
+using Log = std::vector<std::string>;
+
+}  // namespace
+
+TEST(CommandHistoryList, EmptyHistoryDoesNothing) {
+  TZelCommandHistoryList history;
+  EXPECT_FALSE(history.CanUndo());
+  EXPECT_FALSE(history.CanRedo());
+  EXPECT_EQ(history.GetUndoState(), nullptr);
+  EXPECT_EQ(history.GetRedoState(), nullptr);
+  history.Undo();
+  history.Redo();
+  history.Add(nullptr);
+  EXPECT_EQ(history.GetCount(), 0);
+  EXPECT_EQ(history.GetCursor(), 0);
+}
+
+TEST(CommandHistoryList, UndoAndRedoStepTheCursorAroundTheCall) {
+  TZelCommandHistoryList history;
+  std::vector<int> cursors;
+  history.Add(std::make_unique<CursorState>(history, cursors));
+  history.Add(std::make_unique<CursorState>(history, cursors));
+  history.Undo();  // the cursor steps back first
+  history.Redo();  // the cursor steps on afterwards
+  EXPECT_EQ(cursors, (std::vector<int>{1, 1}));
+  EXPECT_EQ(history.GetCursor(), 2);
+}
+
+TEST(CommandHistoryList, UndoAndRedoWalkTheStates) {
+  Log log;
+  TZelCommandHistoryList history;
+  history.Add(std::make_unique<LoggingState>("A", log));
+  history.Add(std::make_unique<LoggingState>("B", log));
+  EXPECT_TRUE(log.empty());  // Add does not redo
+  TZelCommandState* b = history.GetUndoState();
+  history.Undo();
+  EXPECT_EQ(history.GetRedoState(), b);
+  history.Redo();
+  history.Undo();
+  history.Undo();
+  history.Undo();  // nothing left to undo
+  EXPECT_EQ(history.GetCursor(), 0);
+  EXPECT_TRUE(history.CanRedo());
+  history.Redo();
+  history.Redo();
+  history.Redo();  // nothing left to redo
+  EXPECT_EQ(log, (Log{"undo B", "redo B", "undo B", "undo A", "redo A", "redo B"}));
+  EXPECT_EQ(history.GetCursor(), 2);
+  EXPECT_FALSE(history.CanRedo());
+}
+
+TEST(CommandHistoryList, AddFreesTheRedoTailFromTheLast) {
+  Log log;
+  TZelCommandHistoryList history;
+  history.Add(std::make_unique<LoggingState>("A", log));
+  history.Add(std::make_unique<LoggingState>("B", log));
+  history.Add(std::make_unique<LoggingState>("C", log));
+  history.Undo();
+  history.Undo();
+  log.clear();
+  history.Add(std::make_unique<LoggingState>("D", log));
+  EXPECT_EQ(log, (Log{"free C", "free B"}));
+  EXPECT_EQ(history.GetCount(), 2);
+  EXPECT_EQ(history.GetCursor(), 2);
+  EXPECT_FALSE(history.CanRedo());
+  log.clear();
+  history.Undo();
+  history.Undo();
+  EXPECT_EQ(log, (Log{"undo D", "undo A"}));
+}
+
+TEST(CommandHistoryList, KeepsEveryStateAndFreesThemAllLastFirst) {
+  Log log;
+  {
+    TZelCommandHistoryList history;
+    for (int i = 0; i < 100; ++i)
+      history.Add(std::make_unique<LoggingState>(std::to_string(i), log));
+    EXPECT_EQ(history.GetCount(), 100);
+    history.Undo();
+    history.DeleteRedoStates();
+    EXPECT_EQ(log, (Log{"undo 99", "free 99"}));
+    log.clear();
+  }
+  ASSERT_EQ(log.size(), 99u);
+  EXPECT_EQ(log.front(), "free 98");
+  EXPECT_EQ(log.back(), "free 0");
+}
