@@ -10,7 +10,9 @@
 
 quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  libpng-dev qt6-base-dev)
+                  libpng-dev qt6-base-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+                  # The tools that check the image files the tests write.
+                  libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs)
   local missing=() package
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -1,0 +1,286 @@
+#include "ImageCodecs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "ImageCodecsPrivate.h"
+#include "ZelUtils.h"
+
+namespace {
+
+bool Decode(std::span<const uint8_t> data, TImageRawFormat format, TDecodeRequest& request) {
+  switch (format) {
+    case TImageRawFormat::Jpeg: return DecodeJpeg(data, request);
+    case TImageRawFormat::Png: return DecodePng(data, request);
+    case TImageRawFormat::Tiff: return DecodeTiff(data, request);
+    case TImageRawFormat::Bmp: return DecodeBmp(data, request);
+    case TImageRawFormat::Unknown: break;
+  }
+  return false;
+}
+
+bool WriteAll(int file, std::span<const uint8_t> data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(file, data.data(), data.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data = data.subspan(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+// Creates a new file beside Target under a name no other file has; its permissions are
+// 0666 less the process's umask. -1 on failure.
+int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& name) {
+  static std::atomic<uint32_t> counter{0};
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string suffix = ".";
+    suffix.append(std::to_string(::getpid())).append("-").append(std::to_string(counter++));
+    suffix.append("-").append(std::to_string(random())).append(".tmp");
+    name = target;
+    name += suffix;
+    const int file = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file >= 0 || errno != EEXIST) return file;
+  }
+  return -1;
+}
+
+void SyncFolder(const std::filesystem::path& file) {
+  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+  const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle < 0) return;
+  ::fsync(handle);
+  ::close(handle);
+}
+
+std::span<const uint8_t, 16> First16(const std::vector<uint8_t>& data) {
+  return std::span<const uint8_t, 16>(data.data(), 16);
+}
+
+void Invert16(std::vector<uint8_t>& data) {
+  for (int i = 0; i < 16; ++i) data[i] = static_cast<uint8_t>(~data[i]);
+}
+
+// The file's format, size and metadata from its header; Image decodes the pixels too.
+bool ReadImage(const std::filesystem::path& fileName, TDecodeRequest& request, TImageRawFormat& format) {
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(fileName, data)) return false;
+  format = DetectImageFormat(data);
+  return Decode(data, format, request);
+}
+
+}  // namespace
+
+bool ImageSizeAllowed(int64_t width, int64_t height) {
+  return width >= 1 && width <= kMaxImageSide && height >= 1 && height <= kMaxImageSide &&
+         width * height <= kMaxImagePixels;
+}
+
+TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
+  static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (d.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return TImageRawFormat::Jpeg;
+  if (d.size() >= 8 && std::memcmp(d.data(), kPng, 8) == 0) return TImageRawFormat::Png;
+  if (d.size() >= 4 && ((d[0] == 'I' && d[1] == 'I' && d[2] == 42 && d[3] == 0) ||
+                        (d[0] == 'M' && d[1] == 'M' && d[2] == 0 && d[3] == 42))) {
+    return TImageRawFormat::Tiff;
+  }
+  if (d.size() >= 2 && d[0] == 'B' && d[1] == 'M') return TImageRawFormat::Bmp;
+  return TImageRawFormat::Unknown;
+}
+
+bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data) {
+  data.clear();
+  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  struct stat info;
+  bool ok = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok) {
+    data.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (ok && done < data.size()) {
+      const ssize_t count = ::read(file, data.data() + done, data.size() - done);
+      if (count < 0 && errno == EINTR) continue;
+      ok = count > 0;
+      if (ok) done += static_cast<size_t>(count);
+    }
+  }
+  ::close(file);
+  if (!ok) data.clear();
+  return ok;
+}
+
+bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
+                 TImageMetadata& metadata) {
+  metadata = TImageMetadata();
+  image.Clear();
+  format = DetectImageFormat(data);
+  TDecodeRequest request;
+  request.Image = &image;
+  request.Metadata = &metadata;
+  if (Decode(data, format, request)) return true;
+  image.Clear();
+  return false;
+}
+
+bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
+                   TImageMetadata& metadata) {
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(fileName, data)) {
+    format = TImageRawFormat::Unknown;
+    return false;
+  }
+  return DecodeImage(data, image, format, metadata);
+}
+
+int FindImageEncoder(std::string_view mimeType) {
+  static constexpr std::string_view kTypes[] = {"image/bmp", "image/jpeg", "image/tiff", "image/png"};
+  for (int i = 0; i < 4; ++i) {
+    if (mimeType == kTypes[i]) return i;
+  }
+  return -1;
+}
+
+bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
+                 const TImageMetadata& metadata, std::vector<uint8_t>& output) {
+  output.clear();
+  if (pixels.PixelFormat() != kPixelFormat24 || pixels.Bits() == nullptr ||
+      !ImageSizeAllowed(pixels.Width(), pixels.Height())) {
+    return false;
+  }
+  switch (FindImageEncoder(mimeType)) {
+    case 0: return EncodeBmp(pixels, metadata, output);
+    case 1: return EncodeJpeg(pixels, quality < 0 ? kDefaultJpegQuality : quality, metadata, output);
+    case 2: return EncodeTiff(pixels, metadata, output);
+    case 3: return EncodePng(pixels, metadata, output);
+    default: return false;
+  }
+}
+
+bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data) {
+  struct stat old;
+  const bool exists = ::stat(fileName.c_str(), &old) == 0;
+  if (exists && (!S_ISREG(old.st_mode) || ::access(fileName.c_str(), W_OK) != 0)) return false;
+  std::filesystem::path temporary;
+  const int file = CreateTemporaryBeside(fileName, temporary);
+  if (file < 0) return false;
+  bool ok = WriteAll(file, data) && (!exists || ::fchmod(file, old.st_mode & 07777) == 0) && ::fsync(file) == 0;
+  ok = ::close(file) == 0 && ok;
+  ok = ok && ::rename(temporary.c_str(), fileName.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolder(fileName);
+  return true;
+}
+
+bool SaveImageFile(const std::filesystem::path& fileName, const TZelPixels& pixels, std::string_view mimeType,
+                   int32_t quality, const TImageMetadata& metadata) {
+  std::vector<uint8_t> data;
+  return EncodeImage(pixels, mimeType, quality, metadata, data) && WriteFileReplacing(fileName, data);
+}
+
+bool IsJpegHeader(std::span<const uint8_t, 16> b) {
+  return b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF && (b[8] == 'I' || b[8] == 'i') &&
+         (b[9] == 'F' || b[9] == 'f');
+}
+
+bool RestoreZliHeader(std::vector<uint8_t>& data) {
+  if (data.size() <= 16) return false;
+  Invert16(data);
+  if (IsJpegHeader(First16(data))) return true;
+  Invert16(data);
+  return false;
+}
+
+bool InvertZliHeader(std::vector<uint8_t>& data) {
+  if (data.size() <= 16 || !IsJpegHeader(First16(data))) return false;
+  Invert16(data);
+  return true;
+}
+
+uint32_t DotsPerInchTo(double dpi, double unitsPerInch) {
+  if (!(dpi > 0) || !(unitsPerInch > 0)) return 0;
+  return static_cast<uint32_t>(EnsureRangeInt64(RoundHalfEven(dpi / unitsPerInch), 0, UINT32_MAX));
+}
+
+bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info) {
+  info = TImageFileInfo();
+  TImageMetadata metadata;
+  TDecodeRequest request;
+  request.Metadata = &metadata;
+  if (!ReadImage(fileName, request, info.Format)) return false;
+  info.Width = request.Width;
+  info.Height = request.Height;
+  info.DateTime = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyDateTime));
+  info.Make = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyMake));
+  info.Model = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyModel));
+  return true;
+}
+
+QString ImageFormatName(TImageRawFormat format) {
+  switch (format) {
+    case TImageRawFormat::Bmp: return QStringLiteral("BMP");
+    case TImageRawFormat::Jpeg: return QStringLiteral("JPEG");
+    case TImageRawFormat::Png: return QStringLiteral("PNG");
+    case TImageRawFormat::Tiff: return QStringLiteral("TIFF");
+    case TImageRawFormat::Unknown: break;
+  }
+  return {};
+}
+
+QString BuildImageDescription(const TImageFileInfo& info, const TImageDescriptionLabels& labels) {
+  QString camera = info.Make;
+  if (!camera.isEmpty()) camera += QLatin1Char(' ') + info.Model;
+  const QString size = QStringLiteral("%1 x %2").arg(info.Width).arg(info.Height);
+  QString text;
+  const QString name = ImageFormatName(info.Format);
+  if (!name.isEmpty()) text = labels.Format + QStringLiteral(": ") + name;
+  const std::pair<const QString*, const QString*> lines[] = {
+      {&labels.Size, &size}, {&labels.Date, &info.DateTime}, {&labels.Camera, &camera}};
+  for (const auto& [label, value] : lines) {
+    if (!value->isEmpty()) text += QLatin1Char('\n') + *label + QStringLiteral(": ") + *value;
+  }
+  return text;
+}
+
+bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail) {
+  thumbnail = QImage();
+  if (width <= 0 || height <= 0) return false;
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(fileName, data)) return false;
+  const TImageRawFormat format = DetectImageFormat(data);
+  TDecodeRequest header;
+  if (!Decode(data, format, header)) return false;
+  const TRect fit = FitRectProportional({0, 0, header.Width, header.Height}, {0, 0, width, height});
+  const auto fitWidth = static_cast<int32_t>(std::max<int64_t>(1, fit.Width()));
+  const auto fitHeight = static_cast<int32_t>(std::max<int64_t>(1, fit.Height()));
+
+  TZelLTBitmap image;
+  TDecodeRequest request;
+  request.Image = &image;
+  // The smallest JPEG scale that still gives at least the thumbnail's size.
+  for (int32_t denominator = 8; denominator > 1 && format == TImageRawFormat::Jpeg; denominator /= 2) {
+    if (header.Width / denominator >= fitWidth && header.Height / denominator >= fitHeight) {
+      request.ScaleDenominator = denominator;
+      break;
+    }
+  }
+  if (!Decode(data, format, request)) return false;
+  const TZelPixels& pixels = image.GetPixels();
+  const QImage view(pixels.Bits(), pixels.Width(), pixels.Height(), pixels.Stride(), QImage::Format_BGR888);
+  // The thumbnail owns its pixels: View only borrows Image's.
+  thumbnail = fitWidth == pixels.Width() && fitHeight == pixels.Height()
+                  ? view.copy()
+                  : view.scaled(fitWidth, fitHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return !thumbnail.isNull();
+}

@@ -1,0 +1,133 @@
+// The image codecs: JPEG, PNG, TIFF and BMP decoded by their content (never by a file's
+// extension) straight into 24-bit pixel-format-4114 images (B, G, R, rows padded to 4
+// bytes), encoders chosen by MIME type, the EXIF property items of each format, file
+// information and thumbnails.
+//
+// Decoding applies no colour management and no EXIF rotation: alpha is dropped, 16-bit
+// samples are scaled to 8 bits, grey and palette images become B, G, R, CMYK and YCCK
+// JPEGs are converted to RGB. Sizes come from untrusted headers: a side above 65535 or
+// an image above kMaxImagePixels is refused before anything is allocated, and every
+// library error is a failed call (the libraries neither exit, print nor longjmp past
+// us). A decode that fails part-way reports failure; the image is then left empty.
+//
+// Every function is reentrant: the open dialog's preview thread calls the file
+// information and thumbnail functions beside the main thread.
+
+#ifndef QUILL_PLATFORM_IMAGECODECS_H_
+#define QUILL_PLATFORM_IMAGECODECS_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QImage>
+#include <QString>
+
+#include "ImageProperties.h"
+#include "ZelBitmap.h"
+#include "ZelLTBitmap.h"
+
+enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp };
+
+constexpr int32_t kMaxImageSide = 65535;
+// 2^28 pixels: 768 MiB at 3 bytes a pixel.
+constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
+
+// Whether an image of Width x Height may be allocated: both sides in 1..65535 and the
+// product within kMaxImagePixels.
+bool ImageSizeAllowed(int64_t width, int64_t height);
+
+// The format of Data by its first bytes: FF D8 FF (JPEG), the PNG signature, "II*\0" or
+// "MM\0*" (TIFF), "BM" (BMP).
+TImageRawFormat DetectImageFormat(std::span<const uint8_t> data);
+
+// Reads a whole file into Data. False when it cannot be opened or read.
+bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data);
+
+// Decodes Data into Image (pixel format 4114), Format and Metadata (property items
+// replaced, resolution in dots per inch or 0). False for data of no known format or
+// that does not decode whole; Image is empty then.
+bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
+                 TImageMetadata& metadata);
+
+// ReadFileBytes, then DecodeImage.
+bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
+                   TImageRawFormat& format, TImageMetadata& metadata);
+
+// The encoder for a MIME type, compared exactly (case counts): 0 "image/bmp",
+// 1 "image/jpeg", 2 "image/tiff", 3 "image/png"; -1 for any other.
+int FindImageEncoder(std::string_view mimeType);
+
+// The JPEG quality used when the caller gives none (a negative Quality).
+constexpr int32_t kDefaultJpegQuality = 75;
+
+// Encodes the whole of Pixels (24-bit, 4114) with the encoder of MimeType into Output,
+// with Metadata's property items (thumbnail items are never written) and resolution.
+// Quality 0..100 (clamped) is used by "image/jpeg" only; the JPEG always begins with a
+// JFIF APP0 segment. TIFF is written as 8-bit RGB with Deflate compression, PNG as 8-bit RGB
+// with an eXIf chunk, BMP as 24-bit bottom-up. False for an unknown MIME type, pixels
+// that are not 24-bit or empty, or an encoder failure.
+bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
+                 const TImageMetadata& metadata, std::vector<uint8_t>& output);
+
+// Replaces FileName's content with Data: writes a temporary file in the same folder,
+// flushes it and renames it over FileName, so a failure leaves the old file whole. An
+// existing FileName that is not writable, or not a regular file, is refused and left
+// alone. A new file gets the usual permissions, a replaced one keeps its own.
+bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data);
+
+// EncodeImage, then WriteFileReplacing.
+bool SaveImageFile(const std::filesystem::path& fileName, const TZelPixels& pixels,
+                   std::string_view mimeType, int32_t quality, const TImageMetadata& metadata);
+
+// The document format's header test: 16 bytes that begin FF D8 FF and hold "I" or "i"
+// at offset 8 and "F" or "f" at offset 9 (the end of "JFIF" or "Exif").
+bool IsJpegHeader(std::span<const uint8_t, 16> bytes);
+
+// The document format stores a JPEG with its first 16 bytes inverted (each XOR 0xFF).
+// RestoreZliHeader inverts Data's first 16 bytes when the inverted bytes pass the JPEG
+// test; InvertZliHeader inverts them when they pass it as they stand. Both need more
+// than 16 bytes, change nothing otherwise and report whether they inverted. They work
+// on memory: files are read whole and written whole, never patched in place.
+bool RestoreZliHeader(std::vector<uint8_t>& data);
+bool InvertZliHeader(std::vector<uint8_t>& data);
+
+// What the open dialog shows of a file, read from its header without decoding pixels.
+struct TImageFileInfo {
+  TImageRawFormat Format = TImageRawFormat::Unknown;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  QString DateTime;  // property 306
+  QString Make;      // property 271
+  QString Model;     // property 272
+};
+
+bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info);
+
+// The format's display name: "BMP", "JPEG", "PNG", "TIFF"; empty when unknown.
+QString ImageFormatName(TImageRawFormat format);
+
+// The labels of the description, localised by the caller.
+struct TImageDescriptionLabels {
+  QString Format;
+  QString Size;
+  QString Date;
+  QString Camera;
+};
+
+// The description text: "<Format label>: <name>", then each on a new line (one line
+// feed) "<Size label>: W x H", "<Date label>: <date>", "<Camera label>: <make> <model>";
+// each piece only when its value is not empty, so an unknown format makes the text
+// begin with the line feed.
+QString BuildImageDescription(const TImageFileInfo& info, const TImageDescriptionLabels& labels);
+
+// A thumbnail of the file for a Width x Height box: the image fitted into the box with
+// its proportions kept (smaller images are enlarged), decoded at a reduced scale where
+// the format allows it. False when the file does not decode or the box is empty.
+bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height,
+                   QImage& thumbnail);
+
+#endif  // QUILL_PLATFORM_IMAGECODECS_H_

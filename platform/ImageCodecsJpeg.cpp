@@ -1,0 +1,107 @@
+// JPEG through libjpeg-turbo: decoding straight into B, G, R rows, encoding from them.
+
+#include <algorithm>
+#include <climits>
+
+#include "ImageCodecs.h"
+#include "ImageCodecsPrivate.h"
+#include "JpegSupport.h"
+
+namespace {
+
+// The encoder's libjpeg calls, apart from everything that needs destructors.
+bool CompressJpeg(TJpegCompressor& writer, const TZelPixels& pixels, int32_t quality,
+                  uint16_t xDensity, uint16_t yDensity, const uint8_t* exif, size_t exifSize) {
+  jpeg_compress_struct& info = writer.Info;
+  if (setjmp(writer.Error.Jump)) return false;
+  jpeg_mem_dest(&info, &writer.Output, &writer.OutputSize);
+  info.image_width = static_cast<JDIMENSION>(pixels.Width());
+  info.image_height = static_cast<JDIMENSION>(pixels.Height());
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  info.dct_method = JDCT_ISLOW;
+  info.write_JFIF_header = TRUE;
+  if (xDensity != 0 && yDensity != 0) {
+    info.density_unit = 1;
+    info.X_density = xDensity;
+    info.Y_density = yDensity;
+  }
+  jpeg_start_compress(&info, TRUE);
+  if (exifSize != 0) jpeg_write_marker(&info, JPEG_APP0 + 1, exif, static_cast<unsigned int>(exifSize));
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row[1] = {pixels.GetScanLine(pixels.Left(), pixels.Top() + static_cast<int32_t>(info.next_scanline))};
+    jpeg_write_scanlines(&info, row, 1);
+  }
+  jpeg_finish_compress(&info);
+  return true;
+}
+
+// The Exif APP1 payload: "Exif\0\0" and the body. Items are left out, largest first,
+// until it fits one segment.
+std::vector<uint8_t> ExifSegment(const TImagePropertyList& items) {
+  constexpr size_t kMaxPayload = 65533;
+  TImagePropertyList kept = items;
+  RemoveThumbnailProperties(kept);
+  for (;;) {
+    std::vector<uint8_t> body = BuildExifData(kept);
+    if (body.empty()) return {};
+    if (body.size() + 6 <= kMaxPayload) {
+      body.insert(body.begin(), {'E', 'x', 'i', 'f', 0, 0});
+      return body;
+    }
+    kept.erase(std::max_element(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+      return a.Value.size() < b.Value.size();
+    }));
+  }
+}
+
+}  // namespace
+
+bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
+  TJpegDecompressor reader;
+  if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
+  jpeg_decompress_struct& info = reader.Info;
+  if (!ImageSizeAllowed(info.image_width, info.image_height)) return false;
+  request.Width = static_cast<int32_t>(info.image_width);
+  request.Height = static_cast<int32_t>(info.image_height);
+  if (request.Metadata != nullptr) {
+    TImageMetadata& metadata = *request.Metadata;
+    ReadExifProperties(JpegExifBody(reader), true, metadata.Items);
+    if (info.saw_JFIF_marker && (info.density_unit == 1 || info.density_unit == 2) &&
+        info.X_density != 0 && info.Y_density != 0) {
+      const double scale = info.density_unit == 2 ? 2.54 : 1.0;
+      metadata.HorizontalResolution = info.X_density * scale;
+      metadata.VerticalResolution = info.Y_density * scale;
+    } else {
+      PropertyResolution(metadata.Items, metadata.HorizontalResolution, metadata.VerticalResolution);
+    }
+  }
+  if (request.Image == nullptr) return true;
+  const bool scaled = request.ScaleDenominator > 1;
+  if (!PrepareJpegOutput(reader, request.ScaleDenominator, scaled) ||
+      !request.Image->SetSize(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height),
+                              kPixelFormat24)) {
+    return false;
+  }
+  const TZelPixels& pixels = request.Image->GetPixels();
+  if (!ReadJpegPixels(reader, pixels.Bits(), pixels.Stride())) {
+    request.Image->Clear();
+    return false;
+  }
+  return true;
+}
+
+bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata& metadata,
+                std::vector<uint8_t>& output) {
+  const std::vector<uint8_t> exif = ExifSegment(metadata.Items);
+  const auto xDpi = static_cast<uint16_t>(std::min<uint32_t>(DotsPerInchTo(metadata.HorizontalResolution, 1), 65535));
+  const auto yDpi = static_cast<uint16_t>(std::min<uint32_t>(DotsPerInchTo(metadata.VerticalResolution, 1), 65535));
+  TJpegCompressor writer;
+  if (!CompressJpeg(writer, pixels, std::clamp(quality, 0, 100), xDpi, yDpi, exif.data(), exif.size())) {
+    return false;
+  }
+  output.assign(writer.Output, writer.Output + writer.OutputSize);
+  return true;
+}

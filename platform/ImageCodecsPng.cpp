@@ -1,0 +1,149 @@
+// PNG through libpng: every colour type and depth, interlaced or not, read as 8-bit
+// B, G, R; written as 8-bit RGB with pHYs and eXIf.
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "ImageCodecs.h"
+#include "ImageCodecsPrivate.h"
+
+namespace {
+
+constexpr png_alloc_size_t kMaxChunkBytes = 64u << 20;
+
+// libpng's errors jump back to the setjmp of the call in progress; nothing is printed.
+[[noreturn]] void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void PngWarning(png_structp, png_const_charp) {}
+
+struct TPngSource {
+  std::span<const uint8_t> Data;
+  size_t Position = 0;
+};
+
+void ReadFromMemory(png_structp png, png_bytep to, size_t size) {
+  auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
+  if (size > source->Data.size() - source->Position) png_error(png, "data ends early");
+  std::memcpy(to, source->Data.data() + source->Position, size);
+  source->Position += size;
+}
+
+void WriteToMemory(png_structp png, png_bytep from, size_t size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  bool stored = true;
+  try {
+    out->insert(out->end(), from, from + size);
+  } catch (const std::bad_alloc&) {
+    stored = false;
+  }
+  if (!stored) png_error(png, "out of memory");
+}
+
+void FlushMemory(png_structp) {}
+
+struct TPngReader {
+  png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+  png_infop Info = Png != nullptr ? png_create_info_struct(Png) : nullptr;
+  TPngSource Source;
+  ~TPngReader() { png_destroy_read_struct(&Png, &Info, nullptr); }
+};
+
+struct TPngWriter {
+  png_structp Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+  png_infop Info = Png != nullptr ? png_create_info_struct(Png) : nullptr;
+  ~TPngWriter() { png_destroy_write_struct(&Png, &Info); }
+};
+
+bool ReadPngHeader(TPngReader& reader) {
+  if (reader.Info == nullptr) return false;
+  if (setjmp(png_jmpbuf(reader.Png))) return false;
+  png_set_read_fn(reader.Png, &reader.Source, ReadFromMemory);
+  png_set_user_limits(reader.Png, kMaxImageSide, kMaxImageSide);
+  png_set_chunk_malloc_max(reader.Png, kMaxChunkBytes);
+  png_read_info(reader.Png, reader.Info);
+  return true;
+}
+
+bool ReadPngRows(TPngReader& reader, png_bytepp rows) {
+  png_structp png = reader.Png;
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_expand(png);
+  png_set_scale_16(png);
+  png_set_strip_alpha(png);
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, reader.Info);
+  if (png_get_channels(png, reader.Info) != 3 || png_get_bit_depth(png, reader.Info) != 8) return false;
+  png_read_image(png, rows);
+  png_read_end(png, nullptr);
+  return true;
+}
+
+bool WritePng(TPngWriter& writer, const TZelPixels& pixels, std::vector<uint8_t>& output,
+              uint32_t xPpm, uint32_t yPpm, const std::vector<uint8_t>& exif) {
+  png_structp png = writer.Png;
+  if (writer.Info == nullptr) return false;
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, &output, WriteToMemory, FlushMemory);
+  png_set_IHDR(png, writer.Info, static_cast<png_uint_32>(pixels.Width()), static_cast<png_uint_32>(pixels.Height()),
+               8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (xPpm != 0 && yPpm != 0) png_set_pHYs(png, writer.Info, xPpm, yPpm, PNG_RESOLUTION_METER);
+  if (!exif.empty()) {
+    png_set_eXIf_1(png, writer.Info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
+  }
+  png_write_info(png, writer.Info);
+  png_set_bgr(png);
+  for (int32_t y = 0; y < pixels.Height(); ++y) png_write_row(png, pixels.GetScanLine(pixels.Left(), pixels.Top() + y));
+  png_write_end(png, nullptr);  // with the info, libpng would write eXIf a second time
+  return true;
+}
+
+}  // namespace
+
+bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
+  TPngReader reader;
+  reader.Source.Data = data;
+  if (!ReadPngHeader(reader)) return false;
+  const png_uint_32 width = png_get_image_width(reader.Png, reader.Info);
+  const png_uint_32 height = png_get_image_height(reader.Png, reader.Info);
+  if (!ImageSizeAllowed(width, height)) return false;
+  request.Width = static_cast<int32_t>(width);
+  request.Height = static_cast<int32_t>(height);
+  if (request.Metadata != nullptr) {
+    png_uint_32 exifSize = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(reader.Png, reader.Info, &exifSize, &exif) != 0 && exif != nullptr) {
+      ReadExifProperties({exif, exifSize}, true, request.Metadata->Items);
+    }
+    png_uint_32 xPpm = 0, yPpm = 0;
+    int unit = 0;
+    if (png_get_pHYs(reader.Png, reader.Info, &xPpm, &yPpm, &unit) != 0 && unit == PNG_RESOLUTION_METER &&
+        xPpm != 0 && yPpm != 0) {
+      request.Metadata->HorizontalResolution = xPpm * 0.0254;
+      request.Metadata->VerticalResolution = yPpm * 0.0254;
+    }
+  }
+  if (request.Image == nullptr) return true;
+  TZelLTBitmap& image = *request.Image;
+  if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
+  std::vector<png_bytep> rows(height);
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.GetPixels().GetScanLine(0, static_cast<int32_t>(y));
+  if (!ReadPngRows(reader, rows.data())) {
+    image.Clear();
+    return false;
+  }
+  return true;
+}
+
+bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output) {
+  TImagePropertyList items = metadata.Items;
+  RemoveThumbnailProperties(items);
+  const std::vector<uint8_t> exif = BuildExifData(items);
+  output.clear();
+  TPngWriter writer;
+  return WritePng(writer, pixels, output, DotsPerInchTo(metadata.HorizontalResolution, 0.0254),
+                  DotsPerInchTo(metadata.VerticalResolution, 0.0254), exif);
+}

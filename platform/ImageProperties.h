@@ -1,0 +1,93 @@
+// Image property items: the EXIF data of an image as a flat list of items
+// {id, type, value bytes}, read from and written into the TIFF structure of an EXIF
+// block or a TIFF file.
+//
+// An item's id is the tag number in its low 16 bits and its directory in the high
+// bits: IFD0 items carry the plain tag (306 the date, 271 the make, 272 the model),
+// EXIF, GPS and interoperability items add kPropertyExif, kPropertyGps and
+// kPropertyInterop, since tags of those directories reuse each other's numbers. The
+// tags of IFD1, the embedded thumbnail, become the ids 0x5012-0x503B (the thumbnail's
+// own bytes 0x501B), so removing the thumbnail is removing that id range.
+//
+// Values hold the raw bytes in little-endian order, a whole number of values of
+// Type (the TIFF field types 1-12). Nothing is interpreted or "repaired": unknown tags
+// and maker notes pass through byte for byte. Directory pointers and strip or tile
+// offsets are structure, not data: they are dropped when read and rebuilt when written.
+
+#ifndef QUILL_PLATFORM_IMAGEPROPERTIES_H_
+#define QUILL_PLATFORM_IMAGEPROPERTIES_H_
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "TiffStructure.h"
+
+constexpr uint32_t kPropertyExif = 0x10000;
+constexpr uint32_t kPropertyGps = 0x20000;
+constexpr uint32_t kPropertyInterop = 0x30000;
+
+constexpr uint32_t kPropertyDateTime = 306;
+constexpr uint32_t kPropertyMake = 271;
+constexpr uint32_t kPropertyModel = 272;
+constexpr uint32_t kPropertyXResolution = 282;
+constexpr uint32_t kPropertyYResolution = 283;
+constexpr uint32_t kPropertyResolutionUnit = 296;
+constexpr uint32_t kPropertyThumbnailData = 0x501B;
+
+struct TImagePropertyItem {
+  uint32_t Id = 0;
+  uint16_t Type = 0;
+  std::vector<uint8_t> Value;
+
+  int32_t Length() const { return static_cast<int32_t>(Value.size()); }
+  friend bool operator==(const TImagePropertyItem&, const TImagePropertyItem&) = default;
+};
+
+using TImagePropertyList = std::vector<TImagePropertyItem>;
+
+// What a decoder reports beside the pixels: the property items in file order and the
+// resolution in dots per inch (0 when the file gives none).
+struct TImageMetadata {
+  TImagePropertyList Items;
+  double HorizontalResolution = 0;
+  double VerticalResolution = 0;
+};
+
+// Adds Item, replacing in place an item of the same id.
+void SetProperty(TImagePropertyList& items, TImagePropertyItem item);
+
+// The item of Id, or null.
+const TImagePropertyItem* FindProperty(const TImagePropertyList& items, uint32_t id);
+
+// Deletes the thumbnail's items: ids 0x5012-0x5019 and 0x501B-0x503B (0x501A stays).
+void RemoveThumbnailProperties(TImagePropertyList& items);
+
+// The value of item Id as text: its bytes up to the first zero byte, never past the
+// item's length. Empty when there is no such item.
+std::string ReadPropertyText(const TImagePropertyList& items, uint32_t id);
+
+// Adds the items of the TIFF structure Data (an EXIF block's body or a whole TIFF file):
+// IFD0, its EXIF and GPS directories and the EXIF directory's interoperability
+// directory, and with Thumbnail also IFD1 (an EXIF block's thumbnail; in a TIFF file
+// IFD1 is the next page). False when Data has no valid header or first directory.
+bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePropertyList& items);
+
+// Appends to Out, which begins with a TIFF header, the EXIF, GPS and interoperability
+// directories of Items and then IFD0, made of Ifd0 (the caller's own entries, which win
+// over items of the same tag) and the IFD0 items, with pointers to the others. Thumbnail
+// items are not written: a thumbnail of pixels that may have changed would be stale.
+// Returns IFD0's offset.
+uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
+                                  std::vector<TTiffEntry> ifd0);
+
+// A complete EXIF body (TIFF header and directories) of Items; empty when no item
+// would be written.
+std::vector<uint8_t> BuildExifData(const TImagePropertyList& items);
+
+// The resolution in dots per inch from the items XResolution, YResolution and
+// ResolutionUnit (2 inch, the default; 3 centimetre). False when they give none.
+bool PropertyResolution(const TImagePropertyList& items, double& horizontal, double& vertical);
+
+#endif  // QUILL_PLATFORM_IMAGEPROPERTIES_H_

@@ -1,0 +1,118 @@
+// TLosslessJpeg: a JPEG held as its DCT coefficients, so that rotations, flips and crops
+// cost no quality and a save rewrites only what was edited.
+//
+// The object keeps the source file's bytes and the pixels it decoded at load. Geometry
+// operations (flips, quarter turns, a region) are recorded as a mapping from the
+// current image's pixels to the source's and applied to the coefficients when saving.
+//
+// Save writes the caller's current pixels (SetPixels) for the current region, block
+// row by block row of minimum coded units (MCUs):
+// - an MCU that lines up with a whole MCU of the source under the recorded geometry,
+//   and whose pixels are exactly the pixels decoded at load under that geometry, keeps
+//   the source's coefficients bit for bit (turned and mirrored as the geometry says);
+// - every other MCU is encoded from the caller's pixels with the source's quantisation
+//   tables and sampling.
+// So the saved file always shows the caller's picture: when the object no longer
+// matches it (a resize, restored pixels, a crop origin off the block grid, a region
+// beyond the source) the affected MCUs, or all of them, are re-encoded. The source's
+// APPn and COM segments (EXIF among them) are copied. Grey and YCbCr JPEGs only; CMYK,
+// YCCK and 12-bit files do not load (the plain codecs read them).
+
+#ifndef QUILL_PLATFORM_LOSSLESSJPEG_H_
+#define QUILL_PLATFORM_LOSSLESSJPEG_H_
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "ZelTypes.h"
+
+struct TJpegOutputLayout;
+
+// The save options record: nine int32. Only the coding field is read: 2 keeps the
+// source's progressive or sequential coding, any other value writes a sequential file.
+struct TLosslessJpegSaveOptions {
+  static constexpr int kCoding = 7;
+  static constexpr int kSampling = 8;
+  std::array<int32_t, 9> Values = {0, 100, 0, 0, -1, -1, -1, 2, 0};
+};
+
+class TLosslessJpeg {
+ public:
+  // Loads a JPEG and decodes it (the pixels stay available to Decode). The bytes are
+  // kept in memory, so the file may change or vanish before a save. False, leaving the
+  // object without an image, for anything that is not a grey or YCbCr JPEG of an
+  // allowed size that decodes whole.
+  bool LoadFromFile(const std::filesystem::path& fileName);
+  bool LoadFromMemory(std::vector<uint8_t> data);
+
+  bool HasImage() const { return !FSource.empty(); }
+  // The current image's size and block (MCU) size, after the recorded geometry.
+  int32_t GetWidth() const { return FWidth; }
+  int32_t GetHeight() const { return FHeight; }
+  int32_t GetBlockWidth() const;
+  int32_t GetBlockHeight() const;
+  // The source's luma sampling factors: vertical in the high 16 bits, horizontal in the
+  // low 16 bits (4:2:0 gives 0x00020002).
+  uint32_t GetSamplingValue() const;
+
+  // Writes the current image (24-bit B, G, R rows, Stride bytes apart) as decoded at
+  // load under the recorded geometry; pixels outside the source are black.
+  bool Decode(uint8_t* bits, int32_t stride) const;
+
+  // Geometry of the current image. SetRegion takes current coordinates: the new image
+  // is Rect of the old one (it may reach beyond it, as after an enlargement).
+  void SetRegion(const TRect& rect);
+  void FlipHorizontal();
+  void FlipVertical();
+  void RotateLeft();
+  void RotateRight();
+
+  // The pixels Save writes: the current image's top-left pixel and row stride. The
+  // memory must stay valid and unchanged until EndSave.
+  void SetPixels(const uint8_t* bits, int32_t stride);
+  // Encodes as described above and writes the file through a temporary file in the
+  // same folder (a read-only target is refused and kept). False without pixels, for an
+  // empty or oversized region, or on any error.
+  bool Save(const std::filesystem::path& fileName, const TLosslessJpegSaveOptions& options);
+  bool SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
+  // Forgets the pixels of SetPixels.
+  void EndSave();
+
+ private:
+  // Source pixel of current pixel (X, Y): (A X + B Y + C, D X + E Y + F).
+  struct TMapping {
+    int64_t A = 1, B = 0, C = 0, D = 0, E = 1, F = 0;
+  };
+  struct TComponent {
+    int Id;
+    int H;  // sampling factors in the source
+    int V;
+    int Table;
+  };
+  void Reset();
+  bool Transposed() const { return FMap.A == 0; }
+  TJpegOutputLayout Layout() const;
+  // Whether the current MCU in MCU column I and row J may keep the source's blocks.
+  bool Reusable(const TJpegOutputLayout& layout, int64_t i, int64_t j) const;
+  // Whether the caller's pixels in [X0, X1) x [Y0, Y1) all lie over source pixels and
+  // equal the pixels decoded at load.
+  bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
+
+  std::vector<uint8_t> FSource;
+  std::vector<uint8_t> FReference;  // decoded source, B, G, R, Width * 3 bytes a row
+  int32_t FSourceWidth = 0;
+  int32_t FSourceHeight = 0;
+  std::vector<TComponent> FComponents;
+  std::array<std::array<uint16_t, 64>, 4> FTables{};
+  bool FProgressive = false;
+
+  TMapping FMap;
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  const uint8_t* FPixels = nullptr;
+  int32_t FPixelStride = 0;
+};
+
+#endif  // QUILL_PLATFORM_LOSSLESSJPEG_H_

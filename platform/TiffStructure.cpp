@@ -1,0 +1,167 @@
+#include "TiffStructure.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void Set32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The size of the pieces a value of Type is swapped in: 1, 2, 4 or 8 bytes.
+uint32_t SwapUnit(uint16_t type) {
+  switch (type) {
+    case 3: case 8: return 2;
+    case 4: case 5: case 9: case 10: case 11: case 13: return 4;
+    case 12: return 8;
+    default: return 1;
+  }
+}
+
+}  // namespace
+
+uint32_t TiffTypeSize(uint16_t type) {
+  static constexpr uint32_t kSizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  return type < std::size(kSizes) ? kSizes[type] : 0;
+}
+
+uint32_t TTiffEntry::Count() const {
+  const uint32_t size = TiffTypeSize(Type);
+  return size == 0 ? 0 : static_cast<uint32_t>(Value.size() / size);
+}
+
+uint32_t TTiffEntry::FirstUnsigned() const {
+  const uint32_t size = TiffTypeSize(Type);
+  if (Value.size() < size) return 0;
+  switch (Type) {
+    case 1: return Value[0];
+    case 3: return uint32_t{Value[0]} | uint32_t{Value[1]} << 8;
+    case 4: case 13:
+      return uint32_t{Value[0]} | uint32_t{Value[1]} << 8 | uint32_t{Value[2]} << 16 | uint32_t{Value[3]} << 24;
+    default: return 0;
+  }
+}
+
+TTiffEntry MakeTiffShort(uint16_t tag, std::span<const uint16_t> values) {
+  TTiffEntry entry{tag, kTiffShort, {}};
+  for (uint16_t v : values) Put16(entry.Value, v);
+  return entry;
+}
+
+TTiffEntry MakeTiffLong(uint16_t tag, std::span<const uint32_t> values) {
+  TTiffEntry entry{tag, kTiffLong, {}};
+  for (uint32_t v : values) Put32(entry.Value, v);
+  return entry;
+}
+
+TTiffEntry MakeTiffRational(uint16_t tag, uint32_t numerator, uint32_t denominator) {
+  TTiffEntry entry{tag, kTiffRational, {}};
+  Put32(entry.Value, numerator);
+  Put32(entry.Value, denominator);
+  return entry;
+}
+
+bool TTiffReader::Open(std::span<const uint8_t> data) {
+  FData = data;
+  if (data.size() < 8) return false;
+  if (data[0] == 'I' && data[1] == 'I') {
+    FBigEndian = false;
+  } else if (data[0] == 'M' && data[1] == 'M') {
+    FBigEndian = true;
+  } else {
+    return false;
+  }
+  if (Get16(2) != 42) return false;
+  FFirst = Get32(4);
+  return true;
+}
+
+uint16_t TTiffReader::Get16(uint64_t offset) const {
+  const uint8_t* p = FData.data() + offset;
+  return FBigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+}
+
+uint32_t TTiffReader::Get32(uint64_t offset) const {
+  const uint8_t* p = FData.data() + offset;
+  return FBigEndian ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
+                    : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
+std::span<const uint8_t> TTiffReader::Bytes(uint64_t offset, uint64_t size) const {
+  if (offset > FData.size() || size > FData.size() - offset) return {};
+  return FData.subspan(static_cast<size_t>(offset), static_cast<size_t>(size));
+}
+
+bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entries,
+                                uint32_t& next) const {
+  entries.clear();
+  next = 0;
+  if (offset < 8 || uint64_t{offset} + 2 > FData.size()) return false;
+  const uint32_t count = Get16(offset);
+  const uint64_t end = uint64_t{offset} + 2 + 12ull * count;
+  if (end + 4 > FData.size()) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t at = uint64_t{offset} + 2 + 12ull * i;
+    TTiffEntry entry;
+    entry.Tag = Get16(at);
+    entry.Type = Get16(at + 2);
+    const uint32_t size = TiffTypeSize(entry.Type);
+    const uint64_t bytes = uint64_t{Get32(at + 4)} * size;
+    if (size == 0) continue;
+    const std::span<const uint8_t> value = bytes <= 4 ? Bytes(at + 8, bytes) : Bytes(Get32(at + 8), bytes);
+    if (value.size() != bytes) continue;
+    entry.Value.assign(value.begin(), value.end());
+    const uint32_t unit = SwapUnit(entry.Type);
+    if (FBigEndian && unit > 1) {
+      for (size_t v = 0; v < entry.Value.size(); v += unit) std::reverse(entry.Value.begin() + v, entry.Value.begin() + v + unit);
+    }
+    entries.push_back(std::move(entry));
+  }
+  next = Get32(end);
+  return true;
+}
+
+void StartTiffStructure(std::vector<uint8_t>& out) {
+  out.insert(out.end(), {'I', 'I', 42, 0, 0, 0, 0, 0});
+}
+
+void SetFirstTiffDirectory(std::vector<uint8_t>& out, uint32_t offset) { Set32(out, 4, offset); }
+
+uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> entries,
+                            uint32_t next) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const TTiffEntry& a, const TTiffEntry& b) { return a.Tag < b.Tag; });
+  if (out.size() % 2 != 0) out.push_back(0);  // directories and values start on a word
+  const auto start = static_cast<uint32_t>(out.size());
+  size_t data = start + 2 + 12 * entries.size() + 4;
+  Put16(out, static_cast<uint16_t>(entries.size()));
+  for (const TTiffEntry& entry : entries) {
+    Put16(out, entry.Tag);
+    Put16(out, entry.Type);
+    Put32(out, entry.Count());
+    if (entry.Value.size() <= 4) {
+      out.insert(out.end(), entry.Value.begin(), entry.Value.end());
+      out.insert(out.end(), 4 - entry.Value.size(), 0);
+    } else {
+      Put32(out, static_cast<uint32_t>(data));
+      data += (entry.Value.size() + 1) / 2 * 2;
+    }
+  }
+  Put32(out, next);
+  for (const TTiffEntry& entry : entries) {
+    if (entry.Value.size() <= 4) continue;
+    out.insert(out.end(), entry.Value.begin(), entry.Value.end());
+    if (entry.Value.size() % 2 != 0) out.push_back(0);
+  }
+  return start;
+}

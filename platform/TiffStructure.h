@@ -1,0 +1,72 @@
+// The TIFF structure shared by TIFF files and EXIF blocks: an 8-byte header naming the
+// byte order and the first directory, and directories of 12-byte entries whose values
+// sit inline (up to 4 bytes) or at an offset.
+//
+// The reader checks every count and offset against the data in 64-bit arithmetic and
+// skips an entry it cannot read whole; it never reads outside the data. Values come
+// out in little-endian order whatever the file's order. The writer writes little-endian.
+
+#ifndef QUILL_PLATFORM_TIFFSTRUCTURE_H_
+#define QUILL_PLATFORM_TIFFSTRUCTURE_H_
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// Field types: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 6 SBYTE, 7 UNDEFINED,
+// 8 SSHORT, 9 SLONG, 10 SRATIONAL, 11 FLOAT, 12 DOUBLE, 13 IFD (a LONG offset).
+constexpr uint16_t kTiffByte = 1;
+constexpr uint16_t kTiffAscii = 2;
+constexpr uint16_t kTiffShort = 3;
+constexpr uint16_t kTiffLong = 4;
+constexpr uint16_t kTiffRational = 5;
+constexpr uint16_t kTiffUndefined = 7;
+
+// Bytes of one value of Type; 0 for a type this code does not know.
+uint32_t TiffTypeSize(uint16_t type);
+
+struct TTiffEntry {
+  uint16_t Tag = 0;
+  uint16_t Type = 0;
+  std::vector<uint8_t> Value;  // little-endian, a whole number of values of Type
+
+  uint32_t Count() const;
+  // The first value as an unsigned number (BYTE, SHORT, LONG, IFD); 0 when there is none.
+  uint32_t FirstUnsigned() const;
+};
+
+TTiffEntry MakeTiffShort(uint16_t tag, std::span<const uint16_t> values);
+TTiffEntry MakeTiffLong(uint16_t tag, std::span<const uint32_t> values);
+TTiffEntry MakeTiffRational(uint16_t tag, uint32_t numerator, uint32_t denominator);
+
+class TTiffReader {
+ public:
+  // Checks the header ("II*\0" or "MM\0*"). Data must outlive the reader.
+  bool Open(std::span<const uint8_t> data);
+  uint32_t FirstDirectory() const { return FFirst; }
+  // Reads the directory at Offset: its entries in file order and the offset of the next
+  // directory (0 when none). False when the directory itself does not lie in the data.
+  bool ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entries, uint32_t& next) const;
+  // The bytes at Offset .. Offset + Size, or an empty span when they do not lie in the data.
+  std::span<const uint8_t> Bytes(uint64_t offset, uint64_t size) const;
+
+ private:
+  uint16_t Get16(uint64_t offset) const;
+  uint32_t Get32(uint64_t offset) const;
+
+  std::span<const uint8_t> FData;
+  bool FBigEndian = false;
+  uint32_t FFirst = 0;
+};
+
+// Appends a little-endian TIFF header whose first-directory offset is 0 for now.
+void StartTiffStructure(std::vector<uint8_t>& out);
+// Points the header at the directory at Offset.
+void SetFirstTiffDirectory(std::vector<uint8_t>& out, uint32_t offset);
+// Appends a directory of Entries, sorted by tag, with Next as the next directory's
+// offset, then the values that do not fit inline; returns the directory's offset. The
+// structure must stay below 4 GiB, which every caller's size check ensures.
+uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> entries,
+                            uint32_t next = 0);
+
+#endif  // QUILL_PLATFORM_TIFFSTRUCTURE_H_

@@ -1,0 +1,186 @@
+#include "CodecTestSupport.h"
+
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "JpegSupport.h"
+
+namespace fs = std::filesystem;
+
+void CodecTest::SetUp() {
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = fs::temp_directory_path() /
+            ("quill-codec-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+  fs::create_directories(folder_);
+}
+
+void CodecTest::TearDown() { fs::remove_all(folder_); }
+
+void MakePicture(TZelLTBitmap& image, int32_t width, int32_t height) {
+  ASSERT_TRUE(image.SetSize(width, height, kPixelFormat24));
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* p = image.GetPixels().GetScanLine(0, y);
+    for (int32_t x = 0; x < width; ++x, p += 3) {
+      const bool edge = (x / 24 + y / 24) % 5 == 0;
+      p[0] = static_cast<uint8_t>(edge ? 30 : 90 + 80 * std::sin(x * 0.05));
+      p[1] = static_cast<uint8_t>(60 + (x + 2 * y) % 120);
+      p[2] = static_cast<uint8_t>(edge ? 220 : 40 + y % 150);
+    }
+  }
+}
+
+double MeanDifference(const TZelPixels& a, const TZelPixels& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return 255;
+  double sum = 0;
+  for (int32_t y = 0; y < a.Height(); ++y) {
+    const uint8_t* p = a.GetScanLine(a.Left(), a.Top() + y);
+    const uint8_t* q = b.GetScanLine(b.Left(), b.Top() + y);
+    for (int32_t i = 0; i < a.Width() * 3; ++i) sum += std::abs(p[i] - q[i]);
+  }
+  return sum / (3.0 * a.Width() * a.Height());
+}
+
+bool SamePixels(const TZelPixels& a, const TZelPixels& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int32_t y = 0; y < a.Height(); ++y) {
+    if (std::memcmp(a.GetScanLine(a.Left(), a.Top() + y), b.GetScanLine(b.Left(), b.Top() + y),
+                    static_cast<size_t>(a.Width()) * 3) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+bool ReadAll(TJpegDecompressor& reader, const std::vector<uint8_t>& data, TJpegCoefficients& result) {
+  if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
+  if (setjmp(reader.Error.Jump)) return false;
+  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&reader.Info);
+  jpeg_decompress_struct& d = reader.Info;
+  result.Width = static_cast<int>(d.image_width);
+  result.Height = static_cast<int>(d.image_height);
+  for (int c = 0; c < d.num_components; ++c) {
+    const jpeg_component_info& comp = d.comp_info[c];
+    result.BlocksAcross.push_back(static_cast<int>(comp.width_in_blocks));
+    result.Components.emplace_back();
+    for (JDIMENSION row = 0; row < comp.height_in_blocks; ++row) {
+      JBLOCKROW blocks = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d), arrays[c], row, 1, FALSE)[0];
+      for (JDIMENSION b = 0; b < comp.width_in_blocks; ++b) {
+        result.Components.back().insert(result.Components.back().end(), blocks[b], blocks[b] + 64);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TJpegCoefficients ReadCoefficients(const fs::path& fileName) {
+  const std::vector<uint8_t> data = FileBytes(fileName);
+  TJpegDecompressor reader;
+  TJpegCoefficients result;
+  if (!ReadAll(reader, data, result)) return {};
+  return result;
+}
+
+namespace {
+
+bool Compress(TJpegCompressor& writer, const TZelPixels& image, int h, int v, bool progressive, bool grey) {
+  if (setjmp(writer.Error.Jump)) return false;
+  jpeg_mem_dest(&writer.Info, &writer.Output, &writer.OutputSize);
+  writer.Info.image_width = static_cast<JDIMENSION>(image.Width());
+  writer.Info.image_height = static_cast<JDIMENSION>(image.Height());
+  writer.Info.input_components = 3;
+  writer.Info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&writer.Info);
+  jpeg_set_quality(&writer.Info, 90, TRUE);
+  if (grey) jpeg_set_colorspace(&writer.Info, JCS_GRAYSCALE);
+  writer.Info.comp_info[0].h_samp_factor = h;
+  writer.Info.comp_info[0].v_samp_factor = v;
+  if (progressive) jpeg_simple_progression(&writer.Info);
+  jpeg_start_compress(&writer.Info, TRUE);
+  while (writer.Info.next_scanline < writer.Info.image_height) {
+    JSAMPROW row[1] = {image.GetScanLine(0, static_cast<int32_t>(writer.Info.next_scanline))};
+    jpeg_write_scanlines(&writer.Info, row, 1);
+  }
+  jpeg_finish_compress(&writer.Info);
+  return true;
+}
+
+void PutValue(TImagePropertyItem& item, const std::vector<uint32_t>& values, int bytes) {
+  for (uint32_t v : values) {
+    for (int i = 0; i < bytes; ++i) item.Value.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+}
+
+TImagePropertyItem Text(uint32_t id, const std::string& text) {
+  TImagePropertyItem item{id, kTiffAscii, {text.begin(), text.end()}};
+  item.Value.push_back(0);
+  return item;
+}
+
+}  // namespace
+
+void WriteLibJpeg(const fs::path& fileName, const TZelPixels& image, int hSampling, int vSampling, bool progressive,
+                  bool grey) {
+  TJpegCompressor writer;
+  ASSERT_TRUE(Compress(writer, image, hSampling, vSampling, progressive, grey));
+  WriteBytes(fileName, {writer.Output, writer.Output + writer.OutputSize});
+}
+
+TImagePropertyList SampleProperties() {
+  TImagePropertyList items;
+  items.push_back(Text(kPropertyMake, "Quillmere Optics"));
+  items.push_back(Text(kPropertyModel, "QM-1"));
+  items.push_back(Text(kPropertyDateTime, "2024:05:06 07:08:09"));
+  TImagePropertyItem orientation{0x0112, kTiffShort, {}};
+  PutValue(orientation, {6}, 2);
+  items.push_back(orientation);
+  items.push_back(Text(kPropertyExif | 0x9003, "2024:05:06 07:08:00"));
+  TImagePropertyItem makerNote{kPropertyExif | 0x927C, kTiffUndefined, {}};
+  for (int i = 0; i < 300; ++i) makerNote.Value.push_back(static_cast<uint8_t>(i * 7));
+  items.push_back(makerNote);
+  items.push_back(Text(kPropertyGps | 0x0001, "N"));
+  TImagePropertyItem latitude{kPropertyGps | 0x0002, kTiffRational, {}};
+  PutValue(latitude, {43, 1, 17, 1, 3012, 100}, 4);
+  items.push_back(latitude);
+  items.push_back(Text(kPropertyInterop | 0x0001, "R98"));
+  TImagePropertyItem kept{0x501A, kTiffShort, {}};
+  PutValue(kept, {1}, 2);
+  items.push_back(kept);
+  TImagePropertyItem thumbnailWidth{0x5020, kTiffLong, {}};
+  PutValue(thumbnailWidth, {160}, 4);
+  items.push_back(thumbnailWidth);
+  return items;
+}
+
+bool HaveTool(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }
+
+int RunCommand(const std::string& command, std::string* output) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::array<char, 4096> buffer;
+  size_t count;
+  while ((count = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+    if (output != nullptr) output->append(buffer.data(), count);
+  }
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<uint8_t> FileBytes(const fs::path& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const fs::path& fileName, const std::vector<uint8_t>& bytes) {
+  std::ofstream(fileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}

@@ -1,0 +1,63 @@
+// Shared by the codec tests: a scratch folder per test, synthetic photographs, JPEG
+// coefficients read with libjpeg, and the command-line checking tools.
+
+#ifndef QUILL_TESTS_PLATFORM_CODECTESTSUPPORT_H_
+#define QUILL_TESTS_PLATFORM_CODECTESTSUPPORT_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ImageProperties.h"
+#include "ZelLTBitmap.h"
+
+class CodecTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::filesystem::path Path(const std::string& name) const { return folder_ / name; }
+
+  std::filesystem::path folder_;
+};
+
+// A smooth colour picture with some detail: gradients and a few edges, so JPEG
+// round trips behave as on photographs.
+void MakePicture(TZelLTBitmap& image, int32_t width, int32_t height);
+
+// Mean absolute difference per byte between two images of the same size; 255 when the
+// sizes differ.
+double MeanDifference(const TZelPixels& a, const TZelPixels& b);
+bool SamePixels(const TZelPixels& a, const TZelPixels& b);
+
+// Every DCT coefficient of a JPEG file, component by component, block rows in order;
+// empty when it does not decode.
+struct TJpegCoefficients {
+  int Width = 0;
+  int Height = 0;
+  std::vector<int> BlocksAcross;  // per component
+  std::vector<std::vector<int16_t>> Components;
+};
+TJpegCoefficients ReadCoefficients(const std::filesystem::path& fileName);
+
+// Writes a JPEG of Image with libjpeg directly: quality 90, the given luma sampling,
+// progressive or not.
+void WriteLibJpeg(const std::filesystem::path& fileName, const TZelPixels& image, int hSampling, int vSampling,
+                  bool progressive, bool grey = false);
+
+// Items of every kind the EXIF tests check: make, model, date, orientation in IFD0,
+// a maker note and the original date in EXIF, latitude in GPS, an interoperability
+// index (whose tag number collides with GPS's), and thumbnail items.
+TImagePropertyList SampleProperties();
+
+// Whether a program is on the PATH.
+bool HaveTool(const std::string& name);
+// Runs a shell command; its exit status, its standard output in Output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+std::vector<uint8_t> FileBytes(const std::filesystem::path& fileName);
+void WriteBytes(const std::filesystem::path& fileName, const std::vector<uint8_t>& bytes);
+
+#endif  // QUILL_TESTS_PLATFORM_CODECTESTSUPPORT_H_

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "CodecTestSupport.h"
+#include "ImageProperties.h"
+
+namespace {
+
+TImagePropertyList SortedById(TImagePropertyList items) {
+  std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.Id < b.Id; });
+  return items;
+}
+
+TEST(ImageProperties, RoundTripKeepsEveryDirectoryAndDropsTheThumbnail) {
+  const TImagePropertyList items = SampleProperties();
+  const std::vector<uint8_t> exif = BuildExifData(items);
+  TImagePropertyList back;
+  ASSERT_TRUE(ReadExifProperties(exif, true, back));
+  TImagePropertyList expected = items;
+  RemoveThumbnailProperties(expected);
+  EXPECT_EQ(SortedById(back), SortedById(expected));
+  // GPS 1 and interoperability 1 share a tag number and both survive.
+  EXPECT_EQ(ReadPropertyText(back, kPropertyGps | 1), "N");
+  EXPECT_EQ(ReadPropertyText(back, kPropertyInterop | 1), "R98");
+}
+
+TEST(ImageProperties, RemovesTheThumbnailRangeButId0x501A) {
+  TImagePropertyList items;
+  for (uint32_t id = 0x5010; id <= 0x503D; ++id) items.push_back({id, kTiffByte, {1}});
+  RemoveThumbnailProperties(items);
+  std::vector<uint32_t> left;
+  for (const auto& item : items) left.push_back(item.Id);
+  EXPECT_EQ(left, (std::vector<uint32_t>{0x5010, 0x5011, 0x501A, 0x503C, 0x503D}));
+}
+
+// A big-endian EXIF block: IFD0 with Orientation 3 and Make "AB", IFD1 with a
+// thumbnail of 4 bytes at offset 60.
+std::vector<uint8_t> BigEndianExif() {
+  std::vector<uint8_t> d = {'M', 'M', 0, 42, 0, 0, 0, 8,
+                            // IFD0 at 8: two entries, next IFD at 38
+                            0, 2, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 3, 0, 0,
+                            0x01, 0x0F, 0, 2, 0, 0, 0, 3, 'A', 'B', 0, 0,
+                            0, 0, 0, 38,
+                            // IFD1 at 38: offset and length of the thumbnail
+                            0, 2, 0x02, 0x01, 0, 4, 0, 0, 0, 1, 0, 0, 0, 68,
+                            0x02, 0x02, 0, 4, 0, 0, 0, 1, 0, 0, 0, 4,
+                            0, 0, 0, 0,
+                            0xFF, 0xD8, 0xFF, 0xD9};
+  return d;
+}
+
+TEST(ImageProperties, ReadsBigEndianValuesAsLittleEndianAndTheThumbnailAsItsIds) {
+  TImagePropertyList items;
+  ASSERT_TRUE(ReadExifProperties(BigEndianExif(), true, items));
+  const TImagePropertyItem* orientation = FindProperty(items, 0x0112);
+  ASSERT_NE(orientation, nullptr);
+  EXPECT_EQ(orientation->Value, (std::vector<uint8_t>{3, 0}));
+  EXPECT_EQ(ReadPropertyText(items, kPropertyMake), "AB");
+  const TImagePropertyItem* thumbnail = FindProperty(items, kPropertyThumbnailData);
+  ASSERT_NE(thumbnail, nullptr);
+  EXPECT_EQ(thumbnail->Value, (std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xD9}));
+  TImagePropertyList noThumbnail;
+  ASSERT_TRUE(ReadExifProperties(BigEndianExif(), false, noThumbnail));
+  EXPECT_EQ(FindProperty(noThumbnail, kPropertyThumbnailData), nullptr);
+}
+
+TEST(ImageProperties, DamagedStructuresReadNothingOutsideTheData) {
+  std::vector<uint8_t> d = BigEndianExif();
+  d[27] = 0xF0;  // Make's count: 240 characters, far past the end
+  TImagePropertyList items;
+  ASSERT_TRUE(ReadExifProperties(d, true, items));
+  EXPECT_EQ(FindProperty(items, kPropertyMake), nullptr);  // skipped, the rest read
+  EXPECT_NE(FindProperty(items, 0x0112), nullptr);
+  d[9] = 0xFF;  // 255 entries in IFD0: the directory runs past the end
+  EXPECT_FALSE(ReadExifProperties(d, true, items));
+  for (size_t size = 0; size < BigEndianExif().size(); ++size) {
+    std::vector<uint8_t> cut = BigEndianExif();
+    cut.resize(size);
+    TImagePropertyList partial;
+    ReadExifProperties(cut, true, partial);  // must not read past the cut
+  }
+  EXPECT_FALSE(ReadExifProperties(std::vector<uint8_t>{'I', 'I', 43, 0, 8, 0, 0, 0}, true, items));
+}
+
+TEST(ImageProperties, PropertyTextStopsAtTheItemsEnd) {
+  TImagePropertyList items = {{kPropertyMake, kTiffAscii, {'C', 'a', 'n'}},
+                              {kPropertyModel, kTiffAscii, {'X', 0, 'Y'}}};
+  EXPECT_EQ(ReadPropertyText(items, kPropertyMake), "Can");
+  EXPECT_EQ(ReadPropertyText(items, kPropertyModel), "X");
+  EXPECT_EQ(ReadPropertyText(items, kPropertyDateTime), "");
+}
+
+TEST(ImageProperties, SetPropertyReplacesInPlace) {
+  TImagePropertyList items = {{1, kTiffByte, {1}}, {2, kTiffByte, {2}}};
+  SetProperty(items, {1, kTiffShort, {9, 0}});
+  SetProperty(items, {3, kTiffByte, {3}});
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].Type, kTiffShort);
+  EXPECT_EQ(items[2].Id, 3u);
+}
+
+TEST(ImageProperties, ResolutionFromItems) {
+  TImagePropertyList items = {{kPropertyXResolution, kTiffRational, {44, 1, 0, 0, 1, 0, 0, 0}},
+                              {kPropertyYResolution, kTiffRational, {44, 1, 0, 0, 1, 0, 0, 0}},
+                              {kPropertyResolutionUnit, kTiffShort, {3, 0}}};
+  double x = 0, y = 0;
+  ASSERT_TRUE(PropertyResolution(items, x, y));
+  EXPECT_DOUBLE_EQ(x, 300 * 2.54);
+  items[2].Value = {1, 0};  // no absolute unit
+  EXPECT_FALSE(PropertyResolution(items, x, y));
+}
+
+}  // namespace

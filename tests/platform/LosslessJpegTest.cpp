@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CodecTestSupport.h"
+#include "ImageCodecs.h"
+#include "LosslessJpeg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using LosslessJpeg = CodecTest;
+
+// Loads File and decodes it into Image, as the document does after a load.
+void LoadInto(TLosslessJpeg& jpeg, const fs::path& file, TZelLTBitmap& image) {
+  ASSERT_TRUE(jpeg.LoadFromFile(file));
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
+}
+
+bool SaveFrom(TLosslessJpeg& jpeg, TZelLTBitmap& image, const fs::path& file) {
+  jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
+  const bool saved = jpeg.Save(file, {});
+  jpeg.EndSave();
+  return saved;
+}
+
+// The number of 8 x 8 blocks of component C that differ between A and B.
+int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size_t c) {
+  int count = 0;
+  for (size_t i = 0; i < a.Components[c].size(); i += 64) {
+    if (!std::equal(a.Components[c].begin() + i, a.Components[c].begin() + i + 64, b.Components[c].begin() + i)) ++count;
+  }
+  return count;
+}
+
+TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
+  const fs::path source = fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg";  // 4:4:4, 427 rows: a partial block row
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, source, image);
+  EXPECT_EQ(jpeg.GetBlockWidth(), 8);
+  TZelLTBitmap plain;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(source, plain, format, metadata));
+  EXPECT_TRUE(SamePixels(image.GetPixels(), plain.GetPixels()));  // one decoder for both paths
+
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("same.jpg")));
+  const TJpegCoefficients before = ReadCoefficients(source), after = ReadCoefficients(Path("same.jpg"));
+  ASSERT_FALSE(after.Components.empty());
+  EXPECT_EQ(after.Components, before.Components);
+  // The ICC profile (APP2) and the comment were copied.
+  const std::vector<uint8_t> saved = FileBytes(Path("same.jpg"));
+  const std::string text(saved.begin(), saved.end());
+  EXPECT_NE(text.find("ICC_PROFILE"), std::string::npos);
+  EXPECT_NE(text.find("cmp3.10.3.2Lq3"), std::string::npos);
+}
+
+TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 160, 96);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);  // 16 x 16 MCUs
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, Path("source.jpg"), image);
+  EXPECT_EQ(jpeg.GetBlockWidth(), 16);
+  EXPECT_EQ(jpeg.GetSamplingValue(), 0x00020002u);
+  // A 5 x 5 edit inside the MCU at column 2, row 1.
+  for (int y = 20; y < 25; ++y) {
+    for (int x = 36; x < 41; ++x) std::memset(image.GetPixels().GetPixelAddress(x, y), 255, 3);
+  }
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+  const TJpegCoefficients before = ReadCoefficients(Path("source.jpg")), after = ReadCoefficients(Path("edited.jpg"));
+  ASSERT_EQ(after.Components.size(), 3u);
+  EXPECT_GE(DifferentBlocks(before, after, 0), 1);
+  EXPECT_LE(DifferentBlocks(before, after, 0), 4);  // the MCU's four luma blocks at most
+  EXPECT_LE(DifferentBlocks(before, after, 1), 1);
+  // The luma blocks outside that MCU are untouched.
+  for (int row = 0; row < 12; ++row) {
+    for (int column = 0; column < 20; ++column) {
+      if (row / 2 == 1 && column / 2 == 2) continue;
+      const size_t at = static_cast<size_t>(row * 20 + column) * 64;
+      EXPECT_TRUE(std::equal(before.Components[0].begin() + at, before.Components[0].begin() + at + 64,
+                             after.Components[0].begin() + at));
+    }
+  }
+  TZelLTBitmap back;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  EXPECT_GT(back.GetPixels().GetPixelAddress(38, 22)[0], 200);  // the edit is in the file
+}
+
+TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 48);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 1, false);  // 4:2:2: 16 x 8 MCUs
+  const TJpegCoefficients source = ReadCoefficients(Path("source.jpg"));
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, Path("source.jpg"), image);
+
+  // The document turns its pixels and the object alike.
+  jpeg.RotateLeft();
+  ASSERT_TRUE(image.RotateLeft());
+  EXPECT_EQ(jpeg.GetBlockWidth(), 8);
+  EXPECT_EQ(jpeg.GetBlockHeight(), 16);
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("left.jpg")));
+  const TJpegCoefficients left = ReadCoefficients(Path("left.jpg"));
+  EXPECT_EQ(left.Width, 48);
+  EXPECT_EQ(left.Height, 64);
+  // A turn maps every block onto a block: the coefficient magnitudes are a permutation.
+  for (size_t c = 0; c < 3; ++c) {
+    std::vector<int> a, b;
+    for (int16_t v : source.Components[c]) a.push_back(std::abs(v));
+    for (int16_t v : left.Components[c]) b.push_back(std::abs(v));
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    EXPECT_EQ(a, b) << c;
+  }
+  // Three more turns and two mirrors of each kind bring back the source exactly.
+  for (int i = 0; i < 3; ++i) {
+    jpeg.RotateLeft();
+    ASSERT_TRUE(image.RotateLeft());
+  }
+  jpeg.FlipHorizontal(), jpeg.FlipVertical(), jpeg.FlipHorizontal(), jpeg.FlipVertical();
+  image.FlipHorizontal(), image.FlipVertical(), image.FlipHorizontal(), image.FlipVertical();
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("back.jpg")));
+  EXPECT_EQ(ReadCoefficients(Path("back.jpg")).Components, source.Components);
+
+  if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+  jpeg.RotateRight();
+  ASSERT_TRUE(image.RotateRight());
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("right.jpg")));
+  ASSERT_EQ(RunCommand("jpegtran -rotate 90 -copy all -outfile '" + Path("tool.jpg").string() + "' '" +
+                       Path("source.jpg").string() + "'"),
+            0);
+  EXPECT_EQ(ReadCoefficients(Path("right.jpg")).Components, ReadCoefficients(Path("tool.jpg")).Components);
+}
+
+TEST_F(LosslessJpeg, AnAlignedCropKeepsBlocksAndAnUnalignedOneShowsTheDocumentsPicture) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 96, 64);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  const TJpegCoefficients source = ReadCoefficients(Path("source.jpg"));
+  {
+    TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    ASSERT_TRUE(image.Crop({16, 16, 60, 50}));
+    jpeg.SetRegion({16, 16, 60, 50});
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("aligned.jpg")));
+    const TJpegCoefficients cropped = ReadCoefficients(Path("aligned.jpg"));
+    ASSERT_EQ(cropped.Width, 44);
+    // Luma block (0, 0) of the crop is block (2, 2) of the source.
+    EXPECT_TRUE(std::equal(cropped.Components[0].begin(), cropped.Components[0].begin() + 64,
+                           source.Components[0].begin() + (2 * 12 + 2) * 64));
+  }
+  {
+    // The document crops at x 13 exactly, the object at the block origin 0.
+    TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    ASSERT_TRUE(image.Crop({13, 7, 80, 60}));
+    jpeg.SetRegion({0, 0, 67, 53});
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("unaligned.jpg")));
+    TZelLTBitmap back;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    ASSERT_TRUE(LoadImageFile(Path("unaligned.jpg"), back, format, metadata));
+    EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);  // the document's picture, not shifted
+  }
+}
+
+TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 64);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, Path("source.jpg"), image);
+  fs::remove(Path("source.jpg"));  // the object holds the bytes
+  ASSERT_TRUE(image.Resize(100, 90));
+  jpeg.SetRegion({0, 0, 100, 90});
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("larger.jpg")));
+  TZelLTBitmap back;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(Path("larger.jpg"), back, format, metadata));
+  EXPECT_EQ(back.GetWidth(), 100);
+  EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
+  TLosslessJpeg jpeg;
+  EXPECT_FALSE(jpeg.LoadFromFile(Path("missing.jpg")));
+  EXPECT_FALSE(jpeg.HasImage());
+  std::vector<uint8_t> bytes = FileBytes(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg");
+  bytes.resize(bytes.size() / 2);  // data ends in the middle of the scan
+  EXPECT_FALSE(jpeg.LoadFromMemory(bytes));
+  EXPECT_FALSE(jpeg.HasImage());
+  TZelLTBitmap picture;
+  MakePicture(picture, 16, 16);
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
+  EXPECT_FALSE(jpeg.LoadFromMemory(png));
+  ASSERT_TRUE(jpeg.LoadFromFile(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg"));
+  std::vector<uint8_t> out;
+  EXPECT_FALSE(jpeg.SaveToMemory(out, {}));  // no pixels given
+}
+
+}  // namespace
