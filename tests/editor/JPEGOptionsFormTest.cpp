@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QApplication>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+#include "ZelJPEGOptionsForm.h"
+
+TEST(JPEGQuality, PresetsAndParsing) {
+  EXPECT_EQ(PresetIndex(79), 2);
+  EXPECT_EQ(PresetIndex(80), 3);
+  EXPECT_EQ(PresetIndex(100), 4);
+  EXPECT_EQ(PresetIndex(5), 0);
+  EXPECT_EQ(PresetQuality(1), 30);
+
+  int32_t quality = -1;
+  EXPECT_TRUE(ParseQuality(u"45"_qs, quality));
+  EXPECT_EQ(quality, 45);
+  EXPECT_TRUE(ParseQuality(u"+0"_qs, quality));
+  EXPECT_EQ(quality, 0);
+  EXPECT_FALSE(ParseQuality(u"150"_qs, quality));
+  EXPECT_EQ(quality, 150);
+  EXPECT_FALSE(ParseQuality(u"-3"_qs, quality));
+  EXPECT_EQ(quality, -3);
+  EXPECT_FALSE(ParseQuality(u"12x"_qs, quality));
+  EXPECT_EQ(quality, 12);
+  EXPECT_FALSE(ParseQuality(QString(), quality));
+  EXPECT_EQ(quality, 0);
+  EXPECT_FALSE(ParseQuality(u"-"_qs, quality));
+  EXPECT_FALSE(ParseQuality(u"99999999999999999999"_qs, quality));
+  EXPECT_EQ(quality, INT32_MAX);
+}
+
+class JPEGOptionsFormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    unit_ = std::make_unique<TZelFormsUnit>();
+    ZelApplication->SetMessageBoxAnswerer([this](const QString&, const QString& caption, uint32_t flags) {
+      messages_.push_back({caption, flags});
+      return IDOK;
+    });
+    form_.reset(ZelCreate<TZelJPEGOptionsForm>(nullptr));
+  }
+  void TearDown() override {
+    form_.reset();
+    SetJPEGQualityAsker(nullptr);
+    unit_.reset();
+  }
+
+  // The three controls' values.
+  void ExpectShown(int32_t quality, int32_t presetIndex) {
+    EXPECT_EQ(form_->QualityEdit()->text(), QString::number(quality));
+    EXPECT_EQ(form_->QualityComboBox()->currentIndex(), presetIndex);
+    EXPECT_EQ(form_->QualityTrackBar()->value(), quality);
+    EXPECT_EQ(form_->GetQuality(), quality);
+  }
+
+  struct Message {
+    QString caption;
+    uint32_t flags;
+  };
+  std::unique_ptr<TZelFormsUnit> unit_;
+  std::unique_ptr<TZelJPEGOptionsForm> form_;
+  std::vector<Message> messages_;
+};
+
+TEST_F(JPEGOptionsFormTest, ControlsFollowEachOther) {
+  form_->SetQuality(80);
+  ExpectShown(80, 3);
+  form_->QualityEdit()->setText(u"45"_qs);  // typing selects the preset at or below
+  EXPECT_EQ(form_->QualityComboBox()->currentIndex(), 1);
+  EXPECT_EQ(form_->QualityTrackBar()->value(), 45);
+  form_->QualityComboBox()->setCurrentIndex(2);  // a preset sets its exact value
+  ExpectShown(60, 2);
+  form_->QualityTrackBar()->setValue(99);
+  ExpectShown(99, 3);
+  form_->QualityEdit()->setText(u"abc"_qs);  // invalid text changes nothing else
+  EXPECT_EQ(form_->QualityTrackBar()->value(), 99);
+  EXPECT_EQ(form_->QualityComboBox()->currentIndex(), 3);
+}
+
+TEST_F(JPEGOptionsFormTest, InvalidEntriesAreReportedAndCorrected) {
+  struct Case {
+    const char16_t* text;
+    int32_t corrected;
+  };
+  for (const Case& c : {Case{u"150", 100}, Case{u"-3", 0}, Case{u"", 0}, Case{u"12x", 12}}) {
+    messages_.clear();
+    form_->SetQuality(50);
+    form_->QualityEdit()->setText(QString::fromUtf16(c.text));
+    form_->OkButton()->click();
+    ASSERT_EQ(messages_.size(), 1u) << c.corrected;
+    EXPECT_EQ(messages_[0].flags, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(messages_[0].caption, form_->windowTitle());
+    ExpectShown(c.corrected, PresetIndex(c.corrected));
+    EXPECT_EQ(form_->GetModalResult(), 0);  // still open
+  }
+  form_->OkButton()->click();  // the corrected value is accepted
+  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(form_->GetModalResult(), IDOK);
+}
+
+TEST_F(JPEGOptionsFormTest, AskerAnswersInPlaceOfTheDialog) {
+  SetJPEGQualityAsker([](int32_t& quality) {
+    quality = 35;
+    return true;
+  });
+  int32_t quality = 80;
+  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_EQ(quality, 35);
+  SetJPEGQualityAsker([](int32_t&) { return false; });
+  EXPECT_FALSE(AskJPEGQuality(quality));
+  EXPECT_EQ(quality, 35);
+}
+
+TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
+  // The real dialog, answered by clicks once its modal loop runs.
+  int32_t quality = 30;
+  QTimer::singleShot(0, [] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+        form->QualityTrackBar()->setValue(72);
+        form->OkButton()->click();
+      }
+    }
+  });
+  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_EQ(quality, 72);
+
+  QTimer::singleShot(0, [] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+        form->QualityTrackBar()->setValue(10);
+        form->CancelButton()->click();
+      }
+    }
+  });
+  EXPECT_FALSE(AskJPEGQuality(quality));
+  EXPECT_EQ(quality, 72);
+}
