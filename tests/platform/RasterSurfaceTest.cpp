@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -125,11 +124,6 @@ TEST(RasterSurface, RefusesWhatItCannotPaint) {
 }
 
 TEST(RasterSurface, PrintsToAPdfPage) {
-  // A printer needs an application object.
-  int argc = 1;
-  char name[] = "quill_platform_tests";
-  char* argv[] = {name, nullptr};
-  QGuiApplication app(argc, argv);
   TZelLTBitmap bitmap;
   MakeCoordinates(bitmap, 64, 48);
   const std::string path = (std::filesystem::temp_directory_path() / "quill-print-test.pdf").string();
