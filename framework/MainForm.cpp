@@ -1,0 +1,342 @@
+#include "MainForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QtEndian>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "ZelDockablePanel.h"
+#include "ZelLocalizer.h"
+#include "ZelSDFReader.h"
+#include "ZelSDFWriter.h"
+
+TMainForm* MainForm = nullptr;
+
+const QUuid TMainForm::kSettingsGuid("{7AF6D7FF-618B-41D9-882E-419D500DF28B}");
+
+// The images are compiled into this static library; naming their initialiser here
+// makes every program that has a main window link them.
+static void InitImageResources() {
+  static bool initialised = false;
+  if (initialised) return;
+  initialised = true;
+  Q_INIT_RESOURCE(Quillmere);
+}
+
+namespace {
+
+// The resources of the preloaded images, in the order of TZelDefaultImage.
+constexpr const char* kDefaultImageNames[kDefaultImageCount] = {
+    "New", "Open", "Save", "Print", "Cut", "Copy", "Paste", "Delete", "Undo", "Redo"};
+
+constexpr QSize kImageSize(16, 16);
+
+// String ids of the window's captions.
+constexpr int32_t kMenuCaptionId = 161;
+constexpr int32_t kFileCaptionId = 10;
+constexpr int32_t kExitCaptionId = 23;
+constexpr int32_t kViewCaptionId = 34;
+constexpr int32_t kToolbarsCaptionId = 163;
+constexpr int32_t kLanguageCaptionId = 41;
+constexpr int32_t kHelpCaptionId = 46;
+
+// ---- The placement record ----
+//
+// The layout of the platform's window placement, little-endian: 0 its size (44),
+// 4 flags, 8 show command, 12 and 20 the minimised and maximised positions (unused,
+// zeros), 28 the normal rectangle as left, top, right, bottom (right and bottom
+// exclusive).
+
+constexpr int32_t SW_SHOWNORMAL = 1;
+constexpr int32_t SW_SHOWMAXIMIZED = 3;
+
+using TPlacementRecord = std::array<uint8_t, TMainForm::kPlacementSize>;
+
+struct TPlacement {
+  QRect normal;
+  bool maximized = false;
+};
+
+void PutInt32(TPlacementRecord& record, int offset, int32_t value) {
+  qToLittleEndian<qint32>(value, record.data() + offset);
+}
+
+int32_t GetInt32(const TPlacementRecord& record, int offset) {
+  return qFromLittleEndian<qint32>(record.data() + offset);
+}
+
+TPlacementRecord EncodePlacement(const TPlacement& placement) {
+  TPlacementRecord record{};
+  PutInt32(record, 0, TMainForm::kPlacementSize);
+  PutInt32(record, 8, placement.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  const QRect& normal = placement.normal;
+  PutInt32(record, 28, normal.x());
+  PutInt32(record, 32, normal.y());
+  PutInt32(record, 36, normal.x() + normal.width());
+  PutInt32(record, 40, normal.y() + normal.height());
+  return record;
+}
+
+// The placement of Record; none when its size field is wrong or its rectangle is empty
+// or larger than a window can be. A minimised placement comes back as a normal one.
+std::optional<TPlacement> DecodePlacement(const TPlacementRecord& record) {
+  if (GetInt32(record, 0) != TMainForm::kPlacementSize) return std::nullopt;
+  const int64_t left = GetInt32(record, 28);
+  const int64_t top = GetInt32(record, 32);
+  const int64_t width = GetInt32(record, 36) - left;
+  const int64_t height = GetInt32(record, 40) - top;
+  if (width <= 0 || height <= 0 || width > QWIDGETSIZE_MAX || height > QWIDGETSIZE_MAX) {
+    return std::nullopt;
+  }
+  TPlacement placement;
+  placement.normal = QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
+                           static_cast<int>(height));
+  placement.maximized = GetInt32(record, 8) == SW_SHOWMAXIMIZED;
+  return placement;
+}
+
+// Rect as it stands when it meets a screen; otherwise centred on the primary screen,
+// no larger than that screen's free area.
+QRect MovedOntoAScreen(const QRect& rect) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->availableGeometry().intersects(rect)) return rect;
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary == nullptr) return rect;
+  const QRect available = primary->availableGeometry();
+  QRect moved(QPoint(0, 0), rect.size().boundedTo(available.size()));
+  moved.moveCenter(available.center());
+  return moved;
+}
+
+// Runs Handler; an exception it throws is shown instead of passing into Qt's event
+// dispatch. False when it threw.
+bool RunReported(const std::function<void()>& handler) {
+  try {
+    handler();
+    return true;
+  } catch (...) {
+    if (ZelApplication != nullptr) ZelApplication->ShowException(std::current_exception());
+    return false;
+  }
+}
+
+void ConnectClick(QAction& item, TZelClickHandler onClick) {
+  if (!onClick) return;
+  QObject::connect(&item, &QAction::triggered, &item,
+                   [handler = std::move(onClick)] { RunReported(handler); });
+}
+
+// Puts Item into Items just before Before, or at the end when Before is not there.
+void InsertItem(QWidget& items, QAction& item, QAction* before) {
+  if (before != nullptr && items.actions().contains(before)) {
+    items.insertAction(before, &item);
+  } else {
+    items.addAction(&item);
+  }
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TZelComponent* owner)
+    : TZelForm(owner),
+      Menu(menuBar()),
+      FileMenuItem(Menu->addMenu(QStringLiteral("File"))),
+      FileMenuSeparator(FileMenuItem->addSeparator()),
+      ExitMenuItem(FileMenuItem->addAction(QStringLiteral("Exit"))),
+      ViewMenuItem(Menu->addMenu(QStringLiteral("View"))),
+      ToolbarsMenuItem(ViewMenuItem->addMenu(QStringLiteral("Toolbars"))),
+      ViewMenuSeparator(ViewMenuItem->addSeparator()),
+      LanguageMenuItem(ViewMenuItem->addMenu(QStringLiteral("Language"))),
+      HelpMenuItem(Menu->addMenu(QStringLiteral("Help"))),
+      ClientArea(new QWidget(this)),
+      StatusBar(statusBar()),
+      defaultImages_(kImageSize),
+      languageItems_(new QActionGroup(this)) {
+  InitImageResources();
+  resize(534, 458);
+  setAcceptDrops(true);
+  Menu->setWindowTitle(QStringLiteral("Menu"));
+  connect(ExitMenuItem, &QAction::triggered, this, [this] { ExitMenuItemClick(); });
+
+  ClientArea->setAutoFillBackground(true);
+  ClientArea->setBackgroundRole(QPalette::Dark);
+  auto* clientLayout = new QVBoxLayout(ClientArea);
+  clientLayout->setContentsMargins(0, 0, 0, 0);
+  clientLayout->setSpacing(0);
+  setCentralWidget(ClientArea);
+
+  for (const char* name : kDefaultImageNames) {
+    defaultImages_.Add(LoadImageResource(QString::fromLatin1(name), defaultImages_.GetSize()));
+  }
+}
+
+TMainForm::~TMainForm() {
+  if (MainForm == this) MainForm = nullptr;
+}
+
+// ---- Adding to the shell ----
+
+QAction* TMainForm::AddMenuItem(const QString& caption, TShortCut shortCut, QAction* before,
+                                QWidget* items, int imageIndex, TZelClickHandler onClick) {
+  QWidget& list = items != nullptr ? *items : *Menu;
+  auto* item = new QAction(caption, &list);
+  item->setShortcut(ShortCutToKeySequence(shortCut));
+  item->setIcon(defaultImages_.GetIcon(imageIndex));
+  ConnectClick(*item, std::move(onClick));
+  InsertItem(list, *item, before);
+  return item;
+}
+
+QMenu* TMainForm::AddSubmenu(const QString& caption, QWidget* items, QAction* before) {
+  QWidget& list = items != nullptr ? *items : *Menu;
+  auto* submenu = new QMenu(caption, &list);
+  InsertItem(list, *submenu->menuAction(), before);
+  return submenu;
+}
+
+QAction* TMainForm::AddSeparator(QWidget* items, QAction* before) {
+  QWidget& list = items != nullptr ? *items : *Menu;
+  auto* separator = new QAction(&list);
+  separator->setSeparator(true);
+  InsertItem(list, *separator, before);
+  return separator;
+}
+
+QToolBar* TMainForm::AddToolbar(const QString& caption) {
+  auto* toolbar = new QToolBar(caption, this);
+  toolbar->setIconSize(defaultImages_.GetSize());
+  addToolBar(Qt::TopToolBarArea, toolbar);
+  // The toggle item checks and unchecks itself with the toolbar's visibility, and
+  // QToolBar keeps its text equal to the toolbar's caption.
+  ToolbarsMenuItem->addAction(toolbar->toggleViewAction());
+  return toolbar;
+}
+
+void TMainForm::SetUpToolbarButton(QAction& item, QWidget& toolbar, const TZelImageList* images,
+                                   QAction* before, const QString& caption, int imageIndex,
+                                   TZelClickHandler onClick) {
+  ConnectClick(item, std::move(onClick));
+  if (images != nullptr) item.setIcon(images->GetIcon(imageIndex));
+  // QAction's hint is its text (without the mnemonic's ampersand) until one is set.
+  item.setText(caption);
+  InsertItem(toolbar, item, before);
+}
+
+int TMainForm::AddImage(const QString& resourceName) {
+  const QIcon icon = LoadImageResource(resourceName, defaultImages_.GetSize());
+  if (icon.isNull()) return -1;
+  return defaultImages_.Add(icon);
+}
+
+TZelDockablePanel* TMainForm::CreateDockablePanel() { return new TZelDockablePanel(this); }
+
+// ---- Component ----
+
+void TMainForm::Initialize() {
+  std::vector<TZelLanguage> languages;
+  GetLanguageList(languages);
+  for (const TZelLanguage& language : languages) {
+    const uint16_t langId = language.LangId;
+    QAction* item = AddMenuItem(language.Name, 0, nullptr, LanguageMenuItem, -1,
+                                [langId] { SetLanguage(langId); });
+    item->setCheckable(true);
+    item->setData(langId);
+    languageItems_->addAction(item);
+  }
+  TZelForm::Initialize();
+}
+
+void TMainForm::Localize() {
+  Menu->setWindowTitle(GetLocalizedString(kMenuCaptionId));
+  FileMenuItem->setTitle(GetLocalizedString(kFileCaptionId));
+  ExitMenuItem->setText(GetLocalizedString(kExitCaptionId));
+  ViewMenuItem->setTitle(GetLocalizedString(kViewCaptionId));
+  ToolbarsMenuItem->setTitle(GetLocalizedString(kToolbarsCaptionId));
+  LanguageMenuItem->setTitle(GetLocalizedString(kLanguageCaptionId));
+  HelpMenuItem->setTitle(GetLocalizedString(kHelpCaptionId));
+
+  const uint16_t current = GetLanguage();
+  for (QAction* item : languageItems_->actions()) {
+    const auto langId = static_cast<uint16_t>(item->data().toUInt());
+    item->setChecked(langId == current);
+    QString name = item->text();
+    GetLanguageName(langId, name);
+    item->setText(name);
+  }
+}
+
+void TMainForm::SaveState(TZelSDFWriter& writer) {
+  TPlacement placement;
+  placement.normal = normalGeometry();
+  if (placement.normal.isEmpty()) placement.normal = geometry();
+  placement.maximized = isMaximized();
+  const TPlacementRecord record = EncodePlacement(placement);
+
+  writer.BeginGuidNode(1, kSettingsGuid);
+  writer.WriteBlob(2, record.data(), kPlacementSize);
+  writer.WriteInteger(1, GetLanguage());
+  writer.EndNode();
+}
+
+void TMainForm::LoadState(TZelSDFReader& reader) {
+  if (!reader.EnterGuidNode(1, kSettingsGuid)) return;
+  TPlacementRecord record{};
+  if (reader.ReadBlob(2, record.data(), kPlacementSize)) {
+    if (const std::optional<TPlacement> placement = DecodePlacement(record)) {
+      setGeometry(MovedOntoAScreen(placement->normal));
+      setWindowState(placement->maximized ? windowState() | Qt::WindowMaximized
+                                          : windowState() & ~Qt::WindowMaximized);
+    }
+  }
+  int32_t language = GetLanguage();
+  if (reader.ReadInteger(1, language)) SetLanguage(static_cast<uint16_t>(language & 0xFFFF));
+  reader.LeaveNode();
+}
+
+void TMainForm::ExitMenuItemClick() { close(); }
+
+// ---- Events ----
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  bool canClose = true;
+  if (OnCloseQuery && !RunReported([this, &canClose] { OnCloseQuery(canClose); })) {
+    canClose = false;
+  }
+  if (!canClose) {
+    event->ignore();
+    return;
+  }
+  TZelForm::closeEvent(event);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  // Only the first file counts, whatever else was dropped with it. Its name is taken
+  // whole: a name cut short could name another file.
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  if (urls.isEmpty() || !OnFileDrop) return;
+  const QString fileName = urls.first().toLocalFile();
+  if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) return;
+  RunReported([this, &fileName] { OnFileDrop(fileName); });
+}

@@ -1,0 +1,144 @@
+#include "ZelViewCanvas.h"
+
+#include <QWidget>
+
+#include <cassert>
+#include <cstring>
+#include <new>
+
+int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel) {
+  return static_cast<int32_t>((int64_t{width} * bitsPerPixel + 31) / 32 * 4);
+}
+
+QRect RectToQRect(const TRect& rect) {
+  if (rect.IsEmpty()) return QRect();
+  return QRect(rect.Left, rect.Top, static_cast<int>(rect.Width()),
+               static_cast<int>(rect.Height()));
+}
+
+TRect QRectToRect(const QRect& rect) {
+  if (rect.isEmpty()) return TRect{};
+  return TRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+// ---- TZelCanvasPixels ----
+
+void TZelCanvasPixels::AttachBitmap(uint8_t* bits, int32_t width, int32_t height) {
+  Attach(TRect{0, 0, width, height}, bits, DIBRowBytes(width, 24), kPixelFormat24);
+}
+
+void TZelCanvasPixels::Detach() { Attach(TRect{}, nullptr, 0, kPixelFormat24); }
+
+// ---- TZelViewCanvas ----
+
+TZelViewCanvas::~TZelViewCanvas() {
+  // A canvas destroyed in the middle of a paint still ends its painter.
+  if (painter_.isActive()) painter_.end();
+}
+
+bool TZelViewCanvas::BeginPaint(QWidget* window, const QRegion& updateRegion) {
+  if (window == nullptr || IsPainting()) return false;
+  const QRect box = updateRegion.boundingRect();
+  const QRegion region = updateRegion & QRect(QPoint(0, 0), box.bottomRight());
+  if (region.isEmpty()) return false;
+
+  updateBox_ = QRectToRect(region.boundingRect());
+  const int32_t width = updateBox_.Right;
+  const int32_t height = updateBox_.Bottom;
+  const int32_t stride = DIBRowBytes(width, 24);
+  const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(height);
+  if (size > bufferSize_) {
+    // Zero-filled once, so no byte of the bitmap is ever read uninitialised.
+    buffer_.reset(new (std::nothrow) uint8_t[size]());
+    bufferSize_ = buffer_ != nullptr ? size : 0;
+    if (buffer_ == nullptr) return false;
+  }
+
+  pixels_.AttachBitmap(buffer_.get(), width, height);
+  image_ = QImage(buffer_.get(), width, height, stride, QImage::Format_BGR888);
+  if (!painter_.begin(&image_)) {
+    image_ = QImage();
+    pixels_.Detach();
+    return false;
+  }
+  surface_.emplace(painter_);
+  window_ = window;
+  updateRegion_ = region;
+  SelectClip(region);
+  return true;
+}
+
+void TZelViewCanvas::EndPaint() {
+  if (!IsPainting()) return;
+  surface_.reset();
+  painter_.end();
+  {
+    // The update box as an image of its own over the same memory: drawing a part of
+    // a larger image would make Qt copy that part first.
+    const QImage box(pixels_.GetPixelAddress(updateBox_.Left, updateBox_.Top),
+                     static_cast<int>(updateBox_.Width()), static_cast<int>(updateBox_.Height()),
+                     pixels_.Stride(), QImage::Format_BGR888);
+    QPainter target(window_);
+    target.setClipRegion(updateRegion_);
+    target.drawImage(QPoint(updateBox_.Left, updateBox_.Top), box);
+  }
+  for (int i = 0; i < clipDepth_; ++i) clipStack_[static_cast<size_t>(i)] = TZelViewState{};
+  clipDepth_ = 0;
+  image_ = QImage();
+  pixels_.Detach();
+  window_ = nullptr;
+  updateRegion_ = QRegion();
+  clip_ = QRegion();
+}
+
+bool TZelViewCanvas::RectVisible(const TRect& rect) const {
+  return !rect.IsEmpty() && clip_.intersects(RectToQRect(rect));
+}
+
+void TZelViewCanvas::ExcludeClipRect(const TRect& rect) {
+  if (rect.IsEmpty()) return;
+  SelectClip(clip_.subtracted(RectToQRect(rect)));
+}
+
+void TZelViewCanvas::FillClip(uint32_t colour) {
+  const uint8_t b = static_cast<uint8_t>(colour >> 16);
+  const uint8_t g = static_cast<uint8_t>(colour >> 8);
+  const uint8_t r = static_cast<uint8_t>(colour);
+  ForEachClipRect(GetClipBox(), [&](const TRect& part) {
+    // The first row pixel by pixel, the others copied from it.
+    uint8_t* first = pixels_.GetPixelAddress(part.Left, part.Top);
+    const size_t rowBytes = static_cast<size_t>(part.Width()) * 3;
+    for (size_t i = 0; i < rowBytes; i += 3) {
+      first[i] = b;
+      first[i + 1] = g;
+      first[i + 2] = r;
+    }
+    for (int32_t y = part.Top + 1; y < part.Bottom; ++y) {
+      std::memcpy(pixels_.GetPixelAddress(part.Left, y), first, rowBytes);
+    }
+  });
+}
+
+void TZelViewCanvas::PushClip(TZelViewObject* object) {
+  if (clipDepth_ == static_cast<int>(clipStack_.size())) clipStack_.emplace_back();
+  TZelViewState& state = clipStack_[static_cast<size_t>(clipDepth_)];
+  state.View = object;
+  state.Region = clip_;
+  ++clipDepth_;
+}
+
+bool TZelViewCanvas::PopClip(TZelViewObject*& object) {
+  if (clipDepth_ == 0) return false;
+  --clipDepth_;
+  TZelViewState& state = clipStack_[static_cast<size_t>(clipDepth_)];
+  SelectClip(state.Region);
+  object = state.View;
+  state = TZelViewState{};
+  return true;
+}
+
+void TZelViewCanvas::SelectClip(const QRegion& region) {
+  clip_ = region;
+  assert(painter_.isActive());
+  painter_.setClipRegion(clip_);
+}

@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include <QPrinter>
+
+#include "ZelPrinter.h"
+
+namespace {
+
+TEST(PrinterTest, TheUnitsShareOnePrinterObjectWithOneQPrinter) {
+  ASSERT_EQ(Printer, nullptr);
+  {
+    TZelPrinterUnit first;
+    TZelPrinter* printer = Printer;
+    ASSERT_NE(printer, nullptr);
+    {
+      TZelPrinterUnit second;
+      EXPECT_EQ(Printer, printer);
+    }
+    EXPECT_EQ(Printer, printer);
+    EXPECT_EQ(&Printer->GetPrinter(), &Printer->GetPrinter());
+    EXPECT_EQ(Printer->GetHiMetric().LogicalToDevice({123, -45}), TPoint(123, -45));
+  }
+  EXPECT_EQ(Printer, nullptr);
+}
+
+}  // namespace

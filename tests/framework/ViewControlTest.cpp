@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZelComponent.h"
+#include "ZelLTBitmap.h"
+#include "ZelViewCanvas.h"
+#include "ZelViewControl.h"
+
+namespace {
+
+constexpr QRgb kBackground = 0xFF404040;
+constexpr QRgb kUntouched = 0xFF123456;
+
+std::vector<std::string> gLog;
+
+// A layer that fills its device bounds with one colour as content (excluding them
+// from the clip) and its overlay bounds with another as overlay, logging every step.
+class Layer : public TZelViewObject {
+ public:
+  Layer(std::string name, uint8_t flags, const TRect& bounds, QRgb content, QRgb overlay)
+      : name_(std::move(name)), flags_(flags), content_(content), overlay_(overlay) {
+    SetBounds(bounds);
+  }
+
+  void InitFlags() override { SetFlags(flags_); }
+  bool BeginPaint(TZelViewCanvas& canvas) override {
+    gLog.push_back(name_ + ".BeginPaint");
+    return TZelViewObject::BeginPaint(canvas);
+  }
+  void PaintContent(TZelViewCanvas& canvas) override {
+    gLog.push_back(name_ + ".PaintContent");
+    const TRect device = GetContentBounds(canvas.GetMapMode());
+    canvas.GetPainter().fillRect(RectToQRect(device), QColor(content_));
+    canvas.ExcludeClipRect(device);
+  }
+  void PaintOverlay(TZelViewCanvas& canvas) override {
+    gLog.push_back(name_ + ".PaintOverlay");
+    if (OnOverlay) {
+      OnOverlay(canvas);
+    } else {
+      canvas.GetPainter().fillRect(RectToQRect(GetOverlayBounds(canvas.GetMapMode())),
+                                   QColor(overlay_));
+    }
+  }
+  void EndPaint() override { gLog.push_back(name_ + ".EndPaint"); }
+
+  std::function<void(TZelViewCanvas&)> OnOverlay;
+
+ private:
+  std::string name_;
+  uint8_t flags_;
+  QRgb content_;
+  QRgb overlay_;
+};
+
+constexpr uint8_t kContentLayer = kViewObjectVisible | kViewObjectContent | kViewObjectPaint;
+constexpr uint8_t kOverlayLayer = kViewObjectVisible | kViewObjectOverlay | kViewObjectNoExtent;
+
+Layer* AddLayer(TZelViewControl& view, const std::string& name, uint8_t flags, const TRect& bounds,
+                QRgb content = 0xFF0000FF, QRgb overlay = 0xFFFF0000) {
+  return static_cast<Layer*>(view.GetViewObjects().Add(std::unique_ptr<Layer>(
+      ZelCreate<Layer>(name, flags, bounds, content, overlay))));
+}
+
+// What the control shows of Region (the whole control when empty), painted over a
+// marker colour so that untouched pixels show.
+QImage Render(TZelViewControl& view, const QRegion& region = QRegion()) {
+  QImage image(view.size(), QImage::Format_RGB32);
+  image.fill(kUntouched);
+  // Render puts the region's top-left corner at the offset given.
+  view.render(&image, region.boundingRect().topLeft(), region);
+  return image;
+}
+
+}  // namespace
+
+TEST(ViewCanvas, RowBytesArePaddedToFourBytes) {
+  EXPECT_EQ(DIBRowBytes(0, 24), 0);
+  EXPECT_EQ(DIBRowBytes(1, 24), 4);
+  EXPECT_EQ(DIBRowBytes(4, 24), 12);
+  EXPECT_EQ(DIBRowBytes(5, 24), 16);
+  EXPECT_EQ(DIBRowBytes(150, 24), 452);
+  EXPECT_EQ(DIBRowBytes(33, 1), 8);
+  EXPECT_EQ(DIBRowBytes(3, 32), 12);
+}
+
+TEST(ViewCanvas, StaysIdleWithoutAnAreaToPaint) {
+  TZelViewControl view;
+  TZelViewCanvas& canvas = view.GetCanvas();
+  EXPECT_FALSE(canvas.BeginPaint(&view, QRegion()));
+  EXPECT_FALSE(canvas.BeginPaint(&view, QRegion(-20, -20, 10, 10)));  // left of the origin
+  EXPECT_FALSE(canvas.BeginPaint(nullptr, QRegion(0, 0, 10, 10)));
+  EXPECT_FALSE(canvas.IsPainting());
+  TZelViewObject* object = nullptr;
+  EXPECT_FALSE(canvas.PopClip(object));
+  canvas.EndPaint();  // nothing to end
+  EXPECT_FALSE(canvas.IsPainting());
+}
+
+TEST(ViewControl, OffScreenBitmapReachesTheUpdateBoxAndOnlyThatIsCopied) {
+  TZelViewControl view;
+  view.resize(300, 200);
+  TRect box, pixels;
+  Layer* probe = AddLayer(view, "probe", kContentLayer, {0, 0, 300, 200});
+  probe->SetFlags(kOverlayLayer);
+  probe->OnOverlay = [&](TZelViewCanvas& canvas) {
+    box = canvas.GetUpdateBox();
+    pixels = canvas.GetPixels().GetBounds();
+    EXPECT_EQ(canvas.GetPixels().Stride(), DIBRowBytes(150, 24));
+    EXPECT_EQ(canvas.GetPixels().PixelFormat(), kPixelFormat24);
+  };
+
+  const QImage shown = Render(view, QRegion(100, 100, 50, 30));
+  EXPECT_EQ(box, (TRect{100, 100, 150, 130}));
+  EXPECT_EQ(pixels, (TRect{0, 0, 150, 130}));
+  EXPECT_EQ(shown.pixel(100, 100), kBackground);
+  EXPECT_EQ(shown.pixel(149, 129), kBackground);
+  for (const QPoint p : {QPoint(99, 100), QPoint(100, 99), QPoint(150, 129), QPoint(149, 130),
+                         QPoint(0, 0)}) {
+    EXPECT_EQ(shown.pixel(p), kUntouched) << p.x() << "," << p.y();
+  }
+  EXPECT_FALSE(view.GetCanvas().IsPainting());
+}
+
+TEST(ViewControl, PaintsLastToFirstThenBackgroundThenOverlaysBottomUp) {
+  TZelViewControl view;
+  view.resize(200, 200);
+  AddLayer(view, "image", kContentLayer, {0, 0, 100, 100}, 0xFF00FF00);
+  AddLayer(view, "marks", kOverlayLayer, {0, 0, 200, 200}, 0, 0xFFFF0000);
+  Layer* top = AddLayer(view, "top", kContentLayer | kViewObjectOverlay, {50, 50, 150, 150},
+                        0xFF0000FF, 0);
+  top->OnOverlay = [](TZelViewCanvas&) {};  // paints nothing over the others
+
+  gLog.clear();
+  const QImage shown = Render(view);
+  EXPECT_EQ(gLog, (std::vector<std::string>{
+                      "top.BeginPaint", "top.PaintContent", "marks.BeginPaint",
+                      "image.BeginPaint", "image.PaintContent", "image.EndPaint",
+                      "marks.PaintOverlay", "marks.EndPaint", "top.PaintOverlay",
+                      "top.EndPaint"}));
+  // The top content stays; the overlay below it covers everything else it reached,
+  // the image's content and the background included.
+  EXPECT_EQ(shown.pixel(100, 100), 0xFF0000FFu);
+  EXPECT_EQ(shown.pixel(10, 10), 0xFFFF0000u);
+  EXPECT_EQ(shown.pixel(190, 190), 0xFFFF0000u);
+}
+
+TEST(ViewControl, BackgroundFillsWhatNoContentCovers) {
+  TZelViewControl view;
+  view.resize(120, 80);
+  AddLayer(view, "image", kContentLayer, {10, 10, 50, 30}, 0xFF00FF00);
+  AddLayer(view, "hidden", kContentLayer & ~kViewObjectVisible, {0, 0, 120, 80}, 0xFFFFFFFF);
+  AddLayer(view, "away", kContentLayer, {500, 500, 600, 600}, 0xFFFFFFFF);
+
+  gLog.clear();
+  const QImage shown = Render(view);
+  // Invisible objects and objects outside the area are never begun.
+  EXPECT_EQ(gLog, (std::vector<std::string>{"image.BeginPaint", "image.PaintContent",
+                                            "image.EndPaint"}));
+  EXPECT_EQ(shown.pixel(10, 10), 0xFF00FF00u);
+  EXPECT_EQ(shown.pixel(49, 29), 0xFF00FF00u);
+  EXPECT_EQ(shown.pixel(50, 29), kBackground);
+  EXPECT_EQ(shown.pixel(9, 10), kBackground);
+  EXPECT_EQ(shown.pixel(119, 79), kBackground);
+}
+
+TEST(ViewControl, EndPaintFollowsEveryBeginPaintOnce) {
+  // One object's BeginPaint refuses: it is never ended. One has its overlay outside
+  // the area: it ends in the first pass. One paints both layers: it ends after its
+  // overlay.
+  struct Refusing : Layer {
+    using Layer::Layer;
+    bool BeginPaint(TZelViewCanvas& canvas) override {
+      Layer::BeginPaint(canvas);
+      return false;
+    }
+  };
+  struct FarOverlay : Layer {
+    using Layer::Layer;
+    TRect GetOverlayBounds(const TZelMapMode&) const override { return {900, 900, 910, 910}; }
+  };
+  TZelViewControl view;
+  view.resize(100, 100);
+  AddLayer(view, "both", kContentLayer | kViewObjectOverlay, {0, 0, 50, 50});
+  view.GetViewObjects().Add(std::unique_ptr<FarOverlay>(ZelCreate<FarOverlay>(
+      "far", kContentLayer | kViewObjectOverlay, TRect{50, 0, 100, 50}, 0xFF00FF00u, 0u)));
+  view.GetViewObjects().Add(std::unique_ptr<Refusing>(
+      ZelCreate<Refusing>("refusing", kOverlayLayer, TRect{0, 0, 100, 100}, 0u, 0xFF00FFFFu)));
+
+  gLog.clear();
+  // The area meets the refusing object and the far object's paint bounds (its content
+  // united with its overlay), but neither of the far object's layers.
+  Render(view, QRegion(60, 60, 10, 10));
+  EXPECT_EQ(gLog, (std::vector<std::string>{"refusing.BeginPaint", "far.BeginPaint",
+                                            "far.EndPaint"}));
+  gLog.clear();
+  Render(view);
+  EXPECT_EQ(gLog, (std::vector<std::string>{
+                      "refusing.BeginPaint", "far.BeginPaint", "far.PaintContent", "far.EndPaint",
+                      "both.BeginPaint", "both.PaintContent", "both.PaintOverlay",
+                      "both.EndPaint"}));
+}
+
+TEST(ViewControl, DirectPixelWritesKeepToTheClipRectangles) {
+  TZelViewControl view;
+  view.resize(200, 200);
+  Layer* writer = AddLayer(view, "writer", kOverlayLayer, {0, 0, 200, 200});
+  AddLayer(view, "hole", kContentLayer, {50, 50, 100, 100}, 0xFF0000FF);
+  // Whitens its whole area byte by byte: the clip is a ring around the hole, whose
+  // bounding box covers the hole too.
+  int parts = 0;
+  writer->OnOverlay = [&parts](TZelViewCanvas& canvas) {
+    TZelCanvasPixels& pixels = canvas.GetPixels();
+    canvas.ForEachClipRect({-10, -10, 300, 300}, [&](const TRect& part) {
+      ++parts;
+      for (int32_t y = part.Top; y < part.Bottom; ++y) {
+        std::fill_n(pixels.GetPixelAddress(part.Left, y), part.Width() * 3, uint8_t{0xFF});
+      }
+    });
+  };
+  const QImage shown = Render(view);
+  EXPECT_GT(parts, 1);
+  EXPECT_EQ(shown.pixel(75, 75), 0xFF0000FFu);
+  EXPECT_EQ(shown.pixel(49, 75), 0xFFFFFFFFu);
+  EXPECT_EQ(shown.pixel(100, 100), 0xFFFFFFFFu);
+}
+
+TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
+  // A 4 x 3 image at zoom 2/1 with its origin at (5, 6), like the document view.
+  struct ImageLayer : TZelViewObject {
+    TZelLTBitmap image;
+    void InitFlags() override { SetFlags(kContentLayer); }
+    void PaintContent(TZelViewCanvas& canvas) override {
+      const TRect device = GetContentBounds(canvas.GetMapMode());
+      image.Draw(canvas.GetDeviceContext(), device, image.GetBounds(), canvas.GetClipBox());
+      canvas.ExcludeClipRect(device);
+    }
+  };
+  TZelViewControl view;
+  view.resize(20, 20);
+  view.GetMapMode().DeviceExtent = {2, 2};
+  view.GetMapMode().DeviceOrigin = {5, 6};
+  auto* layer = static_cast<ImageLayer*>(
+      view.GetViewObjects().Add(std::unique_ptr<ImageLayer>(ZelCreate<ImageLayer>())));
+  ASSERT_TRUE(layer->image.SetSize(4, 3, kPixelFormat24));
+  TZelPixels& pixels = layer->image.GetPixels();
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 4; ++x) {
+      uint8_t* p = pixels.GetPixelAddress(x, y);
+      p[0] = static_cast<uint8_t>(10 * x);  // blue
+      p[1] = static_cast<uint8_t>(100 + y);  // green
+      p[2] = 200;                             // red
+    }
+  }
+  layer->SetBounds(layer->image.GetBounds());
+
+  const QImage shown = Render(view);
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 4; ++x) {
+      const QRgb expected = qRgb(200, 100 + y, 10 * x);
+      EXPECT_EQ(shown.pixel(5 + 2 * x, 6 + 2 * y), expected) << x << "," << y;
+      EXPECT_EQ(shown.pixel(6 + 2 * x, 7 + 2 * y), expected) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(shown.pixel(4, 6), kBackground);
+  EXPECT_EQ(shown.pixel(13, 12), kBackground);
+}
