@@ -98,18 +98,25 @@ bool TZelLTBitmap::StartGeometry(Block& block, TZelLTPixels& pixels, int32_t wid
          CreateBitmap(block, pixels, kPixelFormat24, height, width);
 }
 
-bool TZelLTBitmap::FlipHorizontal() {
-  const int32_t w = GetWidth(), h = GetHeight();
+template <class Place>
+bool TZelLTBitmap::MovePixels(int32_t width, int32_t height, Place place) {
   Block block;
   TZelLTPixels pixels;
-  if (!StartGeometry(block, pixels, w, h)) return false;
-  for (int32_t y = 0; y < h; ++y) {
+  if (!StartGeometry(block, pixels, width, height)) return false;
+  for (int32_t y = 0; y < GetHeight(); ++y) {
     const uint8_t* from = FPixels.GetScanLine(0, y);
-    uint8_t* to = pixels.GetPixelAddress(w - 1, y);
-    for (int32_t x = 0; x < w; ++x, from += 3, to -= 3) std::memcpy(to, from, 3);
+    for (int32_t x = 0; x < GetWidth(); ++x, from += 3) {
+      const TPoint to = place(x, y);
+      std::memcpy(pixels.GetPixelAddress(to.X, to.Y), from, 3);
+    }
   }
   Replace(block, pixels);
   return true;
+}
+
+bool TZelLTBitmap::FlipHorizontal() {
+  const int32_t w = GetWidth();
+  return MovePixels(w, GetHeight(), [w](int32_t x, int32_t y) { return TPoint{w - 1 - x, y}; });
 }
 
 bool TZelLTBitmap::FlipVertical() {
@@ -117,7 +124,7 @@ bool TZelLTBitmap::FlipVertical() {
   Block block;
   TZelLTPixels pixels;
   if (!StartGeometry(block, pixels, w, h)) return false;
-  for (int32_t y = 0; y < h; ++y) {
+  for (int32_t y = 0; y < h; ++y) {  // whole rows at a time
     std::memcpy(pixels.GetScanLine(0, h - 1 - y), FPixels.GetScanLine(0, y),
                 static_cast<size_t>(pixels.Stride()));
   }
@@ -126,29 +133,13 @@ bool TZelLTBitmap::FlipVertical() {
 }
 
 bool TZelLTBitmap::RotateLeft() {
-  const int32_t w = GetWidth(), h = GetHeight();
-  Block block;
-  TZelLTPixels pixels;
-  if (!StartGeometry(block, pixels, h, w)) return false;
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* from = FPixels.GetScanLine(0, y);
-    for (int32_t x = 0; x < w; ++x, from += 3) std::memcpy(pixels.GetPixelAddress(y, w - 1 - x), from, 3);
-  }
-  Replace(block, pixels);
-  return true;
+  const int32_t w = GetWidth();
+  return MovePixels(GetHeight(), w, [w](int32_t x, int32_t y) { return TPoint{y, w - 1 - x}; });
 }
 
 bool TZelLTBitmap::RotateRight() {
-  const int32_t w = GetWidth(), h = GetHeight();
-  Block block;
-  TZelLTPixels pixels;
-  if (!StartGeometry(block, pixels, h, w)) return false;
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* from = FPixels.GetScanLine(0, y);
-    for (int32_t x = 0; x < w; ++x, from += 3) std::memcpy(pixels.GetPixelAddress(h - 1 - y, x), from, 3);
-  }
-  Replace(block, pixels);
-  return true;
+  const int32_t h = GetHeight();
+  return MovePixels(h, GetWidth(), [h](int32_t x, int32_t y) { return TPoint{h - 1 - y, x}; });
 }
 
 bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer) {

@@ -78,6 +78,10 @@ class TZelLTBitmap : public TZelBitmap {
                            int32_t width);
   // A new 24-bit image for a geometry change, or false when this one is empty or not 24-bit.
   bool StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width, int32_t height) const;
+  // Builds a new 24-bit image of Width x Height, moves every pixel (x, y) to Place(x, y)
+  // in it and makes it the image; false, unchanged, as StartGeometry.
+  template <class Place>
+  bool MovePixels(int32_t width, int32_t height, Place place);
   // Makes Block and Pixels the image, releasing the old block.
   void Replace(Block& block, const TZelLTPixels& pixels);
 

@@ -10,16 +10,15 @@
 // source point. The defaults are the tool's: mode 2 (colour surface), blending on,
 // long-defect outlier removal on, best orientation chosen automatically.
 
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "AreaCorrelation.h"
+#include "DriverSupport.h"
 #include "HandInpaintingArea.h"
 #include "PngFile.h"
 #include "ZelBitmap.h"
@@ -27,6 +26,7 @@
 
 namespace {
 
+constexpr char kProgram[] = "quill-patch-fill";
 constexpr char kUsage[] =
     "usage: quill-patch-fill INPUT.png OUTPUT.png --area X,Y,SIZE --source X,Y [--mode 0|1|2]\n"
     "                        [--no-blend] [--no-long-defect] [--orientation K|auto]";
@@ -51,12 +51,9 @@ struct Options {
   int orientation = kAutoOrientation;
 };
 
-// Parses the whole of Text as an integer from Min to Max; false for empty text, any
-// character left over or a value out of range.
+// Parses the whole of Text as an integer from Min to Max.
 bool ParseInt(std::string_view text, int32_t min, int32_t max, int32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, failure] = std::from_chars(text.data(), end, value);
-  return failure == std::errc() && stop == end && value >= min && value <= max;
+  return ParseWhole(text, value) && value >= min && value <= max;
 }
 
 // The comma-separated fields of Text; an empty field stays empty.
@@ -162,22 +159,16 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quill-patch-fill: %s\n", message.c_str());
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
-    std::fprintf(stderr, "quill-patch-fill: %s\n%s\n", error.c_str(), kUsage);
-    return 2;
+    return FailUsage(kProgram, error, kUsage);
   }
   TZelPixelBuffer source;
-  if (!ReadPng(options.input, source, error)) return Fail(error);
+  if (!ReadPng(options.input, source, error)) return Fail(kProgram, error);
 
   // A square wholly beside the image gives the tool nothing to fill (no area) or
   // nothing to fill from (no source); both are refused here. Squares that run partly
@@ -187,16 +178,16 @@ int main(int argc, char** argv) {
   const std::string imageSize =
       std::to_string(source.Width()) + " x " + std::to_string(source.Height());
   if (IntersectRect(areaRect, source.GetBounds()).IsEmpty()) {
-    return Fail("the area square " + Describe(areaRect) + " lies outside the image (" + imageSize +
+    return Fail(kProgram, "the area square " + Describe(areaRect) + " lies outside the image (" + imageSize +
                 ")");
   }
   if (IntersectRect(sourceRect, source.GetBounds()).IsEmpty()) {
-    return Fail("the source square " + Describe(sourceRect) + " lies outside the image (" +
+    return Fail(kProgram, "the source square " + Describe(sourceRect) + " lies outside the image (" +
                 imageSize + ")");
   }
   TZelPixelBuffer target;
   if (!target.Allocate(kPixelFormat24, source.GetBounds())) {
-    return Fail("not enough memory for a copy of the image");
+    return Fail(kProgram, "not enough memory for a copy of the image");
   }
   target.CopyFrom(source);
   TZelPixelMask dab;
@@ -219,7 +210,7 @@ int main(int argc, char** argv) {
                   kCorrectionOrder);
   const auto fillStop = std::chrono::steady_clock::now();
 
-  if (!WritePng(options.output, target, error)) return Fail(error);
+  if (!WritePng(options.output, target, error)) return Fail(kProgram, error);
 
   std::printf("area %s: %d rim pixels (%d after outlier removal), %d interior pixels\n",
               Describe(areaRect).c_str(), rim, engine.Border().Count(), engine.Interior().Count());

@@ -9,7 +9,6 @@
 // '#' are skipped. Consecutive dabs with the same stroke number form one stroke.
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -17,10 +16,10 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "DabShapes.h"
+#include "DriverSupport.h"
 #include "Defect.h"
 #include "PngFile.h"
 #include "ZelBitmap.h"
@@ -29,6 +28,7 @@
 
 namespace {
 
+constexpr char kProgram[] = "quill-wire-repair";
 constexpr char kUsage[] = "usage: quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]";
 
 // The Wire Eraser's Background Noise setting: its range and default.
@@ -62,15 +62,6 @@ struct Dab {
   double y = 0;
   double diameter = 0;
 };
-
-// Parses the whole of Text as a T; false for empty text, any character left over or
-// a value out of T's range.
-template <typename T>
-bool ParseWhole(std::string_view text, T& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, failure] = std::from_chars(text.data(), end, value);
-  return failure == std::errc() && stop == end;
-}
 
 bool ParseArguments(int argc, char** argv, Options& options, std::string& error) {
   std::vector<std::string> files;
@@ -218,28 +209,22 @@ double Median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[half] : (values[half - 1] + values[half]) / 2;
 }
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quill-wire-repair: %s\n", message.c_str());
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
-    std::fprintf(stderr, "quill-wire-repair: %s\n%s\n", error.c_str(), kUsage);
-    return 2;
+    return FailUsage(kProgram, error, kUsage);
   }
   std::vector<Dab> dabs;
-  if (!ReadDabs(options.dabs, dabs, error)) return Fail(error);
+  if (!ReadDabs(options.dabs, dabs, error)) return Fail(kProgram, error);
   TZelPixelBuffer image;
-  if (!ReadPng(options.input, image, error)) return Fail(error);
+  if (!ReadPng(options.input, image, error)) return Fail(kProgram, error);
 
   std::vector<double> timings;
-  if (!RepairDabs(dabs, options.noise, image, timings, error)) return Fail(error);
-  if (!WritePng(options.output, image, error)) return Fail(error);
+  if (!RepairDabs(dabs, options.noise, image, timings, error)) return Fail(kProgram, error);
+  if (!WritePng(options.output, image, error)) return Fail(kProgram, error);
 
   double total = 0;
   for (double t : timings) total += t;
