@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <png.h>
 
-#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,12 +123,3 @@ void BM_PngDecodeLibpngAlone(benchmark::State& state) {
 BENCHMARK(BM_PngDecodeLibpngAlone)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -96,9 +96,6 @@ class TZelPixelBuffer : public TZelPixels {
   // Bounds and stride become 0 and the block is released; the format stays.
   void FreeBits();
 
-  // Whether Bits() holds a block for every pixel of the bounds.
-  bool HasBlock() const { return FBits != nullptr; }
-
  private:
   bool Reallocate(const TRect& rect);
 };
