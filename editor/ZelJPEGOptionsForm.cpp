@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,9 +97,12 @@ TZelJPEGOptionsForm::TZelJPEGOptionsForm(TZelComponent* owner) : TZelForm(owner)
   group->addWidget(qualityTrackBar_);
   group->addLayout(ends);
 
+  // OK is the default button and Cancel the cancel button (keyPressEvent). A focused
+  // button takes Enter itself.
   okButton_ = new QPushButton(central);
   okButton_->setDefault(true);
   cancelButton_ = new QPushButton(central);
+  cancelButton_->setAutoDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(okButton_);
@@ -115,6 +119,24 @@ TZelJPEGOptionsForm::TZelJPEGOptionsForm(TZelComponent* owner) : TZelForm(owner)
   connect(qualityTrackBar_, &QSlider::valueChanged, this, [this] { QualityChange(qualityTrackBar_); });
   connect(okButton_, &QPushButton::clicked, this, [this] { OkButtonClick(); });
   connect(cancelButton_, &QPushButton::clicked, this, [this] { SetModalResult(IDCANCEL); });
+}
+
+void TZelJPEGOptionsForm::keyPressEvent(QKeyEvent* event) {
+  // Enter and Esc that the focused control left unused, as a dialog takes them.
+  if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        okButton_->click();
+        return;
+      case Qt::Key_Escape:
+        cancelButton_->click();
+        return;
+      default:
+        break;
+    }
+  }
+  TZelForm::keyPressEvent(event);
 }
 
 void TZelJPEGOptionsForm::SetQuality(int32_t quality) {

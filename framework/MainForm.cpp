@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "ZelLocalizer.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelTypes.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -69,7 +71,7 @@ constexpr int32_t SW_SHOWMAXIMIZED = 3;
 using TPlacementRecord = std::array<uint8_t, TMainForm::kPlacementSize>;
 
 struct TPlacement {
-  QRect normal;
+  TRect normal;  // right and bottom exclusive, as stored
   bool maximized = false;
 };
 
@@ -85,44 +87,55 @@ TPlacementRecord EncodePlacement(const TPlacement& placement) {
   TPlacementRecord record{};
   PutInt32(record, 0, TMainForm::kPlacementSize);
   PutInt32(record, 8, placement.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
-  const QRect& normal = placement.normal;
-  PutInt32(record, 28, normal.x());
-  PutInt32(record, 32, normal.y());
-  PutInt32(record, 36, normal.x() + normal.width());
-  PutInt32(record, 40, normal.y() + normal.height());
+  PutInt32(record, 28, placement.normal.Left);
+  PutInt32(record, 32, placement.normal.Top);
+  PutInt32(record, 36, placement.normal.Right);
+  PutInt32(record, 40, placement.normal.Bottom);
   return record;
 }
 
-// The placement of Record; none when its size field is wrong or its rectangle is empty
-// or larger than a window can be. A minimised placement comes back as a normal one.
+// The placement of Record; none when its size field is wrong or its rectangle is
+// empty. A minimised placement comes back as a normal one.
 std::optional<TPlacement> DecodePlacement(const TPlacementRecord& record) {
   if (GetInt32(record, 0) != TMainForm::kPlacementSize) return std::nullopt;
-  const int64_t left = GetInt32(record, 28);
-  const int64_t top = GetInt32(record, 32);
-  const int64_t width = GetInt32(record, 36) - left;
-  const int64_t height = GetInt32(record, 40) - top;
-  if (width <= 0 || height <= 0 || width > QWIDGETSIZE_MAX || height > QWIDGETSIZE_MAX) {
-    return std::nullopt;
-  }
   TPlacement placement;
-  placement.normal = QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
-                           static_cast<int>(height));
+  placement.normal = {GetInt32(record, 28), GetInt32(record, 32), GetInt32(record, 36),
+                      GetInt32(record, 40)};
+  if (placement.normal.IsEmpty()) return std::nullopt;
   placement.maximized = GetInt32(record, 8) == SW_SHOWMAXIMIZED;
   return placement;
 }
 
-// Rect as it stands when it meets a screen; otherwise centred on the primary screen,
-// no larger than that screen's free area.
-QRect MovedOntoAScreen(const QRect& rect) {
+// Rect made to fit the free area of a screen: of the first screen it meets, where it
+// is moved only as far as needed to lie wholly inside; else of the primary screen,
+// centred. Either way it is cut down to that area's size. None without a screen.
+std::optional<QRect> FittedToAScreen(const TRect& rect) {
+  const QScreen* target = nullptr;
+  QRect area;
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->availableGeometry().intersects(rect)) return rect;
+    area = screen->availableGeometry();
+    const TRect free{area.left(), area.top(), area.left() + area.width(),
+                     area.top() + area.height()};
+    if (!IntersectRect(rect, free).IsEmpty()) {
+      target = screen;
+      break;
+    }
   }
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  if (primary == nullptr) return rect;
-  const QRect available = primary->availableGeometry();
-  QRect moved(QPoint(0, 0), rect.size().boundedTo(available.size()));
-  moved.moveCenter(available.center());
-  return moved;
+  const bool meets = target != nullptr;
+  if (!meets) {
+    target = QGuiApplication::primaryScreen();
+    if (target == nullptr) return std::nullopt;
+    area = target->availableGeometry();
+  }
+  const int width = static_cast<int>(std::min<int64_t>(rect.Width(), area.width()));
+  const int height = static_cast<int>(std::min<int64_t>(rect.Height(), area.height()));
+  if (!meets) {
+    return QRect(area.left() + (area.width() - width) / 2,
+                 area.top() + (area.height() - height) / 2, width, height);
+  }
+  return QRect(std::clamp(rect.Left, area.left(), area.left() + area.width() - width),
+               std::clamp(rect.Top, area.top(), area.top() + area.height() - height), width,
+               height);
 }
 
 // Runs Handler; an exception it throws is shown instead of passing into Qt's event
@@ -283,9 +296,11 @@ void TMainForm::Localize() {
 }
 
 void TMainForm::SaveState(TZelSDFWriter& writer) {
+  QRect normal = normalGeometry();
+  if (normal.isEmpty()) normal = geometry();
   TPlacement placement;
-  placement.normal = normalGeometry();
-  if (placement.normal.isEmpty()) placement.normal = geometry();
+  placement.normal = {normal.x(), normal.y(), normal.x() + normal.width(),
+                      normal.y() + normal.height()};
   placement.maximized = isMaximized();
   const TPlacementRecord record = EncodePlacement(placement);
 
@@ -300,7 +315,9 @@ void TMainForm::LoadState(TZelSDFReader& reader) {
   TPlacementRecord record{};
   if (reader.ReadBlob(2, record.data(), kPlacementSize)) {
     if (const std::optional<TPlacement> placement = DecodePlacement(record)) {
-      setGeometry(MovedOntoAScreen(placement->normal));
+      if (const std::optional<QRect> fitted = FittedToAScreen(placement->normal)) {
+        setGeometry(*fitted);
+      }
       setWindowState(placement->maximized ? windowState() | Qt::WindowMaximized
                                           : windowState() & ~Qt::WindowMaximized);
     }

@@ -110,8 +110,10 @@ class TMainForm : public TZelForm {
   // Node 1 tagged kSettingsGuid: value 2 the placement (kPlacementSize bytes), then
   // value 1 the language id.
   void SaveState(TZelSDFWriter& writer) override;
-  // Applies the placement when value 2 is exactly kPlacementSize bytes and valid (a
-  // placement off every screen is moved onto one), and the language of value 1.
+  // Applies the placement when value 2 is exactly kPlacementSize bytes and not empty,
+  // made to fit the free area of a screen: a placement that meets a screen is moved
+  // into it, one off every screen is centred on the primary screen, and either is cut
+  // down to that area's size. Then the language of value 1.
   void LoadState(TZelSDFReader& reader) override;
 
   // Closes the window (through OnCloseQuery); closing the main window ends the program.

@@ -1,5 +1,7 @@
 #include "ZelFileDialogs.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -132,7 +134,24 @@ QString TZelOpenDialog::GetFileName() const {
   return files.isEmpty() ? QString() : files.first();
 }
 
-void TZelOpenDialog::SetFileName(const QString& fileName) { selectFile(fileName); }
+void TZelOpenDialog::SetFileName(const QString& fileName) {
+  const QFileInfo info(fileName);
+  if (!info.isAbsolute() || info.dir().exists()) {
+    selectFile(fileName);
+    return;
+  }
+  // Qt would read a full name in a missing folder as relative to the dialog's folder.
+  // The dialog opens on the nearest folder that exists instead, with the name relative
+  // to it, which comes back as the full name given.
+  QString folder = info.absolutePath();
+  while (!QFileInfo(folder).isDir()) {
+    const QString parent = QFileInfo(folder).path();
+    if (parent == folder) break;
+    folder = parent;
+  }
+  setDirectory(folder);
+  selectFile(QDir(folder).relativeFilePath(info.absoluteFilePath()));
+}
 
 int TZelOpenDialog::GetFilterIndex() const {
   return static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;

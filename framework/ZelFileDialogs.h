@@ -54,7 +54,9 @@ class TZelOpenDialog : public QFileDialog {
   // Shows the dialog modally; true when the user chose a file.
   bool Execute();
 
-  // The chosen file; before Execute, the file (and folder) the dialog starts with.
+  // The chosen file; before Execute, the file (and folder) the dialog starts with. A
+  // full name whose folder no longer exists is kept as given; the dialog then opens on
+  // the nearest folder above it that exists.
   QString GetFileName() const;
   void SetFileName(const QString& fileName);
   int GetFilterIndex() const;

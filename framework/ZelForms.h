@@ -284,8 +284,9 @@ class TZelFrame : public QFrame, public TZelComponent, public IZelModule {
   void AfterConstruction() override;
 
   bool GetControlsEnabled() const { return controlsEnabled_; }
-  // When Value differs from ControlsEnabled: sets Enabled of every widget inside the
-  // frame, at every depth, to Value; then stores Value.
+  // When Value differs from ControlsEnabled: sets Enabled of every child widget of the
+  // frame to Value, then stores Value. Qt carries the state down to the widgets inside
+  // them: off while their parent is off, back to their own state when it comes on.
   void SetControlsEnabled(bool value);
 
  protected:

@@ -162,7 +162,11 @@ void TZelFrame::AfterConstruction() {
 
 void TZelFrame::SetControlsEnabled(bool value) {
   if (value == controlsEnabled_) return;
-  for (QWidget* child : findChildren<QWidget*>()) child->setEnabled(value);
+  // Qt carries the state down from each child; setting the inner widgets as well would
+  // switch on parts that a compound widget keeps off (a tab bar's scroll buttons).
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    child->setEnabled(value);
+  }
   controlsEnabled_ = value;
 }
 

@@ -1,6 +1,5 @@
 #include "ZelMapMode.h"
 
-#include <cassert>
 #include <cstdint>
 
 #include "ZelUtils.h"
@@ -13,7 +12,8 @@ int32_t MapAxis(int32_t value, int32_t sourceOrigin, int32_t sourceExtent, int32
                 int32_t targetExtent) {
   const uint32_t offset = static_cast<uint32_t>(value) - static_cast<uint32_t>(sourceOrigin);
   const auto product = static_cast<int32_t>(offset * static_cast<uint32_t>(targetExtent));
-  assert(sourceExtent != 0 && "map mode with an extent of 0");
+  // No caller sets an extent of 0; should one slip through, the target origin stands in
+  // for the quotient, the same in every build.
   if (sourceExtent == 0) return targetOrigin;
   const int64_t quotient = FloorDiv(product, sourceExtent);
   return static_cast<int32_t>(static_cast<uint32_t>(quotient) +

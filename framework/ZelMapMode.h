@@ -8,8 +8,8 @@
 // x = -1). A zoom of n/d is DeviceExtent n, LogicalExtent d. After construction both
 // origins are 0 and all extents 1, the identity. The owner sets the fields directly.
 //
-// An extent of 0 as divisor is a caller error: the result is the target origin (and
-// an assertion fails in debug builds).
+// An extent of 0 as divisor is a caller error; the result is then the target origin,
+// in every build.
 
 #ifndef QUILL_FRAMEWORK_ZELMAPMODE_H_
 #define QUILL_FRAMEWORK_ZELMAPMODE_H_

@@ -155,20 +155,18 @@ TZelToolPanelModule::TDockRecord TZelToolPanelModule::MakeDockRecord() const {
 }
 
 void TZelToolPanelModule::ApplyDockRecord(const TDockRecord& record) {
-  const uint8_t visible = record[4];
-  const uint8_t floating = record[5];
+  if (GetInt32(record, 0) != kDockRecordSize) return;
+  // Flag bytes count as set when not 0.
+  const bool floating = record[5] != 0;
   const uint8_t side = record[22];
-  if (GetInt32(record, 0) != kDockRecordSize || visible > 1 || floating > 1 ||
-      side >= std::size(kSideAreas)) {
-    return;
-  }
-  // A floating record names no dock; this panel cannot float, so it stays docked.
-  if (floating == 0 && panel_->isAreaAllowed(kSideAreas[side])) {
+  // A floating record names no dock, and this panel cannot float; a side without a
+  // dock for this panel names none either. The panel then stays where it is.
+  if (!floating && side < std::size(kSideAreas) && panel_->isAreaAllowed(kSideAreas[side])) {
     mainForm_.addDockWidget(kSideAreas[side], panel_);
     const int32_t width = GetInt32(record, 31);
     if (width > 0 && width <= QWIDGETSIZE_MAX) panel_->SetDockedWidth(width);
   }
-  SetPanelVisible(visible == 1);
+  SetPanelVisible(record[4] != 0);
 }
 
 void TZelToolPanelModule::SaveState(TZelSDFWriter& writer) {

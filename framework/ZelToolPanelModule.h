@@ -96,9 +96,10 @@ class TZelToolPanelModule : public TZelModuleWithControls {
   void LoadState(TZelSDFReader& reader) override;
 
   TDockRecord MakeDockRecord() const;
-  // Applies Record when its size field is 47, its flags 0 or 1 and its side 0 .. 3;
-  // otherwise nothing. A floating record (this panel cannot float) and a side where
-  // this panel cannot dock keep the panel where it is; only visibility is applied then.
+  // Applies Record when its size field is 47; otherwise nothing. A flag byte other
+  // than 0 counts as set. A floating record (this panel cannot float) and a side byte
+  // that names no side where this panel can dock keep the panel where it is; the
+  // visibility is applied all the same.
   void ApplyDockRecord(const TDockRecord& record);
 
  private:

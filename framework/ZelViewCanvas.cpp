@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -12,8 +13,17 @@ int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel) {
 
 QRect RectToQRect(const TRect& rect) {
   if (rect.IsEmpty()) return QRect();
-  return QRect(rect.Left, rect.Top, static_cast<int>(rect.Width()),
-               static_cast<int>(rect.Height()));
+  // A TRect may be up to 2^32 - 1 wide; QRect's width must fit an int. Every edge is
+  // clamped into +-(2^30 - 1), far beyond any window, so what a window shows of the
+  // rectangle is kept and the width always fits.
+  static constexpr int32_t kLimit = INT32_MAX / 2;
+  const auto clamp = [](int32_t value) { return std::clamp(value, -kLimit, kLimit); };
+  const int32_t left = clamp(rect.Left);
+  const int32_t top = clamp(rect.Top);
+  const int32_t right = clamp(rect.Right);
+  const int32_t bottom = clamp(rect.Bottom);
+  if (right <= left || bottom <= top) return QRect();
+  return QRect(left, top, right - left, bottom - top);
 }
 
 TRect QRectToRect(const QRect& rect) {

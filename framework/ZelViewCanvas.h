@@ -46,6 +46,9 @@ int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel);
 
 // Conversions at Qt calls; both rectangles are half-open in effect (QRect's right()
 // is inclusive, and its width is Right - Left). An empty TRect gives an empty QRect.
+// RectToQRect clamps the edges into +-(2^30 - 1), far beyond any window: a rectangle
+// too wide for a QRect (over 2^31 - 1) still covers every window, and one wholly
+// beyond that range converts to an empty QRect.
 QRect RectToQRect(const TRect& rect);
 TRect QRectToRect(const QRect& rect);
 

@@ -5,8 +5,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -143,4 +145,89 @@ TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
   });
   EXPECT_FALSE(AskJPEGQuality(quality));
   EXPECT_EQ(quality, 72);
+}
+
+namespace {
+
+QWidget* FocusEdit(TZelJPEGOptionsForm& form) { return form.QualityEdit(); }
+QWidget* FocusList(TZelJPEGOptionsForm& form) { return form.QualityComboBox(); }
+QWidget* FocusCancel(TZelJPEGOptionsForm& form) { return form.CancelButton(); }
+
+// Types Text into Window, key by key.
+void TypeText(QWindow* window, const char* text) {
+  for (; *text != '\0'; ++text) QTest::keyClick(window, *text);
+}
+
+// Once the dialog's modal loop runs, puts the focus on the control Focus picks and
+// types Keys into the dialog's window as a keyboard would, to the focused control.
+// A dialog that the keys left open is closed (a cancel) and LeftOpen set.
+void TypeIntoDialog(QWidget* (*focus)(TZelJPEGOptionsForm&), std::function<void(QWindow*)> keys,
+                    bool& leftOpen) {
+  leftOpen = false;
+  QTimer::singleShot(0, [focus, keys = std::move(keys), &leftOpen] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+        form->activateWindow();
+        focus(*form)->setFocus();
+        keys(form->windowHandle());
+        if (form->GetModalResult() == 0) {
+          leftOpen = true;
+          form->close();
+        }
+      }
+    }
+  });
+}
+
+}  // namespace
+
+TEST_F(JPEGOptionsFormTest, EnterConfirmsAndEscCancels) {
+  int32_t quality = 30;
+  bool leftOpen = false;
+  TypeIntoDialog(
+      FocusEdit,
+      [](QWindow* window) {
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);  // select all
+        TypeText(window, "45");
+        QTest::keyClick(window, Qt::Key_Return);
+      },
+      leftOpen);
+  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_FALSE(leftOpen);
+  EXPECT_EQ(quality, 45);
+
+  // Enter goes through the OK button's check: reported, corrected, and the dialog stays
+  // open until Enter (here from the keypad) confirms the value.
+  TypeIntoDialog(
+      FocusEdit,
+      [](QWindow* window) {
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        TypeText(window, "150");
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+      },
+      leftOpen);
+  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_FALSE(leftOpen);
+  EXPECT_EQ(quality, 100);
+  EXPECT_EQ(messages_.size(), 1u);
+
+  for (QWidget* (*focus)(TZelJPEGOptionsForm&) : {FocusEdit, FocusList}) {
+    TypeIntoDialog(
+        focus,
+        [](QWindow* window) {
+          TypeText(window, "7");
+          QTest::keyClick(window, Qt::Key_Escape);
+        },
+        leftOpen);
+    EXPECT_FALSE(AskJPEGQuality(quality));
+    EXPECT_FALSE(leftOpen);
+    EXPECT_EQ(quality, 100);
+  }
+
+  // A focused button takes Enter itself.
+  TypeIntoDialog(
+      FocusCancel, [](QWindow* window) { QTest::keyClick(window, Qt::Key_Return); }, leftOpen);
+  EXPECT_FALSE(AskJPEGQuality(quality));
+  EXPECT_FALSE(leftOpen);
 }

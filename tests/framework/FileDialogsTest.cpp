@@ -183,6 +183,28 @@ TEST_F(FileDialogsTest, ExecuteReportsTheChoiceUnderTheLocalizedTitle) {
   EXPECT_EQ(save.GetFileName(), QDir(folder.path()).filePath("copy"));
 }
 
+TEST_F(FileDialogsTest, ANameInAFolderThatIsGoneIsKeptAsGiven) {
+  // The folder of the document was deleted since it was opened.
+  QTemporaryDir folder;
+  const QString name = QDir(folder.path()).filePath("gone/deeper/photo");
+  for (const bool save : {true, false}) {
+    std::unique_ptr<TZelOpenDialog> dialog =
+        save ? std::make_unique<TZelSaveDialog>(nullptr, formats_)
+             : std::make_unique<TZelOpenDialog>(nullptr, formats_);
+    dialog->SetFileName(name);
+    EXPECT_EQ(dialog->GetFileName(), name);
+    EXPECT_EQ(dialog->directory(), QDir(folder.path()));  // the nearest folder that exists
+  }
+
+  // Confirmed unchanged, the name reaches the caller as given (which then reports the
+  // missing folder).
+  TZelSaveDialog dialog(nullptr, formats_);
+  dialog.SetFileName(name);
+  QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
+  EXPECT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.GetFileName(), name);
+}
+
 TEST_F(FileDialogsTest, SelectionShowsTheDescriptionAndAsksForABoxSizedPreview) {
   TZelOpenDialog dialog(nullptr, formats_);
   dialog.GetPreviewThread().Stop();  // driven by hand

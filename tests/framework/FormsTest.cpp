@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
+#include <QToolButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -476,22 +478,43 @@ TEST_F(FormsTest, AnOwnedFrameOutlivesItsVisualParent) {
   EXPECT_EQ(gLog, (Log{"free loose"}));
 }
 
-TEST_F(FormsTest, SetControlsEnabledReachesEveryDepthOnlyOnAChange) {
+TEST_F(FormsTest, SetControlsEnabledSwitchesTheFramesControlsOnlyOnAChange) {
   auto* frame = ZelCreate<TestFrame>(nullptr, nullptr, "frame");
   auto* button = new QPushButton(frame);
   auto* group = new QWidget(frame);
   auto* inner = new QPushButton(group);
+  auto* innerOff = new QPushButton(group);
+  innerOff->setEnabled(false);
+  // A tab bar too narrow for its tabs, scrolled to the start: it keeps its own
+  // scroll-left button off.
+  auto* tabs = new QTabBar(frame);
+  tabs->setUsesScrollButtons(true);
+  for (int i = 0; i < 12; ++i) tabs->addTab(QStringLiteral("Tab %1").arg(i));
+  tabs->setGeometry(0, 0, 120, 30);
+  frame->show();
+  QToolButton* scrollLeft = tabs->findChild<QToolButton*>(QStringLiteral("ScrollLeftButton"));
+  QToolButton* scrollRight = tabs->findChild<QToolButton*>(QStringLiteral("ScrollRightButton"));
+  ASSERT_NE(scrollLeft, nullptr);
+  ASSERT_NE(scrollRight, nullptr);
+  ASSERT_FALSE(scrollLeft->isEnabled());
+  ASSERT_TRUE(scrollRight->isEnabled());
+
   button->setEnabled(false);
   frame->SetControlsEnabled(true);  // already enabled: no control changes
   EXPECT_FALSE(button->isEnabled());
   frame->SetControlsEnabled(false);
   EXPECT_FALSE(frame->GetControlsEnabled());
-  EXPECT_FALSE(inner->isEnabledTo(group));
-  EXPECT_FALSE(group->isEnabledTo(frame));
   EXPECT_TRUE(frame->isEnabled());
+  const std::vector<QWidget*> switched = {button, group, inner, scrollRight};
+  for (QWidget* control : switched) {
+    EXPECT_FALSE(control->isEnabled());
+  }
   frame->SetControlsEnabled(true);
-  EXPECT_TRUE(button->isEnabled());
-  EXPECT_TRUE(inner->isEnabled());
+  for (QWidget* control : switched) {
+    EXPECT_TRUE(control->isEnabled());
+  }
+  EXPECT_FALSE(innerOff->isEnabled());
+  EXPECT_FALSE(scrollLeft->isEnabled());
   delete frame;
 }
 

@@ -276,6 +276,26 @@ TEST_F(MainFormTest, MovesAPlacementOffEveryScreenOntoOne) {
 
   LoadMainForm(SettingsNode(Placement(1, QRect(-90000, -90000, 50000, 50000)), {}));
   EXPECT_TRUE(screen.contains(MainForm->geometry()));  // made to fit as well
+
+  // Edges at the 32-bit limits are off every screen too.
+  for (const QPoint corner : {QPoint(INT32_MIN, 100), QPoint(100, INT32_MIN)}) {
+    LoadMainForm(SettingsNode(Placement(1, QRect(corner, QSize(300, 200))), {}));
+    EXPECT_TRUE(screen.contains(MainForm->geometry())) << corner.x() << ", " << corner.y();
+    EXPECT_EQ(MainForm->geometry().size(), QSize(300, 200));
+  }
+}
+
+TEST_F(MainFormTest, KeepsAPlacementThatMeetsAScreenInsideItsFreeArea) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  LoadMainForm(SettingsNode(Placement(1, QRect(screen.topLeft() + QPoint(10, 10),
+                                               QSize(40000, 40000))), {}));
+  EXPECT_EQ(MainForm->geometry(), screen);
+
+  // Partly off the screen: moved in, its size kept.
+  LoadMainForm(SettingsNode(Placement(1, QRect(screen.right() - 100, screen.top() - 50,
+                                               300, 200)), {}));
+  EXPECT_EQ(MainForm->geometry(),
+            QRect(screen.right() + 1 - 300, screen.top(), 300, 200));
 }
 
 TEST_F(MainFormTest, AppliesTheLowWordOfTheSavedLanguage) {

@@ -170,18 +170,12 @@ TEST_F(ToolPanelTest, ARestartRestoresTheSideAndTheHiddenState) {
   MainForm->close();
 }
 
-TEST_F(ToolPanelTest, ADamagedRecordAppliesNothing) {
+TEST_F(ToolPanelTest, ARecordOfAnotherSizeAppliesNothing) {
   TDockRecord wrongSize = DockedRecord(0, 2);
   PutInt32(wrongSize, 0, 46);
-  TDockRecord badFlag = DockedRecord(2, 2);
-  TDockRecord badFloating = DockedRecord(0, 2);
-  badFloating[5] = 7;
-  for (const TDockRecord& record :
-       {wrongSize, badFlag, badFloating, DockedRecord(0, 4), DockedRecord(0, 255)}) {
-    module_->ApplyDockRecord(record);
-    EXPECT_EQ(Side(), Qt::RightDockWidgetArea);
-    EXPECT_TRUE(module_->GetPanelVisible());
-  }
+  module_->ApplyDockRecord(wrongSize);
+  EXPECT_EQ(Side(), Qt::RightDockWidgetArea);
+  EXPECT_TRUE(module_->GetPanelVisible());
 
   // A value of another length is not read at all.
   const TDockRecord left = DockedRecord(0, 2);
@@ -199,7 +193,7 @@ TEST_F(ToolPanelTest, ADamagedRecordAppliesNothing) {
   }
 }
 
-TEST_F(ToolPanelTest, AFloatingRecordOrAForbiddenSideKeepsThePanelWhereItIs) {
+TEST_F(ToolPanelTest, AFloatingRecordOrAnUnusableSideKeepsThePanelWhereItIs) {
   TDockRecord floating = DockedRecord(0, 2);
   floating[5] = 1;
   module_->ApplyDockRecord(floating);
@@ -213,6 +207,19 @@ TEST_F(ToolPanelTest, AFloatingRecordOrAForbiddenSideKeepsThePanelWhereItIs) {
 
   module_->ApplyDockRecord(DockedRecord(1, 2));
   EXPECT_EQ(Side(), Qt::LeftDockWidgetArea);
+
+  // Sides and flags out of range dock nowhere; the visibility still counts.
+  TDockRecord oddFloating = DockedRecord(0, 3);
+  oddFloating[5] = 7;
+  for (const TDockRecord& hidden : {DockedRecord(0, 4), DockedRecord(0, 255), oddFloating}) {
+    module_->ApplyDockRecord(DockedRecord(1, 2));
+    module_->ApplyDockRecord(hidden);
+    EXPECT_EQ(Side(), Qt::LeftDockWidgetArea);
+    EXPECT_FALSE(module_->GetPanelVisible());
+  }
+  module_->ApplyDockRecord(DockedRecord(2, 3));  // a visible byte of 2 is set too
+  EXPECT_EQ(Side(), Qt::RightDockWidgetArea);
+  EXPECT_TRUE(module_->GetPanelVisible());
 }
 
 TEST_F(ToolPanelTest, TheToolFrameGrowsWhenTheToolbarWraps) {

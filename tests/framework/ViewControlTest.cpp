@@ -234,6 +234,22 @@ TEST(ViewControl, DirectPixelWritesKeepToTheClipRectangles) {
   EXPECT_EQ(shown.pixel(100, 100), 0xFFFFFFFFu);
 }
 
+TEST(ViewControl, ContentWiderThanAQRectStillCoversTheView) {
+  // 4 * 10^9 pixels wide: more than a QRect's int width holds.
+  TZelViewControl view;
+  view.resize(60, 40);
+  AddLayer(view, "huge", kContentLayer, {-2000000000, -2000000000, 2000000000, 2000000000},
+           0xFF0000FF);
+  const QImage shown = Render(view);
+  EXPECT_EQ(shown.pixel(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(shown.pixel(59, 39), 0xFF0000FFu);
+
+  const QRect widest = RectToQRect({INT32_MIN, 0, INT32_MAX, 10});
+  EXPECT_TRUE(widest.contains(QPoint(0, 5)));
+  EXPECT_TRUE(widest.contains(QPoint(-1000000, 9)));
+  EXPECT_TRUE(RectToQRect({INT32_MAX - 10, 0, INT32_MAX, 10}).isEmpty());  // beyond every window
+}
+
 TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
   // A 4 x 3 image at zoom 2/1 with its origin at (5, 6), like the document view.
   struct ImageLayer : TZelViewObject {
