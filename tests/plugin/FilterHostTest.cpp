@@ -1,0 +1,460 @@
+// A host that loads the built plug-in library with dlopen and runs the filter as a host
+// does, with the stand-in program in place of the main program.
+
+#include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#endif
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "PluginHost.h"
+#include "PluginTesting.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using quill::test::kStandIn;
+using quill::test::ReadTextFile;
+using quill::test::WriteTextFile;
+
+bool Empty(const HostRect& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+// The host's image: Width x Height pixels of Planes bytes, rows RowBytes apart (Padding
+// bytes more than the pixels need). The input and the output buffer start equal.
+struct THostImage {
+  THostImage(int width, int height, int planes, int padding)
+      : Width(width), Height(height), Planes(planes), RowBytes(width * planes + padding) {
+    Input.resize(static_cast<size_t>(RowBytes) * height);
+    for (size_t i = 0; i < Input.size(); ++i) Input[i] = static_cast<uint8_t>(i * 7 + 13);
+    Output = Input;
+  }
+
+  // The input with Change applied to the pixels of Rect.
+  std::vector<uint8_t> Changed(const HostRect& rect, const std::function<void(uint8_t*)>& change) const {
+    std::vector<uint8_t> result = Input;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+      for (int x = rect.left; x < rect.right; ++x) change(result.data() + y * RowBytes + x * Planes);
+    }
+    return result;
+  }
+
+  int Width, Height, Planes, RowBytes;
+  std::vector<uint8_t> Input;
+  std::vector<uint8_t> Output;
+};
+
+// The host's state while the filter runs; advanceState reaches it through gHost.
+struct THost {
+  THostImage* Image = nullptr;
+  FilterRecord Record{};
+  bool FailInput = false;
+  bool NoOutput = false;
+  int32_t ShortenOutputRows = 0;  // output rows this many bytes shorter than the image's
+  int AdvanceCalls = 0;
+};
+
+THost* gHost = nullptr;
+
+// Points inData and outData at the requested rectangles, as a host does; refuses a
+// request outside the image or for other planes.
+int16_t AdvanceState() {
+  THost& host = *gHost;
+  FilterRecord& r = host.Record;
+  const THostImage& image = *host.Image;
+  ++host.AdvanceCalls;
+  auto inside = [&](const HostRect& rect) {
+    return rect.left >= 0 && rect.top >= 0 && rect.right <= image.Width && rect.bottom <= image.Height;
+  };
+  auto offset = [&](const HostRect& rect) { return rect.top * image.RowBytes + rect.left * image.Planes; };
+  r.inData = nullptr;
+  r.outData = nullptr;
+  if (!Empty(r.inRect)) {
+    if (host.FailInput || !inside(r.inRect) || r.inLoPlane != 0 || r.inHiPlane != r.planes - 1) return -1;
+    r.inData = host.Image->Input.data() + offset(r.inRect);
+    r.inRowBytes = image.RowBytes;
+  }
+  if (!Empty(r.outRect)) {
+    if (!inside(r.outRect) || r.outLoPlane != 0 || r.outHiPlane != r.planes - 1) return -1;
+    r.outData = host.NoOutput ? nullptr : host.Image->Output.data() + offset(r.outRect);
+    r.outRowBytes = image.RowBytes - host.ShortenOutputRows;
+  }
+  return 0;
+}
+
+// Sends sanitizer reports to the descriptor File.
+void SetSanitizerReportFile([[maybe_unused]] int file) {
+#if defined(__SANITIZE_ADDRESS__)
+  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(file)));
+#endif
+}
+
+// Runs Run with standard error going into File; returns what was written there.
+// Sanitizer reports still reach the real standard error.
+std::string CaptureStandardError(const fs::path& file, const std::function<void()>& run) {
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int capture = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(capture, STDERR_FILENO);
+  ::close(capture);
+  SetSanitizerReportFile(saved);
+  run();
+  SetSanitizerReportFile(STDERR_FILENO);
+  std::fflush(stderr);
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  return ReadTextFile(file);
+}
+
+// The contents of the ELF section Name of the file Path; empty when there is none.
+std::string ReadElfSection(const fs::path& path, const std::string& name) {
+  const std::string file = ReadTextFile(path);
+  if (file.size() < sizeof(Elf64_Ehdr) || file.compare(0, 4, ELFMAG) != 0 || file[EI_CLASS] != ELFCLASS64) return {};
+  Elf64_Ehdr header;
+  std::memcpy(&header, file.data(), sizeof header);
+  auto section = [&](size_t i) {
+    Elf64_Shdr s;
+    std::memcpy(&s, file.data() + header.e_shoff + i * header.e_shentsize, sizeof s);
+    return s;
+  };
+  const Elf64_Shdr names = section(header.e_shstrndx);
+  for (size_t i = 0; i < header.e_shnum; ++i) {
+    const Elf64_Shdr s = section(i);
+    if (file.c_str() + names.sh_offset + s.sh_name == name) return file.substr(s.sh_offset, s.sh_size);
+  }
+  return {};
+}
+
+class FilterHostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(Tmp());
+    env_.Set("XDG_CONFIG_HOME", (folder_.Path / "config").string());
+    env_.Set("XDG_CONFIG_DIRS", (folder_.Path / "system").string());
+    env_.Set("TMPDIR", Tmp().string());
+    env_.Set("QUILL_STANDIN_LOG", Log().string());
+    for (const char* name : {"QUILL_STANDIN_MODE", "QUILL_STANDIN_KEEP", "QUILL_STANDIN_FIFO"}) env_.Set(name, {});
+  }
+  void TearDown() override {
+    if (library_ != nullptr) ::dlclose(library_);
+  }
+
+  fs::path Tmp() const { return folder_.Path / "tmp"; }
+  fs::path Log() const { return folder_.Path / "standin.log"; }
+
+  // Installs Program as the main program (none: no setting at all) and loads the
+  // library, which reads the setting when it starts.
+  void Load(const std::optional<std::string>& program = kStandIn) {
+    if (library_ != nullptr) ::dlclose(library_);
+    const fs::path setting = folder_.Path / "config" / "Norvane" / "Pictoria" / "Quillmere.conf";
+    fs::remove(setting);
+    if (program) WriteTextFile(setting, "# installed\nPath=" + *program + "\n");
+    library_ = ::dlopen(QUILL_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library_, nullptr) << ::dlerror();
+    entry_ = reinterpret_cast<EntryPointProc>(::dlsym(library_, "ENTRYPOINT"));
+    ASSERT_NE(entry_, nullptr);
+  }
+
+  int16_t Call(int16_t selector, void* record) {
+    int16_t result = 12345;
+    entry_(selector, record, nullptr, &result);
+    return result;
+  }
+
+  // A run over Rect of Image is next: an RGB image with Image's planes.
+  void PrepareRun(THostImage& image, const HostRect& rect) {
+    host_ = THost{};
+    host_.Image = &image;
+    host_.Record.planes = static_cast<int16_t>(image.Planes);
+    host_.Record.imageMode = kImageModeRGB;
+    host_.Record.filterRect = rect;
+    host_.Record.advanceState = AdvanceState;
+  }
+
+  // Runs the filter as a host does: Parameters, Prepare, Start, Continue, Finish.
+  // Returns Start's result; what the plug-in wrote to standard error is in messages_.
+  int16_t RunFilter() {
+    gHost = &host_;
+    FilterRecord& r = host_.Record;
+    int16_t result = 0;
+    messages_ = CaptureStandardError(folder_.Path / "stderr.txt", [&] {
+      EXPECT_EQ(Call(kSelectorParameters, &r), kResultDone);
+      EXPECT_EQ(Call(kSelectorPrepare, &r), kResultDone);
+      result = Call(kSelectorStart, &r);
+      EXPECT_TRUE(Empty(r.inRect) && Empty(r.outRect) && Empty(r.maskRect)) << "the host would ask for more";
+      EXPECT_EQ(Call(kSelectorContinue, &r), kResultDone);
+      EXPECT_EQ(Call(kSelectorFinish, &r), kResultDone);
+    });
+    gHost = nullptr;
+    return result;
+  }
+
+  // Whether the stand-in program was started.
+  bool ProgramRan() const { return fs::exists(Log()); }
+
+  std::map<std::string, std::string> ProgramLog() const {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(ReadTextFile(Log()));
+    for (std::string line; std::getline(lines, line);) {
+      const size_t equals = line.find('=');
+      values[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return values;
+  }
+
+  quill::test::TTestFolder folder_;
+  quill::test::TScopedEnvironment env_;
+  void* library_ = nullptr;
+  EntryPointProc entry_ = nullptr;
+  THost host_;
+  std::string messages_;
+};
+
+TEST_F(FilterHostTest, ExportsOnlyTheEntryPoint) {
+  FILE* pipe = ::popen("nm -D --defined-only '" QUILL_PLUGIN_LIBRARY "'", "r");
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> symbols;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    std::istringstream words(line);
+    std::string word, last;
+    while (words >> word) last = word;
+    if (!last.empty()) symbols.insert(last);
+  }
+  ASSERT_EQ(::pclose(pipe), 0);
+  EXPECT_EQ(symbols, (std::set<std::string>{"ENTRYPOINT"}));
+}
+
+TEST_F(FilterHostTest, PropertyResourceHoldsTheFilterDescription) {
+  static const char kExpected[] =
+      "\x01\x00" "\x00\x00\x00\x00" "\x08\x00\x00\x00"
+      "MIB8" "dnik" "\x00\x00\x00\x00" "\x04\x00\x00\x00" "MFB8"
+      "MIB8" "eman" "\x00\x00\x00\x00" "\x10\x00\x00\x00" "\x0c" "Quillmere..." "\x00\x00\x00"
+      "MIB8" "gtac" "\x00\x00\x00\x00" "\x08\x00\x00\x00" "\x07" "Norvane"
+      "MIB8" "srev" "\x00\x00\x00\x00" "\x04\x00\x00\x00" "\x05\x00\x02\x00"
+      "MIB8" "68xw" "\x00\x00\x00\x00" "\x0c\x00\x00\x00" "ENTRYPOINT" "\x00\x00"
+      "MIB8" "edom" "\x00\x00\x00\x00" "\x04\x00\x00\x00" "\x10\x00\x00\x00"
+      "MIB8" "lbne" "\x00\x00\x00\x00" "\x20\x00\x00\x00" "in (PSHOP_ImageMode,RGBMode)" "\x00\x00\x00\x00"
+      "MIB8" "icif" "\x00\x00\x00\x00" "\x1c\x00\x00\x00"
+      "\x01\x01\x06\x00" "\x01\x01\x06\x00" "\x01\x01\x06\x00" "\x01\x01\x06\x00"
+      "\x01\x01\x06\x00" "\x01\x01\x06\x00" "\x01\x01\x06\x00";
+  EXPECT_EQ(ReadElfSection(QUILL_PLUGIN_LIBRARY, ".pipl"), std::string(kExpected, sizeof kExpected - 1));
+}
+
+TEST_F(FilterHostTest, AboutShowsItsTextAndOtherSelectorsAreRefused) {
+  Load();
+  int aboutRecord = 0;
+  int16_t about = 0, six = 0, minusOne = 0;
+  messages_ = CaptureStandardError(folder_.Path / "stderr.txt", [&] {
+    about = Call(kSelectorAbout, &aboutRecord);
+    six = Call(6, nullptr);
+    minusOne = Call(-1, nullptr);
+  });
+  EXPECT_EQ(about, kResultDone);
+  EXPECT_EQ(six, kResultUnhandled);
+  EXPECT_EQ(minusOne, kResultUnhandled);
+  EXPECT_EQ(messages_, "About Quillmere Plug-in\nQuillmere Plug-in\nVersion: 3.4.0\nMade by Norvane\n");
+}
+
+struct TRoundTripCase {
+  const char* Name;
+  int Width, Height, Planes, Padding;
+  HostRect Rect;
+  const char* Mode;  // what the stand-in program does
+  bool AllPlanesChange;
+};
+
+void PrintTo(const TRoundTripCase& c, std::ostream* os) { *os << c.Name; }
+
+class RoundTripTest : public FilterHostTest, public testing::WithParamInterface<TRoundTripCase> {};
+
+// The host receives the program's pixels inside the filter rectangle and nothing else
+// changes: not the pixels around the rectangle, not the bytes past a row's pixels, not
+// the further planes when the program saved only red, green and blue.
+TEST_P(RoundTripTest, HostReceivesTheEditedPixelsOfItsRectangle) {
+  const TRoundTripCase& c = GetParam();
+  env_.Set("QUILL_STANDIN_MODE", c.Mode);
+  Load();
+  THostImage image(c.Width, c.Height, c.Planes, c.Padding);
+  PrepareRun(image, c.Rect);
+  const int changed = c.AllPlanesChange ? c.Planes : 3;
+  const std::vector<uint8_t> expected = image.Changed(c.Rect, [&](uint8_t* pixel) {
+    for (int i = 0; i < changed; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
+  });
+  const std::vector<uint8_t> input = image.Input;
+
+  EXPECT_EQ(RunFilter(), kResultDone) << messages_;
+  EXPECT_EQ(image.Output, expected);
+  EXPECT_EQ(image.Input, input);
+  EXPECT_EQ(messages_, "");
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, RoundTripTest,
+    testing::Values(
+        // Odd width inside a wider image: the program's rows are padded to 24 bytes.
+        TRoundTripCase{"RgbOddWidthInsideTheImage", 13, 9, 3, 5, {2, 3, 7, 10}, "invert", false},
+        // The program saves three planes: the host's fourth stays. The rectangle ends at
+        // the image's last row, so its last row ends before the buffer does.
+        TRoundTripCase{"RgbaFromTheProgram", 13, 9, 4, 5, {4, 3, 9, 10}, "invert", false},
+        // A file that kept the host's four planes and row bytes: whole pixels come back.
+        TRoundTripCase{"RgbaKeptLayout", 13, 9, 4, 5, {2, 3, 7, 10}, "keep-layout", true},
+        // The whole image, rows without padding on either side.
+        TRoundTripCase{"RgbWholeImage", 12, 5, 3, 0, {0, 0, 5, 12}, "invert", false}),
+    [](const testing::TestParamInfo<TRoundTripCase>& test) { return std::string(test.param.Name); });
+
+TEST_F(FilterHostTest, StartsTheProgramOnTheExchangeFile) {
+  env_.Set("QUILL_STANDIN_KEEP", (folder_.Path / "arrived.pspf").string());
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  // A descriptor the host holds open, not to be inherited by the program.
+  const int hostFile = ::open(Log().parent_path().c_str(), O_RDONLY);
+  ASSERT_EQ(RunFilter(), kResultDone) << messages_;
+  ::close(hostFile);
+
+  const auto log = ProgramLog();
+  EXPECT_EQ(log.at("argv0"), kStandIn);
+  const fs::path file = log.at("argv1");
+  EXPECT_EQ(file.parent_path(), Tmp());
+  EXPECT_EQ(file.filename().string().substr(0, 3), "PSP");
+  EXPECT_EQ(file.extension(), ".tmp");
+  EXPECT_EQ(log.at("cwd"), fs::path(kStandIn).parent_path().string());
+  EXPECT_EQ(log.at("fds"), "0,1,2");
+
+  // "PSPF", the header {32, mode 3, left 3, top 2, width 7, height 5, row bytes 44,
+  // planes 3}, then 5 rows of 44 bytes, each the rectangle's 21 bytes and zeros.
+  const std::string arrived = ReadTextFile(folder_.Path / "arrived.pspf");
+  ASSERT_EQ(arrived.size(), 36u + 5 * 44);
+  const int32_t header[8] = {32, 3, 3, 2, 7, 5, 44, 3};
+  EXPECT_EQ(arrived.substr(0, 4), "PSPF");
+  EXPECT_EQ(std::memcmp(arrived.data() + 4, header, sizeof header), 0);
+  for (int y = 0; y < 5; ++y) {
+    const std::string row = arrived.substr(36 + y * 44, 44);
+    const auto* pixels = reinterpret_cast<const char*>(image.Input.data() + (2 + y) * 44 + 3 * 3);
+    EXPECT_EQ(row.substr(0, 21), std::string(pixels, 21)) << "row " << y;
+    EXPECT_EQ(row.substr(21), std::string(23, '\0')) << "row " << y;
+  }
+}
+
+struct TFailureCase {
+  const char* Mode;
+  const char* Message;
+};
+
+void PrintTo(const TFailureCase& c, std::ostream* os) { *os << c.Mode; }
+
+class ProgramFailureTest : public FilterHostTest, public testing::WithParamInterface<TFailureCase> {};
+
+// Whatever the program did, the host gets -128, its image stays as it was and the
+// exchange file is gone.
+TEST_P(ProgramFailureTest, NothingIsCopiedBack) {
+  env_.Set("QUILL_STANDIN_MODE", GetParam().Mode);
+  Load();
+  THostImage image(13, 9, 4, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), kResultNotCopied);
+  EXPECT_EQ(messages_, GetParam().Message);
+  EXPECT_EQ(image.Output, image.Input);
+  EXPECT_TRUE(ProgramRan());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ProgramFailureTest,
+    testing::Values(TFailureCase{"cancel", ""}, TFailureCase{"exit1", ""}, TFailureCase{"signal", ""},
+                    TFailureCase{"shorten", "Error: Transfer image data error.\n"},
+                    TFailureCase{"wide-rows", "Error: Transfer image data error.\n"},
+                    TFailureCase{"header-size", "Error: Transfer image data error.\n"},
+                    TFailureCase{"resize", "Error: Transfer image data error.\n"}, TFailureCase{"magic", ""}),
+    [](const testing::TestParamInfo<TFailureCase>& test) {
+      std::string name = test.param.Mode;
+      name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+      return name;
+    });
+
+TEST_F(FilterHostTest, AProgramThatCannotBeStartedIsReported) {
+  THostImage image(13, 9, 3, 5);
+  const std::string missing = (folder_.Path / "nowhere" / "Quillmere").string();
+  Load(missing);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(messages_, "Error: Execute application \"" + missing + "\" error: 2\n");
+
+  // Without the installed setting the path is empty.
+  Load(std::nullopt);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(messages_, "Error: Execute application \"\" error: 2\n");
+
+  EXPECT_EQ(image.Output, image.Input);
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+TEST_F(FilterHostTest, AnImageThatIsNotRgbIsRefusedBeforeAnythingStarts) {
+  Load();
+  THostImage image(13, 9, 1, 0);
+  PrepareRun(image, {2, 3, 7, 10});
+  host_.Record.imageMode = 1;
+  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(messages_, "Error: Quillmere edits RGB images only; convert the image to RGB first.\n");
+  EXPECT_EQ(host_.AdvanceCalls, 0);
+  EXPECT_FALSE(ProgramRan());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+TEST_F(FilterHostTest, UnusableInputIsReportedBeforeAnythingStarts) {
+  Load();
+  THostImage rgb(13, 9, 3, 5);
+  THostImage twoPlanes(13, 9, 2, 5);
+  for (int failure = 0; failure < 3; ++failure) {
+    SCOPED_TRACE(failure);
+    PrepareRun(failure == 2 ? twoPlanes : rgb, {2, 3, 7, 10});
+    if (failure == 0) host_.FailInput = true;
+    if (failure == 1) host_.Record.advanceState = nullptr;
+    EXPECT_EQ(RunFilter(), kResultStartFailed);
+    EXPECT_EQ(messages_, "Error: Get image data error.\n");
+  }
+  EXPECT_FALSE(ProgramRan());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+TEST_F(FilterHostTest, AnExchangeFileThatCannotBeMadeIsReported) {
+  env_.Set("TMPDIR", (folder_.Path / "missing").string());
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(messages_, "Error: Create temp file error.\n");
+  EXPECT_FALSE(ProgramRan());
+}
+
+// No output buffer, or output rows too short for the rectangle's pixels (they would
+// overflow it): nothing is written into the host's memory.
+TEST_F(FilterHostTest, UnusableOutputIsReportedAndLeftAlone) {
+  Load();
+  THostImage image(13, 9, 3, 0);
+  for (int failure = 0; failure < 2; ++failure) {
+    SCOPED_TRACE(failure);
+    PrepareRun(image, {2, 0, 7, 13});
+    if (failure == 0) host_.NoOutput = true;
+    if (failure == 1) host_.ShortenOutputRows = 1;
+    EXPECT_EQ(RunFilter(), kResultNotCopied);
+    EXPECT_EQ(messages_, "Error: Get out image data error.\n");
+    EXPECT_EQ(image.Output, image.Input);
+  }
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+}  // namespace
