@@ -102,6 +102,18 @@ TEST_F(ExchangeFileTest, RejectsHeadersThatDoNotFitTheFile) {
   }
 }
 
+TEST_F(ExchangeFileTest, KeepsThePixelBudgetOfTheDecoders) {
+  // Each side is within 65535, but 65535 x 4097 pixels exceed 2^28; 65535 x 4096 do
+  // not. The rows are really there: the files are sparse, 805 MB long.
+  for (const int32_t height : {4097, 4096}) {
+    const int32_t rowBytes = 65535 * 3;
+    WriteBytes(Header(65535, height, rowBytes, 3));
+    fs::resize_file(file_, kExchangePixelOffset + int64_t{height} * rowBytes);
+    TExchangeFileReader reader;
+    EXPECT_EQ(reader.Open(file_), height == 4096) << height;
+  }
+}
+
 TEST_F(ExchangeFileTest, ReadsAnExifBlockOnlyWhenMoreThan496BytesFollowAndItFits) {
   std::vector<uint8_t> bytes = Header(1, 1, 4, 3);
   bytes.insert(bytes.end(), {1, 2, 3, 0});
