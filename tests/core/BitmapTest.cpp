@@ -108,8 +108,9 @@ TEST(PixelBuffer, RefusesExtentsAndBlocksBeyondTheLimits) {
   // 65536 x 65536 at 24 bits: 12 GiB, more than any image of the program needs.
   EXPECT_FALSE(buffer.Allocate(kPixelFormat24, {0, 0, 65536, 65536}));
   EXPECT_EQ(buffer.Bits(), nullptr);
-  EXPECT_TRUE(buffer.Allocate(kPixelFormat24, {INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2}));
-  EXPECT_EQ(buffer.GetBounds(), (TRect{INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2}));
+  const TRect corner{INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2};
+  EXPECT_TRUE(buffer.Allocate(kPixelFormat24, corner));
+  EXPECT_EQ(buffer.GetBounds(), corner);
 }
 
 TEST(CopyRect, CopiesBetweenViewsAtOppositeEndsOfThePlane) {
