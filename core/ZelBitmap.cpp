@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 uint8_t PixelFormatBits(int32_t format) {
   int bits;
@@ -44,10 +45,12 @@ void TZelPixels::CopyRect(int32_t destX, int32_t destY, const TZelPixels& source
   if (source.FBits == nullptr || FBits == nullptr) return;
   TRect r = IntersectRect(sourceRect, source.GetBounds());
   if (r.IsEmpty()) return;
-  r = IntersectRect(OffsetRect(r, destX - sourceRect.Left, destY - sourceRect.Top), GetBounds());
+  const int64_t dx = int64_t{destX} - sourceRect.Left;
+  const int64_t dy = int64_t{destY} - sourceRect.Top;
+  r = IntersectRect(OffsetRect(r, dx, dy), GetBounds());
   if (r.IsEmpty()) return;
-  const int32_t sourceX = sourceRect.Left + r.Left - destX;
-  const int32_t sourceY = sourceRect.Top + r.Top - destY;
+  const auto sourceX = static_cast<int32_t>(r.Left - dx);
+  const auto sourceY = static_cast<int32_t>(r.Top - dy);
   const size_t rowBytes = static_cast<size_t>(FBytesPerPixel) * r.Width();
   const uint8_t* from = source.GetPixelAddress(sourceX, sourceY);
   uint8_t* to = GetPixelAddress(r.Left, r.Top);
@@ -85,9 +88,10 @@ bool TZelPixelBuffer::Reallocate(const TRect& rect) {
   FreeBits();
   const int64_t width = rect.Width();
   const int64_t height = rect.Height();
+  if (width > INT32_MAX || height > INT32_MAX) return false;
   const int64_t rowBits = int64_t{PixelFormatBits(FPixelFormat)} * width;
   const int64_t stride = (rowBits + 31) / 32 * 4;
-  if (stride > INT32_MAX) return false;
+  if (stride > INT32_MAX || stride * height > quill::kMaxBlockBytes) return false;
   uint8_t* block = nullptr;
   if (rowBits > 0 && height > 0) {
     block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), static_cast<size_t>(stride)));
@@ -110,39 +114,70 @@ void TZelPixelBuffer::FreeBits() {
 
 // ---- TZelPixelMask ----
 
-void TZelPixelMask::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+namespace {
+
+// Block := Width x Height zero bytes; false when that is more than a mask may hold
+// or the memory cannot be had.
+bool NewMaskBlock(int64_t width, int64_t height, std::vector<uint8_t>& block) {
+  if (width > INT32_MAX || height > INT32_MAX || width * height > quill::kMaxBlockBytes) {
+    return false;
+  }
+  try {
+    block.assign(static_cast<size_t>(width * height), 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TZelPixelMask::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  std::vector<uint8_t> block;
+  if (!NewMaskBlock(std::max(width, 0), std::max(height, 0), block)) {
+    Clear();
+    return false;
+  }
   FLeft = left;
   FTop = top;
   FWidth = std::max(width, 0);
   FHeight = std::max(height, 0);
-  FBits.assign(static_cast<size_t>(FWidth) * FHeight, 0);
+  FBits.swap(block);
+  return true;
 }
 
-void TZelPixelMask::Include(const TRect& rect) {
+bool TZelPixelMask::Include(const TRect& rect) {
   const TRect old = GetBounds();
   const TRect u = UnionRect(old, rect);
-  if (u == old || u.IsEmpty()) return;
-  std::vector<uint8_t> block(static_cast<size_t>(u.Width() * u.Height()), 0);
-  const int64_t offset = (int64_t{FTop} - u.Top) * u.Width() + (FLeft - u.Left);
-  for (int32_t row = 0; row < FHeight; ++row) {
-    std::memcpy(block.data() + offset + int64_t{row} * u.Width(),
-                FBits.data() + int64_t{row} * FWidth, static_cast<size_t>(FWidth));
+  if (u == old || u.IsEmpty()) return true;
+  std::vector<uint8_t> block;
+  if (!NewMaskBlock(u.Width(), u.Height(), block)) return false;
+  // Only a mask with an extent has bytes to keep; of those, the ones inside its
+  // (saturated) bounds.
+  if (!old.IsEmpty()) {
+    const int64_t offset = (int64_t{old.Top} - u.Top) * u.Width() + (int64_t{old.Left} - u.Left);
+    for (int64_t row = 0; row < old.Height(); ++row) {
+      std::memcpy(block.data() + offset + row * u.Width(), FBits.data() + row * FWidth,
+                  static_cast<size_t>(old.Width()));
+    }
   }
   FBits.swap(block);
   FLeft = u.Left;
   FTop = u.Top;
   FWidth = static_cast<int32_t>(u.Width());
   FHeight = static_cast<int32_t>(u.Height());
+  return true;
 }
 
-void TZelPixelMask::Merge(const TZelPixelMask& other) {
-  if (other.FBits.empty()) return;
-  Include(other.GetBounds());
-  for (int32_t row = 0; row < other.FHeight; ++row) {
-    const uint8_t* from = other.FBits.data() + int64_t{row} * other.FWidth;
-    uint8_t* to = GetPixelAddress(other.FLeft, other.FTop + row);
-    for (int32_t col = 0; col < other.FWidth; ++col) to[col] = std::max(to[col], from[col]);
+bool TZelPixelMask::Merge(const TZelPixelMask& other) {
+  if (!Include(other.GetBounds())) return false;
+  const TRect r = IntersectRect(other.GetBounds(), GetBounds());
+  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    const uint8_t* from = other.GetPixelAddress(r.Left, y);
+    uint8_t* to = GetPixelAddress(r.Left, y);
+    for (int64_t col = 0; col < r.Width(); ++col) to[col] = std::max(to[col], from[col]);
   }
+  return true;
 }
 
 void TZelPixelMask::Clear() {

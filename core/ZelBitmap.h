@@ -17,6 +17,15 @@
 constexpr int32_t kPixelFormat24 = 4114;  // 0x1012: B, G, R, 3 bytes a pixel
 constexpr int32_t kPixelFormat32 = 4370;  // 0x1112: 4 bytes a pixel
 
+namespace quill {
+
+// The largest block a pixel buffer or a mask takes: 2 GiB, twice the largest image
+// the decoders accept (2^28 pixels) at 32 bits a pixel. A larger request fails
+// cleanly instead of committing memory no image of the program needs.
+constexpr int64_t kMaxBlockBytes = int64_t{1} << 31;
+
+}  // namespace quill
+
 // Bits per pixel of a pixel-format id: the low nibble gives the layout (1 -> 8;
 // 2, 3, 4, 5, 7, 8 -> 24; 6 -> 32; anything else makes the id invalid and gives 0),
 // bits 8-11 equal to 1 add 8, and bits 4-7 equal to 2 or 3 double it, 4 quadruples
@@ -88,9 +97,10 @@ class TZelPixelBuffer : public TZelPixels {
 
   // A new zero-filled block for Rect replaces the old one, whose content is lost;
   // Rect equal to the current bounds keeps the block and its content. A zero width,
-  // or an invalid format, leaves no block. When the block cannot be had the buffer
-  // becomes empty (bounds 0) and the result is false, so every copy into or out of
-  // it does nothing.
+  // or an invalid format, leaves no block. When the block cannot be had (a width or
+  // height beyond INT32_MAX, a stride beyond 32 bits, more than kMaxBlockBytes, or
+  // no memory) the buffer becomes empty (bounds 0) and the result is false, so every
+  // copy into or out of it does nothing.
   bool SetBounds(const TRect& rect);
 
   // Bounds and stride become 0 and the block is released; the format stays.
@@ -102,10 +112,16 @@ class TZelPixelBuffer : public TZelPixels {
 
 // One weight byte per pixel over a rectangle in image coordinates: 0 = outside,
 // 255 = full effect, values between weight a blend. Rows are packed, Width() bytes a row.
+//
+// A mask holds at most kMaxBlockBytes bytes. The rectangle ends at the 32-bit limit:
+// GetBounds saturates there, and bytes that a mask placed near the limit holds beyond
+// it are outside every rectangle, never addressed and not kept by Include.
 class TZelPixelMask {
  public:
   // Bounds (Left, Top, Width, Height); negative sizes count as 0; all bytes 0.
-  void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
+  // False, leaving the mask empty with bounds 0, when the bytes cannot be had (more
+  // than kMaxBlockBytes, or no memory).
+  bool SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
 
   // Moves the mask without touching its bytes.
   void MoveTo(int32_t left, int32_t top) {
@@ -115,22 +131,25 @@ class TZelPixelMask {
 
   // Grows the mask to cover Rect, keeping its bytes where they are in image
   // coordinates. An empty Rect changes nothing; on an empty mask Rect is taken whole.
-  void Include(const TRect& rect);
+  // False, leaving the mask unchanged, when the grown mask cannot be had (a side
+  // beyond INT32_MAX, more than kMaxBlockBytes, or no memory).
+  bool Include(const TRect& rect);
 
-  // Include(Other's bounds), then every byte under Other becomes the larger of the two.
-  void Merge(const TZelPixelMask& other);
+  // Include(Other's bounds), then every byte under Other becomes the larger of the
+  // two. False, unchanged, when Include fails.
+  bool Merge(const TZelPixelMask& other);
 
   // Bounds and bytes become empty.
   void Clear();
 
-  TRect GetBounds() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+  TRect GetBounds() const {
+    return {FLeft, FTop, quill::SaturateInt32(int64_t{FLeft} + FWidth),
+            quill::SaturateInt32(int64_t{FTop} + FHeight)};
+  }
 
   // The byte of image point (X, Y), or nullptr outside the rectangle or when empty.
   const uint8_t* GetPixelAddress(int32_t x, int32_t y) const {
-    if (FBits.empty() || x < FLeft || y < FTop || int64_t{x} - FLeft >= FWidth ||
-        int64_t{y} - FTop >= FHeight) {
-      return nullptr;
-    }
+    if (FBits.empty() || !GetBounds().Contains(x, y)) return nullptr;
     return FBits.data() + (int64_t{y} - FTop) * FWidth + (int64_t{x} - FLeft);
   }
   uint8_t* GetPixelAddress(int32_t x, int32_t y) {

@@ -56,14 +56,13 @@ bool TZelLTBitmap::SetSize(int32_t width, int32_t height, int32_t format) {
 
 bool TZelLTBitmap::AssignPixels(const TZelPixels& source) {
   if (!SetSize(source.Width(), source.Height(), source.PixelFormat())) return false;
-  // The copy lands at (0, 0) whatever the source's origin.
-  FPixels.CopyRect(0, 0, source, source.GetBounds());
+  FPixels.CopyFrom(source);
   return true;
 }
 
 std::unique_ptr<TZelLTBitmap> TZelLTBitmap::Clone() const {
   auto copy = std::make_unique<TZelLTBitmap>();
-  if (IsEmpty() || !copy->AssignPixels(FPixels)) return nullptr;
+  if (!IsEmpty() && !copy->AssignPixels(FPixels)) return nullptr;
   return copy;
 }
 
@@ -82,10 +81,9 @@ bool TZelLTBitmap::Crop(const TRect& rect) {
 }
 
 bool TZelLTBitmap::Resize(int32_t width, int32_t height) {
-  if (IsEmpty()) return false;
   Block block;
   TZelLTPixels pixels;
-  if (!CreateBitmap(block, pixels, FPixels.PixelFormat(), height, width)) return false;
+  if (!StartGeometry(block, pixels, width, height)) return false;
   ResamplePixels(pixels, pixels.GetBounds(), pixels.GetBounds(), FPixels, GetBounds(),
                  TLanczosResampler());
   Replace(block, pixels);

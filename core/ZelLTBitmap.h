@@ -43,12 +43,14 @@ class TZelLTBitmap : public TZelBitmap {
   // block that cannot be had.
   bool SetSize(int32_t width, int32_t height, int32_t format);
 
-  // SetSize to Source's size and format, then a copy of its pixels. False when the
-  // size cannot be set; nothing is copied then.
+  // SetSize to Source's size and format, then a copy of Source's pixels at the same
+  // image coordinates: the bitmap covers (0, 0, width, height), so a source placed
+  // elsewhere gives only its overlap with that rectangle and the rest stays zero.
+  // False when the size cannot be set; nothing is copied then.
   bool AssignPixels(const TZelPixels& source);
 
-  // A bitmap of the same size and format with the pixels copied; null when empty or
-  // when it cannot be made.
+  // A bitmap of the same size and format with the pixels copied: an empty bitmap for
+  // an empty one; null when the copy's block cannot be had.
   std::unique_ptr<TZelLTBitmap> Clone() const;
 
   // Keeps the part of the image inside Rect, moved to (0, 0). False when Rect misses
@@ -56,7 +58,8 @@ class TZelLTBitmap : public TZelBitmap {
   bool Crop(const TRect& rect);
 
   // Resamples the whole image to Width x Height with the Lanczos kernel of radius 3.
-  // False for a non-positive size or an empty bitmap.
+  // 24-bit images only: false, unchanged, for any other format, a non-positive size
+  // or an empty bitmap.
   bool Resize(int32_t width, int32_t height);
 
   // Mirrors and quarter turns; 24-bit images only (false, unchanged, for any other

@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <bit>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -27,56 +29,66 @@ const char* IconvName(uint16_t codePage) {
   }
 }
 
-// Owns one iconv descriptor for the length of a conversion.
-class Converter {
- public:
-  explicit Converter(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+constexpr size_t kFailed = static_cast<size_t>(-1);
 
- private:
-  iconv_t cd_;
-};
+// UTF-16 in the machine's byte order, so the converter writes char16_t directly.
+constexpr const char* kWideName =
+    std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
 }  // namespace
 
 std::u16string AnsiToWideCP(std::string_view s, uint16_t codePage) {
   s = s.substr(0, s.find('\0'));
-  const char* name = IconvName(codePage);
-  if (s.empty() || name == nullptr) return {};
-  Converter converter(name);
-  if (!converter.ok()) return {};
+  if (s.empty()) return {};
+  return quill::CodePageConverter(codePage).Convert(s);
+}
 
-  std::u16string result;
+namespace quill {
+
+CodePageConverter::CodePageConverter(uint16_t codePage) : descriptor_(kNoDescriptor) {
+  const char* name = IconvName(codePage);
+  if (name != nullptr) descriptor_ = iconv_open(kWideName, name);
+}
+
+CodePageConverter::~CodePageConverter() {
+  if (ok()) iconv_close(descriptor_);
+}
+
+bool CodePageConverter::ok() const { return descriptor_ != kNoDescriptor; }
+
+std::u16string CodePageConverter::Convert(std::string_view s) {
+  s = s.substr(0, s.find('\0'));
+  if (s.empty() || !ok()) return {};
   // Every input byte yields at most two UTF-16 units (a character outside the BMP
   // takes at least two bytes in every multi-byte code page).
-  std::u16string chunk(s.size() * 2 + 2, u'\0');
+  std::u16string result(s.size() * 2 + 2, u'\0');
+  char* out = reinterpret_cast<char*>(result.data());
+  size_t outLeft = result.size() * sizeof(char16_t);
   char* in = const_cast<char*>(s.data());
   size_t inLeft = s.size();
-  while (inLeft > 0) {
-    char* out = reinterpret_cast<char*>(chunk.data());
-    size_t outLeft = chunk.size() * sizeof(char16_t);
-    const size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
-    const size_t produced = (chunk.size() * sizeof(char16_t) - outLeft) / sizeof(char16_t);
-    for (size_t i = 0; i < produced; ++i) {
-      const unsigned char* p = reinterpret_cast<const unsigned char*>(chunk.data() + i);
-      result.push_back(static_cast<char16_t>(p[0] | (p[1] << 8)));
-    }
-    if (rc != static_cast<size_t>(-1)) break;
-    if (errno != EILSEQ && errno != EINVAL) return {};
+  iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
+  for (;;) {
+    const size_t rc = iconv(descriptor_, &in, &inLeft, &out, &outLeft);
+    const int error = errno;
+    // The converters of 1255 and 1258 hold the last character back in case a
+    // combining mark follows; this writes it out and returns to the initial state.
+    if (iconv(descriptor_, nullptr, nullptr, &out, &outLeft) == kFailed) return {};
+    if (rc != kFailed) break;
+    if ((error != EILSEQ && error != EINVAL) || outLeft < sizeof(char16_t)) return {};
     // An invalid or cut-short sequence: replace its first byte and resume after it.
-    result.push_back(u'\uFFFD');
+    const char16_t replacement = u'\uFFFD';
+    std::memcpy(out, &replacement, sizeof replacement);
+    out += sizeof replacement;
+    outLeft -= sizeof replacement;
     ++in;
     --inLeft;
-    iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
   }
+  result.resize(result.size() - outLeft / sizeof(char16_t));
   return result;
 }
+
+}  // namespace quill
 
 std::string FileNameWithoutExt(std::string_view path) {
   const size_t separator = path.find_last_of("/\\:");

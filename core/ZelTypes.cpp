@@ -15,6 +15,13 @@ TRect UnionRect(const TRect& a, const TRect& b) {
           std::max(a.Bottom, b.Bottom)};
 }
 
-TRect OffsetRect(const TRect& r, int32_t dx, int32_t dy) {
-  return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+TRect OffsetRect(const TRect& r, int64_t dx, int64_t dy) {
+  using quill::SaturateInt32;
+  // A shift beyond 2^33 moves every side past the limits just as 2^33 does; keeping
+  // it there keeps the sums inside 64 bits. Saturated sides meet any rectangle of the
+  // plane exactly where the true ones would, so clipping a moved rectangle stays right.
+  dx = std::clamp<int64_t>(dx, -(int64_t{1} << 33), int64_t{1} << 33);
+  dy = std::clamp<int64_t>(dy, -(int64_t{1} << 33), int64_t{1} << 33);
+  return {SaturateInt32(r.Left + dx), SaturateInt32(r.Top + dy), SaturateInt32(r.Right + dx),
+          SaturateInt32(r.Bottom + dy)};
 }

@@ -2,7 +2,10 @@
 //
 // A rectangle is half-open: it covers the columns Left .. Right - 1 and the rows
 // Top .. Bottom - 1. It is empty when Right <= Left or Bottom <= Top; its width and
-// height are never reported negative.
+// height are never reported negative. Helpers that compute a rectangle from others
+// work in 64 bits and saturate each side at the 32-bit limits: a side that would pass
+// INT32_MIN or INT32_MAX stops there, so a result can come out narrower than asked
+// (or empty) but never wraps round to the other end of the plane.
 
 #ifndef QUILL_CORE_ZELTYPES_H_
 #define QUILL_CORE_ZELTYPES_H_
@@ -39,7 +42,18 @@ TRect IntersectRect(const TRect& a, const TRect& b);
 // with an empty rectangle never drags the result towards (0, 0).
 TRect UnionRect(const TRect& a, const TRect& b);
 
-// R moved by (DX, DY).
-TRect OffsetRect(const TRect& r, int32_t dx, int32_t dy);
+// R moved by (DX, DY); each side saturates at the 32-bit limits.
+TRect OffsetRect(const TRect& r, int64_t dx, int64_t dy);
+
+namespace quill {
+
+// Value kept to the 32-bit signed range.
+constexpr int32_t SaturateInt32(int64_t value) {
+  if (value < INT32_MIN) return INT32_MIN;
+  if (value > INT32_MAX) return INT32_MAX;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace quill
 
 #endif  // QUILL_CORE_ZELTYPES_H_

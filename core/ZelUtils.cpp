@@ -58,10 +58,16 @@ int RectRelation(const TRect& a, const TRect& b) {
   return i == a ? 2 : 1;
 }
 
-TRect RectToBounds(const TRect& r) { return {r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top}; }
+using quill::SaturateInt32;
+
+TRect RectToBounds(const TRect& r) {
+  return {r.Left, r.Top, SaturateInt32(int64_t{r.Right} - r.Left),
+          SaturateInt32(int64_t{r.Bottom} - r.Top)};
+}
 
 TRect InflatedRect(const TRect& r, int32_t dx, int32_t dy) {
-  return {r.Left - dx, r.Top - dy, r.Right + dx, r.Bottom + dy};
+  return {SaturateInt32(int64_t{r.Left} - dx), SaturateInt32(int64_t{r.Top} - dy),
+          SaturateInt32(int64_t{r.Right} + dx), SaturateInt32(int64_t{r.Bottom} + dy)};
 }
 
 TRect FitRectProportional(const TRect& source, const TRect& box) {
@@ -82,12 +88,13 @@ TRect FitRectProportional(const TRect& source, const TRect& box) {
 }
 
 TRect CenterRect(const TRect& source, const TRect& box) {
-  TRect r;
-  r.Left = (box.Left + box.Right) / 2 - (source.Left + source.Right) / 2;
-  r.Right = r.Left + source.Right - source.Left;
-  r.Top = (box.Top + box.Bottom) / 2 - (source.Top + source.Bottom) / 2;
-  r.Bottom = r.Top + source.Bottom - source.Top;
-  return r;
+  const int64_t left =
+      (int64_t{box.Left} + box.Right) / 2 - (int64_t{source.Left} + source.Right) / 2;
+  const int64_t top =
+      (int64_t{box.Top} + box.Bottom) / 2 - (int64_t{source.Top} + source.Bottom) / 2;
+  return {SaturateInt32(left), SaturateInt32(top),
+          SaturateInt32(left + source.Right - source.Left),
+          SaturateInt32(top + source.Bottom - source.Top)};
 }
 
 long double EnsureRangeExtended(long double value, long double min, long double max) {

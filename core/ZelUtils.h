@@ -3,6 +3,8 @@
 // This is the one home of the rounding rules: every place that rounds a real value
 // to an integer uses RoundHalfEven, and every scaled integer product uses MulDiv or
 // MulDivFloor. None of these routines allocates, keeps state or reports errors.
+// The rectangle helpers (except FitRectProportional) compute in 64 bits and saturate
+// each side of their result at the 32-bit limits, as ZelTypes.h describes.
 
 #ifndef QUILL_CORE_ZELUTILS_H_
 #define QUILL_CORE_ZELUTILS_H_
@@ -38,11 +40,11 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 // A zero divisor gives 0 (and asserts in debug builds).
 int32_t MulDivFloor(int32_t a, int32_t b, int32_t c);
 
-// (High << 16) | Low, Low taken unsigned: a locale id from a language id.
 // Numerator / Denominator rounded towards minus infinity, in 64 bits. A zero
 // denominator gives 0 (and asserts in debug builds).
 int64_t FloorDiv(int64_t numerator, int64_t denominator);
 
+// (High << 16) | Low, Low taken unsigned: a locale id from a language id.
 int32_t MakeLong(uint16_t low, uint16_t high);
 
 TPoint MakePoint(int32_t x, int32_t y);
@@ -51,7 +53,8 @@ TPoint MakePoint(int32_t x, int32_t y);
 // nothing), 2 when A lies wholly inside B, 1 otherwise.
 int RectRelation(const TRect& a, const TRect& b);
 
-// R as origin and size: (Left, Top, width, height), for calls that take a position and a size.
+// R as origin and size: (Left, Top, Right - Left, Bottom - Top), for calls that take a
+// position and a size; a width or height beyond 32 bits saturates at INT32_MAX.
 TRect RectToBounds(const TRect& r);
 
 // R grown by DX and DY on each side; negative values shrink it.

@@ -37,7 +37,8 @@ bool TExchangeFileReader::Open(const std::filesystem::path& fileName) {
   for (int i = 0; i < 8; ++i) fields[i] = ReadInt32(view + 4 + 4 * i);
   const TPhotoshopDataInfo info{fields[0], fields[1], fields[2], fields[3],
                                 fields[4], fields[5], fields[6], fields[7]};
-  if (info.Mode != kExchangeModeRGB || !ValidSize(info.Width, info.Height) || info.Planes < 3 ||
+  if (info.Mode != kExchangeModeRGB || !ValidSize(info.Width, info.Height) ||
+      int64_t{info.Width} * info.Height > kExchangeMaxPixels || info.Planes < 3 ||
       int64_t{info.Width} * info.Planes > info.RowBytes) {
     return false;
   }

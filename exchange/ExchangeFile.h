@@ -36,16 +36,18 @@ constexpr int64_t kExchangePixelOffset = 4 + kExchangeHeaderSize;
 constexpr int32_t kExchangeModeRGB = 3;
 // An EXIF block is looked for only when more than this many bytes follow the rows.
 constexpr int64_t kExchangeMinExifTail = 496;
-// The largest side the program accepts for any image.
+// The largest side and the most pixels the program accepts for any image.
 constexpr int32_t kExchangeMaxSide = 65535;
+constexpr int64_t kExchangeMaxPixels = int64_t{1} << 28;
 
 // Reads an exchange file: Open checks it, then the pixels and the EXIF data are read
 // from the mapped file until the reader is destroyed.
 class TExchangeFileReader {
  public:
   // Opens an existing file read-only (a missing name stays missing) and accepts it only
-  // when it begins "PSPF", Mode is 3, Width and Height lie in 1..65535, Planes is at
-  // least 3, Width * Planes fits in RowBytes and the file holds every row. An EXIF
+  // when it begins "PSPF", Mode is 3, Width and Height lie in 1..65535, Width * Height
+  // is at most kExchangeMaxPixels, Planes is at least 3, Width * Planes fits in
+  // RowBytes and the file holds every row. An EXIF
   // block is taken only when more than 496 bytes follow the rows, they begin "EXIF"
   // and its N bytes lie inside the file; any other tail is ignored.
   bool Open(const std::filesystem::path& fileName);

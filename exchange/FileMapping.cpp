@@ -10,14 +10,17 @@
 
 TFileMapping::TFileMapping(const std::filesystem::path& fileName, TAccess access)
     : FWritable(access == TAccess::ReadWrite) {
+  // O_NONBLOCK: a named pipe opens at once instead of waiting for a writer, and is
+  // then refused below; on a regular file it changes nothing.
   const int flags = FWritable ? (O_RDWR | O_CREAT) : O_RDONLY;
   do {
-    FFile = ::open(fileName.c_str(), flags | O_CLOEXEC, 0666);
+    FFile = ::open(fileName.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   } while (FFile < 0 && errno == EINTR);
   if (FFile < 0) return;
   // A folder opens read-only under POSIX; it is no file to map.
   struct stat info;
-  if (::fstat(FFile, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(FFile, &info) != 0 || !S_ISREG(info.st_mode) ||
+      (FWritable && IsReadOnlyFileMode(info.st_mode))) {
     ::close(FFile);
     FFile = -1;
   }

@@ -9,20 +9,30 @@
 #ifndef QUILL_EXCHANGE_FILEMAPPING_H_
 #define QUILL_EXCHANGE_FILEMAPPING_H_
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <vector>
+
+// Whether a file of Mode is read-only as a file manager shows it: no write permission
+// bit for anyone. The program refuses to write such a file whatever its own rights, so
+// root keeps the rule too.
+inline bool IsReadOnlyFileMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
 class TFileMapping {
  public:
   enum class TAccess {
     // Opens an existing file only, read-only: probing a name never creates a file.
     ReadExisting,
-    // Opens the file for reading and writing, creating it empty when it is missing.
+    // Opens the file for reading and writing, creating it empty when it is missing. A
+    // read-only file (IsReadOnlyFileMode) is not opened.
     ReadWrite,
   };
 
-  // Opens FileName. Failure is not reported here: every later operation then fails.
+  // Opens FileName; anything but a regular file is refused, a named pipe without
+  // waiting for a writer. Failure is not reported here: every later operation then
+  // fails.
   TFileMapping(const std::filesystem::path& fileName, TAccess access);
   // Unmaps every view still mapped and closes the file.
   ~TFileMapping();

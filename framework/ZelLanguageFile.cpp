@@ -53,10 +53,9 @@ int32_t FindCodePage(const std::vector<std::string_view>& lines) {
   return 0;
 }
 
-// Line from the code page to UTF-8; empty for a code page that cannot be converted.
-std::string CodePageLineToUtf8(std::string_view line, int32_t codePage) {
-  if (codePage < 1 || codePage > 0xFFFF) return {};
-  const std::u16string wide = AnsiToWideCP(line, static_cast<uint16_t>(codePage));
+// Line from the converter's code page to UTF-8.
+std::string CodePageLineToUtf8(std::string_view line, quill::CodePageConverter& converter) {
+  const std::u16string wide = converter.Convert(line);
   return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size())).toStdString();
 }
 
@@ -78,13 +77,19 @@ TZelLanguageFile::TZelLanguageFile(std::string_view bytes) {
   if (utf8) bytes.remove_prefix(kByteOrderMark.size());
   const std::vector<std::string_view> rawLines = SplitLines(bytes);
   const int32_t codePage = utf8 ? 0 : FindCodePage(rawLines);
+  // One converter for every line; a code page outside 16 bits is as unknown as any
+  // other, and its converter gives every line empty.
+  std::optional<quill::CodePageConverter> converter;
+  if (codePage != 0) {
+    converter.emplace(codePage > 0 && codePage <= 0xFFFF ? static_cast<uint16_t>(codePage) : 0);
+  }
 
   Section* section = nullptr;
   for (const std::string_view rawLine : rawLines) {
     std::string converted;
     std::string_view line = rawLine;
-    if (codePage != 0) {
-      converted = CodePageLineToUtf8(rawLine, codePage);
+    if (converter) {
+      converted = CodePageLineToUtf8(rawLine, *converter);
       line = converted;
     }
     line = Trim(line);

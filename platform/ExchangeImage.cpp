@@ -1,6 +1,10 @@
 #include "ExchangeImage.h"
 
 #include "ExchangeFile.h"
+#include "ImageCodecs.h"
+
+// The exchange reader keeps the limits of every other decoder.
+static_assert(kExchangeMaxSide == kMaxImageSide && kExchangeMaxPixels == kMaxImagePixels);
 
 bool LoadExchangeImage(const std::filesystem::path& fileName, TZelLTBitmap& image,
                        TImageMetadata& metadata) {

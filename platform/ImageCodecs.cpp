@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "FileMapping.h"
 #include "ImageCodecsPrivate.h"
 #include "ZelUtils.h"
 
@@ -52,6 +53,20 @@ int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::
     if (file >= 0 || errno != EEXIST) return file;
   }
   return -1;
+}
+
+// The file that FileName names once every symbolic link in its last component is
+// followed (a relative link target counts from the link's folder). FileName itself
+// when it is no link; empty for a chain of links that does not end.
+std::filesystem::path FollowLinks(std::filesystem::path fileName) {
+  for (int hop = 0; hop < 40; ++hop) {  // the kernel's own limit on nested links
+    std::error_code error;
+    if (!std::filesystem::is_symlink(fileName, error)) return fileName;
+    const std::filesystem::path target = std::filesystem::read_symlink(fileName, error);
+    if (error) return {};
+    fileName = target.is_absolute() ? target : fileName.parent_path() / target;
+  }
+  return {};
 }
 
 void SyncFolder(const std::filesystem::path& file) {
@@ -99,7 +114,10 @@ TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
 
 bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data) {
   data.clear();
-  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a named pipe or a device can wait for ever for the other end; O_NONBLOCK
+  // returns at once, fstat then refuses anything but a regular file, and on a regular
+  // file it changes nothing.
+  const int file = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (file < 0) return false;
   struct stat info;
   bool ok = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
@@ -166,20 +184,26 @@ bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t qu
 }
 
 bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data) {
+  // Through a symbolic link the link's target is replaced and the link stays.
+  const std::filesystem::path target = FollowLinks(fileName);
+  if (target.empty()) return false;
   struct stat old;
-  const bool exists = ::stat(fileName.c_str(), &old) == 0;
-  if (exists && (!S_ISREG(old.st_mode) || ::access(fileName.c_str(), W_OK) != 0)) return false;
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && (!S_ISREG(old.st_mode) || IsReadOnlyFileMode(old.st_mode) ||
+                 ::access(target.c_str(), W_OK) != 0)) {
+    return false;
+  }
   std::filesystem::path temporary;
-  const int file = CreateTemporaryBeside(fileName, temporary);
+  const int file = CreateTemporaryBeside(target, temporary);
   if (file < 0) return false;
   bool ok = WriteAll(file, data) && (!exists || ::fchmod(file, old.st_mode & 07777) == 0) && ::fsync(file) == 0;
   ok = ::close(file) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), fileName.c_str()) == 0;
+  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;
   }
-  SyncFolder(fileName);
+  SyncFolder(target);
   return true;
 }
 

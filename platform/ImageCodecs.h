@@ -44,7 +44,9 @@ bool ImageSizeAllowed(int64_t width, int64_t height);
 // "MM\0*" (TIFF), "BM" (BMP).
 TImageRawFormat DetectImageFormat(std::span<const uint8_t> data);
 
-// Reads a whole file into Data. False when it cannot be opened or read.
+// Reads a whole regular file into Data. False when it cannot be opened or read, or is
+// no regular file: a named pipe or a device is refused at once, without waiting for a
+// writer.
 bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data);
 
 // Decodes Data into Image (pixel format 4114), Format and Metadata (property items
@@ -74,9 +76,13 @@ bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t qu
                  const TImageMetadata& metadata, std::vector<uint8_t>& output);
 
 // Replaces FileName's content with Data: writes a temporary file in the same folder,
-// flushes it and renames it over FileName, so a failure leaves the old file whole. An
-// existing FileName that is not writable, or not a regular file, is refused and left
-// alone. A new file gets the usual permissions, a replaced one keeps its own.
+// flushes it and renames it over FileName, so a failure leaves the old file whole.
+// When FileName is a symbolic link (or a chain of them) its final target is replaced
+// that way, beside the target, and the link stays as it was; a chain of links that
+// does not end is refused. An existing file that is read-only (no write permission
+// bit for anyone, as a file manager shows it; this holds for root too), that this
+// process may not write, or that is not a regular file, is refused and left alone. A
+// new file gets the usual permissions, a replaced one keeps its own.
 bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data);
 
 // EncodeImage, then WriteFileReplacing.

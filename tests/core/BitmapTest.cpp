@@ -98,6 +98,35 @@ TEST(PixelBuffer, FailedAllocationLeavesAnEmptyBuffer) {
   source.CopyFrom(buffer);
 }
 
+TEST(PixelBuffer, RefusesExtentsAndBlocksBeyondTheLimits) {
+  TZelPixelBuffer buffer;
+  // 2^32 - 1 rows of one pixel: the height does not fit the buffer's fields, and the
+  // block would be 17 GB.
+  EXPECT_FALSE(buffer.Allocate(kPixelFormat24, {0, INT32_MIN, 1, INT32_MAX}));
+  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_EQ(buffer.Bits(), nullptr);
+  // 65536 x 65536 at 24 bits: 12 GiB, more than any image of the program needs.
+  EXPECT_FALSE(buffer.Allocate(kPixelFormat24, {0, 0, 65536, 65536}));
+  EXPECT_EQ(buffer.Bits(), nullptr);
+  const TRect corner{INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2};
+  EXPECT_TRUE(buffer.Allocate(kPixelFormat24, corner));
+  EXPECT_EQ(buffer.GetBounds(), corner);
+}
+
+TEST(CopyRect, CopiesBetweenViewsAtOppositeEndsOfThePlane) {
+  TZelPixelBuffer source, dest;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {INT32_MIN, 0, INT32_MIN + 4, 4}));
+  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {INT32_MAX - 4, 0, INT32_MAX, 4}));
+  Paint(source);
+  // The shift from source to destination is beyond 32 bits; the source's last two
+  // columns would land past INT32_MAX and are cut off.
+  dest.CopyRect(INT32_MAX - 2, 1, source, source.GetBounds());
+  EXPECT_TRUE(PixelIs(dest, INT32_MAX - 2, 1, 0, 0, 0x5A));  // source (INT32_MIN, 0)
+  EXPECT_TRUE(PixelIs(dest, INT32_MAX - 1, 3, 1, 2, 0x5A));  // source (INT32_MIN + 1, 2)
+  EXPECT_TRUE(PixelIs(dest, INT32_MAX - 3, 1, 0, 0, 0));
+  EXPECT_TRUE(PixelIs(dest, INT32_MAX - 2, 0, 0, 0, 0));
+}
+
 TEST(PixelBuffer, FreeBitsKeepsTheFormat) {
   TZelPixelBuffer buffer;
   ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {3, 4, 9, 9}));
@@ -192,6 +221,59 @@ TEST(PixelMask, IncludeOnAnEmptyMaskTakesTheRectangle) {
   mask.Include({-4, 3, 2, 5});
   EXPECT_EQ(mask.GetBounds(), (TRect{-4, 3, 2, 5}));
   EXPECT_EQ(*mask.GetPixelAddress(1, 4), 0);
+}
+
+TEST(PixelMask, IncludeAndMergeIntoAMaskWithoutBytes) {
+  // A mask with a height but no width has no bytes to keep.
+  TZelPixelMask mask;
+  ASSERT_TRUE(mask.SetBounds(0, 0, -3, 5));
+  EXPECT_TRUE(mask.Include({1, 1, 3, 3}));
+  EXPECT_EQ(mask.GetBounds(), (TRect{1, 1, 3, 3}));
+  EXPECT_EQ(*mask.GetPixelAddress(2, 2), 0);
+
+  TZelPixelMask dab, stroke;
+  ASSERT_TRUE(dab.SetBounds(4, 4, 2, 2));
+  std::memset(dab.Bits(), 80, 4);
+  ASSERT_TRUE(stroke.SetBounds(0, 0, 7, 0));
+  EXPECT_TRUE(stroke.Merge(dab));
+  EXPECT_EQ(stroke.GetBounds(), (TRect{4, 4, 6, 6}));
+  EXPECT_EQ(*stroke.GetPixelAddress(5, 5), 80);
+}
+
+TEST(PixelMask, RefusesMasksTooLargeToHold) {
+  TZelPixelMask mask;
+  EXPECT_FALSE(mask.SetBounds(0, 0, INT32_MAX, INT32_MAX));  // 4.6 * 10^18 bytes
+  EXPECT_TRUE(mask.IsEmpty());
+  EXPECT_EQ(mask.GetBounds(), TRect{});
+
+  ASSERT_TRUE(mask.SetBounds(0, 0, 2, 2));
+  *mask.GetPixelAddress(1, 1) = 7;
+  EXPECT_FALSE(mask.Include({INT32_MIN, 0, INT32_MAX, 1}));  // 2^32 - 1 wide
+  EXPECT_FALSE(mask.Include({0, 0, 65536, 65536}));         // 4 GiB
+  TZelPixelMask far;
+  ASSERT_TRUE(far.SetBounds(INT32_MAX - 1, 0, 1, 2));
+  EXPECT_FALSE(mask.Merge(far));  // 2^31 columns by 2 rows
+  EXPECT_EQ(mask.GetBounds(), (TRect{0, 0, 2, 2}));
+  EXPECT_EQ(*mask.GetPixelAddress(1, 1), 7);
+}
+
+TEST(PixelMask, AMaskReachingPastTheLimitEndsThere) {
+  TZelPixelMask dab;
+  ASSERT_TRUE(dab.SetBounds(0, 0, 3, 3));
+  for (int i = 0; i < 9; ++i) dab.Bits()[i] = static_cast<uint8_t>(10 + i);
+  dab.MoveTo(INT32_MAX - 1, INT32_MAX - 2);
+  EXPECT_EQ(dab.GetBounds(), (TRect{INT32_MAX - 1, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(dab.GetPixelAddress(INT32_MAX, INT32_MAX - 2), nullptr);
+
+  TZelPixelMask stroke;
+  EXPECT_TRUE(stroke.Merge(dab));
+  EXPECT_EQ(stroke.GetBounds(), dab.GetBounds());
+  EXPECT_EQ(*stroke.GetPixelAddress(INT32_MAX - 1, INT32_MAX - 1), 13);
+  // Growing keeps only the bytes inside the old bounds.
+  EXPECT_TRUE(dab.Include({INT32_MAX - 3, INT32_MAX - 2, INT32_MAX - 2, INT32_MAX - 1}));
+  EXPECT_EQ(dab.GetBounds(), (TRect{INT32_MAX - 3, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(*dab.GetPixelAddress(INT32_MAX - 1, INT32_MAX - 1), 13);
+  EXPECT_EQ(*dab.GetPixelAddress(INT32_MAX - 2, INT32_MAX - 1), 0);
 }
 
 TEST(PixelMask, MergeKeepsTheLargerByteEitherWay) {

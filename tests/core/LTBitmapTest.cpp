@@ -94,14 +94,18 @@ TEST(LTBitmap, ResizeToTheSameSizeChangesNothing) {
   EXPECT_EQ(bitmap.GetWidth(), 10);
 }
 
-TEST(LTBitmap, OnlyTwentyFourBitImagesTurn) {
+TEST(LTBitmap, OnlyTwentyFourBitImagesTurnOrResize) {
   TZelLTBitmap bitmap;
   ASSERT_TRUE(bitmap.SetSize(4, 3, kPixelFormat32));
+  bitmap.GetPixels().GetPixelAddress(3, 2)[3] = 77;
   EXPECT_FALSE(bitmap.FlipHorizontal());
   EXPECT_FALSE(bitmap.FlipVertical());
   EXPECT_FALSE(bitmap.RotateLeft());
   EXPECT_FALSE(bitmap.RotateRight());
+  EXPECT_FALSE(bitmap.Resize(8, 6));
   EXPECT_EQ(bitmap.GetWidth(), 4);
+  EXPECT_EQ(bitmap.GetHeight(), 3);
+  EXPECT_EQ(bitmap.GetPixels().GetPixelAddress(3, 2)[3], 77);
 }
 
 TEST(LTBitmap, EmptyBitmapRefusesEveryChange) {
@@ -115,7 +119,9 @@ TEST(LTBitmap, EmptyBitmapRefusesEveryChange) {
   EXPECT_FALSE(bitmap.RotateRight());
   EXPECT_FALSE(bitmap.Resize(4, 4));
   EXPECT_FALSE(bitmap.Crop({0, 0, 4, 4}));
-  EXPECT_EQ(bitmap.Clone(), nullptr);
+  const auto copy = bitmap.Clone();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_TRUE(copy->IsEmpty());
   RecordingContext dc;
   EXPECT_FALSE(bitmap.Draw(dc, {0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}));
   EXPECT_FALSE(bitmap.Print(dc, {0, 0, 1, 1}));
@@ -135,11 +141,22 @@ TEST(LTBitmap, SizingAndCopies) {
   EXPECT_FALSE(bitmap.AssignPixels(empty));
 
   TZelPixelBuffer source;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {10, 20, 13, 22}));
-  source.GetPixelAddress(12, 21)[1] = 99;
+  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 3, 2}));
+  source.GetPixelAddress(2, 1)[1] = 99;
   ASSERT_TRUE(bitmap.AssignPixels(source));
   EXPECT_EQ(bitmap.GetBounds(), (TRect{0, 0, 3, 2}));
   EXPECT_EQ(bitmap.GetPixels().GetPixelAddress(2, 1)[1], 99);
+
+  // A source placed elsewhere lands at its own coordinates: only its overlap with
+  // the bitmap's (0, 0, 3, 2) is copied.
+  TZelLTBitmap shifted;
+  TZelPixelBuffer placed;
+  ASSERT_TRUE(placed.Allocate(kPixelFormat24, {1, 1, 4, 3}));
+  placed.GetPixelAddress(1, 1)[0] = 11;
+  placed.GetPixelAddress(3, 2)[0] = 33;
+  ASSERT_TRUE(shifted.AssignPixels(placed));
+  EXPECT_EQ(shifted.GetBounds(), (TRect{0, 0, 3, 2}));
+  EXPECT_EQ(Rows(shifted), (R{{0, 0, 0}, {0, 11, 0}}));
 
   const auto copy = bitmap.Clone();
   ASSERT_NE(copy, nullptr);

@@ -27,6 +27,30 @@ TEST(AnsiToWideCP, InvalidBytesBecomeReplacementCharacters) {
   EXPECT_EQ(AnsiToWideCP("\xFF\xFEok", 65001), u"\uFFFD\uFFFDok");
 }
 
+TEST(AnsiToWideCP, KeepsTheCharacterHeldBackForACombiningMark) {
+  // The converters of 1255 and 1258 hold the last character back in case a combining
+  // mark follows: it must still reach the result, also before an invalid byte.
+  EXPECT_EQ(AnsiToWideCP("[Language]", 1258), u"[Language]");
+  EXPECT_EQ(AnsiToWideCP("Ti\xEA\xECng Vi\xEA\xF2t", 1258), u"Tiếng Việt");
+  EXPECT_EQ(AnsiToWideCP("\xF2\xE1\xF8\xE9\xFA", 1255), u"עברית");
+  EXPECT_EQ(AnsiToWideCP("\xE0\xFF\xE0", 1255), u"א\uFFFDא");
+}
+
+TEST(CodePageConverter, ConvertsManyStringsWithOneConverter) {
+  quill::CodePageConverter converter(1258);
+  ASSERT_TRUE(converter.ok());
+  // Nothing of one string carries into the next: the "e" is not combined with the
+  // next string's leading acute accent.
+  EXPECT_EQ(converter.Convert("e"), u"e");
+  EXPECT_EQ(converter.Convert("\xEC" "a]"), u"\u0301a]");
+  EXPECT_EQ(converter.Convert(""), u"");
+  EXPECT_EQ(converter.Convert("Vi\xEA\xF2t"), AnsiToWideCP("Vi\xEA\xF2t", 1258));
+
+  quill::CodePageConverter unknown(12345);
+  EXPECT_FALSE(unknown.ok());
+  EXPECT_EQ(unknown.Convert("abc"), u"");
+}
+
 TEST(FileNameWithoutExt, CutsAtTheLastDotOfTheName) {
   EXPECT_EQ(FileNameWithoutExt("C:\\a.b\\photo.tar.jpg"), "photo.tar");
   EXPECT_EQ(FileNameWithoutExt("C:\\dir\\readme"), "readme");

@@ -71,6 +71,19 @@ TEST(RectHelpers, BoundsAndInflate) {
   EXPECT_EQ(InflatedRect({5, 5, 10, 10}, 2, -1), (TRect{3, 6, 12, 9}));
 }
 
+TEST(RectHelpers, SaturateAtThe32BitLimits) {
+  EXPECT_EQ(RectToBounds({INT32_MIN, 0, INT32_MAX, 1}), (TRect{INT32_MIN, 0, INT32_MAX, 1}));
+  EXPECT_EQ(RectToBounds({4, 4, 1, 9}), (TRect{4, 4, -3, 5}));
+  EXPECT_EQ(InflatedRect({INT32_MIN, 0, INT32_MAX, 1}, 5, 0), (TRect{INT32_MIN, 0, INT32_MAX, 1}));
+  EXPECT_EQ(OffsetRect({-5, 0, 5, 1}, INT32_MAX - 2, 0), (TRect{INT32_MAX - 7, 0, INT32_MAX, 1}));
+  EXPECT_TRUE(OffsetRect({0, 0, 10, 10}, INT64_MAX, INT64_MIN).IsEmpty());
+  EXPECT_EQ(OffsetRect({INT32_MAX - 1, 0, INT32_MAX, 1}, -(int64_t{1} << 32) + 2, 0),
+            (TRect{INT32_MIN, 0, INT32_MIN + 1, 1}));
+  const TRect corner{INT32_MAX - 4, INT32_MIN, INT32_MAX, INT32_MIN + 4};
+  EXPECT_EQ(CenterRect({0, 0, 10, 10}, corner),
+            (TRect{INT32_MAX - 7, INT32_MIN, INT32_MAX, INT32_MIN + 7}));
+}
+
 TEST(FitRectProportional, CentresTheLimitingSide) {
   EXPECT_EQ(FitRectProportional({0, 0, 200, 100}, {0, 0, 100, 100}), (TRect{0, 25, 100, 75}));
   EXPECT_EQ(FitRectProportional({0, 0, 100, 200}, {0, 0, 100, 100}), (TRect{25, 0, 75, 100}));

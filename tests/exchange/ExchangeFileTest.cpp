@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -102,6 +103,18 @@ TEST_F(ExchangeFileTest, RejectsHeadersThatDoNotFitTheFile) {
   }
 }
 
+TEST_F(ExchangeFileTest, KeepsThePixelBudgetOfTheDecoders) {
+  // Each side is within 65535, but 65535 x 4097 pixels exceed 2^28; 65535 x 4096 do
+  // not. The rows are really there: the files are sparse, 805 MB long.
+  for (const int32_t height : {4097, 4096}) {
+    const int32_t rowBytes = 65535 * 3;
+    WriteBytes(Header(65535, height, rowBytes, 3));
+    fs::resize_file(file_, kExchangePixelOffset + int64_t{height} * rowBytes);
+    TExchangeFileReader reader;
+    EXPECT_EQ(reader.Open(file_), height == 4096) << height;
+  }
+}
+
 TEST_F(ExchangeFileTest, ReadsAnExifBlockOnlyWhenMoreThan496BytesFollowAndItFits) {
   std::vector<uint8_t> bytes = Header(1, 1, 4, 3);
   bytes.insert(bytes.end(), {1, 2, 3, 0});
@@ -170,12 +183,25 @@ TEST_F(ExchangeFileTest, WriterRefusesWhatItCannotWrite) {
   EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 12, 5, 1));  // stride below 3 x width
   EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 16, 0, 1));
   EXPECT_FALSE(WriteExchangeFile(folder_ / "missing" / "x", pixels.data(), 16, 5, 1));
-  if (::geteuid() != 0) {  // root may write anyway
-    WriteBytes({1, 2, 3});
-    fs::permissions(file_, fs::perms::owner_read);
-    EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 16, 5, 1));
-    EXPECT_EQ(ReadBytes(), (std::vector<uint8_t>{1, 2, 3}));
-  }
+  // Read-only by its mode bits (no write bit for anyone): refused for root too.
+  WriteBytes({1, 2, 3});
+  fs::permissions(file_, fs::perms::owner_read);
+  EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 16, 5, 1));
+  EXPECT_EQ(ReadBytes(), (std::vector<uint8_t>{1, 2, 3}));
+  // and readable as ever.
+  TFileMapping readOnly(file_, TFileMapping::TAccess::ReadExisting);
+  EXPECT_TRUE(readOnly.IsOpen());
+}
+
+TEST_F(ExchangeFileTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
+  const fs::path pipe = folder_ / "pipe.pspf";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Should an open wait for a writer, the watchdog ends the test as a failure.
+  ::alarm(60);
+  TExchangeFileReader reader;
+  EXPECT_FALSE(reader.Open(pipe));
+  EXPECT_FALSE(TFileMapping(pipe, TFileMapping::TAccess::ReadWrite).IsOpen());
+  ::alarm(0);
 }
 
 TEST_F(ExchangeFileTest, FileMappingViewsStayInsideTheFile) {

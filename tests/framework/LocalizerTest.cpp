@@ -66,6 +66,24 @@ TEST_F(LocalizerTest, ScansValidFilesInCaseInsensitiveNameOrder) {
   EXPECT_EQ(localizer.GetLanguages()[0].FileName, QDir(Folder()).absoluteFilePath("A.INI"));
 }
 
+TEST_F(LocalizerTest, ListsLanguagesWhoseCodePageHoldsCharactersBack) {
+  // "עברית" in code page 1255 and "Tiếng Việt" in code page 1258; every line ends in a
+  // character that the converter holds back for a combining mark.
+  WriteFile("he.ini",
+            "[Language]\r\nLangId=1037\r\nLanguage=\xF2\xE1\xF8\xE9\xFA\r\nCodePage=1255\r\n"
+            "[Strings]\r\n1=\xF7\xE5\xE1\xF5\r\n");
+  WriteFile("vi.ini",
+            "[Language]\nLangId=1066\nLanguage=Ti\xEA\xECng Vi\xEA\xF2t\nCodePage=1258\n"
+            "[Strings]\n1=T\xEA\xF2p\n");
+  TZelLocalizer localizer(Folder(), 1037);
+  EXPECT_EQ(Ids(localizer), (std::vector<uint16_t>{1037, 1066}));
+  EXPECT_EQ(localizer.GetLanguages()[0].Name, QStringLiteral("עברית"));
+  EXPECT_EQ(localizer.GetLanguages()[1].Name, QStringLiteral("Tiếng Việt"));
+  EXPECT_EQ(localizer.GetLocalizedString(1), QStringLiteral("קובץ"));
+  localizer.SetLanguage(1066);
+  EXPECT_EQ(localizer.GetLocalizedString(1), QStringLiteral("Tệp"));
+}
+
 TEST_F(LocalizerTest, ChoosesTheBaseLanguage) {
   WriteLanguage("en.ini", 1033, "English", "1=File\n");
   WriteLanguage("ru.ini", 1049, "Russian", "1=Файл\n");

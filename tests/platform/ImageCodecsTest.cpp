@@ -2,6 +2,9 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QImage>
 
 #include <filesystem>
@@ -349,12 +352,62 @@ TEST_F(ImageCodecs, SavingReplacesTheFileWholeAndRefusesReadOnlyTargets) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);  // no temporary left
   EXPECT_FALSE(SaveImageFile(Path("missing/new.png"), picture.GetPixels(), "image/png", -1, {}));
   EXPECT_FALSE(SaveImageFile(folder_, picture.GetPixels(), "image/png", -1, {}));  // a folder
-  if (::geteuid() != 0) {  // root writes anyway
-    WriteBytes(Path("locked.png"), {7});
-    fs::permissions(Path("locked.png"), fs::perms::owner_read);
-    EXPECT_FALSE(SaveImageFile(Path("locked.png"), picture.GetPixels(), "image/png", -1, {}));
-    EXPECT_EQ(FileBytes(Path("locked.png")), std::vector<uint8_t>{7});
-  }
+  // Read-only by its mode bits (no write bit for anyone): refused for root too.
+  WriteBytes(Path("locked.png"), {7});
+  fs::permissions(Path("locked.png"), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(SaveImageFile(Path("locked.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_EQ(FileBytes(Path("locked.png")), std::vector<uint8_t>{7});
+}
+
+TEST_F(ImageCodecs, SavingThroughASymbolicLinkReplacesItsTarget) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 12, 12);
+  const fs::path target = Path("photos/target.png");
+  fs::create_directory(Path("photos"));
+  WriteBytes(target, {1, 2, 3});
+  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+  fs::permissions(target, mode);
+  fs::create_symlink("photos/target.png", Path("link.png"));  // relative to the link's folder
+  fs::create_symlink(Path("link.png"), Path("chain.png"));    // a link to the link
+  ASSERT_TRUE(SaveImageFile(Path("chain.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_TRUE(fs::is_symlink(Path("chain.png")));
+  EXPECT_TRUE(fs::is_symlink(Path("link.png")));
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(target, image, format, metadata));
+  EXPECT_TRUE(SamePixels(image.GetPixels(), picture.GetPixels()));
+  EXPECT_EQ(fs::status(target).permissions(), mode);
+  // The temporary file went beside the target and is gone.
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("photos")), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 3);
+
+  // A read-only target is refused through its link; a loop of links is refused.
+  fs::permissions(target, fs::perms::owner_read);
+  const std::vector<uint8_t> saved = FileBytes(target);
+  EXPECT_FALSE(SaveImageFile(Path("link.png"), picture.GetPixels(), "image/bmp", -1, {}));
+  EXPECT_EQ(FileBytes(target), saved);
+  fs::create_symlink("loop-b.png", Path("loop-a.png"));
+  fs::create_symlink("loop-a.png", Path("loop-b.png"));
+  EXPECT_FALSE(SaveImageFile(Path("loop-a.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_TRUE(fs::is_symlink(Path("loop-a.png")));
+}
+
+TEST_F(ImageCodecs, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
+  ASSERT_EQ(::mkfifo(Path("pipe.jpg").c_str(), 0600), 0);
+  // Should an open wait for a writer, the watchdog ends the test as a failure.
+  ::alarm(60);
+  std::vector<uint8_t> data;
+  EXPECT_FALSE(ReadFileBytes(Path("pipe.jpg"), data));
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  EXPECT_FALSE(LoadImageFile(Path("pipe.jpg"), image, format, metadata));
+  TImageFileInfo info;
+  EXPECT_FALSE(ReadImageFileInfo(Path("pipe.jpg"), info));
+  QImage thumbnail;
+  EXPECT_FALSE(MakeThumbnail(Path("pipe.jpg"), 100, 100, thumbnail));
+  ::alarm(0);
 }
 
 TEST_F(ImageCodecs, FileInformationAndDescription) {
