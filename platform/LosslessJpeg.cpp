@@ -91,7 +91,6 @@ bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, c
                     int32_t width, int32_t height, const jpeg_decompress_struct* source, bool progressive) {
   jpeg_compress_struct& c = encoder.Info;
   if (setjmp(encoder.Error.Jump)) return false;
-  jpeg_mem_dest(&c, &encoder.Output, &encoder.OutputSize);
   ApplyLayout(c, layout, width, height);
   if (source != nullptr) {
     ApplySourceSettings(c, *source, progressive);
@@ -141,9 +140,12 @@ bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source,
                        jvirt_barray_ptr* arrays, bool progressive) {
   jpeg_compress_struct& c = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
-  jpeg_mem_dest(&c, &writer.Output, &writer.OutputSize);
   ApplyLayout(c, layout, layout.Width, layout.Height);
   ApplySourceSettings(c, source.Info, progressive);
+  // Kept coefficients come from the source file and may lie beyond what an 8-bit JPEG
+  // can hold: the statistics pass of optimised coding stops at them, where the plain
+  // sequential encoder would write a corrupt stream and report success.
+  c.optimize_coding = TRUE;
   jpeg_write_coefficients(&c, arrays);
   WriteSourceMarkers(c, source.Info);
   jpeg_finish_compress(&c);
@@ -458,7 +460,7 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, progressive)) {
       return false;
     }
-    output.assign(encoder.Output, encoder.Output + encoder.OutputSize);
+    output = std::move(encoder.Output);
     return true;
   }
 
@@ -486,14 +488,14 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     jvirt_barray_ptr* stripArrays = nullptr;
     if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr,
                         false) ||
-        !ReadStripCoefficients(strip, encoder.Output, encoder.OutputSize, stripArrays) ||
+        !ReadStripCoefficients(strip, encoder.Output.data(), encoder.Output.size(), stripArrays) ||
         !CopyStripBlocks(source, strip, layout, sourceColumn, j, first, last, stripArrays, arrays.data())) {
       return false;
     }
   }
   TJpegCompressor writer;
   if (!WriteCoefficients(writer, source, layout, arrays.data(), progressive)) return false;
-  output.assign(writer.Output, writer.Output + writer.OutputSize);
+  output = std::move(writer.Output);
   return true;
 }
 

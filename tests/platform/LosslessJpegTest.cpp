@@ -193,6 +193,43 @@ TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
 }
 
+// A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
+// (4096) is beyond what an 8-bit encoder may write. libjpeg decodes it, but a save
+// that keeps that block, progressive or sequential, stops inside jpeg_finish_compress
+// with "DCT coefficient out of range", after the output grew past its first buffer.
+std::vector<uint8_t> OutOfRangeJpeg() {
+  std::vector<uint8_t> file = {0xFF, 0xD8};
+  for (int i = 0; i < 2; ++i) {
+    file.insert(file.end(), {0xFF, 0xE9, 0x9C, 0x42});  // APP9, 40000 bytes after the length
+    file.insert(file.end(), 40000, 'q');
+  }
+  file.insert(file.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});  // quantisers all 1
+  file.insert(file.end(), 64, 1);
+  file.insert(file.end(), {0xFF, 0xC2, 0x00, 0x0B, 8, 0x00, 0x08, 0x00, 0x08, 1, 1, 0x11, 0});
+  // DC table 0: one code, "0", for magnitude category 13.
+  file.insert(file.end(), {0xFF, 0xC4, 0x00, 0x14, 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 13});
+  file.insert(file.end(), {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 0, 0x00});  // the DC scan
+  file.insert(file.end(), {0x40, 0x03});  // "0", then 4096 in 13 bits, then padding
+  file.insert(file.end(), {0xFF, 0xD9});
+  return file;
+}
+
+TEST_F(LosslessJpeg, AnEncoderErrorFailsTheSaveAndKeepsTheOldFile) {
+  TLosslessJpeg jpeg;
+  ASSERT_TRUE(jpeg.LoadFromMemory(OutOfRangeJpeg()));
+  TZelLTBitmap image;
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
+  WriteBytes(Path("old.jpg"), {1, 2, 3});
+  EXPECT_FALSE(SaveFrom(jpeg, image, Path("old.jpg")));
+  EXPECT_EQ(FileBytes(Path("old.jpg")), (std::vector<uint8_t>{1, 2, 3}));
+  TLosslessJpegSaveOptions sequential;
+  sequential.Values[TLosslessJpegSaveOptions::kCoding] = 0;
+  std::vector<uint8_t> output;
+  jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
+  EXPECT_FALSE(jpeg.SaveToMemory(output, sequential));
+}
+
 TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
   TLosslessJpeg jpeg;
   EXPECT_FALSE(jpeg.LoadFromFile(Path("missing.jpg")));
