@@ -31,6 +31,19 @@ struct TJpegOutputLayout {
   int64_t SourceMcusDown = 0;
 };
 
+// Where the blocks of a save come from. Source[C] holds, for each block of output
+// component C in rows over the padded block grid (McusAcross * H blocks a row), the
+// source block it keeps (its row times SourceAcross[C] plus its column), or -1 when it
+// is encoded from the caller's pixels. Encoded[K] tells whether MCU K (row-major) holds
+// such a block.
+struct TJpegBlockPlan {
+  std::vector<std::vector<int64_t>> Source;
+  std::vector<int64_t> SourceAcross;
+  std::vector<uint8_t> Encoded;
+  size_t Kept = 0;
+  size_t Count = 0;
+};
+
 namespace {
 
 int64_t DivideUp(int64_t a, int64_t b) { return (a + b - 1) / b; }
@@ -177,58 +190,44 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
   }
 }
 
-// Copies the blocks of every kept MCU from the source's arrays into the output's: MCU k
-// (row-major) is kept when SourceColumn[k] >= 0, and then shows the source MCU at
-// SourceColumn[k], SourceRow[k].
+// Copies every kept block from the source's arrays into the output's, oriented.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
-                    const std::vector<int64_t>& sourceColumn, const std::vector<int64_t>& sourceRow,
-                    jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
+                    const TJpegBlockPlan& plan, jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
   jpeg_decompress_struct& d = source.Info;
   if (setjmp(source.Error.Jump)) return false;
-  for (int64_t j = 0; j < layout.McusDown; ++j) {
-    for (size_t c = 0; c < layout.Components.size(); ++c) {
-      const int h = layout.Components[c].H, v = layout.Components[c].V;
-      // The source component's factors are the output's, swapped when transposed.
-      const int sourceH = o.A != 0 ? h : v, sourceV = o.A != 0 ? v : h;
-      for (int q = 0; q < v; ++q) {
-        JBLOCKROW out = BlockRow(d, output[c], j * v + q, true);
-        for (int64_t i = 0; i < layout.McusAcross; ++i) {
-          const size_t k = static_cast<size_t>(j * layout.McusAcross + i);
-          if (sourceColumn[k] < 0) continue;
-          for (int p = 0; p < h; ++p) {
-            int sp, sq;
-            if (o.A != 0) {
-              sp = o.A > 0 ? p : sourceH - 1 - p;
-              sq = o.E > 0 ? q : sourceV - 1 - q;
-            } else {
-              sp = o.B > 0 ? q : sourceH - 1 - q;
-              sq = o.D > 0 ? p : sourceV - 1 - p;
-            }
-            JBLOCKROW from = BlockRow(d, sourceArrays[c], sourceRow[k] * sourceV + sq, false);
-            OrientBlock(from[sourceColumn[k] * sourceH + sp], out[i * h + p], o);
-          }
-        }
+  for (size_t c = 0; c < layout.Components.size(); ++c) {
+    const int64_t across = layout.McusAcross * layout.Components[c].H;
+    const int64_t down = layout.McusDown * layout.Components[c].V;
+    const int64_t sourceAcross = plan.SourceAcross[c];
+    for (int64_t row = 0; row < down; ++row) {
+      JBLOCKROW out = BlockRow(d, output[c], row, true);
+      for (int64_t column = 0; column < across; ++column) {
+        const int64_t from = plan.Source[c][static_cast<size_t>(row * across + column)];
+        if (from < 0) continue;
+        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], out[column], o);
       }
     }
   }
   return true;
 }
 
-// Copies MCUs First..Last of MCU row J that are not kept from a strip encoded from the
-// caller's pixels (the strip's MCU 0 is MCU First).
+// Copies the encoded blocks of MCUs First..Last of MCU row J from a strip encoded from
+// the caller's pixels (the strip's MCU 0 is MCU First).
 bool CopyStripBlocks(TJpegDecompressor& source, TJpegDecompressor& strip, const TJpegOutputLayout& layout,
-                     const std::vector<int64_t>& sourceColumn, int64_t j, int64_t first, int64_t last,
+                     const TJpegBlockPlan& plan, int64_t j, int64_t first, int64_t last,
                      jvirt_barray_ptr* stripArrays, jvirt_barray_ptr* output) {
   if (setjmp(source.Error.Jump)) return false;
   if (setjmp(strip.Error.Jump)) return false;
   for (size_t c = 0; c < layout.Components.size(); ++c) {
     const int h = layout.Components[c].H, v = layout.Components[c].V;
+    const int64_t across = layout.McusAcross * h;
     for (int q = 0; q < v; ++q) {
-      JBLOCKROW out = BlockRow(source.Info, output[c], j * v + q, true);
+      const int64_t row = j * v + q;
+      JBLOCKROW out = BlockRow(source.Info, output[c], row, true);
       JBLOCKROW from = BlockRow(strip.Info, stripArrays[c], q, false);
-      for (int64_t i = first; i <= last; ++i) {
-        if (sourceColumn[static_cast<size_t>(j * layout.McusAcross + i)] >= 0) continue;
-        std::memcpy(out[i * h], from[(i - first) * h], sizeof(JBLOCK) * static_cast<size_t>(h));
+      for (int64_t column = first * h; column < (last + 1) * h; ++column) {
+        if (plan.Source[c][static_cast<size_t>(row * across + column)] >= 0) continue;
+        std::memcpy(out[column], from[column - first * h], sizeof(JBLOCK));
       }
     }
   }
@@ -417,17 +416,56 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
   return true;
 }
 
-bool TLosslessJpeg::Reusable(const TJpegOutputLayout& layout, int64_t i, int64_t j) const {
-  const int64_t x0 = i * layout.McuWidth, y0 = j * layout.McuHeight;
-  const int64_t x1 = x0 + layout.McuWidth - 1, y1 = y0 + layout.McuHeight - 1;
-  const int64_t sx = std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C;
-  const int64_t sy = std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F;
-  if (sx < 0 || sy < 0 || sx % layout.SourceMcuWidth != 0 || sy % layout.SourceMcuHeight != 0 ||
-      sx / layout.SourceMcuWidth >= layout.SourceMcusAcross || sy / layout.SourceMcuHeight >= layout.SourceMcusDown) {
-    return false;
+TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const {
+  // Whether each 8 x 8 cell of output pixels (the extent of the smallest blocks) shows
+  // what was decoded at load; cells beyond the image have no pixels that could differ.
+  const int64_t cellsAcross = layout.McusAcross * layout.McuWidth / 8;
+  const int64_t cellsDown = layout.McusDown * layout.McuHeight / 8;
+  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown));
+  for (int64_t cy = 0; cy < cellsDown; ++cy) {
+    for (int64_t cx = 0; cx < cellsAcross; ++cx) {
+      const int64_t x0 = cx * 8, y0 = cy * 8;
+      same[static_cast<size_t>(cy * cellsAcross + cx)] =
+          x0 >= FWidth || y0 >= FHeight ||
+          SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
+    }
   }
-  return SamePixels(x0, y0, std::min<int64_t>(x0 + layout.McuWidth, FWidth),
-                    std::min<int64_t>(y0 + layout.McuHeight, FHeight));
+  // A block keeps its source block when the geometry puts it exactly over one and
+  // its pixels did not change.
+  TJpegBlockPlan plan;
+  plan.Encoded.assign(static_cast<size_t>(layout.McusAcross * layout.McusDown), 0);
+  for (size_t c = 0; c < layout.Components.size(); ++c) {
+    const int h = layout.Components[c].H, v = layout.Components[c].V;
+    const int64_t blockWidth = layout.McuWidth / h, blockHeight = layout.McuHeight / v;  // output pixels
+    const int64_t sourceBlockWidth = Transposed() ? blockHeight : blockWidth;
+    const int64_t sourceBlockHeight = Transposed() ? blockWidth : blockHeight;
+    const int64_t across = layout.McusAcross * h, down = layout.McusDown * v;
+    const int64_t sourceAcross = layout.SourceMcusAcross * FComponents[c].H;
+    const int64_t sourceDown = layout.SourceMcusDown * FComponents[c].V;
+    std::vector<int64_t>& source = plan.Source.emplace_back(static_cast<size_t>(across * down), -1);
+    plan.SourceAcross.push_back(sourceAcross);
+    plan.Count += source.size();
+    for (int64_t by = 0; by < down; ++by) {
+      for (int64_t bx = 0; bx < across; ++bx) {
+        const int64_t x0 = bx * blockWidth, y0 = by * blockHeight;
+        const int64_t x1 = x0 + blockWidth - 1, y1 = y0 + blockHeight - 1;
+        const int64_t sx = std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C;
+        const int64_t sy = std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F;
+        bool keep = sx >= 0 && sy >= 0 && sx % sourceBlockWidth == 0 && sy % sourceBlockHeight == 0 &&
+                    sx / sourceBlockWidth < sourceAcross && sy / sourceBlockHeight < sourceDown;
+        for (int64_t cy = y0 / 8; keep && cy <= y1 / 8; ++cy) {
+          for (int64_t cx = x0 / 8; keep && cx <= x1 / 8; ++cx) keep = same[static_cast<size_t>(cy * cellsAcross + cx)];
+        }
+        if (keep) {
+          source[static_cast<size_t>(by * across + bx)] = sy / sourceBlockHeight * sourceAcross + sx / sourceBlockWidth;
+          ++plan.Kept;
+        } else {
+          plan.Encoded[static_cast<size_t>(by / v * layout.McusAcross + bx / h)] = 1;
+        }
+      }
+    }
+  }
+  return plan;
 }
 
 bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
@@ -435,26 +473,11 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
   if (!HasImage() || FPixels == nullptr || !ImageSizeAllowed(FWidth, FHeight)) return false;
   const TJpegOutputLayout layout = Layout();
   const bool progressive = FProgressive && options.Values[TLosslessJpegSaveOptions::kCoding] == 2;
-
-  // Which MCUs keep the source's blocks, and where those lie in the source.
-  const auto count = static_cast<size_t>(layout.McusAcross * layout.McusDown);
-  std::vector<int64_t> sourceColumn(count, -1), sourceRow(count, -1);
-  size_t kept = 0;
-  for (int64_t j = 0; j < layout.McusDown; ++j) {
-    for (int64_t i = 0; i < layout.McusAcross; ++i) {
-      if (!Reusable(layout, i, j)) continue;
-      const int64_t x0 = i * layout.McuWidth, y0 = j * layout.McuHeight;
-      const int64_t x1 = x0 + layout.McuWidth - 1, y1 = y0 + layout.McuHeight - 1;
-      const size_t k = static_cast<size_t>(j * layout.McusAcross + i);
-      sourceColumn[k] = (std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C) / layout.SourceMcuWidth;
-      sourceRow[k] = (std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F) / layout.SourceMcuHeight;
-      ++kept;
-    }
-  }
+  const TJpegBlockPlan plan = PlanBlocks(layout);
 
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
-  if (kept == 0) {
+  if (plan.Kept == 0) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;
     if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, progressive)) {
@@ -468,14 +491,14 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
   jvirt_barray_ptr* sourceArrays = nullptr;
   const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
   if (!ReadSourceCoefficients(source, layout, arrays.data(), sourceArrays) ||
-      !CopyKeptBlocks(source, layout, orientation, sourceColumn, sourceRow, sourceArrays, arrays.data())) {
+      !CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) {
     return false;
   }
-  // The other MCUs, one strip per MCU row from its first to its last changed MCU.
+  // The other blocks, one strip per MCU row from its first to its last MCU that holds one.
   for (int64_t j = 0; j < layout.McusDown; ++j) {
     int64_t first = -1, last = -1;
     for (int64_t i = 0; i < layout.McusAcross; ++i) {
-      if (sourceColumn[static_cast<size_t>(j * layout.McusAcross + i)] >= 0) continue;
+      if (!plan.Encoded[static_cast<size_t>(j * layout.McusAcross + i)]) continue;
       if (first < 0) first = i;
       last = i;
     }
@@ -489,7 +512,7 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr,
                         false) ||
         !ReadStripCoefficients(strip, encoder.Output.data(), encoder.Output.size(), stripArrays) ||
-        !CopyStripBlocks(source, strip, layout, sourceColumn, j, first, last, stripArrays, arrays.data())) {
+        !CopyStripBlocks(source, strip, layout, plan, j, first, last, stripArrays, arrays.data())) {
       return false;
     }
   }

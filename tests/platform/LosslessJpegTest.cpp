@@ -4,6 +4,7 @@
 
 #include "CodecTestSupport.h"
 #include "ImageCodecs.h"
+#include "JpegSupport.h"
 #include "LosslessJpeg.h"
 
 namespace {
@@ -33,6 +34,12 @@ int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size
     if (!std::equal(a.Components[c].begin() + i, a.Components[c].begin() + i + 64, b.Components[c].begin() + i)) ++count;
   }
   return count;
+}
+
+// Luma block (X, Y) of a file's coefficients.
+std::vector<int16_t> LumaBlock(const TJpegCoefficients& file, int x, int y) {
+  const auto at = file.Components[0].begin() + (static_cast<ptrdiff_t>(y) * file.BlocksAcross[0] + x) * 64;
+  return {at, at + 64};
 }
 
 TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
@@ -191,6 +198,51 @@ TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   ASSERT_TRUE(LoadImageFile(Path("larger.jpg"), back, format, metadata));
   EXPECT_EQ(back.GetWidth(), 100);
   EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
+  // 4:2:0 with 40 rows: the luma blocks fill whole rows of blocks, the MCUs do not. A
+  // clockwise turn brings the partial MCU row to the left edge, a vertical mirror to
+  // the top: no MCU lines up any more, every luma block still does.
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 40);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  struct TCase {
+    const char* Option;
+    bool Turn;
+    int Across, Down;  // where jpegtran's trimmed luma block (0, 0) lies in ours
+  };
+  for (const TCase& test : {TCase{"-rotate 90", true, 1, 0}, TCase{"-flip vertical", false, 0, 1}}) {
+    SCOPED_TRACE(test.Option);
+    TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    if (test.Turn) {
+      jpeg.RotateRight();
+      ASSERT_TRUE(image.RotateRight());
+    } else {
+      jpeg.FlipVertical();
+      ASSERT_TRUE(image.FlipVertical());
+    }
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("ours.jpg")));
+    TZelLTBitmap back;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    ASSERT_TRUE(LoadImageFile(Path("ours.jpg"), back, format, metadata));
+    EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+
+    if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+    ASSERT_EQ(RunCommand(std::string("jpegtran -trim ") + test.Option + " -outfile '" + Path("tool.jpg").string() +
+                         "' '" + Path("source.jpg").string() + "'"),
+              0);
+    const TJpegCoefficients ours = ReadCoefficients(Path("ours.jpg")), tool = ReadCoefficients(Path("tool.jpg"));
+    ASSERT_FALSE(tool.Components.empty());
+    for (int y = 0; y < tool.Height / 8; ++y) {
+      for (int x = 0; x < tool.Width / 8; ++x) {
+        EXPECT_EQ(LumaBlock(ours, x + test.Across, y + test.Down), LumaBlock(tool, x, y)) << x << ", " << y;
+      }
+    }
+  }
 }
 
 // A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
