@@ -20,6 +20,9 @@ struct TJpegOutputLayout {
   std::vector<TComponent> Components;
   std::array<std::array<uint16_t, 64>, 4> Tables{};
   std::array<bool, 4> TableUsed{};
+  // Bit K (natural order) of Cleared[T]: kept blocks of table T get coefficient K
+  // cleared, because the source's quantiser there was 0 and Tables holds 1 instead.
+  std::array<uint64_t, 4> Cleared{};
   int McuWidth = 8;
   int McuHeight = 8;
   int64_t McusAcross = 0;
@@ -95,6 +98,19 @@ void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& s
   for (jpeg_saved_marker_ptr m = source.marker_list; m != nullptr; m = m->next) {
     if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF\0", 5) == 0) continue;
     jpeg_write_marker(&c, m->marker, m->data, m->data_length);
+  }
+}
+
+// Puts 1 for every zero quantiser of Layout's tables and marks its coefficient cleared.
+// libjpeg divides by the quantisers when it encodes pixels, so a zero (which decoders
+// accept and read as "this frequency is absent") would stop the program.
+void ReplaceZeroQuantisers(TJpegOutputLayout& layout) {
+  for (size_t t = 0; t < layout.Tables.size(); ++t) {
+    for (int k = 0; k < 64; ++k) {
+      if (!layout.TableUsed[t] || layout.Tables[t][k] != 0) continue;
+      layout.Tables[t][k] = 1;
+      layout.Cleared[t] |= uint64_t{1} << k;
+    }
   }
 }
 
@@ -190,7 +206,8 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
   }
 }
 
-// Copies every kept block from the source's arrays into the output's, oriented.
+// Copies every kept block from the source's arrays into the output's, oriented, with
+// the coefficients of its table's Cleared bits set to 0.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
                     const TJpegBlockPlan& plan, jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
   jpeg_decompress_struct& d = source.Info;
@@ -199,12 +216,17 @@ bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, 
     const int64_t across = layout.McusAcross * layout.Components[c].H;
     const int64_t down = layout.McusDown * layout.Components[c].V;
     const int64_t sourceAcross = plan.SourceAcross[c];
+    const uint64_t cleared = layout.Cleared[static_cast<size_t>(layout.Components[c].Table)];
     for (int64_t row = 0; row < down; ++row) {
       JBLOCKROW out = BlockRow(d, output[c], row, true);
       for (int64_t column = 0; column < across; ++column) {
         const int64_t from = plan.Source[c][static_cast<size_t>(row * across + column)];
         if (from < 0) continue;
-        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], out[column], o);
+        JCOEF* block = out[column];
+        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
+        for (int k = 0; cleared != 0 && k < 64; ++k) {
+          if (cleared >> k & 1) block[k] = 0;
+        }
       }
     }
   }
@@ -471,9 +493,10 @@ TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const 
 bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
   output.clear();
   if (!HasImage() || FPixels == nullptr || !ImageSizeAllowed(FWidth, FHeight)) return false;
-  const TJpegOutputLayout layout = Layout();
+  TJpegOutputLayout layout = Layout();
   const bool progressive = FProgressive && options.Values[TLosslessJpegSaveOptions::kCoding] == 2;
   const TJpegBlockPlan plan = PlanBlocks(layout);
+  if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;

@@ -21,6 +21,11 @@
 // the grid, and all of them are re-encoded; with 4:2:0 or 4:2:2 sampling an image whose
 // side is a multiple of 8 but not of the MCU still keeps its luma blocks.
 //
+// A zero in a quantisation table (decoders accept it and drop that frequency) cannot
+// be encoded with: when any block is encoded, such a quantiser is written as 1 and the
+// kept blocks get that coefficient cleared, which leaves their pixels exactly as they
+// were. A save that keeps every block writes the tables unchanged.
+//
 // The source's APPn and COM segments (EXIF among them) are copied. Grey and YCbCr JPEGs
 // only; CMYK, YCCK and 12-bit files do not load (the plain codecs read them).
 

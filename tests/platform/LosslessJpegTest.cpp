@@ -245,6 +245,40 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
   }
 }
 
+TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
+  // Table 0 holds a 0: libjpeg decodes the file but divides by the table when encoding.
+  const fs::path source = fs::path(QUILL_TEST_DATA_DIR) / "rocket-zero-quantiser.jpg";
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image, loaded, back;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  LoadInto(jpeg, source, image);
+  ASSERT_TRUE(LoadImageFile(source, loaded, format, metadata));
+  // An edit inside the 4:4:4 block at column 10, row 5 re-encodes that block alone.
+  for (int y = 42; y < 46; ++y) std::memset(image.GetPixels().GetPixelAddress(82, y), 255, 12);
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+  ASSERT_TRUE(LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  EXPECT_GT(back.GetPixels().GetPixelAddress(83, 43)[0], 200);
+  // Every other block decodes to exactly what the source did.
+  int changed = 0;
+  for (int y = 0; y < back.GetHeight(); ++y) {
+    for (int x = 0; x < back.GetWidth(); ++x) {
+      if (x / 8 == 10 && y / 8 == 5) continue;
+      if (std::memcmp(back.GetPixels().GetPixelAddress(x, y), loaded.GetPixels().GetPixelAddress(x, y), 3) != 0) {
+        ++changed;
+      }
+    }
+  }
+  EXPECT_EQ(changed, 0);
+
+  // A clockwise turn of its 427 rows moves every block off the grid: all are encoded.
+  jpeg.RotateRight();
+  ASSERT_TRUE(image.RotateRight());
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("turned.jpg")));
+  ASSERT_TRUE(LoadImageFile(Path("turned.jpg"), back, format, metadata));
+  EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
 // A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
 // (4096) is beyond what an 8-bit encoder may write. libjpeg decodes it, but a save
 // that keeps that block, progressive or sequential, stops inside jpeg_finish_compress
