@@ -5,6 +5,7 @@
 
 #include "ImageCodecs.h"
 #include "JpegSupport.h"
+#include "TiffStructure.h"
 
 // The geometry and coding parameters of the file a save writes.
 struct TJpegOutputLayout {
@@ -93,12 +94,31 @@ void ApplySourceSettings(jpeg_compress_struct& c, const jpeg_decompress_struct& 
 }
 
 // Copies the source's APPn and COM segments, except JFIF ones (the compressor writes
-// its own). Runs inside the caller's setjmp, after the compressor started.
-void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& source) {
+// its own); a non-empty Exif replaces the first Exif segment. Runs inside the caller's
+// setjmp, after the compressor started.
+void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& source, std::span<const uint8_t> exif) {
   for (jpeg_saved_marker_ptr m = source.marker_list; m != nullptr; m = m->next) {
     if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF\0", 5) == 0) continue;
+    if (!exif.empty() && m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+      jpeg_write_marker(&c, m->marker, exif.data(), static_cast<unsigned int>(exif.size()));
+      exif = {};
+      continue;
+    }
     jpeg_write_marker(&c, m->marker, m->data, m->data_length);
   }
+}
+
+// The source's first Exif segment with the image size it records set to Width x
+// Height; empty when there is none or it records no size.
+std::vector<uint8_t> ResizedExifSegment(const TJpegDecompressor& source, int32_t width, int32_t height) {
+  const std::span<const uint8_t> body = JpegExifBody(source);
+  if (body.empty()) return {};
+  std::vector<uint8_t> segment = {'E', 'x', 'i', 'f', 0, 0};
+  segment.insert(segment.end(), body.begin(), body.end());
+  if (!SetTiffImageSize(std::span(segment).subspan(6), static_cast<uint32_t>(width), static_cast<uint32_t>(height))) {
+    return {};
+  }
+  return segment;
 }
 
 // Puts 1 for every zero quantiser of Layout's tables and marks its coefficient cleared.
@@ -115,9 +135,11 @@ void ReplaceZeroQuantisers(TJpegOutputLayout& layout) {
 }
 
 // Encodes Width x Height B, G, R pixels with Layout's parameters. With Source, the file
-// gets the source's settings and segments; without, it is a bare stream (for strips).
+// gets the source's settings and segments (Exif as in WriteSourceMarkers); without, it
+// is a bare stream (for strips).
 bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, const uint8_t* bits, int64_t stride,
-                    int32_t width, int32_t height, const jpeg_decompress_struct* source, bool progressive) {
+                    int32_t width, int32_t height, const jpeg_decompress_struct* source,
+                    std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = encoder.Info;
   if (setjmp(encoder.Error.Jump)) return false;
   ApplyLayout(c, layout, width, height);
@@ -127,7 +149,7 @@ bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, c
     c.write_JFIF_header = FALSE;
   }
   jpeg_start_compress(&c, TRUE);
-  if (source != nullptr) WriteSourceMarkers(c, *source);
+  if (source != nullptr) WriteSourceMarkers(c, *source, exif);
   while (c.next_scanline < c.image_height) {
     JSAMPROW row[1] = {const_cast<uint8_t*>(bits + int64_t{c.next_scanline} * stride)};
     jpeg_write_scanlines(&c, row, 1);
@@ -166,7 +188,7 @@ JBLOCKROW BlockRow(jpeg_decompress_struct& d, jvirt_barray_ptr array, int64_t ro
 }
 
 bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source, const TJpegOutputLayout& layout,
-                       jvirt_barray_ptr* arrays, bool progressive) {
+                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
   ApplyLayout(c, layout, layout.Width, layout.Height);
@@ -176,7 +198,7 @@ bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source,
   // sequential encoder would write a corrupt stream and report success.
   c.optimize_coding = TRUE;
   jpeg_write_coefficients(&c, arrays);
-  WriteSourceMarkers(c, source.Info);
+  WriteSourceMarkers(c, source.Info, exif);
   jpeg_finish_compress(&c);
   return true;
 }
@@ -500,10 +522,13 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
 
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
+  // After a crop or a quarter turn the Exif segment gives the saved size.
+  std::vector<uint8_t> exif;
+  if (FWidth != FSourceWidth || FHeight != FSourceHeight) exif = ResizedExifSegment(source, FWidth, FHeight);
   if (plan.Kept == 0) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;
-    if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, progressive)) {
+    if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, exif, progressive)) {
       return false;
     }
     output = std::move(encoder.Output);
@@ -532,7 +557,7 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     TJpegCompressor encoder;
     TJpegDecompressor strip;
     jvirt_barray_ptr* stripArrays = nullptr;
-    if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr,
+    if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr, {},
                         false) ||
         !ReadStripCoefficients(strip, encoder.Output.data(), encoder.Output.size(), stripArrays) ||
         !CopyStripBlocks(source, strip, layout, plan, j, first, last, stripArrays, arrays.data())) {
@@ -540,7 +565,7 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     }
   }
   TJpegCompressor writer;
-  if (!WriteCoefficients(writer, source, layout, arrays.data(), progressive)) return false;
+  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive)) return false;
   output = std::move(writer.Output);
   return true;
 }

@@ -26,8 +26,11 @@
 // kept blocks get that coefficient cleared, which leaves their pixels exactly as they
 // were. A save that keeps every block writes the tables unchanged.
 //
-// The source's APPn and COM segments (EXIF among them) are copied. Grey and YCbCr JPEGs
-// only; CMYK, YCCK and 12-bit files do not load (the plain codecs read them).
+// The source's APPn and COM segments (EXIF among them) are copied; when the image's
+// size differs from the source's, the EXIF image size (ImageWidth, ImageLength,
+// PixelXDimension, PixelYDimension, where present) is set to the saved size in place.
+// Grey and YCbCr JPEGs only; CMYK, YCCK and 12-bit files do not load (the plain codecs
+// read them).
 
 #ifndef QUILL_PLATFORM_LOSSLESSJPEG_H_
 #define QUILL_PLATFORM_LOSSLESSJPEG_H_

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "CodecTestSupport.h"
 #include "ImageCodecs.h"
 #include "JpegSupport.h"
 #include "LosslessJpeg.h"
+#include "TiffStructure.h"
 
 namespace {
 
@@ -40,6 +42,63 @@ int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size
 std::vector<int16_t> LumaBlock(const TJpegCoefficients& file, int x, int y) {
   const auto at = file.Components[0].begin() + (static_cast<ptrdiff_t>(y) * file.BlocksAcross[0] + x) * 64;
   return {at, at + 64};
+}
+
+// Appends Size bytes of Value, most significant first.
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int size) {
+  for (int i = size - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// Puts an Exif segment after the SOI of File: a big-endian TIFF structure (as Nikon
+// cameras write) whose IFD0 gives ImageWidth as a SHORT and ImageLength as a LONG, and
+// whose EXIF directory gives PixelXDimension as a LONG and PixelYDimension as a SHORT.
+void AddExifSize(const fs::path& file, uint32_t width, uint32_t height) {
+  std::vector<uint8_t> tiff = {'M', 'M', 0, 42};
+  PutBigEndian(tiff, 8, 4);
+  const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+    PutBigEndian(tiff, tag, 2);
+    PutBigEndian(tiff, type, 2);
+    PutBigEndian(tiff, 1, 4);
+    PutBigEndian(tiff, type == kTiffShort ? value << 16 : value, 4);
+  };
+  PutBigEndian(tiff, 3, 2);
+  entry(0x0100, kTiffShort, width);
+  entry(0x0101, kTiffLong, height);
+  entry(0x8769, kTiffLong, 8 + 2 + 3 * 12 + 4);
+  PutBigEndian(tiff, 0, 4);
+  PutBigEndian(tiff, 2, 2);
+  entry(0xA002, kTiffLong, width);
+  entry(0xA003, kTiffShort, height);
+  PutBigEndian(tiff, 0, 4);
+  std::vector<uint8_t> segment = {0xFF, 0xE1};
+  PutBigEndian(segment, static_cast<uint32_t>(2 + 6 + tiff.size()), 2);
+  segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
+  segment.insert(segment.end(), tiff.begin(), tiff.end());
+  std::vector<uint8_t> bytes = FileBytes(file);
+  bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+  WriteBytes(file, bytes);
+}
+
+// ImageWidth, ImageLength, PixelXDimension and PixelYDimension of a JPEG's Exif segment.
+std::array<uint32_t, 4> ExifSize(const fs::path& file) {
+  std::array<uint32_t, 4> size{};
+  const std::vector<uint8_t> bytes = FileBytes(file);
+  TJpegDecompressor reader;
+  TTiffReader tiff;
+  if (!ReadJpegHeader(reader, bytes.data(), bytes.size(), false) || !tiff.Open(JpegExifBody(reader))) return size;
+  std::vector<TTiffEntry> entries, exif;
+  uint32_t next = 0;
+  tiff.ReadDirectory(tiff.FirstDirectory(), entries, next);
+  for (const TTiffEntry& e : entries) {
+    if (e.Tag == 0x0100) size[0] = e.FirstUnsigned();
+    if (e.Tag == 0x0101) size[1] = e.FirstUnsigned();
+    if (e.Tag == 0x8769) tiff.ReadDirectory(e.FirstUnsigned(), exif, next);
+  }
+  for (const TTiffEntry& e : exif) {
+    if (e.Tag == 0xA002) size[2] = e.FirstUnsigned();
+    if (e.Tag == 0xA003) size[3] = e.FirstUnsigned();
+  }
+  return size;
 }
 
 TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
@@ -207,6 +266,7 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
   TZelLTBitmap picture;
   MakePicture(picture, 64, 40);
   WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  AddExifSize(Path("source.jpg"), 64, 40);
   struct TCase {
     const char* Option;
     bool Turn;
@@ -230,6 +290,14 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
     TImageMetadata metadata;
     ASSERT_TRUE(LoadImageFile(Path("ours.jpg"), back, format, metadata));
     EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+    // The Exif segment gives the saved size, in the file's byte order and types.
+    const uint32_t width = test.Turn ? 40 : 64, height = test.Turn ? 64 : 40;
+    EXPECT_EQ(ExifSize(Path("ours.jpg")), (std::array<uint32_t, 4>{width, height, width, height}));
+    // After a crop too.
+    ASSERT_TRUE(image.Crop({16, 16, 40, 40}));
+    jpeg.SetRegion({16, 16, 40, 40});
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("cropped.jpg")));
+    EXPECT_EQ(ExifSize(Path("cropped.jpg")), (std::array<uint32_t, 4>{24, 24, 24, 24}));
 
     if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
     ASSERT_EQ(RunCommand(std::string("jpegtran -trim ") + test.Option + " -outfile '" + Path("tool.jpg").string() +
