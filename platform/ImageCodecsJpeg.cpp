@@ -14,7 +14,6 @@ bool CompressJpeg(TJpegCompressor& writer, const TZelPixels& pixels, int32_t qua
                   uint16_t xDensity, uint16_t yDensity, const uint8_t* exif, size_t exifSize) {
   jpeg_compress_struct& info = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
-  jpeg_mem_dest(&info, &writer.Output, &writer.OutputSize);
   info.image_width = static_cast<JDIMENSION>(pixels.Width());
   info.image_height = static_cast<JDIMENSION>(pixels.Height());
   info.input_components = 3;
@@ -102,6 +101,6 @@ bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata&
   if (!CompressJpeg(writer, pixels, std::clamp(quality, 0, 100), xDpi, yDpi, exif.data(), exif.size())) {
     return false;
   }
-  output.assign(writer.Output, writer.Output + writer.OutputSize);
+  output = std::move(writer.Output);
   return true;
 }

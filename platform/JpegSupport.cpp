@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <exception>
 
 #include <jerror.h>
 
@@ -30,6 +31,43 @@ void EmitMessage(j_common_ptr info, int level) {
 }
 void OutputMessage(j_common_ptr) {}
 
+// The compressor's destination: the owner's vector, reached through client_data.
+constexpr size_t kFirstOutputSize = size_t{64} * 1024;
+
+std::vector<uint8_t>& OutputOf(j_compress_ptr info) { return static_cast<TJpegCompressor*>(info->client_data)->Output; }
+
+bool ResizeOutput(std::vector<uint8_t>& output, size_t size) {
+  try {
+    output.resize(size);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void InitDestination(j_compress_ptr info) {
+  std::vector<uint8_t>& output = OutputOf(info);
+  output.clear();
+  if (!ResizeOutput(output, kFirstOutputSize)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+  info->dest->next_output_byte = output.data();
+  info->dest->free_in_buffer = output.size();
+}
+
+// Called when the whole vector is written: doubles it.
+boolean EmptyOutputBuffer(j_compress_ptr info) {
+  std::vector<uint8_t>& output = OutputOf(info);
+  const size_t used = output.size();
+  if (!ResizeOutput(output, used * 2)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+  info->dest->next_output_byte = output.data() + used;
+  info->dest->free_in_buffer = output.size() - used;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr info) {
+  std::vector<uint8_t>& output = OutputOf(info);
+  output.resize(output.size() - info->dest->free_in_buffer);
+}
+
 }  // namespace
 
 jpeg_error_mgr* InitJpegError(TJpegError& error) {
@@ -53,14 +91,18 @@ TJpegDecompressor::~TJpegDecompressor() { jpeg_destroy_decompress(&Info); }
 
 TJpegCompressor::TJpegCompressor() {
   Info.err = InitJpegError(Error);
+  Info.client_data = this;
   if (setjmp(Error.Jump)) std::abort();
   jpeg_create_compress(&Info);
+  FDestination.next_output_byte = nullptr;
+  FDestination.free_in_buffer = 0;
+  FDestination.init_destination = InitDestination;
+  FDestination.empty_output_buffer = EmptyOutputBuffer;
+  FDestination.term_destination = TermDestination;
+  Info.dest = &FDestination;
 }
 
-TJpegCompressor::~TJpegCompressor() {
-  jpeg_destroy_compress(&Info);
-  std::free(Output);
-}
+TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&Info); }
 
 bool ReadJpegHeader(TJpegDecompressor& reader, const uint8_t* data, size_t size, bool allMarkers) {
   jpeg_decompress_struct& info = reader.Info;

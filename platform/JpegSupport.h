@@ -1,6 +1,8 @@
 // What every libjpeg user of this layer shares: an error manager that turns the
 // library's fatal errors into a jump back to our call instead of exit(), and silences
-// its warnings; and owners that destroy the library's objects on every path.
+// its warnings; owners that destroy the library's objects on every path; and a
+// compressor destination that writes into a vector the owner holds, so the output is
+// freed exactly once whether compression finishes or jumps out half-way.
 //
 // The pattern: the owner lives in the calling function; the function that calls
 // setjmp(Owner.Error.Jump) holds no objects with destructors, so a jump skips nothing
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -47,9 +50,13 @@ struct TJpegCompressor {
 
   jpeg_compress_struct Info;
   TJpegError Error;
-  // The memory destination's block (malloc'ed by libjpeg), freed with the owner.
-  unsigned char* Output = nullptr;
-  unsigned long OutputSize = 0;
+  // The compressed bytes. The constructor makes this vector Info's destination: each
+  // compression starts it empty, grows it as needed and trims it to the bytes written
+  // when it finishes. After an error it holds a partial stream.
+  std::vector<uint8_t> Output;
+
+ private:
+  jpeg_destination_mgr FDestination;
 };
 
 // Reads the header of the JPEG in Data, which must outlive the reader, keeping the APP1

@@ -5,6 +5,7 @@
 
 #include "ImageCodecs.h"
 #include "JpegSupport.h"
+#include "TiffStructure.h"
 
 // The geometry and coding parameters of the file a save writes.
 struct TJpegOutputLayout {
@@ -20,6 +21,9 @@ struct TJpegOutputLayout {
   std::vector<TComponent> Components;
   std::array<std::array<uint16_t, 64>, 4> Tables{};
   std::array<bool, 4> TableUsed{};
+  // Bit K (natural order) of Cleared[T]: kept blocks of table T get coefficient K
+  // cleared, because the source's quantiser there was 0 and Tables holds 1 instead.
+  std::array<uint64_t, 4> Cleared{};
   int McuWidth = 8;
   int McuHeight = 8;
   int64_t McusAcross = 0;
@@ -29,6 +33,19 @@ struct TJpegOutputLayout {
   int SourceMcuHeight = 8;
   int64_t SourceMcusAcross = 0;
   int64_t SourceMcusDown = 0;
+};
+
+// Where the blocks of a save come from. Source[C] holds, for each block of output
+// component C in rows over the padded block grid (McusAcross * H blocks a row), the
+// source block it keeps (its row times SourceAcross[C] plus its column), or -1 when it
+// is encoded from the caller's pixels. Encoded[K] tells whether MCU K (row-major) holds
+// such a block.
+struct TJpegBlockPlan {
+  std::vector<std::vector<int64_t>> Source;
+  std::vector<int64_t> SourceAcross;
+  std::vector<uint8_t> Encoded;
+  size_t Kept = 0;
+  size_t Count = 0;
 };
 
 namespace {
@@ -77,21 +94,54 @@ void ApplySourceSettings(jpeg_compress_struct& c, const jpeg_decompress_struct& 
 }
 
 // Copies the source's APPn and COM segments, except JFIF ones (the compressor writes
-// its own). Runs inside the caller's setjmp, after the compressor started.
-void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& source) {
+// its own); a non-empty Exif replaces the first Exif segment. Runs inside the caller's
+// setjmp, after the compressor started.
+void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& source, std::span<const uint8_t> exif) {
   for (jpeg_saved_marker_ptr m = source.marker_list; m != nullptr; m = m->next) {
     if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF\0", 5) == 0) continue;
+    if (!exif.empty() && m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+      jpeg_write_marker(&c, m->marker, exif.data(), static_cast<unsigned int>(exif.size()));
+      exif = {};
+      continue;
+    }
     jpeg_write_marker(&c, m->marker, m->data, m->data_length);
   }
 }
 
+// The source's first Exif segment with the image size it records set to Width x
+// Height; empty when there is none or it records no size.
+std::vector<uint8_t> ResizedExifSegment(const TJpegDecompressor& source, int32_t width, int32_t height) {
+  const std::span<const uint8_t> body = JpegExifBody(source);
+  if (body.empty()) return {};
+  std::vector<uint8_t> segment = {'E', 'x', 'i', 'f', 0, 0};
+  segment.insert(segment.end(), body.begin(), body.end());
+  if (!SetTiffImageSize(std::span(segment).subspan(6), static_cast<uint32_t>(width), static_cast<uint32_t>(height))) {
+    return {};
+  }
+  return segment;
+}
+
+// Puts 1 for every zero quantiser of Layout's tables and marks its coefficient cleared.
+// libjpeg divides by the quantisers when it encodes pixels, so a zero (which decoders
+// accept and read as "this frequency is absent") would stop the program.
+void ReplaceZeroQuantisers(TJpegOutputLayout& layout) {
+  for (size_t t = 0; t < layout.Tables.size(); ++t) {
+    for (int k = 0; k < 64; ++k) {
+      if (!layout.TableUsed[t] || layout.Tables[t][k] != 0) continue;
+      layout.Tables[t][k] = 1;
+      layout.Cleared[t] |= uint64_t{1} << k;
+    }
+  }
+}
+
 // Encodes Width x Height B, G, R pixels with Layout's parameters. With Source, the file
-// gets the source's settings and segments; without, it is a bare stream (for strips).
+// gets the source's settings and segments (Exif as in WriteSourceMarkers); without, it
+// is a bare stream (for strips).
 bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, const uint8_t* bits, int64_t stride,
-                    int32_t width, int32_t height, const jpeg_decompress_struct* source, bool progressive) {
+                    int32_t width, int32_t height, const jpeg_decompress_struct* source,
+                    std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = encoder.Info;
   if (setjmp(encoder.Error.Jump)) return false;
-  jpeg_mem_dest(&c, &encoder.Output, &encoder.OutputSize);
   ApplyLayout(c, layout, width, height);
   if (source != nullptr) {
     ApplySourceSettings(c, *source, progressive);
@@ -99,7 +149,7 @@ bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, c
     c.write_JFIF_header = FALSE;
   }
   jpeg_start_compress(&c, TRUE);
-  if (source != nullptr) WriteSourceMarkers(c, *source);
+  if (source != nullptr) WriteSourceMarkers(c, *source, exif);
   while (c.next_scanline < c.image_height) {
     JSAMPROW row[1] = {const_cast<uint8_t*>(bits + int64_t{c.next_scanline} * stride)};
     jpeg_write_scanlines(&c, row, 1);
@@ -138,14 +188,17 @@ JBLOCKROW BlockRow(jpeg_decompress_struct& d, jvirt_barray_ptr array, int64_t ro
 }
 
 bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source, const TJpegOutputLayout& layout,
-                       jvirt_barray_ptr* arrays, bool progressive) {
+                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
-  jpeg_mem_dest(&c, &writer.Output, &writer.OutputSize);
   ApplyLayout(c, layout, layout.Width, layout.Height);
   ApplySourceSettings(c, source.Info, progressive);
+  // Kept coefficients come from the source file and may lie beyond what an 8-bit JPEG
+  // can hold: the statistics pass of optimised coding stops at them, where the plain
+  // sequential encoder would write a corrupt stream and report success.
+  c.optimize_coding = TRUE;
   jpeg_write_coefficients(&c, arrays);
-  WriteSourceMarkers(c, source.Info);
+  WriteSourceMarkers(c, source.Info, exif);
   jpeg_finish_compress(&c);
   return true;
 }
@@ -175,36 +228,26 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
   }
 }
 
-// Copies the blocks of every kept MCU from the source's arrays into the output's: MCU k
-// (row-major) is kept when SourceColumn[k] >= 0, and then shows the source MCU at
-// SourceColumn[k], SourceRow[k].
+// Copies every kept block from the source's arrays into the output's, oriented, with
+// the coefficients of its table's Cleared bits set to 0.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
-                    const std::vector<int64_t>& sourceColumn, const std::vector<int64_t>& sourceRow,
-                    jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
+                    const TJpegBlockPlan& plan, jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
   jpeg_decompress_struct& d = source.Info;
   if (setjmp(source.Error.Jump)) return false;
-  for (int64_t j = 0; j < layout.McusDown; ++j) {
-    for (size_t c = 0; c < layout.Components.size(); ++c) {
-      const int h = layout.Components[c].H, v = layout.Components[c].V;
-      // The source component's factors are the output's, swapped when transposed.
-      const int sourceH = o.A != 0 ? h : v, sourceV = o.A != 0 ? v : h;
-      for (int q = 0; q < v; ++q) {
-        JBLOCKROW out = BlockRow(d, output[c], j * v + q, true);
-        for (int64_t i = 0; i < layout.McusAcross; ++i) {
-          const size_t k = static_cast<size_t>(j * layout.McusAcross + i);
-          if (sourceColumn[k] < 0) continue;
-          for (int p = 0; p < h; ++p) {
-            int sp, sq;
-            if (o.A != 0) {
-              sp = o.A > 0 ? p : sourceH - 1 - p;
-              sq = o.E > 0 ? q : sourceV - 1 - q;
-            } else {
-              sp = o.B > 0 ? q : sourceH - 1 - q;
-              sq = o.D > 0 ? p : sourceV - 1 - p;
-            }
-            JBLOCKROW from = BlockRow(d, sourceArrays[c], sourceRow[k] * sourceV + sq, false);
-            OrientBlock(from[sourceColumn[k] * sourceH + sp], out[i * h + p], o);
-          }
+  for (size_t c = 0; c < layout.Components.size(); ++c) {
+    const int64_t across = layout.McusAcross * layout.Components[c].H;
+    const int64_t down = layout.McusDown * layout.Components[c].V;
+    const int64_t sourceAcross = plan.SourceAcross[c];
+    const uint64_t cleared = layout.Cleared[static_cast<size_t>(layout.Components[c].Table)];
+    for (int64_t row = 0; row < down; ++row) {
+      JBLOCKROW out = BlockRow(d, output[c], row, true);
+      for (int64_t column = 0; column < across; ++column) {
+        const int64_t from = plan.Source[c][static_cast<size_t>(row * across + column)];
+        if (from < 0) continue;
+        JCOEF* block = out[column];
+        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
+        for (int k = 0; cleared != 0 && k < 64; ++k) {
+          if (cleared >> k & 1) block[k] = 0;
         }
       }
     }
@@ -212,21 +255,23 @@ bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, 
   return true;
 }
 
-// Copies MCUs First..Last of MCU row J that are not kept from a strip encoded from the
-// caller's pixels (the strip's MCU 0 is MCU First).
+// Copies the encoded blocks of MCUs First..Last of MCU row J from a strip encoded from
+// the caller's pixels (the strip's MCU 0 is MCU First).
 bool CopyStripBlocks(TJpegDecompressor& source, TJpegDecompressor& strip, const TJpegOutputLayout& layout,
-                     const std::vector<int64_t>& sourceColumn, int64_t j, int64_t first, int64_t last,
+                     const TJpegBlockPlan& plan, int64_t j, int64_t first, int64_t last,
                      jvirt_barray_ptr* stripArrays, jvirt_barray_ptr* output) {
   if (setjmp(source.Error.Jump)) return false;
   if (setjmp(strip.Error.Jump)) return false;
   for (size_t c = 0; c < layout.Components.size(); ++c) {
     const int h = layout.Components[c].H, v = layout.Components[c].V;
+    const int64_t across = layout.McusAcross * h;
     for (int q = 0; q < v; ++q) {
-      JBLOCKROW out = BlockRow(source.Info, output[c], j * v + q, true);
+      const int64_t row = j * v + q;
+      JBLOCKROW out = BlockRow(source.Info, output[c], row, true);
       JBLOCKROW from = BlockRow(strip.Info, stripArrays[c], q, false);
-      for (int64_t i = first; i <= last; ++i) {
-        if (sourceColumn[static_cast<size_t>(j * layout.McusAcross + i)] >= 0) continue;
-        std::memcpy(out[i * h], from[(i - first) * h], sizeof(JBLOCK) * static_cast<size_t>(h));
+      for (int64_t column = first * h; column < (last + 1) * h; ++column) {
+        if (plan.Source[c][static_cast<size_t>(row * across + column)] >= 0) continue;
+        std::memcpy(out[column], from[column - first * h], sizeof(JBLOCK));
       }
     }
   }
@@ -415,50 +460,78 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
   return true;
 }
 
-bool TLosslessJpeg::Reusable(const TJpegOutputLayout& layout, int64_t i, int64_t j) const {
-  const int64_t x0 = i * layout.McuWidth, y0 = j * layout.McuHeight;
-  const int64_t x1 = x0 + layout.McuWidth - 1, y1 = y0 + layout.McuHeight - 1;
-  const int64_t sx = std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C;
-  const int64_t sy = std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F;
-  if (sx < 0 || sy < 0 || sx % layout.SourceMcuWidth != 0 || sy % layout.SourceMcuHeight != 0 ||
-      sx / layout.SourceMcuWidth >= layout.SourceMcusAcross || sy / layout.SourceMcuHeight >= layout.SourceMcusDown) {
-    return false;
+TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const {
+  // Whether each 8 x 8 cell of output pixels (the extent of the smallest blocks) shows
+  // what was decoded at load; cells beyond the image have no pixels that could differ.
+  const int64_t cellsAcross = layout.McusAcross * layout.McuWidth / 8;
+  const int64_t cellsDown = layout.McusDown * layout.McuHeight / 8;
+  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown));
+  for (int64_t cy = 0; cy < cellsDown; ++cy) {
+    for (int64_t cx = 0; cx < cellsAcross; ++cx) {
+      const int64_t x0 = cx * 8, y0 = cy * 8;
+      same[static_cast<size_t>(cy * cellsAcross + cx)] =
+          x0 >= FWidth || y0 >= FHeight ||
+          SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
+    }
   }
-  return SamePixels(x0, y0, std::min<int64_t>(x0 + layout.McuWidth, FWidth),
-                    std::min<int64_t>(y0 + layout.McuHeight, FHeight));
+  // A block keeps its source block when the geometry puts it exactly over one and
+  // its pixels did not change.
+  TJpegBlockPlan plan;
+  plan.Encoded.assign(static_cast<size_t>(layout.McusAcross * layout.McusDown), 0);
+  for (size_t c = 0; c < layout.Components.size(); ++c) {
+    const int h = layout.Components[c].H, v = layout.Components[c].V;
+    const int64_t blockWidth = layout.McuWidth / h, blockHeight = layout.McuHeight / v;  // output pixels
+    const int64_t sourceBlockWidth = Transposed() ? blockHeight : blockWidth;
+    const int64_t sourceBlockHeight = Transposed() ? blockWidth : blockHeight;
+    const int64_t across = layout.McusAcross * h, down = layout.McusDown * v;
+    const int64_t sourceAcross = layout.SourceMcusAcross * FComponents[c].H;
+    const int64_t sourceDown = layout.SourceMcusDown * FComponents[c].V;
+    std::vector<int64_t>& source = plan.Source.emplace_back(static_cast<size_t>(across * down), -1);
+    plan.SourceAcross.push_back(sourceAcross);
+    plan.Count += source.size();
+    for (int64_t by = 0; by < down; ++by) {
+      for (int64_t bx = 0; bx < across; ++bx) {
+        const int64_t x0 = bx * blockWidth, y0 = by * blockHeight;
+        const int64_t x1 = x0 + blockWidth - 1, y1 = y0 + blockHeight - 1;
+        const int64_t sx = std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C;
+        const int64_t sy = std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F;
+        bool keep = sx >= 0 && sy >= 0 && sx % sourceBlockWidth == 0 && sy % sourceBlockHeight == 0 &&
+                    sx / sourceBlockWidth < sourceAcross && sy / sourceBlockHeight < sourceDown;
+        for (int64_t cy = y0 / 8; keep && cy <= y1 / 8; ++cy) {
+          for (int64_t cx = x0 / 8; keep && cx <= x1 / 8; ++cx) keep = same[static_cast<size_t>(cy * cellsAcross + cx)];
+        }
+        if (keep) {
+          source[static_cast<size_t>(by * across + bx)] = sy / sourceBlockHeight * sourceAcross + sx / sourceBlockWidth;
+          ++plan.Kept;
+        } else {
+          plan.Encoded[static_cast<size_t>(by / v * layout.McusAcross + bx / h)] = 1;
+        }
+      }
+    }
+  }
+  return plan;
 }
 
 bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
   output.clear();
   if (!HasImage() || FPixels == nullptr || !ImageSizeAllowed(FWidth, FHeight)) return false;
-  const TJpegOutputLayout layout = Layout();
+  TJpegOutputLayout layout = Layout();
   const bool progressive = FProgressive && options.Values[TLosslessJpegSaveOptions::kCoding] == 2;
-
-  // Which MCUs keep the source's blocks, and where those lie in the source.
-  const auto count = static_cast<size_t>(layout.McusAcross * layout.McusDown);
-  std::vector<int64_t> sourceColumn(count, -1), sourceRow(count, -1);
-  size_t kept = 0;
-  for (int64_t j = 0; j < layout.McusDown; ++j) {
-    for (int64_t i = 0; i < layout.McusAcross; ++i) {
-      if (!Reusable(layout, i, j)) continue;
-      const int64_t x0 = i * layout.McuWidth, y0 = j * layout.McuHeight;
-      const int64_t x1 = x0 + layout.McuWidth - 1, y1 = y0 + layout.McuHeight - 1;
-      const size_t k = static_cast<size_t>(j * layout.McusAcross + i);
-      sourceColumn[k] = (std::min(FMap.A * x0 + FMap.B * y0, FMap.A * x1 + FMap.B * y1) + FMap.C) / layout.SourceMcuWidth;
-      sourceRow[k] = (std::min(FMap.D * x0 + FMap.E * y0, FMap.D * x1 + FMap.E * y1) + FMap.F) / layout.SourceMcuHeight;
-      ++kept;
-    }
-  }
+  const TJpegBlockPlan plan = PlanBlocks(layout);
+  if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
-  if (kept == 0) {
+  // After a crop or a quarter turn the Exif segment gives the saved size.
+  std::vector<uint8_t> exif;
+  if (FWidth != FSourceWidth || FHeight != FSourceHeight) exif = ResizedExifSegment(source, FWidth, FHeight);
+  if (plan.Kept == 0) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;
-    if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, progressive)) {
+    if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, exif, progressive)) {
       return false;
     }
-    output.assign(encoder.Output, encoder.Output + encoder.OutputSize);
+    output = std::move(encoder.Output);
     return true;
   }
 
@@ -466,14 +539,14 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
   jvirt_barray_ptr* sourceArrays = nullptr;
   const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
   if (!ReadSourceCoefficients(source, layout, arrays.data(), sourceArrays) ||
-      !CopyKeptBlocks(source, layout, orientation, sourceColumn, sourceRow, sourceArrays, arrays.data())) {
+      !CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) {
     return false;
   }
-  // The other MCUs, one strip per MCU row from its first to its last changed MCU.
+  // The other blocks, one strip per MCU row from its first to its last MCU that holds one.
   for (int64_t j = 0; j < layout.McusDown; ++j) {
     int64_t first = -1, last = -1;
     for (int64_t i = 0; i < layout.McusAcross; ++i) {
-      if (sourceColumn[static_cast<size_t>(j * layout.McusAcross + i)] >= 0) continue;
+      if (!plan.Encoded[static_cast<size_t>(j * layout.McusAcross + i)]) continue;
       if (first < 0) first = i;
       last = i;
     }
@@ -484,16 +557,16 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
     TJpegCompressor encoder;
     TJpegDecompressor strip;
     jvirt_barray_ptr* stripArrays = nullptr;
-    if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr,
+    if (!CompressPixels(encoder, layout, FPixels + y * FPixelStride + x * 3, FPixelStride, width, height, nullptr, {},
                         false) ||
-        !ReadStripCoefficients(strip, encoder.Output, encoder.OutputSize, stripArrays) ||
-        !CopyStripBlocks(source, strip, layout, sourceColumn, j, first, last, stripArrays, arrays.data())) {
+        !ReadStripCoefficients(strip, encoder.Output.data(), encoder.Output.size(), stripArrays) ||
+        !CopyStripBlocks(source, strip, layout, plan, j, first, last, stripArrays, arrays.data())) {
       return false;
     }
   }
   TJpegCompressor writer;
-  if (!WriteCoefficients(writer, source, layout, arrays.data(), progressive)) return false;
-  output.assign(writer.Output, writer.Output + writer.OutputSize);
+  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive)) return false;
+  output = std::move(writer.Output);
   return true;
 }
 

@@ -5,18 +5,32 @@
 // operations (flips, quarter turns, a region) are recorded as a mapping from the
 // current image's pixels to the source's and applied to the coefficients when saving.
 //
-// Save writes the caller's current pixels (SetPixels) for the current region, block
-// row by block row of minimum coded units (MCUs):
-// - an MCU that lines up with a whole MCU of the source under the recorded geometry,
-//   and whose pixels are exactly the pixels decoded at load under that geometry, keeps
-//   the source's coefficients bit for bit (turned and mirrored as the geometry says);
-// - every other MCU is encoded from the caller's pixels with the source's quantisation
-//   tables and sampling.
+// Save writes the caller's current pixels (SetPixels) for the current region, 8 x 8
+// block by block of each component:
+// - a block that lies exactly over a block of the same component in the source under
+//   the recorded geometry, and whose pixels are exactly the pixels decoded at load
+//   under that geometry, keeps the source's coefficients bit for bit (turned and
+//   mirrored as the geometry says);
+// - every other block is encoded from the caller's pixels with the source's
+//   quantisation tables and sampling, one row of minimum coded units (MCUs) at a time.
 // So the saved file always shows the caller's picture: when the object no longer
 // matches it (a resize, restored pixels, a crop origin off the block grid, a region
-// beyond the source) the affected MCUs, or all of them, are re-encoded. The source's
-// APPn and COM segments (EXIF among them) are copied. Grey and YCbCr JPEGs only; CMYK,
-// YCCK and 12-bit files do not load (the plain codecs read them).
+// beyond the source) the affected blocks, or all of them, are re-encoded. A JPEG block
+// grid starts at the top-left corner, so a turn or mirror that brings a partial edge
+// block of the source to the left or top edge moves every block of that component off
+// the grid, and all of them are re-encoded; with 4:2:0 or 4:2:2 sampling an image whose
+// side is a multiple of 8 but not of the MCU still keeps its luma blocks.
+//
+// A zero in a quantisation table (decoders accept it and drop that frequency) cannot
+// be encoded with: when any block is encoded, such a quantiser is written as 1 and the
+// kept blocks get that coefficient cleared, which leaves their pixels exactly as they
+// were. A save that keeps every block writes the tables unchanged.
+//
+// The source's APPn and COM segments (EXIF among them) are copied; when the image's
+// size differs from the source's, the EXIF image size (ImageWidth, ImageLength,
+// PixelXDimension, PixelYDimension, where present) is set to the saved size in place.
+// Grey and YCbCr JPEGs only; CMYK, YCCK and 12-bit files do not load (the plain codecs
+// read them).
 
 #ifndef QUILL_PLATFORM_LOSSLESSJPEG_H_
 #define QUILL_PLATFORM_LOSSLESSJPEG_H_
@@ -29,6 +43,7 @@
 #include "ZelTypes.h"
 
 struct TJpegOutputLayout;
+struct TJpegBlockPlan;
 
 // The save options record: nine int32. Only the coding field is read: 2 keeps the
 // source's progressive or sequential coding, any other value writes a sequential file.
@@ -74,7 +89,8 @@ class TLosslessJpeg {
   void SetPixels(const uint8_t* bits, int32_t stride);
   // Encodes as described above and writes the file through a temporary file in the
   // same folder (a read-only target is refused and kept). False without pixels, for an
-  // empty or oversized region, or on any error.
+  // empty or oversized region, for a kept block holding a coefficient beyond what an
+  // 8-bit JPEG can hold, or on any other error; the target is then unchanged.
   bool Save(const std::filesystem::path& fileName, const TLosslessJpegSaveOptions& options);
   bool SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
   // Forgets the pixels of SetPixels.
@@ -94,8 +110,8 @@ class TLosslessJpeg {
   void Reset();
   bool Transposed() const { return FMap.A == 0; }
   TJpegOutputLayout Layout() const;
-  // Whether the current MCU in MCU column I and row J may keep the source's blocks.
-  bool Reusable(const TJpegOutputLayout& layout, int64_t i, int64_t j) const;
+  // Which blocks of the output keep a source block, and which one.
+  TJpegBlockPlan PlanBlocks(const TJpegOutputLayout& layout) const;
   // Whether the caller's pixels in [X0, X1) x [Y0, Y1) all lie over source pixels and
   // equal the pixels decoded at load.
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;

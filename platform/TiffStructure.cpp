@@ -165,3 +165,38 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
   }
   return start;
 }
+
+bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height) {
+  if (data.size() < 8 || data[0] != data[1] || (data[0] != 'I' && data[0] != 'M')) return false;
+  const bool bigEndian = data[0] == 'M';
+  // Reads or writes Size bytes at At in the data's byte order; the caller checks bounds.
+  const auto get = [&](uint64_t at, int size) {
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i) value |= uint32_t{data[at + (bigEndian ? size - 1 - i : i)]} << (8 * i);
+    return value;
+  };
+  const auto put = [&](uint64_t at, int size, uint32_t value) {
+    for (int i = 0; i < size; ++i) data[at + (bigEndian ? size - 1 - i : i)] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  bool changed = false;
+  uint32_t exif = 0;
+  // Sets the entries WidthTag and HeightTag of the directory at Offset and notes the
+  // EXIF directory's offset.
+  const auto update = [&](uint64_t offset, uint16_t widthTag, uint16_t heightTag) {
+    if (offset < 8 || offset + 2 > data.size()) return;
+    const uint32_t count = get(offset, 2);
+    for (uint64_t at = offset + 2; at < offset + 2 + uint64_t{12} * count && at + 12 <= data.size(); at += 12) {
+      const uint32_t tag = get(at, 2), type = get(at + 2, 2);
+      if (get(at + 4, 4) != 1) continue;
+      if (tag == 0x8769 && (type == kTiffLong || type == 13)) exif = get(at + 8, 4);
+      if ((tag != widthTag && tag != heightTag) || (type != kTiffShort && type != kTiffLong)) continue;
+      const uint32_t value = tag == widthTag ? width : height;
+      if (type == kTiffShort && value > 0xFFFF) continue;
+      put(at + 8, type == kTiffShort ? 2 : 4, value);
+      changed = true;
+    }
+  };
+  update(get(4, 4), 0x0100, 0x0101);
+  if (exif != 0) update(exif, 0xA002, 0xA003);
+  return changed;
+}

@@ -69,4 +69,11 @@ void SetFirstTiffDirectory(std::vector<uint8_t>& out, uint32_t offset);
 uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> entries,
                             uint32_t next = 0);
 
+// Sets, in place and in the structure's own byte order, the image size an EXIF block
+// records: ImageWidth and ImageLength (256, 257) of the first directory and
+// PixelXDimension and PixelYDimension (0xA002, 0xA003) of its EXIF directory, each
+// where it is present as one SHORT or LONG that can hold the new value. No other byte
+// changes. Returns whether any of them was set.
+bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height);
+
 #endif  // QUILL_PLATFORM_TIFFSTRUCTURE_H_

@@ -95,7 +95,6 @@ namespace {
 
 bool Compress(TJpegCompressor& writer, const TZelPixels& image, int h, int v, bool progressive, bool grey) {
   if (setjmp(writer.Error.Jump)) return false;
-  jpeg_mem_dest(&writer.Info, &writer.Output, &writer.OutputSize);
   writer.Info.image_width = static_cast<JDIMENSION>(image.Width());
   writer.Info.image_height = static_cast<JDIMENSION>(image.Height());
   writer.Info.input_components = 3;
@@ -133,7 +132,7 @@ void WriteLibJpeg(const fs::path& fileName, const TZelPixels& image, int hSampli
                   bool grey) {
   TJpegCompressor writer;
   ASSERT_TRUE(Compress(writer, image, hSampling, vSampling, progressive, grey));
-  WriteBytes(fileName, {writer.Output, writer.Output + writer.OutputSize});
+  WriteBytes(fileName, writer.Output);
 }
 
 TImagePropertyList SampleProperties() {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 #include "CodecTestSupport.h"
 #include "ImageCodecs.h"
+#include "JpegSupport.h"
 #include "LosslessJpeg.h"
+#include "TiffStructure.h"
 
 namespace {
 
@@ -33,6 +36,69 @@ int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size
     if (!std::equal(a.Components[c].begin() + i, a.Components[c].begin() + i + 64, b.Components[c].begin() + i)) ++count;
   }
   return count;
+}
+
+// Luma block (X, Y) of a file's coefficients.
+std::vector<int16_t> LumaBlock(const TJpegCoefficients& file, int x, int y) {
+  const auto at = file.Components[0].begin() + (static_cast<ptrdiff_t>(y) * file.BlocksAcross[0] + x) * 64;
+  return {at, at + 64};
+}
+
+// Appends Size bytes of Value, most significant first.
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int size) {
+  for (int i = size - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// Puts an Exif segment after the SOI of File: a big-endian TIFF structure (as Nikon
+// cameras write) whose IFD0 gives ImageWidth as a SHORT and ImageLength as a LONG, and
+// whose EXIF directory gives PixelXDimension as a LONG and PixelYDimension as a SHORT.
+void AddExifSize(const fs::path& file, uint32_t width, uint32_t height) {
+  std::vector<uint8_t> tiff = {'M', 'M', 0, 42};
+  PutBigEndian(tiff, 8, 4);
+  const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+    PutBigEndian(tiff, tag, 2);
+    PutBigEndian(tiff, type, 2);
+    PutBigEndian(tiff, 1, 4);
+    PutBigEndian(tiff, type == kTiffShort ? value << 16 : value, 4);
+  };
+  PutBigEndian(tiff, 3, 2);
+  entry(0x0100, kTiffShort, width);
+  entry(0x0101, kTiffLong, height);
+  entry(0x8769, kTiffLong, 8 + 2 + 3 * 12 + 4);
+  PutBigEndian(tiff, 0, 4);
+  PutBigEndian(tiff, 2, 2);
+  entry(0xA002, kTiffLong, width);
+  entry(0xA003, kTiffShort, height);
+  PutBigEndian(tiff, 0, 4);
+  std::vector<uint8_t> segment = {0xFF, 0xE1};
+  PutBigEndian(segment, static_cast<uint32_t>(2 + 6 + tiff.size()), 2);
+  segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
+  segment.insert(segment.end(), tiff.begin(), tiff.end());
+  std::vector<uint8_t> bytes = FileBytes(file);
+  bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+  WriteBytes(file, bytes);
+}
+
+// ImageWidth, ImageLength, PixelXDimension and PixelYDimension of a JPEG's Exif segment.
+std::array<uint32_t, 4> ExifSize(const fs::path& file) {
+  std::array<uint32_t, 4> size{};
+  const std::vector<uint8_t> bytes = FileBytes(file);
+  TJpegDecompressor reader;
+  TTiffReader tiff;
+  if (!ReadJpegHeader(reader, bytes.data(), bytes.size(), false) || !tiff.Open(JpegExifBody(reader))) return size;
+  std::vector<TTiffEntry> entries, exif;
+  uint32_t next = 0;
+  tiff.ReadDirectory(tiff.FirstDirectory(), entries, next);
+  for (const TTiffEntry& e : entries) {
+    if (e.Tag == 0x0100) size[0] = e.FirstUnsigned();
+    if (e.Tag == 0x0101) size[1] = e.FirstUnsigned();
+    if (e.Tag == 0x8769) tiff.ReadDirectory(e.FirstUnsigned(), exif, next);
+  }
+  for (const TTiffEntry& e : exif) {
+    if (e.Tag == 0xA002) size[2] = e.FirstUnsigned();
+    if (e.Tag == 0xA003) size[3] = e.FirstUnsigned();
+  }
+  return size;
 }
 
 TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
@@ -191,6 +257,131 @@ TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   ASSERT_TRUE(LoadImageFile(Path("larger.jpg"), back, format, metadata));
   EXPECT_EQ(back.GetWidth(), 100);
   EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
+  // 4:2:0 with 40 rows: the luma blocks fill whole rows of blocks, the MCUs do not. A
+  // clockwise turn brings the partial MCU row to the left edge, a vertical mirror to
+  // the top: no MCU lines up any more, every luma block still does.
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 40);
+  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  AddExifSize(Path("source.jpg"), 64, 40);
+  struct TCase {
+    const char* Option;
+    bool Turn;
+    int Across, Down;  // where jpegtran's trimmed luma block (0, 0) lies in ours
+  };
+  for (const TCase& test : {TCase{"-rotate 90", true, 1, 0}, TCase{"-flip vertical", false, 0, 1}}) {
+    SCOPED_TRACE(test.Option);
+    TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    if (test.Turn) {
+      jpeg.RotateRight();
+      ASSERT_TRUE(image.RotateRight());
+    } else {
+      jpeg.FlipVertical();
+      ASSERT_TRUE(image.FlipVertical());
+    }
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("ours.jpg")));
+    TZelLTBitmap back;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    ASSERT_TRUE(LoadImageFile(Path("ours.jpg"), back, format, metadata));
+    EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+    // The Exif segment gives the saved size, in the file's byte order and types.
+    const uint32_t width = test.Turn ? 40 : 64, height = test.Turn ? 64 : 40;
+    EXPECT_EQ(ExifSize(Path("ours.jpg")), (std::array<uint32_t, 4>{width, height, width, height}));
+    // After a crop too.
+    ASSERT_TRUE(image.Crop({16, 16, 40, 40}));
+    jpeg.SetRegion({16, 16, 40, 40});
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("cropped.jpg")));
+    EXPECT_EQ(ExifSize(Path("cropped.jpg")), (std::array<uint32_t, 4>{24, 24, 24, 24}));
+
+    if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+    ASSERT_EQ(RunCommand(std::string("jpegtran -trim ") + test.Option + " -outfile '" + Path("tool.jpg").string() +
+                         "' '" + Path("source.jpg").string() + "'"),
+              0);
+    const TJpegCoefficients ours = ReadCoefficients(Path("ours.jpg")), tool = ReadCoefficients(Path("tool.jpg"));
+    ASSERT_FALSE(tool.Components.empty());
+    for (int y = 0; y < tool.Height / 8; ++y) {
+      for (int x = 0; x < tool.Width / 8; ++x) {
+        EXPECT_EQ(LumaBlock(ours, x + test.Across, y + test.Down), LumaBlock(tool, x, y)) << x << ", " << y;
+      }
+    }
+  }
+}
+
+TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
+  // Table 0 holds a 0: libjpeg decodes the file but divides by the table when encoding.
+  const fs::path source = fs::path(QUILL_TEST_DATA_DIR) / "rocket-zero-quantiser.jpg";
+  TLosslessJpeg jpeg;
+  TZelLTBitmap image, loaded, back;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  LoadInto(jpeg, source, image);
+  ASSERT_TRUE(LoadImageFile(source, loaded, format, metadata));
+  // An edit inside the 4:4:4 block at column 10, row 5 re-encodes that block alone.
+  for (int y = 42; y < 46; ++y) std::memset(image.GetPixels().GetPixelAddress(82, y), 255, 12);
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+  ASSERT_TRUE(LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  EXPECT_GT(back.GetPixels().GetPixelAddress(83, 43)[0], 200);
+  // Every other block decodes to exactly what the source did.
+  int changed = 0;
+  for (int y = 0; y < back.GetHeight(); ++y) {
+    for (int x = 0; x < back.GetWidth(); ++x) {
+      if (x / 8 == 10 && y / 8 == 5) continue;
+      if (std::memcmp(back.GetPixels().GetPixelAddress(x, y), loaded.GetPixels().GetPixelAddress(x, y), 3) != 0) {
+        ++changed;
+      }
+    }
+  }
+  EXPECT_EQ(changed, 0);
+
+  // A clockwise turn of its 427 rows moves every block off the grid: all are encoded.
+  jpeg.RotateRight();
+  ASSERT_TRUE(image.RotateRight());
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("turned.jpg")));
+  ASSERT_TRUE(LoadImageFile(Path("turned.jpg"), back, format, metadata));
+  EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+// A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
+// (4096) is beyond what an 8-bit encoder may write. libjpeg decodes it, but a save
+// that keeps that block, progressive or sequential, stops inside jpeg_finish_compress
+// with "DCT coefficient out of range", after the output grew past its first buffer.
+std::vector<uint8_t> OutOfRangeJpeg() {
+  std::vector<uint8_t> file = {0xFF, 0xD8};
+  for (int i = 0; i < 2; ++i) {
+    file.insert(file.end(), {0xFF, 0xE9, 0x9C, 0x42});  // APP9, 40000 bytes after the length
+    file.insert(file.end(), 40000, 'q');
+  }
+  file.insert(file.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});  // quantisers all 1
+  file.insert(file.end(), 64, 1);
+  file.insert(file.end(), {0xFF, 0xC2, 0x00, 0x0B, 8, 0x00, 0x08, 0x00, 0x08, 1, 1, 0x11, 0});
+  // DC table 0: one code, "0", for magnitude category 13.
+  file.insert(file.end(), {0xFF, 0xC4, 0x00, 0x14, 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 13});
+  file.insert(file.end(), {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 0, 0x00});  // the DC scan
+  file.insert(file.end(), {0x40, 0x03});  // "0", then 4096 in 13 bits, then padding
+  file.insert(file.end(), {0xFF, 0xD9});
+  return file;
+}
+
+TEST_F(LosslessJpeg, AnEncoderErrorFailsTheSaveAndKeepsTheOldFile) {
+  TLosslessJpeg jpeg;
+  ASSERT_TRUE(jpeg.LoadFromMemory(OutOfRangeJpeg()));
+  TZelLTBitmap image;
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
+  WriteBytes(Path("old.jpg"), {1, 2, 3});
+  EXPECT_FALSE(SaveFrom(jpeg, image, Path("old.jpg")));
+  EXPECT_EQ(FileBytes(Path("old.jpg")), (std::vector<uint8_t>{1, 2, 3}));
+  TLosslessJpegSaveOptions sequential;
+  sequential.Values[TLosslessJpegSaveOptions::kCoding] = 0;
+  std::vector<uint8_t> output;
+  jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
+  EXPECT_FALSE(jpeg.SaveToMemory(output, sequential));
 }
 
 TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
