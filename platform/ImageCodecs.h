@@ -7,11 +7,13 @@
 // samples are scaled to 8 bits, grey and palette images become B, G, R, CMYK and YCCK
 // JPEGs are converted to RGB, a GIF gives its first frame. TIFF is the exception for
 // orientation: mirrored and upside-down TIFFs are turned top-left (ImageCodecsTiff.cpp
-// says which), and their Orientation item is set to match. The ICC profile item is kept
-// only when it describes RGB data. Sizes come from untrusted headers: a side above 65535 or
-// an image above kMaxImagePixels is refused before anything is allocated, and every
-// library error is a failed call (the libraries neither exit, print nor longjmp past
-// us). A decode that fails part-way reports failure; the image is then left empty.
+// says which), and their Orientation item is set to match. The ICC profile item is
+// kept only when it describes RGB data.
+//
+// Sizes come from untrusted headers: a side above 65535 or an image above
+// kMaxImagePixels is refused before anything is allocated, and every library error is
+// a failed call (the libraries neither exit, print nor longjmp past us). A decode that
+// fails part-way reports failure; the image is then left empty.
 //
 // Every function is reentrant: the open dialog's preview thread calls the file
 // information and thumbnail functions beside the main thread.
@@ -74,8 +76,8 @@ constexpr int32_t kDefaultJpegQuality = 75;
 // Quality 0..100 (clamped) is used by "image/jpeg" only; the JPEG always begins with a
 // JFIF APP0 segment, and carries the ICC profile in APP2 segments. TIFF is written as
 // 8-bit RGB with Deflate compression and the profile as tag 34675, PNG as 8-bit RGB with
-// an iCCP and an eXIf chunk, BMP as 24-bit bottom-up without properties. False for an unknown MIME type, pixels
-// that are not 24-bit or empty, or an encoder failure.
+// an iCCP and an eXIf chunk, BMP as 24-bit bottom-up without properties. False for an
+// unknown MIME type, pixels that are not 24-bit or empty, or an encoder failure.
 bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
                  const TImageMetadata& metadata, std::vector<uint8_t>& output);
 

@@ -166,13 +166,13 @@ bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePro
 
 uint32_t PlaceMakerNote(std::vector<uint8_t>& out, const TImagePropertyList& items) {
   const TImagePropertyItem* note = FindProperty(items, kPropertyMakerNote);
-  const TImagePropertyItem* offset = FindProperty(items, kPropertyMakerNoteOffset);
-  if (note == nullptr || offset == nullptr || !Writable(*note) || note->Value.size() <= 4 ||
-      offset->Type != kTiffLong || offset->Value.size() != 4) {
-    return 0;
-  }
-  const uint32_t at = TTiffEntry{0, kTiffLong, offset->Value}.FirstUnsigned();
-  if (at < out.size() || at >= kMaxMakerNoteOffset) return 0;
+  if (note == nullptr || !Writable(*note) || note->Value.size() <= 4) return 0;
+  const TImagePropertyItem* recorded = FindProperty(items, kPropertyMakerNoteOffset);
+  uint32_t at = recorded != nullptr && recorded->Type == kTiffLong && recorded->Value.size() == 4
+                    ? TTiffEntry{0, kTiffLong, recorded->Value}.FirstUnsigned()
+                    : 0;
+  // Anywhere else, the note goes first, so that writing what was read back keeps it there.
+  if (at < out.size() || at >= kMaxMakerNoteOffset) at = static_cast<uint32_t>(out.size() + out.size() % 2);
   out.resize(at, 0);
   out.insert(out.end(), note->Value.begin(), note->Value.end());
   return at;

@@ -89,11 +89,11 @@ std::string ReadPropertyText(const TImagePropertyList& items, uint32_t id);
 // kPropertyMakerNoteOffset. False when Data has no valid header or first directory.
 bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePropertyList& items);
 
-// Puts the maker note of Items back at its kPropertyMakerNoteOffset: pads Out (a TIFF
-// structure being written) with zeros up to that offset and appends the note there,
-// when Out ends at or before it and it lies below 64 KiB (an EXIF segment's limit, so
-// every note from a camera's JPEG qualifies). Returns the offset, or 0 when the note is
-// left to WritePropertyDirectories, which then puts it where it puts other values.
+// Appends the maker note of Items to Out (a TIFF structure being written) ahead of the
+// directories: at its kPropertyMakerNoteOffset, the gap padded with zeros, when Out
+// ends at or before that offset and it lies below 64 KiB (an EXIF segment's limit, so
+// every note from a camera's JPEG qualifies); else at Out's end. Returns the note's
+// offset, 0 when Items have no maker note that can be written.
 uint32_t PlaceMakerNote(std::vector<uint8_t>& out, const TImagePropertyList& items);
 
 // Appends to Out, which begins with a TIFF header, the EXIF, GPS and interoperability

@@ -196,6 +196,7 @@ TEST_F(CodecTools, CheckersAcceptEveryFileWeWrite) {
   MakePicture(picture, 123, 77);
   TImageMetadata metadata;
   metadata.Items = SampleProperties();
+  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, MakeIccProfile("Checked RGB")});
   metadata.HorizontalResolution = metadata.VerticalResolution = 240;
   for (const auto& [name, mime] : std::map<std::string, std::string>{
            {"a.jpg", "image/jpeg"}, {"a.png", "image/png"}, {"a.tif", "image/tiff"}}) {
