@@ -23,6 +23,7 @@ bool Decode(std::span<const uint8_t> data, TImageRawFormat format, TDecodeReques
     case TImageRawFormat::Png: return DecodePng(data, request);
     case TImageRawFormat::Tiff: return DecodeTiff(data, request);
     case TImageRawFormat::Bmp: return DecodeBmp(data, request);
+    case TImageRawFormat::Gif: return DecodeGif(data, request);
     case TImageRawFormat::Unknown: break;
   }
   return false;
@@ -109,6 +110,9 @@ TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
     return TImageRawFormat::Tiff;
   }
   if (d.size() >= 2 && d[0] == 'B' && d[1] == 'M') return TImageRawFormat::Bmp;
+  if (d.size() >= 6 && (std::memcmp(d.data(), "GIF87a", 6) == 0 || std::memcmp(d.data(), "GIF89a", 6) == 0)) {
+    return TImageRawFormat::Gif;
+  }
   return TImageRawFormat::Unknown;
 }
 
@@ -232,6 +236,17 @@ bool InvertZliHeader(std::vector<uint8_t>& data) {
   return true;
 }
 
+void KeepRgbIccProfile(TImagePropertyList& items) {
+  std::erase_if(items, [](const TImagePropertyItem& item) {
+    if (item.Id != kPropertyIccProfile) return false;
+    const std::vector<uint8_t>& p = item.Value;
+    constexpr size_t kHeaderAndTagCount = 132;
+    if (p.size() < kHeaderAndTagCount) return true;
+    const uint32_t declared = uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    return declared != p.size() || std::memcmp(&p[16], "RGB ", 4) != 0 || std::memcmp(&p[36], "acsp", 4) != 0;
+  });
+}
+
 uint32_t DotsPerInchTo(double dpi, double unitsPerInch) {
   if (!(dpi > 0) || !(unitsPerInch > 0)) return 0;
   return static_cast<uint32_t>(EnsureRangeInt64(RoundHalfEven(dpi / unitsPerInch), 0, UINT32_MAX));
@@ -257,6 +272,7 @@ QString ImageFormatName(TImageRawFormat format) {
     case TImageRawFormat::Jpeg: return QStringLiteral("JPEG");
     case TImageRawFormat::Png: return QStringLiteral("PNG");
     case TImageRawFormat::Tiff: return QStringLiteral("TIFF");
+    case TImageRawFormat::Gif:
     case TImageRawFormat::Unknown: break;
   }
   return {};

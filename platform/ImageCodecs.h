@@ -1,14 +1,19 @@
-// The image codecs: JPEG, PNG, TIFF and BMP decoded by their content (never by a file's
-// extension) straight into 24-bit pixel-format-4114 images (B, G, R, rows padded to 4
-// bytes), encoders chosen by MIME type, the EXIF property items of each format, file
-// information and thumbnails.
+// The image codecs: JPEG, PNG, TIFF, BMP and GIF decoded by their content (never by a
+// file's extension) straight into 24-bit pixel-format-4114 images (B, G, R, rows padded
+// to 4 bytes), encoders chosen by MIME type (GIF has none), the property items of each
+// format (EXIF and the ICC profile), file information and thumbnails.
 //
 // Decoding applies no colour management and no EXIF rotation: alpha is dropped, 16-bit
 // samples are scaled to 8 bits, grey and palette images become B, G, R, CMYK and YCCK
-// JPEGs are converted to RGB. Sizes come from untrusted headers: a side above 65535 or
-// an image above kMaxImagePixels is refused before anything is allocated, and every
-// library error is a failed call (the libraries neither exit, print nor longjmp past
-// us). A decode that fails part-way reports failure; the image is then left empty.
+// JPEGs are converted to RGB, a GIF gives its first frame. TIFF is the exception for
+// orientation: mirrored and upside-down TIFFs are turned top-left (ImageCodecsTiff.cpp
+// says which), and their Orientation item is set to match. The ICC profile item is
+// kept only when it describes RGB data.
+//
+// Sizes come from untrusted headers: a side above 65535 or an image above
+// kMaxImagePixels is refused before anything is allocated, and every library error is
+// a failed call (the libraries neither exit, print nor longjmp past us). A decode that
+// fails part-way reports failure; the image is then left empty.
 //
 // Every function is reentrant: the open dialog's preview thread calls the file
 // information and thumbnail functions beside the main thread.
@@ -30,7 +35,9 @@
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
-enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp };
+// GIF has no row in the document's format table: the loader reports it under an id of
+// its own, never -1 (the exchange file's).
+enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp, Gif };
 
 constexpr int32_t kMaxImageSide = 65535;
 // 2^28 pixels: 768 MiB at 3 bytes a pixel.
@@ -41,7 +48,7 @@ constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
 bool ImageSizeAllowed(int64_t width, int64_t height);
 
 // The format of Data by its first bytes: FF D8 FF (JPEG), the PNG signature, "II*\0" or
-// "MM\0*" (TIFF), "BM" (BMP).
+// "MM\0*" (TIFF), "BM" (BMP), "GIF87a" or "GIF89a" (GIF).
 TImageRawFormat DetectImageFormat(std::span<const uint8_t> data);
 
 // Reads a whole regular file into Data. False when it cannot be opened or read, or is
@@ -69,9 +76,10 @@ constexpr int32_t kDefaultJpegQuality = 75;
 // Encodes the whole of Pixels (24-bit, 4114) with the encoder of MimeType into Output,
 // with Metadata's property items (thumbnail items are never written) and resolution.
 // Quality 0..100 (clamped) is used by "image/jpeg" only; the JPEG always begins with a
-// JFIF APP0 segment. TIFF is written as 8-bit RGB with Deflate compression, PNG as 8-bit RGB
-// with an eXIf chunk, BMP as 24-bit bottom-up. False for an unknown MIME type, pixels
-// that are not 24-bit or empty, or an encoder failure.
+// JFIF APP0 segment, and carries the ICC profile in APP2 segments. TIFF is written as
+// 8-bit RGB with Deflate compression and the profile as tag 34675, PNG as 8-bit RGB with
+// an iCCP and an eXIf chunk, BMP as 24-bit bottom-up without properties. False for an
+// unknown MIME type, pixels that are not 24-bit or empty, or an encoder failure.
 bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
                  const TImageMetadata& metadata, std::vector<uint8_t>& output);
 
@@ -113,7 +121,8 @@ struct TImageFileInfo {
 
 bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info);
 
-// The format's display name: "BMP", "JPEG", "PNG", "TIFF"; empty when unknown.
+// The format's display name: "BMP", "JPEG", "PNG", "TIFF"; empty for any other (GIF
+// too: the description names only those).
 QString ImageFormatName(TImageRawFormat format);
 
 // The labels of the description, localised by the caller.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
@@ -9,9 +10,23 @@
 
 namespace {
 
+// An ICC profile is split over at most 255 APP2 segments of 65519 bytes each.
+constexpr size_t kMaxIccProfileBytes = size_t{255} * 65519;
+
+// The ICC profile of the reader's APP2 segments, their chunks joined in order, in
+// Profile (malloc'ed; the caller frees it). False when there is none or its chunks do
+// not add up.
+bool ReadIccProfile(TJpegDecompressor& reader, JOCTET*& profile, unsigned int& size) {
+  profile = nullptr;
+  size = 0;
+  if (setjmp(reader.Error.Jump)) return false;
+  return jpeg_read_icc_profile(&reader.Info, &profile, &size) == TRUE;
+}
+
 // The encoder's libjpeg calls, apart from everything that needs destructors.
 bool CompressJpeg(TJpegCompressor& writer, const TZelPixels& pixels, int32_t quality,
-                  uint16_t xDensity, uint16_t yDensity, const uint8_t* exif, size_t exifSize) {
+                  uint16_t xDensity, uint16_t yDensity, const uint8_t* exif, size_t exifSize,
+                  const TImagePropertyItem* icc) {
   jpeg_compress_struct& info = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
   info.image_width = static_cast<JDIMENSION>(pixels.Width());
@@ -29,6 +44,9 @@ bool CompressJpeg(TJpegCompressor& writer, const TZelPixels& pixels, int32_t qua
   }
   jpeg_start_compress(&info, TRUE);
   if (exifSize != 0) jpeg_write_marker(&info, JPEG_APP0 + 1, exif, static_cast<unsigned int>(exifSize));
+  if (icc != nullptr && !icc->Value.empty() && icc->Value.size() <= kMaxIccProfileBytes) {
+    jpeg_write_icc_profile(&info, icc->Value.data(), static_cast<unsigned int>(icc->Value.size()));
+  }
   while (info.next_scanline < info.image_height) {
     JSAMPROW row[1] = {pixels.GetScanLine(pixels.Left(), pixels.Top() + static_cast<int32_t>(info.next_scanline))};
     jpeg_write_scanlines(&info, row, 1);
@@ -68,6 +86,13 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
   if (request.Metadata != nullptr) {
     TImageMetadata& metadata = *request.Metadata;
     ReadExifProperties(JpegExifBody(reader), true, metadata.Items);
+    JOCTET* profile = nullptr;
+    unsigned int profileSize = 0;
+    if (ReadIccProfile(reader, profile, profileSize)) {
+      SetProperty(metadata.Items, {kPropertyIccProfile, kTiffUndefined, {profile, profile + profileSize}});
+    }
+    std::free(profile);
+    KeepRgbIccProfile(metadata.Items);
     if (info.saw_JFIF_marker && (info.density_unit == 1 || info.density_unit == 2) &&
         info.X_density != 0 && info.Y_density != 0) {
       const double scale = info.density_unit == 2 ? 2.54 : 1.0;
@@ -98,7 +123,8 @@ bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata&
   const auto xDpi = static_cast<uint16_t>(std::min<uint32_t>(DotsPerInchTo(metadata.HorizontalResolution, 1), 65535));
   const auto yDpi = static_cast<uint16_t>(std::min<uint32_t>(DotsPerInchTo(metadata.VerticalResolution, 1), 65535));
   TJpegCompressor writer;
-  if (!CompressJpeg(writer, pixels, std::clamp(quality, 0, 100), xDpi, yDpi, exif.data(), exif.size())) {
+  if (!CompressJpeg(writer, pixels, std::clamp(quality, 0, 100), xDpi, yDpi, exif.data(), exif.size(),
+                    FindProperty(metadata.Items, kPropertyIccProfile))) {
     return false;
   }
   output = std::move(writer.Output);

@@ -1,5 +1,5 @@
 // PNG through libpng: every colour type and depth, interlaced or not, read as 8-bit
-// B, G, R; written as 8-bit RGB with pHYs and eXIf.
+// B, G, R; written as 8-bit RGB with pHYs, iCCP and eXIf.
 
 #include <png.h>
 
@@ -83,14 +83,20 @@ bool ReadPngRows(TPngReader& reader, png_bytepp rows) {
 }
 
 bool WritePng(TPngWriter& writer, const TZelPixels& pixels, std::vector<uint8_t>& output,
-              uint32_t xPpm, uint32_t yPpm, const std::vector<uint8_t>& exif) {
+              uint32_t xPpm, uint32_t yPpm, const std::vector<uint8_t>& exif, const TImagePropertyItem* icc) {
   png_structp png = writer.Png;
   if (writer.Info == nullptr) return false;
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &output, WriteToMemory, FlushMemory);
+  // A profile libpng finds unfit for RGB is left out with a warning instead of failing the save.
+  png_set_benign_errors(png, 1);
   png_set_IHDR(png, writer.Info, static_cast<png_uint_32>(pixels.Width()), static_cast<png_uint_32>(pixels.Height()),
                8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (xPpm != 0 && yPpm != 0) png_set_pHYs(png, writer.Info, xPpm, yPpm, PNG_RESOLUTION_METER);
+  if (icc != nullptr && !icc->Value.empty() && icc->Value.size() <= kMaxChunkBytes) {
+    png_set_iCCP(png, writer.Info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, icc->Value.data(),
+                 static_cast<png_uint_32>(icc->Value.size()));
+  }
   if (!exif.empty()) {
     png_set_eXIf_1(png, writer.Info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
   }
@@ -118,6 +124,14 @@ bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
     if (png_get_eXIf_1(reader.Png, reader.Info, &exifSize, &exif) != 0 && exif != nullptr) {
       ReadExifProperties({exif, exifSize}, true, request.Metadata->Items);
     }
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    if (png_get_iCCP(reader.Png, reader.Info, &name, &compression, &profile, &profileSize) != 0 && profile != nullptr) {
+      SetProperty(request.Metadata->Items, {kPropertyIccProfile, kTiffUndefined, {profile, profile + profileSize}});
+    }
+    KeepRgbIccProfile(request.Metadata->Items);
     png_uint_32 xPpm = 0, yPpm = 0;
     int unit = 0;
     if (png_get_pHYs(reader.Png, reader.Info, &xPpm, &yPpm, &unit) != 0 && unit == PNG_RESOLUTION_METER &&
@@ -145,5 +159,5 @@ bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::ve
   output.clear();
   TPngWriter writer;
   return WritePng(writer, pixels, output, DotsPerInchTo(metadata.HorizontalResolution, 0.0254),
-                  DotsPerInchTo(metadata.VerticalResolution, 0.0254), exif);
+                  DotsPerInchTo(metadata.VerticalResolution, 0.0254), exif, FindProperty(items, kPropertyIccProfile));
 }

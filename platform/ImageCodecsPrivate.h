@@ -26,6 +26,7 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request);
 bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request);
 bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request);
 bool DecodeBmp(std::span<const uint8_t> data, TDecodeRequest& request);
+bool DecodeGif(std::span<const uint8_t> data, TDecodeRequest& request);
 
 // Each encoder writes the whole of Pixels (24-bit) into Output.
 bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata& metadata,
@@ -33,6 +34,11 @@ bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata&
 bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output);
 bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output);
 bool EncodeBmp(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output);
+
+// Removes the ICC profile item unless it describes RGB data: the decoders hand out RGB
+// whatever the file held, and a grey or CMYK profile would misdescribe it. A profile
+// is kept when its header is whole, names RGB data and gives its own length.
+void KeepRgbIccProfile(TImagePropertyList& items);
 
 // Dots per unit, rounded, from dots per inch, for headers that store whole numbers; one
 // inch is UnitsPerInch units (1 for inches, 0.0254 for metres). 0 when Dpi is not

@@ -1,8 +1,12 @@
 // TIFF: read through libtiff's RGBA reader (first directory, strips or tiles, 8 or 16
-// bits, oriented top-left); written by our own TIFF structure writer as 8-bit RGB
-// strips with Deflate and horizontal differencing, so that the EXIF and GPS directories
-// go out byte for byte (libtiff would turn rationals into floating point and refuse
-// tags it does not know).
+// bits); written by our own TIFF structure writer as 8-bit RGB strips with Deflate and
+// horizontal differencing, so that the EXIF and GPS directories go out byte for byte
+// (libtiff would turn rationals into floating point and refuse tags it does not know).
+//
+// Orientation: the RGBA reader can flip rows and columns but not swap them. Pictures
+// stored mirrored or upside down (orientations 2-4) are turned top-left and their
+// Orientation item says 1, so a save does not turn them again; those that need a
+// quarter turn (5-8) are decoded as stored and keep their Orientation, as JPEGs do.
 
 #include <tiffio.h>
 #include <zlib.h>
@@ -92,17 +96,28 @@ bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request) {
   }
   request.Width = static_cast<int32_t>(width);
   request.Height = static_cast<int32_t>(height);
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(handle.Tiff, TIFFTAG_ORIENTATION, &orientation);
+  const bool turnedUpright = orientation <= ORIENTATION_BOTLEFT;
   if (request.Metadata != nullptr) {
-    ReadExifProperties(data, false, request.Metadata->Items);
-    PropertyResolution(request.Metadata->Items, request.Metadata->HorizontalResolution,
-                       request.Metadata->VerticalResolution);
+    TImagePropertyList& items = request.Metadata->Items;
+    ReadExifProperties(data, false, items);
+    if (turnedUpright && FindProperty(items, kPropertyOrientation) != nullptr) {
+      const uint16_t topLeft = ORIENTATION_TOPLEFT;
+      const TTiffEntry entry = MakeTiffShort(0, std::span(&topLeft, 1));
+      SetProperty(items, {kPropertyOrientation, entry.Type, entry.Value});
+    }
+    KeepRgbIccProfile(items);
+    PropertyResolution(items, request.Metadata->HorizontalResolution, request.Metadata->VerticalResolution);
   }
   if (request.Image == nullptr) return true;
   char message[1024];
   if (TIFFRGBAImageOK(handle.Tiff, message) != 1) return false;
   std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t{width} * height]);
   if (raster == nullptr) return false;
-  if (TIFFReadRGBAImageOriented(handle.Tiff, width, height, raster.get(), ORIENTATION_TOPLEFT, 1) != 1) return false;
+  // Asking for the file's own orientation makes the reader flip nothing.
+  const int wanted = turnedUpright ? ORIENTATION_TOPLEFT : orientation;
+  if (TIFFReadRGBAImageOriented(handle.Tiff, width, height, raster.get(), wanted, 1) != 1) return false;
   TZelLTBitmap& image = *request.Image;
   if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
   const uint32_t* from = raster.get();
@@ -123,8 +138,11 @@ bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::v
   const size_t rowBytes = size_t{width} * 3;
   const uint32_t rowsPerStrip = static_cast<uint32_t>(std::max<size_t>(1, (256u << 10) / rowBytes));
 
+  TImagePropertyList items = metadata.Items;
+  RemoveThumbnailProperties(items);
   output.clear();
   StartTiffStructure(output);
+  const uint32_t makerNote = PlaceMakerNote(output, items);
   std::vector<uint32_t> offsets, counts;
   std::vector<uint8_t> strip;
   for (uint32_t first = 0; first < height; first += rowsPerStrip) {
@@ -168,8 +186,6 @@ bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::v
     ifd0.push_back(MakeTiffRational(283, yDpi, 1));
     ifd0.push_back(MakeTiffShort(296, two));
   }
-  TImagePropertyList items = metadata.Items;
-  RemoveThumbnailProperties(items);
-  SetFirstTiffDirectory(output, WritePropertyDirectories(output, items, std::move(ifd0)));
+  SetFirstTiffDirectory(output, WritePropertyDirectories(output, items, std::move(ifd0), makerNote));
   return output.size() <= UINT32_MAX;
 }

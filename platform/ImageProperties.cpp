@@ -15,6 +15,8 @@ constexpr uint32_t kFirstThumbnailId = 0x5012;
 constexpr uint32_t kLastThumbnailId = 0x503B;
 constexpr uint32_t kKeptThumbnailRangeId = 0x501A;
 constexpr size_t kMaxDirectoryEntries = 65535;
+constexpr uint16_t kMakerNoteTag = 0x927C;
+constexpr uint32_t kMaxMakerNoteOffset = 1u << 16;
 
 // Tags of IFD0 that describe how a TIFF file stores its pixels, with the directory
 // pointers: the encoder writes its own, and copied ones would point at nothing.
@@ -51,6 +53,9 @@ void AddEntries(const std::vector<TTiffEntry>& entries, uint32_t directory, TIma
     if (directory == 0 && IsStructureTag(entry.Tag)) continue;
     if (directory == kPropertyExif && entry.Tag == kInteropPointer) continue;
     SetProperty(items, {directory | entry.Tag, entry.Type, entry.Value});
+    if (directory == kPropertyExif && entry.Tag == kMakerNoteTag && entry.Offset != 0) {
+      SetProperty(items, {kPropertyMakerNoteOffset, kTiffLong, MakeTiffLong(0, std::span(&entry.Offset, 1)).Value});
+    }
   }
 }
 
@@ -95,14 +100,19 @@ double RationalValue(const TImagePropertyItem* item) {
   return parts[1] == 0 ? 0 : static_cast<double>(parts[0]) / parts[1];
 }
 
-// The entries of the items in Directory that can be written: known type, whole values.
+// Whether Item can be written as an entry: a known type and a whole number of values.
+bool Writable(const TImagePropertyItem& item) {
+  const uint32_t size = TiffTypeSize(item.Type);
+  return size != 0 && item.Type != 13 && item.Value.size() % size == 0 && item.Value.size() <= UINT32_MAX / 2;
+}
+
+// The entries of the items in Directory that can be written.
 std::vector<TTiffEntry> EntriesOf(const TImagePropertyList& items, uint32_t directory) {
   std::vector<TTiffEntry> entries;
   for (const TImagePropertyItem& item : items) {
     if ((item.Id & 0xFFFF0000u) != directory || entries.size() == kMaxDirectoryEntries) continue;
     const auto tag = static_cast<uint16_t>(item.Id);
-    const uint32_t size = TiffTypeSize(item.Type);
-    if (size == 0 || item.Type == 13 || item.Value.size() % size != 0 || item.Value.size() > UINT32_MAX / 2) continue;
+    if (!Writable(item)) continue;
     if (directory == 0 && (IsStructureTag(tag) || IsThumbnailId(item.Id))) continue;
     if (directory == kPropertyExif && tag == kInteropPointer) continue;
     entries.push_back({tag, item.Type, item.Value});
@@ -154,9 +164,26 @@ bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePro
   return true;
 }
 
+uint32_t PlaceMakerNote(std::vector<uint8_t>& out, const TImagePropertyList& items) {
+  const TImagePropertyItem* note = FindProperty(items, kPropertyMakerNote);
+  if (note == nullptr || !Writable(*note) || note->Value.size() <= 4) return 0;
+  const TImagePropertyItem* recorded = FindProperty(items, kPropertyMakerNoteOffset);
+  uint32_t at = recorded != nullptr && recorded->Type == kTiffLong && recorded->Value.size() == 4
+                    ? TTiffEntry{0, kTiffLong, recorded->Value}.FirstUnsigned()
+                    : 0;
+  // Anywhere else, the note goes first, so that writing what was read back keeps it there.
+  if (at < out.size() || at >= kMaxMakerNoteOffset) at = static_cast<uint32_t>(out.size() + out.size() % 2);
+  out.resize(at, 0);
+  out.insert(out.end(), note->Value.begin(), note->Value.end());
+  return at;
+}
+
 uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
-                                  std::vector<TTiffEntry> ifd0) {
+                                  std::vector<TTiffEntry> ifd0, uint32_t makerNoteOffset) {
   std::vector<TTiffEntry> exif = EntriesOf(items, kPropertyExif);
+  for (TTiffEntry& entry : exif) {
+    if (entry.Tag == kMakerNoteTag) entry.Offset = makerNoteOffset;
+  }
   const std::vector<TTiffEntry> interop = EntriesOf(items, kPropertyInterop);
   const std::vector<TTiffEntry> gps = EntriesOf(items, kPropertyGps);
   if (!interop.empty()) {
@@ -179,9 +206,12 @@ uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropert
 }
 
 std::vector<uint8_t> BuildExifData(const TImagePropertyList& items) {
+  TImagePropertyList written = items;
+  std::erase_if(written, [](const TImagePropertyItem& item) { return item.Id == kPropertyIccProfile; });
   std::vector<uint8_t> out;
   StartTiffStructure(out);
-  SetFirstTiffDirectory(out, WritePropertyDirectories(out, items, {}));
+  const uint32_t makerNote = PlaceMakerNote(out, written);
+  SetFirstTiffDirectory(out, WritePropertyDirectories(out, written, {}, makerNote));
   // A lone empty IFD0 carries nothing.
   if (out.size() <= 8 + 2 + 4 + 1) return {};
   return out;

@@ -114,6 +114,7 @@ bool ReadJpegHeader(TJpegDecompressor& reader, const uint8_t* data, size_t size,
     jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
   } else {
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
   }
   return jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && !reader.Error.Corrupt;
 }

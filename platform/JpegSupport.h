@@ -60,7 +60,8 @@ struct TJpegCompressor {
 };
 
 // Reads the header of the JPEG in Data, which must outlive the reader, keeping the APP1
-// segments (Exif) and, with AllMarkers, every APPn and COM segment. False when it is no
+// (Exif) and APP2 (ICC profile) segments and, with AllMarkers, every APPn and COM
+// segment. False when it is no
 // JPEG or its header is damaged.
 bool ReadJpegHeader(TJpegDecompressor& reader, const uint8_t* data, size_t size, bool allMarkers);
 

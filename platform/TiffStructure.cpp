@@ -118,7 +118,8 @@ bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entrie
     const uint32_t size = TiffTypeSize(entry.Type);
     const uint64_t bytes = uint64_t{Get32(at + 4)} * size;
     if (size == 0) continue;
-    const std::span<const uint8_t> value = bytes <= 4 ? Bytes(at + 8, bytes) : Bytes(Get32(at + 8), bytes);
+    if (bytes > 4) entry.Offset = Get32(at + 8);
+    const std::span<const uint8_t> value = bytes <= 4 ? Bytes(at + 8, bytes) : Bytes(entry.Offset, bytes);
     if (value.size() != bytes) continue;
     entry.Value.assign(value.begin(), value.end());
     const uint32_t unit = SwapUnit(entry.Type);
@@ -152,6 +153,8 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
     if (entry.Value.size() <= 4) {
       out.insert(out.end(), entry.Value.begin(), entry.Value.end());
       out.insert(out.end(), 4 - entry.Value.size(), 0);
+    } else if (entry.Offset != 0) {
+      Put32(out, entry.Offset);
     } else {
       Put32(out, static_cast<uint32_t>(data));
       data += (entry.Value.size() + 1) / 2 * 2;
@@ -159,7 +162,7 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
   }
   Put32(out, next);
   for (const TTiffEntry& entry : entries) {
-    if (entry.Value.size() <= 4) continue;
+    if (entry.Value.size() <= 4 || entry.Offset != 0) continue;
     out.insert(out.end(), entry.Value.begin(), entry.Value.end());
     if (entry.Value.size() % 2 != 0) out.push_back(0);
   }

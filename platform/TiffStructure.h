@@ -29,6 +29,10 @@ struct TTiffEntry {
   uint16_t Tag = 0;
   uint16_t Type = 0;
   std::vector<uint8_t> Value;  // little-endian, a whole number of values of Type
+  // Where a value of more than 4 bytes lies, from the start of the structure. The
+  // reader sets it; the writer, given a non-zero Offset, points the entry there and
+  // writes no value: the caller has put the value at Offset already.
+  uint32_t Offset = 0;
 
   uint32_t Count() const;
   // The first value as an unsigned number (BYTE, SHORT, LONG, IFD); 0 when there is none.

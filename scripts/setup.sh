@@ -10,7 +10,7 @@
 
 quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  libpng-dev qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+                  libpng-dev qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgif-dev
                   # The tools that check the image files the tests write.
                   libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs)
   local missing=() package

@@ -161,6 +161,45 @@ TImagePropertyList SampleProperties() {
   return items;
 }
 
+std::vector<uint8_t> MakeIccProfile(const std::string& description, const char (&colourSpace)[5], size_t padding) {
+  std::vector<uint8_t> p(128, 0);
+  auto put32 = [&p](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  auto text = [&p](size_t at, const char* four) { std::memcpy(&p[at], four, 4); };
+  put32(8, 0x02100000);
+  text(12, "mntr");
+  text(16, colourSpace);
+  text(20, "XYZ ");
+  text(36, "acsp");
+  put32(68, 0xF6D6), put32(72, 0x10000), put32(76, 0xD32D);  // D50
+  // Tag table: desc, then the padding as a private 'data' tag; values 4-byte aligned.
+  std::vector<uint8_t> desc = {'d', 'e', 's', 'c', 0, 0, 0, 0};
+  const uint32_t length = static_cast<uint32_t>(description.size() + 1);
+  for (int i = 0; i < 4; ++i) desc.push_back(static_cast<uint8_t>(length >> (24 - 8 * i)));
+  desc.insert(desc.end(), description.begin(), description.end());
+  desc.push_back(0);
+  desc.insert(desc.end(), 4 + 4 + 2 + 1 + 67, 0);  // empty Unicode and ScriptCode descriptions
+  std::vector<uint8_t> data = {'d', 'a', 't', 'a', 0, 0, 0, 0, 0, 0, 0, 1};
+  for (size_t i = 0; i < padding; ++i) data.push_back(static_cast<uint8_t>(i * 31));
+  const std::vector<uint8_t>* values[] = {&desc, &data};
+  const char* signatures[] = {"desc", "qlmr"};
+  const size_t tags = padding == 0 ? 1 : 2;
+  p.resize(132 + 12 * tags, 0);
+  put32(128, static_cast<uint32_t>(tags));
+  for (size_t t = 0; t < tags; ++t) {
+    p.resize((p.size() + 3) / 4 * 4, 0);
+    const size_t at = 132 + 12 * t;
+    text(at, signatures[t]);
+    put32(at + 4, static_cast<uint32_t>(p.size()));
+    put32(at + 8, static_cast<uint32_t>(values[t]->size()));
+    p.insert(p.end(), values[t]->begin(), values[t]->end());
+  }
+  p.resize((p.size() + 3) / 4 * 4, 0);
+  put32(0, static_cast<uint32_t>(p.size()));
+  return p;
+}
+
 bool HaveTool(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }
 
 int RunCommand(const std::string& command, std::string* output) {

@@ -52,6 +52,12 @@ void WriteLibJpeg(const std::filesystem::path& fileName, const TZelPixels& image
 // index (whose tag number collides with GPS's), and thumbnail items.
 TImagePropertyList SampleProperties();
 
+// A small valid ICC profile (version 2, a monitor's) for data of ColourSpace ("RGB ",
+// "GRAY"), whose description is Description; Padding bytes of a private tag make it as
+// large as a test needs.
+std::vector<uint8_t> MakeIccProfile(const std::string& description, const char (&colourSpace)[5] = "RGB ",
+                                    size_t padding = 0);
+
 // Whether a program is on the PATH.
 bool HaveTool(const std::string& name);
 // Runs a shell command; its exit status, its standard output in Output.

@@ -84,11 +84,119 @@ TEST_F(CodecTools, ExiftoolSeesTheSameTagsInEverySavedFile) {
   EXPECT_EQ(ExifTags(Path("lossless.jpg")), original);
 }
 
+TEST_F(CodecTools, ExiftoolReadsTheSameIccProfileAfterEverySave) {
+  if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 48);
+  // Two APP2 segments in the JPEG.
+  const std::vector<uint8_t> profile = MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
+  TImageMetadata metadata;
+  metadata.Items = SampleProperties();
+  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, profile});
+  ASSERT_TRUE(SaveImageFile(Path("tagged.jpg"), picture.GetPixels(), "image/jpeg", 90, metadata));
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata loaded;
+  ASSERT_TRUE(LoadImageFile(Path("tagged.jpg"), image, format, loaded));
+  for (const auto& [name, mime] : std::map<std::string, std::string>{{"tagged.jpg", ""},
+                                                                     {"again.jpg", "image/jpeg"},
+                                                                     {"again.png", "image/png"},
+                                                                     {"again.tif", "image/tiff"}}) {
+    if (!mime.empty()) {
+      ASSERT_TRUE(SaveImageFile(Path(name), image.GetPixels(), mime, 90, loaded));
+    }
+    std::string description, bytes;
+    RunCommand("exiftool -s -s -s -ICC_Profile:ProfileDescription " + Quoted(Path(name)), &description);
+    EXPECT_EQ(description, "Quillmere wide RGB\n") << name;
+    RunCommand("exiftool -b -ICC_Profile " + Quoted(Path(name)) + " 2>/dev/null", &bytes);
+    EXPECT_EQ(bytes, std::string(profile.begin(), profile.end())) << name;
+  }
+}
+
+// A camera's EXIF block as it comes out of the camera: IFD0 with the make and model,
+// the EXIF directory, and at offset 200 a maker note laid out as the maker lays it out
+// in its JPEGs, a directory whose values are found by offsets from the TIFF header.
+std::vector<uint8_t> CameraExif() {
+  std::vector<uint8_t> d;
+  auto u16 = [&d](uint32_t v) { d.push_back(static_cast<uint8_t>(v)), d.push_back(static_cast<uint8_t>(v >> 8)); };
+  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+  auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) { u16(tag), u16(type), u32(count), u32(value); };
+  auto text = [&d](const std::string& s, size_t size) {
+    d.insert(d.end(), s.begin(), s.end());
+    d.insert(d.end(), size - s.size(), 0);
+  };
+  d = {'I', 'I', 42, 0};
+  u32(8);
+  u16(3);  // IFD0 at 8
+  entry(0x010F, 2, 6, 50);
+  entry(0x0110, 2, 13, 56);
+  entry(0x8769, 4, 1, 70);
+  u32(0);
+  text("Canon", 6);          // 50
+  text("Canon EOS 5D", 14);  // 56
+  u16(2);                    // the EXIF directory at 70
+  entry(0x9003, 2, 20, 100);
+  entry(0x927C, 7, 118, 200);
+  u32(0);
+  text("2006:01:02 03:04:05", 20);  // 100
+  d.resize(200, 0);
+  u16(4);  // the maker note at 200, its values from 254
+  entry(0x0006, 2, 16, 254);
+  entry(0x0007, 2, 16, 270);
+  entry(0x0009, 2, 32, 286);
+  entry(0x000C, 4, 1, 1234567);
+  u32(0);
+  text("IMG:EOS 5D JPEG", 16);
+  text("Firmware 1.1.1", 16);
+  text("Quillmere Tester", 32);
+  return d;
+}
+
+// The maker-note tags exiftool reads from a file, with any warning it gives.
+std::string MakerNoteTags(const fs::path& file) {
+  std::string output;
+  RunCommand("exiftool -a -s -s -G1 -MakerNotes:all -Warning " + Quoted(file), &output);
+  return output;
+}
+
+TEST_F(CodecTools, MakerNoteStaysWhereItsOffsetsPointInEverySavedFile) {
+  if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  TZelLTBitmap picture;
+  MakePicture(picture, 64, 48);
+  std::vector<uint8_t> jpeg;
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 90, {}, jpeg));
+  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+  const std::vector<uint8_t> exif = CameraExif();
+  app1.insert(app1.end(), exif.begin(), exif.end());
+  app1[2] = static_cast<uint8_t>((app1.size() - 2) >> 8), app1[3] = static_cast<uint8_t>(app1.size() - 2);
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  WriteBytes(Path("camera.jpg"), jpeg);
+  const std::string original = MakerNoteTags(Path("camera.jpg"));
+  ASSERT_NE(original.find("OwnerName: Quillmere Tester"), std::string::npos) << original;
+  ASSERT_EQ(original.find("Warning"), std::string::npos) << original;
+
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(Path("camera.jpg"), image, format, metadata));
+  for (const auto& [name, mime] : std::map<std::string, std::string>{
+           {"again.jpg", "image/jpeg"}, {"again.png", "image/png"}, {"again.tif", "image/tiff"}}) {
+    ASSERT_TRUE(SaveImageFile(Path(name), image.GetPixels(), mime, 80, metadata));
+    EXPECT_EQ(MakerNoteTags(Path(name)), original) << name;
+  }
+  // Saved twice, the note still lies where its offsets point.
+  TImageMetadata again;
+  ASSERT_TRUE(LoadImageFile(Path("again.tif"), image, format, again));
+  ASSERT_TRUE(SaveImageFile(Path("twice.jpg"), image.GetPixels(), "image/jpeg", 80, again));
+  EXPECT_EQ(MakerNoteTags(Path("twice.jpg")), original);
+}
+
 TEST_F(CodecTools, CheckersAcceptEveryFileWeWrite) {
   TZelLTBitmap picture;
   MakePicture(picture, 123, 77);
   TImageMetadata metadata;
   metadata.Items = SampleProperties();
+  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, MakeIccProfile("Checked RGB")});
   metadata.HorizontalResolution = metadata.VerticalResolution = 240;
   for (const auto& [name, mime] : std::map<std::string, std::string>{
            {"a.jpg", "image/jpeg"}, {"a.png", "image/png"}, {"a.tif", "image/tiff"}}) {

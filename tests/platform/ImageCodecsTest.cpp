@@ -1,3 +1,4 @@
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
@@ -212,6 +213,254 @@ TEST_F(ImageCodecs, ReadsTiledSixteenBitTiffTopLeft) {
   EXPECT_EQ(p[2], 10000 >> 8);  // the RGBA reader keeps the high byte
   EXPECT_EQ(p[1], 17000 >> 8);
   EXPECT_EQ(p[0], 255);
+}
+
+// The picture a viewer shows of a Width x Height raster (one value a pixel, rows in
+// order) stored with Orientation: each shown pixel taken from its stored place.
+std::vector<uint32_t> AsShown(const std::vector<uint32_t>& stored, int width, int height, int orientation) {
+  const bool turned = orientation >= 5;
+  const int shownWidth = turned ? height : width, shownHeight = turned ? width : height;
+  std::vector<uint32_t> shown;
+  for (int y = 0; y < shownHeight; ++y) {
+    for (int x = 0; x < shownWidth; ++x) {
+      const int from[9][2] = {{}, {x, y}, {width - 1 - x, y}, {width - 1 - x, height - 1 - y}, {x, height - 1 - y},
+                              {y, x}, {y, height - 1 - x}, {width - 1 - y, height - 1 - x}, {width - 1 - y, x}};
+      shown.push_back(stored[from[orientation][1] * width + from[orientation][0]]);
+    }
+  }
+  return shown;
+}
+
+std::vector<uint32_t> Raster(const TZelPixels& pixels) {
+  std::vector<uint32_t> raster;
+  for (int32_t y = 0; y < pixels.Height(); ++y) {
+    for (int32_t x = 0; x < pixels.Width(); ++x) {
+      const uint8_t* p = pixels.GetPixelAddress(x, y);
+      raster.push_back(uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+    }
+  }
+  return raster;
+}
+
+// What a viewer shows of an 8-bit RGB TIFF file: its rows as libtiff stores them, turned
+// by its Orientation tag.
+std::vector<uint32_t> TiffAsShown(const fs::path& fileName) {
+  TIFF* tiff = TIFFOpen(fileName.c_str(), "r");
+  if (tiff == nullptr) return {};
+  uint32_t width = 0, height = 0;
+  uint16_t orientation = 1;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+  std::vector<uint32_t> stored;
+  std::vector<uint8_t> row(TIFFScanlineSize(tiff));
+  for (uint32_t y = 0; y < height; ++y) {
+    TIFFReadScanline(tiff, row.data(), y, 0);
+    for (uint32_t x = 0; x < width; ++x) stored.push_back(uint32_t{row[3 * x]} << 16 | row[3 * x + 1] << 8 | row[3 * x + 2]);
+  }
+  TIFFClose(tiff);
+  return AsShown(stored, static_cast<int>(width), static_cast<int>(height), orientation);
+}
+
+TEST_F(ImageCodecs, TiffOfEveryOrientationIsSavedAsItIsShown) {
+  constexpr int kWidth = 3, kHeight = 2;
+  std::vector<uint32_t> stored;
+  for (int i = 0; i < kWidth * kHeight; ++i) stored.push_back(0x102030u * (i + 1));
+  for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
+    TIFF* tiff = TIFFOpen(Path("in.tif").c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, orientation);
+    for (int y = 0; y < kHeight; ++y) {
+      uint8_t row[3 * kWidth];
+      for (int x = 0; x < kWidth; ++x) {
+        const uint32_t v = stored[y * kWidth + x];
+        row[3 * x] = static_cast<uint8_t>(v >> 16), row[3 * x + 1] = static_cast<uint8_t>(v >> 8);
+        row[3 * x + 2] = static_cast<uint8_t>(v);
+      }
+      TIFFWriteScanline(tiff, row, static_cast<uint32_t>(y), 0);
+    }
+    TIFFClose(tiff);
+    const std::vector<uint32_t> expected = AsShown(stored, kWidth, kHeight, orientation);
+    ASSERT_EQ(TiffAsShown(Path("in.tif")), expected);
+
+    TZelLTBitmap image;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    ASSERT_TRUE(LoadImageFile(Path("in.tif"), image, format, metadata));
+    const TImagePropertyItem* item = FindProperty(metadata.Items, kPropertyOrientation);
+    ASSERT_NE(item, nullptr);
+    const int told = item->Value[0];
+    EXPECT_EQ(told, orientation <= 4 ? 1 : orientation);  // flips are undone, quarter turns kept
+    EXPECT_EQ(AsShown(Raster(image.GetPixels()), image.GetWidth(), image.GetHeight(), told), expected) << orientation;
+    ASSERT_TRUE(SaveImageFile(Path("out.tif"), image.GetPixels(), "image/tiff", -1, metadata));
+    EXPECT_EQ(TiffAsShown(Path("out.tif")), expected) << orientation;
+    // The EXIF of a JPEG made from it tells the same.
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(EncodeImage(image.GetPixels(), "image/jpeg", 90, metadata, jpeg));
+    TImageMetadata jpegMetadata;
+    ASSERT_TRUE(DecodeImage(jpeg, image, format, jpegMetadata));
+    EXPECT_EQ(FindProperty(jpegMetadata.Items, kPropertyOrientation)->Value[0], told);
+  }
+}
+
+// The APP2 ICC_PROFILE segments of a JPEG: their payload sizes.
+std::vector<size_t> IccSegments(const std::vector<uint8_t>& jpeg) {
+  std::vector<size_t> sizes;
+  for (size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA;) {
+    const size_t length = size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
+    if (jpeg[at + 1] == 0xE2 && at + 16 <= jpeg.size() && std::memcmp(&jpeg[at + 4], "ICC_PROFILE", 12) == 0) {
+      sizes.push_back(length - 2 - 14);
+    }
+    at += 2 + length;
+  }
+  return sizes;
+}
+
+TEST_F(ImageCodecs, IccProfileTravelsThroughEveryFormat) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 16, 12);
+  // Larger than one APP2 segment holds.
+  const std::vector<uint8_t> profile = MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
+  TImageMetadata metadata;
+  metadata.Items = SampleProperties();
+  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, profile});
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 90, metadata, bytes));
+  EXPECT_EQ(IccSegments(bytes), (std::vector<size_t>{65519, profile.size() - 65519}));
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata back;
+  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
+  ASSERT_NE(FindProperty(back.Items, kPropertyIccProfile), nullptr);
+  EXPECT_EQ(FindProperty(back.Items, kPropertyIccProfile)->Value, profile);
+  EXPECT_NE(FindProperty(back.Items, kPropertyMake), nullptr);  // the EXIF still fits its segment
+  // JPEG to PNG to TIFF to JPEG.
+  for (const char* mime : {"image/png", "image/tiff", "image/jpeg"}) {
+    ASSERT_TRUE(EncodeImage(image.GetPixels(), mime, 90, back, bytes));
+    TImageMetadata next;
+    ASSERT_TRUE(DecodeImage(bytes, image, format, next)) << mime;
+    const TImagePropertyItem* item = FindProperty(next.Items, kPropertyIccProfile);
+    ASSERT_NE(item, nullptr) << mime;
+    EXPECT_EQ(item->Value, profile) << mime;
+    back = next;
+  }
+  // The profile of grey data no longer describes the RGB pixels a decoder gives.
+  metadata.Items = {{kPropertyIccProfile, kTiffUndefined, MakeIccProfile("Grey", "GRAY")}};
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/tiff", -1, metadata, bytes));
+  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
+  EXPECT_EQ(FindProperty(back.Items, kPropertyIccProfile), nullptr);
+}
+
+// Writes a GIF with giflib: a global table of Global colours and Background, then each
+// frame {left, top, width, height, interlaced, local table (empty: none), rows}.
+struct TGifFrame {
+  int Left, Top, Width, Height;
+  bool Interlaced;
+  std::vector<GifColorType> Colours;
+  std::vector<std::vector<GifPixelType>> Rows;
+};
+
+int WriteToVector(GifFileType* gif, const GifByteType* from, int size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+  out->insert(out->end(), from, from + size);
+  return size;
+}
+
+std::vector<uint8_t> WriteGif(int width, int height, std::vector<GifColorType> global, int background,
+                              const std::vector<TGifFrame>& frames) {
+  std::vector<uint8_t> out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, WriteToVector, &error);
+  EXPECT_NE(gif, nullptr);
+  ColorMapObject* globalMap = GifMakeMapObject(static_cast<int>(global.size()), global.data());
+  EGifPutScreenDesc(gif, width, height, 8, background, globalMap);
+  GifFreeMapObject(globalMap);
+  for (const TGifFrame& frame : frames) {
+    // Index 3 is transparent in every frame.
+    const GifByteType control[4] = {0x01, 0, 0, 3};
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    ColorMapObject* local =
+        frame.Colours.empty() ? nullptr : GifMakeMapObject(static_cast<int>(frame.Colours.size()), frame.Colours.data());
+    EGifPutImageDesc(gif, frame.Left, frame.Top, frame.Width, frame.Height, frame.Interlaced, local);
+    if (local != nullptr) GifFreeMapObject(local);
+    // An interlaced frame's rows go out pass by pass.
+    const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < (frame.Interlaced ? 4 : 1); ++pass) {
+      for (int y = frame.Interlaced ? starts[pass] : 0; y < frame.Height; y += frame.Interlaced ? steps[pass] : 1) {
+        std::vector<GifPixelType> row = frame.Rows[static_cast<size_t>(y)];
+        EGifPutLine(gif, row.data(), frame.Width);
+      }
+    }
+  }
+  EGifCloseFile(gif, &error);
+  return out;
+}
+
+TEST_F(ImageCodecs, DecodesTheFirstFrameOfAGif) {
+  const std::vector<GifColorType> global = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  const std::vector<GifColorType> local = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}};
+  // First frame: 5 x 10 at (2, 1) of a 9 x 12 screen, interlaced, its own table, index
+  // (x + y) % 4; second frame: all index 1. (Each frame has a table of its own: giflib's
+  // writer leaks a frame's table when the next has none.)
+  TGifFrame first{2, 1, 5, 10, true, local, {}};
+  for (int y = 0; y < 10; ++y) {
+    first.Rows.emplace_back();
+    for (int x = 0; x < 5; ++x) first.Rows.back().push_back(static_cast<GifPixelType>((x + y) % 4));
+  }
+  const TGifFrame second{0, 0, 9, 12, false, global, std::vector<std::vector<GifPixelType>>(12, std::vector<GifPixelType>(9, 1))};
+  const std::vector<uint8_t> gif = WriteGif(9, 12, global, 2, {first, second});
+  WriteBytes(Path("picture.jpg"), gif);  // found by its content
+
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ASSERT_TRUE(LoadImageFile(Path("picture.jpg"), image, format, metadata));
+  EXPECT_EQ(format, TImageRawFormat::Gif);
+  ASSERT_EQ(image.GetWidth(), 9);
+  ASSERT_EQ(image.GetHeight(), 12);
+  auto colour = [&image](int x, int y) {
+    const uint8_t* p = image.GetPixels().GetPixelAddress(x, y);
+    return std::vector<int>{p[2], p[1], p[0]};
+  };
+  EXPECT_EQ(colour(0, 0), (std::vector<int>{0, 255, 0}));     // outside the frame: the background
+  EXPECT_EQ(colour(8, 11), (std::vector<int>{0, 255, 0}));
+  // Frame pixel (x, y) has index (x + y) % 4; rows from each of the four passes.
+  EXPECT_EQ(colour(2, 1), (std::vector<int>{10, 20, 30}));     // (0, 0)
+  EXPECT_EQ(colour(3, 1), (std::vector<int>{40, 50, 60}));     // (1, 0)
+  EXPECT_EQ(colour(6, 5), (std::vector<int>{10, 20, 30}));     // (4, 4)
+  EXPECT_EQ(colour(2, 3), (std::vector<int>{70, 80, 90}));     // (0, 2)
+  EXPECT_EQ(colour(5, 10), (std::vector<int>{10, 20, 30}));    // (3, 9)
+  EXPECT_EQ(colour(3, 3), (std::vector<int>{100, 110, 120}));  // (1, 2): index 3, transparent, shows its colour
+
+  TImageFileInfo info;
+  ASSERT_TRUE(ReadImageFileInfo(Path("picture.jpg"), info));
+  EXPECT_EQ(info.Format, TImageRawFormat::Gif);
+  EXPECT_EQ(info.Width, 9);
+  QImage thumbnail;
+  EXPECT_TRUE(MakeThumbnail(Path("picture.jpg"), 18, 18, thumbnail));
+
+  // A two-colour table still codes indices up to 3: those beyond it are black.
+  const std::vector<uint8_t> beyond = WriteGif(2, 1, {{255, 255, 255}, {255, 0, 0}}, 0, {{0, 0, 2, 1, false, {}, {{1, 2}}}});
+  ASSERT_TRUE(DecodeImage(beyond, image, format, metadata));
+  EXPECT_EQ(colour(0, 0), (std::vector<int>{255, 0, 0}));
+  EXPECT_EQ(colour(1, 0), (std::vector<int>{0, 0, 0}));
+
+  // A screen over the pixel budget is refused before anything is allocated; a cut file fails.
+  std::vector<uint8_t> huge = gif;
+  huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;  // 65535 x 65535
+  EXPECT_FALSE(DecodeImage(huge, image, format, metadata));
+  for (size_t size : {size_t{6}, size_t{13}, gif.size() / 3}) {
+    EXPECT_FALSE(DecodeImage(std::vector<uint8_t>(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(size)), image,
+                             format, metadata))
+        << size;
+    EXPECT_TRUE(image.IsEmpty());
+  }
 }
 
 // A BMP file header and a 40-byte info header.

@@ -19,10 +19,41 @@ TEST(ImageProperties, RoundTripKeepsEveryDirectoryAndDropsTheThumbnail) {
   ASSERT_TRUE(ReadExifProperties(exif, true, back));
   TImagePropertyList expected = items;
   RemoveThumbnailProperties(expected);
+  ASSERT_NE(FindProperty(back, kPropertyMakerNoteOffset), nullptr);  // where the note was written
+  std::erase_if(back, [](const TImagePropertyItem& item) { return item.Id == kPropertyMakerNoteOffset; });
   EXPECT_EQ(SortedById(back), SortedById(expected));
   // GPS 1 and interoperability 1 share a tag number and both survive.
   EXPECT_EQ(ReadPropertyText(back, kPropertyGps | 1), "N");
   EXPECT_EQ(ReadPropertyText(back, kPropertyInterop | 1), "R98");
+}
+
+TEST(ImageProperties, MakerNoteGoesBackToTheOffsetItWasReadFrom) {
+  TImagePropertyList items = SampleProperties();
+  const std::vector<uint8_t> note = FindProperty(items, kPropertyMakerNote)->Value;
+  const auto offsetItem = [](uint32_t offset) {
+    return TImagePropertyItem{kPropertyMakerNoteOffset, kTiffLong, MakeTiffLong(0, std::span(&offset, 1)).Value};
+  };
+  items.push_back(offsetItem(1001));
+  std::vector<uint8_t> exif = BuildExifData(items);
+  ASSERT_GE(exif.size(), 1001 + note.size());
+  EXPECT_EQ(std::vector<uint8_t>(exif.begin() + 1001, exif.begin() + 1001 + static_cast<std::ptrdiff_t>(note.size())), note);
+  TImagePropertyList back;
+  ASSERT_TRUE(ReadExifProperties(exif, false, back));
+  EXPECT_EQ(FindProperty(back, kPropertyMakerNote)->Value, note);
+  EXPECT_EQ(*FindProperty(back, kPropertyMakerNoteOffset), offsetItem(1001));
+  // Inside the header, or beyond what an EXIF segment holds: right after the header,
+  // where it then stays.
+  for (uint32_t offset : {4u, 70000u}) {
+    SetProperty(items, offsetItem(offset));
+    exif = BuildExifData(items);
+    back.clear();
+    ASSERT_TRUE(ReadExifProperties(exif, false, back));
+    EXPECT_EQ(FindProperty(back, kPropertyMakerNote)->Value, note);
+    EXPECT_EQ(*FindProperty(back, kPropertyMakerNoteOffset), offsetItem(8));
+    EXPECT_EQ(BuildExifData(back), exif);
+  }
+  // The bookkeeping item alone writes nothing; the ICC profile never goes into EXIF.
+  EXPECT_TRUE(BuildExifData({offsetItem(1001), {kPropertyIccProfile, kTiffUndefined, std::vector<uint8_t>(200, 1)}}).empty());
 }
 
 TEST(ImageProperties, RemovesTheThumbnailRangeButId0x501A) {
