@@ -40,6 +40,8 @@ int32_t PresetIndex(int32_t quality);
 bool ParseQuality(const QString& text, int32_t& quality);
 
 class TZelJPEGOptionsForm : public TZelForm {
+  Q_OBJECT
+
  public:
   explicit TZelJPEGOptionsForm(TZelComponent* owner);
 

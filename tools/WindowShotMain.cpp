@@ -81,6 +81,8 @@ bool LoadPicture(TZelLTBitmap& picture) {
 
 // An option frame like a brush tool's: a title, sliders and a check box.
 class OptionFrame : public TZelFrame {
+  Q_OBJECT
+
  public:
   explicit OptionFrame(TZelComponent* owner) : TZelFrame(owner) {
     auto* layout = new QVBoxLayout(this);
@@ -174,3 +176,5 @@ int main(int argc, char** argv) {
   std::printf("wrote %s\n", argv[1]);
   return 0;
 }
+
+#include "WindowShotMain.moc"

@@ -234,6 +234,8 @@ class TZelModuleWithControls : public TZelModule {
 // initialised by LoadSettings and gets LoadState, SaveState and Started; any other
 // form initialises itself right after construction.
 class TZelForm : public QMainWindow, public TZelComponent, public IZelModule {
+  Q_OBJECT
+
  public:
   explicit TZelForm(TZelComponent* owner, QWidget* parent = nullptr);
   // Removes Localize and UpdateControls and the form's deferred calls.
@@ -269,6 +271,8 @@ class TZelForm : public QMainWindow, public TZelComponent, public IZelModule {
 // Base of every panel of controls (the tool option frames, the tool panel). Owned by
 // a module or panel, so it initialises itself right after construction.
 class TZelFrame : public QFrame, public TZelComponent, public IZelModule {
+  Q_OBJECT
+
  public:
   explicit TZelFrame(TZelComponent* owner, QWidget* parent = nullptr);
   // Removes Localize and UpdateControls and the frame's deferred calls.

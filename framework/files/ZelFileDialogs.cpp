@@ -31,6 +31,8 @@ constexpr int kPaneBorder = 6;
 
 // The preview box: paints through the dialog.
 class TPreviewBox : public QWidget {
+  Q_OBJECT
+
  public:
   TPreviewBox(std::function<void(QWidget&, QPainter&)> paint, QWidget* parent)
       : QWidget(parent), paint_(std::move(paint)) {}
@@ -228,3 +230,5 @@ void TZelOpenDialog::ShowPreview(QWidget& box, QPainter& painter) {
 
 TZelSaveDialog::TZelSaveDialog(QWidget* owner, const TZelFileFormats& formats)
     : TZelOpenDialog(owner, formats, TKind::Save) {}
+
+#include "ZelFileDialogs.moc"

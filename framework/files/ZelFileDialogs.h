@@ -44,6 +44,8 @@ class QWidget;
 QStringList NameFiltersFromFilterString(const QString& filter);
 
 class TZelOpenDialog : public QFileDialog {
+  Q_OBJECT
+
  public:
   // An open dialog over Formats (which must outlive it), filtered by the table's
   // open list and starting on its all-supported-formats entry.
@@ -99,6 +101,8 @@ class TZelOpenDialog : public QFileDialog {
 };
 
 class TZelSaveDialog : public TZelOpenDialog {
+  Q_OBJECT
+
  public:
   // A save dialog over Formats, filtered by the table's formats; the caller sets the
   // filter index.

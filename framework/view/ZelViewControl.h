@@ -36,6 +36,8 @@ class QResizeEvent;
 class QScrollBar;
 
 class TZelViewControl : public QWidget {
+  Q_OBJECT
+
  public:
   explicit TZelViewControl(QWidget* parent = nullptr);
   // Frees the canvas, then the objects still in the list (the last first), while the
@@ -73,6 +75,8 @@ struct TZelScrollRange {
 };
 
 class TZelScrollViewControl : public TZelViewControl {
+  Q_OBJECT
+
  public:
   explicit TZelScrollViewControl(QWidget* parent = nullptr);
 

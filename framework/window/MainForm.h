@@ -57,6 +57,8 @@ enum TZelDefaultImage : int {
 };
 
 class TMainForm : public TZelForm {
+  Q_OBJECT
+
  public:
   // The settings node's tag.
   static const QUuid kSettingsGuid;

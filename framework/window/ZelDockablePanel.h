@@ -14,6 +14,8 @@
 class QVBoxLayout;
 
 class TZelDockablePanel : public QDockWidget {
+  Q_OBJECT
+
  public:
   // A panel of Window, not yet docked (QMainWindow::addDockWidget docks it).
   explicit TZelDockablePanel(QWidget* window);

@@ -19,6 +19,8 @@
 class QAction;
 
 class TZelFlowToolbar : public QWidget {
+  Q_OBJECT
+
  public:
   static constexpr int kRowHeight = 22;
 

@@ -31,6 +31,8 @@ class TMainForm;
 // buttons into as many rows as the width needs. The frame is 6 pixels higher than the
 // toolbar.
 class TZelToolFrame : public TZelFrame {
+  Q_OBJECT
+
  public:
   explicit TZelToolFrame(TZelComponent* owner, QWidget* parent = nullptr);
 

@@ -82,6 +82,8 @@ class TestModule : public TZelModuleWithControls {
 
 // A frame that logs its steps.
 class TestFrame : public TZelFrame {
+  Q_OBJECT
+
  public:
   TestFrame(TZelComponent* owner, QWidget* parent, std::string frameName)
       : TZelFrame(owner, parent), name(std::move(frameName)) {}
@@ -102,6 +104,8 @@ class FramedModule : public TestModule {
 
 // A form that logs its steps and the deferred-call events it receives.
 class TestForm : public TZelForm {
+  Q_OBJECT
+
  public:
   explicit TestForm(TZelComponent* owner) : TZelForm(owner) {}
   ~TestForm() override { Note("free " + name); }
@@ -628,3 +632,5 @@ TEST_F(FormsTest, RunLoadsLoopsUntilTheMainWindowClosesAndSaves) {
   EXPECT_EQ(gLog.back(), "m.SaveState");
   EXPECT_TRUE(QFileInfo(ZelApplication->GetSettingsFileName()).isFile());
 }
+
+#include "FormsTest.moc"

@@ -36,6 +36,8 @@ TDockRecord DockedRecord(uint8_t visible, uint8_t side) {
 
 // An option frame, as a tool makes it.
 class OptionFrame : public TZelFrame {
+  Q_OBJECT
+
  public:
   explicit OptionFrame(TZelComponent* owner) : TZelFrame(owner) {}
 };
@@ -310,3 +312,5 @@ TEST_F(FlowToolbarTest, WrapsItsButtonsIntoRowsAndLeavesNoRoomForHiddenOnes) {
 }
 
 }  // namespace
+
+#include "ToolPanelTest.moc"
