@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <QRasterWindow>
@@ -150,10 +151,22 @@ void QtPointerDriver::Deliver(QEvent::Type type, const TPoint& point, Qt::MouseB
   }
   if (type == QEvent::MouseButtonPress && before == Qt::NoButton) grab_ = window;
   if (buttons == Qt::NoButton) grab_ = nullptr;
+  const bool repeatedMove = type == QEvent::MouseMove && delivered_ && lastDelivered_ == point;
+  delivered_ = true;
+  lastDelivered_ = point;
   if (window == nullptr) return;
   const QPoint global(point.X, point.Y);
-  qt_handleMouseEvent(window, QPointF(window->mapFromGlobal(global)), QPointF(global), buttons, button,
-                      type, QGuiApplication::keyboardModifiers(), Timestamp());
+  const QPointF local(window->mapFromGlobal(global));
+  if (repeatedMove) {
+    // QtGui drops a move to where the pointer already is; the window takes it directly.
+    QMouseEvent move(QEvent::MouseMove, local, local, QPointF(global), Qt::NoButton, buttons,
+                     QGuiApplication::keyboardModifiers());
+    move.setTimestamp(static_cast<quint64>(Timestamp()));
+    QCoreApplication::sendEvent(window, &move);
+    return;
+  }
+  qt_handleMouseEvent(window, local, QPointF(global), buttons, button, type,
+                      QGuiApplication::keyboardModifiers(), Timestamp());
 }
 
 void QtPointerDriver::UpdateSprite() {

@@ -6,13 +6,15 @@
 // (for tests and benchmarks).
 //
 // QtPointerDriver keeps its own position while it drives (between BeginDriving and
-// EndDriving) and never moves the system pointer. Every move and button change is
+// EndDriving) and never moves the system pointer; outside driving it reports the system
+// pointer's position, and SetPosition only delivers the move. Every move and button change is
 // posted, not sent: it reaches the window later from the event loop, as real input
 // would, so a click that opens a modal dialog runs that dialog's loop outside the
 // caller. At delivery the receiving window is, in this order: the active popup; the
 // window that took the press while a button is held; the first visible top-level
 // window, in reverse creation order, that contains the point and is not transparent
-// for input. A small input-transparent sprite shows the driven pointer on screen.
+// for input. A move to where the last event happened still reaches that window (QtGui
+// would drop it). A small input-transparent sprite shows the driven pointer on screen.
 //
 // Buttons are given as the platform's physical button flags (MOUSEEVENTF_*). With
 // ButtonsSwapped true the physical right button is the logical left one, so a caller
@@ -99,6 +101,8 @@ class QtPointerDriver final : public PointerDriver {
   int displayCount_ = 0;
   Qt::MouseButtons posted_;  // the buttons held after the last posted event
   QPointer<QWindow> grab_;   // the window that took the press while buttons are held
+  TPoint lastDelivered_;     // where the last delivered event happened
+  bool delivered_ = false;
   std::unique_ptr<QObject> context_;  // posted deliveries die with it
   std::unique_ptr<PointerSprite> sprite_;
 };
