@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,6 +156,37 @@ TEST_F(DemoPlaybackTest, MovesTakeTheirTimeAtTheSpeedOfTheirStart) {
   EXPECT_EQ(player().GetCurrentAction(), nullptr);
   EXPECT_FALSE(player().Step());
   EXPECT_EQ(reports_.finished, 1);
+}
+
+TEST_F(DemoPlaybackTest, ExtremeArgumentsStayWithinRange) {
+  Play({"MOUSETO -2147483648, 2147483647", "MOUSEMOVE 1E300, -1E300", "PAUSE 1E300", "PAUSE -1E300"});
+  player().Step();
+  EXPECT_EQ(player().GetCursorPoint(), (TPoint{INT32_MIN, INT32_MAX}));
+  player().Step();
+  auto* move = Current<TZelDemoScriptMouseMoveAction>();
+  ASSERT_NE(move, nullptr);
+  EXPECT_EQ(move->GetTarget(), (TPoint{INT32_MAX, INT32_MIN}));
+  const int64_t duration = move->GetDuration();
+  EXPECT_GT(duration, int64_t{1} << 34);  // beyond 32 bits
+  rig_.now = duration / 2;
+  player().Step();
+  EXPECT_NEAR(player().GetCursorPoint().X, 0, 1);
+  EXPECT_NEAR(player().GetCursorPoint().Y, -1, 1);
+  rig_.now = duration;
+  player().Step();
+  EXPECT_EQ(player().GetCursorPoint(), (TPoint{INT32_MAX, INT32_MIN}));
+  player().Step();
+  EXPECT_EQ(Current<TZelDemoScriptPauseAction>()->GetWaitTime(), INT64_MAX);
+  rig_.now += int64_t{1} << 60;
+  player().Step();
+  EXPECT_NE(player().GetCurrentAction(), nullptr);
+  player().Pause();
+  player().Resume();
+  rig_.now = INT64_MAX;
+  player().Step();
+  EXPECT_NE(player().GetCurrentAction(), nullptr);
+  ASSERT_TRUE(player().RequestStop());
+  EXPECT_FALSE(player().Step());
 }
 
 TEST_F(DemoPlaybackTest, MinimizingAndDeactivatingPauseTheMoveUntilBothAreUndone) {
@@ -488,34 +523,64 @@ TEST(DemoPlaybackPacing, StepsComeFromTheTimerUntilThePlayerEnds) {
 }
 
 TEST(DemoPlaybackFuzz, MutatedScriptsNeverHarmThePlayer) {
-  // Real scripts, mutated byte by byte, deterministically.
-  const std::string seeds[] = {
+  // Real scripts, the shipped ones among them, mutated byte by byte, deterministically.
+  // QUILL_FUZZ_ROUNDS sets a longer run.
+  std::vector<std::string> seeds = {
       "\xEF\xBB\xBF[Info]\r\nTitle=%Title\r\n[Script]\r\nMESSAGE \"%Hello\", 2.5, 3\r\n"
       "MOUSECLICK 10, 20\r\nMOUSEDRAG Image, 3, 4\r\nPAUSE 0.5\r\nMOUSESPEED 7\r\nZoomIn\r\n"
       "[1033]\r\nTitle=Demo\r\nHello=Hello\r\n",
       "[Script]\nMOUSEDOWN\nMOUSERIGHTDOWN\nMOUSEDBLCLICK 1E5, -3\nMESSAGE '&12', x, 9\n"
       "MOUSECURVEDMOVE(1, 2)\nMOUSETO\nPAUSE -1\n[1031]\nTitle=Gr\xF6\xDF" "e\n",
   };
+  const QDir images(QCoreApplication::applicationDirPath() + QStringLiteral("/Images"));
+  for (const QString& name : images.entryList({QStringLiteral("*.dsc")}, QDir::Files, QDir::Name)) {
+    QFile file(images.filePath(name));
+    if (file.open(QIODevice::ReadOnly)) seeds.push_back(file.readAll().toStdString());
+  }
+  const int rounds = qEnvironmentVariableIsSet("QUILL_FUZZ_ROUNDS") ? qEnvironmentVariableIntValue("QUILL_FUZZ_ROUNDS") : 400;
   uint32_t state = 12345;
   const auto next = [&state] {
     state = state * 1664525u + 1013904223u;
     return state >> 8;
   };
-  const char alphabet[] = "\0\r\n\"',.+-E9[]=%&;# \xEF\xBB\xBF\xFF";
-  for (int round = 0; round < 300; ++round) {
-    std::string input = seeds[round % 2];
-    const int mutations = 1 + static_cast<int>(next() % 8);
+  const char alphabet[] = "\0\r\n\"',.+-E9[]=%&;#( \xEF\xBB\xBF\xFF";
+  for (int round = 0; round < rounds; ++round) {
+    std::string input = seeds[static_cast<size_t>(round) % seeds.size()];
+    const int mutations = 1 + static_cast<int>(next() % 16);
     for (int m = 0; m < mutations && !input.empty(); ++m) {
       const size_t at = next() % input.size();
       const char c = alphabet[next() % (sizeof(alphabet) - 1)];
-      switch (next() % 3) {
+      switch (next() % 4) {
         case 0: input[at] = c; break;
         case 1: input.insert(at, 1, c); break;
-        default: input.erase(at, 1); break;
+        case 2: input.erase(at, 1); break;
+        default: input.insert(at, input.substr(next() % input.size(), next() % 64)); break;
       }
     }
     SCOPED_TRACE(round);
     RunDemoScriptInput(input);
-    if (HasFatalFailure()) return;
+    if (HasFailure()) return;
   }
+}
+
+TEST(DemoPlaybackFuzz, TheFuzzersInputsStayHarmless) {
+  QFile corpus(QStringLiteral(QUILL_DEMO_TEST_DATA "/DemoScriptCorpus.txt"));
+  ASSERT_TRUE(corpus.open(QIODevice::ReadOnly));
+  int inputs = 0;
+  for (const QByteArray& line : corpus.readAll().split('\n')) {
+    if (line.isEmpty() || line.startsWith('#')) continue;
+    std::string input;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+      if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x') {
+        input.push_back(static_cast<char>(line.mid(i + 2, 2).toInt(nullptr, 16)));
+        i += 3;
+      } else {
+        input.push_back(line[i]);
+      }
+    }
+    SCOPED_TRACE(line.toStdString());
+    RunDemoScriptInput(input);
+    ++inputs;
+  }
+  EXPECT_GT(inputs, 50);
 }
