@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPointerSize = 16;  // the triangle's height and base; also the text margin
@@ -36,10 +38,15 @@ TZelBalloon::~TZelBalloon() {
 
 void TZelBalloon::ShowBalloon(int32_t x, int32_t y, uint8_t placement, const QString& text) {
   HideBalloon();
-  text_ = text;
-  const QRect measured = QFontMetrics(font()).boundingRect(
-      QRect(0, 0, kMaxTextWidth, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
-  textRect_ = QRect(0, 0, measured.width(), measured.height());
+  text_ = text.left(kMaxTextLength);
+  wrap_ = Qt::TextWordWrap;
+  const QFontMetrics metrics(font());
+  QRect measured = metrics.boundingRect(QRect(0, 0, kMaxTextWidth, 0), Qt::AlignLeft | Qt::AlignTop | wrap_, text_);
+  if (measured.width() > kMaxTextWidth) {
+    wrap_ = Qt::TextWrapAnywhere;
+    measured = metrics.boundingRect(QRect(0, 0, kMaxTextWidth, 0), Qt::AlignLeft | Qt::AlignTop | wrap_, text_);
+  }
+  textRect_ = QRect(0, 0, std::min(measured.width(), kMaxTextWidth), measured.height());
   const int w = textRect_.width() + kPointerSize;
   const int h = textRect_.height() + kPointerSize;
 
@@ -105,7 +112,7 @@ void TZelBalloon::paintEvent(QPaintEvent* /*event*/) {
   const QColor textColour = palette().color(QPalette::ToolTipText);
   for (const QRect& band : BuildOutlineRegion(region_, -1)) painter.fillRect(band, textColour);
   painter.setPen(textColour);
-  painter.drawText(textRect_, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text_);
+  painter.drawText(textRect_, Qt::AlignLeft | Qt::AlignTop | wrap_, text_);
 }
 
 QRegion BuildOutlineRegion(const QRegion& region, int width) {

@@ -2,10 +2,11 @@
 // word-wrapped text with a triangular pointer whose tip pixel sits exactly on a given
 // screen point, on top of everything, without taking the focus or any input.
 //
-// Sizes: text at most 350 pixels wide (a word longer than that is not broken); the body
-// is the text rectangle plus 16 in width and height, its corners rounded with a 16 x 16
-// ellipse; the pointer is a triangle 16 high on a 16-wide base; the window is 16 taller
-// than the body to hold it.
+// Sizes: text wrapped at word breaks to at most 350 pixels wide (a longer word is broken
+// where it must), and cut after kMaxTextLength characters, so no script can make the
+// window huge; the body is the text rectangle plus 16 in width and height, its corners
+// rounded with a 16 x 16 ellipse; the pointer is a triangle 16 high on a 16-wide base;
+// the window is 16 taller than the body to hold it.
 //
 // Placement: 1 tip at the top left (the balloon hangs below the point, extending
 // right), 2 top right (below, extending left), 3 bottom left (above, extending right),
@@ -32,6 +33,7 @@ class TZelBalloon : public QWidget {
 
  public:
   static constexpr int kMaxTextWidth = 350;
+  static constexpr int kMaxTextLength = 1000;
 
   TZelBalloon();
   // Hides the window and removes its shape.
@@ -57,6 +59,7 @@ class TZelBalloon : public QWidget {
  private:
   QRegion region_;
   QString text_;
+  int wrap_ = Qt::TextWordWrap;  // how the text breaks into lines
   QRect textRect_;
   uint8_t placement_ = 0;
 };

@@ -353,7 +353,7 @@ void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text) {
       params.SetString(index++, text.substr(start, i - start));
     }
     skipBlanks();
-    if (i >= size || text[i] != ',') break;
+    if (i >= size || text[i] != ',' || index == kMaxScriptArguments) break;
     ++i;
   }
 }

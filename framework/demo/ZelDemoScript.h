@@ -34,7 +34,10 @@
 //   2147483648) is kept as a string;
 // - false and true (exactly so): the integers 0 and -1;
 // - anything else: a word up to a blank, tab, CR, LF or comma.
-// After a value, blanks are skipped; anything but a comma ends the list.
+// After a value, blanks are skipped; anything but a comma ends the list, and so does
+// the kMaxScriptArguments-th value (no command takes more than a few; the rest of a
+// longer line is ignored, which keeps a hostile line from costing quadratic time in
+// the property list).
 
 #ifndef QUILL_FRAMEWORK_DEMO_ZELDEMOSCRIPT_H_
 #define QUILL_FRAMEWORK_DEMO_ZELDEMOSCRIPT_H_
@@ -139,6 +142,7 @@ class TZelDemoScriptParams : public TZelProperties {};
 
 // Fills Params from the argument text of a command line (rules atop this header).
 void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text);
+constexpr int32_t kMaxScriptArguments = 256;
 
 namespace quill {
 

@@ -72,6 +72,11 @@ TEST(Balloon, LongTextWrapsAt350Pixels) {
   EXPECT_LE(balloon.GetTextRect().width(), TZelBalloon::kMaxTextWidth);
   EXPECT_GT(balloon.GetTextRect().width(), TZelBalloon::kMaxTextWidth - 60);
   EXPECT_GE(balloon.GetTextRect().height(), 3 * word.height());
+
+  // A word too long for a line is broken; a text too long for a balloon is cut.
+  balloon.ShowBalloon(10, 10, 0, QString(100000, QLatin1Char('x')));
+  EXPECT_LE(balloon.GetTextRect().width(), TZelBalloon::kMaxTextWidth);
+  EXPECT_LT(balloon.height(), 1000);
 }
 
 TEST(Balloon, OutlineRegionsAreBandsAlongTheEdge) {

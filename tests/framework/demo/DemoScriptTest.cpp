@@ -73,6 +73,14 @@ TEST(DemoScriptArguments, FollowTheArgumentRules) {
   for (const auto& c : cases) EXPECT_EQ(Arguments(c.text), c.values) << c.text;
 }
 
+TEST(DemoScriptArguments, AHostileLineStopsAtTheArgumentLimit) {
+  std::string line;
+  for (int i = 0; i < 500000; ++i) line += "1,";
+  TZelDemoScriptParams params;
+  ParseScriptArguments(params, line);
+  EXPECT_EQ(params.GetCount(), kMaxScriptArguments);
+}
+
 TEST(DemoScriptArguments, NumbersConvertTheSameInEveryLocale) {
   const QLocale saved;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -310,6 +318,7 @@ TEST(DemoScriptFile, UntrustedBytesLoadWithoutHarm) {
   EXPECT_EQ(script.GetTitle(), QStringLiteral("\uFFFD(\uFFFD"));
   EXPECT_EQ(script.GetScriptLines()[2], std::string("MOUSEMOVE 1\0, 2", 15));
   EXPECT_EQ(SectionNames(script), (std::vector<std::string>{"Info", "Script", ""}));
+  RunDemoScriptInput(file);  // the megabyte shows in a balloon
 
   // A file above the limit is refused (a sparse file: nothing is written or read).
   QTemporaryDir folder;
