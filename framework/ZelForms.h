@@ -124,7 +124,8 @@ class TZelApplication : public TZelComponent {
   void SetShowHint(bool show);
 
   // A message box owned by the active window (else the main window), captioned with
-  // the title or Caption. Flags are MB_* values; the result is an ID* button id.
+  // the title or Caption. Flags are MB_* values; the result is an ID* button id. Esc
+  // answers Cancel, or OK in a box with OK alone; a Yes/No question ignores it.
   int MessageBox(const QString& text, uint32_t flags);
   int MessageBoxWithCaption(const QString& text, const QString& caption, uint32_t flags);
   // With an answerer set, message boxes call it instead of showing anything.
