@@ -6,6 +6,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QToolTip>
+
+#include "EventFilter.h"
 
 TZelApplication* ZelApplication = nullptr;
 
@@ -52,6 +56,20 @@ void TZelApplication::HookIdle() {
 void TZelApplication::SetTitle(const QString& title) {
   title_ = title;
   if (OnTitleChange) OnTitleChange(this);
+}
+
+void TZelApplication::SetShowHint(bool show) {
+  if (show == GetShowHint()) return;
+  if (show) {
+    hintFilter_.reset();
+    return;
+  }
+  hintFilter_ = std::make_unique<quill::EventFilter>(
+      [](QObject*, QEvent* event) { return event->type() == QEvent::ToolTip; });
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    application->installEventFilter(hintFilter_.get());
+  }
+  QToolTip::hideText();
 }
 
 void TZelApplication::ShowException(std::exception_ptr error) noexcept {

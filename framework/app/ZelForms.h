@@ -118,8 +118,14 @@ class TZelApplication : public TZelComponent {
   void SetTitle(const QString& title);
   std::function<void(TZelApplication* sender)> OnTitleChange;
 
+  // Whether tool tips show (on at creation; Run turns them on). While they are off no
+  // tool tip opens, and switching them off sends the open one away.
+  bool GetShowHint() const { return hintFilter_ == nullptr; }
+  void SetShowHint(bool show);
+
   // A message box owned by the active window (else the main window), captioned with
-  // the title or Caption. Flags are MB_* values; the result is an ID* button id.
+  // the title or Caption. Flags are MB_* values; the result is an ID* button id. Esc
+  // answers Cancel, or OK in a box with OK alone; a Yes/No question ignores it.
   int MessageBox(const QString& text, uint32_t flags);
   int MessageBoxWithCaption(const QString& text, const QString& caption, uint32_t flags);
   // With an answerer set, message boxes call it instead of showing anything.
@@ -152,7 +158,7 @@ class TZelApplication : public TZelComponent {
   // Collects every IZelModule component's state; when any wrote something, creates
   // the folder and replaces the file through a temporary file. Failures are ignored.
   void SaveSettings();
-  // LoadSettings, the event loop until the main window closes (none without a main
+  // LoadSettings, hints on, the event loop until the main window closes (none without a main
   // window), SaveSettings.
   void Run();
   // The settings file: XDG config home/<program>/<program>.cfg, where <program> is
@@ -180,6 +186,7 @@ class TZelApplication : public TZelComponent {
   TZelForm* mainForm_ = nullptr;
   TZelMessageBoxAnswerer answerer_;
   std::unique_ptr<QObject> idleHook_;  // context of the event-loop connection
+  std::unique_ptr<QObject> hintFilter_;  // installed on the application while hints are off
   bool inIdle_ = false;
 };
 

@@ -1,10 +1,12 @@
 // TZelApplication: message boxes with the platform's flags and button ids.
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include <vector>
 
+#include "EventFilter.h"
 #include "ZelForms.h"
 
 namespace {
@@ -60,12 +62,18 @@ int TZelApplication::MessageBoxWithCaption(const QString& text, const QString& c
   for (const QMessageBox::StandardButton button : buttons) box.addButton(button);
   const size_t defaultIndex = (flags >> 8) & 0xF;
   box.setDefaultButton(buttons[defaultIndex < buttons.size() ? defaultIndex : 0]);
-  // Esc answers Cancel where there is one, and OK in a box with OK alone.
+  // Esc answers Cancel where there is one, and OK in a box with OK alone. A Yes/No
+  // question has no answer for Esc: it must be answered.
   if (box.button(QMessageBox::Cancel) != nullptr) {
     box.setEscapeButton(QMessageBox::Cancel);
   } else if (buttons.size() == 1) {
     box.setEscapeButton(buttons.front());
   }
+  quill::EventFilter ignoreEsc([](QObject*, QEvent* event) {
+    return event->type() == QEvent::KeyPress &&
+           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+  });
+  if ((flags & 0xF) == MB_YESNO) box.installEventFilter(&ignoreEsc);
   box.exec();
   return ButtonId(box.standardButton(box.clickedButton()));
 }

@@ -85,6 +85,7 @@ void TZelApplication::SaveSettings() {
 
 void TZelApplication::Run() {
   LoadSettings();
+  SetShowHint(true);
   if (mainForm_ != nullptr) {
     // The loop ends when the main window closes, whatever other windows are open.
     const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();

@@ -89,3 +89,41 @@ uint16_t GetUserDefaultLangID() { return LangIdOfLocale(QLocale::system()); }
 void SetThreadLocale(uint16_t langId) {
   if (const std::optional<QLocale> locale = LocaleOfLangId(langId)) QLocale::setDefault(*locale);
 }
+
+namespace quill {
+
+uint16_t AnsiCodePageOfLangId(uint16_t langId) {
+  switch (langId) {  // languages whose code page depends on the territory
+    case 0x0404: case 0x0C04: case 0x1404: return 950;  // Chinese: Taiwan, Hong Kong, Macao
+    case 0x0804: case 0x1004: return 936;               // Chinese: China, Singapore
+    case 0x0C1A: case 0x1C1A: return 1251;              // Serbian, Cyrillic
+    default: break;
+  }
+  switch (langId & 0x3FF) {  // the primary language
+    case 0x01: return 1256;  // Arabic
+    case 0x02: case 0x19: case 0x22: case 0x23: case 0x2F: return 1251;  // Bulgarian, Russian, Ukrainian, Belarusian, Macedonian
+    case 0x03: case 0x06: case 0x07: case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0F:
+    case 0x10: case 0x13: case 0x14: case 0x16: case 0x1D: case 0x21: case 0x2D: case 0x36:
+      return 1252;  // Catalan, Danish, German, English, Spanish, Finnish, French, Icelandic,
+                    // Italian, Dutch, Norwegian, Portuguese, Swedish, Indonesian, Basque, Afrikaans
+    case 0x05: case 0x0E: case 0x15: case 0x18: case 0x1A: case 0x1B: case 0x1C: case 0x24:
+      return 1250;  // Czech, Hungarian, Polish, Romanian, Croatian and Serbian (Latin),
+                    // Slovak, Albanian, Slovenian
+    case 0x08: return 1253;  // Greek
+    case 0x0D: return 1255;  // Hebrew
+    case 0x11: return 932;   // Japanese
+    case 0x12: return 949;   // Korean
+    case 0x1E: return 874;   // Thai
+    case 0x1F: return 1254;  // Turkish
+    case 0x25: case 0x26: case 0x27: return 1257;  // Estonian, Latvian, Lithuanian
+    case 0x2A: return 1258;  // Vietnamese
+    default: return 0;
+  }
+}
+
+uint16_t SystemAnsiCodePage() {
+  const uint16_t codePage = AnsiCodePageOfLangId(GetUserDefaultLangID());
+  return codePage != 0 ? codePage : 1252;
+}
+
+}  // namespace quill

@@ -24,4 +24,15 @@ uint16_t GetUserDefaultLangID();
 // Makes LangId's locale the default locale of the program; nothing for an unknown id.
 void SetThreadLocale(uint16_t langId);
 
+namespace quill {
+
+// The ANSI code page of LangId's locale (1252 for English or German, 1250 for Polish,
+// 1251 for Russian, 932 for Japanese, ...); 0 for a language this table does not know.
+uint16_t AnsiCodePageOfLangId(uint16_t langId);
+
+// The system's ANSI code page: that of the user's language, else 1252.
+uint16_t SystemAnsiCodePage();
+
+}  // namespace quill
+
 #endif  // QUILL_FRAMEWORK_ZELLANGUAGEIDS_H_

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 
 #include <memory>
 #include <set>
@@ -607,6 +610,47 @@ TEST_F(FormsTest, MessageBoxesShowTheButtonsOfTheirFlags) {
   EXPECT_EQ(retry.icon, QMessageBox::Critical);
   EXPECT_EQ(retry.buttons, (std::set{QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}));
   EXPECT_EQ(retry.defaultButton, QMessageBox::Abort);
+}
+
+TEST_F(FormsTest, AYesNoQuestionIgnoresEscAndCancelTakesIt) {
+  // Presses Esc in the open box; notes whether it stayed open, then clicks Button.
+  const auto escThen = [](QMessageBox::StandardButton button, bool& stayedOpen) {
+    QTimer::singleShot(0, [button, &stayedOpen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) {
+        ADD_FAILURE() << "no message box";
+        return;
+      }
+      QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QApplication::sendEvent(box->focusWidget() != nullptr ? box->focusWidget() : box, &esc);
+      stayedOpen = box->isVisible();
+      if (stayedOpen) box->button(button)->click();
+    });
+  };
+  bool stayedOpen = false;
+  escThen(QMessageBox::Yes, stayedOpen);
+  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Stop the demo?"), MB_YESNO | MB_ICONQUESTION), IDYES);
+  EXPECT_TRUE(stayedOpen);
+  escThen(QMessageBox::Yes, stayedOpen);
+  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Save?"), MB_YESNOCANCEL), IDCANCEL);
+  EXPECT_FALSE(stayedOpen);
+}
+
+TEST_F(FormsTest, ToolTipsShowOnlyWhileHintsAreOn) {
+  QWidget widget;
+  widget.setToolTip(QStringLiteral("Tip"));
+  widget.show();
+  const auto hover = [&widget] {
+    QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), widget.mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(&widget, &help);
+    return QToolTip::isVisible();
+  };
+  EXPECT_TRUE(ZelApplication->GetShowHint());
+  ZelApplication->SetShowHint(false);
+  EXPECT_FALSE(hover());
+  ZelApplication->SetShowHint(true);
+  EXPECT_TRUE(hover());
+  QToolTip::hideText();
 }
 
 TEST_F(FormsTest, ShowModalReturnsTheModalResult) {
