@@ -113,6 +113,11 @@ class TZelApplication : public TZelComponent {
   // The main window: the first form created by CreateForm, until it is destroyed.
   TZelForm* GetMainForm() const { return mainForm_; }
 
+  // The help file named to the application: a file, or a folder of help pages; empty
+  // until one is set. The help module takes it in place of the pages beside the program.
+  QString GetHelpFile() const { return helpFile_; }
+  void SetHelpFile(const QString& fileName) { helpFile_ = fileName; }
+
   QString GetTitle() const { return title_; }
   // Stores Title, then calls OnTitleChange when it is assigned.
   void SetTitle(const QString& title);
@@ -183,6 +188,7 @@ class TZelApplication : public TZelComponent {
   TZelMethodList idleHandlers_;
   TZelMethodList deferredCalls_;
   QString title_;
+  QString helpFile_;
   TZelForm* mainForm_ = nullptr;
   TZelMessageBoxAnswerer answerer_;
   std::unique_ptr<QObject> idleHook_;  // context of the event-loop connection

@@ -32,15 +32,6 @@ TMainForm* MainForm = nullptr;
 
 const QUuid TMainForm::kSettingsGuid("{7AF6D7FF-618B-41D9-882E-419D500DF28B}");
 
-// The images are compiled into this static library; naming their initialiser here
-// makes every program that has a main window link them.
-static void InitImageResources() {
-  static bool initialised = false;
-  if (initialised) return;
-  initialised = true;
-  Q_INIT_RESOURCE(Quillmere);
-}
-
 namespace {
 
 // The resources of the preloaded images, in the order of TZelDefaultImage.
@@ -182,7 +173,7 @@ TMainForm::TMainForm(TZelComponent* owner)
       StatusBar(statusBar()),
       defaultImages_(kImageSize),
       languageItems_(new QActionGroup(this)) {
-  InitImageResources();
+  quill::InitProgramResources();
   resize(534, 458);
   setAcceptDrops(true);
   Menu->setWindowTitle(QStringLiteral("Menu"));

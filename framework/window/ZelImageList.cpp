@@ -7,6 +7,9 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
+// Outside any namespace: the macro declares the initialiser in the enclosing one.
+static void InitQuillmereResources() { Q_INIT_RESOURCE(Quillmere); }
+
 namespace {
 
 constexpr char kImageFolder[] = ":/icons";
@@ -54,4 +57,11 @@ QIcon LoadImageResource(const QString& name, QSize size) {
   const QString fileName = FindImageResource(name);
   if (fileName.isEmpty()) return {};
   return DrawSvg(fileName, size);
+}
+
+void quill::InitProgramResources() {
+  static bool initialised = false;
+  if (initialised) return;
+  initialised = true;
+  InitQuillmereResources();
 }

@@ -36,4 +36,13 @@ class TZelImageList {
 // that name or its file cannot be read.
 QIcon LoadImageResource(const QString& name, QSize size);
 
+namespace quill {
+
+// Registers the program's built-in resources (images, the logo) once. They are compiled
+// into this static library, so every user of a resource calls this first: naming the
+// initialiser is what links them into the program.
+void InitProgramResources();
+
+}  // namespace quill
+
 #endif  // QUILL_FRAMEWORK_ZELIMAGELIST_H_

@@ -1,4 +1,4 @@
-// What the tests of the main window and the tool panel share: a localizer over two
+// What the tests of the main window and the modules in it share: a localizer over two
 // small language files, the application object with its main window, and settings
 // kept in memory.
 
@@ -51,11 +51,16 @@ class MainWindowTest : public testing::Test {
     WriteLanguage("en.ini",
                   "[Language]\nLangId=1033\nLanguage=English\n[Strings]\n"
                   "10=&File\n23=E&xit\n34=&View\n41=&Language\n46=&Help\n"
-                  "161=Menu\n162=Standard\n163=&Toolbars\n176=Tools\n");
+                  "161=Menu\n162=Standard\n163=&Toolbars\n176=Tools\n"
+                  "47=About Quillmere\n53=Credits\n54=Web site\n56=Support\n"
+                  "128=Contents\n131=Technical Support\n156=Photo retouching\n"
+                  "165=Getting Started\n167=License\n");
     WriteLanguage("de.ini",
                   "[Language]\nLangId=1031\nLanguage=Deutsch\n[Strings]\n"
                   "10=&Datei\n23=&Beenden\n34=&Ansicht\n41=&Sprache\n46=&Hilfe\n"
-                  "161=Menü\n162=Standard-Leiste\n163=Sym&bolleisten\n176=Werkzeuge\n");
+                  "161=Menü\n162=Standard-Leiste\n163=Sym&bolleisten\n176=Werkzeuge\n"
+                  "47=Über Quillmere\n53=Mitwirkende\n128=Inhalt\n131=Technischer Support\n"
+                  "165=Erste Schritte\n167=Lizenz\n");
     localizer_ = std::make_unique<TZelLocalizer>(languages_.path(), 1033);
     Localizer = localizer_.get();
     RemoveSettings();

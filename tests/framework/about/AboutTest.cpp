@@ -1,0 +1,213 @@
+#include <QAction>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "HelpViewer.h"
+#include "MainWindowTesting.h"
+#include "ZelAbout.h"
+#include "ZelUtils.h"
+
+using namespace quill;
+
+namespace {
+
+class AboutTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    previousViewer_ = SetHelpViewer(&viewer_);
+  }
+  void TearDown() override {
+    SetHelpViewer(previousViewer_);
+    MainWindowTest::TearDown();
+  }
+
+  // The box for Quillmere's own table, with Count as its entry count.
+  static std::unique_ptr<TZelAboutForm> ProgramBox(int32_t count) {
+    return std::unique_ptr<TZelAboutForm>(ZelCreate<TZelAboutForm>(
+        nullptr, TZelAboutInfo{kAboutEntries, count, kAboutLogoResourceName}));
+  }
+
+  RecordingHelpViewer viewer_;
+
+ private:
+  HelpViewer* previousViewer_ = nullptr;
+};
+
+// Once the modal loop runs, Act gets the shown box.
+void WhenShown(std::function<void(TZelAboutForm&)> act) {
+  QTimer::singleShot(0, [act = std::move(act)] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* form = qobject_cast<TZelAboutForm*>(widget); form && form->isVisible()) act(*form);
+    }
+  });
+}
+
+TEST(AboutUrlTest, TheHostNameOfAnAddress) {
+  EXPECT_EQ(UrlHostName("https://example.org/quillmere/support/"), "example.org");
+  EXPECT_EQ(UrlHostName("https://example.org"), "example.org");
+  EXPECT_EQ(UrlHostName("https://example.org:8080/x"), "example.org");
+  EXPECT_EQ(UrlHostName("mailto:help@example.org"), "help@example.org");
+  EXPECT_EQ(UrlHostName("file:\\\\server\\share"), "server");
+  EXPECT_EQ(UrlHostName("example.org/quillmere"), "");
+  EXPECT_EQ(UrlHostName("https://"), "");
+}
+
+TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
+  const auto box = ProgramBox(static_cast<int32_t>(kAboutEntries.size()));
+  TZelLogoBackground& logo = *box->GetLogo();
+  ASSERT_EQ(logo.GetPictureWidth(), 493);
+  ASSERT_EQ(box->GetLabels().size(), 6u);
+  const auto label = [&box](int i) { return box->GetLabels()[static_cast<size_t>(i)].Control; };
+  const auto scaled = [&logo](int value) { return MulDiv(value, logo.width(), 493); };
+  const QFontMetrics metrics(logo.font());
+
+  EXPECT_EQ(label(0)->text(), "Photo retouching");
+  EXPECT_TRUE(label(0)->font().bold());
+  EXPECT_EQ(label(0)->pos(), QPoint(scaled(16), scaled(90)));
+
+  // "Web site:" right-aligned in its fixed width, the link on the same line after one
+  // average character.
+  EXPECT_EQ(label(1)->text(), "Web site:");
+  EXPECT_EQ(label(1)->width(), scaled(75));
+  EXPECT_TRUE(label(1)->alignment() & Qt::AlignRight);
+  EXPECT_EQ(label(2)->text(), "example.org");
+  EXPECT_EQ(label(2)->toolTip(), "https://example.org/quillmere/");
+  EXPECT_EQ(label(2)->pos(),
+            QPoint(label(1)->geometry().right() + 1 + metrics.averageCharWidth(), label(1)->y()));
+  EXPECT_TRUE(label(2)->font().underline());
+  EXPECT_EQ(label(2)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  EXPECT_EQ(label(2)->cursor().shape(), Qt::PointingHandCursor);
+
+  // The support line half a line lower, below the first line of labels.
+  const int halfLine =
+      static_cast<int>(RoundHalfEven((metrics.height() + metrics.leading()) * 0.5));
+  const int lineBottom = label(1)->geometry().bottom() + 1;
+  EXPECT_EQ(label(3)->pos(), QPoint(label(1)->x(), lineBottom + halfLine + 2 * metrics.leading()));
+  EXPECT_EQ(label(4)->toolTip(), "https://example.org/quillmere/support/");
+  EXPECT_EQ(label(4)->y(), label(3)->y());
+
+  EXPECT_EQ(label(5)->text(), "Copyright (C) Quillmere developers");
+  EXPECT_EQ(label(5)->pos(), QPoint(scaled(16), scaled(275)));
+  EXPECT_EQ(box->GetAboutTabControl()->count(), 1);
+  for (const TZelAboutForm::Label& each : box->GetLabels()) {
+    EXPECT_FALSE(each.Control->isHidden());
+    EXPECT_TRUE(box->GetLogo()->rect().contains(each.Control->geometry()))
+        << each.Control->text().toStdString();
+  }
+}
+
+TEST_F(AboutTest, ReadsNoEntryBeyondTheTable) {
+  // A count larger than the table (the program once passed 15 for its 6 entries) reads
+  // the table only; a negative count reads nothing.
+  EXPECT_EQ(ProgramBox(15)->GetLabels().size(), 6u);
+  EXPECT_EQ(ProgramBox(3)->GetLabels().size(), 3u);
+  EXPECT_TRUE(ProgramBox(-1)->GetLabels().empty());
+}
+
+TEST_F(AboutTest, LabelsShowOnTheirOwnTabAndPositionsFollowTheControlsWidth) {
+  static constexpr std::array<TZelAboutEntry, 3> kEntries = {{
+      {u"Everywhere", 0, 10, 20, 0, 0, 0.0f, -1},
+      {u"Third", kAboutWhite, 30, 40, 0, 0, 0.0f, 2},
+      {u"Second", 0, 0, 0, 0, 0, 0.0f, 1},
+  }};
+  const std::unique_ptr<TZelAboutForm> box(
+      ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 3, "NoSuchLogo"}));
+  // No picture: positions are taken as control pixels.
+  EXPECT_EQ(box->GetLogo()->GetPictureWidth(), 0);
+  const auto& labels = box->GetLabels();
+  EXPECT_EQ(labels[0].Control->pos(), QPoint(10, 20));
+  EXPECT_EQ(labels[1].Control->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+
+  // Tabs carry the numbers their labels ask for, in the order asked.
+  QTabBar& tabs = *box->GetAboutTabControl();
+  ASSERT_EQ(tabs.count(), 3);
+  EXPECT_EQ(tabs.tabText(1), "License");
+  EXPECT_EQ(tabs.tabText(2), "Credits");
+  EXPECT_TRUE(labels[1].Control->isHidden());
+  tabs.setCurrentIndex(1);
+  EXPECT_FALSE(labels[0].Control->isHidden());
+  EXPECT_FALSE(labels[1].Control->isHidden());
+  EXPECT_TRUE(labels[2].Control->isHidden());
+
+  // Picture pixels are scaled to a control twice as wide.
+  box->BuildLabels(986, 493, 1, kEntries);
+  EXPECT_EQ(labels.back().Control->pos(), QPoint(20, 40));
+}
+
+TEST_F(AboutTest, HelpAboutOpensTheBoxModallyAndEscOrEnterClosesIt) {
+  TZelAbout* about = nullptr;
+  ZelApplication->CreateComponent(about);
+  about->SetAboutInfo(kAboutEntries, static_cast<int32_t>(kAboutEntries.size()),
+                      kAboutLogoResourceName);
+  about->Initialize();
+  const QList<QAction*> items = MainForm->HelpMenuItem->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_TRUE(items[0]->isSeparator());
+  EXPECT_EQ(items[1], about->GetAboutMenuItem());
+  EXPECT_EQ(items[1]->text(), "About Quillmere");
+
+  for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    bool shown = false;
+    WhenShown([key, &shown](TZelAboutForm& form) {
+      shown = true;
+      EXPECT_EQ(form.windowModality(), Qt::ApplicationModal);
+      EXPECT_EQ(form.windowTitle(), "About Quillmere");
+      form.activateWindow();
+      QTest::keyClick(form.windowHandle(), key);
+      if (form.isVisible()) {
+        ADD_FAILURE() << "the key left the box open";
+        form.close();
+      }
+    });
+    about->GetAboutMenuItem()->trigger();
+    EXPECT_TRUE(shown);
+  }
+}
+
+TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
+  const auto box = ProgramBox(static_cast<int32_t>(kAboutEntries.size()));
+  box->show();
+  const auto& labels = box->GetLabels();
+  QTest::mouseClick(labels[1].Control, Qt::LeftButton);  // "Web site:" is no link
+  QTest::mouseClick(labels[4].Control, Qt::RightButton);
+  EXPECT_TRUE(viewer_.Opened.empty());
+  QTest::mouseClick(labels[4].Control, Qt::LeftButton);
+  ASSERT_EQ(viewer_.Opened.size(), 1u);
+  EXPECT_EQ(viewer_.Opened[0], QUrl("https://example.org/quillmere/support/"));
+}
+
+TEST_F(AboutTest, AChangeOfLanguageRecaptionsTheItemTheBoxAndItsTabs) {
+  TZelAbout* about = nullptr;
+  ZelApplication->CreateComponent(about);
+  about->Initialize();
+  static constexpr std::array<TZelAboutEntry, 1> kEntries = {{{u"x", 0, 0, 0, 0, 0, 0.0f, 1}}};
+  const std::unique_ptr<TZelAboutForm> box(
+      ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 1, "About"}));
+
+  SetLanguage(1031);
+  EXPECT_EQ(about->GetAboutMenuItem()->text(), "Über Quillmere");
+  EXPECT_EQ(box->windowTitle(), "Über Quillmere");
+  EXPECT_EQ(box->GetAboutTabControl()->tabText(0), "Über Quillmere");
+  EXPECT_EQ(box->GetAboutTabControl()->tabText(1), "Mitwirkende");
+}
+
+TEST(AboutLogoTest, TheLogoIsFoundByItsNameInAnyCase) {
+  TZelLogoBackground logo(nullptr);
+  EXPECT_TRUE(logo.LoadLogo("about"));
+  EXPECT_EQ(logo.GetPictureWidth(), 493);
+  EXPECT_FALSE(logo.LoadLogo("Missing"));
+  EXPECT_EQ(logo.GetPictureWidth(), 0);
+  EXPECT_FALSE(logo.LoadLogo(""));
+}
+
+}  // namespace
