@@ -382,6 +382,17 @@ void TLosslessJpeg::RotateRight() {
   std::swap(FWidth, FHeight);
 }
 
+TLosslessJpeg::TGeometry TLosslessJpeg::GetGeometry() const {
+  return {{FMap.A, FMap.B, FMap.C, FMap.D, FMap.E, FMap.F}, FWidth, FHeight};
+}
+
+void TLosslessJpeg::SetGeometry(const TGeometry& geometry) {
+  const std::array<int64_t, 6>& m = geometry.Map;
+  FMap = {m[0], m[1], m[2], m[3], m[4], m[5]};
+  FWidth = geometry.Width;
+  FHeight = geometry.Height;
+}
+
 void TLosslessJpeg::SetPixels(const uint8_t* bits, int32_t stride) {
   FPixels = bits;
   FPixelStride = stride;
