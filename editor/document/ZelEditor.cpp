@@ -271,6 +271,12 @@ void TZelEditor::SaveState(TZelSDFWriter& writer) {
 }
 
 void TZelEditor::Started() {
+  // The main window shows only after start-up: the file opens from the event loop,
+  // once the view has its size to fit the image to.
+  ZelApplication->PostDeferredCall(TZelMethod(this, &TZelEditor::OpenCommandLineFile));
+}
+
+void TZelEditor::OpenCommandLineFile() {
   const QStringList arguments = QCoreApplication::arguments();
   if (arguments.size() < 2) return;
   const QFileInfo file(arguments[1]);

@@ -189,8 +189,10 @@ class TZelEditor : public TZelModuleWithControls {
   // count n, wide strings 1..n most recent first.
   void LoadState(TZelSDFReader& reader) override;
   void SaveState(TZelSDFWriter& writer) override;
-  // Opens the command line's first argument when it names an existing file.
+  // Queues OpenCommandLineFile.
   void Started() override;
+  // Opens the command line's first argument when it names an existing file.
+  void OpenCommandLineFile();
   void UpdateControls() override;
 
   // ---- Documents ----

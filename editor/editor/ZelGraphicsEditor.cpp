@@ -153,6 +153,7 @@ TZelGraphicsEditor::TZelGraphicsEditor(TZelComponent* owner) : TZelEditor(owner)
 
 TZelGraphicsEditor::~TZelGraphicsEditor() {
   if (MainForm != nullptr) MainForm->OnFileDrop = nullptr;
+  if (GraphicsEditor == this) GraphicsEditor = nullptr;
 }
 
 // ---- Operations for the tools and modules ----
