@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 
