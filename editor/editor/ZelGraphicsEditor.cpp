@@ -402,6 +402,10 @@ bool TZelGraphicsEditor::CreateView(TZelDocument* document, QWidget*& view) {
   FitOnOpen(static_cast<TZelGraphicsDocument*>(document), graphicsView);
   if (CurrentTool != nullptr) CurrentTool->Activate();
   graphicsView->DocumentView->SetVisible(true);
+  // The size panels show the image's size from the start, not only after a change.
+  const TZelLTBitmap& image = static_cast<TZelGraphicsDocument*>(document)->CurrentImage;
+  SetWidthStatus(QString::number(image.GetWidth()));
+  SetHeightStatus(QString::number(image.GetHeight()));
   return true;
 }
 
