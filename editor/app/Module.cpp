@@ -49,23 +49,33 @@ void TModule::CreateModel() {
   ProgressMeter = new TProgressMeter(progressBar);
   ProgressMeter->Reset(0);
 
-  AddLocalizeHandler(TZelMethod(this, &TModule::LocalizeQt));
+  qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
 }
 
 void TModule::DestroyModel() {
-  RemoveLocalizeHandler(TZelMethod(this, &TModule::LocalizeQt));
+  qtTranslation_.reset();
   delete ProgressMeter;
   ProgressMeter = nullptr;
-  if (qtTranslator_ != nullptr) QCoreApplication::removeTranslator(qtTranslator_.get());
 }
 
 QString TModule::ProgramImagesFolder() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/Images/");
 }
 
-void TModule::LocalizeQt() {
-  if (qtTranslator_ != nullptr) QCoreApplication::removeTranslator(qtTranslator_.get());
-  qtTranslator_.reset();
+namespace quill {
+
+TZelQtTranslation::TZelQtTranslation() {
+  AddLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
+}
+
+TZelQtTranslation::~TZelQtTranslation() {
+  RemoveLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
+  if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+}
+
+void TZelQtTranslation::Localize() {
+  if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+  translator_.reset();
   const std::optional<QLocale> locale = LocaleOfLangId(GetLanguage());
   if (!locale) return;
   auto translator = std::make_unique<QTranslator>();
@@ -74,5 +84,7 @@ void TModule::LocalizeQt() {
     return;
   }
   QCoreApplication::installTranslator(translator.get());
-  qtTranslator_ = std::move(translator);
+  translator_ = std::move(translator);
 }
+
+}  // namespace quill

@@ -3,8 +3,7 @@
 // that cross between them; the settings file is read afterwards (TZelApplication::Run),
 // so every value set here is a start value that a saved setting may replace.
 //
-// It also keeps Qt's own texts (file-dialog labels, message-box buttons) in the
-// program's language, switching them whenever the localizer switches.
+// It also keeps Qt's own texts in the program's language.
 //
 // Create it with ZelApplication->CreateForm(Module), before anything else.
 
@@ -21,6 +20,26 @@ class QTranslator;
 class TProgressMeter;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
+
+namespace quill {
+
+// Keeps Qt's own texts (file-dialog labels, message-box buttons) in the program's
+// language while it lives: loads Qt's translations for the localizer's language at
+// once and again on every switch.
+class TZelQtTranslation {
+ public:
+  TZelQtTranslation();
+  ~TZelQtTranslation();
+  TZelQtTranslation(const TZelQtTranslation&) = delete;
+  TZelQtTranslation& operator=(const TZelQtTranslation&) = delete;
+
+ private:
+  void Localize();
+
+  std::unique_ptr<QTranslator> translator_;
+};
+
+}  // namespace quill
 
 class TModule : public TZelComponent {
  public:
@@ -40,10 +59,7 @@ class TModule : public TZelComponent {
   static QString ProgramImagesFolder();
 
  private:
-  // Loads Qt's translations for the program's language.
-  void LocalizeQt();
-
-  std::unique_ptr<QTranslator> qtTranslator_;
+  std::unique_ptr<quill::TZelQtTranslation> qtTranslation_;
 };
 
 // The composition root's references, each set before its object's constructor runs.

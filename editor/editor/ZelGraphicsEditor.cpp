@@ -307,8 +307,8 @@ void TZelGraphicsEditor::ZoomInClick() {
                        QStringLiteral("ZoomIn"));
   TZelGraphicsView* view = GetCurrentView();
   if (view == nullptr) return;
-  TZelZoomStep step = ZoomSteps.back();
-  for (const TZelZoomStep& candidate : ZoomSteps) {
+  quill::TZelZoomStep step = quill::ZoomSteps.back();
+  for (const quill::TZelZoomStep& candidate : quill::ZoomSteps) {
     if (view->CompareZoom(candidate.Numerator, candidate.Denominator) > 0) {
       step = candidate;
       break;
@@ -322,8 +322,8 @@ void TZelGraphicsEditor::ZoomOutClick() {
                        QStringLiteral("ZoomOut"));
   TZelGraphicsView* view = GetCurrentView();
   if (view == nullptr) return;
-  TZelZoomStep step = ZoomSteps.front();
-  for (auto it = ZoomSteps.rbegin(); it != ZoomSteps.rend(); ++it) {
+  quill::TZelZoomStep step = quill::ZoomSteps.front();
+  for (auto it = quill::ZoomSteps.rbegin(); it != quill::ZoomSteps.rend(); ++it) {
     if (view->CompareZoom(it->Numerator, it->Denominator) < 0) {
       step = *it;
       break;
@@ -402,6 +402,10 @@ bool TZelGraphicsEditor::CreateView(TZelDocument* document, QWidget*& view) {
   FitOnOpen(static_cast<TZelGraphicsDocument*>(document), graphicsView);
   if (CurrentTool != nullptr) CurrentTool->Activate();
   graphicsView->DocumentView->SetVisible(true);
+  // The size panels show the image's size from the start, not only after a change.
+  const TZelLTBitmap& image = static_cast<TZelGraphicsDocument*>(document)->CurrentImage;
+  SetWidthStatus(QString::number(image.GetWidth()));
+  SetHeightStatus(QString::number(image.GetHeight()));
   return true;
 }
 

@@ -39,6 +39,8 @@ class TZelGraphicsDocument;
 class TZelGraphicsTool;
 class TZelGraphicsView;
 
+namespace quill {
+
 // One zoom step: Numerator / Denominator.
 struct TZelZoomStep {
   int32_t Numerator;
@@ -50,6 +52,8 @@ inline constexpr std::array<TZelZoomStep, 21> ZoomSteps = {{
     {1, 16}, {1, 12}, {1, 8}, {1, 7}, {1, 6}, {1, 5}, {1, 4}, {1, 3}, {1, 2}, {3, 4}, {1, 1},
     {3, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {12, 1}, {16, 1},
 }};
+
+}  // namespace quill
 
 class TZelGraphicsEditor : public TZelEditor {
  public:

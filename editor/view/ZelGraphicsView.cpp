@@ -443,6 +443,8 @@ void TZelGraphicsView::RecordPoint(const QString& prefix, const TPoint& imagePoi
 }
 
 quill::TZelRecorder* TZelGraphicsView::Recorder() const {
-  quill::TZelRecorder* recorder = Document->GetEditor()->Recorder;
+  const TZelEditor* editor = Document->GetEditor();
+  if (editor == nullptr) return nullptr;
+  quill::TZelRecorder* recorder = editor->Recorder;
   return recorder != nullptr && recorder->IsRecording() ? recorder : nullptr;
 }
