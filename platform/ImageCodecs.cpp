@@ -153,6 +153,16 @@ bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFo
   return false;
 }
 
+bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, TImageMetadata& metadata) {
+  metadata = TImageMetadata();
+  format = DetectImageFormat(data);
+  TDecodeRequest request;
+  request.Metadata = &metadata;
+  if (Decode(data, format, request)) return true;
+  metadata = TImageMetadata();
+  return false;
+}
+
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
                    TImageMetadata& metadata) {
   std::vector<uint8_t> data;

@@ -62,6 +62,11 @@ bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& 
 bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
                  TImageMetadata& metadata);
 
+// Format and Metadata of Data as DecodeImage gives them, read from the headers alone
+// (no pixel is decoded). False for data of no known format or whose header does not
+// read; Metadata is empty then.
+bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, TImageMetadata& metadata);
+
 // ReadFileBytes, then DecodeImage.
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
                    TImageRawFormat& format, TImageMetadata& metadata);

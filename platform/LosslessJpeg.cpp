@@ -376,8 +376,23 @@ uint32_t TLosslessJpeg::GetSamplingValue() const {
 
 bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
   if (!HasImage() || bits == nullptr) return false;
+  // Neither turned nor mirrored: each row is one run of a source row, black around it.
+  const bool straight = FMap.A == 1 && FMap.B == 0 && FMap.D == 0 && FMap.E == 1;
   for (int64_t y = 0; y < FHeight; ++y) {
     uint8_t* to = bits + y * stride;
+    if (straight) {
+      const int64_t row = y + FMap.F;
+      const bool inside = row >= 0 && row < FSourceHeight;
+      const int64_t first = inside ? std::clamp<int64_t>(-FMap.C, 0, FWidth) : FWidth;
+      const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
+      std::memset(to, 0, static_cast<size_t>(first * 3));
+      if (last > first) {
+        std::memcpy(to + first * 3, &FReference[static_cast<size_t>((row * FSourceWidth + first + FMap.C) * 3)],
+                    static_cast<size_t>((last - first) * 3));
+      }
+      std::memset(to + last * 3, 0, static_cast<size_t>((FWidth - last) * 3));
+      continue;
+    }
     for (int64_t x = 0; x < FWidth; ++x, to += 3) {
       const int64_t sx = FMap.A * x + FMap.B * y + FMap.C;
       const int64_t sy = FMap.D * x + FMap.E * y + FMap.F;
@@ -425,6 +440,17 @@ void TLosslessJpeg::RotateRight() {
   const TMapping m = FMap;
   FMap = {-m.B, m.A, m.B * (FHeight - 1) + m.C, -m.E, m.D, m.E * (FHeight - 1) + m.F};
   std::swap(FWidth, FHeight);
+}
+
+TLosslessJpeg::TGeometry TLosslessJpeg::GetGeometry() const {
+  return {{FMap.A, FMap.B, FMap.C, FMap.D, FMap.E, FMap.F}, FWidth, FHeight};
+}
+
+void TLosslessJpeg::SetGeometry(const TGeometry& geometry) {
+  const std::array<int64_t, 6>& m = geometry.Map;
+  FMap = {m[0], m[1], m[2], m[3], m[4], m[5]};
+  FWidth = geometry.Width;
+  FHeight = geometry.Height;
 }
 
 void TLosslessJpeg::SetPixels(const uint8_t* bits, int32_t stride) {

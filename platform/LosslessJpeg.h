@@ -84,6 +84,16 @@ class TLosslessJpeg {
   void RotateLeft();
   void RotateRight();
 
+  // The recorded geometry alone. Whoever puts earlier pixels back (an undo) puts back
+  // the geometry they were in, so that a save never shows a stale picture.
+  struct TGeometry {
+    std::array<int64_t, 6> Map = {1, 0, 0, 0, 1, 0};
+    int32_t Width = 0;
+    int32_t Height = 0;
+  };
+  TGeometry GetGeometry() const;
+  void SetGeometry(const TGeometry& geometry);
+
   // The pixels Save writes: the current image's top-left pixel and row stride. The
   // memory must stay valid and unchanged until EndSave.
   void SetPixels(const uint8_t* bits, int32_t stride);

@@ -12,7 +12,11 @@ quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                   libpng-dev qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgif-dev
                   # The tools that check the image files the tests write.
-                  libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs)
+                  libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs
+                  # Qt's own texts (dialog labels, message-box buttons) in the program's language.
+                  qt6-translations-l10n
+                  # A display server for looking at the running program without a screen.
+                  xvfb)
   local missing=() package
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -34,3 +34,9 @@ TZelCommandState* TZelCommandHistoryList::GetRedoState() const {
 void TZelCommandHistoryList::DeleteRedoStates() {
   while (CanRedo()) states_.pop_back();
 }
+
+int64_t TZelCommandHistoryList::GetSize() const {
+  int64_t size = 0;
+  for (const auto& state : states_) size += state->GetSize();
+  return size;
+}

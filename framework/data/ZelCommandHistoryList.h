@@ -3,11 +3,13 @@
 // A command state knows how to undo and redo one edit. The history owns its states
 // and a cursor, the number of states currently applied (0 <= cursor <= count): the
 // states before the cursor can be undone, last first; the states from the cursor on
-// can be redone, first first. There is no limit on the number of states.
+// can be redone, first first. There is no limit on the number of states, so every
+// state reports the bytes it holds and the history their sum.
 
 #ifndef QUILL_FRAMEWORK_ZELCOMMANDHISTORYLIST_H_
 #define QUILL_FRAMEWORK_ZELCOMMANDHISTORYLIST_H_
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,8 @@ class TZelCommandState {
 
   virtual void Undo() = 0;
   virtual void Redo() = 0;
+  // The bytes the state holds, itself included.
+  virtual int64_t GetSize() const = 0;
 };
 
 class TZelCommandHistoryList {
@@ -46,6 +50,8 @@ class TZelCommandHistoryList {
   // The state that Undo (Redo) would use; nullptr when it can do nothing.
   TZelCommandState* GetUndoState() const;
   TZelCommandState* GetRedoState() const;
+  // The bytes every state holds, summed.
+  int64_t GetSize() const;
   // Frees every state from the cursor on, from the last down to the one at the cursor.
   void DeleteRedoStates();
 

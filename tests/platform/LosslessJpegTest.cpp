@@ -402,4 +402,30 @@ TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
   EXPECT_FALSE(jpeg.SaveToMemory(out, {}));  // no pixels given
 }
 
+// A region that reaches past the source on every side decodes the source where it lies
+// under the region and black elsewhere, shifted or mirrored alike.
+TEST_F(LosslessJpeg, ARegionBeyondTheSourceDecodesBlackAroundIt) {
+  TZelLTBitmap picture, source;
+  MakePicture(picture, 40, 24);
+  WriteLibJpeg(Path("p.jpg"), picture.GetPixels(), 1, 1, false);
+  for (const bool mirrored : {false, true}) {
+    TLosslessJpeg jpeg;
+    LoadInto(jpeg, Path("p.jpg"), source);
+    if (mirrored) jpeg.FlipHorizontal();
+    jpeg.SetRegion({-5, -3, 45, 30});
+    TZelLTBitmap region;
+    ASSERT_TRUE(region.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+    ASSERT_TRUE(jpeg.Decode(region.GetPixels().Bits(), region.GetPixels().Stride()));
+    for (int32_t y = 0; y < 33; ++y) {
+      for (int32_t x = 0; x < 50; ++x) {
+        const int32_t sx = mirrored ? 39 - (x - 5) : x - 5, sy = y - 3;
+        const bool inside = sx >= 0 && sx < 40 && sy >= 0 && sy < 24;
+        const uint8_t* p = region.GetPixels().GetPixelAddress(x, y);
+        const uint8_t* q = inside ? source.GetPixels().GetPixelAddress(sx, sy) : nullptr;
+        ASSERT_TRUE(inside ? std::equal(p, p + 3, q) : p[0] == 0 && p[1] == 0 && p[2] == 0) << x << "," << y;
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -16,6 +16,7 @@ class LoggingState : public TZelCommandState {
   ~LoggingState() override { log_.push_back("free " + name_); }
   void Undo() override { log_.push_back("undo " + name_); }
   void Redo() override { log_.push_back("redo " + name_); }
+  int64_t GetSize() const override { return sizeof(*this); }
 
  private:
   std::string name_;
@@ -29,6 +30,7 @@ class CursorState : public TZelCommandState {
       : history_(history), cursors_(cursors) {}
   void Undo() override { cursors_.push_back(history_.GetCursor()); }
   void Redo() override { cursors_.push_back(history_.GetCursor()); }
+  int64_t GetSize() const override { return sizeof(*this); }
 
  private:
   const TZelCommandHistoryList& history_;

@@ -1,0 +1,90 @@
+#include "Module.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTranslator>
+
+#include "MainForm.h"
+#include "ProgressMeter.h"
+#include "ZelDockablePanel.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelLanguageIds.h"
+#include "ZelLocalizer.h"
+#include "ZelSystemInfoModule.h"
+#include "ZelToolPanelModule.h"
+
+TModule* Module = nullptr;
+TZelSystemInfoModule* SystemInfoModule = nullptr;
+TZelToolPanelModule* ToolPanelModule = nullptr;
+TProgressMeter* ProgressMeter = nullptr;
+
+namespace {
+
+// The tool panel's client width until a tool widens it.
+constexpr int kToolPanelWidth = 264;
+constexpr int kProgressBarWidth = 200;
+
+}  // namespace
+
+TModule::TModule(TZelComponent* owner) : TZelComponent(owner) { CreateModel(); }
+
+TModule::~TModule() { DestroyModel(); }
+
+void TModule::CreateModel() {
+  ZelApplication->CreateComponent(GraphicsEditor);
+  GraphicsEditor->ImagesFolder = ProgramImagesFolder();
+  ZelApplication->CreateComponent(SystemInfoModule);
+  ZelApplication->CreateComponent(ToolPanelModule);
+  ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
+  ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
+  MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
+
+  auto* progressBar = new QProgressBar(MainForm);
+  progressBar->setTextVisible(false);
+  progressBar->setFixedWidth(kProgressBarWidth);
+  MainForm->StatusBar->addPermanentWidget(progressBar);
+  ProgressMeter = new TProgressMeter(progressBar);
+  ProgressMeter->Reset(0);
+
+  qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
+}
+
+void TModule::DestroyModel() {
+  qtTranslation_.reset();
+  delete ProgressMeter;
+  ProgressMeter = nullptr;
+}
+
+QString TModule::ProgramImagesFolder() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/Images/");
+}
+
+namespace quill {
+
+TZelQtTranslation::TZelQtTranslation() {
+  AddLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
+}
+
+TZelQtTranslation::~TZelQtTranslation() {
+  RemoveLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
+  if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+}
+
+void TZelQtTranslation::Localize() {
+  if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+  translator_.reset();
+  const std::optional<QLocale> locale = LocaleOfLangId(GetLanguage());
+  if (!locale) return;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(*locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return;
+  }
+  QCoreApplication::installTranslator(translator.get());
+  translator_ = std::move(translator);
+}
+
+}  // namespace quill

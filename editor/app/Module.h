@@ -1,0 +1,71 @@
+// TModule: the composition root. Creating it creates every module and tool of the
+// program in their fixed order, sets their start values and wires the few things
+// that cross between them; the settings file is read afterwards (TZelApplication::Run),
+// so every value set here is a start value that a saved setting may replace.
+//
+// It also keeps Qt's own texts in the program's language.
+//
+// Create it with ZelApplication->CreateForm(Module), before anything else.
+
+#ifndef QUILL_EDITOR_MODULE_H_
+#define QUILL_EDITOR_MODULE_H_
+
+#include <QString>
+
+#include <memory>
+
+#include "ZelComponent.h"
+
+class QTranslator;
+class TProgressMeter;
+class TZelSystemInfoModule;
+class TZelToolPanelModule;
+
+namespace quill {
+
+// Keeps Qt's own texts (file-dialog labels, message-box buttons) in the program's
+// language while it lives: loads Qt's translations for the localizer's language at
+// once and again on every switch.
+class TZelQtTranslation {
+ public:
+  TZelQtTranslation();
+  ~TZelQtTranslation();
+  TZelQtTranslation(const TZelQtTranslation&) = delete;
+  TZelQtTranslation& operator=(const TZelQtTranslation&) = delete;
+
+ private:
+  void Localize();
+
+  std::unique_ptr<QTranslator> translator_;
+};
+
+}  // namespace quill
+
+class TModule : public TZelComponent {
+ public:
+  // CreateModel.
+  explicit TModule(TZelComponent* owner);
+  // DestroyModel.
+  ~TModule() override;
+
+  // In this order: the graphics editor (with the main window) and its images folder,
+  // the system information, the tool panel (264 pixels wide inside), a separator at
+  // the end of the standard toolbar, the status bar's progress bar and its meter.
+  void CreateModel();
+  // Frees the progress meter; the application object frees the modules.
+  void DestroyModel();
+
+  // The folder of the program file followed by "Images/".
+  static QString ProgramImagesFolder();
+
+ private:
+  std::unique_ptr<quill::TZelQtTranslation> qtTranslation_;
+};
+
+// The composition root's references, each set before its object's constructor runs.
+extern TModule* Module;
+extern TZelSystemInfoModule* SystemInfoModule;
+extern TZelToolPanelModule* ToolPanelModule;
+extern TProgressMeter* ProgressMeter;
+
+#endif  // QUILL_EDITOR_MODULE_H_

@@ -1,0 +1,275 @@
+#include "ZelGraphicsDocument.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsTool.h"
+#include "ZelGraphicsView.h"
+#include "ZelResample.h"
+#include "ZelUtils.h"
+#include "ZelViewCanvas.h"
+
+namespace {
+
+// Rect clipped to Image's bounds; empty when that leaves nothing or the whole image.
+TRect NormalizedSelection(const TRect& rect, const TRect& image) {
+  const TRect clipped = IntersectRect(rect, image);
+  if (clipped.IsEmpty() || clipped == image) return TRect();
+  return clipped;
+}
+
+}  // namespace
+
+TZelGraphicsDocument::TZelGraphicsDocument(TZelEditor* editor)
+    : TZelDocument(editor), JPEG(std::make_unique<TLosslessJpeg>()) {}
+
+TZelGraphicsDocument::~TZelGraphicsDocument() {
+  // The view goes first: it reads the images while it is taken down.
+  DestroyComponents();
+}
+
+QWidget* TZelGraphicsDocument::CreateView() { return new TZelGraphicsView(this); }
+
+void TZelGraphicsDocument::Opened() {
+  quill::ForEachGraphicsTool([this](TZelGraphicsTool& tool) { tool.DocumentOpened(this); });
+}
+
+void TZelGraphicsDocument::BeforeSave() {
+  quill::ForEachGraphicsTool([this](TZelGraphicsTool& tool) { tool.DocumentSaving(this); });
+}
+
+void TZelGraphicsDocument::BeforeClose() {
+  quill::ForEachGraphicsTool([this](TZelGraphicsTool& tool) { tool.DocumentClosing(this); });
+}
+
+TZelGraphicsView* TZelGraphicsDocument::GetGraphicsView() const {
+  QWidget* view = nullptr;
+  if (!TryGetView(view)) return nullptr;
+  return static_cast<TZelGraphicsView*>(view);
+}
+
+void TZelGraphicsDocument::SyncCommittedCopy() { Recommit(); }
+
+TRect TZelGraphicsDocument::GetBounds() const {
+  if (HasSelection()) return Selection;
+  return CurrentImage.GetBounds();
+}
+
+void TZelGraphicsDocument::SetSelection(const TRect& rect) {
+  Selection = NormalizedSelection(rect, CurrentImage.GetBounds());
+  GeometryChanged();
+}
+
+// ---- Operation state ----
+
+void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
+  if (Running) EndOperation(this);
+  DirtyRect = TRect();
+  RunningTool = tool;
+  Running = true;
+}
+
+void TZelGraphicsDocument::EndOperation(const void* requester) {
+  Running = false;
+  if (requester == this && RunningTool != nullptr) RunningTool->EndOperation();
+  DirtyRect = TRect();
+}
+
+void TZelGraphicsDocument::ResetOperation() {
+  Running = false;
+  RunningTool = nullptr;
+  DirtyRect = TRect();
+}
+
+void TZelGraphicsDocument::AddDirtyRect(const TRect& rect, bool replace) {
+  DirtyRect = replace || DirtyRect.IsEmpty() ? rect : UnionRect(DirtyRect, rect);
+  InvalidateImageRect(rect);
+}
+
+void TZelGraphicsDocument::InvalidateImageRect(const TRect& rect) {
+  TZelGraphicsView* view = GetGraphicsView();
+  if (view == nullptr) return;
+  const TRect device = InflatedRect(view->GetMapMode().LogicalToDeviceRect(rect), 1, 1);
+  view->update(RectToQRect(device));
+}
+
+// ---- Geometry ----
+
+void TZelGraphicsDocument::RotateLeft() {
+  const int32_t w = CurrentImage.GetWidth();
+  if (HasSelection()) {
+    const TRect s = Selection;
+    Selection = {s.Top, w - s.Right, s.Bottom, w - s.Left};
+  }
+  CurrentImage.RotateLeft();
+  OriginalImage.RotateLeft();
+  Recommit();
+  if (HasJpeg()) JPEG->RotateLeft();
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::RotateRight() {
+  const int32_t h = CurrentImage.GetHeight();
+  if (HasSelection()) {
+    const TRect s = Selection;
+    Selection = {h - s.Bottom, s.Left, h - s.Top, s.Right};
+  }
+  CurrentImage.RotateRight();
+  OriginalImage.RotateRight();
+  Recommit();
+  if (HasJpeg()) JPEG->RotateRight();
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::FlipHorizontal() {
+  const int32_t w = CurrentImage.GetWidth();
+  if (HasSelection()) {
+    const TRect s = Selection;
+    Selection = {w - s.Right, s.Top, w - s.Left, s.Bottom};
+  }
+  CurrentImage.FlipHorizontal();
+  OriginalImage.FlipHorizontal();
+  Recommit();
+  if (HasJpeg()) JPEG->FlipHorizontal();
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::FlipVertical() {
+  const int32_t h = CurrentImage.GetHeight();
+  if (HasSelection()) {
+    const TRect s = Selection;
+    Selection = {s.Left, h - s.Bottom, s.Right, h - s.Top};
+  }
+  CurrentImage.FlipVertical();
+  OriginalImage.FlipVertical();
+  Recommit();
+  if (HasJpeg()) JPEG->FlipVertical();
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::Crop(const TRect& rect) {
+  const TRect r = IntersectRect(rect, CurrentImage.GetBounds());
+  if (r.IsEmpty()) return;
+  CurrentImage.Crop(r);
+  OriginalImage.Crop(r);
+  ClearSelection();
+  Recommit();
+  if (HasJpeg()) {
+    const int32_t blockWidth = JPEG->GetBlockWidth();
+    const int32_t blockHeight = JPEG->GetBlockHeight();
+    const int32_t x0 = blockWidth > 0 ? r.Left / blockWidth * blockWidth : r.Left;
+    const int32_t y0 = blockHeight > 0 ? r.Top / blockHeight * blockHeight : r.Top;
+    JPEG->SetRegion({x0, y0, static_cast<int32_t>(x0 + r.Width()),
+                     static_cast<int32_t>(y0 + r.Height())});
+  }
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight) {
+  const int32_t w = CurrentImage.GetWidth();
+  const int32_t h = CurrentImage.GetHeight();
+  if (w < 1 || h < 1 || newWidth < 1 || newHeight < 1) return;
+  TRect selection;
+  if (HasSelection()) {
+    const double sx = static_cast<double>(newWidth) / w;
+    const double sy = static_cast<double>(newHeight) / h;
+    selection = {static_cast<int32_t>(std::ceil(Selection.Left * sx)),
+                 static_cast<int32_t>(std::ceil(Selection.Top * sy)),
+                 static_cast<int32_t>(std::floor(Selection.Right * sx)),
+                 static_cast<int32_t>(std::floor(Selection.Bottom * sy))};
+  }
+  OriginalImage.Resize(newWidth, newHeight);
+  CurrentImage.Resize(newWidth, newHeight);
+  // The scaled selection may come out empty or inverted (a thin one shrunk), or as
+  // the whole image: it must still be a valid selection, as SetSelection makes it.
+  Selection = NormalizedSelection(selection, CurrentImage.GetBounds());
+  Recommit();
+  if (HasJpeg()) JPEG->SetRegion({0, 0, newWidth, newHeight});
+  GeometryChanged();
+}
+
+void TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
+                                    TLosslessJpeg::TGeometry& jpeg) const {
+  CopyBitmapToBuffer(OriginalImage, original);
+  CopyBitmapToBuffer(CurrentImage, current);
+  jpeg = JPEG != nullptr ? JPEG->GetGeometry() : TLosslessJpeg::TGeometry();
+}
+
+void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
+                                   const TLosslessJpeg::TGeometry& jpeg) {
+  OriginalImage.AssignPixels(original);
+  CurrentImage.AssignPixels(current);
+  Recommit();
+  // The pixels went back to an earlier geometry: so does the JPEG object, or a later
+  // redo of a crop would crop it twice and a save would show a stale picture.
+  if (HasJpeg()) JPEG->SetGeometry(jpeg);
+  GeometryChanged();
+}
+
+std::unique_ptr<TZelLTBitmap> TZelGraphicsDocument::ResampledCopy(int32_t size) const {
+  const int32_t w = CurrentImage.GetWidth();
+  const int32_t h = CurrentImage.GetHeight();
+  if (CurrentImage.IsEmpty() || size < 1) return nullptr;
+  int32_t newWidth = 0;
+  int32_t newHeight = 0;
+  if (static_cast<double>(h) / size >= static_cast<double>(w) / size) {
+    newHeight = size;
+    newWidth = MulDiv(w, size, h);
+  } else {
+    newWidth = size;
+    newHeight = MulDiv(h, size, w);
+  }
+  // A very thin image would give a side of 0, which the resampler refuses.
+  newWidth = std::max(newWidth, 1);
+  newHeight = std::max(newHeight, 1);
+  auto copy = std::make_unique<TZelLTBitmap>();
+  if (!copy->SetSize(newWidth, newHeight, kPixelFormat24)) return nullptr;
+  ResamplePixels(copy->GetPixels(), copy->GetBounds(), copy->GetBounds(), CurrentImage.GetPixels(),
+                 CurrentImage.GetBounds(), TLanczosResampler());
+  return copy;
+}
+
+// ---- Tool notifications ----
+
+void TZelGraphicsDocument::NotifyBeforeUndo() {
+  TZelCommandState* state = GetHistory().GetUndoState();
+  quill::ForEachGraphicsTool([state](TZelGraphicsTool& tool) { tool.BeforeUndo(state); });
+}
+
+void TZelGraphicsDocument::NotifyAfterUndo() {
+  TZelCommandState* state = GetHistory().GetUndoState();
+  quill::ForEachGraphicsTool([state](TZelGraphicsTool& tool) { tool.AfterUndo(state); });
+}
+
+void TZelGraphicsDocument::NotifyBeforeRedo() {
+  TZelCommandState* state = GetHistory().GetRedoState();
+  quill::ForEachGraphicsTool([state](TZelGraphicsTool& tool) { tool.BeforeRedo(state); });
+}
+
+void TZelGraphicsDocument::NotifyAfterRedo() {
+  TZelCommandState* state = GetHistory().GetRedoState();
+  quill::ForEachGraphicsTool([state](TZelGraphicsTool& tool) { tool.AfterRedo(state); });
+}
+
+void TZelGraphicsDocument::NotifyCommandState(TZelGraphicsTool* tool, const TRect& rect) {
+  quill::ForEachGraphicsTool(
+      [this, tool, &rect](TZelGraphicsTool& each) { each.CommandStateApplied(this, tool, rect); });
+}
+
+// ---- Private ----
+
+void TZelGraphicsDocument::GeometryChanged() {
+  if (TZelGraphicsView* view = GetGraphicsView()) {
+    view->DocumentView->UpdateBounds();
+    view->ClampOrigin();
+  }
+  if (auto* editor = dynamic_cast<TZelGraphicsEditor*>(GetEditor())) {
+    editor->SetWidthStatus(QString::number(CurrentImage.GetWidth()));
+    editor->SetHeightStatus(QString::number(CurrentImage.GetHeight()));
+  }
+}
+
+void TZelGraphicsDocument::Recommit() { CopyBitmapToBuffer(CurrentImage, CommittedCopy); }

@@ -1,0 +1,175 @@
+// TZelGraphicsDocument: one open image with everything the tools work on.
+//
+// Three images of equal size are kept in step by every operation:
+// - CurrentImage, the live image the view shows and the tools edit in place;
+// - OriginalImage, the image as opened, following every geometry change so that it
+//   always lines up with CurrentImage (the undo brush and the original-image tool
+//   show it);
+// - CommittedCopy, CurrentImage as it stood after the last finished operation; undo
+//   records take the pixels before a change from it. Outside a running tool operation
+//   it equals CurrentImage pixel for pixel.
+// Beside them: the image's property items (EXIF and the like), the lossless-JPEG
+// object that mirrors every geometry change so that a JPEG can be saved back without
+// recompression, the selection, and the state of the one tool operation that may run.
+//
+// The selection is empty (all zero) or lies inside the image and is never the whole
+// image; GetBounds gives it, or the whole image without one, and saving, crop and
+// resize work on that rectangle.
+//
+// An operation: BeginOperation(Tool) (ending a running one first through its tool, so
+// that its changes become one undo record), AddDirtyRect for every change, then the
+// tool's EndOperation commits or ResetOperation drops it.
+//
+// The document tells every TZelGraphicsTool of the application object, in component
+// order, when it was opened, is about to be saved or closed, around every undo and
+// redo, and whenever an undo record is made, undone or redone.
+//
+// Main thread only.
+
+#ifndef QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_
+#define QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_
+
+#include <cstdint>
+#include <memory>
+
+#include "LosslessJpeg.h"
+#include "ZelBitmap.h"
+#include "ZelEditor.h"
+#include "ZelLTBitmap.h"
+#include "ZelProperties.h"
+#include "ZelTypes.h"
+
+class TZelCommandState;
+class TZelGraphicsTool;
+class TZelGraphicsView;
+
+// The image's property items, each {id, size, type, value bytes}: filled by the format
+// table on every load and written back on every save that can carry them.
+class TZelGraphicsDocumentProperties : public TZelCustomProperties {
+ public:
+  // Dots per inch as the file gave them; 0 when it gave none.
+  int32_t HorizontalResolution = 0;
+  int32_t VerticalResolution = 0;
+};
+
+class TZelGraphicsDocument : public TZelDocument {
+ public:
+  // Empty images and properties, and a lossless-JPEG object without an image.
+  explicit TZelGraphicsDocument(TZelEditor* editor);
+  ~TZelGraphicsDocument() override;
+
+  // ---- Fields ----
+
+  // Image coordinates; empty when there is none. Change it through SetSelection.
+  TRect Selection;
+  // Mirrors every geometry change while it holds an image (the format table loads it).
+  std::unique_ptr<TLosslessJpeg> JPEG;
+  // The image area changed by the running operation; empty when none.
+  TRect DirtyRect;
+  // A tool operation is running.
+  bool Running = false;
+  // The tool of the running (or last) operation; not owned.
+  TZelGraphicsTool* RunningTool = nullptr;
+  TZelLTBitmap CurrentImage;
+  TZelLTBitmap OriginalImage;
+  TZelPixelBuffer CommittedCopy;
+  TZelGraphicsDocumentProperties Properties;
+
+  // ---- TZelDocument ----
+
+  // A TZelGraphicsView on this document.
+  QWidget* CreateView() override;
+  // Each tells every graphics tool: DocumentOpened, DocumentSaving, DocumentClosing.
+  void Opened() override;
+  void BeforeSave() override;
+  void BeforeClose() override;
+
+  // ---- Images and view ----
+
+  TZelPixels& GetCurrentPixels() { return CurrentImage.GetPixels(); }
+  TZelPixels& GetOriginalPixels() { return OriginalImage.GetPixels(); }
+  // The view when it exists; null otherwise (never creates one).
+  TZelGraphicsView* GetGraphicsView() const;
+  // CommittedCopy := a copy of CurrentImage (format, bounds and pixels). The format
+  // table calls it after every successful load.
+  void SyncCommittedCopy();
+  // Selection when set, else (0, 0, width, height) of CurrentImage.
+  TRect GetBounds() const;
+
+  // ---- Selection ----
+
+  // Stores Rect clipped to the image; an empty result or the whole image clears it.
+  // Then GeometryChanged.
+  void SetSelection(const TRect& rect);
+  void ClearSelection() { Selection = TRect(); }
+  bool HasSelection() const { return !Selection.IsEmpty(); }
+
+  // ---- Operation state ----
+
+  // Ends a running operation first (its tool commits it), then DirtyRect := empty,
+  // RunningTool := Tool, Running := true.
+  void BeginOperation(TZelGraphicsTool* tool);
+  // Running := false; when Requester is this document and RunningTool is set, the
+  // running tool's EndOperation commits the operation; then DirtyRect := empty. Any
+  // other requester ends it without a commit. RunningTool keeps its value.
+  void EndOperation(const void* requester);
+  // Running := false, RunningTool := null, DirtyRect := empty.
+  void ResetOperation();
+  // DirtyRect := Rect when Replace or DirtyRect is empty, else their union; then
+  // InvalidateImageRect(Rect).
+  void AddDirtyRect(const TRect& rect, bool replace);
+  // Repaints the window area of the image rectangle Rect (grown by one pixel) when
+  // the view exists.
+  void InvalidateImageRect(const TRect& rect);
+
+  // ---- Geometry (each ends with GeometryChanged and re-commits) ----
+
+  // 90 degrees counter-clockwise: the images, the selection and the JPEG object.
+  void RotateLeft();
+  void RotateRight();
+  void FlipHorizontal();
+  void FlipVertical();
+  // Keeps Rect of the image (clipped to it; nothing at all when that is empty) and
+  // clears the selection. The JPEG object's region starts at the block-aligned origin
+  // with the crop's own size.
+  void Crop(const TRect& rect);
+  // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
+  // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
+  // it empty or the whole image. The JPEG object's region becomes the new size.
+  void Resize(int32_t newWidth, int32_t newHeight);
+  // Copies OriginalImage into Original, CurrentImage into Current and the JPEG
+  // object's geometry into Jpeg: what Restore needs to bring this state back.
+  void Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
+                TLosslessJpeg::TGeometry& jpeg) const;
+  // Puts back a Snapshot: both images (size, format, pixels) and the JPEG object's
+  // geometry, then re-commits. The selection is the caller's to set afterwards.
+  void Restore(const TZelPixels& current, const TZelPixels& original,
+               const TLosslessJpeg::TGeometry& jpeg);
+
+  // A new bitmap of CurrentImage fitted into a Size x Size square with its
+  // proportions kept (a smaller image is enlarged), Lanczos-resampled; each side is at
+  // least 1. Null for an empty image or a Size below 1.
+  std::unique_ptr<TZelLTBitmap> ResampledCopy(int32_t size) const;
+
+  // ---- Tool notifications, to every graphics tool in component order ----
+
+  // BeforeUndo(the history's next state to undo); AfterUndo(the next after the step).
+  void NotifyBeforeUndo();
+  void NotifyAfterUndo();
+  void NotifyBeforeRedo();
+  void NotifyAfterRedo();
+  // CommandStateApplied(this, Tool, Rect).
+  void NotifyCommandState(TZelGraphicsTool* tool, const TRect& rect);
+
+ private:
+  // The last step of every size or layout change: the view's image layer takes the
+  // new bounds, the scroll origin comes back into range and the editor's size panels
+  // show the new size.
+  void GeometryChanged();
+  // CommittedCopy := a copy of CurrentImage at its bounds.
+  void Recommit();
+  // Whether the JPEG object exists and holds an image.
+  bool HasJpeg() const { return JPEG != nullptr && JPEG->HasImage(); }
+};
+
+#endif  // QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_

@@ -1,0 +1,44 @@
+// The recording side of the demo player, as the editor, its view and its tools use it.
+//
+// While a demo recording runs, the editor hands every tool and view the recorder
+// (RecordingStarted) and takes it back when the recording ends (RecordingStopped).
+// They append script lines through it and through nothing else, so the player that
+// stands behind it can change without touching them. A recorder that is set is
+// recording; the helpers below still check IsRecording, as the player's own RecordLine
+// does not.
+//
+// Main thread only.
+
+#ifndef QUILL_EDITOR_ZELRECORDER_H_
+#define QUILL_EDITOR_ZELRECORDER_H_
+
+#include <QString>
+
+namespace quill {
+
+class TZelRecorder {
+ public:
+  virtual ~TZelRecorder() = default;
+
+  // The player is in its recording state.
+  virtual bool IsRecording() const = 0;
+  // Inserts Line at the player's record position.
+  virtual void RecordLine(const QString& line) = 0;
+  // The player's RecordMessages option: a MESSAGE line goes before each recorded action.
+  virtual bool GetRecordMessages() const = 0;
+  // The text of the MESSAGE line the image view records before a click ("Click" by
+  // default; the demo editor chooses others).
+  virtual QString GetMessageText() const = 0;
+};
+
+// "MouseCurvedMove " + Target, while Recorder records.
+void RecordMouseMove(TZelRecorder* recorder, const QString& target);
+
+// The three lines of a named command while Recorder records: "MouseCurvedMove " +
+// Target, then `Message "<Message>"` only with the RecordMessages option, then Command.
+void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,
+                   const QString& command);
+
+}  // namespace quill
+
+#endif  // QUILL_EDITOR_ZELRECORDER_H_

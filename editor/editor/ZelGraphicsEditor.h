@@ -1,0 +1,168 @@
+// TZelGraphicsEditor: the one editor of the program. It opens images as graphics
+// documents, shows them in a graphics view, zooms, browses the other images of the
+// same folder, switches the active tool, brackets undo and redo with the tool
+// notifications, and carries the zoom commands, the status bar's coordinate, size and
+// colour panels and the JPEG quality setting.
+//
+// The tools reach the current document and view, the active-tool switch and the tool
+// lock through the global GraphicsEditor.
+//
+// Zoom: 21 steps from 1/16 to 16/1. Zoom in picks the first step above the current
+// zoom (compared in thousandths), zoom out the first step below it; at the ends the
+// zoom stays. Best fit may give a zoom between steps.
+//
+// Folder browsing: the folder's image files (by extension, names sorted without regard
+// to case, folders skipped) with the current one's position; Previous and Next do not
+// wrap.
+//
+// Main thread only.
+
+#ifndef QUILL_EDITOR_ZELGRAPHICSEDITOR_H_
+#define QUILL_EDITOR_ZELGRAPHICSEDITOR_H_
+
+#include <QCursor>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "ZelColor.h"
+#include "ZelEditor.h"
+#include "ZelGraphicsFormats.h"
+#include "ZelTypes.h"
+
+class QLabel;
+class TZelGraphicsDocument;
+class TZelGraphicsTool;
+class TZelGraphicsView;
+
+namespace quill {
+
+// One zoom step: Numerator / Denominator.
+struct TZelZoomStep {
+  int32_t Numerator;
+  int32_t Denominator;
+};
+
+// The zoom steps, rising.
+inline constexpr std::array<TZelZoomStep, 21> ZoomSteps = {{
+    {1, 16}, {1, 12}, {1, 8}, {1, 7}, {1, 6}, {1, 5}, {1, 4}, {1, 3}, {1, 2}, {3, 4}, {1, 1},
+    {3, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {12, 1}, {16, 1},
+}};
+
+}  // namespace quill
+
+class TZelGraphicsEditor : public TZelEditor {
+ public:
+  // The JPEG quality's settings node.
+  static const QUuid kQualityGuid;
+
+  // The editor base (main window, File and Edit menus, standard toolbar), then the
+  // format table, the browse and zoom commands, the status panels, the scroll tool
+  // (the first tool) and the hand cursor.
+  explicit TZelGraphicsEditor(TZelComponent* owner);
+  ~TZelGraphicsEditor() override;
+
+  // ---- The items it creates ----
+  QAction* ZoomInMenuItem = nullptr;
+  QAction* ZoomOutMenuItem = nullptr;
+  QAction* ActualSizeMenuItem = nullptr;
+  QAction* ScaleToBestFitMenuItem = nullptr;
+  QAction* ZoomMenuSeparator = nullptr;
+  QAction* ZoomToolbarSeparator = nullptr;
+  QAction* ZoomInButton = nullptr;
+  QAction* ZoomOutButton = nullptr;
+  QAction* ActualSizeButton = nullptr;
+  QAction* ScaleToBestFitButton = nullptr;
+  QLabel* XStatusPanel = nullptr;
+  QLabel* YStatusPanel = nullptr;
+  QLabel* WStatusPanel = nullptr;
+  QLabel* HStatusPanel = nullptr;
+  QLabel* RStatusPanel = nullptr;
+  QLabel* GStatusPanel = nullptr;
+  QLabel* BStatusPanel = nullptr;
+  QAction* PrevImageButton = nullptr;
+  QAction* NextImageButton = nullptr;
+
+  // ---- Fields ----
+  // While set, only the current tool may work.
+  bool ToolLocked = false;
+  TZelGraphicsFormats Formats;
+  // The active tool; null when none. Not owned.
+  TZelGraphicsTool* CurrentTool = nullptr;
+  // The program's folder followed by "Images/": demo images are looked up there.
+  QString ImagesFolder;
+  // The image files of the current image's folder, and its position (-1: not there).
+  QStringList FolderFiles;
+  int32_t FolderIndex = -1;
+
+  // ---- Operations for the tools and modules ----
+
+  TZelGraphicsDocument* GetCurrentDocument() const;
+  // The current document's view when it exists (never creates one).
+  TZelGraphicsView* GetCurrentView() const;
+  // Deactivates the current tool, activates Tool (when set) and makes it current.
+  void SetActiveTool(TZelGraphicsTool* tool);
+  // False without a document, when locked to another tool, or while another exclusive
+  // tool runs an operation.
+  bool ToolMayWork(TZelGraphicsTool* tool) const;
+  void LockToCurrentTool() { ToolLocked = true; }
+  void UnlockTool() { ToolLocked = false; }
+  void SetWidthStatus(const QString& text);
+  void SetHeightStatus(const QString& text);
+  // The pointer's image point and its colour, shown by the view.
+  void SetPointStatus(const TPoint& point, const TZelRGB& colour);
+  // 1:1 when the image fits the view, else BestFit. Nothing when either is null.
+  void FitOnOpen(TZelGraphicsDocument* document, TZelGraphicsView* view);
+  void FitToWindow();
+  // The zoom at which the whole image fits View: when H / VH >= W / VW, VH / H, else
+  // VW / W. Nothing for a view or image without area.
+  void BestFit(TZelGraphicsView* view);
+  // Grows the main window (within the screen's work area) until the view is at least
+  // ViewWidth x ViewHeight.
+  void SizeWindow(int32_t viewWidth, int32_t viewHeight);
+  // Lists the image files of FileName's folder into FolderFiles and finds FileName's
+  // position. An empty folder part changes nothing; a folder that cannot be listed
+  // leaves the list empty.
+  void BuildFolderList(const QString& fileName);
+
+  // ---- Click handlers ----
+  virtual void NextImageClick();
+  virtual void PrevImageClick();
+  virtual void ZoomInClick();
+  virtual void ZoomOutClick();
+  virtual void ActualSizeClick();
+  virtual void BestFitClick();
+
+  // ---- TZelEditor ----
+  void Localize() override;
+  void LoadState(TZelSDFReader& reader) override;
+  void SaveState(TZelSDFWriter& writer) override;
+  void UpdateControls() override;
+  void SetCurrentDocument(TZelDocument* document) override;
+  TZelDocumentFormats& GetFormats() override { return Formats; }
+  std::unique_ptr<TZelDocument> CreateDocument() override;
+  // The inherited, then one control per graphics tool, FitOnOpen, the current tool
+  // activated, the image layer shown.
+  bool CreateView(TZelDocument* document, QWidget*& view) override;
+  // The inherited, then the folder list, FitOnOpen and, while recording, the lines
+  // that open the file again on playback.
+  bool OpenFile(const QString& fileName, TZelDocument*& document, bool addToRecent) override;
+  // Outside plug-in mode: the inherited (recent files).
+  void AfterOpen(TZelDocument* document) override;
+  // False while the current document's operation runs.
+  bool CanUndo() override;
+  bool CanRedo() override;
+  // The current tool is deactivated around the step, and the tools are told before and
+  // after it.
+  void Undo() override;
+  void Redo() override;
+};
+
+// The one graphics editor, from its creation by the composition root until it is freed.
+extern TZelGraphicsEditor* GraphicsEditor;
+
+#endif  // QUILL_EDITOR_ZELGRAPHICSEDITOR_H_

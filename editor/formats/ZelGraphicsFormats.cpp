@@ -1,0 +1,312 @@
+#include "ZelGraphicsFormats.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "ExchangeImage.h"
+#include "ImageCodecs.h"
+#include "LosslessJpeg.h"
+#include "ZelGraphicsDocument.h"
+#include "ZelJPEGOptionsForm.h"
+#include "ZelLocalizer.h"
+#include "ZelUtils.h"
+#include "ZelViewCanvas.h"
+
+const TZelFileFormatArray GraphicsFormatTable = {
+    {0, QStringLiteral("JPEG"), QStringLiteral("*.jpg;*.jpeg"), QStringLiteral(".jpg")},
+    {1, QStringLiteral("TIFF"), QStringLiteral("*.tif;*.tiff"), QStringLiteral(".tif")},
+    {2, QStringLiteral("PNG"), QStringLiteral("*.png"), QStringLiteral(".png")},
+    {3, QStringLiteral("BMP"), QStringLiteral("*.bmp;*.rle;*.dib"), QStringLiteral(".bmp")},
+    {4, QStringLiteral("ZLI"), QStringLiteral("*.zli"), QStringLiteral(".zli")},
+};
+
+namespace quill {
+namespace {
+
+constexpr int32_t kExchangeFormatId = -1;
+constexpr int32_t kJpegFormatId = 0;
+constexpr int32_t kZliFormatId = 4;
+// A .zli written through the codecs.
+constexpr int32_t kZliQuality = 100;
+
+enum : int32_t {
+  kFormatLabel = 215,
+  kSizeLabel = 504,
+  kCameraLabel = 518,
+  kDateLabel = 519,
+};
+
+std::filesystem::path FilePath(const QString& fileName) {
+  return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+}
+
+// Only a regular file is read: opening a named pipe would wait for a writer.
+bool IsRegularFile(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+// The hourglass while a file is read or written; nothing without an application.
+class TWaitCursor {
+ public:
+  TWaitCursor() : shown_(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~TWaitCursor() {
+    if (shown_) QApplication::restoreOverrideCursor();
+  }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+ private:
+  const bool shown_;
+};
+
+int32_t FormatIdOf(TImageRawFormat format) {
+  if (format == TImageRawFormat::Jpeg) return 0;
+  if (format == TImageRawFormat::Tiff) return 1;
+  if (format == TImageRawFormat::Bmp) return 3;
+  return 2;
+}
+
+// The original image := a copy of the current one, as every reader ends.
+bool CopyCurrentToOriginal(TZelGraphicsDocument& document) {
+  return document.OriginalImage.AssignPixels(document.CurrentImage.GetPixels());
+}
+
+// The lossless reader: the JPEG object loads Data and decodes into the current image.
+// The properties come from the same bytes' headers.
+bool LoadLossless(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
+  if (document.JPEG == nullptr) return false;
+  TLosslessJpeg& jpeg = *document.JPEG;
+  if (!jpeg.LoadFromMemory(data)) return false;
+  TZelLTBitmap& image = document.CurrentImage;
+  if (!image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24) ||
+      !jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()) ||
+      !CopyCurrentToOriginal(document)) {
+    // The codecs get their turn; the object must not claim a picture it never gave.
+    jpeg = TLosslessJpeg();
+    return false;
+  }
+  formatId = kJpegFormatId;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  ReadImageMetadata(data, format, metadata);
+  ReadImageProperties(document.Properties, metadata);
+  return true;
+}
+
+bool LoadWithCodecs(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  if (!DecodeImage(data, document.CurrentImage, format, metadata) || !CopyCurrentToOriginal(document)) {
+    return false;
+  }
+  formatId = FormatIdOf(format);
+  ReadImageProperties(document.Properties, metadata);
+  return true;
+}
+
+// The document's bounds in its current image, as pixels that an encoder reads.
+TZelPixels BoundsPixels(TZelGraphicsDocument& document) {
+  const TRect bounds = document.GetBounds();
+  const TZelPixels& image = document.GetCurrentPixels();
+  TZelPixels pixels;
+  pixels.Attach(bounds, image.GetPixelAddress(bounds.Left, bounds.Top), image.Stride(), image.PixelFormat());
+  return pixels;
+}
+
+// The document's bounds through its JPEG object: the blocks that still show the
+// loaded picture keep their coefficients. The object's geometry is put back afterwards,
+// so the region set for the save does not crop it for good.
+bool EncodeLossless(TZelGraphicsDocument& document, std::vector<uint8_t>& output) {
+  TLosslessJpeg& jpeg = *document.JPEG;
+  const TLosslessJpeg::TGeometry geometry = jpeg.GetGeometry();
+  const TZelPixels pixels = BoundsPixels(document);
+  const uint32_t sampling = jpeg.GetSamplingValue();
+  TLosslessJpegSaveOptions options;
+  options.Values[TLosslessJpegSaveOptions::kSampling] =
+      static_cast<int32_t>(std::max(sampling >> 16, sampling & 0xFFFF));
+  jpeg.SetRegion(pixels.GetBounds());
+  jpeg.SetPixels(pixels.Bits(), pixels.Stride());
+  bool saved = jpeg.SaveToMemory(output, options);
+  if (!saved) {
+    // Once more with plain sequential coding.
+    options.Values[TLosslessJpegSaveOptions::kCoding] = 0;
+    saved = jpeg.SaveToMemory(output, options);
+  }
+  jpeg.EndSave();
+  jpeg.SetGeometry(geometry);
+  return saved;
+}
+
+bool EncodeWithCodecs(TZelGraphicsDocument& document, std::string_view mimeType, int32_t quality,
+                      std::vector<uint8_t>& output) {
+  RemoveThumbnailProperties(document.Properties);
+  TImageMetadata metadata;
+  WriteImageProperties(document.Properties, metadata);
+  return EncodeImage(BoundsPixels(document), mimeType, quality, metadata, output);
+}
+
+}  // namespace
+}  // namespace quill
+
+// ---- TZelGraphicsFileInfo ----
+
+TZelGraphicsFileInfo::TZelGraphicsFileInfo(const QString& fileName) : TZelFileInfo(fileName) {
+  const std::filesystem::path path = quill::FilePath(fileName);
+  TImageFileInfo info;
+  if (!quill::IsRegularFile(path) || !ReadImageFileInfo(path, info)) return;
+  const TImageDescriptionLabels labels = {
+      GetLocalizedString(quill::kFormatLabel), GetLocalizedString(quill::kSizeLabel),
+      GetLocalizedString(quill::kDateLabel), GetLocalizedString(quill::kCameraLabel)};
+  Description = BuildImageDescription(info, labels);
+}
+
+// ---- TZelGraphicsThumbnail ----
+
+TZelGraphicsThumbnail::TZelGraphicsThumbnail(QImage image) : Image(std::move(image)) {}
+
+bool TZelGraphicsThumbnail::Draw(QPainter& painter, const TRect& box, TRect& drawnRect) const {
+  drawnRect = CenterRect({0, 0, Image.width(), Image.height()}, box);
+  painter.drawImage(RectToQRect(drawnRect), Image);
+  return true;
+}
+
+// ---- TZelGraphicsFormats ----
+
+TZelGraphicsFormats::TZelGraphicsFormats() = default;
+
+int TZelGraphicsFormats::GetCount() const { return static_cast<int>(GraphicsFormatTable.size()); }
+
+const TZelFileFormatInfo* TZelGraphicsFormats::GetFormat(int index) const {
+  if (index < 0 || index >= GetCount()) return nullptr;
+  return &GraphicsFormatTable[static_cast<size_t>(index)];
+}
+
+bool TZelGraphicsFormats::GetFileInfo(const QString& fileName,
+                                      std::unique_ptr<TZelFileInfo>& info) const {
+  if (!QFileInfo(fileName).isFile()) return false;
+  info = std::make_unique<TZelGraphicsFileInfo>(fileName);
+  return true;
+}
+
+bool TZelGraphicsFormats::GetThumbnail(const QString& fileName, int32_t maxWidth,
+                                       int32_t maxHeight,
+                                       std::unique_ptr<TZelThumbnail>& thumbnail) const {
+  const std::filesystem::path path = quill::FilePath(fileName);
+  QImage image;
+  if (!quill::IsRegularFile(path) || !MakeThumbnail(path, maxWidth, maxHeight, image)) return false;
+  thumbnail = std::make_unique<TZelGraphicsThumbnail>(std::move(image));
+  return true;
+}
+
+bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
+                               int32_t& formatId) {
+  auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
+  const std::filesystem::path path = quill::FilePath(fileName);
+  if (graphics == nullptr || !quill::IsRegularFile(path)) return false;
+  const quill::TWaitCursor wait;
+  bool result = false;
+  if (LoadExchangeFile(fileName, *graphics)) {
+    formatId = quill::kExchangeFormatId;
+    result = true;
+  } else if (std::vector<uint8_t> data; ReadFileBytes(path, data)) {
+    const bool zli = RestoreZliHeader(data);
+    result = quill::LoadLossless(*graphics, data, formatId) ||
+             quill::LoadWithCodecs(*graphics, data, formatId);
+    if (zli) formatId = quill::kZliFormatId;
+  }
+  if (result) graphics->SyncCommittedCopy();
+  return result;
+}
+
+bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
+                               int32_t formatId) {
+  auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
+  if (graphics == nullptr) return false;
+  const quill::TWaitCursor wait;
+  const bool lossless = (formatId == quill::kJpegFormatId || formatId == quill::kZliFormatId) &&
+                        graphics->JPEG != nullptr && graphics->JPEG->HasImage();
+  std::string_view mimeType;
+  int32_t quality = -1;
+  switch (formatId) {
+    case quill::kExchangeFormatId: break;
+    case 1: mimeType = "image/tiff"; break;
+    case 2: mimeType = "image/png"; break;
+    case 3: mimeType = "image/bmp"; break;
+    case quill::kJpegFormatId:
+      if (lossless) break;
+      if (!AskJPEGQuality(JPEGQuality)) return false;
+      mimeType = "image/jpeg";
+      quality = JPEGQuality;
+      break;
+    case quill::kZliFormatId:
+      if (lossless) break;
+      mimeType = "image/jpeg";
+      quality = quill::kZliQuality;
+      break;
+    default: return false;
+  }
+
+  graphics->BeforeSave();
+  if (formatId == quill::kExchangeFormatId) return SaveExchangeFile(fileName, *graphics);
+  std::vector<uint8_t> output;
+  const bool encoded = lossless ? quill::EncodeLossless(*graphics, output)
+                                : quill::EncodeWithCodecs(*graphics, mimeType, quality, output);
+  if (!encoded || (formatId == quill::kZliFormatId && !InvertZliHeader(output))) return false;
+  return WriteFileReplacing(quill::FilePath(fileName), output);
+}
+
+bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
+  TImageMetadata metadata;
+  if (!LoadExchangeImage(quill::FilePath(fileName), document.CurrentImage, metadata) ||
+      !quill::CopyCurrentToOriginal(document)) {
+    return false;
+  }
+  ReadImageProperties(document.Properties, metadata);
+  return true;
+}
+
+bool TZelGraphicsFormats::SaveExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
+  return SaveExchangeImage(quill::FilePath(fileName), document.CurrentImage);
+}
+
+// ---- Property items ----
+
+void ReadImageProperties(TZelGraphicsDocumentProperties& properties, const TImageMetadata& metadata) {
+  properties.Clear();
+  for (const TImagePropertyItem& item : metadata.Items) {
+    properties.SetValue(static_cast<int32_t>(item.Id), item.Type, item.Length(), item.Value.data());
+  }
+  const auto dotsPerInch = [](double resolution) {
+    return static_cast<int32_t>(EnsureRangeInt64(RoundHalfEven(resolution), 0, INT32_MAX));
+  };
+  properties.HorizontalResolution = dotsPerInch(metadata.HorizontalResolution);
+  properties.VerticalResolution = dotsPerInch(metadata.VerticalResolution);
+}
+
+void WriteImageProperties(const TZelGraphicsDocumentProperties& properties, TImageMetadata& metadata) {
+  metadata.Items.clear();
+  for (int i = 0; i < properties.GetCount(); ++i) {
+    const TZelPropertyItem& item = *properties.GetItem(i);
+    metadata.Items.push_back({static_cast<uint32_t>(item.Id), static_cast<uint16_t>(item.Type), item.Bytes});
+  }
+  metadata.HorizontalResolution = properties.HorizontalResolution;
+  metadata.VerticalResolution = properties.VerticalResolution;
+}
+
+void RemoveThumbnailProperties(TZelGraphicsDocumentProperties& properties) {
+  for (int32_t id = 0x5012; id <= 0x503B; ++id) {
+    if (id != 0x501A) properties.Delete(id);
+  }
+}

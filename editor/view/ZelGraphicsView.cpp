@@ -1,0 +1,450 @@
+#include "ZelGraphicsView.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <map>
+#include <memory>
+
+#include "ZelGraphicsDocument.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelUtils.h"
+#include "ZelViewCanvas.h"
+
+namespace quill {
+
+uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
+  const bool keypad = (modifiers & Qt::KeypadModifier) != 0;
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + qtKey - Qt::Key_A);
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
+    return static_cast<uint16_t>((keypad ? 0x60 : '0') + qtKey - Qt::Key_0);
+  }
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<uint16_t>(0x70 + qtKey - Qt::Key_F1);
+  switch (qtKey) {
+    case Qt::Key_Plus:
+      return keypad ? VK_ADD : VK_OEM_PLUS;
+    case Qt::Key_Equal:
+      return keypad ? 0 : VK_OEM_PLUS;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+      return keypad ? VK_SUBTRACT : VK_OEM_MINUS;
+    case Qt::Key_Asterisk:
+      return keypad ? 0x6A : 0;
+    case Qt::Key_Slash:
+      return keypad ? 0x6F : 0;
+    case Qt::Key_Backspace:
+      return 0x08;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return 0x09;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Shift:
+      return 0x10;
+    case Qt::Key_Control:
+      return 0x11;
+    case Qt::Key_Alt:
+      return 0x12;
+    case Qt::Key_Escape:
+      return VK_ESCAPE;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_End:
+      return 0x23;
+    case Qt::Key_Home:
+      return 0x24;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    case Qt::Key_Insert:
+      return 0x2D;
+    case Qt::Key_Delete:
+      return 0x2E;
+    default:
+      return 0;
+  }
+}
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  TShiftState shift = 0;
+  if ((modifiers & Qt::ShiftModifier) != 0) shift |= ssShift;
+  if ((modifiers & Qt::AltModifier) != 0) shift |= ssAlt;
+  if ((modifiers & Qt::ControlModifier) != 0) shift |= ssCtrl;
+  if ((buttons & Qt::LeftButton) != 0) shift |= ssLeft;
+  if ((buttons & Qt::RightButton) != 0) shift |= ssRight;
+  if ((buttons & Qt::MiddleButton) != 0) shift |= ssMiddle;
+  return shift;
+}
+
+namespace {
+
+std::map<int, QCursor>& CursorTable() {
+  static std::map<int, QCursor> table;
+  return table;
+}
+
+bool ButtonOf(Qt::MouseButton qtButton, TMouseButton& button) {
+  switch (qtButton) {
+    case Qt::LeftButton:
+      button = mbLeft;
+      return true;
+    case Qt::RightButton:
+      button = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      button = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+TPoint PointOf(const QPointF& point) {
+  const QPoint p = point.toPoint();
+  return {p.x(), p.y()};
+}
+
+QString PointText(const TPoint& point) {
+  return QString::number(point.X) + QStringLiteral(", ") + QString::number(point.Y);
+}
+
+TZelGraphicDocumentView* AddDocumentView(TZelViewObjectList& objects,
+                                         TZelGraphicsDocument* document) {
+  auto layer = std::make_unique<TZelGraphicDocumentView>(document);
+  layer->AfterConstruction();
+  layer->UpdateBounds();
+  layer->SetVisible(false);
+  return static_cast<TZelGraphicDocumentView*>(objects.Add(std::move(layer)));
+}
+
+}  // namespace
+
+void SetScreenCursor(int id, const QCursor& cursor) { CursorTable()[id] = cursor; }
+
+QCursor GetScreenCursor(int id) {
+  if (id == crNone) return QCursor(Qt::BlankCursor);
+  const auto it = CursorTable().find(id);
+  return it != CursorTable().end() ? it->second : QCursor(Qt::ArrowCursor);
+}
+
+}  // namespace quill
+
+// ---- TZelGraphicDocumentView ----
+
+TZelGraphicDocumentView::TZelGraphicDocumentView(TZelGraphicsDocument* document)
+    : Document(document) {}
+
+void TZelGraphicDocumentView::InitFlags() {
+  SetFlags(kViewObjectVisible | kViewObjectContent | kViewObjectPaint);
+}
+
+void TZelGraphicDocumentView::UpdateBounds() { SetBounds(Document->CurrentImage.GetBounds()); }
+
+void TZelGraphicDocumentView::PaintContent(TZelViewCanvas& canvas) {
+  const TRect source = Document->GetBounds();
+  if (source.IsEmpty()) return;
+  const TRect dest = canvas.GetMapMode().LogicalToDeviceRect(source);
+  Document->CurrentImage.Draw(canvas.GetDeviceContext(), dest, source, canvas.GetClipBox());
+  canvas.ExcludeClipRect(dest);
+}
+
+// ---- TZelGraphicsView ----
+
+TZelGraphicsView::TZelGraphicsView(TZelGraphicsDocument* document)
+    : TZelScrollViewControl(nullptr),
+      TZelComponent(document),
+      DocumentView(quill::AddDocumentView(GetViewObjects(), document)),
+      Document(document) {
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  Document->AddObserver(this);
+  // The pointer on a scroll bar has left the image: the tools' outlines go.
+  GetHorizontalScrollBar()->installEventFilter(this);
+  GetVerticalScrollBar()->installEventFilter(this);
+}
+
+TZelGraphicsView::~TZelGraphicsView() { Document->RemoveObserver(this); }
+
+void TZelGraphicsView::DocumentChanged(TZelDocument* /*document*/) { ClampOrigin(); }
+
+void TZelGraphicsView::SetZoom(int32_t numerator, int32_t denominator) {
+  if (numerator < 1 || denominator < 1) return;
+  const TRect client = GetClientRect();
+  const TPoint centre = ClientToImage({static_cast<int32_t>(client.Width() / 2),
+                                       static_cast<int32_t>(client.Height() / 2)});
+  TZelMapMode& mapMode = GetMapMode();
+  mapMode.DeviceExtent = {numerator, numerator};
+  mapMode.LogicalExtent = {denominator, denominator};
+  CenterOnPoint(centre);
+  // The pointer stays where it is on the screen but now stands over another image
+  // point: the status bar and the tools' outlines must follow without a real move.
+  const QPoint pointer = mapFromGlobal(QCursor::pos());
+  if (isVisible() && GetClientRect().Contains(pointer.x(), pointer.y())) {
+    MouseMove(quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
+                                  QGuiApplication::mouseButtons()),
+              {pointer.x(), pointer.y()});
+  }
+  UpdateCursor();
+}
+
+int TZelGraphicsView::CompareZoom(int32_t numerator, int32_t denominator) const {
+  const TZelMapMode& mapMode = GetMapMode();
+  const int64_t difference = int64_t{MulDiv(1000, numerator, denominator)} -
+                             MulDiv(1000, mapMode.DeviceExtent.X, mapMode.LogicalExtent.X);
+  return difference > 0 ? 1 : (difference < 0 ? -1 : 0);
+}
+
+TPoint TZelGraphicsView::ClientToImage(const TPoint& point) const {
+  return GetMapMode().DeviceToLogical(point);
+}
+
+TZelRGB TZelGraphicsView::ColourAt(const TPoint& point) const {
+  const TZelPixels& live = Document->CurrentImage.GetPixels();
+  if (!live.GetBounds().Contains(point.X, point.Y)) return TZelRGB();
+  const uint8_t* pixel = live.GetPixelAddress(point.X, point.Y);
+  return {pixel[0], pixel[1], pixel[2]};
+}
+
+// ---- Dispatch ----
+
+void TZelGraphicsView::MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) {
+  if (quill::TZelRecorder* recorder = Recorder()) {
+    const TPoint image = ClientToImage(point);
+    LastImageX = image.X;
+    LastImageY = image.Y;
+    RecordPoint(ButtonDown ? QStringLiteral("MouseMove Image, ")
+                           : QStringLiteral("MouseCurvedMove Image, "),
+                image);
+    if (recorder->GetRecordMessages()) {
+      recorder->RecordLine(QStringLiteral("Message \"") + recorder->GetMessageText() +
+                           QLatin1Char('"'));
+    }
+    if (button == mbLeft) {
+      RecordPoint(QStringLiteral("MouseDown Image, "), image);
+      ButtonDown = true;
+    } else if (button == mbRight) {
+      RecordPoint(QStringLiteral("MouseRightDown Image, "), image);
+      ButtonDown = true;
+    }
+  }
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->MouseDown(button, shift, point)) break;
+  }
+}
+
+void TZelGraphicsView::MouseMove(TShiftState shift, const TPoint& point) {
+  const TPoint image = ClientToImage(point);
+  if (Recorder() != nullptr && ButtonDown && (image.X != LastImageX || image.Y != LastImageY)) {
+    RecordPoint(QStringLiteral("MouseTo Image, "), image);
+    LastImageX = image.X;
+    LastImageY = image.Y;
+  }
+  if (!MouseInside) MouseEnter();
+  if (auto* editor = dynamic_cast<TZelGraphicsEditor*>(Document->GetEditor())) {
+    editor->SetPointStatus(image, ColourAt(image));
+  }
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->MouseMove(shift, point)) break;
+  }
+  UpdateCursor();
+}
+
+void TZelGraphicsView::MouseUp(TMouseButton button, TShiftState shift, const TPoint& point) {
+  if (quill::TZelRecorder* recorder = Recorder()) {
+    const TPoint image = ClientToImage(point);
+    LastImageX = image.X;
+    LastImageY = image.Y;
+    if (button == mbLeft) {
+      RecordPoint(QStringLiteral("MouseUp Image, "), image);
+      ButtonDown = false;
+    } else if (button == mbRight) {
+      RecordPoint(QStringLiteral("MouseRightUp Image, "), image);
+      ButtonDown = false;
+    }
+    recorder->RecordLine(QStringLiteral("Pause 0.5"));
+  }
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->MouseUp(button, shift, point)) break;
+  }
+}
+
+bool TZelGraphicsView::MouseWheel(TShiftState shift, int wheelDelta, const TPoint& point) {
+  const int delta = wheelDelta < 1 ? -1 : 1;
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->MouseWheel(shift, delta, point)) return true;
+  }
+  return false;
+}
+
+bool TZelGraphicsView::KeyDown(uint16_t key, TShiftState shift) {
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->KeyDown(key, shift)) return true;
+  }
+  return false;
+}
+
+bool TZelGraphicsView::KeyUp(uint16_t key, TShiftState shift) {
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->KeyUp(key, shift)) return true;
+  }
+  return false;
+}
+
+void TZelGraphicsView::MouseEnter() {
+  if (MouseInside) return;
+  MouseInside = true;
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    if (TZelGraphicsToolControl* control = ControlAt(i)) control->MouseEnter();
+  }
+  if (window()->isActiveWindow() && !hasFocus()) setFocus();
+}
+
+void TZelGraphicsView::MouseLeave() {
+  if (!MouseInside) return;
+  MouseInside = false;
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    if (TZelGraphicsToolControl* control = ControlAt(i)) control->MouseLeave();
+  }
+}
+
+void TZelGraphicsView::UpdateCursor() {
+  int cursor = crDefault;
+  const QPoint pointer = mapFromGlobal(QCursor::pos());
+  const TShiftState shift = quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
+                                                QGuiApplication::mouseButtons());
+  for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
+    TZelGraphicsToolControl* control = ControlAt(i);
+    if (control != nullptr && control->SetCursor(shift, {pointer.x(), pointer.y()}, cursor)) break;
+  }
+  cursorId_ = cursor;
+  setCursor(quill::GetScreenCursor(cursor));
+}
+
+// ---- Qt events ----
+
+bool TZelGraphicsView::event(QEvent* event) {
+  if (event->type() == QEvent::ParentChange) {
+    // The main window dies before the document that owns this view: leave the dying
+    // parent instead of being deleted with it.
+    QObject::disconnect(parentWatch_);
+    parentWatch_ = {};
+    if (QWidget* parent = parentWidget()) {
+      parentWatch_ = connect(parent, &QObject::destroyed, this, [this] { setParent(nullptr); });
+    }
+  }
+  return TZelScrollViewControl::event(event);
+}
+
+bool TZelGraphicsView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Enter) MouseLeave();
+  return TZelScrollViewControl::eventFilter(watched, event);
+}
+
+void TZelGraphicsView::mousePressEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!quill::ButtonOf(event->button(), button)) return;
+  MouseDown(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
+            quill::PointOf(event->position()));
+}
+
+void TZelGraphicsView::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click is a press like any other.
+  mousePressEvent(event);
+}
+
+void TZelGraphicsView::mouseMoveEvent(QMouseEvent* event) {
+  MouseMove(quill::ShiftStateOf(event->modifiers(), event->buttons()),
+            quill::PointOf(event->position()));
+}
+
+void TZelGraphicsView::mouseReleaseEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!quill::ButtonOf(event->button(), button)) return;
+  MouseUp(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
+          quill::PointOf(event->position()));
+}
+
+void TZelGraphicsView::wheelEvent(QWheelEvent* event) {
+  // Qt reports both wheels in one event; the horizontal one is not the view's.
+  const int delta = event->angleDelta().y();
+  if (delta == 0 ||
+      !MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
+                  quill::PointOf(event->position()))) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void TZelGraphicsView::keyPressEvent(QKeyEvent* event) {
+  const uint16_t key = quill::VirtualKeyOf(event->key(), event->modifiers());
+  if (key == 0) {
+    event->ignore();
+    return;
+  }
+  KeyDown(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  event->accept();
+}
+
+void TZelGraphicsView::keyReleaseEvent(QKeyEvent* event) {
+  const uint16_t key = quill::VirtualKeyOf(event->key(), event->modifiers());
+  // X11 repeats a held key as release and press pairs: only the real release counts.
+  if (key == 0 || event->isAutoRepeat()) {
+    event->ignore();
+    return;
+  }
+  KeyUp(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  event->accept();
+}
+
+void TZelGraphicsView::enterEvent(QEnterEvent* event) {
+  UpdateCursor();
+  TZelScrollViewControl::enterEvent(event);
+}
+
+void TZelGraphicsView::leaveEvent(QEvent* event) {
+  MouseLeave();
+  TZelScrollViewControl::leaveEvent(event);
+}
+
+bool TZelGraphicsView::focusNextPrevChild(bool /*next*/) { return false; }
+
+// ---- Private ----
+
+TZelGraphicsToolControl* TZelGraphicsView::ControlAt(int index) const {
+  auto* control = dynamic_cast<TZelGraphicsToolControl*>(GetViewObjects().GetItem(index));
+  return control != nullptr && control->Tool != nullptr ? control : nullptr;
+}
+
+void TZelGraphicsView::RecordPoint(const QString& prefix, const TPoint& imagePoint) {
+  if (quill::TZelRecorder* recorder = Recorder()) {
+    recorder->RecordLine(prefix + quill::PointText(imagePoint));
+  }
+}
+
+quill::TZelRecorder* TZelGraphicsView::Recorder() const {
+  const TZelEditor* editor = Document->GetEditor();
+  if (editor == nullptr) return nullptr;
+  quill::TZelRecorder* recorder = editor->Recorder;
+  return recorder != nullptr && recorder->IsRecording() ? recorder : nullptr;
+}

@@ -1,0 +1,232 @@
+// The graphics document: selection maps of the geometry operations, crop, resize,
+// snapshots with the lossless JPEG object, the resampled copy and the operation state.
+
+#include <gtest/gtest.h>
+
+#include <span>
+#include <vector>
+
+#include "EditorTesting.h"
+#include "ImageCodecs.h"
+#include "ZelGraphicsDocument.h"
+
+namespace quilltest {
+namespace {
+
+class GraphicsDocumentTest : public EditorTest {
+ protected:
+  TZelGraphicsDocument* OpenPicture(int width, int height) {
+    return Open(QStringLiteral("/photos/p.png"), MakePicture(width, height), 2);
+  }
+
+  static QImage Current(TZelGraphicsDocument& document) {
+    return PicturePixels(document.GetCurrentPixels());
+  }
+  static QImage Original(TZelGraphicsDocument& document) {
+    return PicturePixels(document.GetOriginalPixels());
+  }
+};
+
+// A JPEG of a picture with structure everywhere, so that a shifted save shows.
+std::vector<uint8_t> MakeJpeg(int width, int height) {
+  const QImage picture = MakePicture(width, height, 3);
+  TZelPixels pixels;
+  pixels.Attach({0, 0, width, height}, const_cast<uint8_t*>(picture.constBits()),
+                static_cast<int32_t>(picture.bytesPerLine()), kPixelFormat24);
+  std::vector<uint8_t> jpeg;
+  EXPECT_TRUE(EncodeImage(pixels, "image/jpeg", 90, TImageMetadata(), jpeg));
+  return jpeg;
+}
+
+// The document's JPEG object loads Jpeg and the images take its decoded pixels, as a
+// load through the lossless path leaves them.
+void LoadJpeg(TZelGraphicsDocument& document, const std::vector<uint8_t>& jpeg) {
+  ASSERT_TRUE(document.JPEG->LoadFromMemory(jpeg));
+  ASSERT_TRUE(document.CurrentImage.SetSize(document.JPEG->GetWidth(), document.JPEG->GetHeight(),
+                                            kPixelFormat24));
+  TZelPixels& pixels = document.GetCurrentPixels();
+  ASSERT_TRUE(document.JPEG->Decode(pixels.Bits(), pixels.Stride()));
+  document.OriginalImage.AssignPixels(pixels);
+  document.SyncCommittedCopy();
+}
+
+// What a lossless save of the document writes: its bounds from its current pixels.
+std::vector<uint8_t> LosslessSave(TZelGraphicsDocument& document) {
+  const TRect bounds = document.GetBounds();
+  TLosslessJpeg& jpeg = *document.JPEG;
+  jpeg.SetRegion(bounds);
+  const TZelPixels& pixels = document.GetCurrentPixels();
+  jpeg.SetPixels(pixels.GetPixelAddress(bounds.Left, bounds.Top), pixels.Stride());
+  std::vector<uint8_t> output;
+  EXPECT_TRUE(jpeg.SaveToMemory(output, TLosslessJpegSaveOptions()));
+  jpeg.EndSave();
+  return output;
+}
+
+// The mean difference of a channel between the decoded File and the document's current
+// image; 255 when the sizes differ. Chroma subsampling alone keeps it small; a picture
+// shifted or turned against the screen makes it large.
+double MeanDifference(const std::vector<uint8_t>& file, TZelGraphicsDocument& document) {
+  TZelLTBitmap decoded;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  if (!DecodeImage(file, decoded, format, metadata)) return 255;
+  const TZelPixels& a = decoded.GetPixels();
+  const TZelPixels& b = document.GetCurrentPixels();
+  if (a.GetBounds() != b.GetBounds()) return 255;
+  int64_t sum = 0;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int i = 0; i < a.Width() * 3; ++i) sum += std::abs(a.GetScanLine(0, y)[i] - b.GetScanLine(0, y)[i]);
+  }
+  return static_cast<double>(sum) / (a.Width() * 3.0 * a.Height());
+}
+
+TEST_F(GraphicsDocumentTest, TurnsAndFlipsMapTheSelectionAndKeepTheImagesInStep) {
+  TZelGraphicsDocument* document = OpenPicture(100, 50);
+  ASSERT_NE(document, nullptr);
+  document->SetSelection({10, 20, 30, 40});
+  document->RotateLeft();
+  EXPECT_EQ(document->Selection, (TRect{20, 70, 40, 90}));
+  document->RotateRight();
+  EXPECT_EQ(document->Selection, (TRect{10, 20, 30, 40}));
+  document->RotateRight();
+  EXPECT_EQ(document->Selection, (TRect{10, 10, 30, 30}));
+  EXPECT_EQ(editor_->WStatusPanel->text(), "50");
+  EXPECT_EQ(editor_->HStatusPanel->text(), "100");
+  document->RotateLeft();
+  document->FlipHorizontal();
+  EXPECT_EQ(document->Selection, (TRect{70, 20, 90, 40}));
+  document->FlipVertical();
+  EXPECT_EQ(document->Selection, (TRect{70, 10, 90, 30}));
+
+  const QImage start = Current(*document);
+  const TRect selection = document->Selection;
+  for (int i = 0; i < 4; ++i) document->RotateLeft();
+  EXPECT_EQ(Current(*document), start);
+  EXPECT_EQ(Original(*document), start);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), start);
+  EXPECT_EQ(document->Selection, selection);
+  EXPECT_EQ(View()->DocumentView->GetBounds(), (TRect{0, 0, 100, 50}));
+}
+
+TEST_F(GraphicsDocumentTest, TheSelectionIsNeverTheWholeImage) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  document->SetSelection({-5, -5, 60, 60});
+  EXPECT_FALSE(document->HasSelection());
+  EXPECT_EQ(document->GetBounds(), (TRect{0, 0, 40, 30}));
+  document->SetSelection({30, 20, 80, 80});
+  EXPECT_EQ(document->GetBounds(), (TRect{30, 20, 40, 30}));
+}
+
+TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne) {
+  TZelGraphicsDocument* document = OpenPicture(10, 10);
+  ASSERT_NE(document, nullptr);
+  document->SetSelection({1, 1, 9, 9});
+  document->Resize(15, 15);
+  EXPECT_EQ(document->Selection, (TRect{2, 2, 13, 13}));
+  EXPECT_EQ(document->OriginalImage.GetBounds(), (TRect{0, 0, 15, 15}));
+  EXPECT_EQ(document->CommittedCopy.GetBounds(), (TRect{0, 0, 15, 15}));
+
+  // A thin selection shrunk below a pixel comes out inverted: it must not become the
+  // bounds a save writes.
+  document->SetSelection({5, 5, 6, 6});
+  document->Resize(4, 4);
+  EXPECT_FALSE(document->HasSelection());
+  EXPECT_EQ(document->GetBounds(), (TRect{0, 0, 4, 4}));
+}
+
+TEST_F(GraphicsDocumentTest, ResampledCopyKeepsEverySideAtLeastOnePixel) {
+  TZelGraphicsDocument* document = OpenPicture(1, 1000);
+  ASSERT_NE(document, nullptr);
+  std::unique_ptr<TZelLTBitmap> copy = document->ResampledCopy(148);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetWidth(), 1);
+  EXPECT_EQ(copy->GetHeight(), 148);
+
+  document = OpenPicture(300, 200);
+  copy = document->ResampledCopy(148);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetWidth(), 148);
+  EXPECT_EQ(copy->GetHeight(), 99);  // MulDiv(200, 148, 300) = 98.67
+}
+
+TEST_F(GraphicsDocumentTest, CropKeepsTheRectangleAndAlignsTheLosslessOrigin) {
+  TZelGraphicsDocument* document = OpenPicture(64, 48);
+  ASSERT_NE(document, nullptr);
+  LoadJpeg(*document, MakeJpeg(64, 48));
+  ASSERT_EQ(document->JPEG->GetBlockWidth(), 16);
+  ASSERT_EQ(document->JPEG->GetBlockHeight(), 16);
+  const QImage before = Current(*document);
+  document->SetSelection({1, 1, 5, 5});
+  document->Crop({13, 7, 50, 40});
+  EXPECT_EQ(Current(*document), before.copy(13, 7, 37, 33));
+  EXPECT_FALSE(document->HasSelection());
+  const TLosslessJpeg::TGeometry geometry = document->JPEG->GetGeometry();
+  EXPECT_EQ(geometry.Map, (std::array<int64_t, 6>{1, 0, 0, 0, 1, 0}));  // origin (0, 0)
+  EXPECT_EQ(geometry.Width, 37);
+  EXPECT_EQ(geometry.Height, 33);
+
+  // Outside the image: nothing happens at all.
+  document->Crop({100, 100, 120, 120});
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (TRect{0, 0, 37, 33}));
+}
+
+// Undo and redo of a crop and a turn, as their records do them, followed by a lossless
+// save: the save shows the pixels on screen, and after the redo it is the very file
+// that the crop and turn made the first time.
+TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels) {
+  const std::vector<uint8_t> jpeg = MakeJpeg(96, 80);
+  const TRect crop{16, 16, 80, 64};
+
+  TZelGraphicsDocument* fresh = OpenPicture(8, 8);
+  ASSERT_NE(fresh, nullptr);
+  LoadJpeg(*fresh, jpeg);
+  const std::vector<uint8_t> unedited = LosslessSave(*fresh);
+  fresh->Crop(crop);
+  fresh->RotateLeft();
+  const std::vector<uint8_t> edited = LosslessSave(*fresh);
+  EXPECT_LE(MeanDifference(edited, *fresh), 3.0);
+
+  TZelGraphicsDocument* document = OpenPicture(8, 8);
+  ASSERT_NE(document, nullptr);
+  LoadJpeg(*document, jpeg);
+  TZelPixelBuffer current;
+  TZelPixelBuffer original;
+  TLosslessJpeg::TGeometry geometry;
+  document->Snapshot(current, original, geometry);
+  document->Crop(crop);
+  document->RotateLeft();
+  document->RotateRight();                           // undo the turn
+  document->Restore(current, original, geometry);    // undo the crop
+  const std::vector<uint8_t> undone = LosslessSave(*document);
+  EXPECT_EQ(undone, unedited);
+  EXPECT_LE(MeanDifference(undone, *document), 3.0);
+
+  document->Crop(crop);       // redo the crop
+  document->RotateLeft();     // redo the turn
+  const std::vector<uint8_t> redone = LosslessSave(*document);
+  EXPECT_EQ(redone, edited);
+  EXPECT_LE(MeanDifference(redone, *document), 3.0);
+}
+
+TEST_F(GraphicsDocumentTest, OperationStateAndDirtyRectangle) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  document->BeginOperation(tool);
+  document->AddDirtyRect({1, 1, 5, 5}, false);
+  document->AddDirtyRect({10, 10, 12, 12}, false);
+  EXPECT_EQ(document->DirtyRect, (TRect{1, 1, 12, 12}));
+  document->AddDirtyRect({3, 3, 4, 4}, true);
+  EXPECT_EQ(document->DirtyRect, (TRect{3, 3, 4, 4}));
+  // Another requester ends the operation without a commit.
+  document->EndOperation(editor_);
+  EXPECT_FALSE(document->Running);
+  EXPECT_TRUE(document->DirtyRect.IsEmpty());
+  EXPECT_EQ(document->RunningTool, tool);
+  EXPECT_EQ(document->GetHistory().GetCount(), 0);
+}
+
+}  // namespace
+}  // namespace quilltest

@@ -1,0 +1,138 @@
+#include "EditorTesting.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "ZelSDFReader.h"
+
+namespace quilltest {
+
+QImage MakePicture(int width, int height, int seed) {
+  QImage picture(width, height, QImage::Format_BGR888);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = picture.scanLine(y);
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<uint8_t>(x * 7 + y * 3 + seed);
+      row[3 * x + 1] = static_cast<uint8_t>(x * 5 + y * 11 + seed * 3);
+      row[3 * x + 2] = static_cast<uint8_t>((x ^ y) * 13 + seed * 5);
+    }
+  }
+  return picture;
+}
+
+void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
+  QImage source = picture.convertToFormat(QImage::Format_BGR888);
+  TZelPixels pixels;
+  pixels.Attach({0, 0, source.width(), source.height()}, source.bits(),
+                static_cast<int32_t>(source.bytesPerLine()), kPixelFormat24);
+  document.CurrentImage.AssignPixels(pixels);
+  document.OriginalImage.AssignPixels(pixels);
+  document.ClearSelection();
+  document.SyncCommittedCopy();
+}
+
+QImage PicturePixels(const TZelPixels& pixels) {
+  QImage picture(pixels.Width(), pixels.Height(), QImage::Format_BGR888);
+  for (int y = 0; y < pixels.Height(); ++y) {
+    std::copy_n(pixels.GetScanLine(pixels.Left(), pixels.Top() + y), pixels.Width() * 3,
+                picture.scanLine(y));
+  }
+  return picture;
+}
+
+bool PictureFormats::Load(TZelDocument* document, const QString& fileName, int32_t& formatId) {
+  auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
+  const auto it = pictures.find(fileName);
+  if (graphics == nullptr || it == pictures.end()) return false;
+  PutPixels(*graphics, it->second.first);
+  formatId = it->second.second;
+  return true;
+}
+
+bool PictureFormats::Save(TZelDocument* /*document*/, const QString& fileName, int32_t formatId) {
+  saves.push_back({fileName, formatId});
+  return saveResult;
+}
+
+void EditorTest::SetUp() {
+  localizerUnit_ = std::make_unique<TZelLocalizerUnit>();
+  SetLanguage(1033);
+  formsUnit_ = std::make_unique<TZelFormsUnit>();
+  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
+  ZelApplication->SetMessageBoxAnswerer([this](const QString& text, const QString&, uint32_t flags) {
+    boxes_.push_back({text, flags});
+    return answer_ ? answer_(text, flags) : IDOK;
+  });
+  ZelApplication->CreateComponent(editor_);
+  GraphicsEditor = editor_;
+  ZelApplication->LoadSettings();
+  MainForm->resize(900, 700);
+  MainForm->show();
+  ProcessEvents();
+}
+
+void EditorTest::TearDown() {
+  // Nothing may ask about unsaved changes while everything goes.
+  answer_ = [](const QString&, uint32_t) { return IDNO; };
+  formsUnit_.reset();
+  editor_ = nullptr;
+  localizerUnit_.reset();
+  QDir(QFileInfo(TZelApplication::GetSettingsFileName()).absolutePath()).removeRecursively();
+}
+
+TZelGraphicsDocument* EditorTest::Open(const QString& fileName, const QImage& picture,
+                                       int32_t formatId) {
+  editor_->formats.pictures[fileName] = {picture, formatId};
+  TZelDocument* document = nullptr;
+  if (!editor_->OpenFile(fileName, document, true)) return nullptr;
+  ProcessEvents();
+  return static_cast<TZelGraphicsDocument*>(document);
+}
+
+void EditorTest::ProcessEvents() {
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+bool ProbeControl::MouseWheel(TShiftState /*shift*/, int delta, const TPoint& /*point*/) {
+  wheelDeltas.push_back(delta);
+  return claim;
+}
+
+bool ProbeControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
+  keysDown.push_back(key);
+  return claim;
+}
+
+bool ProbeControl::KeyUp(uint16_t key, TShiftState /*shift*/) {
+  keysUp.push_back(key);
+  return claim;
+}
+
+bool ProbeControl::MouseDown(TMouseButton /*button*/, TShiftState /*shift*/, const TPoint& point) {
+  downs.push_back(point);
+  return claim;
+}
+
+ProbeTool::ProbeTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+  ControlClass = &MakeControl<ProbeControl>;
+}
+
+void InvertTool::InvertRect(const TRect& rect) {
+  const TRect inside = IntersectRect(rect, Live->GetBounds());
+  for (int32_t y = inside.Top; y < inside.Bottom; ++y) {
+    uint8_t* pixel = Live->GetPixelAddress(inside.Left, y);
+    for (int64_t i = 0; i < inside.Width() * 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
+  }
+  AddDirtyRect(rect, false);
+}
+
+void InvertTool::Invert(TZelGraphicsView* view, const TRect& rect) {
+  BeginOperation(view);
+  InvertRect(rect);
+  EndOperation();
+}
+
+}  // namespace quilltest

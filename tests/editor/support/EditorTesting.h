@@ -1,0 +1,145 @@
+// What the editor's tests share: a recorder that keeps the lines, pictures made in
+// memory, a format table that "loads" those pictures by name (the pixels are put into
+// the document directly, no file is read) and records saves, and a fixture with the
+// application object, the localizer over the program's language files and a graphics
+// editor on that table, its main window shown.
+
+#ifndef QUILL_TESTS_EDITOR_EDITORTESTING_H_
+#define QUILL_TESTS_EDITOR_EDITORTESTING_H_
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QLabel>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "MainForm.h"
+#include "ZelForms.h"
+#include "ZelGraphicsDocument.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsFormats.h"
+#include "ZelGraphicsView.h"
+#include "ZelLocalizer.h"
+#include "ZelRecorder.h"
+
+namespace quilltest {
+
+class RecordingRecorder : public quill::TZelRecorder {
+ public:
+  bool IsRecording() const override { return recording; }
+  void RecordLine(const QString& line) override { lines.append(line); }
+  bool GetRecordMessages() const override { return recordMessages; }
+  QString GetMessageText() const override { return QStringLiteral("Click"); }
+
+  bool recording = true;
+  bool recordMessages = false;
+  QStringList lines;
+};
+
+// A Width x Height picture (pixel format 4114) whose every pixel differs from its
+// neighbours, varied by Seed.
+QImage MakePicture(int width, int height, int seed = 0);
+
+// The document's three images := Picture, the selection cleared.
+void PutPixels(TZelGraphicsDocument& document, const QImage& picture);
+
+// The pixels of Pixels as a picture (a copy).
+QImage PicturePixels(const TZelPixels& pixels);
+
+// A table whose Load gives the pictures registered under a file name (format id
+// Format) and fails for every other name; Save records its calls and answers
+// SaveResult.
+class PictureFormats : public TZelGraphicsFormats {
+ public:
+  struct TSave {
+    QString FileName;
+    int32_t FormatId;
+  };
+
+  bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override;
+  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) override;
+
+  std::map<QString, std::pair<QImage, int32_t>> pictures;
+  std::vector<TSave> saves;
+  bool saveResult = true;
+};
+
+class PictureEditor : public TZelGraphicsEditor {
+ public:
+  using TZelGraphicsEditor::TZelGraphicsEditor;
+  TZelDocumentFormats& GetFormats() override { return formats; }
+  PictureFormats formats;
+};
+
+class EditorTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Registers Picture under FileName and opens it.
+  TZelGraphicsDocument* Open(const QString& fileName, const QImage& picture, int32_t formatId = 0);
+  TZelGraphicsView* View() const { return editor_->GetCurrentView(); }
+  // Delivers what a running event loop would: posted events, layouts, deletions.
+  static void ProcessEvents();
+
+  PictureEditor* editor_ = nullptr;
+  // The message boxes shown: text and flags; Answer gives the button.
+  struct TBox {
+    QString Text;
+    uint32_t Flags;
+  };
+  std::vector<TBox> boxes_;
+  std::function<int(const QString&, uint32_t)> answer_;
+
+ private:
+  std::unique_ptr<TZelLocalizerUnit> localizerUnit_;
+  std::unique_ptr<TZelFormsUnit> formsUnit_;
+};
+
+// A control that records the events offered to it and claims what its test says.
+class ProbeControl : public TZelGraphicsToolControl {
+ public:
+  using TZelGraphicsToolControl::TZelGraphicsToolControl;
+  bool MouseWheel(TShiftState shift, int delta, const TPoint& point) override;
+  bool KeyDown(uint16_t key, TShiftState shift) override;
+  bool KeyUp(uint16_t key, TShiftState shift) override;
+  bool MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) override;
+
+  std::vector<int> wheelDeltas;
+  std::vector<uint16_t> keysDown;
+  std::vector<uint16_t> keysUp;
+  std::vector<TPoint> downs;
+  bool claim = false;
+};
+
+// A tool whose control is a ProbeControl.
+class ProbeTool : public TZelGraphicsTool {
+ public:
+  explicit ProbeTool(TZelComponent* owner);
+  ProbeControl* Probe() const { return static_cast<ProbeControl*>(GetControl(0)); }
+};
+
+// The stand-in of a painting tool: one operation inverts a rectangle of the live image.
+class InvertTool : public TZelGraphicsTool {
+ public:
+  explicit InvertTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+    Name = QStringLiteral("Invert");
+  }
+  // Inverts Rect (clipped to the image) in the running operation and adds it, as
+  // given, to the dirty rectangle.
+  void InvertRect(const TRect& rect);
+  // BeginOperation, InvertRect, EndOperation.
+  void Invert(TZelGraphicsView* view, const TRect& rect);
+};
+
+}  // namespace quilltest
+
+#endif  // QUILL_TESTS_EDITOR_EDITORTESTING_H_

@@ -1,0 +1,204 @@
+// The tool framework's operations and undo records, driven by a stand-in tool that
+// inverts rectangles of the live image.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "EditorTesting.h"
+#include "ZelGraphicsTool.h"
+
+namespace quilltest {
+namespace {
+
+class GraphicsToolTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    tool_ = ZelApplication->NewComponent<InvertTool>();
+    other_ = ZelApplication->NewComponent<InvertTool>();
+    document_ = Open(QStringLiteral("/photos/a.png"), MakePicture(120, 80));
+    ASSERT_NE(document_, nullptr);
+  }
+
+  QImage Live() const { return PicturePixels(document_->GetCurrentPixels()); }
+  QImage Committed() const { return PicturePixels(document_->CommittedCopy); }
+
+  InvertTool* tool_ = nullptr;
+  InvertTool* other_ = nullptr;
+  TZelGraphicsDocument* document_ = nullptr;
+};
+
+TEST_F(GraphicsToolTest, AnEditIsUndoneAndRedoneExactlyKeepingOnlyItsRectangle) {
+  const QImage before = Live();
+  tool_->Invert(View(), {10, 20, 40, 30});
+  const QImage after = Live();
+  ASSERT_NE(before, after);
+  EXPECT_EQ(Committed(), after);
+  EXPECT_FALSE(document_->Saved);
+  EXPECT_EQ(tool_->Document, nullptr);  // the fields are cleared with the operation
+  EXPECT_FALSE(document_->Running);
+
+  TZelCommandHistoryList& history = document_->GetHistory();
+  ASSERT_EQ(history.GetCount(), 1);
+  auto* state = dynamic_cast<TZelGraphicsCommandState*>(history.GetUndoState());
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->Rect, (TRect{10, 20, 40, 30}));
+  // Two copies of a 30 x 10 rectangle (rows padded to 4 bytes), not of the image.
+  EXPECT_EQ(state->GetSize(), static_cast<int64_t>(sizeof(*state)) + 2 * 92 * 10);
+  EXPECT_EQ(history.GetSize(), state->GetSize());
+
+  editor_->UndoClick();
+  EXPECT_EQ(Live(), before);
+  EXPECT_EQ(Committed(), before);
+  EXPECT_TRUE(document_->Saved);  // undone back to the start of the history
+  editor_->RedoClick();
+  EXPECT_EQ(Live(), after);
+  EXPECT_EQ(Committed(), after);
+  EXPECT_FALSE(document_->Saved);
+}
+
+TEST_F(GraphicsToolTest, ManyEditsUndoAndRedoPixelExact) {
+  std::mt19937 random(7);
+  std::vector<QImage> steps{Live()};
+  for (int i = 0; i < 60; ++i) {
+    const int x = static_cast<int>(random() % 130) - 5;
+    const int y = static_cast<int>(random() % 90) - 5;
+    const int w = static_cast<int>(random() % 40) + 1;
+    const int h = static_cast<int>(random() % 30) + 1;
+    (i % 2 == 0 ? tool_ : other_)->Invert(View(), {x, y, x + w, y + h});
+    // An edit wholly outside the image makes no record.
+    if (document_->GetHistory().GetCount() == static_cast<int>(steps.size())) steps.push_back(Live());
+  }
+  TZelCommandHistoryList& history = document_->GetHistory();
+  ASSERT_GT(history.GetCount(), 50);
+  const int count = history.GetCount();
+  for (int i = count; i > 0; --i) {
+    editor_->UndoClick();
+    ASSERT_EQ(Live(), steps[static_cast<size_t>(history.GetCursor())]) << i;
+  }
+  EXPECT_EQ(Live(), steps.front());
+  EXPECT_EQ(Committed(), steps.front());
+  editor_->RedoAllClick();
+  EXPECT_EQ(Live(), steps.back());
+  EXPECT_EQ(Committed(), steps.back());
+  editor_->UndoAllClick();
+  EXPECT_EQ(Live(), steps.front());
+  EXPECT_TRUE(document_->Saved);
+}
+
+TEST_F(GraphicsToolTest, CancelLeavesNothingBehind) {
+  const QImage before = Live();
+  tool_->BeginOperation(View());
+  tool_->InvertRect({5, 5, 50, 50});
+  tool_->InvertRect({30, 40, 100, 70});
+  tool_->CancelOperation();
+  EXPECT_EQ(Live(), before);
+  EXPECT_EQ(Committed(), before);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 0);
+  EXPECT_TRUE(document_->Saved);
+  EXPECT_FALSE(document_->Running);
+  EXPECT_EQ(document_->RunningTool, nullptr);
+  EXPECT_TRUE(document_->DirtyRect.IsEmpty());
+  EXPECT_EQ(tool_->Live, nullptr);
+  // A second cancel, without an operation, changes nothing.
+  tool_->CancelOperation();
+  EXPECT_EQ(Live(), before);
+}
+
+TEST_F(GraphicsToolTest, TheDirtyRectangleIsClippedToTheImageAtCommit) {
+  tool_->Invert(View(), {-30, -20, 10, 5});
+  auto* state = dynamic_cast<TZelGraphicsCommandState*>(document_->GetHistory().GetUndoState());
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->Rect, (TRect{0, 0, 10, 5}));
+  EXPECT_EQ(state->Before.GetBounds(), (TRect{0, 0, 10, 5}));
+
+  // Wholly outside: no record, and the modified mark stays as it was.
+  document_->GetHistory().Undo();
+  document_->Saved = true;
+  tool_->Invert(View(), {200, 200, 240, 230});
+  EXPECT_FALSE(document_->GetHistory().CanUndo());
+  EXPECT_TRUE(document_->Saved);
+  EXPECT_FALSE(document_->Running);
+}
+
+TEST_F(GraphicsToolTest, CommitCopiesOnlyTheDirtyRectangleIntoTheCommittedCopy) {
+  // A mark in the committed copy outside the edit: a whole-image copy would erase it.
+  uint8_t* mark = document_->CommittedCopy.GetPixelAddress(100, 70);
+  mark[0] = static_cast<uint8_t>(mark[0] + 1);
+  const uint8_t marked = mark[0];
+  tool_->Invert(View(), {0, 0, 10, 10});
+  EXPECT_EQ(document_->CommittedCopy.GetPixelAddress(100, 70)[0], marked);
+  EXPECT_EQ(document_->CommittedCopy.GetPixelAddress(3, 3)[1],
+            document_->GetCurrentPixels().GetPixelAddress(3, 3)[1]);
+}
+
+TEST_F(GraphicsToolTest, BeginningAnotherOperationCommitsTheRunningOneFirst) {
+  tool_->BeginOperation(View());
+  tool_->InvertRect({0, 0, 20, 20});
+  const QImage first = Live();
+  other_->BeginOperation(View());
+  // The first tool committed through its own EndOperation: one record, fields cleared.
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+  EXPECT_EQ(tool_->Document, nullptr);
+  EXPECT_EQ(document_->RunningTool, other_);
+  EXPECT_TRUE(document_->Running);
+  EXPECT_TRUE(document_->DirtyRect.IsEmpty());
+  EXPECT_EQ(Committed(), first);
+  other_->InvertRect({10, 10, 30, 30});
+  other_->EndOperation();
+  EXPECT_EQ(document_->GetHistory().GetCount(), 2);
+  // Undoing the second gives exactly the first's result.
+  editor_->UndoClick();
+  EXPECT_EQ(Live(), first);
+}
+
+TEST_F(GraphicsToolTest, UndoIsRefusedWhileAnOperationRunsAndBracketsTheCurrentTool) {
+  tool_->Invert(View(), {0, 0, 5, 5});
+  editor_->SetActiveTool(tool_);
+  other_->BeginOperation(View());
+  EXPECT_FALSE(editor_->CanUndo());
+  other_->EndOperation();
+  ASSERT_TRUE(editor_->CanUndo());
+
+  struct Watch : InvertTool {
+    using InvertTool::InvertTool;
+    void BeforeUndo(TZelCommandState* state) override { events.push_back({"before", state, Active}); }
+    void AfterUndo(TZelCommandState* state) override { events.push_back({"after", state, Active}); }
+    struct Event {
+      const char* what;
+      TZelCommandState* state;
+      bool active;
+    };
+    std::vector<Event> events;
+  };
+  auto* watch = ZelApplication->NewComponent<Watch>();
+  editor_->SetActiveTool(watch);
+  TZelCommandState* state = document_->GetHistory().GetUndoState();
+  editor_->UndoClick();
+  ASSERT_EQ(watch->events.size(), 2u);
+  EXPECT_EQ(watch->events[0].state, state);
+  EXPECT_FALSE(watch->events[0].active);  // deactivated around the step
+  EXPECT_EQ(watch->events[1].state, nullptr);
+  EXPECT_FALSE(watch->events[1].active);
+  EXPECT_TRUE(watch->Active);  // and activated again
+  EXPECT_EQ(editor_->CurrentTool, watch);
+}
+
+TEST_F(GraphicsToolTest, SelectingAToolByItsScriptNameRecordsItsLines) {
+  RecordingRecorder recorder;
+  recorder.recordMessages = true;
+  tool_->RecordingStarted(&recorder);
+  bool handled = false;
+  tool_->ExecuteCommand(QStringLiteral("INVERT"), handled, nullptr);
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(editor_->CurrentTool, tool_);
+  EXPECT_EQ(recorder.lines,
+            (QStringList{"MouseCurvedMove Invert", "Message \"Invert\"", "Invert"}));
+  handled = false;
+  tool_->ExecuteCommand(QStringLiteral("Invert"), handled, nullptr);  // arrives upper-cased
+  EXPECT_FALSE(handled);
+}
+
+}  // namespace
+}  // namespace quilltest
