@@ -7,12 +7,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "DabShapes.h"
 #include "Defect.h"
-#include "PngFile.h"
+#include "ImageCodecs.h"
+#include "ZelLTBitmap.h"
 
 namespace {
 
@@ -21,9 +21,12 @@ struct Photo {
   std::vector<TPoint> centres;
 
   Photo() {
-    std::string error;
-    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", committed, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    TZelLTBitmap photo;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+        !CopyBitmapToBuffer(photo, committed)) {
+      std::fprintf(stderr, "cannot read the sample photo\n");
       std::abort();
     }
     for (int i = 0; i < 64; ++i) {

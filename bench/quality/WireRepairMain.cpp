@@ -1,8 +1,12 @@
-// quill-wire-repair: paints a list of Wire Eraser dabs over a PNG the way the tool
-// places them, writes the repaired picture and reports the engine's time per dab.
+// quill-wire-repair: paints a list of Wire Eraser dabs over a picture the way the tool
+// places them, writes the repaired picture as a PNG and reports the engine's time per
+// dab and a fingerprint of the result's pixels.
 // The inpainting-quality benchmark runs it on photographs with known defects.
 //
 //   quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]
+//
+// INPUT may be any picture the program reads (PNG, JPEG, TIFF, BMP, GIF), judged by
+// its content.
 //
 // DABS.txt holds one dab a line, "stroke x y diameter" (x the column, y the row, both
 // real), in painting order. Blank lines and lines whose first non-blank character is
@@ -21,8 +25,8 @@
 #include "DabShapes.h"
 #include "DriverSupport.h"
 #include "Defect.h"
-#include "PngFile.h"
 #include "ZelBitmap.h"
+#include "ZelLTBitmap.h"
 #include "ZelTypes.h"
 #include "ZelUtils.h"
 
@@ -165,7 +169,7 @@ bool ReadDabs(const std::string& path, std::vector<Dab>& dabs, std::string& erro
 // image taken when the stroke starts, so its dabs never feed on their own output.
 // Timings receives the engine's time in microseconds for every dab that reaches the
 // image.
-bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixelBuffer& image,
+bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixels& image,
                 std::vector<double>& timings, std::string& error) {
   TZelPixelBuffer strokeCopy;
   if (!strokeCopy.Allocate(kPixelFormat24, image.GetBounds())) {
@@ -219,17 +223,19 @@ int main(int argc, char** argv) {
   }
   std::vector<Dab> dabs;
   if (!ReadDabs(options.dabs, dabs, error)) return Fail(kProgram, error);
-  TZelPixelBuffer image;
-  if (!ReadPng(options.input, image, error)) return Fail(kProgram, error);
+  TZelLTBitmap image;
+  if (!ReadImage(options.input, image, error)) return Fail(kProgram, error);
 
   std::vector<double> timings;
-  if (!RepairDabs(dabs, options.noise, image, timings, error)) return Fail(kProgram, error);
-  if (!WritePng(options.output, image, error)) return Fail(kProgram, error);
+  TZelPixels& pixels = image.GetPixels();
+  if (!RepairDabs(dabs, options.noise, pixels, timings, error)) return Fail(kProgram, error);
+  if (!WritePng(options.output, pixels, error)) return Fail(kProgram, error);
 
   double total = 0;
   for (double t : timings) total += t;
   std::printf("dabs: %zu (%zu inside the image)\n", dabs.size(), timings.size());
   std::printf("engine time per dab: median %.1f us, total %.1f us\n", Median(timings), total);
+  std::printf("pixels %016llx\n", static_cast<unsigned long long>(PixelDigest(pixels)));
   std::printf("wrote %s\n", options.output.c_str());
   return 0;
 }

@@ -2,12 +2,11 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "DabShapes.h"
 #include "Defect.h"
-#include "PngFile.h"
+#include "SamplePhoto.h"
 
 namespace {
 
@@ -258,8 +257,7 @@ TEST(WireFill, NothingCoveredOrWrongFormatWritesNothing) {
 // dabs, each reading the image as it was before the stroke.
 TEST(WireFill, RemovesACableFromARealPhoto) {
   TZelPixelBuffer clean, live, before;
-  std::string error;
-  ASSERT_TRUE(ReadPng(QUILL_IMAGES_DIR "/astronaut.png", clean, error)) << error;
+  ASSERT_TRUE(LoadSamplePhoto("astronaut.png", clean));
 
   // A gently sloping two-pixel cable through the grey backdrop at the top right.
   ASSERT_TRUE(live.Allocate(kPixelFormat24, clean.GetBounds()));
