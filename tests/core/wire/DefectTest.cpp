@@ -7,6 +7,7 @@
 #include "DabShapes.h"
 #include "Defect.h"
 #include "SamplePhoto.h"
+#include "WireEraserStroke.h"
 
 namespace {
 
@@ -284,14 +285,10 @@ TEST(WireFill, RemovesACableFromARealPhoto) {
     return sum / count;
   };
 
-  TZelPixelMask mask;
-  PowerDisc(mask, 9, 255, 160);
-  TDefectGrid grid;
-  for (size_t i = 0; i < path.size(); i += 2) {
-    const TRect rect = DabRect({path[i].X, path[i].Y}, 9);
-    mask.MoveTo(rect.Left, rect.Top);
-    RepairDab(grid, mask, before, live, IntersectRect(rect, live.GetBounds()), 6, false);
-  }
+  quill::TWireEraserStroke stroke;
+  stroke.Begin(live, before, before, false);
+  for (size_t i = 0; i < path.size(); i += 2) stroke.ApplyDab(path[i], 9, {});
+  stroke.End();
   const double damaged = cableError(before);
   const double repaired = cableError(live);
   EXPECT_GT(damaged, 80);
