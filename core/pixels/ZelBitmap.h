@@ -116,10 +116,11 @@ class TZelPixelBuffer : public TZelPixels {
 // Bits() + (Y - Top()) * Stride() + (X - Left()).
 //
 // A mask made by SetBounds packs its rows (Stride() = Width()). A mask that Include or
-// Merge grows keeps zero bytes to spare around its rectangle, half as many again as its
-// extent on each side it grew towards, so that a stroke merged dab by dab takes a new
-// block only now and then and its cost stays linear in the dabs; its Stride() may then
-// exceed Width(). Bounds, bytes and results are those of a mask grown exactly.
+// Merge grows keeps zero bytes to spare beyond each side it grew towards (half its
+// width or height), so that a stroke merged dab by dab takes a new block only now and
+// then and its cost stays linear in the dabs; its block is then at most twice as wide
+// and twice as high as its rectangle, and Stride() may exceed Width(). Bounds, bytes
+// and results are those of a mask grown exactly.
 //
 // A mask holds at most kMaxBlockBytes bytes. The rectangle ends at the 32-bit limit:
 // GetBounds saturates there, and bytes that a mask placed near the limit holds beyond

@@ -17,8 +17,9 @@
 // A dab of Size (limited to 5..50) centred on the image pixel Centre covers
 // DabRect(Centre, Size), so an even Size gives a dab of Size + 1 pixels across. Its
 // mask is WireEraserDab(Size); the pixels where the mask is not 0 are the covered
-// ones. The rectangle is clipped to the images: a dab wholly outside them does
-// nothing, one across an edge works on the pixels inside.
+// ones. The rectangle is clipped to the images: a dab wholly outside them repairs and
+// measures nothing (Trial Mode still puts the previous dab back), one across an edge
+// works on the pixels inside.
 //
 // A repairing dab reads the covered pixels from Committed (or, with CumulativeEffect
 // off, from Original), so the dabs of one stroke never read each other's results, and
