@@ -9,9 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "PngFile.h"
+#include "ImageCodecs.h"
 #include "RasterSurface.h"
 #include "ZelLTBitmap.h"
 
@@ -23,12 +22,12 @@ constexpr int kHeight = 4000;
 // The sample portrait enlarged to 6000 x 4000, made once.
 const TZelLTBitmap& LargePhoto() {
   static TZelLTBitmap* photo = [] {
-    TZelPixelBuffer sample;
-    std::string error;
     auto* bitmap = new TZelLTBitmap;
-    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", sample, error) ||
-        !bitmap->AssignPixels(sample) || !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo: %s\n", error.c_str());
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
+        !bitmap->Resize(kWidth, kHeight)) {
+      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
     }
     return bitmap;

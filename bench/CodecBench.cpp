@@ -10,11 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "ImageCodecs.h"
 #include "LosslessJpeg.h"
-#include "PngFile.h"
 #include "ZelLTBitmap.h"
 
 namespace {
@@ -28,12 +26,12 @@ std::filesystem::path Folder() { return std::filesystem::temp_directory_path() /
 // PNG files.
 const TZelLTBitmap& LargePhoto() {
   static TZelLTBitmap* photo = [] {
-    TZelPixelBuffer sample;
-    std::string error;
     auto* bitmap = new TZelLTBitmap;
-    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", sample, error) || !bitmap->AssignPixels(sample) ||
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
         !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo: %s\n", error.c_str());
+      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
     }
     std::filesystem::create_directories(Folder());

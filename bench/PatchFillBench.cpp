@@ -8,12 +8,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "AreaCorrelation.h"
 #include "HandInpaintingArea.h"
-#include "PngFile.h"
+#include "ImageCodecs.h"
+#include "ZelLTBitmap.h"
 
 namespace {
 
@@ -21,9 +21,12 @@ struct Photo {
   TZelPixelBuffer committed;  // the image as it stood before the operation
 
   Photo() {
-    std::string error;
-    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", committed, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    TZelLTBitmap photo;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+        !CopyBitmapToBuffer(photo, committed)) {
+      std::fprintf(stderr, "cannot read the sample photo\n");
       std::abort();
     }
   }
@@ -53,16 +56,16 @@ void BM_HandInpaintingMark(benchmark::State& state) {
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   TZelPixelMask dab;
-  HandInpaintingDab(dab, size);
+  quill::HandInpaintingDab(dab, size);
   const std::vector<TPoint> centres = photo.Walk(64, size);
   size_t next = 0;
   for (auto _ : state) {
-    const TRect area = HandInpaintingSquare(centres[next], size);
+    const TRect area = quill::HandInpaintingSquare(centres[next], size);
     next = (next + 1) % centres.size();
-    TAreaCorrelator engine(area, kHandInpaintingRadiusSquared, photo.committed, live);
-    MarkHandInpaintingArea(engine, area, dab);
+    TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
+    quill::MarkHandInpaintingArea(engine, area, dab);
     engine.SplitBorder();
-    engine.RemoveBorderOutliers(kLongDefectFraction);
+    engine.RemoveBorderOutliers(quill::kLongDefectFraction);
     engine.ComputeContactWeights();
     benchmark::DoNotOptimize(engine.Interior().Count());
   }
@@ -78,22 +81,22 @@ void BM_HandInpaintingMove(benchmark::State& state) {
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   TZelPixelMask dab;
-  HandInpaintingDab(dab, size);
-  const TRect area = HandInpaintingSquare({300, 250}, size);
-  TAreaCorrelator engine(area, kHandInpaintingRadiusSquared, photo.committed, live);
-  MarkHandInpaintingArea(engine, area, dab);
+  quill::HandInpaintingDab(dab, size);
+  const TRect area = quill::HandInpaintingSquare({300, 250}, size);
+  TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
+  quill::MarkHandInpaintingArea(engine, area, dab);
   engine.SplitBorder();
-  engine.RemoveBorderOutliers(kLongDefectFraction);
+  engine.RemoveBorderOutliers(quill::kLongDefectFraction);
   engine.ComputeContactWeights();
 
   const std::vector<TPoint> pointers = photo.Walk(64, size);
   size_t next = 0;
   for (auto _ : state) {
-    const TRect source = HandInpaintingSquare(pointers[next], size);
+    const TRect source = quill::HandInpaintingSquare(pointers[next], size);
     next = (next + 1) % pointers.size();
     const uint8_t k = engine.FindBestOrientation(source);
     engine.FillArea({source.Left, source.Top}, k, true, TAreaCorrelator::kModeColor,
-                    kCorrectionOrder);
+                    quill::kCorrectionOrder);
     benchmark::DoNotOptimize(live.Bits());
   }
 }

@@ -1,18 +1,18 @@
-// One Wire Eraser dab as the tool runs it inside a mouse event: the power-disc mask
-// over a real photo, pixels read from the pre-stroke copy, classify + fit + fill, and
-// the covered pixels written into the live image. Dabs walk a diagonal across the
-// photo so that they meet sky, skin, fabric and edges alike.
+// One Wire Eraser dab as the tool runs it inside a mouse event, through the tool's
+// stroke code: the power-disc mask over a real photo, clipped, pixels read from the
+// pre-stroke copy, classify + fit + fill, and the covered pixels written into the live
+// image. Dabs walk a diagonal across the photo so that they meet sky, skin, fabric and
+// edges alike.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
-#include "DabShapes.h"
-#include "Defect.h"
-#include "PngFile.h"
+#include "ImageCodecs.h"
+#include "WireEraserStroke.h"
+#include "ZelLTBitmap.h"
 
 namespace {
 
@@ -21,9 +21,12 @@ struct Photo {
   std::vector<TPoint> centres;
 
   Photo() {
-    std::string error;
-    if (!ReadPng(QUILL_IMAGES_DIR "/astronaut.png", committed, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    TZelLTBitmap photo;
+    TImageRawFormat format;
+    TImageMetadata metadata;
+    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+        !CopyBitmapToBuffer(photo, committed)) {
+      std::fprintf(stderr, "cannot read the sample photo\n");
       std::abort();
     }
     for (int i = 0; i < 64; ++i) {
@@ -37,28 +40,19 @@ const Photo& SamplePhoto() {
   return *photo;
 }
 
-// Walks the dab centres: places Mask over the next dab of Size and returns the dab's
-// rectangle clipped to the photo.
-TRect NextDab(const Photo& photo, size_t& next, int size, TZelPixelMask& mask) {
-  const TRect rect = DabRect(photo.centres[next], size);
-  next = (next + 1) % photo.centres.size();
-  mask.MoveTo(rect.Left, rect.Top);
-  return IntersectRect(rect, photo.committed.GetBounds());
-}
-
 void BM_WireEraserDab(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
   TZelPixelBuffer live;
   live.Allocate(kPixelFormat24, photo.committed.GetBounds());  // the image the dabs write into
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
-  TZelPixelMask mask;
-  PowerDisc(mask, size, 255, 160);
-  TDefectGrid grid;
+  quill::TWireEraserStroke stroke;
+  stroke.Begin(live, photo.committed, photo.committed, false);
+  const quill::TWireEraserOptions options;
   size_t next = 0;
   for (auto _ : state) {
-    const TRect rect = NextDab(photo, next, size, mask);
-    benchmark::DoNotOptimize(RepairDab(grid, mask, photo.committed, live, rect, 6, false));
+    benchmark::DoNotOptimize(stroke.ApplyDab(photo.centres[next], size, options));
+    next = (next + 1) % photo.centres.size();
   }
 }
 BENCHMARK(BM_WireEraserDab)->Arg(5)->Arg(25)->Arg(50)->Unit(benchmark::kMicrosecond);
@@ -66,15 +60,17 @@ BENCHMARK(BM_WireEraserDab)->Arg(5)->Arg(25)->Arg(50)->Unit(benchmark::kMicrosec
 // The right-button dab that measures Background Noise.
 void BM_BackgroundNoiseDab(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
+  TZelPixelBuffer live;
+  live.Allocate(kPixelFormat24, photo.committed.GetBounds());
+  live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
-  TZelPixelMask mask;
-  PowerDisc(mask, size, 255, 160);
-  TDefectGrid grid;
+  quill::TWireEraserStroke stroke;
+  stroke.Begin(live, photo.committed, photo.committed, true);
+  const quill::TWireEraserOptions options;
   size_t next = 0;
-  double noise = 0;
   for (auto _ : state) {
-    const TRect rect = NextDab(photo, next, size, mask);
-    benchmark::DoNotOptimize(MeasureDabNoise(grid, mask, photo.committed, rect, noise));
+    benchmark::DoNotOptimize(stroke.ApplyDab(photo.centres[next], size, options));
+    next = (next + 1) % photo.centres.size();
   }
 }
 BENCHMARK(BM_BackgroundNoiseDab)->Arg(50)->Unit(benchmark::kMicrosecond);

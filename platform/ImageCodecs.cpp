@@ -140,17 +140,39 @@ bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& 
   return ok;
 }
 
-bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
-                 TImageMetadata& metadata) {
+namespace {
+
+// DecodeImage, and why it failed.
+bool DecodeImageFor(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
+                    TImageMetadata& metadata, TImageLoadFailure& failure) {
   metadata = TImageMetadata();
   image.Clear();
   format = DetectImageFormat(data);
   TDecodeRequest request;
   request.Image = &image;
   request.Metadata = &metadata;
-  if (Decode(data, format, request)) return true;
+  if (Decode(data, format, request)) {
+    failure = TImageLoadFailure::None;
+    return true;
+  }
   image.Clear();
+  failure = format == TImageRawFormat::Unknown ? TImageLoadFailure::UnknownFormat
+            : request.TooLarge                 ? TImageLoadFailure::TooLarge
+                                               : TImageLoadFailure::Damaged;
   return false;
+}
+
+}  // namespace
+
+bool AcceptImageSize(int64_t width, int64_t height, TDecodeRequest& request) {
+  request.TooLarge = !ImageSizeAllowed(width, height);
+  return !request.TooLarge;
+}
+
+bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
+                 TImageMetadata& metadata) {
+  TImageLoadFailure failure;
+  return DecodeImageFor(data, image, format, metadata, failure);
 }
 
 bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, TImageMetadata& metadata) {
@@ -165,12 +187,19 @@ bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, T
 
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
                    TImageMetadata& metadata) {
+  TImageLoadFailure failure;
+  return LoadImageFile(fileName, image, format, metadata, failure);
+}
+
+bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
+                   TImageMetadata& metadata, TImageLoadFailure& failure) {
   std::vector<uint8_t> data;
   if (!ReadFileBytes(fileName, data)) {
     format = TImageRawFormat::Unknown;
+    failure = TImageLoadFailure::CannotRead;
     return false;
   }
-  return DecodeImage(data, image, format, metadata);
+  return DecodeImageFor(data, image, format, metadata, failure);
 }
 
 int FindImageEncoder(std::string_view mimeType) {

@@ -71,6 +71,16 @@ bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, T
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
                    TImageRawFormat& format, TImageMetadata& metadata);
 
+// Why LoadImageFile failed: the file could not be read (missing, unreadable, or no
+// regular file), its content is of no known format, its header gives a size that
+// ImageSizeAllowed refuses, or it does not decode whole (damaged or cut short, or its
+// pixels could not be allocated).
+enum class TImageLoadFailure { None, CannotRead, UnknownFormat, TooLarge, Damaged };
+
+// LoadImageFile that also says why it failed; Failure is None on success.
+bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
+                   TImageRawFormat& format, TImageMetadata& metadata, TImageLoadFailure& failure);
+
 // The encoder for a MIME type, compared exactly (case counts): 0 "image/bmp",
 // 1 "image/jpeg", 2 "image/tiff", 3 "image/png"; -1 for any other.
 int FindImageEncoder(std::string_view mimeType);

@@ -180,7 +180,7 @@ bool DecodeBmp(std::span<const uint8_t> data, TDecodeRequest& request) {
   TBmpHeader h;
   if (!ReadHeader(data, h)) return false;
   const int64_t height = h.Height < 0 ? -h.Height : h.Height;
-  if (!ImageSizeAllowed(h.Width, height)) return false;
+  if (!AcceptImageSize(h.Width, height, request)) return false;
   request.Width = static_cast<int32_t>(h.Width);
   request.Height = static_cast<int32_t>(height);
   if (request.Metadata != nullptr && h.XPpm != 0 && h.YPpm != 0) {

@@ -75,7 +75,7 @@ bool DecodeGif(std::span<const uint8_t> data, TDecodeRequest& request) {
   reader.Gif = DGifOpen(&source, ReadFromMemory, &error);
   if (reader.Gif == nullptr) return false;
   GifFileType* gif = reader.Gif;
-  if (!ImageSizeAllowed(gif->SWidth, gif->SHeight)) return false;
+  if (!AcceptImageSize(gif->SWidth, gif->SHeight, request)) return false;
   request.Width = gif->SWidth;
   request.Height = gif->SHeight;
   if (request.Image == nullptr) return true;

@@ -80,7 +80,7 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
   TJpegDecompressor reader;
   if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
   jpeg_decompress_struct& info = reader.Info;
-  if (!ImageSizeAllowed(info.image_width, info.image_height)) return false;
+  if (!AcceptImageSize(info.image_width, info.image_height, request)) return false;
   request.Width = static_cast<int32_t>(info.image_width);
   request.Height = static_cast<int32_t>(info.image_height);
   if (request.Metadata != nullptr) {

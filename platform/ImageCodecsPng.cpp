@@ -60,7 +60,10 @@ bool ReadPngHeader(TPngReader& reader) {
   if (reader.Info == nullptr) return false;
   if (setjmp(png_jmpbuf(reader.Png))) return false;
   png_set_read_fn(reader.Png, &reader.Source, ReadFromMemory);
-  png_set_user_limits(reader.Png, kMaxImageSide, kMaxImageSide);
+  // The header's size is judged by DecodePng (AcceptImageSize) right after this and
+  // before any row is allocated, so that a refused size is told apart from damage;
+  // libpng's own limit is set to the largest size the format can state.
+  png_set_user_limits(reader.Png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_chunk_malloc_max(reader.Png, kMaxChunkBytes);
   png_read_info(reader.Png, reader.Info);
   return true;
@@ -115,7 +118,7 @@ bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
   if (!ReadPngHeader(reader)) return false;
   const png_uint_32 width = png_get_image_width(reader.Png, reader.Info);
   const png_uint_32 height = png_get_image_height(reader.Png, reader.Info);
-  if (!ImageSizeAllowed(width, height)) return false;
+  if (!AcceptImageSize(width, height, request)) return false;
   request.Width = static_cast<int32_t>(width);
   request.Height = static_cast<int32_t>(height);
   if (request.Metadata != nullptr) {

@@ -18,9 +18,14 @@ struct TDecodeRequest {
   TImageMetadata* Metadata = nullptr;  // null: no property items
   int32_t Width = 0;                   // out: the image's full size
   int32_t Height = 0;
+  bool TooLarge = false;               // out: the header gives a size ImageSizeAllowed refuses
   // JPEG only: decode at 1/ScaleDenominator (1, 2, 4 or 8) with the faster methods.
   int32_t ScaleDenominator = 1;
 };
+
+// Whether Width x Height may be decoded; when not, Request.TooLarge is set. Every
+// decoder judges the size of its header through this, before it allocates anything.
+bool AcceptImageSize(int64_t width, int64_t height, TDecodeRequest& request);
 
 bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request);
 bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request);

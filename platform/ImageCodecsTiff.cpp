@@ -91,7 +91,7 @@ bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request) {
   if (!OpenTiff(source, handle)) return false;
   uint32_t width = 0, height = 0;
   if (TIFFGetField(handle.Tiff, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
-      TIFFGetField(handle.Tiff, TIFFTAG_IMAGELENGTH, &height) != 1 || !ImageSizeAllowed(width, height)) {
+      TIFFGetField(handle.Tiff, TIFFTAG_IMAGELENGTH, &height) != 1 || !AcceptImageSize(width, height, request)) {
     return false;
   }
   request.Width = static_cast<int32_t>(width);

@@ -1,7 +1,8 @@
-# Runs quill-wire-repair on dab lists that each end in one malformed line, and with
-# bad --noise values, and checks that every run fails with a message pointing at the
-# fault and writes no output. A run on the valid lines alone must succeed, so the
-# failures are known to come from the faults.
+# Runs quill-wire-repair on dab lists that each end in one malformed line, with bad
+# --noise values and on pictures that do not load, and checks that every run fails with
+# a message pointing at the fault and writes no output; and onto a read-only output,
+# which must be refused and left as it was. A run on the valid lines alone must
+# succeed, so the failures are known to come from the faults.
 #
 # cmake -DDRIVER=... -DIMAGE=... -DWORK_DIR=... -P CheckBadInput.cmake
 
@@ -58,3 +59,31 @@ foreach(noise "101" "-1" "6.5" "x")
   expect_failure("${valid_lines}" "--noise" --noise ${noise})
 endforeach()
 expect_failure("${valid_lines}" "--noise" --noise)
+
+# Pictures that do not load, read through the program's own image codecs. (Too large
+# and damaged files are the codecs' own tests.)
+function(expect_input_failure input expected)
+  file(WRITE "${dabs}" "${valid_lines}")
+  file(REMOVE "${output}")
+  execute_process(COMMAND "${DRIVER}" "${input}" "${dabs}" "${output}"
+                  RESULT_VARIABLE result ERROR_VARIABLE message OUTPUT_QUIET)
+  if(result EQUAL 0 OR NOT message MATCHES "${expected}" OR EXISTS "${output}")
+    message(SEND_ERROR "the input ${input} gave ${result}: ${message}")
+  endif()
+endfunction()
+
+expect_input_failure("${WORK_DIR}/missing.png" "cannot open .*missing\\.png: No such file or directory")
+expect_input_failure("${WORK_DIR}" "cannot open .*: not a regular file")
+file(WRITE "${WORK_DIR}/text.png" "just some text, not an image")
+expect_input_failure("${WORK_DIR}/text.png" "text\\.png is not an image")
+
+# An output that cannot be replaced (read-only) is refused and left as it was.
+file(WRITE "${output}" "the old output")
+file(CHMOD "${output}" PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+execute_process(COMMAND "${DRIVER}" "${IMAGE}" "${dabs}" "${output}"
+                RESULT_VARIABLE result ERROR_VARIABLE message OUTPUT_QUIET)
+file(READ "${output}" kept)
+if(result EQUAL 0 OR NOT message MATCHES "cannot write .*out\\.png" OR NOT kept STREQUAL "the old output")
+  message(SEND_ERROR "a read-only output gave ${result}: ${message}; it now holds '${kept}'")
+endif()
+file(CHMOD "${output}" PERMISSIONS OWNER_READ OWNER_WRITE)

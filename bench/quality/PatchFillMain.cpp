@@ -1,6 +1,6 @@
-// quill-patch-fill: fills one Hand Inpainting area of a PNG from another part of the
-// picture the way the tool does on one pointer move, writes the result and reports
-// the orientation chosen and the engine's times.
+// quill-patch-fill: fills one Hand Inpainting area of a picture from another part of
+// it the way the tool does on one pointer move, writes the result as a PNG and reports
+// the orientation chosen, the engine's times and a fingerprint of the result's pixels.
 //
 //   quill-patch-fill INPUT.png OUTPUT.png --area X,Y,SIZE --source X,Y [--mode 0|1|2]
 //                    [--no-blend] [--no-long-defect] [--orientation K|auto]
@@ -8,7 +8,8 @@
 // The area is the SIZE-wide square around (X, Y) (X the column, Y the row), its
 // power-disc pixels marked; it is filled from the square of the same size around the
 // source point. The defaults are the tool's: mode 2 (colour surface), blending on,
-// long-defect outlier removal on, best orientation chosen automatically.
+// long-defect outlier removal on, best orientation chosen automatically. INPUT may be
+// any picture the program reads (PNG, JPEG, TIFF, BMP, GIF), judged by its content.
 
 #include <chrono>
 #include <cstdint>
@@ -20,8 +21,8 @@
 #include "AreaCorrelation.h"
 #include "DriverSupport.h"
 #include "HandInpaintingArea.h"
-#include "PngFile.h"
 #include "ZelBitmap.h"
+#include "ZelLTBitmap.h"
 #include "ZelTypes.h"
 
 namespace {
@@ -87,9 +88,9 @@ bool ParseOption(std::string_view arg, const char* value, Options& options, std:
       error = "--area takes X,Y,SIZE: three integers, X and Y within +-1e9";
       return false;
     }
-    if (!ParseInt(fields[2], kHandInpaintingMinSize, kHandInpaintingMaxSize, options.size)) {
-      error = "--area SIZE must be an integer from " + std::to_string(kHandInpaintingMinSize) +
-              " to " + std::to_string(kHandInpaintingMaxSize);
+    if (!ParseInt(fields[2], quill::kHandInpaintingMinSize, quill::kHandInpaintingMaxSize, options.size)) {
+      error = "--area SIZE must be an integer from " + std::to_string(quill::kHandInpaintingMinSize) +
+              " to " + std::to_string(quill::kHandInpaintingMaxSize);
       return false;
     }
     options.hasArea = true;
@@ -167,14 +168,15 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, options, error)) {
     return FailUsage(kProgram, error, kUsage);
   }
-  TZelPixelBuffer source;
-  if (!ReadPng(options.input, source, error)) return Fail(kProgram, error);
+  TZelLTBitmap input;
+  if (!ReadImage(options.input, input, error)) return Fail(kProgram, error);
+  const TZelPixels& source = input.GetPixels();
 
   // A square wholly beside the image gives the tool nothing to fill (no area) or
   // nothing to fill from (no source); both are refused here. Squares that run partly
   // off the image are used as the tool uses them: only pixels inside take part.
-  const TRect areaRect = HandInpaintingSquare(options.area, options.size);
-  const TRect sourceRect = HandInpaintingSquare(options.source, options.size);
+  const TRect areaRect = quill::HandInpaintingSquare(options.area, options.size);
+  const TRect sourceRect = quill::HandInpaintingSquare(options.source, options.size);
   const std::string imageSize =
       std::to_string(source.Width()) + " x " + std::to_string(source.Height());
   if (IntersectRect(areaRect, source.GetBounds()).IsEmpty()) {
@@ -191,15 +193,15 @@ int main(int argc, char** argv) {
   }
   target.CopyFrom(source);
   TZelPixelMask dab;
-  HandInpaintingDab(dab, options.size);
+  quill::HandInpaintingDab(dab, options.size);
 
   // Marking, as the tool's click and first render run it.
   const auto markStart = std::chrono::steady_clock::now();
-  TAreaCorrelator engine(areaRect, kHandInpaintingRadiusSquared, source, target);
-  MarkHandInpaintingArea(engine, areaRect, dab);
+  TAreaCorrelator engine(areaRect, quill::kHandInpaintingRadiusSquared, source, target);
+  quill::MarkHandInpaintingArea(engine, areaRect, dab);
   engine.SplitBorder();
   const int32_t rim = engine.Border().Count();
-  if (options.longDefect) engine.RemoveBorderOutliers(kLongDefectFraction);
+  if (options.longDefect) engine.RemoveBorderOutliers(quill::kLongDefectFraction);
   if (options.blend) engine.ComputeContactWeights();
   const auto markStop = std::chrono::steady_clock::now();
 
@@ -207,7 +209,7 @@ int main(int argc, char** argv) {
   uint8_t orientation = static_cast<uint8_t>(options.orientation);
   if (options.orientation == kAutoOrientation) orientation = engine.FindBestOrientation(sourceRect);
   engine.FillArea({sourceRect.Left, sourceRect.Top}, orientation, options.blend, options.mode,
-                  kCorrectionOrder);
+                  quill::kCorrectionOrder);
   const auto fillStop = std::chrono::steady_clock::now();
 
   if (!WritePng(options.output, target, error)) return Fail(kProgram, error);
@@ -221,6 +223,7 @@ int main(int argc, char** argv) {
               engine.Correlation(sourceRect, orientation));
   std::printf("marking %.3f ms, filling %.3f ms\n", Milliseconds(markStop - markStart),
               Milliseconds(fillStop - markStop));
+  std::printf("pixels %016llx\n", static_cast<unsigned long long>(PixelDigest(target)));
   std::printf("wrote %s\n", options.output.c_str());
   return 0;
 }

@@ -1,12 +1,19 @@
-// quill-wire-repair: paints a list of Wire Eraser dabs over a PNG the way the tool
-// places them, writes the repaired picture and reports the engine's time per dab.
-// The inpainting-quality benchmark runs it on photographs with known defects.
+// quill-wire-repair: paints a list of Wire Eraser dabs over a picture through the
+// tool's own stroke code, writes the repaired picture as a PNG and reports the time
+// per dab and a fingerprint of the result's pixels. The inpainting-quality benchmark
+// runs it on photographs with known defects.
 //
 //   quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]
 //
+// INPUT may be any picture the program reads (PNG, JPEG, TIFF, BMP, GIF), judged by
+// its content.
+//
 // DABS.txt holds one dab a line, "stroke x y diameter" (x the column, y the row, both
 // real), in painting order. Blank lines and lines whose first non-blank character is
-// '#' are skipped. Consecutive dabs with the same stroke number form one stroke.
+// '#' are skipped. Consecutive dabs with the same stroke number form one stroke. A dab
+// is centred on the pixel holding (x, y), its Size is the diameter rounded and limited
+// to the brush's 5..50, and it is repaired with the left button's stroke, Cumulative
+// Effect on.
 
 #include <algorithm>
 #include <chrono>
@@ -18,29 +25,16 @@
 #include <string_view>
 #include <vector>
 
-#include "DabShapes.h"
 #include "DriverSupport.h"
-#include "Defect.h"
-#include "PngFile.h"
+#include "WireEraserStroke.h"
 #include "ZelBitmap.h"
+#include "ZelLTBitmap.h"
 #include "ZelTypes.h"
-#include "ZelUtils.h"
 
 namespace {
 
 constexpr char kProgram[] = "quill-wire-repair";
 constexpr char kUsage[] = "usage: quill-wire-repair INPUT.png DABS.txt OUTPUT.png [--noise N]";
-
-// The Wire Eraser's Background Noise setting: its range and default.
-constexpr int kMinNoise = 0;
-constexpr int kMaxNoise = 100;
-constexpr int kDefaultNoise = 6;
-
-// The Wire Eraser's brush: sizes and the power-disc profile of its dab.
-constexpr int64_t kMinDabSize = 5;
-constexpr int64_t kMaxDabSize = 50;
-constexpr int32_t kDabPeak = 255;
-constexpr int32_t kDabExponent16 = 160;
 
 // Dab numbers beyond this magnitude are rejected, so that every dab rectangle stays
 // well inside 32-bit coordinates.
@@ -53,7 +47,7 @@ struct Options {
   std::string input;
   std::string dabs;
   std::string output;
-  int noise = kDefaultNoise;
+  int noise = quill::kDefaultBackgroundNoise;
 };
 
 struct Dab {
@@ -69,7 +63,7 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
     const std::string_view arg = argv[i];
     if (arg == "--noise") {
       if (i + 1 == argc || !ParseWhole(std::string_view(argv[i + 1]), options.noise) ||
-          options.noise < kMinNoise || options.noise > kMaxNoise) {
+          options.noise < quill::kMinBackgroundNoise || options.noise > quill::kMaxBackgroundNoise) {
         error = "--noise takes an integer from 0 to 100";
         return false;
       }
@@ -161,12 +155,12 @@ bool ReadDabs(const std::string& path, std::vector<Dab>& dabs, std::string& erro
   return true;
 }
 
-// Paints Dabs over Image with one engine grid. Each stroke reads from a copy of the
-// image taken when the stroke starts, so its dabs never feed on their own output.
-// Timings receives the engine's time in microseconds for every dab that reaches the
-// image.
-bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixelBuffer& image,
-                std::vector<double>& timings, std::string& error) {
+// Paints Dabs over Image through the tool's stroke code, one stroke for each run of
+// dabs with the same stroke number. Each stroke reads from a copy of the image as it
+// stood when the stroke started, so its dabs never feed on their own output. Timings
+// receives the time in microseconds of every dab that reaches the image.
+bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixels& image, std::vector<double>& timings,
+                std::string& error) {
   TZelPixelBuffer strokeCopy;
   if (!strokeCopy.Allocate(kPixelFormat24, image.GetBounds())) {
     error = "not enough memory for a copy of the image";
@@ -174,31 +168,27 @@ bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixelBuffer& image,
   }
   strokeCopy.CopyFrom(image);
 
-  TDefectGrid grid;
-  TZelPixelMask mask;
-  int32_t maskSize = 0;
+  quill::TWireEraserOptions options;
+  options.BackgroundNoise = noise;
+  quill::TWireEraserStroke stroke;
   for (size_t i = 0; i < dabs.size(); ++i) {
     const Dab& dab = dabs[i];
-    if (i > 0 && dab.stroke != dabs[i - 1].stroke) strokeCopy.CopyFrom(image);
-
-    const auto size = static_cast<int32_t>(
-        EnsureRangeInt64(RoundHalfEven(dab.diameter), kMinDabSize, kMaxDabSize));
-    if (size != maskSize) {
-      PowerDisc(mask, size, kDabPeak, kDabExponent16);
-      maskSize = size;
+    if (i == 0 || dab.stroke != dabs[i - 1].stroke) {
+      // The driver keeps Cumulative Effect on, so the image as opened is never read:
+      // the pre-stroke copy stands in for it.
+      const TRect changed = stroke.End();
+      strokeCopy.CopyRect(changed.Left, changed.Top, image, changed);
+      stroke.Begin(image, strokeCopy, strokeCopy, false);
     }
-    const TPoint centre{static_cast<int32_t>(std::floor(dab.x)),
-                        static_cast<int32_t>(std::floor(dab.y))};
-    const TRect rect = DabRect(centre, size);
-    mask.MoveTo(rect.Left, rect.Top);
-    const TRect clipped = IntersectRect(rect, image.GetBounds());
-    if (clipped.IsEmpty()) continue;
-
     const auto start = std::chrono::steady_clock::now();
-    RepairDab(grid, mask, strokeCopy, image, clipped, noise, false);
+    const quill::TWireEraserDab done =
+        stroke.ApplyDab(quill::ImagePixelAt(dab.x, dab.y), quill::WireEraserSize(dab.diameter), options);
     const auto stop = std::chrono::steady_clock::now();
-    timings.push_back(std::chrono::duration<double, std::micro>(stop - start).count());
+    if (!done.Changed.IsEmpty()) {
+      timings.push_back(std::chrono::duration<double, std::micro>(stop - start).count());
+    }
   }
+  stroke.End();
   return true;
 }
 
@@ -219,17 +209,19 @@ int main(int argc, char** argv) {
   }
   std::vector<Dab> dabs;
   if (!ReadDabs(options.dabs, dabs, error)) return Fail(kProgram, error);
-  TZelPixelBuffer image;
-  if (!ReadPng(options.input, image, error)) return Fail(kProgram, error);
+  TZelLTBitmap image;
+  if (!ReadImage(options.input, image, error)) return Fail(kProgram, error);
 
   std::vector<double> timings;
-  if (!RepairDabs(dabs, options.noise, image, timings, error)) return Fail(kProgram, error);
-  if (!WritePng(options.output, image, error)) return Fail(kProgram, error);
+  TZelPixels& pixels = image.GetPixels();
+  if (!RepairDabs(dabs, options.noise, pixels, timings, error)) return Fail(kProgram, error);
+  if (!WritePng(options.output, pixels, error)) return Fail(kProgram, error);
 
   double total = 0;
   for (double t : timings) total += t;
   std::printf("dabs: %zu (%zu inside the image)\n", dabs.size(), timings.size());
-  std::printf("engine time per dab: median %.1f us, total %.1f us\n", Median(timings), total);
+  std::printf("time per dab: median %.1f us, total %.1f us\n", Median(timings), total);
+  std::printf("pixels %016llx\n", static_cast<unsigned long long>(PixelDigest(pixels)));
   std::printf("wrote %s\n", options.output.c_str());
   return 0;
 }

@@ -7,7 +7,7 @@
 
 TRect DabRect(TPoint point, int32_t size) {
   const int32_t half = size / 2;
-  return {point.X - half, point.Y - half, point.X + half + 1, point.Y + half + 1};
+  return OffsetRect({-half, -half, half + 1, half + 1}, point.X, point.Y);
 }
 
 namespace {

@@ -10,7 +10,8 @@
 
 // The dab rectangle of a brush of Size centred on Point:
 // (X - Size div 2, Y - Size div 2, X + Size div 2 + 1, Y + Size div 2 + 1),
-// so an even Size gives a dab of Size + 1 pixels across.
+// so an even Size gives a dab of Size + 1 pixels across. Sides that would pass the
+// 32-bit limits stop there.
 TRect DabRect(TPoint point, int32_t size);
 
 // A soft round dab in Mask at (0, 0), 2 * (Size div 2) + 1 pixels square: Opacity

@@ -116,24 +116,48 @@ void TZelPixelBuffer::FreeBits() {
 
 namespace {
 
-// Block := Width x Height zero bytes; false when that is more than a mask may hold
-// or the memory cannot be had.
-bool NewMaskBlock(int64_t width, int64_t height, std::vector<uint8_t>& block) {
+// A block of Width x Height zero bytes: null for no bytes. False when that is more
+// than a mask may hold or the memory cannot be had.
+template <class Block>
+bool NewMaskBlock(int64_t width, int64_t height, Block& block) {
   if (width > INT32_MAX || height > INT32_MAX || width * height > quill::kMaxBlockBytes) {
     return false;
   }
-  try {
-    block.assign(static_cast<size_t>(width * height), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return true;
+  block.reset(width * height == 0 ? nullptr
+                                  : static_cast<uint8_t*>(std::calloc(static_cast<size_t>(width * height), 1)));
+  return width * height == 0 || block != nullptr;
 }
 
 }  // namespace
 
+void TZelPixelMask::FreeDeleter::operator()(uint8_t* block) const { std::free(block); }
+
+TZelPixelMask::TZelPixelMask(const TZelPixelMask& other) { *this = other; }
+
+TZelPixelMask& TZelPixelMask::operator=(const TZelPixelMask& other) {
+  if (this == &other) return *this;
+  Block block;
+  if (other.FBits != nullptr) {
+    block.reset(static_cast<uint8_t*>(std::malloc(other.FBlockSize)));
+    if (block == nullptr) {
+      Clear();
+      return *this;
+    }
+    std::memcpy(block.get(), other.FBits.get(), other.FBlockSize);
+  }
+  FBits = std::move(block);
+  FBlockSize = other.FBlockSize;
+  FOrigin = other.FOrigin;
+  FStride = other.FStride;
+  FLeft = other.FLeft;
+  FTop = other.FTop;
+  FWidth = other.FWidth;
+  FHeight = other.FHeight;
+  return *this;
+}
+
 bool TZelPixelMask::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-  std::vector<uint8_t> block;
+  Block block;
   if (!NewMaskBlock(std::max(width, 0), std::max(height, 0), block)) {
     Clear();
     return false;
@@ -142,7 +166,10 @@ bool TZelPixelMask::SetBounds(int32_t left, int32_t top, int32_t width, int32_t 
   FTop = top;
   FWidth = std::max(width, 0);
   FHeight = std::max(height, 0);
-  FBits.swap(block);
+  FStride = FWidth;
+  FOrigin = 0;
+  FBlockSize = static_cast<size_t>(int64_t{FWidth} * FHeight);
+  FBits = std::move(block);
   return true;
 }
 
@@ -150,22 +177,63 @@ bool TZelPixelMask::Include(const TRect& rect) {
   const TRect old = GetBounds();
   const TRect u = UnionRect(old, rect);
   if (u == old || u.IsEmpty()) return true;
-  std::vector<uint8_t> block;
-  if (!NewMaskBlock(u.Width(), u.Height(), block)) return false;
+  // How far the mask grows on each side (left, top, right, bottom), and the bytes it
+  // has to spare there.
+  const bool hasBytes = !old.IsEmpty();
+  const int64_t grow[4] = {hasBytes ? int64_t{old.Left} - u.Left : 0, hasBytes ? int64_t{old.Top} - u.Top : 0,
+                           hasBytes ? int64_t{u.Right} - old.Right : 0,
+                           hasBytes ? int64_t{u.Bottom} - old.Bottom : 0};
+  int64_t spare[4] = {0, 0, 0, 0};
+  if (hasBytes) {
+    const int64_t stride = FStride;
+    spare[0] = static_cast<int64_t>(FOrigin) % stride;
+    spare[1] = static_cast<int64_t>(FOrigin) / stride;
+    spare[2] = stride - spare[0] - FWidth;
+    spare[3] = static_cast<int64_t>(FBlockSize) / stride - spare[1] - FHeight;
+  }
+  // Grow in place when the spare bytes reach far enough, and when no bytes lie beyond
+  // the 32-bit limit (they would come to lie in the spare).
+  if (hasBytes && old.Width() == FWidth && old.Height() == FHeight && grow[0] <= spare[0] &&
+      grow[1] <= spare[1] && grow[2] <= spare[2] && grow[3] <= spare[3]) {
+    FOrigin -= static_cast<size_t>(grow[1] * FStride + grow[0]);
+    FLeft = u.Left;
+    FTop = u.Top;
+    FWidth = static_cast<int32_t>(u.Width());
+    FHeight = static_cast<int32_t>(u.Height());
+    return true;
+  }
+  // Otherwise a new block: half the extent to spare on each side the mask grows
+  // towards, what was to spare elsewhere; and when that cannot be had, none at all.
+  for (int side = 0; side < 4; ++side) {
+    if (grow[side] > 0) spare[side] = (side % 2 == 0 ? u.Width() : u.Height()) / 2;
+  }
+  static constexpr int64_t kNone[4] = {0, 0, 0, 0};
+  return Regrow(u, spare) || Regrow(u, kNone);
+}
+
+bool TZelPixelMask::Regrow(const TRect& rect, const int64_t (&spare)[4]) {
+  const int64_t stride = spare[0] + rect.Width() + spare[2];
+  const int64_t rows = spare[1] + rect.Height() + spare[3];
+  Block block;
+  if (!NewMaskBlock(stride, rows, block)) return false;
+  const int64_t origin = spare[1] * stride + spare[0];
   // Only a mask with an extent has bytes to keep; of those, the ones inside its
   // (saturated) bounds.
+  const TRect old = GetBounds();
   if (!old.IsEmpty()) {
-    const int64_t offset = (int64_t{old.Top} - u.Top) * u.Width() + (int64_t{old.Left} - u.Left);
+    const int64_t offset = origin + (int64_t{old.Top} - rect.Top) * stride + (int64_t{old.Left} - rect.Left);
     for (int64_t row = 0; row < old.Height(); ++row) {
-      std::memcpy(block.data() + offset + row * u.Width(), FBits.data() + row * FWidth,
-                  static_cast<size_t>(old.Width()));
+      std::memcpy(block.get() + offset + row * stride, Bits() + row * FStride, static_cast<size_t>(old.Width()));
     }
   }
-  FBits.swap(block);
-  FLeft = u.Left;
-  FTop = u.Top;
-  FWidth = static_cast<int32_t>(u.Width());
-  FHeight = static_cast<int32_t>(u.Height());
+  FBits = std::move(block);
+  FBlockSize = static_cast<size_t>(stride * rows);
+  FOrigin = static_cast<size_t>(origin);
+  FStride = static_cast<int32_t>(stride);
+  FLeft = rect.Left;
+  FTop = rect.Top;
+  FWidth = static_cast<int32_t>(rect.Width());
+  FHeight = static_cast<int32_t>(rect.Height());
   return true;
 }
 
@@ -181,7 +249,7 @@ bool TZelPixelMask::Merge(const TZelPixelMask& other) {
 }
 
 void TZelPixelMask::Clear() {
-  FLeft = FTop = FWidth = FHeight = 0;
-  FBits.clear();
-  FBits.shrink_to_fit();
+  FLeft = FTop = FWidth = FHeight = FStride = 0;
+  FOrigin = FBlockSize = 0;
+  FBits.reset();
 }

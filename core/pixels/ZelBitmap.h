@@ -8,9 +8,10 @@
 #ifndef QUILL_CORE_ZELBITMAP_H_
 #define QUILL_CORE_ZELBITMAP_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
-#include <vector>
 
 #include "ZelTypes.h"
 
@@ -111,16 +112,29 @@ class TZelPixelBuffer : public TZelPixels {
 };
 
 // One weight byte per pixel over a rectangle in image coordinates: 0 = outside,
-// 255 = full effect, values between weight a blend. Rows are packed, Width() bytes a row.
+// 255 = full effect, values between weight a blend. The byte of (X, Y) lies at
+// Bits() + (Y - Top()) * Stride() + (X - Left()).
+//
+// A mask made by SetBounds packs its rows (Stride() = Width()). A mask that Include or
+// Merge grows keeps zero bytes to spare beyond each side it grew towards (half its
+// width or height), so that a stroke merged dab by dab takes a new block only now and
+// then and its cost stays linear in the dabs; its block is then at most twice as wide
+// and twice as high as its rectangle, and Stride() may exceed Width(). Bounds, bytes
+// and results are those of a mask grown exactly.
 //
 // A mask holds at most kMaxBlockBytes bytes. The rectangle ends at the 32-bit limit:
 // GetBounds saturates there, and bytes that a mask placed near the limit holds beyond
-// it are outside every rectangle, never addressed and not kept by Include.
+// it are outside every rectangle, never addressed and not kept by Include. A copy
+// that cannot get its memory is empty.
 class TZelPixelMask {
  public:
-  // Bounds (Left, Top, Width, Height); negative sizes count as 0; all bytes 0.
-  // False, leaving the mask empty with bounds 0, when the bytes cannot be had (more
-  // than kMaxBlockBytes, or no memory).
+  TZelPixelMask() = default;
+  TZelPixelMask(const TZelPixelMask& other);
+  TZelPixelMask& operator=(const TZelPixelMask& other);
+
+  // Bounds (Left, Top, Width, Height); negative sizes count as 0; all bytes 0, rows
+  // packed. False, leaving the mask empty with bounds 0, when the bytes cannot be had
+  // (more than kMaxBlockBytes, or no memory).
   bool SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
 
   // Moves the mask without touching its bytes.
@@ -130,16 +144,17 @@ class TZelPixelMask {
   }
 
   // Grows the mask to cover Rect, keeping its bytes where they are in image
-  // coordinates. An empty Rect changes nothing; on an empty mask Rect is taken whole.
-  // False, leaving the mask unchanged, when the grown mask cannot be had (a side
-  // beyond INT32_MAX, more than kMaxBlockBytes, or no memory).
+  // coordinates; the new bytes are 0. An empty Rect changes nothing; on an empty mask
+  // Rect is taken whole. False, leaving the mask unchanged, when the grown mask cannot
+  // be had (a side beyond INT32_MAX, more than kMaxBlockBytes, or no memory); the bytes
+  // to spare are given up before that.
   bool Include(const TRect& rect);
 
   // Include(Other's bounds), then every byte under Other becomes the larger of the
   // two. False, unchanged, when Include fails.
   bool Merge(const TZelPixelMask& other);
 
-  // Bounds and bytes become empty.
+  // Bounds and bytes become empty; the block is released.
   void Clear();
 
   TRect GetBounds() const {
@@ -149,8 +164,8 @@ class TZelPixelMask {
 
   // The byte of image point (X, Y), or nullptr outside the rectangle or when empty.
   const uint8_t* GetPixelAddress(int32_t x, int32_t y) const {
-    if (FBits.empty() || !GetBounds().Contains(x, y)) return nullptr;
-    return FBits.data() + (int64_t{y} - FTop) * FWidth + (int64_t{x} - FLeft);
+    if (FBits == nullptr || !GetBounds().Contains(x, y)) return nullptr;
+    return FBits.get() + FOrigin + (int64_t{y} - FTop) * FStride + (int64_t{x} - FLeft);
   }
   uint8_t* GetPixelAddress(int32_t x, int32_t y) {
     return const_cast<uint8_t*>(std::as_const(*this).GetPixelAddress(x, y));
@@ -160,16 +175,35 @@ class TZelPixelMask {
   int32_t Top() const { return FTop; }
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
-  bool IsEmpty() const { return FBits.empty(); }
-  uint8_t* Bits() { return FBits.data(); }
-  const uint8_t* Bits() const { return FBits.data(); }
+  int32_t Stride() const { return FStride; }
+  bool IsEmpty() const { return FBits == nullptr; }
+  // The byte of (Left(), Top()); nullptr when empty. Callers keep to the rectangle.
+  uint8_t* Bits() { return FBits == nullptr ? nullptr : FBits.get() + FOrigin; }
+  const uint8_t* Bits() const { return FBits == nullptr ? nullptr : FBits.get() + FOrigin; }
 
  private:
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const;
+  };
+  // Zero-filled memory from calloc: a large block is mapped on demand, so the bytes to
+  // spare cost nothing until a stroke reaches them.
+  using Block = std::unique_ptr<uint8_t, FreeDeleter>;
+
+  // Takes a new block of Spare + Rect's extent, with Rect's bytes copied over and the
+  // rest zero, and makes Rect the bounds. Spare holds the bytes to spare left, above,
+  // right and below. False, unchanged, when the block cannot be had.
+  bool Regrow(const TRect& rect, const int64_t (&spare)[4]);
+
   int32_t FLeft = 0;
   int32_t FTop = 0;
   int32_t FWidth = 0;
   int32_t FHeight = 0;
-  std::vector<uint8_t> FBits;
+  int32_t FStride = 0;    // bytes from one row to the next in FBits
+  size_t FOrigin = 0;     // the index in FBits of the byte of (FLeft, FTop)
+  size_t FBlockSize = 0;  // the bytes of FBits
+  // Null when the mask has no bytes. Every byte outside the rectangle is 0, so that
+  // growing into the spare needs no clearing.
+  Block FBits;
 };
 
 // A paint target: a window's canvas or a printer's page. The platform layer implements

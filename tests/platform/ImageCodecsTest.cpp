@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -568,6 +569,45 @@ TEST_F(ImageCodecs, DamagedOrOversizedFilesFailCleanly) {
   EXPECT_FALSE(DecodeImage(hugeBmp, image, format, metadata));
   EXPECT_FALSE(DecodeImage(std::vector<uint8_t>(100, 0x42), image, format, metadata));
   EXPECT_EQ(format, TImageRawFormat::Unknown);
+}
+
+// A file that does not load says why: the command-line drivers turn the reason into
+// their message.
+TEST_F(ImageCodecs, LoadFailuresSayWhy) {
+  TZelLTBitmap picture;
+  MakePicture(picture, 30, 20);
+  std::vector<uint8_t> png, bmp;
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/bmp", -1, {}, bmp));
+  std::vector<uint8_t> widePng = png;  // IHDR width 65536, its CRC made right again
+  widePng[17] = 1, widePng[18] = 0, widePng[19] = 0;
+  const uint32_t crc = static_cast<uint32_t>(crc32(0, widePng.data() + 12, 17));
+  for (int i = 0; i < 4; ++i) widePng[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  std::vector<uint8_t> hugeBmp = bmp;  // 60000 x 60000: over the pixel budget
+  hugeBmp[18] = 0x60, hugeBmp[19] = 0xEA, hugeBmp[22] = 0x60, hugeBmp[23] = 0xEA;
+  const std::vector<uint8_t> cutPng(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(png.size() / 2));
+  const std::string text = "just some text, not an image";
+  const std::pair<const char*, std::vector<uint8_t>> files[] = {
+      {"text.png", {text.begin(), text.end()}}, {"wide.png", widePng}, {"huge.bmp", hugeBmp}, {"cut.png", cutPng}};
+  for (const auto& [name, bytes] : files) ASSERT_TRUE(WriteFileReplacing(Path(name), bytes));
+
+  const std::pair<fs::path, TImageLoadFailure> cases[] = {
+      {Path("missing.png"), TImageLoadFailure::CannotRead}, {folder_, TImageLoadFailure::CannotRead},
+      {Path("text.png"), TImageLoadFailure::UnknownFormat}, {Path("wide.png"), TImageLoadFailure::TooLarge},
+      {Path("huge.bmp"), TImageLoadFailure::TooLarge},      {Path("cut.png"), TImageLoadFailure::Damaged}};
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  for (const auto& [fileName, why] : cases) {
+    TImageLoadFailure failure = TImageLoadFailure::None;
+    EXPECT_FALSE(LoadImageFile(fileName, image, format, metadata, failure)) << fileName;
+    EXPECT_EQ(failure, why) << fileName;
+    EXPECT_TRUE(image.IsEmpty());
+  }
+  ASSERT_TRUE(WriteFileReplacing(Path("good.png"), png));
+  TImageLoadFailure failure = TImageLoadFailure::Damaged;
+  EXPECT_TRUE(LoadImageFile(Path("good.png"), image, format, metadata, failure));
+  EXPECT_EQ(failure, TImageLoadFailure::None);
 }
 
 TEST_F(ImageCodecs, DocumentHeaderIsInvertedInMemoryOnly) {

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "AreaCorrelation.h"
+#include "DabShapes.h"
 #include "HandInpaintingArea.h"
-#include "PngFile.h"
+#include "SamplePhoto.h"
 #include "ZelColor.h"
 
 namespace {
@@ -53,10 +53,7 @@ void CopyImage(TZelPixelBuffer& copy, const TZelPixels& image) {
   copy.CopyFrom(image);
 }
 
-void ReadPhoto(TZelPixelBuffer& photo) {
-  std::string error;
-  ASSERT_TRUE(ReadPng(QUILL_IMAGES_DIR "/astronaut.png", photo, error)) << error;
-}
+void ReadPhoto(TZelPixelBuffer& photo) { ASSERT_TRUE(LoadSamplePhoto("astronaut.png", photo)); }
 
 void MarkAll(TAreaCorrelator& engine, const TRect& area) {
   for (int x = area.Left; x < area.Right; ++x) {
@@ -66,8 +63,8 @@ void MarkAll(TAreaCorrelator& engine, const TRect& area) {
 
 void MarkDisc(TAreaCorrelator& engine, const TRect& area) {
   TZelPixelMask dab;
-  HandInpaintingDab(dab, static_cast<int32_t>(area.Width()));
-  MarkHandInpaintingArea(engine, area, dab);
+  quill::HandInpaintingDab(dab, static_cast<int32_t>(area.Width()));
+  quill::MarkHandInpaintingArea(engine, area, dab);
 }
 
 // Whether every interior pixel of the engine holds in Target the colour that Expected
@@ -192,7 +189,7 @@ void ExpectEachOrientationFound(const TZelPixels& image, const TRect& area, TPoi
     CopyImage(target, source);
     Fill(target, area, 0);
 
-    TAreaCorrelator engine(area, kHandInpaintingRadiusSquared, source, target);
+    TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, source, target);
     mark(engine, area);
     engine.SplitBorder();
     ASSERT_GT(engine.Border().Count(), 0);
@@ -212,7 +209,7 @@ TEST(AreaOrientation, EachOrientationIsFoundOnARealPhoto) {
   TZelPixelBuffer photo;
   ReadPhoto(photo);
   // The mission patch, matched against regions written into the backdrop.
-  ExpectEachOrientationFound(photo, HandInpaintingSquare({185, 385}, 25), {300, 30}, MarkDisc);
+  ExpectEachOrientationFound(photo, quill::HandInpaintingSquare({185, 385}, 25), {300, 30}, MarkDisc);
 }
 
 TEST(AreaOrientation, NonSquareAreaReadsATurnedRegion) {
@@ -311,7 +308,7 @@ TEST(AreaFill, ModeZeroAtTheAreaCornerRestoresTheArea) {
   TZelPixelBuffer photo, target;
   ReadPhoto(photo);
   MakeImage(target, photo.Width(), photo.Height(), Grey(0));
-  const TRect area = HandInpaintingSquare({220, 130}, 40);
+  const TRect area = quill::HandInpaintingSquare({220, 130}, 40);
   TAreaCorrelator engine(area, 2, photo, target);
   MarkDisc(engine, area);
   engine.SplitBorder();
@@ -341,7 +338,7 @@ void WriteShiftedCopy(TZelPixels& image, const TRect& area, TPoint sourceCorner,
 TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
   TZelPixelBuffer source, target;
   ReadPhoto(source);
-  const TRect area = HandInpaintingSquare({220, 130}, 25);  // the face
+  const TRect area = quill::HandInpaintingSquare({220, 130}, 25);  // the face
   const TPoint corner{330, 60};
   WriteShiftedCopy(source, area, corner, 10, -8, -15);
   for (bool blend : {false, true}) {
@@ -350,7 +347,7 @@ TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
     TAreaCorrelator engine(area, 2, source, target);
     MarkDisc(engine, area);
     engine.SplitBorder();
-    engine.RemoveBorderOutliers(kLongDefectFraction);
+    engine.RemoveBorderOutliers(quill::kLongDefectFraction);
     engine.ComputeContactWeights();
     engine.FillArea(corner, 0, blend, TAreaCorrelator::kModeColor, 2);
     EXPECT_TRUE(InteriorMatches(engine, target, source)) << "blend " << blend;
@@ -366,7 +363,7 @@ TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
 TEST(AreaFill, BrightnessSurfaceRemovesAGreyOffsetExactly) {
   TZelPixelBuffer source, target;
   ReadPhoto(source);
-  const TRect area = HandInpaintingSquare({220, 130}, 25);
+  const TRect area = quill::HandInpaintingSquare({220, 130}, 25);
   const TPoint corner{330, 60};
   WriteShiftedCopy(source, area, corner, -12, -12, -12);
   CopyImage(target, source);
@@ -546,8 +543,8 @@ TEST(AreaOutliers, WireCrossingTheRimIsExcludedOnlyWithTheLongDefectFraction) {
   }
   CopyImage(wired, clean);
   Fill(wired, {0, 58, 80, 60}, 0x00141E28);
-  const TRect area = HandInpaintingSquare({40, 60}, 25);
-  const TRect sourceRect = HandInpaintingSquare({40, 20}, 25);
+  const TRect area = quill::HandInpaintingSquare({40, 60}, 25);
+  const TRect sourceRect = quill::HandInpaintingSquare({40, 20}, 25);
 
   for (bool longDefect : {true, false}) {
     SCOPED_TRACE(longDefect ? "long defect" : "no outlier removal");
@@ -561,7 +558,7 @@ TEST(AreaOutliers, WireCrossingTheRimIsExcludedOnlyWithTheLongDefectFraction) {
     }
     ASSERT_GT(wireOnRim, 0);
     const int rim = engine.Border().Count();
-    if (longDefect) engine.RemoveBorderOutliers(kLongDefectFraction);
+    if (longDefect) engine.RemoveBorderOutliers(quill::kLongDefectFraction);
     EXPECT_EQ(engine.Border().Count(), longDefect ? rim - wireOnRim : rim);
     // Unblended, so that the wire's own pixels next to the rim are replaced whole.
     engine.FillArea({sourceRect.Left, sourceRect.Top}, 0, false, TAreaCorrelator::kModeColor, 2);
@@ -594,13 +591,13 @@ TEST(AreaFill, FillsABlotOnARealPhotoFromNearbyBackdrop) {
   ApplyColourThroughMask(blot, blotted, 0x00302820, DabRect(centre, 15), blotted);
   CopyImage(target, blotted);
 
-  const TRect area = HandInpaintingSquare(centre, 25);
-  TAreaCorrelator engine(area, kHandInpaintingRadiusSquared, blotted, target);
+  const TRect area = quill::HandInpaintingSquare(centre, 25);
+  TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, blotted, target);
   MarkDisc(engine, area);
   engine.SplitBorder();
-  engine.RemoveBorderOutliers(kLongDefectFraction);
+  engine.RemoveBorderOutliers(quill::kLongDefectFraction);
   engine.ComputeContactWeights();
-  const TRect sourceRect = HandInpaintingSquare({330, 170}, 25);
+  const TRect sourceRect = quill::HandInpaintingSquare({330, 170}, 25);
   const uint8_t k = engine.FindBestOrientation(sourceRect);
   engine.FillArea({sourceRect.Left, sourceRect.Top}, k, true, TAreaCorrelator::kModeColor, 2);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -310,4 +311,53 @@ TEST(PixelMask, MergeOfAnOffsetMaskGrowsTheUnion) {
   stroke.Clear();
   EXPECT_TRUE(stroke.IsEmpty());
   EXPECT_EQ(stroke.GetBounds(), TRect{});
+}
+
+// A stroke mask grown dab by dab in every direction, into the spare bytes and past
+// them, holds exactly the union of its dabs by maximum, as a mask grown exactly would;
+// so does a copy of it, moved elsewhere.
+TEST(PixelMask, AStrokeGrownDabByDabHoldsExactlyItsDabs) {
+  constexpr int kReach = 100;  // the walk stays within +-kReach
+  std::vector<uint8_t> expected((2 * kReach + 1) * (2 * kReach + 1), 0);
+  auto at = [&](int x, int y) -> uint8_t& { return expected[(y + kReach) * (2 * kReach + 1) + x + kReach]; };
+  TRect bounds;
+  TZelPixelMask stroke;
+  uint32_t seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  int x = 0, y = 0;
+  for (int i = 0; i < 300; ++i) {
+    TZelPixelMask dab;
+    const int side = 1 + next(7);
+    ASSERT_TRUE(dab.SetBounds(0, 0, side, side));
+    for (int b = 0; b < side * side; ++b) dab.Bits()[b] = static_cast<uint8_t>(next(256));
+    // Mostly small steps, now and then a jump; the walk turns back at the edges.
+    const int step = next(10) == 0 ? 40 : 3;
+    x = std::clamp(x + next(2 * step + 1) - step, -kReach, kReach - side);
+    y = std::clamp(y + next(2 * step + 1) - step, -kReach, kReach - side);
+    dab.MoveTo(x, y);
+    ASSERT_TRUE(stroke.Merge(dab));
+    for (int dy = 0; dy < side; ++dy) {
+      for (int dx = 0; dx < side; ++dx) at(x + dx, y + dy) = std::max(at(x + dx, y + dy), dab.Bits()[dy * side + dx]);
+    }
+    bounds = UnionRect(bounds, dab.GetBounds());
+    ASSERT_EQ(stroke.GetBounds(), bounds) << i;
+    for (int py = bounds.Top; py < bounds.Bottom; ++py) {
+      for (int px = bounds.Left; px < bounds.Right; ++px) {
+        ASSERT_EQ(*stroke.GetPixelAddress(px, py), at(px, py)) << i << ": (" << px << ", " << py << ")";
+      }
+    }
+  }
+  ASSERT_GT(stroke.Stride(), 0);
+  EXPECT_EQ(stroke.Bits(), stroke.GetPixelAddress(bounds.Left, bounds.Top));
+  TZelPixelMask moved = stroke;
+  moved.MoveTo(bounds.Left + 1000, bounds.Top - 1000);
+  for (int py = bounds.Top; py < bounds.Bottom; ++py) {
+    for (int px = bounds.Left; px < bounds.Right; ++px) {
+      ASSERT_EQ(*moved.GetPixelAddress(px + 1000, py - 1000), at(px, py));
+    }
+  }
+  EXPECT_EQ(moved.GetPixelAddress(bounds.Right + 1000, bounds.Top - 1000), nullptr);
 }

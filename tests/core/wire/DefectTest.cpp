@@ -2,12 +2,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "DabShapes.h"
 #include "Defect.h"
-#include "PngFile.h"
+#include "SamplePhoto.h"
+#include "WireEraserStroke.h"
 
 namespace {
 
@@ -258,8 +258,7 @@ TEST(WireFill, NothingCoveredOrWrongFormatWritesNothing) {
 // dabs, each reading the image as it was before the stroke.
 TEST(WireFill, RemovesACableFromARealPhoto) {
   TZelPixelBuffer clean, live, before;
-  std::string error;
-  ASSERT_TRUE(ReadPng(QUILL_IMAGES_DIR "/astronaut.png", clean, error)) << error;
+  ASSERT_TRUE(LoadSamplePhoto("astronaut.png", clean));
 
   // A gently sloping two-pixel cable through the grey backdrop at the top right.
   ASSERT_TRUE(live.Allocate(kPixelFormat24, clean.GetBounds()));
@@ -286,14 +285,10 @@ TEST(WireFill, RemovesACableFromARealPhoto) {
     return sum / count;
   };
 
-  TZelPixelMask mask;
-  PowerDisc(mask, 9, 255, 160);
-  TDefectGrid grid;
-  for (size_t i = 0; i < path.size(); i += 2) {
-    const TRect rect = DabRect({path[i].X, path[i].Y}, 9);
-    mask.MoveTo(rect.Left, rect.Top);
-    RepairDab(grid, mask, before, live, IntersectRect(rect, live.GetBounds()), 6, false);
-  }
+  quill::TWireEraserStroke stroke;
+  stroke.Begin(live, before, before, false);
+  for (size_t i = 0; i < path.size(); i += 2) stroke.ApplyDab(path[i], 9, {});
+  stroke.End();
   const double damaged = cableError(before);
   const double repaired = cableError(live);
   EXPECT_GT(damaged, 80);
