@@ -278,8 +278,16 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
     const uint8_t* channels[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     int32_t power[5] = {};            // sums of x^a over the row's background cells
     int32_t channelPower[3][3] = {};  // sums of channel times x^a
+    // The row's background columns, listed first so that the sums take no branch
+    // that the scattered background would mislead.
+    int32_t columns[kMaxExactSide];
+    int32_t count = 0;
     for (int32_t x = 0; x < FGridWidth; ++x) {
-      if (state[x] != kBackground) continue;
+      columns[count] = x;
+      count += state[x] == kBackground;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t x = columns[i];
       const int32_t x2 = x * x;
       power[0] += 1;
       power[1] += x;
@@ -360,8 +368,15 @@ void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
       rowTerm[c] = coefficients[c][2] * gy;
       rowSquare[c] = coefficients[c][4] * (gy * gy);
     }
+    // The row's to-repair columns, listed first (see FitSurface).
+    int32_t columns[kMaxExactSide];
+    int32_t count = 0;
     for (int32_t x = 0; x < FGridWidth; ++x) {
-      if (states[row + x] != kRepair) continue;
+      columns[count] = x;
+      count += states[row + x] == kRepair;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t x = columns[i];
       const double xy = x * gy;
       for (int c = 0; c < 3; ++c) {
         const double value = (((linear[c][x] + rowTerm[c]) + square[c][x]) + rowSquare[c]) + cross[c] * xy;
