@@ -78,6 +78,9 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FGreen.resize(cells);
   FRed.resize(cells);
   FState.assign(cells, kUncovered);
+  // Empty spans: first past end.
+  FSpanFirst.assign(FGridHeight, FGridWidth);
+  FSpanEnd.assign(FGridHeight, 0);
   FContrast.resize(cells);
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
@@ -99,6 +102,10 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FRed[i] = c.R;
   FCoveredCount += FState[i] == kUncovered;
   FState[i] = kRepair;
+  const int32_t gx = x - FGridLeft;
+  const int32_t gy = y - FGridTop;
+  FSpanFirst[gy] = std::min(FSpanFirst[gy], gx);
+  FSpanEnd[gy] = std::max(FSpanEnd[gy], gx + 1);
   ++FDefectPixelCount;
 }
 
@@ -110,20 +117,31 @@ void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& 
   const int64_t maskLeft = std::max<int64_t>(int64_t{mask.Left()} - FGridLeft, 0);
   const int64_t maskRight =
       std::min<int64_t>(int64_t{mask.Left()} + mask.Width() - FGridLeft, FGridWidth);
+  if (maskLeft >= maskRight) return;
   int32_t covered = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* pixel = source.GetScanLine(FGridLeft, FGridTop + gy);
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-      FBlue[row + gx] = pixel[3 * gx];
-      FGreen[row + gx] = pixel[3 * gx + 1];
-      FRed[row + gx] = pixel[3 * gx + 2];
-    }
     const uint8_t* weights = mask.GetPixelAddress(static_cast<int32_t>(FGridLeft + maskLeft), FGridTop + gy);
     if (weights == nullptr) continue;  // row outside the mask
-    uint8_t* state = FState.data() + row;
-    for (int64_t gx = maskLeft; gx < maskRight; ++gx) {
-      const bool isCovered = weights[gx - maskLeft] != 0;
+    weights -= maskLeft;               // indexed by grid column
+    // The row's span: from its first to its last covered column.
+    auto first = static_cast<int32_t>(maskLeft);
+    auto end = static_cast<int32_t>(maskRight);
+    while (first < end && weights[first] == 0) ++first;
+    while (end > first && weights[end - 1] == 0) --end;
+    if (first == end) continue;
+    FSpanFirst[gy] = first;
+    FSpanEnd[gy] = end;
+    const size_t row = RowStart(gy);
+    uint8_t* const blue = FBlue.data() + row;
+    uint8_t* const green = FGreen.data() + row;
+    uint8_t* const red = FRed.data() + row;
+    uint8_t* const state = FState.data() + row;
+    const uint8_t* const pixel = source.GetScanLine(FGridLeft, FGridTop + gy);
+    for (int32_t gx = first; gx < end; ++gx) {
+      blue[gx] = pixel[3 * gx];
+      green[gx] = pixel[3 * gx + 1];
+      red[gx] = pixel[3 * gx + 2];
+      const bool isCovered = weights[gx] != 0;
       state[gx] = isCovered ? kRepair : kUncovered;
       covered += isCovered;
     }
@@ -143,28 +161,46 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // alike, so classifying cells never changes another cell's contrast. A cell without
 // covered neighbours (a dab whose footprint in the image is one pixel) has contrast 0.
 //
-// Each distance is computed once per pair of cells (it is symmetric); the distances
-// down to the next row become that row's distances up.
+// Each distance is computed once per pair of cells (it is symmetric), and only within
+// the rows' spans; the distances down to the next row become that row's distances up.
 void TDefectGrid::ComputeContrasts() {
-  const size_t width = static_cast<size_t>(FGridWidth);
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const int32_t first = FSpanFirst[gy];
+    const int32_t end = FSpanEnd[gy];
     const size_t row = RowStart(gy);
-    // FBelow[x]: (x, gy) to (x, gy + 1). FRight[x]: (x - 1, gy) to (x, gy), x = 0..width.
-    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row, row + FStride,
-                       width, FBelow.data());
-    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row - 1, row,
-                       width + 1, FRight.data());
+    // FBelow[x]: (x, gy) to (x, gy + 1), where both rows' spans hold x.
+    std::fill(FBelow.begin(), FBelow.end(), 0.0);
+    if (gy + 1 < FGridHeight) {
+      const int32_t from = std::max(first, FSpanFirst[gy + 1]);
+      const int32_t to = std::min(end, FSpanEnd[gy + 1]);
+      if (from < to) {
+        NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
+                           row + from + FStride, to - from, FBelow.data() + from);
+      }
+    }
+    if (first >= end) {
+      std::swap(FAbove, FBelow);
+      continue;
+    }
+    // FRight[x]: (x - 1, gy) to (x, gy); none at the span's ends.
+    FRight[first] = 0.0;
+    FRight[end] = 0.0;
+    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
+                       row + first + 1, end - first - 1, FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
     const uint8_t* left = state - 1;
     const uint8_t* right = state + 1;
+    const double* above = FAbove.data();
+    const double* below = FBelow.data();
+    const double* beside = FRight.data();
     double* contrast = FContrast.data() + row;
-    for (size_t x = 0; x < width; ++x) {
+    for (int32_t x = first; x < end; ++x) {
       const int count = (up[x] != kUncovered) + (down[x] != kUncovered) +
                         (right[x] != kUncovered) + (left[x] != kUncovered);
-      const double sum = ((FAbove[x] + FBelow[x]) + FRight[x + 1]) + FRight[x];
+      const double sum = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
       contrast[x] = sum / std::max(count, 1) * 4.0;
     }
     std::swap(FAbove, FBelow);
@@ -193,7 +229,9 @@ double TDefectGrid::SelectContrast(size_t position) {
     const size_t row = RowStart(gy);
     const uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) counts[bucket(contrast[gx])] += state[gx] != kUncovered;
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      counts[bucket(contrast[gx])] += state[gx] != kUncovered;
+    }
   }
   size_t chosen = 0;
   size_t before = 0;  // values in the buckets below the chosen one
@@ -205,7 +243,7 @@ double TDefectGrid::SelectContrast(size_t position) {
     const size_t row = RowStart(gy);
     const uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
       values[count] = contrast[gx];
       count += (state[gx] != kUncovered) & (bucket(contrast[gx]) == chosen);
     }
@@ -235,7 +273,7 @@ double TDefectGrid::Threshold(double backgroundNoise) {
     const size_t row = RowStart(gy);
     const uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
       const bool isCovered = state[gx] != kUncovered;
       below += isCovered & (contrast[gx] < backgroundNoise);
       atOrBelow += isCovered & (contrast[gx] <= backgroundNoise);
@@ -256,7 +294,7 @@ void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
     const size_t row = RowStart(gy);
     uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
       // kRepair - 1 is kBackground; without a branch, which the scattered contrasts would mislead.
       state[gx] -= (state[gx] == kRepair) & (contrast[gx] <= threshold);
     }
@@ -282,7 +320,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
     // that the scattered background would mislead.
     int32_t columns[kMaxExactSide];
     int32_t count = 0;
-    for (int32_t x = 0; x < FGridWidth; ++x) {
+    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
       columns[count] = x;
       count += state[x] == kBackground;
     }
@@ -371,7 +409,7 @@ void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
     // The row's to-repair columns, listed first (see FitSurface).
     int32_t columns[kMaxExactSide];
     int32_t count = 0;
-    for (int32_t x = 0; x < FGridWidth; ++x) {
+    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
       columns[count] = x;
       count += states[row + x] == kRepair;
     }
@@ -461,12 +499,16 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
 void TDefectGrid::StoreDefectPixels(TZelPixels& dest) const {
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
-    uint8_t* pixel = dest.GetScanLine(FGridLeft, FGridTop + gy);
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-      if (FState[row + gx] == kUncovered) continue;
-      pixel[3 * gx] = FBlue[row + gx];
-      pixel[3 * gx + 1] = FGreen[row + gx];
-      pixel[3 * gx + 2] = FRed[row + gx];
+    const uint8_t* const blue = FBlue.data() + row;
+    const uint8_t* const green = FGreen.data() + row;
+    const uint8_t* const red = FRed.data() + row;
+    const uint8_t* const state = FState.data() + row;
+    uint8_t* const pixel = dest.GetScanLine(FGridLeft, FGridTop + gy);
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      if (state[gx] == kUncovered) continue;
+      pixel[3 * gx] = blue[gx];
+      pixel[3 * gx + 1] = green[gx];
+      pixel[3 * gx + 2] = red[gx];
     }
   }
 }

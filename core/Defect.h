@@ -97,6 +97,9 @@ class TDefectGrid {
   int32_t FGridHeight = 0;
   size_t FStride = 0;  // cells in a row, border included
   std::vector<uint8_t> FBlue, FGreen, FRed, FState;
+  // Each row's covered cells lie in the columns FSpanFirst..FSpanEnd - 1 (first past
+  // end when none); the steps visit only these.
+  std::vector<int32_t> FSpanFirst, FSpanEnd;
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
