@@ -354,24 +354,26 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   // The basis terms as powers of x and of y.
   constexpr int kXPower[6] = {0, 1, 0, 2, 0, 1};
   constexpr int kYPower[6] = {0, 0, 1, 0, 2, 1};
-  TApMatrix normal(7, 7);  // indexed from 1
+  TSmallSvd svd;  // the normal matrix, indexed from 1, then its decomposition
+  svd.Rows = 6;
+  svd.Cols = 6;
   for (int p = 0; p < 6; ++p) {
     for (int q = 0; q < 6; ++q) {
-      normal(p + 1, q + 1) =
+      svd.U[p + 1][q + 1] =
           static_cast<double>(moment[kXPower[p] + kXPower[q]][kYPower[p] + kYPower[q]]);
     }
   }
-  const TSvdDecomposition svd = DecomposeSvd(std::move(normal), 6, 6);
-  std::vector<double> rightHandSide(7, 0.0);
-  std::vector<double> solution;
+  DecomposeSmallSvd(svd);
   for (int c = 0; c < 3; ++c) {
+    double rightHandSide[7];
+    double solution[7];
     for (int p = 0; p < 6; ++p) {
       rightHandSide[p + 1] = static_cast<double>(channelMoment[c][kXPower[p]][kYPower[p]]);
     }
     // Whether a singular value is dropped depends on the matrix alone, so the first
     // channel decides for all three.
-    if (!SolveDecomposed(svd, rightHandSide, solution)) return false;
-    std::copy(solution.begin() + 1, solution.end(), coefficients[c]);
+    if (!SolveSmallSvd(svd, rightHandSide, solution)) return false;
+    std::copy(solution + 1, solution + 7, coefficients[c]);
   }
   return true;
 }
