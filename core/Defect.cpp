@@ -59,10 +59,9 @@ void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t
 
 // A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to even.
 uint8_t SurfaceByte(double value) {
-  constexpr double kShift = 4503599627370496.0;  // 2^52: adding it rounds to an integer
   double v = value > 0 ? value : 0.0;
   v = v < 255 ? v : 255.0;
-  return static_cast<uint8_t>(static_cast<int32_t>((v + kShift) - kShift));
+  return static_cast<uint8_t>(RoundHalfEven(v));
 }
 
 }  // namespace
@@ -120,14 +119,14 @@ void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& 
   if (maskLeft >= maskRight) return;
   int32_t covered = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    // The mask's bytes from grid column maskLeft on.
     const uint8_t* weights = mask.GetPixelAddress(static_cast<int32_t>(FGridLeft + maskLeft), FGridTop + gy);
     if (weights == nullptr) continue;  // row outside the mask
-    weights -= maskLeft;               // indexed by grid column
     // The row's span: from its first to its last covered column.
     auto first = static_cast<int32_t>(maskLeft);
     auto end = static_cast<int32_t>(maskRight);
-    while (first < end && weights[first] == 0) ++first;
-    while (end > first && weights[end - 1] == 0) --end;
+    while (first < end && weights[first - maskLeft] == 0) ++first;
+    while (end > first && weights[end - 1 - maskLeft] == 0) --end;
     if (first == end) continue;
     FSpanFirst[gy] = first;
     FSpanEnd[gy] = end;
@@ -141,7 +140,7 @@ void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& 
       blue[gx] = pixel[3 * gx];
       green[gx] = pixel[3 * gx + 1];
       red[gx] = pixel[3 * gx + 2];
-      const bool isCovered = weights[gx] != 0;
+      const bool isCovered = weights[gx - maskLeft] != 0;
       state[gx] = isCovered ? kRepair : kUncovered;
       covered += isCovered;
     }

@@ -406,6 +406,48 @@ TEST(WireFillMatchesReference, SyntheticWorstCases) {
   }
 }
 
+// The grid filled pixel by pixel, in any order and with pixels added twice, then
+// classified, filled and read back cell by cell, or measured.
+TEST(WireFillMatchesReference, PixelByPixelSteps) {
+  std::mt19937 random(99);
+  TZelPixelBuffer photo;
+  std::string error;
+  ASSERT_TRUE(ReadPng(QUILL_IMAGES_DIR "/astronaut-wire.png", photo, error)) << error;
+  TDefectGrid grid;
+  for (int i = 0; i < 300; ++i) {
+    const int size = 5 + static_cast<int>(random() % 46);
+    TZelPixelMask mask;
+    const TRect rect = PlaceDab(photo, static_cast<int>(random() % 300) + 150,
+                                static_cast<int>(random() % 300), size, mask);
+    std::vector<TPoint> covered;
+    for (int y = rect.Top; y < rect.Bottom; ++y) {
+      for (int x = rect.Left; x < rect.Right; ++x) {
+        if (*mask.GetPixelAddress(x, y) != 0) covered.push_back({x, y});
+      }
+    }
+    for (size_t k = 0; k < covered.size() / 10; ++k) covered.push_back(covered[random() % covered.size()]);
+    std::shuffle(covered.begin(), covered.end(), random);
+    grid.InitDefectGrid(rect);
+    for (const TPoint& p : covered) grid.AddDefectPixel(p.X, p.Y, PackPixel(photo.GetPixelAddress(p.X, p.Y)));
+    ReferenceGrid reference;
+    reference.Load(mask, photo, rect);
+    const std::string what = Describe("astronaut-wire.png", rect, size);
+    if (i % 3 == 0) {
+      const double noise = grid.EstimateBackgroundNoise();
+      ASSERT_EQ(std::bit_cast<uint64_t>(noise), std::bit_cast<uint64_t>(reference.EstimateNoise())) << what;
+      continue;
+    }
+    const double noise = RandomNoise(random);
+    grid.ClassifyDefectGrid(noise);
+    grid.FillDefectGrid(i % 3 == 1);
+    reference.Classify(noise);
+    reference.Fill(i % 3 == 1);
+    for (const TPoint& p : covered) {
+      ASSERT_EQ(grid.GetDefectGridColor(p.X, p.Y), reference.Color(p.X, p.Y)) << what << " at " << p.X << "," << p.Y;
+    }
+  }
+}
+
 // Masks the tool never makes but the engine accepts: scattered cells (isolated ones
 // have no neighbours), single rows and columns (the fit fails), masks that cover only
 // part of the rectangle, areas larger than any dab, source and destination one image,
@@ -421,10 +463,13 @@ TEST(WireFillMatchesReference, OddMasksAreasAndSettings) {
   const double noises[] = {0, 6, 100, -1, 1e9, std::numeric_limits<double>::infinity(),
                            std::numeric_limits<double>::quiet_NaN()};
   for (int i = 0; i < 400; ++i) {
-    const int width = 1 + static_cast<int>(random() % (i % 10 == 0 ? 120 : 40));
-    const int height = 1 + static_cast<int>(random() % (i % 10 == 5 ? 120 : 40));
-    const auto left = static_cast<int32_t>(random() % 160);
-    const auto top = static_cast<int32_t>(random() % 160);
+    // Mostly small areas; every tenth one square and about as large as the fit's
+    // integer sums allow, or larger.
+    const int largeSides[] = {64, 65, 90, 150};
+    const int width = i % 10 == 0 ? largeSides[(i / 10) % 4] : 1 + static_cast<int>(random() % 40);
+    const int height = i % 10 == 0 ? width : 1 + static_cast<int>(random() % 40);
+    const auto left = static_cast<int32_t>(random() % (200 - std::min(width, 160)));
+    const auto top = static_cast<int32_t>(random() % (200 - std::min(height, 160)));
     const TRect area{left, top, left + width, top + height};
     // The mask starts up to 3 pixels off the area and may end short of it.
     TZelPixelMask mask;
