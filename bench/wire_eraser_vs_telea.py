@@ -7,8 +7,8 @@ Runs build/bench/quill_bench_wire_eraser (BM_WireEraserDab at Size 5, 25 and 50)
 and, in turns with it, cv2.inpaint(INPAINT_TELEA, radius 3) on the benchmark's dabs:
 the same photo and the same walk of 64 dab centres, each dab's disc (the pixels the
 Wire Eraser's power-disc mask covers) as the mask and the dab's square grown by the
-radius, clipped to the photo, as the image handed in. Prints the median time per dab
-of both, over the repetitions, and their ratio.
+radius, clipped to the photo, as the image handed in. Prints the median CPU time per
+dab of both, over the repetitions, and their ratio.
 
 Needs Debian's python3-opencv and python3-numpy (apt-get install python3-opencv);
 the build itself does not.
@@ -71,14 +71,14 @@ def telea_inputs(photo, size):
 
 
 def time_telea(inputs, min_seconds):
-    """Mean time per dab in microseconds over whole walks lasting at least min_seconds."""
+    """Mean CPU time per dab in microseconds over whole walks lasting at least min_seconds."""
     dabs = 0
-    start = time.perf_counter()
+    start = time.process_time()
     while True:
         for window, mask in inputs:
             cv2.inpaint(window, mask, RADIUS, cv2.INPAINT_TELEA)
         dabs += len(inputs)
-        elapsed = time.perf_counter() - start
+        elapsed = time.process_time() - start
         if elapsed >= min_seconds:
             return elapsed / dabs * 1e6
 

@@ -26,13 +26,14 @@ constexpr long double kHighFraction = 0.8L;
 constexpr long double kLowFraction = 0.33L;
 
 // Up to this many columns and rows, the fit's normal equations are summed as integers.
-// Their entries are sums of x^a * y^b (a + b <= 4) and of a channel times x^b * y^b
-// (a + b <= 2) over the background cells, so with x, y <= 63 and at most 64 * 64
-// cells every one is below 64 * 64 * 63^4 < 2^37: the sums taken row by row here and
-// the products summed one sample at a time by the least-squares solver are the same
-// exact integers, and so the same doubles, far inside the 2^53 that doubles hold
-// exactly. The row sums of x^4 (at most 64 * 63^4 < 2^31) fit 32 bits. A larger grid
-// is fitted one sample at a time instead.
+// With weight 1 and integer basis values, their entries are sums of x^a * y^b
+// (a + b <= 4) and of a channel times x^a * y^b (a + b <= 2) over the background
+// cells; with x, y <= 63 and at most 64 * 64 cells every product and every partial
+// sum is an integer below 64 * 64 * 63^4 < 2^37, far inside the 2^53 that doubles
+// hold exactly. So the sums taken row by row here and those the least-squares solver
+// forms one sample at a time are the same integers, and so the same doubles, whatever
+// the order. The row sums of x^4 (at most 64 * 63^4 < 2^31) fit 32 bits. A larger
+// grid is fitted one sample at a time instead.
 constexpr int32_t kMaxExactSide = 64;
 
 // Buckets of the contrast selection, one unit wide; contrasts reach 4 * sqrt(3) * 255.
