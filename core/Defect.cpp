@@ -483,9 +483,14 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     return;
   }
   int32_t background = 0;
-  for (uint8_t state : FState) background += state == kBackground;
+  int32_t repair = 0;
+  for (uint8_t state : FState) {
+    background += state == kBackground;
+    repair += state == kRepair;
+  }
   // Without background the fit fails and there is no mean: every cell keeps its colour.
-  if (background == 0) return;
+  // Without a cell to repaint, nothing depends on the fit.
+  if (background == 0 || repair == 0) return;
   if (FGridWidth > kMaxExactSide || FGridHeight > kMaxExactSide) {
     FitAndPaintBySamples(background);
     return;
