@@ -354,7 +354,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   // The basis terms as powers of x and of y.
   constexpr int kXPower[6] = {0, 1, 0, 2, 0, 1};
   constexpr int kYPower[6] = {0, 0, 1, 0, 2, 1};
-  TSmallSvd svd;  // the normal matrix, indexed from 1, then its decomposition
+  quill::TSmallSvd svd;  // the normal matrix, indexed from 1, then its decomposition
   svd.Rows = 6;
   svd.Cols = 6;
   for (int p = 0; p < 6; ++p) {
@@ -363,7 +363,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
           static_cast<double>(moment[kXPower[p] + kXPower[q]][kYPower[p] + kYPower[q]]);
     }
   }
-  DecomposeSmallSvd(svd);
+  quill::DecomposeSmallSvd(svd);
   for (int c = 0; c < 3; ++c) {
     double rightHandSide[7];
     double solution[7];
@@ -372,7 +372,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
     }
     // Whether a singular value is dropped depends on the matrix alone, so the first
     // channel decides for all three.
-    if (!SolveSmallSvd(svd, rightHandSide, solution)) return false;
+    if (!quill::SolveSmallSvd(svd, rightHandSide, solution)) return false;
     std::copy(solution + 1, solution + 7, coefficients[c]);
   }
   return true;

@@ -6,6 +6,8 @@
 
 namespace {
 
+using quill::kSmallSvdMax;
+
 constexpr int kMaxSweeps = 30;
 
 // An element is negligible when adding it to the matrix norm leaves the norm unchanged.
@@ -279,6 +281,8 @@ bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x) {
   return SolveDecomposed(DecomposeSvd(a, rows, cols), b, x);
 }
 
+namespace quill {
+
 void DecomposeSmallSvd(TSmallSvd& svd) {
   FixedMatrix<double> u{svd.U};
   FixedMatrix<double> v{svd.V};
@@ -297,3 +301,5 @@ bool SolveSmallSvd(const TSmallSvd& svd, const double* b, double* x) {
   double t[kSmallSvdMax + 1];
   return Solve(u, w, v, svd.Rows, svd.Cols, b, t, x);
 }
+
+}  // namespace quill

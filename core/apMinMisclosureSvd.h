@@ -34,6 +34,8 @@ bool SolveDecomposed(const TSvdDecomposition& svd, const std::vector<double>& b,
 // column Cols + 1 of A: DecomposeSvd, then SolveDecomposed.
 bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x);
 
+namespace quill {
+
 // The same decomposition and solution in fixed storage, for at most kSmallSvdMax rows
 // and columns (the six terms of a quadratic surface): they allocate nothing and take
 // the very same steps, so they give the very same bits.
@@ -51,5 +53,7 @@ void DecomposeSmallSvd(TSmallSvd& svd);
 
 // SolveDecomposed over a TSmallSvd: B(1..Rows) in, X(0..Cols) out (X[0] = 0).
 bool SolveSmallSvd(const TSmallSvd& svd, const double* b, double* x);
+
+}  // namespace quill
 
 #endif  // QUILL_CORE_APMINMISCLOSURESVD_H_
