@@ -6,6 +6,8 @@
 
 namespace {
 
+using quill::kSmallSvdMax;
+
 constexpr int kMaxSweeps = 30;
 
 // An element is negligible when adding it to the matrix norm leaves the norm unchanged.
@@ -15,9 +17,10 @@ bool Negligible(double value, double anorm) { return std::fabs(value) + anorm ==
 // Golub-Reinsch: Householder reduction to bidiagonal form with every column and row
 // scaled by the sum of its magnitudes, accumulation of the right-hand and then the
 // left-hand transformations, then implicit-shift QR sweeps from the last singular
-// value to the first.
-void Decompose(TApMatrix& a, int m, int n, std::vector<double>& w, TApMatrix& v) {
-  std::vector<double> e(n + 1, 0.0);  // superdiagonal of the bidiagonal form
+// value to the first. E (n + 1 zeros) receives the superdiagonal of the bidiagonal
+// form. One text serves the growable and the fixed storage, so both take the same steps.
+template <class Matrix, class Vector>
+void Decompose(Matrix& a, int m, int n, Vector& w, Matrix& v, Vector& e) {
   double g = 0;
   double scale = 0;
   double anorm = 0;
@@ -219,42 +222,57 @@ void Decompose(TApMatrix& a, int m, int n, std::vector<double>& w, TApMatrix& v)
   }
 }
 
+// The least-squares solution from a decomposition: t = U^T b, then each kept column
+// of V divided by its singular value and weighted by t. B, X and the scratch T (Cols + 1
+// entries) are indexed from 1; X[0] is set to 0.
+template <class Matrix, class Vector>
+bool Solve(const Matrix& u, const Vector& w, const Matrix& v, int rows, int cols, const double* b,
+           double* t, double* x) {
+  double wmax = 0;
+  for (int j = 1; j <= cols; ++j) wmax = std::max(wmax, std::fabs(w[j]));
+  const double tau = cols * wmax * 5e-16;
+
+  for (int j = 1; j <= cols; ++j) {
+    double s = 0;
+    for (int i = 1; i <= rows; ++i) s += u(i, j) * b[i];
+    t[j] = s;
+  }
+
+  bool result = true;
+  for (int j = 1; j <= cols; ++j) result = result && std::fabs(w[j]) > tau;
+  x[0] = 0;
+  for (int p = 1; p <= cols; ++p) {
+    double s = 0;
+    for (int j = 1; j <= cols; ++j) {
+      if (std::fabs(w[j]) > tau) s += v(p, j) / w[j] * t[j];
+    }
+    x[p] = s;
+  }
+  return result;
+}
+
+// A view of a fixed square array as a matrix indexed (row, column).
+template <class Cell>
+struct FixedMatrix {
+  Cell (*cell)[kSmallSvdMax + 1];
+  Cell& operator()(int row, int col) const { return cell[row][col]; }
+};
+
 }  // namespace
 
 TSvdDecomposition DecomposeSvd(TApMatrix a, int rows, int cols) {
   TSvdDecomposition svd{std::move(a), std::vector<double>(cols + 1, 0.0),
                         TApMatrix(cols + 1, cols + 1), rows, cols};
-  Decompose(svd.U, rows, cols, svd.W, svd.V);
+  std::vector<double> e(cols + 1, 0.0);
+  Decompose(svd.U, rows, cols, svd.W, svd.V, e);
   return svd;
 }
 
 bool SolveDecomposed(const TSvdDecomposition& svd, const std::vector<double>& b,
                      std::vector<double>& x) {
-  const int cols = svd.Cols;
-  double wmax = 0;
-  for (int j = 1; j <= cols; ++j) wmax = std::max(wmax, std::fabs(svd.W[j]));
-  const double tau = cols * wmax * 5e-16;
-
-  // t = U^T b.
-  std::vector<double> t(cols + 1, 0.0);
-  for (int j = 1; j <= cols; ++j) {
-    double s = 0;
-    for (int i = 1; i <= svd.Rows; ++i) s += svd.U(i, j) * b[i];
-    t[j] = s;
-  }
-
-  // Each kept column of V is divided by its singular value, then weighted by t.
-  bool result = true;
-  for (int j = 1; j <= cols; ++j) result = result && std::fabs(svd.W[j]) > tau;
-  x.assign(cols + 1, 0.0);
-  for (int p = 1; p <= cols; ++p) {
-    double s = 0;
-    for (int j = 1; j <= cols; ++j) {
-      if (std::fabs(svd.W[j]) > tau) s += svd.V(p, j) / svd.W[j] * t[j];
-    }
-    x[p] = s;
-  }
-  return result;
+  x.assign(svd.Cols + 1, 0.0);
+  std::vector<double> t(svd.Cols + 1, 0.0);
+  return Solve(svd.U, svd.W, svd.V, svd.Rows, svd.Cols, b.data(), t.data(), x.data());
 }
 
 bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x) {
@@ -262,3 +280,26 @@ bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x) {
   for (int i = 1; i <= rows; ++i) b[i] = a(i, cols + 1);
   return SolveDecomposed(DecomposeSvd(a, rows, cols), b, x);
 }
+
+namespace quill {
+
+void DecomposeSmallSvd(TSmallSvd& svd) {
+  FixedMatrix<double> u{svd.U};
+  FixedMatrix<double> v{svd.V};
+  std::fill(&svd.W[0], &svd.W[0] + kSmallSvdMax + 1, 0.0);
+  std::fill(&svd.V[0][0], &svd.V[0][0] + (kSmallSvdMax + 1) * (kSmallSvdMax + 1), 0.0);
+  double e[kSmallSvdMax + 1] = {};
+  double* w = svd.W;
+  double* superdiagonal = e;
+  Decompose(u, svd.Rows, svd.Cols, w, v, superdiagonal);
+}
+
+bool SolveSmallSvd(const TSmallSvd& svd, const double* b, double* x) {
+  const FixedMatrix<const double> u{svd.U};
+  const FixedMatrix<const double> v{svd.V};
+  const double* w = svd.W;
+  double t[kSmallSvdMax + 1];
+  return Solve(u, w, v, svd.Rows, svd.Cols, b, t, x);
+}
+
+}  // namespace quill

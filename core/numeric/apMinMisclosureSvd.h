@@ -34,4 +34,26 @@ bool SolveDecomposed(const TSvdDecomposition& svd, const std::vector<double>& b,
 // column Cols + 1 of A: DecomposeSvd, then SolveDecomposed.
 bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x);
 
+namespace quill {
+
+// The same decomposition and solution in fixed storage, for at most kSmallSvdMax rows
+// and columns (the six terms of a quadratic surface): they allocate nothing and take
+// the very same steps, so they give the very same bits.
+constexpr int kSmallSvdMax = 6;
+struct TSmallSvd {
+  double U[kSmallSvdMax + 1][kSmallSvdMax + 1];  // indexed from 1; holds A before
+  double W[kSmallSvdMax + 1];
+  double V[kSmallSvdMax + 1][kSmallSvdMax + 1];
+  int Rows;
+  int Cols;
+};
+
+// Decomposes A(1..Rows, 1..Cols), given in U, as DecomposeSvd does; U is overwritten.
+void DecomposeSmallSvd(TSmallSvd& svd);
+
+// SolveDecomposed over a TSmallSvd: B(1..Rows) in, X(0..Cols) out (X[0] = 0).
+bool SolveSmallSvd(const TSmallSvd& svd, const double* b, double* x);
+
+}  // namespace quill
+
 #endif  // QUILL_CORE_APMINMISCLOSURESVD_H_

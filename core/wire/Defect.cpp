@@ -4,28 +4,66 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "RGBLeastSquaresMethod.h"
 #include "ZelUtils.h"
+#include "apMinMisclosureSvd.h"
 
 static_assert(std::numeric_limits<long double>::digits == 64,
               "the percentile rule needs the 80-bit extended type");
 
 namespace {
 
+// Cell states.
+constexpr uint8_t kUncovered = 0;   // not covered by the dab; ignored by every step
+constexpr uint8_t kBackground = 1;  // a sample of the surface
+constexpr uint8_t kRepair = 2;      // to repaint (every covered cell starts here)
+
 // Percentile fractions, as extended constants.
 constexpr long double kNoiseFraction = 0.9L;
 constexpr long double kHighFraction = 0.8L;
 constexpr long double kLowFraction = 0.33L;
 
-double ColourDistance(const TZelRGB& a, const TZelRGB& b) {
-  const int dr = int{a.R} - b.R;
-  const int dg = int{a.G} - b.G;
-  const int db = int{a.B} - b.B;
-  return std::sqrt(static_cast<double>(dr * dr + dg * dg + db * db));
-}
+// Up to this many columns and rows, the fit's normal equations are summed as integers.
+// With weight 1 and integer basis values, their entries are sums of x^a * y^b
+// (a + b <= 4) and of a channel times x^a * y^b (a + b <= 2) over the background
+// cells; with x, y <= 63 and at most 64 * 64 cells every product and every partial
+// sum is an integer below 64 * 64 * 63^4 < 2^37, far inside the 2^53 that doubles
+// hold exactly. So the sums taken row by row here and those the least-squares solver
+// forms one sample at a time are the same integers, and so the same doubles, whatever
+// the order. The row sums of x^4 (at most 64 * 63^4 < 2^31) fit 32 bits. A larger
+// grid is fitted one sample at a time instead.
+constexpr int32_t kMaxExactSide = 64;
+
+// Buckets of the contrast selection, one unit wide; contrasts reach 4 * sqrt(3) * 255.
+constexpr size_t kContrastBuckets = 1024;
 
 uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
+
+// Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
+// indices), as sqrt of the integer sum of squared channel differences; 0 where
+// either cell is uncovered.
+void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
+                        const uint8_t* state, size_t a, size_t b, size_t n, double* out) {
+  for (size_t i = 0; i < n; ++i) {
+    // 16-bit differences, whose squares the compiler forms in pairs.
+    const auto db = static_cast<int16_t>(blue[a + i] - blue[b + i]);
+    const auto dg = static_cast<int16_t>(green[a + i] - green[b + i]);
+    const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
+    const int32_t squares = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
+    const double distance = std::sqrt(static_cast<double>(squares));
+    const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
+    out[i] = bothCovered ? distance : 0.0;
+  }
+}
+
+// A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to even.
+uint8_t SurfaceByte(double value) {
+  double v = value > 0 ? value : 0.0;
+  v = v < 255 ? v : 255.0;
+  return static_cast<uint8_t>(RoundHalfEven(v));
+}
 
 }  // namespace
 
@@ -34,24 +72,82 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FGridTop = rect.Top;
   FGridWidth = static_cast<int32_t>(rect.Width());
   FGridHeight = static_cast<int32_t>(rect.Height());
-  const size_t cells = static_cast<size_t>(FGridWidth) * FGridHeight;
-  FCells.resize(cells);
-  for (Cell& cell : FCells) cell.State = kUncovered;
-  FCellContrast.resize(cells);
-  FEdgeBelow.resize(cells);
-  FEdgeRight.resize(cells);
-  FContrastValues.clear();
-  FContrastValues.reserve(cells);
+  FStride = static_cast<size_t>(FGridWidth) + 2;
+  const size_t cells = FStride * (static_cast<size_t>(FGridHeight) + 2);
+  FBlue.resize(cells);
+  FGreen.resize(cells);
+  FRed.resize(cells);
+  FState.assign(cells, kUncovered);
+  // Empty spans: first past end.
+  FSpanFirst.assign(FGridHeight, FGridWidth);
+  FSpanEnd.assign(FGridHeight, 0);
+  FContrast.resize(cells);
+  FAbove.resize(FGridWidth);
+  FBelow.resize(FGridWidth);
+  FRight.resize(FGridWidth + 1);
+  FColumnTerms.resize(static_cast<size_t>(FGridWidth) * 6);
+  FBucketCounts.resize(kContrastBuckets);
+  FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
+  FCoveredCount = 0;
   FDefectPixelCount = 0;
 }
 
 void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   assert(x >= FGridLeft && x - FGridLeft < FGridWidth && y >= FGridTop &&
          y - FGridTop < FGridHeight && "pixel outside the defect grid");
-  Cell& cell = FCells[CellIndex(x, y)];
-  cell.Color = UnpackColor(color);
-  cell.State = kRepair;
+  const size_t i = CellIndex(x, y);
+  const TZelRGB c = UnpackColor(color);
+  FBlue[i] = c.B;
+  FGreen[i] = c.G;
+  FRed[i] = c.R;
+  FCoveredCount += FState[i] == kUncovered;
+  FState[i] = kRepair;
+  const int32_t gx = x - FGridLeft;
+  const int32_t gy = y - FGridTop;
+  FSpanFirst[gy] = std::min(FSpanFirst[gy], gx);
+  FSpanEnd[gy] = std::max(FSpanEnd[gy], gx + 1);
   ++FDefectPixelCount;
+}
+
+void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
+                                   const TRect& rect) {
+  InitDefectGrid(rect);
+  if (FGridWidth == 0 || FGridHeight == 0) return;
+  // The mask's columns within the grid, as grid columns.
+  const int64_t maskLeft = std::max<int64_t>(int64_t{mask.Left()} - FGridLeft, 0);
+  const int64_t maskRight =
+      std::min<int64_t>(int64_t{mask.Left()} + mask.Width() - FGridLeft, FGridWidth);
+  if (maskLeft >= maskRight) return;
+  int32_t covered = 0;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    // The mask's bytes from grid column maskLeft on.
+    const uint8_t* weights = mask.GetPixelAddress(static_cast<int32_t>(FGridLeft + maskLeft), FGridTop + gy);
+    if (weights == nullptr) continue;  // row outside the mask
+    // The row's span: from its first to its last covered column.
+    auto first = static_cast<int32_t>(maskLeft);
+    auto end = static_cast<int32_t>(maskRight);
+    while (first < end && weights[first - maskLeft] == 0) ++first;
+    while (end > first && weights[end - 1 - maskLeft] == 0) --end;
+    if (first == end) continue;
+    FSpanFirst[gy] = first;
+    FSpanEnd[gy] = end;
+    const size_t row = RowStart(gy);
+    uint8_t* const blue = FBlue.data() + row;
+    uint8_t* const green = FGreen.data() + row;
+    uint8_t* const red = FRed.data() + row;
+    uint8_t* const state = FState.data() + row;
+    const uint8_t* const pixel = source.GetScanLine(FGridLeft, FGridTop + gy);
+    for (int32_t gx = first; gx < end; ++gx) {
+      blue[gx] = pixel[3 * gx];
+      green[gx] = pixel[3 * gx + 1];
+      red[gx] = pixel[3 * gx + 2];
+      const bool isCovered = weights[gx - maskLeft] != 0;
+      state[gx] = isCovered ? kRepair : kUncovered;
+      covered += isCovered;
+    }
+  }
+  FCoveredCount = covered;
+  FDefectPixelCount = covered;
 }
 
 int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
@@ -59,141 +155,367 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 }
 
 // Every covered cell's contrast: 4 times the mean colour distance to its covered
-// 4-neighbours, visited above, below, right, left. Background and to-repair
-// neighbours count alike, so classifying cells never changes another cell's
-// contrast. A cell without covered neighbours (a dab whose footprint in the image is
-// one pixel) has contrast 0.
+// 4-neighbours. The distances are summed in the order above, below, right, left; a
+// neighbour that is uncovered or beyond the grid adds +0.0, which leaves every sum
+// as it was, and is left out of the count. Background and to-repair neighbours count
+// alike, so classifying cells never changes another cell's contrast. A cell without
+// covered neighbours (a dab whose footprint in the image is one pixel) has contrast 0.
 //
-// Each distance is computed once per pair of cells (the distance is symmetric, so
-// the value is the same from either side) and the sums are formed in the visiting
-// order. The per-cell values serve the classification and the list the percentiles,
-// so both see the same numbers.
-void TDefectGrid::CollectContrastValues() {
-  const size_t height = static_cast<size_t>(FGridHeight);
-  // FEdgeBelow[i]: distance from cell i to the cell below it; FEdgeRight[i]: to the
-  // cell right of it. Set only where both cells are covered.
-  for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-      const size_t i = gx * height + gy;
-      if (FCells[i].State == kUncovered) continue;
-      if (gy + 1 < FGridHeight && FCells[i + 1].State != kUncovered) {
-        FEdgeBelow[i] = ColourDistance(FCells[i].Color, FCells[i + 1].Color);
-      }
-      if (gx + 1 < FGridWidth && FCells[i + height].State != kUncovered) {
-        FEdgeRight[i] = ColourDistance(FCells[i].Color, FCells[i + height].Color);
+// Each distance is computed once per pair of cells (it is symmetric), and only within
+// the rows' spans; the distances down to the next row become that row's distances up.
+void TDefectGrid::ComputeContrasts() {
+  std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const int32_t first = FSpanFirst[gy];
+    const int32_t end = FSpanEnd[gy];
+    const size_t row = RowStart(gy);
+    // FBelow[x]: (x, gy) to (x, gy + 1), where both rows' spans hold x.
+    std::fill(FBelow.begin(), FBelow.end(), 0.0);
+    if (gy + 1 < FGridHeight) {
+      const int32_t from = std::max(first, FSpanFirst[gy + 1]);
+      const int32_t to = std::min(end, FSpanEnd[gy + 1]);
+      if (from < to) {
+        NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
+                           row + from + FStride, to - from, FBelow.data() + from);
       }
     }
-  }
-  FContrastValues.clear();
-  for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-      const size_t i = gx * height + gy;
-      if (FCells[i].State == kUncovered) continue;
-      double sum = 0;
-      int count = 0;
-      if (gy > 0 && FCells[i - 1].State != kUncovered) {
-        sum += FEdgeBelow[i - 1];
-        ++count;
-      }
-      if (gy + 1 < FGridHeight && FCells[i + 1].State != kUncovered) {
-        sum += FEdgeBelow[i];
-        ++count;
-      }
-      if (gx + 1 < FGridWidth && FCells[i + height].State != kUncovered) {
-        sum += FEdgeRight[i];
-        ++count;
-      }
-      if (gx > 0 && FCells[i - height].State != kUncovered) {
-        sum += FEdgeRight[i - height];
-        ++count;
-      }
-      const double contrast = count == 0 ? 0.0 : sum / count * 4.0;
-      FCellContrast[i] = contrast;
-      FContrastValues.push_back(contrast);
+    if (first >= end) {
+      std::swap(FAbove, FBelow);
+      continue;
     }
+    // FRight[x]: (x - 1, gy) to (x, gy); none at the span's ends.
+    FRight[first] = 0.0;
+    FRight[end] = 0.0;
+    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
+                       row + first + 1, end - first - 1, FRight.data() + first + 1);
+    const uint8_t* state = FState.data() + row;
+    const uint8_t* up = state - FStride;
+    const uint8_t* down = state + FStride;
+    const uint8_t* left = state - 1;
+    const uint8_t* right = state + 1;
+    const double* above = FAbove.data();
+    const double* below = FBelow.data();
+    const double* beside = FRight.data();
+    double* contrast = FContrast.data() + row;
+    for (int32_t x = first; x < end; ++x) {
+      const int count = (up[x] != kUncovered) + (down[x] != kUncovered) +
+                        (right[x] != kUncovered) + (left[x] != kUncovered);
+      const double sum = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
+      contrast[x] = sum / std::max(count, 1) * 4.0;
+    }
+    std::swap(FAbove, FBelow);
   }
 }
 
-// Position of the fraction's index in the list of N contrasts, kept inside the list.
+// Position of the fraction's index in the ascending list of the covered cells'
+// contrasts, kept inside the list.
 size_t TDefectGrid::PercentilePosition(long double fraction) const {
-  const int32_t n = static_cast<int32_t>(FContrastValues.size());
-  return static_cast<size_t>(EnsureRangeInt64(PercentileIndex(n, fraction), 0, n - 1));
+  return static_cast<size_t>(
+      EnsureRangeInt64(PercentileIndex(FCoveredCount, fraction), 0, FCoveredCount - 1));
+}
+
+// The value at Position of the ascending list of the covered cells' contrasts. The
+// contrasts are first counted in buckets one unit wide by their integer part (the
+// last bucket takes every larger value), and only the values of the bucket that
+// holds Position are then partitioned.
+double TDefectGrid::SelectContrast(size_t position) {
+  uint32_t* const counts = FBucketCounts.data();
+  const size_t last = FBucketCounts.size() - 1;
+  const auto bucket = [last](double contrast) {
+    return contrast < static_cast<double>(last) ? static_cast<size_t>(contrast) : last;
+  };
+  std::fill(counts, counts + last + 1, 0);
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    const uint8_t* state = FState.data() + row;
+    const double* contrast = FContrast.data() + row;
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      counts[bucket(contrast[gx])] += state[gx] != kUncovered;
+    }
+  }
+  size_t chosen = 0;
+  size_t before = 0;  // values in the buckets below the chosen one
+  while (before + counts[chosen] <= position) before += counts[chosen++];
+  // The chosen bucket's values, gathered without branches.
+  double* const values = FContrastValues.data();
+  size_t count = 0;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    const uint8_t* state = FState.data() + row;
+    const double* contrast = FContrast.data() + row;
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      values[count] = contrast[gx];
+      count += (state[gx] != kUncovered) & (bucket(contrast[gx]) == chosen);
+    }
+  }
+  double* const value = values + (position - before);
+  std::nth_element(values, value, values + count);
+  return *value;
 }
 
 double TDefectGrid::EstimateBackgroundNoise() {
-  CollectContrastValues();
-  if (FContrastValues.empty()) return 0;
-  const auto noise = FContrastValues.begin() + PercentilePosition(kNoiseFraction);
-  std::nth_element(FContrastValues.begin(), noise, FContrastValues.end());
-  return *noise;
+  if (FCoveredCount == 0) return 0;
+  ComputeContrasts();
+  return SelectContrast(PercentilePosition(kNoiseFraction));
+}
+
+// The classification threshold: BackgroundNoise kept between Low and High, the
+// contrasts at the low and high percentile positions of the ascending list. Noise
+// is below Low exactly when no more than the low position's count of contrasts are
+// at most Noise, and above High exactly when more than the high position's count
+// are below it; only then is an order statistic needed.
+double TDefectGrid::Threshold(double backgroundNoise) {
+  // Not a number stays as it is, and then no cell is at most the threshold.
+  if (backgroundNoise != backgroundNoise) return backgroundNoise;
+  size_t below = 0;
+  size_t atOrBelow = 0;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    const uint8_t* state = FState.data() + row;
+    const double* contrast = FContrast.data() + row;
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      const bool isCovered = state[gx] != kUncovered;
+      below += isCovered & (contrast[gx] < backgroundNoise);
+      atOrBelow += isCovered & (contrast[gx] <= backgroundNoise);
+    }
+  }
+  const size_t lowPosition = PercentilePosition(kLowFraction);
+  if (atOrBelow <= lowPosition) return SelectContrast(lowPosition);
+  const size_t highPosition = PercentilePosition(kHighFraction);
+  if (below > highPosition) return SelectContrast(highPosition);
+  return backgroundNoise;
 }
 
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
-  CollectContrastValues();
-  if (FContrastValues.empty()) return;
-  // Only two order statistics of the ascending list are needed, so the list is
-  // partitioned rather than sorted: after the first partition the values before the
-  // high position are the smaller ones, and the low position lies among them.
-  const auto high = FContrastValues.begin() + PercentilePosition(kHighFraction);
-  const auto low = FContrastValues.begin() + PercentilePosition(kLowFraction);
-  std::nth_element(FContrastValues.begin(), high, FContrastValues.end());
-  std::nth_element(FContrastValues.begin(), low, high);
-  const double threshold = EnsureRangeDouble(backgroundNoise, *low, *high);
-  for (size_t index = 0; index < FCells.size(); ++index) {
-    if (FCells[index].State == kRepair && FCellContrast[index] <= threshold) {
-      FCells[index].State = kBackground;
+  if (FCoveredCount == 0) return;
+  ComputeContrasts();
+  const double threshold = Threshold(backgroundNoise);
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    uint8_t* state = FState.data() + row;
+    const double* contrast = FContrast.data() + row;
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      // kRepair - 1 is kBackground; without a branch, which the scattered contrasts would mislead.
+      state[gx] -= (state[gx] == kRepair) & (contrast[gx] <= threshold);
     }
   }
 }
-// The rounded mean colour of the background cells; computed once per fill.
-TZelRGB TDefectGrid::MeanBackgroundColor() const {
-  double sumB = 0, sumG = 0, sumR = 0;
-  int count = 0;
-  for (const Cell& cell : FCells) {
-    if (cell.State != kBackground) continue;
-    sumB += cell.Color.B;
-    sumG += cell.Color.G;
-    sumR += cell.Color.R;
+
+// Fits the quadratic surface of each channel (R, G, B) to the background cells and
+// returns whether the fit succeeded. The normal equations over the basis 1, x, y,
+// x^2, y^2, xy are summed as integers, row by row, then solved through the same
+// decomposition as a fit that adds one sample at a time. The grid is at most
+// kMaxExactSide wide and high.
+bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
+  // moment[a][b]: the sum of x^a * y^b; channelMoment[c][a][b]: of channel c times it.
+  int64_t moment[5][5] = {};
+  int64_t channelMoment[3][3][3] = {};
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    const uint8_t* state = FState.data() + row;
+    const uint8_t* channels[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
+    int32_t power[5] = {};            // sums of x^a over the row's background cells
+    int32_t channelPower[3][3] = {};  // sums of channel times x^a
+    // The row's background columns, listed first so that the sums take no branch
+    // that the scattered background would mislead.
+    int32_t columns[kMaxExactSide];
+    int32_t count = 0;
+    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+      columns[count] = x;
+      count += state[x] == kBackground;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t x = columns[i];
+      const int32_t x2 = x * x;
+      power[0] += 1;
+      power[1] += x;
+      power[2] += x2;
+      power[3] += x2 * x;
+      power[4] += x2 * x2;
+      for (int c = 0; c < 3; ++c) {
+        const int32_t value = channels[c][x];
+        channelPower[c][0] += value;
+        channelPower[c][1] += value * x;
+        channelPower[c][2] += value * x2;
+      }
+    }
+    const int64_t y = gy;
+    const int64_t yPower[5] = {1, y, y * y, y * y * y, y * y * y * y};
+    for (int a = 0; a <= 4; ++a) {
+      for (int b = 0; a + b <= 4; ++b) moment[a][b] += power[a] * yPower[b];
+    }
+    for (int c = 0; c < 3; ++c) {
+      for (int a = 0; a <= 2; ++a) {
+        for (int b = 0; a + b <= 2; ++b) channelMoment[c][a][b] += channelPower[c][a] * yPower[b];
+      }
+    }
+  }
+
+  // The basis terms as powers of x and of y.
+  constexpr int kXPower[6] = {0, 1, 0, 2, 0, 1};
+  constexpr int kYPower[6] = {0, 0, 1, 0, 2, 1};
+  quill::TSmallSvd svd;  // the normal matrix, indexed from 1, then its decomposition
+  svd.Rows = 6;
+  svd.Cols = 6;
+  for (int p = 0; p < 6; ++p) {
+    for (int q = 0; q < 6; ++q) {
+      svd.U[p + 1][q + 1] =
+          static_cast<double>(moment[kXPower[p] + kXPower[q]][kYPower[p] + kYPower[q]]);
+    }
+  }
+  quill::DecomposeSmallSvd(svd);
+  for (int c = 0; c < 3; ++c) {
+    double rightHandSide[7];
+    double solution[7];
+    for (int p = 0; p < 6; ++p) {
+      rightHandSide[p + 1] = static_cast<double>(channelMoment[c][kXPower[p]][kYPower[p]]);
+    }
+    // Whether a singular value is dropped depends on the matrix alone, so the first
+    // channel decides for all three.
+    if (!quill::SolveSmallSvd(svd, rightHandSide, solution)) return false;
+    std::copy(solution + 1, solution + 7, coefficients[c]);
+  }
+  return true;
+}
+
+// Repaints the to-repair cells from the surfaces of R, G and B. Each channel is
+// c0 + c1*x + c2*y + c3*x^2 + c4*y^2 + c5*xy summed from the left, as the fit
+// evaluates it; the partial sum c0 + c1*x and the term c3*x^2 are kept per column,
+// and x*y (exact in doubles) per row.
+void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
+  const size_t width = static_cast<size_t>(FGridWidth);
+  const double* linear[3];
+  const double* square[3];
+  double cross[3];
+  for (int c = 0; c < 3; ++c) {
+    const double* k = coefficients[c];
+    double* columnLinear = FColumnTerms.data() + (2 * c) * width;
+    double* columnSquare = FColumnTerms.data() + (2 * c + 1) * width;
+    for (int32_t x = 0; x < FGridWidth; ++x) {
+      columnLinear[x] = k[0] + k[1] * x;
+      columnSquare[x] = k[3] * (x * x);
+    }
+    linear[c] = columnLinear;
+    square[c] = columnSquare;
+    cross[c] = k[5];
+  }
+  uint8_t* const planes[3] = {FRed.data(), FGreen.data(), FBlue.data()};
+  const uint8_t* const states = FState.data();
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    double rowTerm[3], rowSquare[3];
+    for (int c = 0; c < 3; ++c) {
+      rowTerm[c] = coefficients[c][2] * gy;
+      rowSquare[c] = coefficients[c][4] * (gy * gy);
+    }
+    // The row's to-repair columns, listed first (see FitSurface).
+    int32_t columns[kMaxExactSide];
+    int32_t count = 0;
+    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+      columns[count] = x;
+      count += states[row + x] == kRepair;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t x = columns[i];
+      const double xy = x * gy;
+      for (int c = 0; c < 3; ++c) {
+        const double value = (((linear[c][x] + rowTerm[c]) + square[c][x]) + rowSquare[c]) + cross[c] * xy;
+        planes[c][row + x] = SurfaceByte(value);
+      }
+    }
+  }
+}
+
+// The fit of a grid too large for integer sums: one sample per background cell,
+// column by column, then the surface evaluated at every to-repair cell.
+void TDefectGrid::FitAndPaintBySamples(int32_t background) {
+  TRGBLSM fit(background, /*quadratic=*/true);
+  for (int32_t gx = 0; gx < FGridWidth; ++gx) {
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+      const size_t i = RowStart(gy) + gx;
+      if (FState[i] == kBackground) fit.AddSample(gx, gy, FRed[i], FGreen[i], FBlue[i]);
+    }
+  }
+  if (!fit.Solve()) {
+    PaintMeanBackground();
+    return;
+  }
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
+      const size_t i = RowStart(gy) + gx;
+      if (FState[i] == kRepair) fit.Evaluate(gx, gy, FRed[i], FGreen[i], FBlue[i]);
+    }
+  }
+}
+
+// Repaints the to-repair cells with the rounded mean colour of the background cells
+// (there is at least one).
+void TDefectGrid::PaintMeanBackground() {
+  int64_t sumB = 0, sumG = 0, sumR = 0;
+  int32_t count = 0;
+  for (size_t i = 0; i < FState.size(); ++i) {
+    if (FState[i] != kBackground) continue;
+    sumB += FBlue[i];
+    sumG += FGreen[i];
+    sumR += FRed[i];
     ++count;
   }
-  return {static_cast<uint8_t>(RoundHalfEven(sumB / count)),
-          static_cast<uint8_t>(RoundHalfEven(sumG / count)),
-          static_cast<uint8_t>(RoundHalfEven(sumR / count))};
+  const auto mean = [count](int64_t sum) {
+    return static_cast<uint8_t>(RoundHalfEven(static_cast<double>(sum) / count));
+  };
+  const uint8_t b = mean(sumB), g = mean(sumG), r = mean(sumR);
+  for (size_t i = 0; i < FState.size(); ++i) {
+    if (FState[i] != kRepair) continue;
+    FBlue[i] = b;
+    FGreen[i] = g;
+    FRed[i] = r;
+  }
 }
 
 void TDefectGrid::FillDefectGrid(bool showOnly) {
   if (showOnly) {
-    for (Cell& cell : FCells) {
-      if (cell.State != kRepair) continue;
-      cell.Color = {ToContrastExtreme(cell.Color.B), ToContrastExtreme(cell.Color.G),
-                    ToContrastExtreme(cell.Color.R)};
+    for (size_t i = 0; i < FState.size(); ++i) {
+      if (FState[i] != kRepair) continue;
+      FBlue[i] = ToContrastExtreme(FBlue[i]);
+      FGreen[i] = ToContrastExtreme(FGreen[i]);
+      FRed[i] = ToContrastExtreme(FRed[i]);
     }
     return;
   }
-
-  int background = 0;
-  for (const Cell& cell : FCells) background += cell.State == kBackground;
-  // The fit's capacity only bounds its sample count, so the background count suffices.
-  TRGBLSM fit(background, /*quadratic=*/true);
-  for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-      const Cell& cell = FCells[static_cast<size_t>(gx) * FGridHeight + gy];
-      if (cell.State == kBackground) fit.AddSample(gx, gy, cell.Color.R, cell.Color.G, cell.Color.B);
-    }
+  int32_t background = 0;
+  int32_t repair = 0;
+  for (uint8_t state : FState) {
+    background += state == kBackground;
+    repair += state == kRepair;
   }
+  // Without background the fit fails and there is no mean: every cell keeps its colour.
+  // Without a cell to repaint, nothing depends on the fit.
+  if (background == 0 || repair == 0) return;
+  if (FGridWidth > kMaxExactSide || FGridHeight > kMaxExactSide) {
+    FitAndPaintBySamples(background);
+    return;
+  }
+  double coefficients[3][6];
+  if (FitSurface(coefficients)) {
+    PaintSurface(coefficients);
+  } else {
+    PaintMeanBackground();
+  }
+}
 
-  if (fit.Solve()) {
-    for (int32_t gx = 0; gx < FGridWidth; ++gx) {
-      for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-        Cell& cell = FCells[static_cast<size_t>(gx) * FGridHeight + gy];
-        if (cell.State == kRepair) fit.Evaluate(gx, gy, cell.Color.R, cell.Color.G, cell.Color.B);
-      }
-    }
-  } else if (background > 0) {
-    // Without background every cell keeps its own colour.
-    const TZelRGB mean = MeanBackgroundColor();
-    for (Cell& cell : FCells) {
-      if (cell.State == kRepair) cell.Color = mean;
+void TDefectGrid::StoreDefectPixels(TZelPixels& dest) const {
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    const size_t row = RowStart(gy);
+    const uint8_t* const blue = FBlue.data() + row;
+    const uint8_t* const green = FGreen.data() + row;
+    const uint8_t* const red = FRed.data() + row;
+    const uint8_t* const state = FState.data() + row;
+    uint8_t* const pixel = dest.GetScanLine(FGridLeft, FGridTop + gy);
+    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+      if (state[gx] == kUncovered) continue;
+      pixel[3 * gx] = blue[gx];
+      pixel[3 * gx + 1] = green[gx];
+      pixel[3 * gx + 2] = red[gx];
     }
   }
 }
@@ -211,47 +533,21 @@ TRect DabArea(const TZelPixels& source, const TZelPixels& dest, const TRect& rec
   return IntersectRect(IntersectRect(rect, source.GetBounds()), dest.GetBounds());
 }
 
-bool Covered(const TZelPixelMask& mask, int32_t x, int32_t y) {
-  const uint8_t* weight = mask.GetPixelAddress(x, y);
-  return weight != nullptr && *weight != 0;
-}
-
-// Starts the grid over Area and enters every covered pixel of Source, column by column.
-void LoadDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
-             const TRect& area) {
-  grid.InitDefectGrid(area);
-  for (int32_t x = area.Left; x < area.Right; ++x) {
-    for (int32_t y = area.Top; y < area.Bottom; ++y) {
-      if (Covered(mask, x, y)) grid.AddDefectPixel(x, y, PackPixel(source.GetPixelAddress(x, y)));
-    }
-  }
-}
-
 }  // namespace
 
 bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
                TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly) {
-  const TRect area = DabArea(source, dest, rect);
-  LoadDab(grid, mask, source, area);
+  grid.LoadDefectPixels(mask, source, DabArea(source, dest, rect));
   if (grid.DefectPixelCount() == 0) return false;
   grid.ClassifyDefectGrid(backgroundNoise);
   grid.FillDefectGrid(showOnly);
-  for (int32_t x = area.Left; x < area.Right; ++x) {
-    for (int32_t y = area.Top; y < area.Bottom; ++y) {
-      if (!Covered(mask, x, y)) continue;
-      const TZelRGB color = grid.GetDefectGridColor(x, y);
-      uint8_t* pixel = dest.GetPixelAddress(x, y);
-      pixel[0] = color.B;
-      pixel[1] = color.G;
-      pixel[2] = color.R;
-    }
-  }
+  grid.StoreDefectPixels(dest);
   return true;
 }
 
 bool MeasureDabNoise(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
                      const TRect& rect, double& noise) {
-  LoadDab(grid, mask, source, DabArea(source, source, rect));
+  grid.LoadDefectPixels(mask, source, DabArea(source, source, rect));
   if (grid.DefectPixelCount() == 0) return false;
   noise = grid.EstimateBackgroundNoise();
   return true;

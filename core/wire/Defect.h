@@ -10,6 +10,12 @@
 //
 // One grid serves one dab at a time; it keeps its arrays between dabs so that a
 // stroke allocates nothing after its first dab. Not thread-safe.
+//
+// Every result is bit-for-bit that of the plain method (a neighbour walk per cell,
+// sorted contrast lists, one least-squares row per background cell): the contrasts
+// are summed in the same neighbour order, the percentiles are selected only when the
+// noise setting falls outside them, and the fit's sums are exact integers, so that
+// forming them in another order gives the same doubles.
 
 #ifndef QUILL_CORE_DEFECT_H_
 #define QUILL_CORE_DEFECT_H_
@@ -32,6 +38,10 @@ class TDefectGrid {
   // must lie inside the rectangle given to InitDefectGrid.
   void AddDefectPixel(int32_t x, int32_t y, uint32_t color);
 
+  // InitDefectGrid(Rect), then AddDefectPixel for every pixel of Rect that a non-zero
+  // byte of Mask covers, with its colour from Source (a 24-bit view containing Rect).
+  void LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source, const TRect& rect);
+
   // Pixels added since InitDefectGrid; 0 means the dab covered nothing, and then
   // none of the operations below may be called.
   int32_t DefectPixelCount() const { return FDefectPixelCount; }
@@ -49,37 +59,55 @@ class TDefectGrid {
   void FillDefectGrid(bool showOnly);
 
   // The colour of the cell of image point (X, Y).
-  TZelRGB GetDefectGridColor(int32_t x, int32_t y) const { return FCells[CellIndex(x, y)].Color; }
+  TZelRGB GetDefectGridColor(int32_t x, int32_t y) const {
+    const size_t i = CellIndex(x, y);
+    return {FBlue[i], FGreen[i], FRed[i]};
+  }
+
+  // Writes the colour of every covered cell into Dest (a 24-bit view containing the
+  // grid's rectangle) at its image point.
+  void StoreDefectPixels(TZelPixels& dest) const;
 
   // The index of the contrast at fraction P of a sorted list of N values:
   // Round(N * P) - 1, the product in 80-bit precision, halves to even.
   static int64_t PercentileIndex(int32_t n, long double p);
 
  private:
-  enum : uint8_t { kUncovered = 0, kBackground = 1, kRepair = 2 };
-  struct Cell {
-    TZelRGB Color;
-    uint8_t State = kUncovered;
-  };
-
-  // Cells are stored column after column, matching the engine's visiting order.
+  // The cells are kept plane by plane (blue, green, red, state), row after row, with
+  // a border of uncovered cells all round, so that every cell has four neighbours in
+  // memory and no step checks bounds.
   size_t CellIndex(int32_t x, int32_t y) const {
-    return static_cast<size_t>(x - FGridLeft) * FGridHeight + static_cast<size_t>(y - FGridTop);
+    return static_cast<size_t>(y - FGridTop + 1) * FStride + static_cast<size_t>(x - FGridLeft + 1);
   }
-  void CollectContrastValues();
+  // Index of the grid's first cell in row GY.
+  size_t RowStart(int32_t gy) const { return static_cast<size_t>(gy + 1) * FStride + 1; }
+
+  void ComputeContrasts();
   size_t PercentilePosition(long double fraction) const;
-  TZelRGB MeanBackgroundColor() const;
+  double SelectContrast(size_t position);
+  double Threshold(double backgroundNoise);
+  bool FitSurface(double coefficients[3][6]) const;
+  void PaintSurface(const double coefficients[3][6]);
+  void FitAndPaintBySamples(int32_t background);
+  void PaintMeanBackground();
 
   int32_t FGridLeft = 0;
   int32_t FGridTop = 0;
   int32_t FGridWidth = 0;
   int32_t FGridHeight = 0;
-  std::vector<Cell> FCells;
-  std::vector<double> FCellContrast;    // per cell, valid for covered cells
-  std::vector<double> FEdgeBelow;       // colour distances between covered neighbours
-  std::vector<double> FEdgeRight;
-  std::vector<double> FContrastValues;  // the covered cells' contrasts, for percentiles
+  size_t FStride = 0;  // cells in a row, border included
+  std::vector<uint8_t> FBlue, FGreen, FRed, FState;
+  // Each row's covered cells lie in the columns FSpanFirst..FSpanEnd - 1 (first past
+  // end when none); the steps visit only these.
+  std::vector<int32_t> FSpanFirst, FSpanEnd;
+  std::vector<double> FContrast;        // per cell, valid for covered cells
+  std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
+  std::vector<double> FAbove;
+  std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, for a selection
+  std::vector<double> FContrastValues;  // room for the contrasts of one bucket
+  int32_t FCoveredCount = 0;            // covered cells (a pixel added twice counts once)
   int32_t FDefectPixelCount = 0;
+  std::vector<double> FColumnTerms;     // per column and channel, in PaintSurface
 };
 
 // One Wire Eraser dab, shared by the tool and the drivers. Rect is the dab's
