@@ -126,7 +126,7 @@ TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
   int32_t quality = 30;
   QTimer::singleShot(0, [] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->QualityTrackBar()->setValue(72);
         form->OkButton()->click();
       }
@@ -137,7 +137,7 @@ TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
 
   QTimer::singleShot(0, [] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->QualityTrackBar()->setValue(10);
         form->CancelButton()->click();
       }
@@ -166,7 +166,7 @@ void TypeIntoDialog(QWidget* (*focus)(TZelJPEGOptionsForm&), std::function<void(
   leftOpen = false;
   QTimer::singleShot(0, [focus, keys = std::move(keys), &leftOpen] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->activateWindow();
         focus(*form)->setFocus();
         keys(form->windowHandle());

@@ -49,7 +49,7 @@ class GraphicsEditorTest : public EditorTest {
   bool SaveAs(int filterIndex, const QString& name) {
     bool shown = false;
     QTimer::singleShot(0, [&] {
-      auto* dialog = dynamic_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
+      auto* dialog = qobject_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr) return;
       shown = true;
       dialog->SetFilterIndex(filterIndex);
