@@ -5,15 +5,25 @@
 # Takes no arguments and reads no environment. Run it (bash scripts/setup.sh) or
 # source it; either way its status is 0 once every package is installed and non-zero
 # otherwise. Sourcing it defines the function quill_setup (the same check, to run
-# again) and changes none of the caller's shell options or variables. Installing
-# needs root.
+# again) and quill_setup_fuzz (the same for what fuzz/run.sh needs besides: clang and
+# its fuzzer runtime), and changes none of the caller's shell options or variables.
+# Installing needs root.
 
 quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                   libpng-dev qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
                   # The tools that check the image files the tests write.
                   libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs)
-  local missing=() package
+  quill_install "${packages[@]}"
+}
+
+quill_setup_fuzz() {
+  quill_install clang libclang-rt-dev
+}
+
+# quill_install PACKAGE...: installs those of the packages that are missing.
+quill_install() {
+  local packages=("$@") missing=() package
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
   done
