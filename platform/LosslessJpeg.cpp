@@ -175,9 +175,20 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
   }
 }
 
+// Whether a block's coefficients lie in the ranges of 8-bit JPEG: DC -1024..1023 (so
+// that differences fit 11 bits), AC -1023..1023. A damaged file can decode to larger
+// ones, and libjpeg's sequential encoder writes those as codes no decoder reads back.
+bool InEightBitRange(const JCOEF* block) {
+  if (block[0] < -1024 || block[0] > 1023) return false;
+  for (int k = 1; k < DCTSIZE2; ++k) {
+    if (block[k] < -1023 || block[k] > 1023) return false;
+  }
+  return true;
+}
+
 // Copies the blocks of every kept MCU from the source's arrays into the output's: MCU k
 // (row-major) is kept when SourceColumn[k] >= 0, and then shows the source MCU at
-// SourceColumn[k], SourceRow[k].
+// SourceColumn[k], SourceRow[k]. False when a kept block's coefficients are out of range.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
                     const std::vector<int64_t>& sourceColumn, const std::vector<int64_t>& sourceRow,
                     jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
@@ -204,6 +215,7 @@ bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, 
             }
             JBLOCKROW from = BlockRow(d, sourceArrays[c], sourceRow[k] * sourceV + sq, false);
             OrientBlock(from[sourceColumn[k] * sourceH + sp], out[i * h + p], o);
+            if (!InEightBitRange(out[i * h + p])) return false;
           }
         }
       }

@@ -74,7 +74,8 @@ class TLosslessJpeg {
   void SetPixels(const uint8_t* bits, int32_t stride);
   // Encodes as described above and writes the file through a temporary file in the
   // same folder (a read-only target is refused and kept). False without pixels, for an
-  // empty or oversized region, or on any error.
+  // empty or oversized region, when a block to keep holds coefficients beyond the
+  // ranges of 8-bit JPEG (a damaged source), or on any error.
   bool Save(const std::filesystem::path& fileName, const TLosslessJpegSaveOptions& options);
   bool SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
   // Forgets the pixels of SetPixels.
