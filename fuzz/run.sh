@@ -77,7 +77,7 @@ fuzz_one() {
   mkdir -p "$corpus" "$crashes" "$scratch"
   TMPDIR=$PWD/$scratch ASAN_OPTIONS=detect_leaks=1 \
     "$build/fuzz/quill-fuzz-$name" -fork="$workers" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -timeout=10 -rss_limit_mb=2560 -max_total_time="$seconds" -artifact_prefix="$crashes/" \
+    -timeout=10 -rss_limit_mb=2560 -malloc_limit_mb=1024 -max_total_time="$seconds" -artifact_prefix="$crashes/" \
     "$corpus" "$seeds/$name" >"$build/fuzz-logs/$name.log" 2>&1 || true
   rm -rf "$scratch"
 }
