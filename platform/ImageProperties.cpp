@@ -14,7 +14,9 @@ constexpr uint16_t kJpegInterchangeFormatLength = 0x0202;
 constexpr uint32_t kFirstThumbnailId = 0x5012;
 constexpr uint32_t kLastThumbnailId = 0x503B;
 constexpr uint32_t kKeptThumbnailRangeId = 0x501A;
-constexpr size_t kMaxDirectoryEntries = 65535;
+// The most entries a written directory holds: libtiff refuses a directory of more (so a
+// TIFF we wrote would not open again), and no camera writes one.
+constexpr size_t kMaxDirectoryEntries = 4096;
 
 // Tags of IFD0 that describe how a TIFF file stores its pixels, with the directory
 // pointers: the encoder writes its own, and copied ones would point at nothing.
@@ -95,11 +97,13 @@ double RationalValue(const TImagePropertyItem* item) {
   return parts[1] == 0 ? 0 : static_cast<double>(parts[0]) / parts[1];
 }
 
-// The entries of the items in Directory that can be written: known type, whole values.
-std::vector<TTiffEntry> EntriesOf(const TImagePropertyList& items, uint32_t directory) {
+// The entries of the items in Directory that can be written: known type, whole values;
+// at most Limit of them.
+std::vector<TTiffEntry> EntriesOf(const TImagePropertyList& items, uint32_t directory,
+                                  size_t limit = kMaxDirectoryEntries) {
   std::vector<TTiffEntry> entries;
   for (const TImagePropertyItem& item : items) {
-    if ((item.Id & 0xFFFF0000u) != directory || entries.size() == kMaxDirectoryEntries) continue;
+    if ((item.Id & 0xFFFF0000u) != directory || entries.size() == limit) continue;
     const auto tag = static_cast<uint16_t>(item.Id);
     const uint32_t size = TiffTypeSize(item.Type);
     if (size == 0 || item.Type == 13 || item.Value.size() % size != 0 || item.Value.size() > UINT32_MAX / 2) continue;
@@ -156,7 +160,8 @@ bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePro
 
 uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
                                   std::vector<TTiffEntry> ifd0) {
-  std::vector<TTiffEntry> exif = EntriesOf(items, kPropertyExif);
+  // The EXIF directory keeps room for the interoperability pointer.
+  std::vector<TTiffEntry> exif = EntriesOf(items, kPropertyExif, kMaxDirectoryEntries - 1);
   const std::vector<TTiffEntry> interop = EntriesOf(items, kPropertyInterop);
   const std::vector<TTiffEntry> gps = EntriesOf(items, kPropertyGps);
   if (!interop.empty()) {

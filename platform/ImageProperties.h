@@ -78,7 +78,8 @@ bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePro
 // directories of Items and then IFD0, made of Ifd0 (the caller's own entries, which win
 // over items of the same tag) and the IFD0 items, with pointers to the others. Thumbnail
 // items are not written: a thumbnail of pixels that may have changed would be stale.
-// Returns IFD0's offset.
+// A directory holds at most 4096 entries (libtiff reads no more); items beyond are left
+// out. Returns IFD0's offset.
 uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
                                   std::vector<TTiffEntry> ifd0);
 
