@@ -40,6 +40,7 @@
 
 #include "ZelBitmap.h"
 #include "ZelCommandHistoryList.h"
+#include "ZelDemoScriptable.h"
 #include "ZelForms.h"
 #include "ZelRecorder.h"
 #include "ZelTypes.h"
@@ -67,7 +68,7 @@ constexpr int crNone = -1;     // no pointer shown
 constexpr int crDefault = 0;   // the arrow
 constexpr int crHand = 100;    // the "Hand" cursor, loaded by the graphics editor
 
-class TZelGraphicsTool : public TZelModuleWithControls {
+class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptable {
  public:
   // Makes this tool's control in View (appended to the view's objects) or none.
   using TControlClass = TZelGraphicsToolControl* (*)(TZelGraphicsTool* tool, TZelGraphicsView* view);
@@ -104,9 +105,10 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   // ---- Virtual operations ----
 
   // Command equal to the upper-cased Name (a non-empty one): Select, Handled := true.
-  virtual void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params);
-  virtual void GetTargetPoint(const TZelProperties* /*params*/, bool& /*found*/,
-                              TPoint& /*point*/) {}
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+                      const TZelProperties* params) override;
+  void GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* /*params*/,
+                      bool& /*found*/, TPoint& /*point*/) override {}
   virtual void RecordingStarted(quill::TZelRecorder* playback) { Playback = playback; }
   virtual void RecordingStopped() { Playback = nullptr; }
   virtual void AddControl(TZelGraphicsToolControl* control);
