@@ -69,7 +69,8 @@ void TZelGraphicsEditor::SetPluginMode(bool value) {
   NextImageButton->setVisible(false);
   MainForm->FileMenuItem->menuAction()->setVisible(false);
   MainForm->AddSeparator(StandardToolbar, nullptr);
-  OkButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kOkText), [this] { OkButtonClick(); });
+  OkButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kOkText),
+                              [this] { OkButtonClick(); });
   CancelButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kCancelText),
                                   [this] { CancelButtonClick(); });
   TZelEditor::SetPluginMode(value);
@@ -132,7 +133,8 @@ void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString&
       return;
     }
     document->OpenedByScript = true;
-    if (params != nullptr && params->GetCount() == 3 && NumberAt(*params, 1, width) && NumberAt(*params, 2, height)) {
+    if (params != nullptr && params->GetCount() == 3 && NumberAt(*params, 1, width) &&
+        NumberAt(*params, 2, height)) {
       SizeWindow(width, height);
       FitToWindow();
     }

@@ -58,7 +58,8 @@ class TDriver {
   TDriver() {
     quill::ConnectScriptables(player_);
     player_.GetScript().GetScriptLines() = {"ZoomIn", "Invert 1, 1, 4, 3"};
-    player_.OnError = [](TZelDemoPlayback*, const QString& message, bool& stop, const std::string& line) {
+    player_.OnError = [](TZelDemoPlayback*, const QString& message, bool& stop,
+                         const std::string& line) {
       std::fprintf(stderr, "%s in \"%s\"\n", message.toLocal8Bit().constData(), line.c_str());
       stop = true;
       ExitCode = 4;
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
   TDriver driver;
   // The editor queues the opening of the command-line file while the application
   // starts; the driver's start is queued behind it once the event loop runs.
-  QTimer::singleShot(0, [&driver] { ZelApplication->PostDeferredCall(TZelMethod(&driver, &TDriver::Start)); });
+  QTimer::singleShot(0, [&driver] {
+    ZelApplication->PostDeferredCall(TZelMethod(&driver, &TDriver::Start));
+  });
   return program.Run();
 }

@@ -139,7 +139,8 @@ class EditorScriptTest : public EditorTest {
     EditorTest::SetUp();
     editor_->ImagesFolder = images_.path() + QStringLiteral("/");
     quill::ConnectScriptables(player_);
-    player_.OnError = [this](TZelDemoPlayback*, const QString& message, bool& stop, const std::string&) {
+    player_.OnError = [this](TZelDemoPlayback*, const QString& message, bool& stop,
+                             const std::string&) {
       errors_.append(message);
       stop = false;
     };
