@@ -18,7 +18,7 @@
 // Plug-in mode (ZelGraphicsEditorPlugin.cpp) begins when a document read from an
 // exchange file becomes current, and never ends: the application title gains
 // " Plug-in" and the caption shows that title alone; the File menu, Open, Save,
-// Previous and Next are hidden; OK and Cancel follow a separator at the end of the
+// Previous and Next are hidden and dropped files are ignored; OK and Cancel follow a separator at the end of the
 // standard toolbar; the exchange file never enters the recent files. The process exit
 // code (ExitCode) is -1 from then on and becomes 0 only once the image has been
 // written back into the exchange file:

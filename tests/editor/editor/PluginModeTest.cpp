@@ -42,6 +42,11 @@ TEST_F(PluginModeTest, AnExchangeFileShowsOnlyWhatEditsItsOneImage) {
     EXPECT_FALSE(item->isVisible()) << item->toolTip().toStdString();
   }
   EXPECT_TRUE(editor_->RecentFiles.isEmpty());
+  // A dropped photo does not replace the host's image.
+  TZelDocument* exchange = editor_->GetLastDocument();
+  editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(8, 8), 2};
+  MainForm->OnFileDrop(QStringLiteral("/photos/b.png"));
+  EXPECT_EQ(editor_->GetLastDocument(), exchange);
   const QList<QAction*> items = editor_->StandardToolbar->actions();
   ASSERT_GE(items.size(), 3);
   EXPECT_TRUE(items[items.size() - 3]->isSeparator());
