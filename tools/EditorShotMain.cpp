@@ -6,6 +6,8 @@
 //
 //   quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]
 //
+// An exchange file of the filter plug-in as PHOTO shows the editor in plug-in mode.
+//
 // The photo (the bundled astronaut by default) is read with the image codecs straight
 // into the document: this tool's format table reads files, whatever the program's does.
 
@@ -42,15 +44,21 @@
 
 namespace {
 
-// Reads any file the codecs decode into the document.
+// Reads an exchange file as the program does (plug-in mode follows) and any other file
+// the codecs decode into the document.
 class CodecFormats : public TZelGraphicsFormats {
  public:
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override {
     auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
+    if (graphics == nullptr) return false;
+    if (LoadExchangeFile(fileName, *graphics)) {
+      graphics->SyncCommittedCopy();
+      formatId = -1;
+      return true;
+    }
     quill::TImageRawFormat format;
     quill::TImageMetadata metadata;
-    if (graphics == nullptr ||
-        !quill::LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
+    if (!quill::LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
       return false;
     }
     graphics->OriginalImage.AssignPixels(graphics->GetCurrentPixels());
@@ -185,7 +193,8 @@ int main(int argc, char** argv) {
   SaveScreen(folder, QStringLiteral("scrolled.png"), frame);
   SendKey(view, QEvent::KeyRelease, Qt::Key_Space);
 
-  ShowMenu(folder, QStringLiteral("file-menu.png"), MainForm->FileMenuItem);
+  // Plug-in mode hides the File menu.
+  if (!editor->PluginMode) ShowMenu(folder, QStringLiteral("file-menu.png"), MainForm->FileMenuItem);
   ShowMenu(folder, QStringLiteral("edit-menu.png"), editor->EditMenuItem);
   ShowMenu(folder, QStringLiteral("view-menu.png"), MainForm->ViewMenuItem);
 

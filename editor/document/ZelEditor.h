@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "ZelCommandHistoryList.h"
+#include "ZelDemoScriptable.h"
 #include "ZelFileFormats.h"
 #include "ZelForms.h"
 #include "ZelRecorder.h"
@@ -148,7 +149,7 @@ class TZelDocument : public quill::TZelComponent {
   TZelCommandHistoryList history_;
 };
 
-class TZelEditor : public TZelModuleWithControls {
+class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
  public:
   // The settings node's tag.
   static const QUuid kSettingsGuid;
@@ -233,10 +234,13 @@ class TZelEditor : public TZelModuleWithControls {
   // The main window's close query: the documents from the last to the first, stopping
   // at the first that refuses. Without a document CanClose stays as it came.
   virtual void CloseQuery(bool& canClose);
-  // The script commands UNDO and REDO (Name arrives upper-cased).
-  virtual void ExecuteCommand(const QString& name, bool& handled, const TZelProperties* params);
+  // The script commands UNDO and REDO (Name arrives upper-cased). Sender is the player
+  // that runs the command (null when none does).
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
+                      const TZelProperties* params) override;
   // The script targets UNDO and REDO: the screen centre of their toolbar buttons.
-  virtual void GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point);
+  void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+                      quill::TPoint& point) override;
   virtual void RecordingStarted(quill::TZelRecorder* recorder);
   void RecordingStopped() { Recorder = nullptr; }
   // AddRecentFile(Document's file name).
@@ -273,5 +277,12 @@ class TZelEditor : public TZelModuleWithControls {
 
   std::vector<std::unique_ptr<TZelDocument>> documents_;
 };
+
+namespace quill {
+
+// The screen point at the centre of Item's button on Toolbar; false when it has none.
+bool ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point);
+
+}  // namespace quill
 
 #endif  // QUILL_EDITOR_ZELEDITOR_H_

@@ -83,6 +83,9 @@ const QUuid TZelGraphicsEditor::kQualityGuid("{E1195915-FFAE-4A56-B331-F4567336F
 TZelGraphicsEditor::TZelGraphicsEditor(quill::TZelComponent* owner) : TZelEditor(owner) {
   TMainForm& form = *MainForm;
   form.OnFileDrop = [this](const QString& fileName) {
+    // Plug-in mode edits its one image: a dropped file would replace it, and OK would
+    // then write into that file while the host got its own image back.
+    if (PluginMode) return;
     TZelDocument* document = nullptr;
     OpenFile(fileName, document, true);
   };

@@ -38,8 +38,8 @@ void TZelGraphicsTool::AfterConstruction() {
   RegisterDemoTargets();
 }
 
-void TZelGraphicsTool::ExecuteCommand(const QString& command, bool& handled,
-                                      const TZelProperties* /*params*/) {
+void TZelGraphicsTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command,
+                                      bool& handled, const TZelProperties* /*params*/) {
   if (Name.isEmpty() || command != Name.toUpper()) return;
   Select();
   handled = true;

@@ -40,6 +40,7 @@
 
 #include "ZelBitmap.h"
 #include "ZelCommandHistoryList.h"
+#include "ZelDemoScriptable.h"
 #include "ZelForms.h"
 #include "ZelRecorder.h"
 #include "ZelTypes.h"
@@ -71,7 +72,7 @@ constexpr int crHand = 100;    // the "Hand" cursor, loaded by the graphics edit
 
 }  // namespace quill
 
-class TZelGraphicsTool : public TZelModuleWithControls {
+class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptable {
  public:
   // Makes this tool's control in View (appended to the view's objects) or none.
   using TControlClass = TZelGraphicsToolControl* (*)(TZelGraphicsTool* tool, TZelGraphicsView* view);
@@ -108,9 +109,10 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   // ---- Virtual operations ----
 
   // Command equal to the upper-cased Name (a non-empty one): Select, Handled := true.
-  virtual void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params);
-  virtual void GetTargetPoint(const TZelProperties* /*params*/, bool& /*found*/,
-                              quill::TPoint& /*point*/) {}
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+                      const TZelProperties* params) override;
+  void GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* /*params*/,
+                      bool& /*found*/, quill::TPoint& /*point*/) override {}
   virtual void RecordingStarted(quill::TZelRecorder* playback) { Playback = playback; }
   virtual void RecordingStopped() { Playback = nullptr; }
   virtual void AddControl(TZelGraphicsToolControl* control);

@@ -278,9 +278,9 @@ TEST_F(GraphicsEditorTest, CommandsAreRecordedAsTheyReplay) {
                          "Message \"Best Fit\"", "BestFit", "MouseCurvedMove Undo", "Undo",
                          "MouseCurvedMove ActualSize", "ActualSize"}));
   bool handled = false;
-  editor_->ExecuteCommand(QStringLiteral("REDO"), handled, nullptr);
+  editor_->ExecuteCommand(nullptr, QStringLiteral("REDO"), handled, nullptr);
   EXPECT_TRUE(handled);
-  editor_->ExecuteCommand(QStringLiteral("ZOOM"), handled, nullptr);
+  editor_->ExecuteCommand(nullptr, QStringLiteral("ZOOM"), handled, nullptr);
   EXPECT_FALSE(handled);
 }
 
