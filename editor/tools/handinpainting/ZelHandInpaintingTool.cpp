@@ -385,8 +385,13 @@ TZelGraphicsTool* TZelHandInpaintingTool::CancelPendingWork() {
 }
 
 void TZelHandInpaintingTool::SetSize(int32_t value) {
-  // The area and the previews are laid out for the size the fill began with.
-  if (Filling) return;
+  // The area and the previews are laid out for the size the fill began with: the
+  // slider goes back to it.
+  if (Filling) {
+    const QSignalBlocker blocker(Frame->SizeTrackBar);
+    Frame->SizeTrackBar->setValue(Size);
+    return;
+  }
   TZelBrushTool::SetSize(value);
   if (SizePreviews() && Frame->TargetImage->isVisible()) DrawLoupe();
 }
