@@ -1,6 +1,7 @@
 #include "ZelDrawTool.h"
 
 #include <QImage>
+#include <QLayout>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -122,6 +123,12 @@ void InvertEllipse(TZelViewCanvas& canvas, const TRect& rect) {
       }
     }
   });
+}
+
+void SetFrameMargins(QLayout* layout) {
+  constexpr int kSide = 6;
+  constexpr int kEnd = 9;
+  layout->setContentsMargins(kSide, kEnd, kSide, kEnd);
 }
 
 void TZelPaintBox::paintEvent(QPaintEvent* /*event*/) {

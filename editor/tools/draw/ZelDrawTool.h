@@ -50,6 +50,7 @@
 #include "ZelGraphicsTool.h"
 #include "ZelTypes.h"
 
+class QLayout;
 class QPainter;
 class QSlider;
 class TZelDrawToolControl;
@@ -73,6 +74,10 @@ bool BooleanParam(const TZelProperties* params, bool& value);
 // Inverts, one pixel wide, the ellipse inscribed in Rect (device coordinates) on the
 // canvas, within its clip.
 void InvertEllipse(TZelViewCanvas& canvas, const TRect& rect);
+
+// The margins of the brush tools' option frames: narrow at the sides, so that the
+// 240-pixel preview fits the 264-pixel tool panel, the same in every frame.
+void SetFrameMargins(QLayout* layout);
 
 // A widget that paints through OnPaint (the option frames' preview boxes).
 class TZelPaintBox : public QWidget {

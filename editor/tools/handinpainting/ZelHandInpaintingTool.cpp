@@ -197,6 +197,7 @@ TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* 
   reflections->setColumnStretch(static_cast<int>(ReflectionButtons.size()), 1);
 
   auto* layout = new QVBoxLayout(this);
+  quill::SetFrameMargins(layout);
   for (QWidget* widget : {static_cast<QWidget*>(TitleLabel), static_cast<QWidget*>(SizeLabel),
                           static_cast<QWidget*>(SizeTrackBar), ImagePanel, OptionsPanel,
                           AdjustmentPanel, AreaReflectionPanel}) {

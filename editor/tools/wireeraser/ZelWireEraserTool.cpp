@@ -74,6 +74,7 @@ TZelWireEraserFrame::TZelWireEraserFrame(TZelComponent* owner, QWidget* parent)
     BackgroundNoiseTrackBar->setTickInterval(kTickEvery);
   }
   auto* layout = new QVBoxLayout(this);
+  quill::SetFrameMargins(layout);
   for (QWidget* widget : {static_cast<QWidget*>(TitleLabel), static_cast<QWidget*>(SizeLabel),
                           static_cast<QWidget*>(SizeTrackBar),
                           static_cast<QWidget*>(BackgroundNoiseLabel),
