@@ -1,8 +1,11 @@
 // quill-editor-shot: runs the program's composition root on a photo and writes
 // pictures of what the user sees: the photo at best fit, at 16/1 and scrolled at 1:1,
 // the status bar with the pointer over a pixel, and the File, Edit and View menus
-// open. It is how we look at the editor under Xvfb (menus are separate windows, so the
-// pictures are taken from the screen).
+// open. Then, on the sample photo with its cable, driven through the demo player's
+// pointer driver: the Wire Eraser before, during and after a stroke along the cable,
+// and Hand Inpainting marking, filling with both previews and confirmed. It is how we
+// look at the editor under Xvfb (menus are separate windows, so the pictures are taken
+// from the screen).
 //
 //   quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]
 //
@@ -14,6 +17,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -27,8 +31,10 @@
 #include <QToolBar>
 
 #include <cstdio>
+#include <vector>
 
 #include "ImageCodecs.h"
+#include "PointerDriver.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ProgressMeter.h"
@@ -37,10 +43,13 @@
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
+#include "ZelHandInpaintingTool.h"
 #include "ZelLocalizer.h"
 #include "ZelPrinter.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
+#include "WireEraserStroke.h"
+#include "ZelWireEraserTool.h"
 
 namespace {
 
@@ -116,6 +125,73 @@ void ShowMenu(const QString& folder, const QString& name, QMenu* menu) {
   Settle(50);
 }
 
+// The pointer driver over image pixel Point of the current view, delivered.
+void PointAt(quill::QtPointerDriver& pointer, TZelGraphicsEditor& editor, const quill::TPoint& point) {
+  TZelGraphicsView* view = editor.GetCurrentView();
+  const quill::TPoint device = view->GetMapMode().LogicalToDevice(point);
+  const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
+  pointer.SetPosition({screen.x(), screen.y()});
+  Settle(30);
+}
+
+void Buttons(quill::QtPointerDriver& pointer, uint32_t flags) {
+  pointer.SendButtons(flags);
+  Settle(30);
+}
+
+// The tools on the sample photo with its cable, at 1:1.
+void ShootTools(const QString& folder, TZelGraphicsEditor& editor, const QRect& frame) {
+  editor.CloseClick();
+  TZelDocument* document = nullptr;
+  if (!editor.OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) return;
+  Settle();
+  editor.ActualSizeClick();
+  Settle();
+  quill::QtPointerDriver pointer;
+  pointer.BeginDriving();
+
+  // A stroke along the cable with the bundled dabs (all of Size 10).
+  std::vector<quill::TPoint> stroke;
+  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
+  if (dabs.open(QIODevice::ReadOnly)) {
+    while (!dabs.atEnd()) {
+      const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+      if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
+        stroke.push_back(quill::ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
+      }
+    }
+  }
+  if (stroke.size() < 20) return;
+  editor.SetActiveTool(WireEraserTool);
+  WireEraserTool->SetSize(10);
+  PointAt(pointer, editor, stroke[0]);
+  SaveScreen(folder, QStringLiteral("wire-before.png"), frame);
+  PointAt(pointer, editor, stroke[0]);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN);
+  for (size_t i = 1; i < stroke.size() / 2; ++i) PointAt(pointer, editor, stroke[i]);
+  SaveScreen(folder, QStringLiteral("wire-during.png"), frame);
+  for (size_t i = stroke.size() / 2; i < stroke.size(); ++i) PointAt(pointer, editor, stroke[i]);
+  Buttons(pointer, MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {380, 120});
+  SaveScreen(folder, QStringLiteral("wire-after.png"), frame);
+  editor.UndoClick();
+
+  // Hand Inpainting over the cable's lower part, filled from the backdrop below.
+  editor.SetActiveTool(HandInpaintingTool);
+  HandInpaintingTool->SetSize(30);
+  HandInpaintingTool->SetTwoPreviews(true);
+  PointAt(pointer, editor, {340, 58});
+  SaveScreen(folder, QStringLiteral("hand-marking.png"), frame);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {340, 104});
+  PointAt(pointer, editor, {340, 110});
+  SaveScreen(folder, QStringLiteral("hand-filling.png"), frame);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {420, 200});
+  SaveScreen(folder, QStringLiteral("hand-confirmed.png"), frame);
+  pointer.EndDriving();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +222,11 @@ int main(int argc, char** argv) {
   toolPanel->GetPanel()->SetMaxClientWidth(264);
   toolPanel->GetPanel()->SetMinClientWidth(264);
   MainForm->AddSeparator(editor->StandardToolbar, nullptr);
+  ToolPanelModule = toolPanel;
+  ZelApplication->CreateComponent(WireEraserTool);
+  ZelApplication->CreateComponent(HandInpaintingTool);
+  HandInpaintingTool->OptionsShown = false;
+  editor->SetActiveTool(WireEraserTool);
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
   progressBar->setFixedWidth(200);
@@ -207,6 +288,7 @@ int main(int argc, char** argv) {
   dialog.reject();
 
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
+  ShootTools(folder, *editor, frame);
   MainForm->close();
   return 0;
 }

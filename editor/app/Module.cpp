@@ -11,14 +11,18 @@
 #include "ProgressMeter.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
+#include "ZelHandInpaintingTool.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
+#include "ZelWireEraserTool.h"
 
 TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
+TZelWireEraserTool* WireEraserTool = nullptr;
+TZelHandInpaintingTool* HandInpaintingTool = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
 
 namespace {
@@ -41,6 +45,18 @@ void TModule::CreateModel() {
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
+
+  // The tools, in the order of their buttons on the tool panel. The original image
+  // tool's place comes first.
+  ZelApplication->CreateComponent(WireEraserTool);
+  ZelApplication->CreateComponent(HandInpaintingTool);
+  HandInpaintingTool->OptionsShown = false;
+  HandInpaintingTool->SetAdjustment(TAreaCorrelator::kModeColor);
+  HandInpaintingTool->SetReflection(0);
+  HandInpaintingTool->SetAutoReflection(true);
+  HandInpaintingTool->SetLongDefect(true);
+  HandInpaintingTool->SetAntiAliasing(true);
+  GraphicsEditor->SetActiveTool(WireEraserTool);
 
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);

@@ -20,6 +20,8 @@ class QTranslator;
 class TProgressMeter;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
+class TZelHandInpaintingTool;
+class TZelWireEraserTool;
 
 namespace quill {
 
@@ -50,7 +52,9 @@ class TModule : public quill::TZelComponent {
 
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the status bar's progress bar and its meter.
+  // the end of the standard toolbar, the tools (the Wire Eraser, then Hand Inpainting
+  // with its options hidden), the Wire Eraser made current, the status bar's progress
+  // bar and its meter.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -66,6 +70,8 @@ class TModule : public quill::TZelComponent {
 extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
 extern TZelToolPanelModule* ToolPanelModule;
+extern TZelWireEraserTool* WireEraserTool;
+extern TZelHandInpaintingTool* HandInpaintingTool;
 extern TProgressMeter* ProgressMeter;
 
 #endif  // QUILL_EDITOR_MODULE_H_

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -386,9 +387,24 @@ void TZelGraphicsView::mouseReleaseEvent(QMouseEvent* event) {
 
 void TZelGraphicsView::wheelEvent(QWheelEvent* event) {
   // Qt reports both wheels in one event; the horizontal one is not the view's.
-  const int delta = event->angleDelta().y();
-  if (delta == 0 ||
-      !MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
+  int delta = event->angleDelta().y();
+  if (delta == 0) {
+    event->ignore();
+    return;
+  }
+  // A notch or more is one step. Smaller deltas (high-resolution wheels, touchpads)
+  // add up, in one direction, until they make a notch.
+  if (std::abs(delta) < kWheelNotch) {
+    if ((wheelRest_ < 0) != (delta < 0)) wheelRest_ = 0;
+    wheelRest_ += delta;
+    if (std::abs(wheelRest_) < kWheelNotch) {
+      event->accept();
+      return;
+    }
+    delta = wheelRest_;
+  }
+  wheelRest_ = 0;
+  if (!MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
                   quill::PointOf(event->position()))) {
     event->ignore();
     return;
