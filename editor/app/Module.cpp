@@ -9,10 +9,13 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
 
@@ -20,6 +23,9 @@ TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
+TZelRotateTool* RotateTool = nullptr;
+TZelResizeTool* ResizeTool = nullptr;
+TZelCrop2Tool* Crop2Tool = nullptr;
 
 namespace {
 
@@ -41,6 +47,9 @@ void TModule::CreateModel() {
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
 
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);

@@ -18,6 +18,9 @@
 
 class QTranslator;
 class TProgressMeter;
+class TZelCrop2Tool;
+class TZelResizeTool;
+class TZelRotateTool;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
 
@@ -50,7 +53,9 @@ class TModule : public TZelComponent {
 
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the status bar's progress bar and its meter.
+  // the end of the standard toolbar, the tools (rotate, resize, crop: their buttons
+  // in that order on the tool panel's toolbar), the status bar's progress bar and its
+  // meter.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -67,5 +72,8 @@ extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
 extern TZelToolPanelModule* ToolPanelModule;
 extern TProgressMeter* ProgressMeter;
+extern TZelRotateTool* RotateTool;
+extern TZelResizeTool* ResizeTool;
+extern TZelCrop2Tool* Crop2Tool;
 
 #endif  // QUILL_EDITOR_MODULE_H_
