@@ -215,6 +215,8 @@ void TZelCrop2Frame::HeightEditChange() { WidthEditChange(); }
 void TZelCrop2Frame::btClearClick() {
   WidthEdit->clear();
   HeightEdit->clear();
+  // Clearing a spin box's text does not report a change: the ratio is freed here.
+  WidthEditChange();
 }
 
 void TZelCrop2Frame::setRatio(int kind) {

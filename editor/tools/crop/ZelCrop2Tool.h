@@ -100,7 +100,7 @@ class TZelCrop2Frame : public TZelFrame {
   // both 0 make the rectangle free; otherwise the ratio is width : height reduced.
   void WidthEditChange();
   void HeightEditChange();
-  // Empties both edits (whose change handlers then free the rectangle).
+  // Empties both edits and frees the rectangle.
   void btClearClick();
   // Kind 0: the ratio := the edits' values as they stand. Kind 1 (2): the ratio := the
   // selected print (screen) format's "WxH" reduced; a screen format also shows its

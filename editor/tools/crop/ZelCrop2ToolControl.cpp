@@ -360,7 +360,13 @@ bool TZelCrop2ToolControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
 
 void TZelCrop2ToolControl::ResetCrop() {
   Invalidate();
-  if (State != csNone && GraphicsEditor != nullptr) GraphicsEditor->UnlockTool();
+  if (State != csNone && GraphicsEditor != nullptr) {
+    GraphicsEditor->UnlockTool();
+    // The size panels showed the rectangle: they show the image again.
+    const TZelLTBitmap& image = View->Document->CurrentImage;
+    GraphicsEditor->SetWidthStatus(QString::number(image.GetWidth()));
+    GraphicsEditor->SetHeightStatus(QString::number(image.GetHeight()));
+  }
   State = csNone;
 }
 

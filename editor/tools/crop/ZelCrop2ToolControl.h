@@ -127,7 +127,8 @@ class TZelCrop2ToolControl : public TZelGraphicsToolControl {
   bool KeyDown(uint16_t key, TShiftState shift) override;
 
   // ---- Own ----
-  // Repaints; state none; when a rectangle existed, the editor's lock is released.
+  // Repaints; state none; when a rectangle existed, the editor's lock is released and
+  // the status bar's size panels show the image's size again.
   void ResetCrop();
   // The tool's CancelOperation, a recorded click on "CropCancel", state none. Claimed.
   bool CancelCrop();
