@@ -9,7 +9,7 @@ images before kept for undo) and, in turns with it, Pillow's Image.resize((3000,
 2000), Image.LANCZOS) of the same portrait enlarged to 6000 x 4000 as RGB. Prints the
 median CPU time of both over the repetitions and their ratio. Both run on one core.
 
-Needs Debian's python3-pil (scripts/setup.sh installs it).
+Needs Debian's python3-pil (quill_setup_bench in scripts/setup.sh installs it).
 """
 
 import argparse

@@ -35,9 +35,11 @@ bool LiesWithin(const TRect& r, const TRect& bounds) {
          bounds.Bottom >= r.Bottom;
 }
 
-// Round(A * B / C) with the product in 64 bits and halves to even, kept to 32 bits.
+// Round(A * B / C) with halves to even, kept to 32 bits. The product is formed in
+// floating point: it never overflows, and it is exact below 2^53, far beyond any image
+// side times a ratio side.
 int32_t ScaledSide(int64_t a, int32_t b, int32_t c) {
-  return quill::SaturateInt32(RoundHalfEven(static_cast<double>(a * b) / c));
+  return quill::SaturateInt32(RoundHalfEven(static_cast<double>(a) * b / c));
 }
 
 // Calls Visit(pixel address) for every pixel of Area inside the canvas's clip.

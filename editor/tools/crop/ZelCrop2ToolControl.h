@@ -61,8 +61,8 @@ TPoint CropHandlePoint(const TRect& r, int32_t handle);
 
 // R with the ratio RatioWidth : RatioHeight applied for a drag of Handle (see the
 // table in ZelCrop2ToolControl.cpp); unchanged while either ratio side is 0 or less.
-// Products are formed in 64 bits, the quotient in floating point and rounded with
-// halves to even; the result saturates at the 32-bit limits.
+// Products never overflow (they are formed in floating point, exact below 2^53); the
+// quotient is rounded with halves to even; the result saturates at the 32-bit limits.
 TRect ApplyAspectRatio(int32_t handle, const TRect& r, int32_t ratioWidth, int32_t ratioHeight);
 
 // The rectangle spanned from Anchor to Point, oriented by the quadrant Point lies in,
