@@ -1,11 +1,11 @@
 // quill-editor-shot: runs the program's composition root on a photo and writes
 // pictures of what the user sees: the photo at best fit, at 16/1 and scrolled at 1:1,
 // the status bar with the pointer over a pixel, and the File, Edit and View menus
-// open. Then, on the sample photo with its cable, driven through the demo player's
-// pointer driver: the Wire Eraser before, during and after a stroke along the cable,
-// and Hand Inpainting marking, filling with both previews and confirmed. It is how we
-// look at the editor under Xvfb (menus are separate windows, so the pictures are taken
-// from the screen).
+// open, and the rotate, resize and crop tools at work on it. Then, on the sample photo
+// with its cable, driven through the demo player's pointer driver: the Wire Eraser
+// before, during and after a stroke along the cable, and Hand Inpainting marking,
+// filling with both previews and confirmed. It is how we look at the editor under Xvfb
+// (menus are separate windows, so the pictures are taken from the screen).
 //
 //   quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]
 //
@@ -15,6 +15,9 @@
 // into the document: this tool's format table reads files, whatever the program's does.
 
 #include <QApplication>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QCursor>
 #include <QDir>
 #include <QFile>
@@ -38,6 +41,7 @@
 #include "MainForm.h"
 #include "Module.h"
 #include "ProgressMeter.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelFileDialogs.h"
 #include "ZelGraphicsDocument.h"
@@ -46,6 +50,8 @@
 #include "ZelHandInpaintingTool.h"
 #include "ZelLocalizer.h"
 #include "ZelPrinter.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
 #include "WireEraserStroke.h"
@@ -217,8 +223,8 @@ int main(int argc, char** argv) {
   GraphicsEditor = editor;
   TZelSystemInfoModule* systemInfo = nullptr;
   ZelApplication->CreateComponent(systemInfo);
-  TZelToolPanelModule* toolPanel = nullptr;
-  ZelApplication->CreateComponent(toolPanel);
+  ZelApplication->CreateComponent(ToolPanelModule);
+  TZelToolPanelModule* toolPanel = ToolPanelModule;
   toolPanel->GetPanel()->SetMaxClientWidth(264);
   toolPanel->GetPanel()->SetMinClientWidth(264);
   MainForm->AddSeparator(editor->StandardToolbar, nullptr);
@@ -226,6 +232,9 @@ int main(int argc, char** argv) {
   ZelApplication->CreateComponent(WireEraserTool);
   ZelApplication->CreateComponent(HandInpaintingTool);
   HandInpaintingTool->OptionsShown = false;
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
   editor->SetActiveTool(WireEraserTool);
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
@@ -273,6 +282,37 @@ int main(int argc, char** argv) {
   Settle();
   SaveScreen(folder, QStringLiteral("scrolled.png"), frame);
   SendKey(view, QEvent::KeyRelease, Qt::Key_Space);
+
+  // The tools, at best fit: the crop rectangle drawn at 3:2 with its handles, the
+  // resize frame with a new width typed, the rotate preview, then a turn.
+  editor->BestFitClick();
+  Crop2Tool->Select();
+  Crop2Tool->SetOptionsShown(true);
+  Crop2Tool->Frame->rbFoto->setChecked(true);
+  Crop2Tool->Frame->cmbFoto->setCurrentText(QStringLiteral("6x4"));
+  Settle();
+  SendMouse(view, QEvent::MouseButtonPress, centre - QPoint(220, 160), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, centre + QPoint(140, 120), Qt::NoButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, centre + QPoint(140, 120), Qt::LeftButton, Qt::NoButton);
+  Settle();
+  SaveScreen(folder, QStringLiteral("crop.png"), frame);
+  SendKey(view, QEvent::KeyPress, Qt::Key_Escape);
+  Settle();
+
+  ResizeTool->Select();
+  ResizeTool->Frame->WidthEdit->setValue(640);
+  Settle();
+  SaveScreen(folder, QStringLiteral("resize.png"), frame);
+
+  RotateTool->Select();
+  RotateTool->SetOptionsShown(true);
+  RotateTool->Frame->SelectOption(RotateTool->Frame->RotateLeftRadioButton);
+  Settle();
+  SaveScreen(folder, QStringLiteral("rotate.png"), frame);
+  RotateTool->Frame->RotateButtonClick();
+  editor->BestFitClick();
+  Settle();
+  SaveScreen(folder, QStringLiteral("rotated.png"), frame);
 
   // Plug-in mode hides the File menu.
   if (!editor->PluginMode) ShowMenu(folder, QStringLiteral("file-menu.png"), MainForm->FileMenuItem);

@@ -9,11 +9,14 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelHandInpaintingTool.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
 #include "ZelWireEraserTool.h"
@@ -24,6 +27,9 @@ TZelToolPanelModule* ToolPanelModule = nullptr;
 TZelWireEraserTool* WireEraserTool = nullptr;
 TZelHandInpaintingTool* HandInpaintingTool = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
+TZelRotateTool* RotateTool = nullptr;
+TZelResizeTool* ResizeTool = nullptr;
+TZelCrop2Tool* Crop2Tool = nullptr;
 
 namespace {
 
@@ -45,6 +51,9 @@ void TModule::CreateModel() {
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
 
   // The tools, in the order of their buttons on the tool panel. The original image
   // tool's place comes first.

@@ -18,6 +18,9 @@
 
 class QTranslator;
 class TProgressMeter;
+class TZelCrop2Tool;
+class TZelResizeTool;
+class TZelRotateTool;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
 class TZelHandInpaintingTool;
@@ -53,8 +56,9 @@ class TModule : public quill::TZelComponent {
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the tool panel (264 pixels wide inside), a separator at
   // the end of the standard toolbar, the tools (the Wire Eraser, then Hand Inpainting
-  // with its options hidden), the Wire Eraser made current, the status bar's progress
-  // bar and its meter.
+  // with its options hidden, then rotate, resize and crop: their buttons in that order
+  // on the tool panel's toolbar), the Wire Eraser made current, the status bar's
+  // progress bar and its meter.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -73,5 +77,8 @@ extern TZelToolPanelModule* ToolPanelModule;
 extern TZelWireEraserTool* WireEraserTool;
 extern TZelHandInpaintingTool* HandInpaintingTool;
 extern TProgressMeter* ProgressMeter;
+extern TZelRotateTool* RotateTool;
+extern TZelResizeTool* ResizeTool;
+extern TZelCrop2Tool* Crop2Tool;
 
 #endif  // QUILL_EDITOR_MODULE_H_

@@ -17,4 +17,10 @@ void RecordCommand(TZelRecorder* recorder, const QString& target, const QString&
   recorder->RecordLine(command);
 }
 
+void RecordClick(TZelRecorder* recorder, const QString& target, const QString& value) {
+  if (recorder == nullptr || !recorder->IsRecording()) return;
+  RecordMouseMove(recorder, target);
+  recorder->RecordLine(value.isEmpty() ? target : target + QLatin1Char(' ') + value);
+}
+
 }  // namespace quill

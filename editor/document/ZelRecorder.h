@@ -39,6 +39,10 @@ void RecordMouseMove(TZelRecorder* recorder, const QString& target);
 void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,
                    const QString& command);
 
+// A click on a named target while Recorder records: "MouseCurvedMove " + Target, then
+// Target + " " + Value, or Target alone when Value is empty.
+void RecordClick(TZelRecorder* recorder, const QString& target, const QString& value = QString());
+
 }  // namespace quill
 
 #endif  // QUILL_EDITOR_ZELRECORDER_H_

@@ -131,11 +131,6 @@ void SetFrameMargins(QLayout* layout) {
   layout->setContentsMargins(kSide, kEnd, kSide, kEnd);
 }
 
-void TZelPaintBox::paintEvent(QPaintEvent* /*event*/) {
-  QPainter painter(this);
-  if (OnPaint) OnPaint(painter);
-}
-
 }  // namespace quill
 
 // ---- TZelDrawTool ----

@@ -48,6 +48,7 @@
 
 #include "ZelBitmap.h"
 #include "ZelGraphicsTool.h"
+#include "ZelToolSupport.h"
 #include "ZelTypes.h"
 
 class QLayout;
@@ -78,18 +79,6 @@ void InvertEllipse(TZelViewCanvas& canvas, const quill::TRect& rect);
 // The margins of the brush tools' option frames: narrow at the sides, so that the
 // 240-pixel preview fits the 264-pixel tool panel, the same in every frame.
 void SetFrameMargins(QLayout* layout);
-
-// A widget that paints through OnPaint (the option frames' preview boxes).
-class TZelPaintBox : public QWidget {
-  Q_OBJECT
-
- public:
-  using QWidget::QWidget;
-  std::function<void(QPainter& painter)> OnPaint;
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-};
 
 }  // namespace quill
 
