@@ -6,8 +6,8 @@
 //
 //   quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]
 //
-// The photo (the bundled astronaut by default) is read with the image codecs straight
-// into the document: this tool's format table reads files, whatever the program's does.
+// The photo (the bundled astronaut by default) opens through the program's own format
+// table, as File > Open opens it.
 
 #include <QApplication>
 #include <QCursor>
@@ -26,7 +26,6 @@
 
 #include <cstdio>
 
-#include "ImageCodecs.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ProgressMeter.h"
@@ -41,33 +40,6 @@
 #include "ZelToolPanelModule.h"
 
 namespace {
-
-// Reads any file the codecs decode into the document.
-class CodecFormats : public TZelGraphicsFormats {
- public:
-  bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override {
-    auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (graphics == nullptr ||
-        !LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
-      return false;
-    }
-    graphics->OriginalImage.AssignPixels(graphics->GetCurrentPixels());
-    graphics->SyncCommittedCopy();
-    formatId = 0;
-    return true;
-  }
-};
-
-class ShotEditor : public TZelGraphicsEditor {
- public:
-  using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats_; }
-
- private:
-  CodecFormats formats_;
-};
 
 // Lets the window settle as a running event loop would, idle time included.
 void Settle(int milliseconds = 150) {
@@ -125,10 +97,10 @@ int main(int argc, char** argv) {
   if (argc > 3) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[3]).toUShort()));
   QDir().mkpath(folder);
 
-  // The composition root, as far as it exists, with this tool's editor.
+  // The composition root, as far as it exists.
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ShotEditor* editor = nullptr;
+  TZelGraphicsEditor* editor = nullptr;
   ZelApplication->CreateComponent(editor);
   GraphicsEditor = editor;
   TZelSystemInfoModule* systemInfo = nullptr;
