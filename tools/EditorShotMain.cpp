@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
   TZelOpenDialog dialog(MainForm, editor->GetFormats());
   dialog.SetFileName(photo);
   dialog.show();
-  Settle(600);
+  Settle(2000);
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 

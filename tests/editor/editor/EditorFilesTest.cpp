@@ -1,7 +1,8 @@
 // The editor's flows over real files with the program's own format table: a photo
 // with EXIF opened from the open dialog (with its preview), by a drop and from the
-// command line; saved as every format and browsed back; failed opens and saves; and
-// geometry edits undone and redone before a lossless save.
+// command line; saved as every format (an edited PNG as a JPEG at the quality asked)
+// and browsed back, a read-only .zli among them; failed opens and saves; and geometry
+// edits undone and redone before a lossless save.
 
 #include <gtest/gtest.h>
 
@@ -255,6 +256,8 @@ TEST_F(EditorFilesTest, SavedInEveryFormatAndBrowsedBackThePhotoKeepsItsPixelsAn
     }
   }
 
+  // A read-only .zli opens too: its header is restored in memory, never in the file.
+  ASSERT_EQ(::chmod(Name("again.zli").toLocal8Bit().constData(), 0444), 0);
   // In name order, without regard to case.
   ASSERT_NE(OpenFile(Name("again.dib.bmp")), nullptr);
   const QStringList expected = {Name("again.dib.bmp"), Name("again.jpeg.jpg"), Name("again.png"),
@@ -276,6 +279,32 @@ TEST_F(EditorFilesTest, SavedInEveryFormatAndBrowsedBackThePhotoKeepsItsPixelsAn
   editor_->NextImageClick();
   EXPECT_EQ(editor_->GetCurrentDocument()->FileName, Name("camera.jpg"));
   EXPECT_TRUE(boxes_.empty());
+
+  // An edited picture from another format is saved as JPEG at the quality asked (a
+  // Cancel saves nothing), with the photo's EXIF.
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  ASSERT_NE(OpenFile(Name("again.png")), nullptr);
+  tool->Invert(View(), {100, 100, 300, 250});
+  const QImage edited = Screen();
+  std::vector<int32_t> asked;
+  SetJPEGQualityAsker([&asked](int32_t& quality) {
+    asked.push_back(quality);
+    return false;
+  });
+  EXPECT_FALSE(SaveAs(1, Name("edited.jpg")));
+  EXPECT_FALSE(fs::exists(folder_ / "edited.jpg"));
+  SetJPEGQualityAsker([&asked](int32_t& quality) {
+    asked.push_back(quality);
+    quality = 95;
+    return true;
+  });
+  ASSERT_TRUE(SaveAs(1, Name("edited.jpg")));
+  EXPECT_EQ(asked, (std::vector<int32_t>{80, 80}));
+  ASSERT_NE(OpenFile(Name("edited.jpg")), nullptr);
+  EXPECT_EQ(editor_->GetCurrentDocument()->FormatId, 0);
+  EXPECT_EQ(Make(), "Quillmere Optics");
+  EXPECT_LE(Difference(Screen(), edited), 1.5);
+  EXPECT_GT(Difference(Screen(), photo), 10.0);  // the edit was saved
 }
 
 TEST_F(EditorFilesTest, EveryFailedOpenNamesTheFileAndAFailedSaveChangesNothing) {
