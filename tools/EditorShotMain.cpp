@@ -11,8 +11,8 @@
 //
 // An exchange file of the filter plug-in as PHOTO shows the editor in plug-in mode.
 //
-// The photo (the bundled astronaut by default) is read with the image codecs straight
-// into the document: this tool's format table reads files, whatever the program's does.
+// The photo (the bundled astronaut by default) opens through the program's own format
+// table, as File > Open opens it.
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,7 +36,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "ImageCodecs.h"
 #include "PointerDriver.h"
 #include "MainForm.h"
 #include "Module.h"
@@ -58,39 +57,6 @@
 #include "ZelWireEraserTool.h"
 
 namespace {
-
-// Reads an exchange file as the program does (plug-in mode follows) and any other file
-// the codecs decode into the document.
-class CodecFormats : public TZelGraphicsFormats {
- public:
-  bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override {
-    auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    if (graphics == nullptr) return false;
-    if (LoadExchangeFile(fileName, *graphics)) {
-      graphics->SyncCommittedCopy();
-      formatId = -1;
-      return true;
-    }
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
-      return false;
-    }
-    graphics->OriginalImage.AssignPixels(graphics->GetCurrentPixels());
-    graphics->SyncCommittedCopy();
-    formatId = 0;
-    return true;
-  }
-};
-
-class ShotEditor : public TZelGraphicsEditor {
- public:
-  using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats_; }
-
- private:
-  CodecFormats formats_;
-};
 
 // Lets the window settle as a running event loop would, idle time included.
 void Settle(int milliseconds = 150) {
@@ -215,10 +181,10 @@ int main(int argc, char** argv) {
   if (argc > 3) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[3]).toUShort()));
   QDir().mkpath(folder);
 
-  // The composition root, as far as it exists, with this tool's editor.
+  // The composition root, as far as it exists.
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ShotEditor* editor = nullptr;
+  TZelGraphicsEditor* editor = nullptr;
   ZelApplication->CreateComponent(editor);
   GraphicsEditor = editor;
   TZelSystemInfoModule* systemInfo = nullptr;
@@ -323,7 +289,7 @@ int main(int argc, char** argv) {
   TZelOpenDialog dialog(MainForm, editor->GetFormats());
   dialog.SetFileName(photo);
   dialog.show();
-  Settle(600);
+  Settle(2000);
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 

@@ -31,7 +31,7 @@ bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t form
   if (width <= 0 || height <= 0 || bits == 0) return false;
   const int64_t stride = (bits * width + 31) / 32 * 4;
   if (stride > INT32_MAX) return false;
-  block.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), static_cast<size_t>(stride))));
+  block.reset(quill::AllocatePixelBlock(static_cast<size_t>(height), static_cast<size_t>(stride)));
   if (block == nullptr) return false;
   pixels.Attach({0, 0, width, height}, block.get(), static_cast<int32_t>(stride), format);
   return true;

@@ -279,13 +279,16 @@ void TZelEditor::Started() {
   ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelEditor::OpenCommandLineFile));
 }
 
-void TZelEditor::OpenCommandLineFile() {
-  const QStringList arguments = QCoreApplication::arguments();
+void TZelEditor::OpenCommandLineFile() { OpenFileArgument(QCoreApplication::arguments()); }
+
+void TZelEditor::OpenFileArgument(const QStringList& arguments) {
   if (arguments.size() < 2) return;
   const QFileInfo file(arguments[1]);
   if (!file.exists() || file.isDir()) return;
+  // A name relative to the folder the program started in: the recent-file list and
+  // folder browsing need the full path.
   TZelDocument* document = nullptr;
-  OpenFile(arguments[1], document, true);
+  OpenFile(file.absoluteFilePath(), document, true);
 }
 
 void TZelEditor::UpdateControls() {

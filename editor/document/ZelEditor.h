@@ -196,8 +196,11 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   void SaveState(TZelSDFWriter& writer) override;
   // Queues OpenCommandLineFile.
   void Started() override;
-  // Opens the command line's first argument when it names an existing file.
+  // OpenFileArgument(the process's arguments).
   void OpenCommandLineFile();
+  // Opens Arguments[1] (the first after the program's name, made a full path) when it
+  // names an existing file that is no folder; the rest are ignored.
+  void OpenFileArgument(const QStringList& arguments);
   void UpdateControls() override;
 
   // ---- Documents ----

@@ -7,12 +7,18 @@
 // recording; the helpers below still check IsRecording, as the player's own RecordLine
 // does not.
 //
+// TZelPlaybackRecorder is that seam over the demo player itself. The demonstration
+// module keeps one beside the player it owns, with the message text it keeps for the
+// image view's clicks, and hands it out when a recording starts.
+//
 // Main thread only.
 
 #ifndef QUILL_EDITOR_ZELRECORDER_H_
 #define QUILL_EDITOR_ZELRECORDER_H_
 
 #include <QString>
+
+class TZelDemoPlayback;
 
 namespace quill {
 
@@ -29,6 +35,25 @@ class TZelRecorder {
   // The text of the MESSAGE line the image view records before a click ("Click" by
   // default; the demo editor chooses others).
   virtual QString GetMessageText() const = 0;
+};
+
+// The demo player as recorder. Playback and MessageText belong to the owner and must
+// outlive this object; MessageText is read at every click, so a change shows at once.
+class TZelPlaybackRecorder : public TZelRecorder {
+ public:
+  TZelPlaybackRecorder(TZelDemoPlayback& playback, const QString& messageText);
+
+  bool IsRecording() const override;
+  // Only while the player records. The line goes into the player's script in that
+  // script's encoding: UTF-8 in a UTF-8 script, else the system's ANSI code page
+  // (a character the code page lacks becomes "?").
+  void RecordLine(const QString& line) override;
+  bool GetRecordMessages() const override;
+  QString GetMessageText() const override { return messageText_; }
+
+ private:
+  TZelDemoPlayback& playback_;
+  const QString& messageText_;
 };
 
 // "MouseCurvedMove " + Target, while Recorder records.
