@@ -9,11 +9,13 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelBrightnessContrastTool.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
 #include "ZelSystemInfoModule.h"
+#include "ZelTextTool.h"
 #include "ZelToolPanelModule.h"
 
 TModule* Module = nullptr;
@@ -40,6 +42,8 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
+  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
+  ZelApplication->NewComponent<TZelTextTool>();
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
 
   auto* progressBar = new QProgressBar(MainForm);

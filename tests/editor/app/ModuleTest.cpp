@@ -35,8 +35,8 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
     if (first == nullptr) first = &tool;
   });
   EXPECT_NE(dynamic_cast<TZelScrollTool*>(first), nullptr);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 264);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 264);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 272);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 272);
   EXPECT_TRUE(GraphicsEditor->StandardToolbar->actions().back()->isSeparator());
   ASSERT_NE(ProgressMeter, nullptr);
   EXPECT_NE(ProgressMeter->GetProgressBar(), nullptr);
