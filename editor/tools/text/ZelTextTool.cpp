@@ -324,19 +324,6 @@ void TZelTextTool::UpdateControls() {
   Button->setChecked(current);
   Button->setEnabled(enabled);
   Frame->SetControlsEnabled(enabled && current);
-  if (!current) return;
-  const TZelTextToolControl* control = Control();
-  const bool boxShown = control != nullptr && control->State == tbsShown;
-  const bool canUndo = !boxShown && GraphicsEditor->CanUndo();
-  const bool canRedo = !boxShown && GraphicsEditor->CanRedo();
-  for (QAction* item : {GraphicsEditor->UndoMenuItem, GraphicsEditor->UndoAllMenuItem,
-                        GraphicsEditor->UndoToolButton}) {
-    if (item != nullptr) item->setEnabled(canUndo);
-  }
-  for (QAction* item : {GraphicsEditor->RedoMenuItem, GraphicsEditor->RedoAllMenuItem,
-                        GraphicsEditor->RedoToolButton}) {
-    if (item != nullptr) item->setEnabled(canRedo);
-  }
 }
 
 void TZelTextTool::ExecuteCommand(const QString& command, bool& handled,

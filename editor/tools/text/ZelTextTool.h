@@ -148,8 +148,9 @@ class TZelTextTool : public TZelGraphicsTool {
   void Localize() override;
   void LoadState(TZelSDFReader& reader) override;
   void SaveState(TZelSDFWriter& writer) override;
-  // Button and frame as the tool may work; while it is current the editor's undo and
-  // redo stay off while a box is shown.
+  // The button checked while the tool is current and enabled while it may work; the
+  // frame's controls while both. (While a box exists its operation runs, and the
+  // editor keeps undo and redo off.)
   void UpdateControls() override;
 
   // ---- Tool ----
