@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "LevelTable.h"
@@ -92,16 +93,20 @@ TEST(LevelTable, EveryByteOfTheRectangleIsMappedWhateverTheRowLength) {
   std::mt19937 random(3);
   quill::TLevelTable table;
   for (uint8_t& entry : table) entry = static_cast<uint8_t>(random());
-  // Rows of 1 to 70 pixels cover the wide steps, their tails, and rows below one step.
-  for (int32_t width = 1; width <= 70; ++width) {
-    std::vector<uint8_t> source(static_cast<size_t>(width) * 3 * 4);
+  // Rows of 1 to 70 pixels cover the wide steps, their tails, and rows below one step;
+  // the last picture is large enough to be written past the cache.
+  std::vector<std::pair<int32_t, int32_t>> sizes;
+  for (int32_t width = 1; width <= 70; ++width) sizes.emplace_back(width, 4);
+  sizes.emplace_back(1800, 1200);
+  for (const auto& [width, height] : sizes) {
+    std::vector<uint8_t> source(static_cast<size_t>(width) * 3 * height);
     for (uint8_t& byte : source) byte = static_cast<uint8_t>(random());
     std::vector<uint8_t> dest(source.size(), 7);
-    TZelPixels from = Picture(source, width, 4);
-    TZelPixels to = Picture(dest, width, 4);
-    const TRect rect{width / 3, 1, width, 3};
+    TZelPixels from = Picture(source, width, height);
+    TZelPixels to = Picture(dest, width, height);
+    const TRect rect{width / 3, 1, width, height - 1};
     quill::ApplyLevelTable(from, to, rect, table);
-    for (int32_t y = 0; y < 4; ++y) {
+    for (int32_t y = 0; y < height; ++y) {
       for (int32_t x = 0; x < width; ++x) {
         for (int c = 0; c < 3; ++c) {
           const size_t i = (static_cast<size_t>(y) * width + x) * 3 + c;
