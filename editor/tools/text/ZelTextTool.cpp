@@ -491,14 +491,17 @@ void TZelTextTool::RenderText() {
       const int64_t height = lineHeight * (last + 1);
       if (width <= kMaxTextSide && height <= kMaxTextSide && width * height <= kMaxTextPixels) {
         if (width > 0 && height > 0) {
-          TextBitmap = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_Grayscale8);
-          TextBitmap.fill(0);
-          QPainter painter(&TextBitmap);
+          // Drawn where the painter is fastest, then kept as one grey level a pixel.
+          QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+          canvas.fill(Qt::black);
+          QPainter painter(&canvas);
           painter.setFont(font);
           painter.setPen(Qt::white);
           for (int i = 0; i <= last; ++i) {
             painter.drawText(0, static_cast<int>(i * lineHeight) + metrics.ascent(), lines[i]);
           }
+          painter.end();
+          TextBitmap = canvas.convertToFormat(QImage::Format_Grayscale8);
         }
         break;
       }

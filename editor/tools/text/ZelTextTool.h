@@ -114,7 +114,7 @@ class TZelTextTool : public TZelGraphicsTool {
   static constexpr int32_t kUnderline = 4;
   static constexpr int32_t kStrikeout = 8;
   static constexpr int32_t kMaxTextSide = 8192;
-  static constexpr int64_t kMaxTextPixels = int64_t{1} << 24;
+  static constexpr int64_t kMaxTextPixels = int64_t{1} << 23;
   // The panel's client width the frame needs.
   static constexpr int kPanelWidth = 272;
 
