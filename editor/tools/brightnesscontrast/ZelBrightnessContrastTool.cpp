@@ -143,14 +143,14 @@ void TZelBrightnessContrastFrame::AutoCorrectionButtonClick() {
 }
 
 void TZelBrightnessContrastFrame::OkButtonClick() {
-  if (Tool == nullptr) return;
+  if (Tool == nullptr || !Tool->MayWork()) return;
   Tool->EndOperation();
   quill::RecordMouseMove(Tool->Playback, Tool->Name + QStringLiteral("Perform"));
   quill::RecordLine(Tool->Playback, Tool->Name + QStringLiteral("Perform"));
 }
 
 void TZelBrightnessContrastFrame::CancelButtonClick() {
-  if (Tool == nullptr) return;
+  if (Tool == nullptr || !Tool->MayWork()) return;
   Tool->Brightness = 0;
   Tool->Contrast = 0;
   BrightnessTrackBar->setValue(0);
