@@ -18,15 +18,15 @@ namespace {
 
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
-constexpr TRect kVisible{2000, 1500, 3920, 2580};
+constexpr quill::TRect kVisible{2000, 1500, 3920, 2580};
 
 // The sample portrait enlarged to 6000 x 4000, made once; the committed image.
 TZelPixels& LargePhoto() {
   static TZelLTBitmap* photo = [] {
     auto* bitmap = new TZelLTBitmap;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
         !bitmap->Resize(kWidth, kHeight)) {
       std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
@@ -40,7 +40,7 @@ TZelPixels& LargePhoto() {
 TZelPixelBuffer& LiveImage() {
   static TZelPixelBuffer* live = [] {
     auto* buffer = new TZelPixelBuffer;
-    buffer->Allocate(kPixelFormat24, LargePhoto().GetBounds());
+    buffer->Allocate(quill::kPixelFormat24, LargePhoto().GetBounds());
     buffer->CopyFrom(LargePhoto());
     return buffer;
   }();
@@ -58,7 +58,7 @@ quill::TLevelTable SampleTable() {
   return table;
 }
 
-void CopyRows(const TZelPixels& source, TZelPixels& dest, const TRect& rect) {
+void CopyRows(const TZelPixels& source, TZelPixels& dest, const quill::TRect& rect) {
   const size_t bytes = static_cast<size_t>(rect.Width()) * 3;
   for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
     std::memcpy(dest.GetScanLine(rect.Left, y), source.GetScanLine(rect.Left, y), bytes);
@@ -74,13 +74,13 @@ void Warm() {
   benchmark::DoNotOptimize(warm);
 }
 
-void Report(benchmark::State& state, const TRect& rect) {
+void Report(benchmark::State& state, const quill::TRect& rect) {
   state.SetBytesProcessed(state.iterations() * rect.Width() * rect.Height() * 3);
 }
 
 void BM_CopyWholeImage(benchmark::State& state) {
   Warm();
-  const TRect rect = LargePhoto().GetBounds();
+  const quill::TRect rect = LargePhoto().GetBounds();
   for (auto _ : state) {
     CopyRows(LargePhoto(), LiveImage(), rect);
     benchmark::ClobberMemory();
@@ -91,7 +91,7 @@ BENCHMARK(BM_CopyWholeImage)->Unit(benchmark::kMillisecond);
 
 void BM_LevelTableWholeImage(benchmark::State& state) {
   Warm();
-  const TRect rect = LargePhoto().GetBounds();
+  const quill::TRect rect = LargePhoto().GetBounds();
   const quill::TLevelTable table = SampleTable();
   for (auto _ : state) {
     quill::ApplyLevelTable(LargePhoto(), LiveImage(), rect, table);

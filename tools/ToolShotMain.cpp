@@ -66,9 +66,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   Settle();
   SaveScreen(folder, QStringLiteral("text-box.png"));
 
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDNO; });
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
   MainForm->close();
   return 0;
 }

@@ -117,10 +117,10 @@ TAutoLevels FindAutoLevels(const TZelPixels& pixels) {
   return {min, max};
 }
 
-void ApplyLevelTable(const TZelPixels& source, TZelPixels& dest, const TRect& rect,
+void ApplyLevelTable(const TZelPixels& source, TZelPixels& dest, const quill::TRect& rect,
                      const TLevelTable& table) {
-  if (source.PixelFormat() != kPixelFormat24 || dest.PixelFormat() != kPixelFormat24) return;
-  const TRect area = IntersectRect(IntersectRect(rect, source.GetBounds()), dest.GetBounds());
+  if (source.PixelFormat() != quill::kPixelFormat24 || dest.PixelFormat() != quill::kPixelFormat24) return;
+  const quill::TRect area = quill::IntersectRect(quill::IntersectRect(rect, source.GetBounds()), dest.GetBounds());
   if (area.IsEmpty()) return;
   static const TRowPass pass = ChooseRowPass();
   const size_t count = static_cast<size_t>(area.Width()) * 3;

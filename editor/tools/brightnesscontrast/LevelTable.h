@@ -38,7 +38,7 @@ TAutoLevels FindAutoLevels(const TZelPixels& pixels);
 // Every byte of Rect (clipped to both views) of Dest := Table[the byte at the same
 // position in Source]. Both views are 24-bit (otherwise nothing is written); Source
 // may be Dest itself, or memory that Dest does not overlap.
-void ApplyLevelTable(const TZelPixels& source, TZelPixels& dest, const TRect& rect,
+void ApplyLevelTable(const TZelPixels& source, TZelPixels& dest, const quill::TRect& rect,
                      const TLevelTable& table);
 
 }  // namespace quill

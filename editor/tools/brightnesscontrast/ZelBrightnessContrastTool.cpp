@@ -47,7 +47,7 @@ QString TitleText() {
 // is not a number.
 int32_t IntegerArgument(const TZelProperties* params, int32_t current) {
   if (params == nullptr) return current;
-  TZelVariant value;
+  quill::TZelVariant value;
   params->GetVariant(0, value);
   return quill::NumberToInteger(value, current);
 }
@@ -260,9 +260,9 @@ void TZelBrightnessContrastTool::ExecuteCommand(const QString& command, bool& ha
 }
 
 void TZelBrightnessContrastTool::GetTargetPoint(const TZelProperties* params, bool& found,
-                                                TPoint& point) {
+                                                quill::TPoint& point) {
   if (params == nullptr) return;
-  TZelVariant value;
+  quill::TZelVariant value;
   params->GetVariant(0, value);
   const std::string* text = std::get_if<std::string>(&value);
   if (text == nullptr) return;
@@ -382,8 +382,8 @@ void TZelBrightnessContrastTool::ApplyCorrection(bool automatic) {
     points.Add({levels.Min, 0});
     points.Add({levels.Max, 255});
   } else {
-    TPoint start{0 - Brightness, 0};
-    TPoint end{255 - Brightness, 255};
+    quill::TPoint start{0 - Brightness, 0};
+    quill::TPoint end{255 - Brightness, 255};
     if (Contrast >= 0) {
       start.X += Contrast;
       end.X -= Contrast;
@@ -399,7 +399,7 @@ void TZelBrightnessContrastTool::ApplyCorrection(bool automatic) {
   quill::TLevelTable table;
   std::copy(entries.begin(), entries.end(), table.begin());
 
-  const TRect image = Live->GetBounds();
+  const quill::TRect image = Live->GetBounds();
   quill::ApplyLevelTable(*Committed, *Live, image, table);
   AddDirtyRect(image, false);
 }

@@ -109,7 +109,7 @@ class TZelBrightnessContrastTool : public TZelGraphicsTool {
 
   // ---- Tool ----
   void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params) override;
-  void GetTargetPoint(const TZelProperties* params, bool& found, TPoint& point) override;
+  void GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point) override;
   // The change is committed, both values rest at 0.
   void EndOperation() override;
   // Both values and sliders to 0. Replaces the inherited, so the tool stays available

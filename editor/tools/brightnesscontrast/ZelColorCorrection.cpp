@@ -7,13 +7,13 @@
 #include "ZelProperties.h"
 #include "ZelUtils.h"
 
-void TZelCurveSegment::SetStartPoint(const TPoint& point) {
+void TZelCurveSegment::SetStartPoint(const quill::TPoint& point) {
   StartX = point.X;
   StartY = point.Y;
   Recalculate();
 }
 
-void TZelCurveSegment::SetEndPoint(const TPoint& point) {
+void TZelCurveSegment::SetEndPoint(const quill::TPoint& point) {
   EndX = point.X;
   EndY = point.Y;
   Recalculate();
@@ -45,7 +45,7 @@ void TZelLineSegment::Render(int32_t max, std::vector<uint16_t>& table, double e
 int32_t ClampRound(int32_t max, double value) {
   if (value > max) return max;
   if (!(value >= 0)) return 0;  // below 0, or NaN
-  return static_cast<int32_t>(RoundHalfEven(value));
+  return static_cast<int32_t>(quill::RoundHalfEven(value));
 }
 
 int32_t BuildLookupTable(const TZelPointList& points, int32_t max, std::vector<uint16_t>& table) {

@@ -39,8 +39,8 @@ class TZelCurveSegment {
   virtual ~TZelCurveSegment() = default;
 
   // Store the point, then Recalculate.
-  void SetStartPoint(const TPoint& point);
-  void SetEndPoint(const TPoint& point);
+  void SetStartPoint(const quill::TPoint& point);
+  void SetEndPoint(const quill::TPoint& point);
 
   // Called after either point changes; whether the segment is usable. True here.
   virtual bool Recalculate() { return true; }

@@ -77,7 +77,7 @@ QColor ToQColor(uint32_t color) {
 
 int32_t IntegerArgument(const TZelProperties* params, int32_t current) {
   if (params == nullptr) return current;
-  TZelVariant value;
+  quill::TZelVariant value;
   params->GetVariant(0, value);
   return quill::NumberToInteger(value, current);
 }
@@ -228,7 +228,7 @@ void TZelTextFrame::MaxInverseTBXCheckBoxChange() {
 
 void TZelTextFrame::SizeSpinEditChange() {
   const int value = SizeSpinEdit->value();
-  SizeSpinEdit->setSingleStep(std::max<int>(1, static_cast<int>(RoundHalfEven(value / 100.0))));
+  SizeSpinEdit->setSingleStep(std::max<int>(1, static_cast<int>(quill::RoundHalfEven(value / 100.0))));
   if (Tool != nullptr) Tool->SetFontSize(value);
 }
 
@@ -349,9 +349,9 @@ void TZelTextTool::ExecuteCommand(const QString& command, bool& handled,
   handled = true;
 }
 
-void TZelTextTool::GetTargetPoint(const TZelProperties* params, bool& found, TPoint& point) {
+void TZelTextTool::GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (params == nullptr) return;
-  TZelVariant value;
+  quill::TZelVariant value;
   params->GetVariant(0, value);
   const std::string* text = std::get_if<std::string>(&value);
   if (text == nullptr) return;
@@ -520,7 +520,7 @@ void TZelTextTool::RenderText() {
 void TZelTextTool::StretchToBox() {
   const TZelTextToolControl* control = Control();
   if (control == nullptr || TextBitmap.isNull()) return;
-  const TRect& box = control->TextBox;
+  const quill::TRect& box = control->TextBox;
   if (box.IsEmpty()) return;
   BoxBitmap = TextBitmap.scaled(static_cast<int>(box.Width()), static_cast<int>(box.Height()),
                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -528,7 +528,7 @@ void TZelTextTool::StretchToBox() {
 
 void TZelTextTool::RestoreUnderText() {
   if (Live == nullptr || Document == nullptr) return;
-  const TRect area = IntersectRect(IntersectRect(LastBox, Live->GetBounds()),
+  const quill::TRect area = quill::IntersectRect(quill::IntersectRect(LastBox, Live->GetBounds()),
                                    Document->CommittedCopy.GetBounds());
   if (!area.IsEmpty()) Live->CopyRect(area.Left, area.Top, Document->CommittedCopy, area);
 }
@@ -538,9 +538,9 @@ void TZelTextTool::BlendText() {
   const TZelTextToolControl* control = Control();
   if (control == nullptr || Live == nullptr || Live->BytesPerPixel() != 3) return;
   if (control->State == tbsNone || TextBitmap.isNull() || BoxBitmap.isNull()) return;
-  const TRect box = control->TextBox;
+  const quill::TRect box = control->TextBox;
   // Only where the box, the image and the box bitmap meet.
-  const TRect area = IntersectRect(box, Live->GetBounds());
+  const quill::TRect area = quill::IntersectRect(box, Live->GetBounds());
   const int32_t maskWidth = BoxBitmap.width();
   const int32_t maskHeight = BoxBitmap.height();
   const int32_t red = static_cast<int32_t>(Color & 0xFF);
@@ -580,7 +580,7 @@ void TZelTextTool::BlendText() {
 void TZelTextTool::BlendAndShow() {
   TZelTextToolControl* control = Control();
   if (control == nullptr || control->State == tbsNone || Document == nullptr) return;
-  const TRect previous = TextShown ? LastBox : TRect();
+  const quill::TRect previous = TextShown ? LastBox : quill::TRect();
   BlendText();
   TextShown = true;
   LastBox = control->TextBox;
@@ -594,7 +594,7 @@ void TZelTextTool::CommitText() {
   if (control == nullptr || Document == nullptr || control->State == tbsNone) return;
   // The text goes into the image here, whether or not the view painted the preview.
   BlendAndShow();
-  AddDirtyRect(IntersectRect(control->TextBox, Live->GetBounds()), false);
+  AddDirtyRect(quill::IntersectRect(control->TextBox, Live->GetBounds()), false);
   EndOperation();
   control->ResetTextBox();
 }

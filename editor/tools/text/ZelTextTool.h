@@ -132,7 +132,7 @@ class TZelTextTool : public TZelGraphicsTool {
   bool MaxInverse = false;
   int32_t Style = 0;
   // The box (image coordinates) the text was last blended into, and whether it is.
-  TRect LastBox;
+  quill::TRect LastBox;
   bool TextShown = false;
   // The mask is read right to left, bottom to top.
   bool MirrorX = false;
@@ -155,7 +155,7 @@ class TZelTextTool : public TZelGraphicsTool {
 
   // ---- Tool ----
   void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params) override;
-  void GetTargetPoint(const TZelProperties* params, bool& found, TPoint& point) override;
+  void GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point) override;
   // The pixels under the text back, the box gone, the image as committed.
   void CancelOperation() override;
   // A box that exists is cancelled.

@@ -21,9 +21,9 @@ constexpr int32_t kEscapeKey = 27;
 int32_t Clamp64(int64_t value) { return quill::SaturateInt32(value); }
 
 // Inverts every pixel of Rect in the canvas (within its clip).
-void InvertRect(TZelViewCanvas& canvas, const TRect& rect) {
+void InvertRect(TZelViewCanvas& canvas, const quill::TRect& rect) {
   TZelCanvasPixels& pixels = canvas.GetPixels();
-  canvas.ForEachClipRect(rect, [&](const TRect& part) {
+  canvas.ForEachClipRect(rect, [&](const quill::TRect& part) {
     for (int32_t y = part.Top; y < part.Bottom; ++y) {
       uint8_t* p = pixels.GetScanLine(part.Left, y);
       for (int64_t i = 0; i < part.Width() * 3; ++i) p[i] = static_cast<uint8_t>(~p[i]);
@@ -32,11 +32,11 @@ void InvertRect(TZelViewCanvas& canvas, const TRect& rect) {
 }
 
 // Inverts every other pixel of Rect's one-pixel border: the dotted focus rectangle.
-void InvertFocusRect(TZelViewCanvas& canvas, const TRect& rect) {
+void InvertFocusRect(TZelViewCanvas& canvas, const quill::TRect& rect) {
   if (rect.IsEmpty()) return;
   TZelCanvasPixels& pixels = canvas.GetPixels();
-  const auto dotted = [&](const TRect& line) {
-    canvas.ForEachClipRect(line, [&](const TRect& part) {
+  const auto dotted = [&](const quill::TRect& line) {
+    canvas.ForEachClipRect(line, [&](const quill::TRect& part) {
       for (int32_t y = part.Top; y < part.Bottom; ++y) {
         for (int32_t x = part.Left; x < part.Right; ++x) {
           if (((x + y) & 1) != 0) continue;
@@ -58,7 +58,7 @@ void InvertFocusRect(TZelViewCanvas& canvas, const TRect& rect) {
 
 }  // namespace
 
-TRect OffsetEdgesByHandle(const TRect& r, int32_t code, int32_t dx, int32_t dy) {
+quill::TRect OffsetEdgesByHandle(const quill::TRect& r, int32_t code, int32_t dx, int32_t dy) {
   if (code < tbhInside || code > tbhTopLeft) return r;
   const size_t i = static_cast<size_t>(code - tbhInside);
   return {Clamp64(int64_t{r.Left} + int64_t{dx} * TextBoxHandleFactors.Left[i]),
@@ -67,7 +67,7 @@ TRect OffsetEdgesByHandle(const TRect& r, int32_t code, int32_t dx, int32_t dy) 
           Clamp64(int64_t{r.Bottom} + int64_t{dy} * TextBoxHandleFactors.Bottom[i])};
 }
 
-TPoint TextBoxHandlePoint(const TRect& r, int32_t code) {
+quill::TPoint TextBoxHandlePoint(const quill::TRect& r, int32_t code) {
   const int32_t midX = Clamp64((int64_t{r.Left} + r.Right) / 2);
   const int32_t midY = Clamp64((int64_t{r.Top} + r.Bottom) / 2);
   const int32_t right = Clamp64(int64_t{r.Right} - 1);
@@ -85,21 +85,21 @@ TPoint TextBoxHandlePoint(const TRect& r, int32_t code) {
   }
 }
 
-TRect TextBoxHandleBox(const TPoint& point, int32_t size) {
+quill::TRect TextBoxHandleBox(const quill::TPoint& point, int32_t size) {
   if (size == 0) size = kHandleSize;
   const int64_t left = int64_t{point.X} - size / 2;
   const int64_t top = int64_t{point.Y} - size / 2;
   return {Clamp64(left), Clamp64(top), Clamp64(left + size), Clamp64(top + size)};
 }
 
-int32_t TextBoxHitTest(const TRect& r, const TPoint& p) {
+int32_t TextBoxHitTest(const quill::TRect& r, const quill::TPoint& p) {
   for (int32_t code = tbhTop; code <= tbhTopLeft; ++code) {
     if (TextBoxHandleBox(TextBoxHandlePoint(r, code), kHandleSize).Contains(p.X, p.Y)) return code;
   }
   return r.Contains(p.X, p.Y) ? tbhInside : tbhNone;
 }
 
-TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+quill::TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
 }
 
@@ -108,8 +108,8 @@ TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 TZelTextToolControl::TZelTextToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view)
     : TZelGraphicsToolControl(tool, view) {}
 
-TRect TZelTextToolControl::GetOverlayBounds(const TZelMapMode& mapMode) const {
-  const TRect image = mapMode.LogicalToDeviceRect(View->Document->GetCurrentPixels().GetBounds());
+quill::TRect TZelTextToolControl::GetOverlayBounds(const TZelMapMode& mapMode) const {
+  const quill::TRect image = mapMode.LogicalToDeviceRect(View->Document->GetCurrentPixels().GetBounds());
   if (State != tbsShown) return image;
   return {Clamp64(int64_t{image.Left} - kOverlayMargin), Clamp64(int64_t{image.Top} - kOverlayMargin),
           Clamp64(int64_t{image.Right} + kOverlayMargin),
@@ -118,11 +118,11 @@ TRect TZelTextToolControl::GetOverlayBounds(const TZelMapMode& mapMode) const {
 
 void TZelTextToolControl::PaintOverlay(TZelViewCanvas& canvas) {
   if (State == tbsNone) return;
-  const TRect device = canvas.GetMapMode().LogicalToDeviceRect(TextBox);
+  const quill::TRect device = canvas.GetMapMode().LogicalToDeviceRect(TextBox);
   InvertFocusRect(canvas, device);
   if (State != tbsShown) return;
   for (int32_t code = tbhTop; code <= tbhTopLeft; ++code) {
-    const TPoint point = TextBoxHandlePoint(device, code);
+    const quill::TPoint point = TextBoxHandlePoint(device, code);
     InvertRect(canvas, TextBoxHandleBox(point, kHandleSize));
     InvertRect(canvas, TextBoxHandleBox(point, kHandleInner));
   }
@@ -138,34 +138,34 @@ void TZelTextToolControl::Deactivate() {
   TZelGraphicsToolControl::Deactivate();
 }
 
-bool TZelTextToolControl::SetCursor(TShiftState /*shift*/, const TPoint& point, int& cursor) {
+bool TZelTextToolControl::SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& point, int& cursor) {
   if (!Active) return false;
   if (State == tbsNone) {
-    cursor = crCross;
+    cursor = quill::crCross;
   } else if (State == tbsShown) {
     switch (HitTest(point)) {
-      case tbhInside: cursor = crSizeAll; break;
+      case tbhInside: cursor = quill::crSizeAll; break;
       case tbhTopRight:
-      case tbhBottomLeft: cursor = crSizeNESW; break;
+      case tbhBottomLeft: cursor = quill::crSizeNESW; break;
       case tbhRight:
-      case tbhLeft: cursor = crSizeWE; break;
+      case tbhLeft: cursor = quill::crSizeWE; break;
       case tbhBottomRight:
-      case tbhTopLeft: cursor = crSizeNWSE; break;
+      case tbhTopLeft: cursor = quill::crSizeNWSE; break;
       case tbhTop:
-      case tbhBottom: cursor = crSizeNS; break;
+      case tbhBottom: cursor = quill::crSizeNS; break;
       default: break;
     }
   }
   return true;
 }
 
-bool TZelTextToolControl::MouseDown(TMouseButton button, TShiftState /*shift*/, const TPoint& point) {
+bool TZelTextToolControl::MouseDown(quill::TMouseButton button, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   if (!Active) return false;
   GrabbedCode = HitTest(point);
   TZelTextTool* tool = TextTool();
-  if (button != mbLeft || tool == nullptr) return false;
+  if (button != quill::mbLeft || tool == nullptr) return false;
   if (State == tbsNone) {
-    const TRect bounds = View->GetMapMode().LogicalToDeviceRect(Bounds());
+    const quill::TRect bounds = View->GetMapMode().LogicalToDeviceRect(Bounds());
     if (!bounds.Contains(point.X, point.Y) || !tool->MayWork()) return false;
     tool->BeginOperation(View);
     GraphicsEditor->LockToCurrentTool();
@@ -189,24 +189,24 @@ bool TZelTextToolControl::MouseDown(TMouseButton button, TShiftState /*shift*/, 
   return false;
 }
 
-bool TZelTextToolControl::MouseMove(TShiftState /*shift*/, const TPoint& point) {
+bool TZelTextToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::TPoint& point) {
   TZelTextTool* tool = TextTool();
   if (!Active || tool == nullptr) return false;
   const bool drawing = State == tbsDrawing;
   if (!drawing && !(State == tbsDragging && GrabbedCode >= tbhInside)) return false;
-  const TPoint q = View->ClientToImage(point);
+  const quill::TPoint q = View->ClientToImage(point);
   Invalidate();
   if (drawing) {
-    const TRect drawn = IntersectRect(NormalizeRect(Anchor.X, Anchor.Y, q.X, q.Y), Bounds());
+    const quill::TRect drawn = quill::IntersectRect(NormalizeRect(Anchor.X, Anchor.Y, q.X, q.Y), Bounds());
     // An empty drag (a line, or outside the bounds) keeps the box it had.
     if (!drawn.IsEmpty()) TextBox = drawn;
     tool->MirrorX = q.X < Anchor.X;
     tool->MirrorY = q.Y < Anchor.Y;
   } else {
-    const TRect moved = OffsetEdgesByHandle(StartBox, GrabbedCode, Clamp64(int64_t{q.X} - Anchor.X),
+    const quill::TRect moved = OffsetEdgesByHandle(StartBox, GrabbedCode, Clamp64(int64_t{q.X} - Anchor.X),
                                             Clamp64(int64_t{q.Y} - Anchor.Y));
-    TRect r = NormalizeRect(moved.Left, moved.Top, moved.Right, moved.Bottom);
-    if (GrabbedCode != tbhInside) r = IntersectRect(r, Bounds());
+    quill::TRect r = NormalizeRect(moved.Left, moved.Top, moved.Right, moved.Bottom);
+    if (GrabbedCode != tbhInside) r = quill::IntersectRect(r, Bounds());
     if (!r.IsEmpty()) TextBox = r;
     tool->MirrorX = StartMirrorX != ((RightHandle && r.Left < StartBox.Left) ||
                                      (LeftHandle && r.Right > StartBox.Right));
@@ -223,10 +223,10 @@ bool TZelTextToolControl::MouseMove(TShiftState /*shift*/, const TPoint& point) 
   return true;
 }
 
-bool TZelTextToolControl::MouseUp(TMouseButton button, TShiftState /*shift*/, const TPoint& point) {
+bool TZelTextToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   TZelTextTool* tool = TextTool();
   if (!Active || tool == nullptr) return false;
-  if (button == mbLeft && (State == tbsDrawing || State == tbsDragging)) {
+  if (button == quill::mbLeft && (State == tbsDrawing || State == tbsDragging)) {
     State = tbsShown;
     Invalidate();
     if (TextBox.Width() < 2 && TextBox.Height() < 2) {
@@ -237,18 +237,18 @@ bool TZelTextToolControl::MouseUp(TMouseButton button, TShiftState /*shift*/, co
     }
     return true;
   }
-  if (button == mbLeft && State == tbsShown && HitTest(point) == tbhNone) {
+  if (button == quill::mbLeft && State == tbsShown && HitTest(point) == tbhNone) {
     tool->CommitText();
     return true;
   }
-  if (button == mbRight && State == tbsShown) {
+  if (button == quill::mbRight && State == tbsShown) {
     tool->CancelOperation();
     return true;
   }
   return false;
 }
 
-bool TZelTextToolControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
+bool TZelTextToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   TZelTextTool* tool = TextTool();
   if (!Active || State != tbsShown || tool == nullptr) return false;
   if (key == kEnterKey) {
@@ -262,7 +262,7 @@ bool TZelTextToolControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
   return false;
 }
 
-int32_t TZelTextToolControl::HitTest(const TPoint& point) const {
+int32_t TZelTextToolControl::HitTest(const quill::TPoint& point) const {
   return TextBoxHitTest(View->GetMapMode().LogicalToDeviceRect(TextBox), point);
 }
 
@@ -275,4 +275,4 @@ void TZelTextToolControl::ResetTextBox() {
 
 TZelTextTool* TZelTextToolControl::TextTool() const { return static_cast<TZelTextTool*>(Tool); }
 
-TRect TZelTextToolControl::Bounds() const { return View->Document->GetBounds(); }
+quill::TRect TZelTextToolControl::Bounds() const { return View->Document->GetBounds(); }

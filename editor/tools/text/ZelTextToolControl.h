@@ -65,17 +65,17 @@ inline constexpr TTextBoxHandleFactorTable TextBoxHandleFactors = {
 
 // R with its edges moved by (DX, DY) times the factors of Code; R itself for a code
 // outside 3..11. Edges stop at the 32-bit limits.
-TRect OffsetEdgesByHandle(const TRect& r, int32_t code, int32_t dx, int32_t dy);
+quill::TRect OffsetEdgesByHandle(const quill::TRect& r, int32_t code, int32_t dx, int32_t dy);
 // The point of handle Code on R: the middle of an edge or a corner, the right and
 // bottom ones one pixel inside; the centre for any other code. Halves truncate.
-TPoint TextBoxHandlePoint(const TRect& r, int32_t code);
+quill::TPoint TextBoxHandlePoint(const quill::TRect& r, int32_t code);
 // The square of side Size (0 means 9) centred on Point: (X - Size div 2, Y - Size div
 // 2) to that plus Size.
-TRect TextBoxHandleBox(const TPoint& point, int32_t size);
+quill::TRect TextBoxHandleBox(const quill::TPoint& point, int32_t size);
 // The first handle 4..11 whose 9 x 9 box holds P; else 3 when R holds P; else 0.
-int32_t TextBoxHitTest(const TRect& r, const TPoint& p);
+int32_t TextBoxHitTest(const quill::TRect& r, const quill::TPoint& p);
 // (min X, min Y, max X, max Y).
-TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+quill::TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 class TZelTextToolControl : public TZelGraphicsToolControl {
  public:
@@ -83,7 +83,7 @@ class TZelTextToolControl : public TZelGraphicsToolControl {
 
   // ---- Fields ----
   // Image coordinates, right and bottom exclusive.
-  TRect TextBox;
+  quill::TRect TextBox;
   TTextBoxState State = tbsNone;
   // The edges the grabbed handle moves.
   bool RightHandle = false;
@@ -93,16 +93,16 @@ class TZelTextToolControl : public TZelGraphicsToolControl {
   // The tool's mirror flags and the box when the drag began.
   bool StartMirrorX = false;
   bool StartMirrorY = false;
-  TRect StartBox;
+  quill::TRect StartBox;
   // The image point where the drag began.
-  TPoint Anchor;
+  quill::TPoint Anchor;
   // The hit code under the pointer at the last button down.
   int32_t GrabbedCode = tbhNone;
 
   // ---- View object ----
   // The whole image in device coordinates, grown by 4 pixels while the box is shown
   // (the handles reach beyond it).
-  TRect GetOverlayBounds(const TZelMapMode& mapMode) const override;
+  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override;
   // While a box exists: the dotted focus rectangle around it and, while shown, the
   // handles, inverted in the canvas within its clip.
   void PaintOverlay(TZelViewCanvas& canvas) override;
@@ -115,23 +115,23 @@ class TZelTextToolControl : public TZelGraphicsToolControl {
   // While active: none gives the cross; shown gives the sizing cursor of the handle
   // under the pointer (the move cursor inside, nothing outside); drawing and dragging
   // keep the cursor they started with. Claimed whenever active.
-  bool SetCursor(TShiftState shift, const TPoint& point, int& cursor) override;
-  bool MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) override;
-  bool MouseMove(TShiftState shift, const TPoint& point) override;
-  bool MouseUp(TMouseButton button, TShiftState shift, const TPoint& point) override;
+  bool SetCursor(quill::TShiftState shift, const quill::TPoint& point, int& cursor) override;
+  bool MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
+  bool MouseMove(quill::TShiftState shift, const quill::TPoint& point) override;
+  bool MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
   // While active and shown: Enter commits, Esc cancels; claimed.
-  bool KeyDown(uint16_t key, TShiftState shift) override;
+  bool KeyDown(uint16_t key, quill::TShiftState shift) override;
 
   // ---- Own ----
   // TextBoxHitTest of the box mapped to device coordinates.
-  int32_t HitTest(const TPoint& point) const;
+  int32_t HitTest(const quill::TPoint& point) const;
   // Repaints, state none, the editor's lock released, the tool's text no longer shown.
   void ResetTextBox();
 
  private:
   TZelTextTool* TextTool() const;
   // The document's bounds (its selection, or the whole image).
-  TRect Bounds() const;
+  quill::TRect Bounds() const;
 };
 
 #endif  // QUILL_EDITOR_ZELTEXTTOOLCONTROL_H_

@@ -14,7 +14,7 @@
 
 namespace {
 
-std::vector<uint16_t> Table(TPoint p0, TPoint p1, int32_t max = 255) {
+std::vector<uint16_t> Table(quill::TPoint p0, quill::TPoint p1, int32_t max = 255) {
   TZelPointList points;
   points.Add(p0);
   points.Add(p1);
@@ -64,7 +64,7 @@ TEST(ColorCorrection, AnythingButTwoPointsFailsWithAnEmptyTable) {
 // A 24-bit picture over Bytes, Width pixels a row, no padding.
 TZelPixels Picture(std::vector<uint8_t>& bytes, int32_t width, int32_t height) {
   TZelPixels pixels;
-  pixels.Attach({0, 0, width, height}, bytes.data(), width * 3, kPixelFormat24);
+  pixels.Attach({0, 0, width, height}, bytes.data(), width * 3, quill::kPixelFormat24);
   return pixels;
 }
 
@@ -104,7 +104,7 @@ TEST(LevelTable, EveryByteOfTheRectangleIsMappedWhateverTheRowLength) {
     std::vector<uint8_t> dest(source.size(), 7);
     TZelPixels from = Picture(source, width, height);
     TZelPixels to = Picture(dest, width, height);
-    const TRect rect{width / 3, 1, width, height - 1};
+    const quill::TRect rect{width / 3, 1, width, height - 1};
     quill::ApplyLevelTable(from, to, rect, table);
     for (int32_t y = 0; y < height; ++y) {
       for (int32_t x = 0; x < width; ++x) {

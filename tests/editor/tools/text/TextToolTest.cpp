@@ -39,13 +39,13 @@ class TextToolTest : public EditorTest {
     tool_->Select();
     return document;
   }
-  TPoint Device(int32_t x, int32_t y) const { return View()->GetMapMode().LogicalToDevice({x, y}); }
+  quill::TPoint Device(int32_t x, int32_t y) const { return View()->GetMapMode().LogicalToDevice({x, y}); }
   // A left-button drag between two image points.
-  void Drag(TPoint from, TPoint to) {
-    View()->MouseDown(mbLeft, ssLeft, Device(from.X, from.Y));
-    View()->MouseMove(ssLeft, Device((from.X + to.X) / 2, (from.Y + to.Y) / 2));
-    View()->MouseMove(ssLeft, Device(to.X, to.Y));
-    View()->MouseUp(mbLeft, 0, Device(to.X, to.Y));
+  void Drag(quill::TPoint from, quill::TPoint to) {
+    View()->MouseDown(quill::mbLeft, quill::ssLeft, Device(from.X, from.Y));
+    View()->MouseMove(quill::ssLeft, Device((from.X + to.X) / 2, (from.Y + to.Y) / 2));
+    View()->MouseMove(quill::ssLeft, Device(to.X, to.Y));
+    View()->MouseUp(quill::mbLeft, 0, Device(to.X, to.Y));
   }
   void Command(const QString& word, int32_t value) {
     TZelProperties params;
@@ -75,7 +75,7 @@ TEST_F(TextToolTest, BoldTextOnThePhotoIsCommittedAsOneExactUndoStep) {
 
   Drag({60, 80}, {380, 220});
   ASSERT_EQ(Box()->State, tbsShown);
-  const TRect box{60, 80, 380, 220};
+  const quill::TRect box{60, 80, 380, 220};
   EXPECT_EQ(Box()->TextBox, box);
   EXPECT_TRUE(editor_->ToolLocked);
   // The preview is in the live image, inside the box only, and pure red at the
@@ -116,13 +116,13 @@ TEST_F(TextToolTest, ABoxDrawnUpAndLeftShowsTheTextMirroredAndARightClickRemoves
   Drag({40, 60}, {100, 100});
   EXPECT_FALSE(tool_->MirrorX);
   const QImage plain = Live(document).copy(40, 60, 60, 40);
-  View()->MouseUp(mbRight, 0, Device(150, 150));
+  View()->MouseUp(quill::mbRight, 0, Device(150, 150));
   EXPECT_EQ(Box()->State, tbsNone);
   EXPECT_EQ(Live(document), grey);
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
 
   Drag({100, 100}, {40, 60});
-  EXPECT_EQ(Box()->TextBox, (TRect{40, 60, 100, 100}));
+  EXPECT_EQ(Box()->TextBox, (quill::TRect{40, 60, 100, 100}));
   EXPECT_TRUE(tool_->MirrorX);
   EXPECT_TRUE(tool_->MirrorY);
   EXPECT_EQ(Live(document).copy(40, 60, 60, 40), plain.mirrored(true, true));
@@ -177,12 +177,12 @@ TEST_F(TextToolTest, ABoxMovedPastTheEdgeCommitsOnlyThePartOverTheImage) {
   tool_->Frame->TextMemo->setPlainText(QStringLiteral("Edge"));
   Drag({10, 10}, {50, 30});
   Drag({30, 20}, {0, 20});  // the whole box 30 pixels to the left
-  EXPECT_EQ(Box()->TextBox, (TRect{-20, 10, 20, 30}));
-  View()->MouseUp(mbLeft, 0, Device(100, 70));  // a click outside commits
+  EXPECT_EQ(Box()->TextBox, (quill::TRect{-20, 10, 20, 30}));
+  View()->MouseUp(quill::mbLeft, 0, Device(100, 70));  // a click outside commits
   ASSERT_EQ(document->GetHistory().GetCount(), 1);
   auto* state = dynamic_cast<TZelGraphicsCommandState*>(document->GetHistory().GetUndoState());
   ASSERT_NE(state, nullptr);
-  EXPECT_EQ(state->Rect, (TRect{0, 10, 20, 30}));
+  EXPECT_EQ(state->Rect, (quill::TRect{0, 10, 20, 30}));
   EXPECT_TRUE(document->Saved == false);
 }
 
