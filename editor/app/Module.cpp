@@ -9,6 +9,7 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
@@ -18,6 +19,7 @@
 #include "ZelResizeTool.h"
 #include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
+#include "ZelTextTool.h"
 #include "ZelToolPanelModule.h"
 #include "ZelWireEraserTool.h"
 
@@ -50,6 +52,8 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
+  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
+  ZelApplication->NewComponent<TZelTextTool>();
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
   ZelApplication->CreateComponent(RotateTool);
   ZelApplication->CreateComponent(ResizeTool);

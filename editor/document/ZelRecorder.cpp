@@ -65,6 +65,11 @@ void RecordMouseMove(TZelRecorder* recorder, const QString& target) {
   recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + target);
 }
 
+void RecordLine(TZelRecorder* recorder, const QString& line) {
+  if (recorder == nullptr || !recorder->IsRecording()) return;
+  recorder->RecordLine(line);
+}
+
 void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,
                    const QString& command) {
   if (recorder == nullptr || !recorder->IsRecording()) return;

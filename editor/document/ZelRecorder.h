@@ -59,6 +59,9 @@ class TZelPlaybackRecorder : public TZelRecorder {
 // "MouseCurvedMove " + Target, while Recorder records.
 void RecordMouseMove(TZelRecorder* recorder, const QString& target);
 
+// Line, while Recorder records.
+void RecordLine(TZelRecorder* recorder, const QString& line);
+
 // The three lines of a named command while Recorder records: "MouseCurvedMove " +
 // Target, then `Message "<Message>"` only with the RecordMessages option, then Command.
 void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,

@@ -32,6 +32,7 @@
 #define QUILL_EDITOR_ZELGRAPHICSTOOL_H_
 
 #include <QString>
+#include <QWidget>
 
 #include <cstdint>
 #include <memory>
@@ -68,6 +69,12 @@ constexpr TShiftState ssMiddle = 32;
 // Screen cursor ids the controls choose.
 constexpr int crNone = -1;     // no pointer shown
 constexpr int crDefault = 0;   // the arrow
+constexpr int crCross = -3;
+constexpr int crSizeNESW = -6;  // the arrows north-east and south-west
+constexpr int crSizeNS = -7;
+constexpr int crSizeNWSE = -8;
+constexpr int crSizeWE = -9;
+constexpr int crSizeAll = -22;  // the four arrows of a move
 constexpr int crHand = 100;    // the "Hand" cursor, loaded by the graphics editor
 
 }  // namespace quill
@@ -277,6 +284,10 @@ void ForEachGraphicsTool(Visit&& visit) {
 
 // Appends Control to View's objects, which then own it.
 void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> control);
+
+// The screen point at the centre of Widget (half its width and height, truncated):
+// where a script's target lies. False for a null widget.
+bool WidgetCentre(const QWidget* widget, TPoint& point);
 }  // namespace quill
 
 // ---- Templates ----

@@ -71,10 +71,7 @@ QString ScriptTargetName(const TZelProperties* params) {
 }
 
 bool WidgetScreenCenter(const QWidget* widget, TPoint& point) {
-  if (widget == nullptr || !widget->isVisible()) return false;
-  const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
-  point = {centre.x(), centre.y()};
-  return true;
+  return widget != nullptr && widget->isVisible() && WidgetCentre(widget, point);
 }
 
 bool ToolbarItemScreenCenter(const QAction* item, TPoint& point) {

@@ -137,7 +137,16 @@ TZelGraphicDocumentView* AddDocumentView(TZelViewObjectList& objects,
 void SetScreenCursor(int id, const QCursor& cursor) { CursorTable()[id] = cursor; }
 
 QCursor GetScreenCursor(int id) {
-  if (id == crNone) return QCursor(Qt::BlankCursor);
+  switch (id) {
+    case crNone: return QCursor(Qt::BlankCursor);
+    case crCross: return QCursor(Qt::CrossCursor);
+    case crSizeNESW: return QCursor(Qt::SizeBDiagCursor);
+    case crSizeNS: return QCursor(Qt::SizeVerCursor);
+    case crSizeNWSE: return QCursor(Qt::SizeFDiagCursor);
+    case crSizeWE: return QCursor(Qt::SizeHorCursor);
+    case crSizeAll: return QCursor(Qt::SizeAllCursor);
+    default: break;
+  }
   const auto it = CursorTable().find(id);
   return it != CursorTable().end() ? it->second : QCursor(Qt::ArrowCursor);
 }

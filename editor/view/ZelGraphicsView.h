@@ -65,7 +65,8 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 // The shift state of Qt's modifiers and held mouse buttons.
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
-// The screen's cursor table: -1 no pointer, 0 the arrow, other ids as registered
+// The screen's cursor table: -1 no pointer, 0 the arrow, the system's cross and
+// sizing cursors under their ids (ZelGraphicsTool.h), other ids as registered
 // (unknown ids give the arrow).
 void SetScreenCursor(int id, const QCursor& cursor);
 QCursor GetScreenCursor(int id);

@@ -66,13 +66,6 @@ void MoveSlider(QSlider* slider, int32_t value) {
 
 }  // namespace
 
-bool WidgetCentre(const QWidget* widget, quill::TPoint& point) {
-  if (widget == nullptr) return false;
-  const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
-  point = {centre.x(), centre.y()};
-  return true;
-}
-
 QString TargetName(const TZelProperties* params) {
   if (params == nullptr || params->GetCount() == 0) return {};
   TZelVariant value;

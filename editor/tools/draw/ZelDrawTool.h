@@ -59,8 +59,6 @@ class TZelViewCanvas;
 
 namespace quill {
 
-// The screen point at the centre of Widget; false for none.
-bool WidgetCentre(const QWidget* widget, quill::TPoint& point);
 
 // The first script argument (a target's name) in upper case; empty when it is not text.
 QString TargetName(const TZelProperties* params);

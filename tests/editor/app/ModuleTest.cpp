@@ -39,8 +39,8 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
   // The Wire Eraser is the current tool at start.
   ASSERT_NE(WireEraserTool, nullptr);
   EXPECT_EQ(GraphicsEditor->CurrentTool, WireEraserTool);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 264);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 264);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 272);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 272);
   EXPECT_TRUE(GraphicsEditor->StandardToolbar->actions().back()->isSeparator());
   ASSERT_NE(ProgressMeter, nullptr);
   EXPECT_NE(ProgressMeter->GetProgressBar(), nullptr);
