@@ -9,8 +9,11 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelAbout.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
+#include "ZelGraphicsPrintModule.h"
+#include "ZelHelp.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
 #include "ZelSystemInfoModule.h"
@@ -18,6 +21,8 @@
 
 TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
+TZelHelp* HelpModule = nullptr;
+TZelAbout* AboutModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
 
@@ -37,6 +42,11 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(GraphicsEditor);
   GraphicsEditor->ImagesFolder = ProgramImagesFolder();
   ZelApplication->CreateComponent(SystemInfoModule);
+  ZelApplication->CreateComponent(GraphicsPrintModule);
+  ZelApplication->CreateComponent(HelpModule);
+  ZelApplication->CreateComponent(AboutModule);
+  AboutModule->SetAboutInfo(quill::kAboutEntries, static_cast<int32_t>(quill::kAboutEntries.size()),
+                            QString::fromLatin1(quill::kAboutLogoResourceName));
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);

@@ -18,6 +18,8 @@
 
 class QTranslator;
 class TProgressMeter;
+class TZelAbout;
+class TZelHelp;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
 
@@ -49,7 +51,8 @@ class TModule : public TZelComponent {
   ~TModule() override;
 
   // In this order: the graphics editor (with the main window) and its images folder,
-  // the system information, the tool panel (264 pixels wide inside), a separator at
+  // the system information, the print module, help, the About box with the program's
+  // entries (all of the table) and logo, the tool panel (264 pixels wide inside), a separator at
   // the end of the standard toolbar, the status bar's progress bar and its meter.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
@@ -65,6 +68,8 @@ class TModule : public TZelComponent {
 // The composition root's references, each set before its object's constructor runs.
 extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
+extern TZelHelp* HelpModule;
+extern TZelAbout* AboutModule;
 extern TZelToolPanelModule* ToolPanelModule;
 extern TProgressMeter* ProgressMeter;
 
