@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLayout>
 #include <QProgressBar>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTranslator>
@@ -32,6 +34,16 @@ namespace {
 constexpr int kToolPanelWidth = 264;
 constexpr int kProgressBarWidth = 200;
 
+// The status bar's panels have fixed widths: a window narrower than all of them side by
+// side, with the size grip that shows with the window, would draw them over each other.
+void KeepStatusPanelsApart(QStatusBar& bar) {
+  int width = bar.minimumSizeHint().width();
+  if (const auto* grip = bar.findChild<QSizeGrip*>()) {
+    width += grip->sizeHint().width() + bar.layout()->spacing();
+  }
+  bar.setMinimumWidth(width);
+}
+
 }  // namespace
 
 TModule::TModule(TZelComponent* owner) : TZelComponent(owner) { CreateModel(); }
@@ -58,6 +70,7 @@ void TModule::CreateModel() {
   MainForm->StatusBar->addPermanentWidget(progressBar);
   ProgressMeter = new TProgressMeter(progressBar);
   ProgressMeter->Reset(0);
+  KeepStatusPanelsApart(*MainForm->StatusBar);
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
 }

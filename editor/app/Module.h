@@ -53,7 +53,8 @@ class TModule : public TZelComponent {
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the print module, help, the About box with the program's
   // entries (all of the table) and logo, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the status bar's progress bar and its meter.
+  // the end of the standard toolbar, the status bar's progress bar and its meter; the
+  // main window is kept at least as wide as its status bar's panels.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();

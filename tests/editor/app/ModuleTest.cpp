@@ -13,10 +13,12 @@
 #include <QImage>
 #include <QMenu>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -146,6 +148,18 @@ TEST_F(ProgramTest, FirstStartOffersHelpAboutAndPrintOnlyWithAPhotoOutsidePlugIn
     EXPECT_EQ(help.back(), AboutModule->GetAboutMenuItem());
     EXPECT_EQ(AboutModule->GetAboutInfo().EntryCount,
               static_cast<int32_t>(quill::kAboutEntries.size()));
+
+    // The window is wide enough for every panel of its status bar, side by side.
+    QList<QWidget*> panels = MainForm->StatusBar->findChildren<QWidget*>(
+        QString(), Qt::FindDirectChildrenOnly);
+    panels.removeIf([](const QWidget* panel) { return !panel->isVisible(); });
+    std::sort(panels.begin(), panels.end(), [](const QWidget* a, const QWidget* b) {
+      return a->x() < b->x();
+    });
+    ASSERT_GE(panels.size(), 15);
+    for (qsizetype i = 1; i < panels.size(); ++i) {
+      EXPECT_LE(panels[i - 1]->geometry().right(), panels[i]->x()) << "panel " << i;
+    }
 
     // Print follows Save As: nothing to print before a photo is open.
     QAction* item = GraphicsPrintModule->GetPrintMenuItem();
