@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace quill {
+
 namespace {
 
 bool Readable(const TZelPixels& pixels) {
@@ -68,3 +70,5 @@ bool TRasterSurface::PrintPixels(const TZelPixels& pixels, const TRect& rect) {
   painter_.restore();
   return true;
 }
+
+}  // namespace quill

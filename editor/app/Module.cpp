@@ -46,7 +46,7 @@ void KeepStatusPanelsApart(QStatusBar& bar) {
 
 }  // namespace
 
-TModule::TModule(TZelComponent* owner) : TZelComponent(owner) { CreateModel(); }
+TModule::TModule(quill::TZelComponent* owner) : quill::TZelComponent(owner) { CreateModel(); }
 
 TModule::~TModule() { DestroyModel(); }
 
