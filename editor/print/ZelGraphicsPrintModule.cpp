@@ -36,11 +36,11 @@ TZelGraphicsPrintModule::TZelGraphicsPrintModule(TZelComponent* owner)
   }
   TMainForm& form = *MainForm;
   PrintMenuSeparator = form.AddSeparator(form.FileMenuItem, form.FileMenuSeparator);
-  PrintMenuItem = form.AddMenuItem(PrintCaption(), scCtrl | 'P', form.FileMenuSeparator,
-                                   form.FileMenuItem, kPrintImage, [this] { PrintClick(); });
+  PrintMenuItem = form.AddMenuItem(PrintCaption(), quill::scCtrl | 'P', form.FileMenuSeparator,
+                                   form.FileMenuItem, quill::kPrintImage, [this] { PrintClick(); });
   QAction* button = nullptr;
   form.AddToolbarButton(GraphicsEditor->StandardToolbar, &form.GetImageList(),
-                        GraphicsEditor->EditToolbarSeparator, PrintCaption(), kPrintImage,
+                        GraphicsEditor->EditToolbarSeparator, PrintCaption(), quill::kPrintImage,
                         [this] { PrintClick(); }, button);
   PrintToolButton = button;
 }
@@ -88,15 +88,15 @@ bool TZelGraphicsPrintModule::PrintCurrentImage(QPrinter& printer) {
   QPainter painter;
   if (!painter.begin(&printer)) return false;
   // The painter's origin is the top left of the printable area.
-  const TRect page = FitToPage(document->CurrentImage.GetWidth(),
+  const quill::TRect page = FitToPage(document->CurrentImage.GetWidth(),
                                document->CurrentImage.GetHeight(), printer.width(),
                                printer.height());
-  TRasterSurface surface(painter);
+  quill::TRasterSurface surface(painter);
   const bool printed = document->CurrentImage.Print(surface, page);
   return painter.end() && printed;
 }
 
-TRect TZelGraphicsPrintModule::FitToPage(int32_t width, int32_t height, int32_t pageWidth,
+quill::TRect TZelGraphicsPrintModule::FitToPage(int32_t width, int32_t height, int32_t pageWidth,
                                          int32_t pageHeight) {
   if (width <= 0 || height <= 0 || pageWidth <= 0 || pageHeight <= 0) return {};
   int32_t fitWidth = pageWidth;

@@ -48,7 +48,7 @@ class TZelGraphicsPrintModule : public TZelModuleWithControls {
   // Where Print puts an image of Width x Height on a page of PageWidth x PageHeight
   // (both in the printer's pixels): the largest rectangle of the image's proportions
   // that fits, centred. Empty when either has no area.
-  static TRect FitToPage(int32_t width, int32_t height, int32_t pageWidth, int32_t pageHeight);
+  static quill::TRect FitToPage(int32_t width, int32_t height, int32_t pageWidth, int32_t pageHeight);
 
   QAction* GetPrintMenuItem() const { return PrintMenuItem; }
   QAction* GetPrintMenuSeparator() const { return PrintMenuSeparator; }

@@ -82,7 +82,7 @@ class Program {
     SetLanguage(1033);
     ZelApplication->SetTitle(QStringLiteral("Quillmere"));
     ZelApplication->SetMessageBoxAnswerer(
-        [](const QString&, const QString&, uint32_t) { return IDNO; });
+        [](const QString&, const QString&, uint32_t) { return quill::IDNO; });
     ZelApplication->CreateForm(Module);
   }
 
@@ -95,9 +95,9 @@ class Program {
   }
 
  private:
-  TZelLocalizerUnit localizerUnit_;
-  TZelFormsUnit formsUnit_;
-  TZelPrinterUnit printerUnit_;
+  quill::TZelLocalizerUnit localizerUnit_;
+  quill::TZelFormsUnit formsUnit_;
+  quill::TZelPrinterUnit printerUnit_;
 };
 
 class ProgramTest : public testing::Test {
@@ -105,7 +105,7 @@ class ProgramTest : public testing::Test {
   void SetUp() override { RemoveSettings(); }
   void TearDown() override {
     RemoveSettings();
-    ExitCode = 0;
+    quill::ExitCode = 0;
   }
   static void RemoveSettings() {
     QDir(QFileInfo(TZelApplication::GetSettingsFileName()).absolutePath()).removeRecursively();
@@ -185,7 +185,7 @@ TEST_F(ProgramTest, FirstStartOffersHelpAboutAndPrintOnlyWithAPhotoOutsidePlugIn
 }
 
 TEST_F(ProgramTest, PrintPutsThePhotoOnThePageFittedAndCentred) {
-  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+  if (!quill::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
   const QString pdf = folder.filePath(QStringLiteral("page.pdf"));
@@ -209,7 +209,7 @@ TEST_F(ProgramTest, PrintPutsThePhotoOnThePageFittedAndCentred) {
   // (a square on a landscape page), centred across it, white around it.
   constexpr int kDpi = 50;
   const std::string png = folder.filePath(QStringLiteral("page")).toStdString();
-  ASSERT_EQ(RunCommand("pdftoppm -r 50 -png -singlefile " + pdf.toStdString() + " " + png), 0);
+  ASSERT_EQ(quill::RunCommand("pdftoppm -r 50 -png -singlefile " + pdf.toStdString() + " " + png), 0);
   const QImage page = QImage(QString::fromStdString(png + ".png")).convertToFormat(QImage::Format_RGB888);
   ASSERT_FALSE(page.isNull());
   const QPageLayout layout = printer.pageLayout();
@@ -217,7 +217,7 @@ TEST_F(ProgramTest, PrintPutsThePhotoOnThePageFittedAndCentred) {
   ASSERT_LE(std::abs(page.width() - layout.fullRectPixels(kDpi).width()), 1);
   ASSERT_LE(std::abs(page.height() - layout.fullRectPixels(kDpi).height()), 1);
   const QRect area = layout.paintRectPixels(kDpi);
-  const TRect fit = TZelGraphicsPrintModule::FitToPage(512, 512, area.width(), area.height());
+  const quill::TRect fit = TZelGraphicsPrintModule::FitToPage(512, 512, area.width(), area.height());
   EXPECT_EQ(fit.Height(), area.height());
   const QRect expected(area.left() + fit.Left, area.top() + fit.Top, static_cast<int>(fit.Width()),
                        static_cast<int>(fit.Height()));
