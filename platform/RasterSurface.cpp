@@ -64,6 +64,8 @@ bool TRasterSurface::PrintPixels(const TZelPixels& pixels, const TRect& rect) {
   }
   painter_.save();
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  // A PDF page would otherwise carry the photograph JPEG-compressed.
+  painter_.setRenderHint(QPainter::LosslessImageRendering, true);
   painter_.drawImage(ToQRect(rect), WrapPixels(pixels, pixels.GetBounds()));
   painter_.restore();
   return true;

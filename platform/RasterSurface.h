@@ -26,7 +26,8 @@ class TRasterSurface : public TZelDeviceContext {
   bool PaintPixels(const TZelPixels& pixels, const TRect& destRect, const TRect& sourceRect,
                    const TRect& clipRect) override;
 
-  // Prints the whole of Pixels scaled smoothly into Rect of the painter's page.
+  // Prints the whole of Pixels scaled smoothly into Rect of the painter's page, compressed
+  // without loss where the page is a PDF file.
   bool PrintPixels(const TZelPixels& pixels, const TRect& rect) override;
 
  private:

@@ -15,6 +15,8 @@ quill_setup() {
                   libpng-dev qt6-base-dev qt6-svg-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgif-dev
                   # The tools that check the image files the tests write.
                   libimage-exiftool-perl jpeginfo pngcheck libtiff-tools libjpeg-turbo-progs
+                  # Renders the pages the print tests write to PDF.
+                  poppler-utils
                   # Qt's own texts (dialog labels, message-box buttons) in the program's language.
                   qt6-translations-l10n
                   # A display server for looking at the running program without a screen.

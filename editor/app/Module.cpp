@@ -2,18 +2,23 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLayout>
 #include <QProgressBar>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTranslator>
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelAbout.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
+#include "ZelGraphicsPrintModule.h"
 #include "ZelHandInpaintingTool.h"
+#include "ZelHelp.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
 #include "ZelResizeTool.h"
@@ -25,6 +30,8 @@
 
 TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
+TZelHelp* HelpModule = nullptr;
+TZelAbout* AboutModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
 TZelWireEraserTool* WireEraserTool = nullptr;
 TZelHandInpaintingTool* HandInpaintingTool = nullptr;
@@ -39,6 +46,16 @@ namespace {
 constexpr int kToolPanelWidth = 264;
 constexpr int kProgressBarWidth = 200;
 
+// The status bar's panels have fixed widths: a window narrower than all of them side by
+// side, with the size grip that shows with the window, would draw them over each other.
+void KeepStatusPanelsApart(QStatusBar& bar) {
+  int width = bar.minimumSizeHint().width();
+  if (const auto* grip = bar.findChild<QSizeGrip*>()) {
+    width += grip->sizeHint().width() + bar.layout()->spacing();
+  }
+  bar.setMinimumWidth(width);
+}
+
 }  // namespace
 
 TModule::TModule(quill::TZelComponent* owner) : quill::TZelComponent(owner) { CreateModel(); }
@@ -49,6 +66,11 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(GraphicsEditor);
   GraphicsEditor->ImagesFolder = ProgramImagesFolder();
   ZelApplication->CreateComponent(SystemInfoModule);
+  ZelApplication->CreateComponent(GraphicsPrintModule);
+  ZelApplication->CreateComponent(HelpModule);
+  ZelApplication->CreateComponent(AboutModule);
+  AboutModule->SetAboutInfo(quill::kAboutEntries, static_cast<int32_t>(quill::kAboutEntries.size()),
+                            QString::fromLatin1(quill::kAboutLogoResourceName));
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
@@ -77,6 +99,7 @@ void TModule::CreateModel() {
   MainForm->StatusBar->addPermanentWidget(progressBar);
   ProgressMeter = new TProgressMeter(progressBar);
   ProgressMeter->Reset(0);
+  KeepStatusPanelsApart(*MainForm->StatusBar);
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
 }

@@ -18,7 +18,9 @@
 
 class QTranslator;
 class TProgressMeter;
+class TZelAbout;
 class TZelCrop2Tool;
+class TZelHelp;
 class TZelResizeTool;
 class TZelRotateTool;
 class TZelSystemInfoModule;
@@ -54,11 +56,12 @@ class TModule : public quill::TZelComponent {
   ~TModule() override;
 
   // In this order: the graphics editor (with the main window) and its images folder,
-  // the system information, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the tools (the Wire Eraser, then Hand Inpainting
-  // with its options hidden, then rotate, resize and crop: their buttons in that order
-  // on the tool panel's toolbar), the Wire Eraser made current, the status bar's
-  // progress bar and its meter.
+  // the system information, the print module, help, the About box with the program's
+  // entries (all of the table) and logo, the tool panel, a separator at the end of the
+  // standard toolbar, the tools (the Wire Eraser, then Hand Inpainting with its options
+  // hidden, then rotate, resize and crop: their buttons in that order on the tool
+  // panel's toolbar), the Wire Eraser made current, the status bar's progress bar and
+  // its meter; the main window is kept at least as wide as its status bar's panels.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -73,6 +76,8 @@ class TModule : public quill::TZelComponent {
 // The composition root's references, each set before its object's constructor runs.
 extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
+extern TZelHelp* HelpModule;
+extern TZelAbout* AboutModule;
 extern TZelToolPanelModule* ToolPanelModule;
 extern TZelWireEraserTool* WireEraserTool;
 extern TZelHandInpaintingTool* HandInpaintingTool;

@@ -1,21 +1,41 @@
 // The composition root as far as it exists: what it creates, in which order, and Qt's
-// own texts following the program's language.
+// own texts following the program's language; the program started as its main
+// function starts it, on the sample photo: first start, printing, settings kept
+// between starts and settings files that are damaged.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMenu>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 
+#include "CodecTestSupport.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ProgressMeter.h"
+#include "ZelAbout.h"
 #include "ZelDockablePanel.h"
+#include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
+#include "ZelGraphicsPrintModule.h"
 #include "ZelGraphicsTool.h"
+#include "ZelHelp.h"
 #include "ZelLocalizer.h"
+#include "ZelPrinter.h"
 #include "ZelScrollTool.h"
 #include "ZelToolPanelModule.h"
 #include "ZelWireEraserTool.h"
@@ -53,6 +73,224 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
   formsUnit.reset();
   EXPECT_EQ(GraphicsEditor, nullptr);
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+}
+
+const QString kSamplePhoto = QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
+
+// The program put together as its main function does; Start runs it (settings read,
+// the event loop, settings written) with Session run inside the loop, which then
+// closes the main window.
+class Program {
+ public:
+  Program() {
+    SetLanguage(1033);
+    ZelApplication->SetTitle(QStringLiteral("Quillmere"));
+    ZelApplication->SetMessageBoxAnswerer(
+        [](const QString&, const QString&, uint32_t) { return quill::IDNO; });
+    ZelApplication->CreateForm(Module);
+  }
+
+  void Start(const std::function<void()>& session) {
+    QTimer::singleShot(0, MainForm, [session] {
+      session();
+      MainForm->close();
+    });
+    ZelApplication->Run();
+  }
+
+ private:
+  quill::TZelLocalizerUnit localizerUnit_;
+  quill::TZelFormsUnit formsUnit_;
+  quill::TZelPrinterUnit printerUnit_;
+};
+
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override { RemoveSettings(); }
+  void TearDown() override {
+    RemoveSettings();
+    quill::ExitCode = 0;
+  }
+  static void RemoveSettings() {
+    QDir(QFileInfo(TZelApplication::GetSettingsFileName()).absolutePath()).removeRecursively();
+  }
+  static bool OpenSamplePhoto() {
+    TZelDocument* document = nullptr;
+    return GraphicsEditor->OpenFile(kSamplePhoto, document, true);
+  }
+  // The settings file a first start with the sample photo leaves behind.
+  static QByteArray SettingsOfAFirstStart() {
+    {
+      Program program;
+      program.Start([] { ASSERT_TRUE(OpenSamplePhoto()); });
+    }
+    QFile file(TZelApplication::GetSettingsFileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  static void WriteSettings(const QByteArray& bytes) {
+    QFile file(TZelApplication::GetSettingsFileName());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+  }
+  // What every start without usable settings shows.
+  static void ExpectDefaults() {
+    EXPECT_EQ(GraphicsEditor->Formats.JPEGQuality, 80);
+    EXPECT_FALSE(HelpModule->GetShowGettingStarted());
+    EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 272);
+    EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 272);
+  }
+};
+
+TEST_F(ProgramTest, FirstStartOffersHelpAboutAndPrintOnlyWithAPhotoOutsidePlugInMode) {
+  Program program;
+  program.Start([] {
+    ExpectDefaults();
+    EXPECT_TRUE(GraphicsEditor->RecentFiles.isEmpty());
+    // Help and About in the Help menu; the About box reads the whole of its table.
+    const QList<QAction*> help = MainForm->HelpMenuItem->actions();
+    EXPECT_TRUE(help.contains(HelpModule->GetContentsMenuItem()));
+    EXPECT_EQ(help.back(), AboutModule->GetAboutMenuItem());
+    EXPECT_EQ(AboutModule->GetAboutInfo().EntryCount,
+              static_cast<int32_t>(quill::kAboutEntries.size()));
+
+    // The window is wide enough for every panel of its status bar, side by side.
+    QList<QWidget*> panels = MainForm->StatusBar->findChildren<QWidget*>(
+        QString(), Qt::FindDirectChildrenOnly);
+    panels.removeIf([](const QWidget* panel) { return !panel->isVisible(); });
+    std::sort(panels.begin(), panels.end(), [](const QWidget* a, const QWidget* b) {
+      return a->x() < b->x();
+    });
+    ASSERT_GE(panels.size(), 15);
+    for (qsizetype i = 1; i < panels.size(); ++i) {
+      EXPECT_LE(panels[i - 1]->geometry().right(), panels[i]->x()) << "panel " << i;
+    }
+
+    // Print follows Save As: nothing to print before a photo is open.
+    QAction* item = GraphicsPrintModule->GetPrintMenuItem();
+    QAction* button = GraphicsPrintModule->GetPrintToolButton();
+    EXPECT_TRUE(MainForm->FileMenuItem->actions().contains(item));
+    EXPECT_EQ(item->text(), "Print...");
+    EXPECT_EQ(item->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    ZelApplication->DoIdle();
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_FALSE(button->isEnabled());
+    ASSERT_TRUE(OpenSamplePhoto());
+    ZelApplication->DoIdle();
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_TRUE(button->isVisible());
+
+    GraphicsEditor->SetPluginMode(true);
+    ZelApplication->DoIdle();
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_FALSE(button->isVisible());
+  });
+}
+
+TEST_F(ProgramTest, PrintPutsThePhotoOnThePageFittedAndCentred) {
+  if (!quill::HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString pdf = folder.filePath(QStringLiteral("page.pdf"));
+  Program program;
+  QPrinter printer(QPrinter::HighResolution);
+  program.Start([&] {
+    ASSERT_TRUE(OpenSamplePhoto());
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    EXPECT_TRUE(GraphicsPrintModule->PrintCurrentImage(printer));
+  });
+
+  // The photo goes into the file without loss (no JPEG stream).
+  QFile file(pdf);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(file.readAll().contains("/DCTDecode"));
+
+  // The page rendered at 50 dots an inch: the photo fills the printable area's height
+  // (a square on a landscape page), centred across it, white around it.
+  constexpr int kDpi = 50;
+  const std::string png = folder.filePath(QStringLiteral("page")).toStdString();
+  ASSERT_EQ(quill::RunCommand("pdftoppm -r 50 -png -singlefile " + pdf.toStdString() + " " + png), 0);
+  const QImage page = QImage(QString::fromStdString(png + ".png")).convertToFormat(QImage::Format_RGB888);
+  ASSERT_FALSE(page.isNull());
+  const QPageLayout layout = printer.pageLayout();
+  // The renderer rounds the page's size its own way.
+  ASSERT_LE(std::abs(page.width() - layout.fullRectPixels(kDpi).width()), 1);
+  ASSERT_LE(std::abs(page.height() - layout.fullRectPixels(kDpi).height()), 1);
+  const QRect area = layout.paintRectPixels(kDpi);
+  const quill::TRect fit = TZelGraphicsPrintModule::FitToPage(512, 512, area.width(), area.height());
+  EXPECT_EQ(fit.Height(), area.height());
+  const QRect expected(area.left() + fit.Left, area.top() + fit.Top, static_cast<int>(fit.Width()),
+                       static_cast<int>(fit.Height()));
+  // Two pixels in from the edges: the renderer's rounding of the picture's border.
+  const QImage printed = page.copy(expected.adjusted(2, 2, -2, -2));
+  const QImage photo = QImage(kSamplePhoto)
+                           .convertToFormat(QImage::Format_RGB888)
+                           .scaled(expected.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .copy(QRect(2, 2, expected.width() - 4, expected.height() - 4));
+  double difference = 0;
+  for (int y = 0; y < printed.height(); ++y) {
+    for (int x = 0; x < printed.width(); ++x) {
+      const QColor a = printed.pixelColor(x, y);
+      const QColor b = photo.pixelColor(x, y);
+      difference += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                    std::abs(a.blue() - b.blue());
+    }
+  }
+  EXPECT_LT(difference / (3.0 * printed.width() * printed.height()), 6.0);
+  for (const QPoint& margin : {QPoint(expected.left() - 3, expected.center().y()),
+                               QPoint(expected.right() + 3, expected.center().y()),
+                               QPoint(expected.center().x(), 1)}) {
+    EXPECT_EQ(page.pixelColor(margin), QColor(Qt::white)) << margin.x() << "," << margin.y();
+  }
+}
+
+TEST_F(ProgramTest, SettingsComeBackAtTheNextStart) {
+  TZelToolPanelModule::TDockRecord dock{};
+  {
+    Program program;
+    program.Start([&dock] {
+      ASSERT_TRUE(OpenSamplePhoto());
+      SetLanguage(1031);
+      GraphicsEditor->Formats.JPEGQuality = 55;
+      dock = ToolPanelModule->MakeDockRecord();
+    });
+  }
+  Program program;
+  program.Start([&dock] {
+    EXPECT_EQ(GraphicsEditor->RecentFiles, QStringList{kSamplePhoto});
+    EXPECT_EQ(GetLanguage(), 1031);
+    EXPECT_EQ(GraphicsPrintModule->GetPrintMenuItem()->text(), "Drucken...");
+    EXPECT_EQ(GraphicsEditor->Formats.JPEGQuality, 55);
+    EXPECT_EQ(ToolPanelModule->MakeDockRecord(), dock);
+  });
+}
+
+TEST_F(ProgramTest, ACorruptSettingsFileStartsWithDefaults) {
+  QByteArray settings = SettingsOfAFirstStart();
+  ASSERT_GT(settings.size(), 64);
+  for (qsizetype i = 0; i < settings.size(); i += 3) settings[i] = static_cast<char>(0xA5 ^ i);
+  WriteSettings(settings);
+  Program program;
+  program.Start([] {
+    ExpectDefaults();
+    EXPECT_TRUE(GraphicsEditor->RecentFiles.isEmpty());
+    EXPECT_TRUE(OpenSamplePhoto());
+  });
+}
+
+TEST_F(ProgramTest, ASettingsFileCutShortStartsWithDefaults) {
+  const QByteArray settings = SettingsOfAFirstStart();
+  ASSERT_GT(settings.size(), 64);
+  WriteSettings(settings.left(settings.size() / 2));
+  Program program;
+  program.Start([] {
+    ExpectDefaults();
+    EXPECT_TRUE(OpenSamplePhoto());
+  });
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Remakes docs/screenshot.png, the README's picture of Quillmere: the program built
+# in build/, started on the bundled sample photograph on a virtual screen (Xvfb), the
+# screen's picture cut to the program's window. No display or window manager of the
+# user's is touched; the program's settings go to a folder of their own, so every
+# picture shows the program as it first starts.
+#
+#   tools/readme-screenshot.sh [OUTPUT.png]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+output="${1:-docs/screenshot.png}"
+
+bash scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build --target Quillmere
+
+work="$(mktemp -d)"
+server=""
+program=""
+cleanup() {
+  [ -n "$program" ] && kill "$program" 2>/dev/null || true
+  [ -n "$server" ] && kill "$server" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display number and writes it to fd 3; -fbdir keeps the screen's
+# pixels in an XWD file there; no pointer is drawn.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x860x24 -fbdir "$work" -nolisten tcp -nocursor &
+server=$!
+exec 3>&-
+for _ in $(seq 50); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+display=":$(head -n1 "$work/display")"
+
+XDG_CONFIG_HOME="$work/config" DISPLAY="$display" \
+  build/editor/Quillmere "$(pwd)/images/astronaut-wire.png" &
+program=$!
+# Start-up takes well under a second; the wait leaves the window time to be painted.
+sleep 3
+python3 tools/xwd-to-png.py "$work/Xvfb_screen0" "$output"
+echo "Wrote $output"
