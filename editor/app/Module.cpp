@@ -74,12 +74,7 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
-  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
-  ZelApplication->NewComponent<TZelTextTool>();
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
-  ZelApplication->CreateComponent(RotateTool);
-  ZelApplication->CreateComponent(ResizeTool);
-  ZelApplication->CreateComponent(Crop2Tool);
 
   // The tools, in the order of their buttons on the tool panel. The original image
   // tool's place comes first.
@@ -91,6 +86,12 @@ void TModule::CreateModel() {
   HandInpaintingTool->SetAutoReflection(true);
   HandInpaintingTool->SetLongDefect(true);
   HandInpaintingTool->SetAntiAliasing(true);
+  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
+  // The text tool widens the tool panel to 272.
+  ZelApplication->NewComponent<TZelTextTool>();
   GraphicsEditor->SetActiveTool(WireEraserTool);
 
   auto* progressBar = new QProgressBar(MainForm);
