@@ -9,6 +9,7 @@
 #include <string>
 #include <variant>
 
+#include "MainForm.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
@@ -68,6 +69,14 @@ QString ScriptTargetName(const TZelProperties* params) {
   const TZelVariant value = FirstArgument(params);
   const std::string* text = std::get_if<std::string>(&value);
   return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
+}
+
+QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& caption, int imageIndex) {
+  QAction* button = nullptr;
+  MainForm->AddToolbarButton(toolbar, &MainForm->GetImageList(), nullptr, caption, imageIndex,
+                             [&tool] { tool.Select(); }, button);
+  button->setCheckable(true);
+  return button;
 }
 
 bool WidgetScreenCenter(const QWidget* widget, TPoint& point) {

@@ -61,6 +61,10 @@ int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
 // The first argument in upper case when it is a text; empty otherwise.
 QString ScriptTargetName(const TZelProperties* params);
 
+// Appends Tool's checkable button, Caption and the main image list's ImageIndex, to
+// Toolbar (the tool panel's); a click selects the tool. The new button.
+QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& caption, int imageIndex);
+
 // The screen point at the centre of Widget while it is shown; false otherwise.
 bool WidgetScreenCenter(const QWidget* widget, TPoint& point);
 // The screen point at the centre of Item's button on its toolbar (the tool panel's

@@ -27,6 +27,7 @@
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
 #include "ZelToolPanelModule.h"
+#include "ZelToolSupport.h"
 
 namespace {
 
@@ -171,11 +172,7 @@ const QUuid TZelBrightnessContrastTool::kSettingsGuid("{B395C67E-2462-4FDD-8BAD-
 TZelBrightnessContrastTool::TZelBrightnessContrastTool(TZelComponent* owner)
     : TZelGraphicsTool(owner) {
   const int image = MainForm->AddImage(QStringLiteral("Contrast"));
-  QAction* button = nullptr;
-  MainForm->AddToolbarButton(ToolPanelModule->GetToolbar(), &MainForm->GetImageList(), nullptr,
-                             QString(), image, [this] { Select(); }, button);
-  Button = button;
-  Button->setCheckable(true);
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QString(), image);
   ToolPanelModule->CreateToolArea(Frame);
   Frame->Tool = this;
   Name = QStringLiteral("BrightnessContrast");

@@ -247,12 +247,8 @@ void TZelCrop2Frame::setRatio(int kind) {
 const QUuid TZelCrop2Tool::kSettingsGuid{QStringLiteral("{FA533C1A-B74B-486B-BB5E-7AEA47608D79}")};
 
 TZelCrop2Tool::TZelCrop2Tool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  TMainForm& form = *MainForm;
-  QAction* button = nullptr;
-  form.AddToolbarButton(ToolPanelModule->GetToolbar(), &form.GetImageList(), nullptr, CropTitle(),
-                        form.AddImage(QStringLiteral("Crop")), [this] { Select(); }, button);
-  button->setCheckable(true);
-  Button = button;
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, CropTitle(),
+                               MainForm->AddImage(QStringLiteral("Crop")));
   TZelCrop2Frame* frame = nullptr;
   ToolPanelModule->CreateToolArea(frame);
   frame->Tool = this;

@@ -211,11 +211,8 @@ TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* 
 TZelHandInpaintingTool::TZelHandInpaintingTool(TZelComponent* owner)
     : TZelBrushTool(owner), ownPointer_(std::make_unique<quill::QtPointerDriver>()) {
   Driver = ownPointer_.get();
-  MainForm->AddToolbarButton(ToolPanelModule->GetToolbar(), &MainForm->GetImageList(), nullptr,
-                             QString::fromLatin1(kButtonCaption),
-                             MainForm->AddImage(QStringLiteral("HandInpainting")), [this] { Select(); },
-                             Button);
-  Button->setCheckable(true);
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QString::fromLatin1(kButtonCaption),
+                               MainForm->AddImage(QStringLiteral("HandInpainting")));
   ToolPanelModule->CreateToolArea(Frame);
   Frame->TargetImage->SetPicture(&TargetBitmap);
   Frame->HandyImage->SetPicture(&HandyBitmap);

@@ -195,12 +195,8 @@ void TZelResizeFrame::ShowOptionsButtonClick() {
 // ---- TZelResizeTool ----
 
 TZelResizeTool::TZelResizeTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  TMainForm& form = *MainForm;
-  QAction* button = nullptr;
-  form.AddToolbarButton(ToolPanelModule->GetToolbar(), &form.GetImageList(), nullptr, ResizeTitle(),
-                        form.AddImage(QStringLiteral("Resize")), [this] { Select(); }, button);
-  button->setCheckable(true);
-  Button = button;
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, ResizeTitle(),
+                               MainForm->AddImage(QStringLiteral("Resize")));
   TZelResizeFrame* frame = nullptr;
   ToolPanelModule->CreateToolArea(frame);
   frame->Tool = this;

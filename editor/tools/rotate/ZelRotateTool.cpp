@@ -238,12 +238,8 @@ void TZelRotateFrame::ShowOptionsButtonClick() {
 // ---- TZelRotateTool ----
 
 TZelRotateTool::TZelRotateTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  TMainForm& form = *MainForm;
-  QAction* button = nullptr;
-  form.AddToolbarButton(ToolPanelModule->GetToolbar(), &form.GetImageList(), nullptr, RotateTitle(),
-                        form.AddImage(QStringLiteral("Right")), [this] { Select(); }, button);
-  button->setCheckable(true);
-  Button = button;
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, RotateTitle(),
+                               MainForm->AddImage(QStringLiteral("Right")));
   TZelRotateFrame* frame = nullptr;
   ToolPanelModule->CreateToolArea(frame);
   frame->Tool = this;

@@ -38,6 +38,7 @@
 #include "ZelSDFWriter.h"
 #include "ZelTextToolControl.h"
 #include "ZelToolPanelModule.h"
+#include "ZelToolSupport.h"
 #include "ZelUtils.h"
 
 namespace {
@@ -243,11 +244,7 @@ const QUuid TZelTextTool::kSettingsGuid("{663FE753-B6FB-4703-B7E5-6E8A8E0DD5E0}"
 TZelTextTool::TZelTextTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
   PluginCapable = true;
   const int image = MainForm->AddImage(QStringLiteral("Text"));
-  QAction* button = nullptr;
-  MainForm->AddToolbarButton(ToolPanelModule->GetToolbar(), &MainForm->GetImageList(), nullptr,
-                             QStringLiteral("Text"), image, [this] { Select(); }, button);
-  Button = button;
-  Button->setCheckable(true);
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QStringLiteral("Text"), image);
   ToolPanelModule->CreateToolArea(Frame);
   Name = QStringLiteral("Text");
   ControlClass = &MakeControl<TZelTextToolControl>;

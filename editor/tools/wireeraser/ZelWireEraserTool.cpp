@@ -90,11 +90,8 @@ TZelWireEraserFrame::TZelWireEraserFrame(TZelComponent* owner, QWidget* parent)
 // ---- TZelWireEraserTool ----
 
 TZelWireEraserTool::TZelWireEraserTool(TZelComponent* owner) : TZelBrushTool(owner) {
-  MainForm->AddToolbarButton(ToolPanelModule->GetToolbar(), &MainForm->GetImageList(), nullptr,
-                             GetLocalizedString(kTitleId),
-                             MainForm->AddImage(QStringLiteral("WireEraser")), [this] { Select(); },
-                             Button);
-  Button->setCheckable(true);
+  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, GetLocalizedString(kTitleId),
+                               MainForm->AddImage(QStringLiteral("WireEraser")));
   ToolPanelModule->CreateToolArea(Frame);
 
   MinSize = quill::kWireEraserMinSize;
