@@ -9,7 +9,10 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelDemoEditor.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
+#include "ZelEditorDemoLink.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
@@ -50,9 +53,18 @@ void TModule::CreateModel() {
   ProgressMeter->Reset(0);
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
+
+  ZelApplication->CreateComponent(DemonstrationModule);
+  DemonstrationModule->DemoFolder = GraphicsEditor->ImagesFolder;
+  demoLink_ = std::make_unique<quill::TZelEditorDemoLink>();
+  DemonstrationModule->EditorLink = demoLink_.get();
+  ZelApplication->NewComponent<quill::TZelEditorScripting>();
+  ZelApplication->CreateComponent(DemoEditorModule);
 }
 
 void TModule::DestroyModel() {
+  if (DemonstrationModule != nullptr) DemonstrationModule->EditorLink = nullptr;
+  demoLink_.reset();
   qtTranslation_.reset();
   delete ProgressMeter;
   ProgressMeter = nullptr;

@@ -18,10 +18,14 @@
 
 class QTranslator;
 class TProgressMeter;
+class TZelDemoEditorModule;
+class TZelDemonstrationModule;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
 
 namespace quill {
+
+class TZelEditorDemoLink;
 
 // Keeps Qt's own texts (file-dialog labels, message-box buttons) in the program's
 // language while it lives: loads Qt's translations for the localizer's language at
@@ -50,7 +54,9 @@ class TModule : public TZelComponent {
 
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the status bar's progress bar and its meter.
+  // the end of the standard toolbar, the status bar's progress bar and its meter, the
+  // demonstration module on the images folder with the editor's part in demos, and
+  // the demo editor.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -60,6 +66,7 @@ class TModule : public TZelComponent {
 
  private:
   std::unique_ptr<quill::TZelQtTranslation> qtTranslation_;
+  std::unique_ptr<quill::TZelEditorDemoLink> demoLink_;
 };
 
 // The composition root's references, each set before its object's constructor runs.
