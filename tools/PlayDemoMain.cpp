@@ -16,17 +16,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "ImageCodecs.h"
+#include "ScreenPicture.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelDemonstrationModule.h"
@@ -40,22 +39,6 @@ namespace {
 int Fail(const QString& message, int code) {
   std::fprintf(stderr, "quill-play-demo: %s\n", message.toLocal8Bit().constData());
   return code;
-}
-
-// Every shown top-level window drawn where it stands on the primary screen.
-QImage ScreenPicture() {
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  QImage picture(screen.size(), QImage::Format_RGB32);
-  picture.fill(QColor(0x30, 0x30, 0x30));
-  QPainter painter(&picture);
-  if (MainForm != nullptr && MainForm->isVisible()) {
-    painter.drawPixmap(MainForm->geometry().topLeft() - screen.topLeft(), MainForm->grab());
-  }
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window == MainForm || !window->isVisible()) continue;
-    painter.drawPixmap(window->geometry().topLeft() - screen.topLeft(), window->grab());
-  }
-  return picture;
 }
 
 }  // namespace
@@ -107,6 +90,10 @@ int main(int argc, char** argv) {
     }
   });
   ZelApplication->LoadSettings();
+  // Fresh settings hold no placement: a window of a usual size, inside the screen.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  MainForm->resize(QSize(1024, 768).boundedTo(screen.size()));
+  MainForm->move(screen.topLeft());
   MainForm->show();
 
   TZelDemoPlayback& player = DemonstrationModule->GetPlayback();
@@ -135,7 +122,7 @@ int main(int argc, char** argv) {
                      [&] {
                        if (!player.IsPlaying() || player.GetCurrentLine() == shownLine) return;
                        shownLine = player.GetCurrentLine();
-                       ScreenPicture().save(QDir(shots).filePath(QString::asprintf("line-%04d.png", shot++)));
+                       quill::ScreenPicture().save(QDir(shots).filePath(QString::asprintf("line-%04d.png", shot++)));
                      });
   }
   bool opened = false;
