@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -79,8 +80,11 @@ QImage ScriptThumbnail(const TZelDemoScript& script, const QString& folder) {
 
 QString StringOf(int32_t id) { return GetLocalizedString(id); }
 
+// String 37 names the menu item, with its mnemonic; captions show it without.
+QString DemosCaption() { return StringOf(37).remove(QRegularExpression(QStringLiteral("&(?!&)"))); }
+
 int Ask(int32_t textId, uint32_t flags) {
-  return ZelApplication->MessageBoxWithCaption(StringOf(textId), StringOf(37), flags);
+  return ZelApplication->MessageBoxWithCaption(StringOf(textId), DemosCaption(), flags);
 }
 
 }  // namespace
@@ -306,7 +310,7 @@ void TZelDemonstrationModule::PlaybackEnded(TZelDemoPlayback* /*sender*/) {
 
 void TZelDemonstrationModule::PlaybackError(TZelDemoPlayback* /*sender*/, const QString& message,
                                             bool& stop, const std::string& line) {
-  ZelApplication->MessageBoxWithCaption(message + "\n" + QString::fromStdString(line), StringOf(37),
+  ZelApplication->MessageBoxWithCaption(message + "\n" + QString::fromStdString(line), DemosCaption(),
                                         MB_OK | MB_ICONERROR);
   if (stop) DemoOver(false);
 }
@@ -450,7 +454,7 @@ void TZelDemonstrationForm::SelectionChanged() {
 }
 
 void TZelDemonstrationForm::Localize() {
-  setWindowTitle(StringOf(37));
+  setWindowTitle(DemosCaption());
   SelectLabel->setText(StringOf(910));
   ShowAtStartupCheckBox->setText(StringOf(802));
   StartButton->setText(StringOf(75));

@@ -183,4 +183,22 @@ TEST_F(DemoEditorTest, RefusedPlayOrRecordGivesThePlayersEventsBack) {
   DemonstrationModule->EditorLink = nullptr;
 }
 
+// Esc and Yes: the stop question, the end-of-demo box, the editor back with the
+// module's own events in the player.
+TEST_F(DemoEditorTest, AStoppedPlayEndsWithTheEndBoxAndTheEditorShownAgain) {
+  TZelDemoPlayback& player = DemonstrationModule->GetPlayback();
+  form_->ScriptMemo->setPlainText("Pause 5");
+  form_->CmPlay();
+  ASSERT_TRUE(player.IsPlaying());
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(player.RequestStop());
+  EXPECT_EQ(boxes_, (QStringList{GetLocalizedString(172), GetLocalizedString(725)}));
+  EXPECT_TRUE(form_->isVisible());
+  form_->hide();
+  boxes_.clear();
+  player.OnFinished(&player);
+  EXPECT_EQ(boxes_.size(), 1);
+  EXPECT_FALSE(form_->isVisible());
+}
+
 }  // namespace
