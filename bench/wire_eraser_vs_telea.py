@@ -10,8 +10,8 @@ Wire Eraser's power-disc mask covers) as the mask and the dab's square grown by 
 radius, clipped to the photo, as the image handed in. Prints the median CPU time per
 dab of both, over the repetitions, and their ratio.
 
-Needs Debian's python3-opencv and python3-numpy (apt-get install python3-opencv);
-the build itself does not.
+Needs Debian's python3-opencv and python3-numpy, which
+`bash -c '. scripts/setup.sh && quill_setup_bench'` installs; the build itself does not.
 """
 
 import argparse

@@ -110,9 +110,24 @@ bool WritePng(TPngWriter& writer, const TZelPixels& pixels, std::vector<uint8_t>
   return true;
 }
 
+// Whether the data of every chunk after the signature, up to IEND or the end of Data,
+// lies inside Data. libpng allocates an eXIf chunk's stated length (up to 2 GiB) before
+// it reads a byte of it; a chunk that runs past the end fails the decode anyway.
+bool ChunksFit(std::span<const uint8_t> data) {
+  for (size_t at = 8; at + 8 <= data.size();) {
+    const uint64_t length = uint64_t{data[at]} << 24 | uint64_t{data[at + 1]} << 16 |
+                            uint64_t{data[at + 2]} << 8 | data[at + 3];
+    if (length > data.size() - at - 8) return false;
+    if (std::memcmp(&data[at + 4], "IEND", 4) == 0) break;
+    at += length + 12;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
+  if (!ChunksFit(data)) return false;
   TPngReader reader;
   reader.Source.Data = data;
   if (!ReadPngHeader(reader)) return false;

@@ -32,7 +32,8 @@ tmsize_t TiffRead(thandle_t handle, void* to, tmsize_t size) {
   auto* source = static_cast<TTiffSource*>(handle);
   if (size < 0 || source->Position > source->Data.size()) return -1;
   const size_t count = std::min<size_t>(static_cast<size_t>(size), source->Data.size() - source->Position);
-  std::memcpy(to, source->Data.data() + source->Position, count);
+  // Empty data has no address to copy from (memcpy must not see a null pointer).
+  if (count != 0) std::memcpy(to, source->Data.data() + source->Position, count);
   source->Position += count;
   return static_cast<tmsize_t>(count);
 }

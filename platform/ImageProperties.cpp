@@ -14,7 +14,9 @@ constexpr uint16_t kJpegInterchangeFormatLength = 0x0202;
 constexpr uint32_t kFirstThumbnailId = 0x5012;
 constexpr uint32_t kLastThumbnailId = 0x503B;
 constexpr uint32_t kKeptThumbnailRangeId = 0x501A;
-constexpr size_t kMaxDirectoryEntries = 65535;
+// The most entries a written directory holds: libtiff refuses a directory of more (so a
+// TIFF we wrote would not open again), and no camera writes one.
+constexpr size_t kMaxDirectoryEntries = 4096;
 constexpr uint16_t kMakerNoteTag = 0x927C;
 constexpr uint32_t kMaxMakerNoteOffset = 1u << 16;
 
@@ -106,11 +108,12 @@ bool Writable(const TImagePropertyItem& item) {
   return size != 0 && item.Type != 13 && item.Value.size() % size == 0 && item.Value.size() <= UINT32_MAX / 2;
 }
 
-// The entries of the items in Directory that can be written.
-std::vector<TTiffEntry> EntriesOf(const TImagePropertyList& items, uint32_t directory) {
+// The entries of the items in Directory that can be written; at most Limit of them.
+std::vector<TTiffEntry> EntriesOf(const TImagePropertyList& items, uint32_t directory,
+                                  size_t limit = kMaxDirectoryEntries) {
   std::vector<TTiffEntry> entries;
   for (const TImagePropertyItem& item : items) {
-    if ((item.Id & 0xFFFF0000u) != directory || entries.size() == kMaxDirectoryEntries) continue;
+    if ((item.Id & 0xFFFF0000u) != directory || entries.size() == limit) continue;
     const auto tag = static_cast<uint16_t>(item.Id);
     if (!Writable(item)) continue;
     if (directory == 0 && (IsStructureTag(tag) || IsThumbnailId(item.Id))) continue;
@@ -180,7 +183,8 @@ uint32_t PlaceMakerNote(std::vector<uint8_t>& out, const TImagePropertyList& ite
 
 uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
                                   std::vector<TTiffEntry> ifd0, uint32_t makerNoteOffset) {
-  std::vector<TTiffEntry> exif = EntriesOf(items, kPropertyExif);
+  // The EXIF directory keeps room for the interoperability pointer.
+  std::vector<TTiffEntry> exif = EntriesOf(items, kPropertyExif, kMaxDirectoryEntries - 1);
   for (TTiffEntry& entry : exif) {
     if (entry.Tag == kMakerNoteTag) entry.Offset = makerNoteOffset;
   }

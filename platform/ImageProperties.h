@@ -100,8 +100,9 @@ uint32_t PlaceMakerNote(std::vector<uint8_t>& out, const TImagePropertyList& ite
 // directories of Items and then IFD0, made of Ifd0 (the caller's own entries, which win
 // over items of the same tag) and the IFD0 items, with pointers to the others. Thumbnail
 // items are not written: a thumbnail of pixels that may have changed would be stale.
-// MakerNoteOffset is PlaceMakerNote's result for the same Out and Items. Returns IFD0's
-// offset.
+// MakerNoteOffset is PlaceMakerNote's result for the same Out and Items. A directory
+// holds at most 4096 entries (libtiff reads no more); items beyond are left out.
+// Returns IFD0's offset.
 uint32_t WritePropertyDirectories(std::vector<uint8_t>& out, const TImagePropertyList& items,
                                   std::vector<TTiffEntry> ifd0, uint32_t makerNoteOffset);
 

@@ -110,6 +110,9 @@ bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entrie
   const uint32_t count = Get16(offset);
   const uint64_t end = uint64_t{offset} + 2 + 12ull * count;
   if (end + 4 > FData.size()) return false;
+  // The values of a sound directory do not overlap, so together they fit in the data.
+  // Entries that all point at one large block would otherwise copy it once each.
+  uint64_t budget = FData.size();
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t at = uint64_t{offset} + 2 + 12ull * i;
     TTiffEntry entry;
@@ -120,7 +123,8 @@ bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entrie
     if (size == 0) continue;
     if (bytes > 4) entry.Offset = Get32(at + 8);
     const std::span<const uint8_t> value = bytes <= 4 ? Bytes(at + 8, bytes) : Bytes(entry.Offset, bytes);
-    if (value.size() != bytes) continue;
+    if (value.size() != bytes || bytes > budget) continue;
+    budget -= bytes;
     entry.Value.assign(value.begin(), value.end());
     const uint32_t unit = SwapUnit(entry.Type);
     if (FBigEndian && unit > 1) {

@@ -3,7 +3,8 @@
 // sit inline (up to 4 bytes) or at an offset.
 //
 // The reader checks every count and offset against the data in 64-bit arithmetic and
-// skips an entry it cannot read whole; it never reads outside the data. Values come
+// skips an entry it cannot read whole; it never reads outside the data, and copies no
+// more value bytes from one directory than the data holds. Values come
 // out in little-endian order whatever the file's order. The writer writes little-endian.
 
 #ifndef QUILL_PLATFORM_TIFFSTRUCTURE_H_
@@ -50,6 +51,8 @@ class TTiffReader {
   uint32_t FirstDirectory() const { return FFirst; }
   // Reads the directory at Offset: its entries in file order and the offset of the next
   // directory (0 when none). False when the directory itself does not lie in the data.
+  // An entry whose value would bring the directory's values past the data's size is
+  // skipped (values of a sound structure do not overlap).
   bool ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entries, uint32_t& next) const;
   // The bytes at Offset .. Offset + Size, or an empty span when they do not lie in the data.
   std::span<const uint8_t> Bytes(uint64_t offset, uint64_t size) const;

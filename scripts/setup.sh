@@ -5,8 +5,10 @@
 # Takes no arguments and reads no environment. Run it (bash scripts/setup.sh) or
 # source it; either way its status is 0 once every package is installed and non-zero
 # otherwise. Sourcing it defines the function quill_setup (the same check, to run
-# again) and changes none of the caller's shell options or variables. Installing
-# needs root.
+# again), quill_setup_fuzz (the same for what fuzz/run.sh needs besides: clang and
+# its fuzzer runtime) and quill_setup_bench (the Python libraries that the comparison
+# benchmarks time against: OpenCV, NumPy, Pillow), and changes none of the caller's shell options or variables.
+# Installing needs root.
 
 quill_setup() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -17,7 +19,20 @@ quill_setup() {
                   qt6-translations-l10n
                   # A display server for looking at the running program without a screen.
                   xvfb)
-  local missing=() package
+  quill_install "${packages[@]}"
+}
+
+quill_setup_fuzz() {
+  quill_install clang libclang-rt-dev
+}
+
+quill_setup_bench() {
+  quill_install python3-opencv python3-numpy python3-pil
+}
+
+# quill_install PACKAGE...: installs those of the packages that are missing.
+quill_install() {
+  local packages=("$@") missing=() package
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
   done

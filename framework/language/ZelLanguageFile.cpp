@@ -114,7 +114,9 @@ TZelLanguageFile TZelLanguageFile::Load(const QString& fileName) {
   if (!QFileInfo(fileName).isFile()) return {};
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize) return {};
-  const QByteArray bytes = file.read(kMaxFileSize + 1);
+  // QIODevice::read allocates all it is asked for before it reads: ask for the size found
+  // above, not for the limit (a byte more, so that a file that grew is still checked).
+  const QByteArray bytes = file.read(file.size() + 1);
   if (bytes.size() > kMaxFileSize) return {};
   return TZelLanguageFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }

@@ -9,7 +9,10 @@
 
 #include <QImage>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "CodecTestSupport.h"
@@ -143,6 +146,80 @@ TEST_F(ImageCodecs, ExifSurvivesEveryContainerWithoutTheThumbnail) {
       EXPECT_EQ(*found, item) << mime;
     }
     EXPECT_EQ(FindProperty(back.Items, 0x5020), nullptr) << mime;
+  }
+}
+
+TEST_F(ImageCodecs, JpegExifLeavesOutTheLargestItemsUntilOneSegmentHoldsThem) {
+  // 12000 items of 5 to 24 bytes: about five times what one segment holds.
+  TImageMetadata metadata;
+  for (uint32_t i = 0; i < 12000; ++i) {
+    metadata.Items.push_back({0x1000 + i, kTiffUndefined, std::vector<uint8_t>(5 + (i * 7919) % 20, 7)});
+  }
+  TZelLTBitmap picture;
+  MakePicture(picture, 8, 8);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 80, metadata, bytes));
+  TZelLTBitmap image;
+  TImageRawFormat format;
+  TImageMetadata back;
+  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
+  ASSERT_FALSE(back.Items.empty());
+  ASSERT_LT(back.Items.size(), metadata.Items.size());
+
+  // Every item left out is at least as large as every item kept; of the boundary size,
+  // the earlier ones went first; with the last one left out back, it would not fit.
+  std::set<uint32_t> kept;
+  for (const TImagePropertyItem& item : back.Items) kept.insert(item.Id);
+  size_t largestKept = 0, smallestLeftOut = SIZE_MAX;
+  for (const TImagePropertyItem& item : metadata.Items) {
+    if (kept.count(item.Id) != 0) {
+      EXPECT_EQ(*FindProperty(back.Items, item.Id), item);
+      largestKept = std::max(largestKept, item.Value.size());
+    } else {
+      smallestLeftOut = std::min(smallestLeftOut, item.Value.size());
+    }
+  }
+  EXPECT_LE(largestKept, smallestLeftOut);
+  const TImagePropertyItem* lastLeftOut = nullptr;
+  bool keptOneOfTheSize = false;
+  for (const TImagePropertyItem& item : metadata.Items) {
+    if (item.Value.size() != smallestLeftOut) continue;
+    const bool isKept = kept.count(item.Id) != 0;
+    EXPECT_FALSE(keptOneOfTheSize && !isKept) << std::hex << item.Id;
+    keptOneOfTheSize = keptOneOfTheSize || isKept;
+    if (!isKept) lastLeftOut = &item;
+  }
+  ASSERT_NE(lastLeftOut, nullptr);
+  TImagePropertyList more;
+  for (const TImagePropertyItem& item : metadata.Items) {
+    if (&item == lastLeftOut || kept.count(item.Id) != 0) more.push_back(item);
+  }
+  EXPECT_GT(BuildExifData(more).size() + 6, 65533u);
+}
+
+TEST_F(ImageCodecs, SavesWithThousandsOfItemsReadBack) {
+  // More IFD0 and EXIF items than a directory may hold, and an interoperability item.
+  TImageMetadata metadata;
+  for (uint32_t i = 0; i < 5000; ++i) {
+    metadata.Items.push_back({0x6000 + i, kTiffShort, {1, 0}});
+    metadata.Items.push_back({kPropertyExif | (0x6000 + i), kTiffShort, {2, 0}});
+  }
+  metadata.Items.push_back({kPropertyInterop | 1, kTiffAscii, {'R', '9', '8', 0}});
+  TZelLTBitmap picture;
+  MakePicture(picture, 8, 8);
+  for (const char* mime : {"image/tiff", "image/png"}) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeImage(picture.GetPixels(), mime, 80, metadata, bytes)) << mime;
+    TZelLTBitmap image;
+    TImageRawFormat format;
+    TImageMetadata back;
+    ASSERT_TRUE(DecodeImage(bytes, image, format, back)) << mime;
+    EXPECT_NE(FindProperty(back.Items, kPropertyInterop | 1), nullptr) << mime;
+    const auto inExif = std::count_if(back.Items.begin(), back.Items.end(), [](const TImagePropertyItem& item) {
+      return (item.Id & 0xFFFF0000u) == kPropertyExif;
+    });
+    EXPECT_GT(inExif, 4000) << mime;
+    EXPECT_LT(inExif, 4096) << mime;
   }
 }
 

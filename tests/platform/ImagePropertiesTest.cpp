@@ -114,6 +114,31 @@ TEST(ImageProperties, DamagedStructuresReadNothingOutsideTheData) {
   EXPECT_FALSE(ReadExifProperties(std::vector<uint8_t>{'I', 'I', 43, 0, 8, 0, 0, 0}, true, items));
 }
 
+TEST(ImageProperties, ADirectoryCopiesNoMoreValueBytesThanTheDataHolds) {
+  // 2000 entries whose values are each the whole structure: copied once each, a 1 MB
+  // file of such entries would need 64 GB.
+  constexpr uint32_t kEntries = 2000;
+  std::vector<uint8_t> d = {'I', 'I', 42, 0, 8, 0, 0, 0, kEntries & 0xFF, kEntries >> 8};
+  const uint32_t size = 8 + 2 + 12 * kEntries + 4;
+  for (uint32_t i = 0; i < kEntries; ++i) {
+    const uint16_t tag = static_cast<uint16_t>(0x9000 + i);
+    d.insert(d.end(), {static_cast<uint8_t>(tag), static_cast<uint8_t>(tag >> 8), kTiffUndefined, 0,
+                       static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), 0, 0, 0, 0, 0, 0});
+  }
+  d.insert(d.end(), 4, 0);
+  ASSERT_EQ(d.size(), size);
+  TTiffReader reader;
+  ASSERT_TRUE(reader.Open(d));
+  std::vector<TTiffEntry> entries;
+  uint32_t next = 0;
+  ASSERT_TRUE(reader.ReadDirectory(8, entries, next));
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(entries[0].Value, d);
+  size_t copied = 0;
+  for (const TTiffEntry& entry : entries) copied += entry.Value.size();
+  EXPECT_LE(copied, d.size());
+}
+
 TEST(ImageProperties, PropertyTextStopsAtTheItemsEnd) {
   TImagePropertyList items = {{kPropertyMake, kTiffAscii, {'C', 'a', 'n'}},
                               {kPropertyModel, kTiffAscii, {'X', 0, 'Y'}}};

@@ -1,16 +1,14 @@
-// libFuzzer entry for demo scripts: any bytes load as a script, save, load again to the
-// same bytes, give a title, and every script line parses into arguments.
-//
-// Built with clang (-fsanitize=fuzzer,address,undefined) against quill_framework; the
-// inputs it found are kept in tests/framework/demo/data/DemoScriptCorpus.txt and replayed
-// by the framework tests.
+// Demo scripts: any bytes load as a script, save, load again to the same bytes, give a
+// title, and every script line parses into arguments.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "ZelDemoScript.h"
+
+using quill::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TZelDemoScript script;
@@ -18,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string saved = script.SaveToBytes();
   TZelDemoScript again;
   again.LoadFromBytes(saved);
-  if (again.SaveToBytes() != saved) std::abort();
+  Check(again.SaveToBytes() == saved, "a saved script loads back to other bytes");
   (void)script.GetTitle();
   for (const std::string& line : script.GetScriptLines()) {
     TZelDemoScriptParams params;
