@@ -32,7 +32,8 @@ QString TZelEditorDemoLink::SaveAndCloseExchangeDocument() {
   if (!HasDocument()) return {};
   TZelDocument* document = GraphicsEditor->GetLastDocument();
   const QString fileName = document->FileName;
-  if (document->Save()) document->CloseQuery();
+  if (!document->Save()) return {};
+  document->CloseQuery();
   return fileName;
 }
 

@@ -92,7 +92,7 @@ int Ask(int32_t textId, uint32_t flags) {
 namespace quill {
 
 bool ControlCentre(QWidget* control, TPoint& point) {
-  if (control == nullptr || !control->isVisible()) return false;
+  if (control == nullptr) return false;
   const QPoint centre = control->mapToGlobal(QPoint(control->width() / 2, control->height() / 2));
   point = {centre.x(), centre.y()};
   return true;
@@ -125,7 +125,8 @@ bool ToolbarItemCentre(QAction* item, TPoint& point) {
   for (QObject* owner : item->associatedObjects()) {
     auto* toolbar = qobject_cast<QToolBar*>(owner);
     if (toolbar == nullptr) continue;
-    if (ControlCentre(toolbar->widgetForAction(item), point)) return true;
+    QWidget* button = toolbar->widgetForAction(item);
+    if (button != nullptr && button->isVisible() && ControlCentre(button, point)) return true;
   }
   return false;
 }
@@ -282,6 +283,7 @@ void TZelDemonstrationModule::PlaybackBeforePlay(TZelDemoPlayback* sender, bool&
     if (EditorLink->HasDocument() && !cancel) {
       if (EditorLink->PluginMode()) {
         PluginFileName = EditorLink->SaveAndCloseExchangeDocument();
+        cancel = PluginFileName.isEmpty();
       } else if (!EditorLink->CloseDocument()) {
         cancel = true;
       }

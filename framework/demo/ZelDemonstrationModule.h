@@ -17,16 +17,19 @@
 // component, as if that control had been clicked); Boolean (no argument: the
 // default; otherwise true exactly when the first argument is a number other than 0);
 // integer (the first argument's value when it is a number, else the default).
-// Targets: a control gives the centre of its client area; a menu item the centre of
+// Targets: a control gives the centre of its client area (shown or not: a tool's
+// option frame shows once the script has chosen the tool); a menu item the centre of
 // its entry in the open popup menu, else in its own menu's window; a toolbar item the
-// centre of its button. A toolbar item without a button (hidden, or on no toolbar)
-// and a menu item whose menu is not shown give no point and count as not found.
+// centre of its button. A toolbar item without a shown button (hidden, or on no
+// toolbar) and a menu item whose menu is not shown give no point and count as not
+// found.
 //
 // Demo flows (the player's events):
 // - Before a demo: a document that a demo script opened is closed without a question;
 //   another open document needs Yes to question 173 and then its close query (in
 //   plug-in mode it is saved into its exchange file and closed, and that file is
-//   remembered). A refusal cancels the demo and leaves the title. Otherwise the title
+//   remembered; a save that fails cancels the demo, so the user's work stays open).
+//   A refusal cancels the demo and leaves the title. Otherwise the title
 //   gains " - " and the script's title.
 // - Esc: question 172; Yes aborts the active tool's stroke and pending work, restores
 //   the title and, for a demo started from the list, opens the list again.
@@ -105,7 +108,7 @@ class TZelDemoEditorLink {
   virtual void CloseDocumentNow() = 0;
   virtual bool PluginMode() const = 0;
   // Plug-in mode: saves the active document into its exchange file, closes it and
-  // gives the file's name.
+  // gives the file's name; empty, with the document left open, when the save fails.
   virtual QString SaveAndCloseExchangeDocument() = 0;
   // The close query of the active document (the save-changes question when
   // modified); true when it closed.
@@ -119,7 +122,8 @@ class TZelDemoEditorLink {
   virtual void ShowToolsPanel() = 0;
 };
 
-// Centre points for targets, in screen pixels; false when the item shows nowhere.
+// Centre points for targets, in screen pixels; false for no control, and for an item
+// that shows nowhere.
 bool ControlCentre(QWidget* control, TPoint& point);
 bool MenuItemCentre(QAction* item, TPoint& point);
 bool ToolbarItemCentre(QAction* item, TPoint& point);

@@ -30,6 +30,7 @@ class FakeEditorLink : public quill::TZelDemoEditorLink {
   void CloseDocumentNow() override { document = false; }
   bool PluginMode() const override { return pluginMode; }
   QString SaveAndCloseExchangeDocument() override {
+    if (saveFails) return {};
     document = false;
     return QStringLiteral("/tmp/exchange.zli");
   }
@@ -50,6 +51,7 @@ class FakeEditorLink : public quill::TZelDemoEditorLink {
   bool openedByScript = false;
   bool pluginMode = false;
   bool refuseClose = false;
+  bool saveFails = false;
   QStringList opened;
   int aborts = 0;
   int cancels = 0;
@@ -280,11 +282,17 @@ TEST_F(DemonstrationModuleTest, PluginModeGetsItsExchangeFileBackOnceAfterEveryK
   ASSERT_TRUE(module_->PlayScript(script));
   EXPECT_TRUE(module_->GetPlayback().RequestStop());
   EXPECT_EQ(link_.opened, QStringList{"/tmp/exchange.zli"});
+  // An exchange file that cannot be written keeps its document open and the demo off.
+  link_.saveFails = true;
+  EXPECT_FALSE(module_->PlayScript(script));
+  EXPECT_TRUE(link_.document);
+  link_.saveFails = false;
+  link_.opened.clear();
   // Nothing is left to open again later.
   link_.document = false;
   ASSERT_TRUE(module_->PlayScript(script));
   EXPECT_TRUE(module_->GetPlayback().RequestStop());
-  EXPECT_EQ(link_.opened.size(), 1);
+  EXPECT_TRUE(link_.opened.isEmpty());
 }
 
 // The list's Start marks the demo as started from the list only when it plays; an
