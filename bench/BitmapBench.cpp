@@ -23,9 +23,9 @@ constexpr int kHeight = 4000;
 const TZelLTBitmap& LargePhoto() {
   static TZelLTBitmap* photo = [] {
     auto* bitmap = new TZelLTBitmap;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
         !bitmap->Resize(kWidth, kHeight)) {
       std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
@@ -51,13 +51,13 @@ void BM_DrawView(benchmark::State& state) {
   const int divisor = static_cast<int>(state.range(0));
   TZelLTBitmap& photo = const_cast<TZelLTBitmap&>(LargePhoto());
   QImage canvas(1920, 1080, QImage::Format_BGR888);
-  const TRect view{0, 0, 1920, 1080};
+  const quill::TRect view{0, 0, 1920, 1080};
   const int shownWidth = kWidth / divisor, shownHeight = kHeight / divisor;
   const int left = (1920 - shownWidth) / 2, top = (1080 - shownHeight) / 2;
-  const TRect dest{left, top, left + shownWidth, top + shownHeight};
+  const quill::TRect dest{left, top, left + shownWidth, top + shownHeight};
   for (auto _ : state) {
     QPainter painter(&canvas);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     benchmark::DoNotOptimize(photo.Draw(surface, dest, photo.GetBounds(), view));
   }
 }

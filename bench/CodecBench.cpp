@@ -27,16 +27,16 @@ std::filesystem::path Folder() { return std::filesystem::temp_directory_path() /
 const TZelLTBitmap& LargePhoto() {
   static TZelLTBitmap* photo = [] {
     auto* bitmap = new TZelLTBitmap;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
         !bitmap->Resize(kWidth, kHeight)) {
       std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
     }
     std::filesystem::create_directories(Folder());
-    if (!SaveImageFile(Folder() / "photo.jpg", bitmap->GetPixels(), "image/jpeg", 90, {}) ||
-        !SaveImageFile(Folder() / "photo.png", bitmap->GetPixels(), "image/png", -1, {})) {
+    if (!quill::SaveImageFile(Folder() / "photo.jpg", bitmap->GetPixels(), "image/jpeg", 90, {}) ||
+        !quill::SaveImageFile(Folder() / "photo.png", bitmap->GetPixels(), "image/png", -1, {})) {
       std::abort();
     }
     std::fprintf(stderr, "benchmark files: %s\n", Folder().c_str());
@@ -48,7 +48,7 @@ const TZelLTBitmap& LargePhoto() {
 std::vector<uint8_t> Bytes(const char* name) {
   LargePhoto();
   std::vector<uint8_t> data;
-  if (!ReadFileBytes(Folder() / name, data)) std::abort();
+  if (!quill::ReadFileBytes(Folder() / name, data)) std::abort();
   return data;
 }
 
@@ -56,9 +56,9 @@ void BM_JpegDecode(benchmark::State& state) {
   const std::vector<uint8_t> data = Bytes("photo.jpg");
   for (auto _ : state) {
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    benchmark::DoNotOptimize(DecodeImage(data, image, format, metadata));
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    benchmark::DoNotOptimize(quill::DecodeImage(data, image, format, metadata));
   }
 }
 BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond);
@@ -66,17 +66,17 @@ BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond);
 void BM_JpegEncodeQuality80(benchmark::State& state) {
   const TZelLTBitmap& photo = LargePhoto();
   std::vector<uint8_t> output;
-  for (auto _ : state) benchmark::DoNotOptimize(EncodeImage(photo.GetPixels(), "image/jpeg", 80, {}, output));
+  for (auto _ : state) benchmark::DoNotOptimize(quill::EncodeImage(photo.GetPixels(), "image/jpeg", 80, {}, output));
 }
 BENCHMARK(BM_JpegEncodeQuality80)->Unit(benchmark::kMillisecond);
 
 // A 50 x 50 pixel edit, then the save that keeps every other block.
 void BM_LosslessSaveAfterEdit(benchmark::State& state) {
   LargePhoto();
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   if (!jpeg.LoadFromFile(Folder() / "photo.jpg")) std::abort();
   TZelLTBitmap image;
-  image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24);
+  image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24);
   jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride());
   for (int y = 2000; y < 2050; ++y) std::memset(image.GetPixels().GetPixelAddress(3000, y), 255, 150);
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
@@ -90,7 +90,7 @@ void BM_JpegThumbnail200(benchmark::State& state) {
   LargePhoto();
   for (auto _ : state) {
     QImage thumbnail;
-    benchmark::DoNotOptimize(MakeThumbnail(Folder() / "photo.jpg", 200, 200, thumbnail));
+    benchmark::DoNotOptimize(quill::MakeThumbnail(Folder() / "photo.jpg", 200, 200, thumbnail));
   }
 }
 BENCHMARK(BM_JpegThumbnail200)->Unit(benchmark::kMillisecond);
@@ -99,9 +99,9 @@ void BM_PngDecode(benchmark::State& state) {
   const std::vector<uint8_t> data = Bytes("photo.png");
   for (auto _ : state) {
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    benchmark::DoNotOptimize(DecodeImage(data, image, format, metadata));
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    benchmark::DoNotOptimize(quill::DecodeImage(data, image, format, metadata));
   }
 }
 BENCHMARK(BM_PngDecode)->Unit(benchmark::kMillisecond);

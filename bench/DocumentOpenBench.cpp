@@ -29,9 +29,9 @@ const std::filesystem::path& PhotoFile() {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quill-document-bench";
     std::filesystem::create_directories(folder);
     TZelLTBitmap photo;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
         !photo.Resize(kWidth, kHeight)) {
       std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
       std::abort();
@@ -44,12 +44,12 @@ const std::filesystem::path& PhotoFile() {
         p[i] = static_cast<uint8_t>(std::clamp(p[i] + static_cast<int>(noise >> 29) - 4, 0, 255));
       }
     }
-    metadata.Items.push_back({kPropertyMake, 2, {'Q', 'u', 'i', 'l', 'l', 0}});
-    metadata.Items.push_back({kPropertyModel, 2, {'Q', 'M', '-', '1', 0}});
-    metadata.Items.push_back({kPropertyDateTime, 2, {'2', '0', '2', '4', ':', '0', '5', ':', '0', '6', ' ',
+    metadata.Items.push_back({quill::kPropertyMake, 2, {'Q', 'u', 'i', 'l', 'l', 0}});
+    metadata.Items.push_back({quill::kPropertyModel, 2, {'Q', 'M', '-', '1', 0}});
+    metadata.Items.push_back({quill::kPropertyDateTime, 2, {'2', '0', '2', '4', ':', '0', '5', ':', '0', '6', ' ',
                                                      '0', '7', ':', '0', '8', ':', '0', '9', 0}});
     const std::filesystem::path name = folder / "photo.jpg";
-    if (!SaveImageFile(name, photo.GetPixels(), "image/jpeg", 90, metadata)) std::abort();
+    if (!quill::SaveImageFile(name, photo.GetPixels(), "image/jpeg", 90, metadata)) std::abort();
     std::fprintf(stderr, "benchmark file: %s\n", name.c_str());
     return name;
   }();
@@ -60,9 +60,9 @@ void BM_CodecReadAndDecode(benchmark::State& state) {
   const std::filesystem::path& file = PhotoFile();
   for (auto _ : state) {
     auto image = std::make_unique<TZelLTBitmap>();
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(file, *image, format, metadata)) std::abort();
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(file, *image, format, metadata)) std::abort();
     state.PauseTiming();
     image.reset();
     state.ResumeTiming();

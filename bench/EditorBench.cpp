@@ -22,7 +22,7 @@ constexpr int32_t kEdit = 50;
 // A document without an editor holding a smooth colour field.
 std::unique_ptr<TZelGraphicsDocument> MakeDocument() {
   auto document = std::make_unique<TZelGraphicsDocument>(nullptr);
-  document->CurrentImage.SetSize(kImageWidth, kImageHeight, kPixelFormat24);
+  document->CurrentImage.SetSize(kImageWidth, kImageHeight, quill::kPixelFormat24);
   TZelPixels& pixels = document->GetCurrentPixels();
   for (int32_t y = 0; y < kImageHeight; ++y) {
     uint8_t* p = pixels.GetPixelAddress(0, y);
@@ -41,7 +41,7 @@ std::unique_ptr<TZelGraphicsDocument> MakeDocument() {
 class InvertTool : public TZelGraphicsTool {
  public:
   InvertTool() : TZelGraphicsTool(nullptr) {}
-  void Invert(TZelGraphicsView* view, const TRect& rect) {
+  void Invert(TZelGraphicsView* view, const quill::TRect& rect) {
     BeginOperation(view);
     for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
       uint8_t* p = Live->GetPixelAddress(rect.Left, y);
@@ -52,7 +52,7 @@ class InvertTool : public TZelGraphicsTool {
   }
 };
 
-TRect EditRect(int i) {
+quill::TRect EditRect(int i) {
   const int32_t x = (i * 397) % (kImageWidth - kEdit);
   const int32_t y = (i * 211) % (kImageHeight - kEdit);
   return {x, y, x + kEdit, y + kEdit};

@@ -22,9 +22,9 @@ struct Photo {
 
   Photo() {
     TZelLTBitmap photo;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
         !CopyBitmapToBuffer(photo, committed)) {
       std::fprintf(stderr, "cannot read the sample photo\n");
       std::abort();
@@ -32,8 +32,8 @@ struct Photo {
   }
 
   // Count points on a diagonal across the photo, Margin pixels in from its edges.
-  std::vector<TPoint> Walk(int count, int margin) const {
-    std::vector<TPoint> points;
+  std::vector<quill::TPoint> Walk(int count, int margin) const {
+    std::vector<quill::TPoint> points;
     for (int i = 0; i < count; ++i) {
       points.push_back({margin + i * (committed.Width() - 2 * margin) / count,
                         margin + i * (committed.Height() - 2 * margin) / count});
@@ -52,15 +52,15 @@ const Photo& SamplePhoto() {
 void BM_HandInpaintingMark(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
   TZelPixelBuffer live;
-  live.Allocate(kPixelFormat24, photo.committed.GetBounds());
+  live.Allocate(quill::kPixelFormat24, photo.committed.GetBounds());
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   TZelPixelMask dab;
   quill::HandInpaintingDab(dab, size);
-  const std::vector<TPoint> centres = photo.Walk(64, size);
+  const std::vector<quill::TPoint> centres = photo.Walk(64, size);
   size_t next = 0;
   for (auto _ : state) {
-    const TRect area = quill::HandInpaintingSquare(centres[next], size);
+    const quill::TRect area = quill::HandInpaintingSquare(centres[next], size);
     next = (next + 1) % centres.size();
     TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
     quill::MarkHandInpaintingArea(engine, area, dab);
@@ -77,22 +77,22 @@ BENCHMARK(BM_HandInpaintingMark)->Arg(25)->Arg(100)->Unit(benchmark::kMicrosecon
 void BM_HandInpaintingMove(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
   TZelPixelBuffer live;
-  live.Allocate(kPixelFormat24, photo.committed.GetBounds());
+  live.Allocate(quill::kPixelFormat24, photo.committed.GetBounds());
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   TZelPixelMask dab;
   quill::HandInpaintingDab(dab, size);
-  const TRect area = quill::HandInpaintingSquare({300, 250}, size);
+  const quill::TRect area = quill::HandInpaintingSquare({300, 250}, size);
   TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
   quill::MarkHandInpaintingArea(engine, area, dab);
   engine.SplitBorder();
   engine.RemoveBorderOutliers(quill::kLongDefectFraction);
   engine.ComputeContactWeights();
 
-  const std::vector<TPoint> pointers = photo.Walk(64, size);
+  const std::vector<quill::TPoint> pointers = photo.Walk(64, size);
   size_t next = 0;
   for (auto _ : state) {
-    const TRect source = quill::HandInpaintingSquare(pointers[next], size);
+    const quill::TRect source = quill::HandInpaintingSquare(pointers[next], size);
     next = (next + 1) % pointers.size();
     const uint8_t k = engine.FindBestOrientation(source);
     engine.FillArea({source.Left, source.Top}, k, true, TAreaCorrelator::kModeColor,

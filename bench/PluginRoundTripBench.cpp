@@ -26,8 +26,8 @@ namespace {
 
 constexpr int32_t kWidth = 6000;
 constexpr int32_t kHeight = 4000;
-constexpr TPhotoshopDataInfo kHeader{kExchangeHeaderSize, kExchangeModeRGB, 0, 0, kWidth, kHeight, kWidth * 3, 3};
-constexpr int64_t kFileSize = kExchangePixelOffset + int64_t{kWidth} * 3 * kHeight;
+constexpr TPhotoshopDataInfo kHeader{quill::kExchangeHeaderSize, quill::kExchangeModeRGB, 0, 0, kWidth, kHeight, kWidth * 3, 3};
+constexpr int64_t kFileSize = quill::kExchangePixelOffset + int64_t{kWidth} * 3 * kHeight;
 
 void Fail(const char* what) {
   std::fprintf(stderr, "%s failed\n", what);

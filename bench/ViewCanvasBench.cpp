@@ -26,7 +26,7 @@ constexpr int kViewHeight = 1080;
 TZelLTBitmap& LargeImage() {
   static TZelLTBitmap* image = [] {
     auto* bitmap = new TZelLTBitmap;
-    bitmap->SetSize(kImageWidth, kImageHeight, kPixelFormat24);
+    bitmap->SetSize(kImageWidth, kImageHeight, quill::kPixelFormat24);
     TZelPixels& pixels = bitmap->GetPixels();
     for (int32_t y = 0; y < kImageHeight; ++y) {
       uint8_t* p = pixels.GetPixelAddress(0, y);
@@ -45,10 +45,10 @@ TZelLTBitmap& LargeImage() {
 // the clip.
 class ImageLayer : public TZelViewObject {
  public:
-  void InitFlags() override { SetFlags(kViewObjectVisible | kViewObjectContent | kViewObjectPaint); }
+  void InitFlags() override { SetFlags(quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectPaint); }
   void PaintContent(TZelViewCanvas& canvas) override {
     TZelLTBitmap& image = LargeImage();
-    const TRect device = GetContentBounds(canvas.GetMapMode());
+    const quill::TRect device = GetContentBounds(canvas.GetMapMode());
     image.Draw(canvas.GetDeviceContext(), device, image.GetBounds(), canvas.GetClipBox());
     canvas.ExcludeClipRect(device);
   }
@@ -57,13 +57,13 @@ class ImageLayer : public TZelViewObject {
 // A brush outline: an ellipse inverting what lies under it.
 class OutlineLayer : public TZelViewObject {
  public:
-  void InitFlags() override { SetFlags(kViewObjectVisible | kViewObjectOverlay | kViewObjectNoExtent); }
+  void InitFlags() override { SetFlags(quill::kViewObjectVisible | quill::kViewObjectOverlay | quill::kViewObjectNoExtent); }
   void PaintOverlay(TZelViewCanvas& canvas) override {
     QPainter& painter = canvas.GetPainter();
     painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
     painter.setPen(QPen(Qt::black, 0));
     painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(RectToQRect(GetOverlayBounds(canvas.GetMapMode())));
+    painter.drawEllipse(quill::RectToQRect(GetOverlayBounds(canvas.GetMapMode())));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }
 };
@@ -71,10 +71,10 @@ class OutlineLayer : public TZelViewObject {
 // A crop band: every pixel of the band darkened in place, within the clip rectangles.
 class BandLayer : public TZelViewObject {
  public:
-  void InitFlags() override { SetFlags(kViewObjectVisible | kViewObjectOverlay | kViewObjectNoExtent); }
+  void InitFlags() override { SetFlags(quill::kViewObjectVisible | quill::kViewObjectOverlay | quill::kViewObjectNoExtent); }
   void PaintOverlay(TZelViewCanvas& canvas) override {
     TZelCanvasPixels& pixels = canvas.GetPixels();
-    canvas.ForEachClipRect(GetOverlayBounds(canvas.GetMapMode()), [&](const TRect& part) {
+    canvas.ForEachClipRect(GetOverlayBounds(canvas.GetMapMode()), [&](const quill::TRect& part) {
       for (int32_t y = part.Top; y < part.Bottom; ++y) {
         uint8_t* p = pixels.GetPixelAddress(part.Left, y);
         for (int64_t i = 0; i < part.Width() * 3; ++i) p[i] = static_cast<uint8_t>(p[i] - ((p[i] * 92) >> 8));
@@ -84,8 +84,8 @@ class BandLayer : public TZelViewObject {
 };
 
 template <class T>
-T* Add(TZelViewControl& view, const TRect& bounds) {
-  T* layer = static_cast<T*>(view.GetViewObjects().Add(std::unique_ptr<T>(ZelCreate<T>())));
+T* Add(TZelViewControl& view, const quill::TRect& bounds) {
+  T* layer = static_cast<T*>(view.GetViewObjects().Add(std::unique_ptr<T>(quill::ZelCreate<T>())));
   layer->SetBounds(bounds);
   return layer;
 }

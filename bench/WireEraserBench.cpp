@@ -21,13 +21,13 @@ namespace {
 
 struct Photo {
   TZelPixelBuffer committed;  // the image as it stood before the stroke
-  std::vector<TPoint> centres;
+  std::vector<quill::TPoint> centres;
 
   Photo() {
     TZelLTBitmap photo;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    if (!LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
         !CopyBitmapToBuffer(photo, committed)) {
       std::fprintf(stderr, "cannot read the sample photo\n");
       std::abort();
@@ -46,7 +46,7 @@ const Photo& SamplePhoto() {
 void BM_WireEraserDab(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
   TZelPixelBuffer live;
-  live.Allocate(kPixelFormat24, photo.committed.GetBounds());  // the image the dabs write into
+  live.Allocate(quill::kPixelFormat24, photo.committed.GetBounds());  // the image the dabs write into
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   quill::TWireEraserStroke stroke;
@@ -64,7 +64,7 @@ BENCHMARK(BM_WireEraserDab)->Arg(5)->Arg(25)->Arg(50)->Unit(benchmark::kMicrosec
 void BM_BackgroundNoiseDab(benchmark::State& state) {
   const Photo& photo = SamplePhoto();
   TZelPixelBuffer live;
-  live.Allocate(kPixelFormat24, photo.committed.GetBounds());
+  live.Allocate(quill::kPixelFormat24, photo.committed.GetBounds());
   live.CopyFrom(photo.committed);
   const int size = static_cast<int>(state.range(0));
   quill::TWireEraserStroke stroke;

@@ -30,8 +30,8 @@ constexpr int32_t kSmallFileText = 213;
 constexpr int32_t kLargeFileText = 214;
 constexpr int32_t kInvalidQualityText = 216;
 
-TJPEGQualityAsker& Asker() {
-  static TJPEGQualityAsker asker;
+quill::TJPEGQualityAsker& Asker() {
+  static quill::TJPEGQualityAsker asker;
   return asker;
 }
 
@@ -65,7 +65,7 @@ bool ParseQuality(const QString& text, int32_t& quality) {
   return digits && i == text.size() && quality >= 0 && quality <= 100;
 }
 
-TZelJPEGOptionsForm::TZelJPEGOptionsForm(TZelComponent* owner) : TZelForm(owner) {
+TZelJPEGOptionsForm::TZelJPEGOptionsForm(quill::TZelComponent* owner) : TZelForm(owner) {
   auto* central = new QWidget(this);
   setCentralWidget(central);
 
@@ -118,7 +118,7 @@ TZelJPEGOptionsForm::TZelJPEGOptionsForm(TZelComponent* owner) : TZelForm(owner)
           [this] { QualityChange(qualityComboBox_); });
   connect(qualityTrackBar_, &QSlider::valueChanged, this, [this] { QualityChange(qualityTrackBar_); });
   connect(okButton_, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-  connect(cancelButton_, &QPushButton::clicked, this, [this] { SetModalResult(IDCANCEL); });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { SetModalResult(quill::IDCANCEL); });
 }
 
 void TZelJPEGOptionsForm::keyPressEvent(QKeyEvent* event) {
@@ -169,7 +169,7 @@ void TZelJPEGOptionsForm::QualityChange(QObject* sender) {
 void TZelJPEGOptionsForm::OkButtonClick() {
   int32_t value = 0;
   if (ParseQuality(qualityEdit_->text().trimmed(), value)) {
-    SetModalResult(IDOK);
+    SetModalResult(quill::IDOK);
     return;
   }
   ZelApplication->MessageBoxWithCaption(GetLocalizedString(kInvalidQualityText), windowTitle(),
@@ -190,6 +190,8 @@ void TZelJPEGOptionsForm::Localize() {
   QualityChange(qualityTrackBar_);
 }
 
+namespace quill {
+
 bool AskJPEGQuality(int32_t& quality) {
   if (Asker()) return Asker()(quality);
   // Created without an owner and freed when it closes.
@@ -201,3 +203,5 @@ bool AskJPEGQuality(int32_t& quality) {
 }
 
 void SetJPEGQualityAsker(TJPEGQualityAsker asker) { Asker() = std::move(asker); }
+
+}  // namespace quill

@@ -43,7 +43,7 @@ class TZelJPEGOptionsForm : public TZelForm {
   Q_OBJECT
 
  public:
-  explicit TZelJPEGOptionsForm(TZelComponent* owner);
+  explicit TZelJPEGOptionsForm(quill::TZelComponent* owner);
 
   // Moves the slider to Quality; the text field and the list follow.
   void SetQuality(int32_t quality);
@@ -81,6 +81,8 @@ class TZelJPEGOptionsForm : public TZelForm {
   bool updating_ = false;
 };
 
+namespace quill {
+
 // Asks for a JPEG quality, starting from Quality; true with the confirmed value in
 // Quality after OK, false (Quality unchanged) after Cancel.
 using TJPEGQualityAsker = std::function<bool(int32_t& quality)>;
@@ -90,5 +92,7 @@ bool AskJPEGQuality(int32_t& quality);
 
 // Replaces the dialog by Asker (tests, scripted runs); an empty Asker restores it.
 void SetJPEGQualityAsker(TJPEGQualityAsker asker);
+
+}  // namespace quill
 
 #endif  // QUILL_EDITOR_ZELJPEGOPTIONSFORM_H_

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace quill {
+
 namespace {
 
 int32_t ReadInt32(const uint8_t* p) {
@@ -95,3 +97,5 @@ bool WriteExchangeFile(const std::filesystem::path& fileName, const uint8_t* bit
   mapping.UnmapView(view);
   return true;
 }
+
+}  // namespace quill

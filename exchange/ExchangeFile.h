@@ -30,6 +30,8 @@ struct TPhotoshopDataInfo {
   int32_t Planes;    // bytes from one pixel to the next
 };
 
+namespace quill {
+
 constexpr char kExchangeMagic[4] = {'P', 'S', 'P', 'F'};
 constexpr int32_t kExchangeHeaderSize = 32;
 constexpr int64_t kExchangePixelOffset = 4 + kExchangeHeaderSize;
@@ -77,5 +79,7 @@ class TExchangeFileReader {
 // 4, or when the file cannot be opened, sized or mapped.
 bool WriteExchangeFile(const std::filesystem::path& fileName, const uint8_t* bits,
                        int64_t stride, int32_t width, int32_t height);
+
+}  // namespace quill
 
 #endif  // QUILL_EXCHANGE_EXCHANGEFILE_H_

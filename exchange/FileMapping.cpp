@@ -20,7 +20,7 @@ TFileMapping::TFileMapping(const std::filesystem::path& fileName, TAccess access
   // A folder opens read-only under POSIX; it is no file to map.
   struct stat info;
   if (::fstat(FFile, &info) != 0 || !S_ISREG(info.st_mode) ||
-      (FWritable && IsReadOnlyFileMode(info.st_mode))) {
+      (FWritable && quill::IsReadOnlyFileMode(info.st_mode))) {
     ::close(FFile);
     FFile = -1;
   }

@@ -15,10 +15,14 @@
 #include <filesystem>
 #include <vector>
 
+namespace quill {
+
 // Whether a file of Mode is read-only as a file manager shows it: no write permission
 // bit for anyone. The program refuses to write such a file whatever its own rights, so
 // root keeps the rule too.
 inline bool IsReadOnlyFileMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+}  // namespace quill
 
 class TFileMapping {
  public:

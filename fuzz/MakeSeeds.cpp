@@ -72,35 +72,35 @@ TBytes Picture(int width, int height) {
 }
 
 void PictureBitmap(TZelLTBitmap& image, int width, int height) {
-  Check(image.SetSize(width, height, kPixelFormat24), "cannot make a picture");
+  Check(image.SetSize(width, height, quill::kPixelFormat24), "cannot make a picture");
   const TBytes bgr = Picture(width, height);
   for (int y = 0; y < height; ++y) {
     std::memcpy(image.GetPixels().GetScanLine(0, y), &bgr[size_t(y) * width * 3], size_t(width) * 3);
   }
 }
 
-void AddItem(TImagePropertyList& items, uint32_t id, uint16_t type, const TBytes& value) {
-  SetProperty(items, {id, type, value});
+void AddItem(quill::TImagePropertyList& items, uint32_t id, uint16_t type, const TBytes& value) {
+  quill::SetProperty(items, {id, type, value});
 }
 
 TBytes Text(const char* text) { return TBytes(text, text + std::strlen(text) + 1); }
 
 // Items of every directory: IFD0 text and resolution, an EXIF date and maker note, GPS
 // and interoperability entries.
-TImagePropertyList SampleItems() {
-  TImagePropertyList items;
-  AddItem(items, kPropertyMake, kTiffAscii, Text("Quill"));
-  AddItem(items, kPropertyModel, kTiffAscii, Text("Seed 1"));
-  AddItem(items, kPropertyDateTime, kTiffAscii, Text("2024:05:06 07:08:09"));
-  AddItem(items, kPropertyXResolution, kTiffRational, {72, 0, 0, 0, 1, 0, 0, 0});
-  AddItem(items, kPropertyYResolution, kTiffRational, {72, 0, 0, 0, 1, 0, 0, 0});
-  AddItem(items, kPropertyResolutionUnit, kTiffShort, {2, 0});
-  AddItem(items, kPropertyExif | 0x9003, kTiffAscii, Text("2024:05:06 07:08:09"));
-  AddItem(items, kPropertyExif | 0x927C, kTiffUndefined, {'N', 'o', 't', 'e', 0, 1, 2, 3, 4, 5, 6, 7});
-  AddItem(items, kPropertyGps | 0x0001, kTiffAscii, {'N', 0});
-  AddItem(items, kPropertyGps | 0x0002, kTiffRational,
+quill::TImagePropertyList SampleItems() {
+  quill::TImagePropertyList items;
+  AddItem(items, quill::kPropertyMake, quill::kTiffAscii, Text("Quill"));
+  AddItem(items, quill::kPropertyModel, quill::kTiffAscii, Text("Seed 1"));
+  AddItem(items, quill::kPropertyDateTime, quill::kTiffAscii, Text("2024:05:06 07:08:09"));
+  AddItem(items, quill::kPropertyXResolution, quill::kTiffRational, {72, 0, 0, 0, 1, 0, 0, 0});
+  AddItem(items, quill::kPropertyYResolution, quill::kTiffRational, {72, 0, 0, 0, 1, 0, 0, 0});
+  AddItem(items, quill::kPropertyResolutionUnit, quill::kTiffShort, {2, 0});
+  AddItem(items, quill::kPropertyExif | 0x9003, quill::kTiffAscii, Text("2024:05:06 07:08:09"));
+  AddItem(items, quill::kPropertyExif | 0x927C, quill::kTiffUndefined, {'N', 'o', 't', 'e', 0, 1, 2, 3, 4, 5, 6, 7});
+  AddItem(items, quill::kPropertyGps | 0x0001, quill::kTiffAscii, {'N', 0});
+  AddItem(items, quill::kPropertyGps | 0x0002, quill::kTiffRational,
           {48, 0, 0, 0, 1, 0, 0, 0, 30, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0});
-  AddItem(items, kPropertyInterop | 0x0001, kTiffAscii, Text("R98"));
+  AddItem(items, quill::kPropertyInterop | 0x0001, quill::kTiffAscii, Text("R98"));
   return items;
 }
 
@@ -141,7 +141,7 @@ TBytes WriteJpeg(int width, int height, const TJpegVariant& v) {
   jpeg_start_compress(&c, TRUE);
   if (v.Exif) {
     TBytes segment = {'E', 'x', 'i', 'f', 0, 0};
-    const TBytes body = BuildExifData(SampleItems());
+    const TBytes body = quill::BuildExifData(SampleItems());
     segment.insert(segment.end(), body.begin(), body.end());
     jpeg_write_marker(&c, JPEG_APP0 + 1, segment.data(), static_cast<unsigned int>(segment.size()));
   }
@@ -427,12 +427,12 @@ void MakeBmpSeeds() {
 void MakeOwnSeeds() {
   TZelLTBitmap picture;
   PictureBitmap(picture, 21, 10);
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   metadata.Items = SampleItems();
   metadata.HorizontalResolution = metadata.VerticalResolution = 96;
   for (const char* format : {"bmp", "jpeg", "tiff", "png"}) {
     TBytes bytes;
-    Check(EncodeImage(picture.GetPixels(), std::string("image/") + format, 90, metadata, bytes), "cannot encode");
+    Check(quill::EncodeImage(picture.GetPixels(), std::string("image/") + format, 90, metadata, bytes), "cannot encode");
     WriteImage(format, "ours", bytes);
   }
 }
@@ -440,21 +440,21 @@ void MakeOwnSeeds() {
 // ---- EXIF ----
 
 void MakeExifSeeds() {
-  Write("exif", "items.exif", BuildExifData(SampleItems()));
+  Write("exif", "items.exif", quill::BuildExifData(SampleItems()));
 
   // With a thumbnail: IFD0 from the items, then IFD1 pointing at JPEG bytes.
   TBytes withThumbnail;
-  StartTiffStructure(withThumbnail);
+  quill::StartTiffStructure(withThumbnail);
   const TBytes thumbnail = WriteJpeg(8, 8, {});
   const auto thumbnailAt = static_cast<uint32_t>(withThumbnail.size());
   withThumbnail.insert(withThumbnail.end(), thumbnail.begin(), thumbnail.end());
   const uint32_t pointers[] = {thumbnailAt, static_cast<uint32_t>(thumbnail.size())};
   const uint16_t jpeg[] = {6};
-  const uint32_t ifd1 = WriteTiffDirectory(withThumbnail, {MakeTiffShort(0x0103, jpeg),
-                                                           MakeTiffLong(0x0201, std::span(&pointers[0], 1)),
-                                                           MakeTiffLong(0x0202, std::span(&pointers[1], 1))});
-  const uint32_t ifd0 = WritePropertyDirectories(withThumbnail, SampleItems(), {}, 0);
-  SetFirstTiffDirectory(withThumbnail, ifd0);
+  const uint32_t ifd1 = quill::WriteTiffDirectory(withThumbnail, {quill::MakeTiffShort(0x0103, jpeg),
+                                                           quill::MakeTiffLong(0x0201, std::span(&pointers[0], 1)),
+                                                           quill::MakeTiffLong(0x0202, std::span(&pointers[1], 1))});
+  const uint32_t ifd0 = quill::WritePropertyDirectories(withThumbnail, SampleItems(), {}, 0);
+  quill::SetFirstTiffDirectory(withThumbnail, ifd0);
   // IFD0's next-directory field follows its entries.
   const size_t next = ifd0 + 2 + 12 * size_t(withThumbnail[ifd0] | withThumbnail[ifd0 + 1] << 8);
   for (int i = 0; i < 4; ++i) withThumbnail[next + i] = static_cast<uint8_t>(ifd1 >> (8 * i));
@@ -500,7 +500,7 @@ TBytes ExchangeFile(int width, int height) {
   const std::filesystem::path path = quill::fuzz::ScratchFolder() / "seed.pspf";
   std::filesystem::remove(path);
   const TZelPixels& pixels = picture.GetPixels();
-  Check(WriteExchangeFile(path, pixels.Bits(), pixels.Stride(), width, height), "cannot write an exchange file");
+  Check(quill::WriteExchangeFile(path, pixels.Bits(), pixels.Stride(), width, height), "cannot write an exchange file");
   return ReadBytes(path);
 }
 
@@ -509,7 +509,7 @@ void MakeExchangeSeeds() {
   Write("exchange", "7x5.pspf", ExchangeFile(7, 5));
   // With an EXIF block after more than 496 bytes of tail.
   TBytes withExif = ExchangeFile(6, 4);
-  const TBytes exif = BuildExifData(SampleItems());
+  const TBytes exif = quill::BuildExifData(SampleItems());
   withExif.insert(withExif.end(), {'E', 'X', 'I', 'F'});
   Put32(withExif, static_cast<uint32_t>(exif.size()));
   withExif.insert(withExif.end(), exif.begin(), exif.end());
@@ -539,7 +539,7 @@ void MakeSettingsSeeds() {
   quill::fuzz::EnsureQtApplication();
   TBytes program;
   {
-    TZelFormsUnit unit;
+    quill::TZelFormsUnit unit;
     ZelApplication->CreateForm(MainForm);
     TZelToolPanelModule* panel = nullptr;
     ZelApplication->CreateComponent(panel);

@@ -3,6 +3,8 @@
 #include "ExchangeFile.h"
 #include "ImageCodecs.h"
 
+namespace quill {
+
 // The exchange reader keeps the limits of every other decoder.
 static_assert(kExchangeMaxSide == kMaxImageSide && kExchangeMaxPixels == kMaxImagePixels);
 
@@ -28,3 +30,5 @@ bool SaveExchangeImage(const std::filesystem::path& fileName, const TZelLTBitmap
   return WriteExchangeFile(fileName, pixels.Bits(), pixels.Stride(), pixels.Width(),
                            pixels.Height());
 }
+
+}  // namespace quill

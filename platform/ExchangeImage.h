@@ -9,6 +9,8 @@
 #include "ImageProperties.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 // Reads the exchange file FileName into Image (24-bit, B, G, R) and the items and
 // resolution of its EXIF block, when it has one, into Metadata (emptied otherwise).
 // False, leaving both as they were, when the file is not an exchange file the program
@@ -22,5 +24,7 @@ bool LoadExchangeImage(const std::filesystem::path& fileName, TZelLTBitmap& imag
 // written. False for an empty or non-24-bit image, or a file that cannot be sized or
 // mapped.
 bool SaveExchangeImage(const std::filesystem::path& fileName, const TZelLTBitmap& image);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_EXCHANGEIMAGE_H_

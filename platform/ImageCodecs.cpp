@@ -15,6 +15,8 @@
 #include "ImageCodecsPrivate.h"
 #include "ZelUtils.h"
 
+namespace quill {
+
 namespace {
 
 bool Decode(std::span<const uint8_t> data, TImageRawFormat format, TDecodeRequest& request) {
@@ -261,19 +263,23 @@ bool IsJpegHeader(std::span<const uint8_t, 16> b) {
          (b[9] == 'F' || b[9] == 'f');
 }
 
+}  // namespace quill
+
 bool RestoreZliHeader(std::vector<uint8_t>& data) {
   if (data.size() <= 16) return false;
-  Invert16(data);
-  if (IsJpegHeader(First16(data))) return true;
-  Invert16(data);
+  quill::Invert16(data);
+  if (quill::IsJpegHeader(quill::First16(data))) return true;
+  quill::Invert16(data);
   return false;
 }
 
 bool InvertZliHeader(std::vector<uint8_t>& data) {
-  if (data.size() <= 16 || !IsJpegHeader(First16(data))) return false;
-  Invert16(data);
+  if (data.size() <= 16 || !quill::IsJpegHeader(quill::First16(data))) return false;
+  quill::Invert16(data);
   return true;
 }
+
+namespace quill {
 
 void KeepRgbIccProfile(TImagePropertyList& items) {
   std::erase_if(items, [](const TImagePropertyItem& item) {
@@ -317,12 +323,14 @@ QString ImageFormatName(TImageRawFormat format) {
   return {};
 }
 
-QString BuildImageDescription(const TImageFileInfo& info, const TImageDescriptionLabels& labels) {
+}  // namespace quill
+
+QString BuildImageDescription(const quill::TImageFileInfo& info, const quill::TImageDescriptionLabels& labels) {
   QString camera = info.Make;
   if (!camera.isEmpty()) camera += QLatin1Char(' ') + info.Model;
   const QString size = QStringLiteral("%1 x %2").arg(info.Width).arg(info.Height);
   QString text;
-  const QString name = ImageFormatName(info.Format);
+  const QString name = quill::ImageFormatName(info.Format);
   if (!name.isEmpty()) text = labels.Format + QStringLiteral(": ") + name;
   const std::pair<const QString*, const QString*> lines[] = {
       {&labels.Size, &size}, {&labels.Date, &info.DateTime}, {&labels.Camera, &camera}};
@@ -331,6 +339,8 @@ QString BuildImageDescription(const TImageFileInfo& info, const TImageDescriptio
   }
   return text;
 }
+
+namespace quill {
 
 bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail) {
   thumbnail = QImage();
@@ -363,3 +373,5 @@ bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t
                   : view.scaled(fitWidth, fitHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   return !thumbnail.isNull();
 }
+
+}  // namespace quill

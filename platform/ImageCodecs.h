@@ -35,6 +35,8 @@
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 // GIF has no row in the document's format table: the loader reports it under an id of
 // its own, never -1 (the exchange file's).
 enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp, Gif };
@@ -116,6 +118,8 @@ bool SaveImageFile(const std::filesystem::path& fileName, const TZelPixels& pixe
 // at offset 8 and "F" or "f" at offset 9 (the end of "JFIF" or "Exif").
 bool IsJpegHeader(std::span<const uint8_t, 16> bytes);
 
+}  // namespace quill
+
 // The document format stores a JPEG with its first 16 bytes inverted (each XOR 0xFF).
 // RestoreZliHeader inverts Data's first 16 bytes when the inverted bytes pass the JPEG
 // test; InvertZliHeader inverts them when they pass it as they stand. Both need more
@@ -123,6 +127,8 @@ bool IsJpegHeader(std::span<const uint8_t, 16> bytes);
 // on memory: files are read whole and written whole, never patched in place.
 bool RestoreZliHeader(std::vector<uint8_t>& data);
 bool InvertZliHeader(std::vector<uint8_t>& data);
+
+namespace quill {
 
 // What the open dialog shows of a file, read from its header without decoding pixels.
 struct TImageFileInfo {
@@ -148,16 +154,22 @@ struct TImageDescriptionLabels {
   QString Camera;
 };
 
+}  // namespace quill
+
 // The description text: "<Format label>: <name>", then each on a new line (one line
 // feed) "<Size label>: W x H", "<Date label>: <date>", "<Camera label>: <make> <model>";
 // each piece only when its value is not empty, so an unknown format makes the text
 // begin with the line feed.
-QString BuildImageDescription(const TImageFileInfo& info, const TImageDescriptionLabels& labels);
+QString BuildImageDescription(const quill::TImageFileInfo& info, const quill::TImageDescriptionLabels& labels);
+
+namespace quill {
 
 // A thumbnail of the file for a Width x Height box: the image fitted into the box with
 // its proportions kept (smaller images are enlarged), decoded at a reduced scale where
 // the format allows it. False when the file does not decode or the box is empty.
 bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height,
                    QImage& thumbnail);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_IMAGECODECS_H_

@@ -8,6 +8,8 @@
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
 
+namespace quill {
+
 namespace {
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
@@ -228,3 +230,5 @@ bool EncodeBmp(const TZelPixels& pixels, const TImageMetadata& metadata, std::ve
   }
   return true;
 }
+
+}  // namespace quill

@@ -15,6 +15,8 @@
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
 
+namespace quill {
+
 namespace {
 
 struct TGifSource {
@@ -117,3 +119,5 @@ bool DecodeGif(std::span<const uint8_t> data, TDecodeRequest& request) {
   }
   return true;
 }
+
+}  // namespace quill

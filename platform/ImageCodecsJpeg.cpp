@@ -9,6 +9,8 @@
 #include "ImageCodecsPrivate.h"
 #include "JpegSupport.h"
 
+namespace quill {
+
 namespace {
 
 // An ICC profile is split over at most 255 APP2 segments of 65519 bytes each.
@@ -153,3 +155,5 @@ bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata&
   output = std::move(writer.Output);
   return true;
 }
+
+}  // namespace quill

@@ -10,6 +10,8 @@
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
 
+namespace quill {
+
 namespace {
 
 constexpr png_alloc_size_t kMaxChunkBytes = 64u << 20;
@@ -179,3 +181,5 @@ bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::ve
   return WritePng(writer, pixels, output, DotsPerInchTo(metadata.HorizontalResolution, 0.0254),
                   DotsPerInchTo(metadata.VerticalResolution, 0.0254), exif, FindProperty(items, kPropertyIccProfile));
 }
+
+}  // namespace quill

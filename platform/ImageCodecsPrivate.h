@@ -11,6 +11,8 @@
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 // One decode request. Each decoder reads the header, reports the size, and decodes
 // the pixels only when Image is given.
 struct TDecodeRequest {
@@ -49,5 +51,7 @@ void KeepRgbIccProfile(TImagePropertyList& items);
 // inch is UnitsPerInch units (1 for inches, 0.0254 for metres). 0 when Dpi is not
 // positive.
 uint32_t DotsPerInchTo(double dpi, double unitsPerInch);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_IMAGECODECSPRIVATE_H_

@@ -18,6 +18,8 @@
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
 
+namespace quill {
+
 namespace {
 
 // Errors and warnings are recorded per handle and never printed.
@@ -190,3 +192,5 @@ bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::v
   SetFirstTiffDirectory(output, WritePropertyDirectories(output, items, std::move(ifd0), makerNote));
   return output.size() <= UINT32_MAX;
 }
+
+}  // namespace quill

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 
+namespace quill {
+
 namespace {
 
 constexpr uint16_t kExifPointer = 0x8769;
@@ -142,16 +144,20 @@ const TImagePropertyItem* FindProperty(const TImagePropertyList& items, uint32_t
   return nullptr;
 }
 
-void RemoveThumbnailProperties(TImagePropertyList& items) {
-  std::erase_if(items, [](const TImagePropertyItem& item) { return IsThumbnailId(item.Id); });
+}  // namespace quill
+
+void RemoveThumbnailProperties(quill::TImagePropertyList& items) {
+  std::erase_if(items, [](const quill::TImagePropertyItem& item) { return quill::IsThumbnailId(item.Id); });
 }
 
-std::string ReadPropertyText(const TImagePropertyList& items, uint32_t id) {
-  const TImagePropertyItem* item = FindProperty(items, id);
+std::string ReadPropertyText(const quill::TImagePropertyList& items, uint32_t id) {
+  const quill::TImagePropertyItem* item = quill::FindProperty(items, id);
   if (item == nullptr) return {};
   const auto end = std::find(item->Value.begin(), item->Value.end(), uint8_t{0});
   return std::string(item->Value.begin(), end);
 }
+
+namespace quill {
 
 bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePropertyList& items) {
   TTiffReader reader;
@@ -233,3 +239,5 @@ bool PropertyResolution(const TImagePropertyList& items, double& horizontal, dou
   vertical = y * scale;
   return true;
 }
+
+}  // namespace quill

@@ -32,6 +32,8 @@
 
 #include "TiffStructure.h"
 
+namespace quill {
+
 constexpr uint32_t kPropertyExif = 0x10000;
 constexpr uint32_t kPropertyGps = 0x20000;
 constexpr uint32_t kPropertyInterop = 0x30000;
@@ -75,12 +77,16 @@ void SetProperty(TImagePropertyList& items, TImagePropertyItem item);
 // The item of Id, or null.
 const TImagePropertyItem* FindProperty(const TImagePropertyList& items, uint32_t id);
 
+}  // namespace quill
+
 // Deletes the thumbnail's items: ids 0x5012-0x5019 and 0x501B-0x503B (0x501A stays).
-void RemoveThumbnailProperties(TImagePropertyList& items);
+void RemoveThumbnailProperties(quill::TImagePropertyList& items);
 
 // The value of item Id as text: its bytes up to the first zero byte, never past the
 // item's length. Empty when there is no such item.
-std::string ReadPropertyText(const TImagePropertyList& items, uint32_t id);
+std::string ReadPropertyText(const quill::TImagePropertyList& items, uint32_t id);
+
+namespace quill {
 
 // Adds the items of the TIFF structure Data (an EXIF block's body or a whole TIFF file):
 // IFD0, its EXIF and GPS directories and the EXIF directory's interoperability
@@ -114,5 +120,7 @@ std::vector<uint8_t> BuildExifData(const TImagePropertyList& items);
 // The resolution in dots per inch from the items XResolution, YResolution and
 // ResolutionUnit (2 inch, the default; 3 centimetre). False when they give none.
 bool PropertyResolution(const TImagePropertyList& items, double& horizontal, double& vertical);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_IMAGEPROPERTIES_H_

@@ -7,6 +7,8 @@
 
 #include <jerror.h>
 
+namespace quill {
+
 namespace {
 
 [[noreturn]] void ErrorExit(j_common_ptr info) {
@@ -181,3 +183,5 @@ std::span<const uint8_t> JpegExifBody(const TJpegDecompressor& reader) {
   }
   return {};
 }
+
+}  // namespace quill

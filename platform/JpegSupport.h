@@ -21,6 +21,8 @@
 
 #include <jpeglib.h>
 
+namespace quill {
+
 struct TJpegError {
   jpeg_error_mgr Manager;
   std::jmp_buf Jump;
@@ -78,5 +80,7 @@ bool ReadJpegPixels(TJpegDecompressor& reader, uint8_t* bits, int64_t stride);
 // The Exif body (the TIFF structure after "Exif\0\0") of the first Exif APP1 segment
 // the reader kept; empty when none.
 std::span<const uint8_t> JpegExifBody(const TJpegDecompressor& reader);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_JPEGSUPPORT_H_

@@ -7,6 +7,8 @@
 #include "JpegSupport.h"
 #include "TiffStructure.h"
 
+namespace quill {
+
 // The geometry and coding parameters of the file a save writes.
 struct TJpegOutputLayout {
   struct TComponent {
@@ -600,3 +602,5 @@ bool TLosslessJpeg::Save(const std::filesystem::path& fileName, const TLosslessJ
   std::vector<uint8_t> data;
   return SaveToMemory(data, options) && WriteFileReplacing(fileName, data);
 }
+
+}  // namespace quill

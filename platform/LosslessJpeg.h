@@ -42,6 +42,8 @@
 
 #include "ZelTypes.h"
 
+namespace quill {
+
 struct TJpegOutputLayout;
 struct TJpegBlockPlan;
 
@@ -140,5 +142,7 @@ class TLosslessJpeg {
   const uint8_t* FPixels = nullptr;
   int32_t FPixelStride = 0;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_LOSSLESSJPEG_H_

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace quill {
+
 namespace {
 
 bool Readable(const TZelPixels& pixels) {
@@ -66,3 +68,5 @@ bool TRasterSurface::PrintPixels(const TZelPixels& pixels, const TRect& rect) {
   painter_.restore();
   return true;
 }
+
+}  // namespace quill

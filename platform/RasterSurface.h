@@ -12,6 +12,8 @@
 
 class QPainter;
 
+namespace quill {
+
 class TRasterSurface : public TZelDeviceContext {
  public:
   // Paints through Painter, which must stay active while the surface is used.
@@ -30,5 +32,7 @@ class TRasterSurface : public TZelDeviceContext {
  private:
   QPainter& painter_;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_RASTERSURFACE_H_

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quill {
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, uint16_t value) {
@@ -207,3 +209,5 @@ bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height) 
   if (exif != 0) update(exif, 0xA002, 0xA003);
   return changed;
 }
+
+}  // namespace quill

@@ -14,6 +14,8 @@
 #include <span>
 #include <vector>
 
+namespace quill {
+
 // Field types: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL, 6 SBYTE, 7 UNDEFINED,
 // 8 SSHORT, 9 SLONG, 10 SRATIONAL, 11 FLOAT, 12 DOUBLE, 13 IFD (a LONG offset).
 constexpr uint16_t kTiffByte = 1;
@@ -82,5 +84,7 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
 // where it is present as one SHORT or LONG that can hold the new value. No other byte
 // changes. Returns whether any of them was set.
 bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height);
+
+}  // namespace quill
 
 #endif  // QUILL_PLATFORM_TIFFSTRUCTURE_H_

@@ -45,19 +45,19 @@ void TExternalPhotoshopFilter::SetApplicationPath(const std::string& path) {
 int16_t TExternalPhotoshopFilter::Start(FilterRecord* record) {
   if (record == nullptr) {
     ShowErrorMessage("Get image data error.");
-    return kResultStartFailed;
+    return quill::kResultStartFailed;
   }
-  if (record->imageMode != kImageModeRGB) {
+  if (record->imageMode != quill::kImageModeRGB) {
     ShowErrorMessage("Quillmere edits RGB images only; convert the image to RGB first.");
     ClearRects(*record);
-    return kResultStartFailed;
+    return quill::kResultStartFailed;
   }
   TPhotoshopDataInfo input;
   const uint8_t* inData = nullptr;
   if (!RequestInput(record->filterRect, *record, input, inData) || !quill::ValidHostImage(input, inData)) {
     ShowErrorMessage("Get image data error.");
     ClearRects(*record);
-    return kResultStartFailed;
+    return quill::kResultStartFailed;
   }
 
   const int16_t result = RoundTrip(*record, input, inData);
@@ -70,30 +70,30 @@ int16_t TExternalPhotoshopFilter::RoundTrip(FilterRecord& record, const TPhotosh
   TRemoveOnExit exchangeFile;
   if (!MakeExchangeFile(input, inData, exchangeFile.Name)) {
     ShowErrorMessage("Create temp file error.");
-    return kResultStartFailed;
+    return quill::kResultStartFailed;
   }
   pid_t process = 0;
   if (const int error = quill::StartProgram(ApplicationPath, exchangeFile.Name, WorkingDirectory, process);
       error != 0) {
     ShowErrorMessage("Execute application \"" + ApplicationPath + "\" error: " + std::to_string(error));
-    return kResultStartFailed;
+    return quill::kResultStartFailed;
   }
-  if (!quill::WaitForExit(process, WaitIdle)) return kResultNotCopied;
+  if (!quill::WaitForExit(process, WaitIdle)) return quill::kResultNotCopied;
 
   TPhotoshopDataInfo output;
   uint8_t* outData = nullptr;
   if (!RequestOutput(record.filterRect, record, output, outData) || !quill::ValidHostImage(output, outData)) {
     ShowErrorMessage("Get out image data error.");
-    return kResultNotCopied;
+    return quill::kResultNotCopied;
   }
   switch (quill::ReadExchangeOutput(exchangeFile.Name, output, outData)) {
     case quill::TReadBack::Copied:
-      return kResultDone;
+      return quill::kResultDone;
     case quill::TReadBack::NotExchangeFile:
-      return kResultNotCopied;
+      return quill::kResultNotCopied;
     case quill::TReadBack::Unusable:
       break;
   }
   ShowErrorMessage("Transfer image data error.");
-  return kResultNotCopied;
+  return quill::kResultNotCopied;
 }

@@ -12,22 +12,22 @@ TPhotoshopFilter::~TPhotoshopFilter() {
 
 int16_t TPhotoshopFilter::About(void*) {
   ShowAbout();
-  return kResultDone;
+  return quill::kResultDone;
 }
 
-int16_t TPhotoshopFilter::Parameters(FilterRecord*) { return kResultDone; }
-int16_t TPhotoshopFilter::Prepare(FilterRecord*) { return kResultDone; }
-int16_t TPhotoshopFilter::Start(FilterRecord*) { return kResultDone; }
-int16_t TPhotoshopFilter::Continue(FilterRecord*) { return kResultDone; }
-int16_t TPhotoshopFilter::Finish(FilterRecord*) { return kResultDone; }
+int16_t TPhotoshopFilter::Parameters(FilterRecord*) { return quill::kResultDone; }
+int16_t TPhotoshopFilter::Prepare(FilterRecord*) { return quill::kResultDone; }
+int16_t TPhotoshopFilter::Start(FilterRecord*) { return quill::kResultDone; }
+int16_t TPhotoshopFilter::Continue(FilterRecord*) { return quill::kResultDone; }
+int16_t TPhotoshopFilter::Finish(FilterRecord*) { return quill::kResultDone; }
 
 void TPhotoshopFilter::ShowAbout() { quill::WriteToStandardError(AboutCaption + "\n" + AboutText + "\n"); }
 
 namespace {
 
 // The header of Rect as the host laid it out, 16-bit values sign-extended.
-TPhotoshopDataInfo HeaderOf(const HostRect& rect, const FilterRecord& record, int32_t rowBytes) {
-  return {kExchangeHeaderSize,
+TPhotoshopDataInfo HeaderOf(const quill::HostRect& rect, const FilterRecord& record, int32_t rowBytes) {
+  return {quill::kExchangeHeaderSize,
           record.imageMode,
           record.filterRect.left,
           record.filterRect.top,
@@ -39,7 +39,7 @@ TPhotoshopDataInfo HeaderOf(const HostRect& rect, const FilterRecord& record, in
 
 }  // namespace
 
-bool RequestInput(const HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
+bool RequestInput(const quill::HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
                   const uint8_t*& inData) {
   record.maskRect = {};
   record.outRect = {};
@@ -52,7 +52,7 @@ bool RequestInput(const HostRect& rect, FilterRecord& record, TPhotoshopDataInfo
   return true;
 }
 
-bool RequestOutput(const HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
+bool RequestOutput(const quill::HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
                    uint8_t*& outData) {
   record.maskRect = {};
   record.inRect = {};

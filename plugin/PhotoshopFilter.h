@@ -50,13 +50,13 @@ extern TPhotoshopFilter* FilterInstance;
 // missing or fails. Otherwise Header describes the input (HeaderSize 32, Mode the
 // image mode, Left and Top of filterRect, Width and Height of filterRect, RowBytes
 // inRowBytes, Planes planes) and InData is the host's inData. Nothing is checked here.
-bool RequestInput(const HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
+bool RequestInput(const quill::HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
                   const uint8_t*& inData);
 
 // The same for output: zeroes maskRect and inRect, requests outRect := Rect with every
 // plane, calls advanceState; Header's size comes from outRect, RowBytes from
 // outRowBytes; OutData is the host's outData.
-bool RequestOutput(const HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
+bool RequestOutput(const quill::HostRect& rect, FilterRecord& record, TPhotoshopDataInfo& header,
                    uint8_t*& outData);
 
 // Zeroes maskRect, inRect and outRect, so that the host asks for nothing more.

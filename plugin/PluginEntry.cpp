@@ -123,33 +123,33 @@ constexpr std::array<uint8_t, kResource.Size> ExactResource() {
 
 extern "C" [[gnu::visibility("default")]] void ENTRYPOINT(int16_t selector, void* record, void*, int16_t* result) {
   if (result == nullptr) return;
-  *result = kResultUnhandled;
-  if (FilterInstance == nullptr || selector < kSelectorAbout || selector > kSelectorFinish) return;
+  *result = quill::kResultUnhandled;
+  if (FilterInstance == nullptr || selector < quill::kSelectorAbout || selector > quill::kSelectorFinish) return;
   auto* filterRecord = static_cast<FilterRecord*>(record);
   // No exception may cross into the host.
   try {
     switch (selector) {
-      case kSelectorAbout:
+      case quill::kSelectorAbout:
         *result = FilterInstance->About(record);
         break;
-      case kSelectorParameters:
+      case quill::kSelectorParameters:
         *result = FilterInstance->Parameters(filterRecord);
         break;
-      case kSelectorPrepare:
+      case quill::kSelectorPrepare:
         *result = FilterInstance->Prepare(filterRecord);
         break;
-      case kSelectorStart:
+      case quill::kSelectorStart:
         *result = FilterInstance->Start(filterRecord);
         break;
-      case kSelectorContinue:
+      case quill::kSelectorContinue:
         *result = FilterInstance->Continue(filterRecord);
         break;
-      case kSelectorFinish:
+      case quill::kSelectorFinish:
         *result = FilterInstance->Finish(filterRecord);
         break;
     }
   } catch (...) {
     // Out of memory: the host is to ask for nothing more.
-    if (filterRecord != nullptr && selector != kSelectorAbout) ClearRects(*filterRecord);
+    if (filterRecord != nullptr && selector != quill::kSelectorAbout) ClearRects(*filterRecord);
   }
 }

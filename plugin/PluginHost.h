@@ -20,6 +20,8 @@
 
 #include <cstdint>
 
+namespace quill {
+
 // Selectors, the first argument of ENTRYPOINT.
 constexpr int16_t kSelectorAbout = 0;
 constexpr int16_t kSelectorParameters = 1;
@@ -53,28 +55,34 @@ struct HostRect {
 // 0 on success, anything else on failure.
 using AdvanceStateProc = int16_t (*)();
 
+}  // namespace quill
+
 // The record a host passes with the selectors Parameters to Finish.
 struct FilterRecord {
   int16_t planes;      // planes of the image, 3 for RGB, 4 with transparency
-  HostRect filterRect;  // what the filter works on
-  HostRect inRect;      // requested input
+  quill::HostRect filterRect;  // what the filter works on
+  quill::HostRect inRect;      // requested input
   int16_t inLoPlane;
   int16_t inHiPlane;
-  HostRect outRect;  // requested output
+  quill::HostRect outRect;  // requested output
   int16_t outLoPlane;
   int16_t outHiPlane;
   const void* inData;  // the host's input pixels for inRect
   int32_t inRowBytes;  // from one input row to the next
   void* outData;       // the host's output pixels for outRect
   int32_t outRowBytes;
-  HostRect maskRect;  // requested mask; the plug-in asks for none
+  quill::HostRect maskRect;  // requested mask; the plug-in asks for none
   int16_t imageMode;
-  AdvanceStateProc advanceState;
+  quill::AdvanceStateProc advanceState;
 };
+
+namespace quill {
 
 // The entry point: Record is the host's record for Selector (a FilterRecord for
 // Parameters to Finish; not read for About), Data is not used, and *Result receives
 // the result code.
 using EntryPointProc = void (*)(int16_t selector, void* record, void* data, int16_t* result);
+
+}  // namespace quill
 
 #endif  // QUILL_PLUGIN_PLUGINHOST_H_

@@ -47,10 +47,10 @@ class CodecFormats : public TZelGraphicsFormats {
  public:
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override {
     auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    TImageRawFormat format;
-    TImageMetadata metadata;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
     if (graphics == nullptr ||
-        !LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
+        !quill::LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
       return false;
     }
     graphics->OriginalImage.AssignPixels(graphics->GetCurrentPixels());
@@ -116,9 +116,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDNO; });
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
   MainForm->close();
   return 0;
 }

@@ -37,7 +37,7 @@
 
 namespace {
 
-constexpr uint8_t kContentFlags = kViewObjectVisible | kViewObjectContent | kViewObjectPaint;
+constexpr uint8_t kContentFlags = quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectPaint;
 
 // A layer that shows a bitmap at its bounds, scaled by the view's map mode.
 class PictureLayer : public TZelViewObject {
@@ -45,7 +45,7 @@ class PictureLayer : public TZelViewObject {
   explicit PictureLayer(TZelLTBitmap& picture) : picture_(picture) {}
   void InitFlags() override { SetFlags(kContentFlags); }
   void PaintContent(TZelViewCanvas& canvas) override {
-    const TRect device = GetContentBounds(canvas.GetMapMode());
+    const quill::TRect device = GetContentBounds(canvas.GetMapMode());
     picture_.Draw(canvas.GetDeviceContext(), device, picture_.GetBounds(), canvas.GetClipBox());
     canvas.ExcludeClipRect(device);
   }
@@ -57,14 +57,14 @@ class PictureLayer : public TZelViewObject {
 // A translucent coloured band painted over the layers below it.
 class BandLayer : public TZelViewObject {
  public:
-  void InitFlags() override { SetFlags(kViewObjectVisible | kViewObjectOverlay | kViewObjectPaint); }
-  TRect GetOverlayBounds(const TZelMapMode& mapMode) const override { return GetContentBounds(mapMode); }
+  void InitFlags() override { SetFlags(quill::kViewObjectVisible | quill::kViewObjectOverlay | quill::kViewObjectPaint); }
+  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override { return GetContentBounds(mapMode); }
   void PaintOverlay(TZelViewCanvas& canvas) override {
     QPainter& painter = canvas.GetPainter();
-    const TRect r = GetOverlayBounds(canvas.GetMapMode());
-    painter.fillRect(RectToQRect(r), QColor(40, 140, 255, 90));
+    const quill::TRect r = GetOverlayBounds(canvas.GetMapMode());
+    painter.fillRect(quill::RectToQRect(r), QColor(40, 140, 255, 90));
     painter.setPen(QPen(QColor(40, 140, 255), 2));
-    painter.drawRect(RectToQRect(InflatedRect(r, -1, -1)));
+    painter.drawRect(quill::RectToQRect(InflatedRect(r, -1, -1)));
   }
 };
 
@@ -75,7 +75,7 @@ bool LoadPicture(TZelLTBitmap& picture) {
   image = image.convertToFormat(QImage::Format_BGR888);
   TZelPixels view;
   view.Attach({0, 0, image.width(), image.height()}, image.bits(),
-              static_cast<int32_t>(image.bytesPerLine()), kPixelFormat24);
+              static_cast<int32_t>(image.bytesPerLine()), quill::kPixelFormat24);
   return picture.AssignPixels(view) && picture.Resize(image.width() * 2, image.height() * 2);
 }
 
@@ -84,7 +84,7 @@ class OptionFrame : public TZelFrame {
   Q_OBJECT
 
  public:
-  explicit OptionFrame(TZelComponent* owner) : TZelFrame(owner) {
+  explicit OptionFrame(quill::TZelComponent* owner) : TZelFrame(owner) {
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Wire Eraser"));
     QFont bold = title->font();
@@ -114,9 +114,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   if (argc > 2) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[2]).toUShort()));
 
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
@@ -128,10 +128,10 @@ int main(int argc, char** argv) {
   // The standard toolbar and a few tool buttons.
   QToolBar* standard = MainForm->AddToolbar(QStringLiteral("Standard"));
   QAction* item = nullptr;
-  for (int image : {kOpenImage, kSaveImage, kPrintImage, kUndoImage, kRedoImage}) {
+  for (int image : {quill::kOpenImage, quill::kSaveImage, quill::kPrintImage, quill::kUndoImage, quill::kRedoImage}) {
     MainForm->AddToolbarButton(standard, &MainForm->GetImageList(), nullptr, QString(), image, {}, item);
   }
-  for (int image : {kCutImage, kCopyImage, kPasteImage, kDeleteImage}) {
+  for (int image : {quill::kCutImage, quill::kCopyImage, quill::kPasteImage, quill::kDeleteImage}) {
     MainForm->AddToolbarButton(toolPanel->GetToolbar(), &MainForm->GetImageList(), nullptr, QString(),
                                image, {}, item);
   }
@@ -154,9 +154,9 @@ int main(int argc, char** argv) {
   }
   auto* view = new TZelScrollViewControl;
   view->GetViewObjects()
-      .Add(std::unique_ptr<PictureLayer>(ZelCreate<PictureLayer>(picture)))
+      .Add(std::unique_ptr<PictureLayer>(quill::ZelCreate<PictureLayer>(picture)))
       ->SetBounds(picture.GetBounds());
-  TZelViewObject* band = view->GetViewObjects().Add(std::unique_ptr<BandLayer>(ZelCreate<BandLayer>()));
+  TZelViewObject* band = view->GetViewObjects().Add(std::unique_ptr<BandLayer>(quill::ZelCreate<BandLayer>()));
   band->SetBounds({380, 250, 700, 420});
   MainForm->ClientArea->layout()->addWidget(view);
 

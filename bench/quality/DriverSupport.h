@@ -23,6 +23,8 @@
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 // Parses the whole of Text as a T; false for empty text, any character left over or
 // a value out of T's range.
 template <typename T>
@@ -96,5 +98,7 @@ inline uint64_t PixelDigest(const TZelPixels& image) {
   }
   return digest;
 }
+
+}  // namespace quill
 
 #endif  // QUILL_BENCH_QUALITY_DRIVERSUPPORT_H_

@@ -43,9 +43,9 @@ struct Options {
   std::string output;
   bool hasArea = false;
   bool hasSource = false;
-  TPoint area;
+  quill::TPoint area;
   int32_t size = 0;
-  TPoint source;
+  quill::TPoint source;
   int32_t mode = TAreaCorrelator::kModeColor;
   bool blend = true;
   bool longDefect = true;
@@ -54,7 +54,7 @@ struct Options {
 
 // Parses the whole of Text as an integer from Min to Max.
 bool ParseInt(std::string_view text, int32_t min, int32_t max, int32_t& value) {
-  return ParseWhole(text, value) && value >= min && value <= max;
+  return quill::ParseWhole(text, value) && value >= min && value <= max;
 }
 
 // The comma-separated fields of Text; an empty field stays empty.
@@ -69,7 +69,7 @@ std::vector<std::string_view> SplitCommas(std::string_view text) {
   }
 }
 
-bool ParsePoint(std::string_view x, std::string_view y, TPoint& point) {
+bool ParsePoint(std::string_view x, std::string_view y, quill::TPoint& point) {
   return ParseInt(x, -kMaxCoordinate, kMaxCoordinate, point.X) &&
          ParseInt(y, -kMaxCoordinate, kMaxCoordinate, point.Y);
 }
@@ -151,7 +151,7 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
   return true;
 }
 
-std::string Describe(const TRect& r) {
+std::string Describe(const quill::TRect& r) {
   return "(" + std::to_string(r.Left) + ", " + std::to_string(r.Top) + ")-(" +
          std::to_string(r.Right) + ", " + std::to_string(r.Bottom) + ")";
 }
@@ -166,30 +166,30 @@ int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
-    return FailUsage(kProgram, error, kUsage);
+    return quill::FailUsage(kProgram, error, kUsage);
   }
   TZelLTBitmap input;
-  if (!ReadImage(options.input, input, error)) return Fail(kProgram, error);
+  if (!quill::ReadImage(options.input, input, error)) return quill::Fail(kProgram, error);
   const TZelPixels& source = input.GetPixels();
 
   // A square wholly beside the image gives the tool nothing to fill (no area) or
   // nothing to fill from (no source); both are refused here. Squares that run partly
   // off the image are used as the tool uses them: only pixels inside take part.
-  const TRect areaRect = quill::HandInpaintingSquare(options.area, options.size);
-  const TRect sourceRect = quill::HandInpaintingSquare(options.source, options.size);
+  const quill::TRect areaRect = quill::HandInpaintingSquare(options.area, options.size);
+  const quill::TRect sourceRect = quill::HandInpaintingSquare(options.source, options.size);
   const std::string imageSize =
       std::to_string(source.Width()) + " x " + std::to_string(source.Height());
-  if (IntersectRect(areaRect, source.GetBounds()).IsEmpty()) {
-    return Fail(kProgram, "the area square " + Describe(areaRect) + " lies outside the image (" + imageSize +
+  if (quill::IntersectRect(areaRect, source.GetBounds()).IsEmpty()) {
+    return quill::Fail(kProgram, "the area square " + Describe(areaRect) + " lies outside the image (" + imageSize +
                 ")");
   }
-  if (IntersectRect(sourceRect, source.GetBounds()).IsEmpty()) {
-    return Fail(kProgram, "the source square " + Describe(sourceRect) + " lies outside the image (" +
+  if (quill::IntersectRect(sourceRect, source.GetBounds()).IsEmpty()) {
+    return quill::Fail(kProgram, "the source square " + Describe(sourceRect) + " lies outside the image (" +
                 imageSize + ")");
   }
   TZelPixelBuffer target;
-  if (!target.Allocate(kPixelFormat24, source.GetBounds())) {
-    return Fail(kProgram, "not enough memory for a copy of the image");
+  if (!target.Allocate(quill::kPixelFormat24, source.GetBounds())) {
+    return quill::Fail(kProgram, "not enough memory for a copy of the image");
   }
   target.CopyFrom(source);
   TZelPixelMask dab;
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
                   quill::kCorrectionOrder);
   const auto fillStop = std::chrono::steady_clock::now();
 
-  if (!WritePng(options.output, target, error)) return Fail(kProgram, error);
+  if (!quill::WritePng(options.output, target, error)) return quill::Fail(kProgram, error);
 
   std::printf("area %s: %d rim pixels (%d after outlier removal), %d interior pixels\n",
               Describe(areaRect).c_str(), rim, engine.Border().Count(), engine.Interior().Count());
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
               engine.Correlation(sourceRect, orientation));
   std::printf("marking %.3f ms, filling %.3f ms\n", Milliseconds(markStop - markStart),
               Milliseconds(fillStop - markStop));
-  std::printf("pixels %016llx\n", static_cast<unsigned long long>(PixelDigest(target)));
+  std::printf("pixels %016llx\n", static_cast<unsigned long long>(quill::PixelDigest(target)));
   std::printf("wrote %s\n", options.output.c_str());
   return 0;
 }

@@ -62,7 +62,7 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--noise") {
-      if (i + 1 == argc || !ParseWhole(std::string_view(argv[i + 1]), options.noise) ||
+      if (i + 1 == argc || !quill::ParseWhole(std::string_view(argv[i + 1]), options.noise) ||
           options.noise < quill::kMinBackgroundNoise || options.noise > quill::kMaxBackgroundNoise) {
         error = "--noise takes an integer from 0 to 100";
         return false;
@@ -105,14 +105,14 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 
 // A dab coordinate or diameter: a finite real within +-kMaxDabValue.
 bool ParseDabValue(std::string_view text, double& value) {
-  return ParseWhole(text, value) && std::isfinite(value) && std::fabs(value) <= kMaxDabValue;
+  return quill::ParseWhole(text, value) && std::isfinite(value) && std::fabs(value) <= kMaxDabValue;
 }
 
 // Parses the fields of a dab line into Dab. Returns nullptr when they are valid,
 // else what is wrong with them.
 const char* ParseDab(const std::vector<std::string_view>& fields, Dab& dab) {
   if (fields.size() != 4) return "expected 4 fields: stroke x y diameter";
-  if (!ParseWhole(fields[0], dab.stroke)) return "the stroke is not an integer";
+  if (!quill::ParseWhole(fields[0], dab.stroke)) return "the stroke is not an integer";
   if (!ParseDabValue(fields[1], dab.x) || !ParseDabValue(fields[2], dab.y) ||
       !ParseDabValue(fields[3], dab.diameter)) {
     return "x, y and diameter must be numbers within +-1e9";
@@ -162,7 +162,7 @@ bool ReadDabs(const std::string& path, std::vector<Dab>& dabs, std::string& erro
 bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixels& image, std::vector<double>& timings,
                 std::string& error) {
   TZelPixelBuffer strokeCopy;
-  if (!strokeCopy.Allocate(kPixelFormat24, image.GetBounds())) {
+  if (!strokeCopy.Allocate(quill::kPixelFormat24, image.GetBounds())) {
     error = "not enough memory for a copy of the image";
     return false;
   }
@@ -176,7 +176,7 @@ bool RepairDabs(const std::vector<Dab>& dabs, int noise, TZelPixels& image, std:
     if (i == 0 || dab.stroke != dabs[i - 1].stroke) {
       // The driver keeps Cumulative Effect on, so the image as opened is never read:
       // the pre-stroke copy stands in for it.
-      const TRect changed = stroke.End();
+      const quill::TRect changed = stroke.End();
       strokeCopy.CopyRect(changed.Left, changed.Top, image, changed);
       stroke.Begin(image, strokeCopy, strokeCopy, false);
     }
@@ -205,23 +205,23 @@ int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseArguments(argc, argv, options, error)) {
-    return FailUsage(kProgram, error, kUsage);
+    return quill::FailUsage(kProgram, error, kUsage);
   }
   std::vector<Dab> dabs;
-  if (!ReadDabs(options.dabs, dabs, error)) return Fail(kProgram, error);
+  if (!ReadDabs(options.dabs, dabs, error)) return quill::Fail(kProgram, error);
   TZelLTBitmap image;
-  if (!ReadImage(options.input, image, error)) return Fail(kProgram, error);
+  if (!quill::ReadImage(options.input, image, error)) return quill::Fail(kProgram, error);
 
   std::vector<double> timings;
   TZelPixels& pixels = image.GetPixels();
-  if (!RepairDabs(dabs, options.noise, pixels, timings, error)) return Fail(kProgram, error);
-  if (!WritePng(options.output, pixels, error)) return Fail(kProgram, error);
+  if (!RepairDabs(dabs, options.noise, pixels, timings, error)) return quill::Fail(kProgram, error);
+  if (!quill::WritePng(options.output, pixels, error)) return quill::Fail(kProgram, error);
 
   double total = 0;
   for (double t : timings) total += t;
   std::printf("dabs: %zu (%zu inside the image)\n", dabs.size(), timings.size());
   std::printf("time per dab: median %.1f us, total %.1f us\n", Median(timings), total);
-  std::printf("pixels %016llx\n", static_cast<unsigned long long>(PixelDigest(pixels)));
+  std::printf("pixels %016llx\n", static_cast<unsigned long long>(quill::PixelDigest(pixels)));
   std::printf("wrote %s\n", options.output.c_str());
   return 0;
 }

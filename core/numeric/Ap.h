@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace quill {
+
 // A dense matrix of doubles indexed (row, column). The solvers index it from 1:
 // a TApMatrix(Rows + 1, Cols + 1) leaves row 0 and column 0 unused.
 class TApMatrix {
@@ -21,6 +23,8 @@ class TApMatrix {
   size_t cols_;
   std::vector<double> data_;
 };
+
+}  // namespace quill
 
 // |A| with the sign of B; B = 0 counts as positive.
 double CopySign(double a, double b);

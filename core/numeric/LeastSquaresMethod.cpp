@@ -24,12 +24,12 @@ void TLSM::SetValues(const double* y) { std::copy(y, y + FCount, FValues.begin()
 
 bool TLSM::Solve() {
   if (FSvdCount != FCount) {
-    FSvd = DecomposeSvd(BuildNormalMatrix(FWeights.data(), FRows, FTerms, FCount), FTerms, FTerms);
+    FSvd = quill::DecomposeSvd(quill::BuildNormalMatrix(FWeights.data(), FRows, FTerms, FCount), FTerms, FTerms);
     FSvdCount = FCount;
   }
   std::vector<double> x;
-  const bool ok = SolveDecomposed(
-      *FSvd, NormalRightHandSide(FValues.data(), FWeights.data(), FRows, FTerms, FCount), x);
+  const bool ok = quill::SolveDecomposed(
+      *FSvd, quill::NormalRightHandSide(FValues.data(), FWeights.data(), FRows, FTerms, FCount), x);
   std::copy(x.begin() + 1, x.end(), FCoefficients.begin());
   return ok;
 }

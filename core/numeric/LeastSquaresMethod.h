@@ -36,10 +36,10 @@ class TLSM {
   int FCount = 0;
   int FTerms;
   std::vector<double> FValues;
-  TApMatrix FRows;
+  quill::TApMatrix FRows;
   std::vector<double> FWeights;
   std::vector<double> FCoefficients;
-  std::optional<TSvdDecomposition> FSvd;  // of the normal matrix of the first FSvdCount rows
+  std::optional<quill::TSvdDecomposition> FSvd;  // of the normal matrix of the first FSvdCount rows
   int FSvdCount = -1;
 };
 

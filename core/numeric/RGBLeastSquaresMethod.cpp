@@ -61,7 +61,7 @@ uint8_t TRGBLSM::EvaluateChannel(const std::vector<double>& coef, const double* 
   // A surface that came out not-a-number (a degenerate fit) is taken as 0 rather
   // than converted to an integer.
   if (v != v) v = 0;
-  return static_cast<uint8_t>(RoundHalfEven(EnsureRangeDouble(v, 0, 255)));
+  return static_cast<uint8_t>(quill::RoundHalfEven(EnsureRangeDouble(v, 0, 255)));
 }
 
 void TRGBLSM::Evaluate(int32_t x, int32_t y, uint8_t& r, uint8_t& g, uint8_t& b) const {

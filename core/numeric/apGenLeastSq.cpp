@@ -2,6 +2,8 @@
 
 #include "apMinMisclosureSvd.h"
 
+namespace quill {
+
 // Every entry is summed over the rows in ascending order, whatever the loop nesting,
 // so the values do not depend on how the loops are arranged. The row loop is outermost
 // because it reads each row once.
@@ -28,11 +30,13 @@ std::vector<double> NormalRightHandSide(const double* y, const double* w, const 
   return b;
 }
 
-bool SolveWeightedLeastSquares(const double* y, const double* w, const TApMatrix& f,
+}  // namespace quill
+
+bool SolveWeightedLeastSquares(const double* y, const double* w, const quill::TApMatrix& f,
                                std::vector<double>& c, int m, int n) {
-  const TSvdDecomposition svd = DecomposeSvd(BuildNormalMatrix(w, f, m, n), m, m);
+  const quill::TSvdDecomposition svd = quill::DecomposeSvd(quill::BuildNormalMatrix(w, f, m, n), m, m);
   std::vector<double> x;
-  const bool ok = SolveDecomposed(svd, NormalRightHandSide(y, w, f, m, n), x);
+  const bool ok = quill::SolveDecomposed(svd, quill::NormalRightHandSide(y, w, f, m, n), x);
   c.assign(x.begin() + 1, x.end());
   return ok;
 }

@@ -7,6 +7,8 @@
 
 #include "Ap.h"
 
+namespace quill {
+
 // The normal matrix of N rows of M basis values: an (M + 1) x (M + 1) matrix indexed
 // from 1 whose entry (p, q) is the sum over the rows k of W[k]^2 * F(k, p - 1) * F(k, q - 1).
 // F is indexed from 0: row k, term p.
@@ -17,11 +19,13 @@ TApMatrix BuildNormalMatrix(const double* w, const TApMatrix& f, int m, int n);
 std::vector<double> NormalRightHandSide(const double* y, const double* w, const TApMatrix& f,
                                         int m, int n);
 
+}  // namespace quill
+
 // Fits the M coefficients C[0..M-1] that minimise the sum over the N rows of
 // (W[k] * (Y[k] - F(k) . C))^2, by a singular value decomposition of the normal
 // matrix. Returns false when a singular direction had to be dropped; C is filled
 // in both cases.
-bool SolveWeightedLeastSquares(const double* y, const double* w, const TApMatrix& f,
+bool SolveWeightedLeastSquares(const double* y, const double* w, const quill::TApMatrix& f,
                                std::vector<double>& c, int m, int n);
 
 #endif  // QUILL_CORE_APGENLEASTSQ_H_

@@ -260,6 +260,8 @@ struct FixedMatrix {
 
 }  // namespace
 
+namespace quill {
+
 TSvdDecomposition DecomposeSvd(TApMatrix a, int rows, int cols) {
   TSvdDecomposition svd{std::move(a), std::vector<double>(cols + 1, 0.0),
                         TApMatrix(cols + 1, cols + 1), rows, cols};
@@ -275,10 +277,12 @@ bool SolveDecomposed(const TSvdDecomposition& svd, const std::vector<double>& b,
   return Solve(svd.U, svd.W, svd.V, svd.Rows, svd.Cols, b.data(), t.data(), x.data());
 }
 
-bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x) {
+}  // namespace quill
+
+bool SolveSvd(const quill::TApMatrix& a, int rows, int cols, std::vector<double>& x) {
   std::vector<double> b(rows + 1, 0.0);
   for (int i = 1; i <= rows; ++i) b[i] = a(i, cols + 1);
-  return SolveDecomposed(DecomposeSvd(a, rows, cols), b, x);
+  return quill::SolveDecomposed(quill::DecomposeSvd(a, rows, cols), b, x);
 }
 
 namespace quill {

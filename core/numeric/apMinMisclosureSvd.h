@@ -7,6 +7,8 @@
 
 #include "Ap.h"
 
+namespace quill {
+
 // The singular value decomposition A = U * diag(W) * V^T of a Rows x Cols matrix,
 // all indexed from 1. Computed once, it solves any number of right-hand sides.
 struct TSvdDecomposition {
@@ -30,9 +32,11 @@ TSvdDecomposition DecomposeSvd(TApMatrix a, int rows, int cols);
 bool SolveDecomposed(const TSvdDecomposition& svd, const std::vector<double>& b,
                      std::vector<double>& x);
 
+}  // namespace quill
+
 // Solves the system whose matrix is A(1..Rows, 1..Cols) and whose right-hand side is
 // column Cols + 1 of A: DecomposeSvd, then SolveDecomposed.
-bool SolveSvd(const TApMatrix& a, int rows, int cols, std::vector<double>& x);
+bool SolveSvd(const quill::TApMatrix& a, int rows, int cols, std::vector<double>& x);
 
 namespace quill {
 

@@ -16,36 +16,36 @@ constexpr uint8_t kOrientations = 8;
 
 // The part of the images that the engine may touch: where both lie, and nothing
 // unless both are 24-bit images with pixels.
-TRect CommonImageBounds(const TZelPixels& source, const TZelPixels& target) {
+quill::TRect CommonImageBounds(const TZelPixels& source, const TZelPixels& target) {
   const auto usable = [](const TZelPixels& image) {
-    return image.PixelFormat() == kPixelFormat24 && image.Bits() != nullptr;
+    return image.PixelFormat() == quill::kPixelFormat24 && image.Bits() != nullptr;
   };
   if (!usable(source) || !usable(target)) return {};
-  return IntersectRect(source.GetBounds(), target.GetBounds());
+  return quill::IntersectRect(source.GetBounds(), target.GetBounds());
 }
 
 // Round((A * b + P * i) / (b + i)): the own colour A weighted by the contact with the
 // rim, the fill P by the contact with the inner pixels. B is above 0.
 uint8_t BlendChannel(uint8_t own, uint8_t fill, int32_t b, int32_t i) {
   const double mixed = static_cast<double>(int64_t{own} * b + int64_t{fill} * i) / (b + i);
-  return static_cast<uint8_t>(RoundHalfEven(mixed));
+  return static_cast<uint8_t>(quill::RoundHalfEven(mixed));
 }
 
 int32_t ChannelSum(const uint8_t* p) { return int32_t{p[0]} + p[1] + p[2]; }
 
 // A source channel shifted by a colour surface: clamped to 0..255 as a real, then rounded.
 uint8_t CorrectedChannel(uint8_t channel, double shift) {
-  return static_cast<uint8_t>(RoundHalfEven(EnsureRangeDouble(channel + shift, 0.0, 255.0)));
+  return static_cast<uint8_t>(quill::RoundHalfEven(EnsureRangeDouble(channel + shift, 0.0, 255.0)));
 }
 
 // A source channel shifted by a third of a brightness surface: rounded, then clamped.
 uint8_t BrightenedChannel(uint8_t channel, double surface) {
-  return static_cast<uint8_t>(EnsureRangeInt64(RoundHalfEven(channel + surface / 3.0), 0, 255));
+  return static_cast<uint8_t>(EnsureRangeInt64(quill::RoundHalfEven(channel + surface / 3.0), 0, 255));
 }
 
 }  // namespace
 
-TAreaCorrelator::TAreaCorrelator(const TRect& areaRect, int32_t radiusSquared,
+TAreaCorrelator::TAreaCorrelator(const quill::TRect& areaRect, int32_t radiusSquared,
                                  const TZelPixels& source, TZelPixels& target)
     : FAreaRect(TBorderArea8::UsableArea(areaRect)),
       FWidth(static_cast<int32_t>(FAreaRect.Width())),
@@ -76,14 +76,14 @@ void TAreaCorrelator::SplitBorder() {
   // The offsets within reach of the rim test.
   const double root = FRadiusSquared > 0 ? std::sqrt(static_cast<double>(FRadiusSquared)) : 0;
   const auto r = static_cast<int32_t>(root + 0.001);
-  std::vector<TPoint> reach;
+  std::vector<quill::TPoint> reach;
   for (int32_t di = -r; di <= r; ++di) {
     for (int32_t dj = -r; dj <= r; ++dj) {
       if (int64_t{di} * di + int64_t{dj} * dj <= FRadiusSquared) reach.push_back({di, dj});
     }
   }
   const auto onRim = [&](int32_t x, int32_t y) {
-    for (const TPoint& d : reach) {
+    for (const quill::TPoint& d : reach) {
       const int64_t i = int64_t{x} + d.X;
       const int64_t j = int64_t{y} + d.Y;
       if (i >= 0 && j >= 0 && i < FWidth && j < FHeight) {
@@ -112,9 +112,9 @@ void TAreaCorrelator::RemoveBorderOutliers(double fraction) {
   // The seeds: the first rim colour, and the first later one that differs from it.
   uint32_t seeds[2] = {0, 0};
   for (int32_t i = 0; i < count; ++i) {
-    const TPoint& p = FBorder.Record(i).Position;
+    const quill::TPoint& p = FBorder.Record(i).Position;
     if (!InImage(p.X, p.Y)) continue;
-    const uint32_t colour = PackPixel(FTarget.GetPixelAddress(p.X, p.Y));
+    const uint32_t colour = quill::PackPixel(FTarget.GetPixelAddress(p.X, p.Y));
     if (kmean.ColorCount() < 2 && kmean.IndexOfColor(colour) < 0) {
       seeds[kmean.ColorCount()] = colour;
     }
@@ -129,9 +129,9 @@ void TAreaCorrelator::RemoveBorderOutliers(double fraction) {
   const int32_t minority = kmean.GetCentroid(1).Total < kmean.GetCentroid(0).Total ? 1 : 0;
   if (!(count * fraction >= kmean.GetCentroid(minority).Total)) return;
   for (int32_t i = 0; i < count; ++i) {
-    const TPoint& p = FBorder.Record(i).Position;
+    const quill::TPoint& p = FBorder.Record(i).Position;
     if (!InImage(p.X, p.Y)) continue;
-    const int32_t colour = kmean.IndexOfColor(PackPixel(FTarget.GetPixelAddress(p.X, p.Y)));
+    const int32_t colour = kmean.IndexOfColor(quill::PackPixel(FTarget.GetPixelAddress(p.X, p.Y)));
     if (kmean.GetColor(colour).Cluster == minority) FBorder.SetExcluded(i, 1);
   }
   FBorder.Pack();
@@ -139,10 +139,10 @@ void TAreaCorrelator::RemoveBorderOutliers(double fraction) {
 
 void TAreaCorrelator::ComputeContactWeights() { FInterior.ComputeWeights(FBorder); }
 
-bool TAreaCorrelator::SourceOf(const TBorderPixel& record, TPoint offset, uint8_t orientation,
-                               TPoint& source) const {
+bool TAreaCorrelator::SourceOf(const quill::TBorderPixel& record, quill::TPoint offset, uint8_t orientation,
+                               quill::TPoint& source) const {
   if (!InImage(record.Position.X, record.Position.Y)) return false;
-  const TPoint& v = record.Variants[orientation];
+  const quill::TPoint& v = record.Variants[orientation];
   const int64_t x = int64_t{offset.X} + v.X;
   const int64_t y = int64_t{offset.Y} + v.Y;
   if (!InImage(x, y)) return false;
@@ -150,13 +150,13 @@ bool TAreaCorrelator::SourceOf(const TBorderPixel& record, TPoint offset, uint8_
   return true;
 }
 
-double TAreaCorrelator::Correlation(const TRect& sourceRect, uint8_t orientation) const {
+double TAreaCorrelator::Correlation(const quill::TRect& sourceRect, uint8_t orientation) const {
   if (orientation >= kOrientations) return 0;
-  const TPoint corner{sourceRect.Left, sourceRect.Top};
+  const quill::TPoint corner{sourceRect.Left, sourceRect.Top};
   TCorrelator correlator;
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
-    const TBorderPixel& record = FBorder.Record(i);
-    TPoint s;
+    const quill::TBorderPixel& record = FBorder.Record(i);
+    quill::TPoint s;
     if (!SourceOf(record, corner, orientation, s)) continue;
     const uint8_t* rim = FSource.GetPixelAddress(record.Position.X, record.Position.Y);
     const uint8_t* src = FSource.GetPixelAddress(s.X, s.Y);
@@ -167,7 +167,7 @@ double TAreaCorrelator::Correlation(const TRect& sourceRect, uint8_t orientation
   return correlator.Coefficient();
 }
 
-uint8_t TAreaCorrelator::FindBestOrientation(const TRect& sourceRect) const {
+uint8_t TAreaCorrelator::FindBestOrientation(const quill::TRect& sourceRect) const {
   double best = -1.0;
   uint8_t result = 0;
   for (uint8_t k = 0; k < kOrientations; ++k) {
@@ -180,7 +180,7 @@ uint8_t TAreaCorrelator::FindBestOrientation(const TRect& sourceRect) const {
   return result;
 }
 
-void TAreaCorrelator::FillArea(TPoint offset, uint8_t orientation, bool blend, int32_t mode,
+void TAreaCorrelator::FillArea(quill::TPoint offset, uint8_t orientation, bool blend, int32_t mode,
                                uint8_t order) {
   if (orientation >= kOrientations) return;
   switch (mode) {
@@ -199,7 +199,7 @@ void TAreaCorrelator::FillArea(TPoint offset, uint8_t orientation, bool blend, i
 }
 
 void TAreaCorrelator::PutFill(int32_t index, const uint8_t* fill, bool blend) {
-  const TPoint& own = FInterior.Record(index).Position;
+  const quill::TPoint& own = FInterior.Record(index).Position;
   uint8_t* out = FTarget.GetPixelAddress(own.X, own.Y);
   const int32_t b = FInterior.GetBorderWeight(index);
   if (blend && b > 0) {
@@ -213,20 +213,20 @@ void TAreaCorrelator::PutFill(int32_t index, const uint8_t* fill, bool blend) {
   }
 }
 
-void TAreaCorrelator::FillCopy(TPoint offset, uint8_t orientation, bool blend) {
+void TAreaCorrelator::FillCopy(quill::TPoint offset, uint8_t orientation, bool blend) {
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
-    TPoint s;
+    quill::TPoint s;
     if (SourceOf(FInterior.Record(i), offset, orientation, s)) {
       PutFill(i, FSource.GetPixelAddress(s.X, s.Y), blend);
     }
   }
 }
 
-void TAreaCorrelator::FillBrightness(TPoint offset, uint8_t orientation, uint8_t order) {
+void TAreaCorrelator::FillBrightness(quill::TPoint offset, uint8_t orientation, uint8_t order) {
   TApproximation surface(FBorder.Count(), order);
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
-    const TBorderPixel& record = FBorder.Record(i);
-    TPoint s;
+    const quill::TBorderPixel& record = FBorder.Record(i);
+    quill::TPoint s;
     double value = 0;
     if (SourceOf(record, offset, orientation, s)) {
       value = ChannelSum(FSource.GetPixelAddress(record.Position.X, record.Position.Y)) -
@@ -236,8 +236,8 @@ void TAreaCorrelator::FillBrightness(TPoint offset, uint8_t orientation, uint8_t
   }
   surface.Solve();
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
-    const TBorderPixel& record = FInterior.Record(i);
-    TPoint s;
+    const quill::TBorderPixel& record = FInterior.Record(i);
+    quill::TPoint s;
     if (!SourceOf(record, offset, orientation, s)) continue;
     const double c = surface.Evaluate(record.Variants[0].X, record.Variants[0].Y);
     const uint8_t* fill = FSource.GetPixelAddress(s.X, s.Y);
@@ -246,11 +246,11 @@ void TAreaCorrelator::FillBrightness(TPoint offset, uint8_t orientation, uint8_t
   }
 }
 
-void TAreaCorrelator::FillColor(TPoint offset, uint8_t orientation, bool blend, uint8_t order) {
+void TAreaCorrelator::FillColor(quill::TPoint offset, uint8_t orientation, bool blend, uint8_t order) {
   TApproximationBGR surface(FBorder.Count(), order);
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
-    const TBorderPixel& record = FBorder.Record(i);
-    TPoint s;
+    const quill::TBorderPixel& record = FBorder.Record(i);
+    quill::TPoint s;
     double r = 0, g = 0, b = 0;
     if (SourceOf(record, offset, orientation, s)) {
       const uint8_t* own = FSource.GetPixelAddress(record.Position.X, record.Position.Y);
@@ -263,8 +263,8 @@ void TAreaCorrelator::FillColor(TPoint offset, uint8_t orientation, bool blend, 
   }
   surface.Solve();
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
-    const TBorderPixel& record = FInterior.Record(i);
-    TPoint s;
+    const quill::TBorderPixel& record = FInterior.Record(i);
+    quill::TPoint s;
     if (!SourceOf(record, offset, orientation, s)) continue;
     double r, g, b;
     surface.Evaluate(record.Variants[0].X, record.Variants[0].Y, r, g, b);

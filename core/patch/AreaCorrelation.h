@@ -66,7 +66,7 @@ class TAreaCorrelator {
   // An engine for AreaRect with an all-zero mask; no pixel work. RadiusSquared is the
   // reach of the rim test, squared (below 0 nothing is in reach). An area of more
   // than TBorderArea8::kMaxAreaPixels pixels counts as empty.
-  TAreaCorrelator(const TRect& areaRect, int32_t radiusSquared, const TZelPixels& source,
+  TAreaCorrelator(const quill::TRect& areaRect, int32_t radiusSquared, const TZelPixels& source,
                   TZelPixels& target);
 
   // Marks (Value non-zero) or unmarks the pixel at image position (X, Y). A position
@@ -97,11 +97,11 @@ class TAreaCorrelator {
   // the rim pixels' channels in Source (R, G, B pairs from every pixel). The source
   // region's corner is SourceRect's top-left. 0 when nothing varies, nothing is
   // sampled, or Orientation is above 7.
-  double Correlation(const TRect& sourceRect, uint8_t orientation) const;
+  double Correlation(const quill::TRect& sourceRect, uint8_t orientation) const;
 
   // The orientation 0..7 of the highest Correlation; a tie keeps the lower one, and
   // an empty rim gives 0.
-  uint8_t FindBestOrientation(const TRect& sourceRect) const;
+  uint8_t FindBestOrientation(const quill::TRect& sourceRect) const;
 
   // Writes the interior pixels whose own and source pixels lie inside the images into
   // Target, each filled from Source at Offset + its variant Orientation:
@@ -117,32 +117,32 @@ class TAreaCorrelator {
   // channel, Round((A * b + P * i) / (b + i)) of their own Source colour A and the
   // fill P, b and i being their border and inner weights. Rim pixels are never
   // written. An Orientation above 7 or another Mode writes nothing.
-  void FillArea(TPoint offset, uint8_t orientation, bool blend, int32_t mode, uint8_t order);
+  void FillArea(quill::TPoint offset, uint8_t orientation, bool blend, int32_t mode, uint8_t order);
 
   const TBorderArea8& Border() const { return FBorder; }
   const TBorderArea8& Interior() const { return FInterior; }
-  const TRect& AreaRect() const { return FAreaRect; }
-  const TRect& ImageBounds() const { return FImageBounds; }
+  const quill::TRect& AreaRect() const { return FAreaRect; }
+  const quill::TRect& ImageBounds() const { return FImageBounds; }
 
  private:
   // Whether image position (X, Y) lies inside both images.
   bool InImage(int64_t x, int64_t y) const;
   // Record's source position for Offset and Orientation, into Source; false when it
   // or the record's own position lies outside the images.
-  bool SourceOf(const TBorderPixel& record, TPoint offset, uint8_t orientation,
-                TPoint& source) const;
+  bool SourceOf(const quill::TBorderPixel& record, quill::TPoint offset, uint8_t orientation,
+                quill::TPoint& source) const;
   // Writes Fill over interior record Index in Target, blended with its own Source
   // colour when Blend is set and it touches the rim.
   void PutFill(int32_t index, const uint8_t* fill, bool blend);
-  void FillCopy(TPoint offset, uint8_t orientation, bool blend);
-  void FillBrightness(TPoint offset, uint8_t orientation, uint8_t order);
-  void FillColor(TPoint offset, uint8_t orientation, bool blend, uint8_t order);
+  void FillCopy(quill::TPoint offset, uint8_t orientation, bool blend);
+  void FillBrightness(quill::TPoint offset, uint8_t orientation, uint8_t order);
+  void FillColor(quill::TPoint offset, uint8_t orientation, bool blend, uint8_t order);
 
-  TRect FAreaRect;
+  quill::TRect FAreaRect;
   int32_t FWidth;
   int32_t FHeight;
   int32_t FRadiusSquared;
-  TRect FImageBounds;
+  quill::TRect FImageBounds;
   std::vector<uint8_t> FMask;  // column by column: x * FHeight + y
   const TZelPixels& FSource;
   TZelPixels& FTarget;

@@ -15,7 +15,7 @@ constexpr TNeighbour kNeighbours[8] = {{-1, -1, 1}, {0, -1, 2}, {1, -1, 1}, {-1,
 
 }  // namespace
 
-TRect TBorderArea8::UsableArea(const TRect& areaRect) {
+quill::TRect TBorderArea8::UsableArea(const quill::TRect& areaRect) {
   const int64_t w = areaRect.Width();
   const int64_t h = areaRect.Height();
   if (w > kMaxAreaPixels || h > kMaxAreaPixels || w * h > kMaxAreaPixels) {
@@ -24,7 +24,7 @@ TRect TBorderArea8::UsableArea(const TRect& areaRect) {
   return areaRect;
 }
 
-TBorderArea8::TBorderArea8(const TRect& areaRect)
+TBorderArea8::TBorderArea8(const quill::TRect& areaRect)
     : FRecords(kGrowth),
       FInfo(kGrowth),
       FLeft(areaRect.Left),
@@ -41,7 +41,7 @@ int64_t TBorderArea8::CellOf(int64_t x, int64_t y) const {
 }
 
 void TBorderArea8::IndexRecord(int32_t index) {
-  const TPoint& p = FRecords[index].Position;
+  const quill::TPoint& p = FRecords[index].Position;
   int32_t& first = FFirstIndex[CellOf(p.X, p.Y)];
   if (first < 0) first = index;
 }
@@ -54,7 +54,7 @@ void TBorderArea8::Add(int32_t x, int32_t y) {
   }
   const int32_t w = FWidth;
   const int32_t h = FHeight;
-  TBorderPixel& record = FRecords[FCount];
+  quill::TBorderPixel& record = FRecords[FCount];
   record.Variants = {{{x, y},
                       {w - 1 - x, y},
                       {y, w - 1 - x},
@@ -71,7 +71,7 @@ void TBorderArea8::Add(int32_t x, int32_t y) {
 
 void TBorderArea8::Clear() {
   for (int32_t i = 0; i < FCount; ++i) {
-    const TPoint& p = FRecords[i].Position;
+    const quill::TPoint& p = FRecords[i].Position;
     FFirstIndex[CellOf(p.X, p.Y)] = -1;
   }
   FCount = 0;
@@ -114,7 +114,7 @@ void TBorderArea8::Pack() {
 
 void TBorderArea8::ComputeWeights(const TBorderArea8& other) {
   for (int32_t i = 0; i < FCount; ++i) {
-    const TPoint& p = FRecords[i].Position;
+    const quill::TPoint& p = FRecords[i].Position;
     for (const TNeighbour& n : kNeighbours) {
       if (other.FirstAt(int64_t{p.X} + n.Dx, int64_t{p.Y} + n.Dy) >= 0) {
         FInfo[i].BorderWeight += n.Weight;
@@ -123,7 +123,7 @@ void TBorderArea8::ComputeWeights(const TBorderArea8& other) {
   }
   for (int32_t i = 0; i < FCount; ++i) {
     if (FInfo[i].BorderWeight <= 0) continue;
-    const TPoint& p = FRecords[i].Position;
+    const quill::TPoint& p = FRecords[i].Position;
     for (const TNeighbour& n : kNeighbours) {
       const int32_t j = FirstAt(int64_t{p.X} + n.Dx, int64_t{p.Y} + n.Dy);
       if (j >= 0 && FInfo[j].BorderWeight == 0) FInfo[i].InnerWeight += n.Weight;

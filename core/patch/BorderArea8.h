@@ -21,6 +21,8 @@
 
 #include "ZelTypes.h"
 
+namespace quill {
+
 struct TBorderPixel {
   std::array<TPoint, 8> Variants;  // in area coordinates of a source region
   TPoint Position;                 // in image coordinates
@@ -31,6 +33,8 @@ struct TBorderPixelInfo {
   int32_t InnerWeight = 0;
   int32_t BorderWeight = 0;
 };
+
+}  // namespace quill
 
 class TBorderArea8 {
  public:
@@ -44,11 +48,11 @@ class TBorderArea8 {
 
   // AreaRect, or the empty rectangle at its top-left corner when it holds more than
   // kMaxAreaPixels pixels.
-  static TRect UsableArea(const TRect& areaRect);
+  static quill::TRect UsableArea(const quill::TRect& areaRect);
 
   // An empty list over UsableArea(AreaRect). A reversed rectangle gives an area of no
   // pixels.
-  explicit TBorderArea8(const TRect& areaRect);
+  explicit TBorderArea8(const quill::TRect& areaRect);
 
   // Appends the pixel at area coordinates (X, Y) with its variants and zero info. A
   // point outside the area is not an area pixel and is ignored.
@@ -63,7 +67,7 @@ class TBorderArea8 {
 
   // Record Index, 0 <= Index < Count(); the accessors below give 0 (or do nothing)
   // for an index outside that range.
-  const TBorderPixel& Record(int32_t index) const { return FRecords[index]; }
+  const quill::TBorderPixel& Record(int32_t index) const { return FRecords[index]; }
   int32_t GetInnerWeight(int32_t index) const;
   int32_t GetBorderWeight(int32_t index) const;
   bool TouchesBorder(int32_t index) const { return GetBorderWeight(index) > 0; }
@@ -96,8 +100,8 @@ class TBorderArea8 {
   void IndexRecord(int32_t index);
 
   int32_t FCount = 0;
-  std::vector<TBorderPixel> FRecords;
-  std::vector<TBorderPixelInfo> FInfo;
+  std::vector<quill::TBorderPixel> FRecords;
+  std::vector<quill::TBorderPixelInfo> FInfo;
   int32_t FLeft;
   int32_t FTop;
   int32_t FWidth;

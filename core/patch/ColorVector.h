@@ -12,6 +12,8 @@
 
 #include "ZelColor.h"
 
+namespace quill {
+
 struct TColorVector {
   float B = 0;
   float G = 0;
@@ -19,8 +21,10 @@ struct TColorVector {
   friend bool operator==(const TColorVector&, const TColorVector&) = default;
 };
 
+}  // namespace quill
+
 // Each channel of Src times Factor, rounded to single precision.
-void ScaleVector(const TColorVector& src, TColorVector& dst, double factor);
+void ScaleVector(const quill::TColorVector& src, quill::TColorVector& dst, double factor);
 
 // Whether the R, G and B bytes of the packed colour equal R, G and B.
 bool SameColor(uint8_t r, uint8_t g, uint8_t b, uint32_t packed);
@@ -31,7 +35,7 @@ bool SamePackedColor(uint32_t a, uint32_t b);
 // The pixel (R, G, B), stored in memory order B, G, R.
 void RGBToPixel(uint8_t r, uint8_t g, uint8_t b, TZelRGB& pixel);
 
-void ColorToVector(uint8_t r, uint8_t g, uint8_t b, TColorVector& vector);
-void PackedColorToVector(uint32_t packed, TColorVector& vector);
+void ColorToVector(uint8_t r, uint8_t g, uint8_t b, quill::TColorVector& vector);
+void PackedColorToVector(uint32_t packed, quill::TColorVector& vector);
 
 #endif  // QUILL_CORE_COLORVECTOR_H_

@@ -7,7 +7,7 @@ namespace {
 
 constexpr uint32_t kColorBits = 0xFFFFFF;
 
-void AddVector(TColorVector& sum, const TColorVector& v) {
+void AddVector(quill::TColorVector& sum, const quill::TColorVector& v) {
   sum.B += v.B;
   sum.G += v.G;
   sum.R += v.R;
@@ -29,25 +29,25 @@ void TKMean::AddColor(uint32_t color) {
   color &= kColorBits;
   const auto [entry, added] = FIndexOfColor.try_emplace(color, ColorCount());
   if (added) {
-    FColors.push_back({UnpackColor(color), 0, 1});
+    FColors.push_back({quill::UnpackColor(color), 0, 1});
   } else {
     ++FColors[entry->second].Count;
   }
 }
 
 void TKMean::AddCentroid(bool movable, uint32_t color) {
-  TKMeanCentroid centroid;
+  quill::TKMeanCentroid centroid;
   PackedColorToVector(color, centroid.Centre);
   centroid.Movable = movable ? 1 : 0;
   FCentroids.push_back(centroid);
 }
 
-TKMeanColor TKMean::GetColor(int32_t index) const {
-  return index >= 0 && index < ColorCount() ? FColors[index] : TKMeanColor{};
+quill::TKMeanColor TKMean::GetColor(int32_t index) const {
+  return index >= 0 && index < ColorCount() ? FColors[index] : quill::TKMeanColor{};
 }
 
-TKMeanCentroid TKMean::GetCentroid(int32_t index) const {
-  return index >= 0 && index < CentroidCount() ? FCentroids[index] : TKMeanCentroid{};
+quill::TKMeanCentroid TKMean::GetCentroid(int32_t index) const {
+  return index >= 0 && index < CentroidCount() ? FCentroids[index] : quill::TKMeanCentroid{};
 }
 
 int32_t TKMean::IndexOfColor(uint32_t color) const {
@@ -56,8 +56,8 @@ int32_t TKMean::IndexOfColor(uint32_t color) const {
 }
 
 double TKMean::WeightedDistance(int32_t colorIndex, int32_t centroidIndex) const {
-  const TKMeanColor& c = FColors[colorIndex];
-  const TColorVector& centre = FCentroids[centroidIndex].Centre;
+  const quill::TKMeanColor& c = FColors[colorIndex];
+  const quill::TColorVector& centre = FCentroids[centroidIndex].Centre;
   const double db = static_cast<double>(c.Color.B) - centre.B;
   const double dg = static_cast<double>(c.Color.G) - centre.G;
   const double dr = static_cast<double>(c.Color.R) - centre.R;
@@ -66,13 +66,13 @@ double TKMean::WeightedDistance(int32_t colorIndex, int32_t centroidIndex) const
 
 int32_t TKMean::Iterate() {
   if (FCentroids.empty()) return 0;
-  for (TKMeanCentroid& centroid : FCentroids) {
+  for (quill::TKMeanCentroid& centroid : FCentroids) {
     centroid.Sums = {};
     centroid.Total = 0;
   }
   int32_t reassigned = 0;
   for (int32_t i = 0; i < ColorCount(); ++i) {
-    TKMeanColor& colour = FColors[i];
+    quill::TKMeanColor& colour = FColors[i];
     double best = WeightedDistance(i, colour.Cluster);
     for (int32_t k = 0; k < CentroidCount(); ++k) {
       if (k == colour.Cluster) continue;
@@ -83,14 +83,14 @@ int32_t TKMean::Iterate() {
         ++reassigned;
       }
     }
-    TColorVector vector, weighted;
+    quill::TColorVector vector, weighted;
     ColorToVector(colour.Color.R, colour.Color.G, colour.Color.B, vector);
     ScaleVector(vector, weighted, colour.Count);
-    TKMeanCentroid& cluster = FCentroids[colour.Cluster];
+    quill::TKMeanCentroid& cluster = FCentroids[colour.Cluster];
     AddVector(cluster.Sums, weighted);
     cluster.Total += colour.Count;
   }
-  for (TKMeanCentroid& centroid : FCentroids) {
+  for (quill::TKMeanCentroid& centroid : FCentroids) {
     if (centroid.Movable == 0 || centroid.Total <= 0) continue;
     centroid.Centre = {Mean(centroid.Sums.B, centroid.Total), Mean(centroid.Sums.G, centroid.Total),
                        Mean(centroid.Sums.R, centroid.Total)};

@@ -16,6 +16,8 @@
 #include "ColorVector.h"
 #include "ZelColor.h"
 
+namespace quill {
+
 struct TKMeanColor {
   TZelRGB Color;
   int32_t Cluster = 0;  // the index of the centroid the colour belongs to
@@ -28,6 +30,8 @@ struct TKMeanCentroid {
   int32_t Total = 0;  // the number of colours (with repeats) in the cluster, from the last Iterate
   uint8_t Movable = 0;
 };
+
+}  // namespace quill
 
 class TKMean {
  public:
@@ -45,8 +49,8 @@ class TKMean {
   int32_t CentroidCount() const { return static_cast<int32_t>(FCentroids.size()); }
 
   // Copies of the records; an index out of range gives an empty record.
-  TKMeanColor GetColor(int32_t index) const;
-  TKMeanCentroid GetCentroid(int32_t index) const;
+  quill::TKMeanColor GetColor(int32_t index) const;
+  quill::TKMeanCentroid GetCentroid(int32_t index) const;
 
   // The index of the colour of bits 0-23 of Color, or -1 when it was never added.
   int32_t IndexOfColor(uint32_t color) const;
@@ -68,8 +72,8 @@ class TKMean {
   int32_t Iterate();
 
  private:
-  std::vector<TKMeanColor> FColors;
-  std::vector<TKMeanCentroid> FCentroids;
+  std::vector<quill::TKMeanColor> FColors;
+  std::vector<quill::TKMeanCentroid> FCentroids;
   std::unordered_map<uint32_t, int32_t> FIndexOfColor;  // packed colour -> index in FColors
 };
 

@@ -5,16 +5,16 @@
 #include "ZelColor.h"
 #include "ZelUtils.h"
 
-TRect DabRect(TPoint point, int32_t size) {
+quill::TRect DabRect(quill::TPoint point, int32_t size) {
   const int32_t half = size / 2;
-  return OffsetRect({-half, -half, half + 1, half + 1}, point.X, point.Y);
+  return quill::OffsetRect({-half, -half, half + 1, half + 1}, point.X, point.Y);
 }
 
 namespace {
 
 // Sizes the mask to the dab of Size at (0, 0), all bytes 0, and returns the half width.
 int32_t StartDisc(TZelPixelMask& mask, int32_t size) {
-  const TRect bounds = DabRect({0, 0}, size);
+  const quill::TRect bounds = DabRect({0, 0}, size);
   mask.SetBounds(0, 0, static_cast<int32_t>(bounds.Width()), static_cast<int32_t>(bounds.Height()));
   return mask.Width() / 2;
 }
@@ -46,7 +46,7 @@ void SoftDisc(TZelPixelMask& mask, int32_t size, int32_t opacity, int32_t hardne
     for (int32_t dx = 0; dx <= h; ++dx) {
       const double r = std::sqrt(static_cast<double>(dx * dx + dy * dy));
       if (r > outer) break;
-      const int64_t value = r < inner ? opacity : RoundHalfEven((outer - r) / ramp * opacity);
+      const int64_t value = r < inner ? opacity : quill::RoundHalfEven((outer - r) / ramp * opacity);
       PutMirrored(mask, h, dx, dy, ToByte(value));
     }
   }
@@ -63,20 +63,20 @@ void PowerDisc(TZelPixelMask& mask, int32_t size, int32_t peak, int32_t exponent
   for (int32_t dy = 0; dy <= h; ++dy) {
     for (int32_t dx = 0; dx <= h; ++dx) {
       const double t = 2 * std::sqrt(static_cast<double>(dx * dx + dy * dy)) / size;
-      const int64_t value = t >= 1 ? 0 : RoundHalfEven((1 - std::pow(t, exponent)) * peak);
+      const int64_t value = t >= 1 ? 0 : quill::RoundHalfEven((1 - std::pow(t, exponent)) * peak);
       PutMirrored(mask, h, dx, dy, ToByte(value));
     }
   }
 }
 
 void ApplyColourThroughMask(const TZelPixelMask& mask, const TZelPixels& source, uint32_t colour,
-                            const TRect& rect, TZelPixels& dest) {
-  if (source.PixelFormat() != kPixelFormat24 || dest.PixelFormat() != kPixelFormat24 ||
+                            const quill::TRect& rect, TZelPixels& dest) {
+  if (source.PixelFormat() != quill::kPixelFormat24 || dest.PixelFormat() != quill::kPixelFormat24 ||
       source.Bits() == nullptr || dest.Bits() == nullptr) {
     return;
   }
-  const TRect area = IntersectRect(IntersectRect(rect, source.GetBounds()), dest.GetBounds());
-  const TZelRGB c = UnpackColor(colour);
+  const quill::TRect area = quill::IntersectRect(quill::IntersectRect(rect, source.GetBounds()), dest.GetBounds());
+  const TZelRGB c = quill::UnpackColor(colour);
   for (int32_t y = area.Top; y < area.Bottom; ++y) {
     for (int32_t x = area.Left; x < area.Right; ++x) {
       const uint8_t* weight = mask.GetPixelAddress(x, y);

@@ -12,7 +12,7 @@
 // (X - Size div 2, Y - Size div 2, X + Size div 2 + 1, Y + Size div 2 + 1),
 // so an even Size gives a dab of Size + 1 pixels across. Sides that would pass the
 // 32-bit limits stop there.
-TRect DabRect(TPoint point, int32_t size);
+quill::TRect DabRect(quill::TPoint point, int32_t size);
 
 // A soft round dab in Mask at (0, 0), 2 * (Size div 2) + 1 pixels square: Opacity
 // inside the inner radius, falling linearly to 0 at the outer radius, as set by
@@ -29,6 +29,6 @@ void PowerDisc(TZelPixelMask& mask, int32_t size, int32_t peak, int32_t exponent
 // s + floor(m * (c - s) / 256) with s the Source channel. Source and Dest are 24-bit
 // views containing Rect, and may be one view.
 void ApplyColourThroughMask(const TZelPixelMask& mask, const TZelPixels& source, uint32_t colour,
-                            const TRect& rect, TZelPixels& dest);
+                            const quill::TRect& rect, TZelPixels& dest);
 
 #endif  // QUILL_CORE_DABSHAPES_H_

@@ -29,7 +29,7 @@ void TZelPixels::SetFormat(int32_t format) {
   FBytesPerPixel = (PixelFormatBits(format) >> 3) & 0x1F;
 }
 
-void TZelPixels::Attach(const TRect& rect, uint8_t* bits, int32_t stride, int32_t format) {
+void TZelPixels::Attach(const quill::TRect& rect, uint8_t* bits, int32_t stride, int32_t format) {
   FLeft = rect.Left;
   FTop = rect.Top;
   FWidth = static_cast<int32_t>(rect.Width());
@@ -40,14 +40,14 @@ void TZelPixels::Attach(const TRect& rect, uint8_t* bits, int32_t stride, int32_
 }
 
 void TZelPixels::CopyRect(int32_t destX, int32_t destY, const TZelPixels& source,
-                          const TRect& sourceRect) {
+                          const quill::TRect& sourceRect) {
   if (source.FPixelFormat != FPixelFormat) return;
   if (source.FBits == nullptr || FBits == nullptr) return;
-  TRect r = IntersectRect(sourceRect, source.GetBounds());
+  quill::TRect r = quill::IntersectRect(sourceRect, source.GetBounds());
   if (r.IsEmpty()) return;
   const int64_t dx = int64_t{destX} - sourceRect.Left;
   const int64_t dy = int64_t{destY} - sourceRect.Top;
-  r = IntersectRect(OffsetRect(r, dx, dy), GetBounds());
+  r = quill::IntersectRect(quill::OffsetRect(r, dx, dy), GetBounds());
   if (r.IsEmpty()) return;
   const auto sourceX = static_cast<int32_t>(r.Left - dx);
   const auto sourceY = static_cast<int32_t>(r.Top - dy);
@@ -69,7 +69,7 @@ void TZelPixels::CopyFrom(const TZelPixels& source) {
 
 TZelPixelBuffer::~TZelPixelBuffer() { FreeBits(); }
 
-bool TZelPixelBuffer::Allocate(int32_t format, const TRect& rect) {
+bool TZelPixelBuffer::Allocate(int32_t format, const quill::TRect& rect) {
   if (format != FPixelFormat) {
     SetFormat(format);
     return Reallocate(rect);
@@ -77,14 +77,14 @@ bool TZelPixelBuffer::Allocate(int32_t format, const TRect& rect) {
   return SetBounds(rect);
 }
 
-bool TZelPixelBuffer::SetBounds(const TRect& rect) {
-  const TRect normal{rect.Left, rect.Top, static_cast<int32_t>(rect.Left + rect.Width()),
+bool TZelPixelBuffer::SetBounds(const quill::TRect& rect) {
+  const quill::TRect normal{rect.Left, rect.Top, static_cast<int32_t>(rect.Left + rect.Width()),
                      static_cast<int32_t>(rect.Top + rect.Height())};
   if (normal == GetBounds()) return true;
   return Reallocate(normal);
 }
 
-bool TZelPixelBuffer::Reallocate(const TRect& rect) {
+bool TZelPixelBuffer::Reallocate(const quill::TRect& rect) {
   FreeBits();
   const int64_t width = rect.Width();
   const int64_t height = rect.Height();
@@ -173,9 +173,9 @@ bool TZelPixelMask::SetBounds(int32_t left, int32_t top, int32_t width, int32_t 
   return true;
 }
 
-bool TZelPixelMask::Include(const TRect& rect) {
-  const TRect old = GetBounds();
-  const TRect u = UnionRect(old, rect);
+bool TZelPixelMask::Include(const quill::TRect& rect) {
+  const quill::TRect old = GetBounds();
+  const quill::TRect u = quill::UnionRect(old, rect);
   if (u == old || u.IsEmpty()) return true;
   // How far the mask grows on each side (left, top, right, bottom), and the bytes it
   // has to spare there.
@@ -211,7 +211,7 @@ bool TZelPixelMask::Include(const TRect& rect) {
   return Regrow(u, spare) || Regrow(u, kNone);
 }
 
-bool TZelPixelMask::Regrow(const TRect& rect, const int64_t (&spare)[4]) {
+bool TZelPixelMask::Regrow(const quill::TRect& rect, const int64_t (&spare)[4]) {
   const int64_t stride = spare[0] + rect.Width() + spare[2];
   const int64_t rows = spare[1] + rect.Height() + spare[3];
   Block block;
@@ -219,7 +219,7 @@ bool TZelPixelMask::Regrow(const TRect& rect, const int64_t (&spare)[4]) {
   const int64_t origin = spare[1] * stride + spare[0];
   // Only a mask with an extent has bytes to keep; of those, the ones inside its
   // (saturated) bounds.
-  const TRect old = GetBounds();
+  const quill::TRect old = GetBounds();
   if (!old.IsEmpty()) {
     const int64_t offset = origin + (int64_t{old.Top} - rect.Top) * stride + (int64_t{old.Left} - rect.Left);
     for (int64_t row = 0; row < old.Height(); ++row) {
@@ -239,7 +239,7 @@ bool TZelPixelMask::Regrow(const TRect& rect, const int64_t (&spare)[4]) {
 
 bool TZelPixelMask::Merge(const TZelPixelMask& other) {
   if (!Include(other.GetBounds())) return false;
-  const TRect r = IntersectRect(other.GetBounds(), GetBounds());
+  const quill::TRect r = quill::IntersectRect(other.GetBounds(), GetBounds());
   for (int32_t y = r.Top; y < r.Bottom; ++y) {
     const uint8_t* from = other.GetPixelAddress(r.Left, y);
     uint8_t* to = GetPixelAddress(r.Left, y);

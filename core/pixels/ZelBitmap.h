@@ -15,10 +15,10 @@
 
 #include "ZelTypes.h"
 
+namespace quill {
+
 constexpr int32_t kPixelFormat24 = 4114;  // 0x1012: B, G, R, 3 bytes a pixel
 constexpr int32_t kPixelFormat32 = 4370;  // 0x1112: 4 bytes a pixel
-
-namespace quill {
 
 // The largest block a pixel buffer or a mask takes: 2 GiB, twice the largest image
 // the decoders accept (2^28 pixels) at 32 bits a pixel. A larger request fails
@@ -42,7 +42,7 @@ class TZelPixels {
 
   // Describes memory owned by the caller, who keeps it alive while the view is used.
   // Any stride is accepted. A reversed Rect gives a width or height of 0.
-  void Attach(const TRect& rect, uint8_t* bits, int32_t stride, int32_t format);
+  void Attach(const quill::TRect& rect, uint8_t* bits, int32_t stride, int32_t format);
 
   // Address of pixel (X, Y); no bounds check: callers keep to GetBounds().
   uint8_t* GetPixelAddress(int32_t x, int32_t y) const {
@@ -51,12 +51,12 @@ class TZelPixels {
   // The start of the row run at (X, Y); the same address.
   uint8_t* GetScanLine(int32_t x, int32_t y) const { return GetPixelAddress(x, y); }
 
-  TRect GetBounds() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+  quill::TRect GetBounds() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
 
   // Copies the SourceRect part of Source so that its top-left lands on (DestX, DestY)
   // of this view, clipped to both views. Views of different pixel formats copy nothing.
   // Source and destination must not overlap in memory.
-  void CopyRect(int32_t destX, int32_t destY, const TZelPixels& source, const TRect& sourceRect);
+  void CopyRect(int32_t destX, int32_t destY, const TZelPixels& source, const quill::TRect& sourceRect);
 
   // The pixels of Source land at the same image coordinates; only the overlap is copied.
   void CopyFrom(const TZelPixels& source);
@@ -94,7 +94,7 @@ class TZelPixelBuffer : public TZelPixels {
 
   // Sets the pixel format, then the bounds. A change of format always takes a new
   // block, even for the same rectangle.
-  bool Allocate(int32_t format, const TRect& rect);
+  bool Allocate(int32_t format, const quill::TRect& rect);
 
   // A new zero-filled block for Rect replaces the old one, whose content is lost;
   // Rect equal to the current bounds keeps the block and its content. A zero width,
@@ -102,13 +102,13 @@ class TZelPixelBuffer : public TZelPixels {
   // height beyond INT32_MAX, a stride beyond 32 bits, more than kMaxBlockBytes, or
   // no memory) the buffer becomes empty (bounds 0) and the result is false, so every
   // copy into or out of it does nothing.
-  bool SetBounds(const TRect& rect);
+  bool SetBounds(const quill::TRect& rect);
 
   // Bounds and stride become 0 and the block is released; the format stays.
   void FreeBits();
 
  private:
-  bool Reallocate(const TRect& rect);
+  bool Reallocate(const quill::TRect& rect);
 };
 
 // One weight byte per pixel over a rectangle in image coordinates: 0 = outside,
@@ -148,7 +148,7 @@ class TZelPixelMask {
   // Rect is taken whole. False, leaving the mask unchanged, when the grown mask cannot
   // be had (a side beyond INT32_MAX, more than kMaxBlockBytes, or no memory); the bytes
   // to spare are given up before that.
-  bool Include(const TRect& rect);
+  bool Include(const quill::TRect& rect);
 
   // Include(Other's bounds), then every byte under Other becomes the larger of the
   // two. False, unchanged, when Include fails.
@@ -157,7 +157,7 @@ class TZelPixelMask {
   // Bounds and bytes become empty; the block is released.
   void Clear();
 
-  TRect GetBounds() const {
+  quill::TRect GetBounds() const {
     return {FLeft, FTop, quill::SaturateInt32(int64_t{FLeft} + FWidth),
             quill::SaturateInt32(int64_t{FTop} + FHeight)};
   }
@@ -192,7 +192,7 @@ class TZelPixelMask {
   // Takes a new block of Spare + Rect's extent, with Rect's bytes copied over and the
   // rest zero, and makes Rect the bounds. Spare holds the bytes to spare left, above,
   // right and below. False, unchanged, when the block cannot be had.
-  bool Regrow(const TRect& rect, const int64_t (&spare)[4]);
+  bool Regrow(const quill::TRect& rect, const int64_t (&spare)[4]);
 
   int32_t FLeft = 0;
   int32_t FTop = 0;
@@ -205,6 +205,8 @@ class TZelPixelMask {
   // growing into the spare needs no clearing.
   Block FBits;
 };
+
+namespace quill {
 
 // A paint target: a window's canvas or a printer's page. The platform layer implements
 // it; the core only hands it pixels, so it needs no windowing code of its own.
@@ -219,6 +221,8 @@ class TZelDeviceContext {
   virtual bool PrintPixels(const TZelPixels& pixels, const TRect& rect) = 0;
 };
 
+}  // namespace quill
+
 // The abstract image object: size, pixels, painting and printing.
 class TZelBitmap {
  public:
@@ -227,12 +231,12 @@ class TZelBitmap {
   virtual int32_t GetHeight() const = 0;
   virtual TZelPixels& GetPixels() = 0;
   // Paints the SourceRect part stretched into DestRect of DC, clipped to ClipRect.
-  virtual bool Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
-                    const TRect& clipRect) = 0;
+  virtual bool Draw(quill::TZelDeviceContext& dc, const quill::TRect& destRect, const quill::TRect& sourceRect,
+                    const quill::TRect& clipRect) = 0;
   // Prints the image into Rect of a printer's DC.
-  virtual bool Print(TZelDeviceContext& dc, const TRect& rect) = 0;
+  virtual bool Print(quill::TZelDeviceContext& dc, const quill::TRect& rect) = 0;
 
-  TRect GetBounds() const { return {0, 0, GetWidth(), GetHeight()}; }
+  quill::TRect GetBounds() const { return {0, 0, GetWidth(), GetHeight()}; }
 };
 
 #endif  // QUILL_CORE_ZELBITMAP_H_

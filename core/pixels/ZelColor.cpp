@@ -15,7 +15,7 @@ uint8_t BlendChannel(uint8_t base, uint8_t over, uint8_t alpha) {
 void MakePixel(uint8_t r, uint8_t g, uint8_t b, TZelRGB& pixel) { pixel = {b, g, r}; }
 
 void ScalePixel(uint8_t numerator, uint8_t denominator, TZelRGB& pixel, uint32_t color) {
-  const TZelRGB c = UnpackColor(color);
+  const TZelRGB c = quill::UnpackColor(color);
   pixel.B = static_cast<uint8_t>(MulDiv(c.B, numerator, denominator));
   pixel.G = static_cast<uint8_t>(MulDiv(c.G, numerator, denominator));
   pixel.R = static_cast<uint8_t>(MulDiv(c.R, numerator, denominator));
@@ -34,5 +34,5 @@ void BlendPixels(uint8_t alpha, TZelRGB& pixel, const TZelRGB& base, const TZelR
 
 void BlendPixelInto(TZelRGB& pixel, uint8_t alpha, uint32_t color) {
   if (alpha == 0) return;
-  BlendPixels(alpha, pixel, pixel, UnpackColor(color));
+  BlendPixels(alpha, pixel, pixel, quill::UnpackColor(color));
 }

@@ -18,6 +18,8 @@ struct TZelRGB {
 };
 static_assert(sizeof(TZelRGB) == 3, "TZelRGB must match the 3-byte pixel layout");
 
+namespace quill {
+
 // The packed colour of the 3-byte pixel at P.
 inline uint32_t PackPixel(const uint8_t* p) {
   return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
@@ -27,6 +29,8 @@ inline TZelRGB UnpackColor(uint32_t color) {
   return {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
           static_cast<uint8_t>(color >> 16)};
 }
+
+}  // namespace quill
 
 void MakePixel(uint8_t r, uint8_t g, uint8_t b, TZelRGB& pixel);
 

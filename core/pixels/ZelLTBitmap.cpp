@@ -14,12 +14,12 @@ int32_t TZelLTBitmap::GetHeight() const { return FPixels.Height(); }
 TZelPixels& TZelLTBitmap::GetPixels() { return FPixels; }
 const TZelPixels& TZelLTBitmap::GetPixels() const { return FPixels; }
 
-bool TZelLTBitmap::Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
-                        const TRect& clipRect) {
+bool TZelLTBitmap::Draw(quill::TZelDeviceContext& dc, const quill::TRect& destRect, const quill::TRect& sourceRect,
+                        const quill::TRect& clipRect) {
   return !IsEmpty() && dc.PaintPixels(FPixels, destRect, sourceRect, clipRect);
 }
 
-bool TZelLTBitmap::Print(TZelDeviceContext& dc, const TRect& rect) {
+bool TZelLTBitmap::Print(quill::TZelDeviceContext& dc, const quill::TRect& rect) {
   return !IsEmpty() && dc.PrintPixels(FPixels, rect);
 }
 
@@ -66,8 +66,8 @@ std::unique_ptr<TZelLTBitmap> TZelLTBitmap::Clone() const {
   return copy;
 }
 
-bool TZelLTBitmap::Crop(const TRect& rect) {
-  const TRect r = IntersectRect(rect, GetBounds());
+bool TZelLTBitmap::Crop(const quill::TRect& rect) {
+  const quill::TRect r = quill::IntersectRect(rect, GetBounds());
   if (r.IsEmpty()) return false;
   Block block;
   TZelLTPixels pixels;
@@ -92,8 +92,8 @@ bool TZelLTBitmap::Resize(int32_t width, int32_t height) {
 
 bool TZelLTBitmap::StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width,
                                  int32_t height) const {
-  return !IsEmpty() && FPixels.PixelFormat() == kPixelFormat24 &&
-         CreateBitmap(block, pixels, kPixelFormat24, height, width);
+  return !IsEmpty() && FPixels.PixelFormat() == quill::kPixelFormat24 &&
+         CreateBitmap(block, pixels, quill::kPixelFormat24, height, width);
 }
 
 template <class Place>
@@ -104,7 +104,7 @@ bool TZelLTBitmap::MovePixels(int32_t width, int32_t height, Place place) {
   for (int32_t y = 0; y < GetHeight(); ++y) {
     const uint8_t* from = FPixels.GetScanLine(0, y);
     for (int32_t x = 0; x < GetWidth(); ++x, from += 3) {
-      const TPoint to = place(x, y);
+      const quill::TPoint to = place(x, y);
       std::memcpy(pixels.GetPixelAddress(to.X, to.Y), from, 3);
     }
   }
@@ -114,7 +114,7 @@ bool TZelLTBitmap::MovePixels(int32_t width, int32_t height, Place place) {
 
 bool TZelLTBitmap::FlipHorizontal() {
   const int32_t w = GetWidth();
-  return MovePixels(w, GetHeight(), [w](int32_t x, int32_t y) { return TPoint{w - 1 - x, y}; });
+  return MovePixels(w, GetHeight(), [w](int32_t x, int32_t y) { return quill::TPoint{w - 1 - x, y}; });
 }
 
 bool TZelLTBitmap::FlipVertical() {
@@ -132,12 +132,12 @@ bool TZelLTBitmap::FlipVertical() {
 
 bool TZelLTBitmap::RotateLeft() {
   const int32_t w = GetWidth();
-  return MovePixels(GetHeight(), w, [w](int32_t x, int32_t y) { return TPoint{y, w - 1 - x}; });
+  return MovePixels(GetHeight(), w, [w](int32_t x, int32_t y) { return quill::TPoint{y, w - 1 - x}; });
 }
 
 bool TZelLTBitmap::RotateRight() {
   const int32_t h = GetHeight();
-  return MovePixels(h, GetWidth(), [h](int32_t x, int32_t y) { return TPoint{h - 1 - y, x}; });
+  return MovePixels(h, GetWidth(), [h](int32_t x, int32_t y) { return quill::TPoint{h - 1 - y, x}; });
 }
 
 bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer) {

@@ -31,9 +31,9 @@ class TZelLTBitmap : public TZelBitmap {
   const TZelPixels& GetPixels() const;
   bool IsEmpty() const { return FBlock == nullptr; }
 
-  bool Draw(TZelDeviceContext& dc, const TRect& destRect, const TRect& sourceRect,
-            const TRect& clipRect) override;
-  bool Print(TZelDeviceContext& dc, const TRect& rect) override;
+  bool Draw(quill::TZelDeviceContext& dc, const quill::TRect& destRect, const quill::TRect& sourceRect,
+            const quill::TRect& clipRect) override;
+  bool Print(quill::TZelDeviceContext& dc, const quill::TRect& rect) override;
 
   // Releases the block; the bitmap becomes empty.
   void Clear();
@@ -55,7 +55,7 @@ class TZelLTBitmap : public TZelBitmap {
 
   // Keeps the part of the image inside Rect, moved to (0, 0). False when Rect misses
   // the image.
-  bool Crop(const TRect& rect);
+  bool Crop(const quill::TRect& rect);
 
   // Resamples the whole image to Width x Height with the Lanczos kernel of radius 3.
   // 24-bit images only: false, unchanged, for any other format, a non-positive size

@@ -27,15 +27,15 @@ double TWindowedSincResampler::Filter(double x) const {
 
 double TLanczosResampler::Window(double x) const { return Sinc(x / FRadius); }
 
-std::vector<TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, int32_t clipLo,
+std::vector<quill::TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, int32_t clipLo,
                                                 int32_t clipHi, int32_t srcLo, int32_t srcHi,
                                                 const TPixelResampler& resampler) {
-  std::vector<TContributorList> table;
+  std::vector<quill::TContributorList> table;
   const int64_t lists = int64_t{clipHi} - clipLo;
   if (srcHi <= srcLo || lists <= 0) return table;
   table.resize(static_cast<size_t>(lists));
   if (int64_t{srcHi} - srcLo == 1) {
-    for (TContributorList& list : table) list = {{srcLo, 256}};
+    for (quill::TContributorList& list : table) list = {{srcLo, 256}};
     return table;
   }
   if (dstHi <= dstLo) {
@@ -51,7 +51,7 @@ std::vector<TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, in
   const bool reducing = scale < 1;
   const double support = reducing ? invScale * radius : radius;
   for (int64_t i = 0; i < lists; ++i) {
-    TContributorList& list = table[static_cast<size_t>(i)];
+    quill::TContributorList& list = table[static_cast<size_t>(i)];
     const double centre = srcLo - 0.5 + invScale * (static_cast<double>(i + clipLo - dstLo) + 0.5);
     const auto from = static_cast<int64_t>(std::floor(centre - support));
     const auto to = static_cast<int64_t>(std::ceil(centre + support));
@@ -59,8 +59,8 @@ std::vector<TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, in
     for (int64_t j = from; j <= to; ++j) {
       const double distance = centre - static_cast<double>(j);
       const auto weight = static_cast<int32_t>(
-          reducing ? RoundHalfEven(scale * (resampler.Filter(scale * distance) * 256))
-                   : RoundHalfEven(resampler.Filter(distance) * 256));
+          reducing ? quill::RoundHalfEven(scale * (resampler.Filter(scale * distance) * 256))
+                   : quill::RoundHalfEven(resampler.Filter(distance) * 256));
       if (weight == 0) continue;
       list.push_back({static_cast<int32_t>(EnsureRangeInt64(j, srcLo, srcHi - 1)), weight});
       sum += weight;
@@ -76,28 +76,28 @@ std::vector<TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, in
   return table;
 }
 
-void ResamplePixels(TZelPixels& dest, const TRect& destRect, const TRect& destClip,
-                    const TZelPixels& source, const TRect& sourceRect,
+void ResamplePixels(TZelPixels& dest, const quill::TRect& destRect, const quill::TRect& destClip,
+                    const TZelPixels& source, const quill::TRect& sourceRect,
                     const TPixelResampler& resampler) {
-  if (dest.PixelFormat() != kPixelFormat24 || source.PixelFormat() != kPixelFormat24 ||
+  if (dest.PixelFormat() != quill::kPixelFormat24 || source.PixelFormat() != quill::kPixelFormat24 ||
       dest.Bits() == nullptr || source.Bits() == nullptr || sourceRect.IsEmpty() ||
-      !(IntersectRect(sourceRect, source.GetBounds()) == sourceRect)) {
+      !(quill::IntersectRect(sourceRect, source.GetBounds()) == sourceRect)) {
     return;
   }
-  const TRect clip = IntersectRect(dest.GetBounds(), destClip);
+  const quill::TRect clip = quill::IntersectRect(dest.GetBounds(), destClip);
   if (clip.IsEmpty()) return;
-  const std::vector<TContributorList> columns =
+  const std::vector<quill::TContributorList> columns =
       BuildContributors(destRect.Left, destRect.Right, clip.Left, clip.Right, sourceRect.Left,
                         sourceRect.Right, resampler);
-  const std::vector<TContributorList> rows = BuildContributors(
+  const std::vector<quill::TContributorList> rows = BuildContributors(
       destRect.Top, destRect.Bottom, clip.Top, clip.Bottom, sourceRect.Top, sourceRect.Bottom, resampler);
   if (columns.empty() || rows.empty()) return;
 
   // The source columns any destination column reads, over every list.
   int32_t first = columns.front().front().Pos;
   int32_t last = first;
-  for (const TContributorList& list : columns) {
-    for (const TContributor& c : list) {
+  for (const quill::TContributorList& list : columns) {
+    for (const quill::TContributor& c : list) {
       first = std::min(first, c.Pos);
       last = std::max(last, c.Pos);
     }
@@ -110,15 +110,15 @@ void ResamplePixels(TZelPixels& dest, const TRect& destRect, const TRect& destCl
     // Vertical pass over the needed source columns, a source row at a time. The sums
     // are integers, so their order does not change them.
     std::fill(intermediate.begin(), intermediate.end(), 0);
-    for (const TContributor& c : rows[static_cast<size_t>(y - clip.Top)]) {
+    for (const quill::TContributor& c : rows[static_cast<size_t>(y - clip.Top)]) {
       const uint8_t* from = source.GetPixelAddress(first, c.Pos);
       for (size_t k = 0; k < span; ++k) intermediate[k] += from[k] * c.Weight;
     }
     // Horizontal pass into the destination row.
     uint8_t* to = dest.GetPixelAddress(clip.Left, y);
-    for (const TContributorList& list : columns) {
+    for (const quill::TContributorList& list : columns) {
       int32_t sum[3] = {0, 0, 0};
-      for (const TContributor& c : list) {
+      for (const quill::TContributor& c : list) {
         const int32_t* pixel = &intermediate[static_cast<size_t>(c.Pos - first) * 3];
         sum[0] += pixel[0] * c.Weight;
         sum[1] += pixel[1] * c.Weight;

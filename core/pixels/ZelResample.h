@@ -45,6 +45,8 @@ class TLanczosResampler : public TWindowedSincResampler {
 // 1 at 0, else sin(pi x) / (pi x), with pi in extended precision.
 double Sinc(double x);
 
+namespace quill {
+
 // One source index and its weight in units of 1/256.
 struct TContributor {
   int32_t Pos;
@@ -52,20 +54,22 @@ struct TContributor {
 };
 using TContributorList = std::vector<TContributor>;
 
+}  // namespace quill
+
 // One list for each destination index from ClipLo to ClipHi - 1, mapping the
 // destination range DstLo..DstHi onto the source range SrcLo..SrcHi. Every list adds up
 // to exactly 256 and holds only positions inside SrcLo..SrcHi - 1. An empty source
 // range gives no lists; so does an empty destination range (callers never pass one;
 // debug builds assert), unless it has exactly one list.
-std::vector<TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, int32_t clipLo,
+std::vector<quill::TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, int32_t clipLo,
                                                 int32_t clipHi, int32_t srcLo, int32_t srcHi,
                                                 const TPixelResampler& resampler);
 
 // Maps SourceRect of Source onto DestRect of Dest, writing only the Dest pixels inside
 // Dest's bounds and DestClip. Both views must be 24-bit (B, G, R) and SourceRect must lie
 // inside Source's bounds; otherwise nothing is written.
-void ResamplePixels(TZelPixels& dest, const TRect& destRect, const TRect& destClip,
-                    const TZelPixels& source, const TRect& sourceRect,
+void ResamplePixels(TZelPixels& dest, const quill::TRect& destRect, const quill::TRect& destClip,
+                    const TZelPixels& source, const quill::TRect& sourceRect,
                     const TPixelResampler& resampler);
 
 // The largest size with the proportions of Width x Height that fits MaxWidth x MaxHeight,

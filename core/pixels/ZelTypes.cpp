@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quill {
+
 TRect IntersectRect(const TRect& a, const TRect& b) {
   TRect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
           std::min(a.Bottom, b.Bottom)};
@@ -25,3 +27,5 @@ TRect OffsetRect(const TRect& r, int64_t dx, int64_t dy) {
   return {SaturateInt32(r.Left + dx), SaturateInt32(r.Top + dy), SaturateInt32(r.Right + dx),
           SaturateInt32(r.Bottom + dy)};
 }
+
+}  // namespace quill

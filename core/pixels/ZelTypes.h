@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+namespace quill {
+
 struct TPoint {
   int32_t X = 0;
   int32_t Y = 0;
@@ -44,8 +46,6 @@ TRect UnionRect(const TRect& a, const TRect& b);
 
 // R moved by (DX, DY); each side saturates at the 32-bit limits.
 TRect OffsetRect(const TRect& r, int64_t dx, int64_t dy);
-
-namespace quill {
 
 // Value kept to the 32-bit signed range.
 constexpr int32_t SaturateInt32(int64_t value) {

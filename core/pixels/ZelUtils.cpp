@@ -5,10 +5,14 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace quill {
+
 // Relies on the default rounding mode (to nearest, ties to even).
 int64_t RoundHalfEven(long double value) {
   return static_cast<int64_t>(std::nearbyintl(value));
 }
+
+}  // namespace quill
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c) {
   if (c == 0) return -1;
@@ -34,6 +38,8 @@ int32_t MulDivFloor(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(quotient);
 }
 
+namespace quill {
+
 int64_t FloorDiv(int64_t numerator, int64_t denominator) {
   assert(denominator != 0 && "FloorDiv with a zero divisor");
   if (denominator == 0) return 0;
@@ -42,14 +48,16 @@ int64_t FloorDiv(int64_t numerator, int64_t denominator) {
   return quotient;
 }
 
+}  // namespace quill
+
 int32_t MakeLong(uint16_t low, uint16_t high) {
   return static_cast<int32_t>((uint32_t{high} << 16) | low);
 }
 
-TPoint MakePoint(int32_t x, int32_t y) { return {x, y}; }
+quill::TPoint MakePoint(int32_t x, int32_t y) { return {x, y}; }
 
-int RectRelation(const TRect& a, const TRect& b) {
-  TRect i = a;
+int RectRelation(const quill::TRect& a, const quill::TRect& b) {
+  quill::TRect i = a;
   if (b.Left > i.Left) i.Left = b.Left;
   if (b.Top > i.Top) i.Top = b.Top;
   if (b.Right < i.Right) i.Right = b.Right;
@@ -60,17 +68,17 @@ int RectRelation(const TRect& a, const TRect& b) {
 
 using quill::SaturateInt32;
 
-TRect RectToBounds(const TRect& r) {
+quill::TRect RectToBounds(const quill::TRect& r) {
   return {r.Left, r.Top, SaturateInt32(int64_t{r.Right} - r.Left),
           SaturateInt32(int64_t{r.Bottom} - r.Top)};
 }
 
-TRect InflatedRect(const TRect& r, int32_t dx, int32_t dy) {
+quill::TRect InflatedRect(const quill::TRect& r, int32_t dx, int32_t dy) {
   return {SaturateInt32(int64_t{r.Left} - dx), SaturateInt32(int64_t{r.Top} - dy),
           SaturateInt32(int64_t{r.Right} + dx), SaturateInt32(int64_t{r.Bottom} + dy)};
 }
 
-TRect FitRectProportional(const TRect& source, const TRect& box) {
+quill::TRect FitRectProportional(const quill::TRect& source, const quill::TRect& box) {
   int32_t sw = source.Right - source.Left;
   int32_t sh = source.Bottom - source.Top;
   if (sw == 0) sw = 1;
@@ -87,7 +95,7 @@ TRect FitRectProportional(const TRect& source, const TRect& box) {
   return {box.Left + offset, box.Top, box.Left + offset + w, box.Bottom};
 }
 
-TRect CenterRect(const TRect& source, const TRect& box) {
+quill::TRect CenterRect(const quill::TRect& source, const quill::TRect& box) {
   const int64_t left =
       (int64_t{box.Left} + box.Right) / 2 - (int64_t{source.Left} + source.Right) / 2;
   const int64_t top =

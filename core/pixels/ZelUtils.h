@@ -13,6 +13,8 @@
 
 #include "ZelTypes.h"
 
+namespace quill {
+
 // Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 // Inline, because the engines round every pixel they compute. Adding and taking away
 // 2^52 leaves the nearest integer with halves to even under the default rounding
@@ -30,6 +32,8 @@ inline int64_t RoundHalfEven(double value) {
 // The same rounding for a product kept in 80-bit extended precision.
 int64_t RoundHalfEven(long double value);
 
+}  // namespace quill
+
 // A * B / C with the product in 64 bits, rounded to the nearest integer with halves
 // away from zero. A zero divisor, or a result outside 32 bits, gives -1.
 int32_t MulDiv(int32_t a, int32_t b, int32_t c);
@@ -40,32 +44,36 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 // A zero divisor gives 0 (and asserts in debug builds).
 int32_t MulDivFloor(int32_t a, int32_t b, int32_t c);
 
+namespace quill {
+
 // Numerator / Denominator rounded towards minus infinity, in 64 bits. A zero
 // denominator gives 0 (and asserts in debug builds).
 int64_t FloorDiv(int64_t numerator, int64_t denominator);
 
+}  // namespace quill
+
 // (High << 16) | Low, Low taken unsigned: a locale id from a language id.
 int32_t MakeLong(uint16_t low, uint16_t high);
 
-TPoint MakePoint(int32_t x, int32_t y);
+quill::TPoint MakePoint(int32_t x, int32_t y);
 
 // 0 when A and B do not meet (touching edges do not meet, an empty rectangle meets
 // nothing), 2 when A lies wholly inside B, 1 otherwise.
-int RectRelation(const TRect& a, const TRect& b);
+int RectRelation(const quill::TRect& a, const quill::TRect& b);
 
 // R as origin and size: (Left, Top, Right - Left, Bottom - Top), for calls that take a
 // position and a size; a width or height beyond 32 bits saturates at INT32_MAX.
-TRect RectToBounds(const TRect& r);
+quill::TRect RectToBounds(const quill::TRect& r);
 
 // R grown by DX and DY on each side; negative values shrink it.
-TRect InflatedRect(const TRect& r, int32_t dx, int32_t dy);
+quill::TRect InflatedRect(const quill::TRect& r, int32_t dx, int32_t dy);
 
 // The largest rectangle with Source's proportions that fits in Box, centred in it.
 // A Source side of 0 counts as 1.
-TRect FitRectProportional(const TRect& source, const TRect& box);
+quill::TRect FitRectProportional(const quill::TRect& source, const quill::TRect& box);
 
 // A rectangle of Source's size whose centre is Box's centre (halves truncated).
-TRect CenterRect(const TRect& source, const TRect& box);
+quill::TRect CenterRect(const quill::TRect& source, const quill::TRect& box);
 
 // Clamps that test the lower bound first: with Min > Max, a Value below Min gives
 // Min and any other Value above Max gives Max.

@@ -10,6 +10,8 @@
 #include "ZelUtils.h"
 #include "apMinMisclosureSvd.h"
 
+namespace quill {
+
 static_assert(std::numeric_limits<long double>::digits == 64,
               "the percentile rule needs the 80-bit extended type");
 
@@ -552,3 +554,5 @@ bool MeasureDabNoise(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPix
   noise = grid.EstimateBackgroundNoise();
   return true;
 }
+
+}  // namespace quill

@@ -28,6 +28,8 @@
 #include "ZelColor.h"
 #include "ZelTypes.h"
 
+namespace quill {
+
 class TDefectGrid {
  public:
   // Starts a dab over Rect (image coordinates): every cell uncovered, no pixel added.
@@ -125,5 +127,7 @@ bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& s
 // Returns false when the dab covers no pixel.
 bool MeasureDabNoise(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
                      const TRect& rect, double& noise);
+
+}  // namespace quill
 
 #endif  // QUILL_CORE_DEFECT_H_

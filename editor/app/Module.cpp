@@ -32,7 +32,7 @@ constexpr int kProgressBarWidth = 200;
 
 }  // namespace
 
-TModule::TModule(TZelComponent* owner) : TZelComponent(owner) { CreateModel(); }
+TModule::TModule(quill::TZelComponent* owner) : quill::TZelComponent(owner) { CreateModel(); }
 
 TModule::~TModule() { DestroyModel(); }
 

@@ -45,10 +45,10 @@ class TZelQtTranslation {
 
 }  // namespace quill
 
-class TModule : public TZelComponent {
+class TModule : public quill::TZelComponent {
  public:
   // CreateModel.
-  explicit TModule(TZelComponent* owner);
+  explicit TModule(quill::TZelComponent* owner);
   // DestroyModel.
   ~TModule() override;
 

@@ -15,12 +15,12 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
   ZelApplication->Run();
-  return ExitCode;
+  return quill::ExitCode;
 }

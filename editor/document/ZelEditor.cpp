@@ -18,7 +18,11 @@
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
 
+namespace quill {
+
 int ExitCode = 0;
+
+}  // namespace quill
 
 namespace {
 
@@ -65,7 +69,7 @@ QString WithoutExtension(const QString& name) {
 }
 
 // The screen point at the centre of Item's button on Toolbar; false when it has none.
-bool ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point) {
+bool ToolButtonCentre(QToolBar* toolbar, QAction* item, quill::TPoint& point) {
   if (toolbar == nullptr || item == nullptr) return false;
   QWidget* button = toolbar->widgetForAction(item);
   if (button == nullptr) return false;
@@ -78,7 +82,7 @@ bool ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point) {
 
 // ---- TZelDocument ----
 
-TZelDocument::TZelDocument(TZelEditor* editor) : TZelComponent(nullptr), editor_(editor) {}
+TZelDocument::TZelDocument(TZelEditor* editor) : quill::TZelComponent(nullptr), editor_(editor) {}
 
 TZelDocument::~TZelDocument() {
   DestroyComponents();
@@ -130,10 +134,10 @@ bool TZelDocument::CloseQuery() {
   bool result = OpenedByScript || Saved;
   if (!result) {
     const int answer = editor_->AskSaveChanges(GetDisplayName());
-    if (answer == IDYES) {
+    if (answer == quill::IDYES) {
       result = editor_->QuerySaveDocument(this);
     } else {
-      result = answer == IDNO;
+      result = answer == quill::IDNO;
     }
   }
   if (result) {
@@ -175,47 +179,47 @@ void TZelDocument::AddCommandState(std::unique_ptr<TZelCommandState> state) {
 
 const QUuid TZelEditor::kSettingsGuid("{C0F4C248-34D7-4014-8116-24BEE9AB5C30}");
 
-TZelEditor::TZelEditor(TZelComponent* owner) : TZelModuleWithControls(owner) {
+TZelEditor::TZelEditor(quill::TZelComponent* owner) : TZelModuleWithControls(owner) {
   ZelApplication->CreateForm(MainForm);
   ZelApplication->OnTitleChange = [this](TZelApplication*) { UpdateTitle(); };
   TMainForm& form = *MainForm;
 
-  OpenMenuItem = form.AddMenuItem(Ellipsis(kOpenText), scCtrl | 'O', form.FileMenuSeparator,
-                                  form.FileMenuItem, kOpenImage, [this] { OpenClick(); });
+  OpenMenuItem = form.AddMenuItem(Ellipsis(kOpenText), quill::scCtrl | 'O', form.FileMenuSeparator,
+                                  form.FileMenuItem, quill::kOpenImage, [this] { OpenClick(); });
   SaveMenuItem = form.AddMenuItem(GetLocalizedString(kSaveText), 0, form.FileMenuSeparator,
-                                  form.FileMenuItem, kSaveImage, [this] { SaveClick(); });
+                                  form.FileMenuItem, quill::kSaveImage, [this] { SaveClick(); });
   SaveMenuItem->setVisible(false);
-  SaveAsMenuItem = form.AddMenuItem(Ellipsis(kSaveAsText), scCtrl | 'S', form.FileMenuSeparator,
-                                    form.FileMenuItem, kSaveImage, [this] { SaveClick(); });
+  SaveAsMenuItem = form.AddMenuItem(Ellipsis(kSaveAsText), quill::scCtrl | 'S', form.FileMenuSeparator,
+                                    form.FileMenuItem, quill::kSaveImage, [this] { SaveClick(); });
   CloseMenuItem = form.AddMenuItem(GetLocalizedString(kCloseText), 0, form.FileMenuSeparator,
                                    form.FileMenuItem, -1, [this] { CloseClick(); });
   RecentFilesMenuSeparator = form.AddSeparator(form.FileMenuItem, form.ExitMenuItem);
 
   StandardToolbar = form.AddToolbar(GetLocalizedString(kStandardToolbarText));
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
-                        GetLocalizedString(kOpenText), kOpenImage, [this] { OpenClick(); },
+                        GetLocalizedString(kOpenText), quill::kOpenImage, [this] { OpenClick(); },
                         OpenToolButton);
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
-                        GetLocalizedString(kSaveAsText), kSaveImage, [this] { SaveClick(); },
+                        GetLocalizedString(kSaveAsText), quill::kSaveImage, [this] { SaveClick(); },
                         SaveToolButton);
 
   EditMenuItem = form.AddSubmenu(GetLocalizedString(kEditText), nullptr,
                                  form.ViewMenuItem->menuAction());
-  UndoMenuItem = form.AddMenuItem(GetLocalizedString(kUndoText), scCtrl | 'Z', nullptr,
-                                  EditMenuItem, kUndoImage, [this] { UndoClick(); });
+  UndoMenuItem = form.AddMenuItem(GetLocalizedString(kUndoText), quill::scCtrl | 'Z', nullptr,
+                                  EditMenuItem, quill::kUndoImage, [this] { UndoClick(); });
   UndoAllMenuItem = form.AddMenuItem(GetLocalizedString(kUndoAllText), 0, nullptr, EditMenuItem,
                                      -1, [this] { UndoAllClick(); });
-  RedoMenuItem = form.AddMenuItem(GetLocalizedString(kRedoText), scCtrl | 'Y', nullptr,
-                                  EditMenuItem, kRedoImage, [this] { RedoClick(); });
+  RedoMenuItem = form.AddMenuItem(GetLocalizedString(kRedoText), quill::scCtrl | 'Y', nullptr,
+                                  EditMenuItem, quill::kRedoImage, [this] { RedoClick(); });
   RedoAllMenuItem = form.AddMenuItem(GetLocalizedString(kRedoAllText), 0, nullptr, EditMenuItem,
                                      -1, [this] { RedoAllClick(); });
 
   EditToolbarSeparator = form.AddSeparator(StandardToolbar, nullptr);
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
-                        GetLocalizedString(kUndoText), kUndoImage, [this] { UndoClick(); },
+                        GetLocalizedString(kUndoText), quill::kUndoImage, [this] { UndoClick(); },
                         UndoToolButton);
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
-                        GetLocalizedString(kRedoText), kRedoImage, [this] { RedoClick(); },
+                        GetLocalizedString(kRedoText), quill::kRedoImage, [this] { RedoClick(); },
                         RedoToolButton);
 
   form.OnCloseQuery = [this](bool& canClose) { CloseQuery(canClose); };
@@ -273,7 +277,7 @@ void TZelEditor::SaveState(TZelSDFWriter& writer) {
 void TZelEditor::Started() {
   // The main window shows only after start-up: the file opens from the event loop,
   // once the view has its size to fit the image to.
-  ZelApplication->PostDeferredCall(TZelMethod(this, &TZelEditor::OpenCommandLineFile));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelEditor::OpenCommandLineFile));
 }
 
 void TZelEditor::OpenCommandLineFile() {
@@ -387,18 +391,18 @@ bool TZelEditor::QuerySaveDocument(TZelDocument* document) {
   if (LowerExtension(name) != extension) name += extension;
 
   const QFileInfo target(name);
-  if (target.exists() && !target.isDir() && AskOverwrite(name) != IDYES) return false;
+  if (target.exists() && !target.isDir() && AskOverwrite(name) != quill::IDYES) return false;
   return document->SaveAs(name, format.Id);
 }
 
 int TZelEditor::AskSaveChanges(const QString& name) {
   return ZelApplication->MessageBox(FormatText(GetLocalizedString(kSaveChangesText), name),
-                                    MB_YESNOCANCEL | MB_ICONWARNING);
+                                    quill::MB_YESNOCANCEL | quill::MB_ICONWARNING);
 }
 
 int TZelEditor::AskOverwrite(const QString& name) {
   return ZelApplication->MessageBox(FormatText(GetLocalizedString(kOverwriteText), name),
-                                    MB_YESNO | MB_ICONWARNING);
+                                    MB_YESNO | quill::MB_ICONWARNING);
 }
 
 void TZelEditor::CloseQuery(bool& canClose) {
@@ -422,10 +426,10 @@ void TZelEditor::ExecuteCommand(const QString& name, bool& handled,
   }
 }
 
-void TZelEditor::GetTargetPoint(const TZelProperties* params, bool& found, TPoint& point) {
+void TZelEditor::GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point) {
   found = false;
   if (params == nullptr || params->GetCount() == 0) return;
-  TZelVariant value;
+  quill::TZelVariant value;
   params->GetVariant(0, value);
   const std::string* text = std::get_if<std::string>(&value);
   if (text == nullptr) return;
@@ -447,7 +451,7 @@ void TZelEditor::SetPluginMode(bool value) {
   SaveToolButton->setVisible(false);
   EditToolbarSeparator->setVisible(false);
   PluginMode = value;
-  ExitCode = -1;
+  quill::ExitCode = -1;
 }
 
 bool TZelEditor::OpenFile(const QString& fileName, TZelDocument*& document, bool addToRecent) {

@@ -52,8 +52,12 @@ class TZelDocument;
 class TZelEditor;
 class TZelProperties;
 
+namespace quill {
+
 // The process exit code that main returns: 0 unless plug-in mode sets it.
 extern int ExitCode;
+
+}  // namespace quill
 
 // How a document tells its views that it changed or is closing.
 class IZelDocumentObserver {
@@ -75,7 +79,7 @@ class TZelDocumentFormats : public TZelFileFormats {
   virtual bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) = 0;
 };
 
-class TZelDocument : public TZelComponent {
+class TZelDocument : public quill::TZelComponent {
  public:
   // A document of Editor, without owner (the editor's document list owns it); saved,
   // without a file name.
@@ -154,7 +158,7 @@ class TZelEditor : public TZelModuleWithControls {
   // Creates the main window (into MainForm) and adds the File and Edit items, the
   // standard toolbar and its buttons; the main window's close query asks the
   // documents.
-  explicit TZelEditor(TZelComponent* owner);
+  explicit TZelEditor(quill::TZelComponent* owner);
   // Frees the documents still open.
   ~TZelEditor() override;
 
@@ -232,7 +236,7 @@ class TZelEditor : public TZelModuleWithControls {
   // The script commands UNDO and REDO (Name arrives upper-cased).
   virtual void ExecuteCommand(const QString& name, bool& handled, const TZelProperties* params);
   // The script targets UNDO and REDO: the screen centre of their toolbar buttons.
-  virtual void GetTargetPoint(const TZelProperties* params, bool& found, TPoint& point);
+  virtual void GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point);
   virtual void RecordingStarted(quill::TZelRecorder* recorder);
   void RecordingStopped() { Recorder = nullptr; }
   // AddRecentFile(Document's file name).

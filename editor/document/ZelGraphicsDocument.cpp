@@ -15,16 +15,16 @@
 namespace {
 
 // Rect clipped to Image's bounds; empty when that leaves nothing or the whole image.
-TRect NormalizedSelection(const TRect& rect, const TRect& image) {
-  const TRect clipped = IntersectRect(rect, image);
-  if (clipped.IsEmpty() || clipped == image) return TRect();
+quill::TRect NormalizedSelection(const quill::TRect& rect, const quill::TRect& image) {
+  const quill::TRect clipped = quill::IntersectRect(rect, image);
+  if (clipped.IsEmpty() || clipped == image) return quill::TRect();
   return clipped;
 }
 
 }  // namespace
 
 TZelGraphicsDocument::TZelGraphicsDocument(TZelEditor* editor)
-    : TZelDocument(editor), JPEG(std::make_unique<TLosslessJpeg>()) {}
+    : TZelDocument(editor), JPEG(std::make_unique<quill::TLosslessJpeg>()) {}
 
 TZelGraphicsDocument::~TZelGraphicsDocument() {
   // The view goes first: it reads the images while it is taken down.
@@ -53,12 +53,12 @@ TZelGraphicsView* TZelGraphicsDocument::GetGraphicsView() const {
 
 void TZelGraphicsDocument::SyncCommittedCopy() { Recommit(); }
 
-TRect TZelGraphicsDocument::GetBounds() const {
+quill::TRect TZelGraphicsDocument::GetBounds() const {
   if (HasSelection()) return Selection;
   return CurrentImage.GetBounds();
 }
 
-void TZelGraphicsDocument::SetSelection(const TRect& rect) {
+void TZelGraphicsDocument::SetSelection(const quill::TRect& rect) {
   Selection = NormalizedSelection(rect, CurrentImage.GetBounds());
   GeometryChanged();
 }
@@ -67,7 +67,7 @@ void TZelGraphicsDocument::SetSelection(const TRect& rect) {
 
 void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
   if (Running) EndOperation(this);
-  DirtyRect = TRect();
+  DirtyRect = quill::TRect();
   RunningTool = tool;
   Running = true;
 }
@@ -75,25 +75,25 @@ void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
 void TZelGraphicsDocument::EndOperation(const void* requester) {
   Running = false;
   if (requester == this && RunningTool != nullptr) RunningTool->EndOperation();
-  DirtyRect = TRect();
+  DirtyRect = quill::TRect();
 }
 
 void TZelGraphicsDocument::ResetOperation() {
   Running = false;
   RunningTool = nullptr;
-  DirtyRect = TRect();
+  DirtyRect = quill::TRect();
 }
 
-void TZelGraphicsDocument::AddDirtyRect(const TRect& rect, bool replace) {
-  DirtyRect = replace || DirtyRect.IsEmpty() ? rect : UnionRect(DirtyRect, rect);
+void TZelGraphicsDocument::AddDirtyRect(const quill::TRect& rect, bool replace) {
+  DirtyRect = replace || DirtyRect.IsEmpty() ? rect : quill::UnionRect(DirtyRect, rect);
   InvalidateImageRect(rect);
 }
 
-void TZelGraphicsDocument::InvalidateImageRect(const TRect& rect) {
+void TZelGraphicsDocument::InvalidateImageRect(const quill::TRect& rect) {
   TZelGraphicsView* view = GetGraphicsView();
   if (view == nullptr) return;
-  const TRect device = InflatedRect(view->GetMapMode().LogicalToDeviceRect(rect), 1, 1);
-  view->update(RectToQRect(device));
+  const quill::TRect device = InflatedRect(view->GetMapMode().LogicalToDeviceRect(rect), 1, 1);
+  view->update(quill::RectToQRect(device));
 }
 
 // ---- Geometry ----
@@ -101,7 +101,7 @@ void TZelGraphicsDocument::InvalidateImageRect(const TRect& rect) {
 void TZelGraphicsDocument::RotateLeft() {
   const int32_t w = CurrentImage.GetWidth();
   if (HasSelection()) {
-    const TRect s = Selection;
+    const quill::TRect s = Selection;
     Selection = {s.Top, w - s.Right, s.Bottom, w - s.Left};
   }
   CurrentImage.RotateLeft();
@@ -114,7 +114,7 @@ void TZelGraphicsDocument::RotateLeft() {
 void TZelGraphicsDocument::RotateRight() {
   const int32_t h = CurrentImage.GetHeight();
   if (HasSelection()) {
-    const TRect s = Selection;
+    const quill::TRect s = Selection;
     Selection = {h - s.Bottom, s.Left, h - s.Top, s.Right};
   }
   CurrentImage.RotateRight();
@@ -127,7 +127,7 @@ void TZelGraphicsDocument::RotateRight() {
 void TZelGraphicsDocument::FlipHorizontal() {
   const int32_t w = CurrentImage.GetWidth();
   if (HasSelection()) {
-    const TRect s = Selection;
+    const quill::TRect s = Selection;
     Selection = {w - s.Right, s.Top, w - s.Left, s.Bottom};
   }
   CurrentImage.FlipHorizontal();
@@ -140,7 +140,7 @@ void TZelGraphicsDocument::FlipHorizontal() {
 void TZelGraphicsDocument::FlipVertical() {
   const int32_t h = CurrentImage.GetHeight();
   if (HasSelection()) {
-    const TRect s = Selection;
+    const quill::TRect s = Selection;
     Selection = {s.Left, h - s.Bottom, s.Right, h - s.Top};
   }
   CurrentImage.FlipVertical();
@@ -150,8 +150,8 @@ void TZelGraphicsDocument::FlipVertical() {
   GeometryChanged();
 }
 
-void TZelGraphicsDocument::Crop(const TRect& rect) {
-  const TRect r = IntersectRect(rect, CurrentImage.GetBounds());
+void TZelGraphicsDocument::Crop(const quill::TRect& rect) {
+  const quill::TRect r = quill::IntersectRect(rect, CurrentImage.GetBounds());
   if (r.IsEmpty()) return;
   CurrentImage.Crop(r);
   OriginalImage.Crop(r);
@@ -172,7 +172,7 @@ void TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight) {
   const int32_t w = CurrentImage.GetWidth();
   const int32_t h = CurrentImage.GetHeight();
   if (w < 1 || h < 1 || newWidth < 1 || newHeight < 1) return;
-  TRect selection;
+  quill::TRect selection;
   if (HasSelection()) {
     const double sx = static_cast<double>(newWidth) / w;
     const double sy = static_cast<double>(newHeight) / h;
@@ -192,14 +192,14 @@ void TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight) {
 }
 
 void TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
-                                    TLosslessJpeg::TGeometry& jpeg) const {
+                                    quill::TLosslessJpeg::TGeometry& jpeg) const {
   CopyBitmapToBuffer(OriginalImage, original);
   CopyBitmapToBuffer(CurrentImage, current);
-  jpeg = JPEG != nullptr ? JPEG->GetGeometry() : TLosslessJpeg::TGeometry();
+  jpeg = JPEG != nullptr ? JPEG->GetGeometry() : quill::TLosslessJpeg::TGeometry();
 }
 
 void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
-                                   const TLosslessJpeg::TGeometry& jpeg) {
+                                   const quill::TLosslessJpeg::TGeometry& jpeg) {
   OriginalImage.AssignPixels(original);
   CurrentImage.AssignPixels(current);
   Recommit();
@@ -226,7 +226,7 @@ std::unique_ptr<TZelLTBitmap> TZelGraphicsDocument::ResampledCopy(int32_t size) 
   newWidth = std::max(newWidth, 1);
   newHeight = std::max(newHeight, 1);
   auto copy = std::make_unique<TZelLTBitmap>();
-  if (!copy->SetSize(newWidth, newHeight, kPixelFormat24)) return nullptr;
+  if (!copy->SetSize(newWidth, newHeight, quill::kPixelFormat24)) return nullptr;
   ResamplePixels(copy->GetPixels(), copy->GetBounds(), copy->GetBounds(), CurrentImage.GetPixels(),
                  CurrentImage.GetBounds(), TLanczosResampler());
   return copy;
@@ -254,7 +254,7 @@ void TZelGraphicsDocument::NotifyAfterRedo() {
   quill::ForEachGraphicsTool([state](TZelGraphicsTool& tool) { tool.AfterRedo(state); });
 }
 
-void TZelGraphicsDocument::NotifyCommandState(TZelGraphicsTool* tool, const TRect& rect) {
+void TZelGraphicsDocument::NotifyCommandState(TZelGraphicsTool* tool, const quill::TRect& rect) {
   quill::ForEachGraphicsTool(
       [this, tool, &rect](TZelGraphicsTool& each) { each.CommandStateApplied(this, tool, rect); });
 }

@@ -61,11 +61,11 @@ class TZelGraphicsDocument : public TZelDocument {
   // ---- Fields ----
 
   // Image coordinates; empty when there is none. Change it through SetSelection.
-  TRect Selection;
+  quill::TRect Selection;
   // Mirrors every geometry change while it holds an image (the format table loads it).
-  std::unique_ptr<TLosslessJpeg> JPEG;
+  std::unique_ptr<quill::TLosslessJpeg> JPEG;
   // The image area changed by the running operation; empty when none.
-  TRect DirtyRect;
+  quill::TRect DirtyRect;
   // A tool operation is running.
   bool Running = false;
   // The tool of the running (or last) operation; not owned.
@@ -94,14 +94,14 @@ class TZelGraphicsDocument : public TZelDocument {
   // table calls it after every successful load.
   void SyncCommittedCopy();
   // Selection when set, else (0, 0, width, height) of CurrentImage.
-  TRect GetBounds() const;
+  quill::TRect GetBounds() const;
 
   // ---- Selection ----
 
   // Stores Rect clipped to the image; an empty result or the whole image clears it.
   // Then GeometryChanged.
-  void SetSelection(const TRect& rect);
-  void ClearSelection() { Selection = TRect(); }
+  void SetSelection(const quill::TRect& rect);
+  void ClearSelection() { Selection = quill::TRect(); }
   bool HasSelection() const { return !Selection.IsEmpty(); }
 
   // ---- Operation state ----
@@ -117,10 +117,10 @@ class TZelGraphicsDocument : public TZelDocument {
   void ResetOperation();
   // DirtyRect := Rect when Replace or DirtyRect is empty, else their union; then
   // InvalidateImageRect(Rect).
-  void AddDirtyRect(const TRect& rect, bool replace);
+  void AddDirtyRect(const quill::TRect& rect, bool replace);
   // Repaints the window area of the image rectangle Rect (grown by one pixel) when
   // the view exists.
-  void InvalidateImageRect(const TRect& rect);
+  void InvalidateImageRect(const quill::TRect& rect);
 
   // ---- Geometry (each ends with GeometryChanged and re-commits) ----
 
@@ -132,7 +132,7 @@ class TZelGraphicsDocument : public TZelDocument {
   // Keeps Rect of the image (clipped to it; nothing at all when that is empty) and
   // clears the selection. The JPEG object's region starts at the block-aligned origin
   // with the crop's own size.
-  void Crop(const TRect& rect);
+  void Crop(const quill::TRect& rect);
   // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
   // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
   // it empty or the whole image. The JPEG object's region becomes the new size.
@@ -140,11 +140,11 @@ class TZelGraphicsDocument : public TZelDocument {
   // Copies OriginalImage into Original, CurrentImage into Current and the JPEG
   // object's geometry into Jpeg: what Restore needs to bring this state back.
   void Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
-                TLosslessJpeg::TGeometry& jpeg) const;
+                quill::TLosslessJpeg::TGeometry& jpeg) const;
   // Puts back a Snapshot: both images (size, format, pixels) and the JPEG object's
   // geometry, then re-commits. The selection is the caller's to set afterwards.
   void Restore(const TZelPixels& current, const TZelPixels& original,
-               const TLosslessJpeg::TGeometry& jpeg);
+               const quill::TLosslessJpeg::TGeometry& jpeg);
 
   // A new bitmap of CurrentImage fitted into a Size x Size square with its
   // proportions kept (a smaller image is enlarged), Lanczos-resampled; each side is at
@@ -159,7 +159,7 @@ class TZelGraphicsDocument : public TZelDocument {
   void NotifyBeforeRedo();
   void NotifyAfterRedo();
   // CommandStateApplied(this, Tool, Rect).
-  void NotifyCommandState(TZelGraphicsTool* tool, const TRect& rect);
+  void NotifyCommandState(TZelGraphicsTool* tool, const quill::TRect& rect);
 
  private:
   // The last step of every size or layout change: the view's image layer takes the

@@ -39,8 +39,8 @@ constexpr int32_t kBestFitText = 178;
 constexpr int32_t kPrevImageText = 2104;
 constexpr int32_t kNextImageText = 2105;
 
-constexpr TShortCut kKeypadPlus = 0x6B;   // VK_ADD
-constexpr TShortCut kKeypadMinus = 0x6D;  // VK_SUBTRACT
+constexpr quill::TShortCut kKeypadPlus = 0x6B;   // VK_ADD
+constexpr quill::TShortCut kKeypadMinus = 0x6D;  // VK_SUBTRACT
 
 // The extensions of the folder list, as one text: an extension counts when it occurs
 // in it (so ".JPE" and ".TI" count too).
@@ -80,14 +80,14 @@ QLabel* AddStatusPanel(QStatusBar& bar, const QString& caption, Qt::Alignment al
 
 const QUuid TZelGraphicsEditor::kQualityGuid("{E1195915-FFAE-4A56-B331-F4567336FF25}");
 
-TZelGraphicsEditor::TZelGraphicsEditor(TZelComponent* owner) : TZelEditor(owner) {
+TZelGraphicsEditor::TZelGraphicsEditor(quill::TZelComponent* owner) : TZelEditor(owner) {
   TMainForm& form = *MainForm;
   form.OnFileDrop = [this](const QString& fileName) {
     TZelDocument* document = nullptr;
     OpenFile(fileName, document, true);
   };
 
-  const TZelImageList* images = &form.GetImageList();
+  const quill::TZelImageList* images = &form.GetImageList();
   form.AddSeparator(StandardToolbar, EditToolbarSeparator);
   form.AddToolbarButton(StandardToolbar, images, EditToolbarSeparator,
                         GetLocalizedString(kPrevImageText), form.AddImage(QStringLiteral("PrevImage")),
@@ -102,17 +102,17 @@ TZelGraphicsEditor::TZelGraphicsEditor(TZelComponent* owner) : TZelEditor(owner)
   struct TZoomCommand {
     const char* bitmap;
     int32_t caption;
-    TShortCut shortCut;
+    quill::TShortCut shortCut;
     void (TZelGraphicsEditor::*handler)();
     QAction** menuItem;
     QAction** button;
   };
   const TZoomCommand commands[] = {
-      {"ZoomIn", kZoomInText, scCtrl | kKeypadPlus, &TZelGraphicsEditor::ZoomInClick,
+      {"ZoomIn", kZoomInText, quill::scCtrl | kKeypadPlus, &TZelGraphicsEditor::ZoomInClick,
        &ZoomInMenuItem, &ZoomInButton},
-      {"ZoomOut", kZoomOutText, scCtrl | kKeypadMinus, &TZelGraphicsEditor::ZoomOutClick,
+      {"ZoomOut", kZoomOutText, quill::scCtrl | kKeypadMinus, &TZelGraphicsEditor::ZoomOutClick,
        &ZoomOutMenuItem, &ZoomOutButton},
-      {"ActualSize", kActualSizeFirstText, scCtrl | scAlt | '0',
+      {"ActualSize", kActualSizeFirstText, quill::scCtrl | quill::scAlt | '0',
        &TZelGraphicsEditor::ActualSizeClick, &ActualSizeMenuItem, &ActualSizeButton},
       {"BestFit", kBestFitText, 0, &TZelGraphicsEditor::BestFitClick, &ScaleToBestFitMenuItem,
        &ScaleToBestFitButton},
@@ -148,7 +148,7 @@ TZelGraphicsEditor::TZelGraphicsEditor(TZelComponent* owner) : TZelEditor(owner)
   BStatusPanel = AddStatusPanel(bar, QString(), left, 5 * h, true);
 
   ZelApplication->NewComponent<TZelScrollTool>();
-  quill::SetScreenCursor(crHand, LoadCursorResource(QStringLiteral("Hand")));
+  quill::SetScreenCursor(quill::crHand, LoadCursorResource(QStringLiteral("Hand")));
 }
 
 TZelGraphicsEditor::~TZelGraphicsEditor() {
@@ -188,7 +188,7 @@ void TZelGraphicsEditor::SetWidthStatus(const QString& text) { WStatusPanel->set
 
 void TZelGraphicsEditor::SetHeightStatus(const QString& text) { HStatusPanel->setText(text); }
 
-void TZelGraphicsEditor::SetPointStatus(const TPoint& point, const TZelRGB& colour) {
+void TZelGraphicsEditor::SetPointStatus(const quill::TPoint& point, const TZelRGB& colour) {
   XStatusPanel->setText(QString::number(point.X));
   YStatusPanel->setText(QString::number(point.Y));
   RStatusPanel->setText(QString::number(colour.R));

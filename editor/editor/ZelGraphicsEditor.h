@@ -63,7 +63,7 @@ class TZelGraphicsEditor : public TZelEditor {
   // The editor base (main window, File and Edit menus, standard toolbar), then the
   // format table, the browse and zoom commands, the status panels, the scroll tool
   // (the first tool) and the hand cursor.
-  explicit TZelGraphicsEditor(TZelComponent* owner);
+  explicit TZelGraphicsEditor(quill::TZelComponent* owner);
   ~TZelGraphicsEditor() override;
 
   // ---- The items it creates ----
@@ -114,7 +114,7 @@ class TZelGraphicsEditor : public TZelEditor {
   void SetWidthStatus(const QString& text);
   void SetHeightStatus(const QString& text);
   // The pointer's image point and its colour, shown by the view.
-  void SetPointStatus(const TPoint& point, const TZelRGB& colour);
+  void SetPointStatus(const quill::TPoint& point, const TZelRGB& colour);
   // 1:1 when the image fits the view, else BestFit. Nothing when either is null.
   void FitOnOpen(TZelGraphicsDocument* document, TZelGraphicsView* view);
   void FitToWindow();

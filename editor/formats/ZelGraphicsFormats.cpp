@@ -164,9 +164,9 @@ bool EncodeWithCodecs(TZelGraphicsDocument& document, std::string_view mimeType,
 
 TZelGraphicsFileInfo::TZelGraphicsFileInfo(const QString& fileName) : TZelFileInfo(fileName) {
   const std::filesystem::path path = quill::FilePath(fileName);
-  TImageFileInfo info;
-  if (!quill::IsRegularFile(path) || !ReadImageFileInfo(path, info)) return;
-  const TImageDescriptionLabels labels = {
+  quill::TImageFileInfo info;
+  if (!quill::IsRegularFile(path) || !quill::ReadImageFileInfo(path, info)) return;
+  const quill::TImageDescriptionLabels labels = {
       GetLocalizedString(quill::kFormatLabel), GetLocalizedString(quill::kSizeLabel),
       GetLocalizedString(quill::kDateLabel), GetLocalizedString(quill::kCameraLabel)};
   Description = BuildImageDescription(info, labels);
@@ -176,9 +176,9 @@ TZelGraphicsFileInfo::TZelGraphicsFileInfo(const QString& fileName) : TZelFileIn
 
 TZelGraphicsThumbnail::TZelGraphicsThumbnail(QImage image) : Image(std::move(image)) {}
 
-bool TZelGraphicsThumbnail::Draw(QPainter& painter, const TRect& box, TRect& drawnRect) const {
+bool TZelGraphicsThumbnail::Draw(QPainter& painter, const quill::TRect& box, quill::TRect& drawnRect) const {
   drawnRect = CenterRect({0, 0, Image.width(), Image.height()}, box);
-  painter.drawImage(RectToQRect(drawnRect), Image);
+  painter.drawImage(quill::RectToQRect(drawnRect), Image);
   return true;
 }
 
@@ -205,7 +205,7 @@ bool TZelGraphicsFormats::GetThumbnail(const QString& fileName, int32_t maxWidth
                                        std::unique_ptr<TZelThumbnail>& thumbnail) const {
   const std::filesystem::path path = quill::FilePath(fileName);
   QImage image;
-  if (!quill::IsRegularFile(path) || !MakeThumbnail(path, maxWidth, maxHeight, image)) return false;
+  if (!quill::IsRegularFile(path) || !quill::MakeThumbnail(path, maxWidth, maxHeight, image)) return false;
   thumbnail = std::make_unique<TZelGraphicsThumbnail>(std::move(image));
   return true;
 }
@@ -220,7 +220,7 @@ bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
   if (LoadExchangeFile(fileName, *graphics)) {
     formatId = quill::kExchangeFormatId;
     result = true;
-  } else if (std::vector<uint8_t> data; ReadFileBytes(path, data)) {
+  } else if (std::vector<uint8_t> data; quill::ReadFileBytes(path, data)) {
     const bool zli = RestoreZliHeader(data);
     result = quill::LoadLossless(*graphics, data, formatId) ||
              quill::LoadWithCodecs(*graphics, data, formatId);
@@ -246,7 +246,7 @@ bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
     case 3: mimeType = "image/bmp"; break;
     case quill::kJpegFormatId:
       if (lossless) break;
-      if (!AskJPEGQuality(JPEGQuality)) return false;
+      if (!quill::AskJPEGQuality(JPEGQuality)) return false;
       mimeType = "image/jpeg";
       quality = JPEGQuality;
       break;
@@ -264,12 +264,12 @@ bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
   const bool encoded = lossless ? quill::EncodeLossless(*graphics, output)
                                 : quill::EncodeWithCodecs(*graphics, mimeType, quality, output);
   if (!encoded || (formatId == quill::kZliFormatId && !InvertZliHeader(output))) return false;
-  return WriteFileReplacing(quill::FilePath(fileName), output);
+  return quill::WriteFileReplacing(quill::FilePath(fileName), output);
 }
 
 bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
-  TImageMetadata metadata;
-  if (!LoadExchangeImage(quill::FilePath(fileName), document.CurrentImage, metadata) ||
+  quill::TImageMetadata metadata;
+  if (!quill::LoadExchangeImage(quill::FilePath(fileName), document.CurrentImage, metadata) ||
       !quill::CopyCurrentToOriginal(document)) {
     return false;
   }
@@ -278,27 +278,27 @@ bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphics
 }
 
 bool TZelGraphicsFormats::SaveExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
-  return SaveExchangeImage(quill::FilePath(fileName), document.CurrentImage);
+  return quill::SaveExchangeImage(quill::FilePath(fileName), document.CurrentImage);
 }
 
 // ---- Property items ----
 
-void ReadImageProperties(TZelGraphicsDocumentProperties& properties, const TImageMetadata& metadata) {
+void ReadImageProperties(TZelGraphicsDocumentProperties& properties, const quill::TImageMetadata& metadata) {
   properties.Clear();
-  for (const TImagePropertyItem& item : metadata.Items) {
+  for (const quill::TImagePropertyItem& item : metadata.Items) {
     properties.SetValue(static_cast<int32_t>(item.Id), item.Type, item.Length(), item.Value.data());
   }
   const auto dotsPerInch = [](double resolution) {
-    return static_cast<int32_t>(EnsureRangeInt64(RoundHalfEven(resolution), 0, INT32_MAX));
+    return static_cast<int32_t>(EnsureRangeInt64(quill::RoundHalfEven(resolution), 0, INT32_MAX));
   };
   properties.HorizontalResolution = dotsPerInch(metadata.HorizontalResolution);
   properties.VerticalResolution = dotsPerInch(metadata.VerticalResolution);
 }
 
-void WriteImageProperties(const TZelGraphicsDocumentProperties& properties, TImageMetadata& metadata) {
+void WriteImageProperties(const TZelGraphicsDocumentProperties& properties, quill::TImageMetadata& metadata) {
   metadata.Items.clear();
   for (int i = 0; i < properties.GetCount(); ++i) {
-    const TZelPropertyItem& item = *properties.GetItem(i);
+    const quill::TZelPropertyItem& item = *properties.GetItem(i);
     metadata.Items.push_back({static_cast<uint32_t>(item.Id), static_cast<uint16_t>(item.Type), item.Bytes});
   }
   metadata.HorizontalResolution = properties.HorizontalResolution;

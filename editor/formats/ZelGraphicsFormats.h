@@ -67,7 +67,7 @@ class TZelGraphicsThumbnail : public TZelThumbnail {
   explicit TZelGraphicsThumbnail(QImage image);
   // Draws Image at its own size, centred in Box; DrawnRect gets the rectangle it
   // covered. True.
-  bool Draw(QPainter& painter, const TRect& box, TRect& drawnRect) const override;
+  bool Draw(QPainter& painter, const quill::TRect& box, quill::TRect& drawnRect) const override;
 
   QImage Image;
 };
@@ -103,8 +103,8 @@ class TZelGraphicsFormats : public TZelDocumentFormats {
 // document's items (in Metadata's order) and resolution (rounded, halves to even) with
 // Metadata's; Write puts the document's items, in list order, and resolution into
 // Metadata.
-void ReadImageProperties(TZelGraphicsDocumentProperties& properties, const TImageMetadata& metadata);
-void WriteImageProperties(const TZelGraphicsDocumentProperties& properties, TImageMetadata& metadata);
+void ReadImageProperties(TZelGraphicsDocumentProperties& properties, const quill::TImageMetadata& metadata);
+void WriteImageProperties(const TZelGraphicsDocumentProperties& properties, quill::TImageMetadata& metadata);
 // Deletes the items of an embedded thumbnail: ids 20498-20505 and 20507-20539.
 void RemoveThumbnailProperties(TZelGraphicsDocumentProperties& properties);
 

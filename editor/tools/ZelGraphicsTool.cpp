@@ -27,7 +27,7 @@ int64_t BufferBytes(const TZelPixels& pixels) {
 
 // ---- TZelGraphicsTool ----
 
-TZelGraphicsTool::TZelGraphicsTool(TZelComponent* owner) : TZelModuleWithControls(owner) {}
+TZelGraphicsTool::TZelGraphicsTool(quill::TZelComponent* owner) : TZelModuleWithControls(owner) {}
 
 TZelGraphicsTool::~TZelGraphicsTool() {
   for (TZelGraphicsToolControl* control : controls_) control->Tool = nullptr;
@@ -59,7 +59,7 @@ void TZelGraphicsTool::CreateControl(TZelGraphicsView* view) {
 
 void TZelGraphicsTool::CommitOperation() {
   // A change reaching outside the image (a dab at the border) is kept to the image.
-  const TRect rect = IntersectRect(Document->DirtyRect, Live->GetBounds());
+  const quill::TRect rect = quill::IntersectRect(Document->DirtyRect, Live->GetBounds());
   if (rect.IsEmpty()) return;
   Document->AddCommandState(std::make_unique<TZelGraphicsCommandState>(this, rect, Document));
   TZelPixelBuffer& committed = Document->CommittedCopy;
@@ -123,7 +123,7 @@ TZelGraphicsToolControl* TZelGraphicsTool::GetControl(int index) const {
   return controls_[static_cast<size_t>(index)];
 }
 
-void TZelGraphicsTool::AddDirtyRect(const TRect& rect, bool replace) {
+void TZelGraphicsTool::AddDirtyRect(const quill::TRect& rect, bool replace) {
   if (Document != nullptr) Document->AddDirtyRect(rect, replace);
 }
 
@@ -150,7 +150,7 @@ void TZelGraphicsToolControl::SetVisible(bool value) {
   Invalidate();
 }
 
-void TZelGraphicsToolControl::InitFlags() { SetFlags(kViewObjectOverlay | kViewObjectNoExtent); }
+void TZelGraphicsToolControl::InitFlags() { SetFlags(quill::kViewObjectOverlay | quill::kViewObjectNoExtent); }
 
 void TZelGraphicsToolControl::Activate() {
   Active = true;
@@ -165,11 +165,11 @@ void TZelGraphicsToolControl::Deactivate() {
 }
 
 void TZelGraphicsToolControl::Invalidate() {
-  const TRect bounds = GetPaintBounds(View->GetMapMode());
-  if (!bounds.IsEmpty()) View->update(RectToQRect(bounds));
+  const quill::TRect bounds = GetPaintBounds(View->GetMapMode());
+  if (!bounds.IsEmpty()) View->update(quill::RectToQRect(bounds));
 }
 
-TPoint TZelGraphicsToolControl::GetCursorPoint() const {
+quill::TPoint TZelGraphicsToolControl::GetCursorPoint() const {
   const QPoint point = View->mapFromGlobal(QCursor::pos());
   return {point.x(), point.y()};
 }
@@ -177,7 +177,7 @@ TPoint TZelGraphicsToolControl::GetCursorPoint() const {
 // ---- Command states ----
 
 TZelCustomGraphicsCommandState::TZelCustomGraphicsCommandState(TZelGraphicsTool* tool,
-                                                               const TRect& rect,
+                                                               const quill::TRect& rect,
                                                                TZelGraphicsDocument* document)
     : Tool(tool), Document(document), Rect(rect) {
   Document->NotifyCommandState(Tool, Rect);
@@ -187,7 +187,7 @@ void TZelCustomGraphicsCommandState::Undo() { Document->NotifyCommandState(Tool,
 
 void TZelCustomGraphicsCommandState::Redo() { Document->NotifyCommandState(Tool, Rect); }
 
-TZelGraphicsCommandState::TZelGraphicsCommandState(TZelGraphicsTool* tool, const TRect& rect,
+TZelGraphicsCommandState::TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
                                                    TZelGraphicsDocument* document)
     : TZelCustomGraphicsCommandState(tool, rect, document) {
   const TZelPixels& live = document->GetCurrentPixels();

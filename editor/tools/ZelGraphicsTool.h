@@ -50,6 +50,8 @@ class TZelGraphicsToolControl;
 class TZelGraphicsView;
 class TZelProperties;
 
+namespace quill {
+
 // The mouse button of an event.
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 
@@ -67,13 +69,15 @@ constexpr int crNone = -1;     // no pointer shown
 constexpr int crDefault = 0;   // the arrow
 constexpr int crHand = 100;    // the "Hand" cursor, loaded by the graphics editor
 
+}  // namespace quill
+
 class TZelGraphicsTool : public TZelModuleWithControls {
  public:
   // Makes this tool's control in View (appended to the view's objects) or none.
   using TControlClass = TZelGraphicsToolControl* (*)(TZelGraphicsTool* tool, TZelGraphicsView* view);
 
   // Available; inactive, not plug-in capable, not exclusive; no controls.
-  explicit TZelGraphicsTool(TZelComponent* owner);
+  explicit TZelGraphicsTool(quill::TZelComponent* owner);
   // The views own the controls: each is told that its tool is gone.
   ~TZelGraphicsTool() override;
   // RegisterDemoTargets, once.
@@ -106,7 +110,7 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   // Command equal to the upper-cased Name (a non-empty one): Select, Handled := true.
   virtual void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params);
   virtual void GetTargetPoint(const TZelProperties* /*params*/, bool& /*found*/,
-                              TPoint& /*point*/) {}
+                              quill::TPoint& /*point*/) {}
   virtual void RecordingStarted(quill::TZelRecorder* playback) { Playback = playback; }
   virtual void RecordingStopped() { Playback = nullptr; }
   virtual void AddControl(TZelGraphicsToolControl* control);
@@ -139,7 +143,7 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   virtual void SetAvailable(bool value) { Available = value; }
   // An undo record of Tool over Rect was made, undone or redone.
   virtual void CommandStateApplied(TZelGraphicsDocument* /*document*/, TZelGraphicsTool* /*tool*/,
-                                   const TRect& /*rect*/) {}
+                                   const quill::TRect& /*rect*/) {}
   // Makes this tool current; while recording: "MouseCurvedMove " + Name, the MESSAGE
   // line with Name, Name.
   virtual void Select();
@@ -157,7 +161,7 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   // Null at or beyond the count.
   TZelGraphicsToolControl* GetControl(int index) const;
   // The document's AddDirtyRect (the running operation's document).
-  void AddDirtyRect(const TRect& rect, bool replace);
+  void AddDirtyRect(const quill::TRect& rect, bool replace);
 
   // A TControlClass for the control class T.
   template <class T>
@@ -195,29 +199,29 @@ class TZelGraphicsToolControl : public TZelViewObject {
   // Active := false; Invalidate.
   virtual void Deactivate();
   // The cursor id for the pointer at Point; true claims it.
-  virtual bool SetCursor(TShiftState /*shift*/, const TPoint& /*point*/, int& /*cursor*/) {
+  virtual bool SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& /*point*/, int& /*cursor*/) {
     return false;
   }
   virtual void MouseEnter() {}
   virtual void MouseLeave() {}
-  virtual bool MouseDown(TMouseButton /*button*/, TShiftState /*shift*/, const TPoint& /*point*/) {
+  virtual bool MouseDown(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& /*point*/) {
     return false;
   }
-  virtual bool MouseMove(TShiftState /*shift*/, const TPoint& /*point*/) { return false; }
-  virtual bool MouseUp(TMouseButton /*button*/, TShiftState /*shift*/, const TPoint& /*point*/) {
+  virtual bool MouseMove(quill::TShiftState /*shift*/, const quill::TPoint& /*point*/) { return false; }
+  virtual bool MouseUp(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& /*point*/) {
     return false;
   }
-  virtual bool MouseWheel(TShiftState /*shift*/, int /*delta*/, const TPoint& /*point*/) {
+  virtual bool MouseWheel(quill::TShiftState /*shift*/, int /*delta*/, const quill::TPoint& /*point*/) {
     return false;
   }
   // Key is a virtual-key code (the view's key table).
-  virtual bool KeyDown(uint16_t /*key*/, TShiftState /*shift*/) { return false; }
-  virtual bool KeyUp(uint16_t /*key*/, TShiftState /*shift*/) { return false; }
+  virtual bool KeyDown(uint16_t /*key*/, quill::TShiftState /*shift*/) { return false; }
+  virtual bool KeyUp(uint16_t /*key*/, quill::TShiftState /*shift*/) { return false; }
 
   // Repaints the control's paint bounds in the view.
   void Invalidate();
   // The pointer's position in the view's client coordinates.
-  TPoint GetCursorPoint() const;
+  quill::TPoint GetCursorPoint() const;
 };
 
 // The base of every undo record of the editor: the tool that made it, its document
@@ -225,21 +229,21 @@ class TZelGraphicsToolControl : public TZelViewObject {
 // (CommandStateApplied).
 class TZelCustomGraphicsCommandState : public TZelCommandState {
  public:
-  TZelCustomGraphicsCommandState(TZelGraphicsTool* tool, const TRect& rect,
+  TZelCustomGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
                                  TZelGraphicsDocument* document);
   void Undo() override;
   void Redo() override;
 
   TZelGraphicsTool* const Tool;
   TZelGraphicsDocument* const Document;
-  const TRect Rect;
+  const quill::TRect Rect;
 };
 
 // The pixels of Rect before (from the committed copy) and after (from the live image)
 // one edit. Made by CommitOperation, already applied; marks the document modified.
 class TZelGraphicsCommandState : public TZelCustomGraphicsCommandState {
  public:
-  TZelGraphicsCommandState(TZelGraphicsTool* tool, const TRect& rect,
+  TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
                            TZelGraphicsDocument* document);
   // The live image takes Before, and so does the committed copy; the view repaints
   // the rectangle. The modified mark stays.

@@ -149,15 +149,15 @@ TZelGraphicDocumentView::TZelGraphicDocumentView(TZelGraphicsDocument* document)
     : Document(document) {}
 
 void TZelGraphicDocumentView::InitFlags() {
-  SetFlags(kViewObjectVisible | kViewObjectContent | kViewObjectPaint);
+  SetFlags(quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectPaint);
 }
 
 void TZelGraphicDocumentView::UpdateBounds() { SetBounds(Document->CurrentImage.GetBounds()); }
 
 void TZelGraphicDocumentView::PaintContent(TZelViewCanvas& canvas) {
-  const TRect source = Document->GetBounds();
+  const quill::TRect source = Document->GetBounds();
   if (source.IsEmpty()) return;
-  const TRect dest = canvas.GetMapMode().LogicalToDeviceRect(source);
+  const quill::TRect dest = canvas.GetMapMode().LogicalToDeviceRect(source);
   Document->CurrentImage.Draw(canvas.GetDeviceContext(), dest, source, canvas.GetClipBox());
   canvas.ExcludeClipRect(dest);
 }
@@ -166,7 +166,7 @@ void TZelGraphicDocumentView::PaintContent(TZelViewCanvas& canvas) {
 
 TZelGraphicsView::TZelGraphicsView(TZelGraphicsDocument* document)
     : TZelScrollViewControl(nullptr),
-      TZelComponent(document),
+      quill::TZelComponent(document),
       DocumentView(quill::AddDocumentView(GetViewObjects(), document)),
       Document(document) {
   setFocusPolicy(Qt::StrongFocus);
@@ -183,8 +183,8 @@ void TZelGraphicsView::DocumentChanged(TZelDocument* /*document*/) { ClampOrigin
 
 void TZelGraphicsView::SetZoom(int32_t numerator, int32_t denominator) {
   if (numerator < 1 || denominator < 1) return;
-  const TRect client = GetClientRect();
-  const TPoint centre = ClientToImage({static_cast<int32_t>(client.Width() / 2),
+  const quill::TRect client = GetClientRect();
+  const quill::TPoint centre = ClientToImage({static_cast<int32_t>(client.Width() / 2),
                                        static_cast<int32_t>(client.Height() / 2)});
   TZelMapMode& mapMode = GetMapMode();
   mapMode.DeviceExtent = {numerator, numerator};
@@ -208,11 +208,11 @@ int TZelGraphicsView::CompareZoom(int32_t numerator, int32_t denominator) const 
   return difference > 0 ? 1 : (difference < 0 ? -1 : 0);
 }
 
-TPoint TZelGraphicsView::ClientToImage(const TPoint& point) const {
+quill::TPoint TZelGraphicsView::ClientToImage(const quill::TPoint& point) const {
   return GetMapMode().DeviceToLogical(point);
 }
 
-TZelRGB TZelGraphicsView::ColourAt(const TPoint& point) const {
+TZelRGB TZelGraphicsView::ColourAt(const quill::TPoint& point) const {
   const TZelPixels& live = Document->CurrentImage.GetPixels();
   if (!live.GetBounds().Contains(point.X, point.Y)) return TZelRGB();
   const uint8_t* pixel = live.GetPixelAddress(point.X, point.Y);
@@ -221,9 +221,9 @@ TZelRGB TZelGraphicsView::ColourAt(const TPoint& point) const {
 
 // ---- Dispatch ----
 
-void TZelGraphicsView::MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) {
+void TZelGraphicsView::MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) {
   if (quill::TZelRecorder* recorder = Recorder()) {
-    const TPoint image = ClientToImage(point);
+    const quill::TPoint image = ClientToImage(point);
     LastImageX = image.X;
     LastImageY = image.Y;
     RecordPoint(ButtonDown ? QStringLiteral("MouseMove Image, ")
@@ -233,10 +233,10 @@ void TZelGraphicsView::MouseDown(TMouseButton button, TShiftState shift, const T
       recorder->RecordLine(QStringLiteral("Message \"") + recorder->GetMessageText() +
                            QLatin1Char('"'));
     }
-    if (button == mbLeft) {
+    if (button == quill::mbLeft) {
       RecordPoint(QStringLiteral("MouseDown Image, "), image);
       ButtonDown = true;
-    } else if (button == mbRight) {
+    } else if (button == quill::mbRight) {
       RecordPoint(QStringLiteral("MouseRightDown Image, "), image);
       ButtonDown = true;
     }
@@ -247,8 +247,8 @@ void TZelGraphicsView::MouseDown(TMouseButton button, TShiftState shift, const T
   }
 }
 
-void TZelGraphicsView::MouseMove(TShiftState shift, const TPoint& point) {
-  const TPoint image = ClientToImage(point);
+void TZelGraphicsView::MouseMove(quill::TShiftState shift, const quill::TPoint& point) {
+  const quill::TPoint image = ClientToImage(point);
   if (Recorder() != nullptr && ButtonDown && (image.X != LastImageX || image.Y != LastImageY)) {
     RecordPoint(QStringLiteral("MouseTo Image, "), image);
     LastImageX = image.X;
@@ -265,15 +265,15 @@ void TZelGraphicsView::MouseMove(TShiftState shift, const TPoint& point) {
   UpdateCursor();
 }
 
-void TZelGraphicsView::MouseUp(TMouseButton button, TShiftState shift, const TPoint& point) {
+void TZelGraphicsView::MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) {
   if (quill::TZelRecorder* recorder = Recorder()) {
-    const TPoint image = ClientToImage(point);
+    const quill::TPoint image = ClientToImage(point);
     LastImageX = image.X;
     LastImageY = image.Y;
-    if (button == mbLeft) {
+    if (button == quill::mbLeft) {
       RecordPoint(QStringLiteral("MouseUp Image, "), image);
       ButtonDown = false;
-    } else if (button == mbRight) {
+    } else if (button == quill::mbRight) {
       RecordPoint(QStringLiteral("MouseRightUp Image, "), image);
       ButtonDown = false;
     }
@@ -285,7 +285,7 @@ void TZelGraphicsView::MouseUp(TMouseButton button, TShiftState shift, const TPo
   }
 }
 
-bool TZelGraphicsView::MouseWheel(TShiftState shift, int wheelDelta, const TPoint& point) {
+bool TZelGraphicsView::MouseWheel(quill::TShiftState shift, int wheelDelta, const quill::TPoint& point) {
   const int delta = wheelDelta < 1 ? -1 : 1;
   for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
     TZelGraphicsToolControl* control = ControlAt(i);
@@ -294,7 +294,7 @@ bool TZelGraphicsView::MouseWheel(TShiftState shift, int wheelDelta, const TPoin
   return false;
 }
 
-bool TZelGraphicsView::KeyDown(uint16_t key, TShiftState shift) {
+bool TZelGraphicsView::KeyDown(uint16_t key, quill::TShiftState shift) {
   for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
     TZelGraphicsToolControl* control = ControlAt(i);
     if (control != nullptr && control->KeyDown(key, shift)) return true;
@@ -302,7 +302,7 @@ bool TZelGraphicsView::KeyDown(uint16_t key, TShiftState shift) {
   return false;
 }
 
-bool TZelGraphicsView::KeyUp(uint16_t key, TShiftState shift) {
+bool TZelGraphicsView::KeyUp(uint16_t key, quill::TShiftState shift) {
   for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
     TZelGraphicsToolControl* control = ControlAt(i);
     if (control != nullptr && control->KeyUp(key, shift)) return true;
@@ -328,9 +328,9 @@ void TZelGraphicsView::MouseLeave() {
 }
 
 void TZelGraphicsView::UpdateCursor() {
-  int cursor = crDefault;
+  int cursor = quill::crDefault;
   const QPoint pointer = mapFromGlobal(QCursor::pos());
-  const TShiftState shift = quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
+  const quill::TShiftState shift = quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
                                                 QGuiApplication::mouseButtons());
   for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
     TZelGraphicsToolControl* control = ControlAt(i);
@@ -361,7 +361,7 @@ bool TZelGraphicsView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TZelGraphicsView::mousePressEvent(QMouseEvent* event) {
-  TMouseButton button;
+  quill::TMouseButton button;
   if (!quill::ButtonOf(event->button(), button)) return;
   MouseDown(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
             quill::PointOf(event->position()));
@@ -378,7 +378,7 @@ void TZelGraphicsView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TZelGraphicsView::mouseReleaseEvent(QMouseEvent* event) {
-  TMouseButton button;
+  quill::TMouseButton button;
   if (!quill::ButtonOf(event->button(), button)) return;
   MouseUp(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
           quill::PointOf(event->position()));
@@ -436,7 +436,7 @@ TZelGraphicsToolControl* TZelGraphicsView::ControlAt(int index) const {
   return control != nullptr && control->Tool != nullptr ? control : nullptr;
 }
 
-void TZelGraphicsView::RecordPoint(const QString& prefix, const TPoint& imagePoint) {
+void TZelGraphicsView::RecordPoint(const QString& prefix, const quill::TPoint& imagePoint) {
   if (quill::TZelRecorder* recorder = Recorder()) {
     recorder->RecordLine(prefix + quill::PointText(imagePoint));
   }

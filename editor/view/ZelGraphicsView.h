@@ -87,7 +87,7 @@ class TZelGraphicDocumentView : public TZelViewObject {
 };
 
 class TZelGraphicsView : public TZelScrollViewControl,
-                         public TZelComponent,
+                         public quill::TZelComponent,
                          public IZelDocumentObserver {
   Q_OBJECT
 
@@ -125,20 +125,20 @@ class TZelGraphicsView : public TZelScrollViewControl,
   // ---- Points and pixels ----
 
   // Client (device) point to image point through the map mode.
-  TPoint ClientToImage(const TPoint& point) const;
+  quill::TPoint ClientToImage(const quill::TPoint& point) const;
   // The live image's pixel at an image point; black outside the image.
-  TZelRGB ColourAt(const TPoint& point) const;
+  TZelRGB ColourAt(const quill::TPoint& point) const;
 
   // ---- Dispatch, from the translated Qt events (also callable directly) ----
 
-  void MouseDown(TMouseButton button, TShiftState shift, const TPoint& point);
-  void MouseMove(TShiftState shift, const TPoint& point);
-  void MouseUp(TMouseButton button, TShiftState shift, const TPoint& point);
+  void MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point);
+  void MouseMove(quill::TShiftState shift, const quill::TPoint& point);
+  void MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point);
   // WheelDelta is Qt's vertical angle delta: below 1 gives -1, else +1. True when a
   // control claimed it.
-  bool MouseWheel(TShiftState shift, int wheelDelta, const TPoint& point);
-  bool KeyDown(uint16_t key, TShiftState shift);
-  bool KeyUp(uint16_t key, TShiftState shift);
+  bool MouseWheel(quill::TShiftState shift, int wheelDelta, const quill::TPoint& point);
+  bool KeyDown(uint16_t key, quill::TShiftState shift);
+  bool KeyUp(uint16_t key, quill::TShiftState shift);
   // Only on the transitions: every control's MouseEnter (MouseLeave), last to first.
   void MouseEnter();
   void MouseLeave();
@@ -167,11 +167,11 @@ class TZelGraphicsView : public TZelScrollViewControl,
   // controls whose tool is gone.
   TZelGraphicsToolControl* ControlAt(int index) const;
   // Records Prefix + the image point while a recording runs.
-  void RecordPoint(const QString& prefix, const TPoint& imagePoint);
+  void RecordPoint(const QString& prefix, const quill::TPoint& imagePoint);
   quill::TZelRecorder* Recorder() const;
 
   QMetaObject::Connection parentWatch_;
-  int cursorId_ = crDefault;
+  int cursorId_ = quill::crDefault;
 };
 
 #endif  // QUILL_EDITOR_ZELGRAPHICSVIEW_H_

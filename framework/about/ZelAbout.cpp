@@ -95,7 +95,7 @@ void TZelLogoBackground::paintEvent(QPaintEvent* /*event*/) {
 
 // ---- TZelAboutForm ----
 
-TZelAboutForm::TZelAboutForm(TZelComponent* owner, const TZelAboutInfo& info) : TZelForm(owner) {
+TZelAboutForm::TZelAboutForm(quill::TZelComponent* owner, const TZelAboutInfo& info) : TZelForm(owner) {
   // A fixed dialog. The desktop's dialog font is the labels' font.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("About"));
@@ -171,7 +171,7 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
   const size_t labelCount =
       static_cast<size_t>(std::clamp<int64_t>(count, 0, static_cast<int64_t>(entries.size())));
 
-  TRect previous;
+  quill::TRect previous;
   int fontHeight = 0;
   int leading = 0;
   int averageWidth = 0;
@@ -198,7 +198,7 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
     labels_.push_back({label, entry.TabIndex});
 
     previous.Bottom += static_cast<int32_t>(
-        RoundHalfEven(static_cast<double>(fontHeight + leading) * entry.LineSpacing));
+        quill::RoundHalfEven(static_cast<double>(fontHeight + leading) * entry.LineSpacing));
     int32_t left;
     int32_t top;
     if ((entry.Flags & kAboutSameLine) != 0) {
@@ -233,8 +233,8 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
     const int height = entry.Height != 0 ? scaled(entry.Height) : label->height();
     label->setGeometry(left, top, width, height);
 
-    const TRect bounds{left, top, left + width, top + height};
-    previous = (entry.Flags & kAboutSameLine) != 0 ? UnionRect(previous, bounds) : bounds;
+    const quill::TRect bounds{left, top, left + width, top + height};
+    previous = (entry.Flags & kAboutSameLine) != 0 ? quill::UnionRect(previous, bounds) : bounds;
   }
 }
 
@@ -278,7 +278,7 @@ void TZelAboutForm::showEvent(QShowEvent* event) {
 
 // ---- TZelAbout ----
 
-TZelAbout::TZelAbout(TZelComponent* owner) : TZelModule(owner) {
+TZelAbout::TZelAbout(quill::TZelComponent* owner) : TZelModule(owner) {
   TMainForm& mainForm = RequireMainForm();
   AboutMenuSeparator = mainForm.AddSeparator(mainForm.HelpMenuItem, nullptr);
   AboutMenuItem = mainForm.AddMenuItem(GetLocalizedString(kAboutCaptionId), 0, nullptr,
@@ -301,6 +301,6 @@ void TZelAbout::SetAboutInfo(std::span<const TZelAboutEntry> entries, int32_t en
 
 void TZelAbout::AboutMenuItemClick() {
   // Created without an owner and freed when it closes.
-  const std::unique_ptr<TZelAboutForm> form(ZelCreate<TZelAboutForm>(nullptr, info_));
+  const std::unique_ptr<TZelAboutForm> form(quill::ZelCreate<TZelAboutForm>(nullptr, info_));
   form->ShowModal();
 }

@@ -121,7 +121,7 @@ class TZelAboutForm : public TZelForm {
   static constexpr QRect kTabControlRect{4, 4, 493, 328};
 
   // The logo over the tab control, LoadLogo, BuildLabels, and the first tab's labels.
-  TZelAboutForm(TZelComponent* owner, const TZelAboutInfo& info);
+  TZelAboutForm(quill::TZelComponent* owner, const TZelAboutInfo& info);
 
   // Caption and tab captions: string 47, and GetTabCaption of each tab's number.
   void Localize() override;
@@ -169,7 +169,7 @@ class TZelAboutForm : public TZelForm {
 class TZelAbout : public TZelModule {
  public:
   // Appends a separator and the About item to the Help menu; needs the main window.
-  explicit TZelAbout(TZelComponent* owner);
+  explicit TZelAbout(quill::TZelComponent* owner);
   // Takes its menu items out of the Help menu.
   ~TZelAbout() override;
 

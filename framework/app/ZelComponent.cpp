@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quill {
+
 TZelComponent::TZelComponent(TZelComponent* owner) : owner_(owner) {
   if (owner_ != nullptr) owner_->components_.push_back(this);
 }
@@ -29,3 +31,5 @@ void TZelComponent::DestroyComponents() {
     delete last;
   }
 }
+
+}  // namespace quill

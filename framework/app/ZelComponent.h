@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+namespace quill {
+
 class TZelComponent {
  public:
   // Appends the new component to Owner's list; no owner for a null Owner.
@@ -71,5 +73,7 @@ T* ZelCreate(Args&&... args) {
   }
   return instance;
 }
+
+}  // namespace quill
 
 #endif  // QUILL_FRAMEWORK_ZELCOMPONENT_H_

@@ -17,6 +17,8 @@ namespace {
 int formsUnits = 0;
 }  // namespace
 
+namespace quill {
+
 TZelFormsUnit::TZelFormsUnit() {
   if (formsUnits++ == 0) ZelApplication = new TZelApplication();
 }
@@ -28,7 +30,9 @@ TZelFormsUnit::~TZelFormsUnit() {
   }
 }
 
-TZelApplication::TZelApplication() : TZelComponent(nullptr) { HookIdle(); }
+}  // namespace quill
+
+TZelApplication::TZelApplication() : quill::TZelComponent(nullptr) { HookIdle(); }
 
 TZelApplication::~TZelApplication() {
   // First, while the lists still exist: the components' destructors remove their
@@ -88,7 +92,7 @@ void TZelApplication::ShowException(std::exception_ptr error) noexcept {
   }
 }
 
-void TZelApplication::PostDeferredCall(const TZelMethod& method) {
+void TZelApplication::PostDeferredCall(const quill::TZelMethod& method) {
   if (mainForm_ == nullptr) return;
   deferredCalls_.Add(method);
   if (deferredCalls_.GetCount() == 1) PostDeferredCallEvent();
@@ -107,12 +111,12 @@ void TZelApplication::RunDeferredCall() {
   deferredCalls_.CallFirstAndDelete();
 }
 
-void TZelApplication::RemoveDeferredCalls(const TZelComponent* component) {
+void TZelApplication::RemoveDeferredCalls(const quill::TZelComponent* component) {
   if (component != nullptr) deferredCalls_.RemoveComponent(component);
 }
 
 void TZelApplication::PostDeferredCallEvent() {
-  if (mainForm_ != nullptr) QCoreApplication::postEvent(mainForm_, new QEvent(kDeferredCallEvent));
+  if (mainForm_ != nullptr) QCoreApplication::postEvent(mainForm_, new QEvent(quill::kDeferredCallEvent));
 }
 
 void TZelApplication::DoIdle() {

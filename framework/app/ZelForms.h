@@ -48,15 +48,18 @@ class TZelSDFWriter;
 
 // Message-box flags and button ids, with the platform's values.
 constexpr uint32_t MB_OK = 0x0;
+constexpr uint32_t MB_YESNO = 0x4;
+constexpr uint32_t MB_ICONERROR = 0x10;
+constexpr uint32_t MB_ICONQUESTION = 0x20;
+constexpr uint32_t MB_ICONINFORMATION = 0x40;
+
+namespace quill {
+
 constexpr uint32_t MB_OKCANCEL = 0x1;
 constexpr uint32_t MB_ABORTRETRYIGNORE = 0x2;
 constexpr uint32_t MB_YESNOCANCEL = 0x3;
-constexpr uint32_t MB_YESNO = 0x4;
 constexpr uint32_t MB_RETRYCANCEL = 0x5;
-constexpr uint32_t MB_ICONERROR = 0x10;
-constexpr uint32_t MB_ICONQUESTION = 0x20;
 constexpr uint32_t MB_ICONWARNING = 0x30;
-constexpr uint32_t MB_ICONINFORMATION = 0x40;
 constexpr uint32_t MB_DEFBUTTON1 = 0x000;
 constexpr uint32_t MB_DEFBUTTON2 = 0x100;
 constexpr uint32_t MB_DEFBUTTON3 = 0x200;
@@ -70,6 +73,8 @@ constexpr int IDNO = 7;
 
 // The event that runs one deferred call on the main window.
 constexpr QEvent::Type kDeferredCallEvent = static_cast<QEvent::Type>(QEvent::User + 100);
+
+}  // namespace quill
 
 // A component that keeps state in the settings file and takes part in start-up.
 class IZelModule {
@@ -86,7 +91,7 @@ class IZelModule {
   ~IZelModule() = default;
 };
 
-class TZelApplication : public TZelComponent {
+class TZelApplication : public quill::TZelComponent {
  public:
   // Answers a message box in place of the user: (text, caption, flags) -> button id.
   using TZelMessageBoxAnswerer =
@@ -141,16 +146,16 @@ class TZelApplication : public TZelComponent {
 
   // Queues Method to run later on the main thread. Dropped while there is no main
   // window. Queuing into an empty queue posts kDeferredCallEvent to the main window.
-  void PostDeferredCall(const TZelMethod& method);
+  void PostDeferredCall(const quill::TZelMethod& method);
   // Runs the oldest queued call and removes it (also when it throws; the exception
   // passes on), then posts the event again while calls remain. Nothing when empty.
   void RunDeferredCall();
   // Drops the queued calls of Component (a component that dies withdraws them).
-  void RemoveDeferredCalls(const TZelComponent* component);
+  void RemoveDeferredCalls(const quill::TZelComponent* component);
   int GetDeferredCallCount() const { return deferredCalls_.GetCount(); }
 
-  void AddIdleHandler(const TZelMethod& method) { idleHandlers_.Add(method); }
-  void RemoveIdleHandler(const TZelMethod& method) { idleHandlers_.Remove(method); }
+  void AddIdleHandler(const quill::TZelMethod& method) { idleHandlers_.Add(method); }
+  void RemoveIdleHandler(const quill::TZelMethod& method) { idleHandlers_.Remove(method); }
   // Calls every idle handler in registration order; the event loop calls it whenever
   // it is about to wait. A handler removed during the walk is not called; a nested
   // call (a handler that runs an event loop) does nothing.
@@ -200,6 +205,8 @@ class TZelApplication : public TZelComponent {
 // destruction of the last.
 extern TZelApplication* ZelApplication;
 
+namespace quill {
+
 // Creates ZelApplication with the first instance and frees it (with every component)
 // with the last. Create it after the QApplication and after the TZelLocalizerUnit.
 class TZelFormsUnit {
@@ -210,10 +217,12 @@ class TZelFormsUnit {
   TZelFormsUnit& operator=(const TZelFormsUnit&) = delete;
 };
 
+}  // namespace quill
+
 // A non-visual part of the program, owned by the application object.
-class TZelModule : public TZelComponent, public IZelModule {
+class TZelModule : public quill::TZelComponent, public IZelModule {
  public:
-  explicit TZelModule(TZelComponent* owner);
+  explicit TZelModule(quill::TZelComponent* owner);
   // Removes Localize from the localizer and the module's deferred calls.
   ~TZelModule() override;
 
@@ -227,13 +236,13 @@ class TZelModule : public TZelComponent, public IZelModule {
   void Started() override {}
 
   // Forwards to the application object.
-  void AddIdleHandler(const TZelMethod& method);
+  void AddIdleHandler(const quill::TZelMethod& method);
 };
 
 // A module that owns menu items or toolbar buttons and refreshes them at idle time.
 class TZelModuleWithControls : public TZelModule {
  public:
-  explicit TZelModuleWithControls(TZelComponent* owner);
+  explicit TZelModuleWithControls(quill::TZelComponent* owner);
   // Removes UpdateControls from the idle handlers.
   ~TZelModuleWithControls() override;
 
@@ -246,11 +255,11 @@ class TZelModuleWithControls : public TZelModule {
 // Base of every window of the program. A form owned by the application object is
 // initialised by LoadSettings and gets LoadState, SaveState and Started; any other
 // form initialises itself right after construction.
-class TZelForm : public QMainWindow, public TZelComponent, public IZelModule {
+class TZelForm : public QMainWindow, public quill::TZelComponent, public IZelModule {
   Q_OBJECT
 
  public:
-  explicit TZelForm(TZelComponent* owner, QWidget* parent = nullptr);
+  explicit TZelForm(quill::TZelComponent* owner, QWidget* parent = nullptr);
   // Removes Localize and UpdateControls and the form's deferred calls.
   ~TZelForm() override;
 
@@ -283,11 +292,11 @@ class TZelForm : public QMainWindow, public TZelComponent, public IZelModule {
 
 // Base of every panel of controls (the tool option frames, the tool panel). Owned by
 // a module or panel, so it initialises itself right after construction.
-class TZelFrame : public QFrame, public TZelComponent, public IZelModule {
+class TZelFrame : public QFrame, public quill::TZelComponent, public IZelModule {
   Q_OBJECT
 
  public:
-  explicit TZelFrame(TZelComponent* owner, QWidget* parent = nullptr);
+  explicit TZelFrame(quill::TZelComponent* owner, QWidget* parent = nullptr);
   // Removes Localize and UpdateControls and the frame's deferred calls.
   ~TZelFrame() override;
 
@@ -318,7 +327,7 @@ class TZelFrame : public QFrame, public TZelComponent, public IZelModule {
 
 template <class T>
 T* TZelApplication::Construct(T*& reference) {
-  static_assert(std::is_base_of_v<TZelComponent, T>, "a component is created");
+  static_assert(std::is_base_of_v<quill::TZelComponent, T>, "a component is created");
   static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "over-aligned component");
   void* memory = ::operator new(sizeof(T));
   reference = static_cast<T*>(memory);

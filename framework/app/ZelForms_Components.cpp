@@ -10,7 +10,7 @@
 
 namespace {
 
-bool OwnedByApplication(const TZelComponent& component) {
+bool OwnedByApplication(const quill::TZelComponent& component) {
   return ZelApplication != nullptr && component.GetOwner() == ZelApplication;
 }
 
@@ -18,7 +18,7 @@ bool OwnedByApplication(const TZelComponent& component) {
 // Qt deletes a widget's children, but emits the parent's destroyed() before that; the
 // component then leaves the dying parent and its owner frees it later. A component
 // without an owner is left to Qt's parent, as any widget.
-void FollowVisualParent(QWidget& widget, const TZelComponent& component,
+void FollowVisualParent(QWidget& widget, const quill::TZelComponent& component,
                         QMetaObject::Connection& connection) {
   QObject::disconnect(connection);
   connection = {};
@@ -28,11 +28,11 @@ void FollowVisualParent(QWidget& widget, const TZelComponent& component,
                                 [&widget] { widget.setParent(nullptr); });
 }
 
-void AddIdleHandlerToApplication(const TZelMethod& method) {
+void AddIdleHandlerToApplication(const quill::TZelMethod& method) {
   if (ZelApplication != nullptr) ZelApplication->AddIdleHandler(method);
 }
 
-void RemoveFromApplication(const TZelComponent& component, const TZelMethod& updateControls) {
+void RemoveFromApplication(const quill::TZelComponent& component, const quill::TZelMethod& updateControls) {
   if (ZelApplication == nullptr) return;
   ZelApplication->RemoveIdleHandler(updateControls);
   ZelApplication->RemoveDeferredCalls(&component);
@@ -52,51 +52,51 @@ void RunDeferredCallReported() {
 
 // ---- TZelModule ----
 
-TZelModule::TZelModule(TZelComponent* owner) : TZelComponent(owner) {}
+TZelModule::TZelModule(quill::TZelComponent* owner) : quill::TZelComponent(owner) {}
 
 TZelModule::~TZelModule() {
-  RemoveLocalizeHandler(TZelMethod(this, &TZelModule::Localize));
+  RemoveLocalizeHandler(quill::TZelMethod(this, &TZelModule::Localize));
   if (ZelApplication != nullptr) ZelApplication->RemoveDeferredCalls(this);
 }
 
-void TZelModule::Initialize() { AddLocalizeHandler(TZelMethod(this, &TZelModule::Localize)); }
+void TZelModule::Initialize() { AddLocalizeHandler(quill::TZelMethod(this, &TZelModule::Localize)); }
 
-void TZelModule::AddIdleHandler(const TZelMethod& method) { AddIdleHandlerToApplication(method); }
+void TZelModule::AddIdleHandler(const quill::TZelMethod& method) { AddIdleHandlerToApplication(method); }
 
 // ---- TZelModuleWithControls ----
 
-TZelModuleWithControls::TZelModuleWithControls(TZelComponent* owner) : TZelModule(owner) {}
+TZelModuleWithControls::TZelModuleWithControls(quill::TZelComponent* owner) : TZelModule(owner) {}
 
 TZelModuleWithControls::~TZelModuleWithControls() {
   // Also a module that dies before the application object must leave no idle
   // handler behind.
   if (ZelApplication != nullptr) {
-    ZelApplication->RemoveIdleHandler(TZelMethod(this, &TZelModuleWithControls::UpdateControls));
+    ZelApplication->RemoveIdleHandler(quill::TZelMethod(this, &TZelModuleWithControls::UpdateControls));
   }
 }
 
 void TZelModuleWithControls::Initialize() {
   TZelModule::Initialize();
-  AddIdleHandler(TZelMethod(this, &TZelModuleWithControls::UpdateControls));
+  AddIdleHandler(quill::TZelMethod(this, &TZelModuleWithControls::UpdateControls));
 }
 
 // ---- TZelForm ----
 
-TZelForm::TZelForm(TZelComponent* owner, QWidget* parent)
-    : QMainWindow(parent), TZelComponent(owner) {
+TZelForm::TZelForm(quill::TZelComponent* owner, QWidget* parent)
+    : QMainWindow(parent), quill::TZelComponent(owner) {
   FollowVisualParent(*this, *this, parentWatch_);
 }
 
 TZelForm::~TZelForm() {
   if (modalLoop_ != nullptr) modalLoop_->quit();
-  RemoveLocalizeHandler(TZelMethod(this, &TZelForm::Localize));
-  RemoveFromApplication(*this, TZelMethod(this, &TZelForm::UpdateControls));
+  RemoveLocalizeHandler(quill::TZelMethod(this, &TZelForm::Localize));
+  RemoveFromApplication(*this, quill::TZelMethod(this, &TZelForm::UpdateControls));
   if (ZelApplication != nullptr) ZelApplication->FormDestroyed(this);
 }
 
 void TZelForm::Initialize() {
-  AddLocalizeHandler(TZelMethod(this, &TZelForm::Localize));
-  AddIdleHandlerToApplication(TZelMethod(this, &TZelForm::UpdateControls));
+  AddLocalizeHandler(quill::TZelMethod(this, &TZelForm::Localize));
+  AddIdleHandlerToApplication(quill::TZelMethod(this, &TZelForm::UpdateControls));
 }
 
 void TZelForm::AfterConstruction() {
@@ -111,7 +111,7 @@ int TZelForm::ShowModal() {
   QEventLoop loop;
   modalLoop_ = &loop;
   if (modalResult_ == 0) loop.exec(QEventLoop::DialogExec);
-  if (alive.isNull()) return IDCANCEL;
+  if (alive.isNull()) return quill::IDCANCEL;
   modalLoop_ = nullptr;
   hide();
   setWindowModality(Qt::NonModal);
@@ -124,7 +124,7 @@ void TZelForm::SetModalResult(int result) {
 }
 
 bool TZelForm::event(QEvent* event) {
-  if (event->type() == kDeferredCallEvent) {
+  if (event->type() == quill::kDeferredCallEvent) {
     RunDeferredCallReported();
     return true;
   }
@@ -135,25 +135,25 @@ bool TZelForm::event(QEvent* event) {
 void TZelForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
   if (!event->isAccepted()) return;
-  if (modalLoop_ != nullptr && modalResult_ == 0) SetModalResult(IDCANCEL);
+  if (modalLoop_ != nullptr && modalResult_ == 0) SetModalResult(quill::IDCANCEL);
   if (ZelApplication != nullptr && ZelApplication->GetMainForm() == this) QCoreApplication::quit();
 }
 
 // ---- TZelFrame ----
 
-TZelFrame::TZelFrame(TZelComponent* owner, QWidget* parent) : QFrame(parent), TZelComponent(owner) {
+TZelFrame::TZelFrame(quill::TZelComponent* owner, QWidget* parent) : QFrame(parent), quill::TZelComponent(owner) {
   FollowVisualParent(*this, *this, parentWatch_);
 }
 
 TZelFrame::~TZelFrame() {
-  RemoveLocalizeHandler(TZelMethod(this, &TZelFrame::Localize));
-  RemoveFromApplication(*this, TZelMethod(this, &TZelFrame::UpdateControls));
+  RemoveLocalizeHandler(quill::TZelMethod(this, &TZelFrame::Localize));
+  RemoveFromApplication(*this, quill::TZelMethod(this, &TZelFrame::UpdateControls));
 }
 
 void TZelFrame::Initialize() {
   controlsEnabled_ = true;
-  AddLocalizeHandler(TZelMethod(this, &TZelFrame::Localize));
-  AddIdleHandlerToApplication(TZelMethod(this, &TZelFrame::UpdateControls));
+  AddLocalizeHandler(quill::TZelMethod(this, &TZelFrame::Localize));
+  AddIdleHandlerToApplication(quill::TZelMethod(this, &TZelFrame::UpdateControls));
 }
 
 void TZelFrame::AfterConstruction() {

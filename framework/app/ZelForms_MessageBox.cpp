@@ -15,7 +15,7 @@ QMessageBox::Icon IconOf(uint32_t flags) {
   switch (flags & 0xF0) {
     case MB_ICONERROR: return QMessageBox::Critical;
     case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
+    case quill::MB_ICONWARNING: return QMessageBox::Warning;
     case MB_ICONINFORMATION: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
   }
@@ -24,24 +24,24 @@ QMessageBox::Icon IconOf(uint32_t flags) {
 // The buttons of the box, in the order the default-button flags count them.
 std::vector<QMessageBox::StandardButton> ButtonsOf(uint32_t flags) {
   switch (flags & 0xF) {
-    case MB_OKCANCEL: return {QMessageBox::Ok, QMessageBox::Cancel};
-    case MB_ABORTRETRYIGNORE: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
-    case MB_YESNOCANCEL: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case quill::MB_OKCANCEL: return {QMessageBox::Ok, QMessageBox::Cancel};
+    case quill::MB_ABORTRETRYIGNORE: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case quill::MB_YESNOCANCEL: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
     case MB_YESNO: return {QMessageBox::Yes, QMessageBox::No};
-    case MB_RETRYCANCEL: return {QMessageBox::Retry, QMessageBox::Cancel};
+    case quill::MB_RETRYCANCEL: return {QMessageBox::Retry, QMessageBox::Cancel};
     default: return {QMessageBox::Ok};
   }
 }
 
 int ButtonId(QMessageBox::StandardButton button) {
   switch (button) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Abort: return IDABORT;
-    case QMessageBox::Retry: return IDRETRY;
-    case QMessageBox::Ignore: return IDIGNORE;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDCANCEL;
+    case QMessageBox::Ok: return quill::IDOK;
+    case QMessageBox::Abort: return quill::IDABORT;
+    case QMessageBox::Retry: return quill::IDRETRY;
+    case QMessageBox::Ignore: return quill::IDIGNORE;
+    case QMessageBox::Yes: return quill::IDYES;
+    case QMessageBox::No: return quill::IDNO;
+    default: return quill::IDCANCEL;
   }
 }
 

@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
-int TZelMethodList::Add(const TZelMethod& method) {
+int TZelMethodList::Add(const quill::TZelMethod& method) {
   entries_.push_back(std::make_shared<Entry>(Entry{method}));
   return GetCount() - 1;
 }
 
-TZelMethod TZelMethodList::GetMethod(int index) const {
+quill::TZelMethod TZelMethodList::GetMethod(int index) const {
   if (index < 0 || index >= GetCount()) return {};
   return entries_[static_cast<size_t>(index)]->method;
 }
 
-int TZelMethodList::Remove(const TZelMethod& method) {
+int TZelMethodList::Remove(const quill::TZelMethod& method) {
   for (size_t i = entries_.size(); i-- > 0;) {
     if (entries_[i]->method == method) {
       Erase(i);
@@ -22,7 +22,7 @@ int TZelMethodList::Remove(const TZelMethod& method) {
   return -1;
 }
 
-int TZelMethodList::RemoveComponent(const TZelComponent* component) {
+int TZelMethodList::RemoveComponent(const quill::TZelComponent* component) {
   int removed = 0;
   for (size_t i = entries_.size(); i-- > 0;) {
     if (entries_[i]->method.GetComponent() == component) {

@@ -16,6 +16,8 @@
 
 #include "ZelComponent.h"
 
+namespace quill {
+
 class TZelMethod {
  public:
   TZelMethod() = default;
@@ -54,6 +56,8 @@ class TZelMethod {
   void (*invoke_)(void* target, const unsigned char* code) = nullptr;
 };
 
+}  // namespace quill
+
 // An ordered list of methods, each entry holding its own copy.
 //
 // CallAll and CallFirstAndDelete may run while handlers add and remove entries: an
@@ -62,13 +66,13 @@ class TZelMethod {
 class TZelMethodList {
  public:
   // Appends a copy of Method and returns its index.
-  int Add(const TZelMethod& method);
+  int Add(const quill::TZelMethod& method);
   // The method at Index; an unassigned method outside 0 .. count - 1.
-  TZelMethod GetMethod(int index) const;
+  quill::TZelMethod GetMethod(int index) const;
   // Deletes the last entry equal to Method and returns its index, or -1 when none is.
-  int Remove(const TZelMethod& method);
+  int Remove(const quill::TZelMethod& method);
   // Deletes every entry whose object is Component; returns how many were deleted.
-  int RemoveComponent(const TZelComponent* component);
+  int RemoveComponent(const quill::TZelComponent* component);
   // Deletes the entry at Index; nothing outside 0 .. count - 1.
   void Delete(int index);
   void Clear();
@@ -85,7 +89,7 @@ class TZelMethodList {
 
  private:
   struct Entry {
-    TZelMethod method;
+    quill::TZelMethod method;
     bool removed = false;
   };
   void Erase(size_t index);

@@ -8,6 +8,8 @@ namespace {
 int printerUnits = 0;
 }  // namespace
 
+namespace quill {
+
 TZelPrinterUnit::TZelPrinterUnit() {
   if (printerUnits++ == 0) Printer = new TZelPrinter();
 }
@@ -18,6 +20,8 @@ TZelPrinterUnit::~TZelPrinterUnit() {
     Printer = nullptr;
   }
 }
+
+}  // namespace quill
 
 TZelPrinter::TZelPrinter() = default;
 

@@ -36,6 +36,8 @@ class TZelPrinter {
 // destruction of the last.
 extern TZelPrinter* Printer;
 
+namespace quill {
+
 // Creates Printer with the first instance and frees it with the last; create it after
 // the QApplication.
 class TZelPrinterUnit {
@@ -45,5 +47,7 @@ class TZelPrinterUnit {
   TZelPrinterUnit(const TZelPrinterUnit&) = delete;
   TZelPrinterUnit& operator=(const TZelPrinterUnit&) = delete;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_FRAMEWORK_ZELPRINTER_H_

@@ -37,17 +37,17 @@ void CopyText(const QString& text, char (&target)[128]) {
 
 }  // namespace
 
-TZelSystemInfoModule::TZelSystemInfoModule(TZelComponent* owner) : TZelModule(owner) {}
+TZelSystemInfoModule::TZelSystemInfoModule(quill::TZelComponent* owner) : TZelModule(owner) {}
 
 void TZelSystemInfoModule::Initialize() {
   TZelModule::Initialize();
   versionInfo_ = MakeVersionInfo(QSysInfo::kernelVersion(), QSysInfo::prettyProductName());
 }
 
-TZelOSVersionInfo TZelSystemInfoModule::MakeVersionInfo(const QString& kernelRelease,
+quill::TZelOSVersionInfo TZelSystemInfoModule::MakeVersionInfo(const QString& kernelRelease,
                                                         const QString& systemName) {
-  TZelOSVersionInfo info;
-  info.OSVersionInfoSize = sizeof(TZelOSVersionInfo);
+  quill::TZelOSVersionInfo info;
+  info.OSVersionInfoSize = sizeof(quill::TZelOSVersionInfo);
   uint32_t* const numbers[] = {&info.MajorVersion, &info.MinorVersion, &info.BuildNumber};
   qsizetype position = 0;
   for (uint32_t* number : numbers) {
@@ -55,7 +55,7 @@ TZelOSVersionInfo TZelSystemInfoModule::MakeVersionInfo(const QString& kernelRel
     if (position >= kernelRelease.size() || kernelRelease[position] != QLatin1Char('.')) break;
     ++position;
   }
-  info.PlatformId = kPlatformLinux;
+  info.PlatformId = quill::kPlatformLinux;
   CopyText(systemName, info.CSDVersion);
   return info;
 }

@@ -16,6 +16,8 @@
 
 #include "ZelForms.h"
 
+namespace quill {
+
 struct TZelOSVersionInfo {
   uint32_t OSVersionInfoSize = 0;
   uint32_t MajorVersion = 0;
@@ -29,22 +31,24 @@ static_assert(sizeof(TZelOSVersionInfo) == 148, "the platform's record size");
 // The platform id of this system; the platform's own ids run from 0 to 3.
 constexpr uint32_t kPlatformLinux = 4;
 
+}  // namespace quill
+
 class TZelSystemInfoModule : public TZelModule {
  public:
-  explicit TZelSystemInfoModule(TZelComponent* owner);
+  explicit TZelSystemInfoModule(quill::TZelComponent* owner);
 
   // The inherited Initialize, then the record is filled.
   void Initialize() override;
   // Zeros until Initialize.
-  const TZelOSVersionInfo& GetVersionInfo() const { return versionInfo_; }
+  const quill::TZelOSVersionInfo& GetVersionInfo() const { return versionInfo_; }
 
   // The record of a kernel release text and a system name. The leading decimal numbers
   // of KernelRelease, separated by dots, are the major, minor and build numbers (0 for
   // those missing, 0xFFFFFFFF for one too large).
-  static TZelOSVersionInfo MakeVersionInfo(const QString& kernelRelease, const QString& systemName);
+  static quill::TZelOSVersionInfo MakeVersionInfo(const QString& kernelRelease, const QString& systemName);
 
  private:
-  TZelOSVersionInfo versionInfo_;
+  quill::TZelOSVersionInfo versionInfo_;
 };
 
 #endif  // QUILL_FRAMEWORK_ZELSYSTEMINFOMODULE_H_

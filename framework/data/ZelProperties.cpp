@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-void TZelCustomProperties::FreeItemData(TZelPropertyItem& /*item*/) {}
+void TZelCustomProperties::FreeItemData(quill::TZelPropertyItem& /*item*/) {}
 
 void TZelCustomProperties::Assign(const TZelCustomProperties* source) {
   if (source == this) return;
@@ -17,12 +17,12 @@ void TZelCustomProperties::SetValue(int32_t id, int32_t type, int32_t size, cons
   const auto* bytes = static_cast<const uint8_t*>(data);
   std::vector<uint8_t> value(bytes, bytes + size);
   const int index = IndexOf(id);
-  TZelPropertyItem* item;
+  quill::TZelPropertyItem* item;
   if (index >= 0) {
     item = MutableItem(index);
     FreeItemData(*item);
   } else {
-    items_.push_back(std::make_unique<TZelPropertyItem>());
+    items_.push_back(std::make_unique<quill::TZelPropertyItem>());
     item = items_.back().get();
   }
   item->Id = id;
@@ -32,15 +32,15 @@ void TZelCustomProperties::SetValue(int32_t id, int32_t type, int32_t size, cons
 }
 
 void TZelCustomProperties::SetInteger(int32_t id, int32_t value) {
-  SetValue(id, kPropertyInteger, sizeof(value), &value);
+  SetValue(id, quill::kPropertyInteger, sizeof(value), &value);
 }
 
 void TZelCustomProperties::SetFloat(int32_t id, double value) {
-  SetValue(id, kPropertyFloat, sizeof(value), &value);
+  SetValue(id, quill::kPropertyFloat, sizeof(value), &value);
 }
 
 void TZelCustomProperties::SetString(int32_t id, std::string_view text) {
-  SetValue(id, kPropertyString, static_cast<int32_t>(text.size()), text.data());
+  SetValue(id, quill::kPropertyString, static_cast<int32_t>(text.size()), text.data());
 }
 
 int TZelCustomProperties::IndexOf(int32_t id) const {
@@ -57,31 +57,31 @@ void TZelCustomProperties::Delete(int32_t id) {
   items_.erase(items_.begin() + index);
 }
 
-const TZelPropertyItem* TZelCustomProperties::GetItem(int index) const {
+const quill::TZelPropertyItem* TZelCustomProperties::GetItem(int index) const {
   if (index < 0 || index >= GetCount()) return nullptr;
   return items_[static_cast<size_t>(index)].get();
 }
 
-void TZelCustomProperties::GetVariant(int index, TZelVariant& value) const {
+void TZelCustomProperties::GetVariant(int index, quill::TZelVariant& value) const {
   value = std::monostate{};
-  const TZelPropertyItem* item = GetItem(index);
+  const quill::TZelPropertyItem* item = GetItem(index);
   if (item == nullptr) return;
   switch (item->Type) {
-    case kPropertyInteger:
+    case quill::kPropertyInteger:
       if (item->Size >= 4) {
         int32_t number;
         std::memcpy(&number, item->Data(), sizeof(number));
         value = number;
       }
       break;
-    case kPropertyFloat:
+    case quill::kPropertyFloat:
       if (item->Size >= 8) {
         double number;
         std::memcpy(&number, item->Data(), sizeof(number));
         value = number;
       }
       break;
-    case kPropertyString: value = std::string(item->Bytes.begin(), item->Bytes.end()); break;
+    case quill::kPropertyString: value = std::string(item->Bytes.begin(), item->Bytes.end()); break;
     default: break;
   }
 }
@@ -93,8 +93,8 @@ void TZelCustomProperties::Clear() {
 
 TZelProperties::~TZelProperties() { Clear(); }
 
-void TZelProperties::FreeItemData(TZelPropertyItem& item) {
-  if (item.Type == kPropertyInterface) item.Reference.reset();
+void TZelProperties::FreeItemData(quill::TZelPropertyItem& item) {
+  if (item.Type == quill::kPropertyInterface) item.Reference.reset();
 }
 
 void TZelProperties::Assign(const TZelCustomProperties* source) {
@@ -102,8 +102,8 @@ void TZelProperties::Assign(const TZelCustomProperties* source) {
   TZelCustomProperties::Assign(source);
   if (source == nullptr) return;
   for (int i = 0; i < source->GetCount(); ++i) {
-    const TZelPropertyItem* item = source->GetItem(i);
-    if (item->Type == kPropertyInterface) {
+    const quill::TZelPropertyItem* item = source->GetItem(i);
+    if (item->Type == quill::kPropertyInterface) {
       MutableItem(IndexOf(item->Id))->Reference = item->Reference;
     }
   }
@@ -111,22 +111,22 @@ void TZelProperties::Assign(const TZelCustomProperties* source) {
 
 void TZelProperties::SetInterface(int32_t id, std::shared_ptr<void> object) {
   const void* address = object.get();
-  SetValue(id, kPropertyInterface, sizeof(address), &address);
+  SetValue(id, quill::kPropertyInterface, sizeof(address), &address);
   MutableItem(IndexOf(id))->Reference = std::move(object);
 }
 
 std::shared_ptr<void> TZelProperties::GetInterface(int index) const {
-  const TZelPropertyItem* item = GetItem(index);
-  if (item == nullptr || item->Type != kPropertyInterface) return nullptr;
+  const quill::TZelPropertyItem* item = GetItem(index);
+  if (item == nullptr || item->Type != quill::kPropertyInterface) return nullptr;
   return item->Reference;
 }
 
-int TZelPointList::Add(const TPoint& point) {
+int TZelPointList::Add(const quill::TPoint& point) {
   points_.push_back(point);
   return GetCount() - 1;
 }
 
-TPoint TZelPointList::GetPoint(int index) const {
+quill::TPoint TZelPointList::GetPoint(int index) const {
   if (index < 0 || index >= GetCount()) return {};
   return points_[static_cast<size_t>(index)];
 }

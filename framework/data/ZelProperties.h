@@ -18,6 +18,8 @@
 
 #include "ZelTypes.h"
 
+namespace quill {
+
 // Type codes with a meaning of their own; any other code stores raw bytes.
 enum : int32_t {
   kPropertyInteger = 5,     // signed 32-bit integer, 4 bytes
@@ -41,6 +43,8 @@ struct TZelPropertyItem {
 // double or a single-byte string.
 using TZelVariant = std::variant<std::monostate, int32_t, double, std::string>;
 
+}  // namespace quill
+
 class TZelCustomProperties {
  public:
   TZelCustomProperties() = default;
@@ -49,7 +53,7 @@ class TZelCustomProperties {
   TZelCustomProperties& operator=(const TZelCustomProperties&) = delete;
 
   // Releases what an item's value holds before the item is freed or reused. Empty here.
-  virtual void FreeItemData(TZelPropertyItem& item);
+  virtual void FreeItemData(quill::TZelPropertyItem& item);
   // Clears this list, then copies every item of Source (when given) in its order.
   virtual void Assign(const TZelCustomProperties* source);
 
@@ -67,18 +71,18 @@ class TZelCustomProperties {
   void Delete(int32_t id);
   int GetCount() const { return static_cast<int>(items_.size()); }
   // The item at Index; nullptr outside 0 .. count - 1.
-  const TZelPropertyItem* GetItem(int index) const;
+  const quill::TZelPropertyItem* GetItem(int index) const;
   // The value at Index: Unassigned outside 0 .. count - 1, for a type other than 5,
   // 10 and 11, and for an item too small for its type.
-  void GetVariant(int index, TZelVariant& value) const;
+  void GetVariant(int index, quill::TZelVariant& value) const;
   // Frees every item, each after its FreeItemData.
   void Clear();
 
  protected:
-  TZelPropertyItem* MutableItem(int index) { return items_[static_cast<size_t>(index)].get(); }
+  quill::TZelPropertyItem* MutableItem(int index) { return items_[static_cast<size_t>(index)].get(); }
 
  private:
-  std::vector<std::unique_ptr<TZelPropertyItem>> items_;
+  std::vector<std::unique_ptr<quill::TZelPropertyItem>> items_;
 };
 
 class TZelProperties : public TZelCustomProperties {
@@ -86,7 +90,7 @@ class TZelProperties : public TZelCustomProperties {
   ~TZelProperties() override;
 
   // Drops the reference that a type-16 item holds.
-  void FreeItemData(TZelPropertyItem& item) override;
+  void FreeItemData(quill::TZelPropertyItem& item) override;
   // Copies every item; a type-16 copy holds a reference of its own.
   void Assign(const TZelCustomProperties* source) override;
 
@@ -100,15 +104,15 @@ class TZelProperties : public TZelCustomProperties {
 class TZelPointList {
  public:
   // Appends a copy of Point and returns its index.
-  int Add(const TPoint& point);
+  int Add(const quill::TPoint& point);
   // The point at Index; (0, 0) outside 0 .. count - 1.
-  TPoint GetPoint(int index) const;
+  quill::TPoint GetPoint(int index) const;
   int GetCount() const { return static_cast<int>(points_.size()); }
   void Delete(int index);
   void Clear() { points_.clear(); }
 
  private:
-  std::vector<TPoint> points_;
+  std::vector<quill::TPoint> points_;
 };
 
 #endif  // QUILL_FRAMEWORK_ZELPROPERTIES_H_

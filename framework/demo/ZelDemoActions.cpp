@@ -25,14 +25,14 @@ int32_t ClampToInt32(int64_t value) {
 // The target of a move or jump: no arguments, the pointer's own position; two numbers,
 // that screen point; anything else, what the player's target event answers. An
 // unresolved target is reported and gives the pointer's own position.
-TPoint ResolveActionTarget(TZelDemoPlayback& playback, const TZelDemoScriptParams& params) {
+quill::TPoint ResolveActionTarget(TZelDemoPlayback& playback, const TZelDemoScriptParams& params) {
   if (params.GetCount() == 0) return playback.GetCursorPoint();
-  const TZelVariant x = quill::ParamAt(params, 0);
-  const TZelVariant y = quill::ParamAt(params, 1);
+  const quill::TZelVariant x = quill::ParamAt(params, 0);
+  const quill::TZelVariant y = quill::ParamAt(params, 1);
   if (quill::IsNumeric(x) && quill::IsNumeric(y)) {
     return {quill::NumberToInteger(x, 0), quill::NumberToInteger(y, 0)};
   }
-  TPoint point;
+  quill::TPoint point;
   if (playback.ResolveTarget(params, point)) return point;
   playback.ReportError(QStringLiteral("Invalid arguments."));
   return playback.GetCursorPoint();
@@ -46,7 +46,7 @@ void SetHints(bool show) {
 QString MessageText(const TZelDemoScript& script, const std::string& text) {
   if (text.size() >= 2 && text[0] == '%') return script.GetLocalizedValue(std::string_view(text).substr(1));
   if (text.size() >= 2 && text[0] == '&') {
-    if (const std::optional<int32_t> id = ParseDecimalInt(std::string_view(text).substr(1))) {
+    if (const std::optional<int32_t> id = quill::ParseDecimalInt(std::string_view(text).substr(1))) {
       return GetLocalizedString(*id);
     }
   }
@@ -81,7 +81,7 @@ void TZelDemoScriptMouseToAction::Step() {
 }
 
 void TZelDemoScriptMouseSpeedAction::Start() {
-  const TZelVariant speed = quill::ParamAt(Params, 0);
+  const quill::TZelVariant speed = quill::ParamAt(Params, 0);
   if (quill::IsNumeric(speed)) Playback.SetMouseSpeed(quill::NumberToInteger(speed, 0));
 }
 
@@ -97,7 +97,7 @@ void TZelDemoScriptMouseMoveAction::Start() {
   }
   LastTick = Playback.GetTickCount();
   Elapsed = 0;
-  Duration = RoundHalfEven(distance * 20.0 / Playback.GetMouseSpeed());
+  Duration = quill::RoundHalfEven(distance * 20.0 / Playback.GetMouseSpeed());
   // Too short to take a millisecond: there is no time fraction, so it ends at once.
   if (Duration <= 0) Done = true;
 }
@@ -110,7 +110,7 @@ void TZelDemoScriptMouseMoveAction::Step() {
   }
   const int64_t delta = std::max<int64_t>(Playback.GetTickCount() - LastTick, 0);
   const double t = static_cast<double>(Elapsed + delta) / static_cast<double>(Duration);
-  TPoint point = TargetPoint;
+  quill::TPoint point = TargetPoint;
   if (t >= 1) {
     Done = true;
   } else {
@@ -124,8 +124,8 @@ void TZelDemoScriptMouseMoveAction::Step() {
       offsetX = s * DeltaY * a / length;
       offsetY = s * DeltaX * a / length;
     }
-    point.X = ClampToInt32(RoundHalfEven(DeltaX * e + offsetX) + StartPoint.X);
-    point.Y = ClampToInt32(RoundHalfEven(DeltaY * e + offsetY) + StartPoint.Y);
+    point.X = ClampToInt32(quill::RoundHalfEven(DeltaX * e + offsetX) + StartPoint.X);
+    point.Y = ClampToInt32(quill::RoundHalfEven(DeltaY * e + offsetY) + StartPoint.Y);
   }
   Elapsed += delta;
   LastTick += delta;
@@ -143,8 +143,8 @@ void TZelDemoScriptMouseCurvedMoveAction::Start() {
 
 void TZelDemoScriptPauseAction::Start() {
   WaitTime = 1000;
-  const TZelVariant seconds = quill::ParamAt(Params, 0);
-  if (quill::IsNumeric(seconds)) WaitTime = RoundHalfEven(quill::NumberToDouble(seconds, 0) * 1000.0);
+  const quill::TZelVariant seconds = quill::ParamAt(Params, 0);
+  if (quill::IsNumeric(seconds)) WaitTime = quill::RoundHalfEven(quill::NumberToDouble(seconds, 0) * 1000.0);
   Elapsed = 0;
   LastTick = Playback.GetTickCount();
 }
@@ -171,9 +171,9 @@ void TZelDemoScriptBalloonAction::Start() {
   Placement = 0;
   if (Params.GetCount() > 0) {
     Text = MessageText(Playback.GetScript(), quill::VariantToText(quill::ParamAt(Params, 0)));
-    const TZelVariant seconds = quill::ParamAt(Params, 1);
-    if (quill::IsNumeric(seconds)) WaitTime = RoundHalfEven(quill::NumberToDouble(seconds, 0) * 1000.0);
-    const TZelVariant placement = quill::ParamAt(Params, 2);
+    const quill::TZelVariant seconds = quill::ParamAt(Params, 1);
+    if (quill::IsNumeric(seconds)) WaitTime = quill::RoundHalfEven(quill::NumberToDouble(seconds, 0) * 1000.0);
+    const quill::TZelVariant placement = quill::ParamAt(Params, 2);
     const double value = quill::NumberToDouble(placement, 0);
     if (quill::IsNumeric(placement) && value > 0 && value <= 4) {
       Placement = static_cast<uint8_t>(quill::NumberToInteger(placement, 0));

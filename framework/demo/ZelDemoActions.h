@@ -79,7 +79,7 @@ class TZelDemoScriptMouseToAction : public TZelDemoScriptAction {
   void Step() override;
 
  private:
-  TPoint target_;
+  quill::TPoint target_;
 };
 
 class TZelDemoScriptMouseSpeedAction : public TZelDemoScriptAction {
@@ -98,11 +98,11 @@ class TZelDemoScriptMouseMoveAction : public TZelDemoScriptAction {
   void Resume() override;
 
   int64_t GetDuration() const { return Duration; }
-  TPoint GetTarget() const { return TargetPoint; }
+  quill::TPoint GetTarget() const { return TargetPoint; }
 
  protected:
-  TPoint StartPoint;
-  TPoint TargetPoint;
+  quill::TPoint StartPoint;
+  quill::TPoint TargetPoint;
   int64_t Duration = 0;  // ms
   int64_t Elapsed = 0;   // ms
   int64_t LastTick = 0;
@@ -151,7 +151,7 @@ class TZelDemoScriptBalloonAction : public TZelDemoScriptPauseAction {
   void ShowIt();
 
   bool CursorHidden = false;
-  TPoint Point;
+  quill::TPoint Point;
   QString Text;
   std::unique_ptr<TZelBalloon> Balloon;
   uint8_t Placement = 0;

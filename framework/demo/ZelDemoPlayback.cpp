@@ -207,12 +207,12 @@ void TZelDemoPlayback::SetMouseSpeed(int32_t speed) {
   if (low != 0) mouseSpeed_ = low;
 }
 
-void TZelDemoPlayback::SetCursorPoint(const TPoint& point) {
+void TZelDemoPlayback::SetCursorPoint(const quill::TPoint& point) {
   cursorPoint_ = point;
   PlacePointer();
 }
 
-bool TZelDemoPlayback::ResolveTarget(const TZelDemoScriptParams& params, TPoint& point) {
+bool TZelDemoPlayback::ResolveTarget(const TZelDemoScriptParams& params, quill::TPoint& point) {
   bool found = false;
   if (OnTargetPoint) OnTargetPoint(this, params, found, point);
   return found;

@@ -138,10 +138,10 @@ class TZelDemoPlayback {
   void SetMouseSpeed(int32_t speed);
   uint16_t GetMouseSpeed() const { return mouseSpeed_; }
   // CursorPoint := Point, and the pointer goes there when it stands elsewhere.
-  void SetCursorPoint(const TPoint& point);
-  TPoint GetCursorPoint() const { return cursorPoint_; }
+  void SetCursorPoint(const quill::TPoint& point);
+  quill::TPoint GetCursorPoint() const { return cursorPoint_; }
   // The screen point of the target the arguments name, through OnTargetPoint.
-  bool ResolveTarget(const TZelDemoScriptParams& params, TPoint& point);
+  bool ResolveTarget(const TZelDemoScriptParams& params, quill::TPoint& point);
 
   // The action of one command line; nullptr for a comment or an empty line.
   std::unique_ptr<TZelDemoScriptAction> ParseLine(std::string_view line);
@@ -185,7 +185,7 @@ class TZelDemoPlayback {
   std::function<void(TZelDemoPlayback* sender, bool& stop)> OnStopQuery;
   std::function<void(TZelDemoPlayback* sender)> OnFinished;
   std::function<void(TZelDemoPlayback* sender, const TZelDemoScriptParams& params, bool& found,
-                     TPoint& point)>
+                     quill::TPoint& point)>
       OnTargetPoint;
   std::function<void(TZelDemoPlayback* sender, const std::string& name, bool& handled,
                      TZelDemoScriptUserAction* action, const TZelDemoScriptParams& params)>
@@ -220,7 +220,7 @@ class TZelDemoPlayback {
   int32_t pauseCount_ = 0;
   std::unique_ptr<TZelDemoScriptAction> currentAction_;
   uint16_t mouseSpeed_ = 5;
-  TPoint cursorPoint_;
+  quill::TPoint cursorPoint_;
   bool buttonHeld_ = false;
   bool rightButtonHeld_ = false;
   bool driving_ = false;         // the pointer driver is taken over

@@ -233,7 +233,7 @@ std::string TZelDemoScript::SaveToBytes() const {
 
 bool TZelDemoScript::SaveToFile(const QString& path) const {
   const std::string bytes = SaveToBytes();
-  return WriteFileReplacing(QFile::encodeName(path).toStdString(),
+  return quill::WriteFileReplacing(QFile::encodeName(path).toStdString(),
                             std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
@@ -353,7 +353,7 @@ void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text) {
       params.SetString(index++, text.substr(start, i - start));
     }
     skipBlanks();
-    if (i >= size || text[i] != ',' || index == kMaxScriptArguments) break;
+    if (i >= size || text[i] != ',' || index == quill::kMaxScriptArguments) break;
     ++i;
   }
 }

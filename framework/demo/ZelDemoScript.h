@@ -142,9 +142,10 @@ class TZelDemoScriptParams : public TZelProperties {};
 
 // Fills Params from the argument text of a command line (rules atop this header).
 void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text);
-constexpr int32_t kMaxScriptArguments = 256;
 
 namespace quill {
+
+constexpr int32_t kMaxScriptArguments = 256;
 
 // The value at Index; Unassigned outside the list.
 TZelVariant ParamAt(const TZelDemoScriptParams& params, int index);

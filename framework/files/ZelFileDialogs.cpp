@@ -49,6 +49,8 @@ class TPreviewBox : public QWidget {
 
 }  // namespace
 
+namespace quill {
+
 QStringList NameFiltersFromFilterString(const QString& filter) {
   QStringList result;
   if (filter.isEmpty()) return result;
@@ -69,6 +71,8 @@ QStringList NameFiltersFromFilterString(const QString& filter) {
   }
   return result;
 }
+
+}  // namespace quill
 
 // ---- TZelOpenDialog ----
 
@@ -193,9 +197,9 @@ void TZelOpenDialog::done(int result) {
 
 void TZelOpenDialog::SetupFilter() {
   if (kind_ == TKind::Save) {
-    setNameFilters(NameFiltersFromFilterString(BuildFilterString(formats_.GetFormats())));
+    setNameFilters(quill::NameFiltersFromFilterString(BuildFilterString(formats_.GetFormats())));
   } else {
-    setNameFilters(NameFiltersFromFilterString(BuildFilterString(formats_.GetOpenFormats())));
+    setNameFilters(quill::NameFiltersFromFilterString(BuildFilterString(formats_.GetOpenFormats())));
     SetFilterIndex(formats_.GetCount() + 1);  // all supported formats
   }
 }
@@ -211,10 +215,10 @@ void TZelOpenDialog::ShowPreview(QWidget& box, QPainter& painter) {
   const QRect client = box.rect();
   QRegion rest(client);
   if (preview_ != nullptr) {
-    TRect drawn;
+    quill::TRect drawn;
     painter.save();
-    if (preview_->Draw(painter, QRectToRect(client.adjusted(1, 1, -1, -1)), drawn)) {
-      rest -= RectToQRect(drawn);
+    if (preview_->Draw(painter, quill::QRectToRect(client.adjusted(1, 1, -1, -1)), drawn)) {
+      rest -= quill::RectToQRect(drawn);
     }
     painter.restore();
   }

@@ -36,12 +36,16 @@ class QLabel;
 class QPainter;
 class QWidget;
 
+namespace quill {
+
 // Qt's name filters for a filter string of BuildFilterString: one per "Text|Masks"
 // pair, Text with the masks in its closing parentheses written as Qt reads them,
 // blank-separated, and "*.*" as "*" so that it matches every file, also one without
 // an extension: "JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg" gives "JPEG (*.jpg *.jpeg)". Names
 // match regardless of case.
 QStringList NameFiltersFromFilterString(const QString& filter);
+
+}  // namespace quill
 
 class TZelOpenDialog : public QFileDialog {
   Q_OBJECT

@@ -54,7 +54,7 @@ class TZelThumbnail {
   virtual ~TZelThumbnail() = default;
   // Paints the picture into Box of Painter (device coordinates) and stores the
   // rectangle it covered in DrawnRect. False when nothing was painted.
-  virtual bool Draw(QPainter& painter, const TRect& box, TRect& drawnRect) const = 0;
+  virtual bool Draw(QPainter& painter, const quill::TRect& box, quill::TRect& drawnRect) const = 0;
 };
 
 class TZelFileFormats {

@@ -22,7 +22,7 @@ constexpr int32_t kContentsCaptionId = 128;
 constexpr int32_t kGettingStartedCaptionId = 165;
 constexpr int32_t kTechnicalSupportCaptionId = 131;
 
-constexpr TShortCut kContentsShortCut = 0x70;  // F1
+constexpr quill::TShortCut kContentsShortCut = 0x70;  // F1
 
 // The page of each topic in the help folder; the contents for any other context.
 QString TopicPage(int32_t context) {
@@ -45,7 +45,7 @@ TMainForm& RequireMainForm() {
 
 const QUuid TZelHelp::kSettingsGuid("{3F084D7D-FB21-44A5-BA4F-B6FF3AE0B41D}");
 
-TZelHelp::TZelHelp(TZelComponent* owner) : TZelModule(owner) {
+TZelHelp::TZelHelp(quill::TZelComponent* owner) : TZelModule(owner) {
   QString name = ZelApplication != nullptr ? ZelApplication->GetHelpFile() : QString();
   if (name.isEmpty()) name = ProgramHelpFolder();
   SetHelpFile(name);
@@ -114,7 +114,7 @@ void TZelHelp::SaveState(TZelSDFWriter& writer) {
 
 void TZelHelp::Initialize() {
   if (showGettingStarted_ && ZelApplication != nullptr) {
-    ZelApplication->PostDeferredCall(TZelMethod(this, &TZelHelp::ShowGettingStartedOnce));
+    ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelHelp::ShowGettingStartedOnce));
   }
   TZelModule::Initialize();
 }

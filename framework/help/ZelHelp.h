@@ -52,7 +52,7 @@ class TZelHelp : public TZelModule {
   static constexpr int32_t kTechnicalSupportTopic = 30;
 
   // Chooses the help (see above) and stores it with SetHelpFile.
-  explicit TZelHelp(TZelComponent* owner);
+  explicit TZelHelp(quill::TZelComponent* owner);
   // Takes its menu items out of the Help menu.
   ~TZelHelp() override;
 

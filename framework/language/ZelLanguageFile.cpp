@@ -47,7 +47,7 @@ int32_t FindCodePage(const std::vector<std::string_view>& lines) {
   for (const std::string_view line : lines) {
     const std::string_view trimmed = Trim(line);
     if (trimmed.size() >= kName.size() && EqualsNoCase(trimmed.substr(0, kName.size()), kName)) {
-      return ParseDecimalInt(Trim(trimmed.substr(kName.size()))).value_or(0);
+      return quill::ParseDecimalInt(Trim(trimmed.substr(kName.size()))).value_or(0);
     }
   }
   return 0;
@@ -61,6 +61,8 @@ std::string CodePageLineToUtf8(std::string_view line, quill::CodePageConverter& 
 
 }  // namespace
 
+namespace quill {
+
 std::optional<int32_t> ParseDecimalInt(std::string_view text) {
   const bool plus = !text.empty() && text.front() == '+';
   if (plus) text.remove_prefix(1);
@@ -70,6 +72,8 @@ std::optional<int32_t> ParseDecimalInt(std::string_view text) {
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
+
+}  // namespace quill
 
 TZelLanguageFile::TZelLanguageFile(std::string_view bytes) {
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -140,5 +144,5 @@ std::string TZelLanguageFile::ReadString(std::string_view section, std::string_v
 
 int32_t TZelLanguageFile::ReadInteger(std::string_view section, std::string_view key,
                                       int32_t defaultValue) const {
-  return ParseDecimalInt(ReadString(section, key, {})).value_or(defaultValue);
+  return quill::ParseDecimalInt(ReadString(section, key, {})).value_or(defaultValue);
 }

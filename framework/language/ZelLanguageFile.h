@@ -26,9 +26,13 @@
 #include <string_view>
 #include <vector>
 
+namespace quill {
+
 // A whole decimal integer of 32 bits: an optional sign and at least one digit, with
 // nothing before or after; none otherwise ("0012" is 12).
 std::optional<int32_t> ParseDecimalInt(std::string_view text);
+
+}  // namespace quill
 
 class TZelLanguageFile {
  public:

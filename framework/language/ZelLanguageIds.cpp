@@ -66,6 +66,8 @@ constexpr LanguageIdEntry kLanguageIds[] = {
 
 }  // namespace
 
+namespace quill {
+
 std::optional<QLocale> LocaleOfLangId(uint16_t langId) {
   for (const LanguageIdEntry& entry : kLanguageIds) {
     if (entry.langId == langId) return QLocale(entry.language, entry.territory);
@@ -84,10 +86,12 @@ uint16_t LangIdOfLocale(const QLocale& locale) {
   return sameLanguage != nullptr ? sameLanguage->langId : 0;
 }
 
-uint16_t GetUserDefaultLangID() { return LangIdOfLocale(QLocale::system()); }
+}  // namespace quill
+
+uint16_t GetUserDefaultLangID() { return quill::LangIdOfLocale(QLocale::system()); }
 
 void SetThreadLocale(uint16_t langId) {
-  if (const std::optional<QLocale> locale = LocaleOfLangId(langId)) QLocale::setDefault(*locale);
+  if (const std::optional<QLocale> locale = quill::LocaleOfLangId(langId)) QLocale::setDefault(*locale);
 }
 
 namespace quill {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace quill {
+
 // The locale of LangId; none for an id this table does not know.
 std::optional<QLocale> LocaleOfLangId(uint16_t langId);
 
@@ -17,6 +19,8 @@ std::optional<QLocale> LocaleOfLangId(uint16_t langId);
 // first entry with its language; the C locale counts as English, United States.
 // 0 for a language the table does not know.
 uint16_t LangIdOfLocale(const QLocale& locale);
+
+}  // namespace quill
 
 // The user's language id, from the system locale.
 uint16_t GetUserDefaultLangID();

@@ -104,19 +104,19 @@ const TZelLanguage* TZelLocalizer::FindLanguage(uint16_t langId) const {
   return nullptr;
 }
 
-void TZelLocalizer::AddLocalizeHandler(const TZelMethod& method) {
+void TZelLocalizer::AddLocalizeHandler(const quill::TZelMethod& method) {
   method();
   handlers_.Add(method);
 }
 
-void TZelLocalizer::RemoveLocalizeHandler(const TZelMethod& method) { handlers_.Remove(method); }
+void TZelLocalizer::RemoveLocalizeHandler(const quill::TZelMethod& method) { handlers_.Remove(method); }
 
 void TZelLocalizer::CallLocalizeHandlers() { handlers_.CallAll(); }
 
 void TZelLocalizer::LoadStrings(TZelLocalStringList& table, const TZelLanguageFile& file) {
   std::vector<TZelLocalString> entries;
   for (const TZelLanguageFile::Line& line : file.SectionLines("Strings")) {
-    if (const std::optional<int32_t> id = ParseDecimalInt(line.Key)) {
+    if (const std::optional<int32_t> id = quill::ParseDecimalInt(line.Key)) {
       entries.push_back({*id, line.Value});
     }
   }
@@ -169,6 +169,8 @@ namespace {
 int localizerUnits = 0;
 }  // namespace
 
+namespace quill {
+
 TZelLocalizerUnit::TZelLocalizerUnit() {
   if (localizerUnits++ == 0) Localizer = new TZelLocalizer();
 }
@@ -179,6 +181,8 @@ TZelLocalizerUnit::~TZelLocalizerUnit() {
     Localizer = nullptr;
   }
 }
+
+}  // namespace quill
 
 QString GetLocalizedString(int32_t id, const QString& defaultText) {
   return Localizer != nullptr ? Localizer->GetLocalizedString(id, defaultText) : defaultText;
@@ -203,10 +207,10 @@ void GetLanguageName(uint16_t langId, QString& name) {
   if (language != nullptr) name = language->Name;
 }
 
-void AddLocalizeHandler(const TZelMethod& method) {
+void AddLocalizeHandler(const quill::TZelMethod& method) {
   if (Localizer != nullptr) Localizer->AddLocalizeHandler(method);
 }
 
-void RemoveLocalizeHandler(const TZelMethod& method) {
+void RemoveLocalizeHandler(const quill::TZelMethod& method) {
   if (Localizer != nullptr) Localizer->RemoveLocalizeHandler(method);
 }

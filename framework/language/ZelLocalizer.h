@@ -82,9 +82,9 @@ class TZelLocalizer {
   const TZelLanguage* FindLanguage(uint16_t langId) const;
 
   // Calls Method once at once, then appends it to the handlers.
-  void AddLocalizeHandler(const TZelMethod& method);
+  void AddLocalizeHandler(const quill::TZelMethod& method);
   // Removes the last handler equal to Method.
-  void RemoveLocalizeHandler(const TZelMethod& method);
+  void RemoveLocalizeHandler(const quill::TZelMethod& method);
   // Calls every handler in registration order (the count taken before the first call).
   void CallLocalizeHandlers();
 
@@ -111,6 +111,8 @@ class TZelLocalizer {
 // destruction of the last. Tests may point it at a localizer of their own.
 extern TZelLocalizer* Localizer;
 
+namespace quill {
+
 // Creates Localizer (the program's languages, the user's language) with the first
 // instance and frees it with the last; needs the QCoreApplication.
 class TZelLocalizerUnit {
@@ -120,6 +122,8 @@ class TZelLocalizerUnit {
   TZelLocalizerUnit(const TZelLocalizerUnit&) = delete;
   TZelLocalizerUnit& operator=(const TZelLocalizerUnit&) = delete;
 };
+
+}  // namespace quill
 
 // The operations of Localizer; without one, lookups give the default, ids 0, lists
 // are empty and handlers are not called.
@@ -133,7 +137,7 @@ uint16_t GetBaseLanguage();
 void GetLanguageList(std::vector<TZelLanguage>& list);
 // The display name of LangId; Name is left as it was for an unknown id.
 void GetLanguageName(uint16_t langId, QString& name);
-void AddLocalizeHandler(const TZelMethod& method);
-void RemoveLocalizeHandler(const TZelMethod& method);
+void AddLocalizeHandler(const quill::TZelMethod& method);
+void RemoveLocalizeHandler(const quill::TZelMethod& method);
 
 #endif  // QUILL_FRAMEWORK_ZELLOCALIZER_H_

@@ -21,7 +21,7 @@
 #include <array>
 #include <cstdint>
 
-namespace sdf {
+namespace quill::sdf {
 
 enum Kind : uint8_t { kEnd = 0, kValue = 1, kNodeAlias = 2, kNode = 3 };
 
@@ -49,6 +49,6 @@ inline std::array<uint8_t, kGuidSize> GuidBytes(const QUuid& guid) {
   return bytes;
 }
 
-}  // namespace sdf
+}  // namespace quill::sdf
 
 #endif  // QUILL_FRAMEWORK_ZELSDFFORMAT_H_

@@ -52,7 +52,7 @@ void TZelSDFReader::Parse() {
       }
       position = stream_->pos();
       const uint8_t kind = bits >> 6;
-      if (kind == sdf::kEnd) {
+      if (kind == quill::sdf::kEnd) {
         if (open < 0) break;  // a stray end on the top level ends the file
         elements_[static_cast<size_t>(open)].end = static_cast<int32_t>(elements_.size());
         open = elements_[static_cast<size_t>(open)].parent;
@@ -60,7 +60,7 @@ void TZelSDFReader::Parse() {
       }
       fields.PayloadPosition = position;
       const auto index = static_cast<int32_t>(elements_.size());
-      const bool node = kind != sdf::kValue;
+      const bool node = kind != quill::sdf::kValue;
       elements_.push_back(Element{fields, open, index + 1, node});
       if (node) open = index;
       // The payload may run past the end; the element is kept and nothing follows it.
@@ -94,14 +94,14 @@ bool TZelSDFReader::EnterNode(int32_t id) {
 }
 
 bool TZelSDFReader::EnterGuidNode(int32_t id, const QUuid& guid) {
-  const auto wanted = sdf::GuidBytes(guid);
+  const auto wanted = quill::sdf::GuidBytes(guid);
   for (int32_t i = FindChild(static_cast<uint32_t>(id), true, -1); i >= 0;
        i = FindChild(static_cast<uint32_t>(id), true, i)) {
     const TZelSDFElement& fields = elements_[static_cast<size_t>(i)].fields;
-    if (fields.Type != sdf::kGuid || fields.Size != sdf::kGuidSize) continue;
-    uint8_t tag[sdf::kGuidSize];
-    if (ReadPayload(fields, tag, sdf::kGuidSize) == sdf::kGuidSize &&
-        std::memcmp(tag, wanted.data(), sdf::kGuidSize) == 0) {
+    if (fields.Type != quill::sdf::kGuid || fields.Size != quill::sdf::kGuidSize) continue;
+    uint8_t tag[quill::sdf::kGuidSize];
+    if (ReadPayload(fields, tag, quill::sdf::kGuidSize) == quill::sdf::kGuidSize &&
+        std::memcmp(tag, wanted.data(), quill::sdf::kGuidSize) == 0) {
       current_ = i;
       return true;
     }
@@ -131,17 +131,17 @@ bool TZelSDFReader::ReadInteger(int32_t id, int32_t& value) {
   if (element == nullptr) return false;
   const uint32_t type = element->Type;
   const uint32_t size = element->Size;
-  const bool known = (type == sdf::kInt32 && size == 4) ||
-                     ((type == sdf::kInt8 || type == sdf::kUInt8) && size == 1) ||
-                     ((type == sdf::kInt16 || type == sdf::kUInt16) && size == 2);
+  const bool known = (type == quill::sdf::kInt32 && size == 4) ||
+                     ((type == quill::sdf::kInt8 || type == quill::sdf::kUInt8) && size == 1) ||
+                     ((type == quill::sdf::kInt16 || type == quill::sdf::kUInt16) && size == 2);
   if (!known) return true;
   uint8_t bytes[4] = {};
   if (ReadPayload(*element, bytes, size) != size) return false;
   uint32_t raw = 0;
   for (uint32_t i = 0; i < size; ++i) raw |= uint32_t{bytes[i]} << (8 * i);
   switch (type) {
-    case sdf::kInt8: value = static_cast<int8_t>(raw); break;
-    case sdf::kInt16: value = static_cast<int16_t>(raw); break;
+    case quill::sdf::kInt8: value = static_cast<int8_t>(raw); break;
+    case quill::sdf::kInt16: value = static_cast<int16_t>(raw); break;
     default: value = static_cast<int32_t>(raw); break;  // zero-extended or 32 bits
   }
   return true;
@@ -157,7 +157,7 @@ bool TZelSDFReader::ReadBoolean(int32_t id, bool& value) {
 bool TZelSDFReader::ReadWideString(int32_t id, QString& text) {
   const TZelSDFElement* element = FindValue(id);
   if (element == nullptr) return false;
-  if (element->Type != sdf::kText) return true;
+  if (element->Type != quill::sdf::kText) return true;
   const int64_t bytes = int64_t{element->Size / 2} * 2;
   // Checked against the stream before anything is allocated from the stated size.
   if (stream_->size() - element->PayloadPosition < bytes) return false;

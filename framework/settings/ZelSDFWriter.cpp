@@ -32,27 +32,27 @@ TZelSDFWriter::~TZelSDFWriter() {
 }
 
 void TZelSDFWriter::BeginGuidNode(int32_t id, const QUuid& guid) {
-  WriteHeader(sdf::kNode, static_cast<uint32_t>(id), sdf::kGuid, sdf::kGuidSize);
-  const auto bytes = sdf::GuidBytes(guid);
-  WriteBytes(bytes.data(), sdf::kGuidSize);
+  WriteHeader(quill::sdf::kNode, static_cast<uint32_t>(id), quill::sdf::kGuid, quill::sdf::kGuidSize);
+  const auto bytes = quill::sdf::GuidBytes(guid);
+  WriteBytes(bytes.data(), quill::sdf::kGuidSize);
 }
 
 void TZelSDFWriter::BeginIntNode(int32_t id, int32_t value) {
-  WriteHeader(sdf::kNode, static_cast<uint32_t>(id), sdf::kInt32, 4);
+  WriteHeader(quill::sdf::kNode, static_cast<uint32_t>(id), quill::sdf::kInt32, 4);
   std::vector<uint8_t> bytes;
   AppendLittleEndian(bytes, static_cast<uint32_t>(value), 4);
   WriteBytes(bytes.data(), 4);
 }
 
-void TZelSDFWriter::EndNode() { WriteHeader(sdf::kEnd, 0, 0, 0); }
+void TZelSDFWriter::EndNode() { WriteHeader(quill::sdf::kEnd, 0, 0, 0); }
 
 void TZelSDFWriter::WriteByte(int32_t id, uint8_t value) {
-  WriteHeader(sdf::kValue, static_cast<uint32_t>(id), sdf::kInt8, 1);
+  WriteHeader(quill::sdf::kValue, static_cast<uint32_t>(id), quill::sdf::kInt8, 1);
   WriteBytes(&value, 1);
 }
 
 void TZelSDFWriter::WriteInteger(int32_t id, int32_t value) {
-  WriteHeader(sdf::kValue, static_cast<uint32_t>(id), sdf::kInt32, 4);
+  WriteHeader(quill::sdf::kValue, static_cast<uint32_t>(id), quill::sdf::kInt32, 4);
   std::vector<uint8_t> bytes;
   AppendLittleEndian(bytes, static_cast<uint32_t>(value), 4);
   WriteBytes(bytes.data(), 4);
@@ -62,14 +62,14 @@ void TZelSDFWriter::WriteWideString(int32_t id, const QString& text) {
   std::vector<uint8_t> bytes;
   bytes.reserve(static_cast<size_t>(text.size()) * 2);
   for (const QChar c : text) AppendLittleEndian(bytes, c.unicode(), 2);
-  WriteHeader(sdf::kValue, static_cast<uint32_t>(id), sdf::kText,
+  WriteHeader(quill::sdf::kValue, static_cast<uint32_t>(id), quill::sdf::kText,
               static_cast<uint32_t>(bytes.size()));
   WriteBytes(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 void TZelSDFWriter::WriteBlob(int32_t id, const void* buffer, uint32_t size) {
   if (buffer == nullptr && size != 0) return;
-  WriteHeader(sdf::kValue, static_cast<uint32_t>(id), sdf::kBlob, size);
+  WriteHeader(quill::sdf::kValue, static_cast<uint32_t>(id), quill::sdf::kBlob, size);
   WriteBytes(buffer, size);
 }
 

@@ -18,15 +18,15 @@
 
 class TZelMapMode {
  public:
-  TPoint LogicalOrigin{0, 0};
-  TPoint LogicalExtent{1, 1};
-  TPoint DeviceOrigin{0, 0};
-  TPoint DeviceExtent{1, 1};
+  quill::TPoint LogicalOrigin{0, 0};
+  quill::TPoint LogicalExtent{1, 1};
+  quill::TPoint DeviceOrigin{0, 0};
+  quill::TPoint DeviceExtent{1, 1};
 
-  TPoint LogicalToDevice(const TPoint& point) const;
-  TPoint DeviceToLogical(const TPoint& point) const;
+  quill::TPoint LogicalToDevice(const quill::TPoint& point) const;
+  quill::TPoint DeviceToLogical(const quill::TPoint& point) const;
   // Left/Top and Right/Bottom mapped each as a point; no widening to cover partial pixels.
-  TRect LogicalToDeviceRect(const TRect& rect) const;
+  quill::TRect LogicalToDeviceRect(const quill::TRect& rect) const;
 };
 
 // The map mode of printing; no behaviour of its own.

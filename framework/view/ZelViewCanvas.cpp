@@ -11,6 +11,8 @@ int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel) {
   return static_cast<int32_t>((int64_t{width} * bitsPerPixel + 31) / 32 * 4);
 }
 
+namespace quill {
+
 QRect RectToQRect(const TRect& rect) {
   if (rect.IsEmpty()) return QRect();
   // A TRect may be up to 2^32 - 1 wide; QRect's width must fit an int. Every edge is
@@ -31,13 +33,15 @@ TRect QRectToRect(const QRect& rect) {
   return TRect{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
 
+}  // namespace quill
+
 // ---- TZelCanvasPixels ----
 
 void TZelCanvasPixels::AttachBitmap(uint8_t* bits, int32_t width, int32_t height) {
-  Attach(TRect{0, 0, width, height}, bits, DIBRowBytes(width, 24), kPixelFormat24);
+  Attach(quill::TRect{0, 0, width, height}, bits, DIBRowBytes(width, 24), quill::kPixelFormat24);
 }
 
-void TZelCanvasPixels::Detach() { Attach(TRect{}, nullptr, 0, kPixelFormat24); }
+void TZelCanvasPixels::Detach() { Attach(quill::TRect{}, nullptr, 0, quill::kPixelFormat24); }
 
 // ---- TZelViewCanvas ----
 
@@ -52,7 +56,7 @@ bool TZelViewCanvas::BeginPaint(QWidget* window, const QRegion& updateRegion) {
   const QRegion region = updateRegion & QRect(QPoint(0, 0), box.bottomRight());
   if (region.isEmpty()) return false;
 
-  updateBox_ = QRectToRect(region.boundingRect());
+  updateBox_ = quill::QRectToRect(region.boundingRect());
   const int32_t width = updateBox_.Right;
   const int32_t height = updateBox_.Bottom;
   const int32_t stride = DIBRowBytes(width, 24);
@@ -101,20 +105,20 @@ void TZelViewCanvas::EndPaint() {
   clip_ = QRegion();
 }
 
-bool TZelViewCanvas::RectVisible(const TRect& rect) const {
-  return !rect.IsEmpty() && clip_.intersects(RectToQRect(rect));
+bool TZelViewCanvas::RectVisible(const quill::TRect& rect) const {
+  return !rect.IsEmpty() && clip_.intersects(quill::RectToQRect(rect));
 }
 
-void TZelViewCanvas::ExcludeClipRect(const TRect& rect) {
+void TZelViewCanvas::ExcludeClipRect(const quill::TRect& rect) {
   if (rect.IsEmpty()) return;
-  SelectClip(clip_.subtracted(RectToQRect(rect)));
+  SelectClip(clip_.subtracted(quill::RectToQRect(rect)));
 }
 
 void TZelViewCanvas::FillClip(uint32_t colour) {
   const uint8_t b = static_cast<uint8_t>(colour >> 16);
   const uint8_t g = static_cast<uint8_t>(colour >> 8);
   const uint8_t r = static_cast<uint8_t>(colour);
-  ForEachClipRect(GetClipBox(), [&](const TRect& part) {
+  ForEachClipRect(GetClipBox(), [&](const quill::TRect& part) {
     // The first row pixel by pixel, the others copied from it.
     uint8_t* first = pixels_.GetPixelAddress(part.Left, part.Top);
     const size_t rowBytes = static_cast<size_t>(part.Width()) * 3;

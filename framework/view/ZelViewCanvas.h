@@ -44,6 +44,8 @@ class TZelViewObject;
 // multiple of 4: ((Width * BitsPerPixel + 31) div 32) * 4.
 int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel);
 
+namespace quill {
+
 // Conversions at Qt calls; both rectangles are half-open in effect (QRect's right()
 // is inclusive, and its width is Right - Left). An empty TRect gives an empty QRect.
 // RectToQRect clamps the edges into +-(2^30 - 1), far beyond any window: a rectangle
@@ -51,6 +53,8 @@ int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel);
 // beyond that range converts to an empty QRect.
 QRect RectToQRect(const TRect& rect);
 TRect QRectToRect(const QRect& rect);
+
+}  // namespace quill
 
 // The pixel view of the off-screen bitmap: format 4114 at (0, 0), rows top first,
 // DIBRowBytes(width, 24) apart.
@@ -92,23 +96,23 @@ class TZelViewCanvas {
 
   QPainter& GetPainter() { return painter_; }
   // Core bitmaps draw through this (TZelBitmap::Draw); it paints through the painter.
-  TZelDeviceContext& GetDeviceContext() {
+  quill::TZelDeviceContext& GetDeviceContext() {
     assert(surface_.has_value());
     return *surface_;
   }
   TZelCanvasPixels& GetPixels() { return pixels_; }
   // The bounding box of the area being repainted.
-  const TRect& GetUpdateBox() const { return updateBox_; }
+  const quill::TRect& GetUpdateBox() const { return updateBox_; }
 
   const QRegion& GetClipRegion() const { return clip_; }
-  TRect GetClipBox() const { return QRectToRect(clip_.boundingRect()); }
+  quill::TRect GetClipBox() const { return quill::QRectToRect(clip_.boundingRect()); }
   // Whether Rect meets the clip region; never for an empty Rect.
-  bool RectVisible(const TRect& rect) const;
-  void ExcludeClipRect(const TRect& rect);
+  bool RectVisible(const quill::TRect& rect) const;
+  void ExcludeClipRect(const quill::TRect& rect);
   // Calls Visit(TRect) for every non-empty part of Area that lies in a rectangle of
   // the clip region (and in the bitmap); the parts do not overlap.
   template <class Visit>
-  void ForEachClipRect(const TRect& area, Visit&& visit) const;
+  void ForEachClipRect(const quill::TRect& area, Visit&& visit) const;
   // Fills the clip region with a packed 0x00BBGGRR colour.
   void FillClip(uint32_t colour);
 
@@ -128,21 +132,21 @@ class TZelViewCanvas {
   size_t bufferSize_ = 0;
   QImage image_;  // over buffer_ during a paint
   QPainter painter_;
-  std::optional<TRasterSurface> surface_;
+  std::optional<quill::TRasterSurface> surface_;
   std::vector<TZelViewState> clipStack_;  // entries reused from paint to paint
   int clipDepth_ = 0;
   QWidget* window_ = nullptr;
   QRegion updateRegion_;
-  TRect updateBox_;
+  quill::TRect updateBox_;
   QRegion clip_;
 };
 
 template <class Visit>
-void TZelViewCanvas::ForEachClipRect(const TRect& area, Visit&& visit) const {
-  const TRect limit = IntersectRect(area, pixels_.GetBounds());
+void TZelViewCanvas::ForEachClipRect(const quill::TRect& area, Visit&& visit) const {
+  const quill::TRect limit = quill::IntersectRect(area, pixels_.GetBounds());
   if (limit.IsEmpty()) return;
   for (const QRect& part : clip_) {
-    const TRect piece = IntersectRect(QRectToRect(part), limit);
+    const quill::TRect piece = quill::IntersectRect(quill::QRectToRect(part), limit);
     if (!piece.IsEmpty()) visit(piece);
   }
 }

@@ -51,10 +51,10 @@ TZelViewControl::TZelViewControl(QWidget* parent) : QWidget(parent) {
 
 TZelViewControl::~TZelViewControl() = default;
 
-TRect TZelViewControl::GetClientRect() const { return TRect{0, 0, width(), height()}; }
+quill::TRect TZelViewControl::GetClientRect() const { return quill::TRect{0, 0, width(), height()}; }
 
 void TZelViewControl::paintEvent(QPaintEvent* event) {
-  if (!canvas_.BeginPaint(this, event->region() & RectToQRect(GetClientRect()))) return;
+  if (!canvas_.BeginPaint(this, event->region() & quill::RectToQRect(GetClientRect()))) return;
   const TZelMapMode& mapMode = canvas_.GetMapMode();
 
   // Content, top object first; each content layer excludes what it covered.
@@ -66,12 +66,12 @@ void TZelViewControl::paintEvent(QPaintEvent* event) {
     }
     const uint8_t flags = object->GetFlags();
     bool overlayPending = false;
-    if ((flags & kViewObjectOverlay) != 0 &&
+    if ((flags & quill::kViewObjectOverlay) != 0 &&
         canvas_.RectVisible(object->GetOverlayBounds(mapMode))) {
       canvas_.PushClip(object);
       overlayPending = true;
     }
-    if ((flags & kViewObjectContent) != 0 &&
+    if ((flags & quill::kViewObjectContent) != 0 &&
         canvas_.RectVisible(object->GetContentBounds(mapMode))) {
       object->PaintContent(canvas_);
     }
@@ -104,26 +104,26 @@ TZelScrollViewControl::TZelScrollViewControl(QWidget* parent)
   }
 }
 
-TRect TZelScrollViewControl::GetExtent() const {
+quill::TRect TZelScrollViewControl::GetExtent() const {
   const TZelMapMode& mapMode = GetMapMode();
-  const TPoint origin = mapMode.LogicalToDevice(mapMode.LogicalOrigin);
-  TRect extent{origin.X, origin.Y, origin.X, origin.Y};
+  const quill::TPoint origin = mapMode.LogicalToDevice(mapMode.LogicalOrigin);
+  quill::TRect extent{origin.X, origin.Y, origin.X, origin.Y};
   const TZelViewObjectList& objects = GetViewObjects();
   for (int i = 0; i < objects.GetCount(); ++i) {
     const TZelViewObject* object = objects.GetItem(i);
-    if (!object->GetVisible() || (object->GetFlags() & kViewObjectNoExtent) != 0) continue;
-    const TRect bounds = object->GetPaintBounds(mapMode);
+    if (!object->GetVisible() || (object->GetFlags() & quill::kViewObjectNoExtent) != 0) continue;
+    const quill::TRect bounds = object->GetPaintBounds(mapMode);
     if (bounds.IsEmpty()) continue;
     extent.Left = std::min(extent.Left, bounds.Left);
     extent.Top = std::min(extent.Top, bounds.Top);
     extent.Right = std::max(extent.Right, bounds.Right);
     extent.Bottom = std::max(extent.Bottom, bounds.Bottom);
   }
-  return extent.IsEmpty() ? TRect{} : extent;
+  return extent.IsEmpty() ? quill::TRect{} : extent;
 }
 
-TZelScrollRange TZelScrollViewControl::GetScrollRange() const {
-  const TRect extent = GetExtent();
+quill::TZelScrollRange TZelScrollViewControl::GetScrollRange() const {
+  const quill::TRect extent = GetExtent();
   int64_t overflowX = extent.Width() - width();
   int64_t overflowY = extent.Height() - height();
   // Room for the bars: a bar needed on one axis takes room from the other.
@@ -135,10 +135,10 @@ TZelScrollRange TZelScrollViewControl::GetScrollRange() const {
     overflowY += bar;
     if (overflowY > 0) overflowX += bar;
   }
-  TZelScrollRange range;
+  quill::TZelScrollRange range;
   range.OverflowX = Saturate32(overflowX);
   range.OverflowY = Saturate32(overflowY);
-  const TPoint origin = GetMapMode().DeviceOrigin;
+  const quill::TPoint origin = GetMapMode().DeviceOrigin;
   range.DeltaX = OriginDelta(origin.X, range.OverflowX);
   range.DeltaY = OriginDelta(origin.Y, range.OverflowY);
   return range;
@@ -146,7 +146,7 @@ TZelScrollRange TZelScrollViewControl::GetScrollRange() const {
 
 void TZelScrollViewControl::UpdateScrollBars(int32_t overflowX, int32_t overflowY) {
   if (width() < 1 || height() < 1) return;
-  const TPoint origin = GetMapMode().DeviceOrigin;
+  const quill::TPoint origin = GetMapMode().DeviceOrigin;
   const auto set = [this](QScrollBar* bar, int32_t overflow, int page, int32_t originOnAxis) {
     const QSignalBlocker blocker(bar);
     bar->setRange(0, std::max(overflow, 0));
@@ -161,55 +161,55 @@ void TZelScrollViewControl::UpdateScrollBars(int32_t overflowX, int32_t overflow
 }
 
 void TZelScrollViewControl::ClampOrigin() {
-  const TZelScrollRange range = GetScrollRange();
+  const quill::TZelScrollRange range = GetScrollRange();
   if (range.DeltaX != 0 || range.DeltaY != 0) OffsetOrigin(range.DeltaX, range.DeltaY);
   UpdateScrollBars(range.OverflowX, range.OverflowY);
   update();
 }
 
-void TZelScrollViewControl::CenterOnPoint(const TPoint& logicalPoint) {
-  const TPoint point = GetMapMode().LogicalToDevice(logicalPoint);
-  const TRect client = GetClientRect();
+void TZelScrollViewControl::CenterOnPoint(const quill::TPoint& logicalPoint) {
+  const quill::TPoint point = GetMapMode().LogicalToDevice(logicalPoint);
+  const quill::TRect client = GetClientRect();
   OffsetOrigin(Saturate32(client.Width() / 2 - point.X), Saturate32(client.Height() / 2 - point.Y));
-  const TZelScrollRange range = GetScrollRange();
+  const quill::TZelScrollRange range = GetScrollRange();
   if (range.DeltaX != 0 || range.DeltaY != 0) OffsetOrigin(range.DeltaX, range.DeltaY);
   UpdateScrollBars(range.OverflowX, range.OverflowY);
   update();
 }
 
 void TZelScrollViewControl::ScrollByDelta(int32_t dx, int32_t dy) {
-  const TZelScrollRange range = GetScrollRange();
+  const quill::TZelScrollRange range = GetScrollRange();
   ScrollContent(dx, dy);
   UpdateScrollBars(range.OverflowX, range.OverflowY);
 }
 
 void TZelScrollViewControl::ClampScrollDelta(int32_t& dx, int32_t& dy) const {
-  const TZelScrollRange range = GetScrollRange();
-  const TPoint origin = GetMapMode().DeviceOrigin;
+  const quill::TZelScrollRange range = GetScrollRange();
+  const quill::TPoint origin = GetMapMode().DeviceOrigin;
   dx = ClampDelta(dx, origin.X, range.OverflowX);
   dy = ClampDelta(dy, origin.Y, range.OverflowY);
 }
 
 void TZelScrollViewControl::ScrollContent(int32_t dx, int32_t dy) {
   OffsetOrigin(dx, dy);
-  scroll(dx, dy, RectToQRect(GetClientRect()));
+  scroll(dx, dy, quill::RectToQRect(GetClientRect()));
 }
 
 void TZelScrollViewControl::OffsetOrigin(int32_t dx, int32_t dy) {
-  TPoint& origin = GetMapMode().DeviceOrigin;
+  quill::TPoint& origin = GetMapMode().DeviceOrigin;
   origin.X = Saturate32(int64_t{origin.X} + dx);
   origin.Y = Saturate32(int64_t{origin.Y} + dy);
 }
 
-TRect TZelScrollViewControl::GetClientRect() const {
+quill::TRect TZelScrollViewControl::GetClientRect() const {
   const int32_t bar = ScrollBarExtent();
-  return TRect{0, 0, width() - (vertical_->isHidden() ? 0 : bar),
+  return quill::TRect{0, 0, width() - (vertical_->isHidden() ? 0 : bar),
                height() - (horizontal_->isHidden() ? 0 : bar)};
 }
 
 void TZelScrollViewControl::resizeEvent(QResizeEvent* event) {
   TZelViewControl::resizeEvent(event);
-  const TZelScrollRange range = GetScrollRange();
+  const quill::TZelScrollRange range = GetScrollRange();
   if (range.DeltaX != 0 || range.DeltaY != 0) ScrollContent(range.DeltaX, range.DeltaY);
   UpdateScrollBars(range.OverflowX, range.OverflowY);
 }
@@ -217,7 +217,7 @@ void TZelScrollViewControl::resizeEvent(QResizeEvent* event) {
 void TZelScrollViewControl::paintEvent(QPaintEvent* event) {
   TZelViewControl::paintEvent(event);
   if (horizontal_->isHidden() || vertical_->isHidden()) return;
-  const TRect client = GetClientRect();
+  const quill::TRect client = GetClientRect();
   const QRect corner(client.Right, client.Bottom, width() - client.Right, height() - client.Bottom);
   if (!event->region().intersects(corner)) return;
   QPainter painter(this);
@@ -271,7 +271,7 @@ int32_t TZelScrollViewControl::ScrollBarExtent() const {
 
 void TZelScrollViewControl::LayoutScrollBars() {
   const int32_t bar = ScrollBarExtent();
-  const TRect client = GetClientRect();
+  const quill::TRect client = GetClientRect();
   horizontal_->setGeometry(0, height() - bar, client.Right, bar);
   vertical_->setGeometry(width() - bar, 0, bar, client.Bottom);
 }

@@ -53,7 +53,7 @@ class TZelViewControl : public QWidget {
   const TZelMapMode& GetMapMode() const { return canvas_.GetMapMode(); }
 
   // The area the layers paint, in window coordinates: the whole window here.
-  virtual TRect GetClientRect() const;
+  virtual quill::TRect GetClientRect() const;
 
  protected:
   // Paints the part of the event's region that lies in the client rectangle.
@@ -64,6 +64,8 @@ class TZelViewControl : public QWidget {
   TZelViewCanvas canvas_;
 };
 
+namespace quill {
+
 // What GetScrollRange finds: the change of the device origin that brings it into
 // range (or centres content smaller than the window), and by how much the content
 // exceeds the window on each axis, scroll bars included (negative when it is smaller).
@@ -73,6 +75,8 @@ struct TZelScrollRange {
   int32_t OverflowX = 0;
   int32_t OverflowY = 0;
 };
+
+}  // namespace quill
 
 class TZelScrollViewControl : public TZelViewControl {
   Q_OBJECT
@@ -88,8 +92,8 @@ class TZelScrollViewControl : public TZelViewControl {
   // logical origin, grown by the paint bounds of every visible object that is part
   // of the extent (kViewObjectNoExtent clear) and paints a non-empty area. So it
   // always reaches the logical origin's device point; (0, 0, 0, 0) when it is empty.
-  virtual TRect GetExtent() const;
-  virtual TZelScrollRange GetScrollRange() const;
+  virtual quill::TRect GetExtent() const;
+  virtual quill::TZelScrollRange GetScrollRange() const;
   // Sets both bars from the overflows and the origin: each shows while its overflow
   // is above 0. Nothing while the control has no area.
   virtual void UpdateScrollBars(int32_t overflowX, int32_t overflowY);
@@ -100,7 +104,7 @@ class TZelScrollViewControl : public TZelViewControl {
 
   // Scrolls so that LogicalPoint lies at the centre of the client area (or as near as
   // the range allows), updates the bars and repaints the whole control.
-  void CenterOnPoint(const TPoint& logicalPoint);
+  void CenterOnPoint(const quill::TPoint& logicalPoint);
   // Scrolls by (DX, DY) and updates the bars; the caller clamps first.
   void ScrollByDelta(int32_t dx, int32_t dy);
   // Limits (DX, DY) so that the origin stays between -overflow and 0; an axis
@@ -113,7 +117,7 @@ class TZelScrollViewControl : public TZelViewControl {
   void OffsetOrigin(int32_t dx, int32_t dy);
 
   // The window less the visible scroll bars.
-  TRect GetClientRect() const override;
+  quill::TRect GetClientRect() const override;
   QScrollBar* GetHorizontalScrollBar() const { return horizontal_; }
   QScrollBar* GetVerticalScrollBar() const { return vertical_; }
 

@@ -10,30 +10,30 @@
 TZelViewObject::TZelViewObject() { TZelViewObject::InitFlags(); }
 
 void TZelViewObject::SetVisible(bool value) {
-  flags_ = value ? (flags_ | kViewObjectVisible) : (flags_ & ~kViewObjectVisible);
+  flags_ = value ? (flags_ | quill::kViewObjectVisible) : (flags_ & ~quill::kViewObjectVisible);
 }
 
-void TZelViewObject::SetBounds(const TRect& rect) { bounds_ = rect; }
+void TZelViewObject::SetBounds(const quill::TRect& rect) { bounds_ = rect; }
 
 void TZelViewObject::InitFlags() {
-  flags_ = kViewObjectVisible | kViewObjectContent | kViewObjectOverlay | kViewObjectPaint;
+  flags_ = quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectOverlay | quill::kViewObjectPaint;
 }
 
-TRect TZelViewObject::GetPaintBounds(const TZelMapMode& mapMode) const {
-  if ((flags_ & kViewObjectContent) != 0) {
-    const TRect content = GetContentBounds(mapMode);
-    if ((flags_ & kViewObjectOverlay) == 0) return content;
-    return UnionRect(content, GetOverlayBounds(mapMode));
+quill::TRect TZelViewObject::GetPaintBounds(const TZelMapMode& mapMode) const {
+  if ((flags_ & quill::kViewObjectContent) != 0) {
+    const quill::TRect content = GetContentBounds(mapMode);
+    if ((flags_ & quill::kViewObjectOverlay) == 0) return content;
+    return quill::UnionRect(content, GetOverlayBounds(mapMode));
   }
-  if ((flags_ & kViewObjectOverlay) != 0) return GetOverlayBounds(mapMode);
-  return TRect{};
+  if ((flags_ & quill::kViewObjectOverlay) != 0) return GetOverlayBounds(mapMode);
+  return quill::TRect{};
 }
 
-TRect TZelViewObject::GetContentBounds(const TZelMapMode& mapMode) const {
+quill::TRect TZelViewObject::GetContentBounds(const TZelMapMode& mapMode) const {
   return mapMode.LogicalToDeviceRect(bounds_);
 }
 
-TRect TZelViewObject::GetOverlayBounds(const TZelMapMode& mapMode) const {
+quill::TRect TZelViewObject::GetOverlayBounds(const TZelMapMode& mapMode) const {
   return mapMode.LogicalToDeviceRect(bounds_);
 }
 
@@ -44,37 +44,37 @@ void TZelViewObject::PaintContent(TZelViewCanvas& /*canvas*/) {}
 void TZelViewObject::PaintOverlay(TZelViewCanvas& /*canvas*/) {}
 
 void TZelViewObject::Paint(TZelViewCanvas& canvas) {
-  if ((flags_ & kViewObjectPaint) == 0 || !BeginPaint(canvas)) return;
-  if ((flags_ & kViewObjectContent) != 0) PaintContent(canvas);
-  if ((flags_ & kViewObjectOverlay) != 0) PaintOverlay(canvas);
+  if ((flags_ & quill::kViewObjectPaint) == 0 || !BeginPaint(canvas)) return;
+  if ((flags_ & quill::kViewObjectContent) != 0) PaintContent(canvas);
+  if ((flags_ & quill::kViewObjectOverlay) != 0) PaintOverlay(canvas);
   EndPaint();
 }
 
-uint8_t TZelViewObject::HitTestPoint(const TZelMapMode& mapMode, const TPoint& point,
+uint8_t TZelViewObject::HitTestPoint(const TZelMapMode& mapMode, const quill::TPoint& point,
                                      int32_t tolerance) const {
-  const TRect bounds = mapMode.LogicalToDeviceRect(bounds_);
-  if (bounds.Contains(point.X, point.Y)) return kHitInside;
+  const quill::TRect bounds = mapMode.LogicalToDeviceRect(bounds_);
+  if (bounds.Contains(point.X, point.Y)) return quill::kHitInside;
   if (tolerance > 0 && InflatedRect(bounds, tolerance, tolerance).Contains(point.X, point.Y)) {
-    return kHitNear;
+    return quill::kHitNear;
   }
-  return kHitNone;
+  return quill::kHitNone;
 }
 
-uint8_t TZelViewObject::HitTestRect(const TZelMapMode& mapMode, const TRect& rect,
+uint8_t TZelViewObject::HitTestRect(const TZelMapMode& mapMode, const quill::TRect& rect,
                                     int32_t tolerance) const {
-  const TRect bounds = mapMode.LogicalToDeviceRect(bounds_);
+  const quill::TRect bounds = mapMode.LogicalToDeviceRect(bounds_);
   switch (RectRelation(rect, bounds)) {
     case 2:
-      return kHitInside;
+      return quill::kHitInside;
     case 1:
-      return kHitOverlap;
+      return quill::kHitOverlap;
     default:
       break;
   }
   if (tolerance >= 1 && RectRelation(rect, InflatedRect(bounds, tolerance, tolerance)) != 0) {
-    return kHitNear;
+    return quill::kHitNear;
   }
-  return kHitNone;
+  return quill::kHitNone;
 }
 
 // ---- TZelViewObjectList ----

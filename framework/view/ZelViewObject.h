@@ -23,6 +23,8 @@
 class TZelMapMode;
 class TZelViewCanvas;
 
+namespace quill {
+
 // Flag bits of a view object.
 constexpr uint8_t kViewObjectVisible = 1;
 constexpr uint8_t kViewObjectContent = 2;   // paints a content layer in object order
@@ -35,6 +37,8 @@ constexpr uint8_t kHitNone = 0;
 constexpr uint8_t kHitOverlap = 1;  // the rectangle overlaps the bounds
 constexpr uint8_t kHitNear = 2;     // within the tolerance outside the bounds
 constexpr uint8_t kHitInside = 3;
+
+}  // namespace quill
 
 class TZelViewObject {
  public:
@@ -49,17 +53,17 @@ class TZelViewObject {
 
   // Sets or clears the visible bit.
   virtual void SetVisible(bool value);
-  virtual void SetBounds(const TRect& rect);
+  virtual void SetBounds(const quill::TRect& rect);
   // Flags := visible, content, overlay and Paint (15).
   virtual void InitFlags();
 
   // The device area the object paints: with the content bit its content bounds,
   // united with its overlay bounds when the overlay bit is set too; else with the
   // overlay bit its overlay bounds; else (0, 0, 0, 0).
-  virtual TRect GetPaintBounds(const TZelMapMode& mapMode) const;
+  virtual quill::TRect GetPaintBounds(const TZelMapMode& mapMode) const;
   // Bounds mapped to device coordinates.
-  virtual TRect GetContentBounds(const TZelMapMode& mapMode) const;
-  virtual TRect GetOverlayBounds(const TZelMapMode& mapMode) const;
+  virtual quill::TRect GetContentBounds(const TZelMapMode& mapMode) const;
+  virtual quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const;
 
   // Whether the object paints on Canvas in this paint; the visible bit here. Every
   // true result is followed by exactly one EndPaint.
@@ -79,22 +83,22 @@ class TZelViewObject {
   // kHitInside when Point (device) lies in the device bounds; else, for a Tolerance
   // above 0, kHitNear when it lies in them grown by Tolerance on every side; else
   // kHitNone.
-  virtual uint8_t HitTestPoint(const TZelMapMode& mapMode, const TPoint& point,
+  virtual uint8_t HitTestPoint(const TZelMapMode& mapMode, const quill::TPoint& point,
                                int32_t tolerance) const;
   // kHitInside when Rect lies wholly inside the device bounds; kHitOverlap when they
   // overlap; else, for a Tolerance of at least 1, kHitNear when Rect meets the device
   // bounds grown by Tolerance; else kHitNone.
-  virtual uint8_t HitTestRect(const TZelMapMode& mapMode, const TRect& rect,
+  virtual uint8_t HitTestRect(const TZelMapMode& mapMode, const quill::TRect& rect,
                               int32_t tolerance) const;
 
-  bool GetVisible() const { return (flags_ & kViewObjectVisible) != 0; }
+  bool GetVisible() const { return (flags_ & quill::kViewObjectVisible) != 0; }
   uint8_t GetFlags() const { return flags_; }
   void SetFlags(uint8_t flags) { flags_ = flags; }
-  const TRect& GetBounds() const { return bounds_; }
+  const quill::TRect& GetBounds() const { return bounds_; }
 
  private:
   uint8_t flags_ = 0;
-  TRect bounds_;
+  quill::TRect bounds_;
 };
 
 // The owning list of a view control's objects; the first is the bottom layer. Objects

@@ -35,7 +35,7 @@ const QUuid TMainForm::kSettingsGuid("{7AF6D7FF-618B-41D9-882E-419D500DF28B}");
 namespace {
 
 // The resources of the preloaded images, in the order of TZelDefaultImage.
-constexpr const char* kDefaultImageNames[kDefaultImageCount] = {
+constexpr const char* kDefaultImageNames[quill::kDefaultImageCount] = {
     "New", "Open", "Save", "Print", "Cut", "Copy", "Paste", "Delete", "Undo", "Redo"};
 
 constexpr QSize kImageSize(16, 16);
@@ -62,7 +62,7 @@ constexpr int32_t SW_SHOWMAXIMIZED = 3;
 using TPlacementRecord = std::array<uint8_t, TMainForm::kPlacementSize>;
 
 struct TPlacement {
-  TRect normal;  // right and bottom exclusive, as stored
+  quill::TRect normal;  // right and bottom exclusive, as stored
   bool maximized = false;
 };
 
@@ -100,14 +100,14 @@ std::optional<TPlacement> DecodePlacement(const TPlacementRecord& record) {
 // Rect made to fit the free area of a screen: of the first screen it meets, where it
 // is moved only as far as needed to lie wholly inside; else of the primary screen,
 // centred. Either way it is cut down to that area's size. None without a screen.
-std::optional<QRect> FittedToAScreen(const TRect& rect) {
+std::optional<QRect> FittedToAScreen(const quill::TRect& rect) {
   const QScreen* target = nullptr;
   QRect area;
   for (const QScreen* screen : QGuiApplication::screens()) {
     area = screen->availableGeometry();
-    const TRect free{area.left(), area.top(), area.left() + area.width(),
+    const quill::TRect free{area.left(), area.top(), area.left() + area.width(),
                      area.top() + area.height()};
-    if (!IntersectRect(rect, free).IsEmpty()) {
+    if (!quill::IntersectRect(rect, free).IsEmpty()) {
       target = screen;
       break;
     }
@@ -141,7 +141,7 @@ bool RunReported(const std::function<void()>& handler) {
   }
 }
 
-void ConnectClick(QAction& item, TZelClickHandler onClick) {
+void ConnectClick(QAction& item, quill::TZelClickHandler onClick) {
   if (!onClick) return;
   QObject::connect(&item, &QAction::triggered, &item,
                    [handler = std::move(onClick)] { RunReported(handler); });
@@ -158,7 +158,7 @@ void InsertItem(QWidget& items, QAction& item, QAction* before) {
 
 }  // namespace
 
-TMainForm::TMainForm(TZelComponent* owner)
+TMainForm::TMainForm(quill::TZelComponent* owner)
     : TZelForm(owner),
       Menu(menuBar()),
       FileMenuItem(Menu->addMenu(QStringLiteral("File"))),
@@ -187,7 +187,7 @@ TMainForm::TMainForm(TZelComponent* owner)
   setCentralWidget(ClientArea);
 
   for (const char* name : kDefaultImageNames) {
-    defaultImages_.Add(LoadImageResource(QString::fromLatin1(name), defaultImages_.GetSize()));
+    defaultImages_.Add(quill::LoadImageResource(QString::fromLatin1(name), defaultImages_.GetSize()));
   }
 }
 
@@ -197,11 +197,11 @@ TMainForm::~TMainForm() {
 
 // ---- Adding to the shell ----
 
-QAction* TMainForm::AddMenuItem(const QString& caption, TShortCut shortCut, QAction* before,
-                                QWidget* items, int imageIndex, TZelClickHandler onClick) {
+QAction* TMainForm::AddMenuItem(const QString& caption, quill::TShortCut shortCut, QAction* before,
+                                QWidget* items, int imageIndex, quill::TZelClickHandler onClick) {
   QWidget& list = items != nullptr ? *items : *Menu;
   auto* item = new QAction(caption, &list);
-  item->setShortcut(ShortCutToKeySequence(shortCut));
+  item->setShortcut(quill::ShortCutToKeySequence(shortCut));
   item->setIcon(defaultImages_.GetIcon(imageIndex));
   ConnectClick(*item, std::move(onClick));
   InsertItem(list, *item, before);
@@ -233,9 +233,9 @@ QToolBar* TMainForm::AddToolbar(const QString& caption) {
   return toolbar;
 }
 
-void TMainForm::SetUpToolbarButton(QAction& item, QWidget& toolbar, const TZelImageList* images,
+void TMainForm::SetUpToolbarButton(QAction& item, QWidget& toolbar, const quill::TZelImageList* images,
                                    QAction* before, const QString& caption, int imageIndex,
-                                   TZelClickHandler onClick) {
+                                   quill::TZelClickHandler onClick) {
   ConnectClick(item, std::move(onClick));
   if (images != nullptr) item.setIcon(images->GetIcon(imageIndex));
   // QAction's hint is its text (without the mnemonic's ampersand) until one is set.
@@ -244,12 +244,12 @@ void TMainForm::SetUpToolbarButton(QAction& item, QWidget& toolbar, const TZelIm
 }
 
 int TMainForm::AddImage(const QString& resourceName) {
-  const QIcon icon = LoadImageResource(resourceName, defaultImages_.GetSize());
+  const QIcon icon = quill::LoadImageResource(resourceName, defaultImages_.GetSize());
   if (icon.isNull()) return -1;
   return defaultImages_.Add(icon);
 }
 
-TZelDockablePanel* TMainForm::CreateDockablePanel() { return new TZelDockablePanel(this); }
+quill::TZelDockablePanel* TMainForm::CreateDockablePanel() { return new quill::TZelDockablePanel(this); }
 
 // ---- Component ----
 

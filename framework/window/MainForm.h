@@ -35,6 +35,9 @@ class QMenu;
 class QMenuBar;
 class QStatusBar;
 class QToolBar;
+
+namespace quill {
+
 class TZelDockablePanel;
 
 // A click handler of a menu item or button. An exception it throws is shown in an
@@ -56,6 +59,8 @@ enum TZelDefaultImage : int {
   kDefaultImageCount = 10,
 };
 
+}  // namespace quill
+
 class TMainForm : public TZelForm {
   Q_OBJECT
 
@@ -65,7 +70,7 @@ class TMainForm : public TZelForm {
   // The size of the placement record (value 2 of the settings node).
   static constexpr int kPlacementSize = 44;
 
-  explicit TMainForm(TZelComponent* owner);
+  explicit TMainForm(quill::TZelComponent* owner);
   ~TMainForm() override;
 
   // ---- Adding to the shell ----
@@ -73,8 +78,8 @@ class TMainForm : public TZelForm {
   // A new item with Caption, the shortcut, the main image list's ImageIndex and
   // OnClick (may be empty), owned by Items. It goes just before Before when Before is
   // one of Items' items, otherwise at the end.
-  QAction* AddMenuItem(const QString& caption, TShortCut shortCut, QAction* before, QWidget* items,
-                       int imageIndex, TZelClickHandler onClick);
+  QAction* AddMenuItem(const QString& caption, quill::TShortCut shortCut, QAction* before, QWidget* items,
+                       int imageIndex, quill::TZelClickHandler onClick);
   // A new submenu with Caption, placed in Items as AddMenuItem places an item. Its
   // item in Items is its menuAction().
   QMenu* AddSubmenu(const QString& caption, QWidget* items, QAction* before);
@@ -91,17 +96,17 @@ class TMainForm : public TZelForm {
   // ampersand) until a hint is set; placed before Before when Before is on Toolbar,
   // otherwise at the end. Nothing, and Item cleared, without a toolbar.
   template <class TItem>
-  TItem* AddToolbarButton(QWidget* toolbar, const TZelImageList* images, QAction* before,
-                          const QString& caption, int imageIndex, TZelClickHandler onClick,
+  TItem* AddToolbarButton(QWidget* toolbar, const quill::TZelImageList* images, QAction* before,
+                          const QString& caption, int imageIndex, quill::TZelClickHandler onClick,
                           TItem*& item);
   // Appends the image resource ResourceName (ZelImageList.h) to the main image list and
   // returns its index; -1, and nothing added, when there is no such resource or it
   // cannot be read.
   int AddImage(const QString& resourceName);
-  TZelImageList& GetImageList() { return defaultImages_; }
+  quill::TZelImageList& GetImageList() { return defaultImages_; }
   // A new panel owned by the window, not yet docked: its creator sets it up and docks
   // it with addDockWidget.
-  TZelDockablePanel* CreateDockablePanel();
+  quill::TZelDockablePanel* CreateDockablePanel();
 
   // ---- Component ----
 
@@ -149,11 +154,11 @@ class TMainForm : public TZelForm {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  static void SetUpToolbarButton(QAction& item, QWidget& toolbar, const TZelImageList* images,
+  static void SetUpToolbarButton(QAction& item, QWidget& toolbar, const quill::TZelImageList* images,
                                  QAction* before, const QString& caption, int imageIndex,
-                                 TZelClickHandler onClick);
+                                 quill::TZelClickHandler onClick);
 
-  TZelImageList defaultImages_;
+  quill::TZelImageList defaultImages_;
   QActionGroup* const languageItems_;
 };
 
@@ -163,8 +168,8 @@ extern TMainForm* MainForm;
 // ---- Templates ----
 
 template <class TItem>
-TItem* TMainForm::AddToolbarButton(QWidget* toolbar, const TZelImageList* images, QAction* before,
-                                   const QString& caption, int imageIndex, TZelClickHandler onClick,
+TItem* TMainForm::AddToolbarButton(QWidget* toolbar, const quill::TZelImageList* images, QAction* before,
+                                   const QString& caption, int imageIndex, quill::TZelClickHandler onClick,
                                    TItem*& item) {
   static_assert(std::is_base_of_v<QAction, TItem>, "a toolbar item is an action");
   item = nullptr;

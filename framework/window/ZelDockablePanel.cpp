@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QVBoxLayout>
 
+namespace quill {
+
 TZelDockablePanel::TZelDockablePanel(QWidget* window) : QDockWidget(window) {
   auto* frame = new QWidget(this);
   border_ = new QVBoxLayout(frame);
@@ -31,3 +33,5 @@ void TZelDockablePanel::SetDockedWidth(int width) {
   if (window == nullptr || window->dockWidgetArea(this) == Qt::NoDockWidgetArea) return;
   window->resizeDocks({this}, {width}, Qt::Horizontal);
 }
+
+}  // namespace quill

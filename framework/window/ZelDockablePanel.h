@@ -13,6 +13,8 @@
 
 class QVBoxLayout;
 
+namespace quill {
+
 class TZelDockablePanel : public QDockWidget {
   Q_OBJECT
 
@@ -39,5 +41,7 @@ class TZelDockablePanel : public QDockWidget {
   QVBoxLayout* border_;
   QWidget* client_;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_FRAMEWORK_ZELDOCKABLEPANEL_H_

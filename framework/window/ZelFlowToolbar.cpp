@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quill {
+
 namespace {
 
 constexpr int kSeparatorWidth = 6;
@@ -147,3 +149,5 @@ void TZelFlowToolbar::ItemsChanged() {
     Flow(width(), true);
   }
 }
+
+}  // namespace quill

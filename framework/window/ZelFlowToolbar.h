@@ -18,6 +18,8 @@
 
 class QAction;
 
+namespace quill {
+
 class TZelFlowToolbar : public QWidget {
   Q_OBJECT
 
@@ -64,5 +66,7 @@ class TZelFlowToolbar : public QWidget {
   std::vector<Item> items_;
   QSize iconSize_{16, 16};
 };
+
+}  // namespace quill
 
 #endif  // QUILL_FRAMEWORK_ZELFLOWTOOLBAR_H_

@@ -10,6 +10,8 @@
 // Outside any namespace: the macro declares the initialiser in the enclosing one.
 static void InitQuillmereResources() { Q_INIT_RESOURCE(Quillmere); }
 
+namespace quill {
+
 namespace {
 
 constexpr char kImageFolder[] = ":/icons";
@@ -59,9 +61,11 @@ QIcon LoadImageResource(const QString& name, QSize size) {
   return DrawSvg(fileName, size);
 }
 
-void quill::InitProgramResources() {
+void InitProgramResources() {
   static bool initialised = false;
   if (initialised) return;
   initialised = true;
   InitQuillmereResources();
 }
+
+}  // namespace quill

@@ -14,6 +14,8 @@
 
 #include <vector>
 
+namespace quill {
+
 class TZelImageList {
  public:
   // An empty list of images of Size.
@@ -35,8 +37,6 @@ class TZelImageList {
 // The image resource Name drawn for a list of Size; a null icon when no resource has
 // that name or its file cannot be read.
 QIcon LoadImageResource(const QString& name, QSize size);
-
-namespace quill {
 
 // Registers the program's built-in resources (images, the logo) once. They are compiled
 // into this static library, so every user of a resource calls this first: naming the

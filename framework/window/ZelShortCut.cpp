@@ -39,6 +39,8 @@ constexpr std::array<int, 256> kQtKeys = [] {
 
 }  // namespace
 
+namespace quill {
+
 QKeySequence ShortCutToKeySequence(TShortCut shortCut) {
   const int key = kQtKeys[shortCut & 0xFF];
   if (key == 0) return {};
@@ -48,3 +50,5 @@ QKeySequence ShortCutToKeySequence(TShortCut shortCut) {
   if ((shortCut & scAlt) != 0) combined |= Qt::AltModifier;
   return QKeySequence(QKeyCombination::fromCombined(combined));
 }
+
+}  // namespace quill

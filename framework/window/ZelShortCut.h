@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace quill {
+
 using TShortCut = uint16_t;
 
 constexpr TShortCut scShift = 0x2000;
@@ -19,5 +21,7 @@ constexpr TShortCut scAlt = 0x8000;
 // The key sequence of ShortCut; empty for 0 and for a key code the program does not
 // map (bits 0x0100 to 0x1000 are not part of any shortcut and are ignored).
 QKeySequence ShortCutToKeySequence(TShortCut shortCut);
+
+}  // namespace quill
 
 #endif  // QUILL_FRAMEWORK_ZELSHORTCUT_H_

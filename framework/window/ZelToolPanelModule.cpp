@@ -57,10 +57,10 @@ TMainForm& RequireMainForm() {
 
 // ---- TZelToolFrame ----
 
-TZelToolFrame::TZelToolFrame(TZelComponent* owner, QWidget* parent)
-    : TZelFrame(owner, parent), toolbar_(new TZelFlowToolbar(this)) {
+TZelToolFrame::TZelToolFrame(quill::TZelComponent* owner, QWidget* parent)
+    : TZelFrame(owner, parent), toolbar_(new quill::TZelFlowToolbar(this)) {
   toolbar_->OnResize = [this] { ToolbarResize(); };
-  setFixedHeight(TZelFlowToolbar::kRowHeight + kToolFrameExtraHeight);
+  setFixedHeight(quill::TZelFlowToolbar::kRowHeight + kToolFrameExtraHeight);
 }
 
 void TZelToolFrame::ToolbarResize() { setFixedHeight(toolbar_->height() + kToolFrameExtraHeight); }
@@ -74,7 +74,7 @@ void TZelToolFrame::resizeEvent(QResizeEvent* event) {
 
 const QUuid TZelToolPanelModule::kSettingsGuid("{9FC124C8-2014-4832-8878-3489538D623F}");
 
-TZelToolPanelModule::TZelToolPanelModule(TZelComponent* owner)
+TZelToolPanelModule::TZelToolPanelModule(quill::TZelComponent* owner)
     : TZelModuleWithControls(owner), mainForm_(RequireMainForm()) {
   panel_ = mainForm_.CreateDockablePanel();
   panel_->setWindowTitle(GetLocalizedString(kCaptionId));
@@ -87,7 +87,7 @@ TZelToolPanelModule::TZelToolPanelModule(TZelComponent* owner)
   auto* layout = new QVBoxLayout(panel_->GetClient());
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  toolFrame_ = ZelCreate<TZelToolFrame>(this);
+  toolFrame_ = quill::ZelCreate<TZelToolFrame>(this);
   layout->addWidget(toolFrame_);
   toolbar_ = toolFrame_->GetToolbar();
   toolbar_->SetIconSize(mainForm_.GetImageList().GetSize());

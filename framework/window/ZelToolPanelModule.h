@@ -23,9 +23,12 @@
 
 class QAction;
 class QStackedWidget;
+class TMainForm;
+
+namespace quill {
 class TZelDockablePanel;
 class TZelFlowToolbar;
-class TMainForm;
+}  // namespace quill
 
 // The frame at the top of the tool panel: the tools' toolbar, full width, wrapping its
 // buttons into as many rows as the width needs. The frame is 6 pixels higher than the
@@ -34,9 +37,9 @@ class TZelToolFrame : public TZelFrame {
   Q_OBJECT
 
  public:
-  explicit TZelToolFrame(TZelComponent* owner, QWidget* parent = nullptr);
+  explicit TZelToolFrame(quill::TZelComponent* owner, QWidget* parent = nullptr);
 
-  TZelFlowToolbar* GetToolbar() const { return toolbar_; }
+  quill::TZelFlowToolbar* GetToolbar() const { return toolbar_; }
   // The toolbar's size changed: the frame's height follows it.
   void ToolbarResize();
 
@@ -45,7 +48,7 @@ class TZelToolFrame : public TZelFrame {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  TZelFlowToolbar* const toolbar_;
+  quill::TZelFlowToolbar* const toolbar_;
 };
 
 class TZelToolPanelModule : public TZelModuleWithControls {
@@ -66,7 +69,7 @@ class TZelToolPanelModule : public TZelModuleWithControls {
   static constexpr int kDockRecordSize = 47;
   using TDockRecord = std::array<uint8_t, kDockRecordSize>;
 
-  explicit TZelToolPanelModule(TZelComponent* owner);
+  explicit TZelToolPanelModule(quill::TZelComponent* owner);
   // Takes the View-menu item with it; the panel stays with the main window.
   ~TZelToolPanelModule() override;
 
@@ -85,8 +88,8 @@ class TZelToolPanelModule : public TZelModuleWithControls {
   // client width is fixed at Width.
   void SetPanelWidth(int width);
 
-  TZelDockablePanel* GetPanel() const { return panel_; }
-  TZelFlowToolbar* GetToolbar() const { return toolbar_; }
+  quill::TZelDockablePanel* GetPanel() const { return panel_; }
+  quill::TZelFlowToolbar* GetToolbar() const { return toolbar_; }
   QAction* GetVisibleMenuItem() const { return visibleMenuItem_; }
 
   // The View-menu item is checked while the panel is visible.
@@ -109,8 +112,8 @@ class TZelToolPanelModule : public TZelModuleWithControls {
 
   TMainForm& mainForm_;
   QPointer<QAction> visibleMenuItem_;
-  TZelDockablePanel* panel_;
-  TZelFlowToolbar* toolbar_;
+  quill::TZelDockablePanel* panel_;
+  quill::TZelFlowToolbar* toolbar_;
   TZelToolFrame* toolFrame_;
   QStackedWidget* toolAreas_;
 };
@@ -119,9 +122,9 @@ class TZelToolPanelModule : public TZelModuleWithControls {
 
 template <class T>
 T* TZelToolPanelModule::CreateToolArea(T*& control) {
-  static_assert(std::is_base_of_v<QWidget, T> && std::is_base_of_v<TZelComponent, T>,
+  static_assert(std::is_base_of_v<QWidget, T> && std::is_base_of_v<quill::TZelComponent, T>,
                 "a tool area is a widget and a component");
-  control = ZelCreate<T>(this);
+  control = quill::ZelCreate<T>(this);
   try {
     AddToolArea(*control);
   } catch (...) {

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TZelDemoScriptParams params;
     ParseScriptArguments(params, line);
     for (int i = 0; i < params.GetCount(); ++i) {
-      const TZelVariant value = quill::ParamAt(params, i);
+      const quill::TZelVariant value = quill::ParamAt(params, i);
       (void)quill::VariantToText(value);
       (void)quill::NumberToInteger(value, 0);
     }

@@ -14,14 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TPhotoshopDataInfo info;
   {
     // Closed before the file is written back: a mapping must not outlive a resize.
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     opened = reader.Open(path);
     info = reader.Info();
   }
 
   TZelLTBitmap image;
-  TImageMetadata metadata;
-  if (!LoadExchangeImage(path, image, metadata)) {
+  quill::TImageMetadata metadata;
+  if (!quill::LoadExchangeImage(path, image, metadata)) {
     Check(!opened, "an exchange file the reader accepts does not load");
     return 0;
   }
@@ -29,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(image.GetWidth() == info.Width && image.GetHeight() == info.Height,
         "the loaded image has another size than the header's");
 
-  Check(SaveExchangeImage(path, image), "writing the image back failed");
+  Check(quill::SaveExchangeImage(path, image), "writing the image back failed");
   TZelLTBitmap back;
-  TImageMetadata backMetadata;
-  Check(LoadExchangeImage(path, back, backMetadata), "the file written back does not load");
+  quill::TImageMetadata backMetadata;
+  Check(quill::LoadExchangeImage(path, back, backMetadata), "the file written back does not load");
   Check(quill::fuzz::SamePixels(back.GetPixels(), image.GetPixels()), "the file written back has other pixels");
   Check(backMetadata.Items.empty(), "the file written back kept an EXIF block");
   return 0;

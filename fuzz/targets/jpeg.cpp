@@ -3,6 +3,6 @@
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  quill::fuzz::CheckDecoder({data, size}, DecodeJpeg, /*scaled=*/true);
+  quill::fuzz::CheckDecoder({data, size}, quill::DecodeJpeg, /*scaled=*/true);
   return 0;
 }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "the scan found another language id than the file gives");
   localizer.SetLanguage(localizer.GetLanguages().front().LangId);
   for (const TZelLanguageFile::Line& line : file.SectionLines("Strings")) {
-    const std::optional<int32_t> id = ParseDecimalInt(line.Key);
+    const std::optional<int32_t> id = quill::ParseDecimalInt(line.Key);
     if (!id) continue;
     std::string text;
     Check(table.GetString(*id, text), "a string of the file is missing from its table");

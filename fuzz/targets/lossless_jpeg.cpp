@@ -20,7 +20,7 @@ namespace {
 
 using quill::fuzz::Check;
 
-void ApplyStep(TLosslessJpeg& jpeg, uint8_t step, const int8_t region[4]) {
+void ApplyStep(quill::TLosslessJpeg& jpeg, uint8_t step, const int8_t region[4]) {
   switch (step % 8) {
     case 1: jpeg.FlipHorizontal(); break;
     case 2: jpeg.FlipVertical(); break;
@@ -35,8 +35,8 @@ void ApplyStep(TLosslessJpeg& jpeg, uint8_t step, const int8_t region[4]) {
 
 // The width and height a JPEG's header gives; false when it gives none.
 bool JpegSize(std::span<const uint8_t> data, int64_t& width, int64_t& height) {
-  TDecodeRequest header;
-  if (!DecodeJpeg(data, header)) return false;
+  quill::TDecodeRequest header;
+  if (!quill::DecodeJpeg(data, header)) return false;
   width = header.Width;
   height = header.Height;
   return true;
@@ -57,21 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int64_t width = 0, height = 0;
   if (!JpegSize(source, width, height) || width * height > quill::fuzz::kMaxDecodedPixels) return 0;
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   if (!jpeg.LoadFromMemory({source.begin(), source.end()})) {
     Check(!jpeg.HasImage(), "a failed load kept an image");
     return 0;
   }
   Check(jpeg.GetWidth() == width && jpeg.GetHeight() == height, "the loaded size differs from the header's");
   for (const uint8_t step : steps) ApplyStep(jpeg, step, region);
-  if (!ImageSizeAllowed(jpeg.GetWidth(), jpeg.GetHeight()) ||
+  if (!quill::ImageSizeAllowed(jpeg.GetWidth(), jpeg.GetHeight()) ||
       int64_t{jpeg.GetWidth()} * jpeg.GetHeight() > quill::fuzz::kMaxDecodedPixels) {
     return 0;
   }
 
   // The current image as the document holds it, with the painted square changed.
   TZelLTBitmap image;
-  Check(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24), "cannot make the image");
+  Check(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24), "cannot make the image");
   TZelPixels& pixels = image.GetPixels();
   Check(jpeg.Decode(pixels.Bits(), pixels.Stride()), "decoding the current image failed");
   const int32_t left = pixels.Width() * paint[0] / 256, top = pixels.Height() * paint[1] / 256;
@@ -83,10 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   jpeg.SetPixels(pixels.Bits(), pixels.Stride());
-  TLosslessJpegSaveOptions options;
-  options.Values[TLosslessJpegSaveOptions::kCoding] = (flags & 1) != 0 ? 2 : 0;
+  quill::TLosslessJpegSaveOptions options;
+  options.Values[quill::TLosslessJpegSaveOptions::kCoding] = (flags & 1) != 0 ? 2 : 0;
   std::vector<uint8_t> saved;
-  TLosslessJpeg reloaded;
+  quill::TLosslessJpeg reloaded;
   if ((flags & 2) != 0) {
     const std::filesystem::path path = quill::fuzz::ScratchFolder() / "lossless.jpg";
     if (!jpeg.Save(path, options)) return 0;

@@ -3,6 +3,6 @@
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  quill::fuzz::CheckDecoder({data, size}, DecodePng, /*scaled=*/false);
+  quill::fuzz::CheckDecoder({data, size}, quill::DecodePng, /*scaled=*/false);
   return 0;
 }

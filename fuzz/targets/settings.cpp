@@ -52,9 +52,9 @@ void Walk(TZelSDFReader& reader, int depth) {
 
 // The application object with its main window and tool panel, made once.
 void EnsureModules() {
-  static const std::unique_ptr<TZelFormsUnit> unit = [] {
+  static const std::unique_ptr<quill::TZelFormsUnit> unit = [] {
     quill::fuzz::EnsureQtApplication();
-    auto made = std::make_unique<TZelFormsUnit>();
+    auto made = std::make_unique<quill::TZelFormsUnit>();
     ZelApplication->CreateForm(MainForm);
     TZelToolPanelModule* panel = nullptr;
     ZelApplication->CreateComponent(panel);

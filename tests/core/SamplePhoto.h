@@ -10,6 +10,8 @@
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 // Photo := the sample photo Name of the images folder as a 24-bit buffer at (0, 0);
 // false when it does not load.
 inline bool LoadSamplePhoto(const std::string& name, TZelPixelBuffer& photo) {
@@ -19,5 +21,7 @@ inline bool LoadSamplePhoto(const std::string& name, TZelPixelBuffer& photo) {
   return LoadImageFile(std::string(QUILL_IMAGES_DIR) + "/" + name, bitmap, format, metadata) &&
          CopyBitmapToBuffer(bitmap, photo);
 }
+
+}  // namespace quill
 
 #endif  // QUILL_TESTS_CORE_SAMPLEPHOTO_H_

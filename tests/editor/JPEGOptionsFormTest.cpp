@@ -42,16 +42,16 @@ TEST(JPEGQuality, PresetsAndParsing) {
 class JPEGOptionsFormTest : public testing::Test {
  protected:
   void SetUp() override {
-    unit_ = std::make_unique<TZelFormsUnit>();
+    unit_ = std::make_unique<quill::TZelFormsUnit>();
     ZelApplication->SetMessageBoxAnswerer([this](const QString&, const QString& caption, uint32_t flags) {
       messages_.push_back({caption, flags});
-      return IDOK;
+      return quill::IDOK;
     });
-    form_.reset(ZelCreate<TZelJPEGOptionsForm>(nullptr));
+    form_.reset(quill::ZelCreate<TZelJPEGOptionsForm>(nullptr));
   }
   void TearDown() override {
     form_.reset();
-    SetJPEGQualityAsker(nullptr);
+    quill::SetJPEGQualityAsker(nullptr);
     unit_.reset();
   }
 
@@ -67,7 +67,7 @@ class JPEGOptionsFormTest : public testing::Test {
     QString caption;
     uint32_t flags;
   };
-  std::unique_ptr<TZelFormsUnit> unit_;
+  std::unique_ptr<quill::TZelFormsUnit> unit_;
   std::unique_ptr<TZelJPEGOptionsForm> form_;
   std::vector<Message> messages_;
 };
@@ -105,19 +105,19 @@ TEST_F(JPEGOptionsFormTest, InvalidEntriesAreReportedAndCorrected) {
   }
   form_->OkButton()->click();  // the corrected value is accepted
   EXPECT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(form_->GetModalResult(), IDOK);
+  EXPECT_EQ(form_->GetModalResult(), quill::IDOK);
 }
 
 TEST_F(JPEGOptionsFormTest, AskerAnswersInPlaceOfTheDialog) {
-  SetJPEGQualityAsker([](int32_t& quality) {
+  quill::SetJPEGQualityAsker([](int32_t& quality) {
     quality = 35;
     return true;
   });
   int32_t quality = 80;
-  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_TRUE(quill::AskJPEGQuality(quality));
   EXPECT_EQ(quality, 35);
-  SetJPEGQualityAsker([](int32_t&) { return false; });
-  EXPECT_FALSE(AskJPEGQuality(quality));
+  quill::SetJPEGQualityAsker([](int32_t&) { return false; });
+  EXPECT_FALSE(quill::AskJPEGQuality(quality));
   EXPECT_EQ(quality, 35);
 }
 
@@ -126,24 +126,24 @@ TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
   int32_t quality = 30;
   QTimer::singleShot(0, [] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->QualityTrackBar()->setValue(72);
         form->OkButton()->click();
       }
     }
   });
-  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_TRUE(quill::AskJPEGQuality(quality));
   EXPECT_EQ(quality, 72);
 
   QTimer::singleShot(0, [] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->QualityTrackBar()->setValue(10);
         form->CancelButton()->click();
       }
     }
   });
-  EXPECT_FALSE(AskJPEGQuality(quality));
+  EXPECT_FALSE(quill::AskJPEGQuality(quality));
   EXPECT_EQ(quality, 72);
 }
 
@@ -166,7 +166,7 @@ void TypeIntoDialog(QWidget* (*focus)(TZelJPEGOptionsForm&), std::function<void(
   leftOpen = false;
   QTimer::singleShot(0, [focus, keys = std::move(keys), &leftOpen] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* form = dynamic_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
         form->activateWindow();
         focus(*form)->setFocus();
         keys(form->windowHandle());
@@ -192,7 +192,7 @@ TEST_F(JPEGOptionsFormTest, EnterConfirmsAndEscCancels) {
         QTest::keyClick(window, Qt::Key_Return);
       },
       leftOpen);
-  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_TRUE(quill::AskJPEGQuality(quality));
   EXPECT_FALSE(leftOpen);
   EXPECT_EQ(quality, 45);
 
@@ -207,7 +207,7 @@ TEST_F(JPEGOptionsFormTest, EnterConfirmsAndEscCancels) {
         QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
       },
       leftOpen);
-  EXPECT_TRUE(AskJPEGQuality(quality));
+  EXPECT_TRUE(quill::AskJPEGQuality(quality));
   EXPECT_FALSE(leftOpen);
   EXPECT_EQ(quality, 100);
   EXPECT_EQ(messages_.size(), 1u);
@@ -220,7 +220,7 @@ TEST_F(JPEGOptionsFormTest, EnterConfirmsAndEscCancels) {
           QTest::keyClick(window, Qt::Key_Escape);
         },
         leftOpen);
-    EXPECT_FALSE(AskJPEGQuality(quality));
+    EXPECT_FALSE(quill::AskJPEGQuality(quality));
     EXPECT_FALSE(leftOpen);
     EXPECT_EQ(quality, 100);
   }
@@ -228,6 +228,6 @@ TEST_F(JPEGOptionsFormTest, EnterConfirmsAndEscCancels) {
   // A focused button takes Enter itself.
   TypeIntoDialog(
       FocusCancel, [](QWindow* window) { QTest::keyClick(window, Qt::Key_Return); }, leftOpen);
-  EXPECT_FALSE(AskJPEGQuality(quality));
+  EXPECT_FALSE(quill::AskJPEGQuality(quality));
   EXPECT_FALSE(leftOpen);
 }

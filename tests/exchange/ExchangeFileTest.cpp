@@ -53,7 +53,7 @@ TEST_F(ExchangeFileTest, ReadsRedGreenBlueIntoBlueGreenRed) {
   std::vector<uint8_t> bytes = Header(2, 1, 8, 3);
   bytes.insert(bytes.end(), {10, 20, 30, 40, 50, 60, 0, 0});
   WriteBytes(bytes);
-  TExchangeFileReader reader;
+  quill::TExchangeFileReader reader;
   ASSERT_TRUE(reader.Open(file_));
   EXPECT_EQ(reader.Info().Width, 2);
   uint8_t pixels[6] = {};
@@ -66,7 +66,7 @@ TEST_F(ExchangeFileTest, TakesTheFirstThreeOfFourPlanes) {
   std::vector<uint8_t> bytes = Header(2, 2, 8, 4);
   bytes.insert(bytes.end(), {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99});
   WriteBytes(bytes);
-  TExchangeFileReader reader;
+  quill::TExchangeFileReader reader;
   ASSERT_TRUE(reader.Open(file_));
   uint8_t pixels[12] = {};
   reader.CopyPixels(pixels, 6);
@@ -98,7 +98,7 @@ TEST_F(ExchangeFileTest, RejectsHeadersThatDoNotFitTheFile) {
                                          {"two planes", twoPlanes}, {"negative width", negative},
                                          {"huge rows", huge}, {"other magic", notExchange}, {"short", {'P', 'S'}}}) {
     WriteBytes(c.bytes);
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     EXPECT_FALSE(reader.Open(file_)) << c.what;
   }
 }
@@ -109,8 +109,8 @@ TEST_F(ExchangeFileTest, KeepsThePixelBudgetOfTheDecoders) {
   for (const int32_t height : {4097, 4096}) {
     const int32_t rowBytes = 65535 * 3;
     WriteBytes(Header(65535, height, rowBytes, 3));
-    fs::resize_file(file_, kExchangePixelOffset + int64_t{height} * rowBytes);
-    TExchangeFileReader reader;
+    fs::resize_file(file_, quill::kExchangePixelOffset + int64_t{height} * rowBytes);
+    quill::TExchangeFileReader reader;
     EXPECT_EQ(reader.Open(file_), height == 4096) << height;
   }
 }
@@ -124,14 +124,14 @@ TEST_F(ExchangeFileTest, ReadsAnExifBlockOnlyWhenMoreThan496BytesFollowAndItFits
   bytes.resize(tail + 8 + 489, 0xAB);
   WriteBytes(bytes);  // 497 bytes follow the rows
   {
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     ASSERT_TRUE(reader.Open(file_));
     EXPECT_EQ(reader.ExifData().size(), 489u);
   }
   bytes.resize(tail + 496);  // exactly 496: ignored
   WriteBytes(bytes);
   {
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     ASSERT_TRUE(reader.Open(file_));
     EXPECT_TRUE(reader.ExifData().empty());
   }
@@ -139,14 +139,14 @@ TEST_F(ExchangeFileTest, ReadsAnExifBlockOnlyWhenMoreThan496BytesFollowAndItFits
   std::memcpy(&bytes[tail + 4], "\xFF\x01\x00\x00", 4);  // N = 511 runs past the end
   WriteBytes(bytes);
   {
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     ASSERT_TRUE(reader.Open(file_));
     EXPECT_TRUE(reader.ExifData().empty());
   }
 }
 
 TEST_F(ExchangeFileTest, ProbingAMissingNameCreatesNothing) {
-  TExchangeFileReader reader;
+  quill::TExchangeFileReader reader;
   EXPECT_FALSE(reader.Open(file_));
   EXPECT_FALSE(fs::exists(file_));
   EXPECT_FALSE(reader.Open(folder_));  // a folder is no exchange file
@@ -158,7 +158,7 @@ TEST_F(ExchangeFileTest, WritesBackIntoTheFileKeepingRowPadding) {
   WriteBytes(old);
   std::vector<uint8_t> pixels(32);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i);
-  ASSERT_TRUE(WriteExchangeFile(file_, pixels.data(), 16, 5, 2));
+  ASSERT_TRUE(quill::WriteExchangeFile(file_, pixels.data(), 16, 5, 2));
   const std::vector<uint8_t> bytes = ReadBytes();
   ASSERT_EQ(bytes.size(), 68u);
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 36), Header(5, 2, 16, 3));
@@ -168,7 +168,7 @@ TEST_F(ExchangeFileTest, WritesBackIntoTheFileKeepingRowPadding) {
   EXPECT_EQ(bytes[36 + 15], 0x77);  // the sixteenth byte of each row is untouched
   EXPECT_EQ(bytes[36 + 31], 0x77);
 
-  TExchangeFileReader reader;
+  quill::TExchangeFileReader reader;
   ASSERT_TRUE(reader.Open(file_));
   std::vector<uint8_t> back(32);
   reader.CopyPixels(back.data(), 16);
@@ -179,14 +179,14 @@ TEST_F(ExchangeFileTest, WritesBackIntoTheFileKeepingRowPadding) {
 
 TEST_F(ExchangeFileTest, WriterRefusesWhatItCannotWrite) {
   std::vector<uint8_t> pixels(16);
-  EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 14, 5, 1));  // stride not a multiple of 4
-  EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 12, 5, 1));  // stride below 3 x width
-  EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 16, 0, 1));
-  EXPECT_FALSE(WriteExchangeFile(folder_ / "missing" / "x", pixels.data(), 16, 5, 1));
+  EXPECT_FALSE(quill::WriteExchangeFile(file_, pixels.data(), 14, 5, 1));  // stride not a multiple of 4
+  EXPECT_FALSE(quill::WriteExchangeFile(file_, pixels.data(), 12, 5, 1));  // stride below 3 x width
+  EXPECT_FALSE(quill::WriteExchangeFile(file_, pixels.data(), 16, 0, 1));
+  EXPECT_FALSE(quill::WriteExchangeFile(folder_ / "missing" / "x", pixels.data(), 16, 5, 1));
   // Read-only by its mode bits (no write bit for anyone): refused for root too.
   WriteBytes({1, 2, 3});
   fs::permissions(file_, fs::perms::owner_read);
-  EXPECT_FALSE(WriteExchangeFile(file_, pixels.data(), 16, 5, 1));
+  EXPECT_FALSE(quill::WriteExchangeFile(file_, pixels.data(), 16, 5, 1));
   EXPECT_EQ(ReadBytes(), (std::vector<uint8_t>{1, 2, 3}));
   // and readable as ever.
   TFileMapping readOnly(file_, TFileMapping::TAccess::ReadExisting);
@@ -198,7 +198,7 @@ TEST_F(ExchangeFileTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   // Should an open wait for a writer, the watchdog ends the test as a failure.
   ::alarm(60);
-  TExchangeFileReader reader;
+  quill::TExchangeFileReader reader;
   EXPECT_FALSE(reader.Open(pipe));
   EXPECT_FALSE(TFileMapping(pipe, TFileMapping::TAccess::ReadWrite).IsOpen());
   ::alarm(0);

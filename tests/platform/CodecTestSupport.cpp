@@ -14,6 +14,8 @@
 
 namespace fs = std::filesystem;
 
+namespace quill {
+
 void CodecTest::SetUp() {
   const auto* info = testing::UnitTest::GetInstance()->current_test_info();
   folder_ = fs::temp_directory_path() /
@@ -222,3 +224,5 @@ std::vector<uint8_t> FileBytes(const fs::path& fileName) {
 void WriteBytes(const fs::path& fileName, const std::vector<uint8_t>& bytes) {
   std::ofstream(fileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
+
+}  // namespace quill

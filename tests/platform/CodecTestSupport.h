@@ -14,6 +14,8 @@
 #include "ImageProperties.h"
 #include "ZelLTBitmap.h"
 
+namespace quill {
+
 class CodecTest : public testing::Test {
  protected:
   void SetUp() override;
@@ -65,5 +67,7 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 
 std::vector<uint8_t> FileBytes(const std::filesystem::path& fileName);
 void WriteBytes(const std::filesystem::path& fileName, const std::vector<uint8_t>& bytes);
+
+}  // namespace quill
 
 #endif  // QUILL_TESTS_PLATFORM_CODECTESTSUPPORT_H_

@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using CodecTools = CodecTest;
+using CodecTools = quill::CodecTest;
 
 // The path in single quotes, for the shell. (Appending rather than "'" + path keeps
 // GCC 12 from a false overlap warning.)
@@ -28,8 +28,8 @@ std::string Quoted(const fs::path& path) {
 // length of the maker note, which it shows only in its verbose listing.
 std::map<std::string, std::string> ExifTags(const fs::path& file) {
   std::string output, verbose;
-  RunCommand("exiftool -a -u -s -s -EXIF:all " + Quoted(file), &output);
-  RunCommand("exiftool -v2 " + Quoted(file), &verbose);
+  quill::RunCommand("exiftool -a -u -s -s -EXIF:all " + Quoted(file), &output);
+  quill::RunCommand("exiftool -v2 " + Quoted(file), &verbose);
   const size_t note = verbose.find("Tag 0x927c (");
   if (note != std::string::npos) output += "MakerNoteBytes: " + verbose.substr(note + 12, verbose.find(' ', note + 12) - note - 12) + "\n";
   std::map<std::string, std::string> tags;
@@ -46,15 +46,15 @@ std::map<std::string, std::string> ExifTags(const fs::path& file) {
 
 // A JPEG with the sample EXIF items; its tags as exiftool sees them.
 std::map<std::string, std::string> MakeCameraJpeg(const fs::path& file, TZelLTBitmap& picture) {
-  MakePicture(picture, 96, 64);
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  EXPECT_TRUE(SaveImageFile(file, picture.GetPixels(), "image/jpeg", 90, metadata));
+  quill::MakePicture(picture, 96, 64);
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  EXPECT_TRUE(quill::SaveImageFile(file, picture.GetPixels(), "image/jpeg", 90, metadata));
   return ExifTags(file);
 }
 
 TEST_F(CodecTools, ExiftoolSeesTheSameTagsInEverySavedFile) {
-  if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  if (!quill::HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
   TZelLTBitmap picture;
   const std::map<std::string, std::string> original = MakeCameraJpeg(Path("camera.jpg"), picture);
   for (const char* tag : {"Make", "Model", "ModifyDate", "Orientation", "DateTimeOriginal", "MakerNoteBytes",
@@ -65,19 +65,19 @@ TEST_F(CodecTools, ExiftoolSeesTheSameTagsInEverySavedFile) {
 
   // Opened and saved again through every path the document has.
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("camera.jpg"), image, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("camera.jpg"), image, format, metadata));
   for (const auto& [name, mime] : std::map<std::string, std::string>{
            {"again.jpg", "image/jpeg"}, {"again.png", "image/png"}, {"again.tif", "image/tiff"}}) {
-    ASSERT_TRUE(SaveImageFile(Path(name), image.GetPixels(), mime, 80, metadata));
+    ASSERT_TRUE(quill::SaveImageFile(Path(name), image.GetPixels(), mime, 80, metadata));
     std::map<std::string, std::string> tags = ExifTags(Path(name));
     for (const auto& [tag, value] : original) {
       if (tag == "XResolution" || tag == "YResolution" || tag == "ResolutionUnit") continue;
       EXPECT_EQ(tags[tag], value) << name << " " << tag;
     }
   }
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   ASSERT_TRUE(jpeg.LoadFromFile(Path("camera.jpg")));
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   ASSERT_TRUE(jpeg.Save(Path("lossless.jpg"), {}));
@@ -85,30 +85,30 @@ TEST_F(CodecTools, ExiftoolSeesTheSameTagsInEverySavedFile) {
 }
 
 TEST_F(CodecTools, ExiftoolReadsTheSameIccProfileAfterEverySave) {
-  if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  if (!quill::HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
   TZelLTBitmap picture;
-  MakePicture(picture, 64, 48);
+  quill::MakePicture(picture, 64, 48);
   // Two APP2 segments in the JPEG.
-  const std::vector<uint8_t> profile = MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, profile});
-  ASSERT_TRUE(SaveImageFile(Path("tagged.jpg"), picture.GetPixels(), "image/jpeg", 90, metadata));
+  const std::vector<uint8_t> profile = quill::MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  metadata.Items.push_back({quill::kPropertyIccProfile, quill::kTiffUndefined, profile});
+  ASSERT_TRUE(quill::SaveImageFile(Path("tagged.jpg"), picture.GetPixels(), "image/jpeg", 90, metadata));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata loaded;
-  ASSERT_TRUE(LoadImageFile(Path("tagged.jpg"), image, format, loaded));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata loaded;
+  ASSERT_TRUE(quill::LoadImageFile(Path("tagged.jpg"), image, format, loaded));
   for (const auto& [name, mime] : std::map<std::string, std::string>{{"tagged.jpg", ""},
                                                                      {"again.jpg", "image/jpeg"},
                                                                      {"again.png", "image/png"},
                                                                      {"again.tif", "image/tiff"}}) {
     if (!mime.empty()) {
-      ASSERT_TRUE(SaveImageFile(Path(name), image.GetPixels(), mime, 90, loaded));
+      ASSERT_TRUE(quill::SaveImageFile(Path(name), image.GetPixels(), mime, 90, loaded));
     }
     std::string description, bytes;
-    RunCommand("exiftool -s -s -s -ICC_Profile:ProfileDescription " + Quoted(Path(name)), &description);
+    quill::RunCommand("exiftool -s -s -s -ICC_Profile:ProfileDescription " + Quoted(Path(name)), &description);
     EXPECT_EQ(description, "Quillmere wide RGB\n") << name;
-    RunCommand("exiftool -b -ICC_Profile " + Quoted(Path(name)) + " 2>/dev/null", &bytes);
+    quill::RunCommand("exiftool -b -ICC_Profile " + Quoted(Path(name)) + " 2>/dev/null", &bytes);
     EXPECT_EQ(bytes, std::string(profile.begin(), profile.end())) << name;
   }
 }
@@ -155,65 +155,65 @@ std::vector<uint8_t> CameraExif() {
 // The maker-note tags exiftool reads from a file, with any warning it gives.
 std::string MakerNoteTags(const fs::path& file) {
   std::string output;
-  RunCommand("exiftool -a -s -s -G1 -MakerNotes:all -Warning " + Quoted(file), &output);
+  quill::RunCommand("exiftool -a -s -s -G1 -MakerNotes:all -Warning " + Quoted(file), &output);
   return output;
 }
 
 TEST_F(CodecTools, MakerNoteStaysWhereItsOffsetsPointInEverySavedFile) {
-  if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  if (!quill::HaveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
   TZelLTBitmap picture;
-  MakePicture(picture, 64, 48);
+  quill::MakePicture(picture, 64, 48);
   std::vector<uint8_t> jpeg;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 90, {}, jpeg));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/jpeg", 90, {}, jpeg));
   std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
   const std::vector<uint8_t> exif = CameraExif();
   app1.insert(app1.end(), exif.begin(), exif.end());
   app1[2] = static_cast<uint8_t>((app1.size() - 2) >> 8), app1[3] = static_cast<uint8_t>(app1.size() - 2);
   jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
-  WriteBytes(Path("camera.jpg"), jpeg);
+  quill::WriteBytes(Path("camera.jpg"), jpeg);
   const std::string original = MakerNoteTags(Path("camera.jpg"));
   ASSERT_NE(original.find("OwnerName: Quillmere Tester"), std::string::npos) << original;
   ASSERT_EQ(original.find("Warning"), std::string::npos) << original;
 
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("camera.jpg"), image, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("camera.jpg"), image, format, metadata));
   for (const auto& [name, mime] : std::map<std::string, std::string>{
            {"again.jpg", "image/jpeg"}, {"again.png", "image/png"}, {"again.tif", "image/tiff"}}) {
-    ASSERT_TRUE(SaveImageFile(Path(name), image.GetPixels(), mime, 80, metadata));
+    ASSERT_TRUE(quill::SaveImageFile(Path(name), image.GetPixels(), mime, 80, metadata));
     EXPECT_EQ(MakerNoteTags(Path(name)), original) << name;
   }
   // Saved twice, the note still lies where its offsets point.
-  TImageMetadata again;
-  ASSERT_TRUE(LoadImageFile(Path("again.tif"), image, format, again));
-  ASSERT_TRUE(SaveImageFile(Path("twice.jpg"), image.GetPixels(), "image/jpeg", 80, again));
+  quill::TImageMetadata again;
+  ASSERT_TRUE(quill::LoadImageFile(Path("again.tif"), image, format, again));
+  ASSERT_TRUE(quill::SaveImageFile(Path("twice.jpg"), image.GetPixels(), "image/jpeg", 80, again));
   EXPECT_EQ(MakerNoteTags(Path("twice.jpg")), original);
 }
 
 TEST_F(CodecTools, CheckersAcceptEveryFileWeWrite) {
   TZelLTBitmap picture;
-  MakePicture(picture, 123, 77);
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, MakeIccProfile("Checked RGB")});
+  quill::MakePicture(picture, 123, 77);
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  metadata.Items.push_back({quill::kPropertyIccProfile, quill::kTiffUndefined, quill::MakeIccProfile("Checked RGB")});
   metadata.HorizontalResolution = metadata.VerticalResolution = 240;
   for (const auto& [name, mime] : std::map<std::string, std::string>{
            {"a.jpg", "image/jpeg"}, {"a.png", "image/png"}, {"a.tif", "image/tiff"}}) {
-    ASSERT_TRUE(SaveImageFile(Path(name), picture.GetPixels(), mime, 75, metadata));
+    ASSERT_TRUE(quill::SaveImageFile(Path(name), picture.GetPixels(), mime, 75, metadata));
   }
   bool checked = false;
-  if (HaveTool("jpeginfo")) {
-    EXPECT_EQ(RunCommand("jpeginfo -c " + Quoted(Path("a.jpg")) + " >/dev/null"), 0);
+  if (quill::HaveTool("jpeginfo")) {
+    EXPECT_EQ(quill::RunCommand("jpeginfo -c " + Quoted(Path("a.jpg")) + " >/dev/null"), 0);
     checked = true;
   }
-  if (HaveTool("pngcheck")) {
-    EXPECT_EQ(RunCommand("pngcheck -q " + Quoted(Path("a.png"))), 0);
+  if (quill::HaveTool("pngcheck")) {
+    EXPECT_EQ(quill::RunCommand("pngcheck -q " + Quoted(Path("a.png"))), 0);
     checked = true;
   }
-  if (HaveTool("tiffinfo")) {
+  if (quill::HaveTool("tiffinfo")) {
     std::string output;
-    EXPECT_EQ(RunCommand("tiffinfo -D " + Quoted(Path("a.tif")) + " 2>&1 | grep -v 'Unknown field with tag'", &output), 0);
+    EXPECT_EQ(quill::RunCommand("tiffinfo -D " + Quoted(Path("a.tif")) + " 2>&1 | grep -v 'Unknown field with tag'", &output), 0);
     // libtiff only warns about tags it has no name for (0x501A, the interoperability pointer).
     EXPECT_EQ(output.find("Error"), std::string::npos) << output;
     EXPECT_EQ(output.find("Warning"), std::string::npos) << output;
@@ -223,18 +223,18 @@ TEST_F(CodecTools, CheckersAcceptEveryFileWeWrite) {
 }
 
 TEST_F(CodecTools, AnUneditedLosslessSaveMatchesJpegtranCopyAll) {
-  if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+  if (!quill::HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
   TZelLTBitmap picture;
   MakeCameraJpeg(Path("camera.jpg"), picture);
-  ASSERT_EQ(RunCommand("jpegtran -copy all -outfile " + Quoted(Path("tool.jpg")) + " " + Quoted(Path("camera.jpg"))), 0);
-  TLosslessJpeg jpeg;
+  ASSERT_EQ(quill::RunCommand("jpegtran -copy all -outfile " + Quoted(Path("tool.jpg")) + " " + Quoted(Path("camera.jpg"))), 0);
+  quill::TLosslessJpeg jpeg;
   ASSERT_TRUE(jpeg.LoadFromFile(Path("camera.jpg")));
   TZelLTBitmap image;
-  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24));
   ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   ASSERT_TRUE(jpeg.Save(Path("ours.jpg"), {}));
-  EXPECT_EQ(ReadCoefficients(Path("ours.jpg")).Components, ReadCoefficients(Path("tool.jpg")).Components);
+  EXPECT_EQ(quill::ReadCoefficients(Path("ours.jpg")).Components, quill::ReadCoefficients(Path("tool.jpg")).Components);
 }
 
 }  // namespace

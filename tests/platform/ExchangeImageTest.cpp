@@ -35,7 +35,7 @@ class ExchangeImageTest : public testing::Test {
 };
 
 void MakeImage(TZelLTBitmap& image, int width, int height) {
-  ASSERT_TRUE(image.SetSize(width, height, kPixelFormat24));
+  ASSERT_TRUE(image.SetSize(width, height, quill::kPixelFormat24));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t* p = image.GetPixels().GetPixelAddress(x, y);
@@ -62,11 +62,11 @@ bool SamePixels(const TZelLTBitmap& a, const TZelLTBitmap& b) {
 TEST_F(ExchangeImageTest, RoundTripKeepsThePicture) {
   TZelLTBitmap image, back;
   MakeImage(image, 5, 2);
-  ASSERT_TRUE(SaveExchangeImage(file_, image));
+  ASSERT_TRUE(quill::SaveExchangeImage(file_, image));
   EXPECT_EQ(fs::file_size(file_), 36u + 16 * 2);  // the image's stride as the row step
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   metadata.Items.push_back({271, 2, {'x', 0}});  // replaced: the file has no EXIF block
-  ASSERT_TRUE(LoadExchangeImage(file_, back, metadata));
+  ASSERT_TRUE(quill::LoadExchangeImage(file_, back, metadata));
   EXPECT_TRUE(SamePixels(image, back));
   EXPECT_TRUE(metadata.Items.empty());
 }
@@ -74,12 +74,12 @@ TEST_F(ExchangeImageTest, RoundTripKeepsThePicture) {
 TEST_F(ExchangeImageTest, ReadsTheExifBlock) {
   TZelLTBitmap image, back;
   MakeImage(image, 3, 3);
-  ASSERT_TRUE(SaveExchangeImage(file_, image));
-  TImagePropertyList items;
+  ASSERT_TRUE(quill::SaveExchangeImage(file_, image));
+  quill::TImagePropertyList items;
   items.push_back({271, 2, {'M', 'a', 'k', 'e', 'r', 0}});
-  items.push_back({kPropertyXResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});  // 300 / 1
-  items.push_back({kPropertyYResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});
-  std::vector<uint8_t> exif = BuildExifData(items);
+  items.push_back({quill::kPropertyXResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});  // 300 / 1
+  items.push_back({quill::kPropertyYResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});
+  std::vector<uint8_t> exif = quill::BuildExifData(items);
   ASSERT_FALSE(exif.empty());
   exif.resize(std::max<size_t>(exif.size(), 600), 0);  // more than 496 bytes must follow the rows
   std::vector<uint8_t> block = {'E', 'X', 'I', 'F'};
@@ -88,8 +88,8 @@ TEST_F(ExchangeImageTest, ReadsTheExifBlock) {
   block.insert(block.end(), exif.begin(), exif.end());
   Append(block);
 
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadExchangeImage(file_, back, metadata));
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadExchangeImage(file_, back, metadata));
   EXPECT_TRUE(SamePixels(image, back));
   EXPECT_EQ(ReadPropertyText(metadata.Items, 271), "Maker");
   EXPECT_DOUBLE_EQ(metadata.HorizontalResolution, 300);
@@ -99,14 +99,14 @@ TEST_F(ExchangeImageTest, ReadsTheExifBlock) {
 TEST_F(ExchangeImageTest, OtherFilesAreNotExchangeFiles) {
   TZelLTBitmap image;
   MakeImage(image, 4, 4);
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   Append({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_FALSE(LoadExchangeImage(file_, image, metadata));
-  EXPECT_FALSE(LoadExchangeImage(folder_ / "missing.tmp", image, metadata));
+  EXPECT_FALSE(quill::LoadExchangeImage(file_, image, metadata));
+  EXPECT_FALSE(quill::LoadExchangeImage(folder_ / "missing.tmp", image, metadata));
   EXPECT_FALSE(fs::exists(folder_ / "missing.tmp"));  // the probe creates nothing
   EXPECT_EQ(image.GetWidth(), 4);                      // left as it was
 
   TZelLTBitmap empty;
-  EXPECT_FALSE(SaveExchangeImage(folder_ / "out.tmp", empty));
+  EXPECT_FALSE(quill::SaveExchangeImage(folder_ / "out.tmp", empty));
 }

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using ImageCodecs = CodecTest;
+using ImageCodecs = quill::CodecTest;
 
 // Writes a 4 x 3 PNG of the given colour type, depth and interlace from a fixed
 // pattern; PaletteAlpha adds a tRNS chunk to palette images.
@@ -74,37 +74,37 @@ void WriteTestPng(const fs::path& fileName, int colourType, int depth, int inter
 
 TEST_F(ImageCodecs, DecodesByContentNeverByExtension) {
   TZelLTBitmap picture;
-  MakePicture(picture, 40, 30);
-  ASSERT_TRUE(SaveImageFile(Path("really-png.jpg"), picture.GetPixels(), "image/png", -1, {}));
-  ASSERT_TRUE(SaveImageFile(Path("really-jpeg.png"), picture.GetPixels(), "image/jpeg", 90, {}));
+  quill::MakePicture(picture, 40, 30);
+  ASSERT_TRUE(quill::SaveImageFile(Path("really-png.jpg"), picture.GetPixels(), "image/png", -1, {}));
+  ASSERT_TRUE(quill::SaveImageFile(Path("really-jpeg.png"), picture.GetPixels(), "image/jpeg", 90, {}));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("really-png.jpg"), image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Png);
-  EXPECT_TRUE(SamePixels(image.GetPixels(), picture.GetPixels()));
-  ASSERT_TRUE(LoadImageFile(Path("really-jpeg.png"), image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Jpeg);
-  EXPECT_EQ(image.GetPixels().PixelFormat(), kPixelFormat24);
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("really-png.jpg"), image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Png);
+  EXPECT_TRUE(quill::SamePixels(image.GetPixels(), picture.GetPixels()));
+  ASSERT_TRUE(quill::LoadImageFile(Path("really-jpeg.png"), image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Jpeg);
+  EXPECT_EQ(image.GetPixels().PixelFormat(), quill::kPixelFormat24);
 }
 
 TEST_F(ImageCodecs, LosslessFormatsRoundTripExactlyAndJpegClosely) {
   TZelLTBitmap picture;
-  MakePicture(picture, 61, 37);  // odd sizes exercise row padding
-  TImageMetadata metadata;
+  quill::MakePicture(picture, 61, 37);  // odd sizes exercise row padding
+  quill::TImageMetadata metadata;
   metadata.HorizontalResolution = 300;
   metadata.VerticalResolution = 150;
   for (const char* mime : {"image/bmp", "image/png", "image/tiff", "image/jpeg"}) {
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(EncodeImage(picture.GetPixels(), mime, 95, metadata, bytes)) << mime;
+    ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), mime, 95, metadata, bytes)) << mime;
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata back;
-    ASSERT_TRUE(DecodeImage(bytes, image, format, back)) << mime;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata back;
+    ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back)) << mime;
     if (std::string(mime) == "image/jpeg") {
-      EXPECT_LT(MeanDifference(image.GetPixels(), picture.GetPixels()), 3.0);
+      EXPECT_LT(quill::MeanDifference(image.GetPixels(), picture.GetPixels()), 3.0);
     } else {
-      EXPECT_TRUE(SamePixels(image.GetPixels(), picture.GetPixels())) << mime;
+      EXPECT_TRUE(quill::SamePixels(image.GetPixels(), picture.GetPixels())) << mime;
     }
     // Resolution survives to the unit each format stores (whole pixels per metre for
     // PNG and BMP).
@@ -114,75 +114,75 @@ TEST_F(ImageCodecs, LosslessFormatsRoundTripExactlyAndJpegClosely) {
 }
 
 TEST_F(ImageCodecs, EncodersAreFoundByExactMimeType) {
-  EXPECT_EQ(FindImageEncoder("image/jpeg"), 1);
-  EXPECT_EQ(FindImageEncoder("image/JPEG"), -1);
-  EXPECT_EQ(FindImageEncoder("image/gif"), -1);
+  EXPECT_EQ(quill::FindImageEncoder("image/jpeg"), 1);
+  EXPECT_EQ(quill::FindImageEncoder("image/JPEG"), -1);
+  EXPECT_EQ(quill::FindImageEncoder("image/gif"), -1);
   TZelLTBitmap picture;
-  MakePicture(picture, 8, 8);
+  quill::MakePicture(picture, 8, 8);
   std::vector<uint8_t> bytes;
-  EXPECT_FALSE(EncodeImage(picture.GetPixels(), "image/gif", -1, {}, bytes));
+  EXPECT_FALSE(quill::EncodeImage(picture.GetPixels(), "image/gif", -1, {}, bytes));
   EXPECT_TRUE(bytes.empty());
   TZelPixels empty;
-  EXPECT_FALSE(EncodeImage(empty, "image/png", -1, {}, bytes));
+  EXPECT_FALSE(quill::EncodeImage(empty, "image/png", -1, {}, bytes));
 }
 
 TEST_F(ImageCodecs, ExifSurvivesEveryContainerWithoutTheThumbnail) {
   TZelLTBitmap picture;
-  MakePicture(picture, 16, 16);
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  TImagePropertyList expected = metadata.Items;
+  quill::MakePicture(picture, 16, 16);
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  quill::TImagePropertyList expected = metadata.Items;
   RemoveThumbnailProperties(expected);
   for (const char* mime : {"image/jpeg", "image/png", "image/tiff"}) {
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(EncodeImage(picture.GetPixels(), mime, 80, metadata, bytes));
+    ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), mime, 80, metadata, bytes));
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata back;
-    ASSERT_TRUE(DecodeImage(bytes, image, format, back));
-    for (const TImagePropertyItem& item : expected) {
-      const TImagePropertyItem* found = FindProperty(back.Items, item.Id);
+    quill::TImageRawFormat format;
+    quill::TImageMetadata back;
+    ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back));
+    for (const quill::TImagePropertyItem& item : expected) {
+      const quill::TImagePropertyItem* found = quill::FindProperty(back.Items, item.Id);
       ASSERT_NE(found, nullptr) << mime << " id " << std::hex << item.Id;
       EXPECT_EQ(*found, item) << mime;
     }
-    EXPECT_EQ(FindProperty(back.Items, 0x5020), nullptr) << mime;
+    EXPECT_EQ(quill::FindProperty(back.Items, 0x5020), nullptr) << mime;
   }
 }
 
 TEST_F(ImageCodecs, JpegExifLeavesOutTheLargestItemsUntilOneSegmentHoldsThem) {
   // 12000 items of 5 to 24 bytes: about five times what one segment holds.
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   for (uint32_t i = 0; i < 12000; ++i) {
-    metadata.Items.push_back({0x1000 + i, kTiffUndefined, std::vector<uint8_t>(5 + (i * 7919) % 20, 7)});
+    metadata.Items.push_back({0x1000 + i, quill::kTiffUndefined, std::vector<uint8_t>(5 + (i * 7919) % 20, 7)});
   }
   TZelLTBitmap picture;
-  MakePicture(picture, 8, 8);
+  quill::MakePicture(picture, 8, 8);
   std::vector<uint8_t> bytes;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 80, metadata, bytes));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/jpeg", 80, metadata, bytes));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata back;
-  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata back;
+  ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back));
   ASSERT_FALSE(back.Items.empty());
   ASSERT_LT(back.Items.size(), metadata.Items.size());
 
   // Every item left out is at least as large as every item kept; of the boundary size,
   // the earlier ones went first; with the last one left out back, it would not fit.
   std::set<uint32_t> kept;
-  for (const TImagePropertyItem& item : back.Items) kept.insert(item.Id);
+  for (const quill::TImagePropertyItem& item : back.Items) kept.insert(item.Id);
   size_t largestKept = 0, smallestLeftOut = SIZE_MAX;
-  for (const TImagePropertyItem& item : metadata.Items) {
+  for (const quill::TImagePropertyItem& item : metadata.Items) {
     if (kept.count(item.Id) != 0) {
-      EXPECT_EQ(*FindProperty(back.Items, item.Id), item);
+      EXPECT_EQ(*quill::FindProperty(back.Items, item.Id), item);
       largestKept = std::max(largestKept, item.Value.size());
     } else {
       smallestLeftOut = std::min(smallestLeftOut, item.Value.size());
     }
   }
   EXPECT_LE(largestKept, smallestLeftOut);
-  const TImagePropertyItem* lastLeftOut = nullptr;
+  const quill::TImagePropertyItem* lastLeftOut = nullptr;
   bool keptOneOfTheSize = false;
-  for (const TImagePropertyItem& item : metadata.Items) {
+  for (const quill::TImagePropertyItem& item : metadata.Items) {
     if (item.Value.size() != smallestLeftOut) continue;
     const bool isKept = kept.count(item.Id) != 0;
     EXPECT_FALSE(keptOneOfTheSize && !isKept) << std::hex << item.Id;
@@ -190,33 +190,33 @@ TEST_F(ImageCodecs, JpegExifLeavesOutTheLargestItemsUntilOneSegmentHoldsThem) {
     if (!isKept) lastLeftOut = &item;
   }
   ASSERT_NE(lastLeftOut, nullptr);
-  TImagePropertyList more;
-  for (const TImagePropertyItem& item : metadata.Items) {
+  quill::TImagePropertyList more;
+  for (const quill::TImagePropertyItem& item : metadata.Items) {
     if (&item == lastLeftOut || kept.count(item.Id) != 0) more.push_back(item);
   }
-  EXPECT_GT(BuildExifData(more).size() + 6, 65533u);
+  EXPECT_GT(quill::BuildExifData(more).size() + 6, 65533u);
 }
 
 TEST_F(ImageCodecs, SavesWithThousandsOfItemsReadBack) {
   // More IFD0 and EXIF items than a directory may hold, and an interoperability item.
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   for (uint32_t i = 0; i < 5000; ++i) {
-    metadata.Items.push_back({0x6000 + i, kTiffShort, {1, 0}});
-    metadata.Items.push_back({kPropertyExif | (0x6000 + i), kTiffShort, {2, 0}});
+    metadata.Items.push_back({0x6000 + i, quill::kTiffShort, {1, 0}});
+    metadata.Items.push_back({quill::kPropertyExif | (0x6000 + i), quill::kTiffShort, {2, 0}});
   }
-  metadata.Items.push_back({kPropertyInterop | 1, kTiffAscii, {'R', '9', '8', 0}});
+  metadata.Items.push_back({quill::kPropertyInterop | 1, quill::kTiffAscii, {'R', '9', '8', 0}});
   TZelLTBitmap picture;
-  MakePicture(picture, 8, 8);
+  quill::MakePicture(picture, 8, 8);
   for (const char* mime : {"image/tiff", "image/png"}) {
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(EncodeImage(picture.GetPixels(), mime, 80, metadata, bytes)) << mime;
+    ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), mime, 80, metadata, bytes)) << mime;
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata back;
-    ASSERT_TRUE(DecodeImage(bytes, image, format, back)) << mime;
-    EXPECT_NE(FindProperty(back.Items, kPropertyInterop | 1), nullptr) << mime;
-    const auto inExif = std::count_if(back.Items.begin(), back.Items.end(), [](const TImagePropertyItem& item) {
-      return (item.Id & 0xFFFF0000u) == kPropertyExif;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata back;
+    ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back)) << mime;
+    EXPECT_NE(quill::FindProperty(back.Items, quill::kPropertyInterop | 1), nullptr) << mime;
+    const auto inExif = std::count_if(back.Items.begin(), back.Items.end(), [](const quill::TImagePropertyItem& item) {
+      return (item.Id & 0xFFFF0000u) == quill::kPropertyExif;
     });
     EXPECT_GT(inExif, 4000) << mime;
     EXPECT_LT(inExif, 4096) << mime;
@@ -234,9 +234,9 @@ TEST_F(ImageCodecs, ReadsPngOfEveryColourTypeAndDepth) {
   for (const Case& c : cases) {
     WriteTestPng(Path("test.png"), c.Type, c.Depth, c.Interlace);
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    ASSERT_TRUE(LoadImageFile(Path("test.png"), image, format, metadata)) << c.Type << "/" << c.Depth;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    ASSERT_TRUE(quill::LoadImageFile(Path("test.png"), image, format, metadata)) << c.Type << "/" << c.Depth;
     ASSERT_EQ(image.GetWidth(), 4);
     const uint8_t* p = image.GetPixels().GetPixelAddress(1, 2);  // x 1, y 2
     if (c.Type == PNG_COLOR_TYPE_PALETTE) {
@@ -280,10 +280,10 @@ TEST_F(ImageCodecs, ReadsTiledSixteenBitTiffTopLeft) {
   }
   TIFFClose(tiff);
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("tiles.tif"), image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Tiff);
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("tiles.tif"), image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Tiff);
   ASSERT_EQ(image.GetWidth(), 20);
   ASSERT_EQ(image.GetHeight(), 18);
   // Stored bottom-up: the image's top row is the file's last row (17).
@@ -368,22 +368,22 @@ TEST_F(ImageCodecs, TiffOfEveryOrientationIsSavedAsItIsShown) {
     ASSERT_EQ(TiffAsShown(Path("in.tif")), expected);
 
     TZelLTBitmap image;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    ASSERT_TRUE(LoadImageFile(Path("in.tif"), image, format, metadata));
-    const TImagePropertyItem* item = FindProperty(metadata.Items, kPropertyOrientation);
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    ASSERT_TRUE(quill::LoadImageFile(Path("in.tif"), image, format, metadata));
+    const quill::TImagePropertyItem* item = quill::FindProperty(metadata.Items, quill::kPropertyOrientation);
     ASSERT_NE(item, nullptr);
     const int told = item->Value[0];
     EXPECT_EQ(told, orientation <= 4 ? 1 : orientation);  // flips are undone, quarter turns kept
     EXPECT_EQ(AsShown(Raster(image.GetPixels()), image.GetWidth(), image.GetHeight(), told), expected) << orientation;
-    ASSERT_TRUE(SaveImageFile(Path("out.tif"), image.GetPixels(), "image/tiff", -1, metadata));
+    ASSERT_TRUE(quill::SaveImageFile(Path("out.tif"), image.GetPixels(), "image/tiff", -1, metadata));
     EXPECT_EQ(TiffAsShown(Path("out.tif")), expected) << orientation;
     // The EXIF of a JPEG made from it tells the same.
     std::vector<uint8_t> jpeg;
-    ASSERT_TRUE(EncodeImage(image.GetPixels(), "image/jpeg", 90, metadata, jpeg));
-    TImageMetadata jpegMetadata;
-    ASSERT_TRUE(DecodeImage(jpeg, image, format, jpegMetadata));
-    EXPECT_EQ(FindProperty(jpegMetadata.Items, kPropertyOrientation)->Value[0], told);
+    ASSERT_TRUE(quill::EncodeImage(image.GetPixels(), "image/jpeg", 90, metadata, jpeg));
+    quill::TImageMetadata jpegMetadata;
+    ASSERT_TRUE(quill::DecodeImage(jpeg, image, format, jpegMetadata));
+    EXPECT_EQ(quill::FindProperty(jpegMetadata.Items, quill::kPropertyOrientation)->Value[0], told);
   }
 }
 
@@ -402,37 +402,37 @@ std::vector<size_t> IccSegments(const std::vector<uint8_t>& jpeg) {
 
 TEST_F(ImageCodecs, IccProfileTravelsThroughEveryFormat) {
   TZelLTBitmap picture;
-  MakePicture(picture, 16, 12);
+  quill::MakePicture(picture, 16, 12);
   // Larger than one APP2 segment holds.
-  const std::vector<uint8_t> profile = MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  metadata.Items.push_back({kPropertyIccProfile, kTiffUndefined, profile});
+  const std::vector<uint8_t> profile = quill::MakeIccProfile("Quillmere wide RGB", "RGB ", 70000);
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  metadata.Items.push_back({quill::kPropertyIccProfile, quill::kTiffUndefined, profile});
   std::vector<uint8_t> bytes;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 90, metadata, bytes));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/jpeg", 90, metadata, bytes));
   EXPECT_EQ(IccSegments(bytes), (std::vector<size_t>{65519, profile.size() - 65519}));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata back;
-  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
-  ASSERT_NE(FindProperty(back.Items, kPropertyIccProfile), nullptr);
-  EXPECT_EQ(FindProperty(back.Items, kPropertyIccProfile)->Value, profile);
-  EXPECT_NE(FindProperty(back.Items, kPropertyMake), nullptr);  // the EXIF still fits its segment
+  quill::TImageRawFormat format;
+  quill::TImageMetadata back;
+  ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back));
+  ASSERT_NE(quill::FindProperty(back.Items, quill::kPropertyIccProfile), nullptr);
+  EXPECT_EQ(quill::FindProperty(back.Items, quill::kPropertyIccProfile)->Value, profile);
+  EXPECT_NE(quill::FindProperty(back.Items, quill::kPropertyMake), nullptr);  // the EXIF still fits its segment
   // JPEG to PNG to TIFF to JPEG.
   for (const char* mime : {"image/png", "image/tiff", "image/jpeg"}) {
-    ASSERT_TRUE(EncodeImage(image.GetPixels(), mime, 90, back, bytes));
-    TImageMetadata next;
-    ASSERT_TRUE(DecodeImage(bytes, image, format, next)) << mime;
-    const TImagePropertyItem* item = FindProperty(next.Items, kPropertyIccProfile);
+    ASSERT_TRUE(quill::EncodeImage(image.GetPixels(), mime, 90, back, bytes));
+    quill::TImageMetadata next;
+    ASSERT_TRUE(quill::DecodeImage(bytes, image, format, next)) << mime;
+    const quill::TImagePropertyItem* item = quill::FindProperty(next.Items, quill::kPropertyIccProfile);
     ASSERT_NE(item, nullptr) << mime;
     EXPECT_EQ(item->Value, profile) << mime;
     back = next;
   }
   // The profile of grey data no longer describes the RGB pixels a decoder gives.
-  metadata.Items = {{kPropertyIccProfile, kTiffUndefined, MakeIccProfile("Grey", "GRAY")}};
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/tiff", -1, metadata, bytes));
-  ASSERT_TRUE(DecodeImage(bytes, image, format, back));
-  EXPECT_EQ(FindProperty(back.Items, kPropertyIccProfile), nullptr);
+  metadata.Items = {{quill::kPropertyIccProfile, quill::kTiffUndefined, quill::MakeIccProfile("Grey", "GRAY")}};
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/tiff", -1, metadata, bytes));
+  ASSERT_TRUE(quill::DecodeImage(bytes, image, format, back));
+  EXPECT_EQ(quill::FindProperty(back.Items, quill::kPropertyIccProfile), nullptr);
 }
 
 // Writes a GIF with giflib: a global table of Global colours and Background, then each
@@ -493,13 +493,13 @@ TEST_F(ImageCodecs, DecodesTheFirstFrameOfAGif) {
   }
   const TGifFrame second{0, 0, 9, 12, false, global, std::vector<std::vector<GifPixelType>>(12, std::vector<GifPixelType>(9, 1))};
   const std::vector<uint8_t> gif = WriteGif(9, 12, global, 2, {first, second});
-  WriteBytes(Path("picture.jpg"), gif);  // found by its content
+  quill::WriteBytes(Path("picture.jpg"), gif);  // found by its content
 
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("picture.jpg"), image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Gif);
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("picture.jpg"), image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Gif);
   ASSERT_EQ(image.GetWidth(), 9);
   ASSERT_EQ(image.GetHeight(), 12);
   auto colour = [&image](int x, int y) {
@@ -516,25 +516,25 @@ TEST_F(ImageCodecs, DecodesTheFirstFrameOfAGif) {
   EXPECT_EQ(colour(5, 10), (std::vector<int>{10, 20, 30}));    // (3, 9)
   EXPECT_EQ(colour(3, 3), (std::vector<int>{100, 110, 120}));  // (1, 2): index 3, transparent, shows its colour
 
-  TImageFileInfo info;
-  ASSERT_TRUE(ReadImageFileInfo(Path("picture.jpg"), info));
-  EXPECT_EQ(info.Format, TImageRawFormat::Gif);
+  quill::TImageFileInfo info;
+  ASSERT_TRUE(quill::ReadImageFileInfo(Path("picture.jpg"), info));
+  EXPECT_EQ(info.Format, quill::TImageRawFormat::Gif);
   EXPECT_EQ(info.Width, 9);
   QImage thumbnail;
-  EXPECT_TRUE(MakeThumbnail(Path("picture.jpg"), 18, 18, thumbnail));
+  EXPECT_TRUE(quill::MakeThumbnail(Path("picture.jpg"), 18, 18, thumbnail));
 
   // A two-colour table still codes indices up to 3: those beyond it are black.
   const std::vector<uint8_t> beyond = WriteGif(2, 1, {{255, 255, 255}, {255, 0, 0}}, 0, {{0, 0, 2, 1, false, {}, {{1, 2}}}});
-  ASSERT_TRUE(DecodeImage(beyond, image, format, metadata));
+  ASSERT_TRUE(quill::DecodeImage(beyond, image, format, metadata));
   EXPECT_EQ(colour(0, 0), (std::vector<int>{255, 0, 0}));
   EXPECT_EQ(colour(1, 0), (std::vector<int>{0, 0, 0}));
 
   // A screen over the pixel budget is refused before anything is allocated; a cut file fails.
   std::vector<uint8_t> huge = gif;
   huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;  // 65535 x 65535
-  EXPECT_FALSE(DecodeImage(huge, image, format, metadata));
+  EXPECT_FALSE(quill::DecodeImage(huge, image, format, metadata));
   for (size_t size : {size_t{6}, size_t{13}, gif.size() / 3}) {
-    EXPECT_FALSE(DecodeImage(std::vector<uint8_t>(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(size)), image,
+    EXPECT_FALSE(quill::DecodeImage(std::vector<uint8_t>(gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(size)), image,
                              format, metadata))
         << size;
     EXPECT_TRUE(image.IsEmpty());
@@ -560,10 +560,10 @@ TEST_F(ImageCodecs, ReadsBmpRunLengthsBitFieldsAndTopDownRows) {
   rle.insert(rle.end(), {0, 0, 0, 0, 0, 0, 255, 0});
   rle.insert(rle.end(), {2, 1, 2, 0, 0, 0, 1, 0, 1, 1, 0, 1});
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(DecodeImage(rle, image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Bmp);
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::DecodeImage(rle, image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Bmp);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 1)[2], 255);  // bottom row, red
   EXPECT_EQ(image.GetPixels().GetPixelAddress(2, 1)[2], 0);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(1, 0)[2], 255);  // top row, after a 0
@@ -573,7 +573,7 @@ TEST_F(ImageCodecs, ReadsBmpRunLengthsBitFieldsAndTopDownRows) {
   std::vector<uint8_t> rle4 = BmpHeader(3, 1, 4, 2, 2, 54 + 8);
   rle4.insert(rle4.end(), {0, 0, 0, 0, 0, 0, 255, 0});
   rle4.insert(rle4.end(), {0, 3, 0x10, 0x10, 0, 1});
-  ASSERT_TRUE(DecodeImage(rle4, image, format, metadata));
+  ASSERT_TRUE(quill::DecodeImage(rle4, image, format, metadata));
   EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 0)[2], 255);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(1, 0)[2], 0);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(2, 0)[2], 255);
@@ -582,7 +582,7 @@ TEST_F(ImageCodecs, ReadsBmpRunLengthsBitFieldsAndTopDownRows) {
   std::vector<uint8_t> fields = BmpHeader(1, -2, 16, 3, 0, 54 + 12);
   fields.insert(fields.end(), {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0});
   fields.insert(fields.end(), {0x00, 0xF8, 0, 0, 0x1F, 0x00, 0, 0});
-  ASSERT_TRUE(DecodeImage(fields, image, format, metadata));
+  ASSERT_TRUE(quill::DecodeImage(fields, image, format, metadata));
   EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 0)[2], 255);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 1)[0], 255);
 
@@ -590,72 +590,72 @@ TEST_F(ImageCodecs, ReadsBmpRunLengthsBitFieldsAndTopDownRows) {
   std::vector<uint8_t> mono = BmpHeader(9, 1, 1, 0, 2, 54 + 8);
   mono.insert(mono.end(), {0, 0, 0, 0, 255, 255, 255, 0});
   mono.insert(mono.end(), {0x00, 0x80, 0, 0});
-  ASSERT_TRUE(DecodeImage(mono, image, format, metadata));
+  ASSERT_TRUE(quill::DecodeImage(mono, image, format, metadata));
   EXPECT_EQ(image.GetPixels().GetPixelAddress(7, 0)[0], 0);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(8, 0)[0], 255);
 }
 
 TEST_F(ImageCodecs, DecodesGreyAndProgressiveJpegs) {
   TZelLTBitmap picture;
-  MakePicture(picture, 50, 34);
-  WriteLibJpeg(Path("grey.jpg"), picture.GetPixels(), 1, 1, false, true);
-  WriteLibJpeg(Path("progressive.jpg"), picture.GetPixels(), 2, 2, true);
+  quill::MakePicture(picture, 50, 34);
+  quill::WriteLibJpeg(Path("grey.jpg"), picture.GetPixels(), 1, 1, false, true);
+  quill::WriteLibJpeg(Path("progressive.jpg"), picture.GetPixels(), 2, 2, true);
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("grey.jpg"), image, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("grey.jpg"), image, format, metadata));
   const uint8_t* p = image.GetPixels().GetPixelAddress(20, 20);
   EXPECT_EQ(p[0], p[1]);
   EXPECT_EQ(p[1], p[2]);
-  ASSERT_TRUE(LoadImageFile(Path("progressive.jpg"), image, format, metadata));
-  EXPECT_LT(MeanDifference(image.GetPixels(), picture.GetPixels()), 4.0);
-  ASSERT_TRUE(LoadImageFile(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg", image, format, metadata));
+  ASSERT_TRUE(quill::LoadImageFile(Path("progressive.jpg"), image, format, metadata));
+  EXPECT_LT(quill::MeanDifference(image.GetPixels(), picture.GetPixels()), 4.0);
+  ASSERT_TRUE(quill::LoadImageFile(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg", image, format, metadata));
   EXPECT_EQ(image.GetWidth(), 640);
   EXPECT_EQ(image.GetHeight(), 427);
   EXPECT_DOUBLE_EQ(metadata.HorizontalResolution, 72);
 }
 
 TEST_F(ImageCodecs, DamagedOrOversizedFilesFailCleanly) {
-  const std::vector<uint8_t> jpeg = FileBytes(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg");
+  const std::vector<uint8_t> jpeg = quill::FileBytes(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg");
   TZelLTBitmap picture;
-  MakePicture(picture, 30, 20);
+  quill::MakePicture(picture, 30, 20);
   std::vector<uint8_t> png, bmp, tiff;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/bmp", -1, {}, bmp));
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/tiff", -1, {}, tiff));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/bmp", -1, {}, bmp));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/tiff", -1, {}, tiff));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
   // Every truncation of every format fails, leaving no image behind.
   for (const std::vector<uint8_t>* whole : std::vector<const std::vector<uint8_t>*>{&jpeg, &png, &bmp, &tiff}) {
     for (size_t size : {size_t{0}, size_t{2}, size_t{20}, whole->size() / 2, whole->size() - 3}) {
       const std::vector<uint8_t> cut(whole->begin(), whole->begin() + static_cast<std::ptrdiff_t>(size));
-      EXPECT_FALSE(DecodeImage(cut, image, format, metadata)) << size;
+      EXPECT_FALSE(quill::DecodeImage(cut, image, format, metadata)) << size;
       EXPECT_TRUE(image.IsEmpty());
     }
   }
   // Sides beyond 65535 from the headers: PNG's IHDR width, BMP's width.
   std::vector<uint8_t> widePng = png;
   widePng[16] = 0, widePng[17] = 1, widePng[18] = 0, widePng[19] = 0;  // 65536 (CRC now wrong too)
-  EXPECT_FALSE(DecodeImage(widePng, image, format, metadata));
+  EXPECT_FALSE(quill::DecodeImage(widePng, image, format, metadata));
   std::vector<uint8_t> wideBmp = bmp;
   wideBmp[18] = 0, wideBmp[19] = 0, wideBmp[20] = 1, wideBmp[21] = 0;  // 65536
-  EXPECT_FALSE(DecodeImage(wideBmp, image, format, metadata));
+  EXPECT_FALSE(quill::DecodeImage(wideBmp, image, format, metadata));
   std::vector<uint8_t> hugeBmp = bmp;  // 60000 x 60000: within the side limit, over the pixel budget
   hugeBmp[18] = 0x60, hugeBmp[19] = 0xEA, hugeBmp[22] = 0x60, hugeBmp[23] = 0xEA;
-  EXPECT_FALSE(DecodeImage(hugeBmp, image, format, metadata));
-  EXPECT_FALSE(DecodeImage(std::vector<uint8_t>(100, 0x42), image, format, metadata));
-  EXPECT_EQ(format, TImageRawFormat::Unknown);
+  EXPECT_FALSE(quill::DecodeImage(hugeBmp, image, format, metadata));
+  EXPECT_FALSE(quill::DecodeImage(std::vector<uint8_t>(100, 0x42), image, format, metadata));
+  EXPECT_EQ(format, quill::TImageRawFormat::Unknown);
 }
 
 // A file that does not load says why: the command-line drivers turn the reason into
 // their message.
 TEST_F(ImageCodecs, LoadFailuresSayWhy) {
   TZelLTBitmap picture;
-  MakePicture(picture, 30, 20);
+  quill::MakePicture(picture, 30, 20);
   std::vector<uint8_t> png, bmp;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/bmp", -1, {}, bmp));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/bmp", -1, {}, bmp));
   std::vector<uint8_t> widePng = png;  // IHDR width 65536, its CRC made right again
   widePng[17] = 1, widePng[18] = 0, widePng[19] = 0;
   const uint32_t crc = static_cast<uint32_t>(crc32(0, widePng.data() + 12, 17));
@@ -666,39 +666,39 @@ TEST_F(ImageCodecs, LoadFailuresSayWhy) {
   const std::string text = "just some text, not an image";
   const std::pair<const char*, std::vector<uint8_t>> files[] = {
       {"text.png", {text.begin(), text.end()}}, {"wide.png", widePng}, {"huge.bmp", hugeBmp}, {"cut.png", cutPng}};
-  for (const auto& [name, bytes] : files) ASSERT_TRUE(WriteFileReplacing(Path(name), bytes));
+  for (const auto& [name, bytes] : files) ASSERT_TRUE(quill::WriteFileReplacing(Path(name), bytes));
 
-  const std::pair<fs::path, TImageLoadFailure> cases[] = {
-      {Path("missing.png"), TImageLoadFailure::CannotRead}, {folder_, TImageLoadFailure::CannotRead},
-      {Path("text.png"), TImageLoadFailure::UnknownFormat}, {Path("wide.png"), TImageLoadFailure::TooLarge},
-      {Path("huge.bmp"), TImageLoadFailure::TooLarge},      {Path("cut.png"), TImageLoadFailure::Damaged}};
+  const std::pair<fs::path, quill::TImageLoadFailure> cases[] = {
+      {Path("missing.png"), quill::TImageLoadFailure::CannotRead}, {folder_, quill::TImageLoadFailure::CannotRead},
+      {Path("text.png"), quill::TImageLoadFailure::UnknownFormat}, {Path("wide.png"), quill::TImageLoadFailure::TooLarge},
+      {Path("huge.bmp"), quill::TImageLoadFailure::TooLarge},      {Path("cut.png"), quill::TImageLoadFailure::Damaged}};
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
   for (const auto& [fileName, why] : cases) {
-    TImageLoadFailure failure = TImageLoadFailure::None;
-    EXPECT_FALSE(LoadImageFile(fileName, image, format, metadata, failure)) << fileName;
+    quill::TImageLoadFailure failure = quill::TImageLoadFailure::None;
+    EXPECT_FALSE(quill::LoadImageFile(fileName, image, format, metadata, failure)) << fileName;
     EXPECT_EQ(failure, why) << fileName;
     EXPECT_TRUE(image.IsEmpty());
   }
-  ASSERT_TRUE(WriteFileReplacing(Path("good.png"), png));
-  TImageLoadFailure failure = TImageLoadFailure::Damaged;
-  EXPECT_TRUE(LoadImageFile(Path("good.png"), image, format, metadata, failure));
-  EXPECT_EQ(failure, TImageLoadFailure::None);
+  ASSERT_TRUE(quill::WriteFileReplacing(Path("good.png"), png));
+  quill::TImageLoadFailure failure = quill::TImageLoadFailure::Damaged;
+  EXPECT_TRUE(quill::LoadImageFile(Path("good.png"), image, format, metadata, failure));
+  EXPECT_EQ(failure, quill::TImageLoadFailure::None);
 }
 
 TEST_F(ImageCodecs, DocumentHeaderIsInvertedInMemoryOnly) {
   TZelLTBitmap picture;
-  MakePicture(picture, 20, 20);
+  quill::MakePicture(picture, 20, 20);
   std::vector<uint8_t> jpeg;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/jpeg", 100, {}, jpeg));
-  EXPECT_TRUE(IsJpegHeader(std::span<const uint8_t, 16>(jpeg.data(), 16)));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/jpeg", 100, {}, jpeg));
+  EXPECT_TRUE(quill::IsJpegHeader(std::span<const uint8_t, 16>(jpeg.data(), 16)));
   const std::vector<uint8_t> plain = jpeg;
   EXPECT_FALSE(RestoreZliHeader(jpeg));  // a plain JPEG is no document file
   EXPECT_EQ(jpeg, plain);
   ASSERT_TRUE(InvertZliHeader(jpeg));
   EXPECT_EQ(jpeg[0], 0x00);
-  EXPECT_EQ(DetectImageFormat(jpeg), TImageRawFormat::Unknown);
+  EXPECT_EQ(quill::DetectImageFormat(jpeg), quill::TImageRawFormat::Unknown);
   EXPECT_FALSE(InvertZliHeader(jpeg));  // inverted bytes fail the test
   ASSERT_TRUE(RestoreZliHeader(jpeg));
   EXPECT_EQ(jpeg, plain);
@@ -708,41 +708,41 @@ TEST_F(ImageCodecs, DocumentHeaderIsInvertedInMemoryOnly) {
 
 TEST_F(ImageCodecs, SavingReplacesTheFileWholeAndRefusesReadOnlyTargets) {
   TZelLTBitmap picture;
-  MakePicture(picture, 12, 12);
-  WriteBytes(Path("old.png"), {1, 2, 3});
-  ASSERT_TRUE(SaveImageFile(Path("old.png"), picture.GetPixels(), "image/png", -1, {}));
+  quill::MakePicture(picture, 12, 12);
+  quill::WriteBytes(Path("old.png"), {1, 2, 3});
+  ASSERT_TRUE(quill::SaveImageFile(Path("old.png"), picture.GetPixels(), "image/png", -1, {}));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("old.png"), image, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("old.png"), image, format, metadata));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);  // no temporary left
-  EXPECT_FALSE(SaveImageFile(Path("missing/new.png"), picture.GetPixels(), "image/png", -1, {}));
-  EXPECT_FALSE(SaveImageFile(folder_, picture.GetPixels(), "image/png", -1, {}));  // a folder
+  EXPECT_FALSE(quill::SaveImageFile(Path("missing/new.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_FALSE(quill::SaveImageFile(folder_, picture.GetPixels(), "image/png", -1, {}));  // a folder
   // Read-only by its mode bits (no write bit for anyone): refused for root too.
-  WriteBytes(Path("locked.png"), {7});
+  quill::WriteBytes(Path("locked.png"), {7});
   fs::permissions(Path("locked.png"), fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_FALSE(SaveImageFile(Path("locked.png"), picture.GetPixels(), "image/png", -1, {}));
-  EXPECT_EQ(FileBytes(Path("locked.png")), std::vector<uint8_t>{7});
+  EXPECT_FALSE(quill::SaveImageFile(Path("locked.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_EQ(quill::FileBytes(Path("locked.png")), std::vector<uint8_t>{7});
 }
 
 TEST_F(ImageCodecs, SavingThroughASymbolicLinkReplacesItsTarget) {
   TZelLTBitmap picture;
-  MakePicture(picture, 12, 12);
+  quill::MakePicture(picture, 12, 12);
   const fs::path target = Path("photos/target.png");
   fs::create_directory(Path("photos"));
-  WriteBytes(target, {1, 2, 3});
+  quill::WriteBytes(target, {1, 2, 3});
   const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
   fs::permissions(target, mode);
   fs::create_symlink("photos/target.png", Path("link.png"));  // relative to the link's folder
   fs::create_symlink(Path("link.png"), Path("chain.png"));    // a link to the link
-  ASSERT_TRUE(SaveImageFile(Path("chain.png"), picture.GetPixels(), "image/png", -1, {}));
+  ASSERT_TRUE(quill::SaveImageFile(Path("chain.png"), picture.GetPixels(), "image/png", -1, {}));
   EXPECT_TRUE(fs::is_symlink(Path("chain.png")));
   EXPECT_TRUE(fs::is_symlink(Path("link.png")));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(target, image, format, metadata));
-  EXPECT_TRUE(SamePixels(image.GetPixels(), picture.GetPixels()));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(target, image, format, metadata));
+  EXPECT_TRUE(quill::SamePixels(image.GetPixels(), picture.GetPixels()));
   EXPECT_EQ(fs::status(target).permissions(), mode);
   // The temporary file went beside the target and is gone.
   EXPECT_EQ(std::distance(fs::directory_iterator(Path("photos")), fs::directory_iterator()), 1);
@@ -750,12 +750,12 @@ TEST_F(ImageCodecs, SavingThroughASymbolicLinkReplacesItsTarget) {
 
   // A read-only target is refused through its link; a loop of links is refused.
   fs::permissions(target, fs::perms::owner_read);
-  const std::vector<uint8_t> saved = FileBytes(target);
-  EXPECT_FALSE(SaveImageFile(Path("link.png"), picture.GetPixels(), "image/bmp", -1, {}));
-  EXPECT_EQ(FileBytes(target), saved);
+  const std::vector<uint8_t> saved = quill::FileBytes(target);
+  EXPECT_FALSE(quill::SaveImageFile(Path("link.png"), picture.GetPixels(), "image/bmp", -1, {}));
+  EXPECT_EQ(quill::FileBytes(target), saved);
   fs::create_symlink("loop-b.png", Path("loop-a.png"));
   fs::create_symlink("loop-a.png", Path("loop-b.png"));
-  EXPECT_FALSE(SaveImageFile(Path("loop-a.png"), picture.GetPixels(), "image/png", -1, {}));
+  EXPECT_FALSE(quill::SaveImageFile(Path("loop-a.png"), picture.GetPixels(), "image/png", -1, {}));
   EXPECT_TRUE(fs::is_symlink(Path("loop-a.png")));
 }
 
@@ -764,53 +764,53 @@ TEST_F(ImageCodecs, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   // Should an open wait for a writer, the watchdog ends the test as a failure.
   ::alarm(60);
   std::vector<uint8_t> data;
-  EXPECT_FALSE(ReadFileBytes(Path("pipe.jpg"), data));
+  EXPECT_FALSE(quill::ReadFileBytes(Path("pipe.jpg"), data));
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  EXPECT_FALSE(LoadImageFile(Path("pipe.jpg"), image, format, metadata));
-  TImageFileInfo info;
-  EXPECT_FALSE(ReadImageFileInfo(Path("pipe.jpg"), info));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  EXPECT_FALSE(quill::LoadImageFile(Path("pipe.jpg"), image, format, metadata));
+  quill::TImageFileInfo info;
+  EXPECT_FALSE(quill::ReadImageFileInfo(Path("pipe.jpg"), info));
   QImage thumbnail;
-  EXPECT_FALSE(MakeThumbnail(Path("pipe.jpg"), 100, 100, thumbnail));
+  EXPECT_FALSE(quill::MakeThumbnail(Path("pipe.jpg"), 100, 100, thumbnail));
   ::alarm(0);
 }
 
 TEST_F(ImageCodecs, FileInformationAndDescription) {
   TZelLTBitmap picture;
-  MakePicture(picture, 640, 480);
-  ASSERT_TRUE(SaveImageFile(Path("plain.png"), picture.GetPixels(), "image/png", -1, {}));
-  TImageFileInfo info;
-  ASSERT_TRUE(ReadImageFileInfo(Path("plain.png"), info));
-  const TImageDescriptionLabels labels{"Type", "Size", "Date", "Camera"};
+  quill::MakePicture(picture, 640, 480);
+  ASSERT_TRUE(quill::SaveImageFile(Path("plain.png"), picture.GetPixels(), "image/png", -1, {}));
+  quill::TImageFileInfo info;
+  ASSERT_TRUE(quill::ReadImageFileInfo(Path("plain.png"), info));
+  const quill::TImageDescriptionLabels labels{"Type", "Size", "Date", "Camera"};
   EXPECT_EQ(BuildImageDescription(info, labels), QString("Type: PNG\nSize: 640 x 480"));
 
-  TImageMetadata metadata;
-  metadata.Items = SampleProperties();
-  ASSERT_TRUE(SaveImageFile(Path("camera.jpg"), picture.GetPixels(), "image/jpeg", 80, metadata));
-  ASSERT_TRUE(ReadImageFileInfo(Path("camera.jpg"), info));
+  quill::TImageMetadata metadata;
+  metadata.Items = quill::SampleProperties();
+  ASSERT_TRUE(quill::SaveImageFile(Path("camera.jpg"), picture.GetPixels(), "image/jpeg", 80, metadata));
+  ASSERT_TRUE(quill::ReadImageFileInfo(Path("camera.jpg"), info));
   EXPECT_EQ(BuildImageDescription(info, labels),
             QString("Type: JPEG\nSize: 640 x 480\nDate: 2024:05:06 07:08:09\nCamera: Quillmere Optics QM-1"));
-  info.Format = TImageRawFormat::Unknown;
+  info.Format = quill::TImageRawFormat::Unknown;
   EXPECT_TRUE(BuildImageDescription(info, labels).startsWith('\n'));
-  EXPECT_FALSE(ReadImageFileInfo(Path("none.png"), info));
+  EXPECT_FALSE(quill::ReadImageFileInfo(Path("none.png"), info));
 }
 
 TEST_F(ImageCodecs, ThumbnailsFitTheBoxFromAnyThread) {
   TZelLTBitmap small, large;
-  MakePicture(small, 100, 50);
-  MakePicture(large, 1600, 1200);
-  ASSERT_TRUE(SaveImageFile(Path("small.bmp"), small.GetPixels(), "image/bmp", -1, {}));
-  ASSERT_TRUE(SaveImageFile(Path("large.jpg"), large.GetPixels(), "image/jpeg", 90, {}));
+  quill::MakePicture(small, 100, 50);
+  quill::MakePicture(large, 1600, 1200);
+  ASSERT_TRUE(quill::SaveImageFile(Path("small.bmp"), small.GetPixels(), "image/bmp", -1, {}));
+  ASSERT_TRUE(quill::SaveImageFile(Path("large.jpg"), large.GetPixels(), "image/jpeg", 90, {}));
   QImage thumbnail;
-  ASSERT_TRUE(MakeThumbnail(Path("small.bmp"), 200, 200, thumbnail));
+  ASSERT_TRUE(quill::MakeThumbnail(Path("small.bmp"), 200, 200, thumbnail));
   EXPECT_EQ(thumbnail.size(), QSize(200, 100));  // enlarged to the box
-  EXPECT_FALSE(MakeThumbnail(Path("small.bmp"), 0, 200, thumbnail));
+  EXPECT_FALSE(quill::MakeThumbnail(Path("small.bmp"), 0, 200, thumbnail));
   // The preview thread and the main thread make thumbnails at the same time.
   QImage results[4];
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) {
-    threads.emplace_back([&, i] { MakeThumbnail(Path(i % 2 ? "large.jpg" : "small.bmp"), 200, 200, results[i]); });
+    threads.emplace_back([&, i] { quill::MakeThumbnail(Path(i % 2 ? "large.jpg" : "small.bmp"), 200, 200, results[i]); });
   }
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(results[1].size(), QSize(200, 150));

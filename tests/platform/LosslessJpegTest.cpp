@@ -13,16 +13,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using LosslessJpeg = CodecTest;
+using LosslessJpeg = quill::CodecTest;
 
 // Loads File and decodes it into Image, as the document does after a load.
-void LoadInto(TLosslessJpeg& jpeg, const fs::path& file, TZelLTBitmap& image) {
+void LoadInto(quill::TLosslessJpeg& jpeg, const fs::path& file, TZelLTBitmap& image) {
   ASSERT_TRUE(jpeg.LoadFromFile(file));
-  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24));
   ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
 }
 
-bool SaveFrom(TLosslessJpeg& jpeg, TZelLTBitmap& image, const fs::path& file) {
+bool SaveFrom(quill::TLosslessJpeg& jpeg, TZelLTBitmap& image, const fs::path& file) {
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   const bool saved = jpeg.Save(file, {});
   jpeg.EndSave();
@@ -30,7 +30,7 @@ bool SaveFrom(TLosslessJpeg& jpeg, TZelLTBitmap& image, const fs::path& file) {
 }
 
 // The number of 8 x 8 blocks of component C that differ between A and B.
-int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size_t c) {
+int DifferentBlocks(const quill::TJpegCoefficients& a, const quill::TJpegCoefficients& b, size_t c) {
   int count = 0;
   for (size_t i = 0; i < a.Components[c].size(); i += 64) {
     if (!std::equal(a.Components[c].begin() + i, a.Components[c].begin() + i + 64, b.Components[c].begin() + i)) ++count;
@@ -39,7 +39,7 @@ int DifferentBlocks(const TJpegCoefficients& a, const TJpegCoefficients& b, size
 }
 
 // Luma block (X, Y) of a file's coefficients.
-std::vector<int16_t> LumaBlock(const TJpegCoefficients& file, int x, int y) {
+std::vector<int16_t> LumaBlock(const quill::TJpegCoefficients& file, int x, int y) {
   const auto at = file.Components[0].begin() + (static_cast<ptrdiff_t>(y) * file.BlocksAcross[0] + x) * 64;
   return {at, at + 64};
 }
@@ -59,42 +59,42 @@ void AddExifSize(const fs::path& file, uint32_t width, uint32_t height) {
     PutBigEndian(tiff, tag, 2);
     PutBigEndian(tiff, type, 2);
     PutBigEndian(tiff, 1, 4);
-    PutBigEndian(tiff, type == kTiffShort ? value << 16 : value, 4);
+    PutBigEndian(tiff, type == quill::kTiffShort ? value << 16 : value, 4);
   };
   PutBigEndian(tiff, 3, 2);
-  entry(0x0100, kTiffShort, width);
-  entry(0x0101, kTiffLong, height);
-  entry(0x8769, kTiffLong, 8 + 2 + 3 * 12 + 4);
+  entry(0x0100, quill::kTiffShort, width);
+  entry(0x0101, quill::kTiffLong, height);
+  entry(0x8769, quill::kTiffLong, 8 + 2 + 3 * 12 + 4);
   PutBigEndian(tiff, 0, 4);
   PutBigEndian(tiff, 2, 2);
-  entry(0xA002, kTiffLong, width);
-  entry(0xA003, kTiffShort, height);
+  entry(0xA002, quill::kTiffLong, width);
+  entry(0xA003, quill::kTiffShort, height);
   PutBigEndian(tiff, 0, 4);
   std::vector<uint8_t> segment = {0xFF, 0xE1};
   PutBigEndian(segment, static_cast<uint32_t>(2 + 6 + tiff.size()), 2);
   segment.insert(segment.end(), {'E', 'x', 'i', 'f', 0, 0});
   segment.insert(segment.end(), tiff.begin(), tiff.end());
-  std::vector<uint8_t> bytes = FileBytes(file);
+  std::vector<uint8_t> bytes = quill::FileBytes(file);
   bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
-  WriteBytes(file, bytes);
+  quill::WriteBytes(file, bytes);
 }
 
 // ImageWidth, ImageLength, PixelXDimension and PixelYDimension of a JPEG's Exif segment.
 std::array<uint32_t, 4> ExifSize(const fs::path& file) {
   std::array<uint32_t, 4> size{};
-  const std::vector<uint8_t> bytes = FileBytes(file);
-  TJpegDecompressor reader;
-  TTiffReader tiff;
-  if (!ReadJpegHeader(reader, bytes.data(), bytes.size(), false) || !tiff.Open(JpegExifBody(reader))) return size;
-  std::vector<TTiffEntry> entries, exif;
+  const std::vector<uint8_t> bytes = quill::FileBytes(file);
+  quill::TJpegDecompressor reader;
+  quill::TTiffReader tiff;
+  if (!quill::ReadJpegHeader(reader, bytes.data(), bytes.size(), false) || !tiff.Open(quill::JpegExifBody(reader))) return size;
+  std::vector<quill::TTiffEntry> entries, exif;
   uint32_t next = 0;
   tiff.ReadDirectory(tiff.FirstDirectory(), entries, next);
-  for (const TTiffEntry& e : entries) {
+  for (const quill::TTiffEntry& e : entries) {
     if (e.Tag == 0x0100) size[0] = e.FirstUnsigned();
     if (e.Tag == 0x0101) size[1] = e.FirstUnsigned();
     if (e.Tag == 0x8769) tiff.ReadDirectory(e.FirstUnsigned(), exif, next);
   }
-  for (const TTiffEntry& e : exif) {
+  for (const quill::TTiffEntry& e : exif) {
     if (e.Tag == 0xA002) size[2] = e.FirstUnsigned();
     if (e.Tag == 0xA003) size[3] = e.FirstUnsigned();
   }
@@ -103,22 +103,22 @@ std::array<uint32_t, 4> ExifSize(const fs::path& file) {
 
 TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
   const fs::path source = fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg";  // 4:4:4, 427 rows: a partial block row
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   TZelLTBitmap image;
   LoadInto(jpeg, source, image);
   EXPECT_EQ(jpeg.GetBlockWidth(), 8);
   TZelLTBitmap plain;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(source, plain, format, metadata));
-  EXPECT_TRUE(SamePixels(image.GetPixels(), plain.GetPixels()));  // one decoder for both paths
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(source, plain, format, metadata));
+  EXPECT_TRUE(quill::SamePixels(image.GetPixels(), plain.GetPixels()));  // one decoder for both paths
 
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("same.jpg")));
-  const TJpegCoefficients before = ReadCoefficients(source), after = ReadCoefficients(Path("same.jpg"));
+  const quill::TJpegCoefficients before = quill::ReadCoefficients(source), after = quill::ReadCoefficients(Path("same.jpg"));
   ASSERT_FALSE(after.Components.empty());
   EXPECT_EQ(after.Components, before.Components);
   // The ICC profile (APP2) and the comment were copied.
-  const std::vector<uint8_t> saved = FileBytes(Path("same.jpg"));
+  const std::vector<uint8_t> saved = quill::FileBytes(Path("same.jpg"));
   const std::string text(saved.begin(), saved.end());
   EXPECT_NE(text.find("ICC_PROFILE"), std::string::npos);
   EXPECT_NE(text.find("cmp3.10.3.2Lq3"), std::string::npos);
@@ -126,9 +126,9 @@ TEST_F(LosslessJpeg, AnUneditedSaveKeepsEveryCoefficientAndTheSegments) {
 
 TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
   TZelLTBitmap picture;
-  MakePicture(picture, 160, 96);
-  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);  // 16 x 16 MCUs
-  TLosslessJpeg jpeg;
+  quill::MakePicture(picture, 160, 96);
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);  // 16 x 16 MCUs
+  quill::TLosslessJpeg jpeg;
   TZelLTBitmap image;
   LoadInto(jpeg, Path("source.jpg"), image);
   EXPECT_EQ(jpeg.GetBlockWidth(), 16);
@@ -138,7 +138,7 @@ TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
     for (int x = 36; x < 41; ++x) std::memset(image.GetPixels().GetPixelAddress(x, y), 255, 3);
   }
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
-  const TJpegCoefficients before = ReadCoefficients(Path("source.jpg")), after = ReadCoefficients(Path("edited.jpg"));
+  const quill::TJpegCoefficients before = quill::ReadCoefficients(Path("source.jpg")), after = quill::ReadCoefficients(Path("edited.jpg"));
   ASSERT_EQ(after.Components.size(), 3u);
   EXPECT_GE(DifferentBlocks(before, after, 0), 1);
   EXPECT_LE(DifferentBlocks(before, after, 0), 4);  // the MCU's four luma blocks at most
@@ -153,18 +153,18 @@ TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
     }
   }
   TZelLTBitmap back;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("edited.jpg"), back, format, metadata));
   EXPECT_GT(back.GetPixels().GetPixelAddress(38, 22)[0], 200);  // the edit is in the file
 }
 
 TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   TZelLTBitmap picture;
-  MakePicture(picture, 64, 48);
-  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 1, false);  // 4:2:2: 16 x 8 MCUs
-  const TJpegCoefficients source = ReadCoefficients(Path("source.jpg"));
-  TLosslessJpeg jpeg;
+  quill::MakePicture(picture, 64, 48);
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 1, false);  // 4:2:2: 16 x 8 MCUs
+  const quill::TJpegCoefficients source = quill::ReadCoefficients(Path("source.jpg"));
+  quill::TLosslessJpeg jpeg;
   TZelLTBitmap image;
   LoadInto(jpeg, Path("source.jpg"), image);
 
@@ -174,7 +174,7 @@ TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   EXPECT_EQ(jpeg.GetBlockWidth(), 8);
   EXPECT_EQ(jpeg.GetBlockHeight(), 16);
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("left.jpg")));
-  const TJpegCoefficients left = ReadCoefficients(Path("left.jpg"));
+  const quill::TJpegCoefficients left = quill::ReadCoefficients(Path("left.jpg"));
   EXPECT_EQ(left.Width, 48);
   EXPECT_EQ(left.Height, 64);
   // A turn maps every block onto a block: the coefficient magnitudes are a permutation.
@@ -194,31 +194,31 @@ TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   jpeg.FlipHorizontal(), jpeg.FlipVertical(), jpeg.FlipHorizontal(), jpeg.FlipVertical();
   image.FlipHorizontal(), image.FlipVertical(), image.FlipHorizontal(), image.FlipVertical();
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("back.jpg")));
-  EXPECT_EQ(ReadCoefficients(Path("back.jpg")).Components, source.Components);
+  EXPECT_EQ(quill::ReadCoefficients(Path("back.jpg")).Components, source.Components);
 
-  if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+  if (!quill::HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
   jpeg.RotateRight();
   ASSERT_TRUE(image.RotateRight());
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("right.jpg")));
-  ASSERT_EQ(RunCommand("jpegtran -rotate 90 -copy all -outfile '" + Path("tool.jpg").string() + "' '" +
+  ASSERT_EQ(quill::RunCommand("jpegtran -rotate 90 -copy all -outfile '" + Path("tool.jpg").string() + "' '" +
                        Path("source.jpg").string() + "'"),
             0);
-  EXPECT_EQ(ReadCoefficients(Path("right.jpg")).Components, ReadCoefficients(Path("tool.jpg")).Components);
+  EXPECT_EQ(quill::ReadCoefficients(Path("right.jpg")).Components, quill::ReadCoefficients(Path("tool.jpg")).Components);
 }
 
 TEST_F(LosslessJpeg, AnAlignedCropKeepsBlocksAndAnUnalignedOneShowsTheDocumentsPicture) {
   TZelLTBitmap picture;
-  MakePicture(picture, 96, 64);
-  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
-  const TJpegCoefficients source = ReadCoefficients(Path("source.jpg"));
+  quill::MakePicture(picture, 96, 64);
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  const quill::TJpegCoefficients source = quill::ReadCoefficients(Path("source.jpg"));
   {
-    TLosslessJpeg jpeg;
+    quill::TLosslessJpeg jpeg;
     TZelLTBitmap image;
     LoadInto(jpeg, Path("source.jpg"), image);
     ASSERT_TRUE(image.Crop({16, 16, 60, 50}));
     jpeg.SetRegion({16, 16, 60, 50});
     ASSERT_TRUE(SaveFrom(jpeg, image, Path("aligned.jpg")));
-    const TJpegCoefficients cropped = ReadCoefficients(Path("aligned.jpg"));
+    const quill::TJpegCoefficients cropped = quill::ReadCoefficients(Path("aligned.jpg"));
     ASSERT_EQ(cropped.Width, 44);
     // Luma block (0, 0) of the crop is block (2, 2) of the source.
     EXPECT_TRUE(std::equal(cropped.Components[0].begin(), cropped.Components[0].begin() + 64,
@@ -226,25 +226,25 @@ TEST_F(LosslessJpeg, AnAlignedCropKeepsBlocksAndAnUnalignedOneShowsTheDocumentsP
   }
   {
     // The document crops at x 13 exactly, the object at the block origin 0.
-    TLosslessJpeg jpeg;
+    quill::TLosslessJpeg jpeg;
     TZelLTBitmap image;
     LoadInto(jpeg, Path("source.jpg"), image);
     ASSERT_TRUE(image.Crop({13, 7, 80, 60}));
     jpeg.SetRegion({0, 0, 67, 53});
     ASSERT_TRUE(SaveFrom(jpeg, image, Path("unaligned.jpg")));
     TZelLTBitmap back;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    ASSERT_TRUE(LoadImageFile(Path("unaligned.jpg"), back, format, metadata));
-    EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);  // the document's picture, not shifted
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    ASSERT_TRUE(quill::LoadImageFile(Path("unaligned.jpg"), back, format, metadata));
+    EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);  // the document's picture, not shifted
   }
 }
 
 TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   TZelLTBitmap picture;
-  MakePicture(picture, 64, 64);
-  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
-  TLosslessJpeg jpeg;
+  quill::MakePicture(picture, 64, 64);
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
+  quill::TLosslessJpeg jpeg;
   TZelLTBitmap image;
   LoadInto(jpeg, Path("source.jpg"), image);
   fs::remove(Path("source.jpg"));  // the object holds the bytes
@@ -252,11 +252,11 @@ TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   jpeg.SetRegion({0, 0, 100, 90});
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("larger.jpg")));
   TZelLTBitmap back;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  ASSERT_TRUE(LoadImageFile(Path("larger.jpg"), back, format, metadata));
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("larger.jpg"), back, format, metadata));
   EXPECT_EQ(back.GetWidth(), 100);
-  EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+  EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
 }
 
 TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
@@ -264,8 +264,8 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
   // clockwise turn brings the partial MCU row to the left edge, a vertical mirror to
   // the top: no MCU lines up any more, every luma block still does.
   TZelLTBitmap picture;
-  MakePicture(picture, 64, 40);
-  WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  quill::MakePicture(picture, 64, 40);
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
   AddExifSize(Path("source.jpg"), 64, 40);
   struct TCase {
     const char* Option;
@@ -274,7 +274,7 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
   };
   for (const TCase& test : {TCase{"-rotate 90", true, 1, 0}, TCase{"-flip vertical", false, 0, 1}}) {
     SCOPED_TRACE(test.Option);
-    TLosslessJpeg jpeg;
+    quill::TLosslessJpeg jpeg;
     TZelLTBitmap image;
     LoadInto(jpeg, Path("source.jpg"), image);
     if (test.Turn) {
@@ -286,10 +286,10 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
     }
     ASSERT_TRUE(SaveFrom(jpeg, image, Path("ours.jpg")));
     TZelLTBitmap back;
-    TImageRawFormat format;
-    TImageMetadata metadata;
-    ASSERT_TRUE(LoadImageFile(Path("ours.jpg"), back, format, metadata));
-    EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    ASSERT_TRUE(quill::LoadImageFile(Path("ours.jpg"), back, format, metadata));
+    EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
     // The Exif segment gives the saved size, in the file's byte order and types.
     const uint32_t width = test.Turn ? 40 : 64, height = test.Turn ? 64 : 40;
     EXPECT_EQ(ExifSize(Path("ours.jpg")), (std::array<uint32_t, 4>{width, height, width, height}));
@@ -299,11 +299,11 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
     ASSERT_TRUE(SaveFrom(jpeg, image, Path("cropped.jpg")));
     EXPECT_EQ(ExifSize(Path("cropped.jpg")), (std::array<uint32_t, 4>{24, 24, 24, 24}));
 
-    if (!HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
-    ASSERT_EQ(RunCommand(std::string("jpegtran -trim ") + test.Option + " -outfile '" + Path("tool.jpg").string() +
+    if (!quill::HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+    ASSERT_EQ(quill::RunCommand(std::string("jpegtran -trim ") + test.Option + " -outfile '" + Path("tool.jpg").string() +
                          "' '" + Path("source.jpg").string() + "'"),
               0);
-    const TJpegCoefficients ours = ReadCoefficients(Path("ours.jpg")), tool = ReadCoefficients(Path("tool.jpg"));
+    const quill::TJpegCoefficients ours = quill::ReadCoefficients(Path("ours.jpg")), tool = quill::ReadCoefficients(Path("tool.jpg"));
     ASSERT_FALSE(tool.Components.empty());
     for (int y = 0; y < tool.Height / 8; ++y) {
       for (int x = 0; x < tool.Width / 8; ++x) {
@@ -316,16 +316,16 @@ TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
 TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
   // Table 0 holds a 0: libjpeg decodes the file but divides by the table when encoding.
   const fs::path source = fs::path(QUILL_TEST_DATA_DIR) / "rocket-zero-quantiser.jpg";
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   TZelLTBitmap image, loaded, back;
-  TImageRawFormat format;
-  TImageMetadata metadata;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
   LoadInto(jpeg, source, image);
-  ASSERT_TRUE(LoadImageFile(source, loaded, format, metadata));
+  ASSERT_TRUE(quill::LoadImageFile(source, loaded, format, metadata));
   // An edit inside the 4:4:4 block at column 10, row 5 re-encodes that block alone.
   for (int y = 42; y < 46; ++y) std::memset(image.GetPixels().GetPixelAddress(82, y), 255, 12);
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
-  ASSERT_TRUE(LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  ASSERT_TRUE(quill::LoadImageFile(Path("edited.jpg"), back, format, metadata));
   EXPECT_GT(back.GetPixels().GetPixelAddress(83, 43)[0], 200);
   // Every other block decodes to exactly what the source did.
   int changed = 0;
@@ -343,8 +343,8 @@ TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
   jpeg.RotateRight();
   ASSERT_TRUE(image.RotateRight());
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("turned.jpg")));
-  ASSERT_TRUE(LoadImageFile(Path("turned.jpg"), back, format, metadata));
-  EXPECT_LT(MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+  ASSERT_TRUE(quill::LoadImageFile(Path("turned.jpg"), back, format, metadata));
+  EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
 }
 
 // A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
@@ -369,33 +369,33 @@ std::vector<uint8_t> OutOfRangeJpeg() {
 }
 
 TEST_F(LosslessJpeg, AnEncoderErrorFailsTheSaveAndKeepsTheOldFile) {
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   ASSERT_TRUE(jpeg.LoadFromMemory(OutOfRangeJpeg()));
   TZelLTBitmap image;
-  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+  ASSERT_TRUE(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24));
   ASSERT_TRUE(jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()));
-  WriteBytes(Path("old.jpg"), {1, 2, 3});
+  quill::WriteBytes(Path("old.jpg"), {1, 2, 3});
   EXPECT_FALSE(SaveFrom(jpeg, image, Path("old.jpg")));
-  EXPECT_EQ(FileBytes(Path("old.jpg")), (std::vector<uint8_t>{1, 2, 3}));
-  TLosslessJpegSaveOptions sequential;
-  sequential.Values[TLosslessJpegSaveOptions::kCoding] = 0;
+  EXPECT_EQ(quill::FileBytes(Path("old.jpg")), (std::vector<uint8_t>{1, 2, 3}));
+  quill::TLosslessJpegSaveOptions sequential;
+  sequential.Values[quill::TLosslessJpegSaveOptions::kCoding] = 0;
   std::vector<uint8_t> output;
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   EXPECT_FALSE(jpeg.SaveToMemory(output, sequential));
 }
 
 TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
-  TLosslessJpeg jpeg;
+  quill::TLosslessJpeg jpeg;
   EXPECT_FALSE(jpeg.LoadFromFile(Path("missing.jpg")));
   EXPECT_FALSE(jpeg.HasImage());
-  std::vector<uint8_t> bytes = FileBytes(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg");
+  std::vector<uint8_t> bytes = quill::FileBytes(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg");
   bytes.resize(bytes.size() / 2);  // data ends in the middle of the scan
   EXPECT_FALSE(jpeg.LoadFromMemory(bytes));
   EXPECT_FALSE(jpeg.HasImage());
   TZelLTBitmap picture;
-  MakePicture(picture, 16, 16);
+  quill::MakePicture(picture, 16, 16);
   std::vector<uint8_t> png;
-  ASSERT_TRUE(EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
+  ASSERT_TRUE(quill::EncodeImage(picture.GetPixels(), "image/png", -1, {}, png));
   EXPECT_FALSE(jpeg.LoadFromMemory(png));
   ASSERT_TRUE(jpeg.LoadFromFile(fs::path(QUILL_TEST_DATA_DIR) / "rocket.jpg"));
   std::vector<uint8_t> out;
@@ -406,15 +406,15 @@ TEST_F(LosslessJpeg, RefusesWhatItCannotHold) {
 // under the region and black elsewhere, shifted or mirrored alike.
 TEST_F(LosslessJpeg, ARegionBeyondTheSourceDecodesBlackAroundIt) {
   TZelLTBitmap picture, source;
-  MakePicture(picture, 40, 24);
-  WriteLibJpeg(Path("p.jpg"), picture.GetPixels(), 1, 1, false);
+  quill::MakePicture(picture, 40, 24);
+  quill::WriteLibJpeg(Path("p.jpg"), picture.GetPixels(), 1, 1, false);
   for (const bool mirrored : {false, true}) {
-    TLosslessJpeg jpeg;
+    quill::TLosslessJpeg jpeg;
     LoadInto(jpeg, Path("p.jpg"), source);
     if (mirrored) jpeg.FlipHorizontal();
     jpeg.SetRegion({-5, -3, 45, 30});
     TZelLTBitmap region;
-    ASSERT_TRUE(region.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24));
+    ASSERT_TRUE(region.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24));
     ASSERT_TRUE(jpeg.Decode(region.GetPixels().Bits(), region.GetPixels().Stride()));
     for (int32_t y = 0; y < 33; ++y) {
       for (int32_t x = 0; x < 50; ++x) {

@@ -87,7 +87,7 @@ TEST(PointerDriver, InputIsPostedAndFollowsThePressWhileAButtonIsHeld) {
   Deliver();
   EXPECT_EQ(first.events, (std::vector<std::string>{"move 50,50", "press L", "move 220,20", "release L"}));
   EXPECT_EQ(second.events, (std::vector<std::string>{"move 30,20"}));
-  EXPECT_EQ(driver.GetPosition(), (TPoint{330, 120}));
+  EXPECT_EQ(driver.GetPosition(), (quill::TPoint{330, 120}));
 
   // A move asked for where the pointer stands is delivered all the same.
   driver.SetPosition({330, 120});

@@ -14,7 +14,7 @@ namespace {
 
 // A bitmap whose pixel (x, y) is B = x, G = y, R = 7.
 void MakeCoordinates(TZelLTBitmap& bitmap, int width, int height) {
-  ASSERT_TRUE(bitmap.SetSize(width, height, kPixelFormat24));
+  ASSERT_TRUE(bitmap.SetSize(width, height, quill::kPixelFormat24));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t* p = bitmap.GetPixels().GetPixelAddress(x, y);
@@ -46,7 +46,7 @@ TEST(RasterSurface, PaintsOneToOneWithinTheClip) {
   QImage canvas = Canvas(30, 30);
   {
     QPainter painter(&canvas);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     // The image scrolled so that source (10, 5) lands on the canvas origin.
     ASSERT_TRUE(bitmap.Draw(surface, {-10, -5, 40, 35}, bitmap.GetBounds(), {0, 0, 20, 30}));
   }
@@ -62,12 +62,12 @@ TEST(RasterSurface, StretchesByNearestPixel) {
   QImage small = Canvas(4, 4);
   {
     QPainter painter(&big);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     ASSERT_TRUE(bitmap.Draw(surface, {0, 0, 16, 16}, bitmap.GetBounds(), {0, 0, 16, 16}));
   }
   {
     QPainter painter(&small);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     ASSERT_TRUE(bitmap.Draw(surface, {0, 0, 4, 4}, bitmap.GetBounds(), {0, 0, 4, 4}));
   }
   for (int y = 0; y < 16; ++y) {
@@ -90,15 +90,15 @@ TEST(RasterSurface, ZoomedAndClippedMatchesTheWholePainting) {
   MakeCoordinates(bitmap, 60, 45);
   QImage whole = Canvas(200, 150);
   QImage part = Canvas(200, 150);
-  const TRect dest{-17, -9, 163, 126};  // zoom 3, scrolled
+  const quill::TRect dest{-17, -9, 163, 126};  // zoom 3, scrolled
   {
     QPainter painter(&whole);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     ASSERT_TRUE(bitmap.Draw(surface, dest, bitmap.GetBounds(), {0, 0, 200, 150}));
   }
   {
     QPainter painter(&part);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     ASSERT_TRUE(bitmap.Draw(surface, dest, bitmap.GetBounds(), {31, 40, 77, 101}));
   }
   for (int y = 40; y < 101; ++y) {
@@ -112,12 +112,12 @@ TEST(RasterSurface, RefusesWhatItCannotPaint) {
   MakeCoordinates(bitmap, 8, 8);
   QImage canvas = Canvas(8, 8);
   QPainter painter(&canvas);
-  TRasterSurface surface(painter);
+  quill::TRasterSurface surface(painter);
   EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 8, 8}, {4, 4, 12, 12}, {0, 0, 8, 8}));  // source outside
   EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 0, 8}, bitmap.GetBounds(), {0, 0, 8, 8}));
   EXPECT_TRUE(bitmap.Draw(surface, {0, 0, 8, 8}, bitmap.GetBounds(), {20, 20, 30, 30}));  // nothing visible
   TZelLTBitmap wide;
-  ASSERT_TRUE(wide.SetSize(4, 4, kPixelFormat32));
+  ASSERT_TRUE(wide.SetSize(4, 4, quill::kPixelFormat32));
   EXPECT_FALSE(wide.Draw(surface, {0, 0, 4, 4}, wide.GetBounds(), {0, 0, 4, 4}));
   painter.end();
   EXPECT_FALSE(bitmap.Draw(surface, {0, 0, 8, 8}, bitmap.GetBounds(), {0, 0, 8, 8}));
@@ -134,7 +134,7 @@ TEST(RasterSurface, PrintsToAPdfPage) {
     printer.setOutputFileName(QString::fromStdString(path));
     printer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter(&printer);
-    TRasterSurface surface(painter);
+    quill::TRasterSurface surface(painter);
     ASSERT_TRUE(bitmap.Print(surface, {100, 100, 3300, 2500}));
   }
   EXPECT_GT(std::filesystem::file_size(path), 500u);

@@ -28,7 +28,7 @@ using quill::test::kStandIn;
 using quill::test::ReadTextFile;
 using quill::test::WriteTextFile;
 
-bool Empty(const HostRect& r) { return r.right <= r.left || r.bottom <= r.top; }
+bool Empty(const quill::HostRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 // The host's image: Width x Height pixels of Planes bytes, rows RowBytes apart (Padding
 // bytes more than the pixels need). The input and the output buffer start equal.
@@ -41,7 +41,7 @@ struct THostImage {
   }
 
   // The input with Change applied to the pixels of Rect.
-  std::vector<uint8_t> Changed(const HostRect& rect, const std::function<void(uint8_t*)>& change) const {
+  std::vector<uint8_t> Changed(const quill::HostRect& rect, const std::function<void(uint8_t*)>& change) const {
     std::vector<uint8_t> result = Input;
     for (int y = rect.top; y < rect.bottom; ++y) {
       for (int x = rect.left; x < rect.right; ++x) change(result.data() + y * RowBytes + x * Planes);
@@ -73,10 +73,10 @@ int16_t AdvanceState() {
   FilterRecord& r = host.Record;
   const THostImage& image = *host.Image;
   ++host.AdvanceCalls;
-  auto inside = [&](const HostRect& rect) {
+  auto inside = [&](const quill::HostRect& rect) {
     return rect.left >= 0 && rect.top >= 0 && rect.right <= image.Width && rect.bottom <= image.Height;
   };
-  auto offset = [&](const HostRect& rect) { return rect.top * image.RowBytes + rect.left * image.Planes; };
+  auto offset = [&](const quill::HostRect& rect) { return rect.top * image.RowBytes + rect.left * image.Planes; };
   r.inData = nullptr;
   r.outData = nullptr;
   if (!Empty(r.inRect)) {
@@ -161,7 +161,7 @@ class FilterHostTest : public testing::Test {
     if (program) WriteTextFile(setting, "# installed\nPath=" + *program + "\n");
     library_ = ::dlopen(QUILL_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library_, nullptr) << ::dlerror();
-    entry_ = reinterpret_cast<EntryPointProc>(::dlsym(library_, "ENTRYPOINT"));
+    entry_ = reinterpret_cast<quill::EntryPointProc>(::dlsym(library_, "ENTRYPOINT"));
     ASSERT_NE(entry_, nullptr);
   }
 
@@ -172,11 +172,11 @@ class FilterHostTest : public testing::Test {
   }
 
   // A run over Rect of Image is next: an RGB image with Image's planes.
-  void PrepareRun(THostImage& image, const HostRect& rect) {
+  void PrepareRun(THostImage& image, const quill::HostRect& rect) {
     host_ = THost{};
     host_.Image = &image;
     host_.Record.planes = static_cast<int16_t>(image.Planes);
-    host_.Record.imageMode = kImageModeRGB;
+    host_.Record.imageMode = quill::kImageModeRGB;
     host_.Record.filterRect = rect;
     host_.Record.advanceState = AdvanceState;
   }
@@ -188,12 +188,12 @@ class FilterHostTest : public testing::Test {
     FilterRecord& r = host_.Record;
     int16_t result = 0;
     messages_ = CaptureStandardError(folder_.Path / "stderr.txt", [&] {
-      EXPECT_EQ(Call(kSelectorParameters, &r), kResultDone);
-      EXPECT_EQ(Call(kSelectorPrepare, &r), kResultDone);
-      result = Call(kSelectorStart, &r);
+      EXPECT_EQ(Call(quill::kSelectorParameters, &r), quill::kResultDone);
+      EXPECT_EQ(Call(quill::kSelectorPrepare, &r), quill::kResultDone);
+      result = Call(quill::kSelectorStart, &r);
       EXPECT_TRUE(Empty(r.inRect) && Empty(r.outRect) && Empty(r.maskRect)) << "the host would ask for more";
-      EXPECT_EQ(Call(kSelectorContinue, &r), kResultDone);
-      EXPECT_EQ(Call(kSelectorFinish, &r), kResultDone);
+      EXPECT_EQ(Call(quill::kSelectorContinue, &r), quill::kResultDone);
+      EXPECT_EQ(Call(quill::kSelectorFinish, &r), quill::kResultDone);
     });
     gHost = nullptr;
     return result;
@@ -215,7 +215,7 @@ class FilterHostTest : public testing::Test {
   quill::test::TTestFolder folder_;
   quill::test::TScopedEnvironment env_;
   void* library_ = nullptr;
-  EntryPointProc entry_ = nullptr;
+  quill::EntryPointProc entry_ = nullptr;
   THost host_;
   std::string messages_;
 };
@@ -256,20 +256,20 @@ TEST_F(FilterHostTest, AboutShowsItsTextAndOtherSelectorsAreRefused) {
   int aboutRecord = 0;
   int16_t about = 0, six = 0, minusOne = 0;
   messages_ = CaptureStandardError(folder_.Path / "stderr.txt", [&] {
-    about = Call(kSelectorAbout, &aboutRecord);
+    about = Call(quill::kSelectorAbout, &aboutRecord);
     six = Call(6, nullptr);
     minusOne = Call(-1, nullptr);
   });
-  EXPECT_EQ(about, kResultDone);
-  EXPECT_EQ(six, kResultUnhandled);
-  EXPECT_EQ(minusOne, kResultUnhandled);
+  EXPECT_EQ(about, quill::kResultDone);
+  EXPECT_EQ(six, quill::kResultUnhandled);
+  EXPECT_EQ(minusOne, quill::kResultUnhandled);
   EXPECT_EQ(messages_, "About Quillmere Plug-in\nQuillmere Plug-in\nVersion: 3.4.0\nMade by Norvane\n");
 }
 
 struct TRoundTripCase {
   const char* Name;
   int Width, Height, Planes, Padding;
-  HostRect Rect;
+  quill::HostRect Rect;
   const char* Mode;  // what the stand-in program does
   bool AllPlanesChange;
 };
@@ -293,7 +293,7 @@ TEST_P(RoundTripTest, HostReceivesTheEditedPixelsOfItsRectangle) {
   });
   const std::vector<uint8_t> input = image.Input;
 
-  EXPECT_EQ(RunFilter(), kResultDone) << messages_;
+  EXPECT_EQ(RunFilter(), quill::kResultDone) << messages_;
   EXPECT_EQ(image.Output, expected);
   EXPECT_EQ(image.Input, input);
   EXPECT_EQ(messages_, "");
@@ -321,7 +321,7 @@ TEST_F(FilterHostTest, StartsTheProgramOnTheExchangeFile) {
   PrepareRun(image, {2, 3, 7, 10});
   // A descriptor the host holds open, not to be inherited by the program.
   const int hostFile = ::open(Log().parent_path().c_str(), O_RDONLY);
-  ASSERT_EQ(RunFilter(), kResultDone) << messages_;
+  ASSERT_EQ(RunFilter(), quill::kResultDone) << messages_;
   ::close(hostFile);
 
   const auto log = ProgramLog();
@@ -364,7 +364,7 @@ TEST_P(ProgramFailureTest, NothingIsCopiedBack) {
   Load();
   THostImage image(13, 9, 4, 5);
   PrepareRun(image, {2, 3, 7, 10});
-  EXPECT_EQ(RunFilter(), kResultNotCopied);
+  EXPECT_EQ(RunFilter(), quill::kResultNotCopied);
   EXPECT_EQ(messages_, GetParam().Message);
   EXPECT_EQ(image.Output, image.Input);
   EXPECT_TRUE(ProgramRan());
@@ -389,13 +389,13 @@ TEST_F(FilterHostTest, AProgramThatCannotBeStartedIsReported) {
   const std::string missing = (folder_.Path / "nowhere" / "Quillmere").string();
   Load(missing);
   PrepareRun(image, {2, 3, 7, 10});
-  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
   EXPECT_EQ(messages_, "Error: Execute application \"" + missing + "\" error: 2\n");
 
   // Without the installed setting the path is empty.
   Load(std::nullopt);
   PrepareRun(image, {2, 3, 7, 10});
-  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
   EXPECT_EQ(messages_, "Error: Execute application \"\" error: 2\n");
 
   EXPECT_EQ(image.Output, image.Input);
@@ -407,7 +407,7 @@ TEST_F(FilterHostTest, AnImageThatIsNotRgbIsRefusedBeforeAnythingStarts) {
   THostImage image(13, 9, 1, 0);
   PrepareRun(image, {2, 3, 7, 10});
   host_.Record.imageMode = 1;
-  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
   EXPECT_EQ(messages_, "Error: Quillmere edits RGB images only; convert the image to RGB first.\n");
   EXPECT_EQ(host_.AdvanceCalls, 0);
   EXPECT_FALSE(ProgramRan());
@@ -423,7 +423,7 @@ TEST_F(FilterHostTest, UnusableInputIsReportedBeforeAnythingStarts) {
     PrepareRun(failure == 2 ? twoPlanes : rgb, {2, 3, 7, 10});
     if (failure == 0) host_.FailInput = true;
     if (failure == 1) host_.Record.advanceState = nullptr;
-    EXPECT_EQ(RunFilter(), kResultStartFailed);
+    EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
     EXPECT_EQ(messages_, "Error: Get image data error.\n");
   }
   EXPECT_FALSE(ProgramRan());
@@ -435,7 +435,7 @@ TEST_F(FilterHostTest, AnExchangeFileThatCannotBeMadeIsReported) {
   Load();
   THostImage image(13, 9, 3, 5);
   PrepareRun(image, {2, 3, 7, 10});
-  EXPECT_EQ(RunFilter(), kResultStartFailed);
+  EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
   EXPECT_EQ(messages_, "Error: Create temp file error.\n");
   EXPECT_FALSE(ProgramRan());
 }
@@ -450,7 +450,7 @@ TEST_F(FilterHostTest, UnusableOutputIsReportedAndLeftAlone) {
     PrepareRun(image, {2, 0, 7, 13});
     if (failure == 0) host_.NoOutput = true;
     if (failure == 1) host_.ShortenOutputRows = 1;
-    EXPECT_EQ(RunFilter(), kResultNotCopied);
+    EXPECT_EQ(RunFilter(), quill::kResultNotCopied);
     EXPECT_EQ(messages_, "Error: Get out image data error.\n");
     EXPECT_EQ(image.Output, image.Input);
   }

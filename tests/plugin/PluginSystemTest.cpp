@@ -78,7 +78,7 @@ TEST(WaitForProgramTest, IdleStepRunsWhileTheProgramRuns) {
   std::vector<uint8_t> output(input.size(), 0);
   FilterRecord record{};
   record.planes = 3;
-  record.imageMode = kImageModeRGB;
+  record.imageMode = quill::kImageModeRGB;
   record.filterRect = {0, 0, 2, 4};
   static FilterRecord* current = nullptr;
   static std::vector<uint8_t>* in = nullptr;
@@ -93,7 +93,7 @@ TEST(WaitForProgramTest, IdleStepRunsWhileTheProgramRuns) {
     return int16_t{0};
   };
 
-  EXPECT_EQ(filter.Start(&record), kResultDone);
+  EXPECT_EQ(filter.Start(&record), quill::kResultDone);
   EXPECT_TRUE(released);
   EXPECT_GE(idleSteps, 1);
   EXPECT_EQ(output, std::vector<uint8_t>(input.size(), 155));

@@ -70,7 +70,7 @@ bool InvertAsProgram(const std::string& file, int widthDelta) {
   int32_t height = 0;
   int64_t stride = 0;
   {
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     if (!reader.Open(file)) return false;
     width = reader.Info().Width + widthDelta;
     height = reader.Info().Height;
@@ -79,7 +79,7 @@ bool InvertAsProgram(const std::string& file, int widthDelta) {
     reader.CopyPixels(bits.data(), stride);
   }
   for (uint8_t& b : bits) b = static_cast<uint8_t>(~b);
-  return WriteExchangeFile(file, bits.data(), stride, width, height);
+  return quill::WriteExchangeFile(file, bits.data(), stride, width, height);
 }
 
 void InvertInPlace(const std::string& file) {
@@ -90,7 +90,7 @@ void InvertInPlace(const std::string& file) {
   const int32_t width = header[4], height = header[5], rowBytes = header[6], planes = header[7];
   std::vector<char> row(static_cast<size_t>(width) * planes);
   for (int32_t y = 0; y < height; ++y) {
-    const std::streamoff at = kExchangePixelOffset + std::streamoff{y} * rowBytes;
+    const std::streamoff at = quill::kExchangePixelOffset + std::streamoff{y} * rowBytes;
     f.seekg(at);
     f.read(row.data(), static_cast<std::streamsize>(row.size()));
     for (char& b : row) b = static_cast<char>(~b);
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   if (!InvertAsProgram(file, mode == "resize" ? 1 : 0)) return 4;
   if (mode == "shorten") std::filesystem::resize_file(file, std::filesystem::file_size(file) - 1);
   if (mode == "wide-rows") {
-    TExchangeFileReader reader;
+    quill::TExchangeFileReader reader;
     reader.Open(file);
     PutHeaderField(file, 28, reader.Info().Width * 3 - 1);
   }

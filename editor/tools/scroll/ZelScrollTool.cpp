@@ -3,7 +3,7 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
 
-TZelScrollTool::TZelScrollTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+TZelScrollTool::TZelScrollTool(quill::TZelComponent* owner) : TZelGraphicsTool(owner) {
   ControlClass = &MakeControl<TZelScrollToolControl>;
 }
 
@@ -12,22 +12,22 @@ void TZelScrollToolControl::Deactivate() {
   TZelGraphicsToolControl::Deactivate();
 }
 
-bool TZelScrollToolControl::SetCursor(TShiftState /*shift*/, const TPoint& /*point*/, int& cursor) {
+bool TZelScrollToolControl::SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& /*point*/, int& cursor) {
   if (!Active) return false;
-  cursor = crHand;
+  cursor = quill::crHand;
   return true;
 }
 
-bool TZelScrollToolControl::MouseDown(TMouseButton button, TShiftState /*shift*/,
-                                      const TPoint& point) {
-  if (!Active || button != mbLeft) return false;
+bool TZelScrollToolControl::MouseDown(quill::TMouseButton button, quill::TShiftState /*shift*/,
+                                      const quill::TPoint& point) {
+  if (!Active || button != quill::mbLeft) return false;
   Dragging = true;
   DragX = point.X;
   DragY = point.Y;
   return true;
 }
 
-bool TZelScrollToolControl::MouseMove(TShiftState /*shift*/, const TPoint& point) {
+bool TZelScrollToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::TPoint& point) {
   if (!Active || !Dragging) return false;
   int32_t dx = point.X - DragX;
   int32_t dy = point.Y - DragY;
@@ -38,14 +38,14 @@ bool TZelScrollToolControl::MouseMove(TShiftState /*shift*/, const TPoint& point
   return true;
 }
 
-bool TZelScrollToolControl::MouseUp(TMouseButton button, TShiftState /*shift*/,
-                                    const TPoint& /*point*/) {
-  if (!Active || button != mbLeft || !Dragging) return false;
+bool TZelScrollToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState /*shift*/,
+                                    const quill::TPoint& /*point*/) {
+  if (!Active || button != quill::mbLeft || !Dragging) return false;
   Dragging = false;
   return true;
 }
 
-bool TZelScrollToolControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
+bool TZelScrollToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   bool claimed = false;
   if (!Active && key == quill::VK_SPACE && GraphicsEditor != nullptr) {
     PreviousTool = GraphicsEditor->CurrentTool;
@@ -59,7 +59,7 @@ bool TZelScrollToolControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
   return claimed;
 }
 
-bool TZelScrollToolControl::KeyUp(uint16_t key, TShiftState /*shift*/) {
+bool TZelScrollToolControl::KeyUp(uint16_t key, quill::TShiftState /*shift*/) {
   if (!Active || key != quill::VK_SPACE) return false;
   if (GraphicsEditor != nullptr) GraphicsEditor->SetActiveTool(PreviousTool);
   return true;

@@ -15,7 +15,7 @@
 
 class TZelScrollTool : public TZelGraphicsTool {
  public:
-  explicit TZelScrollTool(TZelComponent* owner);
+  explicit TZelScrollTool(quill::TZelComponent* owner);
 };
 
 class TZelScrollToolControl : public TZelGraphicsToolControl {
@@ -25,19 +25,19 @@ class TZelScrollToolControl : public TZelGraphicsToolControl {
   // Dragging := false, then the inherited.
   void Deactivate() override;
   // Active: the hand (100), claimed.
-  bool SetCursor(TShiftState shift, const TPoint& point, int& cursor) override;
+  bool SetCursor(quill::TShiftState shift, const quill::TPoint& point, int& cursor) override;
   // Active and the left button: the drag starts at Point; claimed.
-  bool MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) override;
+  bool MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
   // Active and dragging: the view scrolls by the pointer's move, limited to the range;
   // the anchor moves only as far as the view did. Claimed.
-  bool MouseMove(TShiftState shift, const TPoint& point) override;
+  bool MouseMove(quill::TShiftState shift, const quill::TPoint& point) override;
   // Active, dragging and the left button: the drag ends; claimed.
-  bool MouseUp(TMouseButton button, TShiftState shift, const TPoint& point) override;
+  bool MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
   // Space while inactive: the scroll tool becomes current (the previous tool is
   // remembered); claimed. Keys 187 and 189 zoom in and out; not claimed.
-  bool KeyDown(uint16_t key, TShiftState shift) override;
+  bool KeyDown(uint16_t key, quill::TShiftState shift) override;
   // Space while active: the previous tool becomes current again; claimed.
-  bool KeyUp(uint16_t key, TShiftState shift) override;
+  bool KeyUp(uint16_t key, quill::TShiftState shift) override;
 
   bool Dragging = false;
   int32_t DragX = 0;

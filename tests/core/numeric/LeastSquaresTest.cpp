@@ -24,8 +24,8 @@ Rgb EvaluateAt(const TRGBLSM& fit, int x, int y) {
 }
 
 // A 2 x 2 system diag(D1, D2) with right-hand side (B1, B2), indexed from 1.
-TApMatrix Diagonal(double d1, double d2, double b1, double b2) {
-  TApMatrix a(3, 4);
+quill::TApMatrix Diagonal(double d1, double d2, double b1, double b2) {
+  quill::TApMatrix a(3, 4);
   a(1, 1) = d1;
   a(2, 2) = d2;
   a(1, 3) = b1;
@@ -54,14 +54,14 @@ TEST(DecomposeSvd, ReconstructsTheMatrixWithOrthonormalFactors) {
     return static_cast<double>(seed >> 8) / (1 << 24) - 0.5;
   };
   for (const auto& [rows, cols, duplicate] : {std::tuple{6, 6, false}, {6, 6, true}, {9, 4, false}}) {
-    TApMatrix a(rows + 1, cols + 1);
+    quill::TApMatrix a(rows + 1, cols + 1);
     for (int i = 1; i <= rows; ++i) {
       for (int j = 1; j <= cols; ++j) a(i, j) = next() * 100;
     }
     if (duplicate) {
       for (int j = 1; j <= cols; ++j) a(2, j) = a(1, j);
     }
-    const TSvdDecomposition svd = DecomposeSvd(a, rows, cols);
+    const quill::TSvdDecomposition svd = quill::DecomposeSvd(a, rows, cols);
     for (int i = 1; i <= rows; ++i) {
       for (int j = 1; j <= cols; ++j) {
         double value = 0;
@@ -87,13 +87,13 @@ TEST(DecomposeSvd, ReconstructsTheMatrixWithOrthonormalFactors) {
 TEST(SolveSvd, DropsSingularValuesAtOrBelowTheTolerance) {
   // tau = Cols * max|w| * 5e-16 = 1e-15 for diag(1, d).
   std::vector<double> x;
-  TApMatrix kept = Diagonal(1, 2e-15, 3, 4e-15);
+  quill::TApMatrix kept = Diagonal(1, 2e-15, 3, 4e-15);
   EXPECT_TRUE(SolveSvd(kept, 2, 2, x));
   EXPECT_DOUBLE_EQ(x[1], 3);
   EXPECT_DOUBLE_EQ(x[2], 2);
 
   // 0.8e-15 is above 5e-16 but below tau: the Cols factor must be there.
-  TApMatrix dropped = Diagonal(1, 0.8e-15, 3, 5);
+  quill::TApMatrix dropped = Diagonal(1, 0.8e-15, 3, 5);
   EXPECT_FALSE(SolveSvd(dropped, 2, 2, x));
   // The solution is still produced, within the kept direction only.
   EXPECT_DOUBLE_EQ(x[1], 3);
@@ -101,7 +101,7 @@ TEST(SolveSvd, DropsSingularValuesAtOrBelowTheTolerance) {
 }
 
 TEST(SolveSvd, NoRowsFails) {
-  TApMatrix a(4, 5);
+  quill::TApMatrix a(4, 5);
   std::vector<double> x;
   EXPECT_FALSE(SolveSvd(a, 3, 3, x));
   EXPECT_EQ(x, std::vector<double>(4, 0.0));
@@ -109,7 +109,7 @@ TEST(SolveSvd, NoRowsFails) {
 
 TEST(SolveSvd, SolvesAGeneralSystem) {
   // 3x + y - z = 2, x - 2y + 4z = 9, -x + 5y + 2z = 15: x = 1, y = 2, z = 3.
-  TApMatrix a(4, 5);
+  quill::TApMatrix a(4, 5);
   const double rows[3][4] = {{3, 1, -1, 2}, {1, -2, 4, 9}, {-1, 5, 2, 15}};
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 4; ++j) a(i + 1, j + 1) = rows[i][j];

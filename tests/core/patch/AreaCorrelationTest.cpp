@@ -13,11 +13,11 @@
 namespace {
 
 uint32_t PixelAt(const TZelPixels& image, int x, int y) {
-  return PackPixel(image.GetPixelAddress(x, y));
+  return quill::PackPixel(image.GetPixelAddress(x, y));
 }
 
 void SetPixel(TZelPixels& image, int x, int y, uint32_t colour) {
-  const TZelRGB c = UnpackColor(colour);
+  const TZelRGB c = quill::UnpackColor(colour);
   uint8_t* p = image.GetPixelAddress(x, y);
   p[0] = c.B;
   p[1] = c.G;
@@ -26,14 +26,14 @@ void SetPixel(TZelPixels& image, int x, int y, uint32_t colour) {
 
 uint32_t Grey(uint8_t level) { return level * 0x010101u; }
 
-void Fill(TZelPixels& image, const TRect& rect, uint32_t colour) {
+void Fill(TZelPixels& image, const quill::TRect& rect, uint32_t colour) {
   for (int y = rect.Top; y < rect.Bottom; ++y) {
     for (int x = rect.Left; x < rect.Right; ++x) SetPixel(image, x, y, colour);
   }
 }
 
 void MakeImage(TZelPixelBuffer& image, int width, int height, uint32_t colour) {
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, width, height}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
   Fill(image, image.GetBounds(), colour);
 }
 
@@ -49,19 +49,19 @@ void MakeNoise(TZelPixelBuffer& image, int width, int height, uint32_t seed) {
 }
 
 void CopyImage(TZelPixelBuffer& copy, const TZelPixels& image) {
-  ASSERT_TRUE(copy.Allocate(kPixelFormat24, image.GetBounds()));
+  ASSERT_TRUE(copy.Allocate(quill::kPixelFormat24, image.GetBounds()));
   copy.CopyFrom(image);
 }
 
-void ReadPhoto(TZelPixelBuffer& photo) { ASSERT_TRUE(LoadSamplePhoto("astronaut.png", photo)); }
+void ReadPhoto(TZelPixelBuffer& photo) { ASSERT_TRUE(quill::LoadSamplePhoto("astronaut.png", photo)); }
 
-void MarkAll(TAreaCorrelator& engine, const TRect& area) {
+void MarkAll(TAreaCorrelator& engine, const quill::TRect& area) {
   for (int x = area.Left; x < area.Right; ++x) {
     for (int y = area.Top; y < area.Bottom; ++y) engine.SetMask(x, y, 1);
   }
 }
 
-void MarkDisc(TAreaCorrelator& engine, const TRect& area) {
+void MarkDisc(TAreaCorrelator& engine, const quill::TRect& area) {
   TZelPixelMask dab;
   quill::HandInpaintingDab(dab, static_cast<int32_t>(area.Width()));
   quill::MarkHandInpaintingArea(engine, area, dab);
@@ -73,7 +73,7 @@ void MarkDisc(TAreaCorrelator& engine, const TRect& area) {
                                            const TZelPixels& expected) {
   const TBorderArea8& interior = engine.Interior();
   for (int i = 0; i < interior.Count(); ++i) {
-    const TPoint p = interior.Record(i).Position;
+    const quill::TPoint p = interior.Record(i).Position;
     if (PixelAt(target, p.X, p.Y) != PixelAt(expected, p.X, p.Y)) {
       return ::testing::AssertionFailure() << "pixel (" << p.X << ", " << p.Y << ") differs";
     }
@@ -90,7 +90,7 @@ struct Block {
   uint32_t at(int x, int y) const { return px[y * w + x]; }
 };
 
-Block ReadBlock(const TZelPixels& image, const TRect& rect) {
+Block ReadBlock(const TZelPixels& image, const quill::TRect& rect) {
   Block b(static_cast<int>(rect.Width()), static_cast<int>(rect.Height()));
   for (int y = 0; y < b.h; ++y) {
     for (int x = 0; x < b.w; ++x) b.at(x, y) = PixelAt(image, rect.Left + x, rect.Top + y);
@@ -98,7 +98,7 @@ Block ReadBlock(const TZelPixels& image, const TRect& rect) {
   return b;
 }
 
-void WriteBlock(TZelPixels& image, TPoint corner, const Block& b) {
+void WriteBlock(TZelPixels& image, quill::TPoint corner, const Block& b) {
   for (int y = 0; y < b.h; ++y) {
     for (int x = 0; x < b.w; ++x) SetPixel(image, corner.X + x, corner.Y + y, b.at(x, y));
   }
@@ -177,8 +177,8 @@ Block SourceShowing(int k, const Block& shown) {
 // For each orientation k, writes at SourceCorner of a copy of Image the region that
 // orientation k turns into Area's content; then the engine must find k, score it 1,
 // and fill the area's interior back exactly from it.
-void ExpectEachOrientationFound(const TZelPixels& image, const TRect& area, TPoint sourceCorner,
-                                void (*mark)(TAreaCorrelator&, const TRect&)) {
+void ExpectEachOrientationFound(const TZelPixels& image, const quill::TRect& area, quill::TPoint sourceCorner,
+                                void (*mark)(TAreaCorrelator&, const quill::TRect&)) {
   const Block shown = ReadBlock(image, area);
   for (int k = 0; k < 8; ++k) {
     SCOPED_TRACE("orientation " + std::to_string(k));
@@ -193,7 +193,7 @@ void ExpectEachOrientationFound(const TZelPixels& image, const TRect& area, TPoi
     mark(engine, area);
     engine.SplitBorder();
     ASSERT_GT(engine.Border().Count(), 0);
-    const TRect sourceRect{sourceCorner.X, sourceCorner.Y, sourceCorner.X + region.w,
+    const quill::TRect sourceRect{sourceCorner.X, sourceCorner.Y, sourceCorner.X + region.w,
                            sourceCorner.Y + region.h};
     EXPECT_EQ(engine.FindBestOrientation(sourceRect), k);
     EXPECT_EQ(engine.Correlation(sourceRect, static_cast<uint8_t>(k)), 1.0);
@@ -237,32 +237,32 @@ TEST(AreaOrientation, EmptyRimGivesOrientationZeroAndFillsNothing) {
 TEST(AreaSplit, FullAreaInsideTheImageHasItsRimOnTheEdges) {
   TZelPixelBuffer image;
   MakeImage(image, 30, 30, Grey(90));
-  const TRect area{5, 5, 15, 13};
+  const quill::TRect area{5, 5, 15, 13};
   TAreaCorrelator engine(area, 2, image, image);
   MarkAll(engine, area);
   engine.SplitBorder();
   EXPECT_EQ(engine.Border().Count(), 2 * 10 + 2 * 8 - 4);
   EXPECT_EQ(engine.Interior().Count(), 8 * 6);
   for (int i = 0; i < engine.Border().Count(); ++i) {
-    const TPoint p = engine.Border().Record(i).Position;
+    const quill::TPoint p = engine.Border().Record(i).Position;
     EXPECT_TRUE(p.X == 5 || p.X == 14 || p.Y == 5 || p.Y == 12) << p.X << ", " << p.Y;
   }
   // Visiting order is column by column.
-  EXPECT_EQ(engine.Border().Record(0).Position, (TPoint{5, 5}));
-  EXPECT_EQ(engine.Border().Record(1).Position, (TPoint{5, 6}));
-  EXPECT_EQ(engine.Interior().Record(0).Position, (TPoint{6, 6}));
+  EXPECT_EQ(engine.Border().Record(0).Position, (quill::TPoint{5, 5}));
+  EXPECT_EQ(engine.Border().Record(1).Position, (quill::TPoint{5, 6}));
+  EXPECT_EQ(engine.Interior().Record(0).Position, (quill::TPoint{6, 6}));
 }
 
 TEST(AreaSplit, ImageEdgesAreNotRim) {
   TZelPixelBuffer image;
   MakeImage(image, 30, 30, Grey(90));
-  const TRect corner{0, 0, 10, 10};
+  const quill::TRect corner{0, 0, 10, 10};
   TAreaCorrelator engine(corner, 2, image, image);
   MarkAll(engine, corner);
   engine.SplitBorder();
   EXPECT_EQ(engine.Border().Count(), 19);
   for (int i = 0; i < engine.Border().Count(); ++i) {
-    const TPoint p = engine.Border().Record(i).Position;
+    const quill::TPoint p = engine.Border().Record(i).Position;
     EXPECT_TRUE(p.X == 9 || p.Y == 9) << p.X << ", " << p.Y;
   }
 }
@@ -271,7 +271,7 @@ TEST(AreaSplit, AreaRunningOffTheImageFillsOnlyItsPixelsInside) {
   TZelPixelBuffer image, target;
   MakeImage(image, 30, 30, Grey(90));
   MakeImage(target, 30, 30, Grey(7));
-  const TRect off{-8, -8, 17, 17};
+  const quill::TRect off{-8, -8, 17, 17};
   TAreaCorrelator engine(off, 2, image, target);
   MarkDisc(engine, off);
   engine.SplitBorder();
@@ -279,7 +279,7 @@ TEST(AreaSplit, AreaRunningOffTheImageFillsOnlyItsPixelsInside) {
   engine.FillArea({0, 0}, 0, true, TAreaCorrelator::kModeCopy, 2);
   int written = 0;
   for (int i = 0; i < engine.Interior().Count(); ++i) {
-    const TPoint p = engine.Interior().Record(i).Position;
+    const quill::TPoint p = engine.Interior().Record(i).Position;
     if (p.X < 0 || p.Y < 0) continue;
     EXPECT_EQ(PixelAt(target, p.X, p.Y), Grey(90)) << p.X << ", " << p.Y;
     ++written;
@@ -291,7 +291,7 @@ TEST(AreaSplit, AreaRunningOffTheImageFillsOnlyItsPixelsInside) {
 TEST(AreaSplit, LargerReachWidensTheRim) {
   TZelPixelBuffer image;
   MakeImage(image, 30, 30, Grey(90));
-  const TRect area{5, 5, 15, 15};
+  const quill::TRect area{5, 5, 15, 15};
   TAreaCorrelator wide(area, 4, image, image);  // reach 2, straight lines only
   MarkAll(wide, area);
   wide.SplitBorder();
@@ -308,7 +308,7 @@ TEST(AreaFill, ModeZeroAtTheAreaCornerRestoresTheArea) {
   TZelPixelBuffer photo, target;
   ReadPhoto(photo);
   MakeImage(target, photo.Width(), photo.Height(), Grey(0));
-  const TRect area = quill::HandInpaintingSquare({220, 130}, 40);
+  const quill::TRect area = quill::HandInpaintingSquare({220, 130}, 40);
   TAreaCorrelator engine(area, 2, photo, target);
   MarkDisc(engine, area);
   engine.SplitBorder();
@@ -316,13 +316,13 @@ TEST(AreaFill, ModeZeroAtTheAreaCornerRestoresTheArea) {
   engine.FillArea({area.Left, area.Top}, 0, true, TAreaCorrelator::kModeCopy, 2);
   EXPECT_TRUE(InteriorMatches(engine, target, photo));
   for (int i = 0; i < engine.Border().Count(); ++i) {
-    const TPoint p = engine.Border().Record(i).Position;
+    const quill::TPoint p = engine.Border().Record(i).Position;
     ASSERT_EQ(PixelAt(target, p.X, p.Y), 0u) << "rim pixels are never written";
   }
 }
 
 // Copies the photo's Area content, shifted per channel by (DB, DG, DR), to SourceCorner.
-void WriteShiftedCopy(TZelPixels& image, const TRect& area, TPoint sourceCorner, int db, int dg,
+void WriteShiftedCopy(TZelPixels& image, const quill::TRect& area, quill::TPoint sourceCorner, int db, int dg,
                       int dr) {
   for (int y = area.Top; y < area.Bottom; ++y) {
     for (int x = area.Left; x < area.Right; ++x) {
@@ -338,8 +338,8 @@ void WriteShiftedCopy(TZelPixels& image, const TRect& area, TPoint sourceCorner,
 TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
   TZelPixelBuffer source, target;
   ReadPhoto(source);
-  const TRect area = quill::HandInpaintingSquare({220, 130}, 25);  // the face
-  const TPoint corner{330, 60};
+  const quill::TRect area = quill::HandInpaintingSquare({220, 130}, 25);  // the face
+  const quill::TPoint corner{330, 60};
   WriteShiftedCopy(source, area, corner, 10, -8, -15);
   for (bool blend : {false, true}) {
     CopyImage(target, source);
@@ -354,7 +354,7 @@ TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
 
     // A plain copy keeps the offset.
     engine.FillArea(corner, 0, blend, TAreaCorrelator::kModeCopy, 2);
-    const TPoint centre = engine.Interior().Record(engine.Interior().Count() / 2).Position;
+    const quill::TPoint centre = engine.Interior().Record(engine.Interior().Count() / 2).Position;
     EXPECT_EQ(target.GetPixelAddress(centre.X, centre.Y)[0],
               source.GetPixelAddress(centre.X, centre.Y)[0] + 10);
   }
@@ -363,8 +363,8 @@ TEST(AreaFill, ColourSurfaceRemovesAChannelOffsetExactly) {
 TEST(AreaFill, BrightnessSurfaceRemovesAGreyOffsetExactly) {
   TZelPixelBuffer source, target;
   ReadPhoto(source);
-  const TRect area = quill::HandInpaintingSquare({220, 130}, 25);
-  const TPoint corner{330, 60};
+  const quill::TRect area = quill::HandInpaintingSquare({220, 130}, 25);
+  const quill::TPoint corner{330, 60};
   WriteShiftedCopy(source, area, corner, -12, -12, -12);
   CopyImage(target, source);
   Fill(target, area, 0);
@@ -382,7 +382,7 @@ TEST(AreaFill, BrightnessWithTooSmallARimCopiesUncorrected) {
   TZelPixelBuffer source, target;
   MakeImage(source, 10, 10, Grey(50));
   Fill(source, {5, 5, 7, 7}, Grey(90));
-  const TRect area{0, 0, 2, 2};
+  const quill::TRect area{0, 0, 2, 2};
   for (uint8_t order : {2, 0}) {
     CopyImage(target, source);
     TAreaCorrelator engine(area, 2, source, target);
@@ -400,7 +400,7 @@ TEST(AreaFill, BlendWeighsOwnColourByRimContact) {
   TZelPixelBuffer source, target;
   MakeImage(source, 20, 20, Grey(0));
   Fill(source, {10, 10, 15, 15}, Grey(100));
-  const TRect area{2, 2, 7, 7};
+  const quill::TRect area{2, 2, 7, 7};
   MakeImage(target, 20, 20, Grey(255));
   TAreaCorrelator engine(area, 2, source, target);
   MarkAll(engine, area);
@@ -429,13 +429,13 @@ TEST(AreaFill, SourceRunningOffTheImageFillsOnlyWhatItCovers) {
   TZelPixelBuffer source, target;
   MakeNoise(source, 30, 30, 11);
   MakeImage(target, 30, 30, 0);
-  const TRect area{10, 10, 20, 20};
+  const quill::TRect area{10, 10, 20, 20};
   TAreaCorrelator engine(area, 2, source, target);
   MarkAll(engine, area);
   engine.SplitBorder();
   engine.FillArea({25, 10}, 0, false, TAreaCorrelator::kModeCopy, 2);
   for (int i = 0; i < engine.Interior().Count(); ++i) {
-    const TBorderPixel& r = engine.Interior().Record(i);
+    const quill::TBorderPixel& r = engine.Interior().Record(i);
     const bool covered = 25 + r.Variants[0].X < 30;
     EXPECT_EQ(PixelAt(target, r.Position.X, r.Position.Y) != 0, covered)
         << r.Position.X << ", " << r.Position.Y;
@@ -446,7 +446,7 @@ TEST(AreaFill, UnknownModesAndOrientationsWriteNothing) {
   TZelPixelBuffer source, target;
   MakeNoise(source, 30, 30, 5);
   MakeImage(target, 30, 30, 0);
-  const TRect area{5, 5, 15, 15};
+  const quill::TRect area{5, 5, 15, 15};
   TAreaCorrelator engine(area, 2, source, target);
   MarkAll(engine, area);
   engine.SetMask(100, 100, 0);  // outside the area: ignored
@@ -469,7 +469,7 @@ TEST(AreaFill, UnknownModesAndOrientationsWriteNothing) {
 TEST(AreaFill, OversizedAreaCountsAsEmpty) {
   TZelPixelBuffer image;
   MakeNoise(image, 30, 30, 2);
-  const TRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  const quill::TRect huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
   TAreaCorrelator engine(huge, 2, image, image);
   EXPECT_TRUE(engine.AreaRect().IsEmpty());
   engine.SetMask(3, 3, 1);
@@ -483,21 +483,21 @@ TEST(AreaFill, ImagesAreTouchedOnlyWhereBothLie) {
   TZelPixelBuffer source, target;
   MakeNoise(source, 40, 40, 9);
   MakeImage(target, 12, 12, Grey(1));
-  const TRect area{4, 4, 20, 20};
+  const quill::TRect area{4, 4, 20, 20};
   TAreaCorrelator engine(area, 2, source, target);
-  EXPECT_EQ(engine.ImageBounds(), (TRect{0, 0, 12, 12}));
+  EXPECT_EQ(engine.ImageBounds(), (quill::TRect{0, 0, 12, 12}));
   MarkDisc(engine, area);
   engine.SplitBorder();
   engine.RemoveBorderOutliers(1.0);
   engine.ComputeContactWeights();
-  const TRect sourceRect{20, 0, 36, 16};
+  const quill::TRect sourceRect{20, 0, 36, 16};
   const uint8_t k = engine.FindBestOrientation(sourceRect);
   for (int32_t mode = 2; mode >= 0; --mode) engine.FillArea({0, 0}, k, true, mode, 2);
   EXPECT_NE(PixelAt(target, 10, 10), Grey(1));
 
   // Either image in another pixel format: nothing is read or written.
   TZelPixelBuffer wide;
-  ASSERT_TRUE(wide.Allocate(kPixelFormat32, {0, 0, 40, 40}));
+  ASSERT_TRUE(wide.Allocate(quill::kPixelFormat32, {0, 0, 40, 40}));
   TAreaCorrelator refused(area, 2, source, wide);
   EXPECT_TRUE(refused.ImageBounds().IsEmpty());
   MarkDisc(refused, area);
@@ -508,7 +508,7 @@ TEST(AreaFill, ImagesAreTouchedOnlyWhereBothLie) {
 
 TEST(AreaOutliers, RemovesAMinorityOfAtMostTheFraction) {
   // A 26 x 26 area inside the image has a rim of exactly 100 pixels.
-  const TRect area{5, 5, 31, 31};
+  const quill::TRect area{5, 5, 31, 31};
   for (int minority : {0, 20, 21}) {
     SCOPED_TRACE("minority " + std::to_string(minority));
     TZelPixelBuffer image;
@@ -518,14 +518,14 @@ TEST(AreaOutliers, RemovesAMinorityOfAtMostTheFraction) {
     engine.SplitBorder();
     ASSERT_EQ(engine.Border().Count(), 100);
     for (int i = 100 - minority; i < 100; ++i) {
-      const TPoint p = engine.Border().Record(i).Position;
+      const quill::TPoint p = engine.Border().Record(i).Position;
       SetPixel(image, p.X, p.Y, 0x00C80A0A);
     }
     engine.RemoveBorderOutliers(0.2);
     EXPECT_EQ(engine.Border().Count(), minority == 20 ? 80 : 100);
     if (minority == 20) {
       for (int i = 0; i < 80; ++i) {
-        const TPoint p = engine.Border().Record(i).Position;
+        const quill::TPoint p = engine.Border().Record(i).Position;
         EXPECT_EQ(PixelAt(image, p.X, p.Y), Grey(100));
       }
     }
@@ -543,8 +543,8 @@ TEST(AreaOutliers, WireCrossingTheRimIsExcludedOnlyWithTheLongDefectFraction) {
   }
   CopyImage(wired, clean);
   Fill(wired, {0, 58, 80, 60}, 0x00141E28);
-  const TRect area = quill::HandInpaintingSquare({40, 60}, 25);
-  const TRect sourceRect = quill::HandInpaintingSquare({40, 20}, 25);
+  const quill::TRect area = quill::HandInpaintingSquare({40, 60}, 25);
+  const quill::TRect sourceRect = quill::HandInpaintingSquare({40, 20}, 25);
 
   for (bool longDefect : {true, false}) {
     SCOPED_TRACE(longDefect ? "long defect" : "no outlier removal");
@@ -584,20 +584,20 @@ TEST(AreaFill, FillsABlotOnARealPhotoFromNearbyBackdrop) {
   TZelPixelBuffer clean, blotted, target;
   ReadPhoto(clean);
   CopyImage(blotted, clean);
-  const TPoint centre{330, 210};
+  const quill::TPoint centre{330, 210};
   TZelPixelMask blot;
   PowerDisc(blot, 15, 255, 160);
   blot.MoveTo(centre.X - 7, centre.Y - 7);
   ApplyColourThroughMask(blot, blotted, 0x00302820, DabRect(centre, 15), blotted);
   CopyImage(target, blotted);
 
-  const TRect area = quill::HandInpaintingSquare(centre, 25);
+  const quill::TRect area = quill::HandInpaintingSquare(centre, 25);
   TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, blotted, target);
   MarkDisc(engine, area);
   engine.SplitBorder();
   engine.RemoveBorderOutliers(quill::kLongDefectFraction);
   engine.ComputeContactWeights();
-  const TRect sourceRect = quill::HandInpaintingSquare({330, 170}, 25);
+  const quill::TRect sourceRect = quill::HandInpaintingSquare({330, 170}, 25);
   const uint8_t k = engine.FindBestOrientation(sourceRect);
   engine.FillArea({sourceRect.Left, sourceRect.Top}, k, true, TAreaCorrelator::kModeColor, 2);
 

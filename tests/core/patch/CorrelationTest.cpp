@@ -39,12 +39,12 @@ TEST(Correlator, NearlyConstantRealsNeverGiveNotANumber) {
 }
 
 TEST(ColorVector, KeepsTheChannelOrder) {
-  TColorVector v;
+  quill::TColorVector v;
   PackedColorToVector(0x00102030, v);  // R 0x10, G 0x20, B 0x30
-  EXPECT_EQ(v, (TColorVector{48, 32, 16}));
-  TColorVector half;
+  EXPECT_EQ(v, (quill::TColorVector{48, 32, 16}));
+  quill::TColorVector half;
   ScaleVector(v, half, 0.5);
-  EXPECT_EQ(half, (TColorVector{24, 16, 8}));
+  EXPECT_EQ(half, (quill::TColorVector{24, 16, 8}));
 
   TZelRGB pixel;
   RGBToPixel(1, 2, 3, pixel);
@@ -67,15 +67,15 @@ TEST(BorderArea8, VariantsMapTheAreaOntoTheSourceRegion) {
     const bool turned = k == 2 || k == 3 || k == 6 || k == 7;
     std::set<std::pair<int, int>> seen;
     for (int i = 0; i < list.Count(); ++i) {
-      const TPoint v = list.Record(i).Variants[k];
+      const quill::TPoint v = list.Record(i).Variants[k];
       EXPECT_TRUE(v.X >= 0 && v.X < (turned ? h : w) && v.Y >= 0 && v.Y < (turned ? w : h))
           << "orientation " << k;
       seen.insert({v.X, v.Y});
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(w * h)) << "orientation " << k;
   }
-  const TBorderPixel& corner = list.Record(list.IndexOf(14, 20));
-  EXPECT_EQ(corner.Variants[0], (TPoint{4, 0})) << "variant 0 is the area position";
+  const quill::TBorderPixel& corner = list.Record(list.IndexOf(14, 20));
+  EXPECT_EQ(corner.Variants[0], (quill::TPoint{4, 0})) << "variant 0 is the area position";
 }
 
 TEST(BorderArea8, GrowsByBlocksAndKeepsItsRecords) {
@@ -85,7 +85,7 @@ TEST(BorderArea8, GrowsByBlocksAndKeepsItsRecords) {
   for (int i = 0; i < 513; ++i) list.Add(i % 40, i / 40);
   EXPECT_EQ(list.Capacity(), 1024);
   for (int i = 0; i < 513; ++i) {
-    ASSERT_EQ(list.Record(i).Position, (TPoint{i % 40, i / 40}));
+    ASSERT_EQ(list.Record(i).Position, (quill::TPoint{i % 40, i / 40}));
     ASSERT_EQ(list.IndexOf(i % 40, i / 40), i);
   }
   EXPECT_TRUE(list.Contains(0, 0)) << "the first record";
@@ -143,7 +143,7 @@ TEST(BorderArea8, PackKeepsTheOrderOfTheOthers) {
 
 TEST(BorderArea8, ContactWeights) {
   // A 5 x 5 square whose outer ring is the rim list O and whose inner 3 x 3 is L.
-  const TRect area{0, 0, 5, 5};
+  const quill::TRect area{0, 0, 5, 5};
   TBorderArea8 rim(area), inner(area);
   for (int x = 0; x < 5; ++x) {
     for (int y = 0; y < 5; ++y) {

@@ -14,7 +14,7 @@ TEST(KMean, CountsRepeatedColours) {
   for (int i = 0; i < 5; ++i) k.AddColor(0x12345678);  // bits 24-31 are dropped
   k.AddColor(0x00345679);
   ASSERT_EQ(k.ColorCount(), 2);
-  const TKMeanColor first = k.GetColor(0);
+  const quill::TKMeanColor first = k.GetColor(0);
   EXPECT_EQ(first.Color, (TZelRGB{0x78, 0x56, 0x34}));
   EXPECT_EQ(first.Count, 5);
   EXPECT_EQ(first.Cluster, 0);
@@ -76,11 +76,11 @@ TEST(KMean, CentresMoveOnlyWhenMovableAndNotEmpty) {
   k.AddCentroid(false, kWhite);   // fixed: takes 240 but stays at 255
   k.AddCentroid(true, 0x808080);  // loses everything
   EXPECT_EQ(k.Iterate(), 1);
-  EXPECT_EQ(k.GetCentroid(0).Centre, (TColorVector{15, 15, 15}));
+  EXPECT_EQ(k.GetCentroid(0).Centre, (quill::TColorVector{15, 15, 15}));
   EXPECT_EQ(k.GetCentroid(0).Total, 2);
-  EXPECT_EQ(k.GetCentroid(1).Centre, (TColorVector{255, 255, 255}));
+  EXPECT_EQ(k.GetCentroid(1).Centre, (quill::TColorVector{255, 255, 255}));
   EXPECT_EQ(k.GetCentroid(1).Total, 1);
-  EXPECT_EQ(k.GetCentroid(2).Centre, (TColorVector{128, 128, 128}));
+  EXPECT_EQ(k.GetCentroid(2).Centre, (quill::TColorVector{128, 128, 128}));
   EXPECT_EQ(k.GetCentroid(2).Total, 0);
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 // Fills every pixel of a 24-bit view with bytes derived from its position.
 void Paint(TZelPixels& view) {
-  const TRect b = view.GetBounds();
+  const quill::TRect b = view.GetBounds();
   for (int y = b.Top; y < b.Bottom; ++y) {
     for (int x = b.Left; x < b.Right; ++x) {
       uint8_t* p = view.GetPixelAddress(x, y);
@@ -42,7 +42,7 @@ TEST(PixelFormatBits, FollowsTheFieldRules) {
 TEST(PixelBuffer, StrideIsPaddedToFourBytes) {
   TZelPixelBuffer buffer;
   for (auto [width, stride] : {std::pair{1, 4}, {3, 12}, {5, 16}, {4, 12}}) {
-    ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, width, 2}));
+    ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {0, 0, width, 2}));
     EXPECT_EQ(buffer.Stride(), stride) << "width " << width;
     EXPECT_EQ(buffer.BytesPerPixel(), 3);
   }
@@ -50,7 +50,7 @@ TEST(PixelBuffer, StrideIsPaddedToFourBytes) {
 
 TEST(PixelBuffer, EmptyExtentsHaveNoBlock) {
   TZelPixelBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {2, 2, 2, 9}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {2, 2, 2, 9}));
   EXPECT_EQ(buffer.Bits(), nullptr);
   EXPECT_EQ(buffer.Stride(), 0);
   ASSERT_TRUE(buffer.SetBounds({0, 0, 5, 0}));
@@ -65,7 +65,7 @@ TEST(PixelBuffer, EmptyExtentsHaveNoBlock) {
 
 TEST(PixelBuffer, SameBoundsKeepTheBlockAndContent) {
   TZelPixelBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {0, 0, 4, 4}));
   Paint(buffer);
   uint8_t* block = buffer.Bits();
   ASSERT_TRUE(buffer.SetBounds({0, 0, 4, 4}));
@@ -78,8 +78,8 @@ TEST(PixelBuffer, SameBoundsKeepTheBlockAndContent) {
 
 TEST(PixelBuffer, ChangingTheFormatReallocatesForTheSameRectangle) {
   TZelPixelBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 3, 3}));
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat32, {0, 0, 3, 3}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {0, 0, 3, 3}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat32, {0, 0, 3, 3}));
   EXPECT_EQ(buffer.Stride(), 12);
   EXPECT_EQ(buffer.BytesPerPixel(), 4);
   // Every byte of the larger block is there (ASan reports an overrun otherwise).
@@ -88,13 +88,13 @@ TEST(PixelBuffer, ChangingTheFormatReallocatesForTheSameRectangle) {
 
 TEST(PixelBuffer, FailedAllocationLeavesAnEmptyBuffer) {
   TZelPixelBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {0, 0, 4, 4}));
   // 2^31 - 1 columns: a stride beyond 32 bits cannot be had.
   EXPECT_FALSE(buffer.SetBounds({0, 0, INT32_MAX, 4}));
-  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_EQ(buffer.GetBounds(), quill::TRect{});
   EXPECT_EQ(buffer.Bits(), nullptr);
   TZelPixelBuffer source;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 4, 4}));
   buffer.CopyFrom(source);  // a no-op, not a write through a null block
   source.CopyFrom(buffer);
 }
@@ -103,21 +103,21 @@ TEST(PixelBuffer, RefusesExtentsAndBlocksBeyondTheLimits) {
   TZelPixelBuffer buffer;
   // 2^32 - 1 rows of one pixel: the height does not fit the buffer's fields, and the
   // block would be 17 GB.
-  EXPECT_FALSE(buffer.Allocate(kPixelFormat24, {0, INT32_MIN, 1, INT32_MAX}));
-  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_FALSE(buffer.Allocate(quill::kPixelFormat24, {0, INT32_MIN, 1, INT32_MAX}));
+  EXPECT_EQ(buffer.GetBounds(), quill::TRect{});
   EXPECT_EQ(buffer.Bits(), nullptr);
   // 65536 x 65536 at 24 bits: 12 GiB, more than any image of the program needs.
-  EXPECT_FALSE(buffer.Allocate(kPixelFormat24, {0, 0, 65536, 65536}));
+  EXPECT_FALSE(buffer.Allocate(quill::kPixelFormat24, {0, 0, 65536, 65536}));
   EXPECT_EQ(buffer.Bits(), nullptr);
-  const TRect corner{INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2};
-  EXPECT_TRUE(buffer.Allocate(kPixelFormat24, corner));
+  const quill::TRect corner{INT32_MAX - 2, INT32_MIN, INT32_MAX, INT32_MIN + 2};
+  EXPECT_TRUE(buffer.Allocate(quill::kPixelFormat24, corner));
   EXPECT_EQ(buffer.GetBounds(), corner);
 }
 
 TEST(CopyRect, CopiesBetweenViewsAtOppositeEndsOfThePlane) {
   TZelPixelBuffer source, dest;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {INT32_MIN, 0, INT32_MIN + 4, 4}));
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {INT32_MAX - 4, 0, INT32_MAX, 4}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {INT32_MIN, 0, INT32_MIN + 4, 4}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {INT32_MAX - 4, 0, INT32_MAX, 4}));
   Paint(source);
   // The shift from source to destination is beyond 32 bits; the source's last two
   // columns would land past INT32_MAX and are cut off.
@@ -130,17 +130,17 @@ TEST(CopyRect, CopiesBetweenViewsAtOppositeEndsOfThePlane) {
 
 TEST(PixelBuffer, FreeBitsKeepsTheFormat) {
   TZelPixelBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(kPixelFormat24, {3, 4, 9, 9}));
+  ASSERT_TRUE(buffer.Allocate(quill::kPixelFormat24, {3, 4, 9, 9}));
   buffer.FreeBits();
-  EXPECT_EQ(buffer.GetBounds(), TRect{});
+  EXPECT_EQ(buffer.GetBounds(), quill::TRect{});
   EXPECT_EQ(buffer.Stride(), 0);
-  EXPECT_EQ(buffer.PixelFormat(), kPixelFormat24);
+  EXPECT_EQ(buffer.PixelFormat(), quill::kPixelFormat24);
 }
 
 TEST(CopyRect, ClipsToBothViewsAtTheRightOffset) {
   TZelPixelBuffer source, dest;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 8, 8}));
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {10, 10, 16, 16}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 8, 8}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {10, 10, 16, 16}));
   Paint(source);
   // SourceRect reaches past the source's left and top; the copy lands so that
   // (-2, -2) would go to (9, 9): only the part inside both views arrives.
@@ -153,9 +153,9 @@ TEST(CopyRect, ClipsToBothViewsAtTheRightOffset) {
 
 TEST(CopyRect, DisjointOrMismatchedCopiesNothing) {
   TZelPixelBuffer source, dest, wide;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 4, 4}));
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 4, 4}));
-  ASSERT_TRUE(wide.Allocate(kPixelFormat32, {0, 0, 4, 4}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, 4, 4}));
+  ASSERT_TRUE(wide.Allocate(quill::kPixelFormat32, {0, 0, 4, 4}));
   Paint(source);
   dest.CopyRect(100, 100, source, {0, 0, 4, 4});
   dest.CopyFrom(wide);
@@ -166,12 +166,12 @@ TEST(CopyRect, DisjointOrMismatchedCopiesNothing) {
 
 TEST(CopyFrom, CopiesTheOverlapAtTheSameCoordinates) {
   TZelPixelBuffer source;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 10, 10}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 10, 10}));
   Paint(source);
   // An attached view with an odd stride over memory the test owns.
   std::vector<uint8_t> memory(7 * 4, 0);
   TZelPixels view;
-  view.Attach({8, 8, 10, 12}, memory.data(), 7, kPixelFormat24);
+  view.Attach({8, 8, 10, 12}, memory.data(), 7, quill::kPixelFormat24);
   EXPECT_EQ(view.Width(), 2);
   view.CopyFrom(source);
   EXPECT_TRUE(PixelIs(view, 9, 9, 9, 9, 0x5A));
@@ -206,21 +206,21 @@ TEST(PixelMask, IncludeGrowsAndKeepsBytesInPlace) {
   mask.SetBounds(10, 10, 2, 2);
   *mask.GetPixelAddress(11, 11) = 9;
   mask.Include({11, 11, 12, 12});  // inside: nothing changes
-  EXPECT_EQ(mask.GetBounds(), (TRect{10, 10, 12, 12}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{10, 10, 12, 12}));
   mask.Include({5, 8, 11, 11});
-  EXPECT_EQ(mask.GetBounds(), (TRect{5, 8, 12, 12}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{5, 8, 12, 12}));
   EXPECT_EQ(*mask.GetPixelAddress(11, 11), 9);
   EXPECT_EQ(*mask.GetPixelAddress(10, 10), 0);
   // An empty rectangle does not drag the bounds towards (0, 0).
   mask.Include({0, 0, 0, 0});
   mask.Include({30, 30, 20, 40});
-  EXPECT_EQ(mask.GetBounds(), (TRect{5, 8, 12, 12}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{5, 8, 12, 12}));
 }
 
 TEST(PixelMask, IncludeOnAnEmptyMaskTakesTheRectangle) {
   TZelPixelMask mask;
   mask.Include({-4, 3, 2, 5});
-  EXPECT_EQ(mask.GetBounds(), (TRect{-4, 3, 2, 5}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{-4, 3, 2, 5}));
   EXPECT_EQ(*mask.GetPixelAddress(1, 4), 0);
 }
 
@@ -229,7 +229,7 @@ TEST(PixelMask, IncludeAndMergeIntoAMaskWithoutBytes) {
   TZelPixelMask mask;
   ASSERT_TRUE(mask.SetBounds(0, 0, -3, 5));
   EXPECT_TRUE(mask.Include({1, 1, 3, 3}));
-  EXPECT_EQ(mask.GetBounds(), (TRect{1, 1, 3, 3}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{1, 1, 3, 3}));
   EXPECT_EQ(*mask.GetPixelAddress(2, 2), 0);
 
   TZelPixelMask dab, stroke;
@@ -237,7 +237,7 @@ TEST(PixelMask, IncludeAndMergeIntoAMaskWithoutBytes) {
   std::memset(dab.Bits(), 80, 4);
   ASSERT_TRUE(stroke.SetBounds(0, 0, 7, 0));
   EXPECT_TRUE(stroke.Merge(dab));
-  EXPECT_EQ(stroke.GetBounds(), (TRect{4, 4, 6, 6}));
+  EXPECT_EQ(stroke.GetBounds(), (quill::TRect{4, 4, 6, 6}));
   EXPECT_EQ(*stroke.GetPixelAddress(5, 5), 80);
 }
 
@@ -245,7 +245,7 @@ TEST(PixelMask, RefusesMasksTooLargeToHold) {
   TZelPixelMask mask;
   EXPECT_FALSE(mask.SetBounds(0, 0, INT32_MAX, INT32_MAX));  // 4.6 * 10^18 bytes
   EXPECT_TRUE(mask.IsEmpty());
-  EXPECT_EQ(mask.GetBounds(), TRect{});
+  EXPECT_EQ(mask.GetBounds(), quill::TRect{});
 
   ASSERT_TRUE(mask.SetBounds(0, 0, 2, 2));
   *mask.GetPixelAddress(1, 1) = 7;
@@ -254,7 +254,7 @@ TEST(PixelMask, RefusesMasksTooLargeToHold) {
   TZelPixelMask far;
   ASSERT_TRUE(far.SetBounds(INT32_MAX - 1, 0, 1, 2));
   EXPECT_FALSE(mask.Merge(far));  // 2^31 columns by 2 rows
-  EXPECT_EQ(mask.GetBounds(), (TRect{0, 0, 2, 2}));
+  EXPECT_EQ(mask.GetBounds(), (quill::TRect{0, 0, 2, 2}));
   EXPECT_EQ(*mask.GetPixelAddress(1, 1), 7);
 }
 
@@ -263,7 +263,7 @@ TEST(PixelMask, AMaskReachingPastTheLimitEndsThere) {
   ASSERT_TRUE(dab.SetBounds(0, 0, 3, 3));
   for (int i = 0; i < 9; ++i) dab.Bits()[i] = static_cast<uint8_t>(10 + i);
   dab.MoveTo(INT32_MAX - 1, INT32_MAX - 2);
-  EXPECT_EQ(dab.GetBounds(), (TRect{INT32_MAX - 1, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(dab.GetBounds(), (quill::TRect{INT32_MAX - 1, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
   EXPECT_EQ(dab.GetPixelAddress(INT32_MAX, INT32_MAX - 2), nullptr);
 
   TZelPixelMask stroke;
@@ -272,7 +272,7 @@ TEST(PixelMask, AMaskReachingPastTheLimitEndsThere) {
   EXPECT_EQ(*stroke.GetPixelAddress(INT32_MAX - 1, INT32_MAX - 1), 13);
   // Growing keeps only the bytes inside the old bounds.
   EXPECT_TRUE(dab.Include({INT32_MAX - 3, INT32_MAX - 2, INT32_MAX - 2, INT32_MAX - 1}));
-  EXPECT_EQ(dab.GetBounds(), (TRect{INT32_MAX - 3, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
+  EXPECT_EQ(dab.GetBounds(), (quill::TRect{INT32_MAX - 3, INT32_MAX - 2, INT32_MAX, INT32_MAX}));
   EXPECT_EQ(*dab.GetPixelAddress(INT32_MAX - 1, INT32_MAX - 1), 13);
   EXPECT_EQ(*dab.GetPixelAddress(INT32_MAX - 2, INT32_MAX - 1), 0);
 }
@@ -297,20 +297,20 @@ TEST(PixelMask, MergeOfAnOffsetMaskGrowsTheUnion) {
   std::memset(dab.Bits(), 255, 4);
   dab.MoveTo(20, 30);
   stroke.Merge(dab);
-  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 30, 22, 32}));
+  EXPECT_EQ(stroke.GetBounds(), (quill::TRect{20, 30, 22, 32}));
   dab.MoveTo(23, 29);
   stroke.Merge(dab);
-  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 29, 25, 32}));
+  EXPECT_EQ(stroke.GetBounds(), (quill::TRect{20, 29, 25, 32}));
   EXPECT_EQ(*stroke.GetPixelAddress(21, 31), 255);
   EXPECT_EQ(*stroke.GetPixelAddress(22, 31), 0);
   EXPECT_EQ(*stroke.GetPixelAddress(24, 29), 255);
   // Merging an empty mask changes nothing.
   TZelPixelMask empty;
   stroke.Merge(empty);
-  EXPECT_EQ(stroke.GetBounds(), (TRect{20, 29, 25, 32}));
+  EXPECT_EQ(stroke.GetBounds(), (quill::TRect{20, 29, 25, 32}));
   stroke.Clear();
   EXPECT_TRUE(stroke.IsEmpty());
-  EXPECT_EQ(stroke.GetBounds(), TRect{});
+  EXPECT_EQ(stroke.GetBounds(), quill::TRect{});
 }
 
 // A stroke mask grown dab by dab in every direction, into the spare bytes and past
@@ -320,7 +320,7 @@ TEST(PixelMask, AStrokeGrownDabByDabHoldsExactlyItsDabs) {
   constexpr int kReach = 100;  // the walk stays within +-kReach
   std::vector<uint8_t> expected((2 * kReach + 1) * (2 * kReach + 1), 0);
   auto at = [&](int x, int y) -> uint8_t& { return expected[(y + kReach) * (2 * kReach + 1) + x + kReach]; };
-  TRect bounds;
+  quill::TRect bounds;
   TZelPixelMask stroke;
   uint32_t seed = 12345;
   auto next = [&seed](int n) {
@@ -342,7 +342,7 @@ TEST(PixelMask, AStrokeGrownDabByDabHoldsExactlyItsDabs) {
     for (int dy = 0; dy < side; ++dy) {
       for (int dx = 0; dx < side; ++dx) at(x + dx, y + dy) = std::max(at(x + dx, y + dy), dab.Bits()[dy * side + dx]);
     }
-    bounds = UnionRect(bounds, dab.GetBounds());
+    bounds = quill::UnionRect(bounds, dab.GetBounds());
     ASSERT_EQ(stroke.GetBounds(), bounds) << i;
     for (int py = bounds.Top; py < bounds.Bottom; ++py) {
       for (int px = bounds.Left; px < bounds.Right; ++px) {

@@ -7,8 +7,8 @@ TEST(Pixel, MakePackAndUnpack) {
   MakePixel(200, 100, 50, p);
   EXPECT_EQ(p, (TZelRGB{50, 100, 200}));
   const uint8_t bytes[3] = {0x11, 0x22, 0x33};
-  EXPECT_EQ(PackPixel(bytes), 0x332211u);
-  EXPECT_EQ(UnpackColor(0xFF332211u), (TZelRGB{0x11, 0x22, 0x33}));
+  EXPECT_EQ(quill::PackPixel(bytes), 0x332211u);
+  EXPECT_EQ(quill::UnpackColor(0xFF332211u), (TZelRGB{0x11, 0x22, 0x33}));
 }
 
 TEST(ScalePixel, RoundsHalvesAwayFromZero) {

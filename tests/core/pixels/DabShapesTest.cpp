@@ -22,22 +22,22 @@ bool IsMirrored(const TZelPixelMask& mask) {
 }  // namespace
 
 TEST(DabRect, EvenSizesGrowByOne) {
-  EXPECT_EQ(DabRect({100, 50}, 10), (TRect{95, 45, 106, 56}));
-  EXPECT_EQ(DabRect({100, 50}, 25), (TRect{88, 38, 113, 63}));
-  EXPECT_EQ(DabRect({0, 0}, 1), (TRect{0, 0, 1, 1}));
+  EXPECT_EQ(DabRect({100, 50}, 10), (quill::TRect{95, 45, 106, 56}));
+  EXPECT_EQ(DabRect({100, 50}, 25), (quill::TRect{88, 38, 113, 63}));
+  EXPECT_EQ(DabRect({0, 0}, 1), (quill::TRect{0, 0, 1, 1}));
 }
 
 TEST(SoftDisc, OnePixelDabIsFullWhateverTheOpacity) {
   TZelPixelMask mask;
   SoftDisc(mask, 1, 128, 128);
-  ASSERT_EQ(mask.GetBounds(), (TRect{0, 0, 1, 1}));
+  ASSERT_EQ(mask.GetBounds(), (quill::TRect{0, 0, 1, 1}));
   EXPECT_EQ(At(mask, 0, 0), 255);
 }
 
 TEST(SoftDisc, HardnessSetsTheRamp) {
   TZelPixelMask mask;
   SoftDisc(mask, 10, 255, 128);  // inner radius 2.0098, outer 5.5
-  ASSERT_EQ(mask.GetBounds(), (TRect{0, 0, 11, 11}));
+  ASSERT_EQ(mask.GetBounds(), (quill::TRect{0, 0, 11, 11}));
   EXPECT_EQ(At(mask, 5, 5), 255);
   EXPECT_EQ(At(mask, 7, 5), 255);   // r = 2, inside the inner radius
   EXPECT_EQ(At(mask, 8, 5), 183);   // r = 3: 2.5 / 3.4902 * 255
@@ -54,7 +54,7 @@ TEST(SoftDisc, HardnessSetsTheRamp) {
 TEST(PowerDisc, NearlyFlatWithASteepRim) {
   TZelPixelMask mask;
   PowerDisc(mask, 25, 255, 160);
-  ASSERT_EQ(mask.GetBounds(), (TRect{0, 0, 25, 25}));
+  ASSERT_EQ(mask.GetBounds(), (quill::TRect{0, 0, 25, 25}));
   EXPECT_EQ(At(mask, 12, 12), 255);
   EXPECT_EQ(At(mask, 0, 12), 85);   // d = 12: t = 0.96, 255 * (1 - 0.96^10)
   EXPECT_EQ(At(mask, 0, 0), 0);
@@ -74,7 +74,7 @@ TEST(PowerDisc, OnePixelDabIsThePeak) {
 
 TEST(ApplyColourThroughMask, BlendsByTheMaskWeight) {
   TZelPixelBuffer image;
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, 4, 1}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, 4, 1}));
   uint8_t* row = image.GetPixelAddress(0, 0);
   for (int i = 0; i < 12; ++i) row[i] = 255;
   TZelPixelMask mask;

@@ -9,7 +9,7 @@ namespace {
 
 // A 24-bit bitmap whose pixels are numbered row by row from 1, the number in blue.
 void MakeNumbered(TZelLTBitmap& bitmap, int width, int height) {
-  ASSERT_TRUE(bitmap.SetSize(width, height, kPixelFormat24));
+  ASSERT_TRUE(bitmap.SetSize(width, height, quill::kPixelFormat24));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) bitmap.GetPixels().GetPixelAddress(x, y)[0] = static_cast<uint8_t>(1 + y * width + x);
   }
@@ -27,24 +27,24 @@ std::vector<std::vector<int>> Rows(TZelLTBitmap& bitmap) {
 using R = std::vector<std::vector<int>>;
 
 // Records what a bitmap asks of its paint target.
-class RecordingContext : public TZelDeviceContext {
+class RecordingContext : public quill::TZelDeviceContext {
  public:
-  bool PaintPixels(const TZelPixels& pixels, const TRect& destRect, const TRect& sourceRect,
-                   const TRect& clipRect) override {
+  bool PaintPixels(const TZelPixels& pixels, const quill::TRect& destRect, const quill::TRect& sourceRect,
+                   const quill::TRect& clipRect) override {
     painted = pixels.Bits();
     dest = destRect;
     source = sourceRect;
     clip = clipRect;
     return true;
   }
-  bool PrintPixels(const TZelPixels& pixels, const TRect& rect) override {
+  bool PrintPixels(const TZelPixels& pixels, const quill::TRect& rect) override {
     printed = pixels.Bits();
     dest = rect;
     return true;
   }
   const uint8_t* painted = nullptr;
   const uint8_t* printed = nullptr;
-  TRect dest, source, clip;
+  quill::TRect dest, source, clip;
 };
 
 }  // namespace
@@ -96,7 +96,7 @@ TEST(LTBitmap, ResizeToTheSameSizeChangesNothing) {
 
 TEST(LTBitmap, OnlyTwentyFourBitImagesTurnOrResize) {
   TZelLTBitmap bitmap;
-  ASSERT_TRUE(bitmap.SetSize(4, 3, kPixelFormat32));
+  ASSERT_TRUE(bitmap.SetSize(4, 3, quill::kPixelFormat32));
   bitmap.GetPixels().GetPixelAddress(3, 2)[3] = 77;
   EXPECT_FALSE(bitmap.FlipHorizontal());
   EXPECT_FALSE(bitmap.FlipVertical());
@@ -129,10 +129,10 @@ TEST(LTBitmap, EmptyBitmapRefusesEveryChange) {
 
 TEST(LTBitmap, SizingAndCopies) {
   TZelLTBitmap bitmap;
-  ASSERT_TRUE(bitmap.SetSize(1, 2, kPixelFormat24));
+  ASSERT_TRUE(bitmap.SetSize(1, 2, quill::kPixelFormat24));
   EXPECT_EQ(bitmap.GetPixels().Stride(), 4);
   EXPECT_EQ(bitmap.GetPixels().GetPixelAddress(0, 1)[2], 0);  // zero-filled
-  EXPECT_FALSE(bitmap.SetSize(0, 5, kPixelFormat24));
+  EXPECT_FALSE(bitmap.SetSize(0, 5, quill::kPixelFormat24));
   EXPECT_TRUE(bitmap.IsEmpty());
   EXPECT_FALSE(bitmap.SetSize(5, 5, 0));  // invalid format
 
@@ -141,21 +141,21 @@ TEST(LTBitmap, SizingAndCopies) {
   EXPECT_FALSE(bitmap.AssignPixels(empty));
 
   TZelPixelBuffer source;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 3, 2}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 3, 2}));
   source.GetPixelAddress(2, 1)[1] = 99;
   ASSERT_TRUE(bitmap.AssignPixels(source));
-  EXPECT_EQ(bitmap.GetBounds(), (TRect{0, 0, 3, 2}));
+  EXPECT_EQ(bitmap.GetBounds(), (quill::TRect{0, 0, 3, 2}));
   EXPECT_EQ(bitmap.GetPixels().GetPixelAddress(2, 1)[1], 99);
 
   // A source placed elsewhere lands at its own coordinates: only its overlap with
   // the bitmap's (0, 0, 3, 2) is copied.
   TZelLTBitmap shifted;
   TZelPixelBuffer placed;
-  ASSERT_TRUE(placed.Allocate(kPixelFormat24, {1, 1, 4, 3}));
+  ASSERT_TRUE(placed.Allocate(quill::kPixelFormat24, {1, 1, 4, 3}));
   placed.GetPixelAddress(1, 1)[0] = 11;
   placed.GetPixelAddress(3, 2)[0] = 33;
   ASSERT_TRUE(shifted.AssignPixels(placed));
-  EXPECT_EQ(shifted.GetBounds(), (TRect{0, 0, 3, 2}));
+  EXPECT_EQ(shifted.GetBounds(), (quill::TRect{0, 0, 3, 2}));
   EXPECT_EQ(Rows(shifted), (R{{0, 0, 0}, {0, 11, 0}}));
 
   const auto copy = bitmap.Clone();
@@ -165,7 +165,7 @@ TEST(LTBitmap, SizingAndCopies) {
 
   TZelPixelBuffer snapshot;
   ASSERT_TRUE(CopyBitmapToBuffer(bitmap, snapshot));
-  EXPECT_EQ(snapshot.GetBounds(), (TRect{0, 0, 3, 2}));
+  EXPECT_EQ(snapshot.GetBounds(), (quill::TRect{0, 0, 3, 2}));
   EXPECT_EQ(snapshot.GetPixelAddress(2, 1)[1], 99);
 }
 
@@ -175,10 +175,10 @@ TEST(LTBitmap, PaintsAndPrintsItsOwnBlock) {
   RecordingContext dc;
   ASSERT_TRUE(bitmap.Draw(dc, {0, 0, 16, 16}, {0, 0, 8, 8}, {2, 2, 5, 5}));
   EXPECT_EQ(dc.painted, bitmap.GetPixels().Bits());  // no copy
-  EXPECT_EQ(dc.dest, (TRect{0, 0, 16, 16}));
-  EXPECT_EQ(dc.source, (TRect{0, 0, 8, 8}));
-  EXPECT_EQ(dc.clip, (TRect{2, 2, 5, 5}));
+  EXPECT_EQ(dc.dest, (quill::TRect{0, 0, 16, 16}));
+  EXPECT_EQ(dc.source, (quill::TRect{0, 0, 8, 8}));
+  EXPECT_EQ(dc.clip, (quill::TRect{2, 2, 5, 5}));
   ASSERT_TRUE(bitmap.Print(dc, {10, 10, 90, 90}));
   EXPECT_EQ(dc.printed, bitmap.GetPixels().Bits());
-  EXPECT_EQ(dc.dest, (TRect{10, 10, 90, 90}));
+  EXPECT_EQ(dc.dest, (quill::TRect{10, 10, 90, 90}));
 }

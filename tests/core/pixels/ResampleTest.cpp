@@ -11,7 +11,7 @@ namespace {
 
 // A 24-bit image with pseudo-random pixels.
 void MakeNoise(TZelPixelBuffer& image, int width, int height, unsigned seed) {
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, width, height}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
   for (int y = 0; y < height; ++y) {
     uint8_t* p = image.GetScanLine(0, y);
     for (int i = 0; i < width * 3; ++i) {
@@ -21,7 +21,7 @@ void MakeNoise(TZelPixelBuffer& image, int width, int height, unsigned seed) {
   }
 }
 
-bool SamePixels(const TZelPixels& a, const TZelPixels& b, const TRect& area) {
+bool SamePixels(const TZelPixels& a, const TZelPixels& b, const quill::TRect& area) {
   for (int y = area.Top; y < area.Bottom; ++y) {
     for (int x = area.Left; x < area.Right; ++x) {
       for (int c = 0; c < 3; ++c) {
@@ -66,9 +66,9 @@ TEST(Contributors, EveryListSumsTo256InsideTheSource) {
   for (const auto& [src, dst] : sizes) {
     const auto table = BuildContributors(0, dst, 0, dst, 0, src, TLanczosResampler());
     ASSERT_EQ(table.size(), static_cast<size_t>(dst));
-    for (const TContributorList& list : table) {
+    for (const quill::TContributorList& list : table) {
       int sum = 0;
-      for (const TContributor& c : list) {
+      for (const quill::TContributor& c : list) {
         sum += c.Weight;
         ASSERT_GE(c.Pos, 0) << src << " -> " << dst;
         ASSERT_LT(c.Pos, src) << src << " -> " << dst;
@@ -95,14 +95,14 @@ TEST(Contributors, DegenerateRanges) {
 TEST(ResamplePixels, SameSizeIsAnExactCopy) {
   TZelPixelBuffer source, dest;
   MakeNoise(source, 33, 17, 1);
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, source.GetBounds()));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, source.GetBounds()));
   Resample(dest, source);
   EXPECT_TRUE(SamePixels(dest, source, source.GetBounds()));
 }
 
 TEST(ResamplePixels, UniformStaysUniformAtAnySize) {
   TZelPixelBuffer source, dest;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 13, 9}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 13, 9}));
   for (int y = 0; y < 9; ++y) {
     for (int x = 0; x < 13; ++x) {
       uint8_t* p = source.GetPixelAddress(x, y);
@@ -110,7 +110,7 @@ TEST(ResamplePixels, UniformStaysUniformAtAnySize) {
     }
   }
   for (const auto& [w, h] : {std::pair{40, 3}, {1, 1}, {6, 30}, {13, 9}}) {
-    ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, w, h}));
+    ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, w, h}));
     Resample(dest, source);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
@@ -126,9 +126,9 @@ TEST(ResamplePixels, UniformStaysUniformAtAnySize) {
 TEST(ResamplePixels, EnlargedEdgeIsClampedNotWrapped) {
   // Black then white: the kernel's lobes overshoot both sides of the edge.
   TZelPixelBuffer source, dest;
-  ASSERT_TRUE(source.Allocate(kPixelFormat24, {0, 0, 8, 1}));
+  ASSERT_TRUE(source.Allocate(quill::kPixelFormat24, {0, 0, 8, 1}));
   for (int x = 4; x < 8; ++x) std::fill_n(source.GetPixelAddress(x, 0), 3, 255);
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 64, 1}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, 64, 1}));
   Resample(dest, source);
   EXPECT_EQ(dest.GetPixelAddress(0, 0)[0], 0);
   EXPECT_EQ(dest.GetPixelAddress(63, 0)[0], 255);
@@ -143,11 +143,11 @@ TEST(ResamplePixels, EnlargedEdgeIsClampedNotWrapped) {
 TEST(ResamplePixels, OnePixelWideSourceFillsEveryColumn) {
   TZelPixelBuffer source, dest;
   MakeNoise(source, 1, 6, 7);
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 9, 6}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, 9, 6}));
   Resample(dest, source);
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 9; ++x) {
-      ASSERT_EQ(PackPixel(dest.GetPixelAddress(x, y)), PackPixel(source.GetPixelAddress(0, y)));
+      ASSERT_EQ(quill::PackPixel(dest.GetPixelAddress(x, y)), quill::PackPixel(source.GetPixelAddress(0, y)));
     }
   }
 }
@@ -157,20 +157,20 @@ TEST(ResamplePixels, ClippedPartMatchesTheFullResample) {
   // once read before the intermediate row.
   TZelPixelBuffer source, full, part;
   MakeNoise(source, 20, 11, 3);
-  ASSERT_TRUE(full.Allocate(kPixelFormat24, {0, 0, 60, 31}));
-  ASSERT_TRUE(part.Allocate(kPixelFormat24, {0, 0, 60, 31}));
+  ASSERT_TRUE(full.Allocate(quill::kPixelFormat24, {0, 0, 60, 31}));
+  ASSERT_TRUE(part.Allocate(quill::kPixelFormat24, {0, 0, 60, 31}));
   Resample(full, source);
-  const TRect clip{10, 5, 37, 20};
+  const quill::TRect clip{10, 5, 37, 20};
   ResamplePixels(part, part.GetBounds(), clip, source, source.GetBounds(), TLanczosResampler());
   EXPECT_TRUE(SamePixels(part, full, clip));
-  EXPECT_EQ(PackPixel(part.GetPixelAddress(9, 5)), 0u);   // outside the clip: untouched
-  EXPECT_EQ(PackPixel(part.GetPixelAddress(10, 20)), 0u);
+  EXPECT_EQ(quill::PackPixel(part.GetPixelAddress(9, 5)), 0u);   // outside the clip: untouched
+  EXPECT_EQ(quill::PackPixel(part.GetPixelAddress(10, 20)), 0u);
 
   // A reduction clipped the same way.
   TZelPixelBuffer big, small, smallPart;
   MakeNoise(big, 60, 40, 5);
-  ASSERT_TRUE(small.Allocate(kPixelFormat24, {0, 0, 20, 13}));
-  ASSERT_TRUE(smallPart.Allocate(kPixelFormat24, {0, 0, 20, 13}));
+  ASSERT_TRUE(small.Allocate(quill::kPixelFormat24, {0, 0, 20, 13}));
+  ASSERT_TRUE(smallPart.Allocate(quill::kPixelFormat24, {0, 0, 20, 13}));
   Resample(small, big);
   ResamplePixels(smallPart, smallPart.GetBounds(), {3, 2, 20, 9}, big, big.GetBounds(),
                  TLanczosResampler());
@@ -181,23 +181,23 @@ TEST(ResamplePixels, ExtremeReductionAveragesNothingAway) {
   // 3000 columns into 2: far beyond the scale where every weight rounds to 0.
   TZelPixelBuffer source, dest;
   MakeNoise(source, 3000, 2, 11);
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 2, 2}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, 2, 2}));
   Resample(dest, source);
   // Each column takes the source column nearest its centre: 749 and 2249.
-  EXPECT_EQ(PackPixel(dest.GetPixelAddress(0, 0)), PackPixel(source.GetPixelAddress(749, 0)));
-  EXPECT_EQ(PackPixel(dest.GetPixelAddress(1, 1)), PackPixel(source.GetPixelAddress(2249, 1)));
+  EXPECT_EQ(quill::PackPixel(dest.GetPixelAddress(0, 0)), quill::PackPixel(source.GetPixelAddress(749, 0)));
+  EXPECT_EQ(quill::PackPixel(dest.GetPixelAddress(1, 1)), quill::PackPixel(source.GetPixelAddress(2249, 1)));
 }
 
 TEST(ResamplePixels, RefusesWhatItCannotReadOrWrite) {
   TZelPixelBuffer source, dest, wide;
   MakeNoise(source, 10, 10, 2);
-  ASSERT_TRUE(dest.Allocate(kPixelFormat24, {0, 0, 10, 10}));
-  ASSERT_TRUE(wide.Allocate(kPixelFormat32, {0, 0, 10, 10}));
+  ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, 10, 10}));
+  ASSERT_TRUE(wide.Allocate(quill::kPixelFormat32, {0, 0, 10, 10}));
   const TLanczosResampler lanczos;
   ResamplePixels(dest, dest.GetBounds(), dest.GetBounds(), source, {5, 5, 15, 15}, lanczos);
   ResamplePixels(wide, wide.GetBounds(), wide.GetBounds(), source, source.GetBounds(), lanczos);
   ResamplePixels(dest, dest.GetBounds(), {20, 20, 30, 30}, source, source.GetBounds(), lanczos);
-  EXPECT_EQ(PackPixel(dest.GetPixelAddress(5, 5)), 0u);
+  EXPECT_EQ(quill::PackPixel(dest.GetPixelAddress(5, 5)), 0u);
   EXPECT_EQ(wide.GetPixelAddress(5, 5)[0], 0);
 }
 

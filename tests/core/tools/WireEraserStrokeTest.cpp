@@ -21,7 +21,7 @@ constexpr uint8_t kOriginalGrey = 50;
 
 uint8_t GreyAt(const TZelPixels& image, int x, int y) { return image.GetPixelAddress(x, y)[0]; }
 
-void FillGrey(TZelPixels& image, const TRect& rect, uint8_t grey) {
+void FillGrey(TZelPixels& image, const quill::TRect& rect, uint8_t grey) {
   for (int y = rect.Top; y < rect.Bottom; ++y) {
     for (int x = rect.Left; x < rect.Right; ++x) {
       uint8_t* p = image.GetPixelAddress(x, y);
@@ -31,7 +31,7 @@ void FillGrey(TZelPixels& image, const TRect& rect, uint8_t grey) {
 }
 
 void MakeGrey(TZelPixelBuffer& image, int width, int height, uint8_t grey) {
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, width, height}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
   FillGrey(image, image.GetBounds(), grey);
 }
 
@@ -46,8 +46,8 @@ struct FlatImages {
     MakeGrey(original, width, height, kOriginalGrey);
   }
   // The pixels of Live that a dab turned to the original's grey.
-  std::vector<TPoint> Covered() const {
-    std::vector<TPoint> points;
+  std::vector<quill::TPoint> Covered() const {
+    std::vector<quill::TPoint> points;
     for (int y = 0; y < live.Height(); ++y) {
       for (int x = 0; x < live.Width(); ++x) {
         if (GreyAt(live, x, y) == kOriginalGrey) points.push_back({x, y});
@@ -75,11 +75,11 @@ TEST(WireEraserStroke, PlacesSizesAndClipsItsDabs) {
   EXPECT_EQ(images.Covered().size(), 0u);
 
   stroke.Begin(images.live, images.committed, images.original, false);
-  EXPECT_EQ(stroke.ApplyDab({40, 30}, 10, FromOriginal()).Changed, (TRect{35, 25, 46, 36}));  // 11 x 11
-  EXPECT_EQ(stroke.ApplyDab({40, 30}, 25, FromOriginal()).Changed, (TRect{28, 18, 53, 43}));  // 25 x 25
-  EXPECT_EQ(stroke.ApplyDab({40, 30}, 3, FromOriginal()).Changed, (TRect{38, 28, 43, 33}));   // Size 5
-  EXPECT_EQ(stroke.ApplyDab({40, 30}, 80, FromOriginal()).Changed, (TRect{15, 5, 66, 56}));   // Size 50
-  EXPECT_EQ(stroke.End(), (TRect{15, 5, 66, 56}));
+  EXPECT_EQ(stroke.ApplyDab({40, 30}, 10, FromOriginal()).Changed, (quill::TRect{35, 25, 46, 36}));  // 11 x 11
+  EXPECT_EQ(stroke.ApplyDab({40, 30}, 25, FromOriginal()).Changed, (quill::TRect{28, 18, 53, 43}));  // 25 x 25
+  EXPECT_EQ(stroke.ApplyDab({40, 30}, 3, FromOriginal()).Changed, (quill::TRect{38, 28, 43, 33}));   // Size 5
+  EXPECT_EQ(stroke.ApplyDab({40, 30}, 80, FromOriginal()).Changed, (quill::TRect{15, 5, 66, 56}));   // Size 50
+  EXPECT_EQ(stroke.End(), (quill::TRect{15, 5, 66, 56}));
 
   FlatImages corner(80, 60);
   stroke.Begin(corner.live, corner.committed, corner.original, false);
@@ -87,14 +87,14 @@ TEST(WireEraserStroke, PlacesSizesAndClipsItsDabs) {
   EXPECT_TRUE(outside.Changed.IsEmpty());
   EXPECT_EQ(corner.Covered().size(), 0u);
   // Size 10 at the corner pixel: the disc covers the pixels nearer than 5 to (0, 0).
-  EXPECT_EQ(stroke.ApplyDab({0, 0}, 10, FromOriginal()).Changed, (TRect{0, 0, 6, 6}));
-  for (const TPoint& p : corner.Covered()) EXPECT_LT(p.X * p.X + p.Y * p.Y, 25) << p.X << ", " << p.Y;
+  EXPECT_EQ(stroke.ApplyDab({0, 0}, 10, FromOriginal()).Changed, (quill::TRect{0, 0, 6, 6}));
+  for (const quill::TPoint& p : corner.Covered()) EXPECT_LT(p.X * p.X + p.Y * p.Y, 25) << p.X << ", " << p.Y;
   EXPECT_EQ(corner.Covered().size(), 22u);  // the quarter disc, its two edges included
   EXPECT_EQ(GreyAt(corner.live, 4, 0), kOriginalGrey);
   EXPECT_EQ(GreyAt(corner.live, 3, 3), kOriginalGrey);
   EXPECT_EQ(GreyAt(corner.live, 5, 0), kCommittedGrey);
   EXPECT_EQ(GreyAt(corner.live, 4, 3), kCommittedGrey);
-  EXPECT_EQ(stroke.End(), (TRect{0, 0, 6, 6}));
+  EXPECT_EQ(stroke.End(), (quill::TRect{0, 0, 6, 6}));
   EXPECT_TRUE(stroke.ApplyDab({0, 0}, 10, FromOriginal()).Changed.IsEmpty());  // ended
 }
 
@@ -123,7 +123,7 @@ TEST(WireEraserStroke, ReadsThePreStrokeImageAndKeepsOnlyTheLastTrialDab) {
     EXPECT_EQ(GreyAt(flat.live, 25, 10), trial ? kCommittedGrey : kOriginalGrey) << trial;
     EXPECT_EQ(GreyAt(flat.live, 40, 10), kOriginalGrey) << trial;
     // The second dab's rectangle, put back, is part of what the third changed.
-    EXPECT_EQ(third.Changed, trial ? (TRect{21, 6, 45, 15}) : (TRect{36, 6, 45, 15})) << trial;
+    EXPECT_EQ(third.Changed, trial ? (quill::TRect{21, 6, 45, 15}) : (quill::TRect{36, 6, 45, 15})) << trial;
   }
 }
 
@@ -138,7 +138,7 @@ TEST(WireEraserStroke, MeasuresBackgroundNoiseWithoutWriting) {
   const TWireEraserDab flat = stroke.ApplyDab({10, 20}, 15, TWireEraserOptions());
   EXPECT_TRUE(flat.Measured);
   EXPECT_EQ(flat.Noise, 0);
-  EXPECT_EQ(flat.Changed, (TRect{3, 13, 18, 28}));
+  EXPECT_EQ(flat.Changed, (quill::TRect{3, 13, 18, 28}));
   const TWireEraserDab edge = stroke.ApplyDab({30, 20}, 15, TWireEraserOptions());
   EXPECT_TRUE(edge.Measured);
   EXPECT_EQ(edge.Noise, 100);
@@ -153,13 +153,13 @@ TEST(WireEraserStroke, MeasuresBackgroundNoiseWithoutWriting) {
 // same dabs repairs from the same untouched pixels and gives the first one's result.
 TEST(WireEraserStroke, CumulativeEffectOffRepeatsTheSameRepair) {
   TZelPixelBuffer original, committed, live;
-  ASSERT_TRUE(LoadSamplePhoto("astronaut-wire.png", original));
-  ASSERT_TRUE(committed.Allocate(kPixelFormat24, original.GetBounds()));
-  ASSERT_TRUE(live.Allocate(kPixelFormat24, original.GetBounds()));
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut-wire.png", original));
+  ASSERT_TRUE(committed.Allocate(quill::kPixelFormat24, original.GetBounds()));
+  ASSERT_TRUE(live.Allocate(quill::kPixelFormat24, original.GetBounds()));
   committed.CopyFrom(original);
   live.CopyFrom(original);
   std::ifstream dabs(QUILL_IMAGES_DIR "/astronaut-wire.dabs");
-  std::vector<std::pair<TPoint, int32_t>> path;
+  std::vector<std::pair<quill::TPoint, int32_t>> path;
   for (std::string line; std::getline(dabs, line);) {
     std::istringstream fields(line);
     double stroke, x, y, diameter;
@@ -172,21 +172,21 @@ TEST(WireEraserStroke, CumulativeEffectOffRepeatsTheSameRepair) {
   auto paint = [&] {
     stroke.Begin(live, committed, original, false);
     for (const auto& [centre, size] : path) stroke.ApplyDab(centre, size, FromOriginal());
-    const TRect changed = stroke.End();
+    const quill::TRect changed = stroke.End();
     committed.CopyRect(changed.Left, changed.Top, live, changed);  // the commit
     return changed;
   };
-  const TRect first = paint();
+  const quill::TRect first = paint();
   ASSERT_FALSE(first.IsEmpty());
   TZelPixelBuffer once;
-  ASSERT_TRUE(once.Allocate(kPixelFormat24, live.GetBounds()));
+  ASSERT_TRUE(once.Allocate(quill::kPixelFormat24, live.GetBounds()));
   once.CopyFrom(live);
   EXPECT_EQ(paint(), first);
   int repaired = 0;
   for (int y = 0; y < live.Height(); ++y) {
     for (int x = 0; x < live.Width(); ++x) {
-      ASSERT_EQ(PackPixel(live.GetPixelAddress(x, y)), PackPixel(once.GetPixelAddress(x, y))) << x << ", " << y;
-      repaired += PackPixel(live.GetPixelAddress(x, y)) != PackPixel(original.GetPixelAddress(x, y));
+      ASSERT_EQ(quill::PackPixel(live.GetPixelAddress(x, y)), quill::PackPixel(once.GetPixelAddress(x, y))) << x << ", " << y;
+      repaired += quill::PackPixel(live.GetPixelAddress(x, y)) != quill::PackPixel(original.GetPixelAddress(x, y));
     }
   }
   EXPECT_GT(repaired, 500);

@@ -29,7 +29,7 @@ namespace {
 class ReferenceGrid {
  public:
   // The grid over Area with every pixel of Source that Mask covers, column by column.
-  void Load(const TZelPixelMask& mask, const TZelPixels& source, const TRect& area) {
+  void Load(const TZelPixelMask& mask, const TZelPixels& source, const quill::TRect& area) {
     left_ = area.Left;
     top_ = area.Top;
     width_ = static_cast<int>(area.Width());
@@ -41,7 +41,7 @@ class ReferenceGrid {
         const uint8_t* weight = mask.GetPixelAddress(x, y);
         if (weight == nullptr || *weight == 0) continue;
         Cell& cell = At(x - left_, y - top_);
-        cell.color = UnpackColor(PackPixel(source.GetPixelAddress(x, y)));
+        cell.color = quill::UnpackColor(quill::PackPixel(source.GetPixelAddress(x, y)));
         cell.state = kRepair;
         ++count_;
       }
@@ -100,9 +100,9 @@ class ReferenceGrid {
         if (solved) {
           fit.Evaluate(x, y, cell.color.R, cell.color.G, cell.color.B);
         } else if (background > 0) {
-          cell.color = {static_cast<uint8_t>(RoundHalfEven(sumB / background)),
-                        static_cast<uint8_t>(RoundHalfEven(sumG / background)),
-                        static_cast<uint8_t>(RoundHalfEven(sumR / background))};
+          cell.color = {static_cast<uint8_t>(quill::RoundHalfEven(sumB / background)),
+                        static_cast<uint8_t>(quill::RoundHalfEven(sumG / background)),
+                        static_cast<uint8_t>(quill::RoundHalfEven(sumR / background))};
         }
       }
     }
@@ -122,7 +122,7 @@ class ReferenceGrid {
   const Cell& At(int x, int y) const { return cells_[static_cast<size_t>(x) * height_ + y]; }
 
   static int64_t Index(size_t n, long double fraction) {
-    return RoundHalfEven(static_cast<long double>(n) * fraction) - 1;
+    return quill::RoundHalfEven(static_cast<long double>(n) * fraction) - 1;
   }
   static uint8_t Extreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
@@ -162,17 +162,17 @@ class ReferenceGrid {
   int count_ = 0;
 };
 
-TRect ReferenceArea(const TZelPixels& source, const TZelPixels& dest, const TRect& rect) {
-  if (source.PixelFormat() != kPixelFormat24 || dest.PixelFormat() != kPixelFormat24 ||
+quill::TRect ReferenceArea(const TZelPixels& source, const TZelPixels& dest, const quill::TRect& rect) {
+  if (source.PixelFormat() != quill::kPixelFormat24 || dest.PixelFormat() != quill::kPixelFormat24 ||
       source.Bits() == nullptr || dest.Bits() == nullptr) {
     return {};
   }
-  return IntersectRect(IntersectRect(rect, source.GetBounds()), dest.GetBounds());
+  return quill::IntersectRect(quill::IntersectRect(rect, source.GetBounds()), dest.GetBounds());
 }
 
 bool ReferenceRepairDab(const TZelPixelMask& mask, const TZelPixels& source, TZelPixels& dest,
-                        const TRect& rect, double noise, bool showOnly) {
-  const TRect area = ReferenceArea(source, dest, rect);
+                        const quill::TRect& rect, double noise, bool showOnly) {
+  const quill::TRect area = ReferenceArea(source, dest, rect);
   ReferenceGrid grid;
   grid.Load(mask, source, area);
   if (grid.Count() == 0) return false;
@@ -191,7 +191,7 @@ bool ReferenceRepairDab(const TZelPixelMask& mask, const TZelPixels& source, TZe
   return true;
 }
 
-bool ReferenceMeasureDabNoise(const TZelPixelMask& mask, const TZelPixels& source, const TRect& rect,
+bool ReferenceMeasureDabNoise(const TZelPixelMask& mask, const TZelPixels& source, const quill::TRect& rect,
                               double& noise) {
   ReferenceGrid grid;
   grid.Load(mask, source, ReferenceArea(source, source, rect));
@@ -203,7 +203,7 @@ bool ReferenceMeasureDabNoise(const TZelPixelMask& mask, const TZelPixels& sourc
 // ---- Running both ----
 
 void Allocate(TZelPixelBuffer& image, int width, int height) {
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, width, height}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
 }
 
 void CopyImage(const TZelPixelBuffer& from, TZelPixelBuffer& to) {
@@ -212,7 +212,7 @@ void CopyImage(const TZelPixelBuffer& from, TZelPixelBuffer& to) {
 }
 
 // Counts the bytes of Rect (inside both) in which A and B differ.
-int64_t DifferingBytes(const TZelPixels& a, const TZelPixels& b, const TRect& rect) {
+int64_t DifferingBytes(const TZelPixels& a, const TZelPixels& b, const quill::TRect& rect) {
   int64_t differing = 0;
   for (int y = rect.Top; y < rect.Bottom; ++y) {
     const uint8_t* pa = a.GetScanLine(rect.Left, y);
@@ -238,11 +238,11 @@ class DabComparer {
 
   // One dab of Mask (placed where it should lie) over Rect; Mode 0 repairs, 1 paints
   // the preview, 2 measures the noise. Returns false after the first difference.
-  bool Dab(const TZelPixelMask& mask, const TRect& rect, double noise, int mode, const std::string& what) {
+  bool Dab(const TZelPixelMask& mask, const quill::TRect& rect, double noise, int mode, const std::string& what) {
     ++dabs_;
     if (mode == 2) {
       double engineNoise = -1, referenceNoise = -2;
-      const bool engineOk = MeasureDabNoise(grid_, mask, source_, rect, engineNoise);
+      const bool engineOk = quill::MeasureDabNoise(grid_, mask, source_, rect, engineNoise);
       const bool referenceOk = ReferenceMeasureDabNoise(mask, source_, rect, referenceNoise);
       EXPECT_EQ(engineOk, referenceOk) << what;
       if (engineOk && referenceOk) {
@@ -251,13 +251,13 @@ class DabComparer {
       }
       return !::testing::Test::HasFailure();
     }
-    const bool engineOk = RepairDab(grid_, mask, source_, engineOut_, rect, noise, mode == 1);
+    const bool engineOk = quill::RepairDab(grid_, mask, source_, engineOut_, rect, noise, mode == 1);
     const bool referenceOk = ReferenceRepairDab(mask, source_, referenceOut_, rect, noise, mode == 1);
     EXPECT_EQ(engineOk, referenceOk) << what;
     // The dab and a margin around it, where a stray write would land.
-    const TRect margin{rect.Left - 2, rect.Top - 2, rect.Right + 2, rect.Bottom + 2};
+    const quill::TRect margin{rect.Left - 2, rect.Top - 2, rect.Right + 2, rect.Bottom + 2};
     const int64_t differing =
-        DifferingBytes(engineOut_, referenceOut_, IntersectRect(margin, engineOut_.GetBounds()));
+        DifferingBytes(engineOut_, referenceOut_, quill::IntersectRect(margin, engineOut_.GetBounds()));
     EXPECT_EQ(differing, 0) << what << ", noise " << noise << ", mode " << mode;
     return differing == 0 && !::testing::Test::HasFailure();
   }
@@ -268,22 +268,22 @@ class DabComparer {
  private:
   const TZelPixelBuffer& source_;
   TZelPixelBuffer engineOut_, referenceOut_;
-  TDefectGrid grid_;
+  quill::TDefectGrid grid_;
   int dabs_ = 0;
 };
 
-std::string Describe(const char* image, const TRect& rect, int size) {
+std::string Describe(const char* image, const quill::TRect& rect, int size) {
   return std::string(image) + " dab (" + std::to_string(rect.Left) + "," + std::to_string(rect.Top) +
          ")-(" + std::to_string(rect.Right) + "," + std::to_string(rect.Bottom) + ") size " +
          std::to_string(size);
 }
 
 // A Wire Eraser dab of Size centred on (X, Y), clipped to Image: the rectangle and the mask.
-TRect PlaceDab(const TZelPixelBuffer& image, int x, int y, int size, TZelPixelMask& mask) {
+quill::TRect PlaceDab(const TZelPixelBuffer& image, int x, int y, int size, TZelPixelMask& mask) {
   PowerDisc(mask, size, 255, 160);
-  const TRect rect = DabRect({x, y}, size);
+  const quill::TRect rect = DabRect({x, y}, size);
   mask.MoveTo(rect.Left, rect.Top);
-  return IntersectRect(rect, image.GetBounds());
+  return quill::IntersectRect(rect, image.GetBounds());
 }
 
 // The inverse of Image: a start for the outputs that differs from every source byte.
@@ -351,7 +351,7 @@ TEST(WireFillMatchesReference, RandomDabsOverRealPhotos) {
   std::mt19937 random(17);
   for (const char* name : {"astronaut.png", "astronaut-wire.png"}) {
     TZelPixelBuffer photo, start;
-    ASSERT_TRUE(LoadSamplePhoto(name, photo)) << name;
+    ASSERT_TRUE(quill::LoadSamplePhoto(name, photo)) << name;
     Inverse(photo, start);
     DabComparer comparer(photo, start);
     TZelPixelMask mask;
@@ -360,7 +360,7 @@ TEST(WireFillMatchesReference, RandomDabsOverRealPhotos) {
       // Centres up to a dab's radius beyond every edge.
       const int x = static_cast<int>(random() % (photo.Width() + size)) - size / 2;
       const int y = static_cast<int>(random() % (photo.Height() + size)) - size / 2;
-      const TRect rect = PlaceDab(photo, x, y, size, mask);
+      const quill::TRect rect = PlaceDab(photo, x, y, size, mask);
       const int mode = random() % 8 == 0 ? 1 : random() % 8 == 0 ? 2 : 0;
       ASSERT_TRUE(comparer.Dab(mask, rect, RandomNoise(random), mode, Describe(name, rect, size)));
     }
@@ -381,7 +381,7 @@ TEST(WireFillMatchesReference, SyntheticWorstCases) {
     TZelPixelMask mask;
     for (int noise = 0; noise <= 100; ++noise) {
       const int size = 5 + static_cast<int>(random() % 46);
-      const TRect rect = PlaceDab(image, static_cast<int>(random() % kWidth), static_cast<int>(random() % kHeight), size, mask);
+      const quill::TRect rect = PlaceDab(image, static_cast<int>(random() % kWidth), static_cast<int>(random() % kHeight), size, mask);
       for (int mode : {0, 1}) {
         ASSERT_TRUE(comparer.Dab(mask, rect, noise, mode, Describe(synthetic.name, rect, size)));
       }
@@ -394,7 +394,7 @@ TEST(WireFillMatchesReference, SyntheticWorstCases) {
       for (int x : xs) {
         for (int y : ys) {
           if ((x + y + size) % 3 != 0) continue;  // a third of the grid of positions
-          const TRect rect = PlaceDab(image, x, y, size, mask);
+          const quill::TRect rect = PlaceDab(image, x, y, size, mask);
           const int mode = static_cast<int>(random() % 3);
           ASSERT_TRUE(comparer.Dab(mask, rect, RandomNoise(random), mode, Describe(synthetic.name, rect, size)));
         }
@@ -410,14 +410,14 @@ TEST(WireFillMatchesReference, SyntheticWorstCases) {
 TEST(WireFillMatchesReference, PixelByPixelSteps) {
   std::mt19937 random(99);
   TZelPixelBuffer photo;
-  ASSERT_TRUE(LoadSamplePhoto("astronaut-wire.png", photo));
-  TDefectGrid grid;
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut-wire.png", photo));
+  quill::TDefectGrid grid;
   for (int i = 0; i < 300; ++i) {
     const int size = 5 + static_cast<int>(random() % 46);
     TZelPixelMask mask;
-    const TRect rect = PlaceDab(photo, static_cast<int>(random() % 300) + 150,
+    const quill::TRect rect = PlaceDab(photo, static_cast<int>(random() % 300) + 150,
                                 static_cast<int>(random() % 300), size, mask);
-    std::vector<TPoint> covered;
+    std::vector<quill::TPoint> covered;
     for (int y = rect.Top; y < rect.Bottom; ++y) {
       for (int x = rect.Left; x < rect.Right; ++x) {
         if (*mask.GetPixelAddress(x, y) != 0) covered.push_back({x, y});
@@ -426,7 +426,7 @@ TEST(WireFillMatchesReference, PixelByPixelSteps) {
     for (size_t k = 0; k < covered.size() / 10; ++k) covered.push_back(covered[random() % covered.size()]);
     std::shuffle(covered.begin(), covered.end(), random);
     grid.InitDefectGrid(rect);
-    for (const TPoint& p : covered) grid.AddDefectPixel(p.X, p.Y, PackPixel(photo.GetPixelAddress(p.X, p.Y)));
+    for (const quill::TPoint& p : covered) grid.AddDefectPixel(p.X, p.Y, quill::PackPixel(photo.GetPixelAddress(p.X, p.Y)));
     ReferenceGrid reference;
     reference.Load(mask, photo, rect);
     const std::string what = Describe("astronaut-wire.png", rect, size);
@@ -440,7 +440,7 @@ TEST(WireFillMatchesReference, PixelByPixelSteps) {
     grid.FillDefectGrid(i % 3 == 1);
     reference.Classify(noise);
     reference.Fill(i % 3 == 1);
-    for (const TPoint& p : covered) {
+    for (const quill::TPoint& p : covered) {
       ASSERT_EQ(grid.GetDefectGridColor(p.X, p.Y), reference.Color(p.X, p.Y)) << what << " at " << p.X << "," << p.Y;
     }
   }
@@ -453,7 +453,7 @@ TEST(WireFillMatchesReference, PixelByPixelSteps) {
 TEST(WireFillMatchesReference, OddMasksAreasAndSettings) {
   std::mt19937 random(4242);
   TZelPixelBuffer whole, photo;
-  ASSERT_TRUE(LoadSamplePhoto("astronaut.png", whole));
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut.png", whole));
   // A part with face, hair and backdrop, at (0, 0), so that copies stay small.
   Allocate(photo, 200, 200);
   photo.CopyRect(0, 0, whole, {150, 60, 350, 260});
@@ -467,7 +467,7 @@ TEST(WireFillMatchesReference, OddMasksAreasAndSettings) {
     const int height = i % 10 == 0 ? width : 1 + static_cast<int>(random() % 40);
     const auto left = static_cast<int32_t>(random() % (200 - std::min(width, 160)));
     const auto top = static_cast<int32_t>(random() % (200 - std::min(height, 160)));
-    const TRect area{left, top, left + width, top + height};
+    const quill::TRect area{left, top, left + width, top + height};
     // The mask starts up to 3 pixels off the area and may end short of it.
     TZelPixelMask mask;
     const int shift = static_cast<int>(random() % 7) - 3;
@@ -492,9 +492,9 @@ TEST(WireFillMatchesReference, OddMasksAreasAndSettings) {
       TZelPixelBuffer engineImage, referenceImage;
       CopyImage(photo, engineImage);
       CopyImage(photo, referenceImage);
-      TDefectGrid grid;
+      quill::TDefectGrid grid;
       if (mode == 2) continue;
-      EXPECT_EQ(RepairDab(grid, mask, engineImage, engineImage, area, noise, mode == 1),
+      EXPECT_EQ(quill::RepairDab(grid, mask, engineImage, engineImage, area, noise, mode == 1),
                 ReferenceRepairDab(mask, referenceImage, referenceImage, area, noise, mode == 1));
       ASSERT_EQ(DifferingBytes(engineImage, referenceImage), 0) << what << " in place, noise " << noise;
     }

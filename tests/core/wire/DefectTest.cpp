@@ -13,7 +13,7 @@ namespace {
 
 // A 24-bit image of Width x Height filled with Grey.
 void MakeImage(TZelPixelBuffer& image, int width, int height, uint8_t grey) {
-  ASSERT_TRUE(image.Allocate(kPixelFormat24, {0, 0, width, height}));
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t* p = image.GetPixelAddress(x, y);
@@ -30,7 +30,7 @@ void SetGrey(TZelPixels& image, int x, int y, uint8_t grey) {
 uint8_t Grey(const TZelPixels& image, int x, int y) { return image.GetPixelAddress(x, y)[0]; }
 
 // A mask of 255 over all of Rect.
-TZelPixelMask FullMask(const TRect& rect) {
+TZelPixelMask FullMask(const quill::TRect& rect) {
   TZelPixelMask mask;
   mask.SetBounds(rect.Left, rect.Top, static_cast<int>(rect.Width()), static_cast<int>(rect.Height()));
   std::fill(mask.Bits(), mask.Bits() + rect.Width() * rect.Height(), 255);
@@ -52,9 +52,9 @@ void GapRow(TZelPixelBuffer& image, int count, uint8_t first) {
 int BackgroundCellsOfPreview(const TZelPixelBuffer& row, double noise) {
   TZelPixelBuffer out;
   MakeImage(out, row.Width(), 1, 0);
-  TDefectGrid grid;
-  const TRect rect = row.GetBounds();
-  EXPECT_TRUE(RepairDab(grid, FullMask(rect), row, out, rect, noise, /*showOnly=*/true));
+  quill::TDefectGrid grid;
+  const quill::TRect rect = row.GetBounds();
+  EXPECT_TRUE(quill::RepairDab(grid, FullMask(rect), row, out, rect, noise, /*showOnly=*/true));
   int background = 0;
   for (int x = 0; x < row.Width(); ++x) background += Grey(out, x, 0) == Grey(row, x, 0);
   return background;
@@ -70,22 +70,22 @@ TEST(PercentileIndex, MatchesTheRoundingTable) {
                        {5, 1, 3, 3},   {10, 2, 7, 8},   {20, 6, 15, 17}, {25, 7, 19, 21},
                        {50, 15, 39, 44}};
   for (const Row& row : table) {
-    EXPECT_EQ(TDefectGrid::PercentileIndex(row.n, 0.33L), row.low) << row.n;
-    EXPECT_EQ(TDefectGrid::PercentileIndex(row.n, 0.8L), row.high) << row.n;
-    EXPECT_EQ(TDefectGrid::PercentileIndex(row.n, 0.9L), row.noise) << row.n;
+    EXPECT_EQ(quill::TDefectGrid::PercentileIndex(row.n, 0.33L), row.low) << row.n;
+    EXPECT_EQ(quill::TDefectGrid::PercentileIndex(row.n, 0.8L), row.high) << row.n;
+    EXPECT_EQ(quill::TDefectGrid::PercentileIndex(row.n, 0.9L), row.noise) << row.n;
   }
   // Products that are exact halves in extended precision go to the even neighbour;
   // 150 * 0.33 lies just above 49.5 there.
-  EXPECT_EQ(TDefectGrid::PercentileIndex(450, 0.33L), 147);
-  EXPECT_EQ(TDefectGrid::PercentileIndex(850, 0.33L), 279);
-  EXPECT_EQ(TDefectGrid::PercentileIndex(150, 0.33L), 49);
-  EXPECT_EQ(TDefectGrid::PercentileIndex(2601, 0.9L), 2340);
+  EXPECT_EQ(quill::TDefectGrid::PercentileIndex(450, 0.33L), 147);
+  EXPECT_EQ(quill::TDefectGrid::PercentileIndex(850, 0.33L), 279);
+  EXPECT_EQ(quill::TDefectGrid::PercentileIndex(150, 0.33L), 49);
+  EXPECT_EQ(quill::TDefectGrid::PercentileIndex(2601, 0.9L), 2340);
 }
 
 TEST(PercentileIndex, StaysInsideEveryDabUpToTheLargestGrid) {
   for (int n = 1; n <= 51 * 51; ++n) {
     for (long double p : {0.33L, 0.8L, 0.9L}) {
-      const int64_t index = TDefectGrid::PercentileIndex(n, p);
+      const int64_t index = quill::TDefectGrid::PercentileIndex(n, p);
       ASSERT_GE(index, -1) << n;
       ASSERT_LT(index, n) << n;
       // Away from halves the index is the nearest integer to the exact product.
@@ -96,7 +96,7 @@ TEST(PercentileIndex, StaysInsideEveryDabUpToTheLargestGrid) {
     }
     // n * 0.9 is an exact half for every n ending in 5: the even neighbour wins.
     if (n % 10 == 5) {
-      ASSERT_EQ(TDefectGrid::PercentileIndex(n, 0.9L), (n * 9 / 10) % 2 == 0 ? n * 9 / 10 - 1 : n * 9 / 10) << n;
+      ASSERT_EQ(quill::TDefectGrid::PercentileIndex(n, 0.9L), (n * 9 / 10) % 2 == 0 ? n * 9 / 10 - 1 : n * 9 / 10) << n;
     }
   }
 }
@@ -107,13 +107,13 @@ TEST(WireFill, UniformDabIsLeftAsItIs) {
   MakeImage(out, 30, 30, 0);
   TZelPixelMask mask;
   PowerDisc(mask, 25, 255, 160);
-  const TRect rect = DabRect({15, 15}, 25);
+  const quill::TRect rect = DabRect({15, 15}, 25);
   mask.MoveTo(rect.Left, rect.Top);
-  TDefectGrid grid;
+  quill::TDefectGrid grid;
   double noise = -1;
-  ASSERT_TRUE(MeasureDabNoise(grid, mask, image, rect, noise));
+  ASSERT_TRUE(quill::MeasureDabNoise(grid, mask, image, rect, noise));
   EXPECT_EQ(noise, 0);
-  ASSERT_TRUE(RepairDab(grid, mask, image, out, rect, 6, false));
+  ASSERT_TRUE(quill::RepairDab(grid, mask, image, out, rect, 6, false));
   EXPECT_EQ(Grey(out, 15, 15), 77);
   EXPECT_EQ(Grey(out, 15, 3), 77);  // on the disc's rim
   EXPECT_EQ(Grey(out, 3, 3), 0);    // corner outside the disc: not written
@@ -126,9 +126,9 @@ TEST(WireFill, RampCrossedByALineIsRestored) {
   for (int y = 0; y < 25; ++y) {
     for (int x = 0; x < 25; ++x) SetGrey(image, x, y, static_cast<uint8_t>(x == 12 ? 5 : 40 + 2 * x));
   }
-  const TRect rect = image.GetBounds();
-  TDefectGrid grid;
-  ASSERT_TRUE(RepairDab(grid, FullMask(rect), image, image, rect, 6, false));
+  const quill::TRect rect = image.GetBounds();
+  quill::TDefectGrid grid;
+  ASSERT_TRUE(quill::RepairDab(grid, FullMask(rect), image, image, rect, 6, false));
   for (int y = 0; y < 25; ++y) {
     for (int x = 0; x < 25; ++x) ASSERT_EQ(Grey(image, x, y), 40 + 2 * x) << x << "," << y;
   }
@@ -150,10 +150,10 @@ TEST(WireFill, ThresholdIsKeptBetweenThePercentiles) {
 TEST(WireFill, NoiseIsTheNinetiethPercentile) {
   TZelPixelBuffer row;
   GapRow(row, 10, 0);
-  TDefectGrid grid;
+  quill::TDefectGrid grid;
   TZelPixelMask mask = FullMask(row.GetBounds());
   double noise = 0;
-  ASSERT_TRUE(MeasureDabNoise(grid, mask, row, row.GetBounds(), noise));
+  ASSERT_TRUE(quill::MeasureDabNoise(grid, mask, row, row.GetBounds(), noise));
   // Index 8 of 10: column 8, gaps 9 (right) and 8 (left).
   EXPECT_EQ(noise, (std::sqrt(3.0 * 81) + std::sqrt(3.0 * 64)) / 2 * 4.0);
 }
@@ -168,9 +168,9 @@ TEST(WireFill, PreviewPaintsContrastExtremes) {
     p[1] = 100;  // G
     p[2] = static_cast<uint8_t>(x == 9 ? 250 : 200);  // R: one high-contrast cell at the end
   }
-  TDefectGrid grid;
-  const TRect rect = image.GetBounds();
-  ASSERT_TRUE(RepairDab(grid, FullMask(rect), image, out, rect, 0, true));
+  quill::TDefectGrid grid;
+  const quill::TRect rect = image.GetBounds();
+  ASSERT_TRUE(quill::RepairDab(grid, FullMask(rect), image, out, rect, 0, true));
   // Columns 8 and 9 have the two highest contrasts and stay to repair.
   const uint8_t* repaired = out.GetPixelAddress(8, 0);
   EXPECT_EQ(repaired[2], 0);    // R 200 -> 0
@@ -187,9 +187,9 @@ TEST(WireFill, FailedFitFallsBackToTheRoundedMean) {
   // background; a fit along one row fails, so the others get the mean 2.5 -> 2.
   TZelPixelBuffer row;
   GapRow(row, 5, 2);
-  TDefectGrid grid;
-  const TRect rect = row.GetBounds();
-  ASSERT_TRUE(RepairDab(grid, FullMask(rect), row, row, rect, 0, false));
+  quill::TDefectGrid grid;
+  const quill::TRect rect = row.GetBounds();
+  ASSERT_TRUE(quill::RepairDab(grid, FullMask(rect), row, row, rect, 0, false));
   const uint8_t expected[5] = {2, 3, 2, 2, 2};
   for (int x = 0; x < 5; ++x) EXPECT_EQ(Grey(row, x, 0), expected[x]) << x;
 }
@@ -203,9 +203,9 @@ TEST(WireFill, TooFewBackgroundCellsForTheSurface) {
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 3; ++x) SetGrey(image, x, y, greys[y][x]);
   }
-  TDefectGrid grid;
-  const TRect rect = image.GetBounds();
-  ASSERT_TRUE(RepairDab(grid, FullMask(rect), image, image, rect, 6, false));
+  quill::TDefectGrid grid;
+  const quill::TRect rect = image.GetBounds();
+  ASSERT_TRUE(quill::RepairDab(grid, FullMask(rect), image, image, rect, 6, false));
   EXPECT_EQ(Grey(image, 1, 1), 10);
 }
 
@@ -215,11 +215,11 @@ TEST(WireFill, DabAtTheImageCornerCountsOnlyPixelsInside) {
   SetGrey(image, 0, 0, 10);
   TZelPixelMask mask;
   PowerDisc(mask, 5, 255, 160);
-  const TRect rect = DabRect({0, 0}, 5);  // (-2, -2, 3, 3): a quarter lies inside
+  const quill::TRect rect = DabRect({0, 0}, 5);  // (-2, -2, 3, 3): a quarter lies inside
   mask.MoveTo(rect.Left, rect.Top);
-  TDefectGrid grid;
-  const TRect clipped = IntersectRect(rect, image.GetBounds());
-  ASSERT_TRUE(RepairDab(grid, mask, image, image, clipped, 6, false));
+  quill::TDefectGrid grid;
+  const quill::TRect clipped = quill::IntersectRect(rect, image.GetBounds());
+  ASSERT_TRUE(quill::RepairDab(grid, mask, image, image, clipped, 6, false));
   EXPECT_EQ(grid.DefectPixelCount(), 8);  // the part of the disc inside the image
   EXPECT_EQ(Grey(image, 0, 0), 90);       // the dark corner pixel is repaired
   EXPECT_EQ(Grey(image, 4, 4), 90);
@@ -232,49 +232,49 @@ TEST(WireFill, SinglePixelFootprintHasZeroContrast) {
   TZelPixelMask mask;
   mask.SetBounds(-1, -1, 2, 2);
   *mask.GetPixelAddress(0, 0) = 255;
-  TDefectGrid grid;
+  quill::TDefectGrid grid;
   double noise = -1;
-  ASSERT_TRUE(MeasureDabNoise(grid, mask, image, {-1, -1, 1, 1}, noise));
+  ASSERT_TRUE(quill::MeasureDabNoise(grid, mask, image, {-1, -1, 1, 1}, noise));
   EXPECT_EQ(noise, 0);
-  ASSERT_TRUE(RepairDab(grid, mask, image, image, {-1, -1, 1, 1}, 6, false));
+  ASSERT_TRUE(quill::RepairDab(grid, mask, image, image, {-1, -1, 1, 1}, 6, false));
   EXPECT_EQ(Grey(image, 0, 0), 33);
 }
 
 TEST(WireFill, NothingCoveredOrWrongFormatWritesNothing) {
   TZelPixelBuffer image, wide;
   MakeImage(image, 4, 4, 33);
-  ASSERT_TRUE(wide.Allocate(kPixelFormat32, {0, 0, 4, 4}));
+  ASSERT_TRUE(wide.Allocate(quill::kPixelFormat32, {0, 0, 4, 4}));
   TZelPixelMask empty;
   empty.SetBounds(0, 0, 4, 4);
-  TDefectGrid grid;
-  EXPECT_FALSE(RepairDab(grid, empty, image, image, image.GetBounds(), 6, false));
-  EXPECT_FALSE(RepairDab(grid, FullMask(image.GetBounds()), wide, image, image.GetBounds(), 6, false));
-  EXPECT_FALSE(RepairDab(grid, FullMask(image.GetBounds()), image, image, {10, 10, 20, 20}, 6, false));
+  quill::TDefectGrid grid;
+  EXPECT_FALSE(quill::RepairDab(grid, empty, image, image, image.GetBounds(), 6, false));
+  EXPECT_FALSE(quill::RepairDab(grid, FullMask(image.GetBounds()), wide, image, image.GetBounds(), 6, false));
+  EXPECT_FALSE(quill::RepairDab(grid, FullMask(image.GetBounds()), image, image, {10, 10, 20, 20}, 6, false));
   double noise = 0;
-  EXPECT_FALSE(MeasureDabNoise(grid, empty, image, image.GetBounds(), noise));
+  EXPECT_FALSE(quill::MeasureDabNoise(grid, empty, image, image.GetBounds(), noise));
 }
 
 // A dark cable painted over a real photo's background is removed by a stroke of
 // dabs, each reading the image as it was before the stroke.
 TEST(WireFill, RemovesACableFromARealPhoto) {
   TZelPixelBuffer clean, live, before;
-  ASSERT_TRUE(LoadSamplePhoto("astronaut.png", clean));
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut.png", clean));
 
   // A gently sloping two-pixel cable through the grey backdrop at the top right.
-  ASSERT_TRUE(live.Allocate(kPixelFormat24, clean.GetBounds()));
+  ASSERT_TRUE(live.Allocate(quill::kPixelFormat24, clean.GetBounds()));
   live.CopyFrom(clean);
-  std::vector<TPoint> path;
+  std::vector<quill::TPoint> path;
   for (int x = 300; x < 360; ++x) path.push_back({x, 30 + (x - 300) / 6});
-  for (const TPoint& p : path) {
+  for (const quill::TPoint& p : path) {
     for (int dy = 0; dy < 2; ++dy) SetGrey(live, p.X, p.Y + dy, 35);
   }
-  ASSERT_TRUE(before.Allocate(kPixelFormat24, live.GetBounds()));
+  ASSERT_TRUE(before.Allocate(quill::kPixelFormat24, live.GetBounds()));
   before.CopyFrom(live);
 
   auto cableError = [&](const TZelPixels& image) {
     double sum = 0;
     int count = 0;
-    for (const TPoint& p : path) {
+    for (const quill::TPoint& p : path) {
       for (int dy = 0; dy < 2; ++dy) {
         for (int c = 0; c < 3; ++c) {
           sum += std::abs(image.GetPixelAddress(p.X, p.Y + dy)[c] - clean.GetPixelAddress(p.X, p.Y + dy)[c]);
@@ -294,5 +294,5 @@ TEST(WireFill, RemovesACableFromARealPhoto) {
   EXPECT_GT(damaged, 80);
   EXPECT_LT(repaired, 10) << "mean error on the cable before " << damaged;
   // Far from the stroke nothing changed.
-  EXPECT_EQ(PackPixel(live.GetPixelAddress(100, 400)), PackPixel(clean.GetPixelAddress(100, 400)));
+  EXPECT_EQ(quill::PackPixel(live.GetPixelAddress(100, 400)), quill::PackPixel(clean.GetPixelAddress(100, 400)));
 }

@@ -22,9 +22,9 @@
 namespace {
 
 TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
-  TZelLocalizerUnit localizerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
   SetLanguage(1033);
-  auto formsUnit = std::make_unique<TZelFormsUnit>();
+  auto formsUnit = std::make_unique<quill::TZelFormsUnit>();
   ZelApplication->CreateForm(Module);
   ASSERT_NE(GraphicsEditor, nullptr);
   EXPECT_EQ(ZelApplication->GetMainForm(), MainForm);

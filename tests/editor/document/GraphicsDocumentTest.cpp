@@ -32,9 +32,9 @@ std::vector<uint8_t> MakeJpeg(int width, int height) {
   const QImage picture = MakePicture(width, height, 3);
   TZelPixels pixels;
   pixels.Attach({0, 0, width, height}, const_cast<uint8_t*>(picture.constBits()),
-                static_cast<int32_t>(picture.bytesPerLine()), kPixelFormat24);
+                static_cast<int32_t>(picture.bytesPerLine()), quill::kPixelFormat24);
   std::vector<uint8_t> jpeg;
-  EXPECT_TRUE(EncodeImage(pixels, "image/jpeg", 90, TImageMetadata(), jpeg));
+  EXPECT_TRUE(quill::EncodeImage(pixels, "image/jpeg", 90, quill::TImageMetadata(), jpeg));
   return jpeg;
 }
 
@@ -43,7 +43,7 @@ std::vector<uint8_t> MakeJpeg(int width, int height) {
 void LoadJpeg(TZelGraphicsDocument& document, const std::vector<uint8_t>& jpeg) {
   ASSERT_TRUE(document.JPEG->LoadFromMemory(jpeg));
   ASSERT_TRUE(document.CurrentImage.SetSize(document.JPEG->GetWidth(), document.JPEG->GetHeight(),
-                                            kPixelFormat24));
+                                            quill::kPixelFormat24));
   TZelPixels& pixels = document.GetCurrentPixels();
   ASSERT_TRUE(document.JPEG->Decode(pixels.Bits(), pixels.Stride()));
   document.OriginalImage.AssignPixels(pixels);
@@ -52,13 +52,13 @@ void LoadJpeg(TZelGraphicsDocument& document, const std::vector<uint8_t>& jpeg) 
 
 // What a lossless save of the document writes: its bounds from its current pixels.
 std::vector<uint8_t> LosslessSave(TZelGraphicsDocument& document) {
-  const TRect bounds = document.GetBounds();
-  TLosslessJpeg& jpeg = *document.JPEG;
+  const quill::TRect bounds = document.GetBounds();
+  quill::TLosslessJpeg& jpeg = *document.JPEG;
   jpeg.SetRegion(bounds);
   const TZelPixels& pixels = document.GetCurrentPixels();
   jpeg.SetPixels(pixels.GetPixelAddress(bounds.Left, bounds.Top), pixels.Stride());
   std::vector<uint8_t> output;
-  EXPECT_TRUE(jpeg.SaveToMemory(output, TLosslessJpegSaveOptions()));
+  EXPECT_TRUE(jpeg.SaveToMemory(output, quill::TLosslessJpegSaveOptions()));
   jpeg.EndSave();
   return output;
 }
@@ -68,9 +68,9 @@ std::vector<uint8_t> LosslessSave(TZelGraphicsDocument& document) {
 // shifted or turned against the screen makes it large.
 double MeanDifference(const std::vector<uint8_t>& file, TZelGraphicsDocument& document) {
   TZelLTBitmap decoded;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  if (!DecodeImage(file, decoded, format, metadata)) return 255;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  if (!quill::DecodeImage(file, decoded, format, metadata)) return 255;
   const TZelPixels& a = decoded.GetPixels();
   const TZelPixels& b = document.GetCurrentPixels();
   if (a.GetBounds() != b.GetBounds()) return 255;
@@ -86,27 +86,27 @@ TEST_F(GraphicsDocumentTest, TurnsAndFlipsMapTheSelectionAndKeepTheImagesInStep)
   ASSERT_NE(document, nullptr);
   document->SetSelection({10, 20, 30, 40});
   document->RotateLeft();
-  EXPECT_EQ(document->Selection, (TRect{20, 70, 40, 90}));
+  EXPECT_EQ(document->Selection, (quill::TRect{20, 70, 40, 90}));
   document->RotateRight();
-  EXPECT_EQ(document->Selection, (TRect{10, 20, 30, 40}));
+  EXPECT_EQ(document->Selection, (quill::TRect{10, 20, 30, 40}));
   document->RotateRight();
-  EXPECT_EQ(document->Selection, (TRect{10, 10, 30, 30}));
+  EXPECT_EQ(document->Selection, (quill::TRect{10, 10, 30, 30}));
   EXPECT_EQ(editor_->WStatusPanel->text(), "50");
   EXPECT_EQ(editor_->HStatusPanel->text(), "100");
   document->RotateLeft();
   document->FlipHorizontal();
-  EXPECT_EQ(document->Selection, (TRect{70, 20, 90, 40}));
+  EXPECT_EQ(document->Selection, (quill::TRect{70, 20, 90, 40}));
   document->FlipVertical();
-  EXPECT_EQ(document->Selection, (TRect{70, 10, 90, 30}));
+  EXPECT_EQ(document->Selection, (quill::TRect{70, 10, 90, 30}));
 
   const QImage start = Current(*document);
-  const TRect selection = document->Selection;
+  const quill::TRect selection = document->Selection;
   for (int i = 0; i < 4; ++i) document->RotateLeft();
   EXPECT_EQ(Current(*document), start);
   EXPECT_EQ(Original(*document), start);
   EXPECT_EQ(PicturePixels(document->CommittedCopy), start);
   EXPECT_EQ(document->Selection, selection);
-  EXPECT_EQ(View()->DocumentView->GetBounds(), (TRect{0, 0, 100, 50}));
+  EXPECT_EQ(View()->DocumentView->GetBounds(), (quill::TRect{0, 0, 100, 50}));
 }
 
 TEST_F(GraphicsDocumentTest, TheSelectionIsNeverTheWholeImage) {
@@ -114,9 +114,9 @@ TEST_F(GraphicsDocumentTest, TheSelectionIsNeverTheWholeImage) {
   ASSERT_NE(document, nullptr);
   document->SetSelection({-5, -5, 60, 60});
   EXPECT_FALSE(document->HasSelection());
-  EXPECT_EQ(document->GetBounds(), (TRect{0, 0, 40, 30}));
+  EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 40, 30}));
   document->SetSelection({30, 20, 80, 80});
-  EXPECT_EQ(document->GetBounds(), (TRect{30, 20, 40, 30}));
+  EXPECT_EQ(document->GetBounds(), (quill::TRect{30, 20, 40, 30}));
 }
 
 TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne) {
@@ -124,16 +124,16 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   ASSERT_NE(document, nullptr);
   document->SetSelection({1, 1, 9, 9});
   document->Resize(15, 15);
-  EXPECT_EQ(document->Selection, (TRect{2, 2, 13, 13}));
-  EXPECT_EQ(document->OriginalImage.GetBounds(), (TRect{0, 0, 15, 15}));
-  EXPECT_EQ(document->CommittedCopy.GetBounds(), (TRect{0, 0, 15, 15}));
+  EXPECT_EQ(document->Selection, (quill::TRect{2, 2, 13, 13}));
+  EXPECT_EQ(document->OriginalImage.GetBounds(), (quill::TRect{0, 0, 15, 15}));
+  EXPECT_EQ(document->CommittedCopy.GetBounds(), (quill::TRect{0, 0, 15, 15}));
 
   // A thin selection shrunk below a pixel comes out inverted: it must not become the
   // bounds a save writes.
   document->SetSelection({5, 5, 6, 6});
   document->Resize(4, 4);
   EXPECT_FALSE(document->HasSelection());
-  EXPECT_EQ(document->GetBounds(), (TRect{0, 0, 4, 4}));
+  EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 4, 4}));
 }
 
 TEST_F(GraphicsDocumentTest, ResampledCopyKeepsEverySideAtLeastOnePixel) {
@@ -162,14 +162,14 @@ TEST_F(GraphicsDocumentTest, CropKeepsTheRectangleAndAlignsTheLosslessOrigin) {
   document->Crop({13, 7, 50, 40});
   EXPECT_EQ(Current(*document), before.copy(13, 7, 37, 33));
   EXPECT_FALSE(document->HasSelection());
-  const TLosslessJpeg::TGeometry geometry = document->JPEG->GetGeometry();
+  const quill::TLosslessJpeg::TGeometry geometry = document->JPEG->GetGeometry();
   EXPECT_EQ(geometry.Map, (std::array<int64_t, 6>{1, 0, 0, 0, 1, 0}));  // origin (0, 0)
   EXPECT_EQ(geometry.Width, 37);
   EXPECT_EQ(geometry.Height, 33);
 
   // Outside the image: nothing happens at all.
   document->Crop({100, 100, 120, 120});
-  EXPECT_EQ(document->CurrentImage.GetBounds(), (TRect{0, 0, 37, 33}));
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 37, 33}));
 }
 
 // Undo and redo of a crop and a turn, as their records do them, followed by a lossless
@@ -177,7 +177,7 @@ TEST_F(GraphicsDocumentTest, CropKeepsTheRectangleAndAlignsTheLosslessOrigin) {
 // that the crop and turn made the first time.
 TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels) {
   const std::vector<uint8_t> jpeg = MakeJpeg(96, 80);
-  const TRect crop{16, 16, 80, 64};
+  const quill::TRect crop{16, 16, 80, 64};
 
   TZelGraphicsDocument* fresh = OpenPicture(8, 8);
   ASSERT_NE(fresh, nullptr);
@@ -193,7 +193,7 @@ TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels
   LoadJpeg(*document, jpeg);
   TZelPixelBuffer current;
   TZelPixelBuffer original;
-  TLosslessJpeg::TGeometry geometry;
+  quill::TLosslessJpeg::TGeometry geometry;
   document->Snapshot(current, original, geometry);
   document->Crop(crop);
   document->RotateLeft();
@@ -217,9 +217,9 @@ TEST_F(GraphicsDocumentTest, OperationStateAndDirtyRectangle) {
   document->BeginOperation(tool);
   document->AddDirtyRect({1, 1, 5, 5}, false);
   document->AddDirtyRect({10, 10, 12, 12}, false);
-  EXPECT_EQ(document->DirtyRect, (TRect{1, 1, 12, 12}));
+  EXPECT_EQ(document->DirtyRect, (quill::TRect{1, 1, 12, 12}));
   document->AddDirtyRect({3, 3, 4, 4}, true);
-  EXPECT_EQ(document->DirtyRect, (TRect{3, 3, 4, 4}));
+  EXPECT_EQ(document->DirtyRect, (quill::TRect{3, 3, 4, 4}));
   // Another requester ends the operation without a commit.
   document->EndOperation(editor_);
   EXPECT_FALSE(document->Running);

@@ -49,7 +49,7 @@ class GraphicsEditorTest : public EditorTest {
   bool SaveAs(int filterIndex, const QString& name) {
     bool shown = false;
     QTimer::singleShot(0, [&] {
-      auto* dialog = dynamic_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
+      auto* dialog = qobject_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
       if (dialog == nullptr) return;
       shown = true;
       dialog->SetFilterIndex(filterIndex);
@@ -97,19 +97,19 @@ TEST_F(GraphicsEditorTest, TheSaveQuestionCanKeepTheModifiedDocument) {
   TZelGraphicsDocument* document = Open(QStringLiteral("/photos/a.png"), MakePicture(8, 8));
   ASSERT_NE(document, nullptr);
   document->Saved = false;
-  answer_ = [](const QString&, uint32_t) { return IDCANCEL; };
+  answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
   editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(9, 9), 2};
   TZelDocument* opened = nullptr;
   EXPECT_FALSE(editor_->OpenFile(QStringLiteral("/photos/b.png"), opened, true));
   EXPECT_EQ(editor_->GetCurrentDocument(), document);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].Text, "Save changes to a.png?");
-  EXPECT_EQ(boxes_[0].Flags, MB_YESNOCANCEL | MB_ICONWARNING);
+  EXPECT_EQ(boxes_[0].Flags, quill::MB_YESNOCANCEL | quill::MB_ICONWARNING);
   bool canClose = true;
   editor_->CloseQuery(canClose);
   EXPECT_FALSE(canClose);
 
-  answer_ = [](const QString&, uint32_t) { return IDNO; };
+  answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
   EXPECT_TRUE(editor_->OpenFile(QStringLiteral("/photos/b.png"), opened, true));
   EXPECT_EQ(editor_->GetDocumentCount(), 1);
   EXPECT_EQ(editor_->GetCurrentDocument()->FileName, "/photos/b.png");
@@ -145,13 +145,13 @@ TEST_F(GraphicsEditorTest, SaveAsAppendsTheChosenFiltersExtensionAndAsksBeforeOv
 
   // An existing file needs Yes.
   Touch(folder + QStringLiteral("old.png"));
-  answer_ = [](const QString&, uint32_t) { return IDNO; };
+  answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
   EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("old")));
   EXPECT_EQ(formats.saves.size(), 2u);
   ASSERT_FALSE(boxes_.empty());
   EXPECT_EQ(boxes_.back().Text, folder + QStringLiteral("old.png already exists. Do you want to replace it?"));
-  EXPECT_EQ(boxes_.back().Flags, MB_YESNO | MB_ICONWARNING);
-  answer_ = [](const QString&, uint32_t) { return IDYES; };
+  EXPECT_EQ(boxes_.back().Flags, MB_YESNO | quill::MB_ICONWARNING);
+  answer_ = [](const QString&, uint32_t) { return quill::IDYES; };
   EXPECT_TRUE(SaveAs(3, folder + QStringLiteral("old")));
   EXPECT_EQ(formats.saves.back().FileName, folder + QStringLiteral("old.png"));
 

@@ -38,13 +38,13 @@ class GraphicsFormatsTest : public EditorTest {
                testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder_);
     // A save that asks for a quality where it must not fails the test.
-    SetJPEGQualityAsker([](int32_t&) {
+    quill::SetJPEGQualityAsker([](int32_t&) {
       ADD_FAILURE() << "the quality was asked";
       return false;
     });
   }
   void TearDown() override {
-    SetJPEGQualityAsker({});
+    quill::SetJPEGQualityAsker({});
     fs::remove_all(folder_);
     EditorTest::TearDown();
   }
@@ -72,25 +72,25 @@ class GraphicsFormatsTest : public EditorTest {
 TZelPixels Pixels(const QImage& picture) {
   TZelPixels pixels;
   pixels.Attach({0, 0, picture.width(), picture.height()}, const_cast<uint8_t*>(picture.constBits()),
-                static_cast<int32_t>(picture.bytesPerLine()), kPixelFormat24);
+                static_cast<int32_t>(picture.bytesPerLine()), quill::kPixelFormat24);
   return pixels;
 }
 
 void WritePicture(const fs::path& file, const QImage& picture, const char* mimeType,
-                  const TImageMetadata& metadata = {}) {
-  ASSERT_TRUE(SaveImageFile(file, Pixels(picture), mimeType, 90, metadata));
+                  const quill::TImageMetadata& metadata = {}) {
+  ASSERT_TRUE(quill::SaveImageFile(file, Pixels(picture), mimeType, 90, metadata));
 }
 
 // Bytes decoded by the codecs, as a picture; a null picture when they do not decode.
 QImage Decoded(const std::vector<uint8_t>& bytes) {
   TZelLTBitmap image;
-  TImageRawFormat format;
-  TImageMetadata metadata;
-  if (!DecodeImage(bytes, image, format, metadata)) return {};
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  if (!quill::DecodeImage(bytes, image, format, metadata)) return {};
   return PicturePixels(image.GetPixels());
 }
 
-QImage Decoded(const fs::path& file) { return Decoded(FileBytes(file)); }
+QImage Decoded(const fs::path& file) { return Decoded(quill::FileBytes(file)); }
 
 // Current, original and committed copy hold the same picture, which is returned.
 QImage CheckedPicture(TZelGraphicsDocument& document) {
@@ -101,7 +101,7 @@ QImage CheckedPicture(TZelGraphicsDocument& document) {
 }
 
 std::string PropertyText(const TZelGraphicsDocument& document, uint32_t id) {
-  TImageMetadata metadata;
+  quill::TImageMetadata metadata;
   WriteImageProperties(document.Properties, metadata);
   return ReadPropertyText(metadata.Items, id);
 }
@@ -109,7 +109,7 @@ std::string PropertyText(const TZelGraphicsDocument& document, uint32_t id) {
 // The values exiftool reads for Tags (such as "-Model -Make"), one line each.
 std::string ExiftoolValues(const fs::path& file, const std::string& tags) {
   std::string output;
-  RunCommand("exiftool -s -s -s " + tags + " '" + file.string() + "'", &output);
+  quill::RunCommand("exiftool -s -s -s " + tags + " '" + file.string() + "'", &output);
   return output;
 }
 
@@ -127,8 +127,8 @@ std::vector<uint8_t> ExchangeFile(int32_t mode, int32_t width, int32_t height, i
 }
 
 // An EXIF block of Items whose data is padded to Size bytes.
-std::vector<uint8_t> ExifBlock(const TImagePropertyList& items, size_t size) {
-  std::vector<uint8_t> data = BuildExifData(items);
+std::vector<uint8_t> ExifBlock(const quill::TImagePropertyList& items, size_t size) {
+  std::vector<uint8_t> data = quill::BuildExifData(items);
   data.resize(std::max(data.size(), size), 0);
   std::vector<uint8_t> block = {'E', 'X', 'I', 'F'};
   PutInt32(block, static_cast<int32_t>(data.size()));
@@ -172,10 +172,10 @@ TEST_F(GraphicsFormatsTest, ReadsByContentNeverByExtension) {
 TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
   const QImage photo = Decoded(QUILL_TEST_DATA_DIR "/rocket.jpg");
   ASSERT_FALSE(photo.isNull());
-  TImageMetadata camera;
-  camera.Items = SampleProperties();
+  quill::TImageMetadata camera;
+  camera.Items = quill::SampleProperties();
   // Without its orientation: how a turned TIFF is read is the codecs' matter.
-  std::erase_if(camera.Items, [](const TImagePropertyItem& item) { return item.Id == 0x0112; });
+  std::erase_if(camera.Items, [](const quill::TImagePropertyItem& item) { return item.Id == 0x0112; });
   WritePicture(Path("camera.jpg"), photo, "image/jpeg", camera);
 
   int32_t id = 0;
@@ -184,7 +184,7 @@ TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
   ASSERT_EQ(id, 0);
   ASSERT_TRUE(document->JPEG->HasImage());
   const QImage pixels = CheckedPicture(*document);
-  EXPECT_EQ(PropertyText(*document, kPropertyMake), "Quillmere Optics");
+  EXPECT_EQ(PropertyText(*document, quill::kPropertyMake), "Quillmere Optics");
 
   // Thumbnail items in the document: a codec save drops them, except 20506.
   document->Properties.SetValue(0x5012, 3, 2, "\1\0");
@@ -207,9 +207,9 @@ TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
     EXPECT_EQ(id, each.FormatId);
     // The lossless saves of the unedited photo keep every coefficient: the same pixels.
     EXPECT_EQ(CheckedPicture(*again), pixels);
-    EXPECT_EQ(PropertyText(*again, kPropertyMake), each.Exif ? "Quillmere Optics" : "");
-    EXPECT_EQ(PropertyText(*again, kPropertyExif | 0x9003), each.Exif ? "2024:05:06 07:08:00" : "");
-    if (each.FormatId != 4 && each.Exif && HaveTool("exiftool")) {
+    EXPECT_EQ(PropertyText(*again, quill::kPropertyMake), each.Exif ? "Quillmere Optics" : "");
+    EXPECT_EQ(PropertyText(*again, quill::kPropertyExif | 0x9003), each.Exif ? "2024:05:06 07:08:00" : "");
+    if (each.FormatId != 4 && each.Exif && quill::HaveTool("exiftool")) {
       EXPECT_EQ(ExiftoolValues(Path(each.Name), "-Model -GPSLatitudeRef"), "QM-1\nNorth\n");
     }
   }
@@ -218,7 +218,7 @@ TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
   EXPECT_EQ(kept.IndexOf(0x503B), -1);
   EXPECT_NE(kept.IndexOf(0x501A), -1);
   EXPECT_NE(kept.IndexOf(0x503C), -1);
-  EXPECT_NE(kept.IndexOf(kPropertyMake), -1);
+  EXPECT_NE(kept.IndexOf(quill::kPropertyMake), -1);
 }
 
 TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesNothing) {
@@ -230,7 +230,7 @@ TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesN
 
   std::vector<int32_t> asked;
   int32_t answer = -1;  // Cancel
-  SetJPEGQualityAsker([&](int32_t& quality) {
+  quill::SetJPEGQualityAsker([&](int32_t& quality) {
     asked.push_back(quality);
     if (answer < 0) return false;
     quality = answer;
@@ -248,8 +248,8 @@ TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesN
   EXPECT_EQ(asked, (std::vector<int32_t>{80, 80, 35}));
   // The lower quality gives the smaller file and the larger error.
   EXPECT_LT(fs::file_size(Path("p.jpg")), fs::file_size(Path("q.jpg")));
-  EXPECT_GT(MeanDifference(Pixels(Decoded(Path("p.jpg"))), Pixels(picture)),
-            MeanDifference(Pixels(Decoded(Path("q.jpg"))), Pixels(picture)));
+  EXPECT_GT(quill::MeanDifference(Pixels(Decoded(Path("p.jpg"))), Pixels(picture)),
+            quill::MeanDifference(Pixels(Decoded(Path("q.jpg"))), Pixels(picture)));
 
   // A .zli through the codecs asks nothing and is written at quality 100.
   asked.clear();
@@ -257,8 +257,8 @@ TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesN
   EXPECT_TRUE(asked.empty());
   std::unique_ptr<TZelGraphicsDocument> zli = Load(Path("p.zli"), id);
   ASSERT_NE(zli, nullptr);
-  EXPECT_LT(MeanDifference(zli->GetCurrentPixels(), Pixels(picture)),
-            MeanDifference(Pixels(Decoded(Path("q.jpg"))), Pixels(picture)));
+  EXPECT_LT(quill::MeanDifference(zli->GetCurrentPixels(), Pixels(picture)),
+            quill::MeanDifference(Pixels(Decoded(Path("q.jpg"))), Pixels(picture)));
 }
 
 TEST_F(GraphicsFormatsTest, ZliHeaderIsInvertedOnDiskAndOpeningWritesNothing) {
@@ -269,9 +269,9 @@ TEST_F(GraphicsFormatsTest, ZliHeaderIsInvertedOnDiskAndOpeningWritesNothing) {
   ASSERT_NE(document, nullptr);
   ASSERT_TRUE(formats_.Save(document.get(), Name(Path("doc.zli")), 4));
 
-  std::vector<uint8_t> bytes = FileBytes(Path("doc.zli"));
+  std::vector<uint8_t> bytes = quill::FileBytes(Path("doc.zli"));
   ASSERT_GT(bytes.size(), 16u);
-  EXPECT_FALSE(DetectImageFormat(bytes) == TImageRawFormat::Jpeg);
+  EXPECT_FALSE(quill::DetectImageFormat(bytes) == quill::TImageRawFormat::Jpeg);
   std::vector<uint8_t> restored = bytes;
   ASSERT_TRUE(RestoreZliHeader(restored));
 
@@ -282,12 +282,12 @@ TEST_F(GraphicsFormatsTest, ZliHeaderIsInvertedOnDiskAndOpeningWritesNothing) {
   EXPECT_EQ(id, 4);
   EXPECT_TRUE(opened->JPEG->HasImage());
   EXPECT_EQ(CheckedPicture(*opened), Decoded(restored));
-  EXPECT_EQ(FileBytes(Path("doc.zli")), bytes);
+  EXPECT_EQ(quill::FileBytes(Path("doc.zli")), bytes);
 
   // Saved again as .zli through the lossless object: the same JPEG, inverted again.
   ::chmod(Path("doc.zli").c_str(), 0644);
   ASSERT_TRUE(formats_.Save(opened.get(), Name(Path("again.zli")), 4));
-  std::vector<uint8_t> again = FileBytes(Path("again.zli"));
+  std::vector<uint8_t> again = quill::FileBytes(Path("again.zli"));
   ASSERT_TRUE(RestoreZliHeader(again));
   EXPECT_TRUE(Decoded(Path("again.zli")).isNull());  // not a plain JPEG on disk
   EXPECT_EQ(Decoded(again), Decoded(restored));
@@ -295,9 +295,9 @@ TEST_F(GraphicsFormatsTest, ZliHeaderIsInvertedOnDiskAndOpeningWritesNothing) {
   // A file of exactly 16 bytes is never a .zli, whatever its bytes.
   std::vector<uint8_t> sixteen(restored.begin(), restored.begin() + 16);
   for (uint8_t& byte : sixteen) byte = static_cast<uint8_t>(~byte);
-  WriteBytes(Path("short.zli"), sixteen);
+  quill::WriteBytes(Path("short.zli"), sixteen);
   EXPECT_EQ(Load(Path("short.zli"), id), nullptr);
-  EXPECT_EQ(FileBytes(Path("short.zli")), sixteen);
+  EXPECT_EQ(quill::FileBytes(Path("short.zli")), sixteen);
 }
 
 // A lossless save of a selection writes the selection, and the JPEG object still
@@ -311,7 +311,7 @@ TEST_F(GraphicsFormatsTest, LosslessSaveOfASelectionLeavesTheJpegObjectAsItWas) 
   document->SetSelection({16, 16, 48, 48});
   ASSERT_TRUE(formats_.Save(document.get(), Name(Path("part.jpg")), 0));
   // Only the chroma interpolated across the new edges differs.
-  EXPECT_LT(MeanDifference(Pixels(Decoded(Path("part.jpg"))), Pixels(pixels.copy(16, 16, 32, 32))), 3.0);
+  EXPECT_LT(quill::MeanDifference(Pixels(Decoded(Path("part.jpg"))), Pixels(pixels.copy(16, 16, 32, 32))), 3.0);
 
   document->ClearSelection();
   ASSERT_TRUE(formats_.Save(document.get(), Name(Path("whole.jpg")), 0));
@@ -322,10 +322,10 @@ TEST_F(GraphicsFormatsTest, LosslessSaveOfASelectionLeavesTheJpegObjectAsItWas) 
 TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   const QImage picture = MakePicture(32, 32);
   WritePicture(Path("p.jpg"), picture, "image/jpeg");
-  std::vector<uint8_t> jpeg = FileBytes(Path("p.jpg"));
-  WriteBytes(Path("half.jpg"), {jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2)});
-  WriteBytes(Path("empty.png"), {});
-  WriteBytes(Path("text.png"), {'n', 'o', ' ', 'i', 'm', 'a', 'g', 'e', ' ', 'a', 't', ' ', 'a', 'l', 'l', '!', '!'});
+  std::vector<uint8_t> jpeg = quill::FileBytes(Path("p.jpg"));
+  quill::WriteBytes(Path("half.jpg"), {jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2)});
+  quill::WriteBytes(Path("empty.png"), {});
+  quill::WriteBytes(Path("text.png"), {'n', 'o', ' ', 'i', 'm', 'a', 'g', 'e', ' ', 'a', 't', ' ', 'a', 'l', 'l', '!', '!'});
   fs::create_directories(Path("folder.jpg"));
   ASSERT_EQ(::mkfifo(Path("pipe.jpg").c_str(), 0600), 0);
 
@@ -334,21 +334,21 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
     EXPECT_EQ(Load(Path(name), id), nullptr) << name;
   }
   EXPECT_FALSE(formats_.Load(nullptr, Name(Path("p.jpg")), id));
-  EXPECT_EQ(FileBytes(Path("p.jpg")), jpeg);
+  EXPECT_EQ(quill::FileBytes(Path("p.jpg")), jpeg);
 
   // Saves that fail leave the old file whole: no image, an id without encoder, Cancel
   // in the quality dialog, a folder in the way.
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
-  WriteBytes(Path("old.png"), old);
+  quill::WriteBytes(Path("old.png"), old);
   std::unique_ptr<TZelGraphicsDocument> empty = NewDocument();
   EXPECT_FALSE(formats_.Save(empty.get(), Name(Path("old.png")), 2));
   std::unique_ptr<TZelGraphicsDocument> document = Load(Path("p.jpg"), id);
   ASSERT_NE(document, nullptr);
   EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 5));
   document->JPEG = nullptr;  // as without the lossless library: JPEG asks the quality
-  SetJPEGQualityAsker([](int32_t&) { return false; });
+  quill::SetJPEGQualityAsker([](int32_t&) { return false; });
   EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 0));
-  EXPECT_EQ(FileBytes(Path("old.png")), old);
+  EXPECT_EQ(quill::FileBytes(Path("old.png")), old);
   EXPECT_FALSE(formats_.Save(document.get(), Name(Path("folder.jpg")), 2));
   EXPECT_TRUE(fs::is_directory(Path("folder.jpg")));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 7);  // no leftovers
@@ -357,8 +357,8 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
 TEST_F(GraphicsFormatsTest, DescriptionAndThumbnailForTheOpenDialog) {
   ASSERT_EQ(GetLocalizedString(215), "Format");
   WritePicture(Path("plain.png"), MakePicture(640, 480), "image/png");
-  TImageMetadata camera;
-  camera.Items = SampleProperties();
+  quill::TImageMetadata camera;
+  camera.Items = quill::SampleProperties();
   WritePicture(Path("camera.jpg"), MakePicture(64, 48), "image/jpeg", camera);
   fs::create_directories(Path("folder.png"));
 
@@ -380,12 +380,12 @@ TEST_F(GraphicsFormatsTest, DescriptionAndThumbnailForTheOpenDialog) {
   EXPECT_EQ(static_cast<TZelGraphicsThumbnail&>(*thumbnail).Image.size(), QSize(200, 100));
   QImage canvas(220, 220, QImage::Format_RGB32);
   canvas.fill(Qt::black);
-  TRect drawn;
+  quill::TRect drawn;
   {
     QPainter painter(&canvas);
     ASSERT_TRUE(thumbnail->Draw(painter, {10, 10, 210, 210}, drawn));
   }
-  EXPECT_EQ(drawn, (TRect{10, 60, 210, 160}));
+  EXPECT_EQ(drawn, (quill::TRect{10, 60, 210, 160}));
   EXPECT_EQ(canvas.pixel(110, 59), qRgb(0, 0, 0));
   EXPECT_EQ(canvas.pixel(110, 160), qRgb(0, 0, 0));
   EXPECT_NE(canvas.pixel(110, 60), qRgb(0, 0, 0));
@@ -395,14 +395,14 @@ TEST_F(GraphicsFormatsTest, DescriptionAndThumbnailForTheOpenDialog) {
 TEST_F(GraphicsFormatsTest, ExchangeFileIntoTheDocumentAndBack) {
   // Planes 4, RowBytes 8: the first three bytes of every four are red, green, blue;
   // an EXIF block follows with more than 496 bytes.
-  TImagePropertyList items;
-  items.push_back({kPropertyMake, 2, {'H', 'o', 's', 't', 0}});
-  items.push_back({kPropertyXResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});  // 300 / 1
-  items.push_back({kPropertyYResolution, 5, {150, 0, 0, 0, 1, 0, 0, 0}});  // 150 / 1
+  quill::TImagePropertyList items;
+  items.push_back({quill::kPropertyMake, 2, {'H', 'o', 's', 't', 0}});
+  items.push_back({quill::kPropertyXResolution, 5, {44, 1, 0, 0, 1, 0, 0, 0}});  // 300 / 1
+  items.push_back({quill::kPropertyYResolution, 5, {150, 0, 0, 0, 1, 0, 0, 0}});  // 150 / 1
   std::vector<uint8_t> file = ExchangeFile(3, 2, 1, 8, 4, {10, 20, 30, 99, 40, 50, 60, 99});
   const std::vector<uint8_t> block = ExifBlock(items, 600);
   file.insert(file.end(), block.begin(), block.end());
-  WriteBytes(Path("x.tmp"), file);
+  quill::WriteBytes(Path("x.tmp"), file);
 
   int32_t id = 0;
   std::unique_ptr<TZelGraphicsDocument> document = Load(Path("x.tmp"), id);
@@ -411,7 +411,7 @@ TEST_F(GraphicsFormatsTest, ExchangeFileIntoTheDocumentAndBack) {
   const uint8_t* pixels = document->GetCurrentPixels().Bits();
   EXPECT_EQ(std::vector<uint8_t>(pixels, pixels + 6), (std::vector<uint8_t>{30, 20, 10, 60, 50, 40}));
   CheckedPicture(*document);
-  EXPECT_EQ(PropertyText(*document, kPropertyMake), "Host");
+  EXPECT_EQ(PropertyText(*document, quill::kPropertyMake), "Host");
   EXPECT_EQ(document->Properties.HorizontalResolution, 300);
   EXPECT_EQ(document->Properties.VerticalResolution, 150);
 
@@ -420,15 +420,15 @@ TEST_F(GraphicsFormatsTest, ExchangeFileIntoTheDocumentAndBack) {
   std::vector<uint8_t> small = ExifBlock(items, 0);
   small.resize(496, 0);
   file.insert(file.end(), small.begin(), small.end());
-  WriteBytes(Path("small.tmp"), file);
+  quill::WriteBytes(Path("small.tmp"), file);
   document = Load(Path("small.tmp"), id);
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(document->Properties.GetCount(), 0);
 
   // Mode 1, and a file shorter than its rows, are not opened at all.
-  WriteBytes(Path("mode1.tmp"), ExchangeFile(1, 2, 1, 8, 4, {10, 20, 30, 99, 40, 50, 60, 99}));
+  quill::WriteBytes(Path("mode1.tmp"), ExchangeFile(1, 2, 1, 8, 4, {10, 20, 30, 99, 40, 50, 60, 99}));
   EXPECT_EQ(Load(Path("mode1.tmp"), id), nullptr);
-  WriteBytes(Path("short.tmp"), ExchangeFile(3, 2, 2, 8, 4, {10, 20, 30, 99, 40, 50, 60, 99}));
+  quill::WriteBytes(Path("short.tmp"), ExchangeFile(3, 2, 2, 8, 4, {10, 20, 30, 99, 40, 50, 60, 99}));
   EXPECT_EQ(Load(Path("short.tmp"), id), nullptr);
 
   // Written back: the whole 5 x 2 image (not the selection), RowBytes 16, Planes 3, the
@@ -436,9 +436,9 @@ TEST_F(GraphicsFormatsTest, ExchangeFileIntoTheDocumentAndBack) {
   document = NewDocument();
   PutPixels(*document, MakePicture(5, 2));
   document->SetSelection({1, 0, 3, 2});
-  WriteBytes(Path("back.tmp"), std::vector<uint8_t>(100, 0xEE));
+  quill::WriteBytes(Path("back.tmp"), std::vector<uint8_t>(100, 0xEE));
   ASSERT_TRUE(formats_.Save(document.get(), Name(Path("back.tmp")), -1));
-  const std::vector<uint8_t> back = FileBytes(Path("back.tmp"));
+  const std::vector<uint8_t> back = quill::FileBytes(Path("back.tmp"));
   ASSERT_EQ(back.size(), 68u);
   std::vector<uint8_t> header = ExchangeFile(3, 5, 2, 16, 3, {});
   EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 36), header);

@@ -24,7 +24,7 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
   QImage source = picture.convertToFormat(QImage::Format_BGR888);
   TZelPixels pixels;
   pixels.Attach({0, 0, source.width(), source.height()}, source.bits(),
-                static_cast<int32_t>(source.bytesPerLine()), kPixelFormat24);
+                static_cast<int32_t>(source.bytesPerLine()), quill::kPixelFormat24);
   document.CurrentImage.AssignPixels(pixels);
   document.OriginalImage.AssignPixels(pixels);
   document.ClearSelection();
@@ -55,13 +55,13 @@ bool PictureFormats::Save(TZelDocument* /*document*/, const QString& fileName, i
 }
 
 void EditorTest::SetUp() {
-  localizerUnit_ = std::make_unique<TZelLocalizerUnit>();
+  localizerUnit_ = std::make_unique<quill::TZelLocalizerUnit>();
   SetLanguage(1033);
-  formsUnit_ = std::make_unique<TZelFormsUnit>();
+  formsUnit_ = std::make_unique<quill::TZelFormsUnit>();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->SetMessageBoxAnswerer([this](const QString& text, const QString&, uint32_t flags) {
     boxes_.push_back({text, flags});
-    return answer_ ? answer_(text, flags) : IDOK;
+    return answer_ ? answer_(text, flags) : quill::IDOK;
   });
   ZelApplication->CreateComponent(editor_);
   GraphicsEditor = editor_;
@@ -73,7 +73,7 @@ void EditorTest::SetUp() {
 
 void EditorTest::TearDown() {
   // Nothing may ask about unsaved changes while everything goes.
-  answer_ = [](const QString&, uint32_t) { return IDNO; };
+  answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
   formsUnit_.reset();
   editor_ = nullptr;
   localizerUnit_.reset();
@@ -96,32 +96,32 @@ void EditorTest::ProcessEvents() {
   }
 }
 
-bool ProbeControl::MouseWheel(TShiftState /*shift*/, int delta, const TPoint& /*point*/) {
+bool ProbeControl::MouseWheel(quill::TShiftState /*shift*/, int delta, const quill::TPoint& /*point*/) {
   wheelDeltas.push_back(delta);
   return claim;
 }
 
-bool ProbeControl::KeyDown(uint16_t key, TShiftState /*shift*/) {
+bool ProbeControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   keysDown.push_back(key);
   return claim;
 }
 
-bool ProbeControl::KeyUp(uint16_t key, TShiftState /*shift*/) {
+bool ProbeControl::KeyUp(uint16_t key, quill::TShiftState /*shift*/) {
   keysUp.push_back(key);
   return claim;
 }
 
-bool ProbeControl::MouseDown(TMouseButton /*button*/, TShiftState /*shift*/, const TPoint& point) {
+bool ProbeControl::MouseDown(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   downs.push_back(point);
   return claim;
 }
 
-ProbeTool::ProbeTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+ProbeTool::ProbeTool(quill::TZelComponent* owner) : TZelGraphicsTool(owner) {
   ControlClass = &MakeControl<ProbeControl>;
 }
 
-void InvertTool::InvertRect(const TRect& rect) {
-  const TRect inside = IntersectRect(rect, Live->GetBounds());
+void InvertTool::InvertRect(const quill::TRect& rect) {
+  const quill::TRect inside = quill::IntersectRect(rect, Live->GetBounds());
   for (int32_t y = inside.Top; y < inside.Bottom; ++y) {
     uint8_t* pixel = Live->GetPixelAddress(inside.Left, y);
     for (int64_t i = 0; i < inside.Width() * 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
@@ -129,7 +129,7 @@ void InvertTool::InvertRect(const TRect& rect) {
   AddDirtyRect(rect, false);
 }
 
-void InvertTool::Invert(TZelGraphicsView* view, const TRect& rect) {
+void InvertTool::Invert(TZelGraphicsView* view, const quill::TRect& rect) {
   BeginOperation(view);
   InvertRect(rect);
   EndOperation();

@@ -100,44 +100,44 @@ class EditorTest : public testing::Test {
   std::function<int(const QString&, uint32_t)> answer_;
 
  private:
-  std::unique_ptr<TZelLocalizerUnit> localizerUnit_;
-  std::unique_ptr<TZelFormsUnit> formsUnit_;
+  std::unique_ptr<quill::TZelLocalizerUnit> localizerUnit_;
+  std::unique_ptr<quill::TZelFormsUnit> formsUnit_;
 };
 
 // A control that records the events offered to it and claims what its test says.
 class ProbeControl : public TZelGraphicsToolControl {
  public:
   using TZelGraphicsToolControl::TZelGraphicsToolControl;
-  bool MouseWheel(TShiftState shift, int delta, const TPoint& point) override;
-  bool KeyDown(uint16_t key, TShiftState shift) override;
-  bool KeyUp(uint16_t key, TShiftState shift) override;
-  bool MouseDown(TMouseButton button, TShiftState shift, const TPoint& point) override;
+  bool MouseWheel(quill::TShiftState shift, int delta, const quill::TPoint& point) override;
+  bool KeyDown(uint16_t key, quill::TShiftState shift) override;
+  bool KeyUp(uint16_t key, quill::TShiftState shift) override;
+  bool MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
 
   std::vector<int> wheelDeltas;
   std::vector<uint16_t> keysDown;
   std::vector<uint16_t> keysUp;
-  std::vector<TPoint> downs;
+  std::vector<quill::TPoint> downs;
   bool claim = false;
 };
 
 // A tool whose control is a ProbeControl.
 class ProbeTool : public TZelGraphicsTool {
  public:
-  explicit ProbeTool(TZelComponent* owner);
+  explicit ProbeTool(quill::TZelComponent* owner);
   ProbeControl* Probe() const { return static_cast<ProbeControl*>(GetControl(0)); }
 };
 
 // The stand-in of a painting tool: one operation inverts a rectangle of the live image.
 class InvertTool : public TZelGraphicsTool {
  public:
-  explicit InvertTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+  explicit InvertTool(quill::TZelComponent* owner) : TZelGraphicsTool(owner) {
     Name = QStringLiteral("Invert");
   }
   // Inverts Rect (clipped to the image) in the running operation and adds it, as
   // given, to the dirty rectangle.
-  void InvertRect(const TRect& rect);
+  void InvertRect(const quill::TRect& rect);
   // BeginOperation, InvertRect, EndOperation.
-  void Invert(TZelGraphicsView* view, const TRect& rect);
+  void Invert(TZelGraphicsView* view, const quill::TRect& rect);
 };
 
 }  // namespace quilltest

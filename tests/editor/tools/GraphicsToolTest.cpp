@@ -43,7 +43,7 @@ TEST_F(GraphicsToolTest, AnEditIsUndoneAndRedoneExactlyKeepingOnlyItsRectangle) 
   ASSERT_EQ(history.GetCount(), 1);
   auto* state = dynamic_cast<TZelGraphicsCommandState*>(history.GetUndoState());
   ASSERT_NE(state, nullptr);
-  EXPECT_EQ(state->Rect, (TRect{10, 20, 40, 30}));
+  EXPECT_EQ(state->Rect, (quill::TRect{10, 20, 40, 30}));
   // Two copies of a 30 x 10 rectangle (rows padded to 4 bytes), not of the image.
   EXPECT_EQ(state->GetSize(), static_cast<int64_t>(sizeof(*state)) + 2 * 92 * 10);
   EXPECT_EQ(history.GetSize(), state->GetSize());
@@ -110,8 +110,8 @@ TEST_F(GraphicsToolTest, TheDirtyRectangleIsClippedToTheImageAtCommit) {
   tool_->Invert(View(), {-30, -20, 10, 5});
   auto* state = dynamic_cast<TZelGraphicsCommandState*>(document_->GetHistory().GetUndoState());
   ASSERT_NE(state, nullptr);
-  EXPECT_EQ(state->Rect, (TRect{0, 0, 10, 5}));
-  EXPECT_EQ(state->Before.GetBounds(), (TRect{0, 0, 10, 5}));
+  EXPECT_EQ(state->Rect, (quill::TRect{0, 0, 10, 5}));
+  EXPECT_EQ(state->Before.GetBounds(), (quill::TRect{0, 0, 10, 5}));
 
   // Wholly outside: no record, and the modified mark stays as it was.
   document_->GetHistory().Undo();

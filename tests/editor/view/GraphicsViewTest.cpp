@@ -28,7 +28,7 @@ class GraphicsViewTest : public EditorTest {
   }
 
   TZelMapMode& MapMode() const { return View()->GetMapMode(); }
-  TPoint Zoom() const { return {MapMode().DeviceExtent.X, MapMode().LogicalExtent.X}; }
+  quill::TPoint Zoom() const { return {MapMode().DeviceExtent.X, MapMode().LogicalExtent.X}; }
 
   void Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
            bool autoRepeat = false) {
@@ -39,7 +39,7 @@ class GraphicsViewTest : public EditorTest {
     Key(QEvent::KeyPress, key, modifiers);
     Key(QEvent::KeyRelease, key, modifiers);
   }
-  void Mouse(QEvent::Type type, const TPoint& point, Qt::MouseButton button,
+  void Mouse(QEvent::Type type, const quill::TPoint& point, Qt::MouseButton button,
              Qt::MouseButtons buttons) {
     const QPointF local(point.X, point.Y);
     QMouseEvent event(type, local, View()->mapToGlobal(local), button, buttons, Qt::NoModifier);
@@ -52,8 +52,8 @@ class GraphicsViewTest : public EditorTest {
     QCoreApplication::sendEvent(View(), &event);
   }
   // A device point inside image pixel Point.
-  TPoint DeviceOf(const TPoint& point) const {
-    const TPoint device = MapMode().LogicalToDevice(point);
+  quill::TPoint DeviceOf(const quill::TPoint& point) const {
+    const quill::TPoint device = MapMode().LogicalToDevice(point);
     return {device.X + MapMode().DeviceExtent.X / 2, device.Y + MapMode().DeviceExtent.Y / 2};
   }
 
@@ -62,26 +62,26 @@ class GraphicsViewTest : public EditorTest {
 
 TEST_F(GraphicsViewTest, ZoomWalksTheTwentyOneStepsAndStopsAtTheEnds) {
   ASSERT_NE(OpenPicture(200, 150), nullptr);
-  EXPECT_EQ(Zoom(), (TPoint{1, 1}));  // fits: opens at 1:1
-  std::vector<TPoint> up;
+  EXPECT_EQ(Zoom(), (quill::TPoint{1, 1}));  // fits: opens at 1:1
+  std::vector<quill::TPoint> up;
   for (int i = 0; i < 11; ++i) {
     editor_->ZoomInClick();
     up.push_back(Zoom());
   }
-  EXPECT_EQ(up, (std::vector<TPoint>{{3, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1},
+  EXPECT_EQ(up, (std::vector<quill::TPoint>{{3, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1},
                                      {8, 1}, {12, 1}, {16, 1}, {16, 1}}));
-  std::vector<TPoint> down;
+  std::vector<quill::TPoint> down;
   for (int i = 0; i < 21; ++i) {
     editor_->ZoomOutClick();
     down.push_back(Zoom());
   }
-  EXPECT_EQ(down, (std::vector<TPoint>{{12, 1}, {8, 1}, {7, 1}, {6, 1}, {5, 1}, {4, 1}, {3, 1},
+  EXPECT_EQ(down, (std::vector<quill::TPoint>{{12, 1}, {8, 1}, {7, 1}, {6, 1}, {5, 1}, {4, 1}, {3, 1},
                                        {2, 1}, {3, 2}, {1, 1}, {3, 4}, {1, 2}, {1, 3}, {1, 4},
                                        {1, 5}, {1, 6}, {1, 7}, {1, 8}, {1, 12}, {1, 16}, {1, 16}}));
   editor_->ActualSizeClick();
-  EXPECT_EQ(Zoom(), (TPoint{1, 1}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{1, 1}));
   editor_->ZoomOutClick();
-  EXPECT_EQ(Zoom(), (TPoint{3, 4}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{3, 4}));
 }
 
 TEST_F(GraphicsViewTest, BestFitComparesBothAxesAndZoomMovesToTheNextStepBeyondIt) {
@@ -92,37 +92,37 @@ TEST_F(GraphicsViewTest, BestFitComparesBothAxesAndZoomMovesToTheNextStepBeyondI
 
   // Twice as wide and 1.5 times as high as the view: the width decides.
   ASSERT_NE(OpenPicture(2 * viewWidth, viewHeight * 3 / 2), nullptr);
-  EXPECT_EQ(Zoom(), (TPoint{viewWidth, 2 * viewWidth}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{viewWidth, 2 * viewWidth}));
   // Taller than wide, relative to the view: the height decides.
   ASSERT_NE(OpenPicture(viewWidth, 3 * viewHeight), nullptr);
-  EXPECT_EQ(Zoom(), (TPoint{viewHeight, 3 * viewHeight}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{viewHeight, 3 * viewHeight}));
 
   // A fit of 0.62 lies between 1/2 and 3/4.
   const int width = viewWidth * 100 / 62;
   ASSERT_NE(OpenPicture(width, 4), nullptr);
   ASSERT_EQ(View()->CompareZoom(62, 100), 0);
   editor_->ZoomInClick();
-  EXPECT_EQ(Zoom(), (TPoint{3, 4}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{3, 4}));
   editor_->BestFitClick();
   editor_->ZoomOutClick();
-  EXPECT_EQ(Zoom(), (TPoint{1, 2}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{1, 2}));
 
   // A view without area has no fit: nothing changes, nothing divides by zero.
   View()->resize(0, 0);
   editor_->BestFitClick();
-  EXPECT_EQ(Zoom(), (TPoint{1, 2}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{1, 2}));
 }
 
 TEST_F(GraphicsViewTest, ZoomKeepsTheCentreAndDeliversAMoveAtThePointer) {
   ASSERT_NE(OpenPicture(1600, 1200), nullptr);
   editor_->ActualSizeClick();
   View()->CenterOnPoint({800, 600});
-  const TRect client = View()->GetClientRect();
-  const TPoint centre{static_cast<int32_t>(client.Width() / 2), static_cast<int32_t>(client.Height() / 2)};
-  const TPoint before = View()->ClientToImage(centre);
+  const quill::TRect client = View()->GetClientRect();
+  const quill::TPoint centre{static_cast<int32_t>(client.Width() / 2), static_cast<int32_t>(client.Height() / 2)};
+  const quill::TPoint before = View()->ClientToImage(centre);
   QCursor::setPos(View()->mapToGlobal(QPoint(centre.X, centre.Y)));
   View()->SetZoom(3, 1);
-  const TPoint after = View()->ClientToImage(centre);
+  const quill::TPoint after = View()->ClientToImage(centre);
   EXPECT_LE(std::abs(after.X - before.X), 1);
   EXPECT_LE(std::abs(after.Y - before.Y), 1);
   // The status bar followed the zoom without a real move of the mouse.
@@ -134,7 +134,7 @@ TEST_F(GraphicsViewTest, KeysReachOnlyTheControlsAndTheViewScrollsByNone) {
   ASSERT_NE(OpenPicture(1600, 1200), nullptr);
   editor_->ActualSizeClick();
   View()->CenterOnPoint({800, 600});
-  const TPoint origin = MapMode().DeviceOrigin;
+  const quill::TPoint origin = MapMode().DeviceOrigin;
   ProbeControl* probe = probeTool_->Probe();
   ASSERT_NE(probe, nullptr);
   for (int key : {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right,
@@ -144,31 +144,31 @@ TEST_F(GraphicsViewTest, KeysReachOnlyTheControlsAndTheViewScrollsByNone) {
   EXPECT_EQ(probe->keysDown, (std::vector<uint16_t>{33, 34, 37, 38, 39, 40, 9, 'O'}));
   EXPECT_EQ(probe->keysUp, probe->keysDown);
   EXPECT_EQ(MapMode().DeviceOrigin, origin);
-  EXPECT_EQ(Zoom(), (TPoint{1, 1}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{1, 1}));
 
   // The main keyboard's "=" and "-" zoom (the scroll tool's control, any tool current).
   Press(Qt::Key_Equal);
-  EXPECT_EQ(Zoom(), (TPoint{3, 2}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{3, 2}));
   Press(Qt::Key_Minus);
   Press(Qt::Key_Minus);
-  EXPECT_EQ(Zoom(), (TPoint{3, 4}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{3, 4}));
   // The keypad's plus is another key.
   probe->keysDown.clear();
   Press(Qt::Key_Plus, Qt::KeypadModifier);
   EXPECT_EQ(probe->keysDown, (std::vector<uint16_t>{107}));
-  EXPECT_EQ(Zoom(), (TPoint{3, 4}));
+  EXPECT_EQ(Zoom(), (quill::TPoint{3, 4}));
 }
 
 TEST_F(GraphicsViewTest, HoldingSpaceSwitchesToTheHandUntilReleased) {
   ASSERT_NE(OpenPicture(1600, 1200), nullptr);
   editor_->ActualSizeClick();
   editor_->SetActiveTool(probeTool_);
-  EXPECT_EQ(View()->GetCursorId(), crDefault);
+  EXPECT_EQ(View()->GetCursorId(), quill::crDefault);
 
   Key(QEvent::KeyPress, Qt::Key_Space);
   auto* scroll = dynamic_cast<TZelScrollTool*>(editor_->CurrentTool);
   ASSERT_NE(scroll, nullptr);
-  EXPECT_EQ(View()->GetCursorId(), crHand);
+  EXPECT_EQ(View()->GetCursorId(), quill::crHand);
   // X11's auto-repeat: release and press pairs while the key is held.
   for (int i = 0; i < 3; ++i) {
     Key(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, true);
@@ -177,7 +177,7 @@ TEST_F(GraphicsViewTest, HoldingSpaceSwitchesToTheHandUntilReleased) {
   }
 
   // Drag: the image follows the pointer; the right button does nothing.
-  const TPoint origin = MapMode().DeviceOrigin;
+  const quill::TPoint origin = MapMode().DeviceOrigin;
   Mouse(QEvent::MouseButtonPress, {300, 300}, Qt::RightButton, Qt::RightButton);
   Mouse(QEvent::MouseMove, {250, 250}, Qt::NoButton, Qt::RightButton);
   Mouse(QEvent::MouseButtonRelease, {250, 250}, Qt::RightButton, Qt::NoButton);
@@ -185,7 +185,7 @@ TEST_F(GraphicsViewTest, HoldingSpaceSwitchesToTheHandUntilReleased) {
   Mouse(QEvent::MouseButtonPress, {300, 300}, Qt::LeftButton, Qt::LeftButton);
   Mouse(QEvent::MouseMove, {260, 280}, Qt::NoButton, Qt::LeftButton);
   Mouse(QEvent::MouseButtonRelease, {260, 280}, Qt::LeftButton, Qt::NoButton);
-  EXPECT_EQ(MapMode().DeviceOrigin, (TPoint{origin.X - 40, origin.Y - 20}));
+  EXPECT_EQ(MapMode().DeviceOrigin, (quill::TPoint{origin.X - 40, origin.Y - 20}));
   // At the end of the range the image stops.
   Mouse(QEvent::MouseButtonPress, {300, 300}, Qt::LeftButton, Qt::LeftButton);
   Mouse(QEvent::MouseMove, {300, 5300}, Qt::NoButton, Qt::LeftButton);
@@ -194,11 +194,11 @@ TEST_F(GraphicsViewTest, HoldingSpaceSwitchesToTheHandUntilReleased) {
 
   Key(QEvent::KeyRelease, Qt::Key_Space);
   EXPECT_EQ(editor_->CurrentTool, probeTool_);
-  EXPECT_EQ(View()->GetCursorId(), crDefault);
+  EXPECT_EQ(View()->GetCursorId(), quill::crDefault);
 
   // An image smaller than the window does not move.
   ASSERT_NE(OpenPicture(100, 80), nullptr);
-  const TPoint centred = MapMode().DeviceOrigin;
+  const quill::TPoint centred = MapMode().DeviceOrigin;
   Key(QEvent::KeyPress, Qt::Key_Space);
   Mouse(QEvent::MouseButtonPress, {300, 300}, Qt::LeftButton, Qt::LeftButton);
   Mouse(QEvent::MouseMove, {200, 100}, Qt::NoButton, Qt::LeftButton);
@@ -249,7 +249,7 @@ TEST_F(GraphicsViewTest, MouseActionsAreRecordedAsScriptLines) {
   RecordingRecorder recorder;
   editor_->RecordingStarted(&recorder);
 
-  const TPoint start = DeviceOf({5, 6});
+  const quill::TPoint start = DeviceOf({5, 6});
   Mouse(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
   Mouse(QEvent::MouseMove, {start.X + 1, start.Y}, Qt::NoButton, Qt::LeftButton);  // same pixel
   Mouse(QEvent::MouseMove, DeviceOf({6, 6}), Qt::NoButton, Qt::LeftButton);

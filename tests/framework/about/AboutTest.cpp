@@ -20,20 +20,20 @@ using namespace quill;
 
 namespace {
 
-class AboutTest : public MainWindowTest {
+class AboutTest : public quill::MainWindowTest {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    quill::MainWindowTest::SetUp();
     previousViewer_ = SetHelpViewer(&viewer_);
   }
   void TearDown() override {
     SetHelpViewer(previousViewer_);
-    MainWindowTest::TearDown();
+    quill::MainWindowTest::TearDown();
   }
 
   // The box for Quillmere's own table, with Count as its entry count.
   static std::unique_ptr<TZelAboutForm> ProgramBox(int32_t count) {
-    return std::unique_ptr<TZelAboutForm>(ZelCreate<TZelAboutForm>(
+    return std::unique_ptr<TZelAboutForm>(quill::ZelCreate<TZelAboutForm>(
         nullptr, TZelAboutInfo{kAboutEntries, count, kAboutLogoResourceName}));
   }
 
@@ -90,7 +90,7 @@ TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
 
   // The support line half a line lower, below the first line of labels.
   const int halfLine =
-      static_cast<int>(RoundHalfEven((metrics.height() + metrics.leading()) * 0.5));
+      static_cast<int>(quill::RoundHalfEven((metrics.height() + metrics.leading()) * 0.5));
   const int lineBottom = label(1)->geometry().bottom() + 1;
   EXPECT_EQ(label(3)->pos(), QPoint(label(1)->x(), lineBottom + halfLine + 2 * metrics.leading()));
   EXPECT_EQ(label(4)->toolTip(), "https://example.org/quillmere/support/");
@@ -121,7 +121,7 @@ TEST_F(AboutTest, LabelsShowOnTheirOwnTabAndPositionsFollowTheControlsWidth) {
       {u"Second", 0, 0, 0, 0, 0, 0.0f, 1},
   }};
   const std::unique_ptr<TZelAboutForm> box(
-      ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 3, "NoSuchLogo"}));
+      quill::ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 3, "NoSuchLogo"}));
   // No picture: positions are taken as control pixels.
   EXPECT_EQ(box->GetLogo()->GetPictureWidth(), 0);
   const auto& labels = box->GetLabels();
@@ -192,7 +192,7 @@ TEST_F(AboutTest, AChangeOfLanguageRecaptionsTheItemTheBoxAndItsTabs) {
   about->Initialize();
   static constexpr std::array<TZelAboutEntry, 1> kEntries = {{{u"x", 0, 0, 0, 0, 0, 0.0f, 1}}};
   const std::unique_ptr<TZelAboutForm> box(
-      ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 1, "About"}));
+      quill::ZelCreate<TZelAboutForm>(nullptr, TZelAboutInfo{kEntries, 1, "About"}));
 
   SetLanguage(1031);
   EXPECT_EQ(about->GetAboutMenuItem()->text(), "Über Quillmere");

@@ -44,7 +44,7 @@ const QUuid kSecondGuid("{2032DB53-FE8E-4FB8-8457-43C5430C9D6B}");
 // (none when it has no GUID).
 class TestModule : public TZelModuleWithControls {
  public:
-  explicit TestModule(TZelComponent* owner) : TZelModuleWithControls(owner) {}
+  explicit TestModule(quill::TZelComponent* owner) : TZelModuleWithControls(owner) {}
   ~TestModule() override { Note("free " + name); }
 
   void Localize() override { Note(name + ".Localize"); }
@@ -73,7 +73,7 @@ class TestModule : public TZelModuleWithControls {
   void Deferred() { Note(name + ".Deferred"); }
   void DeferAnother() {
     Note(name + ".DeferAnother");
-    ZelApplication->PostDeferredCall(TZelMethod(this, &TestModule::Deferred));
+    ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TestModule::Deferred));
   }
   void Throw() { throw std::runtime_error("deferred call failed"); }
 
@@ -88,7 +88,7 @@ class TestFrame : public TZelFrame {
   Q_OBJECT
 
  public:
-  TestFrame(TZelComponent* owner, QWidget* parent, std::string frameName)
+  TestFrame(quill::TZelComponent* owner, QWidget* parent, std::string frameName)
       : TZelFrame(owner, parent), name(std::move(frameName)) {}
   ~TestFrame() override { Note("free " + name); }
   void Localize() override { Note(name + ".Localize"); }
@@ -99,8 +99,8 @@ class TestFrame : public TZelFrame {
 // A module that creates its frame in its constructor.
 class FramedModule : public TestModule {
  public:
-  explicit FramedModule(TZelComponent* owner) : TestModule(owner) {
-    frame = ZelCreate<TestFrame>(this, nullptr, "frame");
+  explicit FramedModule(quill::TZelComponent* owner) : TestModule(owner) {
+    frame = quill::ZelCreate<TestFrame>(this, nullptr, "frame");
   }
   TestFrame* frame;
 };
@@ -110,7 +110,7 @@ class TestForm : public TZelForm {
   Q_OBJECT
 
  public:
-  explicit TestForm(TZelComponent* owner) : TZelForm(owner) {}
+  explicit TestForm(quill::TZelComponent* owner) : TZelForm(owner) {}
   ~TestForm() override { Note("free " + name); }
   void Localize() override { Note(name + ".Localize"); }
   void UpdateControls() override { Note(name + ".UpdateControls"); }
@@ -124,7 +124,7 @@ class TestForm : public TZelForm {
 
  protected:
   bool event(QEvent* event) override {
-    if (event->type() == kDeferredCallEvent) Note("event");
+    if (event->type() == quill::kDeferredCallEvent) Note("event");
     return TZelForm::event(event);
   }
 };
@@ -137,14 +137,14 @@ FailingModule* gFailing = nullptr;
 // Notes at construction whether the global reference already holds it.
 class SelfCheckingModule : public TestModule {
  public:
-  explicit SelfCheckingModule(TZelComponent* owner) : TestModule(owner) {
+  explicit SelfCheckingModule(quill::TZelComponent* owner) : TestModule(owner) {
     Note(static_cast<void*>(gChecking) == this ? "stored" : "not stored");
   }
 };
 
 class FailingModule : public TestModule {
  public:
-  explicit FailingModule(TZelComponent* owner) : TestModule(owner) {
+  explicit FailingModule(quill::TZelComponent* owner) : TestModule(owner) {
     Note(static_cast<void*>(gFailing) == this ? "stored" : "not stored");
     throw std::runtime_error("constructor failed");
   }
@@ -153,9 +153,9 @@ class FailingModule : public TestModule {
 // Runs the posted deferred-call events until none is left.
 void RunDeferredCalls() {
   for (int round = 0; round < 100 && ZelApplication->GetDeferredCallCount() > 0; ++round) {
-    QCoreApplication::sendPostedEvents(nullptr, kDeferredCallEvent);
+    QCoreApplication::sendPostedEvents(nullptr, quill::kDeferredCallEvent);
   }
-  QCoreApplication::sendPostedEvents(nullptr, kDeferredCallEvent);
+  QCoreApplication::sendPostedEvents(nullptr, quill::kDeferredCallEvent);
 }
 
 // A localizer over two small language files, the application object, and a settings
@@ -170,7 +170,7 @@ class FormsTest : public testing::Test {
     localizer_ = std::make_unique<TZelLocalizer>(languages_.path(), 1033);
     Localizer = localizer_.get();
     RemoveSettings();
-    unit_ = std::make_unique<TZelFormsUnit>();
+    unit_ = std::make_unique<quill::TZelFormsUnit>();
   }
   void TearDown() override {
     unit_.reset();
@@ -197,7 +197,7 @@ class FormsTest : public testing::Test {
   void Restart() {
     unit_.reset();
     gLog.clear();
-    unit_ = std::make_unique<TZelFormsUnit>();
+    unit_ = std::make_unique<quill::TZelFormsUnit>();
   }
   TestModule* AddModule(const std::string& name, const QUuid& guid = {}) {
     TestModule* module = nullptr;
@@ -210,7 +210,7 @@ class FormsTest : public testing::Test {
   QLocale locale_;
   QTemporaryDir languages_;
   std::unique_ptr<TZelLocalizer> localizer_;
-  std::unique_ptr<TZelFormsUnit> unit_;
+  std::unique_ptr<quill::TZelFormsUnit> unit_;
 };
 
 }  // namespace
@@ -323,7 +323,7 @@ TEST(SettingsFileName, FollowsTheProgramName) {
 
 TEST_F(FormsTest, DeferredCallsRunOnePerEventInQueueOrder) {
   TestModule* module = AddModule("m");
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::Deferred));
   EXPECT_EQ(ZelApplication->GetDeferredCallCount(), 0);  // no main window: dropped
 
   TestForm* form = nullptr;
@@ -334,8 +334,8 @@ TEST_F(FormsTest, DeferredCallsRunOnePerEventInQueueOrder) {
   RunDeferredCalls();
   EXPECT_TRUE(gLog.empty());
 
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::DeferAnother));
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::DeferAnother));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::Deferred));
   EXPECT_TRUE(gLog.empty());  // nothing runs before the current handler returns
   RunDeferredCalls();
   EXPECT_EQ(gLog, (Log{"event", "m.DeferAnother", "event", "m.Deferred", "event", "m.Deferred"}));
@@ -349,16 +349,16 @@ TEST_F(FormsTest, AFailingDeferredCallKeepsTheQueueMoving) {
   ZelApplication->SetMessageBoxAnswerer([&](const QString& text, const QString&, uint32_t flags) {
     reported << text;
     EXPECT_EQ(flags, MB_OK | MB_ICONERROR);
-    return IDOK;
+    return quill::IDOK;
   });
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::Throw));
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::Throw));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::Deferred));
   RunDeferredCalls();
   EXPECT_EQ(reported, QStringList{"deferred call failed"});
   EXPECT_EQ(gLog, (Log{"event", "event", "m.Deferred"}));
 
   // Run directly, the exception reaches the caller and the queue still moves.
-  ZelApplication->PostDeferredCall(TZelMethod(module, &TestModule::Throw));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(module, &TestModule::Throw));
   EXPECT_THROW(ZelApplication->RunDeferredCall(), std::runtime_error);
   EXPECT_EQ(ZelApplication->GetDeferredCallCount(), 0);
   ZelApplication->RunDeferredCall();  // an empty queue: nothing
@@ -369,18 +369,18 @@ TEST_F(FormsTest, ADyingComponentWithdrawsItsDeferredCalls) {
   TestModule* kept = AddModule("kept");
   TestForm* form = nullptr;
   ZelApplication->CreateForm(form);
-  ZelApplication->PostDeferredCall(TZelMethod(doomed, &TestModule::Deferred));
-  ZelApplication->PostDeferredCall(TZelMethod(kept, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(doomed, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(kept, &TestModule::Deferred));
   delete doomed;
   gLog.clear();
   RunDeferredCalls();
   EXPECT_EQ(gLog, (Log{"event", "kept.Deferred"}));
 
   // Once the main window is gone, queued calls never run and new ones are dropped.
-  ZelApplication->PostDeferredCall(TZelMethod(kept, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(kept, &TestModule::Deferred));
   delete form;
   EXPECT_EQ(ZelApplication->GetMainForm(), nullptr);
-  ZelApplication->PostDeferredCall(TZelMethod(kept, &TestModule::Deferred));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(kept, &TestModule::Deferred));
   gLog.clear();
   QCoreApplication::sendPostedEvents();
   EXPECT_EQ(gLog, Log{});
@@ -443,9 +443,9 @@ TEST_F(FormsTest, FormsAndFramesOutsideTheApplicationInitialiseThemselves) {
   owned->name = "owned";
   EXPECT_TRUE(gLog.empty());  // initialised by LoadSettings
 
-  auto* dialog = ZelCreate<TestForm>(nullptr);
+  auto* dialog = quill::ZelCreate<TestForm>(nullptr);
   EXPECT_EQ(gLog, (Log{"form.Initialize", "form.Localize"}));
-  auto* frame = ZelCreate<TestFrame>(owned, nullptr, "frame");
+  auto* frame = quill::ZelCreate<TestFrame>(owned, nullptr, "frame");
   EXPECT_TRUE(frame->GetControlsEnabled());
   gLog.clear();
   SetLanguage(1031);
@@ -460,7 +460,7 @@ TEST_F(FormsTest, FormsAndFramesOutsideTheApplicationInitialiseThemselves) {
 TEST_F(FormsTest, AnOwnedFrameOutlivesItsVisualParent) {
   TestModule* module = AddModule("module");
   auto* panel = new QWidget();
-  auto* frame = ZelCreate<TestFrame>(module, panel, "frame");
+  auto* frame = quill::ZelCreate<TestFrame>(module, panel, "frame");
   auto* child = new QPushButton(frame);
   gLog.clear();
   delete panel;
@@ -479,14 +479,14 @@ TEST_F(FormsTest, AnOwnedFrameOutlivesItsVisualParent) {
 
   // Without an owner, a frame goes with its parent as any widget.
   auto* parent = new QWidget();
-  ZelCreate<TestFrame>(nullptr, parent, "loose");
+  quill::ZelCreate<TestFrame>(nullptr, parent, "loose");
   gLog.clear();
   delete parent;
   EXPECT_EQ(gLog, (Log{"free loose"}));
 }
 
 TEST_F(FormsTest, SetControlsEnabledSwitchesTheFramesControlsOnlyOnAChange) {
-  auto* frame = ZelCreate<TestFrame>(nullptr, nullptr, "frame");
+  auto* frame = quill::ZelCreate<TestFrame>(nullptr, nullptr, "frame");
   auto* button = new QPushButton(frame);
   auto* group = new QWidget(frame);
   auto* inner = new QPushButton(group);
@@ -534,13 +534,13 @@ TEST_F(FormsTest, MessageBoxesGoToTheAnswererCaptionedWithTheTitle) {
   ZelApplication->SetMessageBoxAnswerer(
       [&](const QString& text, const QString& caption, uint32_t flags) {
         asked.emplace_back(text, caption, flags);
-        return IDNO;
+        return quill::IDNO;
       });
-  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Save?"), MB_YESNOCANCEL | MB_ICONWARNING),
-            IDNO);
+  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Save?"), quill::MB_YESNOCANCEL | quill::MB_ICONWARNING),
+            quill::IDNO);
   EXPECT_EQ(
       ZelApplication->MessageBoxWithCaption(QStringLiteral("Stop?"), QStringLiteral("Demo"), 36),
-      IDNO);
+      quill::IDNO);
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], std::make_tuple(QString("Save?"), QString("Quillmere"), uint32_t{51}));
   EXPECT_EQ(asked[1], std::make_tuple(QString("Stop?"), QString("Demo"), uint32_t{36}));
@@ -592,8 +592,8 @@ TEST_F(FormsTest, MessageBoxesShowTheButtonsOfTheirFlags) {
   AnswerMessageBox(QMessageBox::No, shown);
   EXPECT_EQ(ZelApplication->MessageBoxWithCaption(QStringLiteral("Stop the demo?"),
                                                   QStringLiteral("Demo"),
-                                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2),
-            IDNO);
+                                                  MB_YESNO | MB_ICONQUESTION | quill::MB_DEFBUTTON2),
+            quill::IDNO);
   EXPECT_EQ(shown.caption, QStringLiteral("Demo"));
   EXPECT_EQ(shown.text, QStringLiteral("Stop the demo?"));
   EXPECT_EQ(shown.icon, QMessageBox::Question);
@@ -604,8 +604,8 @@ TEST_F(FormsTest, MessageBoxesShowTheButtonsOfTheirFlags) {
   ShownBox retry;
   AnswerMessageBox(QMessageBox::Retry, retry);
   EXPECT_EQ(
-      ZelApplication->MessageBox(QStringLiteral("Again?"), MB_ABORTRETRYIGNORE | MB_ICONERROR),
-      IDRETRY);
+      ZelApplication->MessageBox(QStringLiteral("Again?"), quill::MB_ABORTRETRYIGNORE | MB_ICONERROR),
+      quill::IDRETRY);
   EXPECT_EQ(retry.caption, QStringLiteral("Quillmere"));
   EXPECT_EQ(retry.icon, QMessageBox::Critical);
   EXPECT_EQ(retry.buttons, (std::set{QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}));
@@ -629,10 +629,10 @@ TEST_F(FormsTest, AYesNoQuestionIgnoresEscAndCancelTakesIt) {
   };
   bool stayedOpen = false;
   escThen(QMessageBox::Yes, stayedOpen);
-  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Stop the demo?"), MB_YESNO | MB_ICONQUESTION), IDYES);
+  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Stop the demo?"), MB_YESNO | MB_ICONQUESTION), quill::IDYES);
   EXPECT_TRUE(stayedOpen);
   escThen(QMessageBox::Yes, stayedOpen);
-  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Save?"), MB_YESNOCANCEL), IDCANCEL);
+  EXPECT_EQ(ZelApplication->MessageBox(QStringLiteral("Save?"), quill::MB_YESNOCANCEL), quill::IDCANCEL);
   EXPECT_FALSE(stayedOpen);
 }
 
@@ -654,12 +654,12 @@ TEST_F(FormsTest, ToolTipsShowOnlyWhileHintsAreOn) {
 }
 
 TEST_F(FormsTest, ShowModalReturnsTheModalResult) {
-  auto* dialog = ZelCreate<TestForm>(nullptr);
-  QTimer::singleShot(0, dialog, [dialog] { dialog->SetModalResult(IDOK); });
-  EXPECT_EQ(dialog->ShowModal(), IDOK);
+  auto* dialog = quill::ZelCreate<TestForm>(nullptr);
+  QTimer::singleShot(0, dialog, [dialog] { dialog->SetModalResult(quill::IDOK); });
+  EXPECT_EQ(dialog->ShowModal(), quill::IDOK);
   EXPECT_FALSE(dialog->isVisible());
   QTimer::singleShot(0, dialog, [dialog] { dialog->close(); });
-  EXPECT_EQ(dialog->ShowModal(), IDCANCEL);
+  EXPECT_EQ(dialog->ShowModal(), quill::IDCANCEL);
   delete dialog;
 }
 
@@ -668,7 +668,7 @@ TEST_F(FormsTest, RunLoadsLoopsUntilTheMainWindowClosesAndSaves) {
   ZelApplication->CreateForm(form);
   TestModule* module = AddModule("m", kFirstGuid);
   module->first = 99;
-  ZelApplication->PostDeferredCall(TZelMethod(form, &TestForm::CloseNow));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(form, &TestForm::CloseNow));
   gLog.clear();
   ZelApplication->Run();
   EXPECT_EQ(gLog.front(), "form.Initialize");

@@ -28,7 +28,7 @@ struct Derived : Target {
 // A handler that removes another entry (or itself) from the list it runs in.
 struct Remover {
   TZelMethodList* list = nullptr;
-  TZelMethod victim;
+  quill::TZelMethod victim;
   int calls = 0;
   void Run() {
     ++calls;
@@ -41,9 +41,9 @@ struct Thrower {
 };
 
 // A component that logs its destruction.
-struct Part : TZelComponent {
-  Part(TZelComponent* owner, std::string partName, Log& partLog)
-      : TZelComponent(owner), name(std::move(partName)), log(partLog) {}
+struct Part : quill::TZelComponent {
+  Part(quill::TZelComponent* owner, std::string partName, Log& partLog)
+      : quill::TZelComponent(owner), name(std::move(partName)), log(partLog) {}
   ~Part() override { log.push_back("free " + name); }
   void AfterConstruction() override { log.push_back("after " + name); }
   std::string name;
@@ -56,15 +56,15 @@ TEST(Method, CallsAndComparesByObjectAndMember) {
   Log log;
   Derived a("a", log);
   Target b("b", log);
-  const TZelMethod aVirtual(&a, &Target::Virtual);
+  const quill::TZelMethod aVirtual(&a, &Target::Virtual);
   aVirtual();
-  TZelMethod(&b, &Target::Plain)();
+  quill::TZelMethod(&b, &Target::Plain)();
   EXPECT_EQ(log, (Log{"a.Derived", "b.Plain"}));
-  EXPECT_TRUE(aVirtual == TZelMethod(static_cast<Target*>(&a), &Target::Virtual));
-  EXPECT_FALSE(aVirtual == TZelMethod(&b, &Target::Virtual));
-  EXPECT_FALSE(aVirtual == TZelMethod(&a, &Target::Plain));
-  EXPECT_FALSE(TZelMethod().IsAssigned());
-  TZelMethod()();  // an unassigned method does nothing
+  EXPECT_TRUE(aVirtual == quill::TZelMethod(static_cast<Target*>(&a), &Target::Virtual));
+  EXPECT_FALSE(aVirtual == quill::TZelMethod(&b, &Target::Virtual));
+  EXPECT_FALSE(aVirtual == quill::TZelMethod(&a, &Target::Plain));
+  EXPECT_FALSE(quill::TZelMethod().IsAssigned());
+  quill::TZelMethod()();  // an unassigned method does nothing
 }
 
 TEST(MethodList, RemovesTheLastEqualEntry) {
@@ -72,17 +72,17 @@ TEST(MethodList, RemovesTheLastEqualEntry) {
   Target a("a", log);
   Target b("b", log);
   TZelMethodList list;
-  EXPECT_EQ(list.Add(TZelMethod(&a, &Target::Plain)), 0);
-  EXPECT_EQ(list.Add(TZelMethod(&b, &Target::Plain)), 1);
-  EXPECT_EQ(list.Add(TZelMethod(&a, &Target::Plain)), 2);
-  EXPECT_EQ(list.Remove(TZelMethod(&a, &Target::Plain)), 2);
-  EXPECT_EQ(list.Remove(TZelMethod(&a, &Target::Virtual)), -1);
+  EXPECT_EQ(list.Add(quill::TZelMethod(&a, &Target::Plain)), 0);
+  EXPECT_EQ(list.Add(quill::TZelMethod(&b, &Target::Plain)), 1);
+  EXPECT_EQ(list.Add(quill::TZelMethod(&a, &Target::Plain)), 2);
+  EXPECT_EQ(list.Remove(quill::TZelMethod(&a, &Target::Plain)), 2);
+  EXPECT_EQ(list.Remove(quill::TZelMethod(&a, &Target::Virtual)), -1);
   list.CallAll();
   EXPECT_EQ(log, (Log{"a.Plain", "b.Plain"}));
   list.Delete(7);
   list.Delete(0);
   EXPECT_EQ(list.GetCount(), 1);
-  EXPECT_TRUE(list.GetMethod(0) == TZelMethod(&b, &Target::Plain));
+  EXPECT_TRUE(list.GetMethod(0) == quill::TZelMethod(&b, &Target::Plain));
   EXPECT_FALSE(list.GetMethod(1).IsAssigned());
 }
 
@@ -91,17 +91,17 @@ TEST(MethodList, AWalkSkipsEntriesRemovedDuringItAndWaitsForNewOnes) {
   Target a("a", log);
   Target b("b", log);
   TZelMethodList list;
-  Remover remover{&list, TZelMethod(&b, &Target::Plain)};
-  list.Add(TZelMethod(&remover, &Remover::Run));
-  list.Add(TZelMethod(&a, &Target::Plain));
-  list.Add(TZelMethod(&b, &Target::Plain));
+  Remover remover{&list, quill::TZelMethod(&b, &Target::Plain)};
+  list.Add(quill::TZelMethod(&remover, &Remover::Run));
+  list.Add(quill::TZelMethod(&a, &Target::Plain));
+  list.Add(quill::TZelMethod(&b, &Target::Plain));
   list.CallAll();
   EXPECT_EQ(log, (Log{"a.Plain"}));
 
   Remover self{&list, {}};
-  self.victim = TZelMethod(&self, &Remover::Run);
+  self.victim = quill::TZelMethod(&self, &Remover::Run);
   list.Add(self.victim);
-  list.Add(TZelMethod(&b, &Target::Virtual));
+  list.Add(quill::TZelMethod(&b, &Target::Virtual));
   log.clear();
   list.CallAll();
   list.CallAll();
@@ -115,30 +115,30 @@ TEST(MethodList, CallFirstAndDeleteDeletesTheCalledEntryEvenWhenItThrows) {
   Thrower thrower;
   TZelMethodList list;
   EXPECT_FALSE(list.CallFirstAndDelete());
-  list.Add(TZelMethod(&thrower, &Thrower::Throw));
-  list.Add(TZelMethod(&a, &Target::Plain));
+  list.Add(quill::TZelMethod(&thrower, &Thrower::Throw));
+  list.Add(quill::TZelMethod(&a, &Target::Plain));
   EXPECT_THROW(list.CallFirstAndDelete(), std::runtime_error);
   EXPECT_EQ(list.GetCount(), 1);
   // A call that removes itself leaves the next entry in place.
   Remover self{&list, {}};
-  self.victim = TZelMethod(&self, &Remover::Run);
+  self.victim = quill::TZelMethod(&self, &Remover::Run);
   TZelMethodList queue;
   self.list = &queue;
   queue.Add(self.victim);
-  queue.Add(TZelMethod(&a, &Target::Plain));
+  queue.Add(quill::TZelMethod(&a, &Target::Plain));
   EXPECT_TRUE(queue.CallFirstAndDelete());
   EXPECT_EQ(queue.GetCount(), 1);
-  EXPECT_TRUE(queue.GetMethod(0) == TZelMethod(&a, &Target::Plain));
+  EXPECT_TRUE(queue.GetMethod(0) == quill::TZelMethod(&a, &Target::Plain));
 }
 
 TEST(Component, FreesOwnedComponentsInReverseCreationOrder) {
   Log log;
   {
     Part owner(nullptr, "owner", log);
-    Part* first = ZelCreate<Part>(&owner, "first", log);
-    ZelCreate<Part>(&owner, "second", log);
-    ZelCreate<Part>(first, "child", log);
-    auto* third = ZelCreate<Part>(&owner, "third", log);
+    Part* first = quill::ZelCreate<Part>(&owner, "first", log);
+    quill::ZelCreate<Part>(&owner, "second", log);
+    quill::ZelCreate<Part>(first, "child", log);
+    auto* third = quill::ZelCreate<Part>(&owner, "third", log);
     ASSERT_EQ(owner.GetComponentCount(), 3);
     EXPECT_EQ(owner.GetComponent(0), first);
     EXPECT_EQ(owner.GetComponent(3), nullptr);
@@ -147,9 +147,9 @@ TEST(Component, FreesOwnedComponentsInReverseCreationOrder) {
     EXPECT_EQ(owner.GetComponent(1)->GetOwner(), &owner);
 
     TZelMethodList list;  // a component's entries can be withdrawn together
-    list.Add(TZelMethod(first, &Part::DestroyComponents));
-    list.Add(TZelMethod(&owner, &Part::DestroyComponents));
-    list.Add(TZelMethod(first, &Part::DestroyComponents));
+    list.Add(quill::TZelMethod(first, &Part::DestroyComponents));
+    list.Add(quill::TZelMethod(&owner, &Part::DestroyComponents));
+    list.Add(quill::TZelMethod(first, &Part::DestroyComponents));
     EXPECT_EQ(list.RemoveComponent(first), 2);
     EXPECT_EQ(list.GetMethod(0).GetComponent(), &owner);
   }

@@ -9,16 +9,16 @@ namespace {
 TEST(PrinterTest, TheUnitsShareOnePrinterObjectWithOneQPrinter) {
   ASSERT_EQ(Printer, nullptr);
   {
-    TZelPrinterUnit first;
+    quill::TZelPrinterUnit first;
     TZelPrinter* printer = Printer;
     ASSERT_NE(printer, nullptr);
     {
-      TZelPrinterUnit second;
+      quill::TZelPrinterUnit second;
       EXPECT_EQ(Printer, printer);
     }
     EXPECT_EQ(Printer, printer);
     EXPECT_EQ(&Printer->GetPrinter(), &Printer->GetPrinter());
-    EXPECT_EQ(Printer->GetHiMetric().LogicalToDevice({123, -45}), TPoint(123, -45));
+    EXPECT_EQ(Printer->GetHiMetric().LogicalToDevice({123, -45}), quill::TPoint(123, -45));
   }
   EXPECT_EQ(Printer, nullptr);
 }

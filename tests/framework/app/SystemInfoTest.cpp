@@ -15,7 +15,7 @@ TEST(SystemInfoTest, TakesTheVersionNumbersFromTheKernelRelease) {
   for (const Case& c :
        {Case{"6.1.0-18-amd64", 6, 1, 0}, Case{"5.15.153.1-wsl", 5, 15, 153}, Case{"7", 7, 0, 0},
         Case{"rolling", 0, 0, 0}, Case{"99999999999.2.3", 0xFFFFFFFF, 2, 3}}) {
-    const TZelOSVersionInfo info = TZelSystemInfoModule::MakeVersionInfo(c.release, "Linux");
+    const quill::TZelOSVersionInfo info = TZelSystemInfoModule::MakeVersionInfo(c.release, "Linux");
     EXPECT_EQ(info.MajorVersion, c.major) << c.release;
     EXPECT_EQ(info.MinorVersion, c.minor) << c.release;
     EXPECT_EQ(info.BuildNumber, c.build) << c.release;
@@ -28,7 +28,7 @@ TEST(SystemInfoTest, CutsALongSystemNameBetweenCharacters) {
   // 126 letters, then a character of two bytes that would end on byte 127, the place
   // of the closing 0.
   const QString name = QString(126, QLatin1Char('a')) + QStringLiteral("ü and more");
-  const TZelOSVersionInfo info = TZelSystemInfoModule::MakeVersionInfo("6.1", name);
+  const quill::TZelOSVersionInfo info = TZelSystemInfoModule::MakeVersionInfo("6.1", name);
   EXPECT_EQ(std::string(info.CSDVersion), std::string(126, 'a'));
 
   const QString fits = QString(125, QLatin1Char('a')) + QStringLiteral("ü");
@@ -38,9 +38,9 @@ TEST(SystemInfoTest, CutsALongSystemNameBetweenCharacters) {
 TEST(SystemInfoTest, RecordsTheRunningSystemWhenItInitialises) {
   TZelSystemInfoModule module(nullptr);
   module.Initialize();
-  const TZelOSVersionInfo& info = module.GetVersionInfo();
+  const quill::TZelOSVersionInfo& info = module.GetVersionInfo();
   EXPECT_EQ(info.OSVersionInfoSize, 148u);
-  EXPECT_EQ(info.PlatformId, kPlatformLinux);
+  EXPECT_EQ(info.PlatformId, quill::kPlatformLinux);
   EXPECT_GT(info.MajorVersion, 0u);
 }
 

@@ -6,8 +6,8 @@
 
 namespace {
 
-TZelVariant VariantAt(const TZelCustomProperties& properties, int index) {
-  TZelVariant value = 123;
+quill::TZelVariant VariantAt(const TZelCustomProperties& properties, int index) {
+  quill::TZelVariant value = 123;
   properties.GetVariant(index, value);
   return value;
 }
@@ -21,13 +21,13 @@ TEST(Properties, ReadsTypedValuesBackByIndex) {
   properties.SetString(2, "Crop");
   properties.SetString(3, "");
   ASSERT_EQ(properties.GetCount(), 4);
-  EXPECT_EQ(VariantAt(properties, 0), TZelVariant(int32_t{-7}));
-  EXPECT_EQ(VariantAt(properties, 1), TZelVariant(2.5));
-  EXPECT_EQ(VariantAt(properties, 2), TZelVariant(std::string("Crop")));
-  EXPECT_EQ(VariantAt(properties, 3), TZelVariant(std::string()));
+  EXPECT_EQ(VariantAt(properties, 0), quill::TZelVariant(int32_t{-7}));
+  EXPECT_EQ(VariantAt(properties, 1), quill::TZelVariant(2.5));
+  EXPECT_EQ(VariantAt(properties, 2), quill::TZelVariant(std::string("Crop")));
+  EXPECT_EQ(VariantAt(properties, 3), quill::TZelVariant(std::string()));
   EXPECT_EQ(properties.GetItem(3)->Size, 0);
   EXPECT_EQ(properties.GetItem(2)->Size, 4);
-  EXPECT_EQ(properties.GetItem(2)->Type, kPropertyString);
+  EXPECT_EQ(properties.GetItem(2)->Type, quill::kPropertyString);
 }
 
 TEST(Properties, OutOfRangeAndForeignTypesAreUnassigned) {
@@ -42,7 +42,7 @@ TEST(Properties, OutOfRangeAndForeignTypesAreUnassigned) {
 
   const uint16_t rational[4] = {1, 2, 3, 4};
   properties.SetValue(6, 41, sizeof(rational), rational);
-  properties.SetValue(7, kPropertyInterface, 4, rational);
+  properties.SetValue(7, quill::kPropertyInterface, 4, rational);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(VariantAt(properties, 1)));
   EXPECT_TRUE(std::holds_alternative<std::monostate>(VariantAt(properties, 2)));
   EXPECT_EQ(properties.GetItem(1)->Size, 8);
@@ -54,13 +54,13 @@ TEST(Properties, OutOfRangeAndForeignTypesAreUnassigned) {
 TEST(Properties, AnItemTooSmallForItsTypeIsUnassigned) {
   TZelCustomProperties properties;
   const uint8_t two[2] = {1, 2};
-  properties.SetValue(1, kPropertyInteger, 2, two);
-  properties.SetValue(2, kPropertyFloat, 2, two);
+  properties.SetValue(1, quill::kPropertyInteger, 2, two);
+  properties.SetValue(2, quill::kPropertyFloat, 2, two);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(VariantAt(properties, 0)));
   EXPECT_TRUE(std::holds_alternative<std::monostate>(VariantAt(properties, 1)));
   // Refused outright: a negative size, or no data for a positive one.
-  properties.SetValue(3, kPropertyInteger, -4, two);
-  properties.SetValue(4, kPropertyInteger, 4, nullptr);
+  properties.SetValue(3, quill::kPropertyInteger, -4, two);
+  properties.SetValue(4, quill::kPropertyInteger, 4, nullptr);
   EXPECT_EQ(properties.GetCount(), 2);
 }
 
@@ -72,11 +72,11 @@ TEST(Properties, SettingAnIdAgainKeepsItsPosition) {
   properties.SetString(20, "two");
   ASSERT_EQ(properties.GetCount(), 3);
   EXPECT_EQ(properties.IndexOf(20), 1);
-  EXPECT_EQ(properties.GetItem(1)->Type, kPropertyString);
-  EXPECT_EQ(VariantAt(properties, 1), TZelVariant(std::string("two")));
+  EXPECT_EQ(properties.GetItem(1)->Type, quill::kPropertyString);
+  EXPECT_EQ(VariantAt(properties, 1), quill::TZelVariant(std::string("two")));
   // A value taken from the item it replaces.
-  properties.SetValue(30, kPropertyInteger, 4, properties.GetItem(2)->Data());
-  EXPECT_EQ(VariantAt(properties, 2), TZelVariant(int32_t{3}));
+  properties.SetValue(30, quill::kPropertyInteger, 4, properties.GetItem(2)->Data());
+  EXPECT_EQ(VariantAt(properties, 2), quill::TZelVariant(int32_t{3}));
 
   properties.Delete(20);
   properties.Delete(99);

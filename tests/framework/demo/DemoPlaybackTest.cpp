@@ -30,8 +30,8 @@ namespace {
 using Kind = quill::RecordingPointerDriver::Kind;
 using Event = quill::RecordingPointerDriver::Event;
 
-std::vector<TPoint> Moves(const quill::RecordingPointerDriver& pointer) {
-  std::vector<TPoint> points;
+std::vector<quill::TPoint> Moves(const quill::RecordingPointerDriver& pointer) {
+  std::vector<quill::TPoint> points;
   for (const Event& event : pointer.Of(Kind::Move)) points.push_back(event.Point);
   return points;
 }
@@ -75,7 +75,7 @@ class DemoPlaybackTest : public testing::Test {
     return dynamic_cast<T*>(rig_.player.GetCurrentAction());
   }
 
-  PlayerRig rig_;
+  quill::PlayerRig rig_;
   Reports reports_{rig_.player};
 };
 
@@ -111,18 +111,18 @@ TEST_F(DemoPlaybackTest, ACurvedMoveBendsAndEasesAlongItsPath) {
   EXPECT_TRUE(Moves(rig_.pointer).empty());
   rig_.now = 1581;  // half the duration: e = 0.5, offset (10.5, 31.6)
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{161, 82}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{161, 82}));
   rig_.now = 3162;
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{300, 100}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{300, 100}));
   EXPECT_EQ(player().GetCurrentAction(), nullptr);
-  EXPECT_EQ(Moves(rig_.pointer), (std::vector<TPoint>{{161, 82}, {300, 100}}));
+  EXPECT_EQ(Moves(rig_.pointer), (std::vector<quill::TPoint>{{161, 82}, {300, 100}}));
 
   // Purely horizontal: straight, even when curved.
   player().Step();
   rig_.now += 3000 / 2;
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{150, 100}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{150, 100}));
 }
 
 TEST_F(DemoPlaybackTest, MovesTakeTheirTimeAtTheSpeedOfTheirStart) {
@@ -152,7 +152,7 @@ TEST_F(DemoPlaybackTest, MovesTakeTheirTimeAtTheSpeedOfTheirStart) {
   EXPECT_EQ(player().GetMouseSpeed(), 65535);
   // 1 pixel at 65535: 0 ms. It ends at once at its target, no division by zero.
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{1, 0}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{1, 0}));
   EXPECT_EQ(player().GetCurrentAction(), nullptr);
   EXPECT_FALSE(player().Step());
   EXPECT_EQ(reports_.finished, 1);
@@ -161,11 +161,11 @@ TEST_F(DemoPlaybackTest, MovesTakeTheirTimeAtTheSpeedOfTheirStart) {
 TEST_F(DemoPlaybackTest, ExtremeArgumentsStayWithinRange) {
   Play({"MOUSETO -2147483648, 2147483647", "MOUSEMOVE 1E300, -1E300", "PAUSE 1E300", "PAUSE -1E300"});
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{INT32_MIN, INT32_MAX}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{INT32_MIN, INT32_MAX}));
   player().Step();
   auto* move = Current<TZelDemoScriptMouseMoveAction>();
   ASSERT_NE(move, nullptr);
-  EXPECT_EQ(move->GetTarget(), (TPoint{INT32_MAX, INT32_MIN}));
+  EXPECT_EQ(move->GetTarget(), (quill::TPoint{INT32_MAX, INT32_MIN}));
   const int64_t duration = move->GetDuration();
   EXPECT_GT(duration, int64_t{1} << 34);  // beyond 32 bits
   rig_.now = duration / 2;
@@ -174,7 +174,7 @@ TEST_F(DemoPlaybackTest, ExtremeArgumentsStayWithinRange) {
   EXPECT_NEAR(player().GetCursorPoint().Y, -1, 1);
   rig_.now = duration;
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{INT32_MAX, INT32_MIN}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{INT32_MAX, INT32_MIN}));
   player().Step();
   EXPECT_EQ(Current<TZelDemoScriptPauseAction>()->GetWaitTime(), INT64_MAX);
   rig_.now += int64_t{1} << 60;
@@ -194,7 +194,7 @@ TEST_F(DemoPlaybackTest, MinimizingAndDeactivatingPauseTheMoveUntilBothAreUndone
   player().Step();
   rig_.now = 400;
   player().Step();
-  const TPoint atPause = player().GetCursorPoint();
+  const quill::TPoint atPause = player().GetCursorPoint();
   player().ApplicationMinimize();
   player().ApplicationDeactivate();
   player().ApplicationDeactivate();  // told twice: still one pause
@@ -213,13 +213,13 @@ TEST_F(DemoPlaybackTest, MinimizingAndDeactivatingPauseTheMoveUntilBothAreUndone
   // The remaining 1200 ms, counted from the restore.
   rig_.now = 10400;
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{200, 0}));  // half way at 800 ms
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{200, 0}));  // half way at 800 ms
   rig_.now = 11199;
   player().Step();
   EXPECT_NE(player().GetCurrentAction(), nullptr);
   rig_.now = 11200;
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (TPoint{400, 0}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{400, 0}));
   EXPECT_EQ(player().GetCurrentAction(), nullptr);
 }
 
@@ -270,8 +270,8 @@ TEST_F(DemoPlaybackTest, PausesNestAndWaitTheirTime) {
 }
 
 TEST_F(DemoPlaybackTest, ABalloonShowsItsTimeHidingThePointerAndHints) {
-  TZelFormsUnit forms;
-  ScopedTestLanguage language("5=Hallo\n");
+  quill::TZelFormsUnit forms;
+  quill::ScopedTestLanguage language("5=Hallo\n");
   player().SetCursorPoint({100, 100});
   Play({"MESSAGE \"Two\\nlines\", 2, 1", "MESSAGE \"\"", "MESSAGE \"%NoSuchKey\"", "MESSAGE &5, 0.5",
         "MESSAGE &x5, 0.5"});
@@ -325,7 +325,7 @@ TEST_F(DemoPlaybackTest, ClicksAreLogicalWhateverTheButtonSetting) {
   EXPECT_EQ(Buttons(rig_.pointer), (std::vector<uint32_t>{MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP,
                                                           MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}));
   // The click happens where the move ended.
-  EXPECT_EQ(rig_.pointer.Of(Kind::Buttons).front().Point, (TPoint{10, 20}));
+  EXPECT_EQ(rig_.pointer.Of(Kind::Buttons).front().Point, (quill::TPoint{10, 20}));
 
   rig_.pointer.Events.clear();
   rig_.pointer.Swapped = true;
@@ -348,7 +348,7 @@ TEST_F(DemoPlaybackTest, AnErrorInADragReleasesTheButtonAtThePlayersPointer) {
   EXPECT_EQ(player().GetState(), TZelDemoPlayback::Stopped);
   EXPECT_FALSE(player().GetButtonHeld());
   EXPECT_EQ(Buttons(rig_.pointer), (std::vector<uint32_t>{MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}));
-  EXPECT_EQ(rig_.pointer.Of(Kind::Buttons).back().Point, (TPoint{5, 5}));
+  EXPECT_EQ(rig_.pointer.Of(Kind::Buttons).back().Point, (quill::TPoint{5, 5}));
   EXPECT_EQ(player().GetCurrentAction(), nullptr);  // cleaned up within the step
   EXPECT_FALSE(player().Step());
   EXPECT_EQ(reports_.finished, 0);
@@ -398,13 +398,13 @@ TEST_F(DemoPlaybackTest, CommandsGoToTheModulesAndUnknownOnesAreReported) {
   EXPECT_TRUE(Moves(rig_.pointer).empty());  // unresolved targets leave the pointer
 
   // Targets that a module resolves; extra arguments are its business.
-  player().OnTargetPoint = [](TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, TPoint& point) {
+  player().OnTargetPoint = [](TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, quill::TPoint& point) {
     found = quill::VariantToText(quill::ParamAt(params, 0)) == "Image";
     point = {quill::NumberToInteger(quill::ParamAt(params, 1), 0) * 2, 7};
   };
   Play({"MOUSETO Image, 21, 0, 99", "MOUSETO 3.5, 4.5"});
   rig_.StepToEnd();
-  EXPECT_EQ(Moves(rig_.pointer), (std::vector<TPoint>{{42, 7}, {4, 4}}));
+  EXPECT_EQ(Moves(rig_.pointer), (std::vector<quill::TPoint>{{42, 7}, {4, 4}}));
 }
 
 TEST_F(DemoPlaybackTest, EscAsksToStopWhilePlayingOnly) {
@@ -445,7 +445,7 @@ TEST_F(DemoPlaybackTest, EscAsksToStopWhilePlayingOnly) {
 }
 
 TEST_F(DemoPlaybackTest, PlayingAfterAStopFirstCleansUp) {
-  TZelFormsUnit forms;
+  quill::TZelFormsUnit forms;
   player().SetCursorPoint({300, 300});
   Play({"MOUSERIGHTDOWN", "MESSAGE \"Hi\""});
   player().Step();
@@ -509,7 +509,7 @@ TEST_F(DemoPlaybackTest, AnErrorThatMayGoOnResumesWhereItWas) {
 }
 
 TEST(DemoPlaybackPacing, StepsComeFromTheTimerUntilThePlayerEnds) {
-  PlayerRig rig;
+  quill::PlayerRig rig;
   rig.SetLines({"PAUSE 0", "PAUSE 0"});
   int finished = 0;
   rig.player.OnFinished = [&](TZelDemoPlayback*) { ++finished; };
@@ -558,7 +558,7 @@ TEST(DemoPlaybackFuzz, MutatedScriptsNeverHarmThePlayer) {
       }
     }
     SCOPED_TRACE(round);
-    RunDemoScriptInput(input);
+    quill::RunDemoScriptInput(input);
     if (HasFailure()) return;
   }
 }
@@ -579,7 +579,7 @@ TEST(DemoPlaybackFuzz, TheFuzzersInputsStayHarmless) {
       }
     }
     SCOPED_TRACE(line.toStdString());
-    RunDemoScriptInput(input);
+    quill::RunDemoScriptInput(input);
     ++inputs;
   }
   EXPECT_GT(inputs, 50);

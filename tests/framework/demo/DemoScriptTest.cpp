@@ -30,7 +30,7 @@ Values Arguments(std::string_view text) {
   TZelDemoScriptParams params;
   params.SetString(99, "left over");  // emptied first
   ParseScriptArguments(params, text);
-  return Rendered(params);
+  return quill::Rendered(params);
 }
 
 std::vector<std::string> SectionNames(const TZelDemoScript& script) {
@@ -78,7 +78,7 @@ TEST(DemoScriptArguments, AHostileLineStopsAtTheArgumentLimit) {
   for (int i = 0; i < 500000; ++i) line += "1,";
   TZelDemoScriptParams params;
   ParseScriptArguments(params, line);
-  EXPECT_EQ(params.GetCount(), kMaxScriptArguments);
+  EXPECT_EQ(params.GetCount(), quill::kMaxScriptArguments);
 }
 
 TEST(DemoScriptArguments, NumbersConvertTheSameInEveryLocale) {
@@ -89,7 +89,7 @@ TEST(DemoScriptArguments, NumbersConvertTheSameInEveryLocale) {
 }
 
 TEST(DemoScriptLines, ParseLineMakesTheCommandsAction) {
-  PlayerRig rig;
+  quill::PlayerRig rig;
   TZelDemoPlayback& player = rig.player;
   struct Case {
     const char* line;
@@ -151,7 +151,7 @@ TEST(DemoScriptLines, ParseLineMakesTheCommandsAction) {
     }
     ASSERT_NE(action, nullptr) << c.line;
     EXPECT_EQ(typeid(*action), *c.action) << c.line;
-    EXPECT_EQ(Rendered(action->GetParams()), c.params) << c.line;
+    EXPECT_EQ(quill::Rendered(action->GetParams()), c.params) << c.line;
     if (auto* macro = dynamic_cast<TZelDemoScriptMacroAction*>(action.get())) {
       ASSERT_EQ(macro->GetActionCount(), static_cast<int>(c.steps.size())) << c.line;
       for (int i = 0; i < macro->GetActionCount(); ++i) {
@@ -265,7 +265,7 @@ TEST(DemoScriptFile, AFailedSaveLeavesTheOldFileAndSaysSo) {
 }
 
 TEST(DemoScriptFile, EachLanguageSectionReadsInItsOwnCodePage) {
-  ScopedLanguages languages{{1033, ""}, {1031, ""}, {1049, ""}};
+  quill::ScopedLanguages languages{{1033, ""}, {1031, ""}, {1049, ""}};
   TZelDemoScript script;
   script.FileName = QStringLiteral("/demos/Wire Eraser.tour.dsc");
   script.LoadFromBytes(
@@ -297,7 +297,7 @@ TEST(DemoScriptFile, EachLanguageSectionReadsInItsOwnCodePage) {
 }
 
 TEST(DemoScriptFile, AUtf8ScriptReadsItsTextsAsUtf8) {
-  ScopedLanguages languages{{1049, ""}};
+  quill::ScopedLanguages languages{{1049, ""}};
   TZelDemoScript script;
   script.LoadFromBytes("\xEF\xBB\xBF[Info]\r\nTitle=Gr\xC3\xB6\xC3\x9F" "e\r\n[1049]\r\nKey=\xD0\x9F\xD1\x80\xD0\xB8\r\n");
   EXPECT_EQ(script.GetLocalizedValue("key"), QStringLiteral("При"));
@@ -318,7 +318,7 @@ TEST(DemoScriptFile, UntrustedBytesLoadWithoutHarm) {
   EXPECT_EQ(script.GetTitle(), QStringLiteral("\uFFFD(\uFFFD"));
   EXPECT_EQ(script.GetScriptLines()[2], std::string("MOUSEMOVE 1\0, 2", 15));
   EXPECT_EQ(SectionNames(script), (std::vector<std::string>{"Info", "Script", ""}));
-  RunDemoScriptInput(file);  // the megabyte shows in a balloon
+  quill::RunDemoScriptInput(file);  // the megabyte shows in a balloon
 
   // A file above the limit is refused (a sparse file: nothing is written or read).
   QTemporaryDir folder;
@@ -365,7 +365,7 @@ TEST(ShippedDemos, ParseCleanlyAndUseTheToolsCommandsAndTargets) {
   const QString titles[2][2] = {
       {QStringLiteral("Hand Inpainting: fill a spot"), QStringLiteral("Handretusche: einen Fleck füllen")},
       {QStringLiteral("Wire Eraser: remove a cable"), QStringLiteral("Drahtradierer: ein Kabel entfernen")}};
-  ScopedLanguages languages{{1033, ""}, {1031, ""}};
+  quill::ScopedLanguages languages{{1033, ""}, {1031, ""}};
   int utf8 = 0;
   for (int f = 0; f < files.size(); ++f) {
     SCOPED_TRACE(files[f].toStdString());
@@ -374,7 +374,7 @@ TEST(ShippedDemos, ParseCleanlyAndUseTheToolsCommandsAndTargets) {
     utf8 += script.Utf8 ? 1 : 0;
     EXPECT_TRUE(images.exists(QString::fromStdString(script.GetInfoValue("Image"))));
 
-    PlayerRig rig;
+    quill::PlayerRig rig;
     rig.player.AssignScript(script);
     std::vector<std::string> errors;
     std::vector<std::string> keys;
@@ -386,11 +386,11 @@ TEST(ShippedDemos, ParseCleanlyAndUseTheToolsCommandsAndTargets) {
       handled = commands.contains(name);
     };
     rig.player.OnTargetPoint = [&](TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found,
-                                   TPoint& point) {
+                                   quill::TPoint& point) {
       const std::string name = quill::UpperCase(quill::VariantToText(quill::ParamAt(params, 0)));
       if (name == "IMAGE") {  // a point of the 512 x 512 photo
-        const TZelVariant x = quill::ParamAt(params, 1);
-        const TZelVariant y = quill::ParamAt(params, 2);
+        const quill::TZelVariant x = quill::ParamAt(params, 1);
+        const quill::TZelVariant y = quill::ParamAt(params, 2);
         point = {quill::NumberToInteger(x, -1), quill::NumberToInteger(y, -1)};
         found = params.GetCount() == 3 && quill::IsNumeric(x) && quill::IsNumeric(y) && point.X >= 0 &&
                 point.X < 512 && point.Y >= 0 && point.Y < 512;

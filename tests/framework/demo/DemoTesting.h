@@ -25,6 +25,8 @@
 #include "ZelDemoScript.h"
 #include "ZelLocalizer.h"
 
+namespace quill {
+
 // A value as "i:12", "d:2.5", "s:text" or "-" (unassigned).
 inline std::string Rendered(const TZelVariant& value) {
   if (const auto* integer = std::get_if<int32_t>(&value)) return "i:" + std::to_string(*integer);
@@ -139,5 +141,7 @@ inline void RunDemoScriptInput(std::string_view bytes) {
   EXPECT_EQ(rig.pointer.DisplayCount, 0);
   EXPECT_EQ(rig.player.GetCurrentAction(), nullptr);
 }
+
+}  // namespace quill
 
 #endif  // QUILL_TESTS_FRAMEWORK_DEMO_DEMOTESTING_H_

@@ -18,7 +18,7 @@
 
 namespace {
 
-TPoint CentreOf(const QWidget* widget) {
+quill::TPoint CentreOf(const QWidget* widget) {
   const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
   return {centre.x(), centre.y()};
 }
@@ -52,7 +52,7 @@ TEST(DemoWithWidgets, ClicksReachButtonsAndADialogThatAClickOpened) {
   TZelDemoPlayback player(nullptr, [&now] { return now += 25; });
   player.GetScript().GetScriptLines() = {"MOUSESPEED 20", "MOUSECLICK Open", "MOUSECLICK DialogOk",
                                          "MOUSECLICK Count"};
-  player.OnTargetPoint = [&](TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, TPoint& point) {
+  player.OnTargetPoint = [&](TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, quill::TPoint& point) {
     const std::string name = quill::UpperCase(quill::VariantToText(quill::ParamAt(params, 0)));
     const QWidget* target = nullptr;
     if (name == "OPEN") target = open;

@@ -33,10 +33,10 @@ class FakeThumbnail : public TZelThumbnail {
  public:
   explicit FakeThumbnail(QString name) : Name(std::move(name)) { ++gAlive; }
   ~FakeThumbnail() override { --gAlive; }
-  bool Draw(QPainter& painter, const TRect& box, TRect& drawnRect) const override {
+  bool Draw(QPainter& painter, const quill::TRect& box, quill::TRect& drawnRect) const override {
     ++gDraws;
     drawnRect = CenterRect({0, 0, 10, 10}, box);
-    painter.fillRect(RectToQRect(drawnRect), Qt::red);
+    painter.fillRect(quill::RectToQRect(drawnRect), Qt::red);
     return true;
   }
   const QString Name;
@@ -123,7 +123,7 @@ class FileDialogsTest : public testing::Test {
   void SetUp() override { gDraws = 0; }
   void TearDown() override { EXPECT_EQ(gAlive, 0); }  // every picture freed
 
-  ScopedTestLanguage language_{"12=Open\n15=Save As\n146=All supported formats\n147=All files\n"};
+  quill::ScopedTestLanguage language_{"12=Open\n15=Save As\n146=All supported formats\n147=All files\n"};
   FakeFormats formats_;
 };
 

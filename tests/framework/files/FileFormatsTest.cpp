@@ -25,7 +25,7 @@ class TableFormats : public TZelFileFormats {
 
 class FileFormatsTest : public testing::Test {
  protected:
-  ScopedTestLanguage language_{"146=All supported formats\n147=All files\n"};
+  quill::ScopedTestLanguage language_{"146=All supported formats\n147=All files\n"};
 };
 
 const TZelFileFormatArray kRows = {{0, "JPEG", "*.jpg;*.jpeg", ".jpg"},
@@ -84,12 +84,12 @@ TEST(FileFormats, FilterStringPairsTextAndMasks) {
 }
 
 TEST(FileFormats, QtFiltersListMasksBlankSeparated) {
-  EXPECT_TRUE(NameFiltersFromFilterString("").isEmpty());
-  EXPECT_EQ(NameFiltersFromFilterString("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg|All files (*.*)|*.*"),
+  EXPECT_TRUE(quill::NameFiltersFromFilterString("").isEmpty());
+  EXPECT_EQ(quill::NameFiltersFromFilterString("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg|All files (*.*)|*.*"),
             (QStringList{"JPEG (*.jpg *.jpeg)", "All files (*)"}));
   // A text that does not end with its masks keeps its words; a missing mask list is
   // ignored with its text.
-  EXPECT_EQ(NameFiltersFromFilterString("Pictures|*.png; *.bmp|Orphan"),
+  EXPECT_EQ(quill::NameFiltersFromFilterString("Pictures|*.png; *.bmp|Orphan"),
             (QStringList{"Pictures (*.png *.bmp)"}));
-  EXPECT_EQ(NameFiltersFromFilterString("None ()|"), (QStringList{"None ()"}));
+  EXPECT_EQ(quill::NameFiltersFromFilterString("None ()|"), (QStringList{"None ()"}));
 }

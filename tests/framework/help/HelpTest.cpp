@@ -19,15 +19,15 @@
 
 namespace {
 
-class HelpTest : public MainWindowTest {
+class HelpTest : public quill::MainWindowTest {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    quill::MainWindowTest::SetUp();
     previousViewer_ = quill::SetHelpViewer(&viewer_);
   }
   void TearDown() override {
     quill::SetHelpViewer(previousViewer_);
-    MainWindowTest::TearDown();
+    quill::MainWindowTest::TearDown();
   }
 
   TZelHelp* CreateHelp() {
@@ -114,7 +114,7 @@ TEST_F(HelpTest, AHelpFileNamedToTheApplicationWins) {
 
 TEST_F(HelpTest, GettingStartedOpensOnceAndOnlyWhenTheFlagIsSet) {
   const auto stored = [](uint8_t value) {
-    return SavedBytes([value](TZelSDFWriter& writer) {
+    return quill::SavedBytes([value](TZelSDFWriter& writer) {
       writer.BeginGuidNode(1, TZelHelp::kSettingsGuid);
       writer.WriteByte(1, value);
       writer.EndNode();
@@ -124,15 +124,15 @@ TEST_F(HelpTest, GettingStartedOpensOnceAndOnlyWhenTheFlagIsSet) {
   // As the program runs: the flag is off, a stored 1 does not turn it on, nothing is
   // queued at start and 0 is stored.
   TZelHelp* help = CreateHelp();
-  LoadBytes(stored(1), [help](TZelSDFReader& reader) { help->LoadState(reader); });
+  quill::LoadBytes(stored(1), [help](TZelSDFReader& reader) { help->LoadState(reader); });
   EXPECT_FALSE(help->GetShowGettingStarted());
   help->Initialize();
   EXPECT_EQ(ZelApplication->GetDeferredCallCount(), 0);
-  EXPECT_EQ(SavedBytes([help](TZelSDFWriter& writer) { help->SaveState(writer); }), stored(0));
+  EXPECT_EQ(quill::SavedBytes([help](TZelSDFWriter& writer) { help->SaveState(writer); }), stored(0));
 
   // A set flag takes the stored value.
   help->SetShowGettingStarted(true);
-  LoadBytes(stored(0), [help](TZelSDFReader& reader) { help->LoadState(reader); });
+  quill::LoadBytes(stored(0), [help](TZelSDFReader& reader) { help->LoadState(reader); });
   EXPECT_FALSE(help->GetShowGettingStarted());
 
   // Set at start: shown by a deferred call, after start-up, then cleared.

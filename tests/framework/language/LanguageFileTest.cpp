@@ -5,12 +5,12 @@
 #include "ZelLanguageIds.h"
 
 TEST(ParseDecimalInt, AcceptsWholeDecimalIntegersOnly) {
-  EXPECT_EQ(ParseDecimalInt("0012"), 12);
-  EXPECT_EQ(ParseDecimalInt("-5"), -5);
-  EXPECT_EQ(ParseDecimalInt("+7"), 7);
-  EXPECT_EQ(ParseDecimalInt("2147483647"), 2147483647);
+  EXPECT_EQ(quill::ParseDecimalInt("0012"), 12);
+  EXPECT_EQ(quill::ParseDecimalInt("-5"), -5);
+  EXPECT_EQ(quill::ParseDecimalInt("+7"), 7);
+  EXPECT_EQ(quill::ParseDecimalInt("2147483647"), 2147483647);
   for (const char* bad : {"", "+", "-", "+-1", "12a", " 12", "0x10", "$10", "1.0", "2147483648"}) {
-    EXPECT_FALSE(ParseDecimalInt(bad).has_value()) << bad;
+    EXPECT_FALSE(quill::ParseDecimalInt(bad).has_value()) << bad;
   }
 }
 
@@ -82,14 +82,14 @@ TEST(LanguageFile, MissingFilesAndFoldersLoadEmpty) {
 }
 
 TEST(LanguageIds, MapsLanguageIdsToLocalesAndBack) {
-  ASSERT_TRUE(LocaleOfLangId(1031).has_value());
-  EXPECT_EQ(LocaleOfLangId(1031)->name(), QStringLiteral("de_DE"));
-  EXPECT_EQ(LocaleOfLangId(1033)->name(), QStringLiteral("en_US"));
-  EXPECT_FALSE(LocaleOfLangId(0).has_value());
-  EXPECT_EQ(LangIdOfLocale(QLocale(QStringLiteral("de_AT"))), 3079);
-  EXPECT_EQ(LangIdOfLocale(QLocale(QStringLiteral("de_LU"))), 1031);  // same language
-  EXPECT_EQ(LangIdOfLocale(QLocale(QStringLiteral("fr_FR"))), 1036);
-  EXPECT_EQ(LangIdOfLocale(QLocale(QStringLiteral("ru_RU"))), 1049);
-  EXPECT_EQ(LangIdOfLocale(QLocale::c()), 1033);
-  EXPECT_EQ(LangIdOfLocale(QLocale(QLocale::Zulu, QLocale::SouthAfrica)), 0);
+  ASSERT_TRUE(quill::LocaleOfLangId(1031).has_value());
+  EXPECT_EQ(quill::LocaleOfLangId(1031)->name(), QStringLiteral("de_DE"));
+  EXPECT_EQ(quill::LocaleOfLangId(1033)->name(), QStringLiteral("en_US"));
+  EXPECT_FALSE(quill::LocaleOfLangId(0).has_value());
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale(QStringLiteral("de_AT"))), 3079);
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale(QStringLiteral("de_LU"))), 1031);  // same language
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale(QStringLiteral("fr_FR"))), 1036);
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale(QStringLiteral("ru_RU"))), 1049);
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale::c()), 1033);
+  EXPECT_EQ(quill::LangIdOfLocale(QLocale(QLocale::Zulu, QLocale::SouthAfrica)), 0);
 }

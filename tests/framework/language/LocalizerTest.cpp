@@ -123,9 +123,9 @@ TEST_F(LocalizerTest, BroadcastsOnlyOnAKnownLanguage) {
   TZelLocalizer localizer(Folder(), 1033);
   Listener first;
   Listener second;
-  localizer.AddLocalizeHandler(TZelMethod(&first, &Listener::Localize));
+  localizer.AddLocalizeHandler(quill::TZelMethod(&first, &Listener::Localize));
   EXPECT_EQ(first.calls, 1);  // called once at registration
-  localizer.AddLocalizeHandler(TZelMethod(&second, &Listener::Localize));
+  localizer.AddLocalizeHandler(quill::TZelMethod(&second, &Listener::Localize));
 
   localizer.SetLanguage(1049);
   EXPECT_EQ(localizer.GetLanguage(), 1033);
@@ -137,7 +137,7 @@ TEST_F(LocalizerTest, BroadcastsOnlyOnAKnownLanguage) {
   EXPECT_EQ(first.calls, 3);
   EXPECT_EQ(second.calls, 3);
 
-  localizer.RemoveLocalizeHandler(TZelMethod(&first, &Listener::Localize));
+  localizer.RemoveLocalizeHandler(quill::TZelMethod(&first, &Listener::Localize));
   localizer.SetLanguage(1033);
   EXPECT_EQ(first.calls, 3);
   EXPECT_EQ(second.calls, 4);
@@ -160,7 +160,7 @@ TEST_F(LocalizerTest, GlobalOperationsWorkWithAndWithoutALocalizer) {
   EXPECT_EQ(GetLocalizedString(1, QStringLiteral("x")), QStringLiteral("x"));
   EXPECT_EQ(GetLanguage(), 0);
   Listener listener;
-  AddLocalizeHandler(TZelMethod(&listener, &Listener::Localize));
+  AddLocalizeHandler(quill::TZelMethod(&listener, &Listener::Localize));
   EXPECT_EQ(listener.calls, 0);
 
   TZelLocalizer localizer(Folder(), 1033);
@@ -210,7 +210,7 @@ TEST(LanguageFiles, TheShippedLanguagesSwitch) {
   EXPECT_EQ(localizer.FindLanguage(1033)->Name, QStringLiteral("English"));
   EXPECT_EQ(localizer.FindLanguage(1031)->Name, QStringLiteral("Deutsch"));
   Listener listener;
-  localizer.AddLocalizeHandler(TZelMethod(&listener, &Listener::Localize));
+  localizer.AddLocalizeHandler(quill::TZelMethod(&listener, &Listener::Localize));
   localizer.SetLanguage(1033);
   EXPECT_EQ(localizer.GetLanguage(), 1033);
   EXPECT_EQ(listener.calls, 2);

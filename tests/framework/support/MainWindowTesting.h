@@ -24,6 +24,8 @@
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
 
+namespace quill {
+
 // The bytes that Save writes.
 inline QByteArray SavedBytes(const std::function<void(TZelSDFWriter&)>& save) {
   QBuffer buffer;
@@ -106,5 +108,7 @@ class MainWindowTest : public testing::Test {
   std::unique_ptr<TZelLocalizer> localizer_;
   std::unique_ptr<TZelFormsUnit> unit_;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_TESTS_FRAMEWORK_MAINWINDOWTESTING_H_

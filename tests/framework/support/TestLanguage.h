@@ -12,6 +12,8 @@
 
 #include "ZelLocalizer.h"
 
+namespace quill {
+
 class ScopedTestLanguage {
  public:
   explicit ScopedTestLanguage(const std::string& strings) {
@@ -34,5 +36,7 @@ class ScopedTestLanguage {
   std::unique_ptr<TZelLocalizer> localizer_;
   TZelLocalizer* saved_ = nullptr;
 };
+
+}  // namespace quill
 
 #endif  // QUILL_TESTS_FRAMEWORK_TESTLANGUAGE_H_

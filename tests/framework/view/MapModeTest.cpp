@@ -7,7 +7,7 @@
 
 TEST(MapMode, StartsAsTheIdentity) {
   const TZelMapMode map;
-  for (const TPoint p : {TPoint{0, 0}, TPoint{-5, 17}, TPoint{INT32_MIN, INT32_MAX}}) {
+  for (const quill::TPoint p : {quill::TPoint{0, 0}, quill::TPoint{-5, 17}, quill::TPoint{INT32_MIN, INT32_MAX}}) {
     EXPECT_EQ(map.LogicalToDevice(p), p);
     EXPECT_EQ(map.DeviceToLogical(p), p);
   }
@@ -25,9 +25,9 @@ TEST(MapMode, FloorsTowardsMinusInfinity) {
   TZelMapMode zoom;  // 2/1 with the device origin at 10
   zoom.DeviceOrigin = {10, 0};
   zoom.DeviceExtent = {2, 2};
-  EXPECT_EQ(zoom.DeviceToLogical({9, -1}), (TPoint{-1, -1}));  // -0.5 floored
-  EXPECT_EQ(zoom.DeviceToLogical({11, 1}), (TPoint{0, 0}));
-  EXPECT_EQ(zoom.LogicalToDevice({-1, 3}), (TPoint{8, 6}));
+  EXPECT_EQ(zoom.DeviceToLogical({9, -1}), (quill::TPoint{-1, -1}));  // -0.5 floored
+  EXPECT_EQ(zoom.DeviceToLogical({11, 1}), (quill::TPoint{0, 0}));
+  EXPECT_EQ(zoom.LogicalToDevice({-1, 3}), (quill::TPoint{8, 6}));
 }
 
 TEST(MapMode, AppliesBothOriginsPerAxis) {
@@ -36,15 +36,15 @@ TEST(MapMode, AppliesBothOriginsPerAxis) {
   map.LogicalExtent = {4, 4};
   map.DeviceOrigin = {-30, 5};
   map.DeviceExtent = {1, 1};
-  EXPECT_EQ(map.LogicalToDevice({107, 196}), (TPoint{-29, 4}));
-  EXPECT_EQ(map.DeviceToLogical({-29, 4}), (TPoint{104, 196}));
+  EXPECT_EQ(map.LogicalToDevice({107, 196}), (quill::TPoint{-29, 4}));
+  EXPECT_EQ(map.DeviceToLogical({-29, 4}), (quill::TPoint{104, 196}));
 }
 
 TEST(MapMode, MapsRectangleCornersIndependently) {
   TZelMapMode map;
   map.DeviceExtent = {3, 3};
   map.LogicalExtent = {2, 2};
-  EXPECT_EQ(map.LogicalToDeviceRect({1, -1, 3, 2}), (TRect{1, -2, 4, 3}));
+  EXPECT_EQ(map.LogicalToDeviceRect({1, -1, 3, 2}), (quill::TRect{1, -2, 4, 3}));
 }
 
 TEST(MapMode, ProductsWrapInThirtyTwoBits) {
@@ -66,8 +66,8 @@ TEST(MapMode, AZeroExtentGivesTheTargetOriginInEveryBuild) {
   map.DeviceOrigin = {7, 8};
   map.LogicalOrigin = {-3, 4};
   map.LogicalExtent = {0, 0};
-  EXPECT_EQ(map.LogicalToDevice({5, 5}), (TPoint{7, 8}));
+  EXPECT_EQ(map.LogicalToDevice({5, 5}), (quill::TPoint{7, 8}));
   map.LogicalExtent = {1, 1};
   map.DeviceExtent = {0, 2};
-  EXPECT_EQ(map.DeviceToLogical({5, 5}), (TPoint{-3, 2}));  // y: Floor(-3 / 2) + 4
+  EXPECT_EQ(map.DeviceToLogical({5, 5}), (quill::TPoint{-3, 2}));  // y: Floor(-3 / 2) + 4
 }

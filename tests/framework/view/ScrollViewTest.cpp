@@ -20,7 +20,7 @@ class Block : public TZelViewObject {
   uint8_t flags_;
 };
 
-constexpr uint8_t kImageFlags = kViewObjectVisible | kViewObjectContent | kViewObjectPaint;
+constexpr uint8_t kImageFlags = quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectPaint;
 
 class ScrollViewTest : public testing::Test {
  protected:
@@ -32,14 +32,14 @@ class ScrollViewTest : public testing::Test {
     view_.show();
     view_.ClampOrigin();
   }
-  TZelViewObject* AddBlock(uint8_t flags, const TRect& bounds) {
+  TZelViewObject* AddBlock(uint8_t flags, const quill::TRect& bounds) {
     TZelViewObject* block =
-        view_.GetViewObjects().Add(std::unique_ptr<Block>(ZelCreate<Block>(flags)));
+        view_.GetViewObjects().Add(std::unique_ptr<Block>(quill::ZelCreate<Block>(flags)));
     block->SetBounds(bounds);
     return block;
   }
   int32_t Bar() const { return view_.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view_); }
-  TPoint Origin() const { return view_.GetMapMode().DeviceOrigin; }
+  quill::TPoint Origin() const { return view_.GetMapMode().DeviceOrigin; }
   QScrollBar& Horizontal() { return *view_.GetHorizontalScrollBar(); }
   QScrollBar& Vertical() { return *view_.GetVerticalScrollBar(); }
 
@@ -52,47 +52,47 @@ class ScrollViewTest : public testing::Test {
 TEST_F(ScrollViewTest, ExtentGrowsFromTheOriginByVisibleLayersInTheExtent) {
   view_.resize(100, 100);
   view_.GetMapMode().DeviceOrigin = {30, 40};
-  EXPECT_EQ(view_.GetExtent(), (TRect{0, 0, 0, 0}));  // no objects: empty, not at the origin
+  EXPECT_EQ(view_.GetExtent(), (quill::TRect{0, 0, 0, 0}));  // no objects: empty, not at the origin
   view_.GetMapMode().DeviceOrigin = {0, 0};
 
   AddBlock(kImageFlags, {100, 100, 200, 150});
-  EXPECT_EQ(view_.GetExtent(), (TRect{0, 0, 200, 150}));  // reaches the origin
+  EXPECT_EQ(view_.GetExtent(), (quill::TRect{0, 0, 200, 150}));  // reaches the origin
 
   view_.GetMapMode().DeviceOrigin = {-50, 20};
-  EXPECT_EQ(view_.GetExtent(), (TRect{-50, 20, 150, 170}));
+  EXPECT_EQ(view_.GetExtent(), (quill::TRect{-50, 20, 150, 170}));
 
   AddBlock(kImageFlags, {-100, 10, -90, 20});  // left of the origin
-  EXPECT_EQ(view_.GetExtent(), (TRect{-150, 20, 150, 170}));
+  EXPECT_EQ(view_.GetExtent(), (quill::TRect{-150, 20, 150, 170}));
 
   // Not counted: outside the extent, invisible, painting nothing, empty.
-  AddBlock(kImageFlags | kViewObjectNoExtent, {0, 0, 5000, 5000});
-  AddBlock(kImageFlags & ~kViewObjectVisible, {0, 0, 5000, 5000});
-  AddBlock(kViewObjectVisible | kViewObjectPaint, {0, 0, 5000, 5000});
+  AddBlock(kImageFlags | quill::kViewObjectNoExtent, {0, 0, 5000, 5000});
+  AddBlock(kImageFlags & ~quill::kViewObjectVisible, {0, 0, 5000, 5000});
+  AddBlock(quill::kViewObjectVisible | quill::kViewObjectPaint, {0, 0, 5000, 5000});
   AddBlock(kImageFlags, {300, 300, 300, 400});
-  EXPECT_EQ(view_.GetExtent(), (TRect{-150, 20, 150, 170}));
+  EXPECT_EQ(view_.GetExtent(), (quill::TRect{-150, 20, 150, 170}));
 }
 
 TEST_F(ScrollViewTest, SmallContentIsCentredWithoutBars) {
   SetUp(500, 400, 300, 200);
-  EXPECT_EQ(Origin(), (TPoint{100, 100}));
+  EXPECT_EQ(Origin(), (quill::TPoint{100, 100}));
   EXPECT_TRUE(Horizontal().isHidden());
   EXPECT_TRUE(Vertical().isHidden());
-  EXPECT_EQ(view_.GetClientRect(), (TRect{0, 0, 500, 400}));
-  const TZelScrollRange range = view_.GetScrollRange();
+  EXPECT_EQ(view_.GetClientRect(), (quill::TRect{0, 0, 500, 400}));
+  const quill::TZelScrollRange range = view_.GetScrollRange();
   EXPECT_EQ(range.OverflowX, -200);
   EXPECT_EQ(range.OverflowY, -200);
   EXPECT_EQ(range.DeltaX, 0);
 
   // Centring follows the window's size; halves are truncated.
   view_.resize(701, 400);
-  EXPECT_EQ(Origin(), (TPoint{200, 100}));
+  EXPECT_EQ(Origin(), (quill::TPoint{200, 100}));
 }
 
 TEST_F(ScrollViewTest, ABarNeededOnOneAxisTakesRoomFromTheOther) {
   const int32_t bar = Bar();
   ASSERT_GT(bar, 0);
   SetUp(500, 400, 600, 400);  // 100 too wide; the horizontal bar then eats the height
-  const TZelScrollRange range = view_.GetScrollRange();
+  const quill::TZelScrollRange range = view_.GetScrollRange();
   EXPECT_EQ(range.OverflowY, bar);
   EXPECT_EQ(range.OverflowX, 100 + bar);
   EXPECT_FALSE(Horizontal().isHidden());
@@ -100,19 +100,19 @@ TEST_F(ScrollViewTest, ABarNeededOnOneAxisTakesRoomFromTheOther) {
   EXPECT_EQ(Horizontal().maximum(), 100 + bar);
   EXPECT_EQ(Horizontal().pageStep(), 500);
   EXPECT_EQ(Vertical().maximum(), bar);
-  EXPECT_EQ(view_.GetClientRect(), (TRect{0, 0, 500 - bar, 400 - bar}));
-  EXPECT_EQ(Origin(), (TPoint{0, 0}));
+  EXPECT_EQ(view_.GetClientRect(), (quill::TRect{0, 0, 500 - bar, 400 - bar}));
+  EXPECT_EQ(Origin(), (quill::TPoint{0, 0}));
 }
 
 TEST_F(ScrollViewTest, AHorizontalBarAloneWhenTheHeightHasRoomForIt) {
   const int32_t bar = Bar();
   SetUp(500, 400, 600, 300);
-  const TZelScrollRange range = view_.GetScrollRange();
+  const quill::TZelScrollRange range = view_.GetScrollRange();
   EXPECT_EQ(range.OverflowX, 100);
   EXPECT_EQ(range.OverflowY, -100 + bar);
   EXPECT_FALSE(Horizontal().isHidden());
   EXPECT_TRUE(Vertical().isHidden());
-  EXPECT_EQ(Origin(), (TPoint{0, (100 - bar) / 2}));  // centred above the bar
+  EXPECT_EQ(Origin(), (quill::TPoint{0, (100 - bar) / 2}));  // centred above the bar
 }
 
 TEST_F(ScrollViewTest, BarsScrollByLinesThreeQuarterPagesAndTheThumb) {
@@ -132,7 +132,7 @@ TEST_F(ScrollViewTest, BarsScrollByLinesThreeQuarterPagesAndTheThumb) {
   EXPECT_EQ(bar.value(), 1234);
 
   Vertical().triggerAction(QAbstractSlider::SliderPageStepAdd);  // 400 * 3 / 4
-  EXPECT_EQ(Origin(), (TPoint{-1234, -300}));
+  EXPECT_EQ(Origin(), (quill::TPoint{-1234, -300}));
 }
 
 TEST_F(ScrollViewTest, ScrollingStopsAtEitherEnd) {
@@ -176,15 +176,15 @@ TEST_F(ScrollViewTest, CenterOnPointStaysInRange) {
   const int32_t bar = Bar();
   SetUp(500, 400, 2000, 2000);
   view_.CenterOnPoint({1000, 1000});
-  EXPECT_EQ(Origin(), (TPoint{(500 - bar) / 2 - 1000, (400 - bar) / 2 - 1000}));
+  EXPECT_EQ(Origin(), (quill::TPoint{(500 - bar) / 2 - 1000, (400 - bar) / 2 - 1000}));
   EXPECT_EQ(Horizontal().value(), -Origin().X);
   view_.CenterOnPoint({10, 1990});
-  EXPECT_EQ(Origin(), (TPoint{0, -(2000 - 400 + bar)}));
+  EXPECT_EQ(Origin(), (quill::TPoint{0, -(2000 - 400 + bar)}));
 
   view_.GetMapMode().DeviceExtent = {1, 1};  // zoom 1/8: 250 x 250, centred
   view_.GetMapMode().LogicalExtent = {8, 8};
   view_.CenterOnPoint({0, 0});
-  EXPECT_EQ(Origin(), (TPoint{125, 75}));
+  EXPECT_EQ(Origin(), (quill::TPoint{125, 75}));
   EXPECT_TRUE(Horizontal().isHidden());
 }
 
@@ -193,10 +193,10 @@ TEST_F(ScrollViewTest, ClampOriginAndResizeFollowContentChanges) {
   view_.ScrollByDelta(-1500, -1500);
   image_->SetBounds({0, 0, 800, 600});  // the image shrank
   view_.ClampOrigin();
-  const TZelScrollRange range = view_.GetScrollRange();
-  EXPECT_EQ(Origin(), (TPoint{-range.OverflowX, -range.OverflowY}));
+  const quill::TZelScrollRange range = view_.GetScrollRange();
+  EXPECT_EQ(Origin(), (quill::TPoint{-range.OverflowX, -range.OverflowY}));
   view_.resize(900, 700);  // now larger than the content
-  EXPECT_EQ(Origin(), (TPoint{50, 50}));
+  EXPECT_EQ(Origin(), (quill::TPoint{50, 50}));
   EXPECT_TRUE(Horizontal().isHidden());
   EXPECT_TRUE(Vertical().isHidden());
 }

@@ -26,7 +26,7 @@ std::vector<std::string> gLog;
 // from the clip) and its overlay bounds with another as overlay, logging every step.
 class Layer : public TZelViewObject {
  public:
-  Layer(std::string name, uint8_t flags, const TRect& bounds, QRgb content, QRgb overlay)
+  Layer(std::string name, uint8_t flags, const quill::TRect& bounds, QRgb content, QRgb overlay)
       : name_(std::move(name)), flags_(flags), content_(content), overlay_(overlay) {
     SetBounds(bounds);
   }
@@ -38,8 +38,8 @@ class Layer : public TZelViewObject {
   }
   void PaintContent(TZelViewCanvas& canvas) override {
     gLog.push_back(name_ + ".PaintContent");
-    const TRect device = GetContentBounds(canvas.GetMapMode());
-    canvas.GetPainter().fillRect(RectToQRect(device), QColor(content_));
+    const quill::TRect device = GetContentBounds(canvas.GetMapMode());
+    canvas.GetPainter().fillRect(quill::RectToQRect(device), QColor(content_));
     canvas.ExcludeClipRect(device);
   }
   void PaintOverlay(TZelViewCanvas& canvas) override {
@@ -47,7 +47,7 @@ class Layer : public TZelViewObject {
     if (OnOverlay) {
       OnOverlay(canvas);
     } else {
-      canvas.GetPainter().fillRect(RectToQRect(GetOverlayBounds(canvas.GetMapMode())),
+      canvas.GetPainter().fillRect(quill::RectToQRect(GetOverlayBounds(canvas.GetMapMode())),
                                    QColor(overlay_));
     }
   }
@@ -62,13 +62,13 @@ class Layer : public TZelViewObject {
   QRgb overlay_;
 };
 
-constexpr uint8_t kContentLayer = kViewObjectVisible | kViewObjectContent | kViewObjectPaint;
-constexpr uint8_t kOverlayLayer = kViewObjectVisible | kViewObjectOverlay | kViewObjectNoExtent;
+constexpr uint8_t kContentLayer = quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectPaint;
+constexpr uint8_t kOverlayLayer = quill::kViewObjectVisible | quill::kViewObjectOverlay | quill::kViewObjectNoExtent;
 
-Layer* AddLayer(TZelViewControl& view, const std::string& name, uint8_t flags, const TRect& bounds,
+Layer* AddLayer(TZelViewControl& view, const std::string& name, uint8_t flags, const quill::TRect& bounds,
                 QRgb content = 0xFF0000FF, QRgb overlay = 0xFFFF0000) {
   return static_cast<Layer*>(view.GetViewObjects().Add(std::unique_ptr<Layer>(
-      ZelCreate<Layer>(name, flags, bounds, content, overlay))));
+      quill::ZelCreate<Layer>(name, flags, bounds, content, overlay))));
 }
 
 // What the control shows of Region (the whole control when empty), painted over a
@@ -109,19 +109,19 @@ TEST(ViewCanvas, StaysIdleWithoutAnAreaToPaint) {
 TEST(ViewControl, OffScreenBitmapReachesTheUpdateBoxAndOnlyThatIsCopied) {
   TZelViewControl view;
   view.resize(300, 200);
-  TRect box, pixels;
+  quill::TRect box, pixels;
   Layer* probe = AddLayer(view, "probe", kContentLayer, {0, 0, 300, 200});
   probe->SetFlags(kOverlayLayer);
   probe->OnOverlay = [&](TZelViewCanvas& canvas) {
     box = canvas.GetUpdateBox();
     pixels = canvas.GetPixels().GetBounds();
     EXPECT_EQ(canvas.GetPixels().Stride(), DIBRowBytes(150, 24));
-    EXPECT_EQ(canvas.GetPixels().PixelFormat(), kPixelFormat24);
+    EXPECT_EQ(canvas.GetPixels().PixelFormat(), quill::kPixelFormat24);
   };
 
   const QImage shown = Render(view, QRegion(100, 100, 50, 30));
-  EXPECT_EQ(box, (TRect{100, 100, 150, 130}));
-  EXPECT_EQ(pixels, (TRect{0, 0, 150, 130}));
+  EXPECT_EQ(box, (quill::TRect{100, 100, 150, 130}));
+  EXPECT_EQ(pixels, (quill::TRect{0, 0, 150, 130}));
   EXPECT_EQ(shown.pixel(100, 100), kBackground);
   EXPECT_EQ(shown.pixel(149, 129), kBackground);
   for (const QPoint p : {QPoint(99, 100), QPoint(100, 99), QPoint(150, 129), QPoint(149, 130),
@@ -136,7 +136,7 @@ TEST(ViewControl, PaintsLastToFirstThenBackgroundThenOverlaysBottomUp) {
   view.resize(200, 200);
   AddLayer(view, "image", kContentLayer, {0, 0, 100, 100}, 0xFF00FF00);
   AddLayer(view, "marks", kOverlayLayer, {0, 0, 200, 200}, 0, 0xFFFF0000);
-  Layer* top = AddLayer(view, "top", kContentLayer | kViewObjectOverlay, {50, 50, 150, 150},
+  Layer* top = AddLayer(view, "top", kContentLayer | quill::kViewObjectOverlay, {50, 50, 150, 150},
                         0xFF0000FF, 0);
   top->OnOverlay = [](TZelViewCanvas&) {};  // paints nothing over the others
 
@@ -158,7 +158,7 @@ TEST(ViewControl, BackgroundFillsWhatNoContentCovers) {
   TZelViewControl view;
   view.resize(120, 80);
   AddLayer(view, "image", kContentLayer, {10, 10, 50, 30}, 0xFF00FF00);
-  AddLayer(view, "hidden", kContentLayer & ~kViewObjectVisible, {0, 0, 120, 80}, 0xFFFFFFFF);
+  AddLayer(view, "hidden", kContentLayer & ~quill::kViewObjectVisible, {0, 0, 120, 80}, 0xFFFFFFFF);
   AddLayer(view, "away", kContentLayer, {500, 500, 600, 600}, 0xFFFFFFFF);
 
   gLog.clear();
@@ -186,15 +186,15 @@ TEST(ViewControl, EndPaintFollowsEveryBeginPaintOnce) {
   };
   struct FarOverlay : Layer {
     using Layer::Layer;
-    TRect GetOverlayBounds(const TZelMapMode&) const override { return {900, 900, 910, 910}; }
+    quill::TRect GetOverlayBounds(const TZelMapMode&) const override { return {900, 900, 910, 910}; }
   };
   TZelViewControl view;
   view.resize(100, 100);
-  AddLayer(view, "both", kContentLayer | kViewObjectOverlay, {0, 0, 50, 50});
-  view.GetViewObjects().Add(std::unique_ptr<FarOverlay>(ZelCreate<FarOverlay>(
-      "far", kContentLayer | kViewObjectOverlay, TRect{50, 0, 100, 50}, 0xFF00FF00u, 0u)));
+  AddLayer(view, "both", kContentLayer | quill::kViewObjectOverlay, {0, 0, 50, 50});
+  view.GetViewObjects().Add(std::unique_ptr<FarOverlay>(quill::ZelCreate<FarOverlay>(
+      "far", kContentLayer | quill::kViewObjectOverlay, quill::TRect{50, 0, 100, 50}, 0xFF00FF00u, 0u)));
   view.GetViewObjects().Add(std::unique_ptr<Refusing>(
-      ZelCreate<Refusing>("refusing", kOverlayLayer, TRect{0, 0, 100, 100}, 0u, 0xFF00FFFFu)));
+      quill::ZelCreate<Refusing>("refusing", kOverlayLayer, quill::TRect{0, 0, 100, 100}, 0u, 0xFF00FFFFu)));
 
   gLog.clear();
   // The area meets the refusing object and the far object's paint bounds (its content
@@ -220,7 +220,7 @@ TEST(ViewControl, DirectPixelWritesKeepToTheClipRectangles) {
   int parts = 0;
   writer->OnOverlay = [&parts](TZelViewCanvas& canvas) {
     TZelCanvasPixels& pixels = canvas.GetPixels();
-    canvas.ForEachClipRect({-10, -10, 300, 300}, [&](const TRect& part) {
+    canvas.ForEachClipRect({-10, -10, 300, 300}, [&](const quill::TRect& part) {
       ++parts;
       for (int32_t y = part.Top; y < part.Bottom; ++y) {
         std::fill_n(pixels.GetPixelAddress(part.Left, y), part.Width() * 3, uint8_t{0xFF});
@@ -244,10 +244,10 @@ TEST(ViewControl, ContentWiderThanAQRectStillCoversTheView) {
   EXPECT_EQ(shown.pixel(0, 0), 0xFF0000FFu);
   EXPECT_EQ(shown.pixel(59, 39), 0xFF0000FFu);
 
-  const QRect widest = RectToQRect({INT32_MIN, 0, INT32_MAX, 10});
+  const QRect widest = quill::RectToQRect({INT32_MIN, 0, INT32_MAX, 10});
   EXPECT_TRUE(widest.contains(QPoint(0, 5)));
   EXPECT_TRUE(widest.contains(QPoint(-1000000, 9)));
-  EXPECT_TRUE(RectToQRect({INT32_MAX - 10, 0, INT32_MAX, 10}).isEmpty());  // beyond every window
+  EXPECT_TRUE(quill::RectToQRect({INT32_MAX - 10, 0, INT32_MAX, 10}).isEmpty());  // beyond every window
 }
 
 TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
@@ -256,7 +256,7 @@ TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
     TZelLTBitmap image;
     void InitFlags() override { SetFlags(kContentLayer); }
     void PaintContent(TZelViewCanvas& canvas) override {
-      const TRect device = GetContentBounds(canvas.GetMapMode());
+      const quill::TRect device = GetContentBounds(canvas.GetMapMode());
       image.Draw(canvas.GetDeviceContext(), device, image.GetBounds(), canvas.GetClipBox());
       canvas.ExcludeClipRect(device);
     }
@@ -266,8 +266,8 @@ TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
   view.GetMapMode().DeviceExtent = {2, 2};
   view.GetMapMode().DeviceOrigin = {5, 6};
   auto* layer = static_cast<ImageLayer*>(
-      view.GetViewObjects().Add(std::unique_ptr<ImageLayer>(ZelCreate<ImageLayer>())));
-  ASSERT_TRUE(layer->image.SetSize(4, 3, kPixelFormat24));
+      view.GetViewObjects().Add(std::unique_ptr<ImageLayer>(quill::ZelCreate<ImageLayer>())));
+  ASSERT_TRUE(layer->image.SetSize(4, 3, quill::kPixelFormat24));
   TZelPixels& pixels = layer->image.GetPixels();
   for (int32_t y = 0; y < 3; ++y) {
     for (int32_t x = 0; x < 4; ++x) {

@@ -28,18 +28,18 @@ class FlaggedObject : public TZelViewObject {
   void PaintContent(TZelViewCanvas&) override { gLog.push_back(name_ + ".PaintContent"); }
   void PaintOverlay(TZelViewCanvas&) override { gLog.push_back(name_ + ".PaintOverlay"); }
   void EndPaint() override { gLog.push_back(name_ + ".EndPaint"); }
-  TRect GetOverlayBounds(const TZelMapMode& mapMode) const override {
+  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override {
     return InflatedBy2(TZelViewObject::GetOverlayBounds(mapMode));
   }
 
  private:
-  static TRect InflatedBy2(const TRect& r) { return {r.Left - 2, r.Top - 2, r.Right + 2, r.Bottom + 2}; }
+  static quill::TRect InflatedBy2(const quill::TRect& r) { return {r.Left - 2, r.Top - 2, r.Right + 2, r.Bottom + 2}; }
   uint8_t initialFlags_;
   std::string name_;
 };
 
 std::unique_ptr<FlaggedObject> Make(uint8_t flags, const std::string& name = "o") {
-  return std::unique_ptr<FlaggedObject>(ZelCreate<FlaggedObject>(flags, name));
+  return std::unique_ptr<FlaggedObject>(quill::ZelCreate<FlaggedObject>(flags, name));
 }
 
 // Zoom 2/1 scrolled by (10, 20).
@@ -53,7 +53,7 @@ TZelMapMode Zoomed() {
 }  // namespace
 
 TEST(ViewObject, FlagsComeFromTheMostDerivedInitFlags) {
-  const std::unique_ptr<TZelViewObject> plain(ZelCreate<TZelViewObject>());
+  const std::unique_ptr<TZelViewObject> plain(quill::ZelCreate<TZelViewObject>());
   EXPECT_EQ(plain->GetFlags(), 15);
   EXPECT_TRUE(plain->GetVisible());
   auto control = Make(20);
@@ -70,53 +70,53 @@ TEST(ViewObject, PaintBoundsFollowTheLayerBits) {
   for (const uint8_t flags : {0, 1, 1 | 8 | 16}) {
     auto object = Make(flags);
     object->SetBounds({0, 0, 10, 10});
-    EXPECT_EQ(object->GetPaintBounds(map), (TRect{0, 0, 0, 0})) << int{flags};
+    EXPECT_EQ(object->GetPaintBounds(map), (quill::TRect{0, 0, 0, 0})) << int{flags};
   }
-  auto content = Make(kViewObjectVisible | kViewObjectContent);
+  auto content = Make(quill::kViewObjectVisible | quill::kViewObjectContent);
   content->SetBounds({0, 0, 10, 10});
-  EXPECT_EQ(content->GetPaintBounds(map), (TRect{10, 20, 30, 40}));
-  auto overlay = Make(kViewObjectVisible | kViewObjectOverlay);
+  EXPECT_EQ(content->GetPaintBounds(map), (quill::TRect{10, 20, 30, 40}));
+  auto overlay = Make(quill::kViewObjectVisible | quill::kViewObjectOverlay);
   overlay->SetBounds({0, 0, 10, 10});
-  EXPECT_EQ(overlay->GetPaintBounds(map), (TRect{8, 18, 32, 42}));
-  auto both = Make(kViewObjectContent | kViewObjectOverlay);
+  EXPECT_EQ(overlay->GetPaintBounds(map), (quill::TRect{8, 18, 32, 42}));
+  auto both = Make(quill::kViewObjectContent | quill::kViewObjectOverlay);
   both->SetBounds({0, 0, 10, 10});
-  EXPECT_EQ(both->GetPaintBounds(map), (TRect{8, 18, 32, 42}));
+  EXPECT_EQ(both->GetPaintBounds(map), (quill::TRect{8, 18, 32, 42}));
 }
 
 TEST(ViewObject, HitTestPointUsesDeviceBoundsAndTolerance) {
   const TZelMapMode map = Zoomed();
   auto object = Make(15);
   object->SetBounds({0, 0, 10, 10});  // device (10, 20, 30, 40)
-  EXPECT_EQ(object->HitTestPoint(map, {10, 20}, 0), kHitInside);
-  EXPECT_EQ(object->HitTestPoint(map, {29, 39}, 0), kHitInside);
-  EXPECT_EQ(object->HitTestPoint(map, {30, 39}, 0), kHitNone);  // right edge excluded
-  for (const TPoint p : {TPoint{9, 20}, TPoint{30, 40}, TPoint{-1000, 0}}) {
-    EXPECT_EQ(object->HitTestPoint(map, p, 0), kHitNone);  // tolerance 0 never says near
+  EXPECT_EQ(object->HitTestPoint(map, {10, 20}, 0), quill::kHitInside);
+  EXPECT_EQ(object->HitTestPoint(map, {29, 39}, 0), quill::kHitInside);
+  EXPECT_EQ(object->HitTestPoint(map, {30, 39}, 0), quill::kHitNone);  // right edge excluded
+  for (const quill::TPoint p : {quill::TPoint{9, 20}, quill::TPoint{30, 40}, quill::TPoint{-1000, 0}}) {
+    EXPECT_EQ(object->HitTestPoint(map, p, 0), quill::kHitNone);  // tolerance 0 never says near
   }
-  EXPECT_EQ(object->HitTestPoint(map, {32, 41}, 3), kHitNear);
-  EXPECT_EQ(object->HitTestPoint(map, {33, 30}, 3), kHitNone);
-  EXPECT_EQ(object->HitTestPoint(map, {9, 20}, -5), kHitNone);
+  EXPECT_EQ(object->HitTestPoint(map, {32, 41}, 3), quill::kHitNear);
+  EXPECT_EQ(object->HitTestPoint(map, {33, 30}, 3), quill::kHitNone);
+  EXPECT_EQ(object->HitTestPoint(map, {9, 20}, -5), quill::kHitNone);
 }
 
 TEST(ViewObject, HitTestRectTellsInsideOverlapAndNear) {
   const TZelMapMode map = Zoomed();
   auto object = Make(15);
   object->SetBounds({0, 0, 10, 10});  // device (10, 20, 30, 40)
-  EXPECT_EQ(object->HitTestRect(map, {10, 20, 30, 40}, 0), kHitInside);
-  EXPECT_EQ(object->HitTestRect(map, {12, 22, 14, 24}, 5), kHitInside);
-  EXPECT_EQ(object->HitTestRect(map, {25, 35, 50, 50}, 0), kHitOverlap);
-  EXPECT_EQ(object->HitTestRect(map, {30, 20, 40, 30}, 0), kHitNone);  // touching only
-  EXPECT_EQ(object->HitTestRect(map, {30, 20, 40, 30}, 1), kHitNear);
-  EXPECT_EQ(object->HitTestRect(map, {33, 20, 40, 30}, 3), kHitNone);
-  EXPECT_EQ(object->HitTestRect(map, {32, 20, 40, 30}, 3), kHitNear);
+  EXPECT_EQ(object->HitTestRect(map, {10, 20, 30, 40}, 0), quill::kHitInside);
+  EXPECT_EQ(object->HitTestRect(map, {12, 22, 14, 24}, 5), quill::kHitInside);
+  EXPECT_EQ(object->HitTestRect(map, {25, 35, 50, 50}, 0), quill::kHitOverlap);
+  EXPECT_EQ(object->HitTestRect(map, {30, 20, 40, 30}, 0), quill::kHitNone);  // touching only
+  EXPECT_EQ(object->HitTestRect(map, {30, 20, 40, 30}, 1), quill::kHitNear);
+  EXPECT_EQ(object->HitTestRect(map, {33, 20, 40, 30}, 3), quill::kHitNone);
+  EXPECT_EQ(object->HitTestRect(map, {32, 20, 40, 30}, 3), quill::kHitNear);
 }
 
 TEST(ViewObject, PaintRunsTheLayersOnlyWithThePaintBit) {
   TZelViewCanvas canvas;  // idle: these objects paint nothing on it
   gLog.clear();
-  Make(kViewObjectVisible | kViewObjectContent | kViewObjectOverlay, "a")->Paint(canvas);
-  Make(kViewObjectVisible | kViewObjectPaint | kViewObjectOverlay, "b")->Paint(canvas);
-  Make(kViewObjectPaint | kViewObjectContent, "c")->Paint(canvas);  // invisible
+  Make(quill::kViewObjectVisible | quill::kViewObjectContent | quill::kViewObjectOverlay, "a")->Paint(canvas);
+  Make(quill::kViewObjectVisible | quill::kViewObjectPaint | quill::kViewObjectOverlay, "b")->Paint(canvas);
+  Make(quill::kViewObjectPaint | quill::kViewObjectContent, "c")->Paint(canvas);  // invisible
   EXPECT_EQ(gLog, (std::vector<std::string>{"free a", "b.BeginPaint", "b.PaintOverlay",
                                             "b.EndPaint", "free b", "c.BeginPaint", "free c"}));
 }

@@ -46,7 +46,7 @@ QByteArray Placement(int32_t showCommand, QRect rect, int32_t size = TMainForm::
 // The main window's settings node holding Placement as value 2 and, unless it is
 // left out, Language as value 1.
 QByteArray SettingsNode(const QByteArray& placement, std::optional<int32_t> language) {
-  return SavedBytes([&](TZelSDFWriter& writer) {
+  return quill::SavedBytes([&](TZelSDFWriter& writer) {
     writer.BeginGuidNode(1, TMainForm::kSettingsGuid);
     if (!placement.isEmpty()) {
       writer.WriteBlob(2, placement.constData(), static_cast<uint32_t>(placement.size()));
@@ -74,19 +74,19 @@ void DropFiles(QWidget& window, const QStringList& files) {
 class ToolbarCaption {
  public:
   explicit ToolbarCaption(QToolBar* toolbar) : toolbar_(toolbar) {
-    AddLocalizeHandler(TZelMethod(this, &ToolbarCaption::Localize));
+    AddLocalizeHandler(quill::TZelMethod(this, &ToolbarCaption::Localize));
   }
-  ~ToolbarCaption() { RemoveLocalizeHandler(TZelMethod(this, &ToolbarCaption::Localize)); }
+  ~ToolbarCaption() { RemoveLocalizeHandler(quill::TZelMethod(this, &ToolbarCaption::Localize)); }
   void Localize() { toolbar_->setWindowTitle(GetLocalizedString(162)); }
 
  private:
   QToolBar* toolbar_;
 };
 
-using MainFormTest = MainWindowTest;
+using MainFormTest = quill::MainWindowTest;
 
 void LoadMainForm(const QByteArray& bytes) {
-  LoadBytes(bytes, [](TZelSDFReader& reader) { MainForm->LoadState(reader); });
+  quill::LoadBytes(bytes, [](TZelSDFReader& reader) { MainForm->LoadState(reader); });
 }
 
 TEST_F(MainFormTest, BuildsTheShellAndLocalizesItsCaptions) {
@@ -103,9 +103,9 @@ TEST_F(MainFormTest, BuildsTheShellAndLocalizesItsCaptions) {
   EXPECT_EQ(Captions(*form.ViewMenuItem), QStringList({"&Toolbars", "-", "&Language"}));
 
   // The preloaded images keep their fixed places.
-  const TZelImageList& images = form.GetImageList();
-  ASSERT_EQ(images.GetCount(), kDefaultImageCount);
-  for (int index : {kOpenImage, kSaveImage, kPrintImage, kUndoImage, kRedoImage}) {
+  const quill::TZelImageList& images = form.GetImageList();
+  ASSERT_EQ(images.GetCount(), quill::kDefaultImageCount);
+  for (int index : {quill::kOpenImage, quill::kSaveImage, quill::kPrintImage, quill::kUndoImage, quill::kRedoImage}) {
     EXPECT_FALSE(images.GetIcon(index).isNull()) << index;
   }
   EXPECT_TRUE(images.GetIcon(-1).isNull());
@@ -113,10 +113,10 @@ TEST_F(MainFormTest, BuildsTheShellAndLocalizesItsCaptions) {
 
 TEST_F(MainFormTest, AddsItemsBeforeAGivenItemOrAtTheEnd) {
   TMainForm& form = *MainForm;
-  form.AddMenuItem("Open...", scCtrl | 'O', form.FileMenuSeparator, form.FileMenuItem, kOpenImage,
+  form.AddMenuItem("Open...", quill::scCtrl | 'O', form.FileMenuSeparator, form.FileMenuItem, quill::kOpenImage,
                    {});
   QAction* print = form.AddMenuItem("Print...", 16464, form.FileMenuSeparator, form.FileMenuItem,
-                                    kPrintImage, {});
+                                    quill::kPrintImage, {});
   form.AddSeparator(form.FileMenuItem, print);
   EXPECT_EQ(Captions(*form.FileMenuItem), QStringList({"Open...", "-", "Print...", "-", "Exit"}));
   EXPECT_EQ(print->parent(), form.FileMenuItem);
@@ -139,7 +139,7 @@ TEST_F(MainFormTest, WhatAClickHandlerThrowsIsShownNotPassedOn) {
   QStringList shown;
   ZelApplication->SetMessageBoxAnswerer([&shown](const QString& text, const QString&, uint32_t) {
     shown << text;
-    return IDOK;
+    return quill::IDOK;
   });
   int clicks = 0;
   MainForm->AddMenuItem("Count", 0, nullptr, MainForm->HelpMenuItem, -1, [&clicks] { ++clicks; })
@@ -181,18 +181,18 @@ TEST_F(MainFormTest, ToolbarButtonsGoOnEitherKindOfToolbar) {
   QAction* save = nullptr;
   QAction* open = nullptr;
   QAction* print = nullptr;
-  form.AddToolbarButton(standard, &form.GetImageList(), nullptr, "&Save", kSaveImage, {}, save);
-  form.AddToolbarButton(standard, &form.GetImageList(), save, "Open", kOpenImage, {}, open);
-  form.AddToolbarButton(standard, nullptr, form.ExitMenuItem, "Print", kPrintImage, {}, print);
+  form.AddToolbarButton(standard, &form.GetImageList(), nullptr, "&Save", quill::kSaveImage, {}, save);
+  form.AddToolbarButton(standard, &form.GetImageList(), save, "Open", quill::kOpenImage, {}, open);
+  form.AddToolbarButton(standard, nullptr, form.ExitMenuItem, "Print", quill::kPrintImage, {}, print);
   EXPECT_EQ(standard->actions(), QList<QAction*>({open, save, print}));
   EXPECT_EQ(save->parent(), standard);
   EXPECT_EQ(save->toolTip(), "Save");
   EXPECT_FALSE(save->icon().isNull());
   EXPECT_TRUE(print->icon().isNull());  // no image list
 
-  TZelFlowToolbar tools;
+  quill::TZelFlowToolbar tools;
   QAction* tool = nullptr;
-  form.AddToolbarButton(&tools, &form.GetImageList(), nullptr, "Tool", kUndoImage, {}, tool);
+  form.AddToolbarButton(&tools, &form.GetImageList(), nullptr, "Tool", quill::kUndoImage, {}, tool);
   EXPECT_NE(tools.GetItemWidget(tool), nullptr);
 
   EXPECT_EQ(form.AddToolbarButton(nullptr, nullptr, nullptr, "None", -1, {}, tool), nullptr);
@@ -200,12 +200,12 @@ TEST_F(MainFormTest, ToolbarButtonsGoOnEitherKindOfToolbar) {
 }
 
 TEST_F(MainFormTest, AddImageFindsResourcesWithoutRegardToCase) {
-  EXPECT_EQ(MainForm->AddImage("undo"), kDefaultImageCount);
-  EXPECT_EQ(MainForm->AddImage("PRINT"), kDefaultImageCount + 1);
-  EXPECT_FALSE(MainForm->GetImageList().GetIcon(kDefaultImageCount).isNull());
+  EXPECT_EQ(MainForm->AddImage("undo"), quill::kDefaultImageCount);
+  EXPECT_EQ(MainForm->AddImage("PRINT"), quill::kDefaultImageCount + 1);
+  EXPECT_FALSE(MainForm->GetImageList().GetIcon(quill::kDefaultImageCount).isNull());
   EXPECT_EQ(MainForm->AddImage("NoSuchImage"), -1);
   EXPECT_EQ(MainForm->AddImage("../icons/Undo"), -1);
-  EXPECT_EQ(MainForm->GetImageList().GetCount(), kDefaultImageCount + 2);
+  EXPECT_EQ(MainForm->GetImageList().GetCount(), quill::kDefaultImageCount + 2);
 }
 
 TEST_F(MainFormTest, TheLanguageMenuChecksExactlyTheCurrentLanguage) {
@@ -232,11 +232,11 @@ TEST_F(MainFormTest, TheLanguageMenuChecksExactlyTheCurrentLanguage) {
 TEST_F(MainFormTest, SavesThePlacementBeforeTheLanguage) {
   MainForm->setGeometry(40, 30, 500, 400);
   SetLanguage(1031);
-  const QByteArray saved = SavedBytes([](TZelSDFWriter& writer) { MainForm->SaveState(writer); });
+  const QByteArray saved = quill::SavedBytes([](TZelSDFWriter& writer) { MainForm->SaveState(writer); });
 
-  const auto guid = sdf::GuidBytes(TMainForm::kSettingsGuid);
+  const auto guid = quill::sdf::GuidBytes(TMainForm::kSettingsGuid);
   QByteArray expected("\xD5\x01\x0D\x10", 4);
-  expected += QByteArray(reinterpret_cast<const char*>(guid.data()), sdf::kGuidSize);
+  expected += QByteArray(reinterpret_cast<const char*>(guid.data()), quill::sdf::kGuidSize);
   expected += QByteArray("\x55\x02\x0E\x2C", 4) + Placement(1, QRect(40, 30, 500, 400));
   expected += QByteArray("\x55\x01\x05\x04", 4) + Int32Bytes(1031) + '\0';
   EXPECT_EQ(saved.toHex(' '), expected.toHex(' '));
@@ -254,7 +254,7 @@ TEST_F(MainFormTest, RestoresAValidPlacementOfExactly44Bytes) {
   LoadMainForm(SettingsNode(maximized, std::nullopt));
   EXPECT_TRUE(MainForm->isMaximized());
   EXPECT_TRUE(
-      SavedBytes([](TZelSDFWriter& writer) { MainForm->SaveState(writer); }).contains(maximized));
+      quill::SavedBytes([](TZelSDFWriter& writer) { MainForm->SaveState(writer); }).contains(maximized));
 }
 
 TEST_F(MainFormTest, IgnoresPlacementsOfAnotherSizeOrWithoutArea) {
@@ -305,10 +305,10 @@ TEST_F(MainFormTest, AppliesTheLowWordOfTheSavedLanguage) {
   EXPECT_EQ(GetLanguage(), 1031);
 }
 
-class DropTest : public MainWindowTest {
+class DropTest : public quill::MainWindowTest {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    quill::MainWindowTest::SetUp();
     MainForm->OnFileDrop = [this](const QString& name) { dropped_ << name; };
   }
   QString MakeFile(const QString& name) {
@@ -356,15 +356,15 @@ TEST_F(MainFormTest, ExitClosesTheWindowUnlessTheCloseQuestionSaysNo) {
 }
 
 TEST(ShortCutTest, MapsVirtualKeysAndModifiersToKeySequences) {
-  EXPECT_EQ(ShortCutToKeySequence(scCtrl | scShift | 'D'),
+  EXPECT_EQ(quill::ShortCutToKeySequence(quill::scCtrl | quill::scShift | 'D'),
             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
-  EXPECT_EQ(ShortCutToKeySequence(scCtrl | scAlt | '0'),
+  EXPECT_EQ(quill::ShortCutToKeySequence(quill::scCtrl | quill::scAlt | '0'),
             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0));
-  EXPECT_EQ(ShortCutToKeySequence(0x70), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(ShortCutToKeySequence(scCtrl | 0x6B),  // numeric-keypad plus
+  EXPECT_EQ(quill::ShortCutToKeySequence(0x70), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(quill::ShortCutToKeySequence(quill::scCtrl | 0x6B),  // numeric-keypad plus
             QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus));
-  EXPECT_TRUE(ShortCutToKeySequence(0).isEmpty());
-  EXPECT_TRUE(ShortCutToKeySequence(scCtrl | 0xFF).isEmpty());
+  EXPECT_TRUE(quill::ShortCutToKeySequence(0).isEmpty());
+  EXPECT_TRUE(quill::ShortCutToKeySequence(quill::scCtrl | 0xFF).isEmpty());
 }
 
 }  // namespace

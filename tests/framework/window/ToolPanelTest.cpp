@@ -39,13 +39,13 @@ class OptionFrame : public TZelFrame {
   Q_OBJECT
 
  public:
-  explicit OptionFrame(TZelComponent* owner) : TZelFrame(owner) {}
+  explicit OptionFrame(quill::TZelComponent* owner) : TZelFrame(owner) {}
 };
 
-class ToolPanelTest : public MainWindowTest {
+class ToolPanelTest : public quill::MainWindowTest {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    quill::MainWindowTest::SetUp();
     CreatePanel();
   }
   void CreatePanel() {
@@ -61,7 +61,7 @@ class ToolPanelTest : public MainWindowTest {
   QAction* AddTool(const QString& caption) {
     QAction* button = nullptr;
     MainForm->AddToolbarButton(module_->GetToolbar(), &MainForm->GetImageList(), nullptr, caption,
-                               kUndoImage, {}, button);
+                               quill::kUndoImage, {}, button);
     return button;
   }
 
@@ -69,7 +69,7 @@ class ToolPanelTest : public MainWindowTest {
 };
 
 TEST_F(ToolPanelTest, DocksOnTheRightAndPutsItsItemBeforeTheToolbarsMenu) {
-  TZelDockablePanel* panel = module_->GetPanel();
+  quill::TZelDockablePanel* panel = module_->GetPanel();
   EXPECT_EQ(Side(), Qt::RightDockWidgetArea);
   EXPECT_EQ(panel->allowedAreas(), Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   EXPECT_FALSE(panel->features().testFlag(QDockWidget::DockWidgetFloatable));
@@ -104,7 +104,7 @@ TEST_F(ToolPanelTest, TheViewMenuItemShowsAndHidesThePanel) {
 }
 
 TEST_F(ToolPanelTest, AWidthBelowTheMinimumIsIgnored) {
-  TZelDockablePanel* panel = module_->GetPanel();
+  quill::TZelDockablePanel* panel = module_->GetPanel();
   FixWidth();
   EXPECT_EQ(panel->GetMinClientWidth(), 264);
   EXPECT_EQ(panel->GetMaxClientWidth(), 264);
@@ -141,7 +141,7 @@ TEST_F(ToolPanelTest, WritesTheDockedGroupWithZerosElsewhere) {
     EXPECT_EQ(Int32At(record, offset), 0) << offset;
 
   const QByteArray saved =
-      SavedBytes([this](TZelSDFWriter& writer) { module_->SaveState(writer); });
+      quill::SavedBytes([this](TZelSDFWriter& writer) { module_->SaveState(writer); });
   EXPECT_TRUE(saved.endsWith(QByteArray("\x55\x01\x0E\x2F", 4) +
                              QByteArray(reinterpret_cast<const char*>(record.data()), 47) + '\0'));
 
@@ -184,7 +184,7 @@ TEST_F(ToolPanelTest, ARecordOfAnotherSizeAppliesNothing) {
   for (int length : {46, 48}) {
     QByteArray value(reinterpret_cast<const char*>(left.data()), 47);
     value.resize(length);
-    LoadBytes(SavedBytes([&value](TZelSDFWriter& writer) {
+    quill::LoadBytes(quill::SavedBytes([&value](TZelSDFWriter& writer) {
                 writer.BeginGuidNode(1, TZelToolPanelModule::kSettingsGuid);
                 writer.WriteBlob(1, value.constData(), static_cast<uint32_t>(value.size()));
                 writer.EndNode();
@@ -230,10 +230,10 @@ TEST_F(ToolPanelTest, TheToolFrameGrowsWhenTheToolbarWraps) {
   MainForm->resize(900, 600);
   MainForm->show();
   ProcessEvents();
-  TZelFlowToolbar* toolbar = module_->GetToolbar();
+  quill::TZelFlowToolbar* toolbar = module_->GetToolbar();
   QWidget* frame = toolbar->parentWidget();
   const int rowHeight = toolbar->height();
-  EXPECT_GE(rowHeight, TZelFlowToolbar::kRowHeight);
+  EXPECT_GE(rowHeight, quill::TZelFlowToolbar::kRowHeight);
   EXPECT_EQ(toolbar->width(), 264);
   EXPECT_EQ(frame->height(), rowHeight + 6);
 
@@ -276,7 +276,7 @@ class FlowToolbarTest : public testing::Test {
   }
   QPoint Place(const QAction* action) const { return toolbar_.GetItemWidget(action)->pos(); }
 
-  TZelFlowToolbar toolbar_;
+  quill::TZelFlowToolbar toolbar_;
 };
 
 TEST_F(FlowToolbarTest, WrapsItsButtonsIntoRowsAndLeavesNoRoomForHiddenOnes) {
@@ -285,7 +285,7 @@ TEST_F(FlowToolbarTest, WrapsItsButtonsIntoRowsAndLeavesNoRoomForHiddenOnes) {
   QAction* b = Add("B", c);
   EXPECT_EQ(toolbar_.actions(), QList<QAction*>({a, b, c}));
   const QSize button = toolbar_.GetItemWidget(a)->sizeHint();
-  const int row = std::max(button.height(), TZelFlowToolbar::kRowHeight);
+  const int row = std::max(button.height(), quill::TZelFlowToolbar::kRowHeight);
 
   toolbar_.resize(2 * button.width(), 10);  // the height follows from the width
   toolbar_.show();
