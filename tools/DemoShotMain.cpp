@@ -43,13 +43,13 @@ int main(int argc, char** argv) {
   QApplication application(programArgc, argv);
   const QDir out(QString::fromLocal8Bit(argv[1]));
   QDir().mkpath(out.path());
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDOK; });
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDOK; });
   ZelApplication->LoadSettings();
   MainForm->resize(1100, 760);
   MainForm->move(40, 30);

@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
   }
   if (!shots.isEmpty() && !QDir().mkpath(shots)) return Fail("cannot make the folder " + shots, 2);
 
-  TZelLocalizerUnit localizerUnit;
-  TZelFormsUnit formsUnit;
-  TZelPrinterUnit printerUnit;
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
@@ -84,9 +84,9 @@ int main(int argc, char** argv) {
   ZelApplication->SetMessageBoxAnswerer([&error](const QString& text, const QString&, uint32_t flags) {
     if ((flags & 0xF0) == MB_ICONERROR && error.isEmpty()) error = text;
     switch (flags & 0xF) {
-      case MB_YESNO: return IDYES;
-      case MB_YESNOCANCEL: return IDNO;
-      default: return IDOK;
+      case MB_YESNO: return quill::IDYES;
+      case quill::MB_YESNOCANCEL: return quill::IDNO;
+      default: return quill::IDOK;
     }
   });
   ZelApplication->LoadSettings();
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
 
   TZelGraphicsDocument* document = GraphicsEditor->GetCurrentDocument();
   if (document == nullptr) return Fail("the demo left no image open", 1);
-  if (!SaveImageFile(out.toStdString(), document->GetCurrentPixels(), "image/png", -1, {})) {
+  if (!quill::SaveImageFile(out.toStdString(), document->GetCurrentPixels(), "image/png", -1, {})) {
     return Fail("cannot write " + out, 2);
   }
   return 0;

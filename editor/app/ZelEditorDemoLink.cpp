@@ -97,7 +97,7 @@ void TZelEditorScripting::ExecuteCommand(TZelDemoPlayback* /*sender*/, const std
 }
 
 void TZelEditorScripting::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelDemoScriptParams& params,
-                                         bool& found, TPoint& point) {
+                                         bool& found, quill::TPoint& point) {
   if (GraphicsEditor != nullptr) GraphicsEditor->GetTargetPoint(&params, found, point);
   ForEachGraphicsTool([&](TZelGraphicsTool& tool) {
     if (!found) tool.GetTargetPoint(&params, found, point);

@@ -62,7 +62,7 @@ class TZelEditorScripting : public TZelComponent, public IZelDemoScriptable {
   void ExecuteCommand(TZelDemoPlayback* sender, const std::string& name, bool& handled,
                       TZelDemoScriptUserAction* action, const TZelDemoScriptParams& params) override;
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params, bool& found,
-                      TPoint& point) override;
+                      quill::TPoint& point) override;
   void RecordingStarted(TZelDemoPlayback* sender) override;
   void RecordingStopped(TZelDemoPlayback* sender) override;
 

@@ -97,7 +97,7 @@ void ConvertScriptToUtf8(TZelDemoScript& script) {
 TZelDemoEditorModule::TZelDemoEditorModule(TZelComponent* owner) : TZelModuleWithControls(owner) {
   DemoEditorModule = this;
   if (MainForm == nullptr) return;
-  DemoEditorMenuItem = MainForm->AddMenuItem(QStringLiteral("Demo"), scCtrl | scShift | 'D',
+  DemoEditorMenuItem = MainForm->AddMenuItem(QStringLiteral("Demo"), quill::scCtrl | quill::scShift | 'D',
                                              MainForm->FileMenuSeparator, MainForm->FileMenuItem, -1,
                                              [this] { CmDemoEditor(); });
   DemoEditorMenuItem->setVisible(false);
@@ -135,9 +135,9 @@ TZelDemoEditorForm::TZelDemoEditorForm(TZelComponent* owner, TZelDemonstrationMo
   setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("Demo Editor"));
-  TZelImageList images(QSize(16, 16));
+  quill::TZelImageList images(QSize(16, 16));
   for (const char* name : {"Open", "Save", "Play", "Record", "Stop", "Message"}) {
-    images.Add(LoadImageResource(QString::fromLatin1(name), images.GetSize()));
+    images.Add(quill::LoadImageResource(QString::fromLatin1(name), images.GetSize()));
   }
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));

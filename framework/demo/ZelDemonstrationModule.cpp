@@ -62,14 +62,14 @@ QImage ScriptThumbnail(const TZelDemoScript& script, const QString& folder) {
   if (name.empty()) return {};
   const QString path = folder + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
   QImage fitted;
-  if (!MakeThumbnail(std::filesystem::path(path.toStdString()), kThumbnailSize,
+  if (!quill::MakeThumbnail(std::filesystem::path(path.toStdString()), kThumbnailSize,
                             kThumbnailSize, fitted) ||
       fitted.isNull()) {
     return {};
   }
   QImage image(kThumbnailSize, kThumbnailSize, QImage::Format_RGB32);
   image.fill(Qt::white);
-  const TRect box = CenterRect({0, 0, fitted.width(), fitted.height()},
+  const quill::TRect box = CenterRect({0, 0, fitted.width(), fitted.height()},
                                {0, 0, kThumbnailSize, kThumbnailSize});
   QPainter painter(&image);
   painter.drawImage(QPoint(box.Left, box.Top), fitted);
@@ -91,14 +91,14 @@ int Ask(int32_t textId, uint32_t flags) {
 
 namespace quill {
 
-bool ControlCentre(QWidget* control, TPoint& point) {
+bool ControlCentre(QWidget* control, quill::TPoint& point) {
   if (control == nullptr) return false;
   const QPoint centre = control->mapToGlobal(QPoint(control->width() / 2, control->height() / 2));
   point = {centre.x(), centre.y()};
   return true;
 }
 
-bool MenuItemCentre(QAction* item, TPoint& point) {
+bool MenuItemCentre(QAction* item, quill::TPoint& point) {
   if (item == nullptr) return false;
   auto centreIn = [&](QWidget* menu, const QRect& rect) {
     if (!rect.isValid()) return false;
@@ -120,7 +120,7 @@ bool MenuItemCentre(QAction* item, TPoint& point) {
   return false;
 }
 
-bool ToolbarItemCentre(QAction* item, TPoint& point) {
+bool ToolbarItemCentre(QAction* item, quill::TPoint& point) {
   if (item == nullptr) return false;
   for (QObject* owner : item->associatedObjects()) {
     auto* toolbar = qobject_cast<QToolBar*>(owner);
@@ -143,7 +143,7 @@ TZelDemonstrationModule::TZelDemonstrationModule(TZelComponent* owner)
     ExecuteCommand(sender, name, handled, action, params);
   };
   Playback->OnTargetPoint = [this](TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
-                                   bool& found, TPoint& point) { GetTargetPoint(sender, params, found, point); };
+                                   bool& found, quill::TPoint& point) { GetTargetPoint(sender, params, found, point); };
   Playback->OnBeforePlay = [this](TZelDemoPlayback* sender, bool& cancel) { PlaybackBeforePlay(sender, cancel); };
   Playback->OnStopQuery = [this](TZelDemoPlayback* sender, bool& stop) { PlaybackStopQuery(sender, stop); };
   Playback->OnFinished = [this](TZelDemoPlayback* sender) { PlaybackEnded(sender); };
@@ -224,7 +224,7 @@ QStringList TZelDemonstrationModule::ListDemoFiles(const QString& folder) {
 void TZelDemonstrationModule::ShowDemoDialog() {
   auto* form = ZelCreate<TZelDemonstrationForm>(nullptr, *this);
   std::unique_ptr<TZelDemonstrationForm> owned(form);
-  const bool start = form->ShowModal() == IDOK && form->SelectedScript != nullptr;
+  const bool start = form->ShowModal() == quill::IDOK && form->SelectedScript != nullptr;
   LastDemoIndex = form->GetSelectedIndex();
   bool playing = false;
   if (start) {
@@ -237,7 +237,7 @@ void TZelDemonstrationModule::ShowDemoDialog() {
 }
 
 void TZelDemonstrationModule::ShowDemoDialogDeferred() {
-  ZelApplication->PostDeferredCall(TZelMethod(this, &TZelDemonstrationModule::ShowDemoDialog));
+  ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelDemonstrationModule::ShowDemoDialog));
 }
 
 void TZelDemonstrationModule::ExecuteCommand(TZelDemoPlayback* sender, const std::string& name,
@@ -258,7 +258,7 @@ void TZelDemonstrationModule::ExecuteCommand(TZelDemoPlayback* sender, const std
 }
 
 void TZelDemonstrationModule::GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
-                                             bool& found, TPoint& point) {
+                                             bool& found, quill::TPoint& point) {
   const QString name = QString::fromStdString(quill::VariantToText(quill::ParamAt(params, 0))).toUpper();
   for (const TTarget& target : targets_) {
     if (target.Name != name) continue;
@@ -279,7 +279,7 @@ void TZelDemonstrationModule::GetTargetPoint(TZelDemoPlayback* sender, const TZe
 void TZelDemonstrationModule::PlaybackBeforePlay(TZelDemoPlayback* sender, bool& cancel) {
   if (EditorLink != nullptr) {
     if (EditorLink->HasDocument() && EditorLink->DocumentOpenedByScript()) EditorLink->CloseDocumentNow();
-    if (EditorLink->HasDocument()) cancel = Ask(173, MB_YESNO | MB_ICONQUESTION) != IDYES;
+    if (EditorLink->HasDocument()) cancel = Ask(173, MB_YESNO | MB_ICONQUESTION) != quill::IDYES;
     if (EditorLink->HasDocument() && !cancel) {
       if (EditorLink->PluginMode()) {
         PluginFileName = EditorLink->SaveAndCloseExchangeDocument();
@@ -295,7 +295,7 @@ void TZelDemonstrationModule::PlaybackBeforePlay(TZelDemoPlayback* sender, bool&
 }
 
 void TZelDemonstrationModule::PlaybackStopQuery(TZelDemoPlayback* sender, bool& stop) {
-  stop = Ask(172, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  stop = Ask(172, MB_YESNO | MB_ICONQUESTION) == quill::IDYES;
   if (!stop) return;
   if (EditorLink != nullptr) {
     if (sender->GetButtonHeld()) EditorLink->AbortStroke();
@@ -417,8 +417,8 @@ TZelDemonstrationForm::TZelDemonstrationForm(TZelComponent* owner, TZelDemonstra
   });
   connect(ShowAtStartupCheckBox, &QCheckBox::clicked, this,
           [this](bool checked) { module_.ShowAtStartup = checked; });
-  connect(StartButton, &QPushButton::clicked, this, [this] { SetModalResult(IDOK); });
-  connect(CloseButton, &QPushButton::clicked, this, [this] { SetModalResult(IDCANCEL); });
+  connect(StartButton, &QPushButton::clicked, this, [this] { SetModalResult(quill::IDOK); });
+  connect(CloseButton, &QPushButton::clicked, this, [this] { SetModalResult(quill::IDCANCEL); });
 
   Fill();
   if (DemoListView->count() > 0) {

@@ -86,7 +86,7 @@ class IZelDemoScriptable {
                               TZelDemoScriptUserAction* action, const TZelDemoScriptParams& params) = 0;
   // The screen point of the target that Params' first argument names, when known.
   virtual void GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
-                              bool& found, TPoint& point) = 0;
+                              bool& found, quill::TPoint& point) = 0;
   virtual void RecordingStarted(TZelDemoPlayback* sender) = 0;
   virtual void RecordingStopped(TZelDemoPlayback* sender) = 0;
 
@@ -124,9 +124,9 @@ class TZelDemoEditorLink {
 
 // Centre points for targets, in screen pixels; false for no control, and for an item
 // that shows nowhere.
-bool ControlCentre(QWidget* control, TPoint& point);
-bool MenuItemCentre(QAction* item, TPoint& point);
-bool ToolbarItemCentre(QAction* item, TPoint& point);
+bool ControlCentre(QWidget* control, quill::TPoint& point);
+bool MenuItemCentre(QAction* item, quill::TPoint& point);
+bool ToolbarItemCentre(QAction* item, quill::TPoint& point);
 
 }  // namespace quill
 
@@ -181,7 +181,7 @@ class TZelDemonstrationModule : public TZelModuleWithControls {
   void ExecuteCommand(TZelDemoPlayback* sender, const std::string& name, bool& handled,
                       TZelDemoScriptUserAction* action, const TZelDemoScriptParams& params);
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params, bool& found,
-                      TPoint& point);
+                      quill::TPoint& point);
   void PlaybackBeforePlay(TZelDemoPlayback* sender, bool& cancel);
   void PlaybackStopQuery(TZelDemoPlayback* sender, bool& stop);
   void PlaybackEnded(TZelDemoPlayback* sender);
@@ -295,7 +295,7 @@ void TZelDemonstrationModule::RegisterBoolCommand(const QString& name, T* compon
               [component, handler, defaultValue](const TZelDemoScriptParams& params) {
                 bool value = defaultValue;
                 if (params.GetCount() > 0) {
-                  const TZelVariant first = quill::ParamAt(params, 0);
+                  const quill::TZelVariant first = quill::ParamAt(params, 0);
                   value = quill::IsNumeric(first) && quill::NumberToDouble(first, 0) != 0;
                 }
                 (component->*handler)(value);

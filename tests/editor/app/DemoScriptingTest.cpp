@@ -29,17 +29,20 @@
 
 namespace {
 
+using namespace quill;
+using namespace quilltest;
+
 QString ImagesFolder() { return QCoreApplication::applicationDirPath() + "/Images/"; }
 
 class DemoScriptingTest : public testing::Test {
  protected:
   void SetUp() override {
     SetLanguage(1033);
-    formsUnit_ = std::make_unique<TZelFormsUnit>();
+    formsUnit_ = std::make_unique<quill::TZelFormsUnit>();
     ZelApplication->CreateForm(Module);
     ZelApplication->SetMessageBoxAnswerer([this](const QString& text, const QString&, uint32_t flags) {
       if ((flags & 0xF0) == MB_ICONERROR) errors_.append(text);
-      return (flags & 0xF) == MB_YESNO ? IDYES : (flags & 0xF) == MB_YESNOCANCEL ? IDNO : IDOK;
+      return (flags & 0xF) == MB_YESNO ? quill::IDYES : (flags & 0xF) == quill::MB_YESNOCANCEL ? quill::IDNO : quill::IDOK;
     });
     ZelApplication->LoadSettings();
     MainForm->resize(1000, 800);
@@ -48,7 +51,7 @@ class DemoScriptingTest : public testing::Test {
   }
   void TearDown() override { formsUnit_.reset(); }
 
-  void RecordThenPlay(const QString& tool, const std::vector<TPoint>& stroke);
+  void RecordThenPlay(const QString& tool, const std::vector<quill::TPoint>& stroke);
 
   static TZelDemoPlayback& Player() { return DemonstrationModule->GetPlayback(); }
 
@@ -79,8 +82,8 @@ class DemoScriptingTest : public testing::Test {
   int64_t now_ = 0;
 
  private:
-  TZelLocalizerUnit localizerUnit_;
-  std::unique_ptr<TZelFormsUnit> formsUnit_;
+  quill::TZelLocalizerUnit localizerUnit_;
+  std::unique_ptr<quill::TZelFormsUnit> formsUnit_;
 };
 
 TEST_F(DemoScriptingTest, EveryRegisteredCommandAndTargetAnswersAndUnknownOnesFail) {
@@ -97,7 +100,7 @@ TEST_F(DemoScriptingTest, EveryRegisteredCommandAndTargetAnswersAndUnknownOnesFa
   for (const QString& target : DemonstrationModule->GetTargetNames()) {
     TZelDemoScriptParams params;
     ParseScriptArguments(params, target.toStdString());
-    TPoint point;
+    quill::TPoint point;
     EXPECT_TRUE(Player().ResolveTarget(params, point)) << target.toStdString();
   }
 
@@ -111,7 +114,7 @@ TEST_F(DemoScriptingTest, EveryRegisteredCommandAndTargetAnswersAndUnknownOnesFa
 
 // A stroke of Tool recorded in the demo editor through the pointer driver, saved,
 // read back and played on a fresh copy of the photo, gives the same pixels.
-void DemoScriptingTest::RecordThenPlay(const QString& tool, const std::vector<TPoint>& stroke) {
+void DemoScriptingTest::RecordThenPlay(const QString& tool, const std::vector<quill::TPoint>& stroke) {
   bool present = false;
   quill::ForEachGraphicsTool([&](TZelGraphicsTool& each) { present |= each.Name.compare(tool, Qt::CaseInsensitive) == 0; });
   if (!present) GTEST_SKIP() << "waits for the tool " << tool.toStdString();
@@ -125,7 +128,7 @@ void DemoScriptingTest::RecordThenPlay(const QString& tool, const std::vector<TP
   ASSERT_TRUE(DemonstrationModule->GetPlayback().IsRecording());
   TZelDemoScriptParams params;
   ParseScriptArguments(params, "Image, 0, 0");
-  TPoint origin;
+  quill::TPoint origin;
   if (!DemonstrationModule->GetPlayback().ResolveTarget(params, origin)) {
     editor->CmStop();
     GTEST_SKIP() << "waits for the editor's IMAGE target";
@@ -135,10 +138,10 @@ void DemoScriptingTest::RecordThenPlay(const QString& tool, const std::vector<TP
                                       nullptr, params);
   quill::PointerDriver& pointer = DemonstrationModule->GetPlayback().GetPointerDriver();
   pointer.BeginDriving();
-  auto screenOf = [&](const TPoint& image) {
+  auto screenOf = [&](const quill::TPoint& image) {
     TZelDemoScriptParams at;
     ParseScriptArguments(at, "Image, " + std::to_string(image.X) + ", " + std::to_string(image.Y));
-    TPoint point;
+    quill::TPoint point;
     DemonstrationModule->GetPlayback().ResolveTarget(at, point);
     return point;
   };
@@ -146,7 +149,7 @@ void DemoScriptingTest::RecordThenPlay(const QString& tool, const std::vector<TP
   QCoreApplication::processEvents();
   pointer.SendButtons(MOUSEEVENTF_LEFTDOWN);
   QCoreApplication::processEvents();
-  for (const TPoint& point : stroke) {
+  for (const quill::TPoint& point : stroke) {
     pointer.SetPosition(screenOf(point));
     QCoreApplication::processEvents();
   }

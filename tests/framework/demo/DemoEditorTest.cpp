@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace quill;
+
 // An editor with a document the user opened, or none.
 class FakeLink : public quill::TZelDemoEditorLink {
  public:
@@ -43,7 +45,7 @@ class DemoEditorTest : public MainWindowTest {
     ZelApplication->CreateComponent(DemoEditorModule);
     ZelApplication->SetMessageBoxAnswerer([this](const QString& text, const QString&, uint32_t flags) {
       boxes_.push_back(text);
-      return (flags & 0xF) == MB_YESNO ? answer_ : IDOK;
+      return (flags & 0xF) == MB_YESNO ? answer_ : quill::IDOK;
     });
     DemoEditorModule->CmDemoEditor();
     form_ = DemoEditorModule->GetEditorForm();
@@ -69,7 +71,7 @@ class DemoEditorTest : public MainWindowTest {
   TZelDemoEditorForm* form_ = nullptr;
   QTemporaryDir folder_;
   QStringList boxes_;
-  int answer_ = IDYES;
+  int answer_ = quill::IDYES;
 };
 
 TEST_F(DemoEditorTest, LanguagesAddAsTabsAndEachTabKeepsItsTextAndCursor) {
@@ -156,7 +158,7 @@ TEST_F(DemoEditorTest, RefusedPlayOrRecordGivesThePlayersEventsBack) {
   TZelDemoPlayback& player = DemonstrationModule->GetPlayback();
   FakeLink link;
   DemonstrationModule->EditorLink = &link;
-  answer_ = IDNO;  // keep the user's document: the demo is cancelled
+  answer_ = quill::IDNO;  // keep the user's document: the demo is cancelled
   form_->ScriptMemo->setPlainText("Pause 1");
   form_->CmPlay();
   EXPECT_FALSE(player.IsPlaying());

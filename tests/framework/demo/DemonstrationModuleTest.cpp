@@ -22,6 +22,8 @@
 
 namespace {
 
+using namespace quill;
+
 // The editor as the module sees it: one document or none, and what was asked of it.
 class FakeEditorLink : public quill::TZelDemoEditorLink {
  public:
@@ -76,7 +78,7 @@ class Scriptable : public TZelComponent, public IZelDemoScriptable {
                       const TZelDemoScriptParams&) override {
     if (name == "OWN") handled = true, ++commands;
   }
-  void GetTargetPoint(TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, TPoint& point) override {
+  void GetTargetPoint(TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, quill::TPoint& point) override {
     if (quill::VariantToText(quill::ParamAt(params, 0)) == "Own") found = true, point = {5, 6};
   }
   void RecordingStarted(TZelDemoPlayback*) override {}
@@ -95,7 +97,7 @@ class DemonstrationModuleTest : public MainWindowTest {
     module_->GetPlayback().SetClock([this] { return now_; });
     ZelApplication->SetMessageBoxAnswerer([this](const QString& text, const QString&, uint32_t flags) {
       boxes_.push_back({text, flags});
-      return (flags & 0xF) == MB_YESNO ? answer_ : IDOK;
+      return (flags & 0xF) == MB_YESNO ? answer_ : quill::IDOK;
     });
   }
 
@@ -126,7 +128,7 @@ class DemonstrationModuleTest : public MainWindowTest {
   TZelDemonstrationModule* module_ = nullptr;
   FakeEditorLink link_;
   int64_t now_ = 0;
-  int answer_ = IDYES;
+  int answer_ = quill::IDYES;
   std::vector<std::pair<QString, uint32_t>> boxes_;
 };
 
@@ -176,20 +178,20 @@ TEST_F(DemonstrationModuleTest, TargetsAreFoundOnlyWhereTheyShow) {
   ProcessEvents();
 
   TZelDemoPlayback& player = module_->GetPlayback();
-  auto resolve = [&](const std::string& line, TPoint& point) {
+  auto resolve = [&](const std::string& line, quill::TPoint& point) {
     TZelDemoScriptParams params;
     ParseScriptArguments(params, line);
     return player.ResolveTarget(params, point);
   };
-  TPoint point;
+  quill::TPoint point;
   ASSERT_TRUE(resolve("go", point));
   const QPoint centre = button->mapToGlobal(QPoint(20, 15));
-  EXPECT_EQ(point, (TPoint{centre.x(), centre.y()}));
+  EXPECT_EQ(point, (quill::TPoint{centre.x(), centre.y()}));
   EXPECT_TRUE(resolve("Shown", point));
   EXPECT_FALSE(resolve("Unplaced", point));
   EXPECT_FALSE(resolve("Nothing", point));
   ASSERT_TRUE(resolve("Own", point));
-  EXPECT_EQ(point, (TPoint{5, 6}));
+  EXPECT_EQ(point, (quill::TPoint{5, 6}));
   EXPECT_EQ(module_->GetTargetNames(), (QStringList{"GO", "SHOWN", "UNPLACED"}));
 
   delete button;
@@ -232,13 +234,13 @@ TEST_F(DemonstrationModuleTest, TheFlowsSetTheTitleAndCloseDocumentsAsAsked) {
   // One the user opened needs Yes; No cancels and leaves the title.
   link_.document = true;
   link_.openedByScript = false;
-  answer_ = IDNO;
+  answer_ = quill::IDNO;
   boxes_.clear();
   EXPECT_FALSE(module_->PlayScript(script));
   EXPECT_TRUE(link_.document);
   EXPECT_EQ(ZelApplication->GetTitle(), "Quillmere");
   // Yes, and a refused close query, cancel it too.
-  answer_ = IDYES;
+  answer_ = quill::IDYES;
   link_.refuseClose = true;
   EXPECT_FALSE(module_->PlayScript(script));
   EXPECT_EQ(boxes_.size(), 2u);
@@ -250,10 +252,10 @@ TEST_F(DemonstrationModuleTest, EscAndYesEndsTheStrokeAndTheWorkAndRestoresTheTi
   script.Reset();
   script.GetScriptLines() = {"Pause 5"};
   ASSERT_TRUE(module_->PlayScript(script));
-  answer_ = IDNO;
+  answer_ = quill::IDNO;
   EXPECT_FALSE(module_->GetPlayback().RequestStop());
   EXPECT_TRUE(module_->GetPlayback().IsPlaying());
-  answer_ = IDYES;
+  answer_ = quill::IDYES;
   EXPECT_TRUE(module_->GetPlayback().RequestStop());
   EXPECT_EQ(link_.aborts, 0);  // no button held
   EXPECT_EQ(link_.cancels, 1);
@@ -317,12 +319,12 @@ TEST_F(DemonstrationModuleTest, StartedFromDialogOnlyWhileADemoFromTheListPlays)
 
   // Refused by the close question: not started, and the exchange file stays closed
   // until the list closes (it was never closed).
-  answer_ = IDNO;
+  answer_ = quill::IDNO;
   start();
   EXPECT_FALSE(module_->StartedFromDialog);
   EXPECT_TRUE(link_.opened.isEmpty());
 
-  answer_ = IDYES;
+  answer_ = quill::IDYES;
   start();
   EXPECT_TRUE(module_->StartedFromDialog);
   StepToEnd();
