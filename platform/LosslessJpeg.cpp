@@ -6,6 +6,7 @@
 #include "ImageCodecs.h"
 #include "JpegSupport.h"
 #include "TiffStructure.h"
+#include "ZelBitmap.h"
 
 namespace quill {
 
@@ -284,7 +285,7 @@ bool CopyStripBlocks(TJpegDecompressor& source, TJpegDecompressor& strip, const 
 
 void TLosslessJpeg::Reset() {
   FSource.clear();
-  FReference.clear();
+  FReference.reset();
   FComponents.clear();
   FSourceWidth = FSourceHeight = FWidth = FHeight = 0;
   FMap = TMapping();
@@ -322,14 +323,12 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data) {
   const int32_t width = static_cast<int32_t>(info.image_width);
   const int32_t height = static_cast<int32_t>(info.image_height);
   const bool progressive = info.progressive_mode;
-  std::vector<uint8_t> reference;
   if (!PrepareJpegOutput(reader, 1, false)) return false;
-  try {
-    reference.resize(size_t{3} * width * height);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  if (!ReadJpegPixels(reader, reference.data(), int64_t{3} * width)) return false;
+  // A large block comes mapped and zeroed by the kernel, with no filling pass of its
+  // own ahead of the decoder, which writes every byte.
+  std::unique_ptr<uint8_t, FreeDeleter> reference(
+      quill::AllocatePixelBlock(static_cast<size_t>(height), size_t{3} * static_cast<size_t>(width)));
+  if (reference == nullptr || !ReadJpegPixels(reader, reference.get(), int64_t{3} * width)) return false;
 
   FSource = std::move(data);
   FReference = std::move(reference);
@@ -389,7 +388,7 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
       const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
       std::memset(to, 0, static_cast<size_t>(first * 3));
       if (last > first) {
-        std::memcpy(to + first * 3, &FReference[static_cast<size_t>((row * FSourceWidth + first + FMap.C) * 3)],
+        std::memcpy(to + first * 3, FReference.get() + (row * FSourceWidth + first + FMap.C) * 3,
                     static_cast<size_t>((last - first) * 3));
       }
       std::memset(to + last * 3, 0, static_cast<size_t>((FWidth - last) * 3));
@@ -401,7 +400,7 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
       if (sx < 0 || sy < 0 || sx >= FSourceWidth || sy >= FSourceHeight) {
         std::memset(to, 0, 3);
       } else {
-        std::memcpy(to, &FReference[static_cast<size_t>((sy * FSourceWidth + sx) * 3)], 3);
+        std::memcpy(to, FReference.get() + (sy * FSourceWidth + sx) * 3, 3);
       }
     }
   }
@@ -475,7 +474,7 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
       return false;
     }
     const uint8_t* pixel = FPixels + y * FPixelStride + x0 * 3;
-    const uint8_t* reference = FReference.data() + (sy * FSourceWidth + sx) * 3;
+    const uint8_t* reference = FReference.get() + (sy * FSourceWidth + sx) * 3;
     if (FMap.A == 1) {
       if (std::memcmp(pixel, reference, static_cast<size_t>(n * 3)) != 0) return false;
       continue;

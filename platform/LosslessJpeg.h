@@ -37,7 +37,9 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "ZelTypes.h"
@@ -129,7 +131,12 @@ class TLosslessJpeg {
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
 
   std::vector<uint8_t> FSource;
-  std::vector<uint8_t> FReference;  // decoded source, B, G, R, Width * 3 bytes a row
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const { std::free(block); }
+  };
+  // The decoded source, B, G, R, Width * 3 bytes a row (a pixel block, see
+  // quill::AllocatePixelBlock); null without an image.
+  std::unique_ptr<uint8_t, FreeDeleter> FReference;
   int32_t FSourceWidth = 0;
   int32_t FSourceHeight = 0;
   std::vector<TComponent> FComponents;

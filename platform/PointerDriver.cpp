@@ -78,6 +78,8 @@ TPoint QtPointerDriver::GetPosition() const {
 
 void QtPointerDriver::SetPosition(const TPoint& point) {
   position_ = point;
+  // Outside driving the pointer is the user's own: it goes there on the screen too.
+  if (!driving_) QCursor::setPos(point.X, point.Y);
   UpdateSprite();
   Post(QEvent::MouseMove, Qt::NoButton);
 }

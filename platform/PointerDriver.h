@@ -6,8 +6,9 @@
 // (for tests and benchmarks).
 //
 // QtPointerDriver keeps its own position while it drives (between BeginDriving and
-// EndDriving) and never moves the system pointer; outside driving it reports the system
-// pointer's position, and SetPosition only delivers the move. Every move and button change is
+// EndDriving) and then never moves the system pointer; outside driving it reports the
+// system pointer's position, and SetPosition moves the system pointer there (the keys
+// that move the pointer by a pixel go through it) and delivers the move. Every move and button change is
 // posted, not sent: it reaches the window later from the event loop, as real input
 // would, so a click that opens a modal dialog runs that dialog's loop outside the
 // caller. At delivery the receiving window is, in this order: the active popup; the

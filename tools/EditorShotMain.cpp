@@ -1,17 +1,26 @@
 // quill-editor-shot: runs the program's composition root on a photo and writes
 // pictures of what the user sees: the photo at best fit, at 16/1 and scrolled at 1:1,
 // the status bar with the pointer over a pixel, and the File, Edit and View menus
-// open. It is how we look at the editor under Xvfb (menus are separate windows, so the
-// pictures are taken from the screen).
+// open, and the rotate, resize and crop tools at work on it. Then, on the sample photo
+// with its cable, driven through the demo player's pointer driver: the Wire Eraser
+// before, during and after a stroke along the cable, and Hand Inpainting marking,
+// filling with both previews and confirmed. It is how we look at the editor under Xvfb
+// (menus are separate windows, so the pictures are taken from the screen).
 //
 //   quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]
 //
-// The photo (the bundled astronaut by default) is read with the image codecs straight
-// into the document: this tool's format table reads files, whatever the program's does.
+// An exchange file of the filter plug-in as PHOTO shows the editor in plug-in mode.
+//
+// The photo (the bundled astronaut by default) opens through the program's own format
+// table, as File > Open opens it.
 
 #include <QApplication>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -25,49 +34,29 @@
 #include <QToolBar>
 
 #include <cstdio>
+#include <vector>
 
-#include "ImageCodecs.h"
+#include "PointerDriver.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ProgressMeter.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDockablePanel.h"
 #include "ZelFileDialogs.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
+#include "ZelHandInpaintingTool.h"
 #include "ZelLocalizer.h"
 #include "ZelPrinter.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
+#include "WireEraserStroke.h"
+#include "ZelWireEraserTool.h"
 
 namespace {
-
-// Reads any file the codecs decode into the document.
-class CodecFormats : public TZelGraphicsFormats {
- public:
-  bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override {
-    auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (graphics == nullptr ||
-        !quill::LoadImageFile(fileName.toStdString(), graphics->CurrentImage, format, metadata)) {
-      return false;
-    }
-    graphics->OriginalImage.AssignPixels(graphics->GetCurrentPixels());
-    graphics->SyncCommittedCopy();
-    formatId = 0;
-    return true;
-  }
-};
-
-class ShotEditor : public TZelGraphicsEditor {
- public:
-  using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats_; }
-
- private:
-  CodecFormats formats_;
-};
 
 // Lets the window settle as a running event loop would, idle time included.
 void Settle(int milliseconds = 150) {
@@ -108,6 +97,73 @@ void ShowMenu(const QString& folder, const QString& name, QMenu* menu) {
   Settle(50);
 }
 
+// The pointer driver over image pixel Point of the current view, delivered.
+void PointAt(quill::QtPointerDriver& pointer, TZelGraphicsEditor& editor, const quill::TPoint& point) {
+  TZelGraphicsView* view = editor.GetCurrentView();
+  const quill::TPoint device = view->GetMapMode().LogicalToDevice(point);
+  const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
+  pointer.SetPosition({screen.x(), screen.y()});
+  Settle(30);
+}
+
+void Buttons(quill::QtPointerDriver& pointer, uint32_t flags) {
+  pointer.SendButtons(flags);
+  Settle(30);
+}
+
+// The tools on the sample photo with its cable, at 1:1.
+void ShootTools(const QString& folder, TZelGraphicsEditor& editor, const QRect& frame) {
+  editor.CloseClick();
+  TZelDocument* document = nullptr;
+  if (!editor.OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) return;
+  Settle();
+  editor.ActualSizeClick();
+  Settle();
+  quill::QtPointerDriver pointer;
+  pointer.BeginDriving();
+
+  // A stroke along the cable with the bundled dabs (all of Size 10).
+  std::vector<quill::TPoint> stroke;
+  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
+  if (dabs.open(QIODevice::ReadOnly)) {
+    while (!dabs.atEnd()) {
+      const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+      if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
+        stroke.push_back(quill::ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
+      }
+    }
+  }
+  if (stroke.size() < 20) return;
+  editor.SetActiveTool(WireEraserTool);
+  WireEraserTool->SetSize(10);
+  PointAt(pointer, editor, stroke[0]);
+  SaveScreen(folder, QStringLiteral("wire-before.png"), frame);
+  PointAt(pointer, editor, stroke[0]);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN);
+  for (size_t i = 1; i < stroke.size() / 2; ++i) PointAt(pointer, editor, stroke[i]);
+  SaveScreen(folder, QStringLiteral("wire-during.png"), frame);
+  for (size_t i = stroke.size() / 2; i < stroke.size(); ++i) PointAt(pointer, editor, stroke[i]);
+  Buttons(pointer, MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {380, 120});
+  SaveScreen(folder, QStringLiteral("wire-after.png"), frame);
+  editor.UndoClick();
+
+  // Hand Inpainting over the cable's lower part, filled from the backdrop below.
+  editor.SetActiveTool(HandInpaintingTool);
+  HandInpaintingTool->SetSize(30);
+  HandInpaintingTool->SetTwoPreviews(true);
+  PointAt(pointer, editor, {340, 58});
+  SaveScreen(folder, QStringLiteral("hand-marking.png"), frame);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {340, 104});
+  PointAt(pointer, editor, {340, 110});
+  SaveScreen(folder, QStringLiteral("hand-filling.png"), frame);
+  Buttons(pointer, MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP);
+  PointAt(pointer, editor, {420, 200});
+  SaveScreen(folder, QStringLiteral("hand-confirmed.png"), frame);
+  pointer.EndDriving();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,19 +181,27 @@ int main(int argc, char** argv) {
   if (argc > 3) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[3]).toUShort()));
   QDir().mkpath(folder);
 
-  // The composition root, as far as it exists, with this tool's editor.
+  // The composition root, as far as it exists.
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ShotEditor* editor = nullptr;
+  TZelGraphicsEditor* editor = nullptr;
   ZelApplication->CreateComponent(editor);
   GraphicsEditor = editor;
   TZelSystemInfoModule* systemInfo = nullptr;
   ZelApplication->CreateComponent(systemInfo);
-  TZelToolPanelModule* toolPanel = nullptr;
-  ZelApplication->CreateComponent(toolPanel);
+  ZelApplication->CreateComponent(ToolPanelModule);
+  TZelToolPanelModule* toolPanel = ToolPanelModule;
   toolPanel->GetPanel()->SetMaxClientWidth(264);
   toolPanel->GetPanel()->SetMinClientWidth(264);
   MainForm->AddSeparator(editor->StandardToolbar, nullptr);
+  ToolPanelModule = toolPanel;
+  ZelApplication->CreateComponent(WireEraserTool);
+  ZelApplication->CreateComponent(HandInpaintingTool);
+  HandInpaintingTool->OptionsShown = false;
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
+  editor->SetActiveTool(WireEraserTool);
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
   progressBar->setFixedWidth(200);
@@ -185,7 +249,39 @@ int main(int argc, char** argv) {
   SaveScreen(folder, QStringLiteral("scrolled.png"), frame);
   SendKey(view, QEvent::KeyRelease, Qt::Key_Space);
 
-  ShowMenu(folder, QStringLiteral("file-menu.png"), MainForm->FileMenuItem);
+  // The tools, at best fit: the crop rectangle drawn at 3:2 with its handles, the
+  // resize frame with a new width typed, the rotate preview, then a turn.
+  editor->BestFitClick();
+  Crop2Tool->Select();
+  Crop2Tool->SetOptionsShown(true);
+  Crop2Tool->Frame->rbFoto->setChecked(true);
+  Crop2Tool->Frame->cmbFoto->setCurrentText(QStringLiteral("6x4"));
+  Settle();
+  SendMouse(view, QEvent::MouseButtonPress, centre - QPoint(220, 160), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, centre + QPoint(140, 120), Qt::NoButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, centre + QPoint(140, 120), Qt::LeftButton, Qt::NoButton);
+  Settle();
+  SaveScreen(folder, QStringLiteral("crop.png"), frame);
+  SendKey(view, QEvent::KeyPress, Qt::Key_Escape);
+  Settle();
+
+  ResizeTool->Select();
+  ResizeTool->Frame->WidthEdit->setValue(640);
+  Settle();
+  SaveScreen(folder, QStringLiteral("resize.png"), frame);
+
+  RotateTool->Select();
+  RotateTool->SetOptionsShown(true);
+  RotateTool->Frame->SelectOption(RotateTool->Frame->RotateLeftRadioButton);
+  Settle();
+  SaveScreen(folder, QStringLiteral("rotate.png"), frame);
+  RotateTool->Frame->RotateButtonClick();
+  editor->BestFitClick();
+  Settle();
+  SaveScreen(folder, QStringLiteral("rotated.png"), frame);
+
+  // Plug-in mode hides the File menu.
+  if (!editor->PluginMode) ShowMenu(folder, QStringLiteral("file-menu.png"), MainForm->FileMenuItem);
   ShowMenu(folder, QStringLiteral("edit-menu.png"), editor->EditMenuItem);
   ShowMenu(folder, QStringLiteral("view-menu.png"), MainForm->ViewMenuItem);
 
@@ -193,11 +289,12 @@ int main(int argc, char** argv) {
   TZelOpenDialog dialog(MainForm, editor->GetFormats());
   dialog.SetFileName(photo);
   dialog.show();
-  Settle(600);
+  Settle(2000);
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
+  ShootTools(folder, *editor, frame);
   MainForm->close();
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "ZelBitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +67,23 @@ void TZelPixels::CopyFrom(const TZelPixels& source) {
   CopyRect(source.FLeft, source.FTop, source, source.GetBounds());
 }
 
+namespace quill {
+
+uint8_t* AllocatePixelBlock(size_t count, size_t size) {
+  auto* block = static_cast<uint8_t*>(std::calloc(count, size));
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  if (block == nullptr || count * size < 2 * kHugePage) return block;
+  // Only whole huge pages inside the block; the advice is a hint, so its failure
+  // (a kernel without them) changes nothing.
+  const auto start = reinterpret_cast<uintptr_t>(block);
+  const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t last = (start + count * size) & ~(kHugePage - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  return block;
+}
+
+}  // namespace quill
+
 // ---- TZelPixelBuffer ----
 
 TZelPixelBuffer::~TZelPixelBuffer() { FreeBits(); }
@@ -94,7 +113,7 @@ bool TZelPixelBuffer::Reallocate(const quill::TRect& rect) {
   if (stride > INT32_MAX || stride * height > quill::kMaxBlockBytes) return false;
   uint8_t* block = nullptr;
   if (rowBits > 0 && height > 0) {
-    block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), static_cast<size_t>(stride)));
+    block = quill::AllocatePixelBlock(static_cast<size_t>(height), static_cast<size_t>(stride));
     if (block == nullptr) return false;
   }
   FBits = block;
@@ -124,7 +143,7 @@ bool NewMaskBlock(int64_t width, int64_t height, Block& block) {
     return false;
   }
   block.reset(width * height == 0 ? nullptr
-                                  : static_cast<uint8_t*>(std::calloc(static_cast<size_t>(width * height), 1)));
+                                  : quill::AllocatePixelBlock(static_cast<size_t>(width * height), 1));
   return width * height == 0 || block != nullptr;
 }
 

@@ -25,6 +25,12 @@ constexpr int32_t kPixelFormat32 = 4370;  // 0x1112: 4 bytes a pixel
 // cleanly instead of committing memory no image of the program needs.
 constexpr int64_t kMaxBlockBytes = int64_t{1} << 31;
 
+// Count x Size zero bytes from calloc, released with std::free; null when they cannot be
+// had. A block of several megabytes (a photo's pixels) is also offered to the kernel's
+// transparent huge pages before anything touches it: mapping a 6000 x 4000 photo page
+// by page costs more than decoding it, and 2 MiB pages take a 512th of the faults.
+uint8_t* AllocatePixelBlock(size_t count, size_t size);
+
 }  // namespace quill
 
 // Bits per pixel of a pixel-format id: the low nibble gives the layout (1 -> 8;

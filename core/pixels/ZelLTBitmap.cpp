@@ -1,7 +1,9 @@
 #include "ZelLTBitmap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "ZelResample.h"
 
@@ -29,7 +31,7 @@ bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t form
   if (width <= 0 || height <= 0 || bits == 0) return false;
   const int64_t stride = (bits * width + 31) / 32 * 4;
   if (stride > INT32_MAX) return false;
-  block.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(height), static_cast<size_t>(stride))));
+  block.reset(quill::AllocatePixelBlock(static_cast<size_t>(height), static_cast<size_t>(stride)));
   if (block == nullptr) return false;
   pixels.Attach({0, 0, width, height}, block.get(), static_cast<int32_t>(stride), format);
   return true;
@@ -38,6 +40,11 @@ bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t form
 void TZelLTBitmap::Replace(Block& block, const TZelLTPixels& pixels) {
   FBlock = std::move(block);
   FPixels = pixels;
+}
+
+void TZelLTBitmap::Swap(TZelLTBitmap& other) noexcept {
+  std::swap(FBlock, other.FBlock);
+  std::swap(FPixels, other.FPixels);
 }
 
 void TZelLTBitmap::Clear() {
@@ -96,25 +103,21 @@ bool TZelLTBitmap::StartGeometry(Block& block, TZelLTPixels& pixels, int32_t wid
          CreateBitmap(block, pixels, quill::kPixelFormat24, height, width);
 }
 
-template <class Place>
-bool TZelLTBitmap::MovePixels(int32_t width, int32_t height, Place place) {
+bool TZelLTBitmap::FlipHorizontal() {
+  const int32_t w = GetWidth(), h = GetHeight();
   Block block;
   TZelLTPixels pixels;
-  if (!StartGeometry(block, pixels, width, height)) return false;
-  for (int32_t y = 0; y < GetHeight(); ++y) {
+  if (!StartGeometry(block, pixels, w, h)) return false;
+  for (int32_t y = 0; y < h; ++y) {
     const uint8_t* from = FPixels.GetScanLine(0, y);
-    for (int32_t x = 0; x < GetWidth(); ++x, from += 3) {
-      const quill::TPoint to = place(x, y);
-      std::memcpy(pixels.GetPixelAddress(to.X, to.Y), from, 3);
+    uint8_t* to = pixels.GetScanLine(0, y) + int64_t{w} * 3;
+    for (int32_t x = 0; x < w; ++x, from += 3) {
+      to -= 3;
+      std::memcpy(to, from, 3);
     }
   }
   Replace(block, pixels);
   return true;
-}
-
-bool TZelLTBitmap::FlipHorizontal() {
-  const int32_t w = GetWidth();
-  return MovePixels(w, GetHeight(), [w](int32_t x, int32_t y) { return quill::TPoint{w - 1 - x, y}; });
 }
 
 bool TZelLTBitmap::FlipVertical() {
@@ -130,15 +133,46 @@ bool TZelLTBitmap::FlipVertical() {
   return true;
 }
 
-bool TZelLTBitmap::RotateLeft() {
-  const int32_t w = GetWidth();
-  return MovePixels(GetHeight(), w, [w](int32_t x, int32_t y) { return quill::TPoint{y, w - 1 - x}; });
+bool TZelLTBitmap::Turn(bool clockwise) {
+  // Source (x, y) goes to (h - 1 - y, x) clockwise and to (y, w - 1 - x) otherwise:
+  // a source column becomes a target row. A tile of kTile x kTile pixels is read
+  // column by column from kTile source rows and written as kTile short target rows,
+  // all of which fit in the first-level cache.
+  constexpr int32_t kTile = 32;
+  const int32_t w = GetWidth(), h = GetHeight();
+  Block block;
+  TZelLTPixels pixels;
+  if (!StartGeometry(block, pixels, h, w)) return false;
+  const uint8_t* rows[kTile];
+  for (int32_t y0 = 0; y0 < h; y0 += kTile) {
+    const int32_t y1 = std::min(h, y0 + kTile);
+    for (int32_t y = y0; y < y1; ++y) rows[y - y0] = FPixels.GetScanLine(0, y);
+    for (int32_t x0 = 0; x0 < w; x0 += kTile) {
+      const int32_t x1 = std::min(w, x0 + kTile);
+      for (int32_t x = x0; x < x1; ++x) {
+        const int64_t from = int64_t{x} * 3;
+        if (clockwise) {
+          // Target row x, columns h - 1 - y for y = y0 .. y1 - 1: written right to left.
+          uint8_t* to = pixels.GetScanLine(0, x) + (int64_t{h} - y0) * 3;
+          for (int32_t i = 0; i < y1 - y0; ++i) {
+            to -= 3;
+            std::memcpy(to, rows[i] + from, 3);
+          }
+        } else {
+          // Target row w - 1 - x, columns y = y0 .. y1 - 1: written left to right.
+          uint8_t* to = pixels.GetScanLine(0, w - 1 - x) + int64_t{y0} * 3;
+          for (int32_t i = 0; i < y1 - y0; ++i, to += 3) std::memcpy(to, rows[i] + from, 3);
+        }
+      }
+    }
+  }
+  Replace(block, pixels);
+  return true;
 }
 
-bool TZelLTBitmap::RotateRight() {
-  const int32_t h = GetHeight();
-  return MovePixels(h, GetWidth(), [h](int32_t x, int32_t y) { return quill::TPoint{h - 1 - y, x}; });
-}
+bool TZelLTBitmap::RotateLeft() { return Turn(false); }
+
+bool TZelLTBitmap::RotateRight() { return Turn(true); }
 
 bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer) {
   const TZelPixels& pixels = bitmap.GetPixels();

@@ -37,6 +37,8 @@ class TZelLTBitmap : public TZelBitmap {
 
   // Releases the block; the bitmap becomes empty.
   void Clear();
+  // Exchanges the images (blocks and views) of this bitmap and Other; nothing is copied.
+  void Swap(TZelLTBitmap& other) noexcept;
 
   // A new zero-filled block of Width x Height pixels of Format replaces the old content.
   // False, leaving the bitmap empty, for a non-positive size, an invalid format or a
@@ -63,7 +65,8 @@ class TZelLTBitmap : public TZelBitmap {
   bool Resize(int32_t width, int32_t height);
 
   // Mirrors and quarter turns; 24-bit images only (false, unchanged, for any other
-  // format or an empty bitmap).
+  // format or an empty bitmap). The turns walk the image in square tiles, so that
+  // both the rows read and the rows written stay in the cache.
   bool FlipHorizontal();
   bool FlipVertical();
   bool RotateLeft();   // counter-clockwise: (x, y) goes to (y, width - 1 - x)
@@ -81,10 +84,9 @@ class TZelLTBitmap : public TZelBitmap {
                            int32_t width);
   // A new 24-bit image for a geometry change, or false when this one is empty or not 24-bit.
   bool StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width, int32_t height) const;
-  // Builds a new 24-bit image of Width x Height, moves every pixel (x, y) to Place(x, y)
-  // in it and makes it the image; false, unchanged, as StartGeometry.
-  template <class Place>
-  bool MovePixels(int32_t width, int32_t height, Place place);
+  // A quarter turn into a new image (Clockwise or not); false, unchanged, as
+  // StartGeometry.
+  bool Turn(bool clockwise);
   // Makes Block and Pixels the image, releasing the old block.
   void Replace(Block& block, const TZelLTPixels& pixels);
 

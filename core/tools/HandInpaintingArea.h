@@ -35,9 +35,10 @@ TRect HandInpaintingSquare(TPoint point, int32_t size);
 // steeply at the rim. Only its non-zero bytes matter: they are the marked pixels.
 void HandInpaintingDab(TZelPixelMask& dab, int32_t size);
 
-// Marks, column by column over Area, the pixels where Dab (at (0, 0)) placed with its
-// top-left corner at Area's top-left corner is non-zero, and unmarks the others. An
-// even Size gives a dab one pixel wider than the area: its last row and column are
+// Marks, column by column over Area, the pixels where Dab placed with its top-left
+// corner at Area's top-left corner is non-zero, and unmarks the others; where the mask
+// itself lies does not matter (the tool's lies over the area, the driver's at (0, 0)).
+// An even Size gives a dab one pixel wider than the area: its last row and column are
 // left out.
 void MarkHandInpaintingArea(TAreaCorrelator& engine, const TRect& area, const TZelPixelMask& dab);
 

@@ -9,20 +9,32 @@
 
 #include "MainForm.h"
 #include "ProgressMeter.h"
+#include "ZelBrightnessContrastTool.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDemoEditor.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
 #include "ZelEditorDemoLink.h"
 #include "ZelGraphicsEditor.h"
+#include "ZelHandInpaintingTool.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
+#include "ZelTextTool.h"
 #include "ZelToolPanelModule.h"
+#include "ZelWireEraserTool.h"
 
 TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
+TZelWireEraserTool* WireEraserTool = nullptr;
+TZelHandInpaintingTool* HandInpaintingTool = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
+TZelRotateTool* RotateTool = nullptr;
+TZelResizeTool* ResizeTool = nullptr;
+TZelCrop2Tool* Crop2Tool = nullptr;
 
 namespace {
 
@@ -43,7 +55,24 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(ToolPanelModule);
   ToolPanelModule->GetPanel()->SetMaxClientWidth(kToolPanelWidth);
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
+  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
+  ZelApplication->NewComponent<TZelTextTool>();
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
+  ZelApplication->CreateComponent(RotateTool);
+  ZelApplication->CreateComponent(ResizeTool);
+  ZelApplication->CreateComponent(Crop2Tool);
+
+  // The tools, in the order of their buttons on the tool panel. The original image
+  // tool's place comes first.
+  ZelApplication->CreateComponent(WireEraserTool);
+  ZelApplication->CreateComponent(HandInpaintingTool);
+  HandInpaintingTool->OptionsShown = false;
+  HandInpaintingTool->SetAdjustment(TAreaCorrelator::kModeColor);
+  HandInpaintingTool->SetReflection(0);
+  HandInpaintingTool->SetAutoReflection(true);
+  HandInpaintingTool->SetLongDefect(true);
+  HandInpaintingTool->SetAntiAliasing(true);
+  GraphicsEditor->SetActiveTool(WireEraserTool);
 
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
@@ -58,7 +87,6 @@ void TModule::CreateModel() {
   DemonstrationModule->DemoFolder = GraphicsEditor->ImagesFolder;
   demoLink_ = std::make_unique<quill::TZelEditorDemoLink>();
   DemonstrationModule->EditorLink = demoLink_.get();
-  ZelApplication->NewComponent<quill::TZelEditorScripting>();
   ZelApplication->CreateComponent(DemoEditorModule);
 }
 

@@ -20,8 +20,13 @@ class QTranslator;
 class TProgressMeter;
 class TZelDemoEditorModule;
 class TZelDemonstrationModule;
+class TZelCrop2Tool;
+class TZelResizeTool;
+class TZelRotateTool;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
+class TZelHandInpaintingTool;
+class TZelWireEraserTool;
 
 namespace quill {
 
@@ -54,9 +59,11 @@ class TModule : public quill::TZelComponent {
 
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the tool panel (264 pixels wide inside), a separator at
-  // the end of the standard toolbar, the status bar's progress bar and its meter, the
-  // demonstration module on the images folder with the editor's part in demos, and
-  // the demo editor.
+  // the end of the standard toolbar, the tools (the Wire Eraser, then Hand Inpainting
+  // with its options hidden, then rotate, resize and crop: their buttons in that order
+  // on the tool panel's toolbar), the Wire Eraser made current, the status bar's
+  // progress bar and its meter, the demonstration module on the images folder with its
+  // link to the editor, and the demo editor.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -73,6 +80,11 @@ class TModule : public quill::TZelComponent {
 extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
 extern TZelToolPanelModule* ToolPanelModule;
+extern TZelWireEraserTool* WireEraserTool;
+extern TZelHandInpaintingTool* HandInpaintingTool;
 extern TProgressMeter* ProgressMeter;
+extern TZelRotateTool* RotateTool;
+extern TZelResizeTool* ResizeTool;
+extern TZelCrop2Tool* Crop2Tool;
 
 #endif  // QUILL_EDITOR_MODULE_H_

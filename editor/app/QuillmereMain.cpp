@@ -3,24 +3,12 @@
 //   Quillmere [PHOTO]
 //
 // The first argument, when it names an existing file, is opened once start-up is
-// complete. The process ends with ExitCode (0 unless plug-in mode set it).
+// complete; an exchange file of the filter plug-in starts plug-in mode. The process
+// ends with ExitCode (0 unless plug-in mode set it).
 
-#include <QApplication>
-
-#include "Module.h"
-#include "ZelEditor.h"
-#include "ZelForms.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
+#include "Program.h"
 
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
-  ZelApplication->Run();
-  return quill::ExitCode;
+  quill::TProgram program(argc, argv);
+  return program.Run();
 }

@@ -68,8 +68,9 @@ QString WithoutExtension(const QString& name) {
   return name.left(dot);
 }
 
-// The screen point at the centre of Item's button on Toolbar; false when it has none.
-bool ToolButtonCentre(QToolBar* toolbar, QAction* item, quill::TPoint& point) {
+}  // namespace
+
+bool quill::ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point) {
   if (toolbar == nullptr || item == nullptr) return false;
   QWidget* button = toolbar->widgetForAction(item);
   if (button == nullptr) return false;
@@ -77,8 +78,6 @@ bool ToolButtonCentre(QToolBar* toolbar, QAction* item, quill::TPoint& point) {
   point = {centre.x(), centre.y()};
   return true;
 }
-
-}  // namespace
 
 // ---- TZelDocument ----
 
@@ -280,13 +279,16 @@ void TZelEditor::Started() {
   ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelEditor::OpenCommandLineFile));
 }
 
-void TZelEditor::OpenCommandLineFile() {
-  const QStringList arguments = QCoreApplication::arguments();
+void TZelEditor::OpenCommandLineFile() { OpenFileArgument(QCoreApplication::arguments()); }
+
+void TZelEditor::OpenFileArgument(const QStringList& arguments) {
   if (arguments.size() < 2) return;
   const QFileInfo file(arguments[1]);
   if (!file.exists() || file.isDir()) return;
+  // A name relative to the folder the program started in: the recent-file list and
+  // folder browsing need the full path.
   TZelDocument* document = nullptr;
-  OpenFile(arguments[1], document, true);
+  OpenFile(file.absoluteFilePath(), document, true);
 }
 
 void TZelEditor::UpdateControls() {
@@ -414,7 +416,7 @@ void TZelEditor::CloseQuery(bool& canClose) {
   }
 }
 
-void TZelEditor::ExecuteCommand(const QString& name, bool& handled,
+void TZelEditor::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& name, bool& handled,
                                 const TZelProperties* /*params*/) {
   handled = true;
   if (name == QLatin1String("UNDO")) {
@@ -426,7 +428,8 @@ void TZelEditor::ExecuteCommand(const QString& name, bool& handled,
   }
 }
 
-void TZelEditor::GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelEditor::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params,
+                                bool& found, quill::TPoint& point) {
   found = false;
   if (params == nullptr || params->GetCount() == 0) return;
   quill::TZelVariant value;
@@ -435,13 +438,23 @@ void TZelEditor::GetTargetPoint(const TZelProperties* params, bool& found, quill
   if (text == nullptr) return;
   const QString name = QString::fromStdString(*text).toUpper();
   if (name == QLatin1String("UNDO")) {
-    found = ToolButtonCentre(StandardToolbar, UndoToolButton, point);
+    found = quill::ToolButtonCentre(StandardToolbar, UndoToolButton, point);
   } else if (name == QLatin1String("REDO")) {
-    found = ToolButtonCentre(StandardToolbar, RedoToolButton, point);
+    found = quill::ToolButtonCentre(StandardToolbar, RedoToolButton, point);
   }
 }
 
 void TZelEditor::RecordingStarted(quill::TZelRecorder* recorder) { Recorder = recorder; }
+
+void TZelEditor::RecordingStarted(TZelDemoPlayback* sender) {
+  playerRecorder_ = quill::MakePlayerRecorder(*sender);
+  RecordingStarted(playerRecorder_.get());
+}
+
+void TZelEditor::RecordingStopped(TZelDemoPlayback* /*sender*/) {
+  RecordingStopped();
+  playerRecorder_.reset();
+}
 
 void TZelEditor::AfterOpen(TZelDocument* document) { AddRecentFile(document->FileName); }
 

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "ZelCommandHistoryList.h"
+#include "ZelDemoScriptable.h"
 #include "ZelFileFormats.h"
 #include "ZelForms.h"
 #include "ZelRecorder.h"
@@ -148,7 +149,7 @@ class TZelDocument : public quill::TZelComponent {
   TZelCommandHistoryList history_;
 };
 
-class TZelEditor : public TZelModuleWithControls {
+class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
  public:
   // The settings node's tag.
   static const QUuid kSettingsGuid;
@@ -195,8 +196,11 @@ class TZelEditor : public TZelModuleWithControls {
   void SaveState(TZelSDFWriter& writer) override;
   // Queues OpenCommandLineFile.
   void Started() override;
-  // Opens the command line's first argument when it names an existing file.
+  // OpenFileArgument(the process's arguments).
   void OpenCommandLineFile();
+  // Opens Arguments[1] (the first after the program's name, made a full path) when it
+  // names an existing file that is no folder; the rest are ignored.
+  void OpenFileArgument(const QStringList& arguments);
   void UpdateControls() override;
 
   // ---- Documents ----
@@ -233,10 +237,17 @@ class TZelEditor : public TZelModuleWithControls {
   // The main window's close query: the documents from the last to the first, stopping
   // at the first that refuses. Without a document CanClose stays as it came.
   virtual void CloseQuery(bool& canClose);
-  // The script commands UNDO and REDO (Name arrives upper-cased).
-  virtual void ExecuteCommand(const QString& name, bool& handled, const TZelProperties* params);
+  // The script commands UNDO and REDO (Name arrives upper-cased). Sender is the player
+  // that runs the command (null when none does).
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
+                      const TZelProperties* params) override;
   // The script targets UNDO and REDO: the screen centre of their toolbar buttons.
-  virtual void GetTargetPoint(const TZelProperties* params, bool& found, quill::TPoint& point);
+  void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+                      quill::TPoint& point) override;
+  // A recording of Sender begins: Recorder becomes a recorder over it (ZelRecorder.h).
+  void RecordingStarted(TZelDemoPlayback* sender) override;
+  // RecordingStopped, and that recorder freed.
+  void RecordingStopped(TZelDemoPlayback* sender) override;
   virtual void RecordingStarted(quill::TZelRecorder* recorder);
   void RecordingStopped() { Recorder = nullptr; }
   // AddRecentFile(Document's file name).
@@ -272,6 +283,15 @@ class TZelEditor : public TZelModuleWithControls {
   void UpdateRecentFileItems();
 
   std::vector<std::unique_ptr<TZelDocument>> documents_;
+  // The recorder over the player that records, while one does.
+  std::unique_ptr<quill::TZelRecorder> playerRecorder_;
 };
+
+namespace quill {
+
+// The screen point at the centre of Item's button on Toolbar; false when it has none.
+bool ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point);
+
+}  // namespace quill
 
 #endif  // QUILL_EDITOR_ZELEDITOR_H_

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
@@ -19,6 +20,25 @@ quill::TRect NormalizedSelection(const quill::TRect& rect, const quill::TRect& i
   const quill::TRect clipped = quill::IntersectRect(rect, image);
   if (clipped.IsEmpty() || clipped == image) return quill::TRect();
   return clipped;
+}
+
+// Image resampled (Lanczos, radius 3) onto a new Width x Height 24-bit Target; false
+// when Target cannot be allocated.
+bool ResampledInto(const TZelLTBitmap& image, int32_t width, int32_t height, TZelLTBitmap& target) {
+  if (!target.SetSize(width, height, quill::kPixelFormat24)) return false;
+  ResamplePixels(target.GetPixels(), target.GetBounds(), target.GetBounds(), image.GetPixels(),
+                 image.GetBounds(), TLanczosResampler());
+  return true;
+}
+
+// Whether A and B have the same bounds, format and pixels (row padding aside).
+bool SamePixels(const TZelPixels& a, const TZelPixels& b) {
+  if (a.GetBounds() != b.GetBounds() || a.PixelFormat() != b.PixelFormat()) return false;
+  const size_t rowBytes = static_cast<size_t>(int64_t{a.Width()} * a.BytesPerPixel());
+  for (int32_t y = a.Top(); y < a.Top() + a.Height(); ++y) {
+    if (std::memcmp(a.GetScanLine(a.Left(), y), b.GetScanLine(b.Left(), y), rowBytes) != 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -168,10 +188,11 @@ void TZelGraphicsDocument::Crop(const quill::TRect& rect) {
   GeometryChanged();
 }
 
-void TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight) {
+bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
+                                  TZelLTBitmap* previousCurrent, TZelLTBitmap* previousOriginal) {
   const int32_t w = CurrentImage.GetWidth();
   const int32_t h = CurrentImage.GetHeight();
-  if (w < 1 || h < 1 || newWidth < 1 || newHeight < 1) return;
+  if (w < 1 || h < 1 || newWidth < 1 || newHeight < 1) return false;
   quill::TRect selection;
   if (HasSelection()) {
     const double sx = static_cast<double>(newWidth) / w;
@@ -181,21 +202,36 @@ void TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight) {
                  static_cast<int32_t>(std::floor(Selection.Right * sx)),
                  static_cast<int32_t>(std::floor(Selection.Bottom * sy))};
   }
-  OriginalImage.Resize(newWidth, newHeight);
-  CurrentImage.Resize(newWidth, newHeight);
+  // Both new images are made before either replaces its old one, so a failure leaves
+  // the document as it was.
+  TZelLTBitmap current;
+  TZelLTBitmap original;
+  if (!ResampledInto(CurrentImage, newWidth, newHeight, current)) return false;
+  if (SamePixels(OriginalImage.GetPixels(), CurrentImage.GetPixels())) {
+    if (!original.AssignPixels(current.GetPixels())) return false;
+  } else if (!ResampledInto(OriginalImage, newWidth, newHeight, original)) {
+    return false;
+  }
+  CurrentImage.Swap(current);
+  OriginalImage.Swap(original);
+  if (previousCurrent != nullptr) previousCurrent->Swap(current);
+  if (previousOriginal != nullptr) previousOriginal->Swap(original);
   // The scaled selection may come out empty or inverted (a thin one shrunk), or as
   // the whole image: it must still be a valid selection, as SetSelection makes it.
   Selection = NormalizedSelection(selection, CurrentImage.GetBounds());
   Recommit();
   if (HasJpeg()) JPEG->SetRegion({0, 0, newWidth, newHeight});
   GeometryChanged();
+  return true;
 }
 
-void TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
+bool TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
                                     quill::TLosslessJpeg::TGeometry& jpeg) const {
-  CopyBitmapToBuffer(OriginalImage, original);
-  CopyBitmapToBuffer(CurrentImage, current);
+  if (!CopyBitmapToBuffer(OriginalImage, original) || !CopyBitmapToBuffer(CurrentImage, current)) {
+    return false;
+  }
   jpeg = JPEG != nullptr ? JPEG->GetGeometry() : quill::TLosslessJpeg::TGeometry();
+  return true;
 }
 
 void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,

@@ -135,11 +135,17 @@ class TZelGraphicsDocument : public TZelDocument {
   void Crop(const quill::TRect& rect);
   // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
   // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
-  // it empty or the whole image. The JPEG object's region becomes the new size.
-  void Resize(int32_t newWidth, int32_t newHeight);
+  // it empty or the whole image. The JPEG object's region becomes the new size. While
+  // the original image equals the current one it is resampled once, for both.
+  // PreviousCurrent and PreviousOriginal, when given, receive the images as they stood
+  // before (moved there, not copied), which Restore takes back. False, with nothing
+  // changed, for a size below 1 or when the new images cannot be allocated.
+  bool Resize(int32_t newWidth, int32_t newHeight, TZelLTBitmap* previousCurrent = nullptr,
+              TZelLTBitmap* previousOriginal = nullptr);
   // Copies OriginalImage into Original, CurrentImage into Current and the JPEG
-  // object's geometry into Jpeg: what Restore needs to bring this state back.
-  void Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
+  // object's geometry into Jpeg: what Restore needs to bring this state back. False
+  // when a copy cannot be allocated.
+  bool Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
                 quill::TLosslessJpeg::TGeometry& jpeg) const;
   // Puts back a Snapshot: both images (size, format, pixels) and the JPEG object's
   // geometry, then re-commits. The selection is the caller's to set afterwards.

@@ -7,12 +7,20 @@
 // recording; the helpers below still check IsRecording, as the player's own RecordLine
 // does not.
 //
+// TZelPlaybackRecorder is that seam over the demo player itself. When a player starts
+// recording, the editor and every tool make one over it (MakePlayerRecorder) with the
+// message text the demonstration module keeps for the image view's clicks.
+//
 // Main thread only.
 
 #ifndef QUILL_EDITOR_ZELRECORDER_H_
 #define QUILL_EDITOR_ZELRECORDER_H_
 
 #include <QString>
+
+#include <memory>
+
+class TZelDemoPlayback;
 
 namespace quill {
 
@@ -31,13 +39,44 @@ class TZelRecorder {
   virtual QString GetMessageText() const = 0;
 };
 
+// The demo player as recorder. Playback and MessageText belong to the owner and must
+// outlive this object; MessageText is read at every click, so a change shows at once.
+class TZelPlaybackRecorder : public TZelRecorder {
+ public:
+  TZelPlaybackRecorder(TZelDemoPlayback& playback, const QString& messageText);
+
+  bool IsRecording() const override;
+  // Only while the player records. The line goes into the player's script in that
+  // script's encoding: UTF-8 in a UTF-8 script, else the system's ANSI code page; a
+  // line the code page cannot hold turns the whole script into UTF-8 first, so nothing
+  // recorded is lost.
+  void RecordLine(const QString& line) override;
+  bool GetRecordMessages() const override;
+  QString GetMessageText() const override { return messageText_; }
+
+ private:
+  TZelDemoPlayback& playback_;
+  const QString& messageText_;
+};
+
+// A TZelPlaybackRecorder over Player with the demonstration module's message text
+// ("Click" while there is no module).
+std::unique_ptr<TZelRecorder> MakePlayerRecorder(TZelDemoPlayback& player);
+
 // "MouseCurvedMove " + Target, while Recorder records.
 void RecordMouseMove(TZelRecorder* recorder, const QString& target);
+
+// Line, while Recorder records.
+void RecordLine(TZelRecorder* recorder, const QString& line);
 
 // The three lines of a named command while Recorder records: "MouseCurvedMove " +
 // Target, then `Message "<Message>"` only with the RecordMessages option, then Command.
 void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,
                    const QString& command);
+
+// A click on a named target while Recorder records: "MouseCurvedMove " + Target, then
+// Target + " " + Value, or Target alone when Value is empty.
+void RecordClick(TZelRecorder* recorder, const QString& target, const QString& value = QString());
 
 }  // namespace quill
 

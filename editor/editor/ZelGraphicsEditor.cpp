@@ -71,7 +71,9 @@ QLabel* AddStatusPanel(QStatusBar& bar, const QString& caption, Qt::Alignment al
   auto* panel = new QLabel(caption, &bar);
   panel->setAlignment(alignment | Qt::AlignVCenter);
   panel->setFixedWidth(width);
-  if (framed) panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // A framed panel ends its group (X Y, W H, R G B): a line on its right sets the
+  // groups apart. A box around the value alone made it look like an input field.
+  if (framed) panel->setStyleSheet(QStringLiteral("QLabel { border-right: 1px solid palette(mid); }"));
   bar.addWidget(panel);
   return panel;
 }
@@ -83,6 +85,9 @@ const QUuid TZelGraphicsEditor::kQualityGuid("{E1195915-FFAE-4A56-B331-F4567336F
 TZelGraphicsEditor::TZelGraphicsEditor(quill::TZelComponent* owner) : TZelEditor(owner) {
   TMainForm& form = *MainForm;
   form.OnFileDrop = [this](const QString& fileName) {
+    // Plug-in mode edits its one image: a dropped file would replace it, and OK would
+    // then write into that file while the host got its own image back.
+    if (PluginMode) return;
     TZelDocument* document = nullptr;
     OpenFile(fileName, document, true);
   };

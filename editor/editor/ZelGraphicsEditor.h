@@ -15,6 +15,35 @@
 // to case, folders skipped) with the current one's position; Previous and Next do not
 // wrap.
 //
+// Plug-in mode (ZelGraphicsEditorPlugin.cpp) begins when a document read from an
+// exchange file becomes current, and never ends: the application title gains
+// " Plug-in" and the caption shows that title alone; the File menu, Open, Save,
+// Previous and Next are hidden and dropped files are ignored; OK and Cancel follow a separator at the end of the
+// standard toolbar; the exchange file never enters the recent files. The process exit
+// code (ExitCode) is -1 from then on and becomes 0 only once the image has been
+// written back into the exchange file:
+// - OK ends a running tool operation without an undo record and writes the image
+//   back. Only a written image sets 0 and closes the main window; when the write
+//   fails, string 1031 says so and the window stays open with -1, so the user may try
+//   OK again or cancel.
+// - Cancel ends a running operation likewise and closes without a question.
+// - Closing a modified image asks the save question about "the image" (string 500):
+//   Yes writes it back (0 and the window closes; a failed write is reported as on OK
+//   and keeps the window), No closes with -1, Cancel keeps the window.
+//
+// Script commands (ExecuteCommand, names upper-cased by the player): IMAGEOPEN name
+// [, view width, view height] opens ImagesFolder + name when that file exists, else
+// name as given, as a document that closes without the save question, and with two
+// numeric sizes grows the window until the view is that large and fits the image;
+// when the open fails the player reports "Cannot open the file.". ZOOMIN, ZOOMOUT,
+// ACTUALSIZE and BESTFIT click their buttons. SETMINWINDOWSIZE width, height widens
+// (heightens) a smaller main window to that size, at most the screen's, centred;
+// SETMINVIEWSIZE width, height grows the window as IMAGEOPEN does; both then fit the
+// image and do nothing without exactly two numbers. UNDO and REDO as the editor base.
+// Targets (GetTargetPoint): OPEN and OPENBUTTON, ZOOMIN, ZOOMOUT, ACTUALSIZE and
+// BESTFIT are the centres of their toolbar buttons; IMAGE, x, y is the image point
+// (x, y) in the current view (none without a view); UNDO and REDO as the editor base.
+//
 // Main thread only.
 
 #ifndef QUILL_EDITOR_ZELGRAPHICSEDITOR_H_
@@ -86,6 +115,9 @@ class TZelGraphicsEditor : public TZelEditor {
   QLabel* BStatusPanel = nullptr;
   QAction* PrevImageButton = nullptr;
   QAction* NextImageButton = nullptr;
+  // Only in plug-in mode.
+  QAction* OkButton = nullptr;
+  QAction* CancelButton = nullptr;
 
   // ---- Fields ----
   // While set, only the current tool may work.
@@ -160,6 +192,25 @@ class TZelGraphicsEditor : public TZelEditor {
   // after it.
   void Undo() override;
   void Redo() override;
+
+  // ---- Plug-in mode (see the top of this file) ----
+  // Once, for true: the title, the hidden items, OK and Cancel; then the inherited.
+  void SetPluginMode(bool value) override;
+  // In plug-in mode the caption is the application title alone.
+  void UpdateTitle() override;
+  // In plug-in mode the document's Save into its exchange file in place of the Save As
+  // flow: true, with ExitCode 0, only when it was written (see OK above).
+  bool QuerySaveDocument(TZelDocument* document) override;
+  // In plug-in mode the question names the image (string 500) in place of Name.
+  int AskSaveChanges(const QString& name) override;
+  virtual void OkButtonClick();
+  virtual void CancelButtonClick();
+
+  // ---- Script commands and targets (see the top of this file) ----
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
+                      const TZelProperties* params) override;
+  void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+                      quill::TPoint& point) override;
 };
 
 // The one graphics editor, from its creation by the composition root until it is freed.

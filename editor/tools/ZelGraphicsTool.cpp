@@ -15,6 +15,13 @@ void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> co
   view->GetViewObjects().Add(std::move(control));
 }
 
+bool WidgetCentre(const QWidget* widget, TPoint& point) {
+  if (widget == nullptr) return false;
+  const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
+  point = {centre.x(), centre.y()};
+  return true;
+}
+
 }  // namespace quill
 
 namespace {
@@ -38,8 +45,18 @@ void TZelGraphicsTool::AfterConstruction() {
   RegisterDemoTargets();
 }
 
-void TZelGraphicsTool::ExecuteCommand(const QString& command, bool& handled,
-                                      const TZelProperties* /*params*/) {
+void TZelGraphicsTool::RecordingStarted(TZelDemoPlayback* sender) {
+  playerRecorder_ = quill::MakePlayerRecorder(*sender);
+  RecordingStarted(playerRecorder_.get());
+}
+
+void TZelGraphicsTool::RecordingStopped(TZelDemoPlayback* /*sender*/) {
+  RecordingStopped();
+  playerRecorder_.reset();
+}
+
+void TZelGraphicsTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command,
+                                      bool& handled, const TZelProperties* /*params*/) {
   if (Name.isEmpty() || command != Name.toUpper()) return;
   Select();
   handled = true;

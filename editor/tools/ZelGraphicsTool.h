@@ -32,6 +32,7 @@
 #define QUILL_EDITOR_ZELGRAPHICSTOOL_H_
 
 #include <QString>
+#include <QWidget>
 
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,7 @@
 
 #include "ZelBitmap.h"
 #include "ZelCommandHistoryList.h"
+#include "ZelDemoScriptable.h"
 #include "ZelForms.h"
 #include "ZelRecorder.h"
 #include "ZelTypes.h"
@@ -67,11 +69,17 @@ constexpr TShiftState ssMiddle = 32;
 // Screen cursor ids the controls choose.
 constexpr int crNone = -1;     // no pointer shown
 constexpr int crDefault = 0;   // the arrow
+constexpr int crCross = -3;
+constexpr int crSizeNESW = -6;  // the arrows north-east and south-west
+constexpr int crSizeNS = -7;
+constexpr int crSizeNWSE = -8;
+constexpr int crSizeWE = -9;
+constexpr int crSizeAll = -22;  // the four arrows of a move
 constexpr int crHand = 100;    // the "Hand" cursor, loaded by the graphics editor
 
 }  // namespace quill
 
-class TZelGraphicsTool : public TZelModuleWithControls {
+class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptable {
  public:
   // Makes this tool's control in View (appended to the view's objects) or none.
   using TControlClass = TZelGraphicsToolControl* (*)(TZelGraphicsTool* tool, TZelGraphicsView* view);
@@ -108,9 +116,14 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   // ---- Virtual operations ----
 
   // Command equal to the upper-cased Name (a non-empty one): Select, Handled := true.
-  virtual void ExecuteCommand(const QString& command, bool& handled, const TZelProperties* params);
-  virtual void GetTargetPoint(const TZelProperties* /*params*/, bool& /*found*/,
-                              quill::TPoint& /*point*/) {}
+  void ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+                      const TZelProperties* params) override;
+  void GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* /*params*/,
+                      bool& /*found*/, quill::TPoint& /*point*/) override {}
+  // A recording of Sender begins: Playback becomes a recorder over it (ZelRecorder.h).
+  void RecordingStarted(TZelDemoPlayback* sender) override;
+  // RecordingStopped, and that recorder freed.
+  void RecordingStopped(TZelDemoPlayback* sender) override;
   virtual void RecordingStarted(quill::TZelRecorder* playback) { Playback = playback; }
   virtual void RecordingStopped() { Playback = nullptr; }
   virtual void AddControl(TZelGraphicsToolControl* control);
@@ -171,6 +184,8 @@ class TZelGraphicsTool : public TZelModuleWithControls {
   void ClearOperationFields();
 
   std::vector<TZelGraphicsToolControl*> controls_;
+  // The recorder over the player that records, while one does.
+  std::unique_ptr<quill::TZelRecorder> playerRecorder_;
 };
 
 class TZelGraphicsToolControl : public TZelViewObject {
@@ -275,6 +290,10 @@ void ForEachGraphicsTool(Visit&& visit) {
 
 // Appends Control to View's objects, which then own it.
 void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> control);
+
+// The screen point at the centre of Widget (half its width and height, truncated):
+// where a script's target lies. False for a null widget.
+bool WidgetCentre(const QWidget* widget, TPoint& point);
 }  // namespace quill
 
 // ---- Templates ----

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -136,7 +137,16 @@ TZelGraphicDocumentView* AddDocumentView(TZelViewObjectList& objects,
 void SetScreenCursor(int id, const QCursor& cursor) { CursorTable()[id] = cursor; }
 
 QCursor GetScreenCursor(int id) {
-  if (id == crNone) return QCursor(Qt::BlankCursor);
+  switch (id) {
+    case crNone: return QCursor(Qt::BlankCursor);
+    case crCross: return QCursor(Qt::CrossCursor);
+    case crSizeNESW: return QCursor(Qt::SizeBDiagCursor);
+    case crSizeNS: return QCursor(Qt::SizeVerCursor);
+    case crSizeNWSE: return QCursor(Qt::SizeFDiagCursor);
+    case crSizeWE: return QCursor(Qt::SizeHorCursor);
+    case crSizeAll: return QCursor(Qt::SizeAllCursor);
+    default: break;
+  }
   const auto it = CursorTable().find(id);
   return it != CursorTable().end() ? it->second : QCursor(Qt::ArrowCursor);
 }
@@ -386,9 +396,24 @@ void TZelGraphicsView::mouseReleaseEvent(QMouseEvent* event) {
 
 void TZelGraphicsView::wheelEvent(QWheelEvent* event) {
   // Qt reports both wheels in one event; the horizontal one is not the view's.
-  const int delta = event->angleDelta().y();
-  if (delta == 0 ||
-      !MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
+  int delta = event->angleDelta().y();
+  if (delta == 0) {
+    event->ignore();
+    return;
+  }
+  // A notch or more is one step. Smaller deltas (high-resolution wheels, touchpads)
+  // add up, in one direction, until they make a notch.
+  if (std::abs(delta) < kWheelNotch) {
+    if ((wheelRest_ < 0) != (delta < 0)) wheelRest_ = 0;
+    wheelRest_ += delta;
+    if (std::abs(wheelRest_) < kWheelNotch) {
+      event->accept();
+      return;
+    }
+    delta = wheelRest_;
+  }
+  wheelRest_ = 0;
+  if (!MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
                   quill::PointOf(event->position()))) {
     event->ignore();
     return;

@@ -8,6 +8,8 @@
 // until one claims them. The view itself does nothing with a key: no keyboard
 // scrolling, no focus moves. X11's auto-repeat releases are dropped, so a held key
 // gives one release (auto-repeat presses pass, as the platform's repeated key-downs).
+// A wheel event of a notch (120) or more is one step in its direction; smaller deltas
+// (high-resolution wheels, touchpads) add up, in one direction, to a notch first.
 //
 // Beside that it shows the image point and its colour under the pointer in the
 // editor's status bar, picks the cursor the controls ask for on every move and
@@ -63,7 +65,8 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 // The shift state of Qt's modifiers and held mouse buttons.
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
-// The screen's cursor table: -1 no pointer, 0 the arrow, other ids as registered
+// The screen's cursor table: -1 no pointer, 0 the arrow, the system's cross and
+// sizing cursors under their ids (ZelGraphicsTool.h), other ids as registered
 // (unknown ids give the arrow).
 void SetScreenCursor(int id, const QCursor& cursor);
 QCursor GetScreenCursor(int id);
@@ -170,8 +173,13 @@ class TZelGraphicsView : public TZelScrollViewControl,
   void RecordPoint(const QString& prefix, const quill::TPoint& imagePoint);
   quill::TZelRecorder* Recorder() const;
 
+  // The wheel's delta of one notch.
+  static constexpr int kWheelNotch = 120;
+
   QMetaObject::Connection parentWatch_;
   int cursorId_ = quill::crDefault;
+  // Wheel deltas smaller than a notch, added up until they make one.
+  int wheelRest_ = 0;
 };
 
 #endif  // QUILL_EDITOR_ZELGRAPHICSVIEW_H_

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "MainForm.h"
+#include "ZelDemoScriptable.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelImageList.h"
 #include "ZelLanguageIds.h"
@@ -203,8 +204,8 @@ TZelDemoEditorForm::TZelDemoEditorForm(TZelComponent* owner, TZelDemonstrationMo
   resize(476, 358);  // 381 x 286 at 96 pixels per inch, at 120
 
   if (MainForm != nullptr) {
-    const QRect client = QRect(MainForm->ClientArea->mapToGlobal(QPoint(0, 0)), MainForm->ClientArea->size());
-    move(client.right() - frameGeometry().width() - 4, client.top() + 4);
+    const QRect area = QRect(MainForm->ClientArea->mapToGlobal(QPoint(0, 0)), MainForm->ClientArea->size());
+    move(area.right() - frameGeometry().width() - 4, area.top() + 4);
   }
   CmNew();
   MessageComboBox->setEditText(module_.MessageText);
@@ -427,20 +428,12 @@ void TZelDemoEditorForm::CmRecord() {
 }
 
 void TZelDemoEditorForm::RecordingStarted() {
-  for (int i = 0; i < ZelApplication->GetComponentCount(); ++i) {
-    if (auto* scriptable = dynamic_cast<IZelDemoScriptable*>(ZelApplication->GetComponent(i))) {
-      scriptable->RecordingStarted(&playback_);
-    }
-  }
+  quill::OfferRecordingStarted(&playback_);
   ScriptMemo->setEnabled(false);
 }
 
 void TZelDemoEditorForm::RecordingStopped() {
-  for (int i = 0; i < ZelApplication->GetComponentCount(); ++i) {
-    if (auto* scriptable = dynamic_cast<IZelDemoScriptable*>(ZelApplication->GetComponent(i))) {
-      scriptable->RecordingStopped(&playback_);
-    }
-  }
+  quill::OfferRecordingStopped(&playback_);
   RestoreRecordingEvents();
   Script.Assign(playback_.GetScript());
   ScriptMemo->setEnabled(true);

@@ -241,7 +241,7 @@ void TZelDemonstrationModule::ShowDemoDialogDeferred() {
 }
 
 void TZelDemonstrationModule::ExecuteCommand(TZelDemoPlayback* sender, const std::string& name,
-                                             bool& handled, TZelDemoScriptUserAction* action,
+                                             bool& handled, TZelDemoScriptUserAction* /*action*/,
                                              const TZelDemoScriptParams& params) {
   const QString upper = QString::fromStdString(name).toUpper();
   for (const TCommand& command : commands_) {
@@ -250,11 +250,7 @@ void TZelDemonstrationModule::ExecuteCommand(TZelDemoPlayback* sender, const std
     handled = true;
     return;
   }
-  for (int i = 0; i < ZelApplication->GetComponentCount() && !handled; ++i) {
-    if (auto* scriptable = dynamic_cast<IZelDemoScriptable*>(ZelApplication->GetComponent(i))) {
-      scriptable->ExecuteCommand(sender, upper.toStdString(), handled, action, params);
-    }
-  }
+  quill::OfferCommand(sender, upper, handled, &params);
 }
 
 void TZelDemonstrationModule::GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
@@ -269,11 +265,7 @@ void TZelDemonstrationModule::GetTargetPoint(TZelDemoPlayback* sender, const TZe
     }
     if (found) return;
   }
-  for (int i = 0; i < ZelApplication->GetComponentCount() && !found; ++i) {
-    if (auto* scriptable = dynamic_cast<IZelDemoScriptable*>(ZelApplication->GetComponent(i))) {
-      scriptable->GetTargetPoint(sender, params, found, point);
-    }
-  }
+  quill::OfferTargetPoint(sender, &params, found, point);
 }
 
 void TZelDemonstrationModule::PlaybackBeforePlay(TZelDemoPlayback* sender, bool& cancel) {

@@ -11,7 +11,7 @@
 // component or widget has died is passed over as if it were not there, so a dead
 // module is never called. Commands and targets no entry answers are offered to every
 // component owned by the application that implements IZelDemoScriptable, in their
-// order; a command nobody handles makes the player report `Unknown command: "NAME"`,
+// order (ZelDemoScriptable.h); a command nobody handles makes the player report `Unknown command: "NAME"`,
 // a target nobody knows "Invalid arguments.".
 // Command kinds: plain (no argument); component (called with the registered
 // component, as if that control had been clicked); Boolean (no argument: the
@@ -68,6 +68,7 @@
 #include <vector>
 
 #include "ZelDemoPlayback.h"
+#include "ZelDemoScriptable.h"
 #include "ZelForms.h"
 
 class QAction;
@@ -77,22 +78,6 @@ class QListWidget;
 class QPushButton;
 class QWidget;
 class TZelDemoScriptUserAction;
-
-// A component that runs script commands and knows screen targets of its own.
-class IZelDemoScriptable {
- public:
-  // Runs Name (upper case) when it is one's own and sets Handled.
-  virtual void ExecuteCommand(TZelDemoPlayback* sender, const std::string& name, bool& handled,
-                              TZelDemoScriptUserAction* action, const TZelDemoScriptParams& params) = 0;
-  // The screen point of the target that Params' first argument names, when known.
-  virtual void GetTargetPoint(TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
-                              bool& found, quill::TPoint& point) = 0;
-  virtual void RecordingStarted(TZelDemoPlayback* sender) = 0;
-  virtual void RecordingStopped(TZelDemoPlayback* sender) = 0;
-
- protected:
-  ~IZelDemoScriptable() = default;
-};
 
 namespace quill {
 

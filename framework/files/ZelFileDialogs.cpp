@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QToolTip>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -28,6 +30,15 @@ constexpr int32_t kSaveTitleText = 15;
 constexpr int kPaneWidthInCharacters = 28;
 constexpr int kDescriptionLines = 7;
 constexpr int kPaneBorder = 6;
+// The dialog's first size, in average characters and lines, and its columns' widths:
+// room for a photo's name and for its size, type and date beside it, where Qt's own
+// first size cuts the columns short once the pane takes its part.
+constexpr int kDialogWidthInCharacters = 140;
+constexpr int kDialogHeightInLines = 40;
+constexpr int kNameColumnInCharacters = 40;
+constexpr int kSizeColumnInCharacters = 12;
+constexpr int kTypeColumnInCharacters = 16;
+constexpr int kDateColumnInCharacters = 26;
 
 // The preview box: paints through the dialog.
 class TPreviewBox : public QWidget {
@@ -118,6 +129,15 @@ TZelOpenDialog::TZelOpenDialog(QWidget* owner, const TZelFileFormats& formats, T
   if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
     grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
   }
+  const int character = fontMetrics().averageCharWidth();
+  resize(sizeHint().expandedTo(
+      QSize(character * kDialogWidthInCharacters, fontMetrics().lineSpacing() * kDialogHeightInLines)));
+  if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    details->header()->resizeSection(0, character * kNameColumnInCharacters);
+    details->header()->resizeSection(1, character * kSizeColumnInCharacters);
+    details->header()->resizeSection(2, character * kTypeColumnInCharacters);
+    details->header()->resizeSection(3, character * kDateColumnInCharacters);
+  }
 
   connect(this, &QFileDialog::currentChanged, this,
           [this](const QString& path) { SelectionChanged(path); });
@@ -193,6 +213,17 @@ void TZelOpenDialog::done(int result) {
   previewRequest_ = 0;
   QToolTip::hideText();
   QFileDialog::done(result);
+}
+
+void TZelOpenDialog::showEvent(QShowEvent* event) {
+  QFileDialog::showEvent(event);
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        const QString fileName = GetFileName();
+        if (QFileInfo(fileName).isFile()) SelectionChanged(fileName);
+      },
+      Qt::QueuedConnection);
 }
 
 void TZelOpenDialog::SetupFilter() {

@@ -86,6 +86,10 @@ class TZelOpenDialog : public QFileDialog {
   // Closing (accept or reject) ends the preview thread; a picture still being made
   // is then dropped.
   void done(int result) override;
+  // The file the dialog starts with gets its description and preview once the dialog
+  // is laid out: Qt reports no current item for a file selected before the folder's
+  // listing has been read.
+  void showEvent(QShowEvent* event) override;
 
  private:
   // Sets the filters of the table's list for this kind of dialog.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWidget>
@@ -109,6 +110,20 @@ TEST(PointerDriver, SwappedButtonsMapThePhysicalRightButtonToTheLogicalLeft) {
   EXPECT_EQ(driver.ShowPointer(false), -1);
   EXPECT_EQ(driver.ShowPointer(true), 0);
   driver.EndDriving();
+}
+
+TEST(PointerDriver, OutsideDrivingAMoveTakesTheSystemPointerAlong) {
+  NotingWindow window(QStringLiteral("window"), QRect(100, 100, 100, 100));
+  Deliver();
+  quill::QtPointerDriver driver;
+  driver.SetPosition({140, 150});
+  const quill::TPoint start = driver.GetPosition();
+  EXPECT_EQ(start, (quill::TPoint{140, 150}));
+  // Two one-pixel steps add up: each starts where the system pointer now is.
+  driver.SetPosition({start.X + 1, start.Y});
+  driver.SetPosition({driver.GetPosition().X + 1, start.Y});
+  EXPECT_EQ(driver.GetPosition(), (quill::TPoint{142, 150}));
+  EXPECT_EQ(QCursor::pos(), QPoint(142, 150));
 }
 
 #include "PointerDriverTest.moc"

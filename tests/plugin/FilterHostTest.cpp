@@ -314,6 +314,33 @@ INSTANTIATE_TEST_SUITE_P(
         TRoundTripCase{"RgbWholeImage", 12, 5, 3, 0, {0, 0, 5, 12}, "invert", false}),
     [](const testing::TestParamInfo<TRoundTripCase>& test) { return std::string(test.param.Name); });
 
+// The real program, started by the plug-in on the exchange file, inverts the image
+// rectangle (1, 1)-(4, 3) through a demo script: on OK the host receives exactly those
+// pixels inverted, on Cancel its image stays as it was.
+TEST_F(FilterHostTest, TheProgramsEditReachesTheHostOnOkOnly) {
+  // Qt's runtime folder, which would otherwise go into the temporary folder.
+  const fs::path runtime = folder_.Path / "runtime";
+  fs::create_directory(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  env_.Set("XDG_RUNTIME_DIR", runtime.string());
+  Load(QUILL_SCRIPTED_QUILLMERE);
+  for (const char* answer : {"ok", "cancel"}) {
+    SCOPED_TRACE(answer);
+    env_.Set("QUILL_SCRIPTED_ANSWER", answer);
+    THostImage image(13, 9, 4, 5);
+    PrepareRun(image, {2, 3, 7, 10});
+    const bool ok = std::string(answer) == "ok";
+    const std::vector<uint8_t> expected =
+        ok ? image.Changed({3, 4, 5, 7}, [](uint8_t* pixel) {
+               for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
+             })
+           : image.Input;
+    EXPECT_EQ(RunFilter(), ok ? quill::kResultDone : quill::kResultNotCopied) << messages_;
+    EXPECT_EQ(image.Output, expected);
+    EXPECT_TRUE(fs::is_empty(Tmp()));
+  }
+}
+
 TEST_F(FilterHostTest, StartsTheProgramOnTheExchangeFile) {
   env_.Set("QUILL_STANDIN_KEEP", (folder_.Path / "arrived.pspf").string());
   Load();

@@ -18,6 +18,7 @@
 #include "ZelLocalizer.h"
 #include "ZelScrollTool.h"
 #include "ZelToolPanelModule.h"
+#include "ZelWireEraserTool.h"
 
 namespace {
 
@@ -35,8 +36,11 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
     if (first == nullptr) first = &tool;
   });
   EXPECT_NE(dynamic_cast<TZelScrollTool*>(first), nullptr);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 264);
-  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 264);
+  // The Wire Eraser is the current tool at start.
+  ASSERT_NE(WireEraserTool, nullptr);
+  EXPECT_EQ(GraphicsEditor->CurrentTool, WireEraserTool);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 272);
+  EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 272);
   EXPECT_TRUE(GraphicsEditor->StandardToolbar->actions().back()->isSeparator());
   ASSERT_NE(ProgressMeter, nullptr);
   EXPECT_NE(ProgressMeter->GetProgressBar(), nullptr);

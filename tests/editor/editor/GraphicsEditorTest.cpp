@@ -44,23 +44,6 @@ void Touch(const QString& name) {
 
 class GraphicsEditorTest : public EditorTest {
  protected:
-  // Runs the Save As flow on the current document, answering its dialog with the
-  // filter FilterIndex and the typed name Name. The flow's result.
-  bool SaveAs(int filterIndex, const QString& name) {
-    bool shown = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      shown = true;
-      dialog->SetFilterIndex(filterIndex);
-      dialog->selectFile(name);
-      static_cast<QDialog*>(dialog)->accept();
-    });
-    const bool result = editor_->QuerySaveDocument(editor_->GetCurrentDocument());
-    EXPECT_TRUE(shown);
-    return result;
-  }
-
   QStringList RecentItemTexts() const {
     QStringList texts;
     for (QAction* item : editor_->GetRecentFileItems()) texts.append(item->text());
@@ -278,9 +261,9 @@ TEST_F(GraphicsEditorTest, CommandsAreRecordedAsTheyReplay) {
                          "Message \"Best Fit\"", "BestFit", "MouseCurvedMove Undo", "Undo",
                          "MouseCurvedMove ActualSize", "ActualSize"}));
   bool handled = false;
-  editor_->ExecuteCommand(QStringLiteral("REDO"), handled, nullptr);
+  editor_->ExecuteCommand(nullptr, QStringLiteral("REDO"), handled, nullptr);
   EXPECT_TRUE(handled);
-  editor_->ExecuteCommand(QStringLiteral("ZOOM"), handled, nullptr);
+  editor_->ExecuteCommand(nullptr, QStringLiteral("ZOOM"), handled, nullptr);
   EXPECT_FALSE(handled);
 }
 

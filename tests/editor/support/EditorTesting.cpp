@@ -1,8 +1,11 @@
 #include "EditorTesting.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
+#include "ZelFileDialogs.h"
 #include "ZelSDFReader.h"
 
 namespace quilltest {
@@ -87,6 +90,21 @@ TZelGraphicsDocument* EditorTest::Open(const QString& fileName, const QImage& pi
   if (!editor_->OpenFile(fileName, document, true)) return nullptr;
   ProcessEvents();
   return static_cast<TZelGraphicsDocument*>(document);
+}
+
+bool EditorTest::SaveAs(int filterIndex, const QString& name) {
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = dynamic_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    shown = true;
+    dialog->SetFilterIndex(filterIndex);
+    dialog->selectFile(name);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  const bool result = editor_->QuerySaveDocument(editor_->GetCurrentDocument());
+  EXPECT_TRUE(shown);
+  return result;
 }
 
 void EditorTest::ProcessEvents() {

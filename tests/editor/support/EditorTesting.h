@@ -72,11 +72,15 @@ class PictureFormats : public TZelGraphicsFormats {
   bool saveResult = true;
 };
 
+// A graphics editor on the picture table, or with realFormats on the program's own.
 class PictureEditor : public TZelGraphicsEditor {
  public:
   using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats; }
+  TZelDocumentFormats& GetFormats() override {
+    return realFormats ? TZelGraphicsEditor::GetFormats() : formats;
+  }
   PictureFormats formats;
+  bool realFormats = false;
 };
 
 class EditorTest : public testing::Test {
@@ -87,6 +91,9 @@ class EditorTest : public testing::Test {
   // Registers Picture under FileName and opens it.
   TZelGraphicsDocument* Open(const QString& fileName, const QImage& picture, int32_t formatId = 0);
   TZelGraphicsView* View() const { return editor_->GetCurrentView(); }
+  // Runs the Save As flow on the current document, answering its dialog with the
+  // filter FilterIndex and the typed name Name. The flow's result.
+  bool SaveAs(int filterIndex, const QString& name);
   // Delivers what a running event loop would: posted events, layouts, deletions.
   static void ProcessEvents();
 

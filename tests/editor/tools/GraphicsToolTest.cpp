@@ -190,13 +190,13 @@ TEST_F(GraphicsToolTest, SelectingAToolByItsScriptNameRecordsItsLines) {
   recorder.recordMessages = true;
   tool_->RecordingStarted(&recorder);
   bool handled = false;
-  tool_->ExecuteCommand(QStringLiteral("INVERT"), handled, nullptr);
+  tool_->ExecuteCommand(nullptr, QStringLiteral("INVERT"), handled, nullptr);
   EXPECT_TRUE(handled);
   EXPECT_EQ(editor_->CurrentTool, tool_);
   EXPECT_EQ(recorder.lines,
             (QStringList{"MouseCurvedMove Invert", "Message \"Invert\"", "Invert"}));
   handled = false;
-  tool_->ExecuteCommand(QStringLiteral("Invert"), handled, nullptr);  // arrives upper-cased
+  tool_->ExecuteCommand(nullptr, QStringLiteral("Invert"), handled, nullptr);  // arrives upper-cased
   EXPECT_FALSE(handled);
   // Without recorded messages, no MESSAGE line.
   recorder.lines.clear();

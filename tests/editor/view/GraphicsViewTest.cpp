@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include "EditorTesting.h"
+#include "ZelDemoPlayback.h"
 #include "ZelGraphicsView.h"
 #include "ZelScrollTool.h"
 
@@ -277,6 +278,70 @@ TEST_F(GraphicsViewTest, MouseActionsAreRecordedAsScriptLines) {
   Mouse(QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
   Mouse(QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
   EXPECT_TRUE(recorder.lines.isEmpty());
+}
+
+// The demo player behind the recorder: the lines land in its script at the record
+// position, in the script's encoding, and only while it records.
+TEST_F(GraphicsViewTest, ARecordingThroughTheDemoPlayerTakesTheEditorsAndTheViewsLines) {
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  ASSERT_NE(OpenPicture(100, 80), nullptr);
+  tool->Invert(View(), {0, 0, 10, 10});
+  TZelDemoPlayback playback;
+  playback.GetScript().GetScriptLines() = {"Pause 1"};
+  playback.RecordMessages = false;
+  QString messageText = QStringLiteral("Click");
+  quill::TZelPlaybackRecorder recorder(playback, messageText);
+  ASSERT_TRUE(playback.StartRecording(0));
+  editor_->RecordingStarted(&recorder);
+
+  editor_->ZoomInClick();
+  View()->SetZoom(4, 1);
+  Mouse(QEvent::MouseButtonPress, DeviceOf({5, 6}), Qt::LeftButton, Qt::LeftButton);
+  Mouse(QEvent::MouseMove, DeviceOf({6, 7}), Qt::NoButton, Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, DeviceOf({6, 7}), Qt::LeftButton, Qt::NoButton);
+  editor_->UndoClick();
+  EXPECT_FALSE(editor_->CanUndo());
+  playback.RecordMessages = true;
+  messageText = QStringLiteral("Wire");
+  Mouse(QEvent::MouseButtonPress, DeviceOf({1, 2}), Qt::LeftButton, Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, DeviceOf({1, 2}), Qt::LeftButton, Qt::NoButton);
+  playback.RecordMessages = false;
+  // A name beyond ASCII in a single-byte script: the system code page, 1252 here.
+  editor_->formats.pictures[QStringLiteral("/photos/Z\u00fcrich.png")] = {MakePicture(8, 8), 2};
+  TZelDocument* document = nullptr;
+  ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/Z\u00fcrich.png"), document, false));
+  const std::string size = std::to_string(View()->width()) + ", " + std::to_string(View()->height());
+  playback.StopRecording();
+  editor_->ZoomInClick();
+  EXPECT_EQ(playback.GetScript().GetScriptLines(),
+            (TZelDemoScript::TLines{
+                "MouseCurvedMove ZoomIn", "ZoomIn", "MouseCurvedMove Image, 5, 6",
+                "MouseDown Image, 5, 6", "MouseTo Image, 6, 7", "MouseUp Image, 6, 7", "Pause 0.5",
+                "MouseCurvedMove Undo", "Undo", "MouseCurvedMove Image, 1, 2", "Message \"Wire\"",
+                "MouseDown Image, 1, 2", "MouseUp Image, 1, 2", "Pause 0.5", "MouseCurvedMove Open",
+                "ImageOpen \"Z\xFCrich.png\", " + size, "Pause 1"}));
+
+  // A UTF-8 script takes the name in UTF-8.
+  playback.GetScript().GetScriptLines().clear();
+  playback.GetScript().Utf8 = true;
+  ASSERT_TRUE(playback.StartRecording(-1));
+  ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/Z\u00fcrich.png"), document, false));
+  ASSERT_EQ(playback.GetScript().GetScriptLines().size(), 2u);
+  EXPECT_EQ(playback.GetScript().GetScriptLines()[1], "ImageOpen \"Z\xC3\xBCrich.png\", " + size);
+  playback.StopRecording();
+
+  // A name the single-byte script's code page cannot hold turns the script into UTF-8,
+  // the lines it had included, instead of losing characters.
+  playback.GetScript().GetScriptLines() = {"Message \"Z\xFCrich\""};
+  playback.GetScript().Utf8 = false;
+  editor_->formats.pictures[QStringLiteral("/photos/\u03A9.png")] = {MakePicture(8, 8), 2};
+  ASSERT_TRUE(playback.StartRecording(-1));
+  ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/\u03A9.png"), document, false));
+  EXPECT_TRUE(playback.GetScript().Utf8);
+  EXPECT_EQ(playback.GetScript().GetScriptLines(),
+            (TZelDemoScript::TLines{"Message \"Z\xC3\xBCrich\"", "MouseCurvedMove Open",
+                                    "ImageOpen \"\xCE\xA9.png\", " + size}));
+  editor_->RecordingStopped();
 }
 
 }  // namespace

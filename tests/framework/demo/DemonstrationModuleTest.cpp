@@ -74,12 +74,11 @@ class Handlers : public TZelComponent {
 class Scriptable : public TZelComponent, public IZelDemoScriptable {
  public:
   using TZelComponent::TZelComponent;
-  void ExecuteCommand(TZelDemoPlayback*, const std::string& name, bool& handled, TZelDemoScriptUserAction*,
-                      const TZelDemoScriptParams&) override {
+  void ExecuteCommand(TZelDemoPlayback*, const QString& name, bool& handled, const TZelProperties*) override {
     if (name == "OWN") handled = true, ++commands;
   }
-  void GetTargetPoint(TZelDemoPlayback*, const TZelDemoScriptParams& params, bool& found, quill::TPoint& point) override {
-    if (quill::VariantToText(quill::ParamAt(params, 0)) == "Own") found = true, point = {5, 6};
+  void GetTargetPoint(TZelDemoPlayback*, const TZelProperties* params, bool& found, quill::TPoint& point) override {
+    if (quill::VariantToText(quill::ParamAt(static_cast<const TZelDemoScriptParams&>(*params), 0)) == "Own") found = true, point = {5, 6};
   }
   void RecordingStarted(TZelDemoPlayback*) override {}
   void RecordingStopped(TZelDemoPlayback*) override {}

@@ -231,6 +231,23 @@ TEST_F(FileDialogsTest, SelectionShowsTheDescriptionAndAsksForABoxSizedPreview) 
   EXPECT_EQ(gAlive, 0);
 }
 
+// Qt reports no current item for a file selected before the folder was listed: the
+// file the dialog starts with is described and previewed once it shows.
+TEST_F(FileDialogsTest, TheFileTheDialogStartsWithIsPreviewedWhenItShows) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString name = folder.filePath("start.a");
+  QFile file(name);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  TZelOpenDialog dialog(nullptr, formats_);
+  dialog.SetFileName(name);
+  dialog.show();
+  EXPECT_TRUE(ProcessEventsUntil([&] { return ShownName(dialog) == name; }));
+  EXPECT_EQ(dialog.findChild<QLabel*>("DescriptionLabel")->text(), "\nAbout " + name);
+  dialog.reject();
+}
+
 TEST_F(FileDialogsTest, APictureFinishedDuringASelectionChangeIsNeverShown) {
   TZelOpenDialog dialog(nullptr, formats_);
   TZelDialogPreviewThread& thread = dialog.GetPreviewThread();

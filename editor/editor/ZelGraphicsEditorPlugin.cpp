@@ -1,0 +1,208 @@
+// The graphics editor's plug-in mode and its script commands and targets (see the top
+// of ZelGraphicsEditor.h).
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMenu>
+#include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "MainForm.h"
+#include "ZelDemoPlayback.h"
+#include "ZelDemoScript.h"
+#include "ZelGraphicsDocument.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsView.h"
+#include "ZelLocalizer.h"
+
+namespace {
+
+constexpr int32_t kOkText = 1;
+constexpr int32_t kCancelText = 2;
+constexpr int32_t kTheImageText = 500;
+constexpr int32_t kWriteBackErrorText = 1031;
+
+// A toolbar button that shows its caption (it has no image) and takes the room its
+// caption needs.
+QAction* AddCaptionButton(QToolBar* toolbar, const QString& caption, quill::TZelClickHandler onClick) {
+  QAction* item = nullptr;
+  MainForm->AddToolbarButton(toolbar, nullptr, nullptr, caption, -1, std::move(onClick), item);
+  if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(item))) {
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  }
+  return item;
+}
+
+// The parameter at Index as a number, when it is one.
+bool NumberAt(const TZelProperties& params, int index, int32_t& value) {
+  quill::TZelVariant variant;
+  params.GetVariant(index, variant);
+  if (!quill::IsNumeric(variant)) return false;
+  value = quill::NumberToInteger(variant, 0);
+  return true;
+}
+
+// Width and height from exactly two numeric parameters.
+bool TwoNumbers(const TZelProperties* params, int32_t& width, int32_t& height) {
+  return params != nullptr && params->GetCount() == 2 && NumberAt(*params, 0, width) &&
+         NumberAt(*params, 1, height);
+}
+
+QString TextAt(const TZelProperties* params, int index) {
+  if (params == nullptr) return QString();
+  quill::TZelVariant variant;
+  params->GetVariant(index, variant);
+  return QString::fromStdString(quill::VariantToText(variant));
+}
+
+}  // namespace
+
+// ---- Plug-in mode ----
+
+void TZelGraphicsEditor::SetPluginMode(bool value) {
+  if (PluginMode || !value) return;
+  ZelApplication->SetTitle(ZelApplication->GetTitle() + QStringLiteral(" Plug-in"));
+  PrevImageButton->setVisible(false);
+  NextImageButton->setVisible(false);
+  MainForm->FileMenuItem->menuAction()->setVisible(false);
+  MainForm->AddSeparator(StandardToolbar, nullptr);
+  OkButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kOkText),
+                              [this] { OkButtonClick(); });
+  CancelButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kCancelText),
+                                  [this] { CancelButtonClick(); });
+  TZelEditor::SetPluginMode(value);
+}
+
+void TZelGraphicsEditor::UpdateTitle() {
+  if (!PluginMode) {
+    TZelEditor::UpdateTitle();
+  } else if (MainForm != nullptr) {
+    MainForm->setWindowTitle(ZelApplication->GetTitle());
+  }
+}
+
+bool TZelGraphicsEditor::QuerySaveDocument(TZelDocument* document) {
+  if (!PluginMode) return TZelEditor::QuerySaveDocument(document);
+  if (document == nullptr) return false;
+  // The host takes the image only with exit code 0: it must never stand for an image
+  // that did not reach the file.
+  if (!document->Save()) {
+    ZelApplication->MessageBox(GetLocalizedString(kWriteBackErrorText), MB_ICONERROR);
+    return false;
+  }
+  quill::ExitCode = 0;
+  return true;
+}
+
+int TZelGraphicsEditor::AskSaveChanges(const QString& name) {
+  return TZelEditor::AskSaveChanges(PluginMode ? GetLocalizedString(kTheImageText) : name);
+}
+
+void TZelGraphicsEditor::OkButtonClick() {
+  if (TZelGraphicsDocument* document = GetCurrentDocument()) {
+    document->EndOperation(this);
+    if (!QuerySaveDocument(document)) return;
+  }
+  MainForm->close();
+}
+
+void TZelGraphicsEditor::CancelButtonClick() {
+  if (TZelGraphicsDocument* document = GetCurrentDocument()) {
+    document->EndOperation(this);
+    document->Saved = true;
+  }
+  MainForm->close();
+}
+
+// ---- Script commands and targets ----
+
+void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString& name,
+                                        bool& handled, const TZelProperties* params) {
+  handled = true;
+  int32_t width = 0;
+  int32_t height = 0;
+  if (name == QLatin1String("IMAGEOPEN")) {
+    QString fileName = TextAt(params, 0);
+    if (QFileInfo(ImagesFolder + fileName).isFile()) fileName = ImagesFolder + fileName;
+    TZelDocument* document = nullptr;
+    if (!OpenFile(fileName, document, true)) {
+      if (sender != nullptr) sender->ReportError(QStringLiteral("Cannot open the file."));
+      return;
+    }
+    document->OpenedByScript = true;
+    if (params != nullptr && params->GetCount() == 3 && NumberAt(*params, 1, width) &&
+        NumberAt(*params, 2, height)) {
+      SizeWindow(width, height);
+      FitToWindow();
+    }
+  } else if (name == QLatin1String("ZOOMIN")) {
+    ZoomInClick();
+  } else if (name == QLatin1String("ZOOMOUT")) {
+    ZoomOutClick();
+  } else if (name == QLatin1String("ACTUALSIZE")) {
+    ActualSizeClick();
+  } else if (name == QLatin1String("BESTFIT")) {
+    BestFitClick();
+  } else if (name == QLatin1String("SETMINWINDOWSIZE")) {
+    if (!TwoNumbers(params, width, height) || MainForm == nullptr) return;
+    QRect frame = MainForm->geometry();
+    const QScreen* screen = MainForm->screen();
+    const QRect work = screen != nullptr ? screen->availableGeometry() : frame;
+    const QRect whole = screen != nullptr ? screen->geometry() : frame;
+    // A script's sizes are untrusted: never beyond the screen.
+    width = std::min(width, work.width());
+    height = std::min(height, work.height());
+    if (frame.width() < width) {
+      frame.setWidth(width);
+      frame.moveLeft((whole.width() - width) / 2);
+    }
+    if (frame.height() < height) {
+      frame.setHeight(height);
+      frame.moveTop((work.height() - height) / 2);
+    }
+    MainForm->setGeometry(frame);
+    FitToWindow();
+  } else if (name == QLatin1String("SETMINVIEWSIZE")) {
+    if (!TwoNumbers(params, width, height)) return;
+    SizeWindow(width, height);
+    FitToWindow();
+  } else {
+    TZelEditor::ExecuteCommand(sender, name, handled, params);
+  }
+}
+
+void TZelGraphicsEditor::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params,
+                                        bool& found, quill::TPoint& point) {
+  const QString name = TextAt(params, 0).toUpper();
+  QAction* button = nullptr;
+  if (name == QLatin1String("OPEN") || name == QLatin1String("OPENBUTTON")) {
+    button = OpenToolButton;
+  } else if (name == QLatin1String("ZOOMIN")) {
+    button = ZoomInButton;
+  } else if (name == QLatin1String("ZOOMOUT")) {
+    button = ZoomOutButton;
+  } else if (name == QLatin1String("ACTUALSIZE")) {
+    button = ActualSizeButton;
+  } else if (name == QLatin1String("BESTFIT")) {
+    button = ScaleToBestFitButton;
+  } else if (name == QLatin1String("IMAGE")) {
+    TZelGraphicsView* view = GetCurrentView();
+    if (view == nullptr) return;
+    int32_t x = 0;
+    int32_t y = 0;
+    NumberAt(*params, 1, x);
+    NumberAt(*params, 2, y);
+    const quill::TPoint device = view->GetMapMode().LogicalToDevice({x, y});
+    const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
+    point = {screen.x(), screen.y()};
+    found = true;
+    return;
+  } else {
+    TZelEditor::GetTargetPoint(sender, params, found, point);
+    return;
+  }
+  found = quill::ToolButtonCentre(StandardToolbar, button, point);
+}

@@ -1,0 +1,119 @@
+#include "ZelToolSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPainter>
+#include <QToolBar>
+
+#include <cmath>
+#include <string>
+#include <variant>
+
+#include "ZelFlowToolbar.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsTool.h"
+#include "ZelImageList.h"
+#include "ZelLocalizer.h"
+#include "ZelProperties.h"
+
+namespace quill {
+
+bool ToolMayStart(TZelGraphicsTool& tool) {
+  if (GraphicsEditor == nullptr || !tool.Available) return false;
+  if (GraphicsEditor->PluginMode && !tool.PluginCapable) return false;
+  return GraphicsEditor->GetCurrentView() != nullptr && GraphicsEditor->ToolMayWork(&tool);
+}
+
+TZelHourglass::TZelHourglass()
+    : shown_(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+  if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TZelHourglass::~TZelHourglass() {
+  if (shown_) QApplication::restoreOverrideCursor();
+}
+
+namespace {
+
+// The first argument when there is one.
+TZelVariant FirstArgument(const TZelProperties* params) {
+  TZelVariant value;
+  if (params != nullptr && params->GetCount() > 0) params->GetVariant(0, value);
+  return value;
+}
+
+}  // namespace
+
+bool ScriptBoolean(const TZelProperties* params, bool defaultValue) {
+  if (params == nullptr || params->GetCount() == 0) return defaultValue;
+  const TZelVariant value = FirstArgument(params);
+  if (const int32_t* number = std::get_if<int32_t>(&value)) return *number != 0;
+  if (const double* number = std::get_if<double>(&value)) return *number != 0;
+  return false;
+}
+
+int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue) {
+  const TZelVariant value = FirstArgument(params);
+  if (const int32_t* number = std::get_if<int32_t>(&value)) return *number;
+  if (const double* number = std::get_if<double>(&value)) {
+    if (std::isnan(*number)) return defaultValue;
+    if (*number >= 2147483647.0) return INT32_MAX;
+    if (*number <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(*number);
+  }
+  return defaultValue;
+}
+
+QString ScriptTargetName(const TZelProperties* params) {
+  const TZelVariant value = FirstArgument(params);
+  const std::string* text = std::get_if<std::string>(&value);
+  return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
+}
+
+bool WidgetScreenCenter(const QWidget* widget, TPoint& point) {
+  return widget != nullptr && widget->isVisible() && WidgetCentre(widget, point);
+}
+
+bool ToolbarItemScreenCenter(const QAction* item, TPoint& point) {
+  if (item == nullptr) return false;
+  QWidget* button = nullptr;
+  if (const auto* flow = qobject_cast<const TZelFlowToolbar*>(item->parent())) {
+    button = flow->GetItemWidget(item);
+  } else if (const auto* toolbar = qobject_cast<const QToolBar*>(item->parent())) {
+    button = toolbar->widgetForAction(const_cast<QAction*>(item));
+  }
+  return WidgetScreenCenter(button, point);
+}
+
+void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QString& line) {
+  if (tool.Playback == nullptr || !tool.Playback->IsRecording()) return;
+  RecordMouseMove(tool.Playback, target);
+  tool.Playback->RecordLine(line);
+}
+
+TZelShowOptionsLink::TZelShowOptionsLink(QWidget* parent) : QToolButton(parent) {
+  setAutoRaise(true);
+  setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::TabFocus);
+  QPalette linkPalette = palette();
+  linkPalette.setColor(QPalette::ButtonText, linkPalette.color(QPalette::Link));
+  setPalette(linkPalette);
+  SetShown(false);
+}
+
+void TZelShowOptionsLink::SetShown(bool shown) {
+  const QSize size(16, 16);
+  setIconSize(size);
+  setIcon(LoadImageResource(shown ? QStringLiteral("HideOptions") : QStringLiteral("ShowOptions"), size));
+  setText(shown ? GetLocalizedString(kHideOptionsText, QStringLiteral("Hide Options"))
+                : GetLocalizedString(kShowOptionsText, QStringLiteral("Show More Options")));
+}
+
+void TZelPaintBox::paintEvent(QPaintEvent* /*event*/) {
+  if (!OnPaint) return;
+  QPainter painter(this);
+  OnPaint(painter);
+}
+
+}  // namespace quill

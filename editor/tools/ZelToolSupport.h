@@ -1,0 +1,100 @@
+// What the tools with a button and an option frame share: whether a tool may start
+// work, the hourglass around long operations, the arguments of their script commands,
+// the screen points of their script targets, the show/hide-options link of their
+// frames and a paint box.
+//
+// Script commands arrive with their arguments by position (TZelProperties): a
+// Boolean command runs with its default when the line gives no argument, otherwise
+// with true exactly when the first argument is a number other than 0; an integer
+// command takes the first argument's integer value when it is a number, else its
+// default. A target's name is the first argument.
+//
+// Main thread only.
+
+#ifndef QUILL_EDITOR_ZELTOOLSUPPORT_H_
+#define QUILL_EDITOR_ZELTOOLSUPPORT_H_
+
+#include <QString>
+#include <QToolButton>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+#include "ZelTypes.h"
+
+class QAction;
+class QPainter;
+class TZelGraphicsTool;
+class TZelProperties;
+
+namespace quill {
+
+// String ids of the show/hide-options link.
+constexpr int32_t kShowOptionsText = 2019;
+constexpr int32_t kHideOptionsText = 2020;
+
+// Whether Tool may start work on the current document now: it is offered (in plug-in
+// mode only when it is plug-in capable), the editor has a current document with a
+// view, and the editor's ToolMayWork allows it (no lock held by another tool, no
+// exclusive operation of another tool running). Every entry point of a tool's
+// operation asks this first: buttons, keys, mouse and script commands.
+bool ToolMayStart(TZelGraphicsTool& tool);
+
+// The hourglass cursor while it lives (nothing without a widget application).
+class TZelHourglass {
+ public:
+  TZelHourglass();
+  ~TZelHourglass();
+  TZelHourglass(const TZelHourglass&) = delete;
+  TZelHourglass& operator=(const TZelHourglass&) = delete;
+
+ private:
+  bool shown_;
+};
+
+// The value of a Boolean script command (see the top of this file).
+bool ScriptBoolean(const TZelProperties* params, bool defaultValue);
+// The value of an integer script command; a fractional number is cut towards zero and
+// kept to 32 bits.
+int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
+// The first argument in upper case when it is a text; empty otherwise.
+QString ScriptTargetName(const TZelProperties* params);
+
+// The screen point at the centre of Widget while it is shown; false otherwise.
+bool WidgetScreenCenter(const QWidget* widget, TPoint& point);
+// The screen point at the centre of Item's button on its toolbar (the tool panel's
+// toolbar or a QToolBar) while it is shown; false otherwise.
+bool ToolbarItemScreenCenter(const QAction* item, TPoint& point);
+
+// "MouseCurvedMove " + Target, then Line, while Recorder records.
+void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QString& line);
+
+// The link at the foot of a tool frame that shows or hides the tool's further
+// options: a flat button with a small arrow and the text "Show More Options" (string
+// 2019) or "Hide Options" (string 2020). Its owner decides what a click does.
+class TZelShowOptionsLink : public QToolButton {
+  Q_OBJECT
+
+ public:
+  explicit TZelShowOptionsLink(QWidget* parent);
+  // The caption and arrow for options shown (true) or hidden.
+  void SetShown(bool shown);
+};
+
+// A widget that leaves its painting to OnPaint.
+class TZelPaintBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TZelPaintBox(QWidget* parent) : QWidget(parent) {}
+
+  std::function<void(QPainter& painter)> OnPaint;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace quill
+
+#endif  // QUILL_EDITOR_ZELTOOLSUPPORT_H_

@@ -1,0 +1,149 @@
+// TZelCrop2ToolControl: the crop tool's control in one graphics view. It draws the
+// crop rectangle, resizes it by eight handles under the tool's aspect ratio, moves it
+// within the document's bounds (the selection, or the whole image), and performs or
+// cancels the crop by mouse or keyboard. While a rectangle is shown it darkens the
+// image outside it.
+//
+// States: none (no rectangle) -> drawing (a drag from a point inside the bounds; the
+// editor is locked to the crop tool) -> shown (mouse up) -> dragging (mouse down on a
+// handle or inside) -> shown (mouse up). From shown, Enter or a left click outside the
+// rectangle performs the crop, Esc or a right click outside cancels it; both end in
+// none and release the lock. Activating and deactivating the tool only shows and hides
+// the control: the state and the rectangle survive.
+//
+// The rectangle never leaves the bounds while it is drawn, and a drag never makes it
+// empty or inverted: such a step keeps the previous rectangle. A change smaller than
+// one device pixel is dropped.
+//
+// Hit codes: 0 none (outside), 3 inside, 4 top centre, 5 top right, 6 right middle,
+// 7 bottom right, 8 bottom centre, 9 bottom left, 10 left middle, 11 top left. The
+// handle boxes are 9 x 9 device pixels around the handle points.
+//
+// Painting writes the view canvas's 24-bit pixels directly, within its clip: every
+// channel C outside the rectangle becomes C - (C * 92 >> 8); each handle is its 9 x 9
+// box inverted and then its 7 x 7 box inverted again (a one-pixel inverted outline);
+// the dotted focus rectangle inverts every other pixel of the rectangle's outline.
+// Painting only reads the tool's state.
+//
+// Main thread only.
+
+#ifndef QUILL_EDITOR_ZELCROP2TOOLCONTROL_H_
+#define QUILL_EDITOR_ZELCROP2TOOLCONTROL_H_
+
+#include <cstdint>
+
+#include "ZelGraphicsTool.h"
+#include "ZelTypes.h"
+
+class TZelCrop2Tool;
+
+// The control's states.
+enum TCropState : uint8_t { csNone = 0, csDrawing = 1, csShown = 2, csDragging = 3 };
+
+// The hit codes.
+enum TCropHandle : int32_t {
+  chNone = 0,
+  chInside = 3,
+  chTopCenter = 4,
+  chTopRight = 5,
+  chRightMiddle = 6,
+  chBottomRight = 7,
+  chBottomCenter = 8,
+  chBottomLeft = 9,
+  chLeftMiddle = 10,
+  chTopLeft = 11,
+};
+
+namespace quill {
+
+// The handle point of R for Handle (4 .. 11); (0, 0) for other codes.
+quill::TPoint CropHandlePoint(const quill::TRect& r, int32_t handle);
+
+// R with the ratio RatioWidth : RatioHeight applied for a drag of Handle (see the
+// table in ZelCrop2ToolControl.cpp); unchanged while either ratio side is 0 or less.
+// Products never overflow (they are formed in floating point, exact below 2^53); the
+// quotient is rounded with halves to even; the result saturates at the 32-bit limits.
+quill::TRect ApplyAspectRatio(int32_t handle, const quill::TRect& r, int32_t ratioWidth, int32_t ratioHeight);
+
+// The rectangle spanned from Anchor to Point, oriented by the quadrant Point lies in,
+// with the ratio applied; false (Rect untouched) when Point shares Anchor's column or
+// row.
+bool RectFromDrag(const quill::TPoint& anchor, const quill::TPoint& point, int32_t ratioWidth,
+                  int32_t ratioHeight, quill::TRect& rect);
+
+// R with Handle's edges moved by (DX, DY) (inside: the whole rectangle), then the ratio
+// applied. Edges are not re-ordered.
+quill::TRect ResizeByHandle(const quill::TRect& r, int32_t handle, int32_t dx, int32_t dy, int32_t ratioWidth,
+                     int32_t ratioHeight);
+
+// R's size kept, its origin clamped into Bounds (lower limit first, then upper).
+quill::TRect ClampMovedRect(const quill::TRect& r, const quill::TRect& bounds);
+
+}  // namespace quill
+
+class TZelCrop2ToolControl : public TZelGraphicsToolControl {
+ public:
+  // Cursor ids of the standard size and cross cursors (registered by the crop tool).
+  static constexpr int kCursorCross = -3;
+  static constexpr int kCursorSizeNESW = -6;
+  static constexpr int kCursorSizeNS = -7;
+  static constexpr int kCursorSizeNWSE = -8;
+  static constexpr int kCursorSizeWE = -9;
+  static constexpr int kCursorSizeAll = -22;
+
+  using TZelGraphicsToolControl::TZelGraphicsToolControl;
+
+  uint8_t State = csNone;
+  // The rectangle when the current drag began, and the image point it began at.
+  quill::TRect StartRect;
+  quill::TPoint Anchor;
+  int32_t GrabbedHandle = chNone;
+
+  // ---- View object ----
+  // The image's device rectangle, 5 pixels larger on each side while shown.
+  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override;
+  void PaintOverlay(TZelViewCanvas& canvas) override;
+
+  // ---- Tool control ----
+  // The inherited, then visible.
+  void Activate() override;
+  // Hidden, then the inherited.
+  void Deactivate() override;
+  // Active: shown gives the size cursor of the handle under the pointer (size-all
+  // inside; not claimed outside); none gives the cross; drawing and dragging are not
+  // claimed.
+  bool SetCursor(quill::TShiftState shift, const quill::TPoint& point, int& cursor) override;
+  // Active: in state none a press inside the bounds starts a new rectangle (when the
+  // tool may work; the editor is locked to the tool); in state shown a press on a
+  // handle or inside starts a drag. Any button.
+  bool MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
+  // Active: drawing or dragging moves the rectangle; the status bar's size panels show
+  // its size whenever it is not empty.
+  bool MouseMove(quill::TShiftState shift, const quill::TPoint& point) override;
+  // Active: shown and outside the rectangle, the left button performs and the right
+  // button cancels; drawing or dragging end in shown.
+  bool MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
+  // Active with a rectangle: Esc cancels, Enter performs; every key is claimed.
+  bool KeyDown(uint16_t key, quill::TShiftState shift) override;
+
+  // ---- Own ----
+  // Repaints; state none; when a rectangle existed, the editor's lock is released and
+  // the status bar's size panels show the image's size again.
+  void ResetCrop();
+  // The tool's CancelOperation, a recorded click on "CropCancel", state none. Claimed.
+  bool CancelCrop();
+  // The tool's Perform, a recorded click on "CropPerform", state none. Claimed.
+  bool PerformCrop();
+  quill::TRect GetCropRect() const;
+  // The hit code of the device point P.
+  int32_t HitTestHandle(const quill::TPoint& p) const;
+
+ private:
+  TZelCrop2Tool& CropTool() const;
+  // The document's bounds (selection or whole image), read afresh.
+  quill::TRect Bounds() const;
+  quill::TRect ToDevice(const quill::TRect& rect) const;
+  quill::TPoint ToImage(const quill::TPoint& point) const;
+};
+
+#endif  // QUILL_EDITOR_ZELCROP2TOOLCONTROL_H_

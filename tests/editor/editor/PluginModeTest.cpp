@@ -1,0 +1,213 @@
+// Plug-in mode (an exchange file opened, OK and Cancel, the exit code) and the editor's
+// script commands and targets played through a demo player.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include "EditorTesting.h"
+#include "PointerDriver.h"
+#include "ZelDemoPlayback.h"
+#include "ZelDemoScriptable.h"
+
+namespace quilltest {
+namespace {
+
+const QString kExchangeFile = QStringLiteral("/tmp/PSPabc.tmp");
+
+class PluginModeTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    quill::ExitCode = 0;
+    tool_ = ZelApplication->NewComponent<InvertTool>();
+  }
+
+  TZelGraphicsDocument* OpenExchangeFile() { return Open(kExchangeFile, MakePicture(30, 20), -1); }
+
+  InvertTool* tool_ = nullptr;
+};
+
+TEST_F(PluginModeTest, AnExchangeFileShowsOnlyWhatEditsItsOneImage) {
+  ASSERT_NE(OpenExchangeFile(), nullptr);
+  EXPECT_TRUE(editor_->PluginMode);
+  EXPECT_EQ(quill::ExitCode, -1);
+  EXPECT_EQ(MainForm->windowTitle(), "Quillmere Plug-in");
+  EXPECT_FALSE(MainForm->FileMenuItem->menuAction()->isVisible());
+  for (QAction* item : {editor_->OpenToolButton, editor_->SaveToolButton, editor_->PrevImageButton,
+                        editor_->NextImageButton, editor_->EditToolbarSeparator}) {
+    EXPECT_FALSE(item->isVisible()) << item->toolTip().toStdString();
+  }
+  EXPECT_TRUE(editor_->RecentFiles.isEmpty());
+  // A dropped photo does not replace the host's image.
+  TZelDocument* exchange = editor_->GetLastDocument();
+  editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(8, 8), 2};
+  MainForm->OnFileDrop(QStringLiteral("/photos/b.png"));
+  EXPECT_EQ(editor_->GetLastDocument(), exchange);
+  const QList<QAction*> items = editor_->StandardToolbar->actions();
+  ASSERT_GE(items.size(), 3);
+  EXPECT_TRUE(items[items.size() - 3]->isSeparator());
+  EXPECT_EQ(items[items.size() - 2], editor_->OkButton);
+  EXPECT_EQ(items.back(), editor_->CancelButton);
+  EXPECT_EQ(editor_->OkButton->text(), "OK");
+  EXPECT_EQ(editor_->CancelButton->text(), "Cancel");
+
+  // A second call adds nothing.
+  editor_->SetPluginMode(true);
+  EXPECT_EQ(editor_->StandardToolbar->actions().size(), items.size());
+  EXPECT_EQ(MainForm->windowTitle(), "Quillmere Plug-in");
+}
+
+// Exit code 0 tells the host to take the file's pixels: it must never stand for an
+// image that did not reach the file.
+TEST_F(PluginModeTest, OkSetsZeroOnlyOnceTheImageWasWrittenBack) {
+  TZelGraphicsDocument* document = OpenExchangeFile();
+  ASSERT_NE(document, nullptr);
+  tool_->BeginOperation(View());
+  tool_->InvertRect({0, 0, 5, 5});
+  editor_->formats.saveResult = false;
+  editor_->OkButtonClick();
+  EXPECT_EQ(quill::ExitCode, -1);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, GetLocalizedString(1031));
+  EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
+  EXPECT_TRUE(MainForm->isVisible());
+  // The running operation ended without an undo record; its pixels stay.
+  EXPECT_FALSE(document->Running);
+  EXPECT_FALSE(document->GetHistory().CanUndo());
+
+  editor_->formats.saveResult = true;
+  editor_->OkButtonClick();
+  EXPECT_EQ(quill::ExitCode, 0);
+  ASSERT_EQ(editor_->formats.saves.size(), 2u);
+  EXPECT_EQ(editor_->formats.saves[1].FileName, kExchangeFile);
+  EXPECT_EQ(editor_->formats.saves[1].FormatId, -1);
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+}
+
+TEST_F(PluginModeTest, ClosingAnEditedImageAsksAboutTheImage) {
+  ASSERT_NE(OpenExchangeFile(), nullptr);
+  tool_->Invert(View(), {0, 0, 5, 5});
+  answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
+  MainForm->close();
+  EXPECT_TRUE(MainForm->isVisible());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "Save changes to the image?");
+
+  // Yes with a failed write: reported, the window stays and so does -1.
+  editor_->formats.saveResult = false;
+  answer_ = [](const QString& text, uint32_t) { return text.startsWith("Save") ? quill::IDYES : quill::IDOK; };
+  MainForm->close();
+  EXPECT_TRUE(MainForm->isVisible());
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[2].Text, GetLocalizedString(1031));
+  EXPECT_EQ(quill::ExitCode, -1);
+
+  answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
+  MainForm->close();
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_EQ(quill::ExitCode, -1);
+}
+
+TEST_F(PluginModeTest, YesToTheQuestionWritesBackAndCancelLeavesWithoutAsking) {
+  ASSERT_NE(OpenExchangeFile(), nullptr);
+  tool_->Invert(View(), {0, 0, 5, 5});
+  answer_ = [](const QString&, uint32_t) { return quill::IDYES; };
+  MainForm->close();
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_EQ(quill::ExitCode, 0);
+  EXPECT_EQ(editor_->formats.saves.size(), 1u);
+
+  // Cancel after edits: no question, no write, -1.
+  MainForm->show();
+  quill::ExitCode = 0;
+  boxes_.clear();
+  editor_->formats.saves.clear();
+  ASSERT_NE(Open(QStringLiteral("/tmp/PSPdef.tmp"), MakePicture(30, 20), -1), nullptr);
+  tool_->Invert(View(), {0, 0, 5, 5});
+  editor_->CancelButtonClick();
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(editor_->formats.saves.empty());
+}
+
+// The editor's commands and targets as a demo script reaches them: through a player
+// whose commands and targets go to the application's scriptable components.
+class EditorScriptTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    editor_->ImagesFolder = images_.path() + QStringLiteral("/");
+    quill::ConnectScriptables(player_);
+    player_.OnError = [this](TZelDemoPlayback*, const QString& message, bool& stop,
+                             const std::string&) {
+      errors_.append(message);
+      stop = false;
+    };
+  }
+
+  void Play(std::vector<std::string> lines) {
+    player_.GetScript().GetScriptLines() = std::move(lines);
+    player_.Play(0);
+    for (int i = 0; i < 100 && player_.Step(); ++i) now_ += 100;
+    ProcessEvents();
+  }
+
+  QTemporaryDir images_;
+  QStringList errors_;
+  int64_t now_ = 0;
+  quill::RecordingPointerDriver pointer_;
+  TZelDemoPlayback player_{&pointer_, [this] { return now_; }};
+};
+
+TEST_F(EditorScriptTest, ImageOpenFindsTheDemoImageAndReportsWhatItCannotOpen) {
+  const QString demo = editor_->ImagesFolder + QStringLiteral("demo.png");
+  QFile(demo).open(QIODevice::WriteOnly);
+  editor_->formats.pictures[demo] = {MakePicture(40, 30), 2};
+  Play({"ImageOpen \"demo.png\", 700, 500", "ZoomIn", "SetMinViewSize 1", "Frobnicate"});
+  TZelGraphicsDocument* document = editor_->GetCurrentDocument();
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(document->FileName, demo);
+  EXPECT_TRUE(document->OpenedByScript);
+  EXPECT_GE(View()->width(), 700);
+  EXPECT_GE(View()->height(), 500);
+  EXPECT_EQ(View()->CompareZoom(3, 2), 0);  // 1:1 on opening, then one step in
+  EXPECT_EQ(errors_, QStringList{"Unknown command: \"FROBNICATE\""});
+
+  // A full path as given; a script's document closes without the question.
+  errors_.clear();
+  Play({"ImageOpen \"/photos/missing.png\""});
+  EXPECT_EQ(errors_, QStringList{"Cannot open the file."});
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "The file /photos/missing.png cannot be opened.");
+}
+
+TEST_F(EditorScriptTest, TargetsAreTheButtonsAndImagePointsOnTheScreen) {
+  ASSERT_NE(Open(QStringLiteral("/photos/a.png"), MakePicture(800, 600)), nullptr);
+  View()->SetZoom(2, 1);
+  View()->CenterOnPoint({0, 0});
+  TZelDemoScriptParams params;
+  ParseScriptArguments(params, "Image, 10, 20");
+  quill::TPoint point;
+  ASSERT_TRUE(player_.ResolveTarget(params, point));
+  const QPoint expected = View()->mapToGlobal(QPoint(20, 40));
+  EXPECT_EQ(point, (quill::TPoint{expected.x(), expected.y()}));
+
+  QWidget* button = editor_->StandardToolbar->widgetForAction(editor_->ZoomInButton);
+  const QPoint centre = button->mapToGlobal(QPoint(button->width() / 2, button->height() / 2));
+  ParseScriptArguments(params, "zoomin");
+  ASSERT_TRUE(player_.ResolveTarget(params, point));
+  EXPECT_EQ(point, (quill::TPoint{centre.x(), centre.y()}));
+
+  ParseScriptArguments(params, "Nowhere");
+  EXPECT_FALSE(player_.ResolveTarget(params, point));
+}
+
+}  // namespace
+}  // namespace quilltest

@@ -1,0 +1,123 @@
+// The resize tool: the proportional sides, their limits, the refusal of a picture too
+// large, and undo and redo pixel-exact.
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "EditorTesting.h"
+#include "Module.h"
+#include "ZelProperties.h"
+#include "ZelResizeTool.h"
+#include "ZelToolPanelModule.h"
+
+namespace quilltest {
+namespace {
+
+class ResizeToolTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    ZelApplication->CreateComponent(ToolPanelModule);
+    ZelApplication->CreateComponent(ResizeTool);
+  }
+
+  TZelGraphicsDocument* OpenPicture(int width, int height) {
+    TZelGraphicsDocument* document = Open(QStringLiteral("/photos/s.png"), MakePicture(width, height));
+    if (document != nullptr) ResizeTool->Select();
+    return document;
+  }
+  static void Command(const QString& command, int32_t value) {
+    TZelProperties params;
+    params.SetInteger(1, value);
+    bool handled = false;
+    ResizeTool->ExecuteCommand(nullptr, command, handled, &params);
+    EXPECT_TRUE(handled);
+  }
+  static void ExpectSize(int32_t width, int32_t height) {
+    EXPECT_EQ(ResizeTool->NewWidth, width);
+    EXPECT_EQ(ResizeTool->NewHeight, height);
+    EXPECT_EQ(ResizeTool->Frame->WidthEdit->value(), width);
+    EXPECT_EQ(ResizeTool->Frame->HeightEdit->value(), height);
+  }
+};
+
+TEST_F(ResizeToolTest, TheProportionalSideFollowsAndStaysWithinLimits) {
+  ASSERT_NE(OpenPicture(400, 300), nullptr);
+  Command(QStringLiteral("RESIZEWIDTH"), 200);
+  ExpectSize(200, 150);
+  ResizeTool->Frame->WidthEdit->setValue(301);  // typed: 225.75 rounds to 226
+  ExpectSize(301, 226);
+  Command(QStringLiteral("RESIZEWIDTH"), 0);
+  ExpectSize(1, 1);  // 0.75 rounds to 1
+  ResizeTool->SetConstrainProportions(false);
+  ResizeTool->SetNewWidth(400);
+  ResizeTool->SetNewHeight(100);
+  ResizeTool->SetConstrainProportions(true);
+  ExpectSize(133, 100);
+  ResizeTool->Frame->CancelButtonClick();
+  ExpectSize(400, 300);
+  ResizeTool->UpdateControls();
+  EXPECT_FALSE(ResizeTool->Frame->OkButton->isEnabled());
+  EXPECT_FALSE(ResizeTool->Frame->CancelButton->isEnabled());
+
+  // A thin image: the proportional side would be 0, or beyond 32767, or overflow.
+  ASSERT_NE(OpenPicture(100, 1), nullptr);
+  Command(QStringLiteral("RESIZEWIDTH"), 10);
+  ExpectSize(10, 1);
+  ASSERT_NE(OpenPicture(1, 20000), nullptr);
+  Command(QStringLiteral("RESIZEWIDTH"), 2);
+  ExpectSize(2, 32767);
+  Command(QStringLiteral("RESIZEWIDTH"), 32767);  // 20000 * 32767 does not fit 32 bits
+  ExpectSize(32767, 32767);
+}
+
+TEST_F(ResizeToolTest, APictureTooLargeIsRefusedWithAMessageAndNoRecord) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  ResizeTool->SetNewWidth(32767);
+  ASSERT_EQ(ResizeTool->NewHeight, 24575);
+  ResizeTool->Frame->OkButtonClick();
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 40, 30}));
+  EXPECT_EQ(document->GetHistory().GetCount(), 0);
+  EXPECT_TRUE(document->Saved);
+}
+
+TEST_F(ResizeToolTest, UndoGivesBothImagesAndTheSelectionBackExactly) {
+  TZelGraphicsDocument* document = OpenPicture(120, 80);
+  ASSERT_NE(document, nullptr);
+  // An edited current image, so that it differs from the original.
+  QImage edited = MakePicture(120, 80, 5);
+  TZelPixels pixels;
+  pixels.Attach({0, 0, 120, 80}, edited.bits(), static_cast<int32_t>(edited.bytesPerLine()), quill::kPixelFormat24);
+  document->CurrentImage.GetPixels().CopyFrom(pixels);
+  document->SyncCommittedCopy();
+  const QImage current = PicturePixels(document->GetCurrentPixels());
+  const QImage original = PicturePixels(document->GetOriginalPixels());
+  document->SetSelection({10, 10, 50, 40});
+
+  Command(QStringLiteral("RESIZEWIDTH"), 60);
+  bool handled = false;
+  ResizeTool->ExecuteCommand(nullptr, QStringLiteral("RESIZEPERFORM"), handled, nullptr);
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 60, 40}));
+  const QImage resized = PicturePixels(document->GetCurrentPixels());
+  const QImage resizedOriginal = PicturePixels(document->GetOriginalPixels());
+  EXPECT_NE(resized, resizedOriginal);
+  EXPECT_EQ(document->GetBounds(), (quill::TRect{5, 5, 25, 20}));
+  ExpectSize(60, 40);
+  ASSERT_EQ(document->GetHistory().GetCount(), 1);
+
+  editor_->UndoClick();
+  EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), current);
+  EXPECT_EQ(PicturePixels(document->GetOriginalPixels()), original);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), current);
+  EXPECT_EQ(document->GetBounds(), (quill::TRect{10, 10, 50, 40}));
+  editor_->RedoClick();
+  EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), resized);
+  EXPECT_EQ(PicturePixels(document->GetOriginalPixels()), resizedOriginal);
+}
+
+}  // namespace
+}  // namespace quilltest

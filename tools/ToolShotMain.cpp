@@ -1,0 +1,120 @@
+// quill-tool-shot: runs the program's composition root on a photo and writes pictures
+// of the brightness and contrast tool after an automatic correction, with its options
+// shown, and of the text tool with a bold German text in a box being edited. It is how
+// we look at these tools under Xvfb.
+//
+//   quill-tool-shot OUTPUT-FOLDER [PHOTO]
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+
+#include "MainForm.h"
+#include "Module.h"
+#include "ZelBrightnessContrastTool.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsTool.h"
+#include "ZelGraphicsView.h"
+#include "ZelLocalizer.h"
+#include "ZelPrinter.h"
+#include "ZelTextTool.h"
+
+namespace {
+
+void Settle(int milliseconds = 200) {
+  for (int i = 0; i < milliseconds / 10; ++i) {
+    QApplication::processEvents();
+    ZelApplication->DoIdle();
+    QThread::msleep(10);
+  }
+}
+
+void SaveScreen(const QString& folder, const QString& name) {
+  const QPixmap screen =
+      QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
+  std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
+              qPrintable(name));
+}
+
+void SendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(point), QPointF(target->mapToGlobal(point)), button, buttons,
+                    Qt::NoModifier);
+  QApplication::sendEvent(target, &event);
+}
+
+template <class T>
+T* FindTool() {
+  T* found = nullptr;
+  quill::ForEachGraphicsTool([&found](TZelGraphicsTool& tool) {
+    if (found == nullptr) found = dynamic_cast<T*>(&tool);
+  });
+  return found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: quill-tool-shot OUTPUT-FOLDER [PHOTO]\n");
+    return 2;
+  }
+  QApplication application(argc, argv);
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                 : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
+  QDir().mkpath(folder);
+  ZelApplication->Initialize();
+  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
+  ZelApplication->CreateForm(Module);
+  GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  ZelApplication->LoadSettings();
+  MainForm->setGeometry(20, 20, 1100, 760);
+  MainForm->show();
+  Settle(400);
+  TZelDocument* document = nullptr;
+  if (!GraphicsEditor->OpenFile(photo, document, true)) {
+    std::fprintf(stderr, "quill-tool-shot: cannot read %s\n", qPrintable(photo));
+    return 1;
+  }
+  Settle();
+
+  auto* contrast = FindTool<TZelBrightnessContrastTool>();
+  contrast->Select();
+  contrast->SetOptionsShown(true);
+  Settle();
+  contrast->Frame->AutoCorrectionButtonClick();
+  Settle();
+  SaveScreen(folder, QStringLiteral("brightness-contrast.png"));
+  contrast->Frame->CancelButtonClick();
+  Settle();
+
+  auto* text = FindTool<TZelTextTool>();
+  text->Select();
+  text->SetStyle(TZelTextTool::kBold);
+  text->SetColor(0x0000FF);
+  text->Frame->TextMemo->setPlainText(QStringLiteral("Grüße aus\nMünchen"));
+  Settle();
+  TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
+  const QPoint from = view->rect().center() - QPoint(180, 120);
+  const QPoint to = view->rect().center() + QPoint(140, 20);
+  SendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  Settle();
+  SaveScreen(folder, QStringLiteral("text-box.png"));
+
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
+  MainForm->close();
+  return 0;
+}
