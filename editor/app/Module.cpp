@@ -14,7 +14,10 @@
 #include "ZelAbout.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
+#include "ZelDemoEditor.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
+#include "ZelEditorDemoLink.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsPrintModule.h"
 #include "ZelHandInpaintingTool.h"
@@ -103,9 +106,17 @@ void TModule::CreateModel() {
   KeepStatusPanelsApart(*MainForm->StatusBar);
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
+
+  ZelApplication->CreateComponent(DemonstrationModule);
+  DemonstrationModule->DemoFolder = GraphicsEditor->ImagesFolder;
+  demoLink_ = std::make_unique<quill::TZelEditorDemoLink>();
+  DemonstrationModule->EditorLink = demoLink_.get();
+  ZelApplication->CreateComponent(DemoEditorModule);
 }
 
 void TModule::DestroyModel() {
+  if (DemonstrationModule != nullptr) DemonstrationModule->EditorLink = nullptr;
+  demoLink_.reset();
   qtTranslation_.reset();
   delete ProgressMeter;
   ProgressMeter = nullptr;

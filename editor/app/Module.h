@@ -19,6 +19,8 @@
 class QTranslator;
 class TProgressMeter;
 class TZelAbout;
+class TZelDemoEditorModule;
+class TZelDemonstrationModule;
 class TZelCrop2Tool;
 class TZelHelp;
 class TZelResizeTool;
@@ -29,6 +31,8 @@ class TZelHandInpaintingTool;
 class TZelWireEraserTool;
 
 namespace quill {
+
+class TZelEditorDemoLink;
 
 // Keeps Qt's own texts (file-dialog labels, message-box buttons) in the program's
 // language while it lives: loads Qt's translations for the localizer's language at
@@ -59,9 +63,11 @@ class TModule : public quill::TZelComponent {
   // the system information, the print module, help, the About box with the program's
   // entries (all of the table) and logo, the tool panel, a separator at the end of the
   // standard toolbar, the tools (the Wire Eraser, then Hand Inpainting with its options
-  // hidden, then rotate, resize and crop: their buttons in that order on the tool
-  // panel's toolbar), the Wire Eraser made current, the status bar's progress bar and
-  // its meter; the main window is kept at least as wide as its status bar's panels.
+  // hidden, then brightness and contrast, rotate, resize, crop and text: their buttons
+  // in that order on the tool panel's toolbar), the Wire Eraser made current, the status
+  // bar's progress bar and its meter, the demonstration module on the images folder with
+  // its link to the editor, and the demo editor; the main window is kept at least as
+  // wide as its status bar's panels.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -71,6 +77,7 @@ class TModule : public quill::TZelComponent {
 
  private:
   std::unique_ptr<quill::TZelQtTranslation> qtTranslation_;
+  std::unique_ptr<quill::TZelEditorDemoLink> demoLink_;
 };
 
 // The composition root's references, each set before its object's constructor runs.

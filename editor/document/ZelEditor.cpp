@@ -446,6 +446,16 @@ void TZelEditor::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperti
 
 void TZelEditor::RecordingStarted(quill::TZelRecorder* recorder) { Recorder = recorder; }
 
+void TZelEditor::RecordingStarted(TZelDemoPlayback* sender) {
+  playerRecorder_ = quill::MakePlayerRecorder(*sender);
+  RecordingStarted(playerRecorder_.get());
+}
+
+void TZelEditor::RecordingStopped(TZelDemoPlayback* /*sender*/) {
+  RecordingStopped();
+  playerRecorder_.reset();
+}
+
 void TZelEditor::AfterOpen(TZelDocument* document) { AddRecentFile(document->FileName); }
 
 void TZelEditor::SetPluginMode(bool value) {

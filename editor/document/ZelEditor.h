@@ -244,6 +244,10 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   // The script targets UNDO and REDO: the screen centre of their toolbar buttons.
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
                       quill::TPoint& point) override;
+  // A recording of Sender begins: Recorder becomes a recorder over it (ZelRecorder.h).
+  void RecordingStarted(TZelDemoPlayback* sender) override;
+  // RecordingStopped, and that recorder freed.
+  void RecordingStopped(TZelDemoPlayback* sender) override;
   virtual void RecordingStarted(quill::TZelRecorder* recorder);
   void RecordingStopped() { Recorder = nullptr; }
   // AddRecentFile(Document's file name).
@@ -279,6 +283,8 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   void UpdateRecentFileItems();
 
   std::vector<std::unique_ptr<TZelDocument>> documents_;
+  // The recorder over the player that records, while one does.
+  std::unique_ptr<quill::TZelRecorder> playerRecorder_;
 };
 
 namespace quill {

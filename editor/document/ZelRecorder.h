@@ -7,9 +7,9 @@
 // recording; the helpers below still check IsRecording, as the player's own RecordLine
 // does not.
 //
-// TZelPlaybackRecorder is that seam over the demo player itself. The demonstration
-// module keeps one beside the player it owns, with the message text it keeps for the
-// image view's clicks, and hands it out when a recording starts.
+// TZelPlaybackRecorder is that seam over the demo player itself. When a player starts
+// recording, the editor and every tool make one over it (MakePlayerRecorder) with the
+// message text the demonstration module keeps for the image view's clicks.
 //
 // Main thread only.
 
@@ -17,6 +17,8 @@
 #define QUILL_EDITOR_ZELRECORDER_H_
 
 #include <QString>
+
+#include <memory>
 
 class TZelDemoPlayback;
 
@@ -45,8 +47,9 @@ class TZelPlaybackRecorder : public TZelRecorder {
 
   bool IsRecording() const override;
   // Only while the player records. The line goes into the player's script in that
-  // script's encoding: UTF-8 in a UTF-8 script, else the system's ANSI code page
-  // (a character the code page lacks becomes "?").
+  // script's encoding: UTF-8 in a UTF-8 script, else the system's ANSI code page; a
+  // line the code page cannot hold turns the whole script into UTF-8 first, so nothing
+  // recorded is lost.
   void RecordLine(const QString& line) override;
   bool GetRecordMessages() const override;
   QString GetMessageText() const override { return messageText_; }
@@ -55,6 +58,10 @@ class TZelPlaybackRecorder : public TZelRecorder {
   TZelDemoPlayback& playback_;
   const QString& messageText_;
 };
+
+// A TZelPlaybackRecorder over Player with the demonstration module's message text
+// ("Click" while there is no module).
+std::unique_ptr<TZelRecorder> MakePlayerRecorder(TZelDemoPlayback& player);
 
 // "MouseCurvedMove " + Target, while Recorder records.
 void RecordMouseMove(TZelRecorder* recorder, const QString& target);

@@ -45,6 +45,16 @@ void TZelGraphicsTool::AfterConstruction() {
   RegisterDemoTargets();
 }
 
+void TZelGraphicsTool::RecordingStarted(TZelDemoPlayback* sender) {
+  playerRecorder_ = quill::MakePlayerRecorder(*sender);
+  RecordingStarted(playerRecorder_.get());
+}
+
+void TZelGraphicsTool::RecordingStopped(TZelDemoPlayback* /*sender*/) {
+  RecordingStopped();
+  playerRecorder_.reset();
+}
+
 void TZelGraphicsTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command,
                                       bool& handled, const TZelProperties* /*params*/) {
   if (Name.isEmpty() || command != Name.toUpper()) return;

@@ -120,6 +120,10 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
                       const TZelProperties* params) override;
   void GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* /*params*/,
                       bool& /*found*/, quill::TPoint& /*point*/) override {}
+  // A recording of Sender begins: Playback becomes a recorder over it (ZelRecorder.h).
+  void RecordingStarted(TZelDemoPlayback* sender) override;
+  // RecordingStopped, and that recorder freed.
+  void RecordingStopped(TZelDemoPlayback* sender) override;
   virtual void RecordingStarted(quill::TZelRecorder* playback) { Playback = playback; }
   virtual void RecordingStopped() { Playback = nullptr; }
   virtual void AddControl(TZelGraphicsToolControl* control);
@@ -180,6 +184,8 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   void ClearOperationFields();
 
   std::vector<TZelGraphicsToolControl*> controls_;
+  // The recorder over the player that records, while one does.
+  std::unique_ptr<quill::TZelRecorder> playerRecorder_;
 };
 
 class TZelGraphicsToolControl : public TZelViewObject {

@@ -9,6 +9,7 @@ TZelComponent::TZelComponent(TZelComponent* owner) : owner_(owner) {
 }
 
 TZelComponent::~TZelComponent() {
+  lifeToken_.reset();
   DestroyComponents();
   if (owner_ != nullptr) {
     auto& siblings = owner_->components_;

@@ -19,6 +19,7 @@
 #ifndef QUILL_FRAMEWORK_ZELCOMPONENT_H_
 #define QUILL_FRAMEWORK_ZELCOMPONENT_H_
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -48,9 +49,15 @@ class TZelComponent {
   // CreateForm). Empty here.
   virtual void AfterConstruction() {}
 
+  // A token that expires when the component's destruction begins. A registry that
+  // keeps references to components holds it as a guarded pointer and calls nothing of
+  // a component whose token has expired.
+  std::weak_ptr<const void> GetLifeToken() const { return lifeToken_; }
+
  private:
   TZelComponent* owner_;
   std::vector<TZelComponent*> components_;
+  std::shared_ptr<const void> lifeToken_ = std::make_shared<const char>('\0');
 };
 
 // Creates a T from Args and runs its AfterConstruction. When AfterConstruction

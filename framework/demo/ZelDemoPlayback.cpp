@@ -73,6 +73,11 @@ TZelDemoPlayback::~TZelDemoPlayback() {
   CleanUp();
 }
 
+void TZelDemoPlayback::SetClock(quill::TickClock clock) {
+  if (IsPlaying()) return;
+  clock_ = clock ? std::move(clock) : quill::TickClock(quill::SystemTickCount);
+}
+
 void TZelDemoPlayback::AssignScript(const TZelDemoScript& script) { script_.Assign(script); }
 
 void TZelDemoPlayback::Play(int32_t line) {

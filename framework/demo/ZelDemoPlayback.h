@@ -102,6 +102,10 @@ class TZelDemoPlayback {
   TZelDemoPlayback(const TZelDemoPlayback&) = delete;
   TZelDemoPlayback& operator=(const TZelDemoPlayback&) = delete;
 
+  // Replaces the clock (the system's when Clock is empty); only while neither playing
+  // nor paused, else nothing.
+  void SetClock(quill::TickClock clock);
+
   TZelDemoScript& GetScript() { return script_; }
   // Copies Script into the player's own.
   void AssignScript(const TZelDemoScript& script);

@@ -5,6 +5,7 @@
 #include "ZelDemoPlayback.h"
 #include "ZelForms.h"
 
+namespace quill {
 namespace {
 
 // Runs Offer on the application's scriptable components in creation order until it
@@ -20,20 +21,45 @@ void OfferToScriptables(const std::function<bool(IZelDemoScriptable&)>& offer) {
 
 }  // namespace
 
-void quill::ConnectScriptables(TZelDemoPlayback& playback) {
+void OfferCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
+                  const TZelProperties* params) {
+  OfferToScriptables([&](IZelDemoScriptable& scriptable) {
+    scriptable.ExecuteCommand(sender, name, handled, params);
+    return handled;
+  });
+}
+
+void OfferTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+                      TPoint& point) {
+  OfferToScriptables([&](IZelDemoScriptable& scriptable) {
+    scriptable.GetTargetPoint(sender, params, found, point);
+    return found;
+  });
+}
+
+void OfferRecordingStarted(TZelDemoPlayback* sender) {
+  OfferToScriptables([sender](IZelDemoScriptable& scriptable) {
+    scriptable.RecordingStarted(sender);
+    return false;
+  });
+}
+
+void OfferRecordingStopped(TZelDemoPlayback* sender) {
+  OfferToScriptables([sender](IZelDemoScriptable& scriptable) {
+    scriptable.RecordingStopped(sender);
+    return false;
+  });
+}
+
+void ConnectScriptables(TZelDemoPlayback& playback) {
   playback.OnUserCommand = [](TZelDemoPlayback* sender, const std::string& name, bool& handled,
                               TZelDemoScriptUserAction*, const TZelDemoScriptParams& params) {
-    const QString command = QString::fromStdString(name);
-    OfferToScriptables([&](IZelDemoScriptable& scriptable) {
-      scriptable.ExecuteCommand(sender, command, handled, &params);
-      return handled;
-    });
+    OfferCommand(sender, QString::fromStdString(name), handled, &params);
   };
   playback.OnTargetPoint = [](TZelDemoPlayback* sender, const TZelDemoScriptParams& params,
                               bool& found, TPoint& point) {
-    OfferToScriptables([&](IZelDemoScriptable& scriptable) {
-      scriptable.GetTargetPoint(sender, &params, found, point);
-      return found;
-    });
+    OfferTargetPoint(sender, &params, found, point);
   };
 }
+
+}  // namespace quill

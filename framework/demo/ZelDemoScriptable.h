@@ -1,17 +1,21 @@
 // IZelDemoScriptable: how the modules of the program take part in demo scripts, and
-// the dispatch that offers a player's commands and targets to them.
+// the dispatch that offers a player's commands, targets and recordings to them.
 //
 // A component owned by the application object that implements the interface is
-// offered every script command the player does not know itself (ExecuteCommand: Name
+// offered every script command that no registration covers (ExecuteCommand: Name
 // arrives trimmed and upper-cased, Params holds the arguments by position, Sender is
-// the player, through which a command reports a script error) and every target that
-// a pointer command names (GetTargetPoint: the target's name is the first argument;
-// Point is in screen pixels). Each sets Handled or Found only for what is its own.
+// the player, through which a command reports a script error) and every such target
+// that a pointer command names (GetTargetPoint: the target's name is the first
+// argument; Point is in screen pixels). Each sets Handled or Found only for what is
+// its own. RecordingStarted and RecordingStopped tell it that Sender begins or ends
+// recording, so that it appends the lines of what the user does while it records.
 //
-// ConnectScriptables makes a player offer its user commands and targets to those
-// components in their creation order, stopping at the first that takes one. A
-// command nobody takes is reported by the player as unknown; a target nobody answers
-// is an invalid argument (ZelDemoActions.h).
+// The Offer functions visit those components in their creation order: a command or a
+// target stops at the first that takes it; a recording's start and end reach them
+// all. A command nobody takes is reported by the player as unknown; a target nobody
+// answers is an invalid argument (ZelDemoActions.h). The demonstration module offers
+// what its own registry does not answer (ZelDemonstrationModule.h); ConnectScriptables
+// gives a player without the module the same dispatch.
 //
 // Main thread only.
 
@@ -31,6 +35,8 @@ class IZelDemoScriptable {
                               const TZelProperties* params) = 0;
   virtual void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
                               quill::TPoint& point) = 0;
+  virtual void RecordingStarted(TZelDemoPlayback* sender) = 0;
+  virtual void RecordingStopped(TZelDemoPlayback* sender) = 0;
 
  protected:
   ~IZelDemoScriptable() = default;
@@ -38,7 +44,17 @@ class IZelDemoScriptable {
 
 namespace quill {
 
-// Sets Playback's OnUserCommand and OnTargetPoint to the dispatch described above.
+// Name (upper case) to the scriptable components until one sets Handled.
+void OfferCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
+                  const TZelProperties* params);
+// Params to the scriptable components until one sets Found.
+void OfferTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+                      TPoint& point);
+// RecordingStarted (RecordingStopped) of every scriptable component.
+void OfferRecordingStarted(TZelDemoPlayback* sender);
+void OfferRecordingStopped(TZelDemoPlayback* sender);
+
+// Sets Playback's OnUserCommand and OnTargetPoint to OfferCommand and OfferTargetPoint.
 void ConnectScriptables(TZelDemoPlayback& playback);
 
 }  // namespace quill

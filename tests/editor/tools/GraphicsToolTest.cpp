@@ -198,6 +198,11 @@ TEST_F(GraphicsToolTest, SelectingAToolByItsScriptNameRecordsItsLines) {
   handled = false;
   tool_->ExecuteCommand(nullptr, QStringLiteral("Invert"), handled, nullptr);  // arrives upper-cased
   EXPECT_FALSE(handled);
+  // Without recorded messages, no MESSAGE line.
+  recorder.lines.clear();
+  recorder.recordMessages = false;
+  tool_->Select();
+  EXPECT_EQ(recorder.lines, (QStringList{"MouseCurvedMove Invert", "Invert"}));
 }
 
 }  // namespace

@@ -328,6 +328,19 @@ TEST_F(GraphicsViewTest, ARecordingThroughTheDemoPlayerTakesTheEditorsAndTheView
   ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/Z\u00fcrich.png"), document, false));
   ASSERT_EQ(playback.GetScript().GetScriptLines().size(), 2u);
   EXPECT_EQ(playback.GetScript().GetScriptLines()[1], "ImageOpen \"Z\xC3\xBCrich.png\", " + size);
+  playback.StopRecording();
+
+  // A name the single-byte script's code page cannot hold turns the script into UTF-8,
+  // the lines it had included, instead of losing characters.
+  playback.GetScript().GetScriptLines() = {"Message \"Z\xFCrich\""};
+  playback.GetScript().Utf8 = false;
+  editor_->formats.pictures[QStringLiteral("/photos/\u03A9.png")] = {MakePicture(8, 8), 2};
+  ASSERT_TRUE(playback.StartRecording(-1));
+  ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/\u03A9.png"), document, false));
+  EXPECT_TRUE(playback.GetScript().Utf8);
+  EXPECT_EQ(playback.GetScript().GetScriptLines(),
+            (TZelDemoScript::TLines{"Message \"Z\xC3\xBCrich\"", "MouseCurvedMove Open",
+                                    "ImageOpen \"\xCE\xA9.png\", " + size}));
   editor_->RecordingStopped();
 }
 
