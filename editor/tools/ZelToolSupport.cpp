@@ -71,6 +71,19 @@ QString ScriptTargetName(const TZelProperties* params) {
   return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
 }
 
+bool FindToolTarget(const TZelProperties* params, const QString& name, const QAction* button,
+                    std::initializer_list<TNamedWidget> widgets, TPoint& point) {
+  const QString target = ScriptTargetName(params);
+  const QString upper = name.toUpper();
+  if (target == upper) return ToolbarItemScreenCenter(button, point);
+  if (!target.startsWith(upper)) return false;
+  const QString word = target.mid(upper.size());
+  for (const auto& [suffix, widget] : widgets) {
+    if (word == QLatin1String(suffix)) return WidgetScreenCenter(widget, point);
+  }
+  return false;
+}
+
 QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& caption, int imageIndex) {
   QAction* button = nullptr;
   MainForm->AddToolbarButton(toolbar, &MainForm->GetImageList(), nullptr, caption, imageIndex,

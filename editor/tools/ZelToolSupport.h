@@ -20,6 +20,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 #include "ZelTypes.h"
 
@@ -60,6 +62,15 @@ bool ScriptBoolean(const TZelProperties* params, bool defaultValue);
 int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
 // The first argument in upper case when it is a text; empty otherwise.
 QString ScriptTargetName(const TZelProperties* params);
+
+// A widget of a tool's frame as a script target, named by the tool's upper-cased Name
+// followed by the suffix.
+using TNamedWidget = std::pair<const char*, const QWidget*>;
+// The screen point of the script target that Params names: the tool's Button for its
+// upper-cased Name, a shown widget of Widgets for that name followed by its suffix.
+// False for any other name.
+bool FindToolTarget(const TZelProperties* params, const QString& name, const QAction* button,
+                    std::initializer_list<TNamedWidget> widgets, TPoint& point);
 
 // Appends Tool's checkable button, Caption and the main image list's ImageIndex, to
 // Toolbar (the tool panel's); a click selects the tool. The new button.

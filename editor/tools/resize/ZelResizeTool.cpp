@@ -368,27 +368,14 @@ void TZelResizeTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
 }
 
 void TZelResizeTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  const QString target = quill::ScriptTargetName(params);
-  const QString name = Name.toUpper();
-  if (target == name) {
-    found = quill::ToolbarItemScreenCenter(Button, point);
-    return;
-  }
-  if (Frame == nullptr || !target.startsWith(name)) return;
+  if (Frame == nullptr) return;
   const TZelResizeFrame& frame = *Frame;
-  const std::pair<const char*, const QWidget*> targets[] = {
+  found = quill::FindToolTarget(params, Name, Button, {
       {"WIDTH", frame.WidthEdit},   {"HEIGHT", frame.HeightEdit},
       {"PROPORTIONS", frame.ConstrainProportionsCheckBox},
       {"PERFORM", frame.OkButton},  {"CANCEL", frame.CancelButton},
       {"OPTIONS", frame.ShowOptions},
-  };
-  const QString word = target.mid(name.size());
-  for (const auto& [suffix, widget] : targets) {
-    if (word == QLatin1String(suffix)) {
-      found = quill::WidgetScreenCenter(widget, point);
-      return;
-    }
-  }
+  }, point);
 }
 
 void TZelResizeTool::DocumentOpened(TZelGraphicsDocument* document) {

@@ -362,15 +362,9 @@ void TZelRotateTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
 }
 
 void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  const QString target = quill::ScriptTargetName(params);
-  const QString name = Name.toUpper();
-  if (target == name) {
-    found = quill::ToolbarItemScreenCenter(Button, point);
-    return;
-  }
-  if (Frame == nullptr || !target.startsWith(name)) return;
+  if (Frame == nullptr) return;
   const TZelRotateFrame& frame = *Frame;
-  const std::pair<const char*, const QWidget*> targets[] = {
+  found = quill::FindToolTarget(params, Name, Button, {
       {"VIEW", frame.ThumbnailView},
       {"RIGHTOPTION", frame.RotateRightRadioButton},
       {"LEFTOPTION", frame.RotateLeftRadioButton},
@@ -382,14 +376,7 @@ void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperti
       {"VERTICAL", frame.FlipVerticalButton},
       {"PERFORM", frame.RotateButton},
       {"OPTIONS", frame.ShowOptions},
-  };
-  const QString word = target.mid(name.size());
-  for (const auto& [suffix, widget] : targets) {
-    if (word == QLatin1String(suffix)) {
-      found = quill::WidgetScreenCenter(widget, point);
-      return;
-    }
-  }
+  }, point);
 }
 
 void TZelRotateTool::CommitOperation() {
