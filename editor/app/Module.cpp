@@ -24,11 +24,13 @@
 #include "ZelHelp.h"
 #include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
+#include "ZelOriginalImageTool.h"
 #include "ZelResizeTool.h"
 #include "ZelRotateTool.h"
 #include "ZelSystemInfoModule.h"
 #include "ZelTextTool.h"
 #include "ZelToolPanelModule.h"
+#include "ZelUndoBrushTool.h"
 #include "ZelWireEraserTool.h"
 
 TModule* Module = nullptr;
@@ -36,8 +38,10 @@ TZelSystemInfoModule* SystemInfoModule = nullptr;
 TZelHelp* HelpModule = nullptr;
 TZelAbout* AboutModule = nullptr;
 TZelToolPanelModule* ToolPanelModule = nullptr;
+TZelOriginalImageTool* OriginalImageTool = nullptr;
 TZelWireEraserTool* WireEraserTool = nullptr;
 TZelHandInpaintingTool* HandInpaintingTool = nullptr;
+TZelUndoBrushTool* UndoBrushTool = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
 TZelRotateTool* RotateTool = nullptr;
 TZelResizeTool* ResizeTool = nullptr;
@@ -79,8 +83,9 @@ void TModule::CreateModel() {
   ToolPanelModule->GetPanel()->SetMinClientWidth(kToolPanelWidth);
   MainForm->AddSeparator(GraphicsEditor->StandardToolbar, nullptr);
 
-  // The tools, in the order of their buttons on the tool panel. The original image
-  // tool's place comes first.
+  // The tools, in the order of their buttons. The original image tool's button goes
+  // on the standard toolbar after the separator, the others' on the tool panel.
+  ZelApplication->CreateComponent(OriginalImageTool);
   ZelApplication->CreateComponent(WireEraserTool);
   ZelApplication->CreateComponent(HandInpaintingTool);
   HandInpaintingTool->OptionsShown = false;
@@ -89,6 +94,9 @@ void TModule::CreateModel() {
   HandInpaintingTool->SetAutoReflection(true);
   HandInpaintingTool->SetLongDefect(true);
   HandInpaintingTool->SetAntiAliasing(true);
+  ZelApplication->CreateComponent(UndoBrushTool);
+  UndoBrushTool->SetOpacity(255);
+  UndoBrushTool->SetHardness(255);
   ZelApplication->NewComponent<TZelBrightnessContrastTool>();
   ZelApplication->CreateComponent(RotateTool);
   ZelApplication->CreateComponent(ResizeTool);

@@ -28,6 +28,8 @@ class TZelRotateTool;
 class TZelSystemInfoModule;
 class TZelToolPanelModule;
 class TZelHandInpaintingTool;
+class TZelOriginalImageTool;
+class TZelUndoBrushTool;
 class TZelWireEraserTool;
 
 namespace quill {
@@ -62,12 +64,13 @@ class TModule : public quill::TZelComponent {
   // In this order: the graphics editor (with the main window) and its images folder,
   // the system information, the print module, help, the About box with the program's
   // entries (all of the table) and logo, the tool panel, a separator at the end of the
-  // standard toolbar, the tools (the Wire Eraser, then Hand Inpainting with its options
-  // hidden, then brightness and contrast, rotate, resize, crop and text: their buttons
-  // in that order on the tool panel's toolbar), the Wire Eraser made current, the status
-  // bar's progress bar and its meter, the demonstration module on the images folder with
-  // its link to the editor, and the demo editor; the main window is kept at least as
-  // wide as its status bar's panels.
+  // standard toolbar, the tools (the original image tool, whose button follows that
+  // separator; the Wire Eraser, then Hand Inpainting with its options hidden, the undo
+  // brush at opacity and hardness 255, then brightness and contrast, rotate, resize,
+  // crop and text: their buttons in that order on the tool panel's toolbar), the Wire
+  // Eraser made current, the status bar's progress bar and its meter, the
+  // demonstration module on the images folder with its link to the editor, and the
+  // demo editor; the main window is kept at least as wide as its status bar's panels.
   void CreateModel();
   // Frees the progress meter; the application object frees the modules.
   void DestroyModel();
@@ -86,8 +89,10 @@ extern TZelSystemInfoModule* SystemInfoModule;
 extern TZelHelp* HelpModule;
 extern TZelAbout* AboutModule;
 extern TZelToolPanelModule* ToolPanelModule;
+extern TZelOriginalImageTool* OriginalImageTool;
 extern TZelWireEraserTool* WireEraserTool;
 extern TZelHandInpaintingTool* HandInpaintingTool;
+extern TZelUndoBrushTool* UndoBrushTool;
 extern TProgressMeter* ProgressMeter;
 extern TZelRotateTool* RotateTool;
 extern TZelResizeTool* ResizeTool;

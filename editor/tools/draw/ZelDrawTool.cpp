@@ -187,7 +187,7 @@ void TZelDrawTool::SetOpacity(int32_t value) {
 
 bool TZelDrawTool::BeginStroke(TZelDrawToolControl* control, quill::TMouseButton button,
                                quill::TShiftState shift) {
-  if (GraphicsEditor == nullptr || !GraphicsEditor->ToolMayWork(this)) return false;
+  if (!quill::ToolMayStart(*this)) return false;
   Control = control;
   StrokeButton = button;
   StrokeShift = shift;

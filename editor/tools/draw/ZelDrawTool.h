@@ -117,7 +117,7 @@ class TZelDrawTool : public TZelGraphicsTool {
   virtual void OpacityChanged() {}
   // Only a different value within 0..255.
   virtual void SetOpacity(int32_t value);
-  // False when the editor does not let the tool work now; else records the control,
+  // False when the tool may not start now (quill::ToolMayStart); else records the control,
   // the button and the shift state and begins the operation on the control's view.
   virtual bool BeginStroke(TZelDrawToolControl* control, quill::TMouseButton button, quill::TShiftState shift);
   // Rect clipped to the image; when something is left: ProcessDab, then the dirty

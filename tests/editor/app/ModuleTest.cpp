@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "CodecTestSupport.h"
 #include "MainForm.h"
@@ -35,9 +36,11 @@
 #include "ZelGraphicsTool.h"
 #include "ZelHelp.h"
 #include "ZelLocalizer.h"
+#include "ZelOriginalImageTool.h"
 #include "ZelPrinter.h"
 #include "ZelScrollTool.h"
 #include "ZelToolPanelModule.h"
+#include "ZelUndoBrushTool.h"
 #include "ZelWireEraserTool.h"
 
 namespace {
@@ -51,17 +54,26 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
   EXPECT_EQ(ZelApplication->GetMainForm(), MainForm);
   EXPECT_EQ(GraphicsEditor->ImagesFolder, QCoreApplication::applicationDirPath() + "/Images/");
 
-  TZelGraphicsTool* first = nullptr;
-  quill::ForEachGraphicsTool([&first](TZelGraphicsTool& tool) {
-    if (first == nullptr) first = &tool;
-  });
-  EXPECT_NE(dynamic_cast<TZelScrollTool*>(first), nullptr);
+  std::vector<TZelGraphicsTool*> tools;
+  quill::ForEachGraphicsTool([&tools](TZelGraphicsTool& tool) { tools.push_back(&tool); });
+  ASSERT_GE(tools.size(), 5u);
+  EXPECT_NE(dynamic_cast<TZelScrollTool*>(tools[0]), nullptr);
+  // The original image tool comes first among the tools; the undo brush after Hand
+  // Inpainting, at full opacity and hardness.
+  EXPECT_EQ(tools[1], OriginalImageTool);
+  EXPECT_EQ(tools[2], WireEraserTool);
+  EXPECT_EQ(tools[4], UndoBrushTool);
+  EXPECT_EQ(UndoBrushTool->Opacity, 255);
+  EXPECT_EQ(UndoBrushTool->Hardness, 255);
   // The Wire Eraser is the current tool at start.
   ASSERT_NE(WireEraserTool, nullptr);
   EXPECT_EQ(GraphicsEditor->CurrentTool, WireEraserTool);
   EXPECT_EQ(ToolPanelModule->GetPanel()->GetMinClientWidth(), 272);
   EXPECT_EQ(ToolPanelModule->GetPanel()->GetMaxClientWidth(), 272);
-  EXPECT_TRUE(GraphicsEditor->StandardToolbar->actions().back()->isSeparator());
+  // The original image tool's text button ends the standard toolbar, after a separator.
+  const QList<QAction*> standard = GraphicsEditor->StandardToolbar->actions();
+  EXPECT_EQ(standard.back(), OriginalImageTool->Button);
+  EXPECT_TRUE(standard.at(standard.size() - 2)->isSeparator());
   ASSERT_NE(ProgressMeter, nullptr);
   EXPECT_NE(ProgressMeter->GetProgressBar(), nullptr);
 

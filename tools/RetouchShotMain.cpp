@@ -1,0 +1,150 @@
+// quill-retouch-shot: runs the program's composition root on the sample photo with its
+// cable and writes pictures of the comparing tools at work, driven through the demo
+// player's pointer driver at 1:1: the Wire Eraser's stroke along the cable, the undo
+// brush (options shown) painting part of the cable back, and the original shown
+// while O is held. It is how we look at these tools under Xvfb.
+//
+//   quill-retouch-shot OUTPUT-FOLDER
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+#include <vector>
+
+#include "MainForm.h"
+#include "Module.h"
+#include "PointerDriver.h"
+#include "WireEraserStroke.h"
+#include "ZelGraphicsEditor.h"
+#include "ZelGraphicsView.h"
+#include "ZelLocalizer.h"
+#include "ZelPrinter.h"
+#include "ZelUndoBrushTool.h"
+#include "ZelWireEraserTool.h"
+
+namespace {
+
+// Lets the window settle as a running event loop would, idle time included.
+void Settle(int milliseconds = 150) {
+  for (int i = 0; i < milliseconds / 10; ++i) {
+    QApplication::processEvents();
+    ZelApplication->DoIdle();
+    QThread::msleep(10);
+  }
+}
+
+void SaveScreen(const QString& folder, const QString& name) {
+  const QPixmap screen =
+      QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
+  std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
+              qPrintable(name));
+}
+
+// The pointer driver over image pixel Point of the current view, delivered.
+void PointAt(quill::QtPointerDriver& pointer, const quill::TPoint& point) {
+  TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
+  const quill::TPoint device = view->GetMapMode().LogicalToDevice(point);
+  const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
+  pointer.SetPosition({screen.x(), screen.y()});
+  Settle(30);
+}
+
+void Stroke(quill::QtPointerDriver& pointer, const std::vector<quill::TPoint>& points) {
+  PointAt(pointer, points.front());
+  pointer.SendButtons(MOUSEEVENTF_LEFTDOWN);
+  for (const quill::TPoint& point : points) PointAt(pointer, point);
+  pointer.SendButtons(MOUSEEVENTF_LEFTUP);
+  Settle(30);
+}
+
+void SendKey(QEvent::Type type) {
+  QKeyEvent event(type, Qt::Key_O, Qt::NoModifier, QStringLiteral("o"));
+  QApplication::sendEvent(GraphicsEditor->GetCurrentView(), &event);
+  Settle();
+}
+
+// The dab centres of the bundled stroke along the cable.
+std::vector<quill::TPoint> CableStroke() {
+  std::vector<quill::TPoint> stroke;
+  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
+  if (!dabs.open(QIODevice::ReadOnly)) return stroke;
+  while (!dabs.atEnd()) {
+    const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
+      stroke.push_back(quill::ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
+    }
+  }
+  return stroke;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: quill-retouch-shot OUTPUT-FOLDER\n");
+    return 2;
+  }
+  QApplication application(argc, argv);
+  quill::TZelLocalizerUnit localizerUnit;
+  quill::TZelFormsUnit formsUnit;
+  quill::TZelPrinterUnit printerUnit;
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(folder);
+  ZelApplication->Initialize();
+  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
+  ZelApplication->CreateForm(Module);
+  GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  ZelApplication->LoadSettings();
+  MainForm->setGeometry(20, 20, 1100, 760);
+  MainForm->show();
+  Settle(400);
+  TZelDocument* document = nullptr;
+  if (!GraphicsEditor->OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) {
+    std::fprintf(stderr, "quill-retouch-shot: cannot read the sample photo\n");
+    return 1;
+  }
+  Settle();
+  GraphicsEditor->ActualSizeClick();
+  Settle();
+  const std::vector<quill::TPoint> cable = CableStroke();
+  if (cable.size() < 20) {
+    std::fprintf(stderr, "quill-retouch-shot: cannot read the cable's dabs\n");
+    return 1;
+  }
+  quill::QtPointerDriver pointer;
+  pointer.BeginDriving();
+
+  GraphicsEditor->SetActiveTool(WireEraserTool);
+  WireEraserTool->SetSize(10);
+  Stroke(pointer, cable);
+  PointAt(pointer, {380, 120});
+  SaveScreen(folder, QStringLiteral("wire-after.png"));
+
+  // The undo brush over the stroke's middle third: the cable comes back there.
+  UndoBrushTool->Select();
+  UndoBrushTool->SetOptionsShown(true);
+  UndoBrushTool->SetSize(20);
+  UndoBrushTool->SetHardness(128);
+  Settle();
+  Stroke(pointer, std::vector<quill::TPoint>(cable.begin() + cable.size() / 3,
+                                             cable.begin() + 2 * cable.size() / 3));
+  PointAt(pointer, cable[cable.size() / 2]);
+  SaveScreen(folder, QStringLiteral("undo-brush.png"));
+
+  // O held: the opened photo, the cable whole; released: the edit again.
+  SendKey(QEvent::KeyPress);
+  SaveScreen(folder, QStringLiteral("original-shown.png"));
+  SendKey(QEvent::KeyRelease);
+  SaveScreen(folder, QStringLiteral("original-released.png"));
+  pointer.EndDriving();
+
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
+  MainForm->close();
+  return 0;
+}
