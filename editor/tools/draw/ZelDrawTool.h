@@ -7,7 +7,7 @@
 //   ApplyDab(DabRect(position, Size))     // mouse down, then every mouse move
 //   EndStroke()                           // mouse up: one undo record for the stroke
 //
-// BeginStroke begins the document operation (when the editor lets the tool work);
+// BeginStroke begins the document operation (when quill::ToolMayStart allows it);
 // ApplyDab clips the dab to the image and hands what is left to ProcessDab, the
 // subclass's pixel work, then widens the operation's dirty rectangle by it; EndStroke
 // commits. A dab is centred on the pointer's image pixel: DabRect(P, Size) is

@@ -102,10 +102,6 @@ void TZelOriginalImageToolControl::InitFlags() {
   SetFlags(quill::kViewObjectContent | quill::kViewObjectNoExtent);
 }
 
-void TZelOriginalImageToolControl::Initialize() {
-  SetBounds(View->Document->GetOriginalPixels().GetBounds());
-}
-
 void TZelOriginalImageToolControl::Activate() {
   TZelGraphicDocumentView* image = View->DocumentView;
   image->SetFlags(static_cast<uint8_t>((image->GetFlags() | quill::kViewObjectNoExtent) &

@@ -77,10 +77,9 @@ class TZelOriginalImageToolControl : public TZelGraphicsToolControl {
 
   // Content layer, not part of the extent, invisible (18).
   void InitFlags() override;
-  // Bounds := the original image's bounds.
-  void Initialize() override;
   // The image layer hidden and out of the extent; this layer visible, in the extent,
-  // over the original's bounds; the view's scroll range and pixels follow.
+  // over the original's bounds (read only now: the original is not touched while it
+  // is not shown); the view's scroll range and pixels follow.
   void Activate() override;
   // The reverse of Activate.
   void Deactivate() override;
