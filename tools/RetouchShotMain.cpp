@@ -21,6 +21,7 @@
 #include "Module.h"
 #include "PointerDriver.h"
 #include "WireEraserStroke.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
 #include "ZelLocalizer.h"
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
   GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();
