@@ -60,6 +60,11 @@ bool ReadWholeNumber(const QString& text, int32_t& value) {
   return true;
 }
 
+// Whether a picture of Width x Height is one the program could open again.
+bool WithinPixelBudget(int32_t width, int32_t height) {
+  return int64_t{width} * height <= quill::kMaxImagePixels;
+}
+
 // The message that a resize to Width x Height cannot be done.
 void ReportResizeFailure(int32_t width, int32_t height) {
   const QString size = QStringLiteral("%1 x %2").arg(width).arg(height);
@@ -278,7 +283,7 @@ void TZelResizeTool::Perform() {
   const int32_t width = NewWidth;
   const int32_t height = NewHeight;
   // A picture the program could not open again is not made.
-  if (int64_t{width} * height > quill::kMaxImagePixels) {
+  if (!WithinPixelBudget(width, height)) {
     ReportResizeFailure(width, height);
     return;
   }
@@ -425,15 +430,21 @@ void TZelResizeCommandState::Undo() {
   TZelCustomGraphicsCommandState::Undo();
 }
 
-void TZelResizeCommandState::Redo() {
+void TZelResizeCommandState::Redo() { TryRedo(); }
+
+bool TZelResizeCommandState::TryRedo() {
   bool resized = false;
-  {
+  if (WithinPixelBudget(NewWidth, NewHeight)) {
     const quill::TZelHourglass hourglass;
-    Document->Saved = false;
     resized = Document->Resize(NewWidth, NewHeight);
   }
-  if (!resized) ReportResizeFailure(NewWidth, NewHeight);
+  if (!resized) {
+    ReportResizeFailure(NewWidth, NewHeight);
+    return false;
+  }
+  Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
+  return true;
 }
 
 int64_t TZelResizeCommandState::GetSize() const {
