@@ -256,12 +256,6 @@ TZelCrop2Tool::TZelCrop2Tool(TZelComponent* owner) : TZelGraphicsTool(owner) {
   Name = QStringLiteral("Crop");
   ControlClass = &TZelGraphicsTool::MakeControl<TZelCrop2ToolControl>;
   Exclusive = true;
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorCross, QCursor(Qt::CrossCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNESW, QCursor(Qt::SizeBDiagCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNS, QCursor(Qt::SizeVerCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNWSE, QCursor(Qt::SizeFDiagCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeWE, QCursor(Qt::SizeHorCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeAll, QCursor(Qt::SizeAllCursor));
   SetOptionsShown(false);
 }
 
