@@ -305,8 +305,7 @@ void TZelBrightnessContrastTool::DocumentClosing(TZelGraphicsDocument* /*documen
 }
 
 void TZelBrightnessContrastTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -316,7 +315,7 @@ void TZelBrightnessContrastTool::Select() {
 
 void TZelBrightnessContrastTool::Activate() {
   TZelGraphicsTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelBrightnessContrastTool::SetBrightness(int32_t value) {

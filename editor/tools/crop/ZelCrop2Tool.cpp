@@ -397,14 +397,13 @@ void TZelCrop2Tool::DocumentClosing(TZelGraphicsDocument* document) {
 }
 
 void TZelCrop2Tool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
 void TZelCrop2Tool::Activate() {
   TZelGraphicsTool::Activate();
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 // ---- TZelCrop2CommandState ----

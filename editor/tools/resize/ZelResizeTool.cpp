@@ -395,8 +395,7 @@ void TZelResizeTool::DocumentOpened(TZelGraphicsDocument* document) {
 }
 
 void TZelResizeTool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -404,7 +403,7 @@ void TZelResizeTool::Activate() {
   TZelGraphicsTool::Activate();
   SetNewWidth(ImageWidth());
   SetNewHeight(ImageHeight());
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
   ShowSizes();
 }
 

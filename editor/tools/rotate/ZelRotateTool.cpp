@@ -392,14 +392,13 @@ void TZelRotateTool::DocumentOpened(TZelGraphicsDocument* document) {
 }
 
 void TZelRotateTool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
 void TZelRotateTool::Activate() {
   TZelGraphicsTool::Activate();
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
   RefreshPreview();
 }
 

@@ -387,8 +387,7 @@ void TZelTextTool::DocumentClosing(TZelGraphicsDocument* /*document*/) {
 }
 
 void TZelTextTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -398,7 +397,7 @@ void TZelTextTool::Select() {
 
 void TZelTextTool::Activate() {
   TZelGraphicsTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelTextTool::SetFontSize(int32_t value) {
