@@ -231,7 +231,7 @@ void TZelBrightnessContrastTool::UpdateControls() {
   }
 }
 
-void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command, bool& handled,
                                                 const TZelProperties* params) {
   const QString name = Name.toUpper();
   if (command == name) {
@@ -256,7 +256,7 @@ void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* sender, const 
   handled = true;
 }
 
-void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found,
                                                 quill::TPoint& point) {
   if (params == nullptr) return;
   quill::TZelVariant value;

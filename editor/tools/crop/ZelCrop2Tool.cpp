@@ -377,7 +377,7 @@ void TZelCrop2Tool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
   }
 }
 
-void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (quill::ScriptTargetName(params) == Name.toUpper()) found = quill::ToolbarItemScreenCenter(Button, point);
 }
 

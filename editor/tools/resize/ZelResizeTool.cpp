@@ -372,7 +372,7 @@ void TZelResizeTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
   }
 }
 
-void TZelResizeTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelResizeTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (Frame == nullptr) return;
   const TZelResizeFrame& frame = *Frame;
   found = quill::FindToolTarget(params, Name, Button, {

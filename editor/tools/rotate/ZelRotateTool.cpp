@@ -361,7 +361,7 @@ void TZelRotateTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
   }
 }
 
-void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (Frame == nullptr) return;
   const TZelRotateFrame& frame = *Frame;
   found = quill::FindToolTarget(params, Name, Button, {
