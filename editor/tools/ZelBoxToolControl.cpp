@@ -41,6 +41,7 @@ TPoint BoxHandlePoint(const TRect& r, int32_t code, int32_t inset) {
   const int32_t midY = SaturateInt32((int64_t{r.Top} + r.Bottom) / 2);
   const int32_t right = SaturateInt32(int64_t{r.Right} - inset);
   const int32_t bottom = SaturateInt32(int64_t{r.Bottom} - inset);
+  // 4 top centre, clockwise to 11 top left.
   switch (code) {
     case 4: return {midX, r.Top};
     case 5: return {right, r.Top};
@@ -68,6 +69,7 @@ int32_t HitTestBoxHandles(const TRect& r, const TPoint& p, int32_t inset, const 
 }
 
 bool BoxHandleCursor(int32_t code, int& cursor) {
+  // 3 inside; 4 top centre, clockwise to 11 top left.
   switch (code) {
     case 3: cursor = crSizeAll; return true;
     case 5:
