@@ -23,6 +23,7 @@
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
 #include "ZelCrop2ToolControl.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelGraphicsView.h"
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
   GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();
