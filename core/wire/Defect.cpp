@@ -60,11 +60,13 @@ void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t
   }
 }
 
-// A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to even.
+// A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to
+// even, as RoundHalfEven rounds a value in that range: adding and taking away 2^52.
 uint8_t SurfaceByte(double value) {
+  constexpr double kShift = 4503599627370496.0;  // 2^52
   double v = value > 0 ? value : 0.0;
   v = v < 255 ? v : 255.0;
-  return static_cast<uint8_t>(RoundHalfEven(v));
+  return static_cast<uint8_t>(static_cast<int32_t>((v + kShift) - kShift));
 }
 
 }  // namespace
@@ -87,7 +89,6 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
-  FColumnTerms.resize(static_cast<size_t>(FGridWidth) * 6);
   FBucketCounts.resize(kContrastBuckets);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FCoveredCount = 0;
@@ -383,28 +384,21 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
 // Repaints the to-repair cells from the surfaces of R, G and B. Each channel is
 // c0 + c1*x + c2*y + c3*x^2 + c4*y^2 + c5*xy summed from the left, as the fit
 // evaluates it; the partial sum c0 + c1*x and the term c3*x^2 are kept per column,
-// and x*y (exact in doubles) per row.
+// and x*y (exact in doubles) per cell.
 void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
-  const size_t width = static_cast<size_t>(FGridWidth);
-  const double* linear[3];
-  const double* square[3];
-  double cross[3];
-  for (int c = 0; c < 3; ++c) {
-    const double* k = coefficients[c];
-    double* columnLinear = FColumnTerms.data() + (2 * c) * width;
-    double* columnSquare = FColumnTerms.data() + (2 * c + 1) * width;
-    for (int32_t x = 0; x < FGridWidth; ++x) {
-      columnLinear[x] = k[0] + k[1] * x;
-      columnSquare[x] = k[3] * (x * x);
+  double linear[kMaxExactSide][3];
+  double square[kMaxExactSide][3];
+  for (int32_t x = 0; x < FGridWidth; ++x) {
+    for (int c = 0; c < 3; ++c) {
+      linear[x][c] = coefficients[c][0] + coefficients[c][1] * x;
+      square[x][c] = coefficients[c][3] * (x * x);
     }
-    linear[c] = columnLinear;
-    square[c] = columnSquare;
-    cross[c] = k[5];
   }
-  uint8_t* const planes[3] = {FRed.data(), FGreen.data(), FBlue.data()};
-  const uint8_t* const states = FState.data();
+  const double cross[3] = {coefficients[0][5], coefficients[1][5], coefficients[2][5]};
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
+    const uint8_t* const state = FState.data() + row;
+    uint8_t* const planes[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     double rowTerm[3], rowSquare[3];
     for (int c = 0; c < 3; ++c) {
       rowTerm[c] = coefficients[c][2] * gy;
@@ -415,14 +409,14 @@ void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
     int32_t count = 0;
     for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
       columns[count] = x;
-      count += states[row + x] == kRepair;
+      count += state[x] == kRepair;
     }
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const double xy = x * gy;
       for (int c = 0; c < 3; ++c) {
-        const double value = (((linear[c][x] + rowTerm[c]) + square[c][x]) + rowSquare[c]) + cross[c] * xy;
-        planes[c][row + x] = SurfaceByte(value);
+        const double value = (((linear[x][c] + rowTerm[c]) + square[x][c]) + rowSquare[c]) + cross[c] * xy;
+        planes[c][x] = SurfaceByte(value);
       }
     }
   }

@@ -109,7 +109,6 @@ class TDefectGrid {
   std::vector<double> FContrastValues;  // room for the contrasts of one bucket
   int32_t FCoveredCount = 0;            // covered cells (a pixel added twice counts once)
   int32_t FDefectPixelCount = 0;
-  std::vector<double> FColumnTerms;     // per column and channel, in PaintSurface
 };
 
 // One Wire Eraser dab, shared by the tool and the drivers. Rect is the dab's
