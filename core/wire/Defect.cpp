@@ -166,7 +166,10 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 //
 // Each distance is computed once per pair of cells (it is symmetric), and only within
 // the rows' spans; the distances down to the next row become that row's distances up.
-void TDefectGrid::ComputeContrasts() {
+// The same pass counts the covered cells whose contrast is below Noise and those at
+// most Noise (none when Noise is not a number), for the classification's threshold.
+TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
+  TNoiseCounts counts;
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const int32_t first = FSpanFirst[gy];
@@ -204,10 +207,15 @@ void TDefectGrid::ComputeContrasts() {
       const int count = (up[x] != kUncovered) + (down[x] != kUncovered) +
                         (right[x] != kUncovered) + (left[x] != kUncovered);
       const double sum = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
-      contrast[x] = sum / std::max(count, 1) * 4.0;
+      const double value = sum / std::max(count, 1) * 4.0;
+      contrast[x] = value;
+      const bool isCovered = state[x] != kUncovered;
+      counts.Below += isCovered & (value < noise);
+      counts.AtOrBelow += isCovered & (value <= noise);
     }
     std::swap(FAbove, FBelow);
   }
+  return counts;
 }
 
 // Position of the fraction's index in the ascending list of the covered cells'
@@ -258,7 +266,7 @@ double TDefectGrid::SelectContrast(size_t position) {
 
 double TDefectGrid::EstimateBackgroundNoise() {
   if (FCoveredCount == 0) return 0;
-  ComputeContrasts();
+  ComputeContrasts(std::numeric_limits<double>::quiet_NaN());
   return SelectContrast(PercentilePosition(kNoiseFraction));
 }
 
@@ -266,33 +274,20 @@ double TDefectGrid::EstimateBackgroundNoise() {
 // contrasts at the low and high percentile positions of the ascending list. Noise
 // is below Low exactly when no more than the low position's count of contrasts are
 // at most Noise, and above High exactly when more than the high position's count
-// are below it; only then is an order statistic needed.
-double TDefectGrid::Threshold(double backgroundNoise) {
+// are below it (Counts, from ComputeContrasts); only then is an order statistic needed.
+double TDefectGrid::Threshold(double backgroundNoise, const TNoiseCounts& counts) {
   // Not a number stays as it is, and then no cell is at most the threshold.
   if (backgroundNoise != backgroundNoise) return backgroundNoise;
-  size_t below = 0;
-  size_t atOrBelow = 0;
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      const bool isCovered = state[gx] != kUncovered;
-      below += isCovered & (contrast[gx] < backgroundNoise);
-      atOrBelow += isCovered & (contrast[gx] <= backgroundNoise);
-    }
-  }
   const size_t lowPosition = PercentilePosition(kLowFraction);
-  if (atOrBelow <= lowPosition) return SelectContrast(lowPosition);
+  if (counts.AtOrBelow <= lowPosition) return SelectContrast(lowPosition);
   const size_t highPosition = PercentilePosition(kHighFraction);
-  if (below > highPosition) return SelectContrast(highPosition);
+  if (counts.Below > highPosition) return SelectContrast(highPosition);
   return backgroundNoise;
 }
 
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
   if (FCoveredCount == 0) return;
-  ComputeContrasts();
-  const double threshold = Threshold(backgroundNoise);
+  const double threshold = Threshold(backgroundNoise, ComputeContrasts(backgroundNoise));
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
     uint8_t* state = FState.data() + row;

@@ -84,10 +84,15 @@ class TDefectGrid {
   // Index of the grid's first cell in row GY.
   size_t RowStart(int32_t gy) const { return static_cast<size_t>(gy + 1) * FStride + 1; }
 
-  void ComputeContrasts();
+  // Covered cells whose contrast is below, and at most, a noise setting.
+  struct TNoiseCounts {
+    size_t Below = 0;
+    size_t AtOrBelow = 0;
+  };
+  TNoiseCounts ComputeContrasts(double noise);
   size_t PercentilePosition(long double fraction) const;
   double SelectContrast(size_t position);
-  double Threshold(double backgroundNoise);
+  double Threshold(double backgroundNoise, const TNoiseCounts& counts);
   bool FitSurface(double coefficients[3][6]) const;
   void PaintSurface(const double coefficients[3][6]);
   void FitAndPaintBySamples(int32_t background);
