@@ -89,7 +89,7 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
-  FBucketCounts.resize(kContrastBuckets);
+  FBucketCounts.resize(kContrastBuckets * 4);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FCoveredCount = 0;
   FDefectPixelCount = 0;
@@ -228,26 +228,32 @@ size_t TDefectGrid::PercentilePosition(long double fraction) const {
 // The value at Position of the ascending list of the covered cells' contrasts. The
 // contrasts are first counted in buckets one unit wide by their integer part (the
 // last bucket takes every larger value), and only the values of the bucket that
-// holds Position are then partitioned.
+// holds Position are then partitioned. Neighbouring cells have alike contrasts, so
+// the counts are kept in four interleaved tables by column, which lets one cell's
+// count go ahead without waiting for its neighbour's.
 double TDefectGrid::SelectContrast(size_t position) {
   uint32_t* const counts = FBucketCounts.data();
-  const size_t last = FBucketCounts.size() - 1;
-  const auto bucket = [last](double contrast) {
-    return contrast < static_cast<double>(last) ? static_cast<size_t>(contrast) : last;
-  };
-  std::fill(counts, counts + last + 1, 0);
+  constexpr size_t kLast = kContrastBuckets - 1;
+  std::fill(FBucketCounts.begin(), FBucketCounts.end(), 0);
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
     const uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
     for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      counts[bucket(contrast[gx])] += state[gx] != kUncovered;
+      const size_t bucket = contrast[gx] < kLast ? static_cast<size_t>(contrast[gx]) : kLast;
+      counts[bucket * 4 + (gx & 3)] += state[gx] != kUncovered;
     }
   }
   size_t chosen = 0;
   size_t before = 0;  // values in the buckets below the chosen one
-  while (before + counts[chosen] <= position) before += counts[chosen++];
+  const auto bucketCount = [counts](size_t bucket) {
+    const uint32_t* c = counts + bucket * 4;
+    return size_t{c[0]} + c[1] + c[2] + c[3];
+  };
+  while (before + bucketCount(chosen) <= position) before += bucketCount(chosen++);
   // The chosen bucket's values, gathered without branches.
+  const double low = static_cast<double>(chosen);
+  const double high = chosen == kLast ? std::numeric_limits<double>::infinity() : low + 1;
   double* const values = FContrastValues.data();
   size_t count = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
@@ -256,7 +262,7 @@ double TDefectGrid::SelectContrast(size_t position) {
     const double* contrast = FContrast.data() + row;
     for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
       values[count] = contrast[gx];
-      count += (state[gx] != kUncovered) & (bucket(contrast[gx]) == chosen);
+      count += (state[gx] != kUncovered) & (contrast[gx] >= low) & (contrast[gx] < high);
     }
   }
   double* const value = values + (position - before);

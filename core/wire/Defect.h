@@ -110,7 +110,7 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
-  std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, for a selection
+  std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FContrastValues;  // room for the contrasts of one bucket
   int32_t FCoveredCount = 0;            // covered cells (a pixel added twice counts once)
   int32_t FDefectPixelCount = 0;
