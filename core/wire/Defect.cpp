@@ -91,6 +91,10 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FRight.resize(FGridWidth + 1);
   FBucketCounts.resize(kContrastBuckets * 4);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
+  FColumnLists.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
+  FBackgroundInRow.resize(FGridHeight);
+  FRepairInRow.resize(FGridHeight);
+  FListed = false;
   FCoveredCount = 0;
   FDefectPixelCount = 0;
 }
@@ -110,6 +114,7 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FSpanFirst[gy] = std::min(FSpanFirst[gy], gx);
   FSpanEnd[gy] = std::max(FSpanEnd[gy], gx + 1);
   ++FDefectPixelCount;
+  FListed = false;
 }
 
 void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
@@ -168,8 +173,16 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // the rows' spans; the distances down to the next row become that row's distances up.
 // The same pass counts the covered cells whose contrast is below Noise and those at
 // most Noise (none when Noise is not a number), for the classification's threshold.
+//
+// Where a cell and its four neighbours are covered, the sum over 4 times 4 is the
+// sum itself (both scalings by a power of two are exact for sums of square roots of
+// integers), so no division is needed. When no span has a gap, these are the cells
+// inside the spans of their row and of the rows above and below, away from the ends.
 TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   TNoiseCounts counts;
+  int64_t spanCells = 0;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
+  const bool spansWhole = spanCells == FCoveredCount;
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const int32_t first = FSpanFirst[gy];
@@ -203,7 +216,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     const double* below = FBelow.data();
     const double* beside = FRight.data();
     double* contrast = FContrast.data() + row;
-    for (int32_t x = first; x < end; ++x) {
+    const auto anyCell = [&](int32_t x) {
       const int count = (up[x] != kUncovered) + (down[x] != kUncovered) +
                         (right[x] != kUncovered) + (left[x] != kUncovered);
       const double sum = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
@@ -212,7 +225,22 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const bool isCovered = state[x] != kUncovered;
       counts.Below += isCovered & (value < noise);
       counts.AtOrBelow += isCovered & (value <= noise);
+    };
+    // The columns [inner, innerEnd) whose cells have four covered neighbours.
+    int32_t inner = end;
+    int32_t innerEnd = end;
+    if (spansWhole && gy > 0 && gy + 1 < FGridHeight) {
+      inner = std::min(std::max({first + 1, FSpanFirst[gy - 1], FSpanFirst[gy + 1]}), end);
+      innerEnd = std::max(std::min({end - 1, FSpanEnd[gy - 1], FSpanEnd[gy + 1]}), inner);
     }
+    for (int32_t x = first; x < inner; ++x) anyCell(x);
+    for (int32_t x = inner; x < innerEnd; ++x) {
+      const double value = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
+      contrast[x] = value;
+      counts.Below += value < noise;
+      counts.AtOrBelow += value <= noise;
+    }
+    for (int32_t x = innerEnd; x < end; ++x) anyCell(x);
     std::swap(FAbove, FBelow);
   }
   return counts;
@@ -302,7 +330,29 @@ void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
       // kRepair - 1 is kBackground; without a branch, which the scattered contrasts would mislead.
       state[gx] -= (state[gx] == kRepair) & (contrast[gx] <= threshold);
     }
+    ListRow(gy);
   }
+  FListed = true;
+}
+
+// Lists row GY's background columns from the front of its part of FColumnLists and
+// its to-repair columns from the back, without branches that the scattered states
+// would mislead: each column is written to both ends and kept where it counts. The
+// two lists never overlap, as the row has no more covered cells than columns.
+void TDefectGrid::ListRow(int32_t gy) {
+  const uint8_t* const state = FState.data() + RowStart(gy);
+  int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
+  int32_t* const last = columns + FGridWidth - 1;
+  int32_t background = 0;
+  int32_t repair = 0;
+  for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+    columns[background] = x;
+    *(last - repair) = x;
+    background += state[x] == kBackground;
+    repair += state[x] == kRepair;
+  }
+  FBackgroundInRow[gy] = background;
+  FRepairInRow[gy] = repair;
 }
 
 // Fits the quadratic surface of each channel (R, G, B) to the background cells and
@@ -316,18 +366,11 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   int64_t channelMoment[3][3][3] = {};
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
     const uint8_t* channels[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     int32_t power[5] = {};            // sums of x^a over the row's background cells
     int32_t channelPower[3][3] = {};  // sums of channel times x^a
-    // The row's background columns, listed first so that the sums take no branch
-    // that the scattered background would mislead.
-    int32_t columns[kMaxExactSide];
-    int32_t count = 0;
-    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
-      columns[count] = x;
-      count += state[x] == kBackground;
-    }
+    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
+    const int32_t count = FBackgroundInRow[gy];
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const int32_t x2 = x * x;
@@ -398,20 +441,15 @@ void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
   const double cross[3] = {coefficients[0][5], coefficients[1][5], coefficients[2][5]};
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
-    const uint8_t* const state = FState.data() + row;
     uint8_t* const planes[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     double rowTerm[3], rowSquare[3];
     for (int c = 0; c < 3; ++c) {
       rowTerm[c] = coefficients[c][2] * gy;
       rowSquare[c] = coefficients[c][4] * (gy * gy);
     }
-    // The row's to-repair columns, listed first (see FitSurface).
-    int32_t columns[kMaxExactSide];
-    int32_t count = 0;
-    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
-      columns[count] = x;
-      count += state[x] == kRepair;
-    }
+    // The row's to-repair columns, listed backwards from the end of its part.
+    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy + 1) * FGridWidth - FRepairInRow[gy];
+    const int32_t count = FRepairInRow[gy];
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const double xy = x * gy;
@@ -479,11 +517,15 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     }
     return;
   }
+  if (!FListed) {
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);
+    FListed = true;
+  }
   int32_t background = 0;
   int32_t repair = 0;
-  for (uint8_t state : FState) {
-    background += state == kBackground;
-    repair += state == kRepair;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    background += FBackgroundInRow[gy];
+    repair += FRepairInRow[gy];
   }
   // Without background the fit fails and there is no mean: every cell keeps its colour.
   // Without a cell to repaint, nothing depends on the fit.

@@ -93,6 +93,7 @@ class TDefectGrid {
   size_t PercentilePosition(long double fraction) const;
   double SelectContrast(size_t position);
   double Threshold(double backgroundNoise, const TNoiseCounts& counts);
+  void ListRow(int32_t gy);
   bool FitSurface(double coefficients[3][6]) const;
   void PaintSurface(const double coefficients[3][6]);
   void FitAndPaintBySamples(int32_t background);
@@ -112,6 +113,11 @@ class TDefectGrid {
   std::vector<double> FAbove;
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FContrastValues;  // room for the contrasts of one bucket
+  // Per row, FGridWidth entries: the background columns from the front, the to-repair
+  // columns from the back, FBackgroundInRow and FRepairInRow of them; valid while FListed.
+  std::vector<int32_t> FColumnLists;
+  std::vector<int32_t> FBackgroundInRow, FRepairInRow;
+  bool FListed = false;
   int32_t FCoveredCount = 0;            // covered cells (a pixel added twice counts once)
   int32_t FDefectPixelCount = 0;
 };
