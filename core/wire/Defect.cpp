@@ -45,7 +45,9 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
 // Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
 // indices), as sqrt of the integer sum of squared channel differences; 0 where
-// either cell is uncovered.
+// either cell is uncovered, which CheckCovered = false leaves out when every pair
+// is known to be covered.
+template <bool CheckCovered>
 void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
                         const uint8_t* state, size_t a, size_t b, size_t n, double* out) {
   for (size_t i = 0; i < n; ++i) {
@@ -55,8 +57,12 @@ void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t
     const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
     const int32_t squares = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
     const double distance = std::sqrt(static_cast<double>(squares));
-    const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
-    out[i] = bothCovered ? distance : 0.0;
+    if constexpr (CheckCovered) {
+      const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
+      out[i] = bothCovered ? distance : 0.0;
+    } else {
+      out[i] = distance;
+    }
   }
 }
 
@@ -183,6 +189,8 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   int64_t spanCells = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
   const bool spansWhole = spanCells == FCoveredCount;
+  // Within the spans, the pairs whose cells are both covered.
+  const auto distances = spansWhole ? NeighbourDistances<false> : NeighbourDistances<true>;
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const int32_t first = FSpanFirst[gy];
@@ -194,7 +202,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const int32_t from = std::max(first, FSpanFirst[gy + 1]);
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
-        NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
+        distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
                            row + from + FStride, to - from, FBelow.data() + from);
       }
     }
@@ -205,7 +213,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     // FRight[x]: (x - 1, gy) to (x, gy); none at the span's ends.
     FRight[first] = 0.0;
     FRight[end] = 0.0;
-    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
+    distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
                        row + first + 1, end - first - 1, FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
