@@ -67,12 +67,12 @@ void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t
 }
 
 // A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to
-// even, as RoundHalfEven rounds a value in that range: adding and taking away 2^52.
+// even. std::lrint rounds in the current rounding mode, which the program never
+// changes from to-nearest-even, so it gives RoundHalfEven's integer in one instruction.
 uint8_t SurfaceByte(double value) {
-  constexpr double kShift = 4503599627370496.0;  // 2^52
   double v = value > 0 ? value : 0.0;
   v = v < 255 ? v : 255.0;
-  return static_cast<uint8_t>(static_cast<int32_t>((v + kShift) - kShift));
+  return static_cast<uint8_t>(std::lrint(v));
 }
 
 }  // namespace
@@ -330,34 +330,32 @@ double TDefectGrid::Threshold(double backgroundNoise, const TNoiseCounts& counts
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
   if (FCoveredCount == 0) return;
   const double threshold = Threshold(backgroundNoise, ComputeContrasts(backgroundNoise));
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      // kRepair - 1 is kBackground; without a branch, which the scattered contrasts would mislead.
-      state[gx] -= (state[gx] == kRepair) & (contrast[gx] <= threshold);
-    }
-    ListRow(gy);
-  }
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, threshold);
   FListed = true;
 }
 
-// Lists row GY's background columns from the front of its part of FColumnLists and
-// its to-repair columns from the back, without branches that the scattered states
-// would mislead: each column is written to both ends and kept where it counts. The
-// two lists never overlap, as the row has no more covered cells than columns.
-void TDefectGrid::ListRow(int32_t gy) {
-  const uint8_t* const state = FState.data() + RowStart(gy);
+// Turns row GY's to-repair cells whose contrast is at most Threshold into background
+// (none when Threshold is not a number), then lists the row's background columns from
+// the front of its part of FColumnLists and its to-repair columns from the back. No
+// step branches on a cell, which the scattered contrasts would mislead: each column
+// is written to both ends and kept where it counts. The two lists never overlap, as
+// the row has no more covered cells than columns.
+void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+  const size_t row = RowStart(gy);
+  uint8_t* const state = FState.data() + row;
+  const double* const contrast = FContrast.data() + row;
   int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
   int32_t* const last = columns + FGridWidth - 1;
   int32_t background = 0;
   int32_t repair = 0;
   for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+    // kRepair - 1 is kBackground.
+    const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
+    state[x] = cell;
     columns[background] = x;
     *(last - repair) = x;
-    background += state[x] == kBackground;
-    repair += state[x] == kRepair;
+    background += cell == kBackground;
+    repair += cell == kRepair;
   }
   FBackgroundInRow[gy] = background;
   FRepairInRow[gy] = repair;
@@ -526,7 +524,8 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     return;
   }
   if (!FListed) {
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);
+    // The cells as they stand: no contrast is at most not-a-number.
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, std::numeric_limits<double>::quiet_NaN());
     FListed = true;
   }
   int32_t background = 0;
