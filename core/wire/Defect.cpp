@@ -151,13 +151,16 @@ void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& 
     uint8_t* const red = FRed.data() + row;
     uint8_t* const state = FState.data() + row;
     const uint8_t* const pixel = source.GetScanLine(FGridLeft, FGridTop + gy);
+    // The states in a loop of their own, which the compiler vectorises.
+    for (int32_t gx = first; gx < end; ++gx) {
+      const bool isCovered = weights[gx - maskLeft] != 0;
+      state[gx] = isCovered ? kRepair : kUncovered;
+      covered += isCovered;
+    }
     for (int32_t gx = first; gx < end; ++gx) {
       blue[gx] = pixel[3 * gx];
       green[gx] = pixel[3 * gx + 1];
       red[gx] = pixel[3 * gx + 2];
-      const bool isCovered = weights[gx - maskLeft] != 0;
-      state[gx] = isCovered ? kRepair : kUncovered;
-      covered += isCovered;
     }
   }
   FCoveredCount = covered;
