@@ -190,7 +190,9 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   TNoiseCounts counts;
   int64_t spanCells = 0;
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
+  }
   const bool spansWhole = spanCells == FCoveredCount;
   // Within the spans, the pairs whose cells are both covered.
   const auto distances = spansWhole ? NeighbourDistances<false> : NeighbourDistances<true>;
@@ -206,7 +208,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
         distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
-                           row + from + FStride, to - from, FBelow.data() + from);
+                  row + from + FStride, to - from, FBelow.data() + from);
       }
     }
     if (first >= end) {
@@ -217,7 +219,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     FRight[first] = 0.0;
     FRight[end] = 0.0;
     distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
-                       row + first + 1, end - first - 1, FRight.data() + first + 1);
+              row + first + 1, end - first - 1, FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
@@ -457,8 +459,8 @@ void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
       rowSquare[c] = coefficients[c][4] * (gy * gy);
     }
     // The row's to-repair columns, listed backwards from the end of its part.
-    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy + 1) * FGridWidth - FRepairInRow[gy];
     const int32_t count = FRepairInRow[gy];
+    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy + 1) * FGridWidth - count;
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const double xy = x * gy;
@@ -528,7 +530,8 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
   }
   if (!FListed) {
     // The cells as they stand: no contrast is at most not-a-number.
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, std::numeric_limits<double>::quiet_NaN());
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, none);
     FListed = true;
   }
   int32_t background = 0;
