@@ -176,14 +176,13 @@ void TZelUndoBrushTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelPrope
 }
 
 void TZelUndoBrushTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelBrushTool::SetAvailable(value);
 }
 
 void TZelUndoBrushTool::Activate() {
   TZelBrushTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelUndoBrushTool::ProcessDab(const quill::TRect& rect) {
