@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -97,12 +96,12 @@ TZelJPEGOptionsForm::TZelJPEGOptionsForm(quill::TZelComponent* owner) : TZelForm
   group->addWidget(qualityTrackBar_);
   group->addLayout(ends);
 
-  // OK is the default button and Cancel the cancel button (keyPressEvent). A focused
-  // button takes Enter itself.
+  // OK is the default button and Cancel the cancel button. A focused button takes
+  // Enter itself.
   okButton_ = new QPushButton(central);
-  okButton_->setDefault(true);
   cancelButton_ = new QPushButton(central);
   cancelButton_->setAutoDefault(true);
+  SetDialogButtons(okButton_, cancelButton_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(okButton_);
@@ -119,24 +118,6 @@ TZelJPEGOptionsForm::TZelJPEGOptionsForm(quill::TZelComponent* owner) : TZelForm
   connect(qualityTrackBar_, &QSlider::valueChanged, this, [this] { QualityChange(qualityTrackBar_); });
   connect(okButton_, &QPushButton::clicked, this, [this] { OkButtonClick(); });
   connect(cancelButton_, &QPushButton::clicked, this, [this] { SetModalResult(quill::IDCANCEL); });
-}
-
-void TZelJPEGOptionsForm::keyPressEvent(QKeyEvent* event) {
-  // Enter and Esc that the focused control left unused, as a dialog takes them.
-  if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-    switch (event->key()) {
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        okButton_->click();
-        return;
-      case Qt::Key_Escape:
-        cancelButton_->click();
-        return;
-      default:
-        break;
-    }
-  }
-  TZelForm::keyPressEvent(event);
 }
 
 void TZelJPEGOptionsForm::SetQuality(int32_t quality) {

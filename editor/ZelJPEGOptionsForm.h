@@ -17,7 +17,6 @@
 
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QObject;
@@ -62,11 +61,6 @@ class TZelJPEGOptionsForm : public TZelForm {
   QSlider* QualityTrackBar() const { return qualityTrackBar_; }
   QPushButton* OkButton() const { return okButton_; }
   QPushButton* CancelButton() const { return cancelButton_; }
-
- protected:
-  // Enter clicks OK (the default button) and Esc clicks Cancel (the cancel button),
-  // unless the focused control uses the key; a focused button takes Enter itself.
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QGroupBox* qualityGroupBox_;

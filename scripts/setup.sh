@@ -19,8 +19,9 @@ quill_setup() {
                   poppler-utils
                   # Qt's own texts (dialog labels, message-box buttons) in the program's language.
                   qt6-translations-l10n
-                  # A display server for looking at the running program without a screen.
-                  xvfb
+                  # A display server for looking at the running program without a screen,
+                  # and keys typed into it (the README's screenshot closes the demo list).
+                  xvfb xdotool
                   # The text tool's tests render with DejaVu Sans, the same on every machine.
                   fonts-dejavu-core)
   quill_install "${packages[@]}"

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDOK; });
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();
   MainForm->resize(1100, 760);
   MainForm->move(40, 30);

@@ -27,20 +27,21 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
 
 #include <cstdio>
 #include <vector>
 
-#include "PointerDriver.h"
 #include "MainForm.h"
 #include "Module.h"
-#include "ProgressMeter.h"
+#include "PointerDriver.h"
+#include "WireEraserStroke.h"
 #include "ZelCrop2Tool.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
 #include "ZelFileDialogs.h"
 #include "ZelGraphicsDocument.h"
@@ -51,9 +52,7 @@
 #include "ZelPrinter.h"
 #include "ZelResizeTool.h"
 #include "ZelRotateTool.h"
-#include "ZelSystemInfoModule.h"
 #include "ZelToolPanelModule.h"
-#include "WireEraserStroke.h"
 #include "ZelWireEraserTool.h"
 
 namespace {
@@ -171,6 +170,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]\n");
     return 2;
   }
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   QApplication application(argc, argv);
   quill::TZelLocalizerUnit localizerUnit;
   quill::TZelFormsUnit formsUnit;
@@ -181,34 +182,13 @@ int main(int argc, char** argv) {
   if (argc > 3) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[3]).toUShort()));
   QDir().mkpath(folder);
 
-  // The composition root, as far as it exists.
+  // The program's composition root, on settings of its own: the program as it first
+  // starts, without the demo list it offers then.
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  TZelGraphicsEditor* editor = nullptr;
-  ZelApplication->CreateComponent(editor);
-  GraphicsEditor = editor;
-  TZelSystemInfoModule* systemInfo = nullptr;
-  ZelApplication->CreateComponent(systemInfo);
-  ZelApplication->CreateComponent(ToolPanelModule);
-  TZelToolPanelModule* toolPanel = ToolPanelModule;
-  toolPanel->GetPanel()->SetMaxClientWidth(264);
-  toolPanel->GetPanel()->SetMinClientWidth(264);
-  MainForm->AddSeparator(editor->StandardToolbar, nullptr);
-  ToolPanelModule = toolPanel;
-  ZelApplication->CreateComponent(WireEraserTool);
-  ZelApplication->CreateComponent(HandInpaintingTool);
-  HandInpaintingTool->OptionsShown = false;
-  ZelApplication->CreateComponent(RotateTool);
-  ZelApplication->CreateComponent(ResizeTool);
-  ZelApplication->CreateComponent(Crop2Tool);
-  editor->SetActiveTool(WireEraserTool);
-  auto* progressBar = new QProgressBar(MainForm);
-  progressBar->setTextVisible(false);
-  progressBar->setFixedWidth(200);
-  MainForm->StatusBar->addPermanentWidget(progressBar);
-  TProgressMeter meter(progressBar);
-  meter.Reset(0);
-  quill::TZelQtTranslation qtTranslation;
+  ZelApplication->CreateForm(Module);
+  DemonstrationModule->ShowAtStartup = false;
+  TZelGraphicsEditor* editor = GraphicsEditor;
   ZelApplication->LoadSettings();
 
   MainForm->setGeometry(20, 20, 1100, 760);

@@ -25,9 +25,9 @@
 #include <string>
 
 #include "ImageCodecs.h"
-#include "ScreenPicture.h"
 #include "MainForm.h"
 #include "Module.h"
+#include "ScreenPicture.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
       default: return quill::IDOK;
     }
   });
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();
   // Fresh settings hold no placement: a window of a usual size, inside the screen.
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

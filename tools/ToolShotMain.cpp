@@ -18,6 +18,7 @@
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelBrightnessContrastTool.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelGraphicsView.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
   GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();

@@ -71,6 +71,13 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(SystemInfoModule);
   ZelApplication->CreateComponent(GraphicsPrintModule);
   ZelApplication->CreateComponent(HelpModule);
+  ZelApplication->CreateComponent(DemonstrationModule);
+  DemonstrationModule->DemoFolder = GraphicsEditor->ImagesFolder;
+  // The demo list is offered at start until the user unticks it (a setting).
+  DemonstrationModule->ShowAtStartup = true;
+  demoLink_ = std::make_unique<quill::TZelEditorDemoLink>();
+  DemonstrationModule->EditorLink = demoLink_.get();
+  ZelApplication->CreateComponent(DemoEditorModule);
   ZelApplication->CreateComponent(AboutModule);
   AboutModule->SetAboutInfo(quill::kAboutEntries, static_cast<int32_t>(quill::kAboutEntries.size()),
                             QString::fromLatin1(quill::kAboutLogoResourceName));
@@ -107,11 +114,6 @@ void TModule::CreateModel() {
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
 
-  ZelApplication->CreateComponent(DemonstrationModule);
-  DemonstrationModule->DemoFolder = GraphicsEditor->ImagesFolder;
-  demoLink_ = std::make_unique<quill::TZelEditorDemoLink>();
-  DemonstrationModule->EditorLink = demoLink_.get();
-  ZelApplication->CreateComponent(DemoEditorModule);
 }
 
 void TModule::DestroyModel() {

@@ -29,6 +29,8 @@
 #include <QFrame>
 #include <QMainWindow>
 #include <QMetaObject>
+#include <QPointer>
+#include <QPushButton>
 #include <QString>
 
 #include <cstdint>
@@ -278,9 +280,13 @@ class TZelForm : public QMainWindow, public quill::TZelComponent, public IZelMod
   // A non-zero result ends ShowModal.
   void SetModalResult(int result);
   int GetModalResult() const { return modalResult_; }
+  // The buttons that Enter and Esc click when the focused control leaves them unused,
+  // as a dialog's default and cancel buttons. Either may be null.
+  void SetDialogButtons(QPushButton* defaultButton, QPushButton* cancelButton);
 
  protected:
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   // Closing the main window ends Run's event loop.
   void closeEvent(QCloseEvent* event) override;
 
@@ -288,6 +294,8 @@ class TZelForm : public QMainWindow, public quill::TZelComponent, public IZelMod
   QMetaObject::Connection parentWatch_;
   QEventLoop* modalLoop_ = nullptr;
   int modalResult_ = 0;
+  QPointer<QPushButton> defaultButton_;
+  QPointer<QPushButton> cancelButton_;
 };
 
 // Base of every panel of controls (the tool option frames, the tool panel). Owned by

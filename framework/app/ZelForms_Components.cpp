@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPointer>
 
 #include "ZelForms.h"
@@ -121,6 +122,34 @@ int TZelForm::ShowModal() {
 void TZelForm::SetModalResult(int result) {
   modalResult_ = result;
   if (result != 0 && modalLoop_ != nullptr) modalLoop_->quit();
+}
+
+void TZelForm::SetDialogButtons(QPushButton* defaultButton, QPushButton* cancelButton) {
+  defaultButton_ = defaultButton;
+  cancelButton_ = cancelButton;
+  if (defaultButton != nullptr) defaultButton->setDefault(true);
+}
+
+void TZelForm::keyPressEvent(QKeyEvent* event) {
+  if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    QPushButton* button = nullptr;
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        button = defaultButton_;
+        break;
+      case Qt::Key_Escape:
+        button = cancelButton_;
+        break;
+      default:
+        break;
+    }
+    if (button != nullptr) {
+      button->click();
+      return;
+    }
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 bool TZelForm::event(QEvent* event) {

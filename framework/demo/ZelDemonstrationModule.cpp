@@ -390,7 +390,7 @@ TZelDemonstrationForm::TZelDemonstrationForm(TZelComponent* owner, TZelDemonstra
   ShowAtStartupCheckBox = new QCheckBox(client);
   StartButton = new QPushButton(client);
   CloseButton = new QPushButton(client);
-  StartButton->setDefault(true);
+  SetDialogButtons(StartButton, CloseButton);
   StartButton->setEnabled(false);
   layout->addWidget(SelectLabel);
   layout->addWidget(DemoListView, 1);

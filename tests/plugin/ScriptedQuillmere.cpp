@@ -19,6 +19,7 @@
 #include "Program.h"
 #include "ZelDemoPlayback.h"
 #include "ZelDemoScriptable.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelEditor.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
@@ -89,6 +90,7 @@ class TDriver {
 
 int main(int argc, char** argv) {
   quill::TProgram program(argc, argv);
+  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->NewComponent<TInvertTool>();
   TDriver driver;
   // The editor queues the opening of the command-line file while the application

@@ -41,6 +41,7 @@ class DemoScriptingTest : public testing::Test {
       if ((flags & 0xF0) == MB_ICONERROR) errors_.append(text);
       return (flags & 0xF) == MB_YESNO ? quill::IDYES : (flags & 0xF) == quill::MB_YESNOCANCEL ? quill::IDNO : quill::IDOK;
     });
+    DemonstrationModule->ShowAtStartup = false;  // no demo list at start
     ZelApplication->LoadSettings();
     MainForm->resize(1000, 800);
     MainForm->show();
