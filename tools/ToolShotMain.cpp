@@ -1,15 +1,18 @@
 // quill-tool-shot: runs the program's composition root on a photo and writes pictures
 // of the brightness and contrast tool after an automatic correction, with its options
-// shown, and of the text tool with a bold German text in a box being edited. It is how
-// we look at these tools under Xvfb.
+// shown, of the crop tool with a rectangle at the print format 10x15 and its handles,
+// and of the text tool with a bold German text in a box being edited. It is how we look
+// at these tools under Xvfb.
 //
 //   quill-tool-shot OUTPUT-FOLDER [PHOTO]
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScreen>
 #include <QThread>
 
@@ -18,6 +21,8 @@
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelBrightnessContrastTool.h"
+#include "ZelCrop2Tool.h"
+#include "ZelCrop2ToolControl.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
@@ -48,6 +53,14 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButton
   QMouseEvent event(type, QPointF(point), QPointF(target->mapToGlobal(point)), button, buttons,
                     Qt::NoModifier);
   QApplication::sendEvent(target, &event);
+}
+
+// A left-button drag over Target from From to To through their midpoint.
+void Drag(QWidget* target, QPoint from, QPoint to) {
+  SendMouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(target, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+  SendMouse(target, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+  SendMouse(target, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 template <class T>
@@ -100,19 +113,27 @@ int main(int argc, char** argv) {
   contrast->Frame->CancelButtonClick();
   Settle();
 
+  TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
+  const QPoint centre = view->rect().center();
+  auto* crop = FindTool<TZelCrop2Tool>();
+  crop->Select();
+  crop->SetOptionsShown(true);
+  crop->Frame->rbFoto->setChecked(true);
+  crop->Frame->cmbFoto->setCurrentText(QStringLiteral("10x15"));
+  Settle();
+  Drag(view, centre - QPoint(200, 150), centre + QPoint(150, 60));
+  Settle();
+  SaveScreen(folder, QStringLiteral("crop-rectangle.png"));
+  crop->FirstControl()->CancelCrop();
+  Settle();
+
   auto* text = FindTool<TZelTextTool>();
   text->Select();
   text->SetStyle(TZelTextTool::kBold);
   text->SetColor(0x0000FF);
   text->Frame->TextMemo->setPlainText(QStringLiteral("Grüße aus\nMünchen"));
   Settle();
-  TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
-  const QPoint from = view->rect().center() - QPoint(180, 120);
-  const QPoint to = view->rect().center() + QPoint(140, 20);
-  SendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(view, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
-  SendMouse(view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-  SendMouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  Drag(view, centre - QPoint(180, 120), centre + QPoint(140, 20));
   Settle();
   SaveScreen(folder, QStringLiteral("text-box.png"));
 

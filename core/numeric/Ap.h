@@ -3,6 +3,7 @@
 #ifndef QUILL_CORE_AP_H_
 #define QUILL_CORE_AP_H_
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -26,11 +27,22 @@ class TApMatrix {
 
 }  // namespace quill
 
-// |A| with the sign of B; B = 0 counts as positive.
-double CopySign(double a, double b);
+// |A| with the sign of B; B = 0 counts as positive. Inline, as SafeHypot, because a
+// decomposition's rotations call both in their chain of dependent steps.
+inline double CopySign(double a, double b) { return b >= 0 ? std::fabs(a) : -std::fabs(a); }
 
 // sqrt(A^2 + B^2) without overflow: the larger magnitude times
 // sqrt(1 + (smaller / larger)^2); 0 when both are 0.
-double SafeHypot(double a, double b);
+inline double SafeHypot(double a, double b) {
+  const double absA = std::fabs(a);
+  const double absB = std::fabs(b);
+  if (absA == 0 && absB == 0) return 0;
+  if (absA >= absB) {
+    const double q = b / a;
+    return absA * std::sqrt(1 + q * q);
+  }
+  const double q = a / b;
+  return absB * std::sqrt(1 + q * q);
+}
 
 #endif  // QUILL_CORE_AP_H_

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -18,9 +19,11 @@ bool Negligible(double value, double anorm) { return std::fabs(value) + anorm ==
 // scaled by the sum of its magnitudes, accumulation of the right-hand and then the
 // left-hand transformations, then implicit-shift QR sweeps from the last singular
 // value to the first. E (n + 1 zeros) receives the superdiagonal of the bidiagonal
-// form. One text serves the growable and the fixed storage, so both take the same steps.
-template <class Matrix, class Vector>
-void Decompose(Matrix& a, int m, int n, Vector& w, Matrix& v, Vector& e) {
+// form. One text serves the growable and the fixed storage, so both take the same steps;
+// M and N are ints, or compile-time constants for a fixed size, whose loops the
+// compiler then unrolls without changing a step.
+template <class Matrix, class Vector, class Size>
+void Decompose(Matrix& a, Size m, Size n, Vector& w, Matrix& v, Vector& e) {
   double g = 0;
   double scale = 0;
   double anorm = 0;
@@ -295,7 +298,12 @@ void DecomposeSmallSvd(TSmallSvd& svd) {
   double e[kSmallSvdMax + 1] = {};
   double* w = svd.W;
   double* superdiagonal = e;
-  Decompose(u, svd.Rows, svd.Cols, w, v, superdiagonal);
+  if (svd.Rows == kSmallSvdMax && svd.Cols == kSmallSvdMax) {
+    const std::integral_constant<int, kSmallSvdMax> six;
+    Decompose(u, six, six, w, v, superdiagonal);
+  } else {
+    Decompose(u, svd.Rows, svd.Cols, w, v, superdiagonal);
+  }
 }
 
 bool SolveSmallSvd(const TSmallSvd& svd, const double* b, double* x) {

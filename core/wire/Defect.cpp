@@ -45,7 +45,9 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
 // Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
 // indices), as sqrt of the integer sum of squared channel differences; 0 where
-// either cell is uncovered.
+// either cell is uncovered, which CheckCovered = false leaves out when every pair
+// is known to be covered.
+template <bool CheckCovered>
 void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
                         const uint8_t* state, size_t a, size_t b, size_t n, double* out) {
   for (size_t i = 0; i < n; ++i) {
@@ -55,16 +57,22 @@ void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t
     const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
     const int32_t squares = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
     const double distance = std::sqrt(static_cast<double>(squares));
-    const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
-    out[i] = bothCovered ? distance : 0.0;
+    if constexpr (CheckCovered) {
+      const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
+      out[i] = bothCovered ? distance : 0.0;
+    } else {
+      out[i] = distance;
+    }
   }
 }
 
-// A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to even.
+// A channel of the surface: kept to 0..255 (not-a-number gives 0) and rounded half to
+// even. std::lrint rounds in the current rounding mode, which the program never
+// changes from to-nearest-even, so it gives RoundHalfEven's integer in one instruction.
 uint8_t SurfaceByte(double value) {
   double v = value > 0 ? value : 0.0;
   v = v < 255 ? v : 255.0;
-  return static_cast<uint8_t>(RoundHalfEven(v));
+  return static_cast<uint8_t>(std::lrint(v));
 }
 
 }  // namespace
@@ -87,9 +95,12 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
-  FColumnTerms.resize(static_cast<size_t>(FGridWidth) * 6);
-  FBucketCounts.resize(kContrastBuckets);
+  FBucketCounts.resize(kContrastBuckets * 4);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
+  FColumnLists.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
+  FBackgroundInRow.resize(FGridHeight);
+  FRepairInRow.resize(FGridHeight);
+  FListed = false;
   FCoveredCount = 0;
   FDefectPixelCount = 0;
 }
@@ -109,6 +120,7 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FSpanFirst[gy] = std::min(FSpanFirst[gy], gx);
   FSpanEnd[gy] = std::max(FSpanEnd[gy], gx + 1);
   ++FDefectPixelCount;
+  FListed = false;
 }
 
 void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
@@ -139,13 +151,16 @@ void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& 
     uint8_t* const red = FRed.data() + row;
     uint8_t* const state = FState.data() + row;
     const uint8_t* const pixel = source.GetScanLine(FGridLeft, FGridTop + gy);
+    // The states in a loop of their own, which the compiler vectorises.
+    for (int32_t gx = first; gx < end; ++gx) {
+      const bool isCovered = weights[gx - maskLeft] != 0;
+      state[gx] = isCovered ? kRepair : kUncovered;
+      covered += isCovered;
+    }
     for (int32_t gx = first; gx < end; ++gx) {
       blue[gx] = pixel[3 * gx];
       green[gx] = pixel[3 * gx + 1];
       red[gx] = pixel[3 * gx + 2];
-      const bool isCovered = weights[gx - maskLeft] != 0;
-      state[gx] = isCovered ? kRepair : kUncovered;
-      covered += isCovered;
     }
   }
   FCoveredCount = covered;
@@ -165,7 +180,22 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 //
 // Each distance is computed once per pair of cells (it is symmetric), and only within
 // the rows' spans; the distances down to the next row become that row's distances up.
-void TDefectGrid::ComputeContrasts() {
+// The same pass counts the covered cells whose contrast is below Noise and those at
+// most Noise (none when Noise is not a number), for the classification's threshold.
+//
+// Where a cell and its four neighbours are covered, the sum over 4 times 4 is the
+// sum itself (both scalings by a power of two are exact for sums of square roots of
+// integers), so no division is needed. When no span has a gap, these are the cells
+// inside the spans of their row and of the rows above and below, away from the ends.
+TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
+  TNoiseCounts counts;
+  int64_t spanCells = 0;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
+  }
+  const bool spansWhole = spanCells == FCoveredCount;
+  // Within the spans, the pairs whose cells are both covered.
+  const auto distances = spansWhole ? NeighbourDistances<false> : NeighbourDistances<true>;
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const int32_t first = FSpanFirst[gy];
@@ -177,8 +207,8 @@ void TDefectGrid::ComputeContrasts() {
       const int32_t from = std::max(first, FSpanFirst[gy + 1]);
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
-        NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
-                           row + from + FStride, to - from, FBelow.data() + from);
+        distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
+                  row + from + FStride, to - from, FBelow.data() + from);
       }
     }
     if (first >= end) {
@@ -188,8 +218,8 @@ void TDefectGrid::ComputeContrasts() {
     // FRight[x]: (x - 1, gy) to (x, gy); none at the span's ends.
     FRight[first] = 0.0;
     FRight[end] = 0.0;
-    NeighbourDistances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
-                       row + first + 1, end - first - 1, FRight.data() + first + 1);
+    distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
+              row + first + 1, end - first - 1, FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
@@ -199,14 +229,34 @@ void TDefectGrid::ComputeContrasts() {
     const double* below = FBelow.data();
     const double* beside = FRight.data();
     double* contrast = FContrast.data() + row;
-    for (int32_t x = first; x < end; ++x) {
+    const auto anyCell = [&](int32_t x) {
       const int count = (up[x] != kUncovered) + (down[x] != kUncovered) +
                         (right[x] != kUncovered) + (left[x] != kUncovered);
       const double sum = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
-      contrast[x] = sum / std::max(count, 1) * 4.0;
+      const double value = sum / std::max(count, 1) * 4.0;
+      contrast[x] = value;
+      const bool isCovered = state[x] != kUncovered;
+      counts.Below += isCovered & (value < noise);
+      counts.AtOrBelow += isCovered & (value <= noise);
+    };
+    // The columns [inner, innerEnd) whose cells have four covered neighbours.
+    int32_t inner = end;
+    int32_t innerEnd = end;
+    if (spansWhole && gy > 0 && gy + 1 < FGridHeight) {
+      inner = std::min(std::max({first + 1, FSpanFirst[gy - 1], FSpanFirst[gy + 1]}), end);
+      innerEnd = std::max(std::min({end - 1, FSpanEnd[gy - 1], FSpanEnd[gy + 1]}), inner);
     }
+    for (int32_t x = first; x < inner; ++x) anyCell(x);
+    for (int32_t x = inner; x < innerEnd; ++x) {
+      const double value = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
+      contrast[x] = value;
+      counts.Below += value < noise;
+      counts.AtOrBelow += value <= noise;
+    }
+    for (int32_t x = innerEnd; x < end; ++x) anyCell(x);
     std::swap(FAbove, FBelow);
   }
+  return counts;
 }
 
 // Position of the fraction's index in the ascending list of the covered cells'
@@ -219,26 +269,32 @@ size_t TDefectGrid::PercentilePosition(long double fraction) const {
 // The value at Position of the ascending list of the covered cells' contrasts. The
 // contrasts are first counted in buckets one unit wide by their integer part (the
 // last bucket takes every larger value), and only the values of the bucket that
-// holds Position are then partitioned.
+// holds Position are then partitioned. Neighbouring cells have alike contrasts, so
+// the counts are kept in four interleaved tables by column, which lets one cell's
+// count go ahead without waiting for its neighbour's.
 double TDefectGrid::SelectContrast(size_t position) {
   uint32_t* const counts = FBucketCounts.data();
-  const size_t last = FBucketCounts.size() - 1;
-  const auto bucket = [last](double contrast) {
-    return contrast < static_cast<double>(last) ? static_cast<size_t>(contrast) : last;
-  };
-  std::fill(counts, counts + last + 1, 0);
+  constexpr size_t kLast = kContrastBuckets - 1;
+  std::fill(FBucketCounts.begin(), FBucketCounts.end(), 0);
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
     const uint8_t* state = FState.data() + row;
     const double* contrast = FContrast.data() + row;
     for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      counts[bucket(contrast[gx])] += state[gx] != kUncovered;
+      const size_t bucket = contrast[gx] < kLast ? static_cast<size_t>(contrast[gx]) : kLast;
+      counts[bucket * 4 + (gx & 3)] += state[gx] != kUncovered;
     }
   }
   size_t chosen = 0;
   size_t before = 0;  // values in the buckets below the chosen one
-  while (before + counts[chosen] <= position) before += counts[chosen++];
+  const auto bucketCount = [counts](size_t bucket) {
+    const uint32_t* c = counts + bucket * 4;
+    return size_t{c[0]} + c[1] + c[2] + c[3];
+  };
+  while (before + bucketCount(chosen) <= position) before += bucketCount(chosen++);
   // The chosen bucket's values, gathered without branches.
+  const double low = static_cast<double>(chosen);
+  const double high = chosen == kLast ? std::numeric_limits<double>::infinity() : low + 1;
   double* const values = FContrastValues.data();
   size_t count = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
@@ -247,7 +303,7 @@ double TDefectGrid::SelectContrast(size_t position) {
     const double* contrast = FContrast.data() + row;
     for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
       values[count] = contrast[gx];
-      count += (state[gx] != kUncovered) & (bucket(contrast[gx]) == chosen);
+      count += (state[gx] != kUncovered) & (contrast[gx] >= low) & (contrast[gx] < high);
     }
   }
   double* const value = values + (position - before);
@@ -257,7 +313,7 @@ double TDefectGrid::SelectContrast(size_t position) {
 
 double TDefectGrid::EstimateBackgroundNoise() {
   if (FCoveredCount == 0) return 0;
-  ComputeContrasts();
+  ComputeContrasts(std::numeric_limits<double>::quiet_NaN());
   return SelectContrast(PercentilePosition(kNoiseFraction));
 }
 
@@ -265,42 +321,49 @@ double TDefectGrid::EstimateBackgroundNoise() {
 // contrasts at the low and high percentile positions of the ascending list. Noise
 // is below Low exactly when no more than the low position's count of contrasts are
 // at most Noise, and above High exactly when more than the high position's count
-// are below it; only then is an order statistic needed.
-double TDefectGrid::Threshold(double backgroundNoise) {
+// are below it (Counts, from ComputeContrasts); only then is an order statistic needed.
+double TDefectGrid::Threshold(double backgroundNoise, const TNoiseCounts& counts) {
   // Not a number stays as it is, and then no cell is at most the threshold.
   if (backgroundNoise != backgroundNoise) return backgroundNoise;
-  size_t below = 0;
-  size_t atOrBelow = 0;
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      const bool isCovered = state[gx] != kUncovered;
-      below += isCovered & (contrast[gx] < backgroundNoise);
-      atOrBelow += isCovered & (contrast[gx] <= backgroundNoise);
-    }
-  }
   const size_t lowPosition = PercentilePosition(kLowFraction);
-  if (atOrBelow <= lowPosition) return SelectContrast(lowPosition);
+  if (counts.AtOrBelow <= lowPosition) return SelectContrast(lowPosition);
   const size_t highPosition = PercentilePosition(kHighFraction);
-  if (below > highPosition) return SelectContrast(highPosition);
+  if (counts.Below > highPosition) return SelectContrast(highPosition);
   return backgroundNoise;
 }
 
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
   if (FCoveredCount == 0) return;
-  ComputeContrasts();
-  const double threshold = Threshold(backgroundNoise);
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      // kRepair - 1 is kBackground; without a branch, which the scattered contrasts would mislead.
-      state[gx] -= (state[gx] == kRepair) & (contrast[gx] <= threshold);
-    }
+  const double threshold = Threshold(backgroundNoise, ComputeContrasts(backgroundNoise));
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, threshold);
+  FListed = true;
+}
+
+// Turns row GY's to-repair cells whose contrast is at most Threshold into background
+// (none when Threshold is not a number), then lists the row's background columns from
+// the front of its part of FColumnLists and its to-repair columns from the back. No
+// step branches on a cell, which the scattered contrasts would mislead: each column
+// is written to both ends and kept where it counts. The two lists never overlap, as
+// the row has no more covered cells than columns.
+void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+  const size_t row = RowStart(gy);
+  uint8_t* const state = FState.data() + row;
+  const double* const contrast = FContrast.data() + row;
+  int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
+  int32_t* const last = columns + FGridWidth - 1;
+  int32_t background = 0;
+  int32_t repair = 0;
+  for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+    // kRepair - 1 is kBackground.
+    const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
+    state[x] = cell;
+    columns[background] = x;
+    *(last - repair) = x;
+    background += cell == kBackground;
+    repair += cell == kRepair;
   }
+  FBackgroundInRow[gy] = background;
+  FRepairInRow[gy] = repair;
 }
 
 // Fits the quadratic surface of each channel (R, G, B) to the background cells and
@@ -314,18 +377,11 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   int64_t channelMoment[3][3][3] = {};
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
     const uint8_t* channels[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     int32_t power[5] = {};            // sums of x^a over the row's background cells
     int32_t channelPower[3][3] = {};  // sums of channel times x^a
-    // The row's background columns, listed first so that the sums take no branch
-    // that the scattered background would mislead.
-    int32_t columns[kMaxExactSide];
-    int32_t count = 0;
-    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
-      columns[count] = x;
-      count += state[x] == kBackground;
-    }
+    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
+    const int32_t count = FBackgroundInRow[gy];
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const int32_t x2 = x * x;
@@ -383,46 +439,34 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
 // Repaints the to-repair cells from the surfaces of R, G and B. Each channel is
 // c0 + c1*x + c2*y + c3*x^2 + c4*y^2 + c5*xy summed from the left, as the fit
 // evaluates it; the partial sum c0 + c1*x and the term c3*x^2 are kept per column,
-// and x*y (exact in doubles) per row.
+// and x*y (exact in doubles) per cell.
 void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
-  const size_t width = static_cast<size_t>(FGridWidth);
-  const double* linear[3];
-  const double* square[3];
-  double cross[3];
-  for (int c = 0; c < 3; ++c) {
-    const double* k = coefficients[c];
-    double* columnLinear = FColumnTerms.data() + (2 * c) * width;
-    double* columnSquare = FColumnTerms.data() + (2 * c + 1) * width;
-    for (int32_t x = 0; x < FGridWidth; ++x) {
-      columnLinear[x] = k[0] + k[1] * x;
-      columnSquare[x] = k[3] * (x * x);
+  double linear[kMaxExactSide][3];
+  double square[kMaxExactSide][3];
+  for (int32_t x = 0; x < FGridWidth; ++x) {
+    for (int c = 0; c < 3; ++c) {
+      linear[x][c] = coefficients[c][0] + coefficients[c][1] * x;
+      square[x][c] = coefficients[c][3] * (x * x);
     }
-    linear[c] = columnLinear;
-    square[c] = columnSquare;
-    cross[c] = k[5];
   }
-  uint8_t* const planes[3] = {FRed.data(), FGreen.data(), FBlue.data()};
-  const uint8_t* const states = FState.data();
+  const double cross[3] = {coefficients[0][5], coefficients[1][5], coefficients[2][5]};
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const size_t row = RowStart(gy);
+    uint8_t* const planes[3] = {FRed.data() + row, FGreen.data() + row, FBlue.data() + row};
     double rowTerm[3], rowSquare[3];
     for (int c = 0; c < 3; ++c) {
       rowTerm[c] = coefficients[c][2] * gy;
       rowSquare[c] = coefficients[c][4] * (gy * gy);
     }
-    // The row's to-repair columns, listed first (see FitSurface).
-    int32_t columns[kMaxExactSide];
-    int32_t count = 0;
-    for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
-      columns[count] = x;
-      count += states[row + x] == kRepair;
-    }
+    // The row's to-repair columns, listed backwards from the end of its part.
+    const int32_t count = FRepairInRow[gy];
+    const int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy + 1) * FGridWidth - count;
     for (int32_t i = 0; i < count; ++i) {
       const int32_t x = columns[i];
       const double xy = x * gy;
       for (int c = 0; c < 3; ++c) {
-        const double value = (((linear[c][x] + rowTerm[c]) + square[c][x]) + rowSquare[c]) + cross[c] * xy;
-        planes[c][row + x] = SurfaceByte(value);
+        const double value = (((linear[x][c] + rowTerm[c]) + square[x][c]) + rowSquare[c]) + cross[c] * xy;
+        planes[c][x] = SurfaceByte(value);
       }
     }
   }
@@ -484,11 +528,17 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     }
     return;
   }
+  if (!FListed) {
+    // The cells as they stand: no contrast is at most not-a-number.
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, none);
+    FListed = true;
+  }
   int32_t background = 0;
   int32_t repair = 0;
-  for (uint8_t state : FState) {
-    background += state == kBackground;
-    repair += state == kRepair;
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
+    background += FBackgroundInRow[gy];
+    repair += FRepairInRow[gy];
   }
   // Without background the fit fails and there is no mean: every cell keeps its colour.
   // Without a cell to repaint, nothing depends on the fit.

@@ -84,10 +84,16 @@ class TDefectGrid {
   // Index of the grid's first cell in row GY.
   size_t RowStart(int32_t gy) const { return static_cast<size_t>(gy + 1) * FStride + 1; }
 
-  void ComputeContrasts();
+  // Covered cells whose contrast is below, and at most, a noise setting.
+  struct TNoiseCounts {
+    size_t Below = 0;
+    size_t AtOrBelow = 0;
+  };
+  TNoiseCounts ComputeContrasts(double noise);
   size_t PercentilePosition(long double fraction) const;
   double SelectContrast(size_t position);
-  double Threshold(double backgroundNoise);
+  double Threshold(double backgroundNoise, const TNoiseCounts& counts);
+  void ClassifyRow(int32_t gy, double threshold);
   bool FitSurface(double coefficients[3][6]) const;
   void PaintSurface(const double coefficients[3][6]);
   void FitAndPaintBySamples(int32_t background);
@@ -105,11 +111,15 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
-  std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, for a selection
+  std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FContrastValues;  // room for the contrasts of one bucket
+  // Per row, FGridWidth entries: the background columns from the front, the to-repair
+  // columns from the back, FBackgroundInRow and FRepairInRow of them; valid while FListed.
+  std::vector<int32_t> FColumnLists;
+  std::vector<int32_t> FBackgroundInRow, FRepairInRow;
+  bool FListed = false;
   int32_t FCoveredCount = 0;            // covered cells (a pixel added twice counts once)
   int32_t FDefectPixelCount = 0;
-  std::vector<double> FColumnTerms;     // per column and channel, in PaintSurface
 };
 
 // One Wire Eraser dab, shared by the tool and the drivers. Rect is the dab's

@@ -543,7 +543,12 @@ void TZelEditor::RedoClick() {
 }
 
 void TZelEditor::RedoAllClick() {
-  while (CanRedo()) Redo();
+  while (CanRedo()) {
+    // A step that could not be redone leaves the history where it was: stop there.
+    const int cursor = GetHistory()->GetCursor();
+    Redo();
+    if (GetHistory()->GetCursor() == cursor) return;
+  }
 }
 
 void TZelEditor::AddRecentFile(const QString& path) {

@@ -271,6 +271,7 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   virtual void UndoClick();
   virtual void UndoAllClick();
   virtual void RedoClick();
+  // Redo until nothing is left to redo or a step cannot be redone.
   virtual void RedoAllClick();
 
   // Moves Path to the top of the list (names compared without regard to case) or

@@ -10,12 +10,14 @@
 #include <variant>
 
 #include "MainForm.h"
+#include "Module.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelImageList.h"
 #include "ZelLocalizer.h"
 #include "ZelProperties.h"
+#include "ZelToolPanelModule.h"
 
 namespace quill {
 
@@ -23,6 +25,15 @@ bool ToolMayStart(TZelGraphicsTool& tool) {
   if (GraphicsEditor == nullptr || !tool.Available) return false;
   if (GraphicsEditor->PluginMode && !tool.PluginCapable) return false;
   return GraphicsEditor->GetCurrentView() != nullptr && GraphicsEditor->ToolMayWork(&tool);
+}
+
+void ShowToolButtonAndFrame(QAction* button, QWidget* frame, bool visible) {
+  if (frame != nullptr) frame->setVisible(visible);
+  if (button != nullptr) button->setVisible(visible);
+}
+
+void BringToolFrameToFront(QWidget* frame) {
+  if (frame != nullptr && ToolPanelModule != nullptr) ToolPanelModule->BringToFront(frame);
 }
 
 TZelHourglass::TZelHourglass()

@@ -1,5 +1,6 @@
 // What the tools with a button and an option frame share: whether a tool may start
-// work, the hourglass around long operations, the arguments of their script commands,
+// work, how the button and frame follow the tool's availability and activation, the
+// hourglass around long operations, the arguments of their script commands,
 // the screen points of their script targets, the show/hide-options link of their
 // frames and a paint box.
 //
@@ -42,6 +43,13 @@ constexpr int32_t kHideOptionsText = 2020;
 // exclusive operation of another tool running). Every entry point of a tool's
 // operation asks this first: buttons, keys, mouse and script commands.
 bool ToolMayStart(TZelGraphicsTool& tool);
+
+// A tool's Button and options Frame follow its availability: both shown or hidden
+// (each when it exists). The tools call it from SetAvailable, before the inherited.
+void ShowToolButtonAndFrame(QAction* button, QWidget* frame, bool visible);
+// The tool's options Frame (when it exists) brought to the front of the tool panel:
+// what a tool with a frame does on activation, after the inherited.
+void BringToolFrameToFront(QWidget* frame);
 
 // The hourglass cursor while it lives (nothing without a widget application).
 class TZelHourglass {

@@ -17,10 +17,10 @@ void TZelCommandHistoryList::Undo() {
   states_[static_cast<size_t>(cursor_)]->Undo();
 }
 
-void TZelCommandHistoryList::Redo() {
-  if (!CanRedo()) return;
-  states_[static_cast<size_t>(cursor_)]->Redo();
+bool TZelCommandHistoryList::Redo() {
+  if (!CanRedo() || !states_[static_cast<size_t>(cursor_)]->TryRedo()) return false;
   ++cursor_;
+  return true;
 }
 
 TZelCommandState* TZelCommandHistoryList::GetUndoState() const {

@@ -22,6 +22,13 @@ class TZelCommandState {
 
   virtual void Undo() = 0;
   virtual void Redo() = 0;
+  // Redo, reporting whether the edit was redone; a state whose redo can fail (an image
+  // that cannot be allocated) overrides it and returns false having changed nothing.
+  // Here: Redo, then true.
+  virtual bool TryRedo() {
+    Redo();
+    return true;
+  }
   // The bytes the state holds, itself included.
   virtual int64_t GetSize() const = 0;
 };
@@ -45,8 +52,10 @@ class TZelCommandHistoryList {
   void Add(std::unique_ptr<TZelCommandState> state);
   // When CanUndo: the cursor steps back, then the state at the new cursor is undone.
   void Undo();
-  // When CanRedo: the state at the cursor is redone, then the cursor steps on.
-  void Redo();
+  // When CanRedo: the state at the cursor is redone (TryRedo), then the cursor steps
+  // on; a state that could not be redone leaves the cursor where it was. Whether the
+  // cursor stepped on.
+  bool Redo();
   // The state that Undo (Redo) would use; nullptr when it can do nothing.
   TZelCommandState* GetUndoState() const;
   TZelCommandState* GetRedoState() const;

@@ -231,7 +231,7 @@ void TZelBrightnessContrastTool::UpdateControls() {
   }
 }
 
-void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command, bool& handled,
                                                 const TZelProperties* params) {
   const QString name = Name.toUpper();
   if (command == name) {
@@ -256,7 +256,7 @@ void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* sender, const 
   handled = true;
 }
 
-void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
+void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found,
                                                 quill::TPoint& point) {
   if (params == nullptr) return;
   quill::TZelVariant value;
@@ -305,8 +305,7 @@ void TZelBrightnessContrastTool::DocumentClosing(TZelGraphicsDocument* /*documen
 }
 
 void TZelBrightnessContrastTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -316,7 +315,7 @@ void TZelBrightnessContrastTool::Select() {
 
 void TZelBrightnessContrastTool::Activate() {
   TZelGraphicsTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelBrightnessContrastTool::SetBrightness(int32_t value) {

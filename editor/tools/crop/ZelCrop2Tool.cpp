@@ -256,12 +256,6 @@ TZelCrop2Tool::TZelCrop2Tool(TZelComponent* owner) : TZelGraphicsTool(owner) {
   Name = QStringLiteral("Crop");
   ControlClass = &TZelGraphicsTool::MakeControl<TZelCrop2ToolControl>;
   Exclusive = true;
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorCross, QCursor(Qt::CrossCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNESW, QCursor(Qt::SizeBDiagCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNS, QCursor(Qt::SizeVerCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeNWSE, QCursor(Qt::SizeFDiagCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeWE, QCursor(Qt::SizeHorCursor));
-  quill::SetScreenCursor(TZelCrop2ToolControl::kCursorSizeAll, QCursor(Qt::SizeAllCursor));
   SetOptionsShown(false);
 }
 
@@ -383,7 +377,7 @@ void TZelCrop2Tool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
   }
 }
 
-void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (quill::ScriptTargetName(params) == Name.toUpper()) found = quill::ToolbarItemScreenCenter(Button, point);
 }
 
@@ -403,14 +397,13 @@ void TZelCrop2Tool::DocumentClosing(TZelGraphicsDocument* document) {
 }
 
 void TZelCrop2Tool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
 void TZelCrop2Tool::Activate() {
   TZelGraphicsTool::Activate();
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 // ---- TZelCrop2CommandState ----

@@ -12,21 +12,15 @@
 
 namespace {
 
-constexpr uint16_t kKeyEnter = 13;
-constexpr uint16_t kKeyEsc = 27;
-// The side of a handle's box in device pixels, and how far the overlay reaches
-// beyond the image while handles are shown.
-constexpr int32_t kHandleSide = 9;
+// How far the overlay reaches beyond the image while handles are shown.
 constexpr int32_t kHandleReach = 5;
+// The handles in the order the hit test tries them.
+constexpr quill::THandleOrder kHandleOrder = {chTopLeft,    chTopCenter,    chTopRight,    chRightMiddle,
+                                              chBottomLeft, chBottomCenter, chBottomRight, chLeftMiddle};
 
 quill::TRect Inflate(const quill::TRect& r, int32_t by) {
   return {quill::SaturateInt32(int64_t{r.Left} - by), quill::SaturateInt32(int64_t{r.Top} - by),
           quill::SaturateInt32(int64_t{r.Right} + by), quill::SaturateInt32(int64_t{r.Bottom} + by)};
-}
-
-// The box of side Side centred on P.
-quill::TRect BoxAround(const quill::TPoint& p, int32_t side) {
-  return {p.X - side / 2, p.Y - side / 2, p.X - side / 2 + side, p.Y - side / 2 + side};
 }
 
 // Whether R lies within Bounds (the four edge tests).
@@ -42,64 +36,16 @@ int32_t ScaledSide(int64_t a, int32_t b, int32_t c) {
   return quill::SaturateInt32(quill::RoundHalfEven(static_cast<double>(a) * b / c));
 }
 
-// Calls Visit(pixel address) for every pixel of Area inside the canvas's clip.
-template <class Visit>
-void ForEachCanvasPixel(TZelViewCanvas& canvas, const quill::TRect& area, Visit&& visit) {
-  TZelCanvasPixels& pixels = canvas.GetPixels();
-  canvas.ForEachClipRect(area, [&](const quill::TRect& part) {
-    for (int32_t y = part.Top; y < part.Bottom; ++y) {
-      uint8_t* p = pixels.GetScanLine(part.Left, y);
-      for (int32_t x = part.Left; x < part.Right; ++x, p += 3) visit(p, x, y);
-    }
-  });
-}
-
-void Invert(uint8_t* p) {
-  p[0] = static_cast<uint8_t>(~p[0]);
-  p[1] = static_cast<uint8_t>(~p[1]);
-  p[2] = static_cast<uint8_t>(~p[2]);
-}
-
+// Every channel C of Area becomes C - (C * 92 >> 8), about 64 % of its value.
 void DarkenRect(TZelViewCanvas& canvas, const quill::TRect& area) {
-  ForEachCanvasPixel(canvas, area, [](uint8_t* p, int32_t, int32_t) {
+  quill::ForEachCanvasPixel(canvas, area, [](uint8_t* p, int32_t, int32_t) {
     for (int i = 0; i < 3; ++i) p[i] = static_cast<uint8_t>(p[i] - ((p[i] * 92) >> 8));
   });
 }
 
-void InvertRect(TZelViewCanvas& canvas, const quill::TRect& area) {
-  ForEachCanvasPixel(canvas, area, [](uint8_t* p, int32_t, int32_t) { Invert(p); });
-}
-
-// Every other pixel of Area inverted, by the parity of x + y: one edge of a dotted
-// outline.
-void InvertDotted(TZelViewCanvas& canvas, const quill::TRect& area) {
-  ForEachCanvasPixel(canvas, area, [](uint8_t* p, int32_t x, int32_t y) {
-    if (((x + y) & 1) == 0) Invert(p);
-  });
-}
-
-constexpr int32_t kHandleOrder[] = {chTopLeft,    chTopCenter,    chTopRight,    chRightMiddle,
-                                    chBottomLeft, chBottomCenter, chBottomRight, chLeftMiddle};
-
 }  // namespace
 
 namespace quill {
-
-quill::TPoint CropHandlePoint(const quill::TRect& r, int32_t handle) {
-  const int32_t midX = static_cast<int32_t>((int64_t{r.Left} + r.Right) / 2);
-  const int32_t midY = static_cast<int32_t>((int64_t{r.Top} + r.Bottom) / 2);
-  switch (handle) {
-    case chTopCenter: return {midX, r.Top};
-    case chTopRight: return {r.Right, r.Top};
-    case chRightMiddle: return {r.Right, midY};
-    case chBottomRight: return {r.Right, r.Bottom};
-    case chBottomCenter: return {midX, r.Bottom};
-    case chBottomLeft: return {r.Left, r.Bottom};
-    case chLeftMiddle: return {r.Left, midY};
-    case chTopLeft: return {r.Left, r.Top};
-    default: return {0, 0};
-  }
-}
 
 quill::TRect ApplyAspectRatio(int32_t handle, const quill::TRect& r, int32_t ratioWidth, int32_t ratioHeight) {
   if (ratioWidth <= 0 || ratioHeight <= 0) return r;
@@ -157,21 +103,8 @@ bool RectFromDrag(const quill::TPoint& anchor, const quill::TPoint& point, int32
 
 quill::TRect ResizeByHandle(const quill::TRect& r, int32_t handle, int32_t dx, int32_t dy, int32_t ratioWidth,
                      int32_t ratioHeight) {
-  if (handle == chInside) return OffsetRect(r, dx, dy);
-  quill::TRect n = r;
-  const auto move = [](int32_t& edge, int32_t by) { edge = SaturateInt32(int64_t{edge} + by); };
-  switch (handle) {
-    case chTopCenter: move(n.Top, dy); break;
-    case chTopRight: move(n.Top, dy); move(n.Right, dx); break;
-    case chRightMiddle: move(n.Right, dx); break;
-    case chBottomRight: move(n.Bottom, dy); move(n.Right, dx); break;
-    case chBottomCenter: move(n.Bottom, dy); break;
-    case chBottomLeft: move(n.Bottom, dy); move(n.Left, dx); break;
-    case chLeftMiddle: move(n.Left, dx); break;
-    case chTopLeft: move(n.Top, dy); move(n.Left, dx); break;
-    default: break;
-  }
-  return ApplyAspectRatio(handle, n, ratioWidth, ratioHeight);
+  // The crop rectangle's handles move the edges the text box's do.
+  return ApplyAspectRatio(handle, OffsetEdgesByHandle(r, handle, dx, dy), ratioWidth, ratioHeight);
 }
 
 quill::TRect ClampMovedRect(const quill::TRect& r, const quill::TRect& bounds) {
@@ -185,6 +118,9 @@ quill::TRect ClampMovedRect(const quill::TRect& r, const quill::TRect& bounds) {
 }
 
 }  // namespace quill
+
+TZelCrop2ToolControl::TZelCrop2ToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view)
+    : TZelBoxToolControl(tool, view, 0, kHandleOrder, kHandleReach) {}
 
 TZelCrop2Tool& TZelCrop2ToolControl::CropTool() const { return *static_cast<TZelCrop2Tool*>(Tool); }
 
@@ -200,11 +136,6 @@ quill::TPoint TZelCrop2ToolControl::ToImage(const quill::TPoint& point) const {
 
 quill::TRect TZelCrop2ToolControl::GetCropRect() const { return Tool != nullptr ? CropTool().CropRect : quill::TRect(); }
 
-quill::TRect TZelCrop2ToolControl::GetOverlayBounds(const TZelMapMode& mapMode) const {
-  const quill::TRect image = mapMode.LogicalToDeviceRect(View->Document->CurrentImage.GetBounds());
-  return State == csShown ? Inflate(image, kHandleReach) : image;
-}
-
 void TZelCrop2ToolControl::PaintOverlay(TZelViewCanvas& canvas) {
   if (State == csNone || Tool == nullptr) return;
   const quill::TRect d = ToDevice(CropTool().CropRect);
@@ -217,57 +148,20 @@ void TZelCrop2ToolControl::PaintOverlay(TZelViewCanvas& canvas) {
                            {i.Left, d.Bottom, i.Right, i.Bottom}};
     for (const quill::TRect& band : bands) DarkenRect(canvas, IntersectRect(band, i));
   }
-  if (State == csShown) {
-    for (int32_t handle : kHandleOrder) {
-      const quill::TPoint p = quill::CropHandlePoint(d, handle);
-      InvertRect(canvas, BoxAround(p, kHandleSide));
-      InvertRect(canvas, BoxAround(p, kHandleSide - 2));
-    }
-  }
-  // The dotted outline just inside D, one edge at a time without double corners.
-  InvertDotted(canvas, {d.Left, d.Top, d.Right, d.Top + 1});
-  if (d.Height() > 1) InvertDotted(canvas, {d.Left, d.Bottom - 1, d.Right, d.Bottom});
-  InvertDotted(canvas, {d.Left, d.Top + 1, d.Left + 1, d.Bottom - 1});
-  if (d.Width() > 1) InvertDotted(canvas, {d.Right - 1, d.Top + 1, d.Right, d.Bottom - 1});
-}
-
-void TZelCrop2ToolControl::Activate() {
-  TZelGraphicsToolControl::Activate();
-  SetVisible(true);
-}
-
-void TZelCrop2ToolControl::Deactivate() {
-  SetVisible(false);
-  TZelGraphicsToolControl::Deactivate();
+  PaintBox(canvas, d);
 }
 
 int32_t TZelCrop2ToolControl::HitTestHandle(const quill::TPoint& p) const {
-  const quill::TRect d = ToDevice(GetCropRect());
-  for (int32_t handle : kHandleOrder) {
-    if (BoxAround(quill::CropHandlePoint(d, handle), kHandleSide).Contains(p.X, p.Y)) return handle;
-  }
-  return d.Contains(p.X, p.Y) ? chInside : chNone;
+  return HitTestBox(ToDevice(GetCropRect()), p);
 }
 
 bool TZelCrop2ToolControl::SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& point, int& cursor) {
   if (!Active) return false;
   if (State == csNone) {
-    cursor = kCursorCross;
+    cursor = quill::crCross;
     return true;
   }
-  if (State != csShown) return false;
-  switch (HitTestHandle(point)) {
-    case chInside: cursor = kCursorSizeAll; return true;
-    case chTopRight:
-    case chBottomLeft: cursor = kCursorSizeNESW; return true;
-    case chRightMiddle:
-    case chLeftMiddle: cursor = kCursorSizeWE; return true;
-    case chBottomRight:
-    case chTopLeft: cursor = kCursorSizeNWSE; return true;
-    case chTopCenter:
-    case chBottomCenter: cursor = kCursorSizeNS; return true;
-    default: return false;
-  }
+  return State == csShown && quill::BoxHandleCursor(HitTestHandle(point), cursor);
 }
 
 bool TZelCrop2ToolControl::MouseDown(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& point) {
@@ -281,8 +175,8 @@ bool TZelCrop2ToolControl::MouseDown(quill::TMouseButton /*button*/, quill::TShi
     return true;
   }
   if (State == csShown) {
-    GrabbedHandle = HitTestHandle(point);
-    if (GrabbedHandle < chInside) return false;
+    GrabbedCode = HitTestHandle(point);
+    if (GrabbedCode < chInside) return false;
     Anchor = ToImage(point);
     StartRect = CropTool().CropRect;
     Invalidate();
@@ -308,14 +202,14 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
     if (!drawn.IsEmpty()) tool.CropRect = drawn;
     Invalidate();
     handled = true;
-  } else if (State == csDragging && GrabbedHandle >= chInside) {
+  } else if (State == csDragging && GrabbedCode >= chInside) {
     const int32_t dx = quill::SaturateInt32(int64_t{q.X} - Anchor.X);
     const int32_t dy = quill::SaturateInt32(int64_t{q.Y} - Anchor.Y);
     quill::TRect moved;
-    if (GrabbedHandle == chInside) {
+    if (GrabbedCode == chInside) {
       moved = quill::ClampMovedRect(OffsetRect(StartRect, dx, dy), bounds);
     } else {
-      quill::TRect n = quill::ResizeByHandle(StartRect, GrabbedHandle, dx, dy, tool.RatioWidth, tool.RatioHeight);
+      quill::TRect n = quill::ResizeByHandle(StartRect, GrabbedCode, dx, dy, tool.RatioWidth, tool.RatioHeight);
       if (!LiesWithin(n, bounds)) n = tool.CropRect;
       n = IntersectRect(n, bounds);
       moved = n.IsEmpty() ? tool.CropRect : n;
@@ -328,11 +222,7 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
     }
     handled = true;
   }
-  const quill::TRect& crop = tool.CropRect;
-  if (State != csNone && !crop.IsEmpty() && GraphicsEditor != nullptr) {
-    GraphicsEditor->SetWidthStatus(QString::number(crop.Width()));
-    GraphicsEditor->SetHeightStatus(QString::number(crop.Height()));
-  }
+  if (State != csNone) ShowBoxSize(tool.CropRect);
   return handled;
 }
 
@@ -355,8 +245,8 @@ bool TZelCrop2ToolControl::MouseUp(quill::TMouseButton button, quill::TShiftStat
 
 bool TZelCrop2ToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   if (!Active || State == csNone) return false;
-  if (key == kKeyEsc) CancelCrop();
-  if (key == kKeyEnter) PerformCrop();
+  if (key == quill::VK_ESCAPE) CancelCrop();
+  if (key == quill::VK_RETURN) PerformCrop();
   return true;
 }
 
@@ -372,20 +262,19 @@ void TZelCrop2ToolControl::ResetCrop() {
   State = csNone;
 }
 
-bool TZelCrop2ToolControl::CancelCrop() {
-  if (Tool == nullptr) return true;
-  TZelCrop2Tool& tool = CropTool();
-  tool.CancelOperation();
-  quill::RecordClick(tool.Playback, tool.Name + QStringLiteral("Cancel"));
-  ResetCrop();
-  return true;
-}
+bool TZelCrop2ToolControl::CancelCrop() { return EndCrop(false); }
 
-bool TZelCrop2ToolControl::PerformCrop() {
+bool TZelCrop2ToolControl::PerformCrop() { return EndCrop(true); }
+
+bool TZelCrop2ToolControl::EndCrop(bool perform) {
   if (Tool == nullptr) return true;
   TZelCrop2Tool& tool = CropTool();
-  tool.Perform();
-  quill::RecordClick(tool.Playback, tool.Name + QStringLiteral("Perform"));
+  if (perform) {
+    tool.Perform();
+  } else {
+    tool.CancelOperation();
+  }
+  quill::RecordClick(tool.Playback, tool.Name + (perform ? QStringLiteral("Perform") : QStringLiteral("Cancel")));
   ResetCrop();
   return true;
 }

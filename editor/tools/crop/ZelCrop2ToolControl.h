@@ -17,13 +17,14 @@
 //
 // Hit codes: 0 none (outside), 3 inside, 4 top centre, 5 top right, 6 right middle,
 // 7 bottom right, 8 bottom centre, 9 bottom left, 10 left middle, 11 top left. The
-// handle boxes are 9 x 9 device pixels around the handle points.
+// handle points of the right and bottom edges lie on those edges; the hit test tries
+// the handles in the order top left, top centre, top right, right middle, bottom left,
+// bottom centre, bottom right, left middle (the boxes, the cursors and the painting of
+// handles and focus rectangle are TZelBoxToolControl's).
 //
 // Painting writes the view canvas's 24-bit pixels directly, within its clip: every
-// channel C outside the rectangle becomes C - (C * 92 >> 8); each handle is its 9 x 9
-// box inverted and then its 7 x 7 box inverted again (a one-pixel inverted outline);
-// the dotted focus rectangle inverts every other pixel of the rectangle's outline.
-// Painting only reads the tool's state.
+// channel C outside the rectangle becomes C - (C * 92 >> 8); then the handles and the
+// dotted focus rectangle are inverted. Painting only reads the tool's state.
 //
 // Main thread only.
 
@@ -32,7 +33,7 @@
 
 #include <cstdint>
 
-#include "ZelGraphicsTool.h"
+#include "ZelBoxToolControl.h"
 #include "ZelTypes.h"
 
 class TZelCrop2Tool;
@@ -56,9 +57,6 @@ enum TCropHandle : int32_t {
 
 namespace quill {
 
-// The handle point of R for Handle (4 .. 11); (0, 0) for other codes.
-quill::TPoint CropHandlePoint(const quill::TRect& r, int32_t handle);
-
 // R with the ratio RatioWidth : RatioHeight applied for a drag of Handle (see the
 // table in ZelCrop2ToolControl.cpp); unchanged while either ratio side is 0 or less.
 // Products never overflow (they are formed in floating point, exact below 2^53); the
@@ -71,8 +69,8 @@ quill::TRect ApplyAspectRatio(int32_t handle, const quill::TRect& r, int32_t rat
 bool RectFromDrag(const quill::TPoint& anchor, const quill::TPoint& point, int32_t ratioWidth,
                   int32_t ratioHeight, quill::TRect& rect);
 
-// R with Handle's edges moved by (DX, DY) (inside: the whole rectangle), then the ratio
-// applied. Edges are not re-ordered.
+// R with Handle's edges moved by (DX, DY) (inside: the whole rectangle; edges stop at
+// the 32-bit limits), then the ratio applied. Edges are not re-ordered.
 quill::TRect ResizeByHandle(const quill::TRect& r, int32_t handle, int32_t dx, int32_t dy, int32_t ratioWidth,
                      int32_t ratioHeight);
 
@@ -81,34 +79,17 @@ quill::TRect ClampMovedRect(const quill::TRect& r, const quill::TRect& bounds);
 
 }  // namespace quill
 
-class TZelCrop2ToolControl : public TZelGraphicsToolControl {
+// The state (TCropState), the rectangle when the current drag began (StartRect), the
+// image point it began at (Anchor) and the handle grabbed then (GrabbedCode) are the
+// box control's fields. The overlay reaches 5 pixels beyond the image while shown.
+class TZelCrop2ToolControl : public TZelBoxToolControl {
  public:
-  // Cursor ids of the standard size and cross cursors (registered by the crop tool).
-  static constexpr int kCursorCross = -3;
-  static constexpr int kCursorSizeNESW = -6;
-  static constexpr int kCursorSizeNS = -7;
-  static constexpr int kCursorSizeNWSE = -8;
-  static constexpr int kCursorSizeWE = -9;
-  static constexpr int kCursorSizeAll = -22;
-
-  using TZelGraphicsToolControl::TZelGraphicsToolControl;
-
-  uint8_t State = csNone;
-  // The rectangle when the current drag began, and the image point it began at.
-  quill::TRect StartRect;
-  quill::TPoint Anchor;
-  int32_t GrabbedHandle = chNone;
+  TZelCrop2ToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view);
 
   // ---- View object ----
-  // The image's device rectangle, 5 pixels larger on each side while shown.
-  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override;
   void PaintOverlay(TZelViewCanvas& canvas) override;
 
   // ---- Tool control ----
-  // The inherited, then visible.
-  void Activate() override;
-  // Hidden, then the inherited.
-  void Deactivate() override;
   // Active: shown gives the size cursor of the handle under the pointer (size-all
   // inside; not claimed outside); none gives the cross; drawing and dragging are not
   // claimed.
@@ -139,6 +120,9 @@ class TZelCrop2ToolControl : public TZelGraphicsToolControl {
   int32_t HitTestHandle(const quill::TPoint& p) const;
 
  private:
+  // The tool's Perform (or CancelOperation), the recorded click on "CropPerform" (or
+  // "CropCancel"), ResetCrop. Claimed.
+  bool EndCrop(bool perform);
   TZelCrop2Tool& CropTool() const;
   // The document's bounds (selection or whole image), read afresh.
   quill::TRect Bounds() const;

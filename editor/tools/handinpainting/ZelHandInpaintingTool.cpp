@@ -27,6 +27,7 @@
 #include "ZelGraphicsView.h"
 #include "ZelLocalizer.h"
 #include "ZelToolPanelModule.h"
+#include "ZelToolSupport.h"
 
 namespace {
 
@@ -367,14 +368,13 @@ void TZelHandInpaintingTool::DocumentClosing(TZelGraphicsDocument* document) {
 }
 
 void TZelHandInpaintingTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelBrushTool::SetAvailable(value);
 }
 
 void TZelHandInpaintingTool::Activate() {
   TZelBrushTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 TZelGraphicsTool* TZelHandInpaintingTool::CancelPendingWork() {

@@ -60,6 +60,11 @@ bool ReadWholeNumber(const QString& text, int32_t& value) {
   return true;
 }
 
+// Whether a picture of Width x Height is one the program could open again.
+bool WithinPixelBudget(int32_t width, int32_t height) {
+  return int64_t{width} * height <= quill::kMaxImagePixels;
+}
+
 // The message that a resize to Width x Height cannot be done.
 void ReportResizeFailure(int32_t width, int32_t height) {
   const QString size = QStringLiteral("%1 x %2").arg(width).arg(height);
@@ -278,7 +283,7 @@ void TZelResizeTool::Perform() {
   const int32_t width = NewWidth;
   const int32_t height = NewHeight;
   // A picture the program could not open again is not made.
-  if (int64_t{width} * height > quill::kMaxImagePixels) {
+  if (!WithinPixelBudget(width, height)) {
     ReportResizeFailure(width, height);
     return;
   }
@@ -367,7 +372,7 @@ void TZelResizeTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
   }
 }
 
-void TZelResizeTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelResizeTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (Frame == nullptr) return;
   const TZelResizeFrame& frame = *Frame;
   found = quill::FindToolTarget(params, Name, Button, {
@@ -390,8 +395,7 @@ void TZelResizeTool::DocumentOpened(TZelGraphicsDocument* document) {
 }
 
 void TZelResizeTool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -399,7 +403,7 @@ void TZelResizeTool::Activate() {
   TZelGraphicsTool::Activate();
   SetNewWidth(ImageWidth());
   SetNewHeight(ImageHeight());
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
   ShowSizes();
 }
 
@@ -425,15 +429,21 @@ void TZelResizeCommandState::Undo() {
   TZelCustomGraphicsCommandState::Undo();
 }
 
-void TZelResizeCommandState::Redo() {
+void TZelResizeCommandState::Redo() { TryRedo(); }
+
+bool TZelResizeCommandState::TryRedo() {
   bool resized = false;
-  {
+  if (WithinPixelBudget(NewWidth, NewHeight)) {
     const quill::TZelHourglass hourglass;
-    Document->Saved = false;
     resized = Document->Resize(NewWidth, NewHeight);
   }
-  if (!resized) ReportResizeFailure(NewWidth, NewHeight);
+  if (!resized) {
+    ReportResizeFailure(NewWidth, NewHeight);
+    return false;
+  }
+  Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
+  return true;
 }
 
 int64_t TZelResizeCommandState::GetSize() const {

@@ -184,9 +184,12 @@ class TZelResizeCommandState : public TZelCustomGraphicsCommandState {
   // Both images and the JPEG geometry come back, then the selection (the stored
   // rectangle; the whole image means none). The modified mark stays.
   void Undo() override;
-  // The resize again; marks the document modified. Images that cannot be allocated
-  // give a message and leave the image as it was.
+  // TryRedo.
   void Redo() override;
+  // The resize again; marks the document modified. A picture beyond the program's
+  // pixel budget, or images that cannot be allocated, give the message of a failed
+  // resize and leave the document (and so the history) as it was: false.
+  bool TryRedo() override;
   // The record and both saved images.
   int64_t GetSize() const override;
 

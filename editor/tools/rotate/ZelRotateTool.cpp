@@ -361,7 +361,7 @@ void TZelRotateTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& com
   }
 }
 
-void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelRotateTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (Frame == nullptr) return;
   const TZelRotateFrame& frame = *Frame;
   found = quill::FindToolTarget(params, Name, Button, {
@@ -392,14 +392,13 @@ void TZelRotateTool::DocumentOpened(TZelGraphicsDocument* document) {
 }
 
 void TZelRotateTool::SetAvailable(bool value) {
-  if (Frame != nullptr) Frame->setVisible(value);
-  if (Button != nullptr) Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
 void TZelRotateTool::Activate() {
   TZelGraphicsTool::Activate();
-  if (Frame != nullptr) ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
   RefreshPreview();
 }
 

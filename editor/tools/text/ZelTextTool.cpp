@@ -323,7 +323,7 @@ void TZelTextTool::UpdateControls() {
   Frame->SetControlsEnabled(enabled && current);
 }
 
-void TZelTextTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
+void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& command, bool& handled,
                                   const TZelProperties* params) {
   const QString name = Name.toUpper();
   if (command == name) {
@@ -346,7 +346,7 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comma
   handled = true;
 }
 
-void TZelTextTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
+void TZelTextTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (params == nullptr) return;
   quill::TZelVariant value;
   params->GetVariant(0, value);
@@ -387,8 +387,7 @@ void TZelTextTool::DocumentClosing(TZelGraphicsDocument* /*document*/) {
 }
 
 void TZelTextTool::SetAvailable(bool value) {
-  Frame->setVisible(value);
-  Button->setVisible(value);
+  quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);
 }
 
@@ -398,7 +397,7 @@ void TZelTextTool::Select() {
 
 void TZelTextTool::Activate() {
   TZelGraphicsTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
+  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelTextTool::SetFontSize(int32_t value) {

@@ -13,8 +13,10 @@
 // through ResetTextBox, which releases the editor's lock.
 //
 // Hit codes (TTextBoxHandle): 0 none, 3 inside, 4..11 the handles clockwise from the
-// top to the top left. Handle boxes are 9 x 9 device pixels around the handle points;
-// the points of the right and bottom edges lie one pixel inside the box.
+// top to the top left, tried in that order. Handle boxes are 9 x 9 device pixels
+// around the handle points; the points of the right and bottom edges lie one pixel
+// inside the box. The drag's edge factors (TextBoxHandleFactors, OffsetEdgesByHandle),
+// the boxes, cursors and painting are TZelBoxToolControl's.
 //
 // The overlay only draws: the dotted focus rectangle around the box and, while it is
 // shown, the handles, each inverted directly in the view's canvas. The image under
@@ -25,10 +27,9 @@
 #ifndef QUILL_EDITOR_ZELTEXTTOOLCONTROL_H_
 #define QUILL_EDITOR_ZELTEXTTOOLCONTROL_H_
 
-#include <array>
 #include <cstdint>
 
-#include "ZelGraphicsTool.h"
+#include "ZelBoxToolControl.h"
 #include "ZelTypes.h"
 
 class TZelTextTool;
@@ -48,24 +49,6 @@ enum TTextBoxHandle : int32_t {
   tbhTopLeft = 11,
 };
 
-// For each hit code 3..11 (indexed by code - 3), the factors by which a drag's DX
-// moves the left and right edges and its DY the top and bottom edges.
-struct TTextBoxHandleFactorTable {
-  std::array<int32_t, 9> Left;
-  std::array<int32_t, 9> Right;
-  std::array<int32_t, 9> Top;
-  std::array<int32_t, 9> Bottom;
-};
-inline constexpr TTextBoxHandleFactorTable TextBoxHandleFactors = {
-    {1, 0, 0, 0, 0, 0, 1, 1, 1},
-    {1, 0, 1, 1, 1, 0, 0, 0, 0},
-    {1, 1, 1, 0, 0, 0, 0, 0, 1},
-    {1, 0, 0, 0, 1, 1, 1, 0, 0},
-};
-
-// R with its edges moved by (DX, DY) times the factors of Code; R itself for a code
-// outside 3..11. Edges stop at the 32-bit limits.
-quill::TRect OffsetEdgesByHandle(const quill::TRect& r, int32_t code, int32_t dx, int32_t dy);
 // The point of handle Code on R: the middle of an edge or a corner, the right and
 // bottom ones one pixel inside; the centre for any other code. Halves truncate.
 quill::TPoint TextBoxHandlePoint(const quill::TRect& r, int32_t code);
@@ -77,41 +60,32 @@ int32_t TextBoxHitTest(const quill::TRect& r, const quill::TPoint& p);
 // (min X, min Y, max X, max Y).
 quill::TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
-class TZelTextToolControl : public TZelGraphicsToolControl {
+// The state (TTextBoxState), the image point where the drag began (Anchor), the box
+// then (StartRect) and the hit code under the pointer at the last button down
+// (GrabbedCode) are the box control's fields. The overlay reaches 4 pixels beyond the
+// image while the box is shown.
+class TZelTextToolControl : public TZelBoxToolControl {
  public:
   TZelTextToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view);
 
   // ---- Fields ----
   // Image coordinates, right and bottom exclusive.
   quill::TRect TextBox;
-  TTextBoxState State = tbsNone;
   // The edges the grabbed handle moves.
   bool RightHandle = false;
   bool LeftHandle = false;
   bool BottomHandle = false;
   bool TopHandle = false;
-  // The tool's mirror flags and the box when the drag began.
+  // The tool's mirror flags when the drag began.
   bool StartMirrorX = false;
   bool StartMirrorY = false;
-  quill::TRect StartBox;
-  // The image point where the drag began.
-  quill::TPoint Anchor;
-  // The hit code under the pointer at the last button down.
-  int32_t GrabbedCode = tbhNone;
 
   // ---- View object ----
-  // The whole image in device coordinates, grown by 4 pixels while the box is shown
-  // (the handles reach beyond it).
-  quill::TRect GetOverlayBounds(const TZelMapMode& mapMode) const override;
   // While a box exists: the dotted focus rectangle around it and, while shown, the
   // handles, inverted in the canvas within its clip.
   void PaintOverlay(TZelViewCanvas& canvas) override;
 
   // ---- Control ----
-  // The inherited, then visible.
-  void Activate() override;
-  // Hidden, then the inherited.
-  void Deactivate() override;
   // While active: none gives the cross; shown gives the sizing cursor of the handle
   // under the pointer (the move cursor inside, nothing outside); drawing and dragging
   // keep the cursor they started with. Claimed whenever active.

@@ -406,7 +406,8 @@ TEST(WireFillMatchesReference, SyntheticWorstCases) {
 }
 
 // The grid filled pixel by pixel, in any order and with pixels added twice, then
-// classified, filled and read back cell by cell, or measured.
+// classified (sometimes with every pixel entered again after that), filled and read
+// back cell by cell, or measured.
 TEST(WireFillMatchesReference, PixelByPixelSteps) {
   std::mt19937 random(99);
   TZelPixelBuffer photo;
@@ -437,8 +438,13 @@ TEST(WireFillMatchesReference, PixelByPixelSteps) {
     }
     const double noise = RandomNoise(random);
     grid.ClassifyDefectGrid(noise);
+    if (i % 6 == 2) {
+      // Entered again after the classification, every cell is to repair once more.
+      for (const quill::TPoint& p : covered) grid.AddDefectPixel(p.X, p.Y, quill::PackPixel(photo.GetPixelAddress(p.X, p.Y)));
+    } else {
+      reference.Classify(noise);
+    }
     grid.FillDefectGrid(i % 3 == 1);
-    reference.Classify(noise);
     reference.Fill(i % 3 == 1);
     for (const quill::TPoint& p : covered) {
       ASSERT_EQ(grid.GetDefectGridColor(p.X, p.Y), reference.Color(p.X, p.Y)) << what << " at " << p.X << "," << p.Y;

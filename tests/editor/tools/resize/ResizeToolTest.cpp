@@ -1,5 +1,5 @@
 // The resize tool: the proportional sides, their limits, the refusal of a picture too
-// large, and undo and redo pixel-exact.
+// large (when resizing and when redoing), and undo and redo pixel-exact.
 
 #include <gtest/gtest.h>
 
@@ -83,6 +83,34 @@ TEST_F(ResizeToolTest, APictureTooLargeIsRefusedWithAMessageAndNoRecord) {
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 40, 30}));
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
   EXPECT_TRUE(document->Saved);
+}
+
+TEST_F(ResizeToolTest, ARedoThatCannotMakeItsPictureLeavesHistoryAndDocumentAsTheyWere) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  const QImage before = PicturePixels(document->GetCurrentPixels());
+  // The record of a resize to a picture too large to be made, undone: its saved
+  // images are the document's own.
+  auto savedImage = std::make_unique<TZelLTBitmap>();
+  auto savedOriginal = std::make_unique<TZelLTBitmap>();
+  ASSERT_TRUE(savedImage->AssignPixels(document->GetCurrentPixels()));
+  ASSERT_TRUE(savedOriginal->AssignPixels(document->GetOriginalPixels()));
+  document->AddCommandState(std::make_unique<TZelResizeCommandState>(
+      ResizeTool, document, document->GetBounds(), 32767, 24575, std::move(savedImage),
+      std::move(savedOriginal), document->JPEG->GetGeometry()));
+  editor_->UndoClick();
+  ASSERT_TRUE(document->Saved);
+
+  editor_->RedoClick();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("32767 x 24575")));
+  EXPECT_EQ(document->GetHistory().GetCursor(), 0);
+  EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), before);
+  EXPECT_TRUE(document->Saved);
+  // Redo all stops at the step it cannot redo.
+  editor_->RedoAllClick();
+  EXPECT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(document->GetHistory().GetCursor(), 0);
 }
 
 TEST_F(ResizeToolTest, UndoGivesBothImagesAndTheSelectionBackExactly) {
