@@ -2,11 +2,39 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "DabShapes.h"
 #include "ZelUtils.h"
 
 namespace quill {
+
+namespace {
+
+// Nearness := for each pixel that Dab (the dab of Size at (0, 0)) covers, how near its
+// centre it lies relative to the radius: 255 at the centre, falling to 2 at the rim,
+// where 4 d^2 reaches Size^2; 0 where Dab does not cover.
+void DabNearness(TZelPixelMask& nearness, const TZelPixelMask& dab, int32_t size) {
+  nearness = dab;
+  if (nearness.IsEmpty()) return;
+  const int32_t h = dab.Width() / 2;
+  const int64_t sizeSquared = int64_t{size} * size;
+  for (int32_t y = 0; y < dab.Height(); ++y) {
+    for (int32_t x = 0; x < dab.Width(); ++x) {
+      const int64_t squared = int64_t{x - h} * (x - h) + int64_t{y - h} * (y - h);
+      uint8_t* const near = nearness.GetPixelAddress(x, y);
+      if (*near != 0) *near = static_cast<uint8_t>(255 - std::min<int64_t>(254 * 4 * squared / sizeSquared, 253));
+    }
+  }
+}
+
+// No dab of the stroke stands any more in Rect: its pixels are as before the stroke.
+void ForgetNearness(TZelPixelMask& nearness, const TRect& rect) {
+  const TRect r = IntersectRect(rect, nearness.GetBounds());
+  for (int32_t y = r.Top; y < r.Bottom; ++y) std::memset(nearness.GetPixelAddress(r.Left, y), 0, r.Width());
+}
+
+}  // namespace
 
 void WireEraserDab(TZelPixelMask& mask, int32_t size) { PowerDisc(mask, size, 255, 160); }
 
@@ -39,6 +67,7 @@ TWireEraserDab TWireEraserStroke::ApplyDab(TPoint centre, int32_t size, const TW
   if (options.TrialMode) {
     if (FTrialHasPrevious) {
       FLive->CopyRect(FPreviousDabRect.Left, FPreviousDabRect.Top, *FCommitted, FPreviousDabRect);
+      ForgetNearness(FNearness, FPreviousDabRect);
       result.Changed = IntersectRect(FPreviousDabRect, images);
     }
     FTrialHasPrevious = true;
@@ -49,9 +78,11 @@ TWireEraserDab TWireEraserStroke::ApplyDab(TPoint centre, int32_t size, const TW
   if (!clipped.IsEmpty()) {
     if (size != FMaskSize) {
       WireEraserDab(FMask, size);
+      DabNearness(FDabNearness, FMask, size);
       FMaskSize = size;
     }
     FMask.MoveTo(rect.Left, rect.Top);
+    FDabNearness.MoveTo(rect.Left, rect.Top);
     const TZelPixels& source = options.CumulativeEffect ? *FCommitted : *FOriginal;
     if (FMeasuring) {
       double noise = 0;
@@ -61,13 +92,43 @@ TWireEraserDab TWireEraserStroke::ApplyDab(TPoint centre, int32_t size, const TW
             EnsureRangeInt64(RoundHalfEven(noise), kMinBackgroundNoise, kMaxBackgroundNoise));
       }
     } else {
-      RepairDab(FGrid, FMask, source, *FLive, clipped, options.BackgroundNoise, options.OnlyShow);
+      RepairNearest(source, clipped, options);
     }
     FMask.MoveTo(0, 0);
+    FDabNearness.MoveTo(0, 0);
     result.Changed = UnionRect(result.Changed, clipped);
   }
   FChanged = UnionRect(FChanged, result.Changed);
   return result;
+}
+
+void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rect,
+                                      const TWireEraserOptions& options) {
+  if (!FNearness.Include(rect)) {  // no memory for the record: every covered pixel is written
+    RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow);
+    return;
+  }
+  const size_t rowBytes = 3 * static_cast<size_t>(rect.Width());
+  FLiveBefore.resize(rowBytes * rect.Height());
+  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
+    std::memcpy(&FLiveBefore[rowBytes * (y - rect.Top)], FLive->GetPixelAddress(rect.Left, y), rowBytes);
+  }
+  if (!RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow)) return;
+  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
+    const uint8_t* const dab = FDabNearness.GetPixelAddress(rect.Left, y);
+    uint8_t* const nearness = FNearness.GetPixelAddress(rect.Left, y);
+    uint8_t* const live = FLive->GetPixelAddress(rect.Left, y);
+    const uint8_t* const before = &FLiveBefore[rowBytes * (y - rect.Top)];
+    for (int32_t i = 0; i < rect.Width(); ++i) {
+      const uint8_t near = dab[i];
+      if (near == 0) continue;  // not covered
+      if (near < nearness[i]) {
+        std::memcpy(live + 3 * i, before + 3 * i, 3);  // a nearer dab's result stands
+      } else {
+        nearness[i] = near;
+      }
+    }
+  }
 }
 
 TRect TWireEraserStroke::End() {
@@ -79,6 +140,7 @@ TRect TWireEraserStroke::End() {
   FTrialHasPrevious = false;
   FPreviousDabRect = {};
   FChanged = {};
+  FNearness.Clear();
   return changed;
 }
 

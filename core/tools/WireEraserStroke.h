@@ -23,8 +23,14 @@
 //
 // A repairing dab reads the covered pixels from Committed (or, with CumulativeEffect
 // off, from Original), so the dabs of one stroke never read each other's results, and
-// writes every covered pixel into Live: repaired from the background with
+// writes the covered pixels into Live: repaired from the background with
 // BackgroundNoise as the threshold, or, with OnlyShow, in the engine's preview colours.
+// Where the dabs of a stroke overlap, each pixel keeps the result of the dab whose
+// centre lies nearest to it, relative to the dab's radius (of equally near ones, the
+// latest): a dab judges the middle of its disc from the background all round, while
+// near its rim it sees the wire's surroundings on one side only and may extrapolate
+// its surface or take wire pixels for background; letting the later dab's rim win
+// would leave specks of the wire along every stroke.
 // With TrialMode each dab first puts the previous dab's rectangle back from Committed,
 // so only the latest dab of the stroke stays in the image.
 //
@@ -38,6 +44,7 @@
 #define QUILL_CORE_TOOLS_WIREERASERSTROKE_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "Defect.h"
 #include "ZelBitmap.h"
@@ -101,6 +108,10 @@ class TWireEraserStroke {
   bool Running() const { return FLive != nullptr; }
 
  private:
+  // Repairs the covered pixels of Rect (the dab's rectangle clipped) from Source into
+  // Live where this dab is the nearest one of the stroke so far.
+  void RepairNearest(const TZelPixels& source, const TRect& rect, const TWireEraserOptions& options);
+
   TZelPixels* FLive = nullptr;
   const TZelPixels* FCommitted = nullptr;
   const TZelPixels* FOriginal = nullptr;
@@ -109,8 +120,13 @@ class TWireEraserStroke {
   TRect FPreviousDabRect;  // unclipped
   TRect FChanged;          // the stroke's changes so far
   TZelPixelMask FMask;     // the dab of FMaskSize at (0, 0) between dabs
+  TZelPixelMask FDabNearness;  // over FMask: how near the dab's centre each covered pixel lies
   int32_t FMaskSize = 0;
   TDefectGrid FGrid;
+  // Over the stroke's pixels: 0 where no dab of the stroke has written, else how near
+  // the centre of the dab whose result stands there the pixel lies (255 at the centre).
+  TZelPixelMask FNearness;
+  std::vector<uint8_t> FLiveBefore;  // Live under a dab before it, row after row
 };
 
 }  // namespace quill
