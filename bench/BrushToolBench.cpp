@@ -64,7 +64,7 @@ class WireFormats : public TZelGraphicsFormats {
         p[2] = wire ? 45 : static_cast<uint8_t>(120 + x / 150);
       }
     }
-    graphics->OriginalImage.AssignPixels(pixels);
+    graphics->SetOriginalImage(pixels);
     graphics->SyncCommittedCopy();
     formatId = 0;
     return true;

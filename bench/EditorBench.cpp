@@ -32,7 +32,7 @@ std::unique_ptr<TZelGraphicsDocument> MakeDocument() {
       p[2] = static_cast<uint8_t>((x + y) / 40);
     }
   }
-  document->OriginalImage.AssignPixels(pixels);
+  document->SetOriginalImage(pixels);
   document->SyncCommittedCopy();
   return document;
 }

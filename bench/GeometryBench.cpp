@@ -69,7 +69,7 @@ void BM_ResizeToolToHalf(benchmark::State& state) {
     state.PauseTiming();
     auto document = std::make_unique<TZelGraphicsDocument>(nullptr);
     document->CurrentImage.AssignPixels(LargePhoto().GetPixels());
-    document->OriginalImage.AssignPixels(LargePhoto().GetPixels());
+    document->SetOriginalImage(LargePhoto().GetPixels());
     document->SyncCommittedCopy();
     TZelLTBitmap savedImage;
     TZelLTBitmap savedOriginal;

@@ -302,6 +302,20 @@ bool TLosslessJpeg::LoadFromFile(const std::filesystem::path& fileName) {
 }
 
 bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data) {
+  TReference reference;
+  const auto target = [&reference](int32_t width, int32_t height, int32_t& stride) {
+    // A large block comes mapped and zeroed by the kernel, with no filling pass of its
+    // own ahead of the decoder, which writes every byte.
+    stride = 3 * width;
+    reference.reset(quill::AllocatePixelBlock(static_cast<size_t>(height), size_t{3} * static_cast<size_t>(width)));
+    return reference.get();
+  };
+  if (!LoadFromMemory(std::move(data), target)) return false;
+  FReference = std::move(reference);
+  return true;
+}
+
+bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarget& target) {
   Reset();
   TJpegDecompressor reader;
   if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
@@ -324,20 +338,28 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data) {
   const int32_t height = static_cast<int32_t>(info.image_height);
   const bool progressive = info.progressive_mode;
   if (!PrepareJpegOutput(reader, 1, false)) return false;
-  // A large block comes mapped and zeroed by the kernel, with no filling pass of its
-  // own ahead of the decoder, which writes every byte.
-  std::unique_ptr<uint8_t, FreeDeleter> reference(
-      quill::AllocatePixelBlock(static_cast<size_t>(height), size_t{3} * static_cast<size_t>(width)));
-  if (reference == nullptr || !ReadJpegPixels(reader, reference.get(), int64_t{3} * width)) return false;
+  int32_t stride = 0;
+  uint8_t* bits = target(width, height, stride);
+  if (bits == nullptr || !ReadJpegPixels(reader, bits, stride)) return false;
 
   FSource = std::move(data);
-  FReference = std::move(reference);
   FSourceWidth = FWidth = width;
   FSourceHeight = FHeight = height;
   FComponents = std::move(components);
   FTables = tables;
   FProgressive = progressive;
   return true;
+}
+
+TLosslessJpeg::TReference TLosslessJpeg::DecodeReference() const {
+  TJpegDecompressor reader;
+  if (!ReadJpegHeader(reader, FSource.data(), FSource.size(), false) || !PrepareJpegOutput(reader, 1, false)) {
+    return nullptr;
+  }
+  TReference reference(
+      quill::AllocatePixelBlock(static_cast<size_t>(FSourceHeight), size_t{3} * static_cast<size_t>(FSourceWidth)));
+  if (reference == nullptr || !ReadJpegPixels(reader, reference.get(), int64_t{3} * FSourceWidth)) return nullptr;
+  return reference;
 }
 
 TJpegOutputLayout TLosslessJpeg::Layout() const {
@@ -377,6 +399,10 @@ uint32_t TLosslessJpeg::GetSamplingValue() const {
 
 bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
   if (!HasImage() || bits == nullptr) return false;
+  TReference decoded;
+  if (FReference == nullptr) decoded = DecodeReference();
+  const uint8_t* reference = FReference != nullptr ? FReference.get() : decoded.get();
+  if (reference == nullptr) return false;
   // Neither turned nor mirrored: each row is one run of a source row, black around it.
   const bool straight = FMap.A == 1 && FMap.B == 0 && FMap.D == 0 && FMap.E == 1;
   for (int64_t y = 0; y < FHeight; ++y) {
@@ -388,7 +414,7 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
       const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
       std::memset(to, 0, static_cast<size_t>(first * 3));
       if (last > first) {
-        std::memcpy(to + first * 3, FReference.get() + (row * FSourceWidth + first + FMap.C) * 3,
+        std::memcpy(to + first * 3, reference + (row * FSourceWidth + first + FMap.C) * 3,
                     static_cast<size_t>((last - first) * 3));
       }
       std::memset(to + last * 3, 0, static_cast<size_t>((FWidth - last) * 3));
@@ -400,7 +426,7 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
       if (sx < 0 || sy < 0 || sx >= FSourceWidth || sy >= FSourceHeight) {
         std::memset(to, 0, 3);
       } else {
-        std::memcpy(to, FReference.get() + (sy * FSourceWidth + sx) * 3, 3);
+        std::memcpy(to, reference + (sy * FSourceWidth + sx) * 3, 3);
       }
     }
   }
@@ -542,6 +568,16 @@ TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const 
 bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
   output.clear();
   if (!HasImage() || FPixels == nullptr || !ImageSizeAllowed(FWidth, FHeight)) return false;
+  // The reference the plan compares with, decoded for this save when it is not held.
+  const bool decodedHere = FReference == nullptr;
+  if (decodedHere) FReference = DecodeReference();
+  if (FReference == nullptr) return false;
+  const bool saved = SaveWithReference(output, options);
+  if (decodedHere) FReference.reset();
+  return saved;
+}
+
+bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
   TJpegOutputLayout layout = Layout();
   const bool progressive = FProgressive && options.Values[TLosslessJpegSaveOptions::kCoding] == 2;
   const TJpegBlockPlan plan = PlanBlocks(layout);

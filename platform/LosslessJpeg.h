@@ -1,9 +1,12 @@
 // TLosslessJpeg: a JPEG held as its DCT coefficients, so that rotations, flips and crops
 // cost no quality and a save rewrites only what was edited.
 //
-// The object keeps the source file's bytes and the pixels it decoded at load. Geometry
-// operations (flips, quarter turns, a region) are recorded as a mapping from the
-// current image's pixels to the source's and applied to the coefficients when saving.
+// The object keeps the source file's bytes. The pixels they decode to (the reference a
+// save compares with) are held only after a load that decoded into the object's own
+// memory; otherwise a save or Decode decodes them again from the kept bytes, so a
+// document that decoded straight into its image holds no second copy. Geometry
+// operations (flips, quarter turns, a region) are recorded as a mapping from the current
+// image's pixels to the source's and applied to the coefficients when saving.
 //
 // Save writes the caller's current pixels (SetPixels) for the current region, 8 x 8
 // block by block of each component:
@@ -39,6 +42,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,12 +63,21 @@ struct TLosslessJpegSaveOptions {
 
 class TLosslessJpeg {
  public:
-  // Loads a JPEG and decodes it (the pixels stay available to Decode). The bytes are
-  // kept in memory, so the file may change or vanish before a save. False, leaving the
-  // object without an image, for anything that is not a grey or YCbCr JPEG of an
-  // allowed size that decodes whole.
+  // Where a load decodes to: given the image's width and height, the first pixel of
+  // 24-bit B, G, R rows Stride bytes apart (Stride set by the target), or null when that
+  // memory cannot be had.
+  using TDecodeTarget = std::function<uint8_t*(int32_t width, int32_t height, int32_t& stride)>;
+
+  // Loads a JPEG and decodes it, holding the decoded pixels for Decode and saves. The
+  // bytes are kept in memory, so the file may change or vanish before a save. False,
+  // leaving the object without an image, for anything that is not a grey or YCbCr JPEG
+  // of an allowed size that decodes whole.
   bool LoadFromFile(const std::filesystem::path& fileName);
   bool LoadFromMemory(std::vector<uint8_t> data);
+  // The same, decoding straight into Target's memory (as decoded at load, before any
+  // geometry) and holding no pixels of its own. On false Target's memory may hold part
+  // of a picture.
+  bool LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarget& target);
 
   bool HasImage() const { return !FSource.empty(); }
   // The current image's size and block (MCU) size, after the recorded geometry.
@@ -77,7 +90,8 @@ class TLosslessJpeg {
   uint32_t GetSamplingValue() const;
 
   // Writes the current image (24-bit B, G, R rows, Stride bytes apart) as decoded at
-  // load under the recorded geometry; pixels outside the source are black.
+  // load under the recorded geometry; pixels outside the source are black. False when
+  // the pixels are not held and cannot be decoded again.
   bool Decode(uint8_t* bits, int32_t stride) const;
 
   // Geometry of the current image. SetRegion takes current coordinates: the new image
@@ -102,9 +116,11 @@ class TLosslessJpeg {
   // memory must stay valid and unchanged until EndSave.
   void SetPixels(const uint8_t* bits, int32_t stride);
   // Encodes as described above and writes the file through a temporary file in the
-  // same folder (a read-only target is refused and kept). False without pixels, for an
-  // empty or oversized region, for a kept block holding a coefficient beyond what an
-  // 8-bit JPEG can hold, or on any other error; the target is then unchanged.
+  // same folder (a read-only target is refused and kept). The reference pixels, when
+  // not held, are decoded from the kept bytes for the save and released after it.
+  // False without pixels, for an empty or oversized region, for a kept block holding a
+  // coefficient beyond what an 8-bit JPEG can hold, or on any other error; the target
+  // is then unchanged.
   bool Save(const std::filesystem::path& fileName, const TLosslessJpegSaveOptions& options);
   bool SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
   // Forgets the pixels of SetPixels.
@@ -130,13 +146,20 @@ class TLosslessJpeg {
   // equal the pixels decoded at load.
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
 
-  std::vector<uint8_t> FSource;
   struct FreeDeleter {
     void operator()(uint8_t* block) const { std::free(block); }
   };
+  using TReference = std::unique_ptr<uint8_t, FreeDeleter>;
+  // The source decoded again from FSource into a new reference block; null when that
+  // fails.
+  TReference DecodeReference() const;
+  // SaveToMemory once the reference is held.
+  bool SaveWithReference(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
+
+  std::vector<uint8_t> FSource;
   // The decoded source, B, G, R, Width * 3 bytes a row (a pixel block, see
-  // quill::AllocatePixelBlock); null without an image.
-  std::unique_ptr<uint8_t, FreeDeleter> FReference;
+  // quill::AllocatePixelBlock); null while not held.
+  TReference FReference;
   int32_t FSourceWidth = 0;
   int32_t FSourceHeight = 0;
   std::vector<TComponent> FComponents;

@@ -73,6 +73,19 @@ TZelGraphicsView* TZelGraphicsDocument::GetGraphicsView() const {
 
 void TZelGraphicsDocument::SyncCommittedCopy() { Recommit(); }
 
+void TZelGraphicsDocument::SetOriginalToCurrent() {
+  FOriginalBlock.Clear();
+  FOriginalShared = true;
+  AttachViews();
+}
+
+bool TZelGraphicsDocument::SetOriginalImage(const TZelPixels& pixels) {
+  FOriginalShared = false;
+  const bool assigned = FOriginalBlock.AssignPixels(pixels);
+  AttachViews();
+  return assigned;
+}
+
 quill::TRect TZelGraphicsDocument::GetBounds() const {
   if (HasSelection()) return Selection;
   return CurrentImage.GetBounds();
@@ -87,6 +100,7 @@ void TZelGraphicsDocument::SetSelection(const quill::TRect& rect) {
 
 void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
   if (Running) EndOperation(this);
+  SeparateImages();
   DirtyRect = quill::TRect();
   RunningTool = tool;
   Running = true;
@@ -125,7 +139,7 @@ void TZelGraphicsDocument::RotateLeft() {
     Selection = {s.Top, w - s.Right, s.Bottom, w - s.Left};
   }
   CurrentImage.RotateLeft();
-  OriginalImage.RotateLeft();
+  if (!FOriginalShared) FOriginalBlock.RotateLeft();
   Recommit();
   if (HasJpeg()) JPEG->RotateLeft();
   GeometryChanged();
@@ -138,7 +152,7 @@ void TZelGraphicsDocument::RotateRight() {
     Selection = {h - s.Bottom, s.Left, h - s.Top, s.Right};
   }
   CurrentImage.RotateRight();
-  OriginalImage.RotateRight();
+  if (!FOriginalShared) FOriginalBlock.RotateRight();
   Recommit();
   if (HasJpeg()) JPEG->RotateRight();
   GeometryChanged();
@@ -151,7 +165,7 @@ void TZelGraphicsDocument::FlipHorizontal() {
     Selection = {w - s.Right, s.Top, w - s.Left, s.Bottom};
   }
   CurrentImage.FlipHorizontal();
-  OriginalImage.FlipHorizontal();
+  if (!FOriginalShared) FOriginalBlock.FlipHorizontal();
   Recommit();
   if (HasJpeg()) JPEG->FlipHorizontal();
   GeometryChanged();
@@ -164,7 +178,7 @@ void TZelGraphicsDocument::FlipVertical() {
     Selection = {s.Left, h - s.Bottom, s.Right, h - s.Top};
   }
   CurrentImage.FlipVertical();
-  OriginalImage.FlipVertical();
+  if (!FOriginalShared) FOriginalBlock.FlipVertical();
   Recommit();
   if (HasJpeg()) JPEG->FlipVertical();
   GeometryChanged();
@@ -174,7 +188,7 @@ void TZelGraphicsDocument::Crop(const quill::TRect& rect) {
   const quill::TRect r = quill::IntersectRect(rect, CurrentImage.GetBounds());
   if (r.IsEmpty()) return;
   CurrentImage.Crop(r);
-  OriginalImage.Crop(r);
+  if (!FOriginalShared) FOriginalBlock.Crop(r);
   ClearSelection();
   Recommit();
   if (HasJpeg()) {
@@ -207,13 +221,16 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
   TZelLTBitmap current;
   TZelLTBitmap original;
   if (!ResampledInto(CurrentImage, newWidth, newHeight, current)) return false;
-  if (SamePixels(OriginalImage.GetPixels(), CurrentImage.GetPixels())) {
+  if (FOriginalShared) {
+    // It stays shared; the caller may still want the image as it stood.
+    if (previousOriginal != nullptr && !original.AssignPixels(CurrentImage.GetPixels())) return false;
+  } else if (SamePixels(FOriginalBlock.GetPixels(), CurrentImage.GetPixels())) {
     if (!original.AssignPixels(current.GetPixels())) return false;
-  } else if (!ResampledInto(OriginalImage, newWidth, newHeight, original)) {
+  } else if (!ResampledInto(FOriginalBlock, newWidth, newHeight, original)) {
     return false;
   }
   CurrentImage.Swap(current);
-  OriginalImage.Swap(original);
+  if (!FOriginalShared) FOriginalBlock.Swap(original);
   if (previousCurrent != nullptr) previousCurrent->Swap(current);
   if (previousOriginal != nullptr) previousOriginal->Swap(original);
   // The scaled selection may come out empty or inverted (a thin one shrunk), or as
@@ -227,16 +244,18 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
 
 bool TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
                                     quill::TLosslessJpeg::TGeometry& jpeg) const {
-  if (!CopyBitmapToBuffer(OriginalImage, original) || !CopyBitmapToBuffer(CurrentImage, current)) {
+  if (!original.Allocate(OriginalImage.PixelFormat(), OriginalImage.GetBounds()) ||
+      !CopyBitmapToBuffer(CurrentImage, current)) {
     return false;
   }
+  original.CopyFrom(OriginalImage);
   jpeg = JPEG != nullptr ? JPEG->GetGeometry() : quill::TLosslessJpeg::TGeometry();
   return true;
 }
 
 void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
                                    const quill::TLosslessJpeg::TGeometry& jpeg) {
-  OriginalImage.AssignPixels(original);
+  SetOriginalImage(original);
   CurrentImage.AssignPixels(current);
   Recommit();
   // The pixels went back to an earlier geometry: so does the JPEG object, or a later
@@ -308,4 +327,27 @@ void TZelGraphicsDocument::GeometryChanged() {
   }
 }
 
-void TZelGraphicsDocument::Recommit() { CopyBitmapToBuffer(CurrentImage, CommittedCopy); }
+void TZelGraphicsDocument::Recommit() {
+  if (!FCommittedShared) CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
+  AttachViews();
+}
+
+void TZelGraphicsDocument::SeparateImages() {
+  if (FOriginalShared) {
+    FOriginalShared = false;
+    FOriginalBlock.AssignPixels(CurrentImage.GetPixels());
+  }
+  if (FCommittedShared) {
+    FCommittedShared = false;
+    CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
+  }
+  AttachViews();
+}
+
+void TZelGraphicsDocument::AttachViews() {
+  const auto attach = [](TZelPixels& view, const TZelPixels& pixels) {
+    view.Attach(pixels.GetBounds(), pixels.Bits(), pixels.Stride(), pixels.PixelFormat());
+  };
+  attach(OriginalImage, FOriginalShared ? CurrentImage.GetPixels() : FOriginalBlock.GetPixels());
+  attach(CommittedCopy, FCommittedShared ? CurrentImage.GetPixels() : FCommittedBlock);
+}

@@ -8,6 +8,14 @@
 // - CommittedCopy, CurrentImage as it stood after the last finished operation; undo
 //   records take the pixels before a change from it. Outside a running tool operation
 //   it equals CurrentImage pixel for pixel.
+// OriginalImage and CommittedCopy are views that anyone may read at any time. After a
+// load they view CurrentImage's own pixels, which they equal, so opening a photo copies
+// none; the first BeginOperation gives each a block of its own before a tool can write,
+// and each keeps its block from then on (only SetOriginalToCurrent, which a load calls,
+// shares the original again). So CurrentImage is written only inside an operation
+// (after BeginOperation) or by the document's own operations, which keep the views in
+// step; whoever replaces its pixels from outside sets the original image and calls
+// SyncCommittedCopy.
 // Beside them: the image's property items (EXIF and the like), the lossless-JPEG
 // object that mirrors every geometry change so that a JPEG can be saved back without
 // recompression, the selection, and the state of the one tool operation that may run.
@@ -71,8 +79,10 @@ class TZelGraphicsDocument : public TZelDocument {
   // The tool of the running (or last) operation; not owned.
   TZelGraphicsTool* RunningTool = nullptr;
   TZelLTBitmap CurrentImage;
-  TZelLTBitmap OriginalImage;
-  TZelPixelBuffer CommittedCopy;
+  // Views of the original image and the committed copy (see above); only the document
+  // writes OriginalImage. A pointer to either stays valid for the document's life.
+  TZelPixels OriginalImage;
+  TZelPixels CommittedCopy;
   TZelGraphicsDocumentProperties Properties;
 
   // ---- TZelDocument ----
@@ -87,12 +97,20 @@ class TZelGraphicsDocument : public TZelDocument {
   // ---- Images and view ----
 
   TZelPixels& GetCurrentPixels() { return CurrentImage.GetPixels(); }
-  TZelPixels& GetOriginalPixels() { return OriginalImage.GetPixels(); }
+  TZelPixels& GetOriginalPixels() { return OriginalImage; }
   // The view when it exists; null otherwise (never creates one).
   TZelGraphicsView* GetGraphicsView() const;
-  // CommittedCopy := a copy of CurrentImage (format, bounds and pixels). The format
-  // table calls it after every successful load.
+  // CommittedCopy := CurrentImage (format, bounds and pixels): shared with it until
+  // the next operation while the committed copy has no block of its own, else copied.
+  // Whoever replaces CurrentImage from outside (the format table after every
+  // successful load) calls it.
   void SyncCommittedCopy();
+  // The original image := CurrentImage, sharing its pixels until the next operation,
+  // as every load ends.
+  void SetOriginalToCurrent();
+  // The original image := a copy of Pixels in a block of its own (a stand-in for a
+  // load that gives another original). False when that block cannot be had.
+  bool SetOriginalImage(const TZelPixels& pixels);
   // Selection when set, else (0, 0, width, height) of CurrentImage.
   quill::TRect GetBounds() const;
 
@@ -138,8 +156,9 @@ class TZelGraphicsDocument : public TZelDocument {
   // it empty or the whole image. The JPEG object's region becomes the new size. While
   // the original image equals the current one it is resampled once, for both.
   // PreviousCurrent and PreviousOriginal, when given, receive the images as they stood
-  // before (moved there, not copied), which Restore takes back. False, with nothing
-  // changed, for a size below 1 or when the new images cannot be allocated.
+  // before (moved there; an original still sharing the current image's pixels is
+  // copied), which Restore takes back. False, with nothing changed, for a size below 1
+  // or when the new images cannot be allocated.
   bool Resize(int32_t newWidth, int32_t newHeight, TZelLTBitmap* previousCurrent = nullptr,
               TZelLTBitmap* previousOriginal = nullptr);
   // Copies OriginalImage into Original, CurrentImage into Current and the JPEG
@@ -172,10 +191,23 @@ class TZelGraphicsDocument : public TZelDocument {
   // new bounds, the scroll origin comes back into range and the editor's size panels
   // show the new size.
   void GeometryChanged();
-  // CommittedCopy := a copy of CurrentImage at its bounds.
+  // CommittedCopy := CurrentImage (SyncCommittedCopy), and both views described anew
+  // after CurrentImage or the original's own block changed.
   void Recommit();
+  // Gives the original image and the committed copy blocks of their own where they
+  // still share CurrentImage's, before anyone writes it.
+  void SeparateImages();
+  // Describes OriginalImage and CommittedCopy anew over the blocks they use.
+  void AttachViews();
   // Whether the JPEG object exists and holds an image.
   bool HasJpeg() const { return JPEG != nullptr && JPEG->HasImage(); }
+
+  // The original image's and the committed copy's own blocks, used once they stop
+  // sharing CurrentImage's.
+  TZelLTBitmap FOriginalBlock;
+  TZelPixelBuffer FCommittedBlock;
+  bool FOriginalShared = true;
+  bool FCommittedShared = true;
 };
 
 #endif  // QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_

@@ -78,25 +78,18 @@ int32_t FormatIdOf(TImageRawFormat format) {
   return 2;
 }
 
-// The original image := a copy of the current one, as every reader ends.
-bool CopyCurrentToOriginal(TZelGraphicsDocument& document) {
-  return document.OriginalImage.AssignPixels(document.CurrentImage.GetPixels());
-}
-
-// The lossless reader: the JPEG object loads Data and decodes into the current image.
-// The properties come from the same bytes' headers.
+// The lossless reader: the JPEG object loads Data and decodes straight into the current
+// image (a failure leaves it without an image, and the codecs get their turn). The
+// properties come from the same bytes' headers.
 bool LoadLossless(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
   if (document.JPEG == nullptr) return false;
-  TLosslessJpeg& jpeg = *document.JPEG;
-  if (!jpeg.LoadFromMemory(data)) return false;
   TZelLTBitmap& image = document.CurrentImage;
-  if (!image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), kPixelFormat24) ||
-      !jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride()) ||
-      !CopyCurrentToOriginal(document)) {
-    // The codecs get their turn; the object must not claim a picture it never gave.
-    jpeg = TLosslessJpeg();
-    return false;
-  }
+  const auto target = [&image](int32_t width, int32_t height, int32_t& stride) -> uint8_t* {
+    if (!image.SetSize(width, height, kPixelFormat24)) return nullptr;
+    stride = image.GetPixels().Stride();
+    return image.GetPixels().Bits();
+  };
+  if (!document.JPEG->LoadFromMemory(data, target)) return false;
   formatId = kJpegFormatId;
   TImageRawFormat format;
   TImageMetadata metadata;
@@ -108,9 +101,7 @@ bool LoadLossless(TZelGraphicsDocument& document, const std::vector<uint8_t>& da
 bool LoadWithCodecs(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
   TImageRawFormat format;
   TImageMetadata metadata;
-  if (!DecodeImage(data, document.CurrentImage, format, metadata) || !CopyCurrentToOriginal(document)) {
-    return false;
-  }
+  if (!DecodeImage(data, document.CurrentImage, format, metadata)) return false;
   formatId = FormatIdOf(format);
   ReadImageProperties(document.Properties, metadata);
   return true;
@@ -226,7 +217,11 @@ bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
              quill::LoadWithCodecs(*graphics, data, formatId);
     if (zli) formatId = quill::kZliFormatId;
   }
-  if (result) graphics->SyncCommittedCopy();
+  // The original image and the committed copy share the new pixels until the first
+  // operation, so opening copies no image. After a failure too: a reader may have
+  // replaced the current image's block, and the views must not describe the old one.
+  graphics->SetOriginalToCurrent();
+  graphics->SyncCommittedCopy();
   return result;
 }
 
@@ -269,10 +264,8 @@ bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
 
 bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
   quill::TImageMetadata metadata;
-  if (!quill::LoadExchangeImage(quill::FilePath(fileName), document.CurrentImage, metadata) ||
-      !quill::CopyCurrentToOriginal(document)) {
-    return false;
-  }
+  if (!quill::LoadExchangeImage(quill::FilePath(fileName), document.CurrentImage, metadata)) return false;
+  document.SetOriginalToCurrent();
   ReadImageProperties(document.Properties, metadata);
   return true;
 }

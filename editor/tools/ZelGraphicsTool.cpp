@@ -79,12 +79,11 @@ void TZelGraphicsTool::CommitOperation() {
   const quill::TRect rect = quill::IntersectRect(Document->DirtyRect, Live->GetBounds());
   if (rect.IsEmpty()) return;
   Document->AddCommandState(std::make_unique<TZelGraphicsCommandState>(this, rect, Document));
-  TZelPixelBuffer& committed = Document->CommittedCopy;
+  TZelPixels& committed = Document->CommittedCopy;
   if (committed.GetBounds() == Live->GetBounds() && committed.PixelFormat() == Live->PixelFormat()) {
     committed.CopyRect(rect.Left, rect.Top, *Live, rect);
   } else {
-    committed.Allocate(Live->PixelFormat(), Live->GetBounds());
-    committed.CopyFrom(*Live);
+    Document->SyncCommittedCopy();
   }
 }
 
@@ -237,11 +236,10 @@ void TZelGraphicsCommandState::Apply(const TZelPixels& pixels) {
   // Outside a running operation the committed copy equals the live image everywhere
   // else, so copying the record's rectangle keeps them equal: no whole-image copy per
   // step. Only a committed copy of another size takes the whole image.
-  TZelPixelBuffer& committed = Document->CommittedCopy;
+  TZelPixels& committed = Document->CommittedCopy;
   if (committed.GetBounds() == live.GetBounds() && committed.PixelFormat() == live.PixelFormat()) {
     committed.CopyFrom(pixels);
   } else {
-    committed.Allocate(live.PixelFormat(), live.GetBounds());
-    committed.CopyFrom(live);
+    Document->SyncCommittedCopy();
   }
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <new>
 
 int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel) {
   return static_cast<int32_t>((int64_t{width} * bitsPerPixel + 31) / 32 * 4);
@@ -62,8 +61,10 @@ bool TZelViewCanvas::BeginPaint(QWidget* window, const QRegion& updateRegion) {
   const int32_t stride = DIBRowBytes(width, 24);
   const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(height);
   if (size > bufferSize_) {
-    // Zero-filled once, so no byte of the bitmap is ever read uninitialised.
-    buffer_.reset(new (std::nothrow) uint8_t[size]());
+    // Zero-filled once, so no byte of the bitmap is ever read uninitialised; a pixel
+    // block comes zeroed by the kernel in huge pages, without a filling pass of its own
+    // (the first paint of a new view is part of opening a photo).
+    buffer_.reset(quill::AllocatePixelBlock(size, 1));
     bufferSize_ = buffer_ != nullptr ? size : 0;
     if (buffer_ == nullptr) return false;
   }

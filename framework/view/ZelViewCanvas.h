@@ -28,6 +28,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -128,7 +129,10 @@ class TZelViewCanvas {
   TZelMapMode mapMode_;
   TZelCanvasPixels pixels_;
   // The off-screen bitmap's memory, kept from paint to paint and grown when needed.
-  std::unique_ptr<uint8_t[]> buffer_;
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const { std::free(block); }
+  };
+  std::unique_ptr<uint8_t, FreeDeleter> buffer_;  // a pixel block (quill::AllocatePixelBlock)
   size_t bufferSize_ = 0;
   QImage image_;  // over buffer_ during a paint
   QPainter painter_;

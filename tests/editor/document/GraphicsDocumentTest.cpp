@@ -46,7 +46,7 @@ void LoadJpeg(TZelGraphicsDocument& document, const std::vector<uint8_t>& jpeg) 
                                             quill::kPixelFormat24));
   TZelPixels& pixels = document.GetCurrentPixels();
   ASSERT_TRUE(document.JPEG->Decode(pixels.Bits(), pixels.Stride()));
-  document.OriginalImage.AssignPixels(pixels);
+  document.SetOriginalImage(pixels);
   document.SyncCommittedCopy();
 }
 

@@ -1,8 +1,8 @@
 // The editor's flows over real files with the program's own format table: a photo
 // with EXIF opened from the open dialog (with its preview), by a drop and from the
 // command line; saved as every format (an edited PNG as a JPEG at the quality asked)
-// and browsed back, a read-only .zli among them; failed opens and saves; and geometry
-// edits undone and redone before a lossless save.
+// and browsed back, a read-only .zli among them; failed opens and saves; geometry
+// edits undone and redone before a lossless save; and the first edit after opening.
 
 #include <gtest/gtest.h>
 
@@ -403,6 +403,51 @@ TEST_F(EditorFilesTest, CropTurnAndEditUndoneAndRedoneSaveLosslesslyWhatTheScree
   editor_->UndoAllClick();
   EXPECT_EQ(Screen(), photo);
   saveMatchesScreen(0.0);
+}
+
+// Opening shares the photo's pixels between the current image, the original image and
+// the committed copy; a turn keeps them shared and the first edit separates them. The
+// original image stays the (turned) photo through the edit, its undo and its redo. The
+// JPEG object decodes what a save compares with from the bytes it read at opening, so
+// the photo's file replaced or removed on disk changes no save.
+TEST_F(EditorFilesTest, TheFirstEditAfterOpeningKeepsTheOriginalAndSavesNeedNotTheFile) {
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  TZelGraphicsDocument* document = OpenFile(photo_);
+  ASSERT_NE(document, nullptr);
+  const QImage photo = Screen();
+  const QImage turned = photo.transformed(QTransform().rotate(-90));
+  const auto original = [document] { return PicturePixels(document->GetOriginalPixels()); };
+  const auto committed = [document] { return PicturePixels(document->CommittedCopy); };
+  // Another picture under the photo's name.
+  TZelLTBitmap black;
+  ASSERT_TRUE(black.SetSize(64, 48, quill::kPixelFormat24));
+  ASSERT_TRUE(quill::SaveImageFile(folder_ / "camera.jpg", black.GetPixels(), "image/jpeg", 90, {}));
+
+  document->AddCommandState(std::make_unique<TurnState>(document));
+  ASSERT_EQ(Screen(), turned);
+  EXPECT_EQ(original(), turned);
+  tool->Invert(View(), {20, 30, 120, 90});
+  const QImage edited = Screen();
+  ASSERT_NE(edited, turned);
+  EXPECT_EQ(original(), turned);
+  EXPECT_EQ(committed(), edited);
+  ASSERT_TRUE(SaveAs(1, Name("edited.jpg")));
+  EXPECT_LE(Difference(Decoded(Name("edited.jpg")), edited), 1.0);
+
+  editor_->UndoClick();  // the edit
+  EXPECT_EQ(Screen(), turned);
+  EXPECT_EQ(committed(), turned);
+  editor_->UndoClick();  // the turn
+  EXPECT_EQ(Screen(), photo);
+  EXPECT_EQ(original(), photo);
+  fs::remove(folder_ / "camera.jpg");
+  ASSERT_TRUE(SaveAs(1, Name("undone.jpg")));
+  EXPECT_EQ(Decoded(Name("undone.jpg")), photo);
+
+  editor_->RedoClick();
+  editor_->RedoClick();
+  EXPECT_EQ(Screen(), edited);
+  EXPECT_EQ(original(), turned);
 }
 
 }  // namespace

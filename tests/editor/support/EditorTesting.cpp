@@ -29,7 +29,7 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
   pixels.Attach({0, 0, source.width(), source.height()}, source.bits(),
                 static_cast<int32_t>(source.bytesPerLine()), quill::kPixelFormat24);
   document.CurrentImage.AssignPixels(pixels);
-  document.OriginalImage.AssignPixels(pixels);
+  document.SetOriginalImage(pixels);
   document.ClearSelection();
   document.SyncCommittedCopy();
 }
