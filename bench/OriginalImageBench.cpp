@@ -50,7 +50,7 @@ class EditedFormats : public TZelGraphicsFormats {
         p[2] = static_cast<uint8_t>((x + y) / 40);
       }
     }
-    graphics->OriginalImage.AssignPixels(pixels);
+    graphics->SetOriginalImage(pixels);
     TZelPixels& original = graphics->GetOriginalPixels();
     for (int32_t y = 0; y < kHeight; ++y) {
       uint8_t* p = original.GetPixelAddress(0, y);
