@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "MainForm.h"
+#include "ScreenPicture.h"
 #include "Module.h"
 #include "PointerDriver.h"
 #include "WireEraserStroke.h"
@@ -56,15 +57,6 @@
 #include "ZelWireEraserTool.h"
 
 namespace {
-
-// Lets the window settle as a running event loop would, idle time included.
-void Settle(int milliseconds = 150) {
-  for (int i = 0; i < milliseconds / 10; ++i) {
-    QApplication::processEvents();
-    ZelApplication->DoIdle();
-    QThread::msleep(10);
-  }
-}
 
 bool SaveScreen(const QString& folder, const QString& name, const QRect& area = QRect()) {
   QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
@@ -89,11 +81,11 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButton
 void ShowMenu(const QString& folder, const QString& name, QMenu* menu) {
   const QRect frame = MainForm->frameGeometry();
   menu->popup(MainForm->mapToGlobal(QPoint(8, MainForm->menuBar()->height())));
-  Settle();
+  quill::Settle();
   const QRect area = frame.united(menu->geometry()).adjusted(0, 0, 4, 4);
   SaveScreen(folder, name, area);
   menu->hide();
-  Settle(50);
+  quill::Settle(50);
 }
 
 // The pointer driver over image pixel Point of the current view, delivered.
@@ -102,12 +94,12 @@ void PointAt(quill::QtPointerDriver& pointer, TZelGraphicsEditor& editor, const 
   const quill::TPoint device = view->GetMapMode().LogicalToDevice(point);
   const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
   pointer.SetPosition({screen.x(), screen.y()});
-  Settle(30);
+  quill::Settle(30);
 }
 
 void Buttons(quill::QtPointerDriver& pointer, uint32_t flags) {
   pointer.SendButtons(flags);
-  Settle(30);
+  quill::Settle(30);
 }
 
 // The tools on the sample photo with its cable, at 1:1.
@@ -115,9 +107,9 @@ void ShootTools(const QString& folder, TZelGraphicsEditor& editor, const QRect& 
   editor.CloseClick();
   TZelDocument* document = nullptr;
   if (!editor.OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) return;
-  Settle();
+  quill::Settle();
   editor.ActualSizeClick();
-  Settle();
+  quill::Settle();
   quill::QtPointerDriver pointer;
   pointer.BeginDriving();
 
@@ -193,39 +185,39 @@ int main(int argc, char** argv) {
 
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();
-  Settle(400);
+  quill::Settle(400);
 
   TZelDocument* document = nullptr;
   if (!editor->OpenFile(photo, document, true)) {
     std::fprintf(stderr, "quill-editor-shot: cannot read %s\n", qPrintable(photo));
     return 1;
   }
-  Settle();
+  quill::Settle();
   TZelGraphicsView* view = editor->GetCurrentView();
   const QRect frame = MainForm->frameGeometry();
 
   // The pointer over the middle of the view: the status bar shows that pixel.
   QCursor::setPos(view->mapToGlobal(view->rect().center()));
   SendMouse(view, QEvent::MouseMove, view->rect().center(), Qt::NoButton, Qt::NoButton);
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("best-fit.png"), frame);
   const QRect bar(MainForm->StatusBar->mapToGlobal(QPoint(0, 0)), MainForm->StatusBar->size());
   SaveScreen(folder, QStringLiteral("status-bar.png"), bar);
 
   for (int i = 0; i < 25; ++i) editor->ZoomInClick();
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("zoom-16.png"), frame);
 
   // 1:1, then dragged with the hand (Space held).
   editor->ActualSizeClick();
-  Settle();
+  quill::Settle();
   const QPoint centre = view->rect().center();
   SendKey(view, QEvent::KeyPress, Qt::Key_Space);
   SendMouse(view, QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
   SendMouse(view, QEvent::MouseMove, centre + QPoint(150, 120), Qt::NoButton, Qt::LeftButton);
   SendMouse(view, QEvent::MouseButtonRelease, centre + QPoint(150, 120), Qt::LeftButton,
             Qt::NoButton);
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("scrolled.png"), frame);
   SendKey(view, QEvent::KeyRelease, Qt::Key_Space);
 
@@ -236,28 +228,28 @@ int main(int argc, char** argv) {
   Crop2Tool->SetOptionsShown(true);
   Crop2Tool->Frame->rbFoto->setChecked(true);
   Crop2Tool->Frame->cmbFoto->setCurrentText(QStringLiteral("6x4"));
-  Settle();
+  quill::Settle();
   SendMouse(view, QEvent::MouseButtonPress, centre - QPoint(220, 160), Qt::LeftButton, Qt::LeftButton);
   SendMouse(view, QEvent::MouseMove, centre + QPoint(140, 120), Qt::NoButton, Qt::LeftButton);
   SendMouse(view, QEvent::MouseButtonRelease, centre + QPoint(140, 120), Qt::LeftButton, Qt::NoButton);
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("crop.png"), frame);
   SendKey(view, QEvent::KeyPress, Qt::Key_Escape);
-  Settle();
+  quill::Settle();
 
   ResizeTool->Select();
   ResizeTool->Frame->WidthEdit->setValue(640);
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("resize.png"), frame);
 
   RotateTool->Select();
   RotateTool->SetOptionsShown(true);
   RotateTool->Frame->SelectOption(RotateTool->Frame->RotateLeftRadioButton);
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("rotate.png"), frame);
   RotateTool->Frame->RotateButtonClick();
   editor->BestFitClick();
-  Settle();
+  quill::Settle();
   SaveScreen(folder, QStringLiteral("rotated.png"), frame);
 
   // Plug-in mode hides the File menu.
@@ -269,7 +261,7 @@ int main(int argc, char** argv) {
   TZelOpenDialog dialog(MainForm, editor->GetFormats());
   dialog.SetFileName(photo);
   dialog.show();
-  Settle(2000);
+  quill::Settle(2000);
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 

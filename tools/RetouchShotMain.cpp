@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "MainForm.h"
+#include "ScreenPicture.h"
 #include "Module.h"
 #include "PointerDriver.h"
 #include "WireEraserStroke.h"
@@ -31,29 +32,13 @@
 
 namespace {
 
-// Lets the window settle as a running event loop would, idle time included.
-void Settle(int milliseconds = 150) {
-  for (int i = 0; i < milliseconds / 10; ++i) {
-    QApplication::processEvents();
-    ZelApplication->DoIdle();
-    QThread::msleep(10);
-  }
-}
-
-void SaveScreen(const QString& folder, const QString& name) {
-  const QPixmap screen =
-      QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
-  std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
-              qPrintable(name));
-}
-
 // The pointer driver over image pixel Point of the current view, delivered.
 void PointAt(quill::QtPointerDriver& pointer, const quill::TPoint& point) {
   TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
   const quill::TPoint device = view->GetMapMode().LogicalToDevice(point);
   const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
   pointer.SetPosition({screen.x(), screen.y()});
-  Settle(30);
+  quill::Settle(30);
 }
 
 void Stroke(quill::QtPointerDriver& pointer, const std::vector<quill::TPoint>& points) {
@@ -61,13 +46,13 @@ void Stroke(quill::QtPointerDriver& pointer, const std::vector<quill::TPoint>& p
   pointer.SendButtons(MOUSEEVENTF_LEFTDOWN);
   for (const quill::TPoint& point : points) PointAt(pointer, point);
   pointer.SendButtons(MOUSEEVENTF_LEFTUP);
-  Settle(30);
+  quill::Settle(30);
 }
 
 void SendKey(QEvent::Type type) {
   QKeyEvent event(type, Qt::Key_O, Qt::NoModifier, QStringLiteral("o"));
   QApplication::sendEvent(GraphicsEditor->GetCurrentView(), &event);
-  Settle();
+  quill::Settle();
 }
 
 // The dab centres of the bundled stroke along the cable.
@@ -105,15 +90,15 @@ int main(int argc, char** argv) {
   ZelApplication->LoadSettings();
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();
-  Settle(400);
+  quill::Settle(400);
   TZelDocument* document = nullptr;
   if (!GraphicsEditor->OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) {
     std::fprintf(stderr, "quill-retouch-shot: cannot read the sample photo\n");
     return 1;
   }
-  Settle();
+  quill::Settle();
   GraphicsEditor->ActualSizeClick();
-  Settle();
+  quill::Settle();
   const std::vector<quill::TPoint> cable = CableStroke();
   if (cable.size() < 20) {
     std::fprintf(stderr, "quill-retouch-shot: cannot read the cable's dabs\n");
@@ -126,24 +111,24 @@ int main(int argc, char** argv) {
   WireEraserTool->SetSize(10);
   Stroke(pointer, cable);
   PointAt(pointer, {380, 120});
-  SaveScreen(folder, QStringLiteral("wire-after.png"));
+  quill::SaveMainWindowPicture(folder, QStringLiteral("wire-after.png"));
 
   // The undo brush over the stroke's middle third: the cable comes back there.
   UndoBrushTool->Select();
   UndoBrushTool->SetOptionsShown(true);
   UndoBrushTool->SetSize(20);
   UndoBrushTool->SetHardness(128);
-  Settle();
+  quill::Settle();
   Stroke(pointer, std::vector<quill::TPoint>(cable.begin() + cable.size() / 3,
                                              cable.begin() + 2 * cable.size() / 3));
   PointAt(pointer, cable[cable.size() / 2]);
-  SaveScreen(folder, QStringLiteral("undo-brush.png"));
+  quill::SaveMainWindowPicture(folder, QStringLiteral("undo-brush.png"));
 
   // O held: the opened photo, the cable whole; released: the edit again.
   SendKey(QEvent::KeyPress);
-  SaveScreen(folder, QStringLiteral("original-shown.png"));
+  quill::SaveMainWindowPicture(folder, QStringLiteral("original-shown.png"));
   SendKey(QEvent::KeyRelease);
-  SaveScreen(folder, QStringLiteral("original-released.png"));
+  quill::SaveMainWindowPicture(folder, QStringLiteral("original-released.png"));
   pointer.EndDriving();
 
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });

@@ -1,10 +1,14 @@
 #include "ScreenPicture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
+
+#include <cstdio>
 
 #include "MainForm.h"
 
@@ -25,6 +29,21 @@ QImage ScreenPicture() {
     painter.drawPixmap(window->geometry().topLeft() - area.topLeft(), window->grab());
   }
   return picture;
+}
+
+void Settle(int milliseconds) {
+  for (int i = 0; i < milliseconds / 10; ++i) {
+    QApplication::processEvents();
+    ZelApplication->DoIdle();
+    QThread::msleep(10);
+  }
+}
+
+void SaveMainWindowPicture(const QString& folder, const QString& name) {
+  const QPixmap screen =
+      QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
+  std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
+              qPrintable(name));
 }
 
 }  // namespace quill

@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "MainForm.h"
+#include "ScreenPicture.h"
 #include "Module.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
@@ -32,21 +33,6 @@
 #include "ZelTextTool.h"
 
 namespace {
-
-void Settle(int milliseconds = 200) {
-  for (int i = 0; i < milliseconds / 10; ++i) {
-    QApplication::processEvents();
-    ZelApplication->DoIdle();
-    QThread::msleep(10);
-  }
-}
-
-void SaveScreen(const QString& folder, const QString& name) {
-  const QPixmap screen =
-      QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
-  std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
-              qPrintable(name));
-}
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButton button,
                Qt::MouseButtons buttons) {
@@ -95,23 +81,23 @@ int main(int argc, char** argv) {
   ZelApplication->LoadSettings();
   MainForm->setGeometry(20, 20, 1100, 760);
   MainForm->show();
-  Settle(400);
+  quill::Settle(400);
   TZelDocument* document = nullptr;
   if (!GraphicsEditor->OpenFile(photo, document, true)) {
     std::fprintf(stderr, "quill-tool-shot: cannot read %s\n", qPrintable(photo));
     return 1;
   }
-  Settle();
+  quill::Settle();
 
   auto* contrast = FindTool<TZelBrightnessContrastTool>();
   contrast->Select();
   contrast->SetOptionsShown(true);
-  Settle();
+  quill::Settle();
   contrast->Frame->AutoCorrectionButtonClick();
-  Settle();
-  SaveScreen(folder, QStringLiteral("brightness-contrast.png"));
+  quill::Settle();
+  quill::SaveMainWindowPicture(folder, QStringLiteral("brightness-contrast.png"));
   contrast->Frame->CancelButtonClick();
-  Settle();
+  quill::Settle();
 
   TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
   const QPoint centre = view->rect().center();
@@ -120,22 +106,22 @@ int main(int argc, char** argv) {
   crop->SetOptionsShown(true);
   crop->Frame->rbFoto->setChecked(true);
   crop->Frame->cmbFoto->setCurrentText(QStringLiteral("10x15"));
-  Settle();
+  quill::Settle();
   Drag(view, centre - QPoint(200, 150), centre + QPoint(150, 60));
-  Settle();
-  SaveScreen(folder, QStringLiteral("crop-rectangle.png"));
+  quill::Settle();
+  quill::SaveMainWindowPicture(folder, QStringLiteral("crop-rectangle.png"));
   crop->FirstControl()->CancelCrop();
-  Settle();
+  quill::Settle();
 
   auto* text = FindTool<TZelTextTool>();
   text->Select();
   text->SetStyle(TZelTextTool::kBold);
   text->SetColor(0x0000FF);
   text->Frame->TextMemo->setPlainText(QStringLiteral("Grüße aus\nMünchen"));
-  Settle();
+  quill::Settle();
   Drag(view, centre - QPoint(180, 120), centre + QPoint(140, 20));
-  Settle();
-  SaveScreen(folder, QStringLiteral("text-box.png"));
+  quill::Settle();
+  quill::SaveMainWindowPicture(folder, QStringLiteral("text-box.png"));
 
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
   MainForm->close();
