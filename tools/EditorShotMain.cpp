@@ -114,16 +114,7 @@ void ShootTools(const QString& folder, TZelGraphicsEditor& editor, const QRect& 
   pointer.BeginDriving();
 
   // A stroke along the cable with the bundled dabs (all of Size 10).
-  std::vector<quill::TPoint> stroke;
-  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
-  if (dabs.open(QIODevice::ReadOnly)) {
-    while (!dabs.atEnd()) {
-      const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-      if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
-        stroke.push_back(quill::ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
-      }
-    }
-  }
+  const std::vector<quill::TPoint> stroke = quill::SampleCableStroke();
   if (stroke.size() < 20) return;
   editor.SetActiveTool(WireEraserTool);
   WireEraserTool->SetSize(10);

@@ -55,20 +55,6 @@ void SendKey(QEvent::Type type) {
   quill::Settle();
 }
 
-// The dab centres of the bundled stroke along the cable.
-std::vector<quill::TPoint> CableStroke() {
-  std::vector<quill::TPoint> stroke;
-  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
-  if (!dabs.open(QIODevice::ReadOnly)) return stroke;
-  while (!dabs.atEnd()) {
-    const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
-      stroke.push_back(quill::ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
-    }
-  }
-  return stroke;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +85,7 @@ int main(int argc, char** argv) {
   quill::Settle();
   GraphicsEditor->ActualSizeClick();
   quill::Settle();
-  const std::vector<quill::TPoint> cable = CableStroke();
+  const std::vector<quill::TPoint> cable = quill::SampleCableStroke();
   if (cable.size() < 20) {
     std::fprintf(stderr, "quill-retouch-shot: cannot read the cable's dabs\n");
     return 1;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -44,6 +45,19 @@ void SaveMainWindowPicture(const QString& folder, const QString& name) {
       QGuiApplication::primaryScreen()->grabWindow(0).copy(MainForm->frameGeometry());
   std::printf("%s %s\n", screen.save(QDir(folder).filePath(name)) ? "wrote" : "cannot write",
               qPrintable(name));
+}
+
+std::vector<TPoint> SampleCableStroke() {
+  std::vector<TPoint> stroke;
+  QFile dabs(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.dabs"));
+  if (!dabs.open(QIODevice::ReadOnly)) return stroke;
+  while (!dabs.atEnd()) {
+    const QStringList fields = QString::fromUtf8(dabs.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (fields.size() == 4 && !fields[0].startsWith(QLatin1Char('#'))) {
+      stroke.push_back(ImagePixelAt(fields[1].toDouble(), fields[2].toDouble()));
+    }
+  }
+  return stroke;
 }
 
 }  // namespace quill
