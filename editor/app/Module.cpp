@@ -121,7 +121,6 @@ void TModule::CreateModel() {
   KeepStatusPanelsApart(*MainForm->StatusBar);
 
   qtTranslation_ = std::make_unique<quill::TZelQtTranslation>();
-
 }
 
 void TModule::DestroyModel() {
