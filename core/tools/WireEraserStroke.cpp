@@ -108,25 +108,23 @@ void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rec
     RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow);
     return;
   }
-  const size_t rowBytes = 3 * static_cast<size_t>(rect.Width());
-  FLiveBefore.resize(rowBytes * rect.Height());
-  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
-    std::memcpy(&FLiveBefore[rowBytes * (y - rect.Top)], FLive->GetPixelAddress(rect.Left, y), rowBytes);
+  TRect area;
+  if (!RepairDabInGrid(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow, area)) {
+    return;
   }
-  if (!RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow)) return;
-  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
-    const uint8_t* const dab = FDabNearness.GetPixelAddress(rect.Left, y);
-    uint8_t* const nearness = FNearness.GetPixelAddress(rect.Left, y);
-    uint8_t* const live = FLive->GetPixelAddress(rect.Left, y);
-    const uint8_t* const before = &FLiveBefore[rowBytes * (y - rect.Top)];
-    for (int32_t i = 0; i < rect.Width(); ++i) {
+  for (int32_t y = area.Top; y < area.Bottom; ++y) {
+    const uint8_t* const dab = FDabNearness.GetPixelAddress(area.Left, y);
+    uint8_t* const nearness = FNearness.GetPixelAddress(area.Left, y);
+    uint8_t* const live = FLive->GetPixelAddress(area.Left, y);
+    for (int32_t i = 0; i < area.Width(); ++i) {
       const uint8_t near = dab[i];
-      if (near == 0) continue;  // not covered
-      if (near < nearness[i]) {
-        std::memcpy(live + 3 * i, before + 3 * i, 3);  // a nearer dab's result stands
-      } else {
-        nearness[i] = near;
-      }
+      // Not covered, or a nearer dab's result stands.
+      if (near == 0 || near < nearness[i]) continue;
+      nearness[i] = near;
+      const TZelRGB color = FGrid.GetDefectGridColor(area.Left + i, y);
+      live[3 * i] = color.B;
+      live[3 * i + 1] = color.G;
+      live[3 * i + 2] = color.R;
     }
   }
 }

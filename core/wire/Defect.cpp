@@ -587,12 +587,21 @@ TRect DabArea(const TZelPixels& source, const TZelPixels& dest, const TRect& rec
 
 }  // namespace
 
-bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
-               TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly) {
-  grid.LoadDefectPixels(mask, source, DabArea(source, dest, rect));
+bool RepairDabInGrid(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+                     const TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly,
+                     TRect& area) {
+  area = DabArea(source, dest, rect);
+  grid.LoadDefectPixels(mask, source, area);
   if (grid.DefectPixelCount() == 0) return false;
   grid.ClassifyDefectGrid(backgroundNoise);
   grid.FillDefectGrid(showOnly);
+  return true;
+}
+
+bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+               TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly) {
+  TRect area;
+  if (!RepairDabInGrid(grid, mask, source, dest, rect, backgroundNoise, showOnly, area)) return false;
   grid.StoreDefectPixels(dest);
   return true;
 }

@@ -133,6 +133,13 @@ class TDefectGrid {
 bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
                TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly);
 
+// RepairDab without the writing: the repaired colours stay in Grid, over Area (Rect
+// limited to both views), for the caller to write where it chooses. Returns false
+// when the dab covers no pixel.
+bool RepairDabInGrid(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+                     const TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly,
+                     TRect& area);
+
 // Measures the 90th-percentile contrast of the covered pixels of Source into Noise.
 // Returns false when the dab covers no pixel.
 bool MeasureDabNoise(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
