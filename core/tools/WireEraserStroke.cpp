@@ -116,15 +116,15 @@ void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rec
     const uint8_t* const dab = FDabNearness.GetPixelAddress(area.Left, y);
     uint8_t* const nearness = FNearness.GetPixelAddress(area.Left, y);
     uint8_t* const live = FLive->GetPixelAddress(area.Left, y);
+    const TDefectGrid::TDefectRow repaired = FGrid.GetDefectRow(area.Left, y);
     for (int32_t i = 0; i < area.Width(); ++i) {
       const uint8_t near = dab[i];
       // Not covered, or a nearer dab's result stands.
       if (near == 0 || near < nearness[i]) continue;
       nearness[i] = near;
-      const TZelRGB color = FGrid.GetDefectGridColor(area.Left + i, y);
-      live[3 * i] = color.B;
-      live[3 * i + 1] = color.G;
-      live[3 * i + 2] = color.R;
+      live[3 * i] = repaired.Blue[i];
+      live[3 * i + 1] = repaired.Green[i];
+      live[3 * i + 2] = repaired.Red[i];
     }
   }
 }

@@ -96,6 +96,7 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
   FBucketCounts.resize(kContrastBuckets * 4);
+  FCoveredContrasts.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FColumnLists.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FBackgroundInRow.resize(FGridHeight);
@@ -181,7 +182,8 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // Each distance is computed once per pair of cells (it is symmetric), and only within
 // the rows' spans; the distances down to the next row become that row's distances up.
 // The same pass counts the covered cells whose contrast is below Noise and those at
-// most Noise (none when Noise is not a number), for the classification's threshold.
+// most Noise (none when Noise is not a number), for the classification's threshold,
+// and lists the covered cells' contrasts in FCoveredContrasts, for a selection.
 //
 // Where a cell and its four neighbours are covered, the sum over 4 times 4 is the
 // sum itself (both scalings by a power of two are exact for sums of square roots of
@@ -189,6 +191,8 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // inside the spans of their row and of the rows above and below, away from the ends.
 TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   TNoiseCounts counts;
+  double* const covered = FCoveredContrasts.data();
+  size_t listed = 0;
   int64_t spanCells = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
@@ -236,6 +240,8 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const double value = sum / std::max(count, 1) * 4.0;
       contrast[x] = value;
       const bool isCovered = state[x] != kUncovered;
+      covered[listed] = value;
+      listed += isCovered;
       counts.Below += isCovered & (value < noise);
       counts.AtOrBelow += isCovered & (value <= noise);
     };
@@ -250,12 +256,15 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     for (int32_t x = inner; x < innerEnd; ++x) {
       const double value = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
       contrast[x] = value;
+      covered[listed + (x - inner)] = value;
       counts.Below += value < noise;
       counts.AtOrBelow += value <= noise;
     }
+    listed += innerEnd - inner;
     for (int32_t x = innerEnd; x < end; ++x) anyCell(x);
     std::swap(FAbove, FBelow);
   }
+  assert(listed == static_cast<size_t>(FCoveredCount));
   return counts;
 }
 
@@ -266,24 +275,22 @@ size_t TDefectGrid::PercentilePosition(long double fraction) const {
       EnsureRangeInt64(PercentileIndex(FCoveredCount, fraction), 0, FCoveredCount - 1));
 }
 
-// The value at Position of the ascending list of the covered cells' contrasts. The
-// contrasts are first counted in buckets one unit wide by their integer part (the
-// last bucket takes every larger value), and only the values of the bucket that
-// holds Position are then partitioned. Neighbouring cells have alike contrasts, so
-// the counts are kept in four interleaved tables by column, which lets one cell's
-// count go ahead without waiting for its neighbour's.
+// The value at Position of the ascending list of the covered cells' contrasts
+// (FCoveredContrasts, in any order). The contrasts are first counted in buckets one
+// unit wide by their integer part (the last bucket takes every larger value), and
+// only the values of the bucket that holds Position are then partitioned.
+// Neighbouring cells have alike contrasts, so the counts are kept in four
+// interleaved tables, which lets one value's count go ahead without waiting for its
+// neighbour's.
 double TDefectGrid::SelectContrast(size_t position) {
   uint32_t* const counts = FBucketCounts.data();
   constexpr size_t kLast = kContrastBuckets - 1;
+  const double* const contrasts = FCoveredContrasts.data();
+  const auto n = static_cast<size_t>(FCoveredCount);
   std::fill(FBucketCounts.begin(), FBucketCounts.end(), 0);
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      const size_t bucket = contrast[gx] < kLast ? static_cast<size_t>(contrast[gx]) : kLast;
-      counts[bucket * 4 + (gx & 3)] += state[gx] != kUncovered;
-    }
+  for (size_t i = 0; i < n; ++i) {
+    const size_t bucket = contrasts[i] < kLast ? static_cast<size_t>(contrasts[i]) : kLast;
+    ++counts[bucket * 4 + (i & 3)];
   }
   size_t chosen = 0;
   size_t before = 0;  // values in the buckets below the chosen one
@@ -297,14 +304,9 @@ double TDefectGrid::SelectContrast(size_t position) {
   const double high = chosen == kLast ? std::numeric_limits<double>::infinity() : low + 1;
   double* const values = FContrastValues.data();
   size_t count = 0;
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      values[count] = contrast[gx];
-      count += (state[gx] != kUncovered) & (contrast[gx] >= low) & (contrast[gx] < high);
-    }
+  for (size_t i = 0; i < n; ++i) {
+    values[count] = contrasts[i];
+    count += (contrasts[i] >= low) & (contrasts[i] < high);
   }
   double* const value = values + (position - before);
   std::nth_element(values, value, values + count);

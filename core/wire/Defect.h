@@ -66,6 +66,18 @@ class TDefectGrid {
     return {FBlue[i], FGreen[i], FRed[i]};
   }
 
+  // The colours of the cells of image row Y from image column X on, plane by plane,
+  // for a caller that writes the cells itself.
+  struct TDefectRow {
+    const uint8_t* Blue;
+    const uint8_t* Green;
+    const uint8_t* Red;
+  };
+  TDefectRow GetDefectRow(int32_t x, int32_t y) const {
+    const size_t i = CellIndex(x, y);
+    return {FBlue.data() + i, FGreen.data() + i, FRed.data() + i};
+  }
+
   // Writes the colour of every covered cell into Dest (a 24-bit view containing the
   // grid's rectangle) at its image point.
   void StoreDefectPixels(TZelPixels& dest) const;
@@ -112,7 +124,8 @@ class TDefectGrid {
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
-  std::vector<double> FContrastValues;  // room for the contrasts of one bucket
+  std::vector<double> FCoveredContrasts;  // the covered cells' contrasts, in no order
+  std::vector<double> FContrastValues;    // room for the contrasts of one bucket
   // Per row, FGridWidth entries: the background columns from the front, the to-repair
   // columns from the back, FBackgroundInRow and FRepairInRow of them; valid while FListed.
   std::vector<int32_t> FColumnLists;
