@@ -117,14 +117,14 @@ void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rec
     uint8_t* const nearness = FNearness.GetPixelAddress(area.Left, y);
     uint8_t* const live = FLive->GetPixelAddress(area.Left, y);
     const TDefectGrid::TDefectRow repaired = FGrid.GetDefectRow(area.Left, y);
+    // Without branches, which the dab's rim and the stroke's overlaps would mislead.
     for (int32_t i = 0; i < area.Width(); ++i) {
-      const uint8_t near = dab[i];
-      // Not covered, or a nearer dab's result stands.
-      if (near == 0 || near < nearness[i]) continue;
-      nearness[i] = near;
-      live[3 * i] = repaired.Blue[i];
-      live[3 * i + 1] = repaired.Green[i];
-      live[3 * i + 2] = repaired.Red[i];
+      // Covered, and no nearer dab's result stands.
+      const bool write = (dab[i] != 0) & (dab[i] >= nearness[i]);
+      nearness[i] = write ? dab[i] : nearness[i];
+      live[3 * i] = write ? repaired.Blue[i] : live[3 * i];
+      live[3 * i + 1] = write ? repaired.Green[i] : live[3 * i + 1];
+      live[3 * i + 2] = write ? repaired.Red[i] : live[3 * i + 2];
     }
   }
 }
