@@ -46,23 +46,33 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 // Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
 // indices), as sqrt of the integer sum of squared channel differences; 0 where
 // either cell is uncovered, which CheckCovered = false leaves out when every pair
-// is known to be covered.
+// is known to be covered. Squares (N entries) is scratch.
+//
+// The sums of squares and the roots are taken in two loops: the first runs on bytes
+// and the second on doubles, so that each vectorises at its own width and the costly
+// roots of a short row are not left to a long scalar remainder.
 template <bool CheckCovered>
 void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
-                        const uint8_t* state, size_t a, size_t b, size_t n, double* out) {
+                        const uint8_t* state, size_t a, size_t b, size_t n, int32_t* squares,
+                        double* out) {
   for (size_t i = 0; i < n; ++i) {
     // 16-bit differences, whose squares the compiler forms in pairs.
     const auto db = static_cast<int16_t>(blue[a + i] - blue[b + i]);
     const auto dg = static_cast<int16_t>(green[a + i] - green[b + i]);
     const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
-    const int32_t squares = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
-    const double distance = std::sqrt(static_cast<double>(squares));
+    const int32_t sum = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
     if constexpr (CheckCovered) {
+      // -1 marks a pair with an uncovered cell.
       const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
-      out[i] = bothCovered ? distance : 0.0;
+      squares[i] = bothCovered ? sum : -1;
     } else {
-      out[i] = distance;
+      squares[i] = sum;
     }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    // The root of -1 is taken and dropped; no floating-point trap is enabled.
+    const double distance = std::sqrt(static_cast<double>(squares[i]));
+    out[i] = squares[i] >= 0 ? distance : 0.0;
   }
 }
 
@@ -95,6 +105,7 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
+  FSquares.resize(FGridWidth);
   FBucketCounts.resize(kContrastBuckets * 4);
   FCoveredContrasts.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
@@ -212,7 +223,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
         distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
-                  row + from + FStride, to - from, FBelow.data() + from);
+                  row + from + FStride, to - from, FSquares.data(), FBelow.data() + from);
       }
     }
     if (first >= end) {
@@ -223,7 +234,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     FRight[first] = 0.0;
     FRight[end] = 0.0;
     distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
-              row + first + 1, end - first - 1, FRight.data() + first + 1);
+              row + first + 1, end - first - 1, FSquares.data(), FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
