@@ -52,6 +52,7 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 // and the second on doubles, so that each vectorises at its own width and the costly
 // roots of a short row are not left to a long scalar remainder.
 template <bool CheckCovered>
+__attribute__((target_clones("arch=x86-64-v3", "default")))
 void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
                         const uint8_t* state, size_t a, size_t b, size_t n, int32_t* squares,
                         double* out) {
@@ -359,24 +360,26 @@ void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
 // is written to both ends and kept where it counts. The two lists never overlap, as
 // the row has no more covered cells than columns.
 void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+  static_assert(kBackground == 1 && kRepair == 2, "the states are counted by their bits");
   const size_t row = RowStart(gy);
   uint8_t* const state = FState.data() + row;
   const double* const contrast = FContrast.data() + row;
   int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
   int32_t* const last = columns + FGridWidth - 1;
-  int32_t background = 0;
-  int32_t repair = 0;
-  for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+  int32_t* front = columns;  // the next background entry
+  int32_t* back = last;      // the next to-repair entry
+  const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
+  for (int32_t x = FSpanFirst[gy]; x < end; ++x) {
     // kRepair - 1 is kBackground.
     const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
     state[x] = cell;
-    columns[background] = x;
-    *(last - repair) = x;
-    background += cell == kBackground;
-    repair += cell == kRepair;
+    *front = x;
+    *back = x;
+    front += cell & kBackground;
+    back -= cell >> 1;  // 1 for kRepair
   }
-  FBackgroundInRow[gy] = background;
-  FRepairInRow[gy] = repair;
+  FBackgroundInRow[gy] = static_cast<int32_t>(front - columns);
+  FRepairInRow[gy] = static_cast<int32_t>(last - back);
 }
 
 // Fits the quadratic surface of each channel (R, G, B) to the background cells and
@@ -576,7 +579,8 @@ void TDefectGrid::StoreDefectPixels(TZelPixels& dest) const {
     const uint8_t* const red = FRed.data() + row;
     const uint8_t* const state = FState.data() + row;
     uint8_t* const pixel = dest.GetScanLine(FGridLeft, FGridTop + gy);
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+    const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
+    for (int32_t gx = FSpanFirst[gy]; gx < end; ++gx) {
       if (state[gx] == kUncovered) continue;
       pixel[3 * gx] = blue[gx];
       pixel[3 * gx + 1] = green[gx];
