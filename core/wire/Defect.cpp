@@ -12,6 +12,16 @@
 
 namespace quill {
 
+// The dab's loops are also compiled for the x86-64-v3 level (256-bit vectors), taken
+// at run time where the processor has it. Wider vectors change no value: every
+// operation is the same IEEE operation on more lanes, sums are still formed in their
+// written order, and -ffp-contract=off still forbids fused multiply-adds.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define QUILL_WIDE_VECTORS __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define QUILL_WIDE_VECTORS
+#endif
+
 static_assert(std::numeric_limits<long double>::digits == 64,
               "the percentile rule needs the 80-bit extended type");
 
@@ -52,8 +62,7 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 // and the second on doubles, so that each vectorises at its own width and the costly
 // roots of a short row are not left to a long scalar remainder.
 template <bool CheckCovered>
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
+QUILL_WIDE_VECTORS void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
                         const uint8_t* state, size_t a, size_t b, size_t n, int32_t* squares,
                         double* out) {
   for (size_t i = 0; i < n; ++i) {
@@ -136,7 +145,7 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FListed = false;
 }
 
-void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
+QUILL_WIDE_VECTORS void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
                                    const TRect& rect) {
   InitDefectGrid(rect);
   if (FGridWidth == 0 || FGridHeight == 0) return;
@@ -201,7 +210,7 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // sum itself (both scalings by a power of two are exact for sums of square roots of
 // integers), so no division is needed. When no span has a gap, these are the cells
 // inside the spans of their row and of the rows above and below, away from the ends.
-TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
+QUILL_WIDE_VECTORS TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   TNoiseCounts counts;
   double* const covered = FCoveredContrasts.data();
   size_t listed = 0;
@@ -294,7 +303,7 @@ size_t TDefectGrid::PercentilePosition(long double fraction) const {
 // Neighbouring cells have alike contrasts, so the counts are kept in four
 // interleaved tables, which lets one value's count go ahead without waiting for its
 // neighbour's.
-double TDefectGrid::SelectContrast(size_t position) {
+QUILL_WIDE_VECTORS double TDefectGrid::SelectContrast(size_t position) {
   uint32_t* const counts = FBucketCounts.data();
   constexpr size_t kLast = kContrastBuckets - 1;
   const double* const contrasts = FCoveredContrasts.data();
@@ -359,7 +368,7 @@ void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
 // step branches on a cell, which the scattered contrasts would mislead: each column
 // is written to both ends and kept where it counts. The two lists never overlap, as
 // the row has no more covered cells than columns.
-void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+QUILL_WIDE_VECTORS void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
   static_assert(kBackground == 1 && kRepair == 2, "the states are counted by their bits");
   const size_t row = RowStart(gy);
   uint8_t* const state = FState.data() + row;
@@ -387,7 +396,7 @@ void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
 // x^2, y^2, xy are summed as integers, row by row, then solved through the same
 // decomposition as a fit that adds one sample at a time. The grid is at most
 // kMaxExactSide wide and high.
-bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
+QUILL_WIDE_VECTORS bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   // moment[a][b]: the sum of x^a * y^b; channelMoment[c][a][b]: of channel c times it.
   int64_t moment[5][5] = {};
   int64_t channelMoment[3][3][3] = {};
@@ -456,7 +465,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
 // c0 + c1*x + c2*y + c3*x^2 + c4*y^2 + c5*xy summed from the left, as the fit
 // evaluates it; the partial sum c0 + c1*x and the term c3*x^2 are kept per column,
 // and x*y (exact in doubles) per cell.
-void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
+QUILL_WIDE_VECTORS void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
   double linear[kMaxExactSide][3];
   double square[kMaxExactSide][3];
   for (int32_t x = 0; x < FGridWidth; ++x) {
