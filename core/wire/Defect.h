@@ -67,7 +67,8 @@ class TDefectGrid {
   }
 
   // The colours of the cells of image row Y from image column X on, plane by plane,
-  // for a caller that writes the cells itself.
+  // for a caller that writes the cells itself. (X, Y) must lie inside the rectangle
+  // given to InitDefectGrid.
   struct TDefectRow {
     const uint8_t* Blue;
     const uint8_t* Green;
