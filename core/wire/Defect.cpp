@@ -62,9 +62,9 @@ uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 // and the second on doubles, so that each vectorises at its own width and the costly
 // roots of a short row are not left to a long scalar remainder.
 template <bool CheckCovered>
-QUILL_WIDE_VECTORS void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
-                        const uint8_t* state, size_t a, size_t b, size_t n, int32_t* squares,
-                        double* out) {
+QUILL_WIDE_VECTORS void NeighbourDistances(const uint8_t* blue, const uint8_t* green,
+                                           const uint8_t* red, const uint8_t* state, size_t a,
+                                           size_t b, size_t n, int32_t* squares, double* out) {
   for (size_t i = 0; i < n; ++i) {
     // 16-bit differences, whose squares the compiler forms in pairs.
     const auto db = static_cast<int16_t>(blue[a + i] - blue[b + i]);
@@ -145,8 +145,8 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FListed = false;
 }
 
-QUILL_WIDE_VECTORS void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
-                                   const TRect& rect) {
+QUILL_WIDE_VECTORS void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask,
+                                                      const TZelPixels& source, const TRect& rect) {
   InitDefectGrid(rect);
   if (FGridWidth == 0 || FGridHeight == 0) return;
   // The mask's columns within the grid, as grid columns.

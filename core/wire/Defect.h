@@ -124,7 +124,7 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
-  std::vector<int32_t> FSquares;       // scratch of the neighbour distances
+  std::vector<int32_t> FSquares;        // scratch of the neighbour distances
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FCoveredContrasts;  // the covered cells' contrasts, in no order
   std::vector<double> FContrastValues;    // room for the contrasts of one bucket
