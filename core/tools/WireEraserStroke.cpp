@@ -113,12 +113,14 @@ void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rec
     return;
   }
   for (int32_t y = area.Top; y < area.Bottom; ++y) {
-    const uint8_t* const dab = FDabNearness.GetPixelAddress(area.Left, y);
-    uint8_t* const nearness = FNearness.GetPixelAddress(area.Left, y);
-    uint8_t* const live = FLive->GetPixelAddress(area.Left, y);
-    const TDefectGrid::TDefectRow repaired = FGrid.GetDefectRow(area.Left, y);
+    const TDefectGrid::TDefectSpan span = FGrid.GetDefectSpan(y);
+    if (span.First >= span.End) continue;
+    const uint8_t* const dab = FDabNearness.GetPixelAddress(span.First, y);
+    uint8_t* const nearness = FNearness.GetPixelAddress(span.First, y);
+    uint8_t* const live = FLive->GetPixelAddress(span.First, y);
+    const TDefectGrid::TDefectRow repaired = FGrid.GetDefectRow(span.First, y);
     // Without branches, which the dab's rim and the stroke's overlaps would mislead.
-    for (int32_t i = 0; i < area.Width(); ++i) {
+    for (int32_t i = 0; i < span.End - span.First; ++i) {
       // Covered, and no nearer dab's result stands.
       const bool write = (dab[i] != 0) & (dab[i] >= nearness[i]);
       nearness[i] = write ? dab[i] : nearness[i];

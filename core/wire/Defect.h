@@ -79,6 +79,17 @@ class TDefectGrid {
     return {FBlue.data() + i, FGreen.data() + i, FRed.data() + i};
   }
 
+  // The image columns [First, End) of row Y that hold its covered cells; First >= End
+  // when it has none. Y must lie inside the rectangle given to InitDefectGrid.
+  struct TDefectSpan {
+    int32_t First;
+    int32_t End;
+  };
+  TDefectSpan GetDefectSpan(int32_t y) const {
+    const auto gy = static_cast<size_t>(y - FGridTop);
+    return {FGridLeft + FSpanFirst[gy], FGridLeft + FSpanEnd[gy]};
+  }
+
   // Writes the colour of every covered cell into Dest (a 24-bit view containing the
   // grid's rectangle) at its image point.
   void StoreDefectPixels(TZelPixels& dest) const;
