@@ -48,8 +48,10 @@ constexpr long double kLowFraction = 0.33L;
 // grid is fitted one sample at a time instead.
 constexpr int32_t kMaxExactSide = 64;
 
-// Buckets of the contrast selection, one unit wide; contrasts reach 4 * sqrt(3) * 255.
-constexpr size_t kContrastBuckets = 1024;
+// Buckets of the contrast selection, one unit wide. Contrasts reach 4 * sqrt(3) * 255;
+// those from 255 on share the last bucket, which only a dab mostly over hard edges
+// needs to partition.
+constexpr size_t kContrastBuckets = 256;
 
 uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
