@@ -312,7 +312,8 @@ QUILL_WIDE_VECTORS double TDefectGrid::SelectContrast(size_t position) {
   const auto n = static_cast<size_t>(FCoveredCount);
   std::fill(FBucketCounts.begin(), FBucketCounts.end(), 0);
   for (size_t i = 0; i < n; ++i) {
-    const size_t bucket = contrasts[i] < kLast ? static_cast<size_t>(contrasts[i]) : kLast;
+    // Contrasts are never negative or not a number; a 32-bit conversion is one step.
+    const auto bucket = static_cast<size_t>(static_cast<int32_t>(std::min(contrasts[i], double{kLast})));
     ++counts[bucket * 4 + (i & 3)];
   }
   size_t chosen = 0;
