@@ -108,25 +108,25 @@ void TWireEraserStroke::RepairNearest(const TZelPixels& source, const TRect& rec
     RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow);
     return;
   }
-  const size_t rowBytes = 3 * static_cast<size_t>(rect.Width());
-  FLiveBefore.resize(rowBytes * rect.Height());
-  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
-    std::memcpy(&FLiveBefore[rowBytes * (y - rect.Top)], FLive->GetPixelAddress(rect.Left, y), rowBytes);
+  TRect area;
+  if (!RepairDabInGrid(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow, area)) {
+    return;
   }
-  if (!RepairDab(FGrid, FMask, source, *FLive, rect, options.BackgroundNoise, options.OnlyShow)) return;
-  for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
-    const uint8_t* const dab = FDabNearness.GetPixelAddress(rect.Left, y);
-    uint8_t* const nearness = FNearness.GetPixelAddress(rect.Left, y);
-    uint8_t* const live = FLive->GetPixelAddress(rect.Left, y);
-    const uint8_t* const before = &FLiveBefore[rowBytes * (y - rect.Top)];
-    for (int32_t i = 0; i < rect.Width(); ++i) {
-      const uint8_t near = dab[i];
-      if (near == 0) continue;  // not covered
-      if (near < nearness[i]) {
-        std::memcpy(live + 3 * i, before + 3 * i, 3);  // a nearer dab's result stands
-      } else {
-        nearness[i] = near;
-      }
+  for (int32_t y = area.Top; y < area.Bottom; ++y) {
+    const TDefectGrid::TDefectSpan span = FGrid.GetDefectSpan(y);
+    if (span.First >= span.End) continue;
+    const uint8_t* const dab = FDabNearness.GetPixelAddress(span.First, y);
+    uint8_t* const nearness = FNearness.GetPixelAddress(span.First, y);
+    uint8_t* const live = FLive->GetPixelAddress(span.First, y);
+    const TDefectGrid::TDefectRow repaired = FGrid.GetDefectRow(span.First, y);
+    // Without branches, which the dab's rim and the stroke's overlaps would mislead.
+    for (int32_t i = 0; i < span.End - span.First; ++i) {
+      // Covered, and no nearer dab's result stands.
+      const bool write = (dab[i] != 0) & (dab[i] >= nearness[i]);
+      nearness[i] = write ? dab[i] : nearness[i];
+      live[3 * i] = write ? repaired.Blue[i] : live[3 * i];
+      live[3 * i + 1] = write ? repaired.Green[i] : live[3 * i + 1];
+      live[3 * i + 2] = write ? repaired.Red[i] : live[3 * i + 2];
     }
   }
 }

@@ -44,7 +44,6 @@
 #define QUILL_CORE_TOOLS_WIREERASERSTROKE_H_
 
 #include <cstdint>
-#include <vector>
 
 #include "Defect.h"
 #include "ZelBitmap.h"
@@ -126,7 +125,6 @@ class TWireEraserStroke {
   // Over the stroke's pixels: 0 where no dab of the stroke has written, else how near
   // the centre of the dab whose result stands there the pixel lies (255 at the centre).
   TZelPixelMask FNearness;
-  std::vector<uint8_t> FLiveBefore;  // Live under a dab before it, row after row
 };
 
 }  // namespace quill

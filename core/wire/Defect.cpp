@@ -12,6 +12,16 @@
 
 namespace quill {
 
+// The dab's loops are also compiled for the x86-64-v3 level (256-bit vectors), taken
+// at run time where the processor has it. Wider vectors change no value: every
+// operation is the same IEEE operation on more lanes, sums are still formed in their
+// written order, and -ffp-contract=off still forbids fused multiply-adds.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define QUILL_WIDE_VECTORS __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define QUILL_WIDE_VECTORS
+#endif
+
 static_assert(std::numeric_limits<long double>::digits == 64,
               "the percentile rule needs the 80-bit extended type");
 
@@ -38,31 +48,43 @@ constexpr long double kLowFraction = 0.33L;
 // grid is fitted one sample at a time instead.
 constexpr int32_t kMaxExactSide = 64;
 
-// Buckets of the contrast selection, one unit wide; contrasts reach 4 * sqrt(3) * 255.
-constexpr size_t kContrastBuckets = 1024;
+// Buckets of the contrast selection, one unit wide. Contrasts reach 4 * sqrt(3) * 255;
+// those from 255 on share the last bucket, which only a dab mostly over hard edges
+// needs to partition.
+constexpr size_t kContrastBuckets = 256;
 
 uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
 // Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
 // indices), as sqrt of the integer sum of squared channel differences; 0 where
 // either cell is uncovered, which CheckCovered = false leaves out when every pair
-// is known to be covered.
+// is known to be covered. Squares (N entries) is scratch.
+//
+// The sums of squares and the roots are taken in two loops: the first runs on bytes
+// and the second on doubles, so that each vectorises at its own width and the costly
+// roots of a short row are not left to a long scalar remainder.
 template <bool CheckCovered>
-void NeighbourDistances(const uint8_t* blue, const uint8_t* green, const uint8_t* red,
-                        const uint8_t* state, size_t a, size_t b, size_t n, double* out) {
+QUILL_WIDE_VECTORS void NeighbourDistances(const uint8_t* blue, const uint8_t* green,
+                                           const uint8_t* red, const uint8_t* state, size_t a,
+                                           size_t b, size_t n, int32_t* squares, double* out) {
   for (size_t i = 0; i < n; ++i) {
     // 16-bit differences, whose squares the compiler forms in pairs.
     const auto db = static_cast<int16_t>(blue[a + i] - blue[b + i]);
     const auto dg = static_cast<int16_t>(green[a + i] - green[b + i]);
     const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
-    const int32_t squares = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
-    const double distance = std::sqrt(static_cast<double>(squares));
+    const int32_t sum = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
     if constexpr (CheckCovered) {
+      // -1 marks a pair with an uncovered cell.
       const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
-      out[i] = bothCovered ? distance : 0.0;
+      squares[i] = bothCovered ? sum : -1;
     } else {
-      out[i] = distance;
+      squares[i] = sum;
     }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    // The root of -1 is taken and dropped; no floating-point trap is enabled.
+    const double distance = std::sqrt(static_cast<double>(squares[i]));
+    out[i] = squares[i] >= 0 ? distance : 0.0;
   }
 }
 
@@ -95,7 +117,9 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
+  FSquares.resize(FGridWidth);
   FBucketCounts.resize(kContrastBuckets * 4);
+  FCoveredContrasts.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FColumnLists.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FBackgroundInRow.resize(FGridHeight);
@@ -123,8 +147,8 @@ void TDefectGrid::AddDefectPixel(int32_t x, int32_t y, uint32_t color) {
   FListed = false;
 }
 
-void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask, const TZelPixels& source,
-                                   const TRect& rect) {
+QUILL_WIDE_VECTORS void TDefectGrid::LoadDefectPixels(const TZelPixelMask& mask,
+                                                      const TZelPixels& source, const TRect& rect) {
   InitDefectGrid(rect);
   if (FGridWidth == 0 || FGridHeight == 0) return;
   // The mask's columns within the grid, as grid columns.
@@ -181,14 +205,17 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // Each distance is computed once per pair of cells (it is symmetric), and only within
 // the rows' spans; the distances down to the next row become that row's distances up.
 // The same pass counts the covered cells whose contrast is below Noise and those at
-// most Noise (none when Noise is not a number), for the classification's threshold.
+// most Noise (none when Noise is not a number), for the classification's threshold,
+// and lists the covered cells' contrasts in FCoveredContrasts, for a selection.
 //
 // Where a cell and its four neighbours are covered, the sum over 4 times 4 is the
 // sum itself (both scalings by a power of two are exact for sums of square roots of
 // integers), so no division is needed. When no span has a gap, these are the cells
 // inside the spans of their row and of the rows above and below, away from the ends.
-TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
+QUILL_WIDE_VECTORS TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
   TNoiseCounts counts;
+  double* const covered = FCoveredContrasts.data();
+  size_t listed = 0;
   int64_t spanCells = 0;
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
@@ -208,7 +235,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
         distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
-                  row + from + FStride, to - from, FBelow.data() + from);
+                  row + from + FStride, to - from, FSquares.data(), FBelow.data() + from);
       }
     }
     if (first >= end) {
@@ -219,7 +246,7 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     FRight[first] = 0.0;
     FRight[end] = 0.0;
     distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
-              row + first + 1, end - first - 1, FRight.data() + first + 1);
+              row + first + 1, end - first - 1, FSquares.data(), FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
@@ -236,6 +263,8 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
       const double value = sum / std::max(count, 1) * 4.0;
       contrast[x] = value;
       const bool isCovered = state[x] != kUncovered;
+      covered[listed] = value;
+      listed += isCovered;
       counts.Below += isCovered & (value < noise);
       counts.AtOrBelow += isCovered & (value <= noise);
     };
@@ -250,12 +279,15 @@ TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(double noise) {
     for (int32_t x = inner; x < innerEnd; ++x) {
       const double value = ((above[x] + below[x]) + beside[x + 1]) + beside[x];
       contrast[x] = value;
+      covered[listed + (x - inner)] = value;
       counts.Below += value < noise;
       counts.AtOrBelow += value <= noise;
     }
+    listed += innerEnd - inner;
     for (int32_t x = innerEnd; x < end; ++x) anyCell(x);
     std::swap(FAbove, FBelow);
   }
+  assert(listed == static_cast<size_t>(FCoveredCount));
   return counts;
 }
 
@@ -266,24 +298,23 @@ size_t TDefectGrid::PercentilePosition(long double fraction) const {
       EnsureRangeInt64(PercentileIndex(FCoveredCount, fraction), 0, FCoveredCount - 1));
 }
 
-// The value at Position of the ascending list of the covered cells' contrasts. The
-// contrasts are first counted in buckets one unit wide by their integer part (the
-// last bucket takes every larger value), and only the values of the bucket that
-// holds Position are then partitioned. Neighbouring cells have alike contrasts, so
-// the counts are kept in four interleaved tables by column, which lets one cell's
-// count go ahead without waiting for its neighbour's.
-double TDefectGrid::SelectContrast(size_t position) {
+// The value at Position of the ascending list of the covered cells' contrasts
+// (FCoveredContrasts, in any order). The contrasts are first counted in buckets one
+// unit wide by their integer part (the last bucket takes every larger value), and
+// only the values of the bucket that holds Position are then partitioned.
+// Neighbouring cells have alike contrasts, so the counts are kept in four
+// interleaved tables, which lets one value's count go ahead without waiting for its
+// neighbour's.
+QUILL_WIDE_VECTORS double TDefectGrid::SelectContrast(size_t position) {
   uint32_t* const counts = FBucketCounts.data();
   constexpr size_t kLast = kContrastBuckets - 1;
+  const double* const contrasts = FCoveredContrasts.data();
+  const auto n = static_cast<size_t>(FCoveredCount);
   std::fill(FBucketCounts.begin(), FBucketCounts.end(), 0);
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      const size_t bucket = contrast[gx] < kLast ? static_cast<size_t>(contrast[gx]) : kLast;
-      counts[bucket * 4 + (gx & 3)] += state[gx] != kUncovered;
-    }
+  for (size_t i = 0; i < n; ++i) {
+    // Contrasts are never negative or not a number; a 32-bit conversion is one step.
+    const auto bucket = static_cast<size_t>(static_cast<int32_t>(std::min(contrasts[i], double{kLast})));
+    ++counts[bucket * 4 + (i & 3)];
   }
   size_t chosen = 0;
   size_t before = 0;  // values in the buckets below the chosen one
@@ -297,14 +328,9 @@ double TDefectGrid::SelectContrast(size_t position) {
   const double high = chosen == kLast ? std::numeric_limits<double>::infinity() : low + 1;
   double* const values = FContrastValues.data();
   size_t count = 0;
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) {
-    const size_t row = RowStart(gy);
-    const uint8_t* state = FState.data() + row;
-    const double* contrast = FContrast.data() + row;
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
-      values[count] = contrast[gx];
-      count += (state[gx] != kUncovered) & (contrast[gx] >= low) & (contrast[gx] < high);
-    }
+  for (size_t i = 0; i < n; ++i) {
+    values[count] = contrasts[i];
+    count += (contrasts[i] >= low) & (contrasts[i] < high);
   }
   double* const value = values + (position - before);
   std::nth_element(values, value, values + count);
@@ -345,25 +371,27 @@ void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
 // step branches on a cell, which the scattered contrasts would mislead: each column
 // is written to both ends and kept where it counts. The two lists never overlap, as
 // the row has no more covered cells than columns.
-void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+QUILL_WIDE_VECTORS void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+  static_assert(kBackground == 1 && kRepair == 2, "the states are counted by their bits");
   const size_t row = RowStart(gy);
   uint8_t* const state = FState.data() + row;
   const double* const contrast = FContrast.data() + row;
   int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
   int32_t* const last = columns + FGridWidth - 1;
-  int32_t background = 0;
-  int32_t repair = 0;
-  for (int32_t x = FSpanFirst[gy]; x < FSpanEnd[gy]; ++x) {
+  int32_t* front = columns;  // the next background entry
+  int32_t* back = last;      // the next to-repair entry
+  const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
+  for (int32_t x = FSpanFirst[gy]; x < end; ++x) {
     // kRepair - 1 is kBackground.
     const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
     state[x] = cell;
-    columns[background] = x;
-    *(last - repair) = x;
-    background += cell == kBackground;
-    repair += cell == kRepair;
+    *front = x;
+    *back = x;
+    front += cell & kBackground;
+    back -= cell >> 1;  // 1 for kRepair
   }
-  FBackgroundInRow[gy] = background;
-  FRepairInRow[gy] = repair;
+  FBackgroundInRow[gy] = static_cast<int32_t>(front - columns);
+  FRepairInRow[gy] = static_cast<int32_t>(last - back);
 }
 
 // Fits the quadratic surface of each channel (R, G, B) to the background cells and
@@ -371,7 +399,7 @@ void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
 // x^2, y^2, xy are summed as integers, row by row, then solved through the same
 // decomposition as a fit that adds one sample at a time. The grid is at most
 // kMaxExactSide wide and high.
-bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
+QUILL_WIDE_VECTORS bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
   // moment[a][b]: the sum of x^a * y^b; channelMoment[c][a][b]: of channel c times it.
   int64_t moment[5][5] = {};
   int64_t channelMoment[3][3][3] = {};
@@ -440,7 +468,7 @@ bool TDefectGrid::FitSurface(double coefficients[3][6]) const {
 // c0 + c1*x + c2*y + c3*x^2 + c4*y^2 + c5*xy summed from the left, as the fit
 // evaluates it; the partial sum c0 + c1*x and the term c3*x^2 are kept per column,
 // and x*y (exact in doubles) per cell.
-void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
+QUILL_WIDE_VECTORS void TDefectGrid::PaintSurface(const double coefficients[3][6]) {
   double linear[kMaxExactSide][3];
   double square[kMaxExactSide][3];
   for (int32_t x = 0; x < FGridWidth; ++x) {
@@ -563,7 +591,8 @@ void TDefectGrid::StoreDefectPixels(TZelPixels& dest) const {
     const uint8_t* const red = FRed.data() + row;
     const uint8_t* const state = FState.data() + row;
     uint8_t* const pixel = dest.GetScanLine(FGridLeft, FGridTop + gy);
-    for (int32_t gx = FSpanFirst[gy]; gx < FSpanEnd[gy]; ++gx) {
+    const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
+    for (int32_t gx = FSpanFirst[gy]; gx < end; ++gx) {
       if (state[gx] == kUncovered) continue;
       pixel[3 * gx] = blue[gx];
       pixel[3 * gx + 1] = green[gx];
@@ -587,12 +616,21 @@ TRect DabArea(const TZelPixels& source, const TZelPixels& dest, const TRect& rec
 
 }  // namespace
 
-bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
-               TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly) {
-  grid.LoadDefectPixels(mask, source, DabArea(source, dest, rect));
+bool RepairDabInGrid(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+                     const TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly,
+                     TRect& area) {
+  area = DabArea(source, dest, rect);
+  grid.LoadDefectPixels(mask, source, area);
   if (grid.DefectPixelCount() == 0) return false;
   grid.ClassifyDefectGrid(backgroundNoise);
   grid.FillDefectGrid(showOnly);
+  return true;
+}
+
+bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+               TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly) {
+  TRect area;
+  if (!RepairDabInGrid(grid, mask, source, dest, rect, backgroundNoise, showOnly, area)) return false;
   grid.StoreDefectPixels(dest);
   return true;
 }

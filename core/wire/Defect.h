@@ -66,6 +66,30 @@ class TDefectGrid {
     return {FBlue[i], FGreen[i], FRed[i]};
   }
 
+  // The colours of the cells of image row Y from image column X on, plane by plane,
+  // for a caller that writes the cells itself. (X, Y) must lie inside the rectangle
+  // given to InitDefectGrid.
+  struct TDefectRow {
+    const uint8_t* Blue;
+    const uint8_t* Green;
+    const uint8_t* Red;
+  };
+  TDefectRow GetDefectRow(int32_t x, int32_t y) const {
+    const size_t i = CellIndex(x, y);
+    return {FBlue.data() + i, FGreen.data() + i, FRed.data() + i};
+  }
+
+  // The image columns [First, End) of row Y that hold its covered cells; First >= End
+  // when it has none. Y must lie inside the rectangle given to InitDefectGrid.
+  struct TDefectSpan {
+    int32_t First;
+    int32_t End;
+  };
+  TDefectSpan GetDefectSpan(int32_t y) const {
+    const auto gy = static_cast<size_t>(y - FGridTop);
+    return {FGridLeft + FSpanFirst[gy], FGridLeft + FSpanEnd[gy]};
+  }
+
   // Writes the colour of every covered cell into Dest (a 24-bit view containing the
   // grid's rectangle) at its image point.
   void StoreDefectPixels(TZelPixels& dest) const;
@@ -111,8 +135,10 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
+  std::vector<int32_t> FSquares;        // scratch of the neighbour distances
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
-  std::vector<double> FContrastValues;  // room for the contrasts of one bucket
+  std::vector<double> FCoveredContrasts;  // the covered cells' contrasts, in no order
+  std::vector<double> FContrastValues;    // room for the contrasts of one bucket
   // Per row, FGridWidth entries: the background columns from the front, the to-repair
   // columns from the back, FBackgroundInRow and FRepairInRow of them; valid while FListed.
   std::vector<int32_t> FColumnLists;
@@ -132,6 +158,13 @@ class TDefectGrid {
 // writing nothing, when the dab covers no pixel.
 bool RepairDab(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
                TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly);
+
+// RepairDab without the writing: the repaired colours stay in Grid, over Area (Rect
+// limited to both views), for the caller to write where it chooses. Returns false
+// when the dab covers no pixel.
+bool RepairDabInGrid(TDefectGrid& grid, const TZelPixelMask& mask, const TZelPixels& source,
+                     const TZelPixels& dest, const TRect& rect, double backgroundNoise, bool showOnly,
+                     TRect& area);
 
 // Measures the 90th-percentile contrast of the covered pixels of Source into Noise.
 // Returns false when the dab covers no pixel.
