@@ -135,7 +135,9 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
-  std::vector<int32_t> FSquares;        // scratch of the neighbour distances
+  // Per cell: the squared colour distance to the right and the lower neighbour, -1
+  // where either is uncovered.
+  std::vector<int32_t> FSquaresRight, FSquaresBelow;
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FCoveredContrasts;  // the covered cells' contrasts, in no order
   std::vector<double> FContrastValues;    // room for the contrasts of one bucket
