@@ -360,34 +360,37 @@ double TDefectGrid::Threshold(double backgroundNoise, const TNoiseCounts& counts
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
   if (FCoveredCount == 0) return;
   const double threshold = Threshold(backgroundNoise, ComputeContrasts(backgroundNoise));
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, threshold);
+  // Every to-repair cell whose contrast is at most Threshold becomes background (none
+  // when Threshold is not a number), in one long loop over the grid that vectorises;
+  // kRepair - 1 is kBackground. Uncovered cells never change.
+  uint8_t* const state = FState.data();
+  const double* const contrast = FContrast.data();
+  const size_t last = RowStart(FGridHeight - 1) + FGridWidth;
+  for (size_t i = RowStart(0); i < last; ++i) {
+    state[i] -= (state[i] == kRepair) & (contrast[i] <= threshold);
+  }
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);
   FListed = true;
 }
 
-// Turns row GY's to-repair cells whose contrast is at most Threshold into background
-// (none when Threshold is not a number), then lists the row's background columns from
-// the front of its part of FColumnLists and its to-repair columns from the back. No
-// step branches on a cell, which the scattered contrasts would mislead: each column
-// is written to both ends and kept where it counts. The two lists never overlap, as
-// the row has no more covered cells than columns.
-QUILL_WIDE_VECTORS void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+// Lists row GY's background columns from the front of its part of FColumnLists and
+// its to-repair columns from the back. No step branches on a cell, which the
+// scattered states would mislead: each column is written to both ends and kept where
+// it counts. The two lists never overlap, as the row has no more covered cells than
+// columns.
+QUILL_WIDE_VECTORS void TDefectGrid::ListRow(int32_t gy) {
   static_assert(kBackground == 1 && kRepair == 2, "the states are counted by their bits");
-  const size_t row = RowStart(gy);
-  uint8_t* const state = FState.data() + row;
-  const double* const contrast = FContrast.data() + row;
+  const uint8_t* const state = FState.data() + RowStart(gy);
   int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
   int32_t* const last = columns + FGridWidth - 1;
   int32_t* front = columns;  // the next background entry
   int32_t* back = last;      // the next to-repair entry
   const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
   for (int32_t x = FSpanFirst[gy]; x < end; ++x) {
-    // kRepair - 1 is kBackground.
-    const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
-    state[x] = cell;
     *front = x;
     *back = x;
-    front += cell & kBackground;
-    back -= cell >> 1;  // 1 for kRepair
+    front += state[x] & kBackground;
+    back -= state[x] >> 1;  // 1 for kRepair
   }
   FBackgroundInRow[gy] = static_cast<int32_t>(front - columns);
   FRepairInRow[gy] = static_cast<int32_t>(last - back);
@@ -556,9 +559,7 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     return;
   }
   if (!FListed) {
-    // The cells as they stand: no contrast is at most not-a-number.
-    const double none = std::numeric_limits<double>::quiet_NaN();
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, none);
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);  // the cells as they stand
     FListed = true;
   }
   int32_t background = 0;

@@ -117,7 +117,7 @@ class TDefectGrid {
   size_t PercentilePosition(long double fraction) const;
   double SelectContrast(size_t position);
   double Threshold(double backgroundNoise, const TNoiseCounts& counts);
-  void ClassifyRow(int32_t gy, double threshold);
+  void ListRow(int32_t gy);
   bool FitSurface(double coefficients[3][6]) const;
   void PaintSurface(const double coefficients[3][6]);
   void FitAndPaintBySamples(int32_t background);
