@@ -55,32 +55,26 @@ constexpr size_t kContrastBuckets = 256;
 
 uint8_t ToContrastExtreme(uint8_t channel) { return channel >= 128 ? 0 : 255; }
 
-// Colour distances of N neighbour pairs, cell A + i against cell B + i (plane
-// indices), as sqrt of the integer sum of squared channel differences; 0 where
-// either cell is uncovered, which CheckCovered = false leaves out when every pair
-// is known to be covered. Squares (N entries) is scratch.
-//
-// The sums of squares and the roots are taken in two loops: the first runs on bytes
-// and the second on doubles, so that each vectorises at its own width and the costly
-// roots of a short row are not left to a long scalar remainder.
-template <bool CheckCovered>
-QUILL_WIDE_VECTORS void NeighbourDistances(const uint8_t* blue, const uint8_t* green,
-                                           const uint8_t* red, const uint8_t* state, size_t a,
-                                           size_t b, size_t n, int32_t* squares, double* out) {
-  for (size_t i = 0; i < n; ++i) {
+// The squared colour distance of each of N cells, I + i, to its neighbour I + i + Step
+// (plane indices): the integer sum of squared channel differences, or -1 where either
+// cell is uncovered. One long loop over the whole grid, which vectorises fully; the
+// rows then take the roots of the pairs they need.
+QUILL_WIDE_VECTORS void NeighbourSquares(const uint8_t* blue, const uint8_t* green,
+                                         const uint8_t* red, const uint8_t* state, size_t first,
+                                         size_t n, size_t step, int32_t* out) {
+  for (size_t i = first; i < first + n; ++i) {
     // 16-bit differences, whose squares the compiler forms in pairs.
-    const auto db = static_cast<int16_t>(blue[a + i] - blue[b + i]);
-    const auto dg = static_cast<int16_t>(green[a + i] - green[b + i]);
-    const auto dr = static_cast<int16_t>(red[a + i] - red[b + i]);
+    const auto db = static_cast<int16_t>(blue[i] - blue[i + step]);
+    const auto dg = static_cast<int16_t>(green[i] - green[i + step]);
+    const auto dr = static_cast<int16_t>(red[i] - red[i + step]);
     const int32_t sum = int32_t{dr} * dr + int32_t{dg} * dg + int32_t{db} * db;
-    if constexpr (CheckCovered) {
-      // -1 marks a pair with an uncovered cell.
-      const bool bothCovered = (state[a + i] != kUncovered) & (state[b + i] != kUncovered);
-      squares[i] = bothCovered ? sum : -1;
-    } else {
-      squares[i] = sum;
-    }
+    const bool bothCovered = (state[i] != kUncovered) & (state[i + step] != kUncovered);
+    out[i] = bothCovered ? sum : -1;
   }
+}
+
+// The colour distances of N pairs from their squares: the roots, and 0 for -1.
+QUILL_WIDE_VECTORS void NeighbourDistances(const int32_t* squares, size_t n, double* out) {
   for (size_t i = 0; i < n; ++i) {
     // The root of -1 is taken and dropped; no floating-point trap is enabled.
     const double distance = std::sqrt(static_cast<double>(squares[i]));
@@ -117,7 +111,8 @@ void TDefectGrid::InitDefectGrid(const TRect& rect) {
   FAbove.resize(FGridWidth);
   FBelow.resize(FGridWidth);
   FRight.resize(FGridWidth + 1);
-  FSquares.resize(FGridWidth);
+  FSquaresRight.resize(cells);
+  FSquaresBelow.resize(cells);
   FBucketCounts.resize(kContrastBuckets * 4);
   FCoveredContrasts.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
   FContrastValues.resize(static_cast<size_t>(FGridWidth) * FGridHeight);
@@ -202,8 +197,9 @@ int64_t TDefectGrid::PercentileIndex(int32_t n, long double p) {
 // alike, so classifying cells never changes another cell's contrast. A cell without
 // covered neighbours (a dab whose footprint in the image is one pixel) has contrast 0.
 //
-// Each distance is computed once per pair of cells (it is symmetric), and only within
-// the rows' spans; the distances down to the next row become that row's distances up.
+// Each distance is computed once per pair of cells (it is symmetric): the squares for
+// the whole grid in two long loops, the roots only within the rows' spans. The
+// distances down to the next row become that row's distances up.
 // The same pass counts the covered cells whose contrast is below Noise and those at
 // most Noise (none when Noise is not a number), for the classification's threshold,
 // and lists the covered cells' contrasts in FCoveredContrasts, for a selection.
@@ -221,8 +217,13 @@ QUILL_WIDE_VECTORS TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(doubl
     spanCells += std::max(FSpanEnd[gy] - FSpanFirst[gy], 0);
   }
   const bool spansWhole = spanCells == FCoveredCount;
-  // Within the spans, the pairs whose cells are both covered.
-  const auto distances = spansWhole ? NeighbourDistances<false> : NeighbourDistances<true>;
+  // Every cell's squared distances to its right and lower neighbours, from the first
+  // cell of the grid to the last.
+  const size_t gridCells = static_cast<size_t>(FGridHeight - 1) * FStride + FGridWidth;
+  NeighbourSquares(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), RowStart(0), gridCells, 1,
+                   FSquaresRight.data());
+  NeighbourSquares(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), RowStart(0), gridCells,
+                   FStride, FSquaresBelow.data());
   std::fill(FAbove.begin(), FAbove.end(), 0.0);  // the border row above is uncovered
   for (int32_t gy = 0; gy < FGridHeight; ++gy) {
     const int32_t first = FSpanFirst[gy];
@@ -234,8 +235,7 @@ QUILL_WIDE_VECTORS TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(doubl
       const int32_t from = std::max(first, FSpanFirst[gy + 1]);
       const int32_t to = std::min(end, FSpanEnd[gy + 1]);
       if (from < to) {
-        distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + from,
-                  row + from + FStride, to - from, FSquares.data(), FBelow.data() + from);
+        NeighbourDistances(FSquaresBelow.data() + row + from, to - from, FBelow.data() + from);
       }
     }
     if (first >= end) {
@@ -245,8 +245,7 @@ QUILL_WIDE_VECTORS TDefectGrid::TNoiseCounts TDefectGrid::ComputeContrasts(doubl
     // FRight[x]: (x - 1, gy) to (x, gy); none at the span's ends.
     FRight[first] = 0.0;
     FRight[end] = 0.0;
-    distances(FBlue.data(), FGreen.data(), FRed.data(), FState.data(), row + first,
-              row + first + 1, end - first - 1, FSquares.data(), FRight.data() + first + 1);
+    NeighbourDistances(FSquaresRight.data() + row + first, end - first - 1, FRight.data() + first + 1);
     const uint8_t* state = FState.data() + row;
     const uint8_t* up = state - FStride;
     const uint8_t* down = state + FStride;
@@ -361,34 +360,37 @@ double TDefectGrid::Threshold(double backgroundNoise, const TNoiseCounts& counts
 void TDefectGrid::ClassifyDefectGrid(double backgroundNoise) {
   if (FCoveredCount == 0) return;
   const double threshold = Threshold(backgroundNoise, ComputeContrasts(backgroundNoise));
-  for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, threshold);
+  // Every to-repair cell whose contrast is at most Threshold becomes background (none
+  // when Threshold is not a number), in one long loop over the grid that vectorises;
+  // kRepair - 1 is kBackground. Uncovered cells never change.
+  uint8_t* const state = FState.data();
+  const double* const contrast = FContrast.data();
+  const size_t last = RowStart(FGridHeight - 1) + FGridWidth;
+  for (size_t i = RowStart(0); i < last; ++i) {
+    state[i] -= (state[i] == kRepair) & (contrast[i] <= threshold);
+  }
+  for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);
   FListed = true;
 }
 
-// Turns row GY's to-repair cells whose contrast is at most Threshold into background
-// (none when Threshold is not a number), then lists the row's background columns from
-// the front of its part of FColumnLists and its to-repair columns from the back. No
-// step branches on a cell, which the scattered contrasts would mislead: each column
-// is written to both ends and kept where it counts. The two lists never overlap, as
-// the row has no more covered cells than columns.
-QUILL_WIDE_VECTORS void TDefectGrid::ClassifyRow(int32_t gy, double threshold) {
+// Lists row GY's background columns from the front of its part of FColumnLists and
+// its to-repair columns from the back. No step branches on a cell, which the
+// scattered states would mislead: each column is written to both ends and kept where
+// it counts. The two lists never overlap, as the row has no more covered cells than
+// columns.
+QUILL_WIDE_VECTORS void TDefectGrid::ListRow(int32_t gy) {
   static_assert(kBackground == 1 && kRepair == 2, "the states are counted by their bits");
-  const size_t row = RowStart(gy);
-  uint8_t* const state = FState.data() + row;
-  const double* const contrast = FContrast.data() + row;
+  const uint8_t* const state = FState.data() + RowStart(gy);
   int32_t* const columns = FColumnLists.data() + static_cast<size_t>(gy) * FGridWidth;
   int32_t* const last = columns + FGridWidth - 1;
   int32_t* front = columns;  // the next background entry
   int32_t* back = last;      // the next to-repair entry
   const int32_t end = FSpanEnd[gy];  // read once: the stores could alias it
   for (int32_t x = FSpanFirst[gy]; x < end; ++x) {
-    // kRepair - 1 is kBackground.
-    const uint8_t cell = state[x] - ((state[x] == kRepair) & (contrast[x] <= threshold));
-    state[x] = cell;
     *front = x;
     *back = x;
-    front += cell & kBackground;
-    back -= cell >> 1;  // 1 for kRepair
+    front += state[x] & kBackground;
+    back -= state[x] >> 1;  // 1 for kRepair
   }
   FBackgroundInRow[gy] = static_cast<int32_t>(front - columns);
   FRepairInRow[gy] = static_cast<int32_t>(last - back);
@@ -557,9 +559,7 @@ void TDefectGrid::FillDefectGrid(bool showOnly) {
     return;
   }
   if (!FListed) {
-    // The cells as they stand: no contrast is at most not-a-number.
-    const double none = std::numeric_limits<double>::quiet_NaN();
-    for (int32_t gy = 0; gy < FGridHeight; ++gy) ClassifyRow(gy, none);
+    for (int32_t gy = 0; gy < FGridHeight; ++gy) ListRow(gy);  // the cells as they stand
     FListed = true;
   }
   int32_t background = 0;

@@ -117,7 +117,7 @@ class TDefectGrid {
   size_t PercentilePosition(long double fraction) const;
   double SelectContrast(size_t position);
   double Threshold(double backgroundNoise, const TNoiseCounts& counts);
-  void ClassifyRow(int32_t gy, double threshold);
+  void ListRow(int32_t gy);
   bool FitSurface(double coefficients[3][6]) const;
   void PaintSurface(const double coefficients[3][6]);
   void FitAndPaintBySamples(int32_t background);
@@ -135,7 +135,9 @@ class TDefectGrid {
   std::vector<double> FContrast;        // per cell, valid for covered cells
   std::vector<double> FBelow, FRight;   // colour distances of one row's neighbour pairs
   std::vector<double> FAbove;
-  std::vector<int32_t> FSquares;        // scratch of the neighbour distances
+  // Per cell: the squared colour distance to the right and the lower neighbour, -1
+  // where either is uncovered.
+  std::vector<int32_t> FSquaresRight, FSquaresBelow;
   std::vector<uint32_t> FBucketCounts;  // contrasts by integer part, four tables, for a selection
   std::vector<double> FCoveredContrasts;  // the covered cells' contrasts, in no order
   std::vector<double> FContrastValues;    // room for the contrasts of one bucket
