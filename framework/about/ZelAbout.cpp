@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "HelpViewer.h"
 #include "MainForm.h"
+#include "ZelHelp.h"
 #include "ZelImageList.h"
 #include "ZelLocalizer.h"
 #include "ZelTypes.h"
@@ -239,7 +239,7 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
 }
 
 void TZelAboutForm::LinkLabelClick(const QLabel& label) {
-  if (!label.toolTip().isEmpty()) GetHelpViewer().Open(QUrl(label.toolTip()));
+  if (!label.toolTip().isEmpty()) OpenHelpUrl(QUrl(label.toolTip()));
 }
 
 void TZelAboutForm::keyPressEvent(QKeyEvent* event) {

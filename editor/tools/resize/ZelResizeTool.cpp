@@ -37,13 +37,6 @@ constexpr int32_t kResizeMemoryText = 2898;
 
 QString ResizeTitle() { return GetLocalizedString(kResizeText, QStringLiteral("Resize")); }
 
-// Text with its first "%s" replaced by Argument.
-QString FormatText(const QString& text, const QString& argument) {
-  const qsizetype at = text.indexOf(QLatin1String("%s"));
-  if (at < 0) return text + QLatin1Char(' ') + argument;
-  return text.left(at) + argument + text.mid(at + 2);
-}
-
 // Reads Text as a whole number: an optional sign and digits, nothing else. Large
 // numbers are kept to 32 bits.
 bool ReadWholeNumber(const QString& text, int32_t& value) {

@@ -184,6 +184,18 @@ TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
   QTest::mouseClick(labels[4].Control, Qt::LeftButton);
   ASSERT_EQ(viewer_.Opened.size(), 1u);
   EXPECT_EQ(viewer_.Opened[0], QUrl("https://example.org/quillmere/support/"));
+
+  // Without a browser the user learns which address to open by hand.
+  QStringList messages;
+  ZelApplication->SetMessageBoxAnswerer([&messages](const QString& text, const QString&, uint32_t) {
+    messages << text;
+    return IDOK;
+  });
+  viewer_.Opens = false;
+  QTest::mouseClick(labels[2].Control, Qt::LeftButton);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("https://example.org/quillmere/ cannot be opened"))
+      << messages[0].toStdString();
 }
 
 TEST_F(AboutTest, AChangeOfLanguageRecaptionsTheItemTheBoxAndItsTabs) {
