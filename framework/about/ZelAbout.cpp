@@ -52,7 +52,7 @@ const std::array<TZelAboutEntry, 6> quill::kAboutEntries = {{
     {u"https://example.org/quillmere/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
     {56, kAboutRightAligned | kAboutColon, 0, 0, 75, 0, 0.5f, 0},
     {u"https://example.org/quillmere/support/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
-    {u"Copyright (C) Quillmere developers", 0, 0, 275, 0, 0, 0.0f, -1},
+    {u"Quillmere " QUILL_VERSION u" \u00B7 Copyright (C) Quillmere developers", 0, 0, 275, 0, 0, 0.0f, -1},
 }};
 
 QString UrlHostName(const QString& text) {

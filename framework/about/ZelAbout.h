@@ -194,7 +194,8 @@ class TZelAbout : public TZelModule {
 namespace quill {
 
 // Quillmere's About box: the program's name, its web page, its support page and the
-// notice line, over the logo "About".
+// notice line with the program's version (the build's QUILL_VERSION, the project's
+// version in CMake), over the logo "About".
 extern const std::array<TZelAboutEntry, 6> kAboutEntries;
 inline constexpr char kAboutLogoResourceName[] = "About";
 

@@ -96,7 +96,8 @@ TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
   EXPECT_EQ(label(4)->toolTip(), "https://example.org/quillmere/support/");
   EXPECT_EQ(label(4)->y(), label(3)->y());
 
-  EXPECT_EQ(label(5)->text(), "Copyright (C) Quillmere developers");
+  // The notice line names the version the build was made from.
+  EXPECT_EQ(label(5)->text(), "Quillmere " QUILL_VERSION " \u00B7 Copyright (C) Quillmere developers");
   EXPECT_EQ(label(5)->pos(), QPoint(scaled(16), scaled(275)));
   EXPECT_EQ(box->GetAboutTabControl()->count(), 1);
   for (const TZelAboutForm::Label& each : box->GetLabels()) {
