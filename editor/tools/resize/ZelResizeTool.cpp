@@ -68,10 +68,9 @@ void ReportResizeFailure(int32_t width, int32_t height) {
 
 namespace quill {
 
-int32_t KeepResizeSide(int32_t value) {
-  if (value < 0) return kMaxResizeSide;
-  return ClampInt(value, kMinResizeSide, kMaxResizeSide);
-}
+int32_t KeepResizeSide(int32_t value) { return ClampInt(value, kMinResizeSide, kMaxResizeSide); }
+
+int32_t KeepProportionalSide(int32_t value) { return value < 0 ? kMaxResizeSide : KeepResizeSide(value); }
 
 }  // namespace quill
 
@@ -222,7 +221,7 @@ void TZelResizeTool::SetNewWidth(int32_t value) {
   if (value == NewWidth) return;
   NewWidth = quill::KeepResizeSide(value);
   if (ConstrainProportions) {
-    NewHeight = quill::KeepResizeSide(ProportionalHeight(ImageHeight(), NewWidth, ImageWidth()));
+    NewHeight = quill::KeepProportionalSide(ProportionalHeight(ImageHeight(), NewWidth, ImageWidth()));
     if (Frame != nullptr) Frame->ShowHeight(NewHeight);
   }
   if (Frame != nullptr) Frame->ShowWidth(NewWidth);
@@ -232,7 +231,7 @@ void TZelResizeTool::SetNewHeight(int32_t value) {
   if (value == NewHeight) return;
   NewHeight = quill::KeepResizeSide(value);
   if (ConstrainProportions) {
-    NewWidth = quill::KeepResizeSide(ProportionalWidth(ImageWidth(), NewHeight, ImageHeight()));
+    NewWidth = quill::KeepProportionalSide(ProportionalWidth(ImageWidth(), NewHeight, ImageHeight()));
     if (Frame != nullptr) Frame->ShowWidth(NewWidth);
   }
   if (Frame != nullptr) Frame->ShowHeight(NewHeight);
@@ -246,8 +245,8 @@ void TZelResizeTool::SetConstrainProportions(bool value) {
   int32_t width = 0;
   int32_t height = 0;
   if (!ScaleToFit(ImageWidth(), ImageHeight(), NewWidth, NewHeight, width, height)) return;
-  NewWidth = quill::KeepResizeSide(width);
-  NewHeight = quill::KeepResizeSide(height);
+  NewWidth = quill::KeepProportionalSide(width);
+  NewHeight = quill::KeepProportionalSide(height);
   ShowSizes();
 }
 
