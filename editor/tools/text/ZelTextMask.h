@@ -22,8 +22,8 @@
 // lines) gives a null mask.
 //
 // Measuring and drawing take time in proportion to the number of characters (a line of
-// 100,000 characters takes about a tenth of a second); the memory is that of the mask
-// (at most kMaxTextPixels grey levels, drawn on a 32-bit canvas first).
+// 100,000 characters: under a tenth of a second); the memory is that of the mask (at
+// most kMaxTextPixels grey levels, drawn on a 32-bit canvas first).
 
 #ifndef QUILL_EDITOR_ZELTEXTMASK_H_
 #define QUILL_EDITOR_ZELTEXTMASK_H_
