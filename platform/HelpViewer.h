@@ -5,7 +5,10 @@
 // Callers go through GetHelpViewer(), which is the desktop's viewer unless another
 // one was installed with SetHelpViewer. Tests install a RecordingHelpViewer, which
 // opens nothing and keeps the addresses it was asked to open, so that no test starts
-// a browser.
+// a browser; it can also play a desktop that opens nothing.
+//
+// Open only reports a failure; telling the user is the caller's (quill::OpenHelpUrl in
+// ZelHelp.h does both).
 //
 // Main thread only.
 
@@ -21,21 +24,24 @@ namespace quill {
 class HelpViewer {
  public:
   virtual ~HelpViewer() = default;
-  // Hands Url to the desktop. False when the desktop could not open it (no handler
-  // for it, or no desktop session); the page itself may still fail to load later,
-  // which the opening application reports in its own way.
+  // Hands Url to the desktop. False when the desktop could not open it: no program to
+  // open it was found (no xdg-open and no known browser), or none could be started.
+  // The page itself may still fail to load later, which the opening application
+  // reports in its own way.
   virtual bool Open(const QUrl& url) = 0;
 };
 
-// Records instead of opening; every Open succeeds.
+// Records instead of opening; Open answers Opens (true unless a test clears it, to
+// play a desktop without a program to open the address).
 class RecordingHelpViewer : public HelpViewer {
  public:
   bool Open(const QUrl& url) override {
     Opened.push_back(url);
-    return true;
+    return Opens;
   }
 
   std::vector<QUrl> Opened;
+  bool Opens = true;
 };
 
 // The viewer in use: the one installed last, else the desktop's.

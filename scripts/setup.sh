@@ -23,7 +23,10 @@ quill_setup() {
                   # and keys typed into it (the README's screenshot closes the demo list).
                   xvfb xdotool
                   # The text tool's tests render with DejaVu Sans, the same on every machine.
-                  fonts-dejavu-core)
+                  fonts-dejavu-core
+                  # xdg-open, through which Help and the About box's links open the help
+                  # pages and web addresses in the desktop's browser.
+                  xdg-utils)
   quill_install "${packages[@]}"
 }
 

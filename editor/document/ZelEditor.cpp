@@ -42,13 +42,6 @@ constexpr int32_t kUndoAllText = 168;
 constexpr int32_t kRedoAllText = 169;
 constexpr int32_t kOpenErrorText = 1030;
 
-// Text with its first "%s" replaced by Argument (the text and Argument when it has none).
-QString FormatText(const QString& text, const QString& argument) {
-  const qsizetype at = text.indexOf(QLatin1String("%s"));
-  if (at < 0) return text + QLatin1Char(' ') + argument;
-  return text.left(at) + argument + text.mid(at + 2);
-}
-
 QString Ellipsis(int32_t id) { return GetLocalizedString(id) + QStringLiteral("..."); }
 
 // The extension of Name from its last "." after the last folder separator, the dot

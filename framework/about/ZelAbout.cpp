@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "HelpViewer.h"
 #include "MainForm.h"
+#include "ZelHelp.h"
 #include "ZelImageList.h"
 #include "ZelLocalizer.h"
 #include "ZelTypes.h"
@@ -52,7 +52,7 @@ const std::array<TZelAboutEntry, 6> quill::kAboutEntries = {{
     {u"https://example.org/quillmere/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
     {56, kAboutRightAligned | kAboutColon, 0, 0, 75, 0, 0.5f, 0},
     {u"https://example.org/quillmere/support/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
-    {u"Copyright (C) Quillmere developers", 0, 0, 275, 0, 0, 0.0f, -1},
+    {u"Quillmere " QUILL_VERSION u" \u00B7 Copyright (C) Quillmere developers", 0, 0, 275, 0, 0, 0.0f, -1},
 }};
 
 QString UrlHostName(const QString& text) {
@@ -239,7 +239,7 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
 }
 
 void TZelAboutForm::LinkLabelClick(const QLabel& label) {
-  if (!label.toolTip().isEmpty()) GetHelpViewer().Open(QUrl(label.toolTip()));
+  if (!label.toolTip().isEmpty()) OpenHelpUrl(QUrl(label.toolTip()));
 }
 
 void TZelAboutForm::keyPressEvent(QKeyEvent* event) {

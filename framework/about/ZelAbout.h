@@ -5,8 +5,9 @@
 // the logo picture (TZelLogoBackground), with text labels laid over the picture from
 // a table of entries (TZelAboutEntry) that the program hands to the module with
 // SetAboutInfo. Labels may be links: they show the host of a web address and open the
-// whole address in the browser (HelpViewer.h) when clicked. The module keeps nothing
-// in the settings file.
+// whole address in the browser when clicked (quill::OpenHelpUrl, which names the
+// address in a message when the desktop cannot open it). The module keeps nothing in
+// the settings file.
 //
 // The label layout (BuildLabels): positions in the table are pixels of the logo
 // picture, scaled to the logo control by its width (MulDiv(value, control width,
@@ -128,7 +129,7 @@ class TZelAboutForm : public TZelForm {
 
   // Shows the labels of the selected tab and those of every tab (-1).
   void AboutTabControlChange();
-  // Opens the clicked label's hint, the whole address, when it has one.
+  // Opens the clicked label's hint, the whole address, when it has one (OpenHelpUrl).
   void LinkLabelClick(const QLabel& label);
   // Tabs 0, 1, 2 are captioned with strings 47, 53, 167; any other tab gets no caption.
   static QString GetTabCaption(int32_t index);
@@ -193,7 +194,8 @@ class TZelAbout : public TZelModule {
 namespace quill {
 
 // Quillmere's About box: the program's name, its web page, its support page and the
-// notice line, over the logo "About".
+// notice line with the program's version (the build's QUILL_VERSION, the project's
+// version in CMake), over the logo "About".
 extern const std::array<TZelAboutEntry, 6> kAboutEntries;
 inline constexpr char kAboutLogoResourceName[] = "About";
 

@@ -21,6 +21,8 @@ namespace {
 constexpr int32_t kContentsCaptionId = 128;
 constexpr int32_t kGettingStartedCaptionId = 165;
 constexpr int32_t kTechnicalSupportCaptionId = 131;
+// The message of a page or address that the desktop cannot open.
+constexpr int32_t kCannotOpenTextId = 1040;
 
 constexpr quill::TShortCut kContentsShortCut = 0x70;  // F1
 
@@ -42,6 +44,19 @@ TMainForm& RequireMainForm() {
 }
 
 }  // namespace
+
+bool quill::OpenHelpUrl(const QUrl& url) {
+  if (GetHelpViewer().Open(url)) return true;
+  if (ZelApplication != nullptr) {
+    const QString name = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile())
+                                           : url.toString();
+    const QString text = GetLocalizedString(
+        kCannotOpenTextId,
+        QStringLiteral("%s cannot be opened: no web browser or other program to open it was found."));
+    ZelApplication->MessageBox(FormatText(text, name), MB_ICONERROR);
+  }
+  return false;
+}
 
 const QUuid TZelHelp::kSettingsGuid("{3F084D7D-FB21-44A5-BA4F-B6FF3AE0B41D}");
 
@@ -88,7 +103,7 @@ QUrl TZelHelp::TopicUrl(int32_t context) const {
   return QUrl::fromLocalFile(QFileInfo(QDir(helpFile_), TopicPage(context)).absoluteFilePath());
 }
 
-void TZelHelp::ShowTopic(int32_t context) { quill::GetHelpViewer().Open(TopicUrl(context)); }
+void TZelHelp::ShowTopic(int32_t context) { quill::OpenHelpUrl(TopicUrl(context)); }
 
 void TZelHelp::Localize() {
   const std::pair<QAction*, int32_t> captions[] = {

@@ -8,6 +8,10 @@
 // program. The folder is used even when it is missing; the browser then reports the
 // missing page.
 //
+// Pages and web addresses open through OpenHelpUrl (below), which the About box's links
+// use too: when the desktop cannot open one (no xdg-open, no browser), a message names
+// the page's path or the address, so that the user can open it by hand.
+//
 // A help folder ("HTML help") opens the page of each topic; a help file that is a
 // single document (a PDF, one HTML file) is opened whole, whatever the topic.
 //
@@ -41,6 +45,15 @@
 
 class QAction;
 
+namespace quill {
+
+// Opens Url with the help viewer in use (HelpViewer.h). When the desktop cannot open it,
+// shows a message (string 1040) with the path of a local file, or the whole address of
+// anything else, and gives false.
+bool OpenHelpUrl(const QUrl& url);
+
+}  // namespace quill
+
 class TZelHelp : public TZelModule {
  public:
   // The settings node's tag.
@@ -69,7 +82,8 @@ class TZelHelp : public TZelModule {
   // Technical Support. Each item shows its topic.
   virtual void CreateMenu();
 
-  // Opens the page of Context (a help folder) or the help file itself.
+  // Opens the page of Context (a help folder) or the help file itself, with
+  // OpenHelpUrl.
   void ShowTopic(int32_t context);
   // The address ShowTopic opens for Context.
   QUrl TopicUrl(int32_t context) const;

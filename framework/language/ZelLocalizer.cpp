@@ -188,6 +188,12 @@ QString GetLocalizedString(int32_t id, const QString& defaultText) {
   return Localizer != nullptr ? Localizer->GetLocalizedString(id, defaultText) : defaultText;
 }
 
+QString FormatText(const QString& text, const QString& argument) {
+  const qsizetype at = text.indexOf(QLatin1String("%s"));
+  if (at < 0) return text + QLatin1Char(' ') + argument;
+  return text.left(at) + argument + text.mid(at + 2);
+}
+
 void SetLanguage(uint16_t langId) {
   SetThreadLocale(langId);
   if (Localizer != nullptr) Localizer->SetLanguage(langId);

@@ -128,6 +128,9 @@ class TZelLocalizerUnit {
 // The operations of Localizer; without one, lookups give the default, ids 0, lists
 // are empty and handlers are not called.
 QString GetLocalizedString(int32_t id, const QString& defaultText = QString());
+// Text (a localized message) with its first "%s" replaced by Argument; a text without
+// "%s" gets Argument after a space, so that a translation that lost it still names it.
+QString FormatText(const QString& text, const QString& argument);
 // Sets the program's locale to LangId (when its locale is known), then switches the
 // localizer's language.
 void SetLanguage(uint16_t langId);

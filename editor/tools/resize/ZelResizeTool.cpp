@@ -37,13 +37,6 @@ constexpr int32_t kResizeMemoryText = 2898;
 
 QString ResizeTitle() { return GetLocalizedString(kResizeText, QStringLiteral("Resize")); }
 
-// Text with its first "%s" replaced by Argument.
-QString FormatText(const QString& text, const QString& argument) {
-  const qsizetype at = text.indexOf(QLatin1String("%s"));
-  if (at < 0) return text + QLatin1Char(' ') + argument;
-  return text.left(at) + argument + text.mid(at + 2);
-}
-
 // Reads Text as a whole number: an optional sign and digits, nothing else. Large
 // numbers are kept to 32 bits.
 bool ReadWholeNumber(const QString& text, int32_t& value) {
@@ -75,10 +68,9 @@ void ReportResizeFailure(int32_t width, int32_t height) {
 
 namespace quill {
 
-int32_t KeepResizeSide(int32_t value) {
-  if (value < 0) return kMaxResizeSide;
-  return ClampInt(value, kMinResizeSide, kMaxResizeSide);
-}
+int32_t KeepResizeSide(int32_t value) { return ClampInt(value, kMinResizeSide, kMaxResizeSide); }
+
+int32_t KeepProportionalSide(int32_t value) { return value < 0 ? kMaxResizeSide : KeepResizeSide(value); }
 
 }  // namespace quill
 
@@ -229,7 +221,7 @@ void TZelResizeTool::SetNewWidth(int32_t value) {
   if (value == NewWidth) return;
   NewWidth = quill::KeepResizeSide(value);
   if (ConstrainProportions) {
-    NewHeight = quill::KeepResizeSide(ProportionalHeight(ImageHeight(), NewWidth, ImageWidth()));
+    NewHeight = quill::KeepProportionalSide(ProportionalHeight(ImageHeight(), NewWidth, ImageWidth()));
     if (Frame != nullptr) Frame->ShowHeight(NewHeight);
   }
   if (Frame != nullptr) Frame->ShowWidth(NewWidth);
@@ -239,7 +231,7 @@ void TZelResizeTool::SetNewHeight(int32_t value) {
   if (value == NewHeight) return;
   NewHeight = quill::KeepResizeSide(value);
   if (ConstrainProportions) {
-    NewWidth = quill::KeepResizeSide(ProportionalWidth(ImageWidth(), NewHeight, ImageHeight()));
+    NewWidth = quill::KeepProportionalSide(ProportionalWidth(ImageWidth(), NewHeight, ImageHeight()));
     if (Frame != nullptr) Frame->ShowWidth(NewWidth);
   }
   if (Frame != nullptr) Frame->ShowHeight(NewHeight);
@@ -253,8 +245,8 @@ void TZelResizeTool::SetConstrainProportions(bool value) {
   int32_t width = 0;
   int32_t height = 0;
   if (!ScaleToFit(ImageWidth(), ImageHeight(), NewWidth, NewHeight, width, height)) return;
-  NewWidth = quill::KeepResizeSide(width);
-  NewHeight = quill::KeepResizeSide(height);
+  NewWidth = quill::KeepProportionalSide(width);
+  NewHeight = quill::KeepProportionalSide(height);
   ShowSizes();
 }
 

@@ -6,8 +6,9 @@
 // The chosen sizes follow the image: they are set from it when a document opens, when
 // the tool becomes active, after every resize and on Cancel. Each side is kept in
 // 1..32767 whatever asks for it (the frame, a script, the proportional side computed
-// from the other), and a result larger than the program could open again is refused
-// with a message. The undo record keeps the images as they were before (moved out of
+// from the other): a size below 1, negative ones too, becomes 1, and a proportional side
+// too large for 32 bits becomes 32767. A result larger than the program could open
+// again is refused with a message. The undo record keeps the images as they were before (moved out of
 // the document, not copied), so undo brings them back exactly instead of resampling;
 // it is added only once the resize has succeeded, so a refused or failed resize leaves
 // the image and the history as they were.
@@ -53,9 +54,14 @@ class TZelShowOptionsLink;
 constexpr int32_t kMinResizeSide = 1;
 constexpr int32_t kMaxResizeSide = 32767;
 
-// Value kept in 1..32767; a negative value (MulDiv's overflow result) counts as too
-// large.
+// Value kept in 1..32767: every value below 1, negative ones too, gives 1.
 int32_t KeepResizeSide(int32_t value);
+
+// Value, a side that MulDiv made proportional to the other (ProportionalWidth,
+// ProportionalHeight, ScaleToFit) from positive sizes, kept in 1..32767. Its only
+// negative result is MulDiv's mark (-1) of a quotient beyond 32 bits: a side too large,
+// which gives 32767.
+int32_t KeepProportionalSide(int32_t value);
 
 }  // namespace quill
 

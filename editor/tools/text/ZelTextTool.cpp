@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 #include "MainForm.h"
 #include "Module.h"
@@ -36,6 +35,7 @@
 #include "ZelRecorder.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelTextMask.h"
 #include "ZelTextToolControl.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
@@ -465,50 +465,11 @@ void TZelTextTool::SelectDefaultFont() {
 
 void TZelTextTool::RenderText() {
   if (Control() == nullptr) return;
-  const QStringList lines = Frame->TextMemo->toPlainText().split(QLatin1Char('\n'));
-  int last = static_cast<int>(lines.size()) - 1;
-  while (last >= 0 && lines[last].isEmpty()) --last;
-  TextBitmap = QImage();
-  if (last >= 0) {
-    const QString family = Frame->FontNameComboBox->currentIndex() >= 0
-                               ? Frame->FontNameComboBox->currentFont().family()
-                               : QStringLiteral("DejaVu Sans");
-    int pixelSize = MulDiv(FontSize, 96, 72);
-    // Measured first, allocated only once it fits the caps: a smaller size is then
-    // stretched to the box like any other.
-    for (;;) {
-      const QFont font = TextFont(family, pixelSize, Style);
-      const QFontMetrics metrics(font);
-      const int64_t lineHeight = metrics.height();
-      int64_t width = 0;
-      for (int i = 0; i <= last; ++i) {
-        if (!lines[i].isEmpty()) width = std::max<int64_t>(width, metrics.horizontalAdvance(lines[i]));
-      }
-      const int64_t height = lineHeight * (last + 1);
-      if (width <= kMaxTextSide && height <= kMaxTextSide && width * height <= kMaxTextPixels) {
-        if (width > 0 && height > 0) {
-          // Drawn where the painter is fastest, then kept as one grey level a pixel.
-          QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-          canvas.fill(Qt::black);
-          QPainter painter(&canvas);
-          painter.setFont(font);
-          painter.setPen(Qt::white);
-          for (int i = 0; i <= last; ++i) {
-            painter.drawText(0, static_cast<int>(i * lineHeight) + metrics.ascent(), lines[i]);
-          }
-          painter.end();
-          TextBitmap = canvas.convertToFormat(QImage::Format_Grayscale8);
-        }
-        break;
-      }
-      if (pixelSize <= 1) break;  // no size fits: no text
-      const double scale = std::min({static_cast<double>(kMaxTextSide) / static_cast<double>(width),
-                                     static_cast<double>(kMaxTextSide) / static_cast<double>(height),
-                                     std::sqrt(static_cast<double>(kMaxTextPixels) /
-                                               (static_cast<double>(width) * static_cast<double>(height)))});
-      pixelSize = std::max(1, std::min(pixelSize - 1, static_cast<int>(pixelSize * scale)));
-    }
-  }
+  const QString family = Frame->FontNameComboBox->currentIndex() >= 0
+                             ? Frame->FontNameComboBox->currentFont().family()
+                             : QStringLiteral("DejaVu Sans");
+  TextBitmap = quill::RenderTextMask(Frame->TextMemo->toPlainText().split(QLatin1Char('\n')),
+                                     TextFont(family, MulDiv(FontSize, 96, 72), Style));
   StretchToBox();
   BlendAndShow();
 }

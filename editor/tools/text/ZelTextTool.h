@@ -17,8 +17,9 @@
 // committed copy before blending into the new one. The commit blends once more and
 // records the box clipped to the image.
 //
-// The rendered text is kept to kMaxTextSide on each side and kMaxTextPixels in all:
-// beyond that it is rendered at a smaller size and stretched, like any other text.
+// The rendered text (ZelTextMask.h) is kept to quill::kMaxTextSide on each side and
+// quill::kMaxTextPixels in all: a larger text is drawn whole at a lower resolution, so
+// that it still fills the box, however long it is.
 //
 // The colour is stored red-first (red in bits 0..7, then green, then blue) in scripts
 // and settings.
@@ -113,8 +114,6 @@ class TZelTextTool : public TZelGraphicsTool {
   static constexpr int32_t kItalic = 2;
   static constexpr int32_t kUnderline = 4;
   static constexpr int32_t kStrikeout = 8;
-  static constexpr int32_t kMaxTextSide = 8192;
-  static constexpr int64_t kMaxTextPixels = int64_t{1} << 23;
   // The panel's client width the frame needs.
   static constexpr int kPanelWidth = 272;
 
@@ -174,8 +173,8 @@ class TZelTextTool : public TZelGraphicsTool {
   // The first of the usual font names the list holds, else DejaVu Sans.
   void SelectDefaultFont();
 
-  // The text bitmap from the memo's lines up to the last non-empty one, then
-  // StretchToBox and BlendAndShow.
+  // The text bitmap from the memo's lines up to the last non-empty one
+  // (quill::RenderTextMask), then StretchToBox and BlendAndShow.
   void RenderText();
   // The box bitmap := the text bitmap stretched to the box (when both have an area).
   void StretchToBox();

@@ -96,7 +96,8 @@ TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
   EXPECT_EQ(label(4)->toolTip(), "https://example.org/quillmere/support/");
   EXPECT_EQ(label(4)->y(), label(3)->y());
 
-  EXPECT_EQ(label(5)->text(), "Copyright (C) Quillmere developers");
+  // The notice line names the version the build was made from.
+  EXPECT_EQ(label(5)->text(), "Quillmere " QUILL_VERSION " \u00B7 Copyright (C) Quillmere developers");
   EXPECT_EQ(label(5)->pos(), QPoint(scaled(16), scaled(275)));
   EXPECT_EQ(box->GetAboutTabControl()->count(), 1);
   for (const TZelAboutForm::Label& each : box->GetLabels()) {
@@ -184,6 +185,18 @@ TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
   QTest::mouseClick(labels[4].Control, Qt::LeftButton);
   ASSERT_EQ(viewer_.Opened.size(), 1u);
   EXPECT_EQ(viewer_.Opened[0], QUrl("https://example.org/quillmere/support/"));
+
+  // Without a browser the user learns which address to open by hand.
+  QStringList messages;
+  ZelApplication->SetMessageBoxAnswerer([&messages](const QString& text, const QString&, uint32_t) {
+    messages << text;
+    return IDOK;
+  });
+  viewer_.Opens = false;
+  QTest::mouseClick(labels[2].Control, Qt::LeftButton);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("https://example.org/quillmere/ cannot be opened"))
+      << messages[0].toStdString();
 }
 
 TEST_F(AboutTest, AChangeOfLanguageRecaptionsTheItemTheBoxAndItsTabs) {

@@ -90,6 +90,37 @@ TEST_F(HelpTest, F1ShowsTheContents) {
   EXPECT_TRUE(LastOpened().endsWith("/help/index.html"));
 }
 
+TEST_F(HelpTest, APageTheDesktopCannotOpenIsNamedInAMessage) {
+  struct Message {
+    QString Text;
+    uint32_t Flags;
+  };
+  std::vector<Message> messages;
+  ZelApplication->SetMessageBoxAnswerer([&messages](const QString& text, const QString&, uint32_t flags) {
+    messages.push_back({text, flags});
+    return quill::IDOK;
+  });
+  TZelHelp* help = CreateHelp();
+  help->Initialize();
+  help->ShowTopic(TZelHelp::kContentsTopic);
+  EXPECT_TRUE(messages.empty());  // opened: nothing to say
+
+  // No program to open it (no xdg-open): F1 and every item say which page it was.
+  viewer_.Opens = false;
+  MainForm->show();
+  MainForm->activateWindow();
+  QCoreApplication::processEvents();
+  QTest::keyClick(MainForm->windowHandle(), Qt::Key_F1);
+  ASSERT_EQ(messages.size(), 1u);
+  const QString contents = QDir::toNativeSeparators(LastOpened());
+  EXPECT_TRUE(contents.endsWith("/help/index.html"));
+  EXPECT_TRUE(messages[0].Text.startsWith(contents + " cannot be opened")) << messages[0].Text.toStdString();
+  EXPECT_EQ(messages[0].Flags & 0xF0, MB_ICONERROR);
+  help->GetTechnicalSupportMenuItem()->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_TRUE(messages[1].Text.contains("/help/support.html"));
+}
+
 TEST_F(HelpTest, AHelpFileNamedToTheApplicationWins) {
   QTemporaryDir folder;
   const QString manual = QDir(folder.path()).filePath("manual.pdf");

@@ -51,7 +51,16 @@ TEST_F(ResizeToolTest, TheProportionalSideFollowsAndStaysWithinLimits) {
   ExpectSize(301, 226);
   Command(QStringLiteral("RESIZEWIDTH"), 0);
   ExpectSize(1, 1);  // 0.75 rounds to 1
+  // A negative size from a script is below 1 like 0, not a side too large.
+  Command(QStringLiteral("RESIZEWIDTH"), 200);
+  Command(QStringLiteral("RESIZEHEIGHT"), -5);
+  ExpectSize(1, 1);
   ResizeTool->SetConstrainProportions(false);
+  Command(QStringLiteral("RESIZEWIDTH"), 320);
+  Command(QStringLiteral("RESIZEHEIGHT"), INT32_MIN);
+  ExpectSize(320, 1);
+  Command(QStringLiteral("RESIZEWIDTH"), -1);
+  ExpectSize(1, 1);
   ResizeTool->SetNewWidth(400);
   ResizeTool->SetNewHeight(100);
   ResizeTool->SetConstrainProportions(true);

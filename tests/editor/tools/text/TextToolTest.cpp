@@ -1,7 +1,8 @@
 // The text tool and its box: a bold German text drawn into a box on the sample photo
 // and committed as one exact undo step, mirroring, the blend in the inverted colour,
-// the caps on the rendered text, the box clipped at the image's edge, and the guards
-// of the script commands. Text renders with DejaVu Sans.
+// the caps on the rendered text, a line far beyond them still filling the box, the box
+// clipped at the image's edge, and the guards of the script commands. Text renders
+// with DejaVu Sans.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "Module.h"
 #include "ZelGraphicsView.h"
 #include "ZelProperties.h"
+#include "ZelTextMask.h"
 #include "ZelTextTool.h"
 #include "ZelTextToolControl.h"
 #include "ZelToolPanelModule.h"
@@ -162,11 +164,31 @@ TEST_F(TextToolTest, SizesAreClampedAndHugeTextIsRenderedWithinTheCaps) {
   tool_->Frame->TextMemo->setPlainText(lines.join(QLatin1Char('\n')));
   Drag({10, 10}, {290, 190});
   ASSERT_FALSE(tool_->TextBitmap.isNull());
-  EXPECT_LE(tool_->TextBitmap.width(), TZelTextTool::kMaxTextSide);
-  EXPECT_LE(tool_->TextBitmap.height(), TZelTextTool::kMaxTextSide);
+  EXPECT_LE(tool_->TextBitmap.width(), quill::kMaxTextSide);
+  EXPECT_LE(tool_->TextBitmap.height(), quill::kMaxTextSide);
   EXPECT_LE(int64_t{tool_->TextBitmap.width()} * tool_->TextBitmap.height(),
-            TZelTextTool::kMaxTextPixels);
+            quill::kMaxTextPixels);
   EXPECT_NE(Live(document), picture.convertToFormat(QImage::Format_BGR888));
+}
+
+TEST_F(TextToolTest, ALineOfAHundredThousandCharactersStillFillsTheBox) {
+  QImage picture(300, 200, QImage::Format_BGR888);
+  picture.fill(Qt::white);
+  TZelGraphicsDocument* document = OpenAndSelect(picture);
+  ASSERT_NE(document, nullptr);
+  QString line;
+  while (line.size() < 100000) line += QStringLiteral("Quillmere ");
+  tool_->Frame->TextMemo->setPlainText(line);
+  Drag({20, 40}, {280, 120});
+  ASSERT_FALSE(tool_->TextBitmap.isNull());
+  EXPECT_LE(tool_->TextBitmap.width(), quill::kMaxTextSide);
+  // Every column of the box shows the text, shrunk into it: a grey band.
+  const QImage live = Live(document);
+  for (int x = 20; x < 280; ++x) {
+    int inked = 0;
+    for (int y = 40; y < 120; ++y) inked += live.pixelColor(x, y) != Qt::white ? 1 : 0;
+    ASSERT_GT(inked, 20) << "column " << x;
+  }
 }
 
 TEST_F(TextToolTest, ABoxMovedPastTheEdgeCommitsOnlyThePartOverTheImage) {
