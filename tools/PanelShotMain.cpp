@@ -1,6 +1,7 @@
 // quill-panel-shot: runs the program's composition root on a photo and writes a
 // picture of the tool panel for every tool that has a frame, in every state of its
-// options (shown and hidden; for the crop tool each ratio kind), in the language
+// options (shown and hidden; for the crop tool each ratio kind; the text tool's font
+// list dropped down), in the language
 // LANGID (1033 when not given), and all of them side by side in LANGID-panels.png. On
 // standard output, per picture, the frame's width beside the width the panel gives
 // it. It is how we look at the frames under Xvfb.
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontComboBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadioButton>
@@ -128,6 +130,7 @@ int main(int argc, char** argv) {
       {"crop-foto", Crop2Tool, crop, [crop] { crop->rbFoto->setChecked(true); }},
       {"crop-screen", Crop2Tool, crop, [crop] { crop->rbScreen->setChecked(true); }},
       {"text", text, text->Frame, [] {}},
+      {"text-font-list", text, text->Frame, [text] { text->Frame->FontNameComboBox->showPopup(); }},
   };
   std::vector<QPixmap> pictures;
   for (const TShot& shot : shots) {
@@ -136,6 +139,7 @@ int main(int argc, char** argv) {
     quill::Settle();
     pictures.push_back(
         SaveShot(folder, QStringLiteral("%1-%2.png").arg(language).arg(QLatin1String(shot.Name)), shot.Frame));
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
   }
 
   // Eight pictures a row, cut to the height a frame takes at most.
