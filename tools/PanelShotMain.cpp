@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -27,12 +26,9 @@
 #include "ScreenPicture.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
-#include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelHandInpaintingTool.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 #include "ZelResizeTool.h"
 #include "ZelRotateTool.h"
 #include "ZelTextTool.h"
@@ -41,15 +37,6 @@
 #include "ZelWireEraserTool.h"
 
 namespace {
-
-template <class T>
-T* FindTool() {
-  T* found = nullptr;
-  quill::ForEachGraphicsTool([&found](TZelGraphicsTool& tool) {
-    if (found == nullptr) found = dynamic_cast<T*>(&tool);
-  });
-  return found;
-}
 
 struct TShot {
   const char* Name;
@@ -77,36 +64,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-panel-shot OUTPUT-FOLDER [LANGID [PHOTO]]\n");
     return 2;
   }
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   QApplication application(argc, argv);
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const uint16_t language = argc > 2 ? QString::fromLocal8Bit(argv[2]).toUShort() : 1033;
   const QString photo = argc > 3 ? QString::fromLocal8Bit(argv[3])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
-  SetLanguage(language);
   QDir().mkpath(folder);
+  quill::TShotProgram program("quill-panel-shot", QSize(1100, 860), language);
+  if (!program.OpenPhoto(photo)) return 1;
 
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
-  DemonstrationModule->ShowAtStartup = false;
-  ZelApplication->LoadSettings();
-  MainForm->setGeometry(20, 20, 1100, 860);
-  MainForm->show();
-  quill::Settle(400);
-  TZelDocument* document = nullptr;
-  if (!GraphicsEditor->OpenFile(photo, document, true)) {
-    std::fprintf(stderr, "quill-panel-shot: cannot read %s\n", qPrintable(photo));
-    return 1;
-  }
-  quill::Settle();
-
-  auto* contrast = FindTool<TZelBrightnessContrastTool>();
-  auto* text = FindTool<TZelTextTool>();
+  auto* contrast = quill::FindGraphicsTool<TZelBrightnessContrastTool>();
+  auto* text = quill::FindGraphicsTool<TZelTextTool>();
   TZelCrop2Frame* crop = Crop2Tool->Frame;
   const std::vector<TShot> shots = {
       {"wire-eraser", WireEraserTool, WireEraserTool->Frame, [] {}},
@@ -154,8 +122,5 @@ int main(int argc, char** argv) {
   }
   painter.end();
   sheet.save(QDir(folder).filePath(QStringLiteral("%1-panels.png").arg(language)));
-
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
-  MainForm->close();
   return 0;
 }

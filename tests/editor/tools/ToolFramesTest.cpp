@@ -45,15 +45,6 @@ namespace {
 // The tool panel's client width as the composition root fixes it.
 constexpr int kPanelWidth = 264;
 
-template <class T>
-T* FindTool() {
-  T* found = nullptr;
-  quill::ForEachGraphicsTool([&found](TZelGraphicsTool& tool) {
-    if (found == nullptr) found = dynamic_cast<T*>(&tool);
-  });
-  return found;
-}
-
 // One state of a tool's options: Arrange puts the tool into it with the tool selected.
 struct TFrameState {
   QString Name;
@@ -136,8 +127,8 @@ class ToolFramesTest : public testing::Test {
     TZelDocument* document = nullptr;
     ASSERT_TRUE(GraphicsEditor->OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png"), document, true));
     Settle();
-    contrast_ = FindTool<TZelBrightnessContrastTool>();
-    text_ = FindTool<TZelTextTool>();
+    contrast_ = quill::FindGraphicsTool<TZelBrightnessContrastTool>();
+    text_ = quill::FindGraphicsTool<TZelTextTool>();
     ASSERT_NE(contrast_, nullptr);
     ASSERT_NE(text_, nullptr);
   }
