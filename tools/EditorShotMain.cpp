@@ -29,7 +29,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
 
@@ -42,15 +41,12 @@
 #include "PointerDriver.h"
 #include "WireEraserStroke.h"
 #include "ZelCrop2Tool.h"
-#include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
 #include "ZelFileDialogs.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
 #include "ZelHandInpaintingTool.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 #include "ZelResizeTool.h"
 #include "ZelRotateTool.h"
 #include "ZelToolPanelModule.h"
@@ -153,37 +149,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]\n");
     return 2;
   }
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   QApplication application(argc, argv);
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
-  if (argc > 3) SetLanguage(static_cast<uint16_t>(QString::fromLocal8Bit(argv[3]).toUShort()));
   QDir().mkpath(folder);
-
-  // The program's composition root, on settings of its own: the program as it first
-  // starts, without the demo list it offers then.
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
-  DemonstrationModule->ShowAtStartup = false;
+  // The program as it first starts.
+  quill::TShotProgram program("quill-editor-shot", QSize(1100, 760),
+                              argc > 3 ? QString::fromLocal8Bit(argv[3]).toUShort() : 0);
+  if (!program.OpenPhoto(photo)) return 1;
   TZelGraphicsEditor* editor = GraphicsEditor;
-  ZelApplication->LoadSettings();
-
-  MainForm->setGeometry(20, 20, 1100, 760);
-  MainForm->show();
-  quill::Settle(400);
-
-  TZelDocument* document = nullptr;
-  if (!editor->OpenFile(photo, document, true)) {
-    std::fprintf(stderr, "quill-editor-shot: cannot read %s\n", qPrintable(photo));
-    return 1;
-  }
-  quill::Settle();
   TZelGraphicsView* view = editor->GetCurrentView();
   const QRect frame = MainForm->frameGeometry();
 
@@ -256,8 +231,6 @@ int main(int argc, char** argv) {
   SaveScreen(folder, QStringLiteral("open-dialog.png"), dialog.frameGeometry().adjusted(0, 0, 4, 4));
   dialog.reject();
 
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
   ShootTools(folder, *editor, frame);
-  MainForm->close();
   return 0;
 }

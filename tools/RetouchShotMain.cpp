@@ -22,11 +22,8 @@
 #include "Module.h"
 #include "PointerDriver.h"
 #include "WireEraserStroke.h"
-#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 #include "ZelUndoBrushTool.h"
 #include "ZelWireEraserTool.h"
 
@@ -63,26 +60,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
-  GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
-  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
-  ZelApplication->LoadSettings();
-  MainForm->setGeometry(20, 20, 1100, 760);
-  MainForm->show();
-  quill::Settle(400);
-  TZelDocument* document = nullptr;
-  if (!GraphicsEditor->OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"), document, true)) {
-    std::fprintf(stderr, "quill-retouch-shot: cannot read the sample photo\n");
-    return 1;
-  }
-  quill::Settle();
+  quill::TShotProgram program("quill-retouch-shot");
+  if (!program.OpenPhoto(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"))) return 1;
   GraphicsEditor->ActualSizeClick();
   quill::Settle();
   const std::vector<quill::TPoint> cable = quill::SampleCableStroke();
@@ -116,8 +97,5 @@ int main(int argc, char** argv) {
   SendKey(QEvent::KeyRelease);
   quill::SaveMainWindowPicture(folder, QStringLiteral("original-released.png"));
   pointer.EndDriving();
-
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
-  MainForm->close();
   return 0;
 }

@@ -12,6 +12,9 @@
 #include <cstdio>
 
 #include "MainForm.h"
+#include "Module.h"
+#include "ZelDemonstrationModule.h"
+#include "ZelGraphicsEditor.h"
 
 namespace quill {
 
@@ -58,6 +61,33 @@ std::vector<TPoint> SampleCableStroke() {
     }
   }
   return stroke;
+}
+
+TShotProgram::TShotProgram(const char* name, QSize size, uint16_t language) : name_(name) {
+  qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
+  if (language != 0) SetLanguage(language);
+  ZelApplication->Initialize();
+  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
+  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDNO; });
+  ZelApplication->CreateForm(Module);
+  GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
+  DemonstrationModule->ShowAtStartup = false;
+  ZelApplication->LoadSettings();
+  MainForm->setGeometry(QRect(QPoint(20, 20), size));
+  MainForm->show();
+  Settle(400);
+}
+
+TShotProgram::~TShotProgram() { MainForm->close(); }
+
+bool TShotProgram::OpenPhoto(const QString& photo) {
+  TZelDocument* document = nullptr;
+  if (!GraphicsEditor->OpenFile(photo, document, true)) {
+    std::fprintf(stderr, "%s: cannot read %s\n", name_, qPrintable(photo));
+    return false;
+  }
+  Settle();
+  return true;
 }
 
 }  // namespace quill

@@ -5,17 +5,23 @@
 // SaveMainWindowPicture writes the screen's picture of the main window into a folder and
 // says on standard output whether it could. SampleCableStroke gives the image pixels of
 // the bundled dabs along the sample photo's cable (astronaut-wire.dabs), in order; empty
-// when the file cannot be read.
+// when the file cannot be read. TShotProgram is the program the screenshot tools look
+// at.
 
 #ifndef QUILL_TOOLS_SCREENPICTURE_H_
 #define QUILL_TOOLS_SCREENPICTURE_H_
 
 #include <QImage>
+#include <QSize>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <vector>
 
 #include "WireEraserStroke.h"
+#include "ZelForms.h"
+#include "ZelLocalizer.h"
+#include "ZelPrinter.h"
 
 namespace quill {
 
@@ -23,6 +29,31 @@ QImage ScreenPicture();
 void Settle(int milliseconds = 150);
 void SaveMainWindowPicture(const QString& folder, const QString& name);
 std::vector<TPoint> SampleCableStroke();
+
+// The program as its main function puts it together (the units it needs, the
+// composition root with the bundled images, the settings read), in Language (the
+// localizer's own when 0), on settings of its own that start empty, without the demo
+// list it offers at start; its main window shown at (20, 20) in Size and settled.
+// Every question is answered No, so no message box waits for a user. Going, it closes
+// the main window. Needs the QApplication; Name is the tool's, for its messages.
+class TShotProgram {
+ public:
+  explicit TShotProgram(const char* name, QSize size = QSize(1100, 760), uint16_t language = 0);
+  ~TShotProgram();
+  TShotProgram(const TShotProgram&) = delete;
+  TShotProgram& operator=(const TShotProgram&) = delete;
+
+  // Opens Photo through the program's own format table, as File > Open does, and lets
+  // the window settle; false, with a message on standard error, when it cannot.
+  bool OpenPhoto(const QString& photo);
+
+ private:
+  const char* const name_;
+  QTemporaryDir settings_;
+  TZelLocalizerUnit localizerUnit_;
+  TZelFormsUnit formsUnit_;
+  TZelPrinterUnit printerUnit_;
+};
 
 }  // namespace quill
 

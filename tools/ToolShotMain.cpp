@@ -20,16 +20,12 @@
 
 #include "MainForm.h"
 #include "ScreenPicture.h"
-#include "Module.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelCrop2Tool.h"
 #include "ZelCrop2ToolControl.h"
-#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelGraphicsView.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 #include "ZelTextTool.h"
 
 namespace {
@@ -49,15 +45,6 @@ void Drag(QWidget* target, QPoint from, QPoint to) {
   SendMouse(target, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
-template <class T>
-T* FindTool() {
-  T* found = nullptr;
-  quill::ForEachGraphicsTool([&found](TZelGraphicsTool& tool) {
-    if (found == nullptr) found = dynamic_cast<T*>(&tool);
-  });
-  return found;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,30 +53,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
   QDir().mkpath(folder);
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
-  GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
-  DemonstrationModule->ShowAtStartup = false;  // no demo list at start
-  ZelApplication->LoadSettings();
-  MainForm->setGeometry(20, 20, 1100, 760);
-  MainForm->show();
-  quill::Settle(400);
-  TZelDocument* document = nullptr;
-  if (!GraphicsEditor->OpenFile(photo, document, true)) {
-    std::fprintf(stderr, "quill-tool-shot: cannot read %s\n", qPrintable(photo));
-    return 1;
-  }
-  quill::Settle();
+  quill::TShotProgram program("quill-tool-shot");
+  if (!program.OpenPhoto(photo)) return 1;
 
-  auto* contrast = FindTool<TZelBrightnessContrastTool>();
+  auto* contrast = quill::FindGraphicsTool<TZelBrightnessContrastTool>();
   contrast->Select();
   contrast->SetOptionsShown(true);
   quill::Settle();
@@ -101,7 +72,7 @@ int main(int argc, char** argv) {
 
   TZelGraphicsView* view = GraphicsEditor->GetCurrentView();
   const QPoint centre = view->rect().center();
-  auto* crop = FindTool<TZelCrop2Tool>();
+  auto* crop = quill::FindGraphicsTool<TZelCrop2Tool>();
   crop->Select();
   crop->SetOptionsShown(true);
   crop->Frame->rbFoto->setChecked(true);
@@ -113,7 +84,7 @@ int main(int argc, char** argv) {
   crop->FirstControl()->CancelCrop();
   quill::Settle();
 
-  auto* text = FindTool<TZelTextTool>();
+  auto* text = quill::FindGraphicsTool<TZelTextTool>();
   text->Select();
   text->SetStyle(TZelTextTool::kBold);
   text->SetColor(0x0000FF);
@@ -122,8 +93,5 @@ int main(int argc, char** argv) {
   Drag(view, centre - QPoint(180, 120), centre + QPoint(140, 20));
   quill::Settle();
   quill::SaveMainWindowPicture(folder, QStringLiteral("text-box.png"));
-
-  ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDNO; });
-  MainForm->close();
   return 0;
 }

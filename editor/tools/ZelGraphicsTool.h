@@ -288,6 +288,17 @@ void ForEachGraphicsTool(Visit&& visit) {
   }
 }
 
+// The first graphics tool of class T among the application object's components, or
+// null.
+template <class T>
+T* FindGraphicsTool() {
+  T* found = nullptr;
+  ForEachGraphicsTool([&found](TZelGraphicsTool& tool) {
+    if (found == nullptr) found = dynamic_cast<T*>(&tool);
+  });
+  return found;
+}
+
 // Appends Control to View's objects, which then own it.
 void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> control);
 

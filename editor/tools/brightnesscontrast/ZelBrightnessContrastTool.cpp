@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -37,8 +36,6 @@ constexpr int32_t kBrightnessId = 550;
 constexpr int32_t kContrastId = 558;
 constexpr int32_t kOkId = 1;
 constexpr int32_t kCancelId = 2;
-constexpr int32_t kShowOptionsId = 2019;
-constexpr int32_t kHideOptionsId = 2020;
 constexpr int kTickInterval = 16;
 QString TitleText() {
   return GetLocalizedString(kTitleId, QStringLiteral("Brightness & Contrast"));
@@ -78,7 +75,7 @@ TZelBrightnessContrastFrame::TZelBrightnessContrastFrame(TZelComponent* owner, Q
       OkPanel(new QWidget(this)),
       OkButton(new QPushButton(OkPanel)),
       CancelButton(new QPushButton(OkPanel)),
-      ShowOptions(new QToolButton(this)) {
+      ShowOptions(new quill::TZelShowOptionsLink(this)) {
   QFont bold = TitleLabel->font();
   bold.setBold(true);
   TitleLabel->setFont(bold);
@@ -95,10 +92,6 @@ TZelBrightnessContrastFrame::TZelBrightnessContrastFrame(TZelComponent* owner, Q
   okLayout->addWidget(OkButton);
   okLayout->addWidget(CancelButton);
 
-  ShowOptions->setAutoRaise(true);
-  ShowOptions->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  ShowOptions->setCursor(Qt::PointingHandCursor);
-
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(TitleLabel);
@@ -108,7 +101,7 @@ TZelBrightnessContrastFrame::TZelBrightnessContrastFrame(TZelComponent* owner, Q
   layout->addWidget(ContrastLabel);
   layout->addWidget(ContrastTrackBar);
   layout->addWidget(OkPanel);
-  layout->addWidget(ShowOptions);
+  layout->addWidget(ShowOptions, 0, Qt::AlignLeft);
   layout->addStretch();
 
   connect(BrightnessTrackBar, &QSlider::valueChanged, this, [this] { BrightnessTrackBarChange(); });
@@ -359,10 +352,7 @@ void TZelBrightnessContrastTool::LayoutOptions() {
   Frame->ContrastLabel->setVisible(OptionsShown);
   Frame->ContrastTrackBar->setVisible(OptionsShown);
   Frame->OkPanel->setVisible(OptionsShown);
-  Frame->ShowOptions->setText(OptionsShown
-                                  ? GetLocalizedString(kHideOptionsId, QStringLiteral("Hide Options"))
-                                  : GetLocalizedString(kShowOptionsId, QStringLiteral("Show More Options")));
-  Frame->ShowOptions->setArrowType(OptionsShown ? Qt::UpArrow : Qt::DownArrow);
+  Frame->ShowOptions->SetShown(OptionsShown);
   Frame->setUpdatesEnabled(true);
 }
 

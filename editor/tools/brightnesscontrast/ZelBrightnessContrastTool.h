@@ -39,8 +39,11 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QSlider;
-class QToolButton;
 class TZelBrightnessContrastTool;
+
+namespace quill {
+class TZelShowOptionsLink;
+}  // namespace quill
 
 // The tool's options in the tool panel.
 class TZelBrightnessContrastFrame : public TZelFrame {
@@ -62,9 +65,8 @@ class TZelBrightnessContrastFrame : public TZelFrame {
   QWidget* const OkPanel;
   QPushButton* const OkButton;
   QPushButton* const CancelButton;
-  // The show-options link: a down arrow while the options are hidden, an up arrow
-  // while they show.
-  QToolButton* const ShowOptions;
+  // The link that shows and hides the options.
+  quill::TZelShowOptionsLink* const ShowOptions;
 
   // A slider position other than the tool's value sets it.
   void BrightnessTrackBarChange();
@@ -138,7 +140,7 @@ class TZelBrightnessContrastTool : public TZelGraphicsTool {
   // link and "BrightnessContrastShowOptions" or "...HideOptions".
   void SetOptionsShown(bool shown);
   // The labels, sliders and OK and Cancel show exactly while the options do; the
-  // link's caption and arrow follow.
+  // link's caption and image follow.
   void LayoutOptions();
   // Begins the operation unless this tool's runs, builds the table (Automatic: from
   // the committed image's levels, storing the brightness and contrast they give) and

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -111,11 +112,16 @@ TZelCrop2Frame::TZelCrop2Frame(TZelComponent* owner) : TZelFrame(owner) {
   HeightLabel = new QLabel(SizePanel);
   HeightEdit = new QSpinBox(SizePanel);
   btClear = new QPushButton(SizePanel);
-  auto* sizeLayout = new QHBoxLayout(SizePanel);
+  // Width and height one under the other, Clear beside both: in one row they would
+  // need more than the tool panel's width.
+  auto* sizeLayout = new QGridLayout(SizePanel);
   sizeLayout->setContentsMargins(0, 0, 0, 0);
-  for (QWidget* widget : std::initializer_list<QWidget*>{WidthLabel, WidthEdit, HeightLabel, HeightEdit, btClear}) {
-    sizeLayout->addWidget(widget);
-  }
+  sizeLayout->addWidget(WidthLabel, 0, 0);
+  sizeLayout->addWidget(WidthEdit, 0, 1);
+  sizeLayout->addWidget(HeightLabel, 1, 0);
+  sizeLayout->addWidget(HeightEdit, 1, 1);
+  sizeLayout->addWidget(btClear, 0, 2, 2, 1, Qt::AlignVCenter);
+  sizeLayout->setColumnStretch(3, 1);
   for (QSpinBox* edit : {WidthEdit, HeightEdit}) edit->setRange(0, kMaxRatioSide);
 
   panelFoto = new QWidget(this);
@@ -142,6 +148,8 @@ TZelCrop2Frame::TZelCrop2Frame(TZelComponent* owner) : TZelFrame(owner) {
   QFont bold = lblCurrentResolution->font();
   bold.setBold(true);
   lblCurrentResolution->setFont(bold);
+  // A long resolution breaks after its caption rather than widening the frame.
+  lblCurrentResolution->setWordWrap(true);
   (new QVBoxLayout(gbCurrentResolution))->addWidget(lblCurrentResolution);
   ShowOptions = new quill::TZelShowOptionsLink(this);
 

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -143,8 +144,13 @@ TZelTextFrame::TZelTextFrame(TZelComponent* owner, QWidget* parent)
   face.setStrikeOut(true);
   StrikeoutTBXButton->setFont(face);
 
+  // The list only offers the installed fonts: no name is typed into it.
+  FontNameComboBox->setEditable(false);
   FontNameComboBox->setMaxVisibleItems(16);
   SizeSpinEdit->setRange(TZelTextTool::kMinFontSize, TZelTextTool::kMaxFontSize);
+  // The size changes by the arrows only (its buttons, the arrow keys, the wheel): its
+  // text cannot be typed, so it never stands empty or between two values.
+  SizeSpinEdit->findChild<QLineEdit*>()->setReadOnly(true);
 
   FontColorButtons->addButton(SelectedColorRadio, 0);
   FontColorButtons->addButton(InvertedColorRadio, 1);

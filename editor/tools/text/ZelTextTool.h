@@ -80,8 +80,10 @@ class TZelTextFrame : public TZelFrame {
   QToolButton* const ItalicTBXButton;
   QToolButton* const UnderlineTBXButton;
   QToolButton* const StrikeoutTBXButton;
+  // The installed fonts, each drawn in itself; a font is chosen, never typed.
   QFontComboBox* const FontNameComboBox;
   QLabel* const SizeTBXLabel;
+  // 8..400, stepped by its arrows only: its text cannot be typed.
   QSpinBox* const SizeSpinEdit;
   QGroupBox* const FontColorTntRadioGroup;
   QButtonGroup* const FontColorButtons;  // item 0 the selected colour, 1 inverted
