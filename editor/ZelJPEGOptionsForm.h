@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QObject;
 class QPushButton;
+class QShowEvent;
 class QSlider;
 
 // The qualities of the five presets, smallest file first.
@@ -61,6 +62,10 @@ class TZelJPEGOptionsForm : public TZelForm {
   QSlider* QualityTrackBar() const { return qualityTrackBar_; }
   QPushButton* OkButton() const { return okButton_; }
   QPushButton* CancelButton() const { return cancelButton_; }
+
+ protected:
+  // Centres the dialog on the screen: on the main window's, else the primary one.
+  void showEvent(QShowEvent* event) override;
 
  private:
   QGroupBox* qualityGroupBox_;

@@ -221,6 +221,42 @@ TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
   EXPECT_NE(kept.IndexOf(quill::kPropertyMake), -1);
 }
 
+// A photo stored turned (Orientation 6), turned upright in the program: every format
+// that carries the item says top-left (1) in the saved file, through the JPEG object
+// and through the codecs alike, while the document keeps the item as opened; turned
+// back, the saves say 6 again.
+TEST_F(GraphicsFormatsTest, ATurnedPhotoIsSavedTopLeftInEveryFormatThatCarriesTheItem) {
+  quill::TImageMetadata camera;
+  camera.Items = quill::SampleProperties();
+  WritePicture(Path("sideways.jpg"), MakePicture(64, 48, 3), "image/jpeg", camera);
+  int32_t id = 0;
+  std::unique_ptr<TZelGraphicsDocument> document = Load(Path("sideways.jpg"), id);
+  ASSERT_NE(document, nullptr);
+  ASSERT_TRUE(document->JPEG->HasImage());
+  document->RotateRight();
+
+  const auto saved = [&](const char* name, int32_t formatId) {
+    EXPECT_TRUE(formats_.Save(document.get(), Name(Path(name)), formatId)) << name;
+    return quill::ReadOrientation(Path(name));
+  };
+  EXPECT_EQ(saved("lossless.jpg", 0), 1);
+  EXPECT_EQ(saved("lossless.zli", 4), 1);
+  EXPECT_EQ(saved("turned.png", 2), 1);
+  EXPECT_EQ(saved("turned.tif", 1), 1);
+  quill::SetJPEGQualityAsker([](int32_t&) { return true; });
+  document->JPEG = nullptr;  // as without the lossless library
+  EXPECT_EQ(saved("codec.jpg", 0), 1);
+  EXPECT_EQ(saved("codec.zli", 4), 1);
+  EXPECT_EQ(PropertyText(*document, quill::kPropertyMake), "Quillmere Optics");
+  const quill::TZelPropertyItem* kept = document->Properties.GetItem(document->Properties.IndexOf(0x0112));
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->Bytes, (std::vector<uint8_t>{6, 0}));
+
+  document->RotateLeft();
+  EXPECT_EQ(saved("back.png", 2), 6);
+  EXPECT_EQ(saved("back.jpg", 0), 6);
+}
+
 TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesNothing) {
   const QImage picture = MakePicture(48, 32);
   WritePicture(Path("p.png"), picture, "image/png");
