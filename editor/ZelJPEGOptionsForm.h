@@ -1,7 +1,7 @@
 // The JPEG options dialog: asks for the quality (0..100) of a JPEG about to be
 // written. A text field, a list of five named presets and a slider set the one number;
 // choosing a preset sets its exact value, typing or sliding selects the preset at or
-// below the value.
+// below the value. Having no owner to centre on, it opens centred on the screen.
 //
 // Savers do not create the dialog themselves: they call AskJPEGQuality, which tests
 // answer through SetJPEGQualityAsker without showing anything.
