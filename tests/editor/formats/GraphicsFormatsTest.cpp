@@ -11,6 +11,8 @@
 #include <QPainter>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -373,7 +375,8 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   EXPECT_EQ(quill::FileBytes(Path("p.jpg")), jpeg);
 
   // Saves that fail leave the old file whole: no image, an id without encoder, Cancel
-  // in the quality dialog, a folder in the way.
+  // in the quality dialog (which needs no report), a folder in the way and a read-only
+  // file (each with its reason).
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   quill::WriteBytes(Path("old.png"), old);
   std::unique_ptr<TZelGraphicsDocument> empty = NewDocument();
@@ -383,11 +386,23 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 5));
   document->JPEG = nullptr;  // as without the lossless library: JPEG asks the quality
   quill::SetJPEGQualityAsker([](int32_t&) { return false; });
-  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 0));
+  TZelSaveFailure failure;
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 0, failure));
+  EXPECT_TRUE(failure.Cancelled);  // the user's own choice
   EXPECT_EQ(quill::FileBytes(Path("old.png")), old);
-  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("folder.jpg")), 2));
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("folder.jpg")), 2, failure));
+  EXPECT_FALSE(failure.Cancelled);
+  EXPECT_EQ(failure.Reason, QString::fromLocal8Bit(std::strerror(EISDIR)) + u'.');
   EXPECT_TRUE(fs::is_directory(Path("folder.jpg")));
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 7);  // no leftovers
+  ::chmod(Path("old.png").c_str(), 0444);
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 2, failure));
+  EXPECT_EQ(failure.Reason, GetLocalizedString(1035));
+  EXPECT_EQ(quill::FileBytes(Path("old.png")), old);
+  // A save that works clears what the last one said.
+  ASSERT_TRUE(formats_.Save(document.get(), Name(Path("new.png")), 2, failure));
+  EXPECT_FALSE(failure.Cancelled);
+  EXPECT_TRUE(failure.Reason.isEmpty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 8);  // no leftovers
 }
 
 TEST_F(GraphicsFormatsTest, DescriptionAndThumbnailForTheOpenDialog) {
