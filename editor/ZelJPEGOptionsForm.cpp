@@ -2,12 +2,14 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -15,6 +17,7 @@
 #include <memory>
 #include <utility>
 
+#include "MainForm.h"
 #include "ZelLocalizer.h"
 
 namespace {
@@ -156,6 +159,17 @@ void TZelJPEGOptionsForm::OkButtonClick() {
   ZelApplication->MessageBoxWithCaption(GetLocalizedString(kInvalidQualityText), windowTitle(),
                                         MB_OK | MB_ICONERROR);
   SetQuality(std::clamp(value, 0, 100));
+}
+
+void TZelJPEGOptionsForm::showEvent(QShowEvent* event) {
+  // It has no owner to centre on; Qt would leave it at the screen's corner.
+  const QScreen* screen = MainForm != nullptr ? MainForm->screen() : QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  TZelForm::showEvent(event);
 }
 
 void TZelJPEGOptionsForm::Localize() {

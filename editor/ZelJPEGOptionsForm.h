@@ -1,7 +1,7 @@
 // The JPEG options dialog: asks for the quality (0..100) of a JPEG about to be
 // written. A text field, a list of five named presets and a slider set the one number;
 // choosing a preset sets its exact value, typing or sliding selects the preset at or
-// below the value.
+// below the value. Having no owner to centre on, it opens centred on the screen.
 //
 // Savers do not create the dialog themselves: they call AskJPEGQuality, which tests
 // answer through SetJPEGQualityAsker without showing anything.
@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QObject;
 class QPushButton;
+class QShowEvent;
 class QSlider;
 
 // The qualities of the five presets, smallest file first.
@@ -61,6 +62,10 @@ class TZelJPEGOptionsForm : public TZelForm {
   QSlider* QualityTrackBar() const { return qualityTrackBar_; }
   QPushButton* OkButton() const { return okButton_; }
   QPushButton* CancelButton() const { return cancelButton_; }
+
+ protected:
+  // Centres the dialog on the screen: on the main window's, else the primary one.
+  void showEvent(QShowEvent* event) override;
 
  private:
   QGroupBox* qualityGroupBox_;

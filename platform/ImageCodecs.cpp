@@ -31,14 +31,18 @@ bool Decode(std::span<const uint8_t> data, TImageRawFormat format, TDecodeReques
   return false;
 }
 
-bool WriteAll(int file, std::span<const uint8_t> data) {
+// Writes all of Data; 0, or the error number of the write that failed.
+int WriteAll(int file, std::span<const uint8_t> data) {
   while (!data.empty()) {
     const ssize_t written = ::write(file, data.data(), data.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written < 0) return errno;
+    // A regular file takes at least one byte or says why not; nothing written at all
+    // can only mean there is no room.
+    if (written == 0) return ENOSPC;
     data = data.subspan(static_cast<size_t>(written));
   }
-  return true;
+  return 0;
 }
 
 // Creates a new file beside Target under a name no other file has; its permissions are
@@ -60,16 +64,37 @@ int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::
 
 // The file that FileName names once every symbolic link in its last component is
 // followed (a relative link target counts from the link's folder). FileName itself
-// when it is no link; empty for a chain of links that does not end.
-std::filesystem::path FollowLinks(std::filesystem::path fileName) {
+// when it is no link; empty, with Error set, for a link that cannot be read or a
+// chain of links that does not end.
+std::filesystem::path FollowLinks(std::filesystem::path fileName, int& error) {
   for (int hop = 0; hop < 40; ++hop) {  // the kernel's own limit on nested links
-    std::error_code error;
-    if (!std::filesystem::is_symlink(fileName, error)) return fileName;
-    const std::filesystem::path target = std::filesystem::read_symlink(fileName, error);
-    if (error) return {};
+    std::error_code code;
+    if (!std::filesystem::is_symlink(fileName, code)) return fileName;
+    const std::filesystem::path target = std::filesystem::read_symlink(fileName, code);
+    if (code) {
+      error = code.value();
+      return {};
+    }
     fileName = target.is_absolute() ? target : fileName.parent_path() / target;
   }
+  error = ELOOP;
   return {};
+}
+
+// Whether the existing file Info of Target may be replaced; when not, Failure says why.
+bool MayReplace(const std::filesystem::path& target, const struct stat& info, TFileWriteFailure& failure) {
+  if (S_ISDIR(info.st_mode)) {
+    failure.Error = EISDIR;
+  } else if (!S_ISREG(info.st_mode)) {
+    // A device or a named pipe: the system has no reason of its own to give.
+  } else if (IsReadOnlyFileMode(info.st_mode)) {
+    failure.ReadOnly = true;
+  } else if (::access(target.c_str(), W_OK) != 0) {
+    failure.Error = errno;
+  } else {
+    return true;
+  }
+  return false;
 }
 
 void SyncFolder(const std::filesystem::path& file) {
@@ -228,28 +253,42 @@ bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t qu
   }
 }
 
-bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data) {
+bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data,
+                        TFileWriteFailure& failure) {
+  failure = TFileWriteFailure();
   // Through a symbolic link the link's target is replaced and the link stays.
-  const std::filesystem::path target = FollowLinks(fileName);
-  if (target.empty()) return false;
-  struct stat old;
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && (!S_ISREG(old.st_mode) || IsReadOnlyFileMode(old.st_mode) ||
-                 ::access(target.c_str(), W_OK) != 0)) {
+  const std::filesystem::path target = FollowLinks(fileName, failure.Error);
+  if (target.empty()) {
+    if (failure.Error == 0) failure.Error = ENOENT;  // no name at all
     return false;
   }
+  struct stat old;
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && !MayReplace(target, old, failure)) return false;
   std::filesystem::path temporary;
   const int file = CreateTemporaryBeside(target, temporary);
-  if (file < 0) return false;
-  bool ok = WriteAll(file, data) && (!exists || ::fchmod(file, old.st_mode & 07777) == 0) && ::fsync(file) == 0;
-  ok = ::close(file) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
+  if (file < 0) {
+    failure.Error = errno;
+    return false;
+  }
+  // The first step that fails gives the reason.
+  int error = WriteAll(file, data);
+  if (error == 0 && exists && ::fchmod(file, old.st_mode & 07777) != 0) error = errno;
+  if (error == 0 && ::fsync(file) != 0) error = errno;
+  if (::close(file) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
     ::unlink(temporary.c_str());
+    failure.Error = error;
     return false;
   }
   SyncFolder(target);
   return true;
+}
+
+bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data) {
+  TFileWriteFailure failure;
+  return WriteFileReplacing(fileName, data, failure);
 }
 
 bool SaveImageFile(const std::filesystem::path& fileName, const TZelPixels& pixels, std::string_view mimeType,

@@ -100,14 +100,29 @@ constexpr int32_t kDefaultJpegQuality = 75;
 bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
                  const TImageMetadata& metadata, std::vector<uint8_t>& output);
 
+// Why WriteFileReplacing wrote nothing: ReadOnly for an existing file refused because
+// it is read-only; otherwise Error, the system's error number of the step that failed
+// (ENOSPC a full file system, EFBIG a file beyond the process's size limit, EACCES,
+// EROFS, ENOENT a missing folder, EISDIR a folder in the way, ELOOP a chain of links
+// that does not end), or 0 when the system gives none (the target is a device or a
+// named pipe).
+struct TFileWriteFailure {
+  int Error = 0;
+  bool ReadOnly = false;
+};
+
 // Replaces FileName's content with Data: writes a temporary file in the same folder,
-// flushes it and renames it over FileName, so a failure leaves the old file whole.
-// When FileName is a symbolic link (or a chain of them) its final target is replaced
-// that way, beside the target, and the link stays as it was; a chain of links that
-// does not end is refused. An existing file that is read-only (no write permission
-// bit for anyone, as a file manager shows it; this holds for root too), that this
-// process may not write, or that is not a regular file, is refused and left alone. A
-// new file gets the usual permissions, a replaced one keeps its own.
+// flushes it and renames it over FileName, so a failure leaves the old file whole and
+// removes the temporary file. When FileName is a symbolic link (or a chain of them)
+// its final target is replaced that way, beside the target, and the link stays as it
+// was; a chain of links that does not end is refused. An existing file that is
+// read-only (no write permission bit for anyone, as a file manager shows it; this
+// holds for root too), that this process may not write, or that is not a regular
+// file, is refused and left alone. A new file gets the usual permissions, a replaced
+// one keeps its own. On failure, Failure says why; on success it is cleared.
+bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data,
+                        TFileWriteFailure& failure);
+// The same, for callers that need no reason.
 bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data);
 
 // EncodeImage, then WriteFileReplacing.

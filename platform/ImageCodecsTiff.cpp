@@ -105,11 +105,7 @@ bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request) {
   if (request.Metadata != nullptr) {
     TImagePropertyList& items = request.Metadata->Items;
     ReadExifProperties(data, false, items);
-    if (turnedUpright && FindProperty(items, kPropertyOrientation) != nullptr) {
-      const uint16_t topLeft = ORIENTATION_TOPLEFT;
-      const TTiffEntry entry = MakeTiffShort(0, std::span(&topLeft, 1));
-      SetProperty(items, {kPropertyOrientation, entry.Type, entry.Value});
-    }
+    if (turnedUpright) SetTopLeftOrientation(items);
     KeepRgbIccProfile(items);
     PropertyResolution(items, request.Metadata->HorizontalResolution, request.Metadata->VerticalResolution);
   }

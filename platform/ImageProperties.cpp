@@ -144,6 +144,13 @@ const TImagePropertyItem* FindProperty(const TImagePropertyList& items, uint32_t
   return nullptr;
 }
 
+void SetTopLeftOrientation(TImagePropertyList& items) {
+  if (FindProperty(items, kPropertyOrientation) == nullptr) return;
+  const uint16_t topLeft = 1;
+  TTiffEntry entry = MakeTiffShort(0, std::span(&topLeft, 1));
+  SetProperty(items, {kPropertyOrientation, entry.Type, std::move(entry.Value)});
+}
+
 }  // namespace quill
 
 void RemoveThumbnailProperties(quill::TImagePropertyList& items) {

@@ -77,6 +77,11 @@ void SetProperty(TImagePropertyList& items, TImagePropertyItem item);
 // The item of Id, or null.
 const TImagePropertyItem* FindProperty(const TImagePropertyList& items, uint32_t id);
 
+// Makes the Orientation item of Items, when there is one, say top-left (1, a SHORT):
+// what the pixels show once they were turned upright. Without one nothing is added;
+// none means top-left.
+void SetTopLeftOrientation(TImagePropertyList& items);
+
 }  // namespace quill
 
 // Deletes the thumbnail's items: ids 0x5012-0x5019 and 0x501B-0x503B (0x501A stays).

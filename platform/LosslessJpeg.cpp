@@ -112,15 +112,18 @@ void WriteSourceMarkers(jpeg_compress_struct& c, const jpeg_decompress_struct& s
 }
 
 // The source's first Exif segment with the image size it records set to Width x
-// Height; empty when there is none or it records no size.
-std::vector<uint8_t> ResizedExifSegment(const TJpegDecompressor& source, int32_t width, int32_t height) {
+// Height when Resized, and its orientation set to top-left when TopLeft; empty when
+// there is none or nothing of it changed.
+std::vector<uint8_t> EditedExifSegment(const TJpegDecompressor& source, bool resized, int32_t width, int32_t height,
+                                       bool topLeft) {
   const std::span<const uint8_t> body = JpegExifBody(source);
-  if (body.empty()) return {};
+  if (body.empty() || (!resized && !topLeft)) return {};
   std::vector<uint8_t> segment = {'E', 'x', 'i', 'f', 0, 0};
   segment.insert(segment.end(), body.begin(), body.end());
-  if (!SetTiffImageSize(std::span(segment).subspan(6), static_cast<uint32_t>(width), static_cast<uint32_t>(height))) {
-    return {};
-  }
+  const std::span<uint8_t> tiff = std::span(segment).subspan(6);
+  bool changed = resized && SetTiffImageSize(tiff, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  changed = (topLeft && SetTiffOrientation(tiff, 1)) || changed;
+  if (!changed) return {};
   return segment;
 }
 
@@ -586,8 +589,8 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
   // After a crop or a quarter turn the Exif segment gives the saved size.
-  std::vector<uint8_t> exif;
-  if (FWidth != FSourceWidth || FHeight != FSourceHeight) exif = ResizedExifSegment(source, FWidth, FHeight);
+  const std::vector<uint8_t> exif = EditedExifSegment(source, FWidth != FSourceWidth || FHeight != FSourceHeight,
+                                                      FWidth, FHeight, options.TopLeftOrientation);
   if (plan.Kept == 0) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;

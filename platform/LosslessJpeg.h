@@ -31,7 +31,9 @@
 //
 // The source's APPn and COM segments (EXIF among them) are copied; when the image's
 // size differs from the source's, the EXIF image size (ImageWidth, ImageLength,
-// PixelXDimension, PixelYDimension, where present) is set to the saved size in place.
+// PixelXDimension, PixelYDimension, where present) is set to the saved size in place,
+// and with the save option TopLeftOrientation the EXIF Orientation, where present,
+// says top-left (1).
 // Grey and YCbCr JPEGs only; CMYK, YCCK and 12-bit files do not load (the plain codecs
 // read them).
 
@@ -55,10 +57,13 @@ struct TJpegBlockPlan;
 
 // The save options record: nine int32. Only the coding field is read: 2 keeps the
 // source's progressive or sequential coding, any other value writes a sequential file.
+// Beside it, TopLeftOrientation: the saved EXIF says the pixels are upright, as they
+// are once the caller turned or mirrored a picture that its Orientation turned.
 struct TLosslessJpegSaveOptions {
   static constexpr int kCoding = 7;
   static constexpr int kSampling = 8;
   std::array<int32_t, 9> Values = {0, 100, 0, 0, -1, -1, -1, 2, 0};
+  bool TopLeftOrientation = false;
 };
 
 class TLosslessJpeg {

@@ -175,7 +175,18 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
   return start;
 }
 
-bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height) {
+namespace {
+
+// A value to set in place: the entry Tag gets Value.
+struct TTagValue {
+  uint16_t Tag;
+  uint32_t Value;
+};
+
+// Sets, in place and in the structure's own byte order, the entries of Ifd0 in the
+// first directory and those of Exif in its EXIF directory, each where it is present as
+// one SHORT or LONG that can hold its value. Returns whether any was set.
+bool SetTiffValues(std::span<uint8_t> data, std::span<const TTagValue> ifd0, std::span<const TTagValue> exif) {
   if (data.size() < 8 || data[0] != data[1] || (data[0] != 'I' && data[0] != 'M')) return false;
   const bool bigEndian = data[0] == 'M';
   // Reads or writes Size bytes at At in the data's byte order; the caller checks bounds.
@@ -188,26 +199,39 @@ bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height) 
     for (int i = 0; i < size; ++i) data[at + (bigEndian ? size - 1 - i : i)] = static_cast<uint8_t>(value >> (8 * i));
   };
   bool changed = false;
-  uint32_t exif = 0;
-  // Sets the entries WidthTag and HeightTag of the directory at Offset and notes the
-  // EXIF directory's offset.
-  const auto update = [&](uint64_t offset, uint16_t widthTag, uint16_t heightTag) {
+  uint32_t exifOffset = 0;
+  // Sets the entries of Values in the directory at Offset and notes the EXIF
+  // directory's offset.
+  const auto update = [&](uint64_t offset, std::span<const TTagValue> values) {
     if (offset < 8 || offset + 2 > data.size()) return;
     const uint32_t count = get(offset, 2);
     for (uint64_t at = offset + 2; at < offset + 2 + uint64_t{12} * count && at + 12 <= data.size(); at += 12) {
       const uint32_t tag = get(at, 2), type = get(at + 2, 2);
       if (get(at + 4, 4) != 1) continue;
-      if (tag == 0x8769 && (type == kTiffLong || type == 13)) exif = get(at + 8, 4);
-      if ((tag != widthTag && tag != heightTag) || (type != kTiffShort && type != kTiffLong)) continue;
-      const uint32_t value = tag == widthTag ? width : height;
-      if (type == kTiffShort && value > 0xFFFF) continue;
-      put(at + 8, type == kTiffShort ? 2 : 4, value);
+      if (tag == 0x8769 && (type == kTiffLong || type == 13)) exifOffset = get(at + 8, 4);
+      const auto wanted = std::find_if(values.begin(), values.end(), [tag](const TTagValue& v) { return v.Tag == tag; });
+      if (wanted == values.end() || (type != kTiffShort && type != kTiffLong)) continue;
+      if (type == kTiffShort && wanted->Value > 0xFFFF) continue;
+      put(at + 8, type == kTiffShort ? 2 : 4, wanted->Value);
       changed = true;
     }
   };
-  update(get(4, 4), 0x0100, 0x0101);
-  if (exif != 0) update(exif, 0xA002, 0xA003);
+  update(get(4, 4), ifd0);
+  if (exifOffset != 0 && !exif.empty()) update(exifOffset, exif);
   return changed;
+}
+
+}  // namespace
+
+bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height) {
+  const TTagValue ifd0[] = {{0x0100, width}, {0x0101, height}};
+  const TTagValue exif[] = {{0xA002, width}, {0xA003, height}};
+  return SetTiffValues(data, ifd0, exif);
+}
+
+bool SetTiffOrientation(std::span<uint8_t> data, uint16_t orientation) {
+  const TTagValue ifd0[] = {{0x0112, orientation}};
+  return SetTiffValues(data, ifd0, {});
 }
 
 }  // namespace quill

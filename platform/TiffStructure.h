@@ -85,6 +85,11 @@ uint32_t WriteTiffDirectory(std::vector<uint8_t>& out, std::vector<TTiffEntry> e
 // changes. Returns whether any of them was set.
 bool SetTiffImageSize(std::span<uint8_t> data, uint32_t width, uint32_t height);
 
+// Sets, in place as SetTiffImageSize does, the Orientation (274) of the first
+// directory to Orientation where it is present as one SHORT or LONG. Returns whether
+// it was set.
+bool SetTiffOrientation(std::span<uint8_t> data, uint16_t orientation);
+
 }  // namespace quill
 
 #endif  // QUILL_PLATFORM_TIFFSTRUCTURE_H_

@@ -3,9 +3,16 @@
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
+#include "ZelLocalizer.h"
 #include "ZelToolPanelModule.h"
 
 extern TZelToolPanelModule* ToolPanelModule;
+
+namespace {
+
+constexpr int32_t kWriteBackErrorText = 1031;
+
+}  // namespace
 
 namespace quill {
 
@@ -30,7 +37,11 @@ QString TZelEditorDemoLink::SaveAndCloseExchangeDocument() {
   if (!HasDocument()) return {};
   TZelDocument* document = GraphicsEditor->GetLastDocument();
   const QString fileName = document->FileName;
-  if (!document->Save()) return {};
+  if (!document->Save()) {
+    // As when OK's write-back fails: the demo does not start, and the user learns why.
+    ZelApplication->MessageBox(GetLocalizedString(kWriteBackErrorText), MB_ICONERROR);
+    return {};
+  }
   document->CloseQuery();
   return fileName;
 }

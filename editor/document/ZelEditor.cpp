@@ -41,6 +41,7 @@ constexpr int32_t kOverwriteText = 164;
 constexpr int32_t kUndoAllText = 168;
 constexpr int32_t kRedoAllText = 169;
 constexpr int32_t kOpenErrorText = 1030;
+constexpr int32_t kSaveErrorText = 1034;
 
 QString Ellipsis(int32_t id) { return GetLocalizedString(id) + QStringLiteral("..."); }
 
@@ -70,6 +71,13 @@ bool quill::ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point) {
   const QPoint centre = button->mapToGlobal(QPoint(button->width() / 2, button->height() / 2));
   point = {centre.x(), centre.y()};
   return true;
+}
+
+// ---- TZelDocumentFormats ----
+
+bool TZelDocumentFormats::Save(TZelDocument* document, const QString& fileName, int32_t formatId) {
+  TZelSaveFailure failure;
+  return Save(document, fileName, formatId, failure);
 }
 
 // ---- TZelDocument ----
@@ -107,13 +115,18 @@ bool TZelDocument::Load(const QString& fileName) {
   return true;
 }
 
-bool TZelDocument::SaveAs(const QString& fileName, int32_t formatId) {
-  if (!editor_->GetFormats().Save(this, fileName, formatId)) return false;
+bool TZelDocument::SaveAs(const QString& fileName, int32_t formatId, TZelSaveFailure& failure) {
+  if (!editor_->GetFormats().Save(this, fileName, formatId, failure)) return false;
   Saved = true;
   FileName = fileName;
   FormatId = formatId;
   editor_->UpdateTitle();
   return true;
+}
+
+bool TZelDocument::SaveAs(const QString& fileName, int32_t formatId) {
+  TZelSaveFailure failure;
+  return SaveAs(fileName, formatId, failure);
 }
 
 bool TZelDocument::Save() {
@@ -387,7 +400,15 @@ bool TZelEditor::QuerySaveDocument(TZelDocument* document) {
 
   const QFileInfo target(name);
   if (target.exists() && !target.isDir() && AskOverwrite(name) != quill::IDYES) return false;
-  return document->SaveAs(name, format.Id);
+  TZelSaveFailure failure;
+  if (document->SaveAs(name, format.Id, failure)) return true;
+  // A failure must not pass for the silence of a save that worked.
+  if (!failure.Cancelled) {
+    QString text = FormatText(GetLocalizedString(kSaveErrorText), name);
+    if (!failure.Reason.isEmpty()) text += QLatin1Char('\n') + failure.Reason;
+    ZelApplication->MessageBox(text, MB_ICONERROR);
+  }
+  return false;
 }
 
 int TZelEditor::AskSaveChanges(const QString& name) {
@@ -577,15 +598,16 @@ void TZelEditor::UpdateRecentFileItems() {
     auto holder = std::make_shared<QAction*>(nullptr);
     QAction* before = items.empty() ? RecentFilesMenuSeparator : items.front();
     QAction* item = form.AddMenuItem(QString(), 0, before, form.FileMenuItem, -1, [this, holder] {
-      const QString caption = (*holder)->text();
+      // The name itself, not the caption, which doubles every "&" of it.
       TZelDocument* document = nullptr;
-      OpenFile(caption.mid(caption.indexOf(QLatin1Char(' ')) + 1), document, true);
+      OpenFile((*holder)->data().toString(), document, true);
     });
     *holder = item;
     items.insert(items.begin(), item);
   }
   for (size_t i = 0; i < items.size() && static_cast<qsizetype>(i) < RecentFiles.size(); ++i) {
-    items[i]->setText(QLatin1Char('&') + QString::number(i + 1) + QLatin1Char(' ') +
-                      RecentFiles[static_cast<qsizetype>(i)]);
+    const QString& path = RecentFiles[static_cast<qsizetype>(i)];
+    items[i]->setText(QLatin1Char('&') + QString::number(i + 1) + QLatin1Char(' ') + quill::MenuCaptionText(path));
+    items[i]->setData(path);
   }
 }

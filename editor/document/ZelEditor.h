@@ -16,8 +16,10 @@
 // - Every save goes through QuerySaveDocument, the Save As dialog. The chosen filter's
 //   default extension is appended whenever the typed name ends in anything else
 //   ("photo.jpeg" with the JPEG filter becomes "photo.jpeg.jpg"); an existing file
-//   needs Yes to the overwrite question. A failed save shows nothing and changes
-//   nothing.
+//   needs Yes to the overwrite question. A save that fails says so, naming the file
+//   and the system's reason when there is one (string 1034, error icon), and changes
+//   nothing: the document keeps its name, format and modified mark. A save the user
+//   cancelled on the way (the JPEG quality question) shows nothing.
 // - Undo back to the first record marks the document saved; redo and every new record
 //   mark it modified.
 // - Up to MaxRecentFiles recent files, most recent first, kept in the settings file
@@ -70,14 +72,26 @@ class IZelDocumentObserver {
   ~IZelDocumentObserver() = default;
 };
 
+// Why a save wrote nothing: Cancelled when the user cancelled a question on the way,
+// which needs no report; otherwise Reason, the system's reason as a sentence ("No space
+// left on device."), empty when it gave none.
+struct TZelSaveFailure {
+  bool Cancelled = false;
+  QString Reason;
+};
+
 // The format table that loads and saves documents, beside the rows and file
 // information that the open and save dialogs ask for.
 class TZelDocumentFormats : public TZelFileFormats {
  public:
   // Reads FileName into Document; FormatId gets the id of the reader that succeeded.
   virtual bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) = 0;
-  // Writes Document into FileName in the format FormatId; true when the file was written.
-  virtual bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) = 0;
+  // Writes Document into FileName in the format FormatId; true when the file was
+  // written, else Failure says why not.
+  virtual bool Save(TZelDocument* document, const QString& fileName, int32_t formatId,
+                    TZelSaveFailure& failure) = 0;
+  // The same, for callers that need no reason.
+  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId);
 };
 
 class TZelDocument : public quill::TZelComponent {
@@ -117,8 +131,11 @@ class TZelDocument : public quill::TZelComponent {
   // the document changes here.
   virtual bool Load(const QString& fileName);
   // The format table writes the document. On success it is marked saved, takes the
-  // name and format id and the editor's title follows; on failure nothing changes.
-  virtual bool SaveAs(const QString& fileName, int32_t formatId);
+  // name and format id and the editor's title follows; on failure nothing changes and
+  // Failure says why.
+  virtual bool SaveAs(const QString& fileName, int32_t formatId, TZelSaveFailure& failure);
+  // The same, for callers that need no reason.
+  bool SaveAs(const QString& fileName, int32_t formatId);
   // SaveAs(FileName, FormatId) when there is a file name; false otherwise.
   virtual bool Save();
   // BeforeClose; then true when opened by a script or saved, else the save-changes
@@ -228,7 +245,7 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   // false on Cancel.
   virtual bool OpenDialog();
   // The Save As flow (see the top of this file); false for no document, Cancel, No to
-  // the overwrite question or a failed save.
+  // the overwrite question or a failed save, which it reports.
   virtual bool QuerySaveDocument(TZelDocument* document);
   // String 94 with Name: Yes, No, Cancel, warning icon. A button id.
   virtual int AskSaveChanges(const QString& name);

@@ -77,6 +77,8 @@ void TZelGraphicsDocument::SetOriginalToCurrent() {
   FOriginalBlock.Clear();
   FOriginalShared = true;
   AttachViews();
+  // The image as opened: nothing turned yet.
+  FTurn = kNoTurn;
 }
 
 bool TZelGraphicsDocument::SetOriginalImage(const TZelPixels& pixels) {
@@ -132,6 +134,12 @@ void TZelGraphicsDocument::InvalidateImageRect(const quill::TRect& rect) {
 
 // ---- Geometry ----
 
+void TZelGraphicsDocument::Turn(const TTurn& step) {
+  const TTurn t = FTurn;
+  FTurn = {static_cast<int8_t>(step[0] * t[0] + step[1] * t[2]), static_cast<int8_t>(step[0] * t[1] + step[1] * t[3]),
+           static_cast<int8_t>(step[2] * t[0] + step[3] * t[2]), static_cast<int8_t>(step[2] * t[1] + step[3] * t[3])};
+}
+
 void TZelGraphicsDocument::RotateLeft() {
   const int32_t w = CurrentImage.GetWidth();
   if (HasSelection()) {
@@ -142,6 +150,7 @@ void TZelGraphicsDocument::RotateLeft() {
   if (!FOriginalShared) FOriginalBlock.RotateLeft();
   Recommit();
   if (HasJpeg()) JPEG->RotateLeft();
+  Turn({0, 1, -1, 0});
   GeometryChanged();
 }
 
@@ -155,6 +164,7 @@ void TZelGraphicsDocument::RotateRight() {
   if (!FOriginalShared) FOriginalBlock.RotateRight();
   Recommit();
   if (HasJpeg()) JPEG->RotateRight();
+  Turn({0, -1, 1, 0});
   GeometryChanged();
 }
 
@@ -168,6 +178,7 @@ void TZelGraphicsDocument::FlipHorizontal() {
   if (!FOriginalShared) FOriginalBlock.FlipHorizontal();
   Recommit();
   if (HasJpeg()) JPEG->FlipHorizontal();
+  Turn({-1, 0, 0, 1});
   GeometryChanged();
 }
 
@@ -181,6 +192,7 @@ void TZelGraphicsDocument::FlipVertical() {
   if (!FOriginalShared) FOriginalBlock.FlipVertical();
   Recommit();
   if (HasJpeg()) JPEG->FlipVertical();
+  Turn({1, 0, 0, -1});
   GeometryChanged();
 }
 

@@ -20,6 +20,13 @@
 // object that mirrors every geometry change so that a JPEG can be saved back without
 // recompression, the selection, and the state of the one tool operation that may run.
 //
+// The document also keeps the quarter turns and mirrors made since the image was
+// opened, composed into one of the eight orientations of a rectangle (crops and
+// resizes change none). Undo and redo run the inverse and the same operations, so the
+// composition follows them exactly: after four turns, two equal flips or everything
+// undone it is none again. A save uses it to tell whether the EXIF orientation still
+// describes the pixels (IsReoriented).
+//
 // The selection is empty (all zero) or lies inside the image and is never the whole
 // image; GetBounds gives it, or the whole image without one, and saving, crop and
 // resize work on that rectangle.
@@ -37,6 +44,7 @@
 #ifndef QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_
 #define QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -113,6 +121,9 @@ class TZelGraphicsDocument : public TZelDocument {
   bool SetOriginalImage(const TZelPixels& pixels);
   // Selection when set, else (0, 0, width, height) of CurrentImage.
   quill::TRect GetBounds() const;
+  // Whether the quarter turns and mirrors since the image was opened add up to a turn
+  // or a mirror (see the top of this file). False again once SetOriginalToCurrent runs.
+  bool IsReoriented() const { return FTurn != kNoTurn; }
 
   // ---- Selection ----
 
@@ -201,6 +212,12 @@ class TZelGraphicsDocument : public TZelDocument {
   void AttachViews();
   // Whether the JPEG object exists and holds an image.
   bool HasJpeg() const { return JPEG != nullptr && JPEG->HasImage(); }
+  // FTurn := Step after FTurn. Step and FTurn are 2 x 2 matrices {A, B, C, D} of
+  // integer pixel offsets (x, y grows right and down): (x, y) goes to
+  // (A x + B y, C x + D y).
+  using TTurn = std::array<int8_t, 4>;
+  static constexpr TTurn kNoTurn = {1, 0, 0, 1};
+  void Turn(const TTurn& step);
 
   // The original image's and the committed copy's own blocks, used once they stop
   // sharing CurrentImage's.
@@ -208,6 +225,8 @@ class TZelGraphicsDocument : public TZelDocument {
   TZelPixelBuffer FCommittedBlock;
   bool FOriginalShared = true;
   bool FCommittedShared = true;
+  // The quarter turns and mirrors since the image was opened, composed.
+  TTurn FTurn = kNoTurn;
 };
 
 #endif  // QUILL_EDITOR_ZELGRAPHICSDOCUMENT_H_

@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -39,6 +40,7 @@ constexpr int32_t kZliFormatId = 4;
 constexpr int32_t kZliQuality = 100;
 
 enum : int32_t {
+  kReadOnlyText = 1035,
   kFormatLabel = 215,
   kSizeLabel = 504,
   kCameraLabel = 518,
@@ -127,6 +129,7 @@ bool EncodeLossless(TZelGraphicsDocument& document, std::vector<uint8_t>& output
   TLosslessJpegSaveOptions options;
   options.Values[TLosslessJpegSaveOptions::kSampling] =
       static_cast<int32_t>(std::max(sampling >> 16, sampling & 0xFFFF));
+  options.TopLeftOrientation = document.IsReoriented();
   jpeg.SetRegion(pixels.GetBounds());
   jpeg.SetPixels(pixels.Bits(), pixels.Stride());
   bool saved = jpeg.SaveToMemory(output, options);
@@ -145,7 +148,16 @@ bool EncodeWithCodecs(TZelGraphicsDocument& document, std::string_view mimeType,
   RemoveThumbnailProperties(document.Properties);
   TImageMetadata metadata;
   WriteImageProperties(document.Properties, metadata);
+  if (document.IsReoriented()) SetTopLeftOrientation(metadata.Items);
   return EncodeImage(BoundsPixels(document), mimeType, quality, metadata, output);
+}
+
+// Why a file could not be written, as a sentence: string 1035 for a read-only file,
+// else the system's text for its error number; empty when it gave none.
+QString WriteFailureReason(const TFileWriteFailure& failure) {
+  if (failure.ReadOnly) return GetLocalizedString(kReadOnlyText);
+  if (failure.Error == 0) return {};
+  return QString::fromLocal8Bit(std::strerror(failure.Error)) + QLatin1Char('.');
 }
 
 }  // namespace
@@ -226,7 +238,8 @@ bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
 }
 
 bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
-                               int32_t formatId) {
+                               int32_t formatId, TZelSaveFailure& failure) {
+  failure = TZelSaveFailure();
   auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
   if (graphics == nullptr) return false;
   const quill::TWaitCursor wait;
@@ -241,7 +254,10 @@ bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
     case 3: mimeType = "image/bmp"; break;
     case quill::kJpegFormatId:
       if (lossless) break;
-      if (!quill::AskJPEGQuality(JPEGQuality)) return false;
+      if (!quill::AskJPEGQuality(JPEGQuality)) {
+        failure.Cancelled = true;
+        return false;
+      }
       mimeType = "image/jpeg";
       quality = JPEGQuality;
       break;
@@ -259,7 +275,10 @@ bool TZelGraphicsFormats::Save(TZelDocument* document, const QString& fileName,
   const bool encoded = lossless ? quill::EncodeLossless(*graphics, output)
                                 : quill::EncodeWithCodecs(*graphics, mimeType, quality, output);
   if (!encoded || (formatId == quill::kZliFormatId && !InvertZliHeader(output))) return false;
-  return quill::WriteFileReplacing(quill::FilePath(fileName), output);
+  quill::TFileWriteFailure writeFailure;
+  if (quill::WriteFileReplacing(quill::FilePath(fileName), output, writeFailure)) return true;
+  failure.Reason = quill::WriteFailureReason(writeFailure);
+  return false;
 }
 
 bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {

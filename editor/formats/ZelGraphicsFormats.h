@@ -22,11 +22,15 @@
 // before it is written. Only the document's bounds (its selection, else the whole
 // image) are written; the JPEG object's geometry is the same after a save as before.
 // The property items go back into every codec save, without the thumbnail's, which
-// are deleted from the document. Before writing, the document's BeforeSave runs. Every
-// image file is encoded in memory and then replaces the target through a temporary
-// file in the same folder: a failed save (Cancel in the quality dialog, an encoder
-// failure, a target that cannot be replaced, an id without encoder) reports false and
-// leaves the old file whole.
+// are deleted from the document. When the document was turned or mirrored since it
+// was opened (IsReoriented), the saved file's EXIF orientation says top-left, through
+// the JPEG object and the codecs alike: the pixels written are upright, as the user saw
+// them; the document's own item stays as opened. Before writing, the document's
+// BeforeSave runs. Every image file is encoded in memory and then replaces the target
+// through a temporary file in the same folder: a failed save (Cancel in the quality
+// dialog, an encoder failure, a target that cannot be replaced, an id without encoder)
+// reports false, with the system's reason for a target that cannot be written (string
+// 1035 for a read-only file), and leaves the old file whole.
 //
 // GetThumbnail runs on the open dialog's preview thread: it touches neither a
 // document nor JPEGQuality nor the localizer. Everything else runs on the main thread.
@@ -91,7 +95,9 @@ class TZelGraphicsFormats : public TZelDocumentFormats {
                     std::unique_ptr<TZelThumbnail>& thumbnail) const override;
   // See the top of this file. False for a document that is no graphics document.
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override;
-  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) override;
+  using TZelDocumentFormats::Save;
+  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId,
+            TZelSaveFailure& failure) override;
 
   // The exchange file read into a document (its images and properties; the committed
   // copy is Load's to bring up to date) and written back from its current image.

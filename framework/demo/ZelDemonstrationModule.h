@@ -93,7 +93,8 @@ class TZelDemoEditorLink {
   virtual void CloseDocumentNow() = 0;
   virtual bool PluginMode() const = 0;
   // Plug-in mode: saves the active document into its exchange file, closes it and
-  // gives the file's name; empty, with the document left open, when the save fails.
+  // gives the file's name; empty, with the document left open, when the save fails,
+  // which it reports.
   virtual QString SaveAndCloseExchangeDocument() = 0;
   // The close query of the active document (the save-changes question when
   // modified); true when it closed.

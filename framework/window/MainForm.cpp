@@ -158,6 +158,11 @@ void InsertItem(QWidget& items, QAction& item, QAction* before) {
 
 }  // namespace
 
+QString quill::MenuCaptionText(const QString& text) {
+  QString caption = text;
+  return caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 TMainForm::TMainForm(quill::TZelComponent* owner)
     : TZelForm(owner),
       Menu(menuBar()),

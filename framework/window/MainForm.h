@@ -59,6 +59,10 @@ enum TZelDefaultImage : int {
   kDefaultImageCount = 10,
 };
 
+// Text as a menu item's caption shows it: every "&" doubled, so that none marks the
+// letter after it as the item's access key. For captions made from file names.
+QString MenuCaptionText(const QString& text);
+
 }  // namespace quill
 
 class TMainForm : public TZelForm {

@@ -1,5 +1,8 @@
 // EXIF blocks, as JPEG, PNG and exchange files carry them: the property items read from
-// a TIFF structure, written back as the saves write them, and read again.
+// a TIFF structure, written back as the saves write them, and read again; the
+// orientation set upright in place and in the items, as saves of a turned photo do.
+
+#include <algorithm>
 
 #include "FuzzSupport.h"
 #include "ImageCodecs.h"
@@ -19,6 +22,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(quill::ReadExifProperties(body, /*thumbnail=*/true, again), "a written EXIF block does not read back");
     Check(quill::BuildExifData(again) == body, "writing the items read back changed the EXIF block");
   }
+
+  // The orientation set in place, as a lossless save of a turned photo sets it: only
+  // within the block, which still reads, and a one-value orientation then says 1.
+  std::vector<uint8_t> upright(data, data + size);
+  if (quill::SetTiffOrientation(upright, 1)) {
+    quill::TImagePropertyList items;
+    Check(quill::ReadExifProperties(upright, /*thumbnail=*/true, items), "a block set upright does not read");
+    const quill::TImagePropertyItem* item = quill::FindProperty(items, quill::kPropertyOrientation);
+    Check(item != nullptr, "a block set upright lost its orientation");
+    if ((item->Type == quill::kTiffShort && item->Length() == 2) || (item->Type == quill::kTiffLong && item->Length() == 4)) {
+      Check(item->Value[0] == 1 && std::all_of(item->Value.begin() + 1, item->Value.end(), [](uint8_t b) { return b == 0; }),
+            "a block set upright says another orientation");
+    }
+  }
+  quill::SetTopLeftOrientation(metadata.Items);
 
   // A small picture saved with these items must read back in every format that carries them.
   TZelLTBitmap picture;

@@ -8,7 +8,8 @@
 //         then right and bottom as offsets from the current width and height
 //   8-10  a square to paint after the geometry: its left and top as fractions
 //         (byte / 256) of the width and height, its side in pixels (0: no paint)
-//   11    bit 0: keep the source's coding (save option 2); bit 1: save through a file
+//   11    bit 0: keep the source's coding (save option 2); bit 1: save through a file;
+//         bit 2: the saved EXIF says top-left
 
 #include <algorithm>
 
@@ -85,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   jpeg.SetPixels(pixels.Bits(), pixels.Stride());
   quill::TLosslessJpegSaveOptions options;
   options.Values[quill::TLosslessJpegSaveOptions::kCoding] = (flags & 1) != 0 ? 2 : 0;
+  options.TopLeftOrientation = (flags & 4) != 0;
   std::vector<uint8_t> saved;
   quill::TLosslessJpeg reloaded;
   if ((flags & 2) != 0) {

@@ -5,9 +5,11 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -145,6 +147,26 @@ TEST_F(JPEGOptionsFormTest, DialogReturnsTheConfirmedQuality) {
   });
   EXPECT_FALSE(quill::AskJPEGQuality(quality));
   EXPECT_EQ(quality, 72);
+}
+
+// The dialog comes up in the middle of the screen, not at its top-left corner.
+TEST_F(JPEGOptionsFormTest, DialogOpensCentredOnTheScreen) {
+  QRect frame;
+  QRect screen;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* form = qobject_cast<TZelJPEGOptionsForm*>(widget); form && form->isVisible()) {
+        frame = form->frameGeometry();
+        screen = form->screen()->availableGeometry();
+        form->CancelButton()->click();
+      }
+    }
+  });
+  int32_t quality = 30;
+  EXPECT_FALSE(quill::AskJPEGQuality(quality));
+  ASSERT_FALSE(frame.isEmpty());
+  EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1) << frame.x() << "," << frame.y();
+  EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1) << frame.x() << "," << frame.y();
 }
 
 namespace {

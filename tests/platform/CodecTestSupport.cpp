@@ -1,15 +1,18 @@
 #include "CodecTestSupport.h"
 
 #include <jpeglib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "ImageCodecs.h"
 #include "JpegSupport.h"
 
 namespace fs = std::filesystem;
@@ -200,6 +203,33 @@ std::vector<uint8_t> MakeIccProfile(const std::string& description, const char (
   p.resize((p.size() + 3) / 4 * 4, 0);
   put32(0, static_cast<uint32_t>(p.size()));
   return p;
+}
+
+FileSizeLimit::FileSizeLimit(uint64_t bytes) {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  oldCurrent_ = limit.rlim_cur;
+  oldMaximum_ = limit.rlim_max;
+  oldAction_ = std::signal(SIGXFSZ, SIG_IGN);
+  limit.rlim_cur = bytes;
+  EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  const rlimit limit{oldCurrent_, oldMaximum_};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldAction_);
+}
+
+int ReadOrientation(const fs::path& fileName) {
+  std::vector<uint8_t> bytes = FileBytes(fileName);
+  RestoreZliHeader(bytes);
+  TImageRawFormat format;
+  TImageMetadata metadata;
+  if (!ReadImageMetadata(bytes, format, metadata)) return 0;
+  const TImagePropertyItem* item = FindProperty(metadata.Items, kPropertyOrientation);
+  if (item == nullptr || item->Value.size() != 2) return 0;
+  return item->Value[0] | item->Value[1] << 8;
 }
 
 bool HaveTool(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }

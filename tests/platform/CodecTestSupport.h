@@ -65,6 +65,26 @@ bool HaveTool(const std::string& name);
 // Runs a shell command; its exit status, its standard output in Output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 
+// While it lives, no file of the process may grow beyond Bytes (RLIMIT_FSIZE), as on a
+// nearly full file system: a write past it fails with EFBIG, for SIGXFSZ is ignored.
+// The old limit and the signal's old action come back when it goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(uint64_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  uint64_t oldCurrent_;
+  uint64_t oldMaximum_;
+  void (*oldAction_)(int);
+};
+
+// The Orientation item (1..8) of an image file, a .zli read as the JPEG it holds; 0
+// when it has none or does not read.
+int ReadOrientation(const std::filesystem::path& fileName);
+
 std::vector<uint8_t> FileBytes(const std::filesystem::path& fileName);
 void WriteBytes(const std::filesystem::path& fileName, const std::vector<uint8_t>& bytes);
 

@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -723,6 +724,58 @@ TEST_F(ImageCodecs, SavingReplacesTheFileWholeAndRefusesReadOnlyTargets) {
   fs::permissions(Path("locked.png"), fs::perms::owner_read | fs::perms::group_read);
   EXPECT_FALSE(quill::SaveImageFile(Path("locked.png"), picture.GetPixels(), "image/png", -1, {}));
   EXPECT_EQ(quill::FileBytes(Path("locked.png")), std::vector<uint8_t>{7});
+}
+
+// Every refusal and failure of a replacement says why, and leaves the old file whole
+// with no temporary file beside it. A file system that takes no more is a file size
+// limit: the write fails part-way.
+TEST_F(ImageCodecs, AFailedReplacementSaysWhyAndLeavesTheOldFileWhole) {
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  const std::vector<uint8_t> data(64 * 1024, 0x5A);
+  const auto files = [this] { return std::distance(fs::directory_iterator(folder_), fs::directory_iterator()); };
+  quill::WriteBytes(Path("photo.jpg"), old);
+  quill::TFileWriteFailure failure;
+  {
+    const quill::FileSizeLimit full(16 * 1024);
+    EXPECT_FALSE(quill::WriteFileReplacing(Path("photo.jpg"), data, failure));
+  }
+  EXPECT_EQ(failure.Error, EFBIG);
+  EXPECT_FALSE(failure.ReadOnly);
+  EXPECT_EQ(quill::FileBytes(Path("photo.jpg")), old);
+  EXPECT_EQ(files(), 1);
+
+  // Read-only by its mode bits: a reason of its own, for root too.
+  fs::permissions(Path("photo.jpg"), fs::perms::owner_read);
+  EXPECT_FALSE(quill::WriteFileReplacing(Path("photo.jpg"), data, failure));
+  EXPECT_TRUE(failure.ReadOnly);
+  EXPECT_EQ(failure.Error, 0);
+  EXPECT_EQ(quill::FileBytes(Path("photo.jpg")), old);
+
+  EXPECT_FALSE(quill::WriteFileReplacing(Path("missing/new.jpg"), data, failure));
+  EXPECT_EQ(failure.Error, ENOENT);
+  EXPECT_FALSE(quill::WriteFileReplacing(folder_, data, failure));
+  EXPECT_EQ(failure.Error, EISDIR);
+  fs::create_symlink("loop-b.jpg", Path("loop-a.jpg"));
+  fs::create_symlink("loop-a.jpg", Path("loop-b.jpg"));
+  EXPECT_FALSE(quill::WriteFileReplacing(Path("loop-a.jpg"), data, failure));
+  EXPECT_EQ(failure.Error, ELOOP);
+  ASSERT_EQ(::mkfifo(Path("pipe.jpg").c_str(), 0600), 0);
+  EXPECT_FALSE(quill::WriteFileReplacing(Path("pipe.jpg"), data, failure));
+  EXPECT_EQ(failure.Error, 0);  // the system gives no reason for a named pipe
+  EXPECT_FALSE(failure.ReadOnly);
+  if (::geteuid() != 0) {  // root writes into any folder
+    fs::create_directory(Path("closed"));
+    fs::permissions(Path("closed"), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(quill::WriteFileReplacing(Path("closed/new.jpg"), data, failure));
+    EXPECT_EQ(failure.Error, EACCES);
+    fs::permissions(Path("closed"), fs::perms::owner_all);
+  }
+
+  // A success clears the reason.
+  ASSERT_TRUE(quill::WriteFileReplacing(Path("new.jpg"), data, failure));
+  EXPECT_EQ(failure.Error, 0);
+  EXPECT_FALSE(failure.ReadOnly);
+  EXPECT_EQ(quill::FileBytes(Path("new.jpg")), data);
 }
 
 TEST_F(ImageCodecs, SavingThroughASymbolicLinkReplacesItsTarget) {

@@ -114,6 +114,36 @@ TEST(ImageProperties, DamagedStructuresReadNothingOutsideTheData) {
   EXPECT_FALSE(quill::ReadExifProperties(std::vector<uint8_t>{'I', 'I', 43, 0, 8, 0, 0, 0}, true, items));
 }
 
+// The orientation set in place says top-left in the structure's own byte order and
+// type; nothing else changes, and a cut structure is never written past its end.
+TEST(ImageProperties, OrientationIsSetInPlaceAndTopLeftReplacesOnlyAnItemThatIsThere) {
+  std::vector<uint8_t> d = BigEndianExif();
+  ASSERT_TRUE(quill::SetTiffOrientation(d, 1));
+  std::vector<uint8_t> expected = BigEndianExif();
+  expected[19] = 1;  // the SHORT's value, big-endian in the entry's first two bytes
+  expected[18] = 0;
+  EXPECT_EQ(d, expected);
+  quill::TImagePropertyList items;
+  ASSERT_TRUE(quill::ReadExifProperties(d, false, items));
+  EXPECT_EQ(quill::FindProperty(items, 0x0112)->Value, (std::vector<uint8_t>{1, 0}));
+  d[11] = 9;  // no tag 274 any more
+  EXPECT_FALSE(quill::SetTiffOrientation(d, 1));
+  for (size_t size = 0; size < BigEndianExif().size(); ++size) {
+    std::vector<uint8_t> cut = BigEndianExif();
+    cut.resize(size);
+    quill::SetTiffOrientation(cut, 1);  // must not write past the cut
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end(), (size >= 22 ? expected : BigEndianExif()).begin()));
+  }
+
+  // The item list: the item says 1 as a SHORT; a list without one gets none.
+  items = {{0x0112, quill::kTiffLong, {8, 0, 0, 0}}, {quill::kPropertyMake, quill::kTiffAscii, {'A', 0}}};
+  quill::SetTopLeftOrientation(items);
+  EXPECT_EQ(items[0], (quill::TImagePropertyItem{0x0112, quill::kTiffShort, {1, 0}}));
+  items.erase(items.begin());
+  quill::SetTopLeftOrientation(items);
+  EXPECT_EQ(items.size(), 1u);
+}
+
 TEST(ImageProperties, ADirectoryCopiesNoMoreValueBytesThanTheDataHolds) {
   // 2000 entries whose values are each the whole structure: copied once each, a 1 MB
   // file of such entries would need 64 GB.

@@ -1,8 +1,9 @@
 // The editor's flows over real files with the program's own format table: a photo
 // with EXIF opened from the open dialog (with its preview), by a drop and from the
 // command line; saved as every format (an edited PNG as a JPEG at the quality asked)
-// and browsed back, a read-only .zli among them; failed opens and saves; geometry
-// edits undone and redone before a lossless save; and the first edit after opening.
+// and browsed back, a read-only .zli among them; failed opens; failed saves reported
+// on every path; the EXIF orientation after turns and flips; geometry edits undone
+// and redone before a lossless save; and the first edit after opening.
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,22 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "CodecTestSupport.h"
 #include "EditorTesting.h"
 #include "ImageCodecs.h"
+#include "Module.h"
 #include "ZelFileDialogs.h"
 #include "ZelGraphicsTool.h"
 #include "ZelJPEGOptionsForm.h"
+#include "ZelRotateTool.h"
+#include "ZelToolPanelModule.h"
 
 namespace quilltest {
 namespace {
@@ -307,7 +314,7 @@ TEST_F(EditorFilesTest, SavedInEveryFormatAndBrowsedBackThePhotoKeepsItsPixelsAn
   EXPECT_GT(Difference(Screen(), photo), 10.0);  // the edit was saved
 }
 
-TEST_F(EditorFilesTest, EveryFailedOpenNamesTheFileAndAFailedSaveChangesNothing) {
+TEST_F(EditorFilesTest, EveryFailedOpenNamesTheFile) {
   const std::vector<uint8_t> jpeg = quill::FileBytes(folder_ / "camera.jpg");
   quill::WriteBytes(folder_ / "half.jpg", {jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2)});
   quill::WriteBytes(folder_ / "text.jpg", {'n', 'o', ' ', 'p', 'h', 'o', 't', 'o', ' ', 'h', 'e', 'r', 'e', '!', '!', '!', '!'});
@@ -335,30 +342,161 @@ TEST_F(EditorFilesTest, EveryFailedOpenNamesTheFileAndAFailedSaveChangesNothing)
     EXPECT_EQ(editor_->GetDocumentCount(), 0);  // the photo was closed first
     EXPECT_EQ(MainForm->windowTitle(), "Quillmere");
   }
+}
 
-  // An edited photo saved over a read-only file: the file stays whole, nothing is
-  // shown beyond the overwrite question, the document keeps name, format and mark.
+// A save that fails says so on every path that saves, naming the file and the
+// system's reason; the old file stays whole, no temporary file is left behind, and
+// the document keeps its name, format and modified mark. The full file system is a
+// file size limit: the encoded photo no longer fits.
+TEST_F(EditorFilesTest, AFailedSaveNamesTheFileAndTheReasonOnEveryPath) {
   auto* tool = ZelApplication->NewComponent<InvertTool>();
   TZelGraphicsDocument* document = OpenFile(photo_);
   ASSERT_NE(document, nullptr);
   tool->Invert(View(), {10, 10, 40, 40});
-  ASSERT_FALSE(document->Saved);
-  const std::vector<uint8_t> old = {'o', 'l', 'd'};
-  quill::WriteBytes(folder_ / "old.png", old);
-  ::chmod((folder_ / "old.png").c_str(), 0444);
+  const std::vector<uint8_t> photo = quill::FileBytes(folder_ / "camera.jpg");
+  quill::WriteBytes(folder_ / "locked.png", {'o', 'l', 'd'});
+  ::chmod((folder_ / "locked.png").c_str(), 0444);
+  const auto expectNothingChanged = [&] {
+    EXPECT_EQ(quill::FileBytes(folder_ / "camera.jpg"), photo);
+    EXPECT_EQ(quill::FileBytes(folder_ / "locked.png"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2)
+        << "a file was left";
+    ASSERT_EQ(editor_->GetCurrentDocument(), document);
+    EXPECT_EQ(document->FileName, photo_);
+    EXPECT_EQ(document->FormatId, 0);
+    EXPECT_FALSE(document->Saved);
+    EXPECT_EQ(MainForm->windowTitle(), "Quillmere - camera.jpg");
+  };
+  const auto saveError = [](const QString& name, const QString& reason) {
+    return "The file " + name + " cannot be saved.\n" + reason;
+  };
+  const auto systemReason = [](int error) { return QString::fromLocal8Bit(std::strerror(error)) + u'.'; };
+  const QString tooLarge = systemReason(EFBIG);
+  // Yes to every question; OK to the error.
+  answer_ = [](const QString&, uint32_t flags) { return flags == MB_ICONERROR ? quill::IDOK : quill::IDYES; };
+  bool shown = false;
+
+  // File > Close, Yes to saving, the photo's own name (replaced): the close stops.
+  AnswerSaveDialog(1, photo_, shown);
+  {
+    const quill::FileSizeLimit full(4096);
+    editor_->CloseClick();
+  }
+  EXPECT_TRUE(shown);
+  ASSERT_EQ(boxes_.size(), 3u);  // save changes, replace, the error
+  EXPECT_EQ(boxes_[2].Text, saveError(photo_, tooLarge));
+  EXPECT_EQ(boxes_[2].Flags, MB_ICONERROR);
+  expectNothingChanged();
+
+  // Opening another photo asks the same; the failed save keeps this one open.
   boxes_.clear();
-  answer_ = [](const QString&, uint32_t) { return quill::IDYES; };
-  EXPECT_FALSE(SaveAs(3, Name("old.png")));
+  AnswerSaveDialog(1, photo_, shown);
+  {
+    const quill::FileSizeLimit full(4096);
+    EXPECT_EQ(OpenFile(Name("locked.png")), nullptr);
+  }
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[2].Text, saveError(photo_, tooLarge));
+  expectNothingChanged();
+
+  // Save As from the menu (Ctrl+S) onto a read-only file: the refusal is its reason.
+  ASSERT_EQ(editor_->SaveAsMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  boxes_.clear();
+  AnswerSaveDialog(3, Name("locked.png"), shown);
+  editor_->SaveAsMenuItem->trigger();
+  ASSERT_EQ(boxes_.size(), 2u);  // replace, the error
+  EXPECT_EQ(boxes_[1].Text, saveError(Name("locked.png"), "The file is read-only."));
+  expectNothingChanged();
+
+  // The toolbar's button, a .zli through the JPEG object, on the full file system.
+  boxes_.clear();
+  AnswerSaveDialog(5, Name("camera"), shown);
+  {
+    const quill::FileSizeLimit full(4096);
+    editor_->SaveToolButton->trigger();
+  }
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Flags, MB_YESNO | quill::MB_ICONWARNING);
-  EXPECT_EQ(quill::FileBytes(folder_ / "old.png"), old);
-  EXPECT_EQ(document->FileName, photo_);
-  EXPECT_EQ(document->FormatId, 0);
-  EXPECT_FALSE(document->Saved);
-  EXPECT_EQ(MainForm->windowTitle(), "Quillmere - camera.jpg");
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(folder_)) left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left.size(), 8u) << "a temporary file was left";
+  EXPECT_EQ(boxes_[0].Text, saveError(Name("camera.zli"), tooLarge));
+  expectNothingChanged();
+
+  // A PNG into a folder that is not there.
+  boxes_.clear();
+  EXPECT_FALSE(SaveAs(3, Name("gone/photo.png")));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, saveError(Name("gone/photo.png"), systemReason(ENOENT)));
+  expectNothingChanged();
+
+  // Cancel in the quality dialog is the user's own choice: nothing to report.
+  document->JPEG = nullptr;  // as without the lossless library: JPEG asks the quality
+  quill::SetJPEGQualityAsker([](int32_t&) { return false; });
+  boxes_.clear();
+  EXPECT_FALSE(SaveAs(1, Name("new.jpg")));
+  EXPECT_TRUE(boxes_.empty());
+  expectNothingChanged();
+}
+
+// A photo whose EXIF says it is stored turned (Orientation 6) is shown as stored.
+// Saved after the user turned or mirrored it, the file says top-left (1), so that
+// every viewer shows it as the user saw it; where the turns and flips cancel out, the
+// item stays as it was. The net turn follows undo and redo; a crop changes nothing.
+TEST_F(EditorFilesTest, ASavedTurnOrFlipSaysTopLeftAndTurnsThatCancelOutKeepTheOrientation) {
+  ZelApplication->CreateComponent(ToolPanelModule);
+  ZelApplication->CreateComponent(RotateTool);
+  TZelLTBitmap rocket;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(QUILL_TEST_DATA_DIR "/rocket.jpg", rocket, format, metadata));
+  metadata.Items = quill::SampleProperties();
+  ASSERT_TRUE(quill::SaveImageFile(folder_ / "sideways.jpg", rocket.GetPixels(), "image/jpeg", 90, metadata));
+  ASSERT_EQ(quill::ReadOrientation(folder_ / "sideways.jpg"), 6);
+
+  TZelEditor& editor = *editor_;
+  const auto crop = [this] {
+    TZelGraphicsDocument* document = editor_->GetCurrentDocument();
+    document->AddCommandState(std::make_unique<CropState>(document, quill::TRect{16, 16, 200, 160}));
+  };
+  struct TCase {
+    const char* Name;
+    std::function<void()> Steps;
+    int Orientation;
+  };
+  const TCase cases[] = {
+      {"nothing", [] {}, 6},
+      {"one turn", [] { RotateTool->RotateRight(); }, 1},
+      {"four turns", [] { for (int i = 0; i < 4; ++i) RotateTool->RotateLeft(); }, 6},
+      {"turn then undo", [&] { RotateTool->RotateRight(); editor.UndoClick(); }, 6},
+      {"turn, undo, redo", [&] { RotateTool->RotateRight(); editor.UndoClick(); editor.RedoClick(); }, 1},
+      {"flip twice", [] { RotateTool->FlipHorizontal(); RotateTool->FlipHorizontal(); }, 6},
+      {"flips across: a half turn", [] { RotateTool->FlipHorizontal(); RotateTool->FlipVertical(); }, 1},
+      {"flips across and a half turn back",
+       [] {
+         RotateTool->FlipHorizontal();
+         RotateTool->FlipVertical();
+         RotateTool->RotateLeft();
+         RotateTool->RotateLeft();
+       },
+       6},
+      {"mirror and turn, all undone, all redone",
+       [&] {
+         RotateTool->FlipVertical();
+         RotateTool->RotateLeft();
+         editor.UndoAllClick();
+         editor.RedoAllClick();
+       },
+       1},
+      {"crop only", [&] { crop(); }, 6},
+      {"turn, crop, crop undone", [&] { RotateTool->RotateLeft(); crop(); editor.UndoClick(); }, 1},
+  };
+  int saves = 0;
+  for (const TCase& each : cases) {
+    SCOPED_TRACE(each.Name);
+    ASSERT_NE(OpenFile(Name("sideways.jpg")), nullptr);
+    each.Steps();
+    const std::string name = "case" + std::to_string(++saves) + ".jpg";
+    ASSERT_TRUE(SaveAs(1, Name(name)));
+    EXPECT_EQ(quill::ReadOrientation(folder_ / name), each.Orientation);
+  }
+  EXPECT_TRUE(boxes_.empty());
 }
 
 // Crop, turn and an edit, undone and redone in the editor, each followed by a save

@@ -138,15 +138,49 @@ TEST_F(GraphicsEditorTest, SaveAsAppendsTheChosenFiltersExtensionAndAsksBeforeOv
   EXPECT_TRUE(SaveAs(3, folder + QStringLiteral("old")));
   EXPECT_EQ(formats.saves.back().FileName, folder + QStringLiteral("old.png"));
 
-  // A failed save shows nothing and changes nothing.
+  // A failed save says so, naming the file; the document keeps name, format and mark.
   document->Saved = false;
   formats.saveResult = false;
-  const size_t shown = boxes_.size();
+  boxes_.clear();
   EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("other")));
-  EXPECT_EQ(boxes_.size(), shown);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "The file " + folder + "other.png cannot be saved.");
+  EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
   EXPECT_EQ(document->FileName, folder + QStringLiteral("old.png"));
   EXPECT_EQ(document->FormatId, 2);
   EXPECT_FALSE(document->Saved);
+  // With the system's reason on a line of its own.
+  formats.saveFailure.Reason = QStringLiteral("Disk quota exceeded.");
+  boxes_.clear();
+  EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("other")));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "The file " + folder + "other.png cannot be saved.\nDisk quota exceeded.");
+  // A save the user cancelled on the way shows nothing.
+  formats.saveFailure.Cancelled = true;
+  boxes_.clear();
+  EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("other")));
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_FALSE(document->Saved);
+}
+
+// A file name with "&" shows as it is in the File menu (an ampersand there would
+// underline the next letter) and its item opens that file.
+TEST_F(GraphicsEditorTest, RecentFilesWithAmpersandsShowTheirNamesAndOpenThem) {
+  ASSERT_NE(Open(QStringLiteral("/photos/R&D.png"), MakePicture(4, 4)), nullptr);
+  ASSERT_NE(Open(QStringLiteral("/photos/a&&b &c.png"), MakePicture(4, 4)), nullptr);
+  const std::vector<QAction*> items = editor_->GetRecentFileItems();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0]->text(), "&1 /photos/a&&&&b &&c.png");
+  EXPECT_EQ(items[1]->text(), "&2 /photos/R&&D.png");
+  // What the menu shows: the item's text without its mnemonic marks.
+  EXPECT_EQ(items[0]->iconText(), "1 /photos/a&&b &c.png");
+  EXPECT_EQ(items[1]->iconText(), "2 /photos/R&D.png");
+
+  items[1]->trigger();
+  ASSERT_NE(editor_->GetCurrentDocument(), nullptr);
+  EXPECT_EQ(editor_->GetCurrentDocument()->FileName, "/photos/R&D.png");
+  EXPECT_EQ(editor_->RecentFiles, (QStringList{"/photos/R&D.png", "/photos/a&&b &c.png"}));
+  EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(GraphicsEditorTest, RecentFilesKeepFiveMostRecentFirstAndSurviveACorruptCount) {

@@ -12,6 +12,7 @@
 #include "PointerDriver.h"
 #include "ZelDemoPlayback.h"
 #include "ZelDemoScriptable.h"
+#include "ZelEditorDemoLink.h"
 
 namespace quilltest {
 namespace {
@@ -87,6 +88,27 @@ TEST_F(PluginModeTest, OkSetsZeroOnlyOnceTheImageWasWrittenBack) {
   EXPECT_EQ(editor_->formats.saves[1].FormatId, -1);
   EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+}
+
+// A demo started in plug-in mode first writes the image back; a write that fails is
+// reported as on OK, and the image stays open for the demo not to start.
+TEST_F(PluginModeTest, AWriteBackBeforeADemoThatFailsIsReported) {
+  TZelGraphicsDocument* document = OpenExchangeFile();
+  ASSERT_NE(document, nullptr);
+  tool_->Invert(View(), {0, 0, 5, 5});
+  quill::TZelEditorDemoLink link;
+  editor_->formats.saveResult = false;
+  EXPECT_TRUE(link.SaveAndCloseExchangeDocument().isEmpty());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, GetLocalizedString(1031));
+  EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
+  EXPECT_EQ(editor_->GetLastDocument(), document);
+  EXPECT_EQ(quill::ExitCode, -1);
+
+  editor_->formats.saveResult = true;
+  EXPECT_EQ(link.SaveAndCloseExchangeDocument(), kExchangeFile);
+  EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(editor_->GetDocumentCount(), 0);
 }
 

@@ -11,6 +11,8 @@
 #include <QPainter>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -221,6 +223,42 @@ TEST_F(GraphicsFormatsTest, PhotoWithExifRoundTripsThroughEveryFormat) {
   EXPECT_NE(kept.IndexOf(quill::kPropertyMake), -1);
 }
 
+// A photo stored turned (Orientation 6), turned upright in the program: every format
+// that carries the item says top-left (1) in the saved file, through the JPEG object
+// and through the codecs alike, while the document keeps the item as opened; turned
+// back, the saves say 6 again.
+TEST_F(GraphicsFormatsTest, ATurnedPhotoIsSavedTopLeftInEveryFormatThatCarriesTheItem) {
+  quill::TImageMetadata camera;
+  camera.Items = quill::SampleProperties();
+  WritePicture(Path("sideways.jpg"), MakePicture(64, 48, 3), "image/jpeg", camera);
+  int32_t id = 0;
+  std::unique_ptr<TZelGraphicsDocument> document = Load(Path("sideways.jpg"), id);
+  ASSERT_NE(document, nullptr);
+  ASSERT_TRUE(document->JPEG->HasImage());
+  document->RotateRight();
+
+  const auto saved = [&](const char* name, int32_t formatId) {
+    EXPECT_TRUE(formats_.Save(document.get(), Name(Path(name)), formatId)) << name;
+    return quill::ReadOrientation(Path(name));
+  };
+  EXPECT_EQ(saved("lossless.jpg", 0), 1);
+  EXPECT_EQ(saved("lossless.zli", 4), 1);
+  EXPECT_EQ(saved("turned.png", 2), 1);
+  EXPECT_EQ(saved("turned.tif", 1), 1);
+  quill::SetJPEGQualityAsker([](int32_t&) { return true; });
+  document->JPEG = nullptr;  // as without the lossless library
+  EXPECT_EQ(saved("codec.jpg", 0), 1);
+  EXPECT_EQ(saved("codec.zli", 4), 1);
+  EXPECT_EQ(PropertyText(*document, quill::kPropertyMake), "Quillmere Optics");
+  const quill::TZelPropertyItem* kept = document->Properties.GetItem(document->Properties.IndexOf(0x0112));
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->Bytes, (std::vector<uint8_t>{6, 0}));
+
+  document->RotateLeft();
+  EXPECT_EQ(saved("back.png", 2), 6);
+  EXPECT_EQ(saved("back.jpg", 0), 6);
+}
+
 TEST_F(GraphicsFormatsTest, CodecJpegAsksTheLastConfirmedQualityAndCancelWritesNothing) {
   const QImage picture = MakePicture(48, 32);
   WritePicture(Path("p.png"), picture, "image/png");
@@ -337,7 +375,8 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   EXPECT_EQ(quill::FileBytes(Path("p.jpg")), jpeg);
 
   // Saves that fail leave the old file whole: no image, an id without encoder, Cancel
-  // in the quality dialog, a folder in the way.
+  // in the quality dialog (which needs no report), a folder in the way and a read-only
+  // file (each with its reason).
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   quill::WriteBytes(Path("old.png"), old);
   std::unique_ptr<TZelGraphicsDocument> empty = NewDocument();
@@ -347,11 +386,23 @@ TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 5));
   document->JPEG = nullptr;  // as without the lossless library: JPEG asks the quality
   quill::SetJPEGQualityAsker([](int32_t&) { return false; });
-  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 0));
+  TZelSaveFailure failure;
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 0, failure));
+  EXPECT_TRUE(failure.Cancelled);  // the user's own choice
   EXPECT_EQ(quill::FileBytes(Path("old.png")), old);
-  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("folder.jpg")), 2));
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("folder.jpg")), 2, failure));
+  EXPECT_FALSE(failure.Cancelled);
+  EXPECT_EQ(failure.Reason, QString::fromLocal8Bit(std::strerror(EISDIR)) + u'.');
   EXPECT_TRUE(fs::is_directory(Path("folder.jpg")));
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 7);  // no leftovers
+  ::chmod(Path("old.png").c_str(), 0444);
+  EXPECT_FALSE(formats_.Save(document.get(), Name(Path("old.png")), 2, failure));
+  EXPECT_EQ(failure.Reason, GetLocalizedString(1035));
+  EXPECT_EQ(quill::FileBytes(Path("old.png")), old);
+  // A save that works clears what the last one said.
+  ASSERT_TRUE(formats_.Save(document.get(), Name(Path("new.png")), 2, failure));
+  EXPECT_FALSE(failure.Cancelled);
+  EXPECT_TRUE(failure.Reason.isEmpty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 8);  // no leftovers
 }
 
 TEST_F(GraphicsFormatsTest, DescriptionAndThumbnailForTheOpenDialog) {

@@ -52,8 +52,10 @@ bool PictureFormats::Load(TZelDocument* document, const QString& fileName, int32
   return true;
 }
 
-bool PictureFormats::Save(TZelDocument* /*document*/, const QString& fileName, int32_t formatId) {
+bool PictureFormats::Save(TZelDocument* /*document*/, const QString& fileName, int32_t formatId,
+                          TZelSaveFailure& failure) {
   saves.push_back({fileName, formatId});
+  failure = saveResult ? TZelSaveFailure() : saveFailure;
   return saveResult;
 }
 
@@ -92,9 +94,9 @@ TZelGraphicsDocument* EditorTest::Open(const QString& fileName, const QImage& pi
   return static_cast<TZelGraphicsDocument*>(document);
 }
 
-bool EditorTest::SaveAs(int filterIndex, const QString& name) {
-  bool shown = false;
-  QTimer::singleShot(0, [&] {
+void EditorTest::AnswerSaveDialog(int filterIndex, const QString& name, bool& shown) {
+  shown = false;
+  QTimer::singleShot(0, [filterIndex, name, &shown] {
     auto* dialog = dynamic_cast<TZelSaveDialog*>(QApplication::activeModalWidget());
     if (dialog == nullptr) return;
     shown = true;
@@ -102,6 +104,11 @@ bool EditorTest::SaveAs(int filterIndex, const QString& name) {
     dialog->selectFile(name);
     static_cast<QDialog*>(dialog)->accept();
   });
+}
+
+bool EditorTest::SaveAs(int filterIndex, const QString& name) {
+  bool shown = false;
+  AnswerSaveDialog(filterIndex, name, shown);
   const bool result = editor_->QuerySaveDocument(editor_->GetCurrentDocument());
   EXPECT_TRUE(shown);
   return result;

@@ -56,7 +56,7 @@ QImage PicturePixels(const TZelPixels& pixels);
 
 // A table whose Load gives the pictures registered under a file name (format id
 // Format) and fails for every other name; Save records its calls and answers
-// SaveResult.
+// SaveResult, with SaveFailure when that is false.
 class PictureFormats : public TZelGraphicsFormats {
  public:
   struct TSave {
@@ -65,11 +65,14 @@ class PictureFormats : public TZelGraphicsFormats {
   };
 
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override;
-  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) override;
+  using TZelGraphicsFormats::Save;
+  bool Save(TZelDocument* document, const QString& fileName, int32_t formatId,
+            TZelSaveFailure& failure) override;
 
   std::map<QString, std::pair<QImage, int32_t>> pictures;
   std::vector<TSave> saves;
   bool saveResult = true;
+  TZelSaveFailure saveFailure;
 };
 
 // A graphics editor on the picture table, or with realFormats on the program's own.
@@ -91,6 +94,9 @@ class EditorTest : public testing::Test {
   // Registers Picture under FileName and opens it.
   TZelGraphicsDocument* Open(const QString& fileName, const QImage& picture, int32_t formatId = 0);
   TZelGraphicsView* View() const { return editor_->GetCurrentView(); }
+  // Answers the next Save As dialog, once its modal loop runs, with the filter
+  // FilterIndex and the typed name Name; Shown tells whether it came.
+  static void AnswerSaveDialog(int filterIndex, const QString& name, bool& shown);
   // Runs the Save As flow on the current document, answering its dialog with the
   // filter FilterIndex and the typed name Name. The flow's result.
   bool SaveAs(int filterIndex, const QString& name);
