@@ -128,10 +128,10 @@ struct TLaunch {
 // Name as the caller means it: relative to the caller's working folder.
 std::string FromWorkingFolder(const std::string& name) {
   if (name.empty() || name[0] == '/') return name;
-  std::string folder(PATH_MAX, '\0');
-  if (::getcwd(folder.data(), folder.size()) == nullptr) return name;
-  folder.resize(std::char_traits<char>::length(folder.c_str()));
-  return folder + (folder.back() == '/' ? "" : "/") + name;
+  char folder[PATH_MAX];
+  if (::getcwd(folder, sizeof folder) == nullptr) return name;
+  // Only the root folder ends in a slash.
+  return std::string(folder) + (folder[1] == '\0' ? "" : "/") + name;
 }
 
 // Sends Error through the pipe and ends the process: the program did not start.
@@ -175,7 +175,7 @@ void CloseDescriptorsExcept(int keep, unsigned limit) {
   struct sigaction standard = {};
   standard.sa_handler = SIG_DFL;
   // SIGKILL, SIGSTOP and the C library's own signals refuse; they need nothing.
-  for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &standard, nullptr);
+  for (int number = 1; number < NSIG; ++number) ::sigaction(number, &standard, nullptr);
   CloseDescriptorsExcept(launch.ErrorPipe, launch.DescriptorLimit);
   const pid_t program = ::vfork();
   if (program == 0) ExecProgram(launch);

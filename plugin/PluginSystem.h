@@ -57,8 +57,11 @@ struct TStartedProgram {
 // with clone3 and an exit signal of 0, which neither a wait for any child nor ignoring
 // SIGCHLD touches. The helper sets every signal to its default, starts the program,
 // waits for it and ends with the program's exit code (128 + the signal when a signal
-// ended it). Where the kernel has no clone3 (ENOSYS), the program is started as a
-// plain child instead, as exposed to the host's reaping as any child.
+// ended it). The helper is a copy of the host as fork makes one (it must outlive the
+// start and cannot share the host's memory), so a start costs a copy of the host's
+// page tables: the more memory the host holds, the longer (bench/PluginRoundTripBench).
+// Where the kernel has no clone3 (ENOSYS), the program is started as a plain child
+// instead, as exposed to the host's reaping as any child.
 int StartProgram(const std::string& program, const std::string& argument,
                  const std::string& workingDirectory, const std::vector<std::string>& environment,
                  TStartedProgram& started);
