@@ -662,6 +662,7 @@ int RunProgram(const std::string& program, const fs::path& file, const fs::path&
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()), nullptr};
   pid_t process = -1;
   int status = -1;
@@ -678,8 +679,16 @@ int RunProgram(const std::string& program, const fs::path& file, const fs::path&
 // with 3).
 TEST_F(FilterHostTest, TheProgramGivesNoResultForAnExchangeFileItCannotLoad) {
   env_.Set("QT_QPA_PLATFORM", "offscreen");
-  env_.Set("XDG_RUNTIME_DIR", {});
-  env_.Set("TMPDIR", folder_.Path.string());
+  // In the sanitizer build: the font library's configuration parser leaks two of its
+  // rules when the program is started from here (not when started from a shell); that
+  // leak is the library's, and must not count as the program's exit code.
+  const fs::path suppressions = folder_.Path / "leaks.supp";
+  WriteTextFile(suppressions, "leak:libfontconfig.so\n");
+  env_.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string());
+  const fs::path runtime = folder_.Path / "runtime";
+  fs::create_directory(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  env_.Set("XDG_RUNTIME_DIR", runtime.string());
   struct TCase {
     const char* Name;
     int32_t Width, Height, Mode;
@@ -696,7 +705,7 @@ TEST_F(FilterHostTest, TheProgramGivesNoResultForAnExchangeFileItCannotLoad) {
     const fs::path errors = folder_.Path / "errors.txt";
     const int status = RunProgram(QUILL_SCRIPTED_QUILLMERE, file, errors);
     ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), c.Exit);
+    EXPECT_EQ(WEXITSTATUS(status), c.Exit) << ReadTextFile(errors);
     EXPECT_NE(ReadTextFile(errors).find("Message: The file " + file.string() + " cannot be opened."),
               std::string::npos)
         << ReadTextFile(errors);
