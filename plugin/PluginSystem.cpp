@@ -96,7 +96,7 @@ std::string ReadRegistryString(std::string_view valueName, std::string_view defa
 
 std::string GetTempDirectory() {
   const char* folder = std::getenv("TMPDIR");
-  std::string result = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  std::string result = folder != nullptr && *folder != '\0' ? quill::FromWorkingFolder(folder) : "/tmp";
   if (result.back() != '/') result += '/';
   return result;
 }
@@ -124,15 +124,6 @@ struct TLaunch {
   int ErrorPipe;       // the write end; the exec closes it
   unsigned DescriptorLimit;  // where closing stops when close_range is missing
 };
-
-// Name as the caller means it: relative to the caller's working folder.
-std::string FromWorkingFolder(const std::string& name) {
-  if (name.empty() || name[0] == '/') return name;
-  char folder[PATH_MAX];
-  if (::getcwd(folder, sizeof folder) == nullptr) return name;
-  // Only the root folder ends in a slash.
-  return std::string(folder) + (folder[1] == '\0' ? "" : "/") + name;
-}
 
 // Sends Error through the pipe and ends the process: the program did not start.
 [[noreturn]] void FailLaunch(int pipe, int error) {
@@ -298,12 +289,19 @@ bool WaitForChild(pid_t process, const std::function<void()>& idle) {
 
 }  // namespace
 
+std::string FromWorkingFolder(const std::string& name) {
+  if (name.empty() || name[0] == '/') return name;
+  char folder[PATH_MAX];
+  if (::getcwd(folder, sizeof folder) == nullptr) return name;
+  // Only the root folder ends in a slash.
+  return std::string(folder) + (folder[1] == '\0' ? "" : "/") + name;
+}
+
 int StartProgram(const std::string& program, const std::string& argument,
                  const std::string& workingDirectory, const std::vector<std::string>& environment,
                  TStartedProgram& started) {
   const std::string path = FromWorkingFolder(program);
-  const std::string file = FromWorkingFolder(argument);
-  char* arguments[] = {const_cast<char*>(path.c_str()), const_cast<char*>(file.c_str()), nullptr};
+  char* arguments[] = {const_cast<char*>(path.c_str()), const_cast<char*>(argument.c_str()), nullptr};
   std::vector<char*> entries;
   entries.reserve(environment.size() + 1);
   for (const std::string& entry : environment) entries.push_back(const_cast<char*>(entry.c_str()));

@@ -24,8 +24,8 @@
 std::string ReadRegistryString(std::string_view valueName, std::string_view defaultValue,
                                std::string_view key);
 
-// The temporary folder with its trailing slash: $TMPDIR, or /tmp when it is unset or
-// empty.
+// The temporary folder with its trailing slash: $TMPDIR (made absolute when relative,
+// quill::FromWorkingFolder), or /tmp when it is unset or empty.
 std::string GetTempDirectory();
 
 // Creates a new empty file Folder + the first three characters of Prefix + six unique
@@ -35,6 +35,11 @@ std::string GetTempDirectory();
 int MakeTempFileName(const std::string& folder, std::string_view prefix, std::string& name);
 
 namespace quill {
+
+// Name as the caller means it: a relative name counts from the caller's working
+// folder. An empty or absolute name, or any name when the working folder cannot be
+// told, stays as it is.
+std::string FromWorkingFolder(const std::string& name);
 
 // A program that StartProgram started, until WaitForExit has seen it end.
 struct TStartedProgram {
@@ -46,10 +51,11 @@ struct TStartedProgram {
 // Starts Program with the arguments {Program, Argument} and the environment
 // Environment ("name=value" entries), in the folder WorkingDirectory (unchanged when
 // empty), with no descriptor but standard input, output and error, default signal
-// handling and no blocked signals. A relative Program or Argument is first made
-// absolute against the caller's working folder, as the caller means it: the program
-// starts in another folder. Returns 0 and sets Started, or the error number of the
-// failure (a program that cannot be run gives the error of its exec).
+// handling and no blocked signals. A relative Program is first made absolute
+// (FromWorkingFolder), as the caller means it: the program starts in another folder.
+// Argument goes as it is, so it had better not be relative. Returns 0 and sets
+// Started, or the error number of the failure (a program that cannot be run gives the
+// error of its exec).
 //
 // The host may reap children of its own (a SIGCHLD handler that waits for any child) or
 // ignore SIGCHLD, and either would take the program's exit status before WaitForExit

@@ -596,11 +596,13 @@ TEST_F(FilterHostDeathTest, WithoutClone3TheProgramIsAPlainChild) {
 }
 
 // The program starts in its own folder: a relative program path and a relative
-// temporary folder count from the host's working folder, where the host means them.
+// temporary folder (the exchange file's and the runtime folder's) count from the host's
+// working folder, where the host means them.
 TEST_F(FilterHostTest, RelativePathsCountFromTheHostsWorkingFolder) {
   const fs::path hostFolder = fs::current_path();
   fs::current_path(folder_.Path);
   env_.Set("TMPDIR", "tmp");
+  env_.Set("XDG_RUNTIME_DIR", {});
   Load(fs::relative(kStandIn, folder_.Path).string());
   THostImage image(13, 9, 3, 5);
   PrepareRun(image, {2, 3, 7, 10});
@@ -614,6 +616,9 @@ TEST_F(FilterHostTest, RelativePathsCountFromTheHostsWorkingFolder) {
   const fs::path file = log.at("argv1");
   EXPECT_TRUE(file.is_absolute());
   EXPECT_TRUE(fs::equivalent(file.parent_path(), Tmp()));
+  const fs::path runtime = log.at("runtime");
+  EXPECT_TRUE(runtime.is_absolute());
+  EXPECT_EQ(runtime.parent_path(), file.parent_path());
   EXPECT_TRUE(fs::is_empty(Tmp()));
 }
 
