@@ -5,7 +5,9 @@
 // the same run. Both are wall-clock times of the steady state: each runs once untimed
 // first, and the host's buffers live through the whole run as a host's image does (on a
 // virtual machine that hands freed memory back to its host, the first transfer through
-// newly allocated memory costs a fault per page, whatever program makes it).
+// newly allocated memory costs a fault per page, whatever program makes it). Then the
+// start of a program and the wait for its end, through the plug-in's helper and
+// through a plain posix_spawn, with the host's image in memory.
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
@@ -95,8 +97,37 @@ void PlainCopy(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kFileSize);
 }
 
+// Starting a program and waiting for its end as the plug-in does, while the host holds
+// its image: the helper is a copy of the host, whose page tables the kernel copies.
+void StartAndWait(benchmark::State& state) {
+  HostBuffers();
+  const std::vector<std::string> environment = quill::CurrentEnvironment();
+  for (auto _ : state) {
+    quill::TStartedProgram program;
+    if (quill::StartProgram("/bin/true", "", "", environment, program) != 0 || !quill::WaitForExit(program, [] {})) {
+      Fail("the start");
+    }
+  }
+}
+
+// The same with posix_spawn and waitpid, the start without a helper.
+void SpawnAndWait(benchmark::State& state) {
+  HostBuffers();
+  char* arguments[] = {const_cast<char*>("/bin/true"), nullptr};
+  for (auto _ : state) {
+    pid_t process = 0;
+    int status = 0;
+    if (::posix_spawn(&process, "/bin/true", nullptr, nullptr, arguments, environ) != 0 ||
+        ::waitpid(process, &status, 0) != process || status != 0) {
+      Fail("posix_spawn");
+    }
+  }
+}
+
 BENCHMARK(ExchangeRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(StartAndWait)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SpawnAndWait)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

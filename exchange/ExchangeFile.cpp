@@ -19,11 +19,21 @@ void WriteInt32(uint8_t* p, int32_t value) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-bool ValidSize(int32_t width, int32_t height) {
-  return width >= 1 && width <= kExchangeMaxSide && height >= 1 && height <= kExchangeMaxSide;
+// The magic and the Mode: the first 12 bytes of the file.
+constexpr int64_t kExchangeSignatureSize = 12;
+
+// Whether Bytes (at least kExchangeSignatureSize of them) begin "PSPF" with Mode 3.
+bool HasExchangeSignature(const uint8_t* bytes) {
+  return std::memcmp(bytes, kExchangeMagic, 4) == 0 && ReadInt32(bytes + 8) == kExchangeModeRGB;
 }
 
 }  // namespace
+
+bool IsExchangeFile(const std::filesystem::path& fileName) {
+  TFileMapping mapping(fileName, TFileMapping::TAccess::ReadExisting);
+  const uint8_t* view = mapping.MapView(0, kExchangeSignatureSize);
+  return view != nullptr && HasExchangeSignature(view);
+}
 
 bool TExchangeFileReader::Open(const std::filesystem::path& fileName) {
   FMapping = std::make_unique<TFileMapping>(fileName, TFileMapping::TAccess::ReadExisting);
@@ -32,15 +42,13 @@ bool TExchangeFileReader::Open(const std::filesystem::path& fileName) {
   const int64_t fileSize = FMapping->GetSize();
   if (fileSize < kExchangePixelOffset) return false;
   const uint8_t* view = FMapping->MapView(0, 0);
-  if (view == nullptr) return false;
-  if (std::memcmp(view, kExchangeMagic, 4) != 0) return false;
+  if (view == nullptr || !HasExchangeSignature(view)) return false;
 
   int32_t fields[8];
   for (int i = 0; i < 8; ++i) fields[i] = ReadInt32(view + 4 + 4 * i);
   const TPhotoshopDataInfo info{fields[0], fields[1], fields[2], fields[3],
                                 fields[4], fields[5], fields[6], fields[7]};
-  if (info.Mode != kExchangeModeRGB || !ValidSize(info.Width, info.Height) ||
-      int64_t{info.Width} * info.Height > kExchangeMaxPixels || info.Planes < 3 ||
+  if (!ImageSizeAllowed(info.Width, info.Height) || info.Planes < 3 ||
       int64_t{info.Width} * info.Planes > info.RowBytes) {
     return false;
   }
@@ -71,7 +79,7 @@ void TExchangeFileReader::CopyPixels(uint8_t* bits, int64_t stride) const {
 
 bool WriteExchangeFile(const std::filesystem::path& fileName, const uint8_t* bits, int64_t stride,
                        int32_t width, int32_t height) {
-  if (bits == nullptr || !ValidSize(width, height) || stride < int64_t{width} * 3 || stride % 4 != 0 ||
+  if (bits == nullptr || !ImageSizeAllowed(width, height) || stride < int64_t{width} * 3 || stride % 4 != 0 ||
       stride > INT32_MAX) {
     return false;
   }

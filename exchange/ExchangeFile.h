@@ -18,6 +18,7 @@
 #include <span>
 
 #include "FileMapping.h"
+#include "ImageLimits.h"
 
 struct TPhotoshopDataInfo {
   int32_t HeaderSize;  // 32
@@ -38,20 +39,23 @@ constexpr int64_t kExchangePixelOffset = 4 + kExchangeHeaderSize;
 constexpr int32_t kExchangeModeRGB = 3;
 // An EXIF block is looked for only when more than this many bytes follow the rows.
 constexpr int64_t kExchangeMinExifTail = 496;
-// The largest side and the most pixels the program accepts for any image.
-constexpr int32_t kExchangeMaxSide = 65535;
-constexpr int64_t kExchangeMaxPixels = int64_t{1} << 28;
+
+// Whether FileName is a regular file that begins as an exchange file for the program:
+// "PSPF" and a header whose Mode is 3, whatever its other fields say. Reads those 12
+// bytes only. Such a file was written for the program by the plug-in: when the reader
+// refuses it, no other image reader may take it, and the host gets no result.
+bool IsExchangeFile(const std::filesystem::path& fileName);
 
 // Reads an exchange file: Open checks it, then the pixels and the EXIF data are read
 // from the mapped file until the reader is destroyed.
 class TExchangeFileReader {
  public:
   // Opens an existing file read-only (a missing name stays missing) and accepts it only
-  // when it begins "PSPF", Mode is 3, Width and Height lie in 1..65535, Width * Height
-  // is at most kExchangeMaxPixels, Planes is at least 3, Width * Planes fits in
-  // RowBytes and the file holds every row. An EXIF
-  // block is taken only when more than 496 bytes follow the rows, they begin "EXIF"
-  // and its N bytes lie inside the file; any other tail is ignored.
+  // when it is an exchange file (IsExchangeFile), its size passes ImageSizeAllowed,
+  // Planes is at least 3, Width * Planes fits in RowBytes and the file holds every
+  // row; the header alone decides, no row is touched. An EXIF block is taken only when
+  // more than 496 bytes follow the rows, they begin "EXIF" and its N bytes lie inside
+  // the file; any other tail is ignored.
   bool Open(const std::filesystem::path& fileName);
 
   const TPhotoshopDataInfo& Info() const { return FInfo; }
@@ -75,8 +79,8 @@ class TExchangeFileReader {
 // the header {32, 3, 0, 0, Width, Height, Stride, 3} and the rows as red, green, blue.
 // The bytes of a row past 3 * Width keep what the file held (zero where it grew); an
 // EXIF block the file held is cut off. The file is written in place. False, writing
-// nothing, for a size outside 1..65535, a Stride below 3 * Width or not a multiple of
-// 4, or when the file cannot be opened, sized or mapped.
+// nothing, for a size that ImageSizeAllowed refuses, a Stride below 3 * Width or not a
+// multiple of 4, or when the file cannot be opened, sized or mapped.
 bool WriteExchangeFile(const std::filesystem::path& fileName, const uint8_t* bits,
                        int64_t stride, int32_t width, int32_t height);
 

@@ -521,6 +521,17 @@ void MakeExchangeSeeds() {
   const TBytes rows = Rows(24, 3);
   fourPlanes.insert(fourPlanes.end(), rows.begin(), rows.end());
   Write("exchange", "four-planes.pspf", fourPlanes);
+
+  // The plug-in's read-back: a control block (width - 1, height - 1, planes - 3,
+  // padding) for a host whose output matches the file, then the file.
+  const auto readBack = [](std::initializer_list<uint8_t> control, const TBytes& file) {
+    TBytes bytes(control);
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    return bytes;
+  };
+  Write("plugin_readback", "7x5-rgb.bin", readBack({6, 4, 0, 3}, ExchangeFile(7, 5)));
+  Write("plugin_readback", "7x5-rgba.bin", readBack({6, 4, 1, 0}, ExchangeFile(7, 5)));
+  Write("plugin_readback", "four-planes.bin", readBack({4, 2, 1, 4}, fourPlanes));
 }
 
 // ---- Settings ----

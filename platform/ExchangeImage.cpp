@@ -5,9 +5,6 @@
 
 namespace quill {
 
-// The exchange reader keeps the limits of every other decoder.
-static_assert(kExchangeMaxSide == kMaxImageSide && kExchangeMaxPixels == kMaxImagePixels);
-
 bool LoadExchangeImage(const std::filesystem::path& fileName, TZelLTBitmap& image,
                        TImageMetadata& metadata) {
   TExchangeFileReader reader;

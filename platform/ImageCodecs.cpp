@@ -123,11 +123,6 @@ bool ReadImage(const std::filesystem::path& fileName, TDecodeRequest& request, T
 
 }  // namespace
 
-bool ImageSizeAllowed(int64_t width, int64_t height) {
-  return width >= 1 && width <= kMaxImageSide && height >= 1 && height <= kMaxImageSide &&
-         width * height <= kMaxImagePixels;
-}
-
 TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
   static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (d.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return TImageRawFormat::Jpeg;

@@ -10,8 +10,8 @@
 // says which), and their Orientation item is set to match. The ICC profile item is
 // kept only when it describes RGB data.
 //
-// Sizes come from untrusted headers: a side above 65535 or an image above
-// kMaxImagePixels is refused before anything is allocated, and every library error is
+// Sizes come from untrusted headers: a size that ImageSizeAllowed (ImageLimits.h)
+// refuses is refused before anything is allocated, and every library error is
 // a failed call (the libraries neither exit, print nor longjmp past us). A decode that
 // fails part-way reports failure; the image is then left empty.
 //
@@ -31,6 +31,7 @@
 #include <QImage>
 #include <QString>
 
+#include "ImageLimits.h"
 #include "ImageProperties.h"
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
@@ -40,14 +41,6 @@ namespace quill {
 // GIF has no row in the document's format table: the loader reports it under an id of
 // its own, never -1 (the exchange file's).
 enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp, Gif };
-
-constexpr int32_t kMaxImageSide = 65535;
-// 2^28 pixels: 768 MiB at 3 bytes a pixel.
-constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
-
-// Whether an image of Width x Height may be allocated: both sides in 1..65535 and the
-// product within kMaxImagePixels.
-bool ImageSizeAllowed(int64_t width, int64_t height);
 
 // The format of Data by its first bytes: FF D8 FF (JPEG), the PNG signature, "II*\0" or
 // "MM\0*" (TIFF), "BM" (BMP), "GIF87a" or "GIF89a" (GIF).

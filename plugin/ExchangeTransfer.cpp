@@ -102,7 +102,8 @@ bool WriteExchangeInput(int file, const TPhotoshopDataInfo& input, const uint8_t
 }
 
 TReadBack ReadExchangeOutput(const std::string& fileName, const TPhotoshopDataInfo& output, uint8_t* outData) {
-  const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a named pipe in the file's place opens at once, and is refused below.
+  const int file = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (file < 0) return TReadBack::NotExchangeFile;
   struct stat status;
   uint8_t head[kExchangePixelOffset];

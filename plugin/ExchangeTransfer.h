@@ -29,7 +29,9 @@ bool WriteExchangeInput(int file, const TPhotoshopDataInfo& input, const uint8_t
 
 enum class TReadBack {
   Copied,           // the pixels are in the output buffer
-  NotExchangeFile,  // missing, shorter than a header or not beginning "PSPF"
+  // missing, no regular file (never waited on), shorter than a header or not beginning
+  // "PSPF"
+  NotExchangeFile,
   Unusable,         // size or mode changed, a header that does not fit the file, a failed read
 };
 

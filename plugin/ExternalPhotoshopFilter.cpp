@@ -2,17 +2,40 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
 #include "ExchangeTransfer.h"
+#include "ImageLimits.h"
 
 namespace {
 
-// Deletes the exchange file when a run of Start ends, whichever way it ends.
+// Deletes the exchange file and the program's runtime folder when a run of Start ends,
+// whichever way it ends.
 struct TRemoveOnExit {
   std::string Name;
+  std::string RuntimeFolder;
   ~TRemoveOnExit() {
     if (!Name.empty()) ::unlink(Name.c_str());
+    std::error_code ignored;
+    if (!RuntimeFolder.empty()) std::filesystem::remove_all(RuntimeFolder, ignored);
   }
 };
+
+// The environment the program starts with: the host's, with a runtime folder of its own
+// when the host has none. Without one, the toolkit would make "runtime-<user>" in the
+// temporary folder and leave it there; a runtime folder the host has holds the
+// session's sockets and is never replaced.
+std::vector<std::string> ProgramEnvironment(std::string& runtimeFolder) {
+  std::vector<std::string> environment = quill::CurrentEnvironment();
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') return environment;
+  runtimeFolder = quill::MakeTempFolder(GetTempDirectory(), "PSP");
+  if (!runtimeFolder.empty()) quill::SetEnvironmentValue(environment, "XDG_RUNTIME_DIR", runtimeFolder);
+  return environment;
+}
 
 // Writes the input into a new exchange file; false, leaving Name set for the clean-up,
 // when the file cannot be made or written in full.
@@ -59,6 +82,13 @@ int16_t TExternalPhotoshopFilter::Start(FilterRecord* record) {
     ClearRects(*record);
     return quill::kResultStartFailed;
   }
+  if (!quill::ImageSizeAllowed(input.Width, input.Height)) {
+    ShowErrorMessage("The image is too large for Quillmere: " + std::to_string(input.Width) + " x " +
+                     std::to_string(input.Height) + " pixels; it takes at most " +
+                     std::to_string(quill::kMaxImagePixels) + " pixels.");
+    ClearRects(*record);
+    return quill::kResultStartFailed;
+  }
 
   const int16_t result = RoundTrip(*record, input, inData);
   ClearRects(*record);
@@ -72,13 +102,15 @@ int16_t TExternalPhotoshopFilter::RoundTrip(FilterRecord& record, const TPhotosh
     ShowErrorMessage("Create temp file error.");
     return quill::kResultStartFailed;
   }
-  pid_t process = 0;
-  if (const int error = quill::StartProgram(ApplicationPath, exchangeFile.Name, WorkingDirectory, process);
+  const std::vector<std::string> environment = ProgramEnvironment(exchangeFile.RuntimeFolder);
+  quill::TStartedProgram program;
+  if (const int error =
+          quill::StartProgram(ApplicationPath, exchangeFile.Name, WorkingDirectory, environment, program);
       error != 0) {
     ShowErrorMessage("Execute application \"" + ApplicationPath + "\" error: " + std::to_string(error));
     return quill::kResultStartFailed;
   }
-  if (!quill::WaitForExit(process, WaitIdle)) return quill::kResultNotCopied;
+  if (!quill::WaitForExit(program, WaitIdle)) return quill::kResultNotCopied;
 
   TPhotoshopDataInfo output;
   uint8_t* outData = nullptr;

@@ -7,24 +7,31 @@
 //  2. It asks the host for the pixels of filterRect and checks that they are usable
 //     (buffer set, size at least 1 x 1, at least 3 planes, a row fits in the row bytes);
 //     otherwise "Get image data error." and -23.
+//     An image larger than the program takes (ImageSizeAllowed) is refused here with
+//     a message that says so, and -23: the program would only refuse it.
 //  3. It writes them into a new exchange file "PSP??????.tmp" in the temporary folder
 //     (header: Mode, filterRect's left, top, width and height, the host's row bytes and
 //     planes); when that fails, "Create temp file error." and -23.
 //  4. It starts ApplicationPath with the arguments {ApplicationPath, the file's name} in
-//     WorkingDirectory; when that fails, "Execute application "<path>" error: <errno>"
-//     and -23.
+//     WorkingDirectory (StartProgram: a relative path counts from the host's working
+//     folder, and the host's own reaping of children cannot take the program's exit);
+//     when the host has no XDG_RUNTIME_DIR, the program gets a new folder
+//     "PSP??????" in the temporary folder as its runtime folder. When the start fails,
+//     "Execute application "<path>" error: <errno>" and -23.
 //  5. It waits for the program, running WaitIdle while the program runs. Only a normal
 //     exit with status 0 goes on (the program's -1 arrives as 255); anything else gives
-//     -128 without a message: the user cancelled.
+//     -128 without a message: the user cancelled, or the program could not load the
+//     file and has said so.
 //  6. It asks the host for the output buffer of filterRect and checks it as in 2;
 //     otherwise "Get out image data error." and -128.
 //  7. It reads the file back into the output buffer: 0 once the pixels are copied; a file
 //     that is gone or no longer begins "PSPF" gives -128 without a message; a changed
 //     size or mode, or a header that does not fit the file, gives "Transfer image data
 //     error." and -128. All this is checked before anything is copied, so the output
-//     buffer then stays as it was.
-// Every path ends with the exchange file deleted and inRect, outRect and maskRect
-// cleared, so the host's Continue calls find nothing more to do. Messages go to standard
+//     buffer then stays as it was. Anything but a regular file in the file's place (a
+//     named pipe) counts as gone, and is not waited on.
+// Every path ends with the exchange file and the runtime folder deleted and inRect,
+// outRect and maskRect cleared, so the host's Continue calls find nothing more to do. Messages go to standard
 // error, one line each, beginning "Error: ".
 //
 // While the program runs, the host's thread stays inside Start: the host cannot pump its

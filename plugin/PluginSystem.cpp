@@ -1,12 +1,18 @@
 #include "PluginSystem.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <linux/sched.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -90,7 +96,7 @@ std::string ReadRegistryString(std::string_view valueName, std::string_view defa
 
 std::string GetTempDirectory() {
   const char* folder = std::getenv("TMPDIR");
-  std::string result = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  std::string result = folder != nullptr && *folder != '\0' ? quill::FromWorkingFolder(folder) : "/tmp";
   if (result.back() != '/') result += '/';
   return result;
 }
@@ -105,8 +111,127 @@ int MakeTempFileName(const std::string& folder, std::string_view prefix, std::st
 
 namespace quill {
 
-int StartProgram(const std::string& program, const std::string& argument,
-                 const std::string& workingDirectory, pid_t& process) {
+namespace {
+
+// What a start needs, all of it made before the clone: from the clone to the exec the
+// new processes run only async-signal-safe calls and touch no allocator and no lock,
+// for another thread of the host may have held one at the moment of the copy.
+struct TLaunch {
+  const char* Program;
+  char* const* Arguments;
+  char* const* Environment;
+  const char* Folder;  // null: the caller's
+  int ErrorPipe;       // the write end; the exec closes it
+  unsigned DescriptorLimit;  // where closing stops when close_range is missing
+};
+
+// Sends Error through the pipe and ends the process: the program did not start.
+[[noreturn]] void FailLaunch(int pipe, int error) {
+  (void)!::write(pipe, &error, sizeof error);
+  ::_exit(127);
+}
+
+// Closes every descriptor from 3 up but Keep.
+void CloseDescriptorsExcept(int keep, unsigned limit) {
+  const auto closeRange = [limit](unsigned first, unsigned last) {
+    if (first > last || ::close_range(first, last, 0) == 0) return;
+    for (unsigned fd = first; fd <= last && fd < limit; ++fd) ::close(static_cast<int>(fd));
+  };
+  const auto kept = static_cast<unsigned>(keep);
+  if (kept < 3) {
+    closeRange(3, ~0U);
+  } else {
+    closeRange(3, kept - 1);
+    closeRange(kept + 1, ~0U);
+  }
+}
+
+// The program's side of the start: no blocked signal, the working folder, exec.
+[[noreturn]] void ExecProgram(const TLaunch& launch) {
+  sigset_t none;
+  ::sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (launch.Folder != nullptr && ::chdir(launch.Folder) != 0) FailLaunch(launch.ErrorPipe, errno);
+  ::execve(launch.Program, launch.Arguments, launch.Environment);
+  FailLaunch(launch.ErrorPipe, errno);
+}
+
+// The helper, a copy of the host made by clone3 that never execs. It comes with every
+// signal blocked, and keeps them blocked: it lives only to pass the program's exit on.
+// Every disposition goes back to its default, SIGCHLD's first of all: under the host's
+// SIG_IGN the program's exit status would be discarded, and the program must not
+// inherit the host's ignored signals either. vfork spares a second copy of the host's
+// memory.
+[[noreturn]] void RunHelper(const TLaunch& launch) {
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  // SIGKILL, SIGSTOP and the C library's own signals refuse; they need nothing.
+  for (int number = 1; number < NSIG; ++number) ::sigaction(number, &standard, nullptr);
+  CloseDescriptorsExcept(launch.ErrorPipe, launch.DescriptorLimit);
+  const pid_t program = ::vfork();
+  if (program == 0) ExecProgram(launch);
+  if (program < 0) FailLaunch(launch.ErrorPipe, errno);
+  ::close(launch.ErrorPipe);
+  int status = 0;
+  while (::waitpid(program, &status, 0) < 0) {
+    if (errno != EINTR) ::_exit(127);
+  }
+  ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+// Reads the error number that a failed start sends; 0 when the pipe closes without
+// one: the program runs.
+int ReadLaunchError(int pipe) {
+  int error = 0;
+  ssize_t n;
+  do {
+    n = ::read(pipe, &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  return n == sizeof error ? error : 0;
+}
+
+// Starts the program through the helper (see StartProgram). ENOSYS when the kernel
+// has no clone3.
+int StartThroughHelper(const TLaunch& prepared, TStartedProgram& started) {
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return errno;
+  TLaunch launch = prepared;
+  launch.ErrorPipe = pipe[1];
+  // No handler of the host may run in the helper before it has reset them.
+  sigset_t all;
+  sigset_t previous;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  int processFd = -1;
+  clone_args args = {};
+  args.flags = CLONE_PIDFD;
+  args.pidfd = reinterpret_cast<uintptr_t>(&processFd);
+  args.exit_signal = 0;
+  const long helper = ::syscall(SYS_clone3, &args, sizeof args);
+  if (helper == 0) RunHelper(launch);
+  const int cloneError = errno;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ::close(pipe[1]);
+  if (helper < 0) {
+    ::close(pipe[0]);
+    return cloneError;
+  }
+  const int error = ReadLaunchError(pipe[0]);
+  ::close(pipe[0]);
+  if (error != 0) {
+    // The helper ends at once.
+    siginfo_t info;
+    while (::waitid(P_PIDFD, static_cast<id_t>(processFd), &info, WEXITED | __WALL) != 0 && errno == EINTR) {
+    }
+    ::close(processFd);
+    return error;
+  }
+  started = {static_cast<pid_t>(helper), processFd};
+  return 0;
+}
+
+// Starts the program as a plain child of the host.
+int StartAsChild(const TLaunch& launch, TStartedProgram& started) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   if (int error = ::posix_spawn_file_actions_init(&actions); error != 0) return error;
@@ -115,7 +240,7 @@ int StartProgram(const std::string& program, const std::string& argument,
     return error;
   }
   int error = 0;
-  if (!workingDirectory.empty()) error = ::posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+  if (launch.Folder != nullptr) error = ::posix_spawn_file_actions_addchdir_np(&actions, launch.Folder);
   // The host's files, sockets and pipes stay the host's.
   if (error == 0) error = ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   // Signals the host blocks or ignores are no business of the program.
@@ -126,16 +251,30 @@ int StartProgram(const std::string& program, const std::string& argument,
   if (error == 0) error = ::posix_spawnattr_setsigmask(&attributes, &none);
   if (error == 0) error = ::posix_spawnattr_setsigdefault(&attributes, &all);
   if (error == 0) error = ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  if (error == 0) {
-    char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
-    error = ::posix_spawn(&process, program.c_str(), &actions, &attributes, arguments, environ);
-  }
+  pid_t process = -1;
+  if (error == 0) error = ::posix_spawn(&process, launch.Program, &actions, &attributes, launch.Arguments,
+                                        launch.Environment);
+  if (error == 0) started = {process, -1};
   ::posix_spawnattr_destroy(&attributes);
   ::posix_spawn_file_actions_destroy(&actions);
   return error;
 }
 
-bool WaitForExit(pid_t process, const std::function<void()>& idle) {
+// Waits for the helper through its process descriptor; __WALL because the helper
+// tells its end by no signal.
+bool WaitForHelper(int processFd, const std::function<void()>& idle) {
+  for (;;) {
+    siginfo_t info = {};
+    if (::waitid(P_PIDFD, static_cast<id_t>(processFd), &info, WEXITED | WNOHANG | __WALL) == 0) {
+      if (info.si_pid != 0) return info.si_code == CLD_EXITED && info.si_status == 0;
+      idle();
+    } else if (errno != EINTR) {
+      return false;
+    }
+  }
+}
+
+bool WaitForChild(pid_t process, const std::function<void()>& idle) {
   for (;;) {
     int status = 0;
     const pid_t done = ::waitpid(process, &status, WNOHANG);
@@ -146,6 +285,63 @@ bool WaitForExit(pid_t process, const std::function<void()>& idle) {
       return false;
     }
   }
+}
+
+}  // namespace
+
+std::string FromWorkingFolder(const std::string& name) {
+  if (name.empty() || name[0] == '/') return name;
+  char folder[PATH_MAX];
+  if (::getcwd(folder, sizeof folder) == nullptr) return name;
+  // Only the root folder ends in a slash.
+  return std::string(folder) + (folder[1] == '\0' ? "" : "/") + name;
+}
+
+int StartProgram(const std::string& program, const std::string& argument,
+                 const std::string& workingDirectory, const std::vector<std::string>& environment,
+                 TStartedProgram& started) {
+  const std::string path = FromWorkingFolder(program);
+  char* arguments[] = {const_cast<char*>(path.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+  std::vector<char*> entries;
+  entries.reserve(environment.size() + 1);
+  for (const std::string& entry : environment) entries.push_back(const_cast<char*>(entry.c_str()));
+  entries.push_back(nullptr);
+  rlimit descriptors = {};
+  ::getrlimit(RLIMIT_NOFILE, &descriptors);
+  const TLaunch launch{path.c_str(),
+                       arguments,
+                       entries.data(),
+                       workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
+                       -1,
+                       static_cast<unsigned>(std::min<rlim_t>(descriptors.rlim_cur, 1 << 20))};
+  const int error = StartThroughHelper(launch, started);
+  return error == ENOSYS ? StartAsChild(launch, started) : error;
+}
+
+bool WaitForExit(TStartedProgram& started, const std::function<void()>& idle) {
+  if (started.ProcessFd < 0) return WaitForChild(started.Process, idle);
+  const bool exited = WaitForHelper(started.ProcessFd, idle);
+  ::close(started.ProcessFd);
+  started.ProcessFd = -1;
+  return exited;
+}
+
+std::vector<std::string> CurrentEnvironment() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) entries.emplace_back(*entry);
+  return entries;
+}
+
+void SetEnvironmentValue(std::vector<std::string>& environment, std::string_view name,
+                         std::string_view value) {
+  const std::string prefix = std::string(name) + "=";
+  std::erase_if(environment, [&](const std::string& entry) { return entry.starts_with(prefix); });
+  environment.push_back(prefix + std::string(value));
+}
+
+std::string MakeTempFolder(const std::string& folder, std::string_view prefix) {
+  std::string pattern = folder + std::string(prefix.substr(0, 3)) + "XXXXXX";
+  return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
 void SleepTenMilliseconds() {

@@ -1,6 +1,6 @@
-// What the plug-in needs of the system: its one installed setting, temporary files,
-// starting the main program and waiting for it, and standard error. POSIX only, so the
-// library loads into any host without pulling in a toolkit.
+// What the plug-in needs of the system: its one installed setting, temporary files and
+// folders, starting the main program and waiting for it, and standard error. POSIX and
+// Linux only, so the library loads into any host without pulling in a toolkit.
 //
 // The installed setting is a small key-value file: lines "name=value", blank lines and
 // lines beginning with "#" skipped. It is looked for under $XDG_CONFIG_HOME (default
@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Value := Default; then, when the key-value file Key (a path relative to the
 // configuration folders) is found, readable and at most 64 KiB, and holds ValueName
@@ -23,8 +24,8 @@
 std::string ReadRegistryString(std::string_view valueName, std::string_view defaultValue,
                                std::string_view key);
 
-// The temporary folder with its trailing slash: $TMPDIR, or /tmp when it is unset or
-// empty.
+// The temporary folder with its trailing slash: $TMPDIR (made absolute when relative,
+// quill::FromWorkingFolder), or /tmp when it is unset or empty.
 std::string GetTempDirectory();
 
 // Creates a new empty file Folder + the first three characters of Prefix + six unique
@@ -35,17 +36,58 @@ int MakeTempFileName(const std::string& folder, std::string_view prefix, std::st
 
 namespace quill {
 
-// Starts Program with the arguments {Program, Argument} and the caller's environment,
-// in the folder WorkingDirectory (unchanged when empty), with no descriptor but
-// standard input, output and error, default signal handling and no blocked signals.
-// Returns 0 and sets Process, or the error number of the failure.
-int StartProgram(const std::string& program, const std::string& argument,
-                 const std::string& workingDirectory, pid_t& process);
+// Name as the caller means it: a relative name counts from the caller's working
+// folder. An empty or absolute name, or any name when the working folder cannot be
+// told, stays as it is.
+std::string FromWorkingFolder(const std::string& name);
 
-// Waits until Process ends: polls its state and runs Idle whenever it still runs.
-// True only when it exited normally with status 0; a process killed by a signal, any
-// other status and a failure to query the process give false.
-bool WaitForExit(pid_t process, const std::function<void()>& idle);
+// A program that StartProgram started, until WaitForExit has seen it end.
+struct TStartedProgram {
+  pid_t Process = -1;
+  // The helper's process descriptor; -1 when Process is the program, a plain child.
+  int ProcessFd = -1;
+};
+
+// Starts Program with the arguments {Program, Argument} and the environment
+// Environment ("name=value" entries), in the folder WorkingDirectory (unchanged when
+// empty), with no descriptor but standard input, output and error, default signal
+// handling and no blocked signals. A relative Program is first made absolute
+// (FromWorkingFolder), as the caller means it: the program starts in another folder.
+// Argument goes as it is, so it had better not be relative. Returns 0 and sets
+// Started, or the error number of the failure (a program that cannot be run gives the
+// error of its exec).
+//
+// The host may reap children of its own (a SIGCHLD handler that waits for any child) or
+// ignore SIGCHLD, and either would take the program's exit status before WaitForExit
+// could read it. So the program is not the host's child: a helper process is, made
+// with clone3 and an exit signal of 0, which neither a wait for any child nor ignoring
+// SIGCHLD touches. The helper sets every signal to its default, starts the program,
+// waits for it and ends with the program's exit code (128 + the signal when a signal
+// ended it). The helper is a copy of the host as fork makes one (it must outlive the
+// start and cannot share the host's memory), so a start costs a copy of the host's
+// page tables: the more memory the host holds, the longer (bench/PluginRoundTripBench).
+// Where the kernel has no clone3 (ENOSYS), the program is started as a plain child
+// instead, as exposed to the host's reaping as any child.
+int StartProgram(const std::string& program, const std::string& argument,
+                 const std::string& workingDirectory, const std::vector<std::string>& environment,
+                 TStartedProgram& started);
+
+// Waits until Started ends: polls its state and runs Idle whenever it still runs; then
+// closes its process descriptor. True only when the program exited normally with
+// status 0; a program killed by a signal, any other status and a failure to query the
+// process give false.
+bool WaitForExit(TStartedProgram& started, const std::function<void()>& idle);
+
+// The caller's environment, one "name=value" entry each.
+std::vector<std::string> CurrentEnvironment();
+
+// Sets Name to Value in Environment, replacing every entry of that name.
+void SetEnvironmentValue(std::vector<std::string>& environment, std::string_view name,
+                         std::string_view value);
+
+// Creates a new folder Folder + the first three characters of Prefix + six unique
+// characters, open to the user only. Returns its name, or an empty text on failure.
+std::string MakeTempFolder(const std::string& folder, std::string_view prefix);
 
 // Sleeps 10 ms: the wait loop's pause between two polls.
 void SleepTenMilliseconds();

@@ -2,7 +2,8 @@
 // application object over the command line, the units of the localizer, the forms and
 // the printer, initialises the application object, gives it the title "Quillmere" and
 // builds the composition root (Module.h). Run enters the event loop; the program ends
-// when the main window closes, with ExitCode (0 unless plug-in mode set it). Freeing
+// when the main window closes, with ExitCode (0 unless plug-in mode, or an exchange file
+// that did not load, set it; see ZelGraphicsEditor.h). Freeing
 // it frees the model and the units in reverse order.
 //
 // One per process, on the main thread.

@@ -217,7 +217,7 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   void OpenCommandLineFile();
   // Opens Arguments[1] (the first after the program's name, made a full path) when it
   // names an existing file that is no folder; the rest are ignored.
-  void OpenFileArgument(const QStringList& arguments);
+  virtual void OpenFileArgument(const QStringList& arguments);
   void UpdateControls() override;
 
   // ---- Documents ----

@@ -16,10 +16,14 @@
 // wrap.
 //
 // Plug-in mode (ZelGraphicsEditorPlugin.cpp) begins when a document read from an
-// exchange file becomes current, and never ends: the application title gains
-// " Plug-in" and the caption shows that title alone; the File menu, Open, Save,
-// Previous and Next are hidden and dropped files are ignored; OK and Cancel follow a separator at the end of the
-// standard toolbar; the exchange file never enters the recent files. The process exit
+// exchange file becomes current, and never ends. The program started on an exchange
+// file that does not load (too large, cut short) shows the open error and ends at once
+// with exit code -1, so that the host gets no result; it never runs on in normal mode,
+// whose exit code 0 would hand the host its own pixels as the edit. In plug-in mode
+// the application title gains " Plug-in" and the caption shows that title alone; the
+// File menu, Open, Save, Previous and Next are hidden and dropped files are ignored;
+// OK and Cancel follow a separator at the end of the standard toolbar; the exchange
+// file never enters the recent files. The process exit
 // code (ExitCode) is -1 from then on and becomes 0 only once the image has been
 // written back into the exchange file:
 // - OK ends a running tool operation without an undo record and writes the image
@@ -194,6 +198,9 @@ class TZelGraphicsEditor : public TZelEditor {
   void Redo() override;
 
   // ---- Plug-in mode (see the top of this file) ----
+  // The inherited; then, when the argument is an exchange file (IsExchangeFile) that
+  // did not open, ExitCode -1 and the main window closed (see the top of this file).
+  void OpenFileArgument(const QStringList& arguments) override;
   // Once, for true: the title, the hidden items, OK and Cancel; then the inherited.
   void SetPluginMode(bool value) override;
   // In plug-in mode the caption is the application title alone.

@@ -62,6 +62,14 @@ QString TextAt(const TZelProperties* params, int index) {
 
 // ---- Plug-in mode ----
 
+void TZelGraphicsEditor::OpenFileArgument(const QStringList& arguments) {
+  TZelEditor::OpenFileArgument(arguments);
+  if (GetDocumentCount() > 0 || arguments.size() < 2 || !TZelGraphicsFormats::IsExchangeFile(arguments[1])) return;
+  // The open error has been shown. The plug-in takes the file back on exit code 0 only.
+  quill::ExitCode = -1;
+  MainForm->close();
+}
+
 void TZelGraphicsEditor::SetPluginMode(bool value) {
   if (PluginMode || !value) return;
   ZelApplication->SetTitle(ZelApplication->GetTitle() + QStringLiteral(" Plug-in"));

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "ExchangeFile.h"
 #include "ExchangeImage.h"
 #include "ImageCodecs.h"
 #include "LosslessJpeg.h"
@@ -223,6 +224,9 @@ bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
   if (LoadExchangeFile(fileName, *graphics)) {
     formatId = quill::kExchangeFormatId;
     result = true;
+  } else if (IsExchangeFile(fileName)) {
+    // The plug-in's file that its reader refused (too large, cut short): no other
+    // reader takes a file beginning "PSPF", and reading it whole would only take time.
   } else if (std::vector<uint8_t> data; quill::ReadFileBytes(path, data)) {
     const bool zli = RestoreZliHeader(data);
     result = quill::LoadLossless(*graphics, data, formatId) ||
@@ -291,6 +295,10 @@ bool TZelGraphicsFormats::LoadExchangeFile(const QString& fileName, TZelGraphics
 
 bool TZelGraphicsFormats::SaveExchangeFile(const QString& fileName, TZelGraphicsDocument& document) {
   return quill::SaveExchangeImage(quill::FilePath(fileName), document.CurrentImage);
+}
+
+bool TZelGraphicsFormats::IsExchangeFile(const QString& fileName) {
+  return quill::IsExchangeFile(quill::FilePath(fileName));
 }
 
 // ---- Property items ----

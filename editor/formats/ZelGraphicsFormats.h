@@ -4,7 +4,8 @@
 // The table has five rows: 0 JPEG, 1 TIFF, 2 PNG, 3 BMP, 4 ZLI (a JPEG whose first 16
 // bytes are stored inverted). The id -1 marks the exchange file of the filter plug-in.
 //
-// Load tries, in this order, the exchange file (format id -1), the .zli header
+// Load tries, in this order, the exchange file (format id -1; a file that begins as
+// one, IsExchangeFile, but that its reader refuses fails there), the .zli header
 // restore, the lossless JPEG object (id 0) and the image codecs (by the file's content,
 // never by its extension: 0 JPEG, 1 TIFF, 2 PNG, 3 BMP; any other format the codecs
 // decode, such as GIF, reports 2, so that its Save As proposes a format that keeps
@@ -103,6 +104,8 @@ class TZelGraphicsFormats : public TZelDocumentFormats {
   // copy is Load's to bring up to date) and written back from its current image.
   static bool LoadExchangeFile(const QString& fileName, TZelGraphicsDocument& document);
   static bool SaveExchangeFile(const QString& fileName, TZelGraphicsDocument& document);
+  // Whether FileName begins as an exchange file (quill::IsExchangeFile), loadable or not.
+  static bool IsExchangeFile(const QString& fileName);
 };
 
 // The property items between the document and the codecs. Read replaces the

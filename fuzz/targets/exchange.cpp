@@ -19,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     info = reader.Info();
   }
 
+  Check(!opened || quill::IsExchangeFile(path), "the reader accepted a file that is no exchange file");
+
   TZelLTBitmap image;
   quill::TImageMetadata metadata;
   if (!quill::LoadExchangeImage(path, image, metadata)) {

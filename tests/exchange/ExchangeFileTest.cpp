@@ -148,8 +148,36 @@ TEST_F(ExchangeFileTest, ReadsAnExifBlockOnlyWhenMoreThan496BytesFollowAndItFits
 TEST_F(ExchangeFileTest, ProbingAMissingNameCreatesNothing) {
   quill::TExchangeFileReader reader;
   EXPECT_FALSE(reader.Open(file_));
+  EXPECT_FALSE(quill::IsExchangeFile(file_));
   EXPECT_FALSE(fs::exists(file_));
   EXPECT_FALSE(reader.Open(folder_));  // a folder is no exchange file
+  EXPECT_FALSE(quill::IsExchangeFile(folder_));
+}
+
+// "PSPF" and Mode 3 make an exchange file, whether the reader then takes it or not: the
+// program must not hand such a file to its other readers.
+TEST_F(ExchangeFileTest, AnExchangeFileIsKnownByItsMagicAndMode) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool exchange;
+  };
+  std::vector<uint8_t> signature = Header(1, 1, 4, 3);
+  signature.resize(12);
+  std::vector<uint8_t> cut = signature;
+  cut.resize(11);
+  std::vector<uint8_t> otherMagic = Header(1, 1, 4, 3);
+  otherMagic[3] = 'X';
+  for (const Case& c : std::vector<Case>{{"header of an oversized image", Header(20000, 14000, 60000, 3), true},
+                                         {"no more than magic and mode", signature, true},
+                                         {"mode 1", Header(1, 1, 4, 3, 1), false},
+                                         {"other magic", otherMagic, false},
+                                         {"cut inside the mode", cut, false}}) {
+    WriteBytes(c.bytes);
+    EXPECT_EQ(quill::IsExchangeFile(file_), c.exchange) << c.what;
+    quill::TExchangeFileReader reader;
+    EXPECT_FALSE(reader.Open(file_)) << c.what;
+  }
 }
 
 TEST_F(ExchangeFileTest, WritesBackIntoTheFileKeepingRowPadding) {
@@ -200,6 +228,7 @@ TEST_F(ExchangeFileTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   ::alarm(60);
   quill::TExchangeFileReader reader;
   EXPECT_FALSE(reader.Open(pipe));
+  EXPECT_FALSE(quill::IsExchangeFile(pipe));
   EXPECT_FALSE(TFileMapping(pipe, TFileMapping::TAccess::ReadWrite).IsOpen());
   ::alarm(0);
 }

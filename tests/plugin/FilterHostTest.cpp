@@ -4,6 +4,13 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -11,15 +18,23 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "ExchangeFile.h"
 #include "PluginHost.h"
 #include "PluginTesting.h"
+
+extern char** environ;
 
 namespace {
 
@@ -61,6 +76,9 @@ struct THost {
   bool FailInput = false;
   bool NoOutput = false;
   int32_t ShortenOutputRows = 0;  // output rows this many bytes shorter than the image's
+  // Grants any input rectangle with the image's first pixel and row bytes, as a host
+  // whose image is larger than the test's would; the plug-in must not read them.
+  bool AnyInput = false;
   int AdvanceCalls = 0;
 };
 
@@ -80,6 +98,11 @@ int16_t AdvanceState() {
   r.inData = nullptr;
   r.outData = nullptr;
   if (!Empty(r.inRect)) {
+    if (host.AnyInput) {
+      r.inData = host.Image->Input.data();
+      r.inRowBytes = (r.inRect.right - r.inRect.left) * r.planes;
+      return 0;
+    }
     if (host.FailInput || !inside(r.inRect) || r.inLoPlane != 0 || r.inHiPlane != r.planes - 1) return -1;
     r.inData = host.Image->Input.data() + offset(r.inRect);
     r.inRowBytes = image.RowBytes;
@@ -143,7 +166,10 @@ class FilterHostTest : public testing::Test {
     env_.Set("XDG_CONFIG_DIRS", (folder_.Path / "system").string());
     env_.Set("TMPDIR", Tmp().string());
     env_.Set("QUILL_STANDIN_LOG", Log().string());
-    for (const char* name : {"QUILL_STANDIN_MODE", "QUILL_STANDIN_KEEP", "QUILL_STANDIN_FIFO"}) env_.Set(name, {});
+    for (const char* name :
+         {"QUILL_STANDIN_MODE", "QUILL_STANDIN_KEEP", "QUILL_STANDIN_FIFO", "QUILL_STANDIN_RUNTIME_FILE"}) {
+      env_.Set(name, {});
+    }
   }
   void TearDown() override {
     if (library_ != nullptr) ::dlclose(library_);
@@ -317,12 +343,10 @@ INSTANTIATE_TEST_SUITE_P(
 // The real program, started by the plug-in on the exchange file, inverts the image
 // rectangle (1, 1)-(4, 3) through a demo script: on OK the host receives exactly those
 // pixels inverted, on Cancel its image stays as it was.
+// Without XDG_RUNTIME_DIR Qt would make its runtime folder in the temporary folder and
+// leave it there: the plug-in gives the program one that goes with the exchange file.
 TEST_F(FilterHostTest, TheProgramsEditReachesTheHostOnOkOnly) {
-  // Qt's runtime folder, which would otherwise go into the temporary folder.
-  const fs::path runtime = folder_.Path / "runtime";
-  fs::create_directory(runtime);
-  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-  env_.Set("XDG_RUNTIME_DIR", runtime.string());
+  env_.Set("XDG_RUNTIME_DIR", {});
   Load(QUILL_SCRIPTED_QUILLMERE);
   for (const char* answer : {"ok", "cancel"}) {
     SCOPED_TRACE(answer);
@@ -391,7 +415,11 @@ TEST_P(ProgramFailureTest, NothingIsCopiedBack) {
   Load();
   THostImage image(13, 9, 4, 5);
   PrepareRun(image, {2, 3, 7, 10});
+  // Should the read-back wait for a writer of a named pipe, the watchdog ends the test
+  // as a failure.
+  ::alarm(60);
   EXPECT_EQ(RunFilter(), quill::kResultNotCopied);
+  ::alarm(0);
   EXPECT_EQ(messages_, GetParam().Message);
   EXPECT_EQ(image.Output, image.Input);
   EXPECT_TRUE(ProgramRan());
@@ -404,7 +432,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TFailureCase{"shorten", "Error: Transfer image data error.\n"},
                     TFailureCase{"wide-rows", "Error: Transfer image data error.\n"},
                     TFailureCase{"header-size", "Error: Transfer image data error.\n"},
-                    TFailureCase{"resize", "Error: Transfer image data error.\n"}, TFailureCase{"magic", ""}),
+                    TFailureCase{"resize", "Error: Transfer image data error.\n"}, TFailureCase{"magic", ""},
+                    TFailureCase{"fifo", ""}),
     [](const testing::TestParamInfo<TFailureCase>& test) {
       std::string name = test.param.Mode;
       name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
@@ -482,6 +511,210 @@ TEST_F(FilterHostTest, UnusableOutputIsReportedAndLeftAlone) {
     EXPECT_EQ(image.Output, image.Input);
   }
   EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+// The host's own handling of its children. A host that reaps every child from its
+// SIGCHLD handler, or ignores SIGCHLD, would take the program's exit status; the host
+// receives the edit (and a cancel) all the same, and the program is not its child.
+class HostChildHandlingTest : public FilterHostTest, public testing::WithParamInterface<const char*> {
+ protected:
+  static void ReapEveryChild(int) {
+    const int saved = errno;
+    int status;
+    while (::waitpid(-1, &status, WNOHANG) > 0) ++reaped_;
+    errno = saved;
+  }
+
+  void SetUp() override {
+    FilterHostTest::SetUp();
+    struct sigaction handling = {};
+    handling.sa_flags = SA_RESTART;
+    handling.sa_handler = std::string(GetParam()) == "Reaper" ? ReapEveryChild : SIG_IGN;
+    reaped_ = 0;
+    ::sigaction(SIGCHLD, &handling, &previous_);
+  }
+  void TearDown() override {
+    ::sigaction(SIGCHLD, &previous_, nullptr);
+    FilterHostTest::TearDown();
+  }
+
+  static inline std::atomic<int> reaped_{0};
+  struct sigaction previous_ = {};
+};
+
+TEST_P(HostChildHandlingTest, TheProgramsExitReachesThePlugIn) {
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), quill::kResultDone) << messages_;
+  EXPECT_EQ(image.Output, image.Changed({2, 3, 7, 10}, [](uint8_t* pixel) {
+    for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
+  }));
+  EXPECT_NE(ProgramLog().at("ppid"), std::to_string(::getpid()));
+  EXPECT_EQ(reaped_, 0);
+
+  env_.Set("QUILL_STANDIN_MODE", "cancel");
+  THostImage untouched(13, 9, 3, 5);
+  PrepareRun(untouched, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), quill::kResultNotCopied);
+  EXPECT_EQ(untouched.Output, untouched.Input);
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostChildHandlingTest, testing::Values("Reaper", "Ignore"));
+
+// Makes clone3 fail with ENOSYS in this process, as an older kernel or a container's
+// system-call filter does.
+bool RefuseClone3() {
+  sock_filter rules[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program = {static_cast<unsigned short>(std::size(rules)), rules};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+using FilterHostDeathTest = FilterHostTest;
+
+// Without clone3 the program is started as the host's own child and the round trip
+// still works. Run in a child process of the test, which the filter stays confined to.
+TEST_F(FilterHostDeathTest, WithoutClone3TheProgramIsAPlainChild) {
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  const std::vector<uint8_t> expected = image.Changed({2, 3, 7, 10}, [](uint8_t* pixel) {
+    for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
+  });
+  const auto run = [&] {
+    if (!RefuseClone3()) return 2;
+    if (RunFilter() != quill::kResultDone || image.Output != expected) return 3;
+    return ProgramLog().at("ppid") == std::to_string(::getpid()) ? 0 : 4;
+  };
+  EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
+}
+
+// The program starts in its own folder: a relative program path and a relative
+// temporary folder (the exchange file's and the runtime folder's) count from the host's
+// working folder, where the host means them.
+TEST_F(FilterHostTest, RelativePathsCountFromTheHostsWorkingFolder) {
+  const fs::path hostFolder = fs::current_path();
+  fs::current_path(folder_.Path);
+  env_.Set("TMPDIR", "tmp");
+  env_.Set("XDG_RUNTIME_DIR", {});
+  Load(fs::relative(kStandIn, folder_.Path).string());
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  const int16_t result = RunFilter();
+  fs::current_path(hostFolder);
+
+  EXPECT_EQ(result, quill::kResultDone) << messages_;
+  const auto log = ProgramLog();
+  EXPECT_TRUE(fs::equivalent(log.at("argv0"), kStandIn));
+  EXPECT_TRUE(fs::equivalent(log.at("cwd"), fs::path(kStandIn).parent_path()));
+  const fs::path file = log.at("argv1");
+  EXPECT_TRUE(file.is_absolute());
+  EXPECT_TRUE(fs::equivalent(file.parent_path(), Tmp()));
+  const fs::path runtime = log.at("runtime");
+  EXPECT_TRUE(runtime.is_absolute());
+  EXPECT_EQ(runtime.parent_path(), file.parent_path());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+// A runtime folder of the host's is passed on untouched; without one (unset or empty)
+// the program gets a new folder of its own in the temporary folder, open to the user
+// only, removed with everything in it when the run ends.
+TEST_F(FilterHostTest, TheProgramGetsARuntimeFolderOnlyWhenTheHostHasNone) {
+  env_.Set("QUILL_STANDIN_RUNTIME_FILE", "socket");
+  const fs::path session = folder_.Path / "session";
+  fs::create_directory(session);
+  env_.Set("XDG_RUNTIME_DIR", session.string());
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  EXPECT_EQ(RunFilter(), quill::kResultDone) << messages_;
+  EXPECT_EQ(ProgramLog().at("runtime"), session.string());
+  EXPECT_TRUE(fs::exists(session / "socket"));
+
+  for (const std::optional<std::string>& none : {std::optional<std::string>(), std::optional<std::string>("")}) {
+    env_.Set("XDG_RUNTIME_DIR", none);
+    PrepareRun(image, {2, 3, 7, 10});
+    EXPECT_EQ(RunFilter(), quill::kResultDone) << messages_;
+    const auto log = ProgramLog();
+    EXPECT_EQ(fs::path(log.at("runtime")).parent_path(), Tmp());
+    EXPECT_EQ(log.at("runtime-mode"), "700");
+    EXPECT_TRUE(fs::is_empty(Tmp()));
+  }
+}
+
+// An image the program would refuse is refused before a byte of it is read and before
+// anything is written or started.
+TEST_F(FilterHostTest, AnImageLargerThanTheProgramTakesIsRefusedBeforeAnythingStarts) {
+  Load();
+  THostImage image(1, 1, 3, 0);
+  PrepareRun(image, {0, 0, 14000, 20000});
+  host_.AnyInput = true;
+  EXPECT_EQ(RunFilter(), quill::kResultStartFailed);
+  EXPECT_EQ(messages_,
+            "Error: The image is too large for Quillmere: 20000 x 14000 pixels; it takes at most 268435456 pixels.\n");
+  EXPECT_FALSE(ProgramRan());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+// Runs Program on File with standard error into Errors; the wait status.
+int RunProgram(const std::string& program, const fs::path& file, const fs::path& errors) {
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()), nullptr};
+  pid_t process = -1;
+  int status = -1;
+  if (::posix_spawn(&process, program.c_str(), &actions, nullptr, arguments, environ) == 0) {
+    ::waitpid(process, &status, 0);
+  }
+  ::posix_spawn_file_actions_destroy(&actions);
+  return status;
+}
+
+// The real program on a file that begins as an exchange file but does not load (above
+// the pixel limit, cut short) says so and ends with -1, no result for the host; on a
+// "PSPF" file of another mode it stays in normal mode (the scripted program then ends
+// with 3).
+TEST_F(FilterHostTest, TheProgramGivesNoResultForAnExchangeFileItCannotLoad) {
+  env_.Set("QT_QPA_PLATFORM", "offscreen");
+  // In the sanitizer build: the font library's configuration parser leaks two of its
+  // rules when the program is started from here (not when started from a shell); that
+  // leak is the library's, and must not count as the program's exit code.
+  const fs::path suppressions = folder_.Path / "leaks.supp";
+  WriteTextFile(suppressions, "leak:libfontconfig.so\n");
+  env_.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string());
+  const fs::path runtime = folder_.Path / "runtime";
+  fs::create_directory(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  env_.Set("XDG_RUNTIME_DIR", runtime.string());
+  struct TCase {
+    const char* Name;
+    int32_t Width, Height, Mode;
+    int64_t Rows;  // rows the file holds (sparse)
+    int Exit;
+  };
+  for (const TCase& c : {TCase{"oversized", 20000, 14000, 3, 14000, 255}, TCase{"cut-short", 40, 30, 3, 29, 255},
+                         TCase{"mode-1", 40, 30, 1, 30, 3}}) {
+    SCOPED_TRACE(c.Name);
+    const fs::path file = folder_.Path / (std::string(c.Name) + ".tmp");
+    const int32_t header[8] = {32, c.Mode, 0, 0, c.Width, c.Height, c.Width * 3, 3};
+    WriteTextFile(file, "PSPF" + std::string(reinterpret_cast<const char*>(header), sizeof header));
+    fs::resize_file(file, quill::kExchangePixelOffset + c.Rows * c.Width * 3);
+    const fs::path errors = folder_.Path / "errors.txt";
+    const int status = RunProgram(QUILL_SCRIPTED_QUILLMERE, file, errors);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), c.Exit) << ReadTextFile(errors);
+    EXPECT_NE(ReadTextFile(errors).find("Message: The file " + file.string() + " cannot be opened."),
+              std::string::npos)
+        << ReadTextFile(errors);
+  }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 //   Invert 1, 1, 4, 3      (inverts the image rectangle Left, Top, Right, Bottom)
 //
 // then OK, or Cancel when QUILL_SCRIPTED_ANSWER is "cancel". The script runs once the
-// command-line file is open; without plug-in mode the program ends with exit code 3.
-// A script error is written to standard error and ends the program with exit code 4.
+// command-line file is open; without plug-in mode the program ends with exit code 3
+// (unless it has ended already). A script error is written to standard error and ends
+// the program with exit code 4. Message boxes are answered OK and their text written
+// to standard error as "Message: <text>".
 
 #include <QAction>
 #include <QTimer>
@@ -74,6 +76,7 @@ class TDriver {
   }
 
   void Start() {
+    if (!MainForm->isVisible()) return;
     if (!GraphicsEditor->PluginMode) {
       quill::ExitCode = 3;
       MainForm->close();
@@ -92,6 +95,10 @@ int main(int argc, char** argv) {
   quill::TProgram program(argc, argv);
   DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->NewComponent<TInvertTool>();
+  ZelApplication->SetMessageBoxAnswerer([](const QString& text, const QString&, uint32_t) {
+    std::fprintf(stderr, "Message: %s\n", text.toLocal8Bit().constData());
+    return quill::IDOK;
+  });
   TDriver driver;
   // The editor queues the opening of the command-line file while the application
   // starts; the driver's start is queued behind it once the event loop runs.

@@ -1,8 +1,11 @@
 // A stand-in for the main program, started by the plug-in under test with the arguments
 // {its own path, the exchange file}. What it does comes from the environment, which the
 // plug-in passes on:
-//   QUILL_STANDIN_LOG   when set, it writes its arguments, working folder and open
-//                       descriptors there, one "name=value" line each;
+//   QUILL_STANDIN_LOG   when set, it writes its arguments, working folder, open
+//                       descriptors, parent process, runtime folder (XDG_RUNTIME_DIR)
+//                       and that folder's permissions there, one "name=value" line each;
+//   QUILL_STANDIN_RUNTIME_FILE  when set, it leaves a file of that name in its runtime
+//                       folder, as a program's sockets would be;
 //   QUILL_STANDIN_KEEP  when set, it copies the exchange file as it arrived there;
 //   QUILL_STANDIN_FIFO  when set, it waits for one byte from that pipe before it works;
 //   QUILL_STANDIN_MODE  what it does to the file and how it ends (default "invert"):
@@ -19,10 +22,12 @@
 //     header-size  "invert", then a HeaderSize that puts the rows past the file's end
 //     resize       writes back an image one pixel wider; exit 0
 //     magic        "invert", then the file no longer begins "PSPF"
+//     fifo         replaces the file with a named pipe; exit 0
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -51,8 +56,14 @@ void Log(const std::string& path, char** argv) {
     fds += (fds.empty() ? "" : ",") + name;
   }
   ::closedir(folder);
+  const std::string runtime = Env("XDG_RUNTIME_DIR");
+  struct stat info = {};
+  const bool folderThere = !runtime.empty() && ::stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  char mode[8] = "";
+  if (folderThere) std::snprintf(mode, sizeof mode, "%o", info.st_mode & 07777);
   std::ofstream(path) << "argv0=" << argv[0] << "\nargv1=" << argv[1]
-                      << "\ncwd=" << std::filesystem::current_path().string() << "\nfds=" << fds << "\n";
+                      << "\ncwd=" << std::filesystem::current_path().string() << "\nfds=" << fds
+                      << "\nppid=" << ::getppid() << "\nruntime=" << runtime << "\nruntime-mode=" << mode << "\n";
 }
 
 void WaitForByte(const std::string& fifo) {
@@ -114,10 +125,18 @@ int main(int argc, char** argv) {
   if (const std::string keep = Env("QUILL_STANDIN_KEEP"); !keep.empty()) std::filesystem::copy_file(file, keep);
   if (const std::string fifo = Env("QUILL_STANDIN_FIFO"); !fifo.empty()) WaitForByte(fifo);
 
+  if (const std::string name = Env("QUILL_STANDIN_RUNTIME_FILE"); !name.empty()) {
+    std::ofstream(Env("XDG_RUNTIME_DIR") + "/" + name) << "socket\n";
+  }
+
   const std::string mode = Env("QUILL_STANDIN_MODE");
   if (mode == "cancel") return -1;
   if (mode == "exit1") return 1;
   if (mode == "signal") ::raise(SIGKILL);
+  if (mode == "fifo") {
+    std::filesystem::remove(file);
+    return ::mkfifo(file.c_str(), 0600) == 0 ? 0 : 5;
+  }
   if (mode == "keep-layout") {
     InvertInPlace(file);
     return 0;

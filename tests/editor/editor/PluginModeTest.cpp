@@ -158,6 +158,39 @@ TEST_F(PluginModeTest, YesToTheQuestionWritesBackAndCancelLeavesWithoutAsking) {
   EXPECT_TRUE(editor_->formats.saves.empty());
 }
 
+// The program started on a file that begins as an exchange file but does not load
+// (here: one row short) shows the open error and ends at once with -1, no result for
+// the host; a "PSPF" file of another mode is no exchange file and leaves the program in
+// normal mode.
+TEST_F(PluginModeTest, AnExchangeFileThatDoesNotLoadEndsTheProgramWithoutAResult) {
+  editor_->realFormats = true;
+  QTemporaryDir folder;
+  const auto write = [&](const QString& name, int32_t mode) {
+    const int32_t header[8] = {32, mode, 0, 0, 40, 30, 120, 3};
+    QFile file(folder.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("PSPF");
+    file.write(reinterpret_cast<const char*>(header), sizeof header);
+    file.write(QByteArray(120 * 29, '\0'));
+    return file.fileName();
+  };
+  const QString other = write(QStringLiteral("other.tmp"), 1);
+  editor_->OpenFileArgument({"Quillmere", other});
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "The file " + other + " cannot be opened.");
+  EXPECT_EQ(quill::ExitCode, 0);
+  EXPECT_TRUE(MainForm->isVisible());
+
+  const QString exchange = write(QStringLiteral("PSPabc.tmp"), 3);
+  editor_->OpenFileArgument({"Quillmere", exchange});
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].Text, "The file " + exchange + " cannot be opened.");
+  EXPECT_EQ(boxes_[1].Flags, MB_ICONERROR);
+  EXPECT_EQ(quill::ExitCode, -1);
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_FALSE(editor_->PluginMode);
+}
+
 // The editor's commands and targets as a demo script reaches them: through a player
 // whose commands and targets go to the application's scriptable components.
 class EditorScriptTest : public EditorTest {
