@@ -36,7 +36,7 @@ namespace {
 constexpr uint16_t kUtf8CodePage = 65001;
 const QString kFilter = QStringLiteral("Demo Script (*.dsc)");
 const QString kUnrecordableMessage =
-    QStringLiteral("This message cannot be recorded: it holds both kinds of quotes or a backslash before n.");
+    QStringLiteral("This message cannot be recorded: it holds both \" and ', or \\n.");
 
 }  // namespace
 

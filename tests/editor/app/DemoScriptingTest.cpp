@@ -168,7 +168,7 @@ TEST_F(DemoScriptingTest, RecordedMessagesPlayBackAsTyped) {
   for (const QString& text : {QString("He said \"it's\""), QString("C:\\new")}) {
     clickWith(text);
     EXPECT_EQ(editor->statusBar()->currentMessage(),
-              "This message cannot be recorded: it holds both kinds of quotes or a backslash before n.")
+              "This message cannot be recorded: it holds both \" and ', or \\n.")
         << text.toStdString();
   }
   pointer.EndDriving();
