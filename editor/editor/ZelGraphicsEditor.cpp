@@ -18,9 +18,9 @@
 #include <algorithm>
 
 #include "MainForm.h"
+#include "ZelDemoScript.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsTool.h"
-#include "ZelDemoScript.h"
 #include "ZelGraphicsView.h"
 #include "ZelLocalizer.h"
 #include "ZelScrollTool.h"

@@ -1,16 +1,19 @@
 // Demos in the whole program: every command and target that the editor and the tools
-// register answers a script line, the unknown ones give the player's errors; a stroke
-// recorded through the pointer driver plays back to the same pixels; the shipped demos
-// run to their end and change the photo. The program plays on a clock the test moves.
+// register answers a script line, the unknown ones give the player's errors, an image
+// point without numbers clicks nothing; a stroke recorded through the pointer driver
+// plays back to the same pixels, and a recorded message to the same text; the shipped
+// demos change the photo where they press; quill-play-demo pictures the balloons. The
+// program plays on a clock the test moves.
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QPointF>
-#include <QProcess>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QPointF>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -335,6 +338,7 @@ TEST_F(DemoScriptingTest, TheShippedDemosChangeThePhotoWhereTheyPress) {
     SCOPED_TRACE(file.toStdString());
     TZelDemoScript script;
     ASSERT_TRUE(script.LoadFromFile(file));
+    EXPECT_TRUE(QFileInfo(ImagesFolder() + script.DecodeFileName(script.GetInfoValue("Image"))).isFile());
     const TPresses presses = PressesOf(script);
     ASSERT_FALSE(presses.strokes.empty());
     ASSERT_GT(presses.size, 0);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
@@ -11,8 +10,6 @@
 
 #include <clocale>
 #include <cstdlib>
-
-#include <set>
 #include <string>
 #include <typeinfo>
 #include <vector>
