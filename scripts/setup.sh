@@ -3,8 +3,8 @@
 # those already present; runs apt-get update only when something is missing.
 #
 # Takes no arguments and reads no environment. Run it (bash scripts/setup.sh) or
-# source it; either way its status is 0 once every package is installed and non-zero
-# otherwise. Sourcing it defines the function quill_setup (the same check, to run
+# source it; either way its status is 0 once every package is installed (and the
+# de_DE.UTF-8 locale that the tests use is generated) and non-zero otherwise. Sourcing it defines the function quill_setup (the same check, to run
 # again), quill_setup_fuzz (the same for what fuzz/run.sh needs besides: clang and
 # its fuzzer runtime) and quill_setup_bench (the Python libraries that the comparison
 # benchmarks time against: OpenCV, NumPy, Pillow), and changes none of the caller's shell options or variables.
@@ -26,8 +26,25 @@ quill_setup() {
                   fonts-dejavu-core
                   # xdg-open, through which Help and the About box's links open the help
                   # pages and web addresses in the desktop's browser.
-                  xdg-utils)
-  quill_install "${packages[@]}"
+                  xdg-utils
+                  # A comma-decimal locale, in which the demo scripts' numbers are tested.
+                  locales)
+  quill_install "${packages[@]}" && quill_locale de_DE UTF-8
+}
+
+# quill_locale LANGUAGE CHARSET: generates the locale LANGUAGE.CHARSET when it is missing.
+quill_locale() {
+  local name="$1.$2" normalised
+  normalised="$1.$(printf '%s' "$2" | tr -d '-' | tr '[:upper:]' '[:lower:]')"
+  if locale -a 2>/dev/null | grep -qxF -e "$name" -e "$normalised"; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing locale $name; run this script as root to generate it" >&2
+    return 1
+  fi
+  echo "setup: generating the locale $name"
+  localedef -i "$1" -f "$2" "$name"
 }
 
 quill_setup_fuzz() {

@@ -1,12 +1,15 @@
 // quill-demo-shot: pictures of the demo windows, to look at them under Xvfb (or
-// offscreen): the demo list as it opens at start (demo-list.png), and the demo editor
-// recording a click on the photo (demo-editor.png).
+// offscreen): the demo list as it opens at start (demo-list.png), the demo editor
+// recording a click on the photo with a message in quotes and then being given a
+// message that no script line can hold (demo-editor.png), and its script once the
+// recording has stopped (demo-editor-stopped.png).
 //
 //   quill-demo-shot OUTPUT-FOLDER [PHOTO]
 //
 // The settings live in a temporary folder; message boxes are answered at once.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -76,6 +79,7 @@ int main(int argc, char** argv) {
   editor->AddLanguage("1033");
   editor->ScriptMemo->setPlainText("Title=A first demo\nWelcome=This demo shows the photo.");
   editor->SelectTab(1);
+  editor->MessageComboBox->setEditText(QStringLiteral("Say \"hi\" here"));
   editor->CmRecord();
   quill::PointerDriver& pointer = DemonstrationModule->GetPlayback().GetPointerDriver();
   pointer.BeginDriving();
@@ -90,6 +94,7 @@ int main(int argc, char** argv) {
   Settle();
   pointer.SetPosition({centre.x() + 40, centre.y() + 30});
   Settle();
+  editor->MessageComboBox->setEditText(QStringLiteral("He said \"it's\""));
   editor->UpdateControls();
   Settle();
   quill::ScreenPicture().save(out.filePath("demo-editor.png"));

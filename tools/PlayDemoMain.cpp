@@ -7,7 +7,8 @@
 // its real player and pointer driver, and when the script ends writes the live image to
 // OUT.png (lossless). With --shots, a picture of the screen (every shown window, the
 // pointer sprite and the balloons) goes into DIR after every script line, as
-// line-NNNN.png. Message boxes are answered at once (questions Yes, save questions No,
+// line-NNNN.png, and one more while the balloon of each MESSAGE is on the screen, as
+// line-NNNN-message.png (NNNN counts the pictures). Message boxes are answered at once (questions Yes, save questions No,
 // the rest OK), so it never waits. When the player reports an error, its message goes
 // to standard error and the exit code is 1; a bad command line or a photo or script that
 // does not open gives 2.
@@ -28,6 +29,8 @@
 #include "MainForm.h"
 #include "Module.h"
 #include "ScreenPicture.h"
+#include "ZelBalloon.h"
+#include "ZelDemoActions.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
@@ -39,6 +42,12 @@ namespace {
 int Fail(const QString& message, int code) {
   std::fprintf(stderr, "quill-play-demo: %s\n", message.toLocal8Bit().constData());
   return code;
+}
+
+// The running MESSAGE shows its balloon.
+bool BalloonShown(TZelDemoPlayback& player) {
+  const auto* message = dynamic_cast<TZelDemoScriptBalloonAction*>(player.GetCurrentAction());
+  return message != nullptr && message->GetBalloon() != nullptr && message->GetBalloon()->isVisible();
 }
 
 }  // namespace
@@ -116,14 +125,32 @@ int main(int argc, char** argv) {
     if (stop) finish();
   };
 
+  // Pictures are taken when the event loop has nothing left to do. No step runs while
+  // the windows catch up with the window system first: under X a window that has just
+  // closed stays on the screen until the one below it repaints.
   int shot = 0;
   int shownLine = -1;
+  int balloonLine = -1;
+  const auto save = [&](const char* suffix) {
+    player.GetThread().Stop();
+    QGuiApplication::sync();
+    quill::ScreenPicture().save(QDir(shots).filePath(QString::asprintf("line-%04d%s.png", shot++, suffix)));
+    if (player.IsPlaying()) player.GetThread().Start();
+  };
   if (!shots.isEmpty()) {
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
                      [&] {
-                       if (!player.IsPlaying() || player.GetCurrentLine() == shownLine) return;
-                       shownLine = player.GetCurrentLine();
-                       quill::ScreenPicture().save(QDir(shots).filePath(QString::asprintf("line-%04d.png", shot++)));
+                       if (!player.IsPlaying()) return;
+                       const int line = player.GetCurrentLine();
+                       if (line != shownLine) {
+                         shownLine = line;
+                         save("");
+                       }
+                       // The balloon lives only while its line runs.
+                       if (line != balloonLine && BalloonShown(player)) {
+                         balloonLine = line;
+                         save("-message");
+                       }
                      });
   }
   bool opened = false;

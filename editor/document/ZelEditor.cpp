@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "MainForm.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelFileDialogs.h"
 #include "ZelLocalizer.h"
 #include "ZelProperties.h"
@@ -63,15 +64,6 @@ QString WithoutExtension(const QString& name) {
 }
 
 }  // namespace
-
-bool quill::ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point) {
-  if (toolbar == nullptr || item == nullptr) return false;
-  QWidget* button = toolbar->widgetForAction(item);
-  if (button == nullptr) return false;
-  const QPoint centre = button->mapToGlobal(QPoint(button->width() / 2, button->height() / 2));
-  point = {centre.x(), centre.y()};
-  return true;
-}
 
 // ---- TZelDocumentFormats ----
 
@@ -452,9 +444,9 @@ void TZelEditor::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperti
   if (text == nullptr) return;
   const QString name = QString::fromStdString(*text).toUpper();
   if (name == QLatin1String("UNDO")) {
-    found = quill::ToolButtonCentre(StandardToolbar, UndoToolButton, point);
+    found = quill::ToolbarItemCentre(UndoToolButton, point);
   } else if (name == QLatin1String("REDO")) {
-    found = quill::ToolButtonCentre(StandardToolbar, RedoToolButton, point);
+    found = quill::ToolbarItemCentre(RedoToolButton, point);
   }
 }
 

@@ -258,7 +258,8 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   // that runs the command (null when none does).
   void ExecuteCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
                       const TZelProperties* params) override;
-  // The script targets UNDO and REDO: the screen centre of their toolbar buttons.
+  // The script targets UNDO and REDO: the screen centre of their toolbar buttons (not
+  // found while a button is hidden).
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
                       quill::TPoint& point) override;
   // A recording of Sender begins: Recorder becomes a recorder over it (ZelRecorder.h).
@@ -304,12 +305,5 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   // The recorder over the player that records, while one does.
   std::unique_ptr<quill::TZelRecorder> playerRecorder_;
 };
-
-namespace quill {
-
-// The screen point at the centre of Item's button on Toolbar; false when it has none.
-bool ToolButtonCentre(QToolBar* toolbar, QAction* item, TPoint& point);
-
-}  // namespace quill
 
 #endif  // QUILL_EDITOR_ZELEDITOR_H_

@@ -5,14 +5,8 @@
 #include "ZelDemoEditor.h"
 #include "ZelDemoPlayback.h"
 #include "ZelDemonstrationModule.h"
-#include "ZelLanguageIds.h"
 
 namespace quill {
-namespace {
-
-constexpr uint16_t kUtf8CodePage = 65001;
-
-}  // namespace
 
 TZelPlaybackRecorder::TZelPlaybackRecorder(TZelDemoPlayback& playback, const QString& messageText)
     : playback_(playback), messageText_(messageText) {}
@@ -23,9 +17,9 @@ void TZelPlaybackRecorder::RecordLine(const QString& line) {
   if (!playback_.IsRecording()) return;
   TZelDemoScript& script = playback_.GetScript();
   std::string bytes;
-  if (!EncodeCodePage(line, script.Utf8 ? kUtf8CodePage : SystemAnsiCodePage(), bytes)) {
+  if (!EncodeCodePage(line, script.TextCodePage(), bytes)) {
     ConvertScriptToUtf8(script);
-    EncodeCodePage(line, kUtf8CodePage, bytes);
+    EncodeCodePage(line, script.TextCodePage(), bytes);
   }
   playback_.RecordLine(bytes);
 }
@@ -52,10 +46,14 @@ void RecordCommand(TZelRecorder* recorder, const QString& target, const QString&
                    const QString& command) {
   if (recorder == nullptr || !recorder->IsRecording()) return;
   RecordMouseMove(recorder, target);
-  if (recorder->GetRecordMessages()) {
-    recorder->RecordLine(QStringLiteral("Message \"") + message + QLatin1Char('"'));
-  }
+  if (recorder->GetRecordMessages()) RecordMessage(recorder, message);
   recorder->RecordLine(command);
+}
+
+void RecordMessage(TZelRecorder* recorder, const QString& text) {
+  QString quoted;
+  if (recorder == nullptr || !recorder->IsRecording() || !QuoteScriptText(text, quoted)) return;
+  recorder->RecordLine(QStringLiteral("Message ") + quoted);
 }
 
 void RecordClick(TZelRecorder* recorder, const QString& target, const QString& value) {

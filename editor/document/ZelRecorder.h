@@ -69,8 +69,15 @@ void RecordMouseMove(TZelRecorder* recorder, const QString& target);
 // Line, while Recorder records.
 void RecordLine(TZelRecorder* recorder, const QString& line);
 
+// While Recorder records: a MESSAGE line that plays back Text as it is, in double
+// quotes or, when Text holds one, in apostrophes (QuoteScriptText). A text that no
+// quoting holds (both quotes, or a backslash before an n) records nothing; the demo
+// editor tells the author when such a text is chosen.
+void RecordMessage(TZelRecorder* recorder, const QString& text);
+
 // The three lines of a named command while Recorder records: "MouseCurvedMove " +
-// Target, then `Message "<Message>"` only with the RecordMessages option, then Command.
+// Target, then the MESSAGE line of Message (RecordMessage) only with the
+// RecordMessages option, then Command.
 void RecordCommand(TZelRecorder* recorder, const QString& target, const QString& message,
                    const QString& command);
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "MainForm.h"
+#include "ZelDemoScript.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsTool.h"
 #include "ZelGraphicsView.h"
@@ -30,6 +31,14 @@
 TZelGraphicsEditor* GraphicsEditor = nullptr;
 
 namespace {
+
+// One axis of a window's frame, Start and Length, fitted into the work area from
+// WorkStart to WorkEnd: kept where it fits, else centred, and no longer than the area.
+void FitAxis(int64_t workStart, int64_t workEnd, int64_t& start, int64_t& length) {
+  length = std::min(length, workEnd - workStart);
+  start = std::max(start, workStart);
+  if (start + length > workEnd) start = workStart + (workEnd - workStart - length) / 2;
+}
 
 constexpr int32_t kZoomInText = 98;
 constexpr int32_t kZoomOutText = 99;
@@ -231,39 +240,31 @@ void TZelGraphicsEditor::BestFit(TZelGraphicsView* view) {
 void TZelGraphicsEditor::SizeWindow(int32_t viewWidth, int32_t viewHeight) {
   TZelGraphicsView* view = GetCurrentView();
   if (view == nullptr || MainForm == nullptr) return;
-  const QRect frame = MainForm->geometry();
-  int64_t width = frame.width() + std::max(0, viewWidth - view->width());
-  int64_t height = frame.height() + std::max(0, viewHeight - view->height());
+  // A script's sizes are untrusted: 64 bits hold every sum of two 32-bit values, and
+  // the window's frame is clamped to the screen's work area (without a screen, to what
+  // a window may be).
+  const QRect frame = MainForm->frameGeometry();
   int64_t left = frame.left();
   int64_t top = frame.top();
-  const QScreen* screen = MainForm->screen();
-  if (screen != nullptr) {
+  int64_t width = std::min<int64_t>(
+      int64_t{frame.width()} + std::max<int64_t>(0, int64_t{viewWidth} - view->width()), QWIDGETSIZE_MAX);
+  int64_t height = std::min<int64_t>(
+      int64_t{frame.height()} + std::max<int64_t>(0, int64_t{viewHeight} - view->height()), QWIDGETSIZE_MAX);
+  if (const QScreen* screen = MainForm->screen()) {
     const QRect work = screen->availableGeometry();
-    const int64_t workLeft = work.left();
-    const int64_t workTop = work.top();
-    const int64_t workRight = int64_t{work.left()} + work.width();
-    const int64_t workBottom = int64_t{work.top()} + work.height();
-    if (left < workLeft) left = workLeft;
-    if (left + width > workRight) {
-      if (workRight - workLeft > width) {
-        left = (workRight - workLeft - width) / 2;
-      } else {
-        left = workLeft;
-        width = workRight - workLeft;
-      }
-    }
-    if (top < workTop) top = workTop;
-    if (top + height > workBottom) {
-      if (workBottom - workTop > height) {
-        top = (workBottom - workTop - height) / 2;
-      } else {
-        top = workTop;
-        height = workBottom - workTop;
-      }
-    }
+    FitAxis(work.left(), int64_t{work.left()} + work.width(), left, width);
+    FitAxis(work.top(), int64_t{work.top()} + work.height(), top, height);
   }
-  MainForm->setGeometry(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
-                        static_cast<int>(height));
+  quill::SetMainWindowFrame(QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
+                                  static_cast<int>(height)));
+}
+
+void quill::SetMainWindowFrame(const QRect& frame) {
+  // setGeometry takes the client area: the frame's margins come off.
+  const QRect client = MainForm->geometry();
+  const QRect now = MainForm->frameGeometry();
+  MainForm->setGeometry(frame.adjusted(client.left() - now.left(), client.top() - now.top(),
+                                       client.right() - now.right(), client.bottom() - now.bottom()));
 }
 
 void TZelGraphicsEditor::BuildFolderList(const QString& fileName) {
@@ -421,11 +422,14 @@ bool TZelGraphicsEditor::OpenFile(const QString& fileName, TZelDocument*& docume
   if (!result || view == nullptr) return result;
   BuildFolderList(fileName);
   FitOnOpen(GetCurrentDocument(), view);
-  if (Recorder != nullptr && Recorder->IsRecording()) {
+  // A name that no quoting holds (both quotes in it) cannot be played back: no lines.
+  QString name;
+  if (Recorder != nullptr && Recorder->IsRecording() &&
+      quill::QuoteScriptText(QFileInfo(fileName).fileName(), name)) {
     quill::RecordCommand(Recorder, QStringLiteral("Open"), QStringLiteral("Open Image"),
-                         QStringLiteral("ImageOpen \"") + QFileInfo(fileName).fileName() +
-                             QStringLiteral("\", ") + QString::number(view->width()) +
-                             QStringLiteral(", ") + QString::number(view->height()));
+                         QStringLiteral("ImageOpen ") + name + QStringLiteral(", ") +
+                             QString::number(view->width()) + QStringLiteral(", ") +
+                             QString::number(view->height()));
   }
   return result;
 }

@@ -39,14 +39,18 @@
 // [, view width, view height] opens ImagesFolder + name when that file exists, else
 // name as given, as a document that closes without the save question, and with two
 // numeric sizes grows the window until the view is that large and fits the image;
-// when the open fails the player reports "Cannot open the file.". ZOOMIN, ZOOMOUT,
+// when the open fails the player reports "Cannot open the file.". The name is read as
+// the script reads file names (UTF-8, else the code page of its texts:
+// TZelDemoScript::DecodeFileName). ZOOMIN, ZOOMOUT,
 // ACTUALSIZE and BESTFIT click their buttons. SETMINWINDOWSIZE width, height widens
 // (heightens) a smaller main window to that size, at most the screen's, centred;
 // SETMINVIEWSIZE width, height grows the window as IMAGEOPEN does; both then fit the
 // image and do nothing without exactly two numbers. UNDO and REDO as the editor base.
 // Targets (GetTargetPoint): OPEN and OPENBUTTON, ZOOMIN, ZOOMOUT, ACTUALSIZE and
-// BESTFIT are the centres of their toolbar buttons; IMAGE, x, y is the image point
-// (x, y) in the current view (none without a view); UNDO and REDO as the editor base.
+// BESTFIT are the centres of their toolbar buttons, not found while a button is hidden
+// (Open in plug-in mode); IMAGE, x, y is the image point (x, y) in the current view,
+// not found without a view or unless x and y are both numbers; UNDO and REDO as the
+// editor base. A target not found makes the player report "Invalid arguments.".
 //
 // Main thread only.
 
@@ -68,6 +72,7 @@
 #include "ZelTypes.h"
 
 class QLabel;
+class QRect;
 class TZelGraphicsDocument;
 class TZelGraphicsTool;
 class TZelGraphicsView;
@@ -157,8 +162,9 @@ class TZelGraphicsEditor : public TZelEditor {
   // The zoom at which the whole image fits View: when H / VH >= W / VW, VH / H, else
   // VW / W. Nothing for a view or image without area.
   void BestFit(TZelGraphicsView* view);
-  // Grows the main window (within the screen's work area) until the view is at least
-  // ViewWidth x ViewHeight.
+  // Grows the main window until the view is at least ViewWidth x ViewHeight, its frame
+  // kept within the screen's work area (moved in, centred when it overhangs, at most as
+  // large as the area).
   void SizeWindow(int32_t viewWidth, int32_t viewHeight);
   // Lists the image files of FileName's folder into FolderFiles and finds FileName's
   // position. An empty folder part changes nothing; a folder that cannot be listed
@@ -219,6 +225,13 @@ class TZelGraphicsEditor : public TZelEditor {
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
                       quill::TPoint& point) override;
 };
+
+namespace quill {
+
+// Places the main window so that its frame, title bar and borders included, covers Frame.
+void SetMainWindowFrame(const QRect& frame);
+
+}  // namespace quill
 
 // The one graphics editor, from its creation by the composition root until it is freed.
 extern TZelGraphicsEditor* GraphicsEditor;

@@ -9,10 +9,12 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <string>
 
 #include "MainForm.h"
 #include "ZelDemoPlayback.h"
 #include "ZelDemoScript.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
@@ -51,11 +53,20 @@ bool TwoNumbers(const TZelProperties* params, int32_t& width, int32_t& height) {
          NumberAt(*params, 1, height);
 }
 
-QString TextAt(const TZelProperties* params, int index) {
-  if (params == nullptr) return QString();
+std::string BytesAt(const TZelProperties* params, int index) {
+  if (params == nullptr) return {};
   quill::TZelVariant variant;
   params->GetVariant(index, variant);
-  return QString::fromStdString(quill::VariantToText(variant));
+  return quill::VariantToText(variant);
+}
+
+QString TextAt(const TZelProperties* params, int index) { return QString::fromStdString(BytesAt(params, index)); }
+
+// The file name at Index, decoded as the running script gives its file names (as a
+// single-byte script without a player when there is none).
+QString FileNameAt(TZelDemoPlayback* sender, const TZelProperties* params, int index) {
+  static const TZelDemoScript kNoScript;
+  return (sender != nullptr ? sender->GetScript() : kNoScript).DecodeFileName(BytesAt(params, index));
 }
 
 }  // namespace
@@ -133,7 +144,7 @@ void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString&
   int32_t width = 0;
   int32_t height = 0;
   if (name == QLatin1String("IMAGEOPEN")) {
-    QString fileName = TextAt(params, 0);
+    QString fileName = FileNameAt(sender, params, 0);
     if (QFileInfo(ImagesFolder + fileName).isFile()) fileName = ImagesFolder + fileName;
     TZelDocument* document = nullptr;
     if (!OpenFile(fileName, document, true)) {
@@ -156,7 +167,7 @@ void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString&
     BestFitClick();
   } else if (name == QLatin1String("SETMINWINDOWSIZE")) {
     if (!TwoNumbers(params, width, height) || MainForm == nullptr) return;
-    QRect frame = MainForm->geometry();
+    QRect frame = MainForm->frameGeometry();
     const QScreen* screen = MainForm->screen();
     const QRect work = screen != nullptr ? screen->availableGeometry() : frame;
     const QRect whole = screen != nullptr ? screen->geometry() : frame;
@@ -165,13 +176,13 @@ void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString&
     height = std::min(height, work.height());
     if (frame.width() < width) {
       frame.setWidth(width);
-      frame.moveLeft((whole.width() - width) / 2);
+      frame.moveLeft(whole.left() + (whole.width() - width) / 2);
     }
     if (frame.height() < height) {
       frame.setHeight(height);
-      frame.moveTop((work.height() - height) / 2);
+      frame.moveTop(work.top() + (work.height() - height) / 2);
     }
-    MainForm->setGeometry(frame);
+    quill::SetMainWindowFrame(frame);
     FitToWindow();
   } else if (name == QLatin1String("SETMINVIEWSIZE")) {
     if (!TwoNumbers(params, width, height)) return;
@@ -197,12 +208,12 @@ void TZelGraphicsEditor::GetTargetPoint(TZelDemoPlayback* sender, const TZelProp
   } else if (name == QLatin1String("BESTFIT")) {
     button = ScaleToBestFitButton;
   } else if (name == QLatin1String("IMAGE")) {
+    // Without both numbers there is no point: a default would click where the script
+    // never said.
     TZelGraphicsView* view = GetCurrentView();
-    if (view == nullptr) return;
     int32_t x = 0;
     int32_t y = 0;
-    NumberAt(*params, 1, x);
-    NumberAt(*params, 2, y);
+    if (view == nullptr || !NumberAt(*params, 1, x) || !NumberAt(*params, 2, y)) return;
     const quill::TPoint device = view->GetMapMode().LogicalToDevice({x, y});
     const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
     point = {screen.x(), screen.y()};
@@ -212,5 +223,5 @@ void TZelGraphicsEditor::GetTargetPoint(TZelDemoPlayback* sender, const TZelProp
     TZelEditor::GetTargetPoint(sender, params, found, point);
     return;
   }
-  found = quill::ToolButtonCentre(StandardToolbar, button, point);
+  found = quill::ToolbarItemCentre(button, point);
 }

@@ -239,10 +239,7 @@ void TZelGraphicsView::MouseDown(quill::TMouseButton button, quill::TShiftState 
     RecordPoint(ButtonDown ? QStringLiteral("MouseMove Image, ")
                            : QStringLiteral("MouseCurvedMove Image, "),
                 image);
-    if (recorder->GetRecordMessages()) {
-      recorder->RecordLine(QStringLiteral("Message \"") + recorder->GetMessageText() +
-                           QLatin1Char('"'));
-    }
+    if (recorder->GetRecordMessages()) quill::RecordMessage(recorder, recorder->GetMessageText());
     if (button == quill::mbLeft) {
       RecordPoint(QStringLiteral("MouseDown Image, "), image);
       ButtonDown = true;

@@ -9,9 +9,7 @@
 #include "ZelBalloon.h"
 #include "ZelForms.h"
 #include "ZelLanguageFile.h"
-#include "ZelLanguageIds.h"
 #include "ZelLocalizer.h"
-#include "ZelStrings.h"
 #include "ZelUtils.h"
 
 namespace {
@@ -50,8 +48,7 @@ QString MessageText(const TZelDemoScript& script, const std::string& text) {
       return GetLocalizedString(*id);
     }
   }
-  const uint16_t codePage = script.Utf8 ? 65001 : quill::SystemAnsiCodePage();
-  return QString::fromStdU16String(AnsiToWideCP(text, codePage));
+  return script.DecodeText(text);
 }
 
 }  // namespace

@@ -35,19 +35,20 @@ namespace {
 
 constexpr uint16_t kUtf8CodePage = 65001;
 const QString kFilter = QStringLiteral("Demo Script (*.dsc)");
+const QString kUnrecordableMessage =
+    QStringLiteral("This message cannot be recorded: it holds both \" and ', or \\n.");
 
 }  // namespace
 
 namespace quill {
 
 uint16_t SectionCodePage(const TZelDemoScript& script, int index) {
-  if (script.Utf8) return kUtf8CodePage;
   bool decimal = false;
   const uint32_t langId = QString::fromStdString(script.GetSectionName(index)).toUInt(&decimal);
-  if (decimal && langId <= 0xFFFF) {
+  if (!script.Utf8 && decimal && langId <= 0xFFFF) {
     if (const uint16_t codePage = AnsiCodePageOfLangId(static_cast<uint16_t>(langId))) return codePage;
   }
-  return SystemAnsiCodePage();
+  return script.TextCodePage();
 }
 
 bool EncodeCodePage(const QString& text, uint16_t codePage, std::string& bytes) {
@@ -176,8 +177,7 @@ TZelDemoEditorForm::TZelDemoEditorForm(TZelComponent* owner, TZelDemonstrationMo
   MessageToolButton = Toolbar->addAction(images.GetIcon(5), QStringLiteral("Show Messages"));
   MessageToolButton->setCheckable(true);
   connect(MessageToolButton, &QAction::triggered, this, [this](bool checked) { playback_.RecordMessages = checked; });
-  connect(MessageComboBox, &QComboBox::currentTextChanged, this,
-          [this](const QString& text) { module_.MessageText = text; });
+  connect(MessageComboBox, &QComboBox::currentTextChanged, this, &TZelDemoEditorForm::MessageComboBoxChange);
 
   auto* client = new QWidget(this);
   auto* layout = new QVBoxLayout(client);
@@ -209,6 +209,17 @@ TZelDemoEditorForm::TZelDemoEditorForm(TZelComponent* owner, TZelDemonstrationMo
   }
   CmNew();
   MessageComboBox->setEditText(module_.MessageText);
+}
+
+void TZelDemoEditorForm::MessageComboBoxChange(const QString& text) {
+  module_.MessageText = text;
+  // A script line has no escape for its quotes: say at once what would be left out.
+  QString quoted;
+  if (!quill::QuoteScriptText(text, quoted)) {
+    statusBar()->showMessage(kUnrecordableMessage);
+  } else if (statusBar()->currentMessage() == kUnrecordableMessage) {
+    statusBar()->clearMessage();
+  }
 }
 
 TZelDemoEditorForm::~TZelDemoEditorForm() {

@@ -14,6 +14,11 @@
 // section's code page cannot hold, the whole script becomes UTF-8 (every section
 // re-encoded, written with the byte-order mark), so nothing typed is lost.
 //
+// The Message box holds the text of the MESSAGE line recorded before each click on the
+// photo while Show Messages is on. A script line has no escape for its quotes, so a text
+// with both quotes or with a backslash before an n cannot be recorded as typed: the
+// status bar says so at once, and the recording leaves those MESSAGE lines out.
+//
 // Play and Record borrow the player's events (end, stop query and error while playing;
 // recording started, line added and stopped while recording) and give them back when
 // the playback or recording ends, or at once when the player refuses to start (the
@@ -95,6 +100,9 @@ class TZelDemoEditorForm : public TZelForm {
   void CmRecord();
   void CmStop();
   void UpdateControls() override;
+  // The message text of the recorded clicks := Text; the status bar says when no
+  // script line can hold it (both quotes, or a backslash before an n).
+  void MessageComboBoxChange(const QString& text);
 
   // Loads Path and shows it; false when it cannot be read.
   bool OpenFile(const QString& path);

@@ -82,6 +82,7 @@ class TZelDemoPlaybackThread : public QObject {
   void Start();
   void Stop();
   bool IsActive() const { return timer_.isActive(); }
+  int GetInterval() const { return timer_.interval(); }
   // One step; re-arms the timer while the player plays or pauses.
   void DoStep();
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QStringDecoder>
 
 #include <charconv>
 #include <cmath>
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr uint16_t kUtf8CodePage = 65001;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -305,16 +307,26 @@ QString TZelDemoScript::GetLocalizedValue(std::string_view key) const {
     if (!FindSection(std::to_string(langId), index)) return {};
   }
   const std::string_view value = ValueOf(GetSection(index), key);
-  if (Utf8) return Decode(value, 65001);
+  if (Utf8) return Decode(value, kUtf8CodePage);
   const uint16_t codePage = quill::AnsiCodePageOfLangId(langId);
   return Decode(value, codePage != 0 ? codePage : quill::SystemAnsiCodePage());
 }
 
 QString TZelDemoScript::GetTitle() const {
   QString title = GetLocalizedValue("Title");
-  if (title.isEmpty()) title = Decode(GetInfoValue("Title"), Utf8 ? 65001 : quill::SystemAnsiCodePage());
+  if (title.isEmpty()) title = DecodeText(GetInfoValue("Title"));
   if (title.isEmpty()) title = QString::fromStdString(FileNameWithoutExt(FileName.toStdString()));
   return title;
+}
+
+uint16_t TZelDemoScript::TextCodePage() const { return Utf8 ? kUtf8CodePage : quill::SystemAnsiCodePage(); }
+
+QString TZelDemoScript::DecodeText(std::string_view bytes) const { return Decode(bytes, TextCodePage()); }
+
+QString TZelDemoScript::DecodeFileName(std::string_view bytes) const {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString name = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return utf8.hasError() ? DecodeText(bytes) : name;
 }
 
 // ---- Arguments ----
@@ -359,6 +371,17 @@ void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text) {
 }
 
 namespace quill {
+
+bool QuoteScriptText(const QString& text, QString& quoted) {
+  const bool apostrophe = text.contains(QLatin1Char('\''));
+  const bool doubleQuote = text.contains(QLatin1Char('"'));
+  if ((apostrophe && doubleQuote) || text.contains(QLatin1String("\\n")) || text.contains(QLatin1Char('\r'))) {
+    return false;
+  }
+  const QChar quote = doubleQuote ? QLatin1Char('\'') : QLatin1Char('"');
+  quoted = quote + QString(text).replace(QLatin1Char('\n'), QLatin1String("\\n")) + quote;
+  return true;
+}
 
 TZelVariant ParamAt(const TZelDemoScriptParams& params, int index) {
   TZelVariant value;

@@ -117,9 +117,19 @@ class TZelDemoScript {
   // chosen one lacks the key. Decoded as UTF-8 in a UTF-8 script, otherwise from the
   // code page of the section's own language.
   QString GetLocalizedValue(std::string_view key) const;
-  // The localized Title, else Info's Title (UTF-8 in a UTF-8 script, else the system
-  // code page), else FileName's name without folder and extension.
+  // The localized Title, else Info's Title (in TextCodePage), else FileName's name
+  // without folder and extension.
   QString GetTitle() const;
+
+  // The code page of the script's own texts outside the language sections (MESSAGE
+  // texts, Info's Title): UTF-8 in a UTF-8 script, else the system's ANSI code page.
+  uint16_t TextCodePage() const;
+  // Bytes of the script's own texts as text (TextCodePage).
+  QString DecodeText(std::string_view bytes) const;
+  // A file name the script gives (Info's Image, IMAGEOPEN's name): as UTF-8, the file
+  // system's encoding, when the bytes are valid UTF-8; else in TextCodePage, so that a
+  // name written on a single-byte system still finds its file.
+  QString DecodeFileName(std::string_view bytes) const;
 
   bool Utf8 = false;  // the file began with the UTF-8 byte-order mark
   QString FileName;   // the path given to LoadFromFile
@@ -142,6 +152,18 @@ class TZelDemoScriptParams : public TZelProperties {};
 
 // Fills Params from the argument text of a command line (rules atop this header).
 void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text);
+
+namespace quill {
+
+// Quoted := Text as one quoted argument that ParseScriptArguments reads back as Text:
+// in double quotes, or in apostrophes when Text holds a double quote; a line feed is
+// written as backslash-n. False, and Quoted unchanged, when no quoting reads back as
+// Text: it holds both quotes (there is no escape for the quote), a backslash followed
+// by n (always read as a line feed) or a carriage return (it would end the line).
+bool QuoteScriptText(const QString& text, QString& quoted);
+
+}  // namespace quill
+
 
 namespace quill {
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -60,9 +61,9 @@ QImage BuiltInThumbnail() {
 QImage ScriptThumbnail(const TZelDemoScript& script, const QString& folder) {
   const std::string name = script.GetInfoValue("Image");
   if (name.empty()) return {};
-  const QString path = folder + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  const QString path = folder + script.DecodeFileName(name);
   QImage fitted;
-  if (!quill::MakeThumbnail(std::filesystem::path(path.toStdString()), kThumbnailSize,
+  if (!quill::MakeThumbnail(std::filesystem::path(QFile::encodeName(path).toStdString()), kThumbnailSize,
                             kThumbnailSize, fitted) ||
       fitted.isNull()) {
     return {};
@@ -121,7 +122,8 @@ bool MenuItemCentre(QAction* item, quill::TPoint& point) {
 }
 
 bool ToolbarItemCentre(QAction* item, quill::TPoint& point) {
-  if (item == nullptr) return false;
+  // A hidden item's button may stand until the toolbar's next layout.
+  if (item == nullptr || !item->isVisible()) return false;
   for (QObject* owner : item->associatedObjects()) {
     auto* toolbar = qobject_cast<QToolBar*>(owner);
     if (toolbar == nullptr) continue;

@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include "EditorTesting.h"
 #include "PointerDriver.h"
@@ -262,6 +265,71 @@ TEST_F(EditorScriptTest, TargetsAreTheButtonsAndImagePointsOnTheScreen) {
 
   ParseScriptArguments(params, "Nowhere");
   EXPECT_FALSE(player_.ResolveTarget(params, point));
+}
+
+// An image point needs two numbers; a button that is hidden (Open in plug-in mode) is
+// not there to point at.
+TEST_F(EditorScriptTest, AnImagePointWithoutTwoNumbersAndAHiddenButtonAreNotFound) {
+  ASSERT_NE(Open(QStringLiteral("/photos/a.png"), MakePicture(80, 60)), nullptr);
+  TZelDemoScriptParams params;
+  quill::TPoint point;
+  for (const char* arguments : {"Image", "Image, 10", "Image, x, y", "Image, 10, y", "Image, x, 20",
+                                "Image, .5, 3", "Image, \"10\", 20"}) {
+    ParseScriptArguments(params, arguments);
+    EXPECT_FALSE(player_.ResolveTarget(params, point)) << arguments;
+  }
+  ParseScriptArguments(params, "image, 1.5, -3");
+  EXPECT_TRUE(player_.ResolveTarget(params, point));
+
+  ParseScriptArguments(params, "Open");
+  EXPECT_TRUE(player_.ResolveTarget(params, point));
+  editor_->SetPluginMode(true);
+  for (const char* name : {"Open", "OpenButton"}) {
+    ParseScriptArguments(params, name);
+    EXPECT_FALSE(player_.ResolveTarget(params, point)) << name;
+  }
+  ParseScriptArguments(params, "ZoomIn");
+  EXPECT_TRUE(player_.ResolveTarget(params, point));
+  Play({"MouseClick Open", "MouseClick Image, x, 5"});
+  EXPECT_EQ(errors_, (QStringList{"Invalid arguments.", "Invalid arguments."}));
+  quill::ExitCode = 0;
+}
+
+// Sizes from a script are untrusted: the largest and smallest numbers leave the window,
+// its frame included, inside the screen's work area, grown and never shrunk.
+TEST_F(EditorScriptTest, HugeViewSizesKeepTheWindowOnTheScreen) {
+  const QString demo = editor_->ImagesFolder + QStringLiteral("demo.png");
+  QFile(demo).open(QIODevice::WriteOnly);
+  editor_->formats.pictures[demo] = {MakePicture(40, 30), 2};
+  const QRect work = MainForm->screen()->availableGeometry();
+  for (const char* line : {"ImageOpen demo.png, 2147483647, 2147483647", "SetMinViewSize 2147483647, 2147483647",
+                           "ImageOpen demo.png, -2147483648, -2147483648",
+                           "SetMinViewSize -2147483648, 2147483647", "SetMinWindowSize 2147483647, 2147483647"}) {
+    const QSize before = MainForm->frameGeometry().size();
+    Play({line});
+    EXPECT_TRUE(errors_.isEmpty()) << line;
+    const QRect frame = MainForm->frameGeometry();
+    EXPECT_GE(frame.width(), std::min(before.width(), work.width())) << line;
+    EXPECT_GE(frame.height(), std::min(before.height(), work.height())) << line;
+    EXPECT_TRUE(work.contains(frame)) << line << ": " << frame.x() << ", " << frame.y() << ", "
+                                      << frame.width() << " x " << frame.height();
+  }
+}
+
+// A single-byte script names its files in its own code page (1252 here); a name in
+// UTF-8 is taken as it stands.
+TEST_F(EditorScriptTest, ImageOpenFindsANameWrittenInTheScriptsCodePage) {
+  const QString demo = editor_->ImagesFolder + QStringLiteral("Gr\u00fc\u00dfe.png");
+  QFile(demo).open(QIODevice::WriteOnly);
+  editor_->formats.pictures[demo] = {MakePicture(40, 30), 2};
+  for (const std::string line : {"ImageOpen \"Gr\xFC\xDF" "e.png\"", "ImageOpen Gr\xC3\xBC\xC3\x9F" "e.png"}) {
+    editor_->CloseClick();
+    ASSERT_EQ(editor_->GetCurrentDocument(), nullptr);
+    Play({line});
+    EXPECT_TRUE(errors_.isEmpty()) << line << ": " << errors_.join(' ').toStdString();
+    ASSERT_NE(editor_->GetCurrentDocument(), nullptr) << line;
+    EXPECT_EQ(editor_->GetCurrentDocument()->FileName, demo);
+  }
 }
 
 }  // namespace

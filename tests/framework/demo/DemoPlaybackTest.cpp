@@ -508,18 +508,27 @@ TEST_F(DemoPlaybackTest, AnErrorThatMayGoOnResumesWhereItWas) {
   EXPECT_EQ(queried, 0);
 }
 
+// The player is stepped every 10 ms: the timer runs with that interval from Play, is
+// armed again after every step while the player plays, and stops when it has ended.
 TEST(DemoPlaybackPacing, StepsComeFromTheTimerUntilThePlayerEnds) {
   quill::PlayerRig rig;
   rig.SetLines({"PAUSE 0", "PAUSE 0"});
   int finished = 0;
   rig.player.OnFinished = [&](TZelDemoPlayback*) { ++finished; };
+  TZelDemoPlaybackThread& thread = rig.player.GetThread();
+  EXPECT_FALSE(thread.IsActive());
   rig.player.Play(0);
-  EXPECT_TRUE(rig.player.GetThread().IsActive());
-  rig.player.GetThread().DoStep();
-  EXPECT_TRUE(rig.player.GetThread().IsActive());
-  for (int i = 0; i < 3; ++i) rig.player.GetThread().DoStep();
+  EXPECT_TRUE(thread.IsActive());
+  EXPECT_EQ(thread.GetInterval(), 10);
+  for (int step = 0; step < 2; ++step) {  // one line a step
+    thread.DoStep();
+    EXPECT_TRUE(thread.IsActive()) << step;
+    EXPECT_EQ(thread.GetInterval(), 10) << step;
+    EXPECT_EQ(finished, 0);
+  }
+  thread.DoStep();
   EXPECT_EQ(finished, 1);
-  EXPECT_FALSE(rig.player.GetThread().IsActive());
+  EXPECT_FALSE(thread.IsActive());
 }
 
 TEST(DemoPlaybackFuzz, MutatedScriptsNeverHarmThePlayer) {

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -294,6 +296,32 @@ TEST_F(DemonstrationModuleTest, PluginModeGetsItsExchangeFileBackOnceAfterEveryK
   ASSERT_TRUE(module_->PlayScript(script));
   EXPECT_TRUE(module_->GetPlayback().RequestStop());
   EXPECT_TRUE(link_.opened.isEmpty());
+}
+
+// The list shows the picture that a script names, in UTF-8 or, when the name is not
+// UTF-8, in the code page of the script's own texts (1252 here).
+TEST_F(DemonstrationModuleTest, TheListFindsThePictureThatASingleByteScriptNames) {
+  QTemporaryDir folder;
+  QImage red(40, 30, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  ASSERT_TRUE(red.save(QDir(folder.path()).filePath(QStringLiteral("Gr\u00fc\u00dfe.png"))));
+  const auto write = [&](const char* name, const QByteArray& bytes) {
+    QFile file(QDir(folder.path()).filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  };
+  write("a.dsc", "[Info]\r\nImage=Gr\xFC\xDF" "e.png\r\n");
+  write("b.dsc", "[Info]\r\nImage=Gr\xC3\xBC\xC3\x9F" "e.png\r\n");
+  write("c.dsc", "\xEF\xBB\xBF[Info]\r\nImage=Gr\xC3\xBC\xC3\x9F" "e.png\r\n");
+  write("d.dsc", "[Info]\r\nImage=missing.png\r\n");
+  module_->DemoFolder = folder.path() + "/";
+  auto* form = ZelCreate<TZelDemonstrationForm>(nullptr, *module_);
+  std::unique_ptr<TZelDemonstrationForm> owned(form);
+  ASSERT_EQ(form->DemoListView->count(), 4);
+  for (int i = 0; i < 4; ++i) {
+    const QImage icon = form->DemoListView->item(i)->icon().pixmap(64, 64).toImage();
+    EXPECT_EQ(icon.pixelColor(32, 32) == QColor(Qt::red), i < 3) << i;
+  }
 }
 
 // The list's Start marks the demo as started from the list only when it plays; an
