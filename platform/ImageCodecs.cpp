@@ -353,14 +353,15 @@ QString BuildImageDescription(const quill::TImageFileInfo& info, const quill::TI
 
 namespace quill {
 
-bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail) {
+bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop) {
   thumbnail = QImage();
   if (width <= 0 || height <= 0) return false;
   const TImageRawFormat format = DetectImageFormat(source);
   return FailOnMemoryError([&] {
     TDecodeRequest header;
     if (!Decode(source, format, header)) return false;
-    TThumbnailSink sink(header.Width, header.Height, width, height);
+    TThumbnailSink sink(header.Width, header.Height, width, height, stop);
     TDecodeRequest request;
     request.Pixels = &sink;
     request.MemoryLimit = kThumbnailLibraryMemory;
@@ -378,10 +379,11 @@ bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& 
   });
 }
 
-bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail) {
+bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop) {
   thumbnail = QImage();
   TImageSource source;
-  return source.OpenFile(fileName) && MakeThumbnail(source, width, height, thumbnail);
+  return source.OpenFile(fileName) && MakeThumbnail(source, width, height, thumbnail, std::move(stop));
 }
 
 }  // namespace quill

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -195,11 +196,13 @@ namespace quill {
 // the picture's pixels under it. The rows are averaged as they are decoded (a JPEG at
 // the smallest DCT scale that still covers the box), so that the picture is never held
 // whole, and the decoding libraries get at most kThumbnailLibraryMemory for their own
-// buffers. False when the file does not decode or the box is empty.
+// buffers. False when the file does not decode or the box is empty, and soon after Stop
+// is requested (the decode gives up at its next rows).
 constexpr int64_t kThumbnailLibraryMemory = int64_t{128} << 20;
 bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height,
-                   QImage& thumbnail);
-bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail);
+                   QImage& thumbnail, std::stop_token stop = {});
+bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop = {});
 
 }  // namespace quill
 

@@ -101,8 +101,11 @@ bool ReadPngRows(TPngReader& reader, TPixelSink& sink, std::vector<uint8_t>& pas
     if (columns == 0 || rows == 0) continue;  // libpng skips empty passes too
     for (png_uint_32 r = 0; r < rows; ++r) {
       png_read_row(png, passRow.data(), nullptr);
-      sink.Put(static_cast<int32_t>(PNG_ROW_FROM_PASS_ROW(r, pass)), static_cast<int32_t>(PNG_PASS_START_COL(pass)),
-               static_cast<int32_t>(1u << PNG_PASS_COL_SHIFT(pass)), static_cast<int32_t>(columns), passRow.data());
+      if (!sink.Put(static_cast<int32_t>(PNG_ROW_FROM_PASS_ROW(r, pass)), static_cast<int32_t>(PNG_PASS_START_COL(pass)),
+                    static_cast<int32_t>(1u << PNG_PASS_COL_SHIFT(pass)), static_cast<int32_t>(columns),
+                    passRow.data())) {
+        return false;
+      }
     }
   }
   return true;

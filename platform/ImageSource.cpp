@@ -15,7 +15,7 @@ namespace {
 
 // Small reads (chunk headers, directory entries) are served from a buffer of this size;
 // larger ones go to the file directly.
-constexpr size_t kBufferSize = size_t{16} << 10;
+constexpr size_t kBufferSize = size_t{4} << 10;
 
 }  // namespace
 

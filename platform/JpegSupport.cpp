@@ -100,8 +100,11 @@ bool Append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) {
 }  // namespace
 
 // Hands libjpeg the source's bytes a buffer at a time; a skip beyond the buffer moves
-// the position without reading, unless every byte is recorded.
+// the position without reading, unless every byte is recorded. The reads grow from 4 KiB
+// to 64 KiB while they follow each other, and start small again after a skip: a header
+// read skips large segments without reading them, the pixels' data comes in large reads.
 struct TJpegDecompressor::TSourceReader {
+  static constexpr size_t kFirstFill = size_t{4} << 10;
   static constexpr size_t kBufferSize = size_t{64} << 10;
   static constexpr JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
@@ -110,6 +113,7 @@ struct TJpegDecompressor::TSourceReader {
   uint64_t Position = 0;  // of the byte after the buffer
   std::vector<uint8_t> Buffer;
   std::vector<uint8_t>* Record = nullptr;
+  size_t FillSize = kFirstFill;
 
   static TSourceReader& Of(j_decompress_ptr info) {
     return *reinterpret_cast<TSourceReader*>(info->src);  // Manager is the first member
@@ -120,7 +124,8 @@ struct TJpegDecompressor::TSourceReader {
 
   static boolean Fill(j_decompress_ptr info) {
     TSourceReader& reader = Of(info);
-    const size_t count = reader.Source->Read(reader.Position, reader.Buffer);
+    const size_t count = reader.Source->Read(reader.Position, std::span(reader.Buffer).first(reader.FillSize));
+    reader.FillSize = std::min(reader.FillSize * 2, kBufferSize);
     if (count == 0) {
       // As jpeg_mem_src does: an end-of-image marker, and the warning that ends the call.
       reader.Manager.next_input_byte = kEndOfImage;
@@ -153,6 +158,7 @@ struct TJpegDecompressor::TSourceReader {
     }
     reader.Position += rest - reader.Manager.bytes_in_buffer;
     reader.Manager.bytes_in_buffer = 0;
+    reader.FillSize = kFirstFill;
   }
 };
 

@@ -19,9 +19,10 @@ uint8_t* TMemorySink::Rows(int32_t y, int32_t /*count*/, int64_t& stride) {
   return FBits + y * FStride;
 }
 
-void TMemorySink::Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) {
+bool TMemorySink::Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) {
   uint8_t* to = FBits + y * FStride + int64_t{x} * 3;
   for (int32_t i = 0; i < count; ++i, to += int64_t{step} * 3, pixels += 3) std::memcpy(to, pixels, 3);
+  return true;
 }
 
 TBitmapSink::TBitmapSink(TZelLTBitmap& image)
@@ -33,7 +34,49 @@ TBitmapSink::TBitmapSink(TZelLTBitmap& image)
 
 // ---- TThumbnailSink ----
 
-TThumbnailSink::TThumbnailSink(int32_t fullWidth, int32_t fullHeight, int32_t boxWidth, int32_t boxHeight) {
+namespace {
+
+// Where output pixel I of Count samples a line of Size pixels, in 1/256 pixel: the
+// pixel centres of both lines aligned, clamped to the line.
+int64_t SamplePosition(int64_t i, int64_t count, int64_t size) {
+  const int64_t position = ((2 * i + 1) * size * 256 / count - 256) / 2;
+  return std::clamp<int64_t>(position, 0, (size - 1) * 256);
+}
+
+// Small, enlarged to Width x Height (each side at least Small's) by bilinear
+// interpolation. Done here rather than by QImage::scaled, which hands the work to a
+// thread pool that may fail to start threads when memory is short, and then waits for
+// ever.
+QImage Enlarged(const QImage& small, int32_t width, int32_t height) {
+  QImage large(width, height, QImage::Format_BGR888);
+  if (large.isNull()) return {};
+  std::vector<int64_t> columns(static_cast<size_t>(width));
+  for (int32_t x = 0; x < width; ++x) columns[static_cast<size_t>(x)] = SamplePosition(x, width, small.width());
+  for (int32_t y = 0; y < height; ++y) {
+    const int64_t v = SamplePosition(y, height, small.height());
+    const uint8_t* top = small.constScanLine(static_cast<int>(v >> 8));
+    const uint8_t* bottom = small.constScanLine(static_cast<int>(std::min<int64_t>((v >> 8) + 1, small.height() - 1)));
+    const int64_t fy = v & 255;
+    uint8_t* to = large.scanLine(y);
+    for (int32_t x = 0; x < width; ++x, to += 3) {
+      const int64_t u = columns[static_cast<size_t>(x)];
+      const int64_t left = (u >> 8) * 3, right = std::min<int64_t>((u >> 8) + 1, small.width() - 1) * 3;
+      const int64_t fx = u & 255;
+      for (int c = 0; c < 3; ++c) {
+        const int64_t upper = top[left + c] * (256 - fx) + top[right + c] * fx;
+        const int64_t lower = bottom[left + c] * (256 - fx) + bottom[right + c] * fx;
+        to[c] = static_cast<uint8_t>((upper * (256 - fy) + lower * fy + 32768) >> 16);
+      }
+    }
+  }
+  return large;
+}
+
+}  // namespace
+
+TThumbnailSink::TThumbnailSink(int32_t fullWidth, int32_t fullHeight, int32_t boxWidth, int32_t boxHeight,
+                               std::stop_token stop)
+    : FStop(std::move(stop)) {
   const TRect fit = FitRectProportional({0, 0, fullWidth, fullHeight}, {0, 0, boxWidth, boxHeight});
   FFitWidth = static_cast<int32_t>(std::max<int64_t>(1, fit.Width()));
   FFitHeight = static_cast<int32_t>(std::max<int64_t>(1, fit.Height()));
@@ -54,6 +97,7 @@ bool TThumbnailSink::Begin(int32_t width, int32_t height) {
 }
 
 uint8_t* TThumbnailSink::Rows(int32_t /*y*/, int32_t count, int64_t& stride) {
+  if (FStop.stop_requested()) return nullptr;
   stride = int64_t{FWidth} * 3;
   const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(count);
   if (FScratch.size() < size) FScratch.resize(size);
@@ -92,8 +136,10 @@ void TThumbnailSink::Add(int32_t y, int32_t x, const uint8_t* pixel) {
   sum[2] += pixel[2];
 }
 
-void TThumbnailSink::Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) {
+bool TThumbnailSink::Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) {
+  if (FStop.stop_requested()) return false;
   for (int32_t i = 0; i < count; ++i, x += step, pixels += 3) Add(y, x, pixels);
+  return true;
 }
 
 QImage TThumbnailSink::Finish() const {
@@ -113,7 +159,7 @@ QImage TThumbnailSink::Finish() const {
     }
   }
   if (image.width() == FFitWidth && image.height() == FFitHeight) return image;
-  return image.scaled(FFitWidth, FFitHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return Enlarged(image, FFitWidth, FFitHeight);
 }
 
 }  // namespace quill

@@ -10,14 +10,15 @@
 //   at columns X, X + Step, ...
 // Pixels never delivered are black.
 //
-// Begin and Rows answer false or null when their memory cannot be had; the decoder
-// then fails.
+// Begin, Rows and Put answer false or null when their memory cannot be had, or the
+// pixels are no longer wanted; the decoder then fails.
 
 #ifndef QUILL_PLATFORM_PIXELSINK_H_
 #define QUILL_PLATFORM_PIXELSINK_H_
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <vector>
 
 #include <QImage>
@@ -33,7 +34,7 @@ class TPixelSink {
   // Memory for rows Y .. Y + Count - 1, Stride bytes apart.
   virtual uint8_t* Rows(int32_t y, int32_t count, int64_t& stride) = 0;
   virtual void Commit(int32_t y, int32_t count) = 0;
-  virtual void Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) = 0;
+  virtual bool Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) = 0;
 };
 
 // Rows straight into memory that a target function gives for the size (null when it
@@ -45,7 +46,7 @@ class TMemorySink : public TPixelSink {
   bool Begin(int32_t width, int32_t height) override;
   uint8_t* Rows(int32_t y, int32_t count, int64_t& stride) override;
   void Commit(int32_t, int32_t) override {}
-  void Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) override;
+  bool Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) override;
 
  private:
   TTarget FTarget;
@@ -64,14 +65,16 @@ class TBitmapSink : public TMemorySink {
 // (an area average). The box is filled as far as the proportions of the full picture
 // (FullWidth x FullHeight, whatever scale the decoder delivers) allow; a picture smaller
 // than that is enlarged when Finish scales it up. Memory: the thumbnail's sums, a row
-// map and the rows a decoder asks for at once, never the picture.
+// map and the rows a decoder asks for at once, never the picture. Once Stop is
+// requested, Rows and Put refuse, and the decoder gives up.
 class TThumbnailSink : public TPixelSink {
  public:
-  TThumbnailSink(int32_t fullWidth, int32_t fullHeight, int32_t boxWidth, int32_t boxHeight);
+  TThumbnailSink(int32_t fullWidth, int32_t fullHeight, int32_t boxWidth, int32_t boxHeight,
+                 std::stop_token stop = {});
   bool Begin(int32_t width, int32_t height) override;
   uint8_t* Rows(int32_t y, int32_t count, int64_t& stride) override;
   void Commit(int32_t y, int32_t count) override;
-  void Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) override;
+  bool Put(int32_t y, int32_t x, int32_t step, int32_t count, const uint8_t* pixels) override;
   // The thumbnail (Format_BGR888) of the fitted size; a null image when it could not be
   // made.
   QImage Finish() const;
@@ -79,6 +82,7 @@ class TThumbnailSink : public TPixelSink {
  private:
   void Add(int32_t y, int32_t x, const uint8_t* pixel);
 
+  std::stop_token FStop;
   int32_t FFitWidth = 1;
   int32_t FFitHeight = 1;
   int32_t FWidth = 0;   // delivered size

@@ -208,10 +208,12 @@ bool TZelGraphicsFormats::GetFileInfo(const QString& fileName,
 
 bool TZelGraphicsFormats::GetThumbnail(const QString& fileName, int32_t maxWidth,
                                        int32_t maxHeight,
-                                       std::unique_ptr<TZelThumbnail>& thumbnail) const {
+                                       std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop) const {
   const std::filesystem::path path = quill::FilePath(fileName);
   QImage image;
-  if (!quill::IsRegularFile(path) || !quill::MakeThumbnail(path, maxWidth, maxHeight, image)) return false;
+  if (!quill::IsRegularFile(path) || !quill::MakeThumbnail(path, maxWidth, maxHeight, image, std::move(stop))) {
+    return false;
+  }
   try {
     thumbnail = std::make_unique<TZelGraphicsThumbnail>(std::move(image));
   } catch (const std::bad_alloc&) {

@@ -88,7 +88,7 @@ class TZelGraphicsFormats : public TZelDocumentFormats {
   // The picture fitted into MaxWidth x MaxHeight with its proportions kept (a smaller
   // one is enlarged); false when the file does not decode or the box is empty.
   bool GetThumbnail(const QString& fileName, int32_t maxWidth, int32_t maxHeight,
-                    std::unique_ptr<TZelThumbnail>& thumbnail) const override;
+                    std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop = {}) const override;
   // See the top of this file. False for a document that is no graphics document.
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override;
   bool Save(TZelDocument* document, const QString& fileName, int32_t formatId) override;
