@@ -208,6 +208,57 @@ TEST_F(LargeFiles, AThumbnailOfAHugePngNeverHoldsThePicture) {
   EXPECT_EQ(qGreen(rgb.pixel(75, 149)), 100);
 }
 
+// Picture as an interlaced (Adam7) PNG.
+void WriteInterlacedPng(const fs::path& fileName, const TZelPixels& picture) {
+  FILE* file = std::fopen(fileName.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width()), static_cast<png_uint_32>(picture.Height()), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  std::vector<png_bytep> rows;
+  for (int32_t y = 0; y < picture.Height(); ++y) rows.push_back(picture.GetScanLine(0, y));
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+}
+
+TEST_F(LargeFiles, AThumbnailIsTheAreaMeanOfThePictureWhateverTheFileLayout) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 37, 23);
+  const TZelPixels& pixels = picture.GetPixels();
+  ASSERT_TRUE(quill::SaveImageFile(Path("plain.png"), pixels, "image/png", -1, {}));
+  WriteInterlacedPng(Path("interlaced.png"), pixels);
+  ASSERT_TRUE(quill::SaveImageFile(Path("bottom-up.bmp"), pixels, "image/bmp", -1, {}));
+  ASSERT_TRUE(quill::SaveImageFile(Path("strips.tif"), pixels, "image/tiff", -1, {}));
+  // The box takes 10 x 6 of the picture's 37 x 23: each thumbnail pixel is the mean of
+  // the pixels whose column x and row y fall in it (x * 10 / 37, y * 6 / 23).
+  QImage expected(10, 6, QImage::Format_BGR888);
+  for (int cy = 0; cy < 6; ++cy) {
+    for (int cx = 0; cx < 10; ++cx) {
+      int64_t sum[3] = {}, count = 0;
+      for (int y = 0; y < 23; ++y) {
+        for (int x = 0; x < 37; ++x) {
+          if (x * 10 / 37 != cx || y * 6 / 23 != cy) continue;
+          for (int c = 0; c < 3; ++c) sum[c] += pixels.GetPixelAddress(x, y)[c];
+          ++count;
+        }
+      }
+      for (int c = 0; c < 3; ++c) expected.scanLine(cy)[3 * cx + c] = static_cast<uint8_t>((sum[c] + count / 2) / count);
+    }
+  }
+  for (const char* name : {"plain.png", "interlaced.png", "bottom-up.bmp", "strips.tif"}) {
+    SCOPED_TRACE(name);
+    QImage thumbnail;
+    ASSERT_TRUE(quill::MakeThumbnail(Path(name), 10, 10, thumbnail));
+    EXPECT_EQ(thumbnail.convertToFormat(QImage::Format_BGR888), expected);
+  }
+}
+
 TEST_F(LargeFiles, AJpegTooShortForItsBlocksIsRefusedBeforeItsPixelsAreAllocated) {
   for (const bool progressive : {true, false}) {
     SCOPED_TRACE(progressive ? "progressive" : "sequential");
