@@ -331,6 +331,14 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarge
 bool TLosslessJpeg::LoadFromSource(TImageSource& source, const TDecodeTarget& target) {
   const bool loaded = FailOnMemoryError([&] {
     std::vector<uint8_t> bytes;
+    // Room for a photo's bytes at once spares the growing vector its copies; the file's
+    // size is only a bound (a JPEG may end long before its file).
+    constexpr uint64_t kFirstRoom = uint64_t{64} << 20;
+    try {
+      bytes.reserve(static_cast<size_t>(std::min(source.Size(), kFirstRoom)));
+    } catch (const std::bad_alloc&) {
+      // it grows as it goes
+    }
     if (!Load(source, target, &bytes)) return false;
     FSource = std::move(bytes);
     return true;
