@@ -2,13 +2,21 @@
 // encode, a lossless save after a small edit, a thumbnail, and PNG decode beside
 // libpng's own simplified read of the same file. The files are written to the
 // temporary folder once, so the same files can be timed with djpeg, cjpeg and jpegtran.
+//
+// Then what the open dialog does with files that are large on disk or on paper: the
+// description of a 40 GB sparse file (a real TIFF at its start), the thumbnail of a
+// 16384 x 16384 PNG of 800 KB, and the open of the 6000 x 4000 JPEG from its file.
 
 #include <benchmark/benchmark.h>
 #include <png.h>
 
 
+#include <unistd.h>
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "ImageCodecs.h"
@@ -119,5 +127,110 @@ void BM_PngDecodeLibpngAlone(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PngDecodeLibpngAlone)->Unit(benchmark::kMillisecond);
+
+// A TIFF of the photo followed by zeros up to 40 GB: the zeros are a hole of the file
+// system and cost no disk.
+std::filesystem::path SparseTiff() {
+  static const std::filesystem::path path = [] {
+    const std::filesystem::path file = Folder() / "sparse-40g.tif";
+    TZelLTBitmap small;
+    if (!small.AssignPixels(LargePhoto().GetPixels()) || !small.Resize(600, 400) ||
+        !quill::SaveImageFile(file, small.GetPixels(), "image/tiff", -1, {}) ||
+        ::truncate(file.c_str(), int64_t{40} << 30) != 0) {
+      std::abort();
+    }
+    return file;
+  }();
+  return path;
+}
+
+void BM_DescribeSparse40GB(benchmark::State& state) {
+  const std::filesystem::path file = SparseTiff();
+  for (auto _ : state) {
+    quill::TImageFileInfo info;
+    if (!quill::ReadImageFileInfo(file, info)) state.SkipWithError("no description");
+    benchmark::DoNotOptimize(info.Width);
+  }
+}
+BENCHMARK(BM_DescribeSparse40GB)->Unit(benchmark::kMillisecond);
+
+// 16384 x 16384 RGB whose rows repeat the first (filter "up" over zeros): 768 MiB of
+// pixels in about 800 KB.
+std::filesystem::path HugePng() {
+  static const std::filesystem::path path = [] {
+    constexpr uint32_t kSide = 16384;
+    std::vector<uint8_t> raw(size_t{kSide} * (1 + 3 * kSide), 0);
+    for (uint32_t x = 0; x < kSide; ++x) {
+      raw[1 + 3 * x] = static_cast<uint8_t>(x * 255 / kSide);
+      raw[2 + 3 * x] = 128;
+      raw[3 + 3 * x] = static_cast<uint8_t>(255 - x * 255 / kSide);
+    }
+    for (uint32_t y = 1; y < kSide; ++y) raw[size_t{y} * (1 + 3 * kSide)] = 2;
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) std::abort();
+    packed.resize(packedSize);
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const auto chunk = [&png](const char* type, const std::vector<uint8_t>& data) {
+      const auto put32 = [&png](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<uint8_t>(v >> shift));
+      };
+      put32(static_cast<uint32_t>(data.size()));
+      const size_t start = png.size();
+      png.insert(png.end(), type, type + 4);
+      png.insert(png.end(), data.begin(), data.end());
+      put32(static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+    };
+    chunk("IHDR", {0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 2, 0, 0, 0});
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+    const std::filesystem::path file = Folder() / "huge-16384.png";
+    std::filesystem::create_directories(Folder());
+    if (!quill::WriteFileReplacing(file, png)) std::abort();
+    return file;
+  }();
+  return path;
+}
+
+void BM_ThumbnailPng16384(benchmark::State& state) {
+  const std::filesystem::path file = HugePng();
+  for (auto _ : state) {
+    QImage thumbnail;
+    if (!quill::MakeThumbnail(file, 200, 200, thumbnail)) state.SkipWithError("no thumbnail");
+    benchmark::DoNotOptimize(thumbnail);
+  }
+}
+BENCHMARK(BM_ThumbnailPng16384)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// libpng alone inflating and unfiltering the same rows into one row: the yardstick.
+void BM_ThumbnailPng16384LibpngRowsAlone(benchmark::State& state) {
+  const std::filesystem::path file = HugePng();
+  std::vector<uint8_t> row(size_t{3} * 16384);
+  for (auto _ : state) {
+    FILE* input = std::fopen(file.c_str(), "rb");
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (input == nullptr || png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) std::abort();
+    png_init_io(png, input);
+    png_read_info(png, info);
+    for (uint32_t y = 0; y < png_get_image_height(png, info); ++y) png_read_row(png, row.data(), nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(input);
+    benchmark::DoNotOptimize(row.data());
+  }
+}
+BENCHMARK(BM_ThumbnailPng16384LibpngRowsAlone)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The file read and decoded, as File > Open does through the codecs.
+void BM_JpegOpenFromFile(benchmark::State& state) {
+  LargePhoto();
+  for (auto _ : state) {
+    TZelLTBitmap image;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    benchmark::DoNotOptimize(quill::LoadImageFile(Folder() / "photo.jpg", image, format, metadata));
+  }
+}
+BENCHMARK(BM_JpegOpenFromFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace

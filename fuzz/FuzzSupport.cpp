@@ -85,34 +85,40 @@ void CheckDecoder(std::span<const uint8_t> data, TDecoder decoder, bool scaled) 
   TImageMetadata headerMetadata;
   TDecodeRequest header;
   header.Metadata = &headerMetadata;
-  if (!decoder(data, header)) return;
+  TImageSource headerSource(data);
+  if (!decoder(headerSource, header)) return;
   Check(ImageSizeAllowed(header.Width, header.Height), "header gave a size beyond the limits");
   if (int64_t{header.Width} * header.Height > kMaxDecodedPixels) return;
 
   TZelLTBitmap image;
+  TBitmapSink sink(image);
   TImageMetadata metadata;
   TDecodeRequest request;
-  request.Image = &image;
+  request.Pixels = &sink;
   request.Metadata = &metadata;
-  if (!decoder(data, request)) {
-    Check(image.IsEmpty(), "a failed decode left pixels");
-    return;
-  }
+  TImageSource source(data);
+  if (!decoder(source, request)) return;
   Check(image.GetWidth() == header.Width && image.GetHeight() == header.Height,
         "decoded size differs from the header's");
   Check(image.GetPixels().PixelFormat() == kPixelFormat24, "decoded image is not 24-bit");
   Check(request.Width == header.Width && request.Height == header.Height, "reported sizes differ");
   Check(SameMetadata(metadata, headerMetadata), "metadata differs between header and full decode");
 
+  // The rows a thumbnail averages are the rows of the full decode.
+  TThumbnailSink thumbnail(header.Width, header.Height, 16, 16);
+  TDecodeRequest reduced;
+  reduced.Pixels = &thumbnail;
+  TImageSource again(data);
+  Check(decoder(again, reduced) && !thumbnail.Finish().isNull(), "a decodable image gives no thumbnail");
+
   for (int32_t denominator = 2; scaled && denominator <= 8; denominator *= 2) {
     TZelLTBitmap small;
-    TDecodeRequest reduced;
-    reduced.Image = &small;
-    reduced.ScaleDenominator = denominator;
-    if (!decoder(data, reduced)) {
-      Check(small.IsEmpty(), "a failed scaled decode left pixels");
-      continue;
-    }
+    TBitmapSink smallSink(small);
+    TDecodeRequest scaledRequest;
+    scaledRequest.Pixels = &smallSink;
+    scaledRequest.ScaleDenominator = denominator;
+    TImageSource scaledSource(data);
+    if (!decoder(scaledSource, scaledRequest)) continue;
     Check(small.GetWidth() == (header.Width + denominator - 1) / denominator &&
               small.GetHeight() == (header.Height + denominator - 1) / denominator,
           "scaled decode has the wrong size");

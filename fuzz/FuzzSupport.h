@@ -65,11 +65,12 @@ void EnsureQtApplication();
 bool SamePixels(const TZelPixels& a, const TZelPixels& b);
 
 // The decoder of one format (DecodeJpeg, DecodePng, ...).
-using TDecoder = bool (*)(std::span<const uint8_t>, TDecodeRequest&);
+using TDecoder = bool (*)(TImageSource&, TDecodeRequest&);
 
 // Runs Decoder on Data for the header alone, then, within kMaxDecodedPixels, for the
-// pixels (and with ScaleDenominators 2, 4 and 8 when Scaled), and checks that the
-// answers agree: sizes, metadata, an empty image after a failed decode.
+// pixels (into an image, into a thumbnail, and with ScaleDenominators 2, 4 and 8 when
+// Scaled), and checks that the answers agree: sizes, metadata, a thumbnail whenever
+// the image decodes.
 void CheckDecoder(std::span<const uint8_t> data, TDecoder decoder, bool scaled);
 
 }  // namespace quill::fuzz

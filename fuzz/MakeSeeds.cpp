@@ -44,10 +44,11 @@ void Write(const std::string& target, const std::string& name, const TBytes& byt
   Check(file.good(), "cannot write a seed");
 }
 
-// An image seed goes to the target of its format and to the by-content target.
+// An image seed goes to the target of its format and to the by-content targets.
 void WriteImage(const std::string& format, const std::string& name, const TBytes& bytes) {
   Write(format, name, bytes);
   Write("image", format + "-" + name, bytes);
+  Write("describe", format + "-" + name, bytes);
 }
 
 TBytes ReadBytes(const std::filesystem::path& path) {

@@ -61,6 +61,7 @@ copy_real() {  # copy_real TARGET FILE...
   for file in "$@"; do cp "$file" "$into/real-$(basename "$file")"; done
 }
 copy_real image tests/data/*.jpg images/*.png
+copy_real describe tests/data/*.jpg images/*.png
 copy_real jpeg tests/data/*.jpg
 copy_real png images/*.png
 copy_real language languages/*.ini
@@ -74,10 +75,13 @@ mkdir -p "$build/fuzz-logs"
 fuzz_one() {
   local name=$1
   local corpus=$build/fuzz-corpus/$name crashes=fuzz/crashes/$name scratch=$build/fuzz-tmp/$name
+  # The open dialog's description and thumbnail must fit in 256 MB whatever the file.
+  local rss=2560 malloc=1024
+  if [ "$name" = describe ]; then rss=256 malloc=256; fi
   mkdir -p "$corpus" "$crashes" "$scratch"
   TMPDIR=$PWD/$scratch ASAN_OPTIONS=detect_leaks=1 \
     "$build/fuzz/quill-fuzz-$name" -fork="$workers" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -timeout=10 -rss_limit_mb=2560 -malloc_limit_mb=1024 -max_total_time="$seconds" -artifact_prefix="$crashes/" \
+    -timeout=10 -rss_limit_mb="$rss" -malloc_limit_mb="$malloc" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
     "$corpus" "$seeds/$name" >"$build/fuzz-logs/$name.log" 2>&1 || true
   rm -rf "$scratch"
 }

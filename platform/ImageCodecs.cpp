@@ -19,13 +19,13 @@ namespace quill {
 
 namespace {
 
-bool Decode(std::span<const uint8_t> data, TImageRawFormat format, TDecodeRequest& request) {
+bool Decode(TImageSource& source, TImageRawFormat format, TDecodeRequest& request) {
   switch (format) {
-    case TImageRawFormat::Jpeg: return DecodeJpeg(data, request);
-    case TImageRawFormat::Png: return DecodePng(data, request);
-    case TImageRawFormat::Tiff: return DecodeTiff(data, request);
-    case TImageRawFormat::Bmp: return DecodeBmp(data, request);
-    case TImageRawFormat::Gif: return DecodeGif(data, request);
+    case TImageRawFormat::Jpeg: return DecodeJpeg(source, request);
+    case TImageRawFormat::Png: return DecodePng(source, request);
+    case TImageRawFormat::Tiff: return DecodeTiff(source, request);
+    case TImageRawFormat::Bmp: return DecodeBmp(source, request);
+    case TImageRawFormat::Gif: return DecodeGif(source, request);
     case TImageRawFormat::Unknown: break;
   }
   return false;
@@ -113,14 +113,6 @@ void Invert16(std::vector<uint8_t>& data) {
   for (int i = 0; i < 16; ++i) data[i] = static_cast<uint8_t>(~data[i]);
 }
 
-// The file's format, size and metadata from its header; Image decodes the pixels too.
-bool ReadImage(const std::filesystem::path& fileName, TDecodeRequest& request, TImageRawFormat& format) {
-  std::vector<uint8_t> data;
-  if (!ReadFileBytes(fileName, data)) return false;
-  format = DetectImageFormat(data);
-  return Decode(data, format, request);
-}
-
 }  // namespace
 
 TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
@@ -138,73 +130,64 @@ TImageRawFormat DetectImageFormat(std::span<const uint8_t> d) {
   return TImageRawFormat::Unknown;
 }
 
+TImageRawFormat DetectImageFormat(TImageSource& source) {
+  uint8_t start[8] = {};
+  const size_t count = source.Read(0, start);
+  return DetectImageFormat(std::span<const uint8_t>(start, count));
+}
+
 bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data) {
   data.clear();
-  // Opening a named pipe or a device can wait for ever for the other end; O_NONBLOCK
-  // returns at once, fstat then refuses anything but a regular file, and on a regular
-  // file it changes nothing.
-  const int file = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (file < 0) return false;
-  struct stat info;
-  bool ok = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) {
-    data.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (ok && done < data.size()) {
-      const ssize_t count = ::read(file, data.data() + done, data.size() - done);
-      if (count < 0 && errno == EINTR) continue;
-      ok = count > 0;
-      if (ok) done += static_cast<size_t>(count);
-    }
-  }
-  ::close(file);
-  if (!ok) data.clear();
-  return ok;
+  TImageSource source;
+  return source.OpenFile(fileName) && source.ReadAll(data);
 }
-
-namespace {
-
-// DecodeImage, and why it failed.
-bool DecodeImageFor(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
-                    TImageMetadata& metadata, TImageLoadFailure& failure) {
-  metadata = TImageMetadata();
-  image.Clear();
-  format = DetectImageFormat(data);
-  TDecodeRequest request;
-  request.Image = &image;
-  request.Metadata = &metadata;
-  if (Decode(data, format, request)) {
-    failure = TImageLoadFailure::None;
-    return true;
-  }
-  image.Clear();
-  failure = format == TImageRawFormat::Unknown ? TImageLoadFailure::UnknownFormat
-            : request.TooLarge                 ? TImageLoadFailure::TooLarge
-                                               : TImageLoadFailure::Damaged;
-  return false;
-}
-
-}  // namespace
 
 bool AcceptImageSize(int64_t width, int64_t height, TDecodeRequest& request) {
   request.TooLarge = !ImageSizeAllowed(width, height);
   return !request.TooLarge;
 }
 
+bool DecodeImage(TImageSource& source, TZelLTBitmap& image, TImageRawFormat& format, TImageMetadata& metadata,
+                 TImageLoadFailure& failure) {
+  metadata = TImageMetadata();
+  image.Clear();
+  format = DetectImageFormat(source);
+  TBitmapSink sink(image);
+  TDecodeRequest request;
+  request.Pixels = &sink;
+  request.Metadata = &metadata;
+  if (FailOnMemoryError([&] { return Decode(source, format, request); })) {
+    failure = TImageLoadFailure::None;
+    return true;
+  }
+  image.Clear();
+  metadata = TImageMetadata();
+  failure = format == TImageRawFormat::Unknown ? TImageLoadFailure::UnknownFormat
+            : request.TooLarge                 ? TImageLoadFailure::TooLarge
+                                               : TImageLoadFailure::Damaged;
+  return false;
+}
+
 bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
                  TImageMetadata& metadata) {
+  TImageSource source(data);
   TImageLoadFailure failure;
-  return DecodeImageFor(data, image, format, metadata, failure);
+  return DecodeImage(source, image, format, metadata, failure);
+}
+
+bool ReadImageMetadata(TImageSource& source, TImageRawFormat& format, TImageMetadata& metadata) {
+  metadata = TImageMetadata();
+  format = DetectImageFormat(source);
+  TDecodeRequest request;
+  request.Metadata = &metadata;
+  if (FailOnMemoryError([&] { return Decode(source, format, request); })) return true;
+  metadata = TImageMetadata();
+  return false;
 }
 
 bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, TImageMetadata& metadata) {
-  metadata = TImageMetadata();
-  format = DetectImageFormat(data);
-  TDecodeRequest request;
-  request.Metadata = &metadata;
-  if (Decode(data, format, request)) return true;
-  metadata = TImageMetadata();
-  return false;
+  TImageSource source(data);
+  return ReadImageMetadata(source, format, metadata);
 }
 
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
@@ -215,13 +198,15 @@ bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, T
 
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image, TImageRawFormat& format,
                    TImageMetadata& metadata, TImageLoadFailure& failure) {
-  std::vector<uint8_t> data;
-  if (!ReadFileBytes(fileName, data)) {
+  TImageSource source;
+  if (!source.OpenFile(fileName)) {
+    image.Clear();
+    metadata = TImageMetadata();
     format = TImageRawFormat::Unknown;
     failure = TImageLoadFailure::CannotRead;
     return false;
   }
-  return DecodeImageFor(data, image, format, metadata, failure);
+  return DecodeImage(source, image, format, metadata, failure);
 }
 
 int FindImageEncoder(std::string_view mimeType) {
@@ -239,13 +224,17 @@ bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t qu
       !ImageSizeAllowed(pixels.Width(), pixels.Height())) {
     return false;
   }
-  switch (FindImageEncoder(mimeType)) {
-    case 0: return EncodeBmp(pixels, metadata, output);
-    case 1: return EncodeJpeg(pixels, quality < 0 ? kDefaultJpegQuality : quality, metadata, output);
-    case 2: return EncodeTiff(pixels, metadata, output);
-    case 3: return EncodePng(pixels, metadata, output);
-    default: return false;
-  }
+  const bool encoded = FailOnMemoryError([&] {
+    switch (FindImageEncoder(mimeType)) {
+      case 0: return EncodeBmp(pixels, metadata, output);
+      case 1: return EncodeJpeg(pixels, quality < 0 ? kDefaultJpegQuality : quality, metadata, output);
+      case 2: return EncodeTiff(pixels, metadata, output);
+      case 3: return EncodePng(pixels, metadata, output);
+      default: return false;
+    }
+  });
+  if (!encoded) std::vector<uint8_t>().swap(output);
+  return encoded;
 }
 
 bool WriteFileReplacing(const std::filesystem::path& fileName, std::span<const uint8_t> data,
@@ -315,6 +304,17 @@ bool InvertZliHeader(std::vector<uint8_t>& data) {
 
 namespace quill {
 
+bool RestoreZliHeader(TImageSource& source) {
+  std::vector<uint8_t> first(17);  // the test wants more than 16 bytes
+  if (!source.ReadExactly(0, first) || !::RestoreZliHeader(first)) return false;
+  source.Overlay(std::span(first).first(16));
+  return true;
+}
+
+}  // namespace quill
+
+namespace quill {
+
 void KeepRgbIccProfile(TImagePropertyList& items) {
   std::erase_if(items, [](const TImagePropertyItem& item) {
     if (item.Id != kPropertyIccProfile) return false;
@@ -331,18 +331,29 @@ uint32_t DotsPerInchTo(double dpi, double unitsPerInch) {
   return static_cast<uint32_t>(EnsureRangeInt64(RoundHalfEven(dpi / unitsPerInch), 0, UINT32_MAX));
 }
 
-bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info) {
+bool ReadImageFileInfo(TImageSource& source, TImageFileInfo& info) {
   info = TImageFileInfo();
   TImageMetadata metadata;
   TDecodeRequest request;
   request.Metadata = &metadata;
-  if (!ReadImage(fileName, request, info.Format)) return false;
+  request.Brief = true;
+  const TImageRawFormat format = DetectImageFormat(source);
+  if (!FailOnMemoryError([&] { return Decode(source, format, request); })) return false;
+  info.Format = format;
   info.Width = request.Width;
   info.Height = request.Height;
   info.DateTime = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyDateTime));
   info.Make = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyMake));
   info.Model = QString::fromLocal8Bit(ReadPropertyText(metadata.Items, kPropertyModel));
   return true;
+}
+
+bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info) {
+  info = TImageFileInfo();
+  TImageSource source;
+  if (!source.OpenFile(fileName)) return false;
+  source.SetReadLimit(kHeaderReadLimit);
+  return ReadImageFileInfo(source, info);
 }
 
 QString ImageFormatName(TImageRawFormat format) {
@@ -376,36 +387,37 @@ QString BuildImageDescription(const quill::TImageFileInfo& info, const quill::TI
 
 namespace quill {
 
-bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail) {
+bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop) {
   thumbnail = QImage();
   if (width <= 0 || height <= 0) return false;
-  std::vector<uint8_t> data;
-  if (!ReadFileBytes(fileName, data)) return false;
-  const TImageRawFormat format = DetectImageFormat(data);
-  TDecodeRequest header;
-  if (!Decode(data, format, header)) return false;
-  const TRect fit = FitRectProportional({0, 0, header.Width, header.Height}, {0, 0, width, height});
-  const auto fitWidth = static_cast<int32_t>(std::max<int64_t>(1, fit.Width()));
-  const auto fitHeight = static_cast<int32_t>(std::max<int64_t>(1, fit.Height()));
-
-  TZelLTBitmap image;
-  TDecodeRequest request;
-  request.Image = &image;
-  // The smallest JPEG scale that still gives at least the thumbnail's size.
-  for (int32_t denominator = 8; denominator > 1 && format == TImageRawFormat::Jpeg; denominator /= 2) {
-    if (header.Width / denominator >= fitWidth && header.Height / denominator >= fitHeight) {
-      request.ScaleDenominator = denominator;
-      break;
+  const TImageRawFormat format = DetectImageFormat(source);
+  return FailOnMemoryError([&] {
+    TDecodeRequest header;
+    if (!Decode(source, format, header)) return false;
+    TThumbnailSink sink(header.Width, header.Height, width, height, stop);
+    TDecodeRequest request;
+    request.Pixels = &sink;
+    request.MemoryLimit = kThumbnailLibraryMemory;
+    // The smallest JPEG scale that still gives at least the thumbnail's size.
+    const TRect fit = FitRectProportional({0, 0, header.Width, header.Height}, {0, 0, width, height});
+    for (int32_t denominator = 8; denominator > 1 && format == TImageRawFormat::Jpeg; denominator /= 2) {
+      if (header.Width / denominator >= fit.Width() && header.Height / denominator >= fit.Height()) {
+        request.ScaleDenominator = denominator;
+        break;
+      }
     }
-  }
-  if (!Decode(data, format, request)) return false;
-  const TZelPixels& pixels = image.GetPixels();
-  const QImage view(pixels.Bits(), pixels.Width(), pixels.Height(), pixels.Stride(), QImage::Format_BGR888);
-  // The thumbnail owns its pixels: View only borrows Image's.
-  thumbnail = fitWidth == pixels.Width() && fitHeight == pixels.Height()
-                  ? view.copy()
-                  : view.scaled(fitWidth, fitHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return !thumbnail.isNull();
+    if (!Decode(source, format, request)) return false;
+    thumbnail = sink.Finish();
+    return !thumbnail.isNull();
+  });
+}
+
+bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop) {
+  thumbnail = QImage();
+  TImageSource source;
+  return source.OpenFile(fileName) && MakeThumbnail(source, width, height, thumbnail, std::move(stop));
 }
 
 }  // namespace quill

@@ -11,9 +11,17 @@
 // kept only when it describes RGB data.
 //
 // Sizes come from untrusted headers: a size that ImageSizeAllowed (ImageLimits.h)
-// refuses is refused before anything is allocated, and every library error is
-// a failed call (the libraries neither exit, print nor longjmp past us). A decode that
-// fails part-way reports failure; the image is then left empty.
+// refuses is refused before anything is allocated, and so is a file too short
+// for the pixels its header promises (a JPEG's blocks, a PNG's rows, uncompressed BMP
+// rows); every library error is a failed call (the libraries neither exit, print nor
+// longjmp past us), and so is a failed allocation: no exception leaves these
+// functions. A decode that fails part-way reports failure; the image is then left
+// empty.
+//
+// Files are read where the decoders need them (TImageSource), never whole: the file
+// information reads headers only, under kHeaderReadLimit bytes, and a thumbnail is
+// averaged from the rows as they are decoded (a JPEG at a reduced scale), never
+// holding the full picture.
 //
 // Every function is reentrant: the open dialog's preview thread calls the file
 // information and thumbnail functions beside the main thread.
@@ -24,6 +32,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +42,7 @@
 
 #include "ImageLimits.h"
 #include "ImageProperties.h"
+#include "ImageSource.h"
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
@@ -46,33 +56,39 @@ enum class TImageRawFormat { Unknown, Jpeg, Tiff, Png, Bmp, Gif };
 // "MM\0*" (TIFF), "BM" (BMP), "GIF87a" or "GIF89a" (GIF).
 TImageRawFormat DetectImageFormat(std::span<const uint8_t> data);
 
-// Reads a whole regular file into Data. False when it cannot be opened or read, or is
-// no regular file: a named pipe or a device is refused at once, without waiting for a
-// writer.
+// The format of Source by its first bytes.
+TImageRawFormat DetectImageFormat(TImageSource& source);
+
+// Reads a whole regular file into Data. False when it cannot be opened or read, is no
+// regular file (a named pipe or a device is refused at once, without waiting for a
+// writer), or its memory cannot be had.
 bool ReadFileBytes(const std::filesystem::path& fileName, std::vector<uint8_t>& data);
 
-// Decodes Data into Image (pixel format 4114), Format and Metadata (property items
-// replaced, resolution in dots per inch or 0). False for data of no known format or
-// that does not decode whole; Image is empty then.
+// Why a decode failed: the file could not be read (missing, unreadable, or no regular
+// file), its content is of no known format, its header gives a size that
+// ImageSizeAllowed refuses, or it does not decode whole (damaged or cut short, or its
+// pixels could not be allocated).
+enum class TImageLoadFailure { None, CannotRead, UnknownFormat, TooLarge, Damaged };
+
+// Decodes Data (or Source) into Image (pixel format 4114), Format and Metadata
+// (property items replaced, resolution in dots per inch or 0). False for data of no
+// known format or that does not decode whole; Image is empty then, and Failure says
+// why (None on success).
 bool DecodeImage(std::span<const uint8_t> data, TZelLTBitmap& image, TImageRawFormat& format,
                  TImageMetadata& metadata);
+bool DecodeImage(TImageSource& source, TZelLTBitmap& image, TImageRawFormat& format, TImageMetadata& metadata,
+                 TImageLoadFailure& failure);
 
 // Format and Metadata of Data as DecodeImage gives them, read from the headers alone
 // (no pixel is decoded). False for data of no known format or whose header does not
 // read; Metadata is empty then.
 bool ReadImageMetadata(std::span<const uint8_t> data, TImageRawFormat& format, TImageMetadata& metadata);
+bool ReadImageMetadata(TImageSource& source, TImageRawFormat& format, TImageMetadata& metadata);
 
-// ReadFileBytes, then DecodeImage.
+// DecodeImage of the file, read as the decoder needs it.
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
                    TImageRawFormat& format, TImageMetadata& metadata);
-
-// Why LoadImageFile failed: the file could not be read (missing, unreadable, or no
-// regular file), its content is of no known format, its header gives a size that
-// ImageSizeAllowed refuses, or it does not decode whole (damaged or cut short, or its
-// pixels could not be allocated).
-enum class TImageLoadFailure { None, CannotRead, UnknownFormat, TooLarge, Damaged };
-
-// LoadImageFile that also says why it failed; Failure is None on success.
+// The same, saying why it failed.
 bool LoadImageFile(const std::filesystem::path& fileName, TZelLTBitmap& image,
                    TImageRawFormat& format, TImageMetadata& metadata, TImageLoadFailure& failure);
 
@@ -138,6 +154,10 @@ bool InvertZliHeader(std::vector<uint8_t>& data);
 
 namespace quill {
 
+// RestoreZliHeader for a source: when its first 16 bytes, inverted, pass the JPEG test
+// (and it holds more than 16 bytes), they are overlaid inverted (TImageSource::Overlay).
+bool RestoreZliHeader(TImageSource& source);
+
 // What the open dialog shows of a file, read from its header without decoding pixels.
 struct TImageFileInfo {
   TImageRawFormat Format = TImageRawFormat::Unknown;
@@ -148,7 +168,14 @@ struct TImageFileInfo {
   QString Model;     // property 272
 };
 
+// The most bytes ReadImageFileInfo reads of a file, whatever its size or content.
+constexpr uint64_t kHeaderReadLimit = uint64_t{512} << 10;
+
+// Info from the file's headers, read under kHeaderReadLimit. False when it is no image
+// or its header does not read within the limit.
 bool ReadImageFileInfo(const std::filesystem::path& fileName, TImageFileInfo& info);
+// The same from Source, under whatever read limit the caller set.
+bool ReadImageFileInfo(TImageSource& source, TImageFileInfo& info);
 
 // The format's display name: "BMP", "JPEG", "PNG", "TIFF"; empty for any other (GIF
 // too: the description names only those).
@@ -173,10 +200,17 @@ QString BuildImageDescription(const quill::TImageFileInfo& info, const quill::TI
 namespace quill {
 
 // A thumbnail of the file for a Width x Height box: the image fitted into the box with
-// its proportions kept (smaller images are enlarged), decoded at a reduced scale where
-// the format allows it. False when the file does not decode or the box is empty.
+// its proportions kept (smaller images are enlarged), each thumbnail pixel the mean of
+// the picture's pixels under it. The rows are averaged as they are decoded (a JPEG at
+// the smallest DCT scale that still covers the box), so that the picture is never held
+// whole, and the decoding libraries get at most kThumbnailLibraryMemory for their own
+// buffers. False when the file does not decode or the box is empty, and soon after Stop
+// is requested (the decode gives up at its next rows).
+constexpr int64_t kThumbnailLibraryMemory = int64_t{128} << 20;
 bool MakeThumbnail(const std::filesystem::path& fileName, int32_t width, int32_t height,
-                   QImage& thumbnail);
+                   QImage& thumbnail, std::stop_token stop = {});
+bool MakeThumbnail(TImageSource& source, int32_t width, int32_t height, QImage& thumbnail,
+                   std::stop_token stop = {});
 
 }  // namespace quill
 

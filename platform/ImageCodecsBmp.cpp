@@ -1,6 +1,8 @@
 // BMP, our own reader and writer: 1, 4, 8, 16, 24 and 32 bits a pixel, RLE4 and RLE8,
 // bit fields, bottom-up and top-down rows. Every offset and size in the headers is
-// checked against the data before it is used.
+// checked against the data before it is used. The headers and the palette are read
+// from the start of the file (an info header above 64 KiB is refused), the pixels a row
+// at a time.
 
 #include <bit>
 #include <cstring>
@@ -115,14 +117,22 @@ bool ReadHeader(std::span<const uint8_t> d, TBmpHeader& h) {
 
 void SetIndex(const TBmpHeader& h, uint8_t* to, uint32_t index) { std::memcpy(to, &h.Palette[index * 3], 3); }
 
-// Uncompressed rows.
-bool ReadRows(std::span<const uint8_t> d, const TBmpHeader& h, TZelPixels& pixels, int32_t width, int32_t height) {
+// The most a header read takes: the file header, the largest info header accepted, the
+// bit-field masks and a palette of 256 entries.
+constexpr uint32_t kMaxInfoHeader = 64u << 10;
+constexpr size_t kMaxHeaderBytes = 14 + kMaxInfoHeader + 12 + 256 * 4;
+
+// Uncompressed rows, one at a time.
+bool ReadRows(TImageSource& source, const TBmpHeader& h, TPixelSink& sink, int32_t width, int32_t height) {
   const uint64_t stride = (uint64_t{h.Bits} * width + 31) / 32 * 4;
-  if (h.DataOffset > d.size() || stride * height > d.size() - h.DataOffset) return false;
+  std::vector<uint8_t> line(static_cast<size_t>(stride));
   for (int32_t row = 0; row < height; ++row) {
-    const uint8_t* from = d.data() + h.DataOffset + stride * row;
+    if (!source.ReadExactly(h.DataOffset + stride * static_cast<uint64_t>(row), line)) return false;
+    const uint8_t* from = line.data();
     const int32_t y = h.Height > 0 ? height - 1 - row : row;
-    uint8_t* to = pixels.GetScanLine(0, y);
+    int64_t rowStride = 0;
+    uint8_t* to = sink.Rows(y, 1, rowStride);
+    if (to == nullptr) return false;
     for (int32_t x = 0; x < width; ++x, to += 3) {
       switch (h.Bits) {
         case 1: SetIndex(h, to, (from[x >> 3] >> (7 - (x & 7))) & 1); break;
@@ -138,39 +148,78 @@ bool ReadRows(std::span<const uint8_t> d, const TBmpHeader& h, TZelPixels& pixel
         }
       }
     }
+    sink.Commit(y, 1);
   }
   return true;
 }
 
-// RLE8 and RLE4 runs; pixels the runs skip stay black.
-bool ReadRle(std::span<const uint8_t> d, const TBmpHeader& h, TZelPixels& pixels, int32_t width, int32_t height) {
-  if (h.DataOffset > d.size()) return false;
+// The bytes of the run-length data, read in order.
+class TRunReader {
+ public:
+  TRunReader(TImageSource& source, uint64_t at) : FSource(source), FAt(at) {}
+  // The next Count bytes; false when the data ends first.
+  bool Next(uint8_t* to, size_t count) {
+    if (!FSource.ReadExactly(FAt, {to, count})) return false;
+    FAt += count;
+    return true;
+  }
+
+ private:
+  TImageSource& FSource;
+  uint64_t FAt;
+};
+
+// RLE8 and RLE4 runs, a row at a time (rows run bottom-up); pixels the runs skip stay
+// black, and rows they skip are left to the sink, black.
+bool ReadRle(TImageSource& source, const TBmpHeader& h, TPixelSink& sink, int32_t width, int32_t height) {
   const bool four = h.Compression == kRle4;
-  size_t at = h.DataOffset;
+  TRunReader runs(source, h.DataOffset);
+  std::vector<uint8_t> line(size_t{3} * static_cast<size_t>(width), 0);
+  bool touched = false;  // whether Line holds pixels of the current row
   int64_t x = 0, row = 0;
+  // Hands the current row to the sink and starts the next one black.
+  auto finishRow = [&]() -> bool {
+    if (touched && row < height) {
+      const auto y = static_cast<int32_t>(height - 1 - row);
+      int64_t stride = 0;
+      uint8_t* to = sink.Rows(y, 1, stride);
+      if (to == nullptr) return false;
+      std::memcpy(to, line.data(), line.size());
+      sink.Commit(y, 1);
+      std::fill(line.begin(), line.end(), uint8_t{0});
+    }
+    touched = false;
+    return true;
+  };
   auto put = [&](uint32_t index) {
-    if (x < width && row < height) SetIndex(h, pixels.GetPixelAddress(static_cast<int32_t>(x), static_cast<int32_t>(height - 1 - row)), index);
+    if (x < width && row < height) {
+      SetIndex(h, line.data() + 3 * x, index);
+      touched = true;
+    }
     ++x;
   };
+  uint8_t pair[2];
+  std::vector<uint8_t> literal;
   while (row < height) {
-    if (at + 2 > d.size()) return false;
-    const uint32_t count = d[at], value = d[at + 1];
-    at += 2;
+    if (!runs.Next(pair, 2)) return false;
+    const uint32_t count = pair[0], value = pair[1];
     if (count != 0) {
       for (uint32_t i = 0; i < count; ++i) put(four ? (i & 1 ? value & 15 : value >> 4) : value);
     } else if (value == 0) {
+      if (!finishRow()) return false;
       x = 0, ++row;
     } else if (value == 1) {
-      return true;
+      return finishRow();
     } else if (value == 2) {
-      if (at + 2 > d.size()) return false;
-      x += d[at], row += d[at + 1];
-      at += 2;
+      if (!runs.Next(pair, 2)) return false;
+      if (pair[1] != 0 && !finishRow()) return false;
+      x += pair[0], row += pair[1];
     } else {
       const size_t bytes = four ? (value + 1) / 2 : value;
-      if (at + bytes > d.size()) return false;
-      for (uint32_t i = 0; i < value; ++i) put(four ? (i & 1 ? d[at + i / 2] & 15 : d[at + i / 2] >> 4) : d[at + i]);
-      at += (bytes + 1) / 2 * 2;
+      literal.resize((bytes + 1) / 2 * 2);
+      if (!runs.Next(literal.data(), bytes)) return false;
+      for (uint32_t i = 0; i < value; ++i) put(four ? (i & 1 ? literal[i / 2] & 15 : literal[i / 2] >> 4) : literal[i]);
+      if (literal.size() > bytes && !runs.Next(literal.data(), literal.size() - bytes)) return false;
     }
   }
   return true;
@@ -178,9 +227,11 @@ bool ReadRle(std::span<const uint8_t> d, const TBmpHeader& h, TZelPixels& pixels
 
 }  // namespace
 
-bool DecodeBmp(std::span<const uint8_t> data, TDecodeRequest& request) {
+bool DecodeBmp(TImageSource& source, TDecodeRequest& request) {
+  std::vector<uint8_t> start(static_cast<size_t>(std::min<uint64_t>(source.Size(), kMaxHeaderBytes)));
+  if (!source.ReadExactly(0, start)) return false;
   TBmpHeader h;
-  if (!ReadHeader(data, h)) return false;
+  if (!ReadHeader(start, h) || h.HeaderSize > kMaxInfoHeader) return false;
   const int64_t height = h.Height < 0 ? -h.Height : h.Height;
   if (!AcceptImageSize(h.Width, height, request)) return false;
   request.Width = static_cast<int32_t>(h.Width);
@@ -189,14 +240,17 @@ bool DecodeBmp(std::span<const uint8_t> data, TDecodeRequest& request) {
     request.Metadata->HorizontalResolution = h.XPpm * 0.0254;
     request.Metadata->VerticalResolution = h.YPpm * 0.0254;
   }
-  if (request.Image == nullptr) return true;
-  TZelLTBitmap& image = *request.Image;
-  if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
+  if (request.Pixels == nullptr) return true;
   const bool rle = h.Compression == kRle8 || h.Compression == kRle4;
-  const bool read = rle ? ReadRle(data, h, image.GetPixels(), request.Width, request.Height)
-                        : ReadRows(data, h, image.GetPixels(), request.Width, request.Height);
-  if (!read) image.Clear();
-  return read;
+  // Uncompressed rows must all lie in the file, before anything is allocated.
+  const uint64_t stride = (uint64_t{h.Bits} * static_cast<uint64_t>(h.Width) + 31) / 32 * 4;
+  if (h.DataOffset > source.Size() || (!rle && stride * static_cast<uint64_t>(height) > source.Size() - h.DataOffset)) {
+    return false;
+  }
+  TPixelSink& sink = *request.Pixels;
+  if (!sink.Begin(request.Width, request.Height)) return false;
+  return rle ? ReadRle(source, h, sink, request.Width, request.Height)
+             : ReadRows(source, h, sink, request.Width, request.Height);
 }
 
 bool EncodeBmp(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output) {

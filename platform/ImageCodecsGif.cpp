@@ -1,6 +1,6 @@
 // GIF through giflib's low-level reader, decoding only: the first frame on the
-// logical screen, read row by row into the image so that nothing is allocated from
-// the file's sizes but the checked screen.
+// logical screen, read row by row into the sink so that nothing is allocated from the
+// file's sizes but the checked screen.
 //
 // As with PNG, transparency is dropped: a transparent pixel shows its palette colour.
 // Screen pixels the first frame does not cover take the background colour of the
@@ -20,15 +20,14 @@ namespace quill {
 namespace {
 
 struct TGifSource {
-  std::span<const uint8_t> Data;
-  size_t Position = 0;
+  TImageSource* Source = nullptr;
+  uint64_t Position = 0;
 };
 
 // giflib treats a short count as the end of the data.
-int ReadFromMemory(GifFileType* gif, GifByteType* to, int size) {
+int ReadFromSource(GifFileType* gif, GifByteType* to, int size) {
   auto* source = static_cast<TGifSource*>(gif->UserData);
-  const size_t count = std::min(static_cast<size_t>(std::max(size, 0)), source->Data.size() - source->Position);
-  std::memcpy(to, source->Data.data() + source->Position, count);
+  const size_t count = source->Source->Read(source->Position, {to, static_cast<size_t>(std::max(size, 0))});
   source->Position += count;
   return static_cast<int>(count);
 }
@@ -70,51 +69,58 @@ bool FindFirstFrame(GifFileType* gif) {
 
 }  // namespace
 
-bool DecodeGif(std::span<const uint8_t> data, TDecodeRequest& request) {
-  TGifSource source{data};
+bool DecodeGif(TImageSource& data, TDecodeRequest& request) {
+  TGifSource source{&data};
   TGifReader reader;
   int error = 0;
-  reader.Gif = DGifOpen(&source, ReadFromMemory, &error);
+  reader.Gif = DGifOpen(&source, ReadFromSource, &error);
   if (reader.Gif == nullptr) return false;
   GifFileType* gif = reader.Gif;
   if (!AcceptImageSize(gif->SWidth, gif->SHeight, request)) return false;
   request.Width = gif->SWidth;
   request.Height = gif->SHeight;
-  if (request.Image == nullptr) return true;
+  if (request.Pixels == nullptr) return true;
   if (!FindFirstFrame(gif)) return false;
 
-  TZelLTBitmap& image = *request.Image;
-  if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
-  const TZelPixels& pixels = image.GetPixels();
+  TPixelSink& sink = *request.Pixels;
+  if (!sink.Begin(request.Width, request.Height)) return false;
   uint8_t background[3] = {0, 0, 0};
   if (gif->SColorMap != nullptr) PutColour(background, gif->SColorMap, gif->SBackGroundColor);
-  for (int32_t y = 0; y < request.Height; ++y) {
-    uint8_t* row = pixels.GetScanLine(0, y);
-    for (int32_t x = 0; x < request.Width; ++x) std::memcpy(row + 3 * x, background, 3);
-  }
-
+  // Each screen row is handed over once: the frame's rows as they come, the rest plain.
   const GifImageDesc& frame = gif->Image;
   const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
-  if (frame.Width <= 0 || frame.Height <= 0) return true;
+  const bool framed = frame.Width > 0 && frame.Height > 0;
+  const int64_t top = framed ? frame.Top : 0, bottom = framed ? int64_t{frame.Top} + frame.Height : 0;
+  auto backgroundRow = [&](int32_t y) -> uint8_t* {
+    int64_t stride = 0;
+    uint8_t* row = sink.Rows(y, 1, stride);
+    for (int32_t x = 0; row != nullptr && x < request.Width; ++x) std::memcpy(row + 3 * x, background, 3);
+    return row;
+  };
+  for (int32_t y = 0; y < request.Height; ++y) {
+    if (y >= top && y < bottom) continue;
+    if (backgroundRow(y) == nullptr) return false;
+    sink.Commit(y, 1);
+  }
+  if (!framed) return true;
   // Interlaced frames come in four passes: every 8th row from 0, every 8th from 4,
   // every 4th from 2, every 2nd from 1.
   static constexpr int kPassStart[] = {0, 4, 2, 1};
   static constexpr int kPassStep[] = {8, 8, 4, 2};
   const int passes = frame.Interlace ? 4 : 1;
   std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
+  const int64_t right = std::min<int64_t>(int64_t{frame.Left} + frame.Width, request.Width);
   for (int pass = 0; pass < passes; ++pass) {
     const int start = frame.Interlace ? kPassStart[pass] : 0;
     const int step = frame.Interlace ? kPassStep[pass] : 1;
     for (int row = start; row < frame.Height; row += step) {
-      if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) {
-        image.Clear();
-        return false;
-      }
+      if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) return false;
       const int64_t y = int64_t{frame.Top} + row;
       if (y >= request.Height) continue;
-      uint8_t* to = pixels.GetScanLine(0, static_cast<int32_t>(y));
-      const int64_t right = std::min<int64_t>(int64_t{frame.Left} + frame.Width, request.Width);
+      uint8_t* to = backgroundRow(static_cast<int32_t>(y));
+      if (to == nullptr) return false;
       for (int64_t x = frame.Left; x < right; ++x) PutColour(to + 3 * x, map, line[static_cast<size_t>(x - frame.Left)]);
+      sink.Commit(static_cast<int32_t>(y), 1);
     }
   }
   return true;

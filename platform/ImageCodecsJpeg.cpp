@@ -101,9 +101,10 @@ std::vector<uint8_t> ExifSegment(const TImagePropertyList& items) {
 
 }  // namespace
 
-bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
+bool DecodeJpeg(TImageSource& source, TDecodeRequest& request) {
   TJpegDecompressor reader;
-  if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
+  const bool brief = request.Metadata != nullptr && request.Brief;
+  if (!ReadJpegHeader(reader, source, brief ? TJpegMarkers::FirstExif : TJpegMarkers::Metadata)) return false;
   jpeg_decompress_struct& info = reader.Info;
   if (!AcceptImageSize(info.image_width, info.image_height, request)) return false;
   request.Width = static_cast<int32_t>(info.image_width);
@@ -113,7 +114,7 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
     ReadExifProperties(JpegExifBody(reader), true, metadata.Items);
     JOCTET* profile = nullptr;
     unsigned int profileSize = 0;
-    if (ReadIccProfile(reader, profile, profileSize)) {
+    if (!brief && ReadIccProfile(reader, profile, profileSize)) {
       SetProperty(metadata.Items, {kPropertyIccProfile, kTiffUndefined, {profile, profile + profileSize}});
     }
     std::free(profile);
@@ -127,19 +128,10 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request) {
       PropertyResolution(metadata.Items, metadata.HorizontalResolution, metadata.VerticalResolution);
     }
   }
-  if (request.Image == nullptr) return true;
+  if (request.Pixels == nullptr) return true;
+  if (request.MemoryLimit > 0) info.mem->max_memory_to_use = static_cast<long>(std::min<int64_t>(request.MemoryLimit, LONG_MAX));
   const bool scaled = request.ScaleDenominator > 1;
-  if (!PrepareJpegOutput(reader, request.ScaleDenominator, scaled) ||
-      !request.Image->SetSize(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height),
-                              kPixelFormat24)) {
-    return false;
-  }
-  const TZelPixels& pixels = request.Image->GetPixels();
-  if (!ReadJpegPixels(reader, pixels.Bits(), pixels.Stride())) {
-    request.Image->Clear();
-    return false;
-  }
-  return true;
+  return PrepareJpegOutput(reader, request.ScaleDenominator, scaled) && ReadJpegPixels(reader, *request.Pixels);
 }
 
 bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata& metadata,

@@ -21,14 +21,13 @@ constexpr png_alloc_size_t kMaxChunkBytes = 64u << 20;
 void PngWarning(png_structp, png_const_charp) {}
 
 struct TPngSource {
-  std::span<const uint8_t> Data;
-  size_t Position = 0;
+  TImageSource* Source = nullptr;
+  uint64_t Position = 0;
 };
 
-void ReadFromMemory(png_structp png, png_bytep to, size_t size) {
+void ReadFromSource(png_structp png, png_bytep to, size_t size) {
   auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
-  if (size > source->Data.size() - source->Position) png_error(png, "data ends early");
-  std::memcpy(to, source->Data.data() + source->Position, size);
+  if (!source->Source->ReadExactly(source->Position, {to, size})) png_error(png, "data ends early");
   source->Position += size;
 }
 
@@ -61,7 +60,7 @@ struct TPngWriter {
 bool ReadPngHeader(TPngReader& reader) {
   if (reader.Info == nullptr) return false;
   if (setjmp(png_jmpbuf(reader.Png))) return false;
-  png_set_read_fn(reader.Png, &reader.Source, ReadFromMemory);
+  png_set_read_fn(reader.Png, &reader.Source, ReadFromSource);
   // The header's size is judged by DecodePng (AcceptImageSize) right after this and
   // before any row is allocated, so that a refused size is told apart from damage;
   // libpng's own limit is set to the largest size the format can state.
@@ -71,7 +70,9 @@ bool ReadPngHeader(TPngReader& reader) {
   return true;
 }
 
-bool ReadPngRows(TPngReader& reader, png_bytepp rows) {
+// The rows into Sink: row by row, or for an interlaced image pass by pass, each pass's
+// pixels put where they belong, so that no more than a row is held here.
+bool ReadPngRows(TPngReader& reader, TPixelSink& sink, std::vector<uint8_t>& passRow) {
   png_structp png = reader.Png;
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_expand(png);
@@ -79,11 +80,40 @@ bool ReadPngRows(TPngReader& reader, png_bytepp rows) {
   png_set_strip_alpha(png);
   png_set_gray_to_rgb(png);
   png_set_bgr(png);
-  png_set_interlace_handling(png);
   png_read_update_info(png, reader.Info);
   if (png_get_channels(png, reader.Info) != 3 || png_get_bit_depth(png, reader.Info) != 8) return false;
-  png_read_image(png, rows);
-  png_read_end(png, nullptr);
+  const png_uint_32 width = png_get_image_width(png, reader.Info);
+  const png_uint_32 height = png_get_image_height(png, reader.Info);
+  if (!sink.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height))) return false;
+  if (png_get_interlace_type(png, reader.Info) == PNG_INTERLACE_NONE) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      int64_t stride = 0;
+      uint8_t* row = sink.Rows(static_cast<int32_t>(y), 1, stride);
+      if (row == nullptr) return false;
+      png_read_row(png, row, nullptr);
+      sink.Commit(static_cast<int32_t>(y), 1);
+    }
+    return true;
+  }
+  for (int pass = 0; pass < 7; ++pass) {
+    const png_uint_32 columns = PNG_PASS_COLS(width, pass);
+    const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+    if (columns == 0 || rows == 0) continue;  // libpng skips empty passes too
+    for (png_uint_32 r = 0; r < rows; ++r) {
+      png_read_row(png, passRow.data(), nullptr);
+      if (!sink.Put(static_cast<int32_t>(PNG_ROW_FROM_PASS_ROW(r, pass)), static_cast<int32_t>(PNG_PASS_START_COL(pass)),
+                    static_cast<int32_t>(1u << PNG_PASS_COL_SHIFT(pass)), static_cast<int32_t>(columns),
+                    passRow.data())) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool ReadPngEnd(TPngReader& reader) {
+  if (setjmp(png_jmpbuf(reader.Png))) return false;
+  png_read_end(reader.Png, nullptr);
   return true;
 }
 
@@ -112,26 +142,40 @@ bool WritePng(TPngWriter& writer, const TZelPixels& pixels, std::vector<uint8_t>
   return true;
 }
 
-// Whether the data of every chunk after the signature, up to IEND or the end of Data,
-// lies inside Data. libpng allocates an eXIf chunk's stated length (up to 2 GiB) before
-// it reads a byte of it; a chunk that runs past the end fails the decode anyway.
-bool ChunksFit(std::span<const uint8_t> data) {
-  for (size_t at = 8; at + 8 <= data.size();) {
-    const uint64_t length = uint64_t{data[at]} << 24 | uint64_t{data[at + 1]} << 16 |
-                            uint64_t{data[at + 2]} << 8 | data[at + 3];
-    if (length > data.size() - at - 8) return false;
-    if (std::memcmp(&data[at + 4], "IEND", 4) == 0) break;
+// Whether the data of every chunk from At on, up to IEND (or with UpToImage the first
+// IDAT), lies inside the source. libpng allocates an eXIf chunk's stated length (up to
+// 2 GiB) before it reads a byte of it; a chunk that runs past the end fails the decode
+// anyway. The walk also ends at a chunk whose type is no four letters, where libpng
+// stops before allocating anything.
+bool ChunksFit(TImageSource& source, uint64_t at, bool upToImage) {
+  uint8_t header[8];
+  while (source.ReadExactly(at, header)) {
+    if (!std::all_of(header + 4, header + 8, [](uint8_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }) ||
+        std::memcmp(header + 4, "IEND", 4) == 0 || (upToImage && std::memcmp(header + 4, "IDAT", 4) == 0)) {
+      break;
+    }
+    const uint64_t length = uint64_t{header[0]} << 24 | uint64_t{header[1]} << 16 | uint64_t{header[2]} << 8 | header[3];
+    if (length > source.Size() - at - 8) return false;
     at += length + 12;
   }
   return true;
 }
 
+// Bytes of the filtered rows of a non-interlaced image (the fewest an interlaced one
+// can have). Deflate codes at most 258 bytes in 2 bits, so the compressed data holds at
+// least a 1032nd of them.
+uint64_t RawRowBytes(png_structp png, png_infop info) {
+  const uint64_t bits = uint64_t{png_get_image_width(png, info)} * png_get_channels(png, info) * png_get_bit_depth(png, info);
+  return uint64_t{png_get_image_height(png, info)} * (1 + (bits + 7) / 8);
+}
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
 }  // namespace
 
-bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
-  if (!ChunksFit(data)) return false;
+bool DecodePng(TImageSource& source, TDecodeRequest& request) {
+  if (!ChunksFit(source, 8, true)) return false;
   TPngReader reader;
-  reader.Source.Data = data;
+  reader.Source.Source = &source;
   if (!ReadPngHeader(reader)) return false;
   const png_uint_32 width = png_get_image_width(reader.Png, reader.Info);
   const png_uint_32 height = png_get_image_height(reader.Png, reader.Info);
@@ -148,7 +192,8 @@ bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
     int compression = 0;
     png_bytep profile = nullptr;
     png_uint_32 profileSize = 0;
-    if (png_get_iCCP(reader.Png, reader.Info, &name, &compression, &profile, &profileSize) != 0 && profile != nullptr) {
+    if (!request.Brief && png_get_iCCP(reader.Png, reader.Info, &name, &compression, &profile, &profileSize) != 0 &&
+        profile != nullptr) {
       SetProperty(request.Metadata->Items, {kPropertyIccProfile, kTiffUndefined, {profile, profile + profileSize}});
     }
     KeepRgbIccProfile(request.Metadata->Items);
@@ -160,16 +205,12 @@ bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request) {
       request.Metadata->VerticalResolution = yPpm * 0.0254;
     }
   }
-  if (request.Image == nullptr) return true;
-  TZelLTBitmap& image = *request.Image;
-  if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
-  std::vector<png_bytep> rows(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.GetPixels().GetScanLine(0, static_cast<int32_t>(y));
-  if (!ReadPngRows(reader, rows.data())) {
-    image.Clear();
-    return false;
-  }
-  return true;
+  if (request.Pixels == nullptr) return true;
+  if (RawRowBytes(reader.Png, reader.Info) / kMaxDeflateRatio > source.Size()) return false;
+  std::vector<uint8_t> passRow(size_t{3} * width);
+  // The chunks after the image are checked once libpng has read up to them.
+  return ReadPngRows(reader, *request.Pixels, passRow) && ChunksFit(source, reader.Source.Position, false) &&
+         ReadPngEnd(reader);
 }
 
 bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output) {

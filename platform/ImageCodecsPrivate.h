@@ -4,36 +4,63 @@
 #define QUILL_PLATFORM_IMAGECODECSPRIVATE_H_
 
 #include <cstdint>
+#include <new>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "ImageProperties.h"
+#include "ImageSource.h"
+#include "PixelSink.h"
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 
 namespace quill {
 
-// One decode request. Each decoder reads the header, reports the size, and decodes
-// the pixels only when Image is given.
+// One decode request. Each decoder reads the header from its source, reports the size,
+// and decodes the pixels into Pixels only when that is given. A decoder reads only what
+// it needs of the source, and holds at most a few rows (or one strip or tile) of the
+// picture beside what the sink keeps.
 struct TDecodeRequest {
-  TZelLTBitmap* Image = nullptr;       // null: the header only
+  TPixelSink* Pixels = nullptr;        // null: the header only
   TImageMetadata* Metadata = nullptr;  // null: no property items
+  // With Metadata: only the items a file's description shows (date, make, model), read
+  // as cheaply as the format allows.
+  bool Brief = false;
   int32_t Width = 0;                   // out: the image's full size
   int32_t Height = 0;
   bool TooLarge = false;               // out: the header gives a size ImageSizeAllowed refuses
   // JPEG only: decode at 1/ScaleDenominator (1, 2, 4 or 8) with the faster methods.
   int32_t ScaleDenominator = 1;
+  // Bytes the decoding library may take for its own buffers beyond a few rows (a
+  // progressive JPEG's coefficients, a TIFF strip); 0: no limit but the image's.
+  int64_t MemoryLimit = 0;
 };
+
+// Call's result; false when it throws std::bad_alloc or std::length_error (a size no
+// container can hold). Every entry point of the codec layer that promises false on
+// failure runs through this, so that a failed allocation is a failed call and no
+// exception leaves the layer.
+template <class TCall>
+bool FailOnMemoryError(TCall&& call) {
+  try {
+    return call();
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+}
 
 // Whether Width x Height may be decoded; when not, Request.TooLarge is set. Every
 // decoder judges the size of its header through this, before it allocates anything.
 bool AcceptImageSize(int64_t width, int64_t height, TDecodeRequest& request);
 
-bool DecodeJpeg(std::span<const uint8_t> data, TDecodeRequest& request);
-bool DecodePng(std::span<const uint8_t> data, TDecodeRequest& request);
-bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request);
-bool DecodeBmp(std::span<const uint8_t> data, TDecodeRequest& request);
-bool DecodeGif(std::span<const uint8_t> data, TDecodeRequest& request);
+bool DecodeJpeg(TImageSource& source, TDecodeRequest& request);
+bool DecodePng(TImageSource& source, TDecodeRequest& request);
+bool DecodeTiff(TImageSource& source, TDecodeRequest& request);
+bool DecodeBmp(TImageSource& source, TDecodeRequest& request);
+bool DecodeGif(TImageSource& source, TDecodeRequest& request);
 
 // Each encoder writes the whole of Pixels (24-bit) into Output.
 bool EncodeJpeg(const TZelPixels& pixels, int32_t quality, const TImageMetadata& metadata,

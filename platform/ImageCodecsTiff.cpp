@@ -11,9 +11,10 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
@@ -26,16 +27,14 @@ namespace {
 int TiffMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 struct TTiffSource {
-  std::span<const uint8_t> Data;
+  TImageSource* Source = nullptr;
   toff_t Position = 0;
 };
 
 tmsize_t TiffRead(thandle_t handle, void* to, tmsize_t size) {
   auto* source = static_cast<TTiffSource*>(handle);
-  if (size < 0 || source->Position > source->Data.size()) return -1;
-  const size_t count = std::min<size_t>(static_cast<size_t>(size), source->Data.size() - source->Position);
-  // Empty data has no address to copy from (memcpy must not see a null pointer).
-  if (count != 0) std::memcpy(to, source->Data.data() + source->Position, count);
+  if (size < 0) return -1;
+  const size_t count = source->Source->Read(source->Position, {static_cast<uint8_t*>(to), static_cast<size_t>(size)});
   source->Position += count;
   return static_cast<tmsize_t>(count);
 }
@@ -46,7 +45,7 @@ toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
   auto* source = static_cast<TTiffSource*>(handle);
   toff_t base = 0;
   if (whence == SEEK_CUR) base = source->Position;
-  if (whence == SEEK_END) base = source->Data.size();
+  if (whence == SEEK_END) base = source->Source->Size();
   const toff_t position = base + offset;
   if (position < base) return static_cast<toff_t>(-1);
   source->Position = position;
@@ -54,14 +53,15 @@ toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
 }
 
 int TiffClose(thandle_t) { return 0; }
-toff_t TiffSize(thandle_t handle) { return static_cast<TTiffSource*>(handle)->Data.size(); }
+toff_t TiffSize(thandle_t handle) { return static_cast<TTiffSource*>(handle)->Source->Size(); }
 
-// The data is in memory already: "mapping" it hands libtiff the bytes themselves.
-// (libtiff 4.5 also rejects uncompressed tiles read through its own buffers.)
+// Data in memory already: "mapping" it hands libtiff the bytes themselves. A file is
+// never mapped (a file cut while mapped would end the process); libtiff reads it.
 int TiffMap(thandle_t handle, void** base, toff_t* size) {
-  auto* source = static_cast<TTiffSource*>(handle);
-  *base = const_cast<uint8_t*>(source->Data.data());
-  *size = source->Data.size();
+  const std::span<const uint8_t> memory = static_cast<TTiffSource*>(handle)->Source->Memory();
+  if (memory.empty()) return 0;
+  *base = const_cast<uint8_t*>(memory.data());
+  *size = memory.size();
   return 1;
 }
 
@@ -74,24 +74,100 @@ struct TTiffHandle {
   }
 };
 
-bool OpenTiff(TTiffSource& source, TTiffHandle& handle) {
+// Opens the first directory. Strip and tile offsets are read when first needed (a
+// header read never reads them), and no single allocation of libtiff's exceeds
+// MaxAllocation: a tag value above it is left out of a header read.
+bool OpenTiff(TTiffSource& source, TTiffHandle& handle, int64_t maxAllocation) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return false;
   TIFFOpenOptionsSetErrorHandlerExtR(options, TiffMessage, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, TiffMessage, nullptr);
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImagePixels) * 4);
-  handle.Tiff = TIFFClientOpenExt("image", "r", &source, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxAllocation));
+  handle.Tiff = TIFFClientOpenExt("image", "rD", &source, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
                                   TiffMap, TiffUnmap, options);
   TIFFOpenOptionsFree(options);
   return handle.Tiff != nullptr;
 }
 
+// The largest single allocation of a header read, and of a decode: a strip, a tile or
+// a colour map, never the picture.
+constexpr int64_t kHeaderAllocation = int64_t{1} << 20;
+constexpr int64_t kDecodeAllocation = kMaxImagePixels * 4;
+// The rows converted at once are at most this many bytes of 32-bit pixels.
+constexpr int64_t kChunkBytes = int64_t{16} << 20;
+
+struct TRgbaImage {
+  TIFFRGBAImage Image;
+  bool Begun = false;
+  ~TRgbaImage() {
+    if (Begun) TIFFRGBAImageEnd(&Image);
+  }
+};
+
+// The pixels through libtiff's RGBA reader, a strip's (or a tile row's) rows at a time
+// into Sink, turned to Wanted (see the top of this file). Mapped: the data is in memory
+// and libtiff reads it in place (TiffMap).
+bool ReadTiffPixels(TIFF* tiff, bool mapped, uint32_t width, uint32_t height, int wanted, bool flipped,
+                    TPixelSink& sink) {
+  char message[1024];
+  TRgbaImage rgba;
+  if (TIFFRGBAImageOK(tiff, message) != 1 || TIFFRGBAImageBegin(&rgba.Image, tiff, 1, message) != 1) return false;
+  rgba.Begun = true;
+  rgba.Image.req_orientation = static_cast<uint16_t>(wanted);
+  // Whole strips or tile rows at a time: a part of one would decode it again per part.
+  uint32_t block = 0;
+  if (TIFFIsTiled(tiff)) {
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &block);
+  } else {
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &block);
+  }
+  // libtiff 4.5 refuses an uncompressed tile that it reads into a buffer of its own
+  // (which it rounds up) instead of a mapped file: it gets one of the tile's exact size.
+  std::vector<uint8_t> tileBuffer;
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  if (TIFFIsTiled(tiff) && !mapped && compression == COMPRESSION_NONE) {
+    const tmsize_t tileSize = TIFFTileSize(tiff);
+    if (tileSize <= 0 || tileSize > kDecodeAllocation) return false;
+    tileBuffer.resize(static_cast<size_t>(tileSize));
+    if (TIFFReadBufferSetup(tiff, tileBuffer.data(), tileSize) != 1) return false;
+  }
+  const int64_t fitting = std::max<int64_t>(1, kChunkBytes / (int64_t{4} * width));
+  const auto chunk = static_cast<uint32_t>(std::clamp<int64_t>(block, 1, std::max<int64_t>(fitting, 1)));
+  std::vector<uint32_t> raster(size_t{width} * std::min(chunk, height));
+  if (!sink.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height))) return false;
+  for (uint32_t first = 0; first < height; first += chunk) {
+    const uint32_t rows = std::min(chunk, height - first);
+    // A picture stored bottom-up is read from the file's end: its last rows come first.
+    rgba.Image.row_offset = static_cast<int>(flipped ? height - first - rows : first);
+    rgba.Image.col_offset = 0;
+    if (TIFFRGBAImageGet(&rgba.Image, raster.data(), width, rows) != 1) return false;
+    int64_t stride = 0;
+    uint8_t* to = sink.Rows(static_cast<int32_t>(first), static_cast<int32_t>(rows), stride);
+    if (to == nullptr) return false;
+    const uint32_t* from = raster.data();
+    for (uint32_t y = 0; y < rows; ++y, to += stride) {
+      uint8_t* pixel = to;
+      for (uint32_t x = 0; x < width; ++x, ++from, pixel += 3) {
+        pixel[0] = static_cast<uint8_t>(TIFFGetB(*from));
+        pixel[1] = static_cast<uint8_t>(TIFFGetG(*from));
+        pixel[2] = static_cast<uint8_t>(TIFFGetR(*from));
+      }
+    }
+    sink.Commit(static_cast<int32_t>(first), static_cast<int32_t>(rows));
+  }
+  return true;
+}
+
 }  // namespace
 
-bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request) {
-  TTiffSource source{data};
+bool DecodeTiff(TImageSource& data, TDecodeRequest& request) {
+  TTiffSource source{&data};
   TTiffHandle handle;
-  if (!OpenTiff(source, handle)) return false;
+  const int64_t allocation = request.Pixels == nullptr ? kHeaderAllocation
+                             : request.MemoryLimit > 0  ? request.MemoryLimit
+                                                        : kDecodeAllocation;
+  if (!OpenTiff(source, handle, allocation)) return false;
   uint32_t width = 0, height = 0;
   if (TIFFGetField(handle.Tiff, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
       TIFFGetField(handle.Tiff, TIFFTAG_IMAGELENGTH, &height) != 1 || !AcceptImageSize(width, height, request)) {
@@ -109,26 +185,11 @@ bool DecodeTiff(std::span<const uint8_t> data, TDecodeRequest& request) {
     KeepRgbIccProfile(items);
     PropertyResolution(items, request.Metadata->HorizontalResolution, request.Metadata->VerticalResolution);
   }
-  if (request.Image == nullptr) return true;
-  char message[1024];
-  if (TIFFRGBAImageOK(handle.Tiff, message) != 1) return false;
-  std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t{width} * height]);
-  if (raster == nullptr) return false;
+  if (request.Pixels == nullptr) return true;
   // Asking for the file's own orientation makes the reader flip nothing.
   const int wanted = turnedUpright ? ORIENTATION_TOPLEFT : orientation;
-  if (TIFFReadRGBAImageOriented(handle.Tiff, width, height, raster.get(), wanted, 1) != 1) return false;
-  TZelLTBitmap& image = *request.Image;
-  if (!image.SetSize(request.Width, request.Height, kPixelFormat24)) return false;
-  const uint32_t* from = raster.get();
-  for (uint32_t y = 0; y < height; ++y) {
-    uint8_t* to = image.GetPixels().GetScanLine(0, static_cast<int32_t>(y));
-    for (uint32_t x = 0; x < width; ++x, ++from, to += 3) {
-      to[0] = static_cast<uint8_t>(TIFFGetB(*from));
-      to[1] = static_cast<uint8_t>(TIFFGetG(*from));
-      to[2] = static_cast<uint8_t>(TIFFGetR(*from));
-    }
-  }
-  return true;
+  const bool flipped = orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT;
+  return ReadTiffPixels(handle.Tiff, !data.Memory().empty(), width, height, wanted, flipped, *request.Pixels);
 }
 
 bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output) {

@@ -88,9 +88,9 @@ void AddThumbnail(const TTiffReader& reader, const std::vector<TTiffEntry>& entr
       if (map.Tag == entry.Tag) SetProperty(items, {map.Id, entry.Type, entry.Value});
     }
   }
-  const std::span<const uint8_t> data = reader.Bytes(dataOffset, dataLength);
-  if (dataLength != 0 && data.size() == dataLength) {
-    SetProperty(items, {kPropertyThumbnailData, kTiffByte, {data.begin(), data.end()}});
+  std::vector<uint8_t> data;
+  if (dataLength != 0 && reader.Bytes(dataOffset, dataLength, data)) {
+    SetProperty(items, {kPropertyThumbnailData, kTiffByte, std::move(data)});
   }
 }
 
@@ -167,10 +167,15 @@ std::string ReadPropertyText(const quill::TImagePropertyList& items, uint32_t id
 namespace quill {
 
 bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePropertyList& items) {
+  TImageSource source(data);
+  return ReadExifProperties(source, thumbnail, items);
+}
+
+bool ReadExifProperties(TImageSource& source, bool thumbnail, TImagePropertyList& items) {
   TTiffReader reader;
   std::vector<TTiffEntry> ifd0;
   uint32_t ifd1 = 0;
-  if (!reader.Open(data) || !reader.ReadDirectory(reader.FirstDirectory(), ifd0, ifd1)) return false;
+  if (!reader.Open(source) || !reader.ReadDirectory(reader.FirstDirectory(), ifd0, ifd1)) return false;
   AddEntries(ifd0, 0, items);
   const std::vector<TTiffEntry> exif = ReadDirectoryAt(reader, PointerIn(ifd0, kExifPointer));
   AddEntries(exif, kPropertyExif, items);

@@ -99,6 +99,8 @@ namespace quill {
 // IFD1 is the next page). A maker note of more than 4 bytes adds
 // kPropertyMakerNoteOffset. False when Data has no valid header or first directory.
 bool ReadExifProperties(std::span<const uint8_t> data, bool thumbnail, TImagePropertyList& items);
+// The same, reading the structure from Source (a TIFF file read where its directories are).
+bool ReadExifProperties(TImageSource& source, bool thumbnail, TImagePropertyList& items);
 
 // Appends the maker note of Items to Out (a TIFF structure being written) ahead of the
 // directories: at its kPropertyMakerNoteOffset, the gap padded with zeros, when Out

@@ -7,6 +7,8 @@
 
 #include <jerror.h>
 
+#include "PixelSink.h"
+
 namespace quill {
 
 namespace {
@@ -15,6 +17,7 @@ namespace {
   std::longjmp(reinterpret_cast<TJpegError*>(info->err)->Jump, 1);
 }
 
+// libjpeg would carry on after these with grey pixels; the call ends here instead.
 void EmitMessage(j_common_ptr info, int level) {
   if (level >= 0) return;
   auto* error = reinterpret_cast<TJpegError*>(info->err);
@@ -25,8 +28,7 @@ void EmitMessage(j_common_ptr info, int level) {
     case JWRN_HUFF_BAD_CODE:
     case JWRN_MUST_RESYNC:
     case JWRN_NOT_SEQUENTIAL:
-      error->Corrupt = true;
-      break;
+      ErrorExit(info);
     default:
       break;
   }
@@ -77,14 +79,130 @@ jpeg_error_mgr* InitJpegError(TJpegError& error) {
   manager->error_exit = ErrorExit;
   manager->emit_message = EmitMessage;
   manager->output_message = OutputMessage;
-  error.Corrupt = false;
   return manager;
 }
+
+// ---- Reading from a TImageSource ----
+
+namespace {
+
+// Appends Bytes to To; false when the memory cannot be had. No exception may pass
+// through libjpeg's frames.
+bool Append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) {
+  try {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+// Hands libjpeg the source's bytes a buffer at a time; a skip beyond the buffer moves
+// the position without reading, unless every byte is recorded. The reads grow from 4 KiB
+// to 64 KiB while they follow each other, and start small again after a skip: a header
+// read skips large segments without reading them, the pixels' data comes in large reads.
+struct TJpegDecompressor::TSourceReader {
+  static constexpr size_t kFirstFill = size_t{4} << 10;
+  static constexpr size_t kBufferSize = size_t{64} << 10;
+  static constexpr JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
+  jpeg_source_mgr Manager;
+  TImageSource* Source = nullptr;
+  uint64_t Position = 0;  // of the byte after the buffer
+  std::vector<uint8_t> Buffer;
+  std::vector<uint8_t>* Record = nullptr;
+  size_t FillSize = kFirstFill;
+
+  static TSourceReader& Of(j_decompress_ptr info) {
+    return *reinterpret_cast<TSourceReader*>(info->src);  // Manager is the first member
+  }
+
+  static void Init(j_decompress_ptr) {}
+  static void Term(j_decompress_ptr) {}
+
+  static boolean Fill(j_decompress_ptr info) {
+    TSourceReader& reader = Of(info);
+    const size_t count = reader.Source->Read(reader.Position, std::span(reader.Buffer).first(reader.FillSize));
+    reader.FillSize = std::min(reader.FillSize * 2, kBufferSize);
+    if (count == 0) {
+      // As jpeg_mem_src does: an end-of-image marker, and the warning that ends the call.
+      reader.Manager.next_input_byte = kEndOfImage;
+      reader.Manager.bytes_in_buffer = 2;
+      WARNMS(info, JWRN_JPEG_EOF);
+      return TRUE;
+    }
+    if (reader.Record != nullptr && !Append(*reader.Record, std::span(reader.Buffer).first(count))) {
+      ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    }
+    reader.Position += count;
+    reader.Manager.next_input_byte = reader.Buffer.data();
+    reader.Manager.bytes_in_buffer = count;
+    return TRUE;
+  }
+
+  static void Skip(j_decompress_ptr info, long count) {
+    TSourceReader& reader = Of(info);
+    if (count <= 0) return;
+    auto rest = static_cast<uint64_t>(count);
+    while (reader.Record != nullptr && rest > reader.Manager.bytes_in_buffer) {
+      rest -= reader.Manager.bytes_in_buffer;
+      reader.Manager.bytes_in_buffer = 0;
+      Fill(info);
+    }
+    if (rest <= reader.Manager.bytes_in_buffer) {
+      reader.Manager.next_input_byte += rest;
+      reader.Manager.bytes_in_buffer -= rest;
+      return;
+    }
+    reader.Position += rest - reader.Manager.bytes_in_buffer;
+    reader.Manager.bytes_in_buffer = 0;
+    reader.FillSize = kFirstFill;
+  }
+};
+
+namespace {
+
+// The next byte of the data; the end of the data ends the call (Fill's warning).
+int NextByte(j_decompress_ptr info) {
+  jpeg_source_mgr& source = *info->src;
+  if (source.bytes_in_buffer == 0) (*source.fill_input_buffer)(info);
+  --source.bytes_in_buffer;
+  return *source.next_input_byte++;
+}
+
+// The APP1 processor of TJpegMarkers::FirstExif: keeps the first Exif segment in the
+// reader's Exif and skips every other APP1 segment unread.
+boolean KeepFirstExif(j_decompress_ptr info) {
+  auto& reader = *static_cast<TJpegDecompressor*>(info->client_data);
+  int64_t length = NextByte(info) << 8;
+  length += NextByte(info) - 2;
+  static constexpr uint8_t kExif[] = {'E', 'x', 'i', 'f', 0, 0};
+  bool exif = reader.Exif.empty() && length > 6;
+  for (int i = 0; exif && i < 6; ++i, --length) exif = NextByte(info) == kExif[i];
+  if (exif) {
+    bool sized = true;
+    try {
+      reader.Exif.resize(static_cast<size_t>(length));
+    } catch (const std::exception&) {
+      sized = false;
+    }
+    if (!sized) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    for (uint8_t& byte : reader.Exif) byte = static_cast<uint8_t>(NextByte(info));
+    length = 0;
+  }
+  if (length > 0) (*info->src->skip_input_data)(info, static_cast<long>(length));
+  return TRUE;
+}
+
+}  // namespace
 
 // Creating the objects only allocates; an allocation failure there is the one error
 // that cannot jump anywhere, and ends the process as any failed allocation would.
 TJpegDecompressor::TJpegDecompressor() {
   Info.err = InitJpegError(Error);
+  Info.client_data = this;
   if (setjmp(Error.Jump)) std::abort();
   jpeg_create_decompress(&Info);
 }
@@ -106,24 +224,79 @@ TJpegCompressor::TJpegCompressor() {
 
 TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&Info); }
 
+namespace {
+
+// The header read once the source is set; runs jpeg_read_header inside its setjmp.
+bool ReadHeaderFromSource(TJpegDecompressor& reader, TJpegMarkers markers) {
+  jpeg_decompress_struct& info = reader.Info;
+  if (setjmp(reader.Error.Jump)) return false;
+  switch (markers) {
+    case TJpegMarkers::FirstExif:
+      jpeg_set_marker_processor(&info, JPEG_APP0 + 1, KeepFirstExif);
+      break;
+    case TJpegMarkers::Metadata:
+      jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+      jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+      break;
+    case TJpegMarkers::All:
+      for (int m = 0; m < 16; ++m) jpeg_save_markers(&info, JPEG_APP0 + m, 0xFFFF);
+      jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
+      break;
+  }
+  return jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
+}
+
+}  // namespace
+
+bool ReadJpegHeader(TJpegDecompressor& reader, TImageSource& source, TJpegMarkers markers,
+                    std::vector<uint8_t>* record) {
+  jpeg_decompress_struct& info = reader.Info;
+  if (source.Size() < 4) return false;
+  reader.DataSize = source.Size();
+  const std::span<const uint8_t> memory = source.Memory();
+  if (!memory.empty() && record == nullptr && memory.size() <= ULONG_MAX) {
+    jpeg_mem_src(&info, memory.data(), static_cast<unsigned long>(memory.size()));
+  } else {
+    reader.Reader = std::make_unique<TJpegDecompressor::TSourceReader>();
+    TJpegDecompressor::TSourceReader& from = *reader.Reader;
+    from.Source = &source;
+    from.Record = record;
+    from.Buffer.resize(TJpegDecompressor::TSourceReader::kBufferSize);
+    from.Manager.next_input_byte = nullptr;
+    from.Manager.bytes_in_buffer = 0;
+    from.Manager.init_source = TJpegDecompressor::TSourceReader::Init;
+    from.Manager.fill_input_buffer = TJpegDecompressor::TSourceReader::Fill;
+    from.Manager.skip_input_data = TJpegDecompressor::TSourceReader::Skip;
+    from.Manager.resync_to_restart = jpeg_resync_to_restart;
+    from.Manager.term_source = TJpegDecompressor::TSourceReader::Term;
+    info.src = &from.Manager;
+  }
+  return ReadHeaderFromSource(reader, markers);
+}
+
 bool ReadJpegHeader(TJpegDecompressor& reader, const uint8_t* data, size_t size, bool allMarkers) {
   jpeg_decompress_struct& info = reader.Info;
   if (size < 4 || size > ULONG_MAX) return false;
-  if (setjmp(reader.Error.Jump)) return false;
+  reader.DataSize = size;
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-  if (allMarkers) {
-    for (int m = 0; m < 16; ++m) jpeg_save_markers(&info, JPEG_APP0 + m, 0xFFFF);
-    jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
-  } else {
-    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
-  }
-  return jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && !reader.Error.Corrupt;
+  return ReadHeaderFromSource(reader, allMarkers ? TJpegMarkers::All : TJpegMarkers::Metadata);
+}
+
+void TrimJpegRecord(const TJpegDecompressor& reader, std::vector<uint8_t>& record) {
+  const size_t unused = std::min<size_t>(reader.Info.src->bytes_in_buffer, record.size());
+  record.resize(record.size() - unused);
 }
 
 bool PrepareJpegOutput(TJpegDecompressor& reader, int scaleDenominator, bool fast) {
   jpeg_decompress_struct& info = reader.Info;
   if (setjmp(reader.Error.Jump)) return false;
+  if (!info.arith_code) {
+    uint64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+      blocks += uint64_t{info.comp_info[i].width_in_blocks} * info.comp_info[i].height_in_blocks;
+    }
+    if (blocks / 8 > reader.DataSize) return false;
+  }
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   if (cmyk) {
     info.out_color_space = JCS_CMYK;
@@ -140,10 +313,11 @@ bool PrepareJpegOutput(TJpegDecompressor& reader, int scaleDenominator, bool fas
   return true;
 }
 
-bool ReadJpegPixels(TJpegDecompressor& reader, uint8_t* bits, int64_t stride) {
+bool ReadJpegPixels(TJpegDecompressor& reader, TPixelSink& sink) {
   jpeg_decompress_struct& info = reader.Info;
   if (setjmp(reader.Error.Jump)) return false;
   jpeg_start_decompress(&info);
+  if (!sink.Begin(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height))) return false;
   const bool cmyk = info.out_color_space == JCS_CMYK;
   // Adobe's CMYK JPEGs store the inks inverted.
   const bool inverted = info.saw_Adobe_marker;
@@ -151,17 +325,23 @@ bool ReadJpegPixels(TJpegDecompressor& reader, uint8_t* bits, int64_t stride) {
                                                          info.output_width * 4, 1)
                             : nullptr;
   while (info.output_scanline < info.output_height) {
-    uint8_t* row = bits + int64_t{info.output_scanline} * stride;
+    const auto y = static_cast<int32_t>(info.output_scanline);
+    int64_t stride = 0;
     if (!cmyk) {
-      // Whole row groups straight into the image spare libjpeg a copy.
-      JSAMPROW rows[4];
+      // Whole row groups straight into the sink's memory spare libjpeg a copy.
       const JDIMENSION count = std::min<JDIMENSION>({static_cast<JDIMENSION>(info.rec_outbuf_height), 4,
                                                      info.output_height - info.output_scanline});
-      for (JDIMENSION i = 0; i < count; ++i) rows[i] = row + int64_t{i} * stride;
-      if (jpeg_read_scanlines(&info, rows, count) == 0) return false;
+      uint8_t* first = sink.Rows(y, static_cast<int32_t>(count), stride);
+      if (first == nullptr) return false;
+      JSAMPROW rows[4];
+      for (JDIMENSION i = 0; i < count; ++i) rows[i] = first + int64_t{i} * stride;
+      const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+      if (read == 0) return false;
+      sink.Commit(y, static_cast<int32_t>(read));
       continue;
     }
-    if (jpeg_read_scanlines(&info, cmykRow, 1) != 1) return false;
+    uint8_t* row = sink.Rows(y, 1, stride);
+    if (row == nullptr || jpeg_read_scanlines(&info, cmykRow, 1) != 1) return false;
     const uint8_t* ink = cmykRow[0];
     for (JDIMENSION x = 0; x < info.output_width; ++x, ink += 4, row += 3) {
       const int k = inverted ? ink[3] : 255 - ink[3];
@@ -170,12 +350,14 @@ bool ReadJpegPixels(TJpegDecompressor& reader, uint8_t* bits, int64_t stride) {
         row[2 - c] = static_cast<uint8_t>((value * k + 127) / 255);
       }
     }
+    sink.Commit(y, 1);
   }
   jpeg_finish_decompress(&info);
-  return !reader.Error.Corrupt;
+  return true;
 }
 
 std::span<const uint8_t> JpegExifBody(const TJpegDecompressor& reader) {
+  if (!reader.Exif.empty()) return reader.Exif;
   for (jpeg_saved_marker_ptr m = reader.Info.marker_list; m != nullptr; m = m->next) {
     if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
       return {m->data + 6, m->data_length - 6};

@@ -7,6 +7,14 @@
 // The pattern: the owner lives in the calling function; the function that calls
 // setjmp(Owner.Error.Jump) holds no objects with destructors, so a jump skips nothing
 // that needed running.
+//
+// A decompressor reads from memory or from a TImageSource (a file read where libjpeg
+// asks, segments it does not keep skipped without being read). Every warning that
+// means pixels were lost (the data ends early, a corrupt entropy segment) ends the
+// call at once, as an error does: a cut file fails after reading what it holds, not
+// after decoding a picture of grey. A decode is refused before anything is allocated
+// when the file is too short for the blocks its header promises: with Huffman coding
+// every block of every component costs at least one bit.
 
 #ifndef QUILL_PLATFORM_JPEGSUPPORT_H_
 #define QUILL_PLATFORM_JPEGSUPPORT_H_
@@ -16,19 +24,21 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include <jpeglib.h>
 
+#include "ImageSource.h"
+
 namespace quill {
+
+class TPixelSink;
 
 struct TJpegError {
   jpeg_error_mgr Manager;
   std::jmp_buf Jump;
-  // Set by a warning that means pixels were lost (data ended early, a corrupt entropy
-  // segment): libjpeg carries on with grey, we report the decode as failed.
-  bool Corrupt;
 };
 
 // Sets up Error and returns the manager to store in a libjpeg object's err.
@@ -42,6 +52,13 @@ struct TJpegDecompressor {
 
   jpeg_decompress_struct Info;
   TJpegError Error;
+  // The size of the data being read.
+  uint64_t DataSize = 0;
+  // The reader of a TImageSource (see JpegSupport.cpp); the first Exif segment when
+  // only that one is kept.
+  struct TSourceReader;
+  std::unique_ptr<TSourceReader> Reader;
+  std::vector<uint8_t> Exif;
 };
 
 struct TJpegCompressor {
@@ -61,21 +78,36 @@ struct TJpegCompressor {
   jpeg_destination_mgr FDestination;
 };
 
-// Reads the header of the JPEG in Data, which must outlive the reader, keeping the APP1
-// (Exif) and APP2 (ICC profile) segments and, with AllMarkers, every APPn and COM
-// segment. False when it is no
-// JPEG or its header is damaged.
+// Which segments a header read keeps: the first Exif APP1 segment alone (what a file's
+// description shows), the APP1 and APP2 segments (Exif and the ICC profile), or every
+// APPn and COM segment.
+enum class TJpegMarkers { FirstExif, Metadata, All };
+
+// Reads the header of the JPEG in Source, which must outlive the reader, keeping the
+// segments Markers names. With Record, every byte the reader takes from Source is
+// appended to it, and skipped segments are read rather than passed over (see
+// TrimJpegRecord). False when it is no JPEG or its header is damaged.
+bool ReadJpegHeader(TJpegDecompressor& reader, TImageSource& source, TJpegMarkers markers,
+                    std::vector<uint8_t>* record = nullptr);
+// The same over memory: Data must outlive the reader; AllMarkers keeps every segment,
+// else the APP1 and APP2 ones.
 bool ReadJpegHeader(TJpegDecompressor& reader, const uint8_t* data, size_t size, bool allMarkers);
 
 // After ReadJpegHeader: chooses B, G, R output (CMYK for four-component images) at
 // 1/ScaleDenominator, with the fast DCT and plain upsampling when Fast, and computes
-// Info.output_width and output_height for the caller to allocate.
+// Info.output_width and output_height. False when the data is too short for the blocks
+// of the header (see above).
 bool PrepareJpegOutput(TJpegDecompressor& reader, int scaleDenominator, bool fast);
 
-// After PrepareJpegOutput: decodes into 24-bit B, G, R rows of the output size, Stride
-// bytes apart. CMYK and YCCK (Adobe inverted or plain) become RGB. False on any error
-// or lost data.
-bool ReadJpegPixels(TJpegDecompressor& reader, uint8_t* bits, int64_t stride);
+// After PrepareJpegOutput: decodes into Sink, begun with the output size, rows of
+// 24-bit B, G, R. CMYK and YCCK (Adobe inverted or plain) become RGB. Reads on to the
+// end of the image. False on any error or lost data.
+bool ReadJpegPixels(TJpegDecompressor& reader, TPixelSink& sink);
+
+// After a read with a Record: cuts the bytes the reader took but libjpeg did not use
+// from the end of Record, which then holds the JPEG up to where libjpeg stopped (after
+// ReadJpegPixels, its end-of-image marker).
+void TrimJpegRecord(const TJpegDecompressor& reader, std::vector<uint8_t>& record);
 
 // The Exif body (the TIFF structure after "Exif\0\0") of the first Exif APP1 segment
 // the reader kept; empty when none.

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "ImageCodecs.h"
+#include "ImageCodecsPrivate.h"
 #include "JpegSupport.h"
+#include "PixelSink.h"
 #include "TiffStructure.h"
 #include "ZelBitmap.h"
 
@@ -178,7 +180,7 @@ bool ReadSourceCoefficients(TJpegDecompressor& source, const TJpegOutputLayout& 
                                               static_cast<JDIMENSION>(component.V));
   }
   sourceArrays = jpeg_read_coefficients(&d);
-  return sourceArrays != nullptr && !source.Error.Corrupt;
+  return sourceArrays != nullptr;
 }
 
 bool ReadStripCoefficients(TJpegDecompressor& strip, const uint8_t* data, size_t size, jvirt_barray_ptr*& arrays) {
@@ -319,9 +321,39 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data) {
 }
 
 bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarget& target) {
+  const bool loaded = FailOnMemoryError([&] {
+    TImageSource source(data);
+    if (!Load(source, target, nullptr)) return false;
+    FSource = std::move(data);
+    return true;
+  });
+  if (!loaded) Reset();
+  return loaded;
+}
+
+bool TLosslessJpeg::LoadFromSource(TImageSource& source, const TDecodeTarget& target) {
+  const bool loaded = FailOnMemoryError([&] {
+    std::vector<uint8_t> bytes;
+    // Room for a photo's bytes at once spares the growing vector its copies; the file's
+    // size is only a bound (a JPEG may end long before its file).
+    constexpr uint64_t kFirstRoom = uint64_t{64} << 20;
+    try {
+      bytes.reserve(static_cast<size_t>(std::min(source.Size(), kFirstRoom)));
+    } catch (const std::bad_alloc&) {
+      // it grows as it goes
+    }
+    if (!Load(source, target, &bytes)) return false;
+    FSource = std::move(bytes);
+    return true;
+  });
+  if (!loaded) Reset();
+  return loaded;
+}
+
+bool TLosslessJpeg::Load(TImageSource& source, const TDecodeTarget& target, std::vector<uint8_t>* record) {
   Reset();
   TJpegDecompressor reader;
-  if (!ReadJpegHeader(reader, data.data(), data.size(), false)) return false;
+  if (!ReadJpegHeader(reader, source, TJpegMarkers::Metadata, record)) return false;
   const jpeg_decompress_struct& info = reader.Info;
   const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
   const bool colour = info.jpeg_color_space == JCS_YCbCr && info.num_components == 3;
@@ -340,12 +372,15 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarge
   const int32_t width = static_cast<int32_t>(info.image_width);
   const int32_t height = static_cast<int32_t>(info.image_height);
   const bool progressive = info.progressive_mode;
-  if (!PrepareJpegOutput(reader, 1, false)) return false;
-  int32_t stride = 0;
-  uint8_t* bits = target(width, height, stride);
-  if (bits == nullptr || !ReadJpegPixels(reader, bits, stride)) return false;
+  TMemorySink sink([&target](int32_t w, int32_t h, int64_t& stride) {
+    int32_t rowStride = 0;
+    uint8_t* bits = target(w, h, rowStride);
+    stride = rowStride;
+    return bits;
+  });
+  if (!PrepareJpegOutput(reader, 1, false) || !ReadJpegPixels(reader, sink)) return false;
+  if (record != nullptr) TrimJpegRecord(reader, *record);
 
-  FSource = std::move(data);
   FSourceWidth = FWidth = width;
   FSourceHeight = FHeight = height;
   FComponents = std::move(components);
@@ -355,13 +390,27 @@ bool TLosslessJpeg::LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarge
 }
 
 TLosslessJpeg::TReference TLosslessJpeg::DecodeReference() const {
+  TReference reference;
+  FailOnMemoryError([&] {
+    reference = DecodeReferenceUnguarded();
+    return true;
+  });
+  return reference;
+}
+
+TLosslessJpeg::TReference TLosslessJpeg::DecodeReferenceUnguarded() const {
   TJpegDecompressor reader;
   if (!ReadJpegHeader(reader, FSource.data(), FSource.size(), false) || !PrepareJpegOutput(reader, 1, false)) {
     return nullptr;
   }
   TReference reference(
       quill::AllocatePixelBlock(static_cast<size_t>(FSourceHeight), size_t{3} * static_cast<size_t>(FSourceWidth)));
-  if (reference == nullptr || !ReadJpegPixels(reader, reference.get(), int64_t{3} * FSourceWidth)) return nullptr;
+  if (reference == nullptr) return nullptr;
+  TMemorySink sink([&reference](int32_t width, int32_t, int64_t& stride) {
+    stride = int64_t{3} * width;
+    return reference.get();
+  });
+  if (!ReadJpegPixels(reader, sink)) return nullptr;
   return reference;
 }
 
@@ -402,6 +451,8 @@ uint32_t TLosslessJpeg::GetSamplingValue() const {
 
 bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
   if (!HasImage() || bits == nullptr) return false;
+  // The reference of a load that decoded into its caller's memory is decoded again
+  // (DecodeReference fails cleanly when its memory cannot be had).
   TReference decoded;
   if (FReference == nullptr) decoded = DecodeReference();
   const uint8_t* reference = FReference != nullptr ? FReference.get() : decoded.get();
@@ -575,8 +626,9 @@ bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJp
   const bool decodedHere = FReference == nullptr;
   if (decodedHere) FReference = DecodeReference();
   if (FReference == nullptr) return false;
-  const bool saved = SaveWithReference(output, options);
+  const bool saved = FailOnMemoryError([&] { return SaveWithReference(output, options); });
   if (decodedHere) FReference.reset();
+  if (!saved) std::vector<uint8_t>().swap(output);
   return saved;
 }
 

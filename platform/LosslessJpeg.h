@@ -35,7 +35,7 @@
 // and with the save option TopLeftOrientation the EXIF Orientation, where present,
 // says top-left (1).
 // Grey and YCbCr JPEGs only; CMYK, YCCK and 12-bit files do not load (the plain codecs
-// read them).
+// read them). Every call that answers false does so on a failed allocation too.
 
 #ifndef QUILL_PLATFORM_LOSSLESSJPEG_H_
 #define QUILL_PLATFORM_LOSSLESSJPEG_H_
@@ -48,6 +48,7 @@
 #include <memory>
 #include <vector>
 
+#include "ImageSource.h"
 #include "ZelTypes.h"
 
 namespace quill {
@@ -83,6 +84,9 @@ class TLosslessJpeg {
   // geometry) and holding no pixels of its own. On false Target's memory may hold part
   // of a picture.
   bool LoadFromMemory(std::vector<uint8_t> data, const TDecodeTarget& target);
+  // The same from Source, keeping the bytes of the JPEG up to its end-of-image marker
+  // (whatever follows it is never read).
+  bool LoadFromSource(TImageSource& source, const TDecodeTarget& target);
 
   bool HasImage() const { return !FSource.empty(); }
   // The current image's size and block (MCU) size, after the recorded geometry.
@@ -155,9 +159,13 @@ class TLosslessJpeg {
     void operator()(uint8_t* block) const { std::free(block); }
   };
   using TReference = std::unique_ptr<uint8_t, FreeDeleter>;
+  // Reads Source's header and decodes it into Target, setting everything but FSource;
+  // with Record, the bytes read are kept there.
+  bool Load(TImageSource& source, const TDecodeTarget& target, std::vector<uint8_t>* record);
   // The source decoded again from FSource into a new reference block; null when that
-  // fails.
+  // fails, its memory too.
   TReference DecodeReference() const;
+  TReference DecodeReferenceUnguarded() const;
   // SaveToMemory once the reference is held.
   bool SaveWithReference(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
 

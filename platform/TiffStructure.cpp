@@ -74,11 +74,17 @@ TTiffEntry MakeTiffRational(uint16_t tag, uint32_t numerator, uint32_t denominat
 }
 
 bool TTiffReader::Open(std::span<const uint8_t> data) {
-  FData = data;
-  if (data.size() < 8) return false;
-  if (data[0] == 'I' && data[1] == 'I') {
+  FMemory = std::make_unique<TImageSource>(data);
+  return Open(*FMemory);
+}
+
+bool TTiffReader::Open(TImageSource& source) {
+  FSource = &source;
+  uint8_t header[2];
+  if (source.Size() < 8 || !source.ReadExactly(0, header)) return false;
+  if (header[0] == 'I' && header[1] == 'I') {
     FBigEndian = false;
-  } else if (data[0] == 'M' && data[1] == 'M') {
+  } else if (header[0] == 'M' && header[1] == 'M') {
     FBigEndian = true;
   } else {
     return false;
@@ -88,33 +94,43 @@ bool TTiffReader::Open(std::span<const uint8_t> data) {
   return true;
 }
 
+// Offsets are checked against the size before these read; a read cut short by the
+// source gives zeros.
 uint16_t TTiffReader::Get16(uint64_t offset) const {
-  const uint8_t* p = FData.data() + offset;
+  uint8_t p[2] = {};
+  FSource->Read(offset, p);
   return FBigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
 }
 
 uint32_t TTiffReader::Get32(uint64_t offset) const {
-  const uint8_t* p = FData.data() + offset;
+  uint8_t p[4] = {};
+  FSource->Read(offset, p);
   return FBigEndian ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
                     : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
 }
 
-std::span<const uint8_t> TTiffReader::Bytes(uint64_t offset, uint64_t size) const {
-  if (offset > FData.size() || size > FData.size() - offset) return {};
-  return FData.subspan(static_cast<size_t>(offset), static_cast<size_t>(size));
+bool TTiffReader::Bytes(uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) const {
+  bytes.clear();
+  const uint64_t total = FSource->Size();
+  if (offset > total || size > total - offset) return false;
+  bytes.resize(static_cast<size_t>(size));
+  if (FSource->ReadExactly(offset, bytes)) return true;
+  bytes.clear();
+  return false;
 }
 
 bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entries,
                                 uint32_t& next) const {
   entries.clear();
   next = 0;
-  if (offset < 8 || uint64_t{offset} + 2 > FData.size()) return false;
+  const uint64_t total = FSource->Size();
+  if (offset < 8 || uint64_t{offset} + 2 > total) return false;
   const uint32_t count = Get16(offset);
   const uint64_t end = uint64_t{offset} + 2 + 12ull * count;
-  if (end + 4 > FData.size()) return false;
+  if (end + 4 > total) return false;
   // The values of a sound directory do not overlap, so together they fit in the data.
   // Entries that all point at one large block would otherwise copy it once each.
-  uint64_t budget = FData.size();
+  uint64_t budget = total;
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t at = uint64_t{offset} + 2 + 12ull * i;
     TTiffEntry entry;
@@ -122,12 +138,10 @@ bool TTiffReader::ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entrie
     entry.Type = Get16(at + 2);
     const uint32_t size = TiffTypeSize(entry.Type);
     const uint64_t bytes = uint64_t{Get32(at + 4)} * size;
-    if (size == 0) continue;
+    if (size == 0 || bytes > budget) continue;
     if (bytes > 4) entry.Offset = Get32(at + 8);
-    const std::span<const uint8_t> value = bytes <= 4 ? Bytes(at + 8, bytes) : Bytes(entry.Offset, bytes);
-    if (value.size() != bytes || bytes > budget) continue;
+    if (!Bytes(bytes <= 4 ? at + 8 : entry.Offset, bytes, entry.Value)) continue;
     budget -= bytes;
-    entry.Value.assign(value.begin(), value.end());
     const uint32_t unit = SwapUnit(entry.Type);
     if (FBigEndian && unit > 1) {
       for (size_t v = 0; v < entry.Value.size(); v += unit) std::reverse(entry.Value.begin() + v, entry.Value.begin() + v + unit);

@@ -11,8 +11,11 @@
 #define QUILL_PLATFORM_TIFFSTRUCTURE_H_
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
+
+#include "ImageSource.h"
 
 namespace quill {
 
@@ -46,24 +49,29 @@ TTiffEntry MakeTiffShort(uint16_t tag, std::span<const uint16_t> values);
 TTiffEntry MakeTiffLong(uint16_t tag, std::span<const uint32_t> values);
 TTiffEntry MakeTiffRational(uint16_t tag, uint32_t numerator, uint32_t denominator);
 
+// Reads a TIFF structure in memory or in a source (a TIFF file read where its
+// directories are), never more of it than the directories and their values.
 class TTiffReader {
  public:
-  // Checks the header ("II*\0" or "MM\0*"). Data must outlive the reader.
+  // Checks the header ("II*\0" or "MM\0*"). Data (or Source) must outlive the reader.
   bool Open(std::span<const uint8_t> data);
+  bool Open(TImageSource& source);
   uint32_t FirstDirectory() const { return FFirst; }
   // Reads the directory at Offset: its entries in file order and the offset of the next
   // directory (0 when none). False when the directory itself does not lie in the data.
   // An entry whose value would bring the directory's values past the data's size is
   // skipped (values of a sound structure do not overlap).
   bool ReadDirectory(uint32_t offset, std::vector<TTiffEntry>& entries, uint32_t& next) const;
-  // The bytes at Offset .. Offset + Size, or an empty span when they do not lie in the data.
-  std::span<const uint8_t> Bytes(uint64_t offset, uint64_t size) const;
+  // The bytes at Offset .. Offset + Size into Bytes; false, Bytes empty, when they do
+  // not lie in the data.
+  bool Bytes(uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) const;
 
  private:
   uint16_t Get16(uint64_t offset) const;
   uint32_t Get32(uint64_t offset) const;
 
-  std::span<const uint8_t> FData;
+  std::unique_ptr<TImageSource> FMemory;  // over Open's Data
+  TImageSource* FSource = nullptr;
   bool FBigEndian = false;
   uint32_t FFirst = 0;
 };

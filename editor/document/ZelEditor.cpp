@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "MainForm.h"
 #include "ZelDemonstrationModule.h"
@@ -480,7 +482,15 @@ bool TZelEditor::OpenFile(const QString& fileName, TZelDocument*& document, bool
   }
   std::unique_ptr<TZelDocument> created = CreateDocument();
   QWidget* view = nullptr;
-  if (created->Load(fileName) && CreateView(created.get(), view)) {
+  // A picture that needs more memory than there is does not open, like any other file
+  // that does not load.
+  bool opened = false;
+  try {
+    opened = created->Load(fileName) && CreateView(created.get(), view);
+  } catch (const std::bad_alloc&) {
+    opened = false;
+  }
+  if (opened) {
     document = created.get();
     documents_.push_back(std::move(created));
     SetCurrentDocument(document);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -81,10 +82,10 @@ int32_t FormatIdOf(TImageRawFormat format) {
   return 2;
 }
 
-// The lossless reader: the JPEG object loads Data and decodes straight into the current
-// image (a failure leaves it without an image, and the codecs get their turn). The
-// properties come from the same bytes' headers.
-bool LoadLossless(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
+// The lossless reader: the JPEG object loads the file and decodes straight into the
+// current image (a failure leaves it without an image, and the codecs get their turn).
+// The properties come from the same file's headers.
+bool LoadLossless(TZelGraphicsDocument& document, TImageSource& source, int32_t& formatId) {
   if (document.JPEG == nullptr) return false;
   TZelLTBitmap& image = document.CurrentImage;
   const auto target = [&image](int32_t width, int32_t height, int32_t& stride) -> uint8_t* {
@@ -92,22 +93,32 @@ bool LoadLossless(TZelGraphicsDocument& document, const std::vector<uint8_t>& da
     stride = image.GetPixels().Stride();
     return image.GetPixels().Bits();
   };
-  if (!document.JPEG->LoadFromMemory(data, target)) return false;
+  if (!document.JPEG->LoadFromSource(source, target)) return false;
   formatId = kJpegFormatId;
   TImageRawFormat format;
   TImageMetadata metadata;
-  ReadImageMetadata(data, format, metadata);
+  ReadImageMetadata(source, format, metadata);
   ReadImageProperties(document.Properties, metadata);
   return true;
 }
 
-bool LoadWithCodecs(TZelGraphicsDocument& document, const std::vector<uint8_t>& data, int32_t& formatId) {
+bool LoadWithCodecs(TZelGraphicsDocument& document, TImageSource& source, int32_t& formatId) {
   TImageRawFormat format;
   TImageMetadata metadata;
-  if (!DecodeImage(data, document.CurrentImage, format, metadata)) return false;
+  TImageLoadFailure failure;
+  if (!DecodeImage(source, document.CurrentImage, format, metadata, failure)) return false;
   formatId = FormatIdOf(format);
   ReadImageProperties(document.Properties, metadata);
   return true;
+}
+
+// The readers in their order on an open file: the lossless one for a JPEG (a .zli's
+// restored header overlaid), then the codecs.
+bool LoadImage(TZelGraphicsDocument& document, TImageSource& source, int32_t& formatId) {
+  const bool zli = RestoreZliHeader(source);
+  const bool loaded = LoadLossless(document, source, formatId) || LoadWithCodecs(document, source, formatId);
+  if (zli) formatId = kZliFormatId;
+  return loaded;
 }
 
 // The document's bounds in its current image, as pixels that an encoder reads.
@@ -200,17 +211,27 @@ const TZelFileFormatInfo* TZelGraphicsFormats::GetFormat(int index) const {
 bool TZelGraphicsFormats::GetFileInfo(const QString& fileName,
                                       std::unique_ptr<TZelFileInfo>& info) const {
   if (!QFileInfo(fileName).isFile()) return false;
-  info = std::make_unique<TZelGraphicsFileInfo>(fileName);
+  try {
+    info = std::make_unique<TZelGraphicsFileInfo>(fileName);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }
 
 bool TZelGraphicsFormats::GetThumbnail(const QString& fileName, int32_t maxWidth,
                                        int32_t maxHeight,
-                                       std::unique_ptr<TZelThumbnail>& thumbnail) const {
+                                       std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop) const {
   const std::filesystem::path path = quill::FilePath(fileName);
   QImage image;
-  if (!quill::IsRegularFile(path) || !quill::MakeThumbnail(path, maxWidth, maxHeight, image)) return false;
-  thumbnail = std::make_unique<TZelGraphicsThumbnail>(std::move(image));
+  if (!quill::IsRegularFile(path) || !quill::MakeThumbnail(path, maxWidth, maxHeight, image, std::move(stop))) {
+    return false;
+  }
+  try {
+    thumbnail = std::make_unique<TZelGraphicsThumbnail>(std::move(image));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }
 
@@ -221,17 +242,19 @@ bool TZelGraphicsFormats::Load(TZelDocument* document, const QString& fileName,
   if (graphics == nullptr || !quill::IsRegularFile(path)) return false;
   const quill::TWaitCursor wait;
   bool result = false;
-  if (LoadExchangeFile(fileName, *graphics)) {
-    formatId = quill::kExchangeFormatId;
-    result = true;
-  } else if (IsExchangeFile(fileName)) {
-    // The plug-in's file that its reader refused (too large, cut short): no other
-    // reader takes a file beginning "PSPF", and reading it whole would only take time.
-  } else if (std::vector<uint8_t> data; quill::ReadFileBytes(path, data)) {
-    const bool zli = RestoreZliHeader(data);
-    result = quill::LoadLossless(*graphics, data, formatId) ||
-             quill::LoadWithCodecs(*graphics, data, formatId);
-    if (zli) formatId = quill::kZliFormatId;
+  // A picture whose memory cannot be had is a file that does not load.
+  try {
+    if (LoadExchangeFile(fileName, *graphics)) {
+      formatId = quill::kExchangeFormatId;
+      result = true;
+    } else if (IsExchangeFile(fileName)) {
+      // The plug-in's file that its reader refused (too large, cut short): no other
+      // reader takes a file beginning "PSPF".
+    } else if (quill::TImageSource source; source.OpenFile(path)) {
+      result = quill::LoadImage(*graphics, source, formatId);
+    }
+  } catch (const std::bad_alloc&) {
+    result = false;
   }
   // The original image and the committed copy share the new pixels until the first
   // operation, so opening copies no image. After a failure too: a reader may have

@@ -11,7 +11,10 @@
 // decode, such as GIF, reports 2, so that its Save As proposes a format that keeps
 // every pixel); a restored .zli reports 4 whichever reader decoded it. The .zli header
 // is restored in the bytes read, never in the file: opening a .zli writes nothing, so a
-// read-only one opens too. On success the document's current and original images,
+// read-only one opens too. The file is read as the readers need it, never whole: the
+// JPEG object keeps a JPEG's bytes up to its end-of-image marker, the codecs keep none,
+// and a picture whose memory cannot be had fails like any file that does not load. On
+// success the document's current and original images,
 // committed copy and properties hold the file's content and the JPEG object holds an
 // image exactly when the lossless reader decoded the file. A name that is no regular
 // file (missing, a folder, a named pipe) fails at once, without being opened.
@@ -33,8 +36,10 @@
 // reports false, with the system's reason for a target that cannot be written (string
 // 1035 for a read-only file), and leaves the old file whole.
 //
-// GetThumbnail runs on the open dialog's preview thread: it touches neither a
-// document nor JPEGQuality nor the localizer. Everything else runs on the main thread.
+// GetFileInfo reads a file's headers only (under quill::kHeaderReadLimit). GetThumbnail
+// runs on the open dialog's preview thread: it touches neither a document nor
+// JPEGQuality nor the localizer, never holds the full picture, and gives up when its
+// stop token is signalled. Everything else runs on the main thread.
 
 #ifndef QUILL_EDITOR_ZELGRAPHICSFORMATS_H_
 #define QUILL_EDITOR_ZELGRAPHICSFORMATS_H_
@@ -93,7 +98,7 @@ class TZelGraphicsFormats : public TZelDocumentFormats {
   // The picture fitted into MaxWidth x MaxHeight with its proportions kept (a smaller
   // one is enlarged); false when the file does not decode or the box is empty.
   bool GetThumbnail(const QString& fileName, int32_t maxWidth, int32_t maxHeight,
-                    std::unique_ptr<TZelThumbnail>& thumbnail) const override;
+                    std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop = {}) const override;
   // See the top of this file. False for a document that is no graphics document.
   bool Load(TZelDocument* document, const QString& fileName, int32_t& formatId) override;
   using TZelDocumentFormats::Save;

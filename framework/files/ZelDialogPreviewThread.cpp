@@ -31,6 +31,7 @@ void TZelDialogPreviewThread::Terminate() {
     const std::lock_guard<std::mutex> lock(mutex_);
     terminated_ = true;
     request_.reset();
+    working_.request_stop();
   }
   wake_.notify_all();
 }
@@ -51,6 +52,7 @@ uint64_t TZelDialogPreviewThread::RequestPreview(const QString& fileName, int32_
     const std::lock_guard<std::mutex> lock(mutex_);
     if (terminated_) return number;  // never answered
     request_ = TRequest{fileName, width, height, number};
+    working_.request_stop();  // its picture would be discarded anyway
   }
   wake_.notify_one();
   return number;
@@ -72,17 +74,20 @@ bool TZelDialogPreviewThread::TakePreview(uint64_t number,
 
 bool TZelDialogPreviewThread::ProcessRequest() {
   TRequest request;
+  std::stop_token stop;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!request_.has_value() || terminated_) return false;
     request = std::move(*request_);
     request_.reset();
+    working_ = std::stop_source();
+    stop = working_.get_token();
   }
 
   std::unique_ptr<TZelThumbnail> thumbnail;
   bool made = false;
   try {
-    made = formats_.GetThumbnail(request.FileName, request.Width, request.Height, thumbnail);
+    made = formats_.GetThumbnail(request.FileName, request.Width, request.Height, thumbnail, stop);
   } catch (...) {
     made = false;  // nothing may leave the worker; a failed picture leaves the box empty
   }

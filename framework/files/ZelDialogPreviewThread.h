@@ -13,7 +13,10 @@
 //
 // The pending request, the stored picture and the terminate flag cross the threads
 // under one lock, held only for the exchange, never while a picture is made. The
-// worker sleeps until a request or Terminate wakes it.
+// worker sleeps until a request or Terminate wakes it. A picture being made is told to
+// stop (GetThumbnail's Stop) as soon as a newer request arrives or the previews are
+// terminated, so that neither a fast scroll nor closing the dialog waits for a large
+// file's picture.
 
 #ifndef QUILL_FRAMEWORK_ZELDIALOGPREVIEWTHREAD_H_
 #define QUILL_FRAMEWORK_ZELDIALOGPREVIEWTHREAD_H_
@@ -26,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "ZelFileFormats.h"
@@ -82,6 +86,7 @@ class TZelDialogPreviewThread {
   std::condition_variable wake_;
   // Guarded by mutex_:
   std::optional<TRequest> request_;
+  std::stop_source working_;  // of the picture being made
   std::unique_ptr<TZelThumbnail> result_;
   uint64_t resultNumber_ = 0;
   bool terminated_ = false;

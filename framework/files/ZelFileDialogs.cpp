@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <exception>
 #include <functional>
 #include <utility>
 
@@ -194,7 +195,13 @@ void TZelOpenDialog::SelectionChanged(const QString& fileName) {
   preview_.reset();
   previewRequest_ = 0;
   std::unique_ptr<TZelFileInfo> info;
-  if (!fileName.isEmpty() && formats_.GetFileInfo(fileName, info) && info != nullptr) {
+  bool described = false;
+  try {
+    described = !fileName.isEmpty() && formats_.GetFileInfo(fileName, info) && info != nullptr;
+  } catch (const std::exception&) {
+    described = false;  // nothing may leave a selection change; the file shows undescribed
+  }
+  if (described) {
     descriptionLabel_->setText(u'\n' + info->GetDescription());
     // The picture fills the box inside its one-pixel frame.
     const int32_t width = previewBox_->width() - 2;

@@ -18,7 +18,8 @@ bool TZelFileFormats::GetFileInfo(const QString& /*fileName*/,
 
 bool TZelFileFormats::GetThumbnail(const QString& /*fileName*/, int32_t /*maxWidth*/,
                                    int32_t /*maxHeight*/,
-                                   std::unique_ptr<TZelThumbnail>& /*thumbnail*/) const {
+                                   std::unique_ptr<TZelThumbnail>& /*thumbnail*/,
+                                   std::stop_token /*stop*/) const {
   return false;
 }
 

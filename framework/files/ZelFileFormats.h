@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <stop_token>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -68,9 +69,12 @@ class TZelFileFormats {
   // the table cannot describe it. False here.
   virtual bool GetFileInfo(const QString& fileName, std::unique_ptr<TZelFileInfo>& info) const;
   // A preview of FileName fitting in MaxWidth x MaxHeight pixels; false (Thumbnail
-  // untouched) when none can be made. Runs on the preview thread (see above). False here.
+  // untouched) when none can be made. Runs on the preview thread (see above). Stop is
+  // requested once the preview is no longer wanted (a newer request, the dialog
+  // closing): an implementation then gives up soon, with false, so that nobody waits
+  // for a picture nobody will see. False here.
   virtual bool GetThumbnail(const QString& fileName, int32_t maxWidth, int32_t maxHeight,
-                            std::unique_ptr<TZelThumbnail>& thumbnail) const;
+                            std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop) const;
   // A copy of every row in table order: the save dialog's filter.
   virtual TZelFileFormatArray GetFormats() const;
   // Every row, then "all supported formats" (localized string 146, the masks of all

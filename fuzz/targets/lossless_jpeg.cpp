@@ -37,7 +37,8 @@ void ApplyStep(quill::TLosslessJpeg& jpeg, uint8_t step, const int8_t region[4])
 // The width and height a JPEG's header gives; false when it gives none.
 bool JpegSize(std::span<const uint8_t> data, int64_t& width, int64_t& height) {
   quill::TDecodeRequest header;
-  if (!quill::DecodeJpeg(data, header)) return false;
+  quill::TImageSource source(data);
+  if (!quill::DecodeJpeg(source, header)) return false;
   width = header.Width;
   height = header.Height;
   return true;

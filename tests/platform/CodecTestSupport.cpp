@@ -223,7 +223,7 @@ FileSizeLimit::~FileSizeLimit() {
 
 int ReadOrientation(const fs::path& fileName) {
   std::vector<uint8_t> bytes = FileBytes(fileName);
-  RestoreZliHeader(bytes);
+  ::RestoreZliHeader(bytes);
   TImageRawFormat format;
   TImageMetadata metadata;
   if (!ReadImageMetadata(bytes, format, metadata)) return 0;

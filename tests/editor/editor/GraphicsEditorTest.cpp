@@ -74,6 +74,18 @@ TEST_F(GraphicsEditorTest, OpenShowsTheImageAndAFailedOpenReportsTheFileByName) 
   EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
   EXPECT_EQ(editor_->GetDocumentCount(), 0);  // the previous document was closed first
   EXPECT_EQ(MainForm->windowTitle(), "Quillmere");
+
+  // A photo that needs more memory than there is gets the same message, never the
+  // exception's own text.
+  editor_->formats.outOfMemoryName = QStringLiteral("/photos/huge.png");
+  boxes_.clear();
+  TZelDocument* huge = nullptr;
+  EXPECT_NO_THROW(EXPECT_FALSE(editor_->OpenFile(QStringLiteral("/photos/huge.png"), huge, true)));
+  EXPECT_EQ(huge, nullptr);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "The file /photos/huge.png cannot be opened.");
+  EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
 }
 
 TEST_F(GraphicsEditorTest, TheSaveQuestionCanKeepTheModifiedDocument) {

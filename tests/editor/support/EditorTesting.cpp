@@ -1,5 +1,7 @@
 #include "EditorTesting.h"
 
+#include <new>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -45,6 +47,7 @@ QImage PicturePixels(const TZelPixels& pixels) {
 
 bool PictureFormats::Load(TZelDocument* document, const QString& fileName, int32_t& formatId) {
   auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
+  if (fileName == outOfMemoryName) throw std::bad_alloc();
   const auto it = pictures.find(fileName);
   if (graphics == nullptr || it == pictures.end()) return false;
   PutPixels(*graphics, it->second.first);

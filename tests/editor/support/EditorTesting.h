@@ -55,8 +55,9 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture);
 QImage PicturePixels(const TZelPixels& pixels);
 
 // A table whose Load gives the pictures registered under a file name (format id
-// Format) and fails for every other name; Save records its calls and answers
-// SaveResult, with SaveFailure when that is false.
+// Format) and fails for every other name, and throws std::bad_alloc for
+// OutOfMemoryName (a picture larger than the memory there is); Save records its calls
+// and answers SaveResult, with SaveFailure when that is false.
 class PictureFormats : public TZelGraphicsFormats {
  public:
   struct TSave {
@@ -73,6 +74,7 @@ class PictureFormats : public TZelGraphicsFormats {
   std::vector<TSave> saves;
   bool saveResult = true;
   TZelSaveFailure saveFailure;
+  QString outOfMemoryName;
 };
 
 // A graphics editor on the picture table, or with realFormats on the program's own.

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <semaphore>
 #include <vector>
 
@@ -49,7 +50,8 @@ struct Request {
 };
 
 // Two formats; files ending in ".a" or ".b" are described and previewed. The preview
-// of GatedName waits, once started, until the test releases it.
+// of GatedName waits, once started, until the test releases it, and notes whether it
+// was told to stop meanwhile.
 class FakeFormats : public TZelFileFormats {
  public:
   int GetCount() const override { return 2; }
@@ -67,7 +69,7 @@ class FakeFormats : public TZelFileFormats {
     return true;
   }
   bool GetThumbnail(const QString& fileName, int32_t maxWidth, int32_t maxHeight,
-                    std::unique_ptr<TZelThumbnail>& thumbnail) const override {
+                    std::unique_ptr<TZelThumbnail>& thumbnail, std::stop_token stop) const override {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back({fileName, maxWidth, maxHeight});
@@ -75,6 +77,7 @@ class FakeFormats : public TZelFileFormats {
     if (fileName == GatedName) {
       Started.release();
       Released.acquire();
+      StopSeen = stop.stop_requested();
     }
     thumbnail = std::make_unique<FakeThumbnail>(fileName);
     return true;
@@ -94,6 +97,8 @@ class FakeFormats : public TZelFileFormats {
   QString GatedName;
   mutable std::binary_semaphore Started{0};
   mutable std::binary_semaphore Released{0};
+  // Whether the gated preview had been told to stop when the test released it.
+  mutable std::atomic<bool> StopSeen{false};
 
  private:
   TZelFileFormatInfo rows_[2] = {{0, "Alpha", "*.a;*.aa", ".a"}, {1, "Beta", "*.b", ".b"}};
@@ -229,6 +234,16 @@ TEST_F(FileDialogsTest, SelectionShowsTheDescriptionAndAsksForABoxSizedPreview) 
   QCoreApplication::processEvents();  // the picture of one.a arrives late
   EXPECT_EQ(dialog.GetPreview(), nullptr);
   EXPECT_EQ(gAlive, 0);
+
+  // A description that runs out of memory leaves the file undescribed; nothing reaches
+  // Qt's event dispatch.
+  formats_.OnFileInfo = [](const QString& name) {
+    if (name.endsWith("huge.a")) throw std::bad_alloc();
+  };
+  dialog.SelectionChanged("/photos/one.a");
+  ASSERT_FALSE(label->text().isEmpty());
+  EXPECT_NO_THROW(dialog.SelectionChanged("/photos/huge.a"));
+  EXPECT_TRUE(label->text().isEmpty());
 }
 
 // Qt reports no current item for a file selected before the folder was listed: the
@@ -328,6 +343,7 @@ TEST_F(FileDialogsTest, WorkerSkipsRequestsOvertakenWhileItWorks) {
   EXPECT_TRUE(ProcessEventsUntil([&] { return dialog.GetPreview() != nullptr; }));
   EXPECT_EQ(ShownName(dialog), "three.a");
   EXPECT_EQ(formats_.Made(), (std::vector<QString>{"one.a", "three.a"}));
+  EXPECT_TRUE(formats_.StopSeen) << "the overtaken picture was not told to stop";
 }
 
 TEST_F(FileDialogsTest, ClosingWhileAPictureIsMadeEndsTheWorkerWithoutShowingIt) {
@@ -343,4 +359,6 @@ TEST_F(FileDialogsTest, ClosingWhileAPictureIsMadeEndsTheWorkerWithoutShowingIt)
   }  // waits for the worker, which drops the picture
   QCoreApplication::processEvents();
   EXPECT_EQ(gDraws, 0);
+  // A large file's picture gives up instead of keeping the closing dialog waiting.
+  EXPECT_TRUE(formats_.StopSeen) << "the picture being made was not told to stop";
 }
