@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 #include <linux/filter.h>
-#include <linux/sched.h>
 #include <linux/seccomp.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
