@@ -65,12 +65,12 @@ struct TStartedProgram {
 // ends with the program's exit code (128 + the signal when a signal ended it).
 // The helper shares the host's memory, as posix_spawn's child does until its exec, so a
 // start costs the same whatever memory the host holds, and nothing of the host is
-// copied while the program runs. Sharing the calling thread's memory, it must not run
-// beside it: the calling thread is held until the helper has ended. So on this path
-// StartProgram returns only when the program has ended, and the wait happens here:
-// Idle never runs, and the calling thread blocks every signal meanwhile (a signal for
-// the host is taken by another of its threads, or waits until the program has ended).
-// The host's other threads run on.
+// copied while the program runs. Sharing the calling thread's memory (its errno
+// among it), the helper must not run beside it: the calling thread is held until the
+// helper has ended. So on this path StartProgram returns only when the program has
+// ended, and the wait happens here: WaitForExit's Idle never runs, and the calling
+// thread blocks every signal meanwhile (a signal for the host is taken by another of
+// its threads, or waits until the program has ended). The host's other threads run on.
 // Where the kernel refuses the helper (EINVAL before Linux 5.2, ENOSYS or EPERM from a
 // system-call filter), the program is started as a plain child instead, returning at
 // once, and as exposed to the host's reaping as any child.
