@@ -18,10 +18,11 @@
 //     when the host has no XDG_RUNTIME_DIR, the program gets a new folder
 //     "PSP??????" in the temporary folder as its runtime folder. When the start fails,
 //     "Execute application "<path>" error: <errno>" and -23.
-//  5. It waits for the program, running WaitIdle while the program runs. Only a normal
-//     exit with status 0 goes on (the program's -1 arrives as 255); anything else gives
-//     -128 without a message: the user cancelled, or the program could not load the
-//     file and has said so.
+//  5. It waits for the program: through the helper the start itself returns only once
+//     the program has ended; a program started as a plain child is polled, with
+//     WaitIdle between two polls. Only a normal exit with status 0 goes on (the
+//     program's -1 arrives as 255); anything else gives -128 without a message: the
+//     user cancelled, or the program could not load the file and has said so.
 //  6. It asks the host for the output buffer of filterRect and checks it as in 2;
 //     otherwise "Get out image data error." and -128.
 //  7. It reads the file back into the output buffer: 0 once the pixels are copied; a file
@@ -31,11 +32,12 @@
 //     buffer then stays as it was. Anything but a regular file in the file's place (a
 //     named pipe) counts as gone, and is not waited on.
 // Every path ends with the exchange file and the runtime folder deleted and inRect,
-// outRect and maskRect cleared, so the host's Continue calls find nothing more to do. Messages go to standard
-// error, one line each, beginning "Error: ".
+// outRect and maskRect cleared, so the host's Continue calls find nothing more to do.
+// Messages go to standard error, one line each, beginning "Error: ".
 //
 // While the program runs, the host's thread stays inside Start: the host cannot pump its
 // own events from there, so its windows do not repaint until the user leaves the program.
+// Through the helper that thread also blocks every signal until then (StartProgram).
 
 #ifndef QUILL_PLUGIN_EXTERNALPHOTOSHOPFILTER_H_
 #define QUILL_PLUGIN_EXTERNALPHOTOSHOPFILTER_H_
@@ -60,7 +62,8 @@ class TExternalPhotoshopFilter : public TPhotoshopFilter {
 
   std::string WorkingDirectory;
   std::string ApplicationPath;
-  // What the wait loop does between two polls of the running program.
+  // What the wait loop does between two polls of the running program, where it is a
+  // plain child; through the helper the wait happens in the start and this never runs.
   std::function<void()> WaitIdle = quill::SleepTenMilliseconds;
 
  private:

@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <linux/sched.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,9 +113,10 @@ namespace quill {
 
 namespace {
 
-// What a start needs, all of it made before the clone: from the clone to the exec the
-// new processes run only async-signal-safe calls and touch no allocator and no lock,
-// for another thread of the host may have held one at the moment of the copy.
+// What a start needs, all of it made before the clone. From the clone to the exec the
+// helper and the program run in the host's memory, beside the host's other threads:
+// they make only async-signal-safe calls and touch no allocator and no lock, for
+// another thread may hold one at any moment.
 struct TLaunch {
   const char* Program;
   char* const* Arguments;
@@ -123,31 +124,79 @@ struct TLaunch {
   const char* Folder;  // null: the caller's
   int ErrorPipe;       // the write end; the exec closes it
   unsigned DescriptorLimit;  // where closing stops when close_range is missing
+  char* ProgramStack;  // the top of the program's stack until its exec
+};
+
+// Code that runs on the helper's stacks, which AddressSanitizer does not know: it must
+// not mark their frames (the marks would outlive the stacks, and a later mapping at
+// the same addresses would be taken for overflows) nor clear the host thread's stack
+// when the helper ends. Instrumented, it reports errors that are none, and a report
+// cut short by the helper's end leaves the sanitizer's locks taken in the host.
+#define QUILL_HELPER_CODE __attribute__((no_sanitize_address))
+
+// The helper's and the program's stacks: one mapping, each stack with an inaccessible
+// guard below it, so that an overflow faults instead of writing into the host's memory.
+// 64 KiB is a multiple of every page size.
+class THelperStacks {
+ public:
+  static constexpr size_t kSize = 64 * 1024;
+
+  THelperStacks()
+      : FBase(::mmap(nullptr, 4 * kSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0)) {
+    if (FBase == MAP_FAILED) return;
+    for (int stack = 0; stack < 2; ++stack) {
+      if (::mprotect(Top(stack) - kSize, kSize, PROT_READ | PROT_WRITE) != 0) {
+        const int error = errno;
+        Unmap();
+        errno = error;
+        return;
+      }
+    }
+  }
+  ~THelperStacks() { Unmap(); }
+  THelperStacks(const THelperStacks&) = delete;
+  THelperStacks& operator=(const THelperStacks&) = delete;
+
+  bool Mapped() const { return FBase != MAP_FAILED; }
+  // The top of stack 0 or 1; a stack grows down from there.
+  char* Top(int stack) const { return static_cast<char*>(FBase) + (2 * stack + 2) * kSize; }
+
+ private:
+  void Unmap() {
+    if (FBase != MAP_FAILED) ::munmap(FBase, 4 * kSize);
+    FBase = MAP_FAILED;
+  }
+
+  void* FBase;
 };
 
 // Sends Error through the pipe and ends the process: the program did not start.
-[[noreturn]] void FailLaunch(int pipe, int error) {
+[[noreturn]] QUILL_HELPER_CODE void FailLaunch(int pipe, int error) {
   (void)!::write(pipe, &error, sizeof error);
   ::_exit(127);
 }
 
+// Closes the descriptors First to Last, one by one up to Limit when close_range is
+// missing.
+QUILL_HELPER_CODE void CloseRange(unsigned first, unsigned last, unsigned limit) {
+  if (first > last || ::close_range(first, last, 0) == 0) return;
+  for (unsigned fd = first; fd <= last && fd < limit; ++fd) ::close(static_cast<int>(fd));
+}
+
 // Closes every descriptor from 3 up but Keep.
-void CloseDescriptorsExcept(int keep, unsigned limit) {
-  const auto closeRange = [limit](unsigned first, unsigned last) {
-    if (first > last || ::close_range(first, last, 0) == 0) return;
-    for (unsigned fd = first; fd <= last && fd < limit; ++fd) ::close(static_cast<int>(fd));
-  };
+QUILL_HELPER_CODE void CloseDescriptorsExcept(int keep, unsigned limit) {
   const auto kept = static_cast<unsigned>(keep);
   if (kept < 3) {
-    closeRange(3, ~0U);
+    CloseRange(3, ~0U, limit);
   } else {
-    closeRange(3, kept - 1);
-    closeRange(kept + 1, ~0U);
+    CloseRange(3, kept - 1, limit);
+    CloseRange(kept + 1, ~0U, limit);
   }
 }
 
 // The program's side of the start: no blocked signal, the working folder, exec.
-[[noreturn]] void ExecProgram(const TLaunch& launch) {
+[[noreturn]] QUILL_HELPER_CODE int ExecProgram(void* argument) {
+  const TLaunch& launch = *static_cast<const TLaunch*>(argument);
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -156,20 +205,22 @@ void CloseDescriptorsExcept(int keep, unsigned limit) {
   FailLaunch(launch.ErrorPipe, errno);
 }
 
-// The helper, a copy of the host made by clone3 that never execs. It comes with every
-// signal blocked, and keeps them blocked: it lives only to pass the program's exit on.
-// Every disposition goes back to its default, SIGCHLD's first of all: under the host's
-// SIG_IGN the program's exit status would be discarded, and the program must not
-// inherit the host's ignored signals either. vfork spares a second copy of the host's
-// memory.
-[[noreturn]] void RunHelper(const TLaunch& launch) {
+// The helper: a process of its own in the host's memory. It never execs, which would
+// give it the exit signal SIGCHLD (and let the host's thread go on). It comes with
+// every signal blocked, and keeps them blocked: it lives only to pass the program's
+// exit on. Every disposition goes back to its default (the helper has its own copy of
+// them), SIGCHLD's first of all: under the host's SIG_IGN the program's exit status
+// would be discarded, and the program must not inherit the host's ignored signals
+// either. The program is started as posix_spawn does: it shares the memory until its
+// exec, on a stack of its own, and the helper waits for that exec.
+[[noreturn]] QUILL_HELPER_CODE int RunHelper(void* argument) {
+  const TLaunch& launch = *static_cast<const TLaunch*>(argument);
   struct sigaction standard = {};
   standard.sa_handler = SIG_DFL;
   // SIGKILL, SIGSTOP and the C library's own signals refuse; they need nothing.
   for (int number = 1; number < NSIG; ++number) ::sigaction(number, &standard, nullptr);
   CloseDescriptorsExcept(launch.ErrorPipe, launch.DescriptorLimit);
-  const pid_t program = ::vfork();
-  if (program == 0) ExecProgram(launch);
+  const int program = ::clone(ExecProgram, launch.ProgramStack, CLONE_VM | CLONE_VFORK | SIGCHLD, argument);
   if (program < 0) FailLaunch(launch.ErrorPipe, errno);
   ::close(launch.ErrorPipe);
   int status = 0;
@@ -180,7 +231,7 @@ void CloseDescriptorsExcept(int keep, unsigned limit) {
 }
 
 // Reads the error number that a failed start sends; 0 when the pipe closes without
-// one: the program runs.
+// one: the program ran.
 int ReadLaunchError(int pipe) {
   int error = 0;
   ssize_t n;
@@ -190,44 +241,14 @@ int ReadLaunchError(int pipe) {
   return n == sizeof error ? error : 0;
 }
 
-// Starts the program through the helper (see StartProgram). ENOSYS when the kernel
-// has no clone3.
-int StartThroughHelper(const TLaunch& prepared, TStartedProgram& started) {
-  int pipe[2];
-  if (::pipe2(pipe, O_CLOEXEC) != 0) return errno;
-  TLaunch launch = prepared;
-  launch.ErrorPipe = pipe[1];
-  // No handler of the host may run in the helper before it has reset them.
-  sigset_t all;
-  sigset_t previous;
-  ::sigfillset(&all);
-  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
-  int processFd = -1;
-  clone_args args = {};
-  args.flags = CLONE_PIDFD;
-  args.pidfd = reinterpret_cast<uintptr_t>(&processFd);
-  args.exit_signal = 0;
-  const long helper = ::syscall(SYS_clone3, &args, sizeof args);
-  if (helper == 0) RunHelper(launch);
-  const int cloneError = errno;
-  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  ::close(pipe[1]);
-  if (helper < 0) {
-    ::close(pipe[0]);
-    return cloneError;
+// Reaps the helper, which has ended by then; __WALL because the helper tells its end
+// by no signal. True when it exited with status 0.
+bool ReapHelper(int processFd) {
+  siginfo_t info = {};
+  while (::waitid(P_PIDFD, static_cast<id_t>(processFd), &info, WEXITED | __WALL) != 0) {
+    if (errno != EINTR) return false;
   }
-  const int error = ReadLaunchError(pipe[0]);
-  ::close(pipe[0]);
-  if (error != 0) {
-    // The helper ends at once.
-    siginfo_t info;
-    while (::waitid(P_PIDFD, static_cast<id_t>(processFd), &info, WEXITED | __WALL) != 0 && errno == EINTR) {
-    }
-    ::close(processFd);
-    return error;
-  }
-  started = {static_cast<pid_t>(helper), processFd};
-  return 0;
+  return info.si_code == CLD_EXITED && info.si_status == 0;
 }
 
 // Starts the program as a plain child of the host.
@@ -260,18 +281,47 @@ int StartAsChild(const TLaunch& launch, TStartedProgram& started) {
   return error;
 }
 
-// Waits for the helper through its process descriptor; __WALL because the helper
-// tells its end by no signal.
-bool WaitForHelper(int processFd, const std::function<void()>& idle) {
-  for (;;) {
-    siginfo_t info = {};
-    if (::waitid(P_PIDFD, static_cast<id_t>(processFd), &info, WEXITED | WNOHANG | __WALL) == 0) {
-      if (info.si_pid != 0) return info.si_code == CLD_EXITED && info.si_status == 0;
-      idle();
-    } else if (errno != EINTR) {
-      return false;
-    }
+// Starts the program through the helper and returns once the program has ended (see
+// StartProgram); where the kernel refuses the helper's clone, as a plain child.
+int StartThroughHelper(const TLaunch& prepared, TStartedProgram& started) {
+  const THelperStacks stacks;
+  if (!stacks.Mapped()) return errno;
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return errno;
+  TLaunch launch = prepared;
+  launch.ErrorPipe = pipe[1];
+  launch.ProgramStack = stacks.Top(0);
+  // No handler of the host may run in the helper before it has reset them.
+  sigset_t all;
+  sigset_t previous;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  // Exit signal 0: neither the host's wait for any child nor its SIG_IGN for SIGCHLD
+  // touches the helper. CLONE_VFORK holds this thread until the helper has ended, so
+  // the helper's C library calls may use this thread's errno, and its stack stays
+  // untouched.
+  int processFd = -1;
+  const int helper =
+      ::clone(RunHelper, stacks.Top(1), CLONE_VM | CLONE_VFORK | CLONE_PIDFD, &launch, &processFd);
+  const int cloneError = errno;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ::close(pipe[1]);
+  if (helper < 0) {
+    ::close(pipe[0]);
+    // EINVAL: a kernel before process descriptors (5.2); ENOSYS, EPERM: a system-call
+    // filter.
+    const bool refused = cloneError == EINVAL || cloneError == ENOSYS || cloneError == EPERM;
+    return refused ? StartAsChild(prepared, started) : cloneError;
   }
+  const int error = ReadLaunchError(pipe[0]);
+  ::close(pipe[0]);
+  if (error != 0) {
+    ReapHelper(processFd);
+    ::close(processFd);
+    return error;
+  }
+  started = {static_cast<pid_t>(helper), processFd};
+  return 0;
 }
 
 bool WaitForChild(pid_t process, const std::function<void()>& idle) {
@@ -313,14 +363,14 @@ int StartProgram(const std::string& program, const std::string& argument,
                        entries.data(),
                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
                        -1,
-                       static_cast<unsigned>(std::min<rlim_t>(descriptors.rlim_cur, 1 << 20))};
-  const int error = StartThroughHelper(launch, started);
-  return error == ENOSYS ? StartAsChild(launch, started) : error;
+                       static_cast<unsigned>(std::min<rlim_t>(descriptors.rlim_cur, 1 << 20)),
+                       nullptr};
+  return StartThroughHelper(launch, started);
 }
 
 bool WaitForExit(TStartedProgram& started, const std::function<void()>& idle) {
   if (started.ProcessFd < 0) return WaitForChild(started.Process, idle);
-  const bool exited = WaitForHelper(started.ProcessFd, idle);
+  const bool exited = ReapHelper(started.ProcessFd);
   ::close(started.ProcessFd);
   started.ProcessFd = -1;
   return exited;

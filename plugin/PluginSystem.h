@@ -59,21 +59,28 @@ struct TStartedProgram {
 //
 // The host may reap children of its own (a SIGCHLD handler that waits for any child) or
 // ignore SIGCHLD, and either would take the program's exit status before WaitForExit
-// could read it. So the program is not the host's child: a helper process is, made
-// with clone3 and an exit signal of 0, which neither a wait for any child nor ignoring
-// SIGCHLD touches. The helper sets every signal to its default, starts the program,
-// waits for it and ends with the program's exit code (128 + the signal when a signal
-// ended it). The helper is a copy of the host as fork makes one (it must outlive the
-// start and cannot share the host's memory), so a start costs a copy of the host's
-// page tables: the more memory the host holds, the longer (bench/PluginRoundTripBench).
-// Where the kernel has no clone3 (ENOSYS), the program is started as a plain child
-// instead, as exposed to the host's reaping as any child.
+// could read it. So the program is not the host's child: a helper process is, with an
+// exit signal of 0, which neither a wait for any child nor ignoring SIGCHLD touches.
+// The helper sets every signal to its default, starts the program, waits for it and
+// ends with the program's exit code (128 + the signal when a signal ended it).
+// The helper shares the host's memory, as posix_spawn's child does until its exec, so a
+// start costs the same whatever memory the host holds, and nothing of the host is
+// copied while the program runs. Sharing the calling thread's memory (its errno
+// among it), the helper must not run beside it: the calling thread is held until the
+// helper has ended. So on this path StartProgram returns only when the program has
+// ended, and the wait happens here: WaitForExit's Idle never runs, and the calling
+// thread blocks every signal meanwhile (a signal for the host is taken by another of
+// its threads, or waits until the program has ended). The host's other threads run on.
+// Where the kernel refuses the helper (EINVAL before Linux 5.2, ENOSYS or EPERM from a
+// system-call filter), the program is started as a plain child instead, returning at
+// once, and as exposed to the host's reaping as any child.
 int StartProgram(const std::string& program, const std::string& argument,
                  const std::string& workingDirectory, const std::vector<std::string>& environment,
                  TStartedProgram& started);
 
-// Waits until Started ends: polls its state and runs Idle whenever it still runs; then
-// closes its process descriptor. True only when the program exited normally with
+// Waits until Started ends, then forgets it. Through the helper, which has ended by
+// then, it reaps the helper and closes its process descriptor. A plain child is polled,
+// running Idle whenever it still runs. True only when the program exited normally with
 // status 0; a program killed by a signal, any other status and a failure to query the
 // process give false.
 bool WaitForExit(TStartedProgram& started, const std::function<void()>& idle);
@@ -89,7 +96,7 @@ void SetEnvironmentValue(std::vector<std::string>& environment, std::string_view
 // characters, open to the user only. Returns its name, or an empty text on failure.
 std::string MakeTempFolder(const std::string& folder, std::string_view prefix);
 
-// Sleeps 10 ms: the wait loop's pause between two polls.
+// Sleeps 10 ms: the wait loop's pause between two polls of a plain child.
 void SleepTenMilliseconds();
 
 // Writes Text to standard error in full (a failure to write is ignored).

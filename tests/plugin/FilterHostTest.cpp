@@ -4,12 +4,8 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +16,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <functional>
 #include <map>
 #include <set>
@@ -228,15 +222,7 @@ class FilterHostTest : public testing::Test {
   // Whether the stand-in program was started.
   bool ProgramRan() const { return fs::exists(Log()); }
 
-  std::map<std::string, std::string> ProgramLog() const {
-    std::map<std::string, std::string> values;
-    std::istringstream lines(ReadTextFile(Log()));
-    for (std::string line; std::getline(lines, line);) {
-      const size_t equals = line.find('=');
-      values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
-  }
+  std::map<std::string, std::string> ProgramLog() const { return quill::test::ReadProgramLog(Log()); }
 
   quill::test::TTestFolder folder_;
   quill::test::TScopedEnvironment env_;
@@ -563,24 +549,12 @@ TEST_P(HostChildHandlingTest, TheProgramsExitReachesThePlugIn) {
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HostChildHandlingTest, testing::Values("Reaper", "Ignore"));
 
-// Makes clone3 fail with ENOSYS in this process, as an older kernel or a container's
-// system-call filter does.
-bool RefuseClone3() {
-  sock_filter rules[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-  };
-  sock_fprog program = {static_cast<unsigned short>(std::size(rules)), rules};
-  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
+// Where the kernel refuses the helper (see RefuseTheHelper), the program is started as
+// the host's own child and the round trip still works. Run in a child process of the
+// test, which the filter stays confined to.
+class HelperRefusedDeathTest : public FilterHostTest, public testing::WithParamInterface<int> {};
 
-using FilterHostDeathTest = FilterHostTest;
-
-// Without clone3 the program is started as the host's own child and the round trip
-// still works. Run in a child process of the test, which the filter stays confined to.
-TEST_F(FilterHostDeathTest, WithoutClone3TheProgramIsAPlainChild) {
+TEST_P(HelperRefusedDeathTest, TheProgramIsAPlainChild) {
   Load();
   THostImage image(13, 9, 3, 5);
   PrepareRun(image, {2, 3, 7, 10});
@@ -588,12 +562,17 @@ TEST_F(FilterHostDeathTest, WithoutClone3TheProgramIsAPlainChild) {
     for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(~pixel[i]);
   });
   const auto run = [&] {
-    if (!RefuseClone3()) return 2;
+    if (!quill::test::RefuseTheHelper(GetParam())) return 2;
     if (RunFilter() != quill::kResultDone || image.Output != expected) return 3;
     return ProgramLog().at("ppid") == std::to_string(::getpid()) ? 0 : 4;
   };
   EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, HelperRefusedDeathTest, testing::Values(EINVAL, ENOSYS, EPERM),
+                         [](const testing::TestParamInfo<int>& test) {
+                           return std::string(test.param == EINVAL ? "EINVAL" : test.param == ENOSYS ? "ENOSYS" : "EPERM");
+                         });
 
 // The program starts in its own folder: a relative program path and a relative
 // temporary folder (the exchange file's and the runtime folder's) count from the host's

@@ -1,10 +1,14 @@
 // The parts of the plug-in that its one export hides: where the installed setting is
-// found, and the wait for the main program.
+// found, and the start of and the wait for the main program.
 
 #include <fcntl.h>
+#include <linux/kcmp.h>
 #include <sched.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "ExternalPhotoshopFilter.h"
 #include "PluginSystem.h"
@@ -45,19 +49,96 @@ TEST(InstalledSettingTest, ConfigHomeComesFirstThenEachConfigFolder) {
   EXPECT_EQ(ReadRegistryString("Path", "", kSetting), "/from/dot/config");
 }
 
-// The wait polls: the program cannot end before the wait loop's idle step lets it go, so
-// a wait that blocked until the program ended would never return.
-TEST(WaitForProgramTest, IdleStepRunsWhileTheProgramRuns) {
-  quill::test::TTestFolder folder;
-  quill::test::TScopedEnvironment env;
-  const fs::path tmp = folder.Path / "tmp";
-  const fs::path fifo = folder.Path / "go";
-  fs::create_directories(tmp);
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  env.Set("TMPDIR", tmp.string());
-  env.Set("QUILL_STANDIN_FIFO", fifo.string());
-  for (const char* name : {"QUILL_STANDIN_MODE", "QUILL_STANDIN_LOG", "QUILL_STANDIN_KEEP"}) env.Set(name, {});
+// A filter run whose program, the stand-in, writes its log and then waits for one byte
+// through a named pipe before it inverts the image.
+class WaitForProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(Tmp());
+    ASSERT_EQ(::mkfifo(Fifo().c_str(), 0600), 0);
+    env_.Set("TMPDIR", Tmp().string());
+    env_.Set("QUILL_STANDIN_FIFO", Fifo().string());
+    env_.Set("QUILL_STANDIN_LOG", (folder_.Path / "standin.log").string());
+    for (const char* name : {"QUILL_STANDIN_MODE", "QUILL_STANDIN_KEEP", "QUILL_STANDIN_RUNTIME_FILE"}) {
+      env_.Set(name, {});
+    }
+  }
 
+  fs::path Tmp() const { return folder_.Path / "tmp"; }
+  fs::path Fifo() const { return folder_.Path / "go"; }
+
+  // The program's parent, from its log; -1 before the program has written it.
+  pid_t ProgramParent() const {
+    const auto log = quill::test::ReadProgramLog(folder_.Path / "standin.log");
+    const auto parent = log.find("ppid");
+    return parent != log.end() ? static_cast<pid_t>(std::stol(parent->second)) : -1;
+  }
+
+  // Runs Filter's Start on a 4 x 2 image; true when the host received the program's
+  // edit and the temporary folder was left empty.
+  bool RunFilter(TExternalPhotoshopFilter& filter) {
+    std::vector<uint8_t> input(4 * 3 * 2, 100);
+    std::vector<uint8_t> output(input.size(), 0);
+    FilterRecord record{};
+    record.planes = 3;
+    record.imageMode = quill::kImageModeRGB;
+    record.filterRect = {0, 0, 2, 4};
+    static FilterRecord* current = nullptr;
+    static std::vector<uint8_t>* in = nullptr;
+    static std::vector<uint8_t>* out = nullptr;
+    current = &record;
+    in = &input;
+    out = &output;
+    record.advanceState = [] {
+      current->inData = current->inRect.bottom > 0 ? in->data() : nullptr;
+      current->outData = current->outRect.bottom > 0 ? out->data() : nullptr;
+      current->inRowBytes = current->outRowBytes = 12;
+      return int16_t{0};
+    };
+    return filter.Start(&record) == quill::kResultDone && output == std::vector<uint8_t>(input.size(), 155) &&
+           fs::is_empty(Tmp());
+  }
+
+  quill::test::TTestFolder folder_;
+  quill::test::TScopedEnvironment env_;
+};
+
+// The program runs under a helper that shares the host's memory, so nothing of the
+// host is copied for it, however large the host. The plug-in's thread waits inside the
+// start until the program has ended, and its idle step never runs; the host's other
+// threads go on meanwhile, and here one of them lets the program go.
+TEST_F(WaitForProgramTest, TheHelperSharesTheHostsMemoryAndTheStartWaitsForTheProgram) {
+  TExternalPhotoshopFilter filter(quill::test::kStandIn, "About", "");
+  int idleSteps = 0;
+  filter.WaitIdle = [&] { ++idleSteps; };
+  pid_t helper = -1;
+  long sharesMemory = -1;
+  std::thread hostThread([&] {
+    // Opens once the program has opened its end, its log written.
+    const int pipe = ::open(Fifo().c_str(), O_WRONLY | O_CLOEXEC);
+    helper = ProgramParent();
+    if (helper > 0) sharesMemory = ::syscall(SYS_kcmp, ::getpid(), helper, KCMP_VM, 0, 0);
+    EXPECT_EQ(::write(pipe, "g", 1), 1);
+    ::close(pipe);
+  });
+  EXPECT_TRUE(RunFilter(filter));
+  // Should the program never have started, this lets the host's thread go.
+  const int unblock = ::open(Fifo().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  hostThread.join();
+  ::close(unblock);
+
+  EXPECT_NE(helper, ::getpid());
+  EXPECT_EQ(sharesMemory, 0) << "the helper has a memory of its own";
+  EXPECT_EQ(idleSteps, 0);
+}
+
+using WaitForProgramDeathTest = WaitForProgramTest;
+
+// Where the kernel refuses the helper, the program is the host's own child and the wait
+// polls it, running the idle step while the program runs: the program cannot end
+// before the idle step lets it go, so a wait that blocked until the program ended would
+// never return. Run in a child process of the test, which the filter stays confined to.
+TEST_F(WaitForProgramDeathTest, WithoutTheHelperTheIdleStepRunsWhileTheProgramRuns) {
   TExternalPhotoshopFilter filter(quill::test::kStandIn, "About", "");
   bool released = false;
   int idleSteps = 0;
@@ -68,36 +149,18 @@ TEST(WaitForProgramTest, IdleStepRunsWhileTheProgramRuns) {
       return;
     }
     // Fails until the program has opened its end of the pipe.
-    const int pipe = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int pipe = ::open(Fifo().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (pipe < 0) return;
     released = ::write(pipe, "g", 1) == 1;
     ::close(pipe);
   };
-
-  std::vector<uint8_t> input(4 * 3 * 2, 100);
-  std::vector<uint8_t> output(input.size(), 0);
-  FilterRecord record{};
-  record.planes = 3;
-  record.imageMode = quill::kImageModeRGB;
-  record.filterRect = {0, 0, 2, 4};
-  static FilterRecord* current = nullptr;
-  static std::vector<uint8_t>* in = nullptr;
-  static std::vector<uint8_t>* out = nullptr;
-  current = &record;
-  in = &input;
-  out = &output;
-  record.advanceState = [] {
-    current->inData = current->inRect.bottom > 0 ? in->data() : nullptr;
-    current->outData = current->outRect.bottom > 0 ? out->data() : nullptr;
-    current->inRowBytes = current->outRowBytes = 12;
-    return int16_t{0};
+  const auto run = [&] {
+    if (!quill::test::RefuseTheHelper(ENOSYS)) return 2;
+    if (!RunFilter(filter)) return 3;
+    if (ProgramParent() != ::getpid()) return 4;
+    return released && idleSteps >= 1 ? 0 : 5;
   };
-
-  EXPECT_EQ(filter.Start(&record), quill::kResultDone);
-  EXPECT_TRUE(released);
-  EXPECT_GE(idleSteps, 1);
-  EXPECT_EQ(output, std::vector<uint8_t>(input.size(), 155));
-  EXPECT_TRUE(fs::is_empty(tmp));
+  EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

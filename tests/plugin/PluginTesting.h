@@ -1,16 +1,27 @@
 // What the plug-in tests share: a folder of their own per test, environment variables
-// set for one test only, and the stand-in program's path.
+// set for one test only, the stand-in program's path and log, and a system-call filter
+// that refuses the helper process the plug-in starts its program through.
 
 #ifndef QUILL_TESTS_PLUGIN_PLUGINTESTING_H_
 #define QUILL_TESTS_PLUGIN_PLUGINTESTING_H_
 
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,6 +85,39 @@ inline void WriteTextFile(const std::filesystem::path& path, const std::string& 
 inline std::string ReadTextFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The "name=value" lines of the stand-in program's log (QUILL_STANDIN_LOG); none when
+// the program wrote none.
+inline std::map<std::string, std::string> ReadProgramLog(const std::filesystem::path& path) {
+  std::map<std::string, std::string> values;
+  std::istringstream lines(ReadTextFile(path));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=');
+    values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return values;
+}
+
+// Makes this process's kernel refuse the plug-in's helper: a clone that asks for a
+// process descriptor (CLONE_PIDFD) fails with Error, as on a kernel before 5.2 (EINVAL)
+// or under a container's system-call filter (ENOSYS, EPERM); clone3 fails with ENOSYS,
+// as on a kernel without it. The C library's posix_spawn, a clone without a process
+// descriptor, still works. False when the filter cannot be installed.
+inline bool RefuseTheHelper(int error) {
+  constexpr uint32_t kFlagsLow = offsetof(seccomp_data, args[0]);  // little-endian
+  sock_filter rules[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kFlagsLow),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, CLONE_PIDFD, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<uint32_t>(error)),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program = {static_cast<unsigned short>(std::size(rules)), rules};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 }  // namespace quill::test
