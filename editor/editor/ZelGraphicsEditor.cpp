@@ -397,6 +397,13 @@ void TZelGraphicsEditor::SetCurrentDocument(TZelDocument* document) {
   TZelEditor::SetCurrentDocument(document);
 }
 
+void TZelGraphicsEditor::RemoveDocument(TZelDocument* document) {
+  TZelEditor::RemoveDocument(document);
+  if (GetDocumentCount() != 0) return;
+  SetWidthStatus(QString());
+  SetHeightStatus(QString());
+}
+
 std::unique_ptr<TZelDocument> TZelGraphicsEditor::CreateDocument() {
   return std::make_unique<TZelGraphicsDocument>(this);
 }

@@ -185,6 +185,9 @@ class TZelGraphicsEditor : public TZelEditor {
   void SaveState(TZelSDFWriter& writer) override;
   void UpdateControls() override;
   void SetCurrentDocument(TZelDocument* document) override;
+  // The inherited; once no document is left the size panels are emptied, so that they
+  // do not go on showing the size of a photo that is closed.
+  void RemoveDocument(TZelDocument* document) override;
   TZelDocumentFormats& GetFormats() override { return Formats; }
   std::unique_ptr<TZelDocument> CreateDocument() override;
   // The inherited, then one control per graphics tool, FitOnOpen, the current tool

@@ -74,6 +74,9 @@ TEST_F(GraphicsEditorTest, OpenShowsTheImageAndAFailedOpenReportsTheFileByName) 
   EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
   EXPECT_EQ(editor_->GetDocumentCount(), 0);  // the previous document was closed first
   EXPECT_EQ(MainForm->windowTitle(), "Quillmere");
+  // With no document the size panels show no size, not the closed photo's.
+  EXPECT_EQ(editor_->WStatusPanel->text(), "");
+  EXPECT_EQ(editor_->HStatusPanel->text(), "");
 
   // A photo that needs more memory than there is gets the same message, never the
   // exception's own text.
