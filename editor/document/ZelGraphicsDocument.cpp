@@ -337,6 +337,7 @@ void TZelGraphicsDocument::GeometryChanged() {
     editor->SetWidthStatus(QString::number(CurrentImage.GetWidth()));
     editor->SetHeightStatus(QString::number(CurrentImage.GetHeight()));
   }
+  quill::ForEachGraphicsTool([this](TZelGraphicsTool& tool) { tool.DocumentGeometryChanged(this); });
 }
 
 void TZelGraphicsDocument::Recommit() {

@@ -37,7 +37,8 @@
 //
 // The document tells every TZelGraphicsTool of the application object, in component
 // order, when it was opened, is about to be saved or closed, around every undo and
-// redo, and whenever an undo record is made, undone or redone.
+// redo, whenever an undo record is made, undone or redone, and whenever the image's
+// size or layout or the selection changed.
 //
 // Main thread only.
 
@@ -199,8 +200,8 @@ class TZelGraphicsDocument : public TZelDocument {
 
  private:
   // The last step of every size or layout change: the view's image layer takes the
-  // new bounds, the scroll origin comes back into range and the editor's size panels
-  // show the new size.
+  // new bounds, the scroll origin comes back into range, the editor's size panels
+  // show the new size, and every graphics tool hears of it (DocumentGeometryChanged).
   void GeometryChanged();
   // CommittedCopy := CurrentImage (SyncCommittedCopy), and both views described anew
   // after CurrentImage or the original's own block changed.

@@ -148,6 +148,10 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   virtual void DocumentOpened(TZelGraphicsDocument* document);
   virtual void DocumentClosing(TZelGraphicsDocument* /*document*/) {}
   virtual void DocumentSaving(TZelGraphicsDocument* /*document*/) {}
+  // Document's image changed its size or layout, or its selection changed: a turn, a
+  // mirror, a resize, a crop, their undo and redo. Whatever a tool holds in image
+  // coordinates may no longer fit the image.
+  virtual void DocumentGeometryChanged(TZelGraphicsDocument* /*document*/) {}
   virtual void BeforeUndo(TZelCommandState* /*state*/) {}
   virtual void BeforeRedo(TZelCommandState* /*state*/) {}
   virtual void RegisterDemoTargets() {}

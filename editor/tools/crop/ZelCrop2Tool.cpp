@@ -404,6 +404,13 @@ void TZelCrop2Tool::DocumentClosing(TZelGraphicsDocument* document) {
   }
 }
 
+void TZelCrop2Tool::DocumentGeometryChanged(TZelGraphicsDocument* document) {
+  for (int i = 0; i < ControlCount(); ++i) {
+    auto* control = static_cast<TZelCrop2ToolControl*>(GetControl(i));
+    if (control->View->Document == document) control->ResetCrop();
+  }
+}
+
 void TZelCrop2Tool::SetAvailable(bool value) {
   quill::ShowToolButtonAndFrame(Button, Frame, value);
   TZelGraphicsTool::SetAvailable(value);

@@ -12,7 +12,8 @@
 // rectangle that misses the image crops nothing and adds no record.
 //
 // While a rectangle exists the editor is locked to this tool; performing or
-// cancelling it releases the lock. The tool is exclusive and not available in
+// cancelling it, or any change of the image's geometry (a turn, a resize, a crop, their
+// undo and redo), releases the lock. The tool is exclusive and not available in
 // plug-in mode; every entry point first asks whether it may work
 // (quill::ToolMayStart).
 //
@@ -163,6 +164,10 @@ class TZelCrop2Tool : public TZelGraphicsTool {
   void CancelOperation() override;
   // A rectangle that exists in Document's view is cancelled.
   void DocumentClosing(TZelGraphicsDocument* document) override;
+  // A rectangle that exists in Document's view ends as a cancel ends it (state none,
+  // the editor's lock released): it was drawn on the image as it stood. CropRect
+  // stays; a later crop to it is clipped to the image.
+  void DocumentGeometryChanged(TZelGraphicsDocument* document) override;
   void SetAvailable(bool value) override;
   // The inherited (the controls become visible), then the frame to the front.
   void Activate() override;

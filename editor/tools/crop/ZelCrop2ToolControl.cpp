@@ -195,7 +195,12 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
   if (State == csDrawing) {
     const quill::TRect old = tool.CropRect;
     quill::TRect drawn = old;
-    quill::RectFromDrag(Anchor, q, tool.RatioWidth, tool.RatioHeight, drawn);
+    // The pointer is held inside the bounds before the rectangle is made, so a quick
+    // drag past an edge reaches that edge instead of being refused as a whole; holding
+    // the rectangle afterwards instead would break a fixed ratio.
+    const quill::TPoint held{static_cast<int32_t>(EnsureRangeInt64(q.X, bounds.Left, bounds.Right)),
+                             static_cast<int32_t>(EnsureRangeInt64(q.Y, bounds.Top, bounds.Bottom))};
+    quill::RectFromDrag(Anchor, held, tool.RatioWidth, tool.RatioHeight, drawn);
     if (!LiesWithin(drawn, bounds)) drawn = old;
     drawn = IntersectRect(drawn, bounds);
     // A ratio can round a side to nothing: the rectangle stays as it was.

@@ -11,9 +11,11 @@
 // none and release the lock. Activating and deactivating the tool only shows and hides
 // the control: the state and the rectangle survive.
 //
-// The rectangle never leaves the bounds while it is drawn, and a drag never makes it
-// empty or inverted: such a step keeps the previous rectangle. A change smaller than
-// one device pixel is dropped.
+// While a new rectangle is drawn the pointer is held inside the bounds, so a drag past
+// an edge reaches that edge; a rectangle that a ratio would still carry beyond the
+// bounds keeps the previous one. A handle or move drag never makes it empty or
+// inverted and never takes it beyond the bounds: such a step keeps the last accepted
+// rectangle. A change smaller than one device pixel is dropped.
 //
 // Hit codes: 0 none (outside), 3 inside, 4 top centre, 5 top right, 6 right middle,
 // 7 bottom right, 8 bottom centre, 9 bottom left, 10 left middle, 11 top left. The

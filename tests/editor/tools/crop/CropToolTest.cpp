@@ -103,6 +103,70 @@ TEST_F(CropToolTest, DrawingAndDraggingStayInsideAndNeverEmpty) {
   EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{10, 10, 110, 11}));
 }
 
+TEST_F(CropToolTest, AQuickDragPastTheEdgeReachesTheEdge) {
+  TZelGraphicsDocument* document = OpenPicture(200, 150);
+  ASSERT_NE(document, nullptr);
+  // One move from inside to beyond the bottom right corner: the rectangle reaches the
+  // corner, however fast the pointer went.
+  Drag({150, 100}, {260, 190});
+  EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{150, 100, 200, 150}));
+  View()->KeyDown(13, 0);  // Enter
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 50, 50}));
+  editor_->UndoClick();
+
+  // Beyond the top left corner, and beyond a selection's edges.
+  Drag({150, 100}, {-30, -40});
+  EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{0, 0, 150, 100}));
+  View()->KeyDown(27, 0);
+  document->SetSelection({20, 30, 120, 130});
+  Drag({50, 60}, {300, 10});
+  EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{50, 30, 120, 60}));
+  View()->KeyDown(27, 0);
+  document->SetSelection({});
+
+  // Under a fixed ratio the pointer is held at the edge and the ratio still shapes the
+  // rectangle: 180 wide under 3:2 is 120 high.
+  Crop2Tool->RatioWidth = 3;
+  Crop2Tool->RatioHeight = 2;
+  Drag({20, 20}, {400, 30});
+  EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{20, 20, 200, 140}));
+}
+
+TEST_F(CropToolTest, AGeometryChangeEndsTheRectangleButKeepsIt) {
+  TZelGraphicsDocument* document = OpenPicture(200, 150);
+  ASSERT_NE(document, nullptr);
+  // A rectangle drawn on the turned image, which an undone turn would leave past the
+  // image's bottom edge.
+  RotateTool->RotateRight();
+  ASSERT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 150, 200}));
+  Crop2Tool->Select();
+  Drag({10, 160}, {100, 190});
+  ASSERT_EQ(Control().State, csShown);
+  editor_->UndoClick();
+  EXPECT_EQ(Control().State, csNone);
+  EXPECT_FALSE(GraphicsEditor->ToolLocked);
+  EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{10, 160, 100, 190}));
+  EXPECT_EQ(editor_->WStatusPanel->text(), QStringLiteral("200"));
+  EXPECT_EQ(editor_->HStatusPanel->text(), QStringLiteral("150"));
+
+  // Redone, and a crop undone and redone, alike.
+  Drag({10, 10}, {60, 60});
+  editor_->RedoClick();
+  EXPECT_EQ(Control().State, csNone);
+  EXPECT_FALSE(GraphicsEditor->ToolLocked);
+  Drag({10, 10}, {60, 60});
+  View()->KeyDown(13, 0);
+  ASSERT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 50, 50}));
+  Drag({5, 5}, {40, 40});
+  editor_->UndoClick();
+  EXPECT_EQ(Control().State, csNone);
+  Drag({5, 5}, {40, 40});
+  editor_->RedoClick();
+  EXPECT_EQ(Control().State, csNone);
+  EXPECT_FALSE(GraphicsEditor->ToolLocked);
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 50, 50}));
+}
+
 TEST_F(CropToolTest, CropUndoAndRedoArePixelExact) {
   TZelGraphicsDocument* document = OpenPicture(120, 90);
   ASSERT_NE(document, nullptr);
