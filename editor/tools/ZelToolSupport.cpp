@@ -5,12 +5,12 @@
 #include <QPainter>
 #include <QToolBar>
 
-#include <cmath>
 #include <string>
 #include <variant>
 
 #include "MainForm.h"
 #include "Module.h"
+#include "ZelDemoScript.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
@@ -65,15 +65,7 @@ bool ScriptBoolean(const TZelProperties* params, bool defaultValue) {
 }
 
 int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue) {
-  const TZelVariant value = FirstArgument(params);
-  if (const int32_t* number = std::get_if<int32_t>(&value)) return *number;
-  if (const double* number = std::get_if<double>(&value)) {
-    if (std::isnan(*number)) return defaultValue;
-    if (*number >= 2147483647.0) return INT32_MAX;
-    if (*number <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(*number);
-  }
-  return defaultValue;
+  return NumberToInteger(FirstArgument(params), defaultValue);
 }
 
 QString ScriptTargetName(const TZelProperties* params) {

@@ -7,7 +7,8 @@
 // Script commands arrive with their arguments by position (TZelProperties): a
 // Boolean command runs with its default when the line gives no argument, otherwise
 // with true exactly when the first argument is a number other than 0; an integer
-// command takes the first argument's integer value when it is a number, else its
+// command takes the first argument's integer value when it is a number (converted as
+// the demo player converts every integer argument, NumberToInteger), else its
 // default. A target's name is the first argument.
 //
 // Main thread only.
@@ -65,8 +66,8 @@ class TZelHourglass {
 
 // The value of a Boolean script command (see the top of this file).
 bool ScriptBoolean(const TZelProperties* params, bool defaultValue);
-// The value of an integer script command; a fractional number is cut towards zero and
-// kept to 32 bits.
+// The value of an integer script command: a fractional number rounded to the nearest
+// (halves to even) and kept to 32 bits; the default for NaN, text or no argument.
 int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
 // The first argument in upper case when it is a text; empty otherwise.
 QString ScriptTargetName(const TZelProperties* params);

@@ -396,6 +396,7 @@ bool IsNumeric(const TZelVariant& value) {
 int32_t NumberToInteger(const TZelVariant& value, int32_t defaultValue) {
   if (const int32_t* integer = std::get_if<int32_t>(&value)) return *integer;
   if (const double* real = std::get_if<double>(&value)) {
+    if (std::isnan(*real)) return defaultValue;
     const int64_t rounded = RoundHalfEven(*real);
     constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();

@@ -174,7 +174,8 @@ TZelVariant ParamAt(const TZelDemoScriptParams& params, int index);
 // An integer or a double.
 bool IsNumeric(const TZelVariant& value);
 // A number as an integer (a double rounded to the nearest, halves to even, and
-// limited to 32 bits); Default for anything else.
+// limited to 32 bits); Default for NaN and anything else. Every integer argument of a
+// script command is converted by it.
 int32_t NumberToInteger(const TZelVariant& value, int32_t defaultValue);
 // A number as a double; Default for anything else.
 double NumberToDouble(const TZelVariant& value, double defaultValue);

@@ -15,7 +15,6 @@
 #include "Module.h"
 #include "LevelTable.h"
 #include "ZelColorCorrection.h"
-#include "ZelDemoScript.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
@@ -39,15 +38,6 @@ constexpr int32_t kCancelId = 2;
 constexpr int kTickInterval = 16;
 QString TitleText() {
   return GetLocalizedString(kTitleId, QStringLiteral("Brightness & Contrast"));
-}
-
-// The integer of a script command's first argument; Current when there is none or it
-// is not a number.
-int32_t IntegerArgument(const TZelProperties* params, int32_t current) {
-  if (params == nullptr) return current;
-  quill::TZelVariant value;
-  params->GetVariant(0, value);
-  return quill::NumberToInteger(value, current);
 }
 
 QSlider* NewTrackBar(QWidget* parent) {
@@ -232,9 +222,9 @@ void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, co
   } else if (command == name + QStringLiteral("AUTOCORRECTION")) {
     Frame->AutoCorrectionButtonClick();
   } else if (command == name + QStringLiteral("BRIGHTNESS")) {
-    SetBrightness(IntegerArgument(params, Brightness));
+    SetBrightness(quill::ScriptInteger(params, Brightness));
   } else if (command == name + QStringLiteral("CONTRAST")) {
-    SetContrast(IntegerArgument(params, Contrast));
+    SetContrast(quill::ScriptInteger(params, Contrast));
   } else if (command == name + QStringLiteral("PERFORM")) {
     Frame->OkButtonClick();
   } else if (command == name + QStringLiteral("CANCEL")) {

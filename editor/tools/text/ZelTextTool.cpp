@@ -25,7 +25,6 @@
 
 #include "MainForm.h"
 #include "Module.h"
-#include "ZelDemoScript.h"
 #include "ZelDockablePanel.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsDocument.h"
@@ -75,13 +74,6 @@ constexpr TNamedColor kColors[] = {
 QColor ToQColor(uint32_t color) {
   return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                 static_cast<int>((color >> 16) & 0xFF));
-}
-
-int32_t IntegerArgument(const TZelProperties* params, int32_t current) {
-  if (params == nullptr) return current;
-  quill::TZelVariant value;
-  params->GetVariant(0, value);
-  return quill::NumberToInteger(value, current);
 }
 
 QToolButton* NewStyleButton(QWidget* parent) {
@@ -335,15 +327,15 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
   if (command == name) {
     Select();
   } else if (command == name + QStringLiteral("FONTCOLOR")) {
-    if (MayWork()) SetColorMode(IntegerArgument(params, ColorMode));
+    if (MayWork()) SetColorMode(quill::ScriptInteger(params, ColorMode));
   } else if (command == name + QStringLiteral("COLOR")) {
-    if (MayWork()) SetColor(static_cast<uint32_t>(IntegerArgument(params, static_cast<int32_t>(Color))));
+    if (MayWork()) SetColor(static_cast<uint32_t>(quill::ScriptInteger(params, static_cast<int32_t>(Color))));
   } else if (command == name + QStringLiteral("MAXINVERSE")) {
-    if (MayWork()) SetMaxInverse(IntegerArgument(params, MaxInverse ? 1 : 0) != 0);
+    if (MayWork()) SetMaxInverse(quill::ScriptInteger(params, MaxInverse ? 1 : 0) != 0);
   } else if (command == name + QStringLiteral("FONTSIZE")) {
-    if (MayWork()) SetFontSize(IntegerArgument(params, FontSize));
+    if (MayWork()) SetFontSize(quill::ScriptInteger(params, FontSize));
   } else if (command == name + QStringLiteral("FONTBI")) {
-    if (MayWork()) SetStyle(IntegerArgument(params, Style));
+    if (MayWork()) SetStyle(quill::ScriptInteger(params, Style));
   } else if (command == name + QStringLiteral("MEMOYALTA")) {
     if (MayWork()) TypeDemoText();
   } else {

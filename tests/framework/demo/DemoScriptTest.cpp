@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <typeinfo>
@@ -72,6 +73,20 @@ TEST(DemoScriptArguments, FollowTheArgumentRules) {
       {"-2147483648, 2147483647", {"i:-2147483648", "i:2147483647"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Arguments(c.text), c.values) << c.text;
+}
+
+TEST(DemoScriptArguments, NumbersBecomeIntegersToTheNearestHalvesToEven) {
+  EXPECT_EQ(quill::NumberToInteger(10.7, 5), 11);
+  EXPECT_EQ(quill::NumberToInteger(10.5, 5), 10);
+  EXPECT_EQ(quill::NumberToInteger(11.5, 5), 12);
+  EXPECT_EQ(quill::NumberToInteger(-2.5, 5), -2);
+  EXPECT_EQ(quill::NumberToInteger(int32_t{-7}, 5), -7);
+  EXPECT_EQ(quill::NumberToInteger(1e300, 5), INT32_MAX);
+  EXPECT_EQ(quill::NumberToInteger(-HUGE_VAL, 5), INT32_MIN);
+  // What is no number keeps the caller's default.
+  EXPECT_EQ(quill::NumberToInteger(std::nan(""), 5), 5);
+  EXPECT_EQ(quill::NumberToInteger(std::string("12"), 5), 5);
+  EXPECT_EQ(quill::NumberToInteger(quill::TZelVariant(), 5), 5);
 }
 
 TEST(DemoScriptArguments, AHostileLineStopsAtTheArgumentLimit) {

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <cmath>
+
 #include "EditorTesting.h"
 #include "Module.h"
 #include "ZelProperties.h"
@@ -80,6 +82,25 @@ TEST_F(ResizeToolTest, TheProportionalSideFollowsAndStaysWithinLimits) {
   ExpectSize(2, 32767);
   Command(QStringLiteral("RESIZEWIDTH"), 32767);  // 20000 * 32767 does not fit 32 bits
   ExpectSize(32767, 32767);
+}
+
+// A fractional size converts as every other script command's integer: to the nearest,
+// halves to even; a value that is no number gives the command's default.
+TEST_F(ResizeToolTest, AFractionalScriptSizeRoundsToTheNearest) {
+  ASSERT_NE(OpenPicture(400, 300), nullptr);
+  ResizeTool->SetConstrainProportions(false);
+  const auto command = [](const QString& name, double value) {
+    TZelProperties params;
+    params.SetFloat(1, value);
+    bool handled = false;
+    ResizeTool->ExecuteCommand(nullptr, name, handled, &params);
+  };
+  command(QStringLiteral("RESIZEWIDTH"), 10.7);
+  command(QStringLiteral("RESIZEHEIGHT"), 20.5);
+  ExpectSize(11, 20);
+  command(QStringLiteral("RESIZEWIDTH"), 21.5);
+  command(QStringLiteral("RESIZEHEIGHT"), std::nan(""));
+  ExpectSize(22, 100);
 }
 
 TEST_F(ResizeToolTest, APictureTooLargeIsRefusedWithAMessageAndNoRecord) {
