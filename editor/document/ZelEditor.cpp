@@ -105,13 +105,13 @@ bool TZelDocument::Load(const QString& fileName) {
   FormatId = formatId;
   FileName = fileName;
   Changed();
-  Saved = true;
+  MarkSaved();
   return true;
 }
 
 bool TZelDocument::SaveAs(const QString& fileName, int32_t formatId, TZelSaveFailure& failure) {
   if (!editor_->GetFormats().Save(this, fileName, formatId, failure)) return false;
-  Saved = true;
+  MarkSaved();
   FileName = fileName;
   FormatId = formatId;
   editor_->UpdateTitle();
@@ -130,7 +130,7 @@ bool TZelDocument::Save() {
 
 bool TZelDocument::CloseQuery() {
   BeforeClose();
-  bool result = OpenedByScript || Saved;
+  bool result = OpenedByScript || IsSaved();
   if (!result) {
     const int answer = editor_->AskSaveChanges(GetDisplayName());
     if (answer == quill::IDYES) {
@@ -152,7 +152,6 @@ void TZelDocument::Changed() {
   // A copy: an observer may leave the list while it is told.
   const std::vector<IZelDocumentObserver*> observers = observers_;
   for (auto it = observers.rbegin(); it != observers.rend(); ++it) (*it)->DocumentChanged(this);
-  Saved = false;
 }
 
 void TZelDocument::NotifyClosing() {
@@ -294,7 +293,7 @@ void TZelEditor::OpenFileArgument(const QStringList& arguments) {
 void TZelEditor::UpdateControls() {
   TZelDocument* document = GetLastDocument();
   const bool open = document != nullptr;
-  SaveMenuItem->setEnabled(open && !document->Saved);
+  SaveMenuItem->setEnabled(open && !document->IsSaved());
   SaveAsMenuItem->setEnabled(open);
   SaveToolButton->setEnabled(open);
   CloseMenuItem->setEnabled(open);
@@ -536,20 +535,13 @@ void TZelEditor::SaveClick() {
 }
 
 void TZelEditor::UndoClick() {
-  if (CanUndo()) {
-    Undo();
-    if (!CanUndo()) {
-      if (TZelDocument* document = GetLastDocument()) document->Saved = true;
-    }
-  }
+  if (CanUndo()) Undo();
   quill::RecordCommand(Recorder, QStringLiteral("Undo"), QStringLiteral("Undo"),
                        QStringLiteral("Undo"));
 }
 
 void TZelEditor::UndoAllClick() {
-  if (!CanUndo()) return;
   while (CanUndo()) Undo();
-  if (TZelDocument* document = GetLastDocument()) document->Saved = true;
 }
 
 void TZelEditor::RedoClick() {

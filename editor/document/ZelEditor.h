@@ -20,8 +20,8 @@
 //   and the system's reason when there is one (string 1034, error icon), and changes
 //   nothing: the document keeps its name, format and modified mark. A save the user
 //   cancelled on the way (the JPEG quality question) shows nothing.
-// - Undo back to the first record marks the document saved; redo and every new record
-//   mark it modified.
+// - A document is modified while its history stands anywhere but where it stood at
+//   the last save or at opening (TZelDocument::IsSaved), whichever way it got there.
 // - Up to MaxRecentFiles recent files, most recent first, kept in the settings file
 //   and shown between the File menu's two separators. An entry whose file is gone
 //   stays and gives the open error when chosen.
@@ -105,9 +105,6 @@ class TZelDocument : public quill::TZelComponent {
 
   // Opened by the demo command IMAGEOPEN: closes without the save-changes question.
   bool OpenedByScript = false;
-  // The document equals its file. True after construction, Load and a successful
-  // SaveAs; cleared by Changed and by undo records that change the image.
-  bool Saved = true;
   // Full path; empty for a document without a file.
   QString FileName;
   // The format it was loaded from or last saved in (-1: the exchange file).
@@ -138,13 +135,22 @@ class TZelDocument : public quill::TZelComponent {
   bool SaveAs(const QString& fileName, int32_t formatId);
   // SaveAs(FileName, FormatId) when there is a file name; false otherwise.
   virtual bool Save();
-  // BeforeClose; then true when opened by a script or saved, else the save-changes
+  // BeforeClose; then true when opened by a script or IsSaved, else the save-changes
   // question decides (Yes: the editor's QuerySaveDocument, No: true, Cancel: false).
   // When true: NotifyClosing, the editor removes and frees this document (do not
   // touch it afterwards) and updates its title.
   virtual bool CloseQuery();
 
-  // Every observer's DocumentChanged, the last first; then Saved := false.
+  // The document equals its file: its history stands where it stood at the last
+  // successful SaveAs or at Load (the history's saved position). Undoing back to that
+  // state clears the modified mark and a redo past it sets it again; once the records
+  // it rests on are freed (a redo tail cut by a new edit, or the oldest records dropped
+  // for the history's budget) the document stays modified until it is saved.
+  bool IsSaved() const { return history_.IsAtSavedPosition(); }
+  // The present state counts as the file's: after a save, and where the user chose to
+  // throw the changes away (the plug-in's Cancel), so that closing asks nothing.
+  void MarkSaved() { history_.MarkSaved(); }
+  // Every observer's DocumentChanged, the last first.
   void Changed();
   // Every observer's DocumentClosing, the last first.
   void NotifyClosing();
@@ -285,7 +291,7 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   virtual void OpenClick();
   virtual void CloseClick();
   virtual void SaveClick();
-  // Undo; when nothing is left to undo the document is marked saved. Recorded.
+  // Undo. Recorded.
   virtual void UndoClick();
   virtual void UndoAllClick();
   virtual void RedoClick();

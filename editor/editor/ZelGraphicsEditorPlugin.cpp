@@ -131,7 +131,7 @@ void TZelGraphicsEditor::OkButtonClick() {
 void TZelGraphicsEditor::CancelButtonClick() {
   if (TZelGraphicsDocument* document = GetCurrentDocument()) {
     document->EndOperation(this);
-    document->Saved = true;
+    document->MarkSaved();
   }
   MainForm->close();
 }

@@ -211,7 +211,6 @@ TZelGraphicsCommandState::TZelGraphicsCommandState(TZelGraphicsTool* tool, const
   Before.CopyFrom(document->CommittedCopy);
   After.Allocate(live.PixelFormat(), rect);
   After.CopyFrom(live);
-  document->Saved = false;
 }
 
 void TZelGraphicsCommandState::Undo() {
@@ -221,7 +220,6 @@ void TZelGraphicsCommandState::Undo() {
 
 void TZelGraphicsCommandState::Redo() {
   Apply(After);
-  Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
 }
 

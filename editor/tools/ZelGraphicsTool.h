@@ -259,15 +259,15 @@ class TZelCustomGraphicsCommandState : public TZelCommandState {
 };
 
 // The pixels of Rect before (from the committed copy) and after (from the live image)
-// one edit. Made by CommitOperation, already applied; marks the document modified.
+// one edit. Made by CommitOperation, already applied.
 class TZelGraphicsCommandState : public TZelCustomGraphicsCommandState {
  public:
   TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
                            TZelGraphicsDocument* document);
   // The live image takes Before, and so does the committed copy; the view repaints
-  // the rectangle. The modified mark stays.
+  // the rectangle.
   void Undo() override;
-  // The same with After; marks the document modified.
+  // The same with After.
   void Redo() override;
   // The two copies and the record itself.
   int64_t GetSize() const override;

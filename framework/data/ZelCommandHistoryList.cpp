@@ -1,13 +1,32 @@
 #include "ZelCommandHistoryList.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
+TZelCommandHistoryList::TZelCommandHistoryList(int64_t budget) : budget_(budget) {}
+
 TZelCommandHistoryList::~TZelCommandHistoryList() {
   while (!states_.empty()) states_.pop_back();
+}
+
+int64_t TZelCommandHistoryList::DefaultBudget() {
+  static const int64_t budget = [] {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const int64_t memory = pages > 0 && pageSize > 0 ? int64_t{pages} * pageSize : 0;
+    return std::max(memory / 4, kMinimumBudget);
+  }();
+  return budget;
 }
 
 void TZelCommandHistoryList::Add(std::unique_ptr<TZelCommandState> state) {
   if (state == nullptr) return;
   DeleteRedoStates();
+  const int64_t size = state->GetSize();
+  while (!states_.empty() && bytes_ + size > budget_) DropOldest();
   states_.push_back(std::move(state));
+  bytes_ += size;
   ++cursor_;
 }
 
@@ -32,11 +51,17 @@ TZelCommandState* TZelCommandHistoryList::GetRedoState() const {
 }
 
 void TZelCommandHistoryList::DeleteRedoStates() {
-  while (CanRedo()) states_.pop_back();
+  if (savedPosition_ > cursor_) savedPosition_ = kUnreachable;
+  while (CanRedo()) {
+    bytes_ -= states_.back()->GetSize();
+    states_.pop_back();
+  }
 }
 
-int64_t TZelCommandHistoryList::GetSize() const {
-  int64_t size = 0;
-  for (const auto& state : states_) size += state->GetSize();
-  return size;
+void TZelCommandHistoryList::DropOldest() {
+  bytes_ -= states_.front()->GetSize();
+  states_.pop_front();
+  --cursor_;
+  // Position 0 was the state before the dropped one: no undo reaches it any more.
+  savedPosition_ = savedPosition_ > 0 ? savedPosition_ - 1 : kUnreachable;
 }

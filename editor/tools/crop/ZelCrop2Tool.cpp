@@ -432,9 +432,7 @@ TZelCrop2CommandState::TZelCrop2CommandState(TZelCrop2Tool* tool, TZelGraphicsDo
       SavedBounds(savedBounds),
       ImageBefore(std::move(imageBefore)),
       OriginalBefore(std::move(originalBefore)),
-      JpegBefore(jpegBefore) {
-  document->Saved = false;
-}
+      JpegBefore(jpegBefore) {}
 
 void TZelCrop2CommandState::Undo() {
   Document->Restore(*ImageBefore, *OriginalBefore, JpegBefore);
@@ -444,7 +442,6 @@ void TZelCrop2CommandState::Undo() {
 
 void TZelCrop2CommandState::Redo() {
   Document->Crop(Rect);
-  Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
 }
 

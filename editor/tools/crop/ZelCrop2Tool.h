@@ -177,16 +177,14 @@ class TZelCrop2Tool : public TZelGraphicsTool {
 // it, and the images and the JPEG object's geometry as they were.
 class TZelCrop2CommandState : public TZelCustomGraphicsCommandState {
  public:
-  // Takes the copies (made by the document's Snapshot before the crop); marks the
-  // document modified.
+  // Takes the copies (made by the document's Snapshot before the crop).
   TZelCrop2CommandState(TZelCrop2Tool* tool, TZelGraphicsDocument* document, const quill::TRect& rect,
                         const quill::TRect& savedBounds, std::unique_ptr<TZelPixelBuffer> imageBefore,
                         std::unique_ptr<TZelPixelBuffer> originalBefore,
                         const quill::TLosslessJpeg::TGeometry& jpegBefore);
-  // Both images and the JPEG geometry come back, then the selection. The modified
-  // mark stays.
+  // Both images and the JPEG geometry come back, then the selection.
   void Undo() override;
-  // The crop again; marks the document modified.
+  // The crop again.
   void Redo() override;
   int64_t GetSize() const override;
 

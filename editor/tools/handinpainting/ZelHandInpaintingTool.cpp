@@ -496,16 +496,12 @@ void TZelHandInpaintingTool::Cancel() {
   Filling = false;
   if (Document != nullptr) {
     // The fill becomes a record and is undone, so the redo step keeps it; the
-    // history below it and the saved mark stay as they were. A fill that changed
-    // nothing inside the image makes no record, and then nothing is undone.
+    // history below it stays as it was. A fill that changed nothing inside the image
+    // makes no record, and then nothing is undone.
     TZelGraphicsDocument* document = Document;
     const TZelCommandState* before = document->GetHistory().GetUndoState();
-    const bool saved = document->Saved;
     EndOperation();
-    if (document->GetHistory().GetUndoState() != before && GraphicsEditor->CanUndo()) {
-      GraphicsEditor->Undo();
-      document->Saved = saved;
-    }
+    if (document->GetHistory().GetUndoState() != before && GraphicsEditor->CanUndo()) GraphicsEditor->Undo();
   } else if (GraphicsEditor != nullptr && GraphicsEditor->CanUndo()) {
     GraphicsEditor->Undo();
   }

@@ -12,7 +12,7 @@
 // show the fill magnified (and, with TwoPreviews, the raw source beside it). A second
 // click (or Enter) confirms: one undo record of the area. Cancel (the button, Esc,
 // Ctrl+Z, the script, a stopped demo) takes the fill back: its record is committed
-// and undone, so the history and the saved mark are as before the fill; in the
+// and undone, so the history below it is as before the fill; in the
 // marking state the script's Cancel undoes the last edit.
 //
 // Every fill starts from the committed pixels of the area, so a source square partly

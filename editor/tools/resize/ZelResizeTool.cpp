@@ -411,9 +411,7 @@ TZelResizeCommandState::TZelResizeCommandState(TZelResizeTool* tool, TZelGraphic
       NewHeight(newHeight),
       SavedImage(std::move(savedImage)),
       SavedOriginal(std::move(savedOriginal)),
-      SavedJpeg(savedJpeg) {
-  document->Saved = false;
-}
+      SavedJpeg(savedJpeg) {}
 
 void TZelResizeCommandState::Undo() {
   Document->Restore(SavedImage->GetPixels(), SavedOriginal->GetPixels(), SavedJpeg);
@@ -433,7 +431,6 @@ bool TZelResizeCommandState::TryRedo() {
     ReportResizeFailure(NewWidth, NewHeight);
     return false;
   }
-  Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
   return true;
 }

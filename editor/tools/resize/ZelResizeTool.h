@@ -181,18 +181,18 @@ class TZelResizeTool : public TZelGraphicsTool {
 // the images and the JPEG object's geometry as they were before.
 class TZelResizeCommandState : public TZelCustomGraphicsCommandState {
  public:
-  // Keeps the images the resize handed back; marks the document modified.
+  // Keeps the images the resize handed back.
   TZelResizeCommandState(TZelResizeTool* tool, TZelGraphicsDocument* document, const quill::TRect& rect,
                          int32_t newWidth, int32_t newHeight,
                          std::unique_ptr<TZelLTBitmap> savedImage,
                          std::unique_ptr<TZelLTBitmap> savedOriginal,
                          const quill::TLosslessJpeg::TGeometry& savedJpeg);
   // Both images and the JPEG geometry come back, then the selection (the stored
-  // rectangle; the whole image means none). The modified mark stays.
+  // rectangle; the whole image means none).
   void Undo() override;
   // TryRedo.
   void Redo() override;
-  // The resize again; marks the document modified. A picture beyond the program's
+  // The resize again. A picture beyond the program's
   // pixel budget, or images that cannot be allocated, give the message of a failed
   // resize and leave the document (and so the history) as it was: false.
   bool TryRedo() override;

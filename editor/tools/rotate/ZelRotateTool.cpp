@@ -406,9 +406,7 @@ void TZelRotateTool::Activate() {
 
 TZelRotateCommandState::TZelRotateCommandState(TZelRotateTool* tool, TZelGraphicsDocument* document,
                                                uint8_t kind)
-    : TZelCustomGraphicsCommandState(tool, document->GetBounds(), document), Kind(kind) {
-  document->Saved = false;
-}
+    : TZelCustomGraphicsCommandState(tool, document->GetBounds(), document), Kind(kind) {}
 
 void TZelRotateCommandState::Undo() {
   Apply(quill::InverseRotation(Kind));
@@ -416,7 +414,6 @@ void TZelRotateCommandState::Undo() {
 }
 
 void TZelRotateCommandState::Redo() {
-  Document->Saved = false;
   Apply(Kind);
   TZelCustomGraphicsCommandState::Redo();
 }

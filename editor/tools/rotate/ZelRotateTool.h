@@ -174,11 +174,10 @@ class TZelRotateTool : public TZelGraphicsTool {
 // The undo record of one turn or flip: the document's bounds after it and its kind.
 class TZelRotateCommandState : public TZelCustomGraphicsCommandState {
  public:
-  // Marks the document modified.
   TZelRotateCommandState(TZelRotateTool* tool, TZelGraphicsDocument* document, uint8_t kind);
-  // The inverse operation and the preview; the modified mark stays.
+  // The inverse operation and the preview.
   void Undo() override;
-  // The operation again and the preview; marks the document modified.
+  // The operation again and the preview.
   void Redo() override;
   int64_t GetSize() const override { return static_cast<int64_t>(sizeof(*this)); }
 

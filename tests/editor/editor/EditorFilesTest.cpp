@@ -252,7 +252,7 @@ TEST_F(EditorFilesTest, SavedInEveryFormatAndBrowsedBackThePhotoKeepsItsPixelsAn
     ASSERT_TRUE(SaveAs(each.Filter, Name(each.Typed)));
     EXPECT_EQ(document->FileName, Name(each.Saved));
     EXPECT_EQ(document->FormatId, each.FormatId);
-    EXPECT_TRUE(document->Saved);
+    EXPECT_TRUE(document->IsSaved());
     EXPECT_EQ(MainForm->windowTitle(), QStringLiteral("Quillmere - ") + each.Saved);
   }
   if (quill::HaveTool("exiftool")) {
@@ -364,7 +364,7 @@ TEST_F(EditorFilesTest, AFailedSaveNamesTheFileAndTheReasonOnEveryPath) {
     ASSERT_EQ(editor_->GetCurrentDocument(), document);
     EXPECT_EQ(document->FileName, photo_);
     EXPECT_EQ(document->FormatId, 0);
-    EXPECT_FALSE(document->Saved);
+    EXPECT_FALSE(document->IsSaved());
     EXPECT_EQ(MainForm->windowTitle(), "Quillmere - camera.jpg");
   };
   const auto saveError = [](const QString& name, const QString& reason) {

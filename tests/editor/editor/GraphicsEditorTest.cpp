@@ -60,7 +60,7 @@ TEST_F(GraphicsEditorTest, OpenShowsTheImageAndAFailedOpenReportsTheFileByName) 
   EXPECT_EQ(MainForm->windowTitle(), "Quillmere - a.png");
   EXPECT_EQ(editor_->WStatusPanel->text(), "64");
   EXPECT_EQ(editor_->HStatusPanel->text(), "48");
-  EXPECT_TRUE(document->Saved);
+  EXPECT_TRUE(document->IsSaved());
   EXPECT_EQ(document->FormatId, 0);
   EXPECT_EQ(editor_->RecentFiles, QStringList{"/photos/a.png"});
   ASSERT_NE(View(), nullptr);
@@ -94,7 +94,8 @@ TEST_F(GraphicsEditorTest, OpenShowsTheImageAndAFailedOpenReportsTheFileByName) 
 TEST_F(GraphicsEditorTest, TheSaveQuestionCanKeepTheModifiedDocument) {
   TZelGraphicsDocument* document = Open(QStringLiteral("/photos/a.png"), MakePicture(8, 8));
   ASSERT_NE(document, nullptr);
-  document->Saved = false;
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  tool->Invert(View(), {0, 0, 4, 4});
   answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
   editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(9, 9), 2};
   TZelDocument* opened = nullptr;
@@ -113,7 +114,8 @@ TEST_F(GraphicsEditorTest, TheSaveQuestionCanKeepTheModifiedDocument) {
   EXPECT_EQ(editor_->GetCurrentDocument()->FileName, "/photos/b.png");
 
   // A document opened by a script closes without the question.
-  editor_->GetCurrentDocument()->Saved = false;
+  tool->Invert(View(), {0, 0, 4, 4});
+  ASSERT_FALSE(editor_->GetCurrentDocument()->IsSaved());
   editor_->GetCurrentDocument()->OpenedByScript = true;
   boxes_.clear();
   editor_->CloseClick();
@@ -154,7 +156,7 @@ TEST_F(GraphicsEditorTest, SaveAsAppendsTheChosenFiltersExtensionAndAsksBeforeOv
   EXPECT_EQ(formats.saves.back().FileName, folder + QStringLiteral("old.png"));
 
   // A failed save says so, naming the file; the document keeps name, format and mark.
-  document->Saved = false;
+  ZelApplication->NewComponent<InvertTool>()->Invert(View(), {0, 0, 4, 4});
   formats.saveResult = false;
   boxes_.clear();
   EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("other")));
@@ -163,7 +165,7 @@ TEST_F(GraphicsEditorTest, SaveAsAppendsTheChosenFiltersExtensionAndAsksBeforeOv
   EXPECT_EQ(boxes_[0].Flags, MB_ICONERROR);
   EXPECT_EQ(document->FileName, folder + QStringLiteral("old.png"));
   EXPECT_EQ(document->FormatId, 2);
-  EXPECT_FALSE(document->Saved);
+  EXPECT_FALSE(document->IsSaved());
   // With the system's reason on a line of its own.
   formats.saveFailure.Reason = QStringLiteral("Disk quota exceeded.");
   boxes_.clear();
@@ -175,7 +177,7 @@ TEST_F(GraphicsEditorTest, SaveAsAppendsTheChosenFiltersExtensionAndAsksBeforeOv
   boxes_.clear();
   EXPECT_FALSE(SaveAs(3, folder + QStringLiteral("other")));
   EXPECT_TRUE(boxes_.empty());
-  EXPECT_FALSE(document->Saved);
+  EXPECT_FALSE(document->IsSaved());
 }
 
 // A file name with "&" shows as it is in the File menu (an ampersand there would
@@ -316,24 +318,100 @@ TEST_F(GraphicsEditorTest, CommandsAreRecordedAsTheyReplay) {
   EXPECT_FALSE(handled);
 }
 
-TEST_F(GraphicsEditorTest, UndoToTheStartMarksTheDocumentSavedEvenAfterASaveBetween) {
+// The modified mark follows the history: a state the user stepped to after a save
+// differs from the file, so closing or opening another file asks first, and stepping
+// back to the saved state clears the mark again.
+TEST_F(GraphicsEditorTest, TheModifiedMarkComparesTheHistoryWithItsPositionAtTheLastSave) {
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  TZelGraphicsDocument* document = Open(QStringLiteral("/photos/a.png"), MakePicture(20, 20));
+  ASSERT_NE(document, nullptr);
+  const auto modified = [document] { return !document->IsSaved(); };
+  // Cancel to the save question: whether closing asked, the document staying open.
+  answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
+  const auto closeAsks = [this, document] {
+    boxes_.clear();
+    bool canClose = true;
+    editor_->CloseQuery(canClose);
+    return !canClose && boxes_.size() == 1 && editor_->GetCurrentDocument() == document;
+  };
+  EXPECT_FALSE(modified());
+  tool->Invert(View(), {0, 0, 5, 5});
+  tool->Invert(View(), {5, 5, 10, 10});
+  EXPECT_TRUE(modified());
+  ASSERT_TRUE(document->Save());  // the file holds both steps
+  EXPECT_FALSE(modified());
+
+  editor_->UndoClick();
+  EXPECT_TRUE(modified());
+  EXPECT_TRUE(closeAsks());
+  editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(9, 9), 0};
+  TZelDocument* opened = nullptr;
+  boxes_.clear();
+  EXPECT_FALSE(editor_->OpenFile(QStringLiteral("/photos/b.png"), opened, true));
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(editor_->GetCurrentDocument(), document);
+
+  editor_->UndoAllClick();  // the opened photo, which is not the file either
+  EXPECT_TRUE(modified());
+  EXPECT_TRUE(closeAsks());
+  editor_->RedoClick();
+  EXPECT_TRUE(modified());
+  editor_->RedoClick();  // back at the saved state
+  EXPECT_FALSE(modified());
+  editor_->UndoClick();
+  editor_->RedoAllClick();
+  EXPECT_FALSE(modified());
+
+  boxes_.clear();
+  editor_->CloseClick();
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+}
+
+// Once the records the saved state rests on are freed, no step leads back to the file
+// and the document stays modified until the next save: a new edit that cuts the redo
+// step the file holds, or the history's budget dropping the oldest records (Undo All
+// then reaches neither the file nor the opened photo).
+TEST_F(GraphicsEditorTest, ASavedStateOutOfReachLeavesTheDocumentModifiedUntilTheNextSave) {
   auto* tool = ZelApplication->NewComponent<InvertTool>();
   TZelGraphicsDocument* document = Open(QStringLiteral("/photos/a.png"), MakePicture(20, 20));
   ASSERT_NE(document, nullptr);
   tool->Invert(View(), {0, 0, 5, 5});
   tool->Invert(View(), {5, 5, 10, 10});
-  document->Saved = true;  // saved after both steps
+  ASSERT_TRUE(document->Save());
   editor_->UndoClick();
-  EXPECT_TRUE(document->Saved);  // one undo leaves the mark alone
-  document->Saved = false;
+  tool->Invert(View(), {10, 10, 15, 15});  // cuts the step the file holds
+  EXPECT_FALSE(document->IsSaved());
   editor_->UndoClick();
-  EXPECT_TRUE(document->Saved);
-  editor_->RedoClick();
-  EXPECT_FALSE(document->Saved);
-  editor_->UpdateControls();
-  EXPECT_TRUE(editor_->UndoMenuItem->isEnabled());
-  EXPECT_TRUE(editor_->RedoMenuItem->isEnabled());
-  EXPECT_FALSE(editor_->SaveMenuItem->isVisible());
+  EXPECT_FALSE(document->IsSaved());
+  editor_->UndoAllClick();
+  EXPECT_FALSE(document->IsSaved());
+  editor_->RedoAllClick();
+  EXPECT_FALSE(document->IsSaved());
+  ASSERT_TRUE(document->Save());
+  EXPECT_TRUE(document->IsSaved());
+
+  // Room for two edits: the first is dropped for the third, and the opened photo with it.
+  editor_->formats.pictures[QStringLiteral("/photos/b.png")] = {MakePicture(20, 20), 0};
+  TZelDocument* opened = nullptr;
+  ASSERT_TRUE(editor_->OpenFile(QStringLiteral("/photos/b.png"), opened, true));
+  document = editor_->GetCurrentDocument();
+  TZelCommandHistoryList& history = document->GetHistory();
+  tool->Invert(View(), {0, 0, 5, 5});
+  history.SetBudget(2 * history.GetSize());
+  tool->Invert(View(), {5, 5, 10, 10});
+  tool->Invert(View(), {10, 10, 15, 15});
+  ASSERT_EQ(history.GetCount(), 2);
+  editor_->UndoAllClick();
+  EXPECT_FALSE(document->IsSaved());
+  editor_->RedoAllClick();
+  ASSERT_TRUE(document->Save());
+  // Saved above the dropped records: the same state one position lower, still reached.
+  tool->Invert(View(), {15, 15, 20, 20});
+  ASSERT_EQ(history.GetCount(), 2);
+  EXPECT_FALSE(document->IsSaved());
+  editor_->UndoClick();
+  EXPECT_TRUE(document->IsSaved());
 }
 
 }  // namespace

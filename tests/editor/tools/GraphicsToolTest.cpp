@@ -35,7 +35,7 @@ TEST_F(GraphicsToolTest, AnEditIsUndoneAndRedoneExactlyKeepingOnlyItsRectangle) 
   const QImage after = Live();
   ASSERT_NE(before, after);
   EXPECT_EQ(Committed(), after);
-  EXPECT_FALSE(document_->Saved);
+  EXPECT_FALSE(document_->IsSaved());
   EXPECT_EQ(tool_->Document, nullptr);  // the fields are cleared with the operation
   EXPECT_FALSE(document_->Running);
 
@@ -51,11 +51,11 @@ TEST_F(GraphicsToolTest, AnEditIsUndoneAndRedoneExactlyKeepingOnlyItsRectangle) 
   editor_->UndoClick();
   EXPECT_EQ(Live(), before);
   EXPECT_EQ(Committed(), before);
-  EXPECT_TRUE(document_->Saved);  // undone back to the start of the history
+  EXPECT_TRUE(document_->IsSaved());  // undone back to the start of the history
   editor_->RedoClick();
   EXPECT_EQ(Live(), after);
   EXPECT_EQ(Committed(), after);
-  EXPECT_FALSE(document_->Saved);
+  EXPECT_FALSE(document_->IsSaved());
 }
 
 TEST_F(GraphicsToolTest, ManyEditsUndoAndRedoPixelExact) {
@@ -84,7 +84,7 @@ TEST_F(GraphicsToolTest, ManyEditsUndoAndRedoPixelExact) {
   EXPECT_EQ(Committed(), steps.back());
   editor_->UndoAllClick();
   EXPECT_EQ(Live(), steps.front());
-  EXPECT_TRUE(document_->Saved);
+  EXPECT_TRUE(document_->IsSaved());
 }
 
 TEST_F(GraphicsToolTest, CancelLeavesNothingBehind) {
@@ -96,7 +96,7 @@ TEST_F(GraphicsToolTest, CancelLeavesNothingBehind) {
   EXPECT_EQ(Live(), before);
   EXPECT_EQ(Committed(), before);
   EXPECT_EQ(document_->GetHistory().GetCount(), 0);
-  EXPECT_TRUE(document_->Saved);
+  EXPECT_TRUE(document_->IsSaved());
   EXPECT_FALSE(document_->Running);
   EXPECT_EQ(document_->RunningTool, nullptr);
   EXPECT_TRUE(document_->DirtyRect.IsEmpty());
@@ -115,10 +115,9 @@ TEST_F(GraphicsToolTest, TheDirtyRectangleIsClippedToTheImageAtCommit) {
 
   // Wholly outside: no record, and the modified mark stays as it was.
   document_->GetHistory().Undo();
-  document_->Saved = true;
   tool_->Invert(View(), {200, 200, 240, 230});
   EXPECT_FALSE(document_->GetHistory().CanUndo());
-  EXPECT_TRUE(document_->Saved);
+  EXPECT_TRUE(document_->IsSaved());
   EXPECT_FALSE(document_->Running);
 }
 

@@ -8,19 +8,20 @@
 
 namespace {
 
-// A state that logs its calls and its destruction.
+// A state that logs its calls and its destruction and reports Size bytes.
 class LoggingState : public TZelCommandState {
  public:
-  LoggingState(std::string name, std::vector<std::string>& log)
-      : name_(std::move(name)), log_(log) {}
+  LoggingState(std::string name, std::vector<std::string>& log, int64_t size = 100)
+      : name_(std::move(name)), log_(log), size_(size) {}
   ~LoggingState() override { log_.push_back("free " + name_); }
   void Undo() override { log_.push_back("undo " + name_); }
   void Redo() override { log_.push_back("redo " + name_); }
-  int64_t GetSize() const override { return sizeof(*this); }
+  int64_t GetSize() const override { return size_; }
 
  private:
   std::string name_;
   std::vector<std::string>& log_;
+  int64_t size_;
 };
 
 // Logs the cursor the history shows while the state's operation runs.
@@ -38,6 +39,12 @@ class CursorState : public TZelCommandState {
 };
 
 using Log = std::vector<std::string>;
+
+// Adds states named Names, each of Size bytes.
+void AddStates(TZelCommandHistoryList& history, Log& log, const std::vector<std::string>& names,
+               int64_t size = 100) {
+  for (const std::string& name : names) history.Add(std::make_unique<LoggingState>(name, log, size));
+}
 
 }  // namespace
 
@@ -123,4 +130,118 @@ TEST(CommandHistoryList, KeepsEveryStateAndFreesThemAllLastFirst) {
   ASSERT_EQ(log.size(), 99u);
   EXPECT_EQ(log.front(), "free 98");
   EXPECT_EQ(log.back(), "free 0");
+}
+
+TEST(CommandHistoryList, TheBudgetDropsTheOldestStatesAndKeepsTheRecentOnes) {
+  Log log;
+  TZelCommandHistoryList history(350);
+  AddStates(history, log, {"A", "B", "C"});
+  EXPECT_TRUE(log.empty());
+  AddStates(history, log, {"D", "E"});
+  EXPECT_EQ(log, (Log{"free A", "free B"}));
+  EXPECT_EQ(history.GetCount(), 3);
+  EXPECT_EQ(history.GetCursor(), 3);
+  EXPECT_EQ(history.GetSize(), 300);
+  log.clear();
+  while (history.CanUndo()) history.Undo();
+  EXPECT_EQ(log, (Log{"undo E", "undo D", "undo C"}));
+}
+
+TEST(CommandHistoryList, TheRedoTailGoesBeforeAnyOlderState) {
+  Log log;
+  TZelCommandHistoryList history(300);
+  AddStates(history, log, {"A", "B", "C"});
+  history.Undo();
+  history.Undo();
+  log.clear();
+  AddStates(history, log, {"D"}, 200);  // A and D fit once B and C are gone
+  EXPECT_EQ(log, (Log{"free C", "free B"}));
+  EXPECT_EQ(history.GetCount(), 2);
+  EXPECT_EQ(history.GetSize(), 300);
+}
+
+TEST(CommandHistoryList, AStateLargerThanTheBudgetIsKeptAlone) {
+  Log log;
+  TZelCommandHistoryList history(300);
+  AddStates(history, log, {"A", "B"});
+  AddStates(history, log, {"huge"}, 1000);
+  EXPECT_EQ(log, (Log{"free A", "free B"}));
+  EXPECT_EQ(history.GetCount(), 1);
+  EXPECT_EQ(history.GetSize(), 1000);
+  EXPECT_TRUE(history.CanUndo());
+  log.clear();
+  AddStates(history, log, {"next"});
+  EXPECT_EQ(log, (Log{"free huge"}));
+  EXPECT_EQ(history.GetCount(), 1);
+  EXPECT_EQ(history.GetSize(), 100);
+  // A budget lowered later applies from the next state on.
+  AddStates(history, log, {"one"});
+  history.SetBudget(100);
+  EXPECT_EQ(history.GetSize(), 200);
+  AddStates(history, log, {"two"});
+  EXPECT_EQ(history.GetCount(), 1);
+}
+
+TEST(CommandHistoryList, TheSavedPositionIsReachedByUndoAndRedoAlike) {
+  Log log;
+  TZelCommandHistoryList history;
+  EXPECT_TRUE(history.IsAtSavedPosition());  // a new history is its file
+  AddStates(history, log, {"A", "B"});
+  EXPECT_FALSE(history.IsAtSavedPosition());
+  history.MarkSaved();
+  EXPECT_TRUE(history.IsAtSavedPosition());
+  history.Undo();
+  EXPECT_FALSE(history.IsAtSavedPosition());
+  history.Undo();
+  EXPECT_FALSE(history.IsAtSavedPosition());  // the start is not the file
+  history.Redo();
+  history.Redo();
+  EXPECT_TRUE(history.IsAtSavedPosition());
+}
+
+TEST(CommandHistoryList, CuttingARedoTailThatHoldsTheSavedPositionMakesItUnreachable) {
+  Log log;
+  TZelCommandHistoryList history;
+  AddStates(history, log, {"A", "B", "C"});
+  history.MarkSaved();
+  history.Undo();
+  history.Undo();
+  AddStates(history, log, {"D"});
+  EXPECT_FALSE(history.IsAtSavedPosition());
+  history.Undo();  // position 1: A applied, as it was when the file held A, B and C
+  EXPECT_FALSE(history.IsAtSavedPosition());
+  history.Undo();
+  EXPECT_FALSE(history.IsAtSavedPosition());
+  history.MarkSaved();
+  EXPECT_TRUE(history.IsAtSavedPosition());
+
+  // Saved at the cursor itself: the cut tail lies after it, and it stays reachable.
+  AddStates(history, log, {"E", "F"});
+  history.Undo();
+  history.Undo();
+  history.MarkSaved();
+  history.Redo();
+  history.Undo();
+  AddStates(history, log, {"G"});
+  history.Undo();
+  EXPECT_TRUE(history.IsAtSavedPosition());
+}
+
+TEST(CommandHistoryList, DroppingTheStatesTheSavedPositionRestsOnMakesItUnreachable) {
+  Log log;
+  TZelCommandHistoryList history(300);
+  AddStates(history, log, {"A", "B", "C", "D"});  // A dropped: position 0 is gone
+  while (history.CanUndo()) history.Undo();
+  EXPECT_FALSE(history.IsAtSavedPosition());
+
+  // Saved above the dropped states: the same state, one position lower.
+  TZelCommandHistoryList saved(300);
+  AddStates(saved, log, {"A", "B"});
+  saved.MarkSaved();
+  AddStates(saved, log, {"C", "D", "E"});  // A and B dropped; the saved state is the bottom
+  EXPECT_FALSE(saved.IsAtSavedPosition());
+  while (saved.CanUndo()) saved.Undo();
+  EXPECT_TRUE(saved.IsAtSavedPosition());
+  saved.Redo();
+  EXPECT_FALSE(saved.IsAtSavedPosition());
 }

@@ -206,7 +206,7 @@ TEST_F(CropToolTest, ARectangleMissingTheImageCropsNothing) {
   Crop2Tool->CropTo({100, 100, 150, 150});
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 60, 40}));
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
-  EXPECT_TRUE(document->Saved);
+  EXPECT_TRUE(document->IsSaved());
 }
 
 }  // namespace

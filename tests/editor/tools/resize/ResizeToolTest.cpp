@@ -112,7 +112,7 @@ TEST_F(ResizeToolTest, APictureTooLargeIsRefusedWithAMessageAndNoRecord) {
   EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 40, 30}));
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
-  EXPECT_TRUE(document->Saved);
+  EXPECT_TRUE(document->IsSaved());
 }
 
 TEST_F(ResizeToolTest, ARedoThatCannotMakeItsPictureLeavesHistoryAndDocumentAsTheyWere) {
@@ -129,14 +129,14 @@ TEST_F(ResizeToolTest, ARedoThatCannotMakeItsPictureLeavesHistoryAndDocumentAsTh
       ResizeTool, document, document->GetBounds(), 32767, 24575, std::move(savedImage),
       std::move(savedOriginal), document->JPEG->GetGeometry()));
   editor_->UndoClick();
-  ASSERT_TRUE(document->Saved);
+  ASSERT_TRUE(document->IsSaved());
 
   editor_->RedoClick();
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("32767 x 24575")));
   EXPECT_EQ(document->GetHistory().GetCursor(), 0);
   EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), before);
-  EXPECT_TRUE(document->Saved);
+  EXPECT_TRUE(document->IsSaved());
   // Redo all stops at the step it cannot redo.
   editor_->RedoAllClick();
   EXPECT_EQ(boxes_.size(), 2u);

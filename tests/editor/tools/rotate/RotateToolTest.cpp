@@ -44,7 +44,7 @@ TEST_F(RotateToolTest, TurnsAndFlipsUndoAndRedoPixelExact) {
   Command(QStringLiteral("ROTATIONLEFT"));
   EXPECT_EQ(Current(*document), before.transformed(left));
   EXPECT_EQ(PicturePixels(document->GetOriginalPixels()), before.transformed(left));
-  EXPECT_FALSE(document->Saved);
+  EXPECT_FALSE(document->IsSaved());
   editor_->UndoClick();
   EXPECT_EQ(Current(*document), before);
   EXPECT_EQ(PicturePixels(document->GetOriginalPixels()), before);

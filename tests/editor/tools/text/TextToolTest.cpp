@@ -205,7 +205,7 @@ TEST_F(TextToolTest, ABoxMovedPastTheEdgeCommitsOnlyThePartOverTheImage) {
   auto* state = dynamic_cast<TZelGraphicsCommandState*>(document->GetHistory().GetUndoState());
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(state->Rect, (quill::TRect{0, 10, 20, 30}));
-  EXPECT_TRUE(document->Saved == false);
+  EXPECT_FALSE(document->IsSaved());
 }
 
 TEST_F(TextToolTest, ScriptCommandsDoNothingWithoutADocument) {
