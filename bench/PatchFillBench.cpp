@@ -12,6 +12,7 @@
 
 #include "AreaCorrelation.h"
 #include "HandInpaintingArea.h"
+#include "HandInpaintingFill.h"
 #include "ImageCodecs.h"
 #include "ZelLTBitmap.h"
 
@@ -62,12 +63,10 @@ void BM_HandInpaintingMark(benchmark::State& state) {
   for (auto _ : state) {
     const quill::TRect area = quill::HandInpaintingSquare(centres[next], size);
     next = (next + 1) % centres.size();
-    TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
-    quill::MarkHandInpaintingArea(engine, area, dab);
-    engine.SplitBorder();
-    engine.RemoveBorderOutliers(quill::kLongDefectFraction);
-    engine.ComputeContactWeights();
-    benchmark::DoNotOptimize(engine.Interior().Count());
+    quill::THandInpaintingFill fill;
+    fill.Mark(area, photo.committed, live, dab);
+    fill.Restore({});
+    benchmark::DoNotOptimize(fill.Engine()->Interior().Count());
   }
 }
 BENCHMARK(BM_HandInpaintingMark)->Arg(25)->Arg(100)->Unit(benchmark::kMicrosecond);
@@ -83,20 +82,17 @@ void BM_HandInpaintingMove(benchmark::State& state) {
   TZelPixelMask dab;
   quill::HandInpaintingDab(dab, size);
   const quill::TRect area = quill::HandInpaintingSquare({300, 250}, size);
-  TAreaCorrelator engine(area, quill::kHandInpaintingRadiusSquared, photo.committed, live);
-  quill::MarkHandInpaintingArea(engine, area, dab);
-  engine.SplitBorder();
-  engine.RemoveBorderOutliers(quill::kLongDefectFraction);
-  engine.ComputeContactWeights();
+  quill::THandInpaintingFill fill;
+  fill.Mark(area, photo.committed, live, dab);
+  fill.Restore({});
 
   const std::vector<quill::TPoint> pointers = photo.Walk(64, size);
   size_t next = 0;
   for (auto _ : state) {
     const quill::TRect source = quill::HandInpaintingSquare(pointers[next], size);
     next = (next + 1) % pointers.size();
-    const uint8_t k = engine.FindBestOrientation(source);
-    engine.FillArea({source.Left, source.Top}, k, true, TAreaCorrelator::kModeColor,
-                    quill::kCorrectionOrder);
+    const uint8_t k = fill.BestOrientation(source, {});
+    fill.Fill(source, k, TAreaCorrelator::kModeColor, {});
     benchmark::DoNotOptimize(live.Bits());
   }
 }

@@ -51,6 +51,7 @@
 #include <memory>
 
 #include "AreaCorrelation.h"
+#include "HandInpaintingFill.h"
 #include "PointerDriver.h"
 #include "ZelDrawTool.h"
 #include "ZelForms.h"
@@ -141,10 +142,10 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   bool MarkSet = false;
   bool AntiAliasing = true;
   bool Filling = false;
-  bool NeedsSplit = false;
   quill::TRect AreaRect;
   quill::TRect SourceRect;
-  std::unique_ptr<TAreaCorrelator> Correlator;
+  // The engine over the marked area and the fill sequence run on it.
+  quill::THandInpaintingFill AreaFill;
   // The preview pictures: TargetImage's and HandyImage's.
   QImage TargetBitmap;
   QImage HandyBitmap;
@@ -228,8 +229,8 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   void RecordControl(const QString& control, const QString& line);
 
  private:
-  // Puts the committed pixels of the area back into the live image.
-  void RestoreArea();
+  // LongDefect and AntiAliasing, for the fill sequence.
+  quill::THandInpaintingOptions FillOptions() const;
   // The pixels Drawn of Picture show Source from Corner on (picture pixel (x, y) shows
   // Corner + (x, y)); grey where Source has none. Then View repaints.
   static void CopyPreview(QImage& picture, const TZelPixels& source, const quill::TPoint& corner,

@@ -150,11 +150,11 @@ TEST_F(HandInpaintingToolTest, ClosingTheDocumentFreesTheEngineAndAFillBesideThe
   MoveTo(kArea);
   Click();
   MoveTo(kSource);
-  ASSERT_NE(tool_->Correlator, nullptr);
+  ASSERT_TRUE(tool_->AreaFill.Marked());
   answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
   editor_->CloseClick();
   ProcessEvents();
-  EXPECT_EQ(tool_->Correlator, nullptr);
+  EXPECT_FALSE(tool_->AreaFill.Marked());
   EXPECT_FALSE(tool_->Filling);
 
   ASSERT_NE(OpenSample(), nullptr);
