@@ -358,7 +358,10 @@ void TZelHandInpaintingTool::DocumentOpened(TZelGraphicsDocument* document) {
 
 void TZelHandInpaintingTool::DocumentClosing(TZelGraphicsDocument* document) {
   TZelBrushTool::DocumentClosing(document);
-  if (Document == document) EndOperation();
+  // The tools hear of the close before the save question: an unconfirmed fill is
+  // dropped, so it is neither saved nor, when the user keeps the document, left
+  // behind as a record that would have cut off the redo steps.
+  if (Document == document) CancelOperation();
   // The engine refers to the closing document's images.
   AreaFill.Release();
   Filling = false;
@@ -488,19 +491,11 @@ bool TZelHandInpaintingTool::PointerNearMark() const {
 }
 
 void TZelHandInpaintingTool::Cancel() {
-  Filling = false;
-  if (Document != nullptr) {
-    // The fill becomes a record and is undone, so the redo step keeps it; the
-    // history below it and the saved mark stay as they were. A fill that changed
-    // nothing inside the image makes no record, and then nothing is undone.
-    TZelGraphicsDocument* document = Document;
-    const TZelCommandState* before = document->GetHistory().GetUndoState();
-    const bool saved = document->Saved;
-    EndOperation();
-    if (document->GetHistory().GetUndoState() != before && GraphicsEditor->CanUndo()) {
-      GraphicsEditor->Undo();
-      document->Saved = saved;
-    }
+  if (Filling) {
+    // The live fill is dropped without a record: a record, even one undone at once,
+    // would cut off every redo step.
+    Filling = false;
+    CancelOperation();
   } else if (GraphicsEditor != nullptr && GraphicsEditor->CanUndo()) {
     GraphicsEditor->Undo();
   }
