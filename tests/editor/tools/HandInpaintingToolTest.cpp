@@ -49,6 +49,23 @@ class HandInpaintingToolTest : public BrushToolTest {
     ASSERT_FALSE(tool_->Filling);
   }
 
+  // Marks the sample's area and fills it, unconfirmed, from beside the usual source.
+  void StartFill() {
+    MoveTo(kArea);
+    Click();
+    MoveTo({kSource.X + 40, kSource.Y});
+    ASSERT_TRUE(tool_->Filling);
+  }
+
+  // The fill was dropped: back to marking, Image shown, the history's Count records
+  // and its redo step untouched.
+  void ExpectFillDropped(const QImage& image, int count) {
+    EXPECT_FALSE(tool_->Filling);
+    EXPECT_EQ(Live(), image);
+    EXPECT_EQ(document_->GetHistory().GetCount(), count);
+    EXPECT_TRUE(editor_->CanRedo());
+  }
+
   // The patch-fill driver's picture for the sample's area and source with Options;
   // Orientation gets the orientation it chose.
   QImage DriverFill(const QStringList& options, int* orientation = nullptr) {
@@ -125,16 +142,10 @@ TEST_F(HandInpaintingToolTest, CancelWhileFillingKeepsTheRedoSteps) {
       {"a stopped demo", [&] { tool_->CancelPendingWork(); }}};
   for (const auto& [name, cancel] : cancels) {
     SCOPED_TRACE(name);
-    MoveTo(kArea);
-    Click();
-    MoveTo({kSource.X + 40, kSource.Y});
-    ASSERT_TRUE(tool_->Filling);
+    StartFill();
     ASSERT_NE(Live(), opened);
     cancel();
-    EXPECT_FALSE(tool_->Filling);
-    EXPECT_EQ(Live(), opened);
-    EXPECT_EQ(document_->GetHistory().GetCount(), 1);
-    EXPECT_TRUE(editor_->CanRedo());
+    ExpectFillDropped(opened, 1);
   }
   editor_->RedoClick();
   EXPECT_EQ(Live(), confirmed);
@@ -151,9 +162,7 @@ TEST_F(HandInpaintingToolTest, ClosingWithAFillOpenDropsItBeforeTheSaveQuestion)
   editor_->UndoClick();
   ASSERT_EQ(Live(), first);
 
-  MoveTo(kArea);
-  Click();
-  MoveTo({kSource.X + 40, kSource.Y});
+  StartFill();
   ASSERT_NE(Live(), first);
   QImage atQuestion;
   answer_ = [&](const QString&, uint32_t) {
@@ -164,10 +173,7 @@ TEST_F(HandInpaintingToolTest, ClosingWithAFillOpenDropsItBeforeTheSaveQuestion)
   ProcessEvents();
   ASSERT_EQ(editor_->GetDocumentCount(), 1);
   EXPECT_EQ(atQuestion, first);  // what Yes would save
-  EXPECT_FALSE(tool_->Filling);
-  EXPECT_EQ(Live(), first);
-  EXPECT_EQ(document_->GetHistory().GetCount(), 2);
-  ASSERT_TRUE(editor_->CanRedo());
+  ExpectFillDropped(first, 2);
   editor_->RedoClick();
   EXPECT_EQ(Live(), second);
 }
