@@ -21,6 +21,7 @@
 #include "AreaCorrelation.h"
 #include "DriverSupport.h"
 #include "HandInpaintingArea.h"
+#include "HandInpaintingFill.h"
 #include "ZelBitmap.h"
 #include "ZelLTBitmap.h"
 #include "ZelTypes.h"
@@ -195,27 +196,26 @@ int main(int argc, char** argv) {
   TZelPixelMask dab;
   quill::HandInpaintingDab(dab, options.size);
 
-  // Marking, as the tool's click and first render run it.
+  const quill::THandInpaintingOptions fillOptions{.LongDefect = options.longDefect, .AntiAliasing = options.blend};
+
+  // Marking: the tool's click and first render.
   const auto markStart = std::chrono::steady_clock::now();
-  TAreaCorrelator engine(areaRect, quill::kHandInpaintingRadiusSquared, source, target);
-  quill::MarkHandInpaintingArea(engine, areaRect, dab);
-  engine.SplitBorder();
-  const int32_t rim = engine.Border().Count();
-  if (options.longDefect) engine.RemoveBorderOutliers(quill::kLongDefectFraction);
-  if (options.blend) engine.ComputeContactWeights();
+  quill::THandInpaintingFill fill;
+  fill.Mark(areaRect, source, target, dab);
+  fill.Restore(fillOptions);
   const auto markStop = std::chrono::steady_clock::now();
 
-  // Filling, as one pointer move runs it.
+  // Filling: one pointer move.
   uint8_t orientation = static_cast<uint8_t>(options.orientation);
-  if (options.orientation == kAutoOrientation) orientation = engine.FindBestOrientation(sourceRect);
-  engine.FillArea({sourceRect.Left, sourceRect.Top}, orientation, options.blend, options.mode,
-                  quill::kCorrectionOrder);
+  if (options.orientation == kAutoOrientation) orientation = fill.BestOrientation(sourceRect, fillOptions);
+  fill.Fill(sourceRect, orientation, options.mode, fillOptions);
   const auto fillStop = std::chrono::steady_clock::now();
+  const TAreaCorrelator& engine = *fill.Engine();
 
   if (!quill::WritePng(options.output, target, error)) return quill::Fail(kProgram, error);
 
   std::printf("area %s: %d rim pixels (%d after outlier removal), %d interior pixels\n",
-              Describe(areaRect).c_str(), rim, engine.Border().Count(), engine.Interior().Count());
+              Describe(areaRect).c_str(), fill.SplitRimCount(), engine.Border().Count(), engine.Interior().Count());
   std::printf("source %s, mode %d, blend %s\n", Describe(sourceRect).c_str(), options.mode,
               options.blend ? "on" : "off");
   std::printf("orientation %d (%s), correlation %.6f\n", orientation,

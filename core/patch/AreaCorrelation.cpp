@@ -94,12 +94,27 @@ void TAreaCorrelator::SplitBorder() {
     }
     return false;
   };
+  // Two passes, so that each list is sized once: growing it record by record would
+  // copy it over and over into fresh memory.
+  enum : uint8_t { kOutside, kRim, kInner };
+  std::vector<uint8_t> kind(FMask.size(), kOutside);
+  int32_t counts[3] = {0, 0, 0};
   for (int32_t x = 0; x < FWidth; ++x) {
     for (int32_t y = 0; y < FHeight; ++y) {
-      if (FMask[static_cast<size_t>(x) * FHeight + y] == 0) continue;
-      if (onRim(x, y)) {
+      const size_t cell = static_cast<size_t>(x) * FHeight + y;
+      if (FMask[cell] == 0) continue;
+      kind[cell] = onRim(x, y) ? kRim : kInner;
+      ++counts[kind[cell]];
+    }
+  }
+  FBorder.Reserve(counts[kRim]);
+  FInterior.Reserve(counts[kInner]);
+  for (int32_t x = 0; x < FWidth; ++x) {
+    for (int32_t y = 0; y < FHeight; ++y) {
+      const uint8_t k = kind[static_cast<size_t>(x) * FHeight + y];
+      if (k == kRim) {
         FBorder.Add(x, y);
-      } else {
+      } else if (k == kInner) {
         FInterior.Add(x, y);
       }
     }
@@ -139,10 +154,10 @@ void TAreaCorrelator::RemoveBorderOutliers(double fraction) {
 
 void TAreaCorrelator::ComputeContactWeights() { FInterior.ComputeWeights(FBorder); }
 
-bool TAreaCorrelator::SourceOf(const quill::TBorderPixel& record, quill::TPoint offset, uint8_t orientation,
-                               quill::TPoint& source) const {
+bool TAreaCorrelator::SourceOf(const quill::TBorderPixel& record, quill::TPoint offset,
+                               const quill::TVariantMap& variant, quill::TPoint& source) const {
   if (!InImage(record.Position.X, record.Position.Y)) return false;
-  const quill::TPoint& v = record.Variants[orientation];
+  const quill::TPoint v = variant(AreaPosition(record));
   const int64_t x = int64_t{offset.X} + v.X;
   const int64_t y = int64_t{offset.Y} + v.Y;
   if (!InImage(x, y)) return false;
@@ -153,11 +168,12 @@ bool TAreaCorrelator::SourceOf(const quill::TBorderPixel& record, quill::TPoint 
 double TAreaCorrelator::Correlation(const quill::TRect& sourceRect, uint8_t orientation) const {
   if (orientation >= kOrientations) return 0;
   const quill::TPoint corner{sourceRect.Left, sourceRect.Top};
+  const quill::TVariantMap variant = quill::VariantMap(FWidth, FHeight, orientation);
   TCorrelator correlator;
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
     const quill::TBorderPixel& record = FBorder.Record(i);
     quill::TPoint s;
-    if (!SourceOf(record, corner, orientation, s)) continue;
+    if (!SourceOf(record, corner, variant, s)) continue;
     const uint8_t* rim = FSource.GetPixelAddress(record.Position.X, record.Position.Y);
     const uint8_t* src = FSource.GetPixelAddress(s.X, s.Y);
     correlator.Add(src[2], rim[2]);
@@ -183,15 +199,16 @@ uint8_t TAreaCorrelator::FindBestOrientation(const quill::TRect& sourceRect) con
 void TAreaCorrelator::FillArea(quill::TPoint offset, uint8_t orientation, bool blend, int32_t mode,
                                uint8_t order) {
   if (orientation >= kOrientations) return;
+  const quill::TVariantMap variant = quill::VariantMap(FWidth, FHeight, orientation);
   switch (mode) {
     case kModeCopy:
-      FillCopy(offset, orientation, blend);
+      FillCopy(offset, variant, blend);
       break;
     case kModeBrightness:
-      FillBrightness(offset, orientation, order);
+      FillBrightness(offset, variant, order);
       break;
     case kModeColor:
-      FillColor(offset, orientation, blend, order);
+      FillColor(offset, variant, blend, order);
       break;
     default:
       break;
@@ -213,61 +230,62 @@ void TAreaCorrelator::PutFill(int32_t index, const uint8_t* fill, bool blend) {
   }
 }
 
-void TAreaCorrelator::FillCopy(quill::TPoint offset, uint8_t orientation, bool blend) {
+void TAreaCorrelator::FillCopy(quill::TPoint offset, const quill::TVariantMap& variant, bool blend) {
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
     quill::TPoint s;
-    if (SourceOf(FInterior.Record(i), offset, orientation, s)) {
+    if (SourceOf(FInterior.Record(i), offset, variant, s)) {
       PutFill(i, FSource.GetPixelAddress(s.X, s.Y), blend);
     }
   }
 }
 
-void TAreaCorrelator::FillBrightness(quill::TPoint offset, uint8_t orientation, uint8_t order) {
+void TAreaCorrelator::FillBrightness(quill::TPoint offset, const quill::TVariantMap& variant, uint8_t order) {
   TApproximation surface(FBorder.Count(), order);
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
     const quill::TBorderPixel& record = FBorder.Record(i);
     quill::TPoint s;
     double value = 0;
-    if (SourceOf(record, offset, orientation, s)) {
+    if (SourceOf(record, offset, variant, s)) {
       value = ChannelSum(FSource.GetPixelAddress(record.Position.X, record.Position.Y)) -
               ChannelSum(FSource.GetPixelAddress(s.X, s.Y));
     }
-    surface.AddSample(record.Variants[0].X, record.Variants[0].Y, value);
+    surface.AddSample(AreaPosition(record).X, AreaPosition(record).Y, value);
   }
   surface.Solve();
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
     const quill::TBorderPixel& record = FInterior.Record(i);
     quill::TPoint s;
-    if (!SourceOf(record, offset, orientation, s)) continue;
-    const double c = surface.Evaluate(record.Variants[0].X, record.Variants[0].Y);
+    if (!SourceOf(record, offset, variant, s)) continue;
+    const double c = surface.Evaluate(AreaPosition(record).X, AreaPosition(record).Y);
     const uint8_t* fill = FSource.GetPixelAddress(s.X, s.Y);
     uint8_t* out = FTarget.GetPixelAddress(record.Position.X, record.Position.Y);
     for (int ch = 0; ch < 3; ++ch) out[ch] = BrightenedChannel(fill[ch], c);
   }
 }
 
-void TAreaCorrelator::FillColor(quill::TPoint offset, uint8_t orientation, bool blend, uint8_t order) {
+void TAreaCorrelator::FillColor(quill::TPoint offset, const quill::TVariantMap& variant, bool blend,
+                                uint8_t order) {
   TApproximationBGR surface(FBorder.Count(), order);
   for (int32_t i = 0; i < FBorder.Count(); ++i) {
     const quill::TBorderPixel& record = FBorder.Record(i);
     quill::TPoint s;
     double r = 0, g = 0, b = 0;
-    if (SourceOf(record, offset, orientation, s)) {
+    if (SourceOf(record, offset, variant, s)) {
       const uint8_t* own = FSource.GetPixelAddress(record.Position.X, record.Position.Y);
       const uint8_t* src = FSource.GetPixelAddress(s.X, s.Y);
       b = int32_t{own[0]} - src[0];
       g = int32_t{own[1]} - src[1];
       r = int32_t{own[2]} - src[2];
     }
-    surface.AddSample(record.Variants[0].X, record.Variants[0].Y, r, g, b);
+    surface.AddSample(AreaPosition(record).X, AreaPosition(record).Y, r, g, b);
   }
   surface.Solve();
   for (int32_t i = 0; i < FInterior.Count(); ++i) {
     const quill::TBorderPixel& record = FInterior.Record(i);
     quill::TPoint s;
-    if (!SourceOf(record, offset, orientation, s)) continue;
+    if (!SourceOf(record, offset, variant, s)) continue;
     double r, g, b;
-    surface.Evaluate(record.Variants[0].X, record.Variants[0].Y, r, g, b);
+    surface.Evaluate(AreaPosition(record).X, AreaPosition(record).Y, r, g, b);
     const uint8_t* src = FSource.GetPixelAddress(s.X, s.Y);
     const uint8_t fill[3] = {CorrectedChannel(src[0], b), CorrectedChannel(src[1], g),
                              CorrectedChannel(src[2], r)};

@@ -125,18 +125,22 @@ class TAreaCorrelator {
   const quill::TRect& ImageBounds() const { return FImageBounds; }
 
  private:
+  // Record's position in area coordinates.
+  quill::TPoint AreaPosition(const quill::TBorderPixel& record) const {
+    return {record.Position.X - FAreaRect.Left, record.Position.Y - FAreaRect.Top};
+  }
   // Whether image position (X, Y) lies inside both images.
   bool InImage(int64_t x, int64_t y) const;
-  // Record's source position for Offset and Orientation, into Source; false when it
-  // or the record's own position lies outside the images.
-  bool SourceOf(const quill::TBorderPixel& record, quill::TPoint offset, uint8_t orientation,
+  // Record's source position for Offset and an orientation's Variant, into Source;
+  // false when it or the record's own position lies outside the images.
+  bool SourceOf(const quill::TBorderPixel& record, quill::TPoint offset, const quill::TVariantMap& variant,
                 quill::TPoint& source) const;
   // Writes Fill over interior record Index in Target, blended with its own Source
   // colour when Blend is set and it touches the rim.
   void PutFill(int32_t index, const uint8_t* fill, bool blend);
-  void FillCopy(quill::TPoint offset, uint8_t orientation, bool blend);
-  void FillBrightness(quill::TPoint offset, uint8_t orientation, uint8_t order);
-  void FillColor(quill::TPoint offset, uint8_t orientation, bool blend, uint8_t order);
+  void FillCopy(quill::TPoint offset, const quill::TVariantMap& variant, bool blend);
+  void FillBrightness(quill::TPoint offset, const quill::TVariantMap& variant, uint8_t order);
+  void FillColor(quill::TPoint offset, const quill::TVariantMap& variant, bool blend, uint8_t order);
 
   quill::TRect FAreaRect;
   int32_t FWidth;

@@ -52,21 +52,17 @@ void TBorderArea8::Add(int32_t x, int32_t y) {
     FRecords.resize(FRecords.size() + kGrowth);
     FInfo.resize(FInfo.size() + kGrowth);
   }
-  const int32_t w = FWidth;
-  const int32_t h = FHeight;
-  quill::TBorderPixel& record = FRecords[FCount];
-  record.Variants = {{{x, y},
-                      {w - 1 - x, y},
-                      {y, w - 1 - x},
-                      {y, x},
-                      {w - 1 - x, h - 1 - y},
-                      {x, h - 1 - y},
-                      {h - 1 - y, w - 1 - x},
-                      {h - 1 - y, x}}};
-  record.Position = {FLeft + x, FTop + y};
+  FRecords[FCount].Position = {FLeft + x, FTop + y};
   FInfo[FCount] = {};
   IndexRecord(FCount);
   ++FCount;
+}
+
+void TBorderArea8::Reserve(int32_t count) {
+  if (count <= Capacity()) return;
+  const size_t blocks = (static_cast<size_t>(count) + kGrowth - 1) / kGrowth;
+  FRecords.resize(blocks * kGrowth);
+  FInfo.resize(blocks * kGrowth);
 }
 
 void TBorderArea8::Clear() {
@@ -117,7 +113,7 @@ void TBorderArea8::ComputeWeights(const TBorderArea8& other) {
     const quill::TPoint& p = FRecords[i].Position;
     for (const TNeighbour& n : kNeighbours) {
       if (other.FirstAt(int64_t{p.X} + n.Dx, int64_t{p.Y} + n.Dy) >= 0) {
-        FInfo[i].BorderWeight += n.Weight;
+        FInfo[i].BorderWeight = static_cast<uint8_t>(FInfo[i].BorderWeight + n.Weight);
       }
     }
   }
@@ -126,7 +122,7 @@ void TBorderArea8::ComputeWeights(const TBorderArea8& other) {
     const quill::TPoint& p = FRecords[i].Position;
     for (const TNeighbour& n : kNeighbours) {
       const int32_t j = FirstAt(int64_t{p.X} + n.Dx, int64_t{p.Y} + n.Dy);
-      if (j >= 0 && FInfo[j].BorderWeight == 0) FInfo[i].InnerWeight += n.Weight;
+      if (j >= 0 && FInfo[j].BorderWeight == 0) FInfo[i].InnerWeight = static_cast<uint8_t>(FInfo[i].InnerWeight + n.Weight);
     }
   }
 }

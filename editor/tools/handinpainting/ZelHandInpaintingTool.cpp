@@ -258,7 +258,6 @@ TZelHandInpaintingTool::TZelHandInpaintingTool(TZelComponent* owner)
 }
 
 TZelHandInpaintingTool::~TZelHandInpaintingTool() {
-  Correlator.reset();
   delete Frame;
   delete Button;
 }
@@ -359,9 +358,12 @@ void TZelHandInpaintingTool::DocumentOpened(TZelGraphicsDocument* document) {
 
 void TZelHandInpaintingTool::DocumentClosing(TZelGraphicsDocument* document) {
   TZelBrushTool::DocumentClosing(document);
-  if (Document == document) EndOperation();
+  // The tools hear of the close before the save question: an unconfirmed fill is
+  // dropped, so it is neither saved nor, when the user keeps the document, left
+  // behind as a record that would have cut off the redo steps.
+  if (Document == document) CancelOperation();
   // The engine refers to the closing document's images.
-  Correlator.reset();
+  AreaFill.Release();
   Filling = false;
   Frame->TargetImage->setVisible(false);
   Frame->HandyImage->setVisible(false);
@@ -396,14 +398,10 @@ void TZelHandInpaintingTool::SetSize(int32_t value) {
 
 void TZelHandInpaintingTool::ProcessDab(const quill::TRect& /*rect*/) {
   if (!Filling) {
-    Correlator.reset();
-    Correlator = std::make_unique<TAreaCorrelator>(AreaRect, quill::kHandInpaintingRadiusSquared,
-                                                   *Committed, *Live);
-    quill::MarkHandInpaintingArea(*Correlator, AreaRect, DabMask);
-    NeedsSplit = true;
+    AreaFill.Mark(AreaRect, *Committed, *Live, DabMask);
     RenderFill(false);
-  } else if (Correlator != nullptr) {
-    if (AutoReflection) SetReflection(Correlator->FindBestOrientation(SourceRect));
+  } else if (AreaFill.Marked()) {
+    if (AutoReflection) SetReflection(AreaFill.BestOrientation(SourceRect, FillOptions()));
     RenderFill(true);
   }
 }
@@ -429,13 +427,13 @@ void TZelHandInpaintingTool::SetAutoReflection(bool value) {
 
 void TZelHandInpaintingTool::SetLongDefect(bool value) {
   LongDefect = value;
-  NeedsSplit = true;
+  AreaFill.OptionsChanged();
   SetChecked(Frame->LongDefectTBXCheckBox, value);
 }
 
 void TZelHandInpaintingTool::SetAntiAliasing(bool value) {
   AntiAliasing = value;
-  NeedsSplit = true;
+  AreaFill.OptionsChanged();
   SetChecked(Frame->AntiAliasingTBXCheckBox, value);
 }
 
@@ -493,15 +491,11 @@ bool TZelHandInpaintingTool::PointerNearMark() const {
 }
 
 void TZelHandInpaintingTool::Cancel() {
-  Filling = false;
-  if (Document != nullptr) {
-    // The fill becomes a record and is undone, so the redo step keeps it; the
-    // history below it stays as it was. A fill that changed nothing inside the image
-    // makes no record, and then nothing is undone.
-    TZelGraphicsDocument* document = Document;
-    const TZelCommandState* before = document->GetHistory().GetUndoState();
-    EndOperation();
-    if (document->GetHistory().GetUndoState() != before && GraphicsEditor->CanUndo()) GraphicsEditor->Undo();
+  if (Filling) {
+    // The live fill is dropped without a record: a record, even one undone at once,
+    // would cut off every redo step.
+    Filling = false;
+    CancelOperation();
   } else if (GraphicsEditor != nullptr && GraphicsEditor->CanUndo()) {
     GraphicsEditor->Undo();
   }
@@ -510,24 +504,17 @@ void TZelHandInpaintingTool::Cancel() {
 }
 
 void TZelHandInpaintingTool::RenderFill(bool final) {
-  if (Live == nullptr || Correlator == nullptr) return;
+  if (Live == nullptr || !AreaFill.Marked()) return;
   const int32_t side = TargetBitmap.width();
   const int32_t margin = (side - Size) / 2;
   const quill::TPoint corner{AreaRect.Left - margin, AreaRect.Top - margin};
   // The final render shows only the area; the first shows its surroundings too.
   const quill::TRect drawn = final ? quill::TRect{margin, margin, margin + Size, margin + Size} : quill::TRect{0, 0, side, side};
   auto render = [&](QImage& picture, QWidget* view, uint8_t orientation, int32_t mode) {
-    if (NeedsSplit) {
-      Correlator->SplitBorder();
-      if (LongDefect) Correlator->RemoveBorderOutliers(quill::kLongDefectFraction);
-      if (AntiAliasing) Correlator->ComputeContactWeights();
-      NeedsSplit = false;
-    }
-    // Every fill starts from the area as it was: no pixel keeps an earlier fill.
-    RestoreArea();
     if (final) {
-      Correlator->FillArea({SourceRect.Left, SourceRect.Top}, orientation, AntiAliasing, mode,
-                           quill::kCorrectionOrder);
+      AreaFill.Fill(SourceRect, orientation, mode, FillOptions());
+    } else {
+      AreaFill.Restore(FillOptions());
     }
     CopyPreview(picture, *Live, corner, drawn, view);
   };
@@ -602,9 +589,8 @@ void TZelHandInpaintingTool::RecordControl(const QString& control, const QString
   Playback->RecordLine(Name + line);
 }
 
-void TZelHandInpaintingTool::RestoreArea() {
-  const quill::TRect inside = IntersectRect(AreaRect, Live->GetBounds());
-  if (!inside.IsEmpty()) Live->CopyRect(inside.Left, inside.Top, *Committed, inside);
+quill::THandInpaintingOptions TZelHandInpaintingTool::FillOptions() const {
+  return {.LongDefect = LongDefect, .AntiAliasing = AntiAliasing};
 }
 
 void TZelHandInpaintingTool::CopyPreview(QImage& picture, const TZelPixels& source, const quill::TPoint& corner,

@@ -11,9 +11,10 @@
 // and rim pixels of a minority colour left out of the fit (LongDefect). The previews
 // show the fill magnified (and, with TwoPreviews, the raw source beside it). A second
 // click (or Enter) confirms: one undo record of the area. Cancel (the button, Esc,
-// Ctrl+Z, the script, a stopped demo) takes the fill back: its record is committed
-// and undone, so the history below it is as before the fill; in the
-// marking state the script's Cancel undoes the last edit.
+// Ctrl+Z, the script, a stopped demo) drops the fill without a record, so the
+// history, its redo steps and the saved mark stay as they were; in the marking state
+// the script's Cancel undoes the last edit. A document that starts closing drops an
+// unconfirmed fill the same way, before the save question.
 //
 // Every fill starts from the committed pixels of the area, so a source square partly
 // outside the image fills only the pixels whose source lies inside, and the rest show
@@ -51,6 +52,7 @@
 #include <memory>
 
 #include "AreaCorrelation.h"
+#include "HandInpaintingFill.h"
 #include "PointerDriver.h"
 #include "ZelDrawTool.h"
 #include "ZelForms.h"
@@ -141,10 +143,10 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   bool MarkSet = false;
   bool AntiAliasing = true;
   bool Filling = false;
-  bool NeedsSplit = false;
   quill::TRect AreaRect;
   quill::TRect SourceRect;
-  std::unique_ptr<TAreaCorrelator> Correlator;
+  // The engine over the marked area and the fill sequence run on it.
+  quill::THandInpaintingFill AreaFill;
   // The preview pictures: TargetImage's and HandyImage's.
   QImage TargetBitmap;
   QImage HandyBitmap;
@@ -164,8 +166,8 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) override;
   // Back to marking; the loupe shows when on; the previews take their sizes.
   void DocumentOpened(TZelGraphicsDocument* document) override;
-  // A running operation is ended (committed); the engine freed; back to marking with
-  // the previews hidden.
+  // A running operation is cancelled (no record); the engine freed; back to marking
+  // with the previews hidden.
   void DocumentClosing(TZelGraphicsDocument* document) override;
   // The frame and the button show or hide with Value.
   void SetAvailable(bool value) override;
@@ -207,7 +209,8 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   void SetMark(bool value);
   // A confirmation was made within 3 pixels of Pointer.
   bool PointerNearMark() const;
-  // Takes the fill back (or, while marking, the last edit); recorded.
+  // While filling: drops the fill, no record; while marking: undoes the last edit.
+  // Recorded.
   void Cancel();
   // Fills (Final) or restores the area and shows it in the previews.
   void RenderFill(bool final);
@@ -228,8 +231,8 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   void RecordControl(const QString& control, const QString& line);
 
  private:
-  // Puts the committed pixels of the area back into the live image.
-  void RestoreArea();
+  // LongDefect and AntiAliasing, for the fill sequence.
+  quill::THandInpaintingOptions FillOptions() const;
   // The pixels Drawn of Picture show Source from Corner on (picture pixel (x, y) shows
   // Corner + (x, y)); grey where Source has none. Then View repaints.
   static void CopyPreview(QImage& picture, const TZelPixels& source, const quill::TPoint& corner,

@@ -436,7 +436,7 @@ TEST(AreaFill, SourceRunningOffTheImageFillsOnlyWhatItCovers) {
   engine.FillArea({25, 10}, 0, false, TAreaCorrelator::kModeCopy, 2);
   for (int i = 0; i < engine.Interior().Count(); ++i) {
     const quill::TBorderPixel& r = engine.Interior().Record(i);
-    const bool covered = 25 + r.Variants[0].X < 30;
+    const bool covered = 25 + engine.Interior().Variant(i, 0).X < 30;
     EXPECT_EQ(PixelAt(target, r.Position.X, r.Position.Y) != 0, covered)
         << r.Position.X << ", " << r.Position.Y;
   }

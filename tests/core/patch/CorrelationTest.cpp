@@ -67,15 +67,14 @@ TEST(BorderArea8, VariantsMapTheAreaOntoTheSourceRegion) {
     const bool turned = k == 2 || k == 3 || k == 6 || k == 7;
     std::set<std::pair<int, int>> seen;
     for (int i = 0; i < list.Count(); ++i) {
-      const quill::TPoint v = list.Record(i).Variants[k];
+      const quill::TPoint v = list.Variant(i, static_cast<uint8_t>(k));
       EXPECT_TRUE(v.X >= 0 && v.X < (turned ? h : w) && v.Y >= 0 && v.Y < (turned ? w : h))
           << "orientation " << k;
       seen.insert({v.X, v.Y});
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(w * h)) << "orientation " << k;
   }
-  const quill::TBorderPixel& corner = list.Record(list.IndexOf(14, 20));
-  EXPECT_EQ(corner.Variants[0], (quill::TPoint{4, 0})) << "variant 0 is the area position";
+  EXPECT_EQ(list.Variant(list.IndexOf(14, 20), 0), (quill::TPoint{4, 0})) << "variant 0 is the area position";
 }
 
 TEST(BorderArea8, GrowsByBlocksAndKeepsItsRecords) {
@@ -93,6 +92,18 @@ TEST(BorderArea8, GrowsByBlocksAndKeepsItsRecords) {
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(list.Capacity(), 1024);
   EXPECT_FALSE(list.Contains(0, 0));
+}
+
+TEST(BorderArea8, ReservesWholeBlocksOnceAndNeverShrinks) {
+  TBorderArea8 list({0, 0, 40, 40});
+  list.Reserve(513);
+  EXPECT_EQ(list.Capacity(), 1024);
+  for (int i = 0; i < 1024; ++i) list.Add(i % 40, i / 40);
+  EXPECT_EQ(list.Capacity(), 1024) << "the reserved room takes the records without growing";
+  EXPECT_EQ(list.IndexOf(23, 25), 1023);
+  list.Reserve(10);
+  EXPECT_EQ(list.Capacity(), 1024);
+  EXPECT_EQ(list.Count(), 1024);
 }
 
 TEST(BorderArea8, PointsOutsideTheAreaAreNotAdded) {

@@ -2,7 +2,8 @@
 // player's pointer driver on the sample photo gives the patch-fill driver's very
 // pixels; confirm, cancel, undo and redo; the orientation steps; the faults kept out
 // (a size change while filling, previews sized before layout, the engine outliving
-// its document, Cancel after a fill beside the image); the pointer keys; the options
+// its document, Cancel after a fill beside the image, Cancel or a close while filling
+// touching the history); the pointer keys; the options
 // through their commands and controls, recorded.
 
 #include <gtest/gtest.h>
@@ -10,7 +11,12 @@
 #include <QCheckBox>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QPushButton>
 #include <QToolButton>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "Module.h"
 #include "ToolTesting.h"
@@ -33,6 +39,32 @@ class HandInpaintingToolTest : public BrushToolTest {
   }
 
   void Click() { Buttons(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP); }
+
+  // Marks the area around Area, fills it from around Source and confirms it.
+  void FillAndConfirm(const quill::TPoint& area, const quill::TPoint& source) {
+    MoveTo(area);
+    Click();
+    MoveTo(source);
+    Click();
+    ASSERT_FALSE(tool_->Filling);
+  }
+
+  // Marks the sample's area and fills it, unconfirmed, from beside the usual source.
+  void StartFill() {
+    MoveTo(kArea);
+    Click();
+    MoveTo({kSource.X + 40, kSource.Y});
+    ASSERT_TRUE(tool_->Filling);
+  }
+
+  // The fill was dropped: back to marking, Image shown, the history's Count records
+  // and its redo step untouched.
+  void ExpectFillDropped(const QImage& image, int count) {
+    EXPECT_FALSE(tool_->Filling);
+    EXPECT_EQ(Live(), image);
+    EXPECT_EQ(document_->GetHistory().GetCount(), count);
+    EXPECT_TRUE(editor_->CanRedo());
+  }
 
   // The patch-fill driver's picture for the sample's area and source with Options;
   // Orientation gets the orientation it chose.
@@ -90,6 +122,60 @@ TEST_F(HandInpaintingToolTest, AFillOverTheSampleCableGivesTheDriversPixelsAndCo
   EXPECT_EQ(Live(), expected);
   editor_->UndoClick();
   EXPECT_EQ(Live(), before);
+}
+
+// Each way to cancel a running fill drops it and leaves the history, its redo step
+// included, as it was: Redo still brings back the undone fill, not the cancelled one.
+TEST_F(HandInpaintingToolTest, CancelWhileFillingKeepsTheRedoSteps) {
+  ASSERT_NE(OpenSample(), nullptr);
+  const QImage opened = Live();
+  FillAndConfirm(kArea, kSource);
+  const QImage confirmed = Live();
+  editor_->UndoClick();
+  ASSERT_TRUE(editor_->CanRedo());
+
+  const std::vector<std::pair<const char*, std::function<void()>>> cancels = {
+      {"the Cancel button", [&] { tool_->Frame->CancelTBXButton->click(); }},
+      {"Esc", [&] { View()->KeyDown(quill::VK_ESCAPE, 0); }},
+      {"Ctrl+Z", [&] { View()->KeyDown('Z', quill::ssCtrl); }},
+      {"the script", [&] { Command(tool_, QStringLiteral("HANDINPAINTINGCANCELBUTTON"), 0); }},
+      {"a stopped demo", [&] { tool_->CancelPendingWork(); }}};
+  for (const auto& [name, cancel] : cancels) {
+    SCOPED_TRACE(name);
+    StartFill();
+    ASSERT_NE(Live(), opened);
+    cancel();
+    ExpectFillDropped(opened, 1);
+  }
+  editor_->RedoClick();
+  EXPECT_EQ(Live(), confirmed);
+}
+
+// The tools hear of a close before the save question: an unconfirmed fill must be gone
+// by then, so Yes cannot save it and Cancel finds the history as it was.
+TEST_F(HandInpaintingToolTest, ClosingWithAFillOpenDropsItBeforeTheSaveQuestion) {
+  ASSERT_NE(OpenSample(), nullptr);
+  FillAndConfirm(kArea, kSource);
+  const QImage first = Live();
+  FillAndConfirm({kArea.X - 60, kArea.Y + 100}, {kSource.X - 60, kSource.Y + 100});
+  const QImage second = Live();
+  editor_->UndoClick();
+  ASSERT_EQ(Live(), first);
+
+  StartFill();
+  ASSERT_NE(Live(), first);
+  QImage atQuestion;
+  answer_ = [&](const QString&, uint32_t) {
+    atQuestion = Live();
+    return quill::IDCANCEL;
+  };
+  editor_->CloseClick();
+  ProcessEvents();
+  ASSERT_EQ(editor_->GetDocumentCount(), 1);
+  EXPECT_EQ(atQuestion, first);  // what Yes would save
+  ExpectFillDropped(first, 2);
+  editor_->RedoClick();
+  EXPECT_EQ(Live(), second);
 }
 
 TEST_F(HandInpaintingToolTest, TheChosenOrientationModeAndBlendGiveTheDriversPixels) {
@@ -150,11 +236,11 @@ TEST_F(HandInpaintingToolTest, ClosingTheDocumentFreesTheEngineAndAFillBesideThe
   MoveTo(kArea);
   Click();
   MoveTo(kSource);
-  ASSERT_NE(tool_->Correlator, nullptr);
+  ASSERT_TRUE(tool_->AreaFill.Marked());
   answer_ = [](const QString&, uint32_t) { return quill::IDNO; };
   editor_->CloseClick();
   ProcessEvents();
-  EXPECT_EQ(tool_->Correlator, nullptr);
+  EXPECT_FALSE(tool_->AreaFill.Marked());
   EXPECT_FALSE(tool_->Filling);
 
   ASSERT_NE(OpenSample(), nullptr);
