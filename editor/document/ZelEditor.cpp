@@ -548,7 +548,12 @@ void TZelEditor::UndoClick() {
 
 void TZelEditor::UndoAllClick() {
   if (!CanUndo()) return;
-  while (CanUndo()) Undo();
+  while (CanUndo()) {
+    // A step that could not be undone leaves the history where it was: stop there.
+    const int cursor = GetHistory()->GetCursor();
+    Undo();
+    if (GetHistory()->GetCursor() == cursor) return;
+  }
   if (TZelDocument* document = GetLastDocument()) document->Saved = true;
 }
 

@@ -100,12 +100,15 @@ void TZelGraphicsDocument::SetSelection(const quill::TRect& rect) {
 
 // ---- Operation state ----
 
-void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
+bool TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
+  // A running operation has separated the images already, so a refusal never comes
+  // after its commit.
+  if (!SeparateImages()) return false;
   if (Running) EndOperation(this);
-  SeparateImages();
   DirtyRect = quill::TRect();
   RunningTool = tool;
   Running = true;
+  return true;
 }
 
 void TZelGraphicsDocument::EndOperation(const void* requester) {
@@ -265,15 +268,28 @@ bool TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& o
   return true;
 }
 
-void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
+bool TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
                                    const quill::TLosslessJpeg::TGeometry& jpeg) {
-  SetOriginalImage(original);
-  CurrentImage.AssignPixels(current);
+  // Both images are made before either replaces its own, so a failure changes
+  // nothing; the committed block makes room for them first (restoring is never done
+  // inside an operation) and is made again afterwards.
+  const bool ownCommittedBlock = !FCommittedShared;
+  ShareCommittedCopy();
+  TZelLTBitmap restoredOriginal;
+  TZelLTBitmap restoredCurrent;
+  if (!restoredOriginal.AssignPixels(original) || !restoredCurrent.AssignPixels(current)) return false;
+  FOriginalBlock.Swap(restoredOriginal);
+  FOriginalShared = false;
+  CurrentImage.Swap(restoredCurrent);
+  restoredOriginal.Clear();
+  restoredCurrent.Clear();
+  FCommittedShared = !ownCommittedBlock;
   Recommit();
   // The pixels went back to an earlier geometry: so does the JPEG object, or a later
   // redo of a crop would crop it twice and a save would show a stale picture.
   if (HasJpeg()) JPEG->SetGeometry(jpeg);
   GeometryChanged();
+  return true;
 }
 
 std::unique_ptr<TZelLTBitmap> TZelGraphicsDocument::ResampledCopy(int32_t size) const {
@@ -340,19 +356,28 @@ void TZelGraphicsDocument::GeometryChanged() {
 }
 
 void TZelGraphicsDocument::Recommit() {
-  if (!FCommittedShared) CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
+  if (!FCommittedShared && !CopyBitmapToBuffer(CurrentImage, FCommittedBlock)) FCommittedShared = true;
   AttachViews();
 }
 
-void TZelGraphicsDocument::SeparateImages() {
-  if (FOriginalShared) {
-    FOriginalShared = false;
-    FOriginalBlock.AssignPixels(CurrentImage.GetPixels());
+bool TZelGraphicsDocument::SeparateImages() {
+  // A block is unused while its view shares CurrentImage's pixels: both are filled
+  // before either view moves to its own.
+  if ((FOriginalShared && !FOriginalBlock.AssignPixels(CurrentImage.GetPixels())) ||
+      (FCommittedShared && !CopyBitmapToBuffer(CurrentImage, FCommittedBlock))) {
+    if (FOriginalShared) FOriginalBlock.Clear();
+    if (FCommittedShared) FCommittedBlock.FreeBits();
+    return false;
   }
-  if (FCommittedShared) {
-    FCommittedShared = false;
-    CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
-  }
+  FOriginalShared = false;
+  FCommittedShared = false;
+  AttachViews();
+  return true;
+}
+
+void TZelGraphicsDocument::ShareCommittedCopy() {
+  FCommittedShared = true;
+  FCommittedBlock.FreeBits();
   AttachViews();
 }
 

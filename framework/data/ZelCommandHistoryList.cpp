@@ -11,10 +11,10 @@ void TZelCommandHistoryList::Add(std::unique_ptr<TZelCommandState> state) {
   ++cursor_;
 }
 
-void TZelCommandHistoryList::Undo() {
-  if (!CanUndo()) return;
+bool TZelCommandHistoryList::Undo() {
+  if (!CanUndo() || !states_[static_cast<size_t>(cursor_ - 1)]->TryUndo()) return false;
   --cursor_;
-  states_[static_cast<size_t>(cursor_)]->Undo();
+  return true;
 }
 
 bool TZelCommandHistoryList::Redo() {

@@ -296,7 +296,7 @@ void TZelCrop2Tool::CropTo(const quill::TRect& rect) {
       ZelApplication->MessageBox(GetLocalizedString(kCropMemoryText), MB_ICONERROR);
       return;
     }
-    BeginOperation(GraphicsEditor->GetCurrentView());
+    if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
     document->Crop(rect);
     document->AddCommandState(std::make_unique<TZelCrop2CommandState>(
         this, document, rect, savedBounds, std::move(imageBefore), std::move(originalBefore), jpegBefore));
@@ -429,10 +429,8 @@ TZelCrop2CommandState::TZelCrop2CommandState(TZelCrop2Tool* tool, TZelGraphicsDo
   document->Saved = false;
 }
 
-void TZelCrop2CommandState::Undo() {
-  Document->Restore(*ImageBefore, *OriginalBefore, JpegBefore);
-  Document->SetSelection(SavedBounds);
-  TZelCustomGraphicsCommandState::Undo();
+bool TZelCrop2CommandState::TryUndo() {
+  return UndoGeometry(*ImageBefore, *OriginalBefore, JpegBefore, SavedBounds);
 }
 
 void TZelCrop2CommandState::Redo() {

@@ -178,9 +178,12 @@ class TZelCrop2CommandState : public TZelCustomGraphicsCommandState {
                         const quill::TRect& savedBounds, std::unique_ptr<TZelPixelBuffer> imageBefore,
                         std::unique_ptr<TZelPixelBuffer> originalBefore,
                         const quill::TLosslessJpeg::TGeometry& jpegBefore);
+  // TryUndo.
+  void Undo() override { TryUndo(); }
   // Both images and the JPEG geometry come back, then the selection. The modified
-  // mark stays.
-  void Undo() override;
+  // mark stays. Images that cannot be allocated give the memory message and leave
+  // the document (and so the history) as it was: false.
+  bool TryUndo() override;
   // The crop again; marks the document modified.
   void Redo() override;
   int64_t GetSize() const override;

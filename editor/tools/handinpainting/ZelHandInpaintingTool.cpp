@@ -462,8 +462,7 @@ void TZelHandInpaintingTool::UpdateFill() {
   SourceRect = quill::HandInpaintingSquare(Pointer, Size);
   if (Document == nullptr) {
     TZelGraphicsView* view = GraphicsEditor != nullptr ? GraphicsEditor->GetCurrentView() : nullptr;
-    if (view == nullptr) return;
-    BeginOperation(view);
+    if (view == nullptr || !BeginOperation(view)) return;
   }
   ApplyDab(AreaRect);
   AddDirtyRect(AreaRect, false);
@@ -475,6 +474,8 @@ void TZelHandInpaintingTool::ToggleFillState() {
     AreaRect = quill::HandInpaintingSquare(Pointer, Size);
     SizePreviews();
     UpdateFill();
+    // Refused for want of memory: no fill is open.
+    if (Document == nullptr) return;
   } else if (Document != nullptr) {
     EndOperation();
     SetMark(true);

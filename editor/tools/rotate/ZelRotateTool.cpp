@@ -263,7 +263,7 @@ void TZelRotateTool::FlipVertical() { Perform(quill::kFlipVertical); }
 void TZelRotateTool::Perform(uint8_t kind) {
   if (kind < quill::kRotateLeft || kind > quill::kFlipVertical || !quill::ToolMayStart(*this)) return;
   const quill::TZelHourglass hourglass;
-  BeginOperation(GraphicsEditor->GetCurrentView());
+  if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
   Kind = kind;
   quill::ApplyRotation(*Document, kind);
   RefreshPreview();

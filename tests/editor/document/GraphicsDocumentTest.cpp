@@ -123,7 +123,7 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   TZelGraphicsDocument* document = OpenPicture(10, 10);
   ASSERT_NE(document, nullptr);
   document->SetSelection({1, 1, 9, 9});
-  document->Resize(15, 15);
+  ASSERT_TRUE(document->Resize(15, 15));
   EXPECT_EQ(document->Selection, (quill::TRect{2, 2, 13, 13}));
   EXPECT_EQ(document->OriginalImage.GetBounds(), (quill::TRect{0, 0, 15, 15}));
   EXPECT_EQ(document->CommittedCopy.GetBounds(), (quill::TRect{0, 0, 15, 15}));
@@ -131,7 +131,7 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   // A thin selection shrunk below a pixel comes out inverted: it must not become the
   // bounds a save writes.
   document->SetSelection({5, 5, 6, 6});
-  document->Resize(4, 4);
+  ASSERT_TRUE(document->Resize(4, 4));
   EXPECT_FALSE(document->HasSelection());
   EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 4, 4}));
 }
@@ -194,11 +194,11 @@ TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels
   TZelPixelBuffer current;
   TZelPixelBuffer original;
   quill::TLosslessJpeg::TGeometry geometry;
-  document->Snapshot(current, original, geometry);
+  ASSERT_TRUE(document->Snapshot(current, original, geometry));
   document->Crop(crop);
   document->RotateLeft();
   document->RotateRight();                           // undo the turn
-  document->Restore(current, original, geometry);    // undo the crop
+  ASSERT_TRUE(document->Restore(current, original, geometry));  // undo the crop
   const std::vector<uint8_t> undone = LosslessSave(*document);
   EXPECT_EQ(undone, unedited);
   EXPECT_LE(MeanDifference(undone, *document), 3.0);
@@ -214,7 +214,7 @@ TEST_F(GraphicsDocumentTest, OperationStateAndDirtyRectangle) {
   TZelGraphicsDocument* document = OpenPicture(40, 30);
   ASSERT_NE(document, nullptr);
   auto* tool = ZelApplication->NewComponent<InvertTool>();
-  document->BeginOperation(tool);
+  ASSERT_TRUE(document->BeginOperation(tool));
   document->AddDirtyRect({1, 1, 5, 5}, false);
   document->AddDirtyRect({10, 10, 12, 12}, false);
   EXPECT_EQ(document->DirtyRect, (quill::TRect{1, 1, 12, 12}));

@@ -57,11 +57,11 @@ class CropState : public TZelCustomGraphicsCommandState {
  public:
   CropState(TZelGraphicsDocument* document, const quill::TRect& rect)
       : TZelCustomGraphicsCommandState(nullptr, rect, document) {
-    document->Snapshot(current_, original_, jpeg_);
+    EXPECT_TRUE(document->Snapshot(current_, original_, jpeg_));
     document->Crop(rect);
   }
   void Undo() override {
-    Document->Restore(current_, original_, jpeg_);
+    EXPECT_TRUE(Document->Restore(current_, original_, jpeg_));
     TZelCustomGraphicsCommandState::Undo();
   }
   void Redo() override {

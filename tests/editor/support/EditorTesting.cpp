@@ -158,7 +158,7 @@ void InvertTool::InvertRect(const quill::TRect& rect) {
 }
 
 void InvertTool::Invert(TZelGraphicsView* view, const quill::TRect& rect) {
-  BeginOperation(view);
+  if (!BeginOperation(view)) return;
   InvertRect(rect);
   EndOperation();
 }
