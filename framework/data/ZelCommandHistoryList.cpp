@@ -12,9 +12,11 @@ void TZelCommandHistoryList::Add(std::unique_ptr<TZelCommandState> state) {
 }
 
 bool TZelCommandHistoryList::Undo() {
-  if (!CanUndo() || !states_[static_cast<size_t>(cursor_ - 1)]->TryUndo()) return false;
+  if (!CanUndo()) return false;
   --cursor_;
-  return true;
+  if (states_[static_cast<size_t>(cursor_)]->TryUndo()) return true;
+  ++cursor_;
+  return false;
 }
 
 bool TZelCommandHistoryList::Redo() {

@@ -57,8 +57,8 @@ class TZelCommandHistoryList {
   // State and moves the cursor past it. Redo is not called. A null State changes
   // nothing.
   void Add(std::unique_ptr<TZelCommandState> state);
-  // When CanUndo: the state before the cursor is undone (TryUndo), then the cursor
-  // steps back; a state that could not be undone leaves the cursor where it was.
+  // When CanUndo: the cursor steps back, then the state at the new cursor is undone
+  // (TryUndo); a state that could not be undone puts the cursor back where it was.
   // Whether the cursor stepped back.
   bool Undo();
   // When CanRedo: the state at the cursor is redone (TryRedo), then the cursor steps
