@@ -54,6 +54,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "LosslessJpeg.h"
@@ -164,15 +165,17 @@ class TZelGraphicsDocument : public TZelDocument {
 
   // ---- Geometry (each ends with GeometryChanged and re-commits) ----
 
-  // 90 degrees counter-clockwise: the images, the selection and the JPEG object.
-  void RotateLeft();
-  void RotateRight();
-  void FlipHorizontal();
-  void FlipVertical();
-  // Keeps Rect of the image (clipped to it; nothing at all when that is empty) and
-  // clears the selection. The JPEG object's region starts at the block-aligned origin
-  // with the crop's own size.
-  void Crop(const quill::TRect& rect);
+  // 90 degrees counter-clockwise: the images, the selection and the JPEG object. False,
+  // with nothing changed, when the turned images cannot be allocated (so for each
+  // geometry change below).
+  [[nodiscard]] bool RotateLeft();
+  [[nodiscard]] bool RotateRight();
+  [[nodiscard]] bool FlipHorizontal();
+  [[nodiscard]] bool FlipVertical();
+  // Keeps Rect of the image (clipped to it; nothing at all when that is empty, which
+  // counts as done) and clears the selection. The JPEG object's region starts at the
+  // block-aligned origin with the crop's own size.
+  [[nodiscard]] bool Crop(const quill::TRect& rect);
   // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
   // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
   // it empty or the whole image. The JPEG object's region becomes the new size. While
@@ -226,6 +229,12 @@ class TZelGraphicsDocument : public TZelDocument {
   // The committed copy shares CurrentImage's pixels and its own block is released:
   // room for a geometry change, valid only outside a running operation.
   void ShareCommittedCopy();
+  // Reshape(image, previous) changes Image in place, handing its old content to
+  // Previous when given; false, unchanged, when it cannot.
+  using TReshape = std::function<bool(TZelLTBitmap& image, TZelLTBitmap* previous)>;
+  // Reshape on the original image (while it has its own block) and on CurrentImage:
+  // both or neither. The committed block is given up for room and made again.
+  [[nodiscard]] bool ReshapeImages(const TReshape& reshape);
   // Describes OriginalImage and CommittedCopy anew over the blocks they use.
   void AttachViews();
   // Whether the JPEG object exists and holds an image.

@@ -121,7 +121,8 @@ void TZelGraphicsTool::EndOperation() {
 
 void TZelGraphicsTool::CancelOperation() {
   if (Document != nullptr && Document->Running) {
-    Live->CopyFrom(*Committed);
+    // A committed copy that shares the live image's pixels has nothing to give back.
+    if (Committed->Bits() != Live->Bits()) Live->CopyFrom(*Committed);
     View->update();
     Document->ResetOperation();
     ClearOperationFields();

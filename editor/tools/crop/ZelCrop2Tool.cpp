@@ -297,7 +297,12 @@ void TZelCrop2Tool::CropTo(const quill::TRect& rect) {
       return;
     }
     if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
-    document->Crop(rect);
+    if (!document->Crop(rect)) {
+      // Nothing was cropped: no record.
+      CancelOperation();
+      ZelApplication->MessageBox(GetLocalizedString(kCropMemoryText), MB_ICONERROR);
+      return;
+    }
     document->AddCommandState(std::make_unique<TZelCrop2CommandState>(
         this, document, rect, savedBounds, std::move(imageBefore), std::move(originalBefore), jpegBefore));
     EndOperation();
@@ -433,10 +438,14 @@ bool TZelCrop2CommandState::TryUndo() {
   return UndoGeometry(*ImageBefore, *OriginalBefore, JpegBefore, SavedBounds);
 }
 
-void TZelCrop2CommandState::Redo() {
-  Document->Crop(Rect);
+bool TZelCrop2CommandState::TryRedo() {
+  if (!Document->Crop(Rect)) {
+    ZelApplication->ShowMemoryMessage();
+    return false;
+  }
   Document->Saved = false;
   TZelCustomGraphicsCommandState::Redo();
+  return true;
 }
 
 int64_t TZelCrop2CommandState::GetSize() const {

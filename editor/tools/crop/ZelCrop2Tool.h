@@ -184,8 +184,12 @@ class TZelCrop2CommandState : public TZelCustomGraphicsCommandState {
   // mark stays. Images that cannot be allocated give the memory message and leave
   // the document (and so the history) as it was: false.
   bool TryUndo() override;
-  // The crop again; marks the document modified.
-  void Redo() override;
+  // TryRedo.
+  void Redo() override { TryRedo(); }
+  // The crop again; marks the document modified. Images that cannot be allocated
+  // give the memory message and leave the document (and so the history) as it was:
+  // false.
+  bool TryRedo() override;
   int64_t GetSize() const override;
 
   const quill::TRect SavedBounds;

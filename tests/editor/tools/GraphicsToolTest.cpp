@@ -13,19 +13,6 @@
 namespace quilltest {
 namespace {
 
-// A fingerprint of Pixels' bounds and bytes (FNV-1a), taken without allocating: what a
-// test compares where memory has run out.
-uint64_t Fingerprint(const TZelPixels& pixels) {
-  uint64_t hash = 14695981039346656037u;
-  const auto add = [&hash](uint8_t byte) { hash = (hash ^ byte) * 1099511628211u; };
-  for (int32_t value : {pixels.Left(), pixels.Top(), pixels.Width(), pixels.Height()}) add(static_cast<uint8_t>(value));
-  const int64_t rowBytes = int64_t{pixels.Width()} * pixels.BytesPerPixel();
-  for (int32_t y = pixels.Top(); y < pixels.Top() + pixels.Height(); ++y) {
-    const uint8_t* row = pixels.GetScanLine(pixels.Left(), y);
-    for (int64_t i = 0; i < rowBytes; ++i) add(row[i]);
-  }
-  return hash;
-}
 
 class GraphicsToolTest : public EditorTest {
  protected:
