@@ -301,14 +301,17 @@ bool TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& 
   ShareCommittedCopy();
   TZelLTBitmap restoredOriginal;
   TZelLTBitmap restoredCurrent;
-  if (!restoredOriginal.AssignPixels(original) || !restoredCurrent.AssignPixels(current)) return false;
-  FOriginalBlock.Swap(restoredOriginal);
-  FOriginalShared = false;
-  CurrentImage.Swap(restoredCurrent);
+  const bool restored = restoredOriginal.AssignPixels(original) && restoredCurrent.AssignPixels(current);
+  if (restored) {
+    FOriginalBlock.Swap(restoredOriginal);
+    FOriginalShared = false;
+    CurrentImage.Swap(restoredCurrent);
+  }
   restoredOriginal.Clear();
   restoredCurrent.Clear();
   FCommittedShared = !ownCommittedBlock;
   Recommit();
+  if (!restored) return false;
   // The pixels went back to an earlier geometry: so does the JPEG object, or a later
   // redo of a crop would crop it twice and a save would show a stale picture.
   if (HasJpeg()) JPEG->SetGeometry(jpeg);
