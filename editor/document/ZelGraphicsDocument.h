@@ -37,8 +37,9 @@
 //
 // Memory: whatever an operation or an undo step needs is allocated before anything
 // changes, and every function that can run short says so in its result, which callers
-// must check: BeginOperation, Restore, Snapshot, Resize. Refused, they leave the
-// images, the selection, the history and the modified mark as they were. Outside an
+// must check: BeginOperation, the turns, flips and crop, Resize, Snapshot and Restore.
+// Refused, they leave the images, the selection, the history and the modified mark as
+// they were. Outside an
 // operation the committed copy equals CurrentImage, so its own block is only a cache:
 // when a geometry change cannot get a new one, the committed copy shares CurrentImage's
 // pixels again, as after a load, and the next BeginOperation makes it anew (or refuses).
