@@ -42,7 +42,7 @@ class InvertTool : public TZelGraphicsTool {
  public:
   InvertTool() : TZelGraphicsTool(nullptr) {}
   void Invert(TZelGraphicsView* view, const quill::TRect& rect) {
-    BeginOperation(view);
+    if (!BeginOperation(view)) return;
     for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
       uint8_t* p = Live->GetPixelAddress(rect.Left, y);
       for (int64_t i = 0; i < rect.Width() * 3; ++i) p[i] = static_cast<uint8_t>(~p[i]);

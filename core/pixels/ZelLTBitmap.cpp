@@ -37,7 +37,11 @@ bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t form
   return true;
 }
 
-void TZelLTBitmap::Replace(Block& block, const TZelLTPixels& pixels) {
+void TZelLTBitmap::Replace(Block& block, const TZelLTPixels& pixels, TZelLTBitmap* previous) {
+  if (previous != nullptr) {
+    previous->FBlock = std::move(FBlock);
+    previous->FPixels = FPixels;
+  }
   FBlock = std::move(block);
   FPixels = pixels;
 }
@@ -73,7 +77,7 @@ std::unique_ptr<TZelLTBitmap> TZelLTBitmap::Clone() const {
   return copy;
 }
 
-bool TZelLTBitmap::Crop(const quill::TRect& rect) {
+bool TZelLTBitmap::Crop(const quill::TRect& rect, TZelLTBitmap* previous) {
   const quill::TRect r = quill::IntersectRect(rect, GetBounds());
   if (r.IsEmpty()) return false;
   Block block;
@@ -83,7 +87,7 @@ bool TZelLTBitmap::Crop(const quill::TRect& rect) {
     return false;
   }
   pixels.CopyRect(0, 0, FPixels, r);
-  Replace(block, pixels);
+  Replace(block, pixels, previous);
   return true;
 }
 
@@ -103,7 +107,7 @@ bool TZelLTBitmap::StartGeometry(Block& block, TZelLTPixels& pixels, int32_t wid
          CreateBitmap(block, pixels, quill::kPixelFormat24, height, width);
 }
 
-bool TZelLTBitmap::FlipHorizontal() {
+bool TZelLTBitmap::FlipHorizontal(TZelLTBitmap* previous) {
   const int32_t w = GetWidth(), h = GetHeight();
   Block block;
   TZelLTPixels pixels;
@@ -116,11 +120,11 @@ bool TZelLTBitmap::FlipHorizontal() {
       std::memcpy(to, from, 3);
     }
   }
-  Replace(block, pixels);
+  Replace(block, pixels, previous);
   return true;
 }
 
-bool TZelLTBitmap::FlipVertical() {
+bool TZelLTBitmap::FlipVertical(TZelLTBitmap* previous) {
   const int32_t w = GetWidth(), h = GetHeight();
   Block block;
   TZelLTPixels pixels;
@@ -129,11 +133,11 @@ bool TZelLTBitmap::FlipVertical() {
     std::memcpy(pixels.GetScanLine(0, h - 1 - y), FPixels.GetScanLine(0, y),
                 static_cast<size_t>(pixels.Stride()));
   }
-  Replace(block, pixels);
+  Replace(block, pixels, previous);
   return true;
 }
 
-bool TZelLTBitmap::Turn(bool clockwise) {
+bool TZelLTBitmap::Turn(bool clockwise, TZelLTBitmap* previous) {
   // Source (x, y) goes to (h - 1 - y, x) clockwise and to (y, w - 1 - x) otherwise:
   // a source column becomes a target row. A tile of kTile x kTile pixels is read
   // column by column from kTile source rows and written as kTile short target rows,
@@ -166,13 +170,13 @@ bool TZelLTBitmap::Turn(bool clockwise) {
       }
     }
   }
-  Replace(block, pixels);
+  Replace(block, pixels, previous);
   return true;
 }
 
-bool TZelLTBitmap::RotateLeft() { return Turn(false); }
+bool TZelLTBitmap::RotateLeft(TZelLTBitmap* previous) { return Turn(false, previous); }
 
-bool TZelLTBitmap::RotateRight() { return Turn(true); }
+bool TZelLTBitmap::RotateRight(TZelLTBitmap* previous) { return Turn(true, previous); }
 
 bool CopyBitmapToBuffer(const TZelLTBitmap& bitmap, TZelPixelBuffer& buffer) {
   const TZelPixels& pixels = bitmap.GetPixels();

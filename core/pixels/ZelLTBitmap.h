@@ -4,7 +4,10 @@
 // printing hand the same block to a device context without copying it.
 //
 // Geometry changes (crop, resize, flips, quarter turns) build a new block and replace
-// the old one; on failure they return false and leave the image as it was.
+// the old one; on failure they return false and leave the image as it was. Crop, the
+// flips and the turns can hand the image as it stood to Previous instead of freeing
+// it (moved, not copied), so that a caller changing two images together can put the
+// first back when the second fails.
 
 #ifndef QUILL_CORE_ZELLTBITMAP_H_
 #define QUILL_CORE_ZELLTBITMAP_H_
@@ -57,7 +60,7 @@ class TZelLTBitmap : public TZelBitmap {
 
   // Keeps the part of the image inside Rect, moved to (0, 0). False when Rect misses
   // the image.
-  bool Crop(const quill::TRect& rect);
+  bool Crop(const quill::TRect& rect, TZelLTBitmap* previous = nullptr);
 
   // Resamples the whole image to Width x Height with the Lanczos kernel of radius 3.
   // 24-bit images only: false, unchanged, for any other format, a non-positive size
@@ -67,10 +70,12 @@ class TZelLTBitmap : public TZelBitmap {
   // Mirrors and quarter turns; 24-bit images only (false, unchanged, for any other
   // format or an empty bitmap). The turns walk the image in square tiles, so that
   // both the rows read and the rows written stay in the cache.
-  bool FlipHorizontal();
-  bool FlipVertical();
-  bool RotateLeft();   // counter-clockwise: (x, y) goes to (y, width - 1 - x)
-  bool RotateRight();  // clockwise: (x, y) goes to (height - 1 - y, x)
+  bool FlipHorizontal(TZelLTBitmap* previous = nullptr);
+  bool FlipVertical(TZelLTBitmap* previous = nullptr);
+  // Counter-clockwise: (x, y) goes to (y, width - 1 - x).
+  bool RotateLeft(TZelLTBitmap* previous = nullptr);
+  // Clockwise: (x, y) goes to (height - 1 - y, x).
+  bool RotateRight(TZelLTBitmap* previous = nullptr);
 
  private:
   struct FreeDeleter {
@@ -86,9 +91,10 @@ class TZelLTBitmap : public TZelBitmap {
   bool StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width, int32_t height) const;
   // A quarter turn into a new image (Clockwise or not); false, unchanged, as
   // StartGeometry.
-  bool Turn(bool clockwise);
-  // Makes Block and Pixels the image, releasing the old block.
-  void Replace(Block& block, const TZelLTPixels& pixels);
+  bool Turn(bool clockwise, TZelLTBitmap* previous);
+  // Makes Block and Pixels the image; the old one goes to Previous when given, else
+  // its block is released.
+  void Replace(Block& block, const TZelLTPixels& pixels, TZelLTBitmap* previous = nullptr);
 
   Block FBlock;
   TZelLTPixels FPixels;

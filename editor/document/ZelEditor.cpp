@@ -541,7 +541,13 @@ void TZelEditor::UndoClick() {
 }
 
 void TZelEditor::UndoAllClick() {
-  while (CanUndo()) Undo();
+  if (!CanUndo()) return;
+  while (CanUndo()) {
+    // A step that could not be undone leaves the history where it was: stop there.
+    const int cursor = GetHistory()->GetCursor();
+    Undo();
+    if (GetHistory()->GetCursor() == cursor) return;
+  }
 }
 
 void TZelEditor::RedoClick() {

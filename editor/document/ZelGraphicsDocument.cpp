@@ -93,6 +93,20 @@ quill::TRect TZelGraphicsDocument::GetBounds() const {
   return CurrentImage.GetBounds();
 }
 
+bool TZelGraphicsDocument::ReshapeImages(const TReshape& reshape) {
+  // The committed copy equals CurrentImage here (no operation is running, or the one
+  // running has changed nothing yet): its block makes room and is made again after.
+  const bool ownCommittedBlock = !FCommittedShared;
+  ShareCommittedCopy();
+  TZelLTBitmap originalBefore;
+  const bool reshaped = (FOriginalShared || reshape(FOriginalBlock, &originalBefore)) && reshape(CurrentImage, nullptr);
+  if (!reshaped && !FOriginalShared && !originalBefore.IsEmpty()) FOriginalBlock.Swap(originalBefore);
+  originalBefore.Clear();
+  FCommittedShared = !ownCommittedBlock;
+  if (!reshaped) Recommit();
+  return reshaped;
+}
+
 void TZelGraphicsDocument::SetSelection(const quill::TRect& rect) {
   Selection = NormalizedSelection(rect, CurrentImage.GetBounds());
   GeometryChanged();
@@ -100,12 +114,15 @@ void TZelGraphicsDocument::SetSelection(const quill::TRect& rect) {
 
 // ---- Operation state ----
 
-void TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
+bool TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
+  // A running operation has separated the images already, so a refusal never comes
+  // after its commit.
+  if (!SeparateImages()) return false;
   if (Running) EndOperation(this);
-  SeparateImages();
   DirtyRect = quill::TRect();
   RunningTool = tool;
   Running = true;
+  return true;
 }
 
 void TZelGraphicsDocument::EndOperation(const void* requester) {
@@ -140,67 +157,76 @@ void TZelGraphicsDocument::Turn(const TTurn& step) {
            static_cast<int8_t>(step[2] * t[0] + step[3] * t[2]), static_cast<int8_t>(step[2] * t[1] + step[3] * t[3])};
 }
 
-void TZelGraphicsDocument::RotateLeft() {
+bool TZelGraphicsDocument::RotateLeft() {
   const int32_t w = CurrentImage.GetWidth();
+  if (!ReshapeImages([](TZelLTBitmap& image, TZelLTBitmap* previous) { return image.RotateLeft(previous); })) {
+    return false;
+  }
   if (HasSelection()) {
     const quill::TRect s = Selection;
     Selection = {s.Top, w - s.Right, s.Bottom, w - s.Left};
   }
-  CurrentImage.RotateLeft();
-  if (!FOriginalShared) FOriginalBlock.RotateLeft();
   Recommit();
   if (HasJpeg()) JPEG->RotateLeft();
   Turn({0, 1, -1, 0});
   GeometryChanged();
+  return true;
 }
 
-void TZelGraphicsDocument::RotateRight() {
+bool TZelGraphicsDocument::RotateRight() {
   const int32_t h = CurrentImage.GetHeight();
+  if (!ReshapeImages([](TZelLTBitmap& image, TZelLTBitmap* previous) { return image.RotateRight(previous); })) {
+    return false;
+  }
   if (HasSelection()) {
     const quill::TRect s = Selection;
     Selection = {h - s.Bottom, s.Left, h - s.Top, s.Right};
   }
-  CurrentImage.RotateRight();
-  if (!FOriginalShared) FOriginalBlock.RotateRight();
   Recommit();
   if (HasJpeg()) JPEG->RotateRight();
   Turn({0, -1, 1, 0});
   GeometryChanged();
+  return true;
 }
 
-void TZelGraphicsDocument::FlipHorizontal() {
+bool TZelGraphicsDocument::FlipHorizontal() {
   const int32_t w = CurrentImage.GetWidth();
+  if (!ReshapeImages([](TZelLTBitmap& image, TZelLTBitmap* previous) { return image.FlipHorizontal(previous); })) {
+    return false;
+  }
   if (HasSelection()) {
     const quill::TRect s = Selection;
     Selection = {w - s.Right, s.Top, w - s.Left, s.Bottom};
   }
-  CurrentImage.FlipHorizontal();
-  if (!FOriginalShared) FOriginalBlock.FlipHorizontal();
   Recommit();
   if (HasJpeg()) JPEG->FlipHorizontal();
   Turn({-1, 0, 0, 1});
   GeometryChanged();
+  return true;
 }
 
-void TZelGraphicsDocument::FlipVertical() {
+bool TZelGraphicsDocument::FlipVertical() {
   const int32_t h = CurrentImage.GetHeight();
+  if (!ReshapeImages([](TZelLTBitmap& image, TZelLTBitmap* previous) { return image.FlipVertical(previous); })) {
+    return false;
+  }
   if (HasSelection()) {
     const quill::TRect s = Selection;
     Selection = {s.Left, h - s.Bottom, s.Right, h - s.Top};
   }
-  CurrentImage.FlipVertical();
-  if (!FOriginalShared) FOriginalBlock.FlipVertical();
   Recommit();
   if (HasJpeg()) JPEG->FlipVertical();
   Turn({1, 0, 0, -1});
   GeometryChanged();
+  return true;
 }
 
-void TZelGraphicsDocument::Crop(const quill::TRect& rect) {
+bool TZelGraphicsDocument::Crop(const quill::TRect& rect) {
   const quill::TRect r = quill::IntersectRect(rect, CurrentImage.GetBounds());
-  if (r.IsEmpty()) return;
-  CurrentImage.Crop(r);
-  if (!FOriginalShared) FOriginalBlock.Crop(r);
+  if (r.IsEmpty()) return true;
+  if (!ReshapeImages([&r](TZelLTBitmap& image, TZelLTBitmap* previous) { return image.Crop(r, previous); })) {
+    return false;
+  }
   ClearSelection();
   Recommit();
   if (HasJpeg()) {
@@ -212,6 +238,7 @@ void TZelGraphicsDocument::Crop(const quill::TRect& rect) {
                      static_cast<int32_t>(y0 + r.Height())});
   }
   GeometryChanged();
+  return true;
 }
 
 bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
@@ -265,15 +292,31 @@ bool TZelGraphicsDocument::Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& o
   return true;
 }
 
-void TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
+bool TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& original,
                                    const quill::TLosslessJpeg::TGeometry& jpeg) {
-  SetOriginalImage(original);
-  CurrentImage.AssignPixels(current);
+  // Both images are made before either replaces its own, so a failure changes
+  // nothing; the committed block makes room for them first (restoring is never done
+  // inside an operation) and is made again afterwards.
+  const bool ownCommittedBlock = !FCommittedShared;
+  ShareCommittedCopy();
+  TZelLTBitmap restoredOriginal;
+  TZelLTBitmap restoredCurrent;
+  const bool restored = restoredOriginal.AssignPixels(original) && restoredCurrent.AssignPixels(current);
+  if (restored) {
+    FOriginalBlock.Swap(restoredOriginal);
+    FOriginalShared = false;
+    CurrentImage.Swap(restoredCurrent);
+  }
+  restoredOriginal.Clear();
+  restoredCurrent.Clear();
+  FCommittedShared = !ownCommittedBlock;
   Recommit();
+  if (!restored) return false;
   // The pixels went back to an earlier geometry: so does the JPEG object, or a later
   // redo of a crop would crop it twice and a save would show a stale picture.
   if (HasJpeg()) JPEG->SetGeometry(jpeg);
   GeometryChanged();
+  return true;
 }
 
 std::unique_ptr<TZelLTBitmap> TZelGraphicsDocument::ResampledCopy(int32_t size) const {
@@ -341,19 +384,28 @@ void TZelGraphicsDocument::GeometryChanged() {
 }
 
 void TZelGraphicsDocument::Recommit() {
-  if (!FCommittedShared) CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
+  if (!FCommittedShared && !CopyBitmapToBuffer(CurrentImage, FCommittedBlock)) FCommittedShared = true;
   AttachViews();
 }
 
-void TZelGraphicsDocument::SeparateImages() {
-  if (FOriginalShared) {
-    FOriginalShared = false;
-    FOriginalBlock.AssignPixels(CurrentImage.GetPixels());
+bool TZelGraphicsDocument::SeparateImages() {
+  // A block is unused while its view shares CurrentImage's pixels: both are filled
+  // before either view moves to its own.
+  if ((FOriginalShared && !FOriginalBlock.AssignPixels(CurrentImage.GetPixels())) ||
+      (FCommittedShared && !CopyBitmapToBuffer(CurrentImage, FCommittedBlock))) {
+    if (FOriginalShared) FOriginalBlock.Clear();
+    if (FCommittedShared) FCommittedBlock.FreeBits();
+    return false;
   }
-  if (FCommittedShared) {
-    FCommittedShared = false;
-    CopyBitmapToBuffer(CurrentImage, FCommittedBlock);
-  }
+  FOriginalShared = false;
+  FCommittedShared = false;
+  AttachViews();
+  return true;
+}
+
+void TZelGraphicsDocument::ShareCommittedCopy() {
+  FCommittedShared = true;
+  FCommittedBlock.FreeBits();
   AttachViews();
 }
 

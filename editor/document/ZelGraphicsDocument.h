@@ -35,6 +35,15 @@
 // that its changes become one undo record), AddDirtyRect for every change, then the
 // tool's EndOperation commits or ResetOperation drops it.
 //
+// Memory: whatever an operation or an undo step needs is allocated before anything
+// changes, and every function that can run short says so in its result, which callers
+// must check: BeginOperation, the turns, flips and crop, Resize, Snapshot and Restore.
+// Refused, they leave the images, the selection, the history and the modified mark as
+// they were. Outside an
+// operation the committed copy equals CurrentImage, so its own block is only a cache:
+// when a geometry change cannot get a new one, the committed copy shares CurrentImage's
+// pixels again, as after a load, and the next BeginOperation makes it anew (or refuses).
+//
 // The document tells every TZelGraphicsTool of the application object, in component
 // order, when it was opened, is about to be saved or closed, around every undo and
 // redo, whenever an undo record is made, undone or redone, and whenever the image's
@@ -47,6 +56,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "LosslessJpeg.h"
@@ -110,9 +120,9 @@ class TZelGraphicsDocument : public TZelDocument {
   // The view when it exists; null otherwise (never creates one).
   TZelGraphicsView* GetGraphicsView() const;
   // CommittedCopy := CurrentImage (format, bounds and pixels): shared with it until
-  // the next operation while the committed copy has no block of its own, else copied.
-  // Whoever replaces CurrentImage from outside (the format table after every
-  // successful load) calls it.
+  // the next operation while the committed copy has no block of its own (or its block
+  // cannot be had), else copied. Whoever replaces CurrentImage from outside (the format
+  // table after every successful load) calls it.
   void SyncCommittedCopy();
   // The original image := CurrentImage, sharing its pixels until the next operation,
   // as every load ends.
@@ -136,9 +146,12 @@ class TZelGraphicsDocument : public TZelDocument {
 
   // ---- Operation state ----
 
-  // Ends a running operation first (its tool commits it), then DirtyRect := empty,
-  // RunningTool := Tool, Running := true.
-  void BeginOperation(TZelGraphicsTool* tool);
+  // The original image and the committed copy get blocks of their own (where they
+  // still share CurrentImage's) before anyone writes it; a running operation is ended
+  // (its tool commits it); then DirtyRect := empty, RunningTool := Tool, Running :=
+  // true. False, with nothing changed (a running operation still runs), when those
+  // blocks cannot be had.
+  [[nodiscard]] bool BeginOperation(TZelGraphicsTool* tool);
   // Running := false; when Requester is this document and RunningTool is set, the
   // running tool's EndOperation commits the operation; then DirtyRect := empty. Any
   // other requester ends it without a commit. RunningTool keeps its value.
@@ -154,15 +167,17 @@ class TZelGraphicsDocument : public TZelDocument {
 
   // ---- Geometry (each ends with GeometryChanged and re-commits) ----
 
-  // 90 degrees counter-clockwise: the images, the selection and the JPEG object.
-  void RotateLeft();
-  void RotateRight();
-  void FlipHorizontal();
-  void FlipVertical();
-  // Keeps Rect of the image (clipped to it; nothing at all when that is empty) and
-  // clears the selection. The JPEG object's region starts at the block-aligned origin
-  // with the crop's own size.
-  void Crop(const quill::TRect& rect);
+  // 90 degrees counter-clockwise: the images, the selection and the JPEG object. False,
+  // with nothing changed, when the turned images cannot be allocated (so for each
+  // geometry change below).
+  [[nodiscard]] bool RotateLeft();
+  [[nodiscard]] bool RotateRight();
+  [[nodiscard]] bool FlipHorizontal();
+  [[nodiscard]] bool FlipVertical();
+  // Keeps Rect of the image (clipped to it; nothing at all when that is empty, which
+  // counts as done) and clears the selection. The JPEG object's region starts at the
+  // block-aligned origin with the crop's own size.
+  [[nodiscard]] bool Crop(const quill::TRect& rect);
   // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
   // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
   // it empty or the whole image. The JPEG object's region becomes the new size. While
@@ -171,17 +186,18 @@ class TZelGraphicsDocument : public TZelDocument {
   // before (moved there; an original still sharing the current image's pixels is
   // copied), which Restore takes back. False, with nothing changed, for a size below 1
   // or when the new images cannot be allocated.
-  bool Resize(int32_t newWidth, int32_t newHeight, TZelLTBitmap* previousCurrent = nullptr,
+  [[nodiscard]] bool Resize(int32_t newWidth, int32_t newHeight, TZelLTBitmap* previousCurrent = nullptr,
               TZelLTBitmap* previousOriginal = nullptr);
   // Copies OriginalImage into Original, CurrentImage into Current and the JPEG
   // object's geometry into Jpeg: what Restore needs to bring this state back. False
   // when a copy cannot be allocated.
-  bool Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
+  [[nodiscard]] bool Snapshot(TZelPixelBuffer& current, TZelPixelBuffer& original,
                 quill::TLosslessJpeg::TGeometry& jpeg) const;
   // Puts back a Snapshot: both images (size, format, pixels) and the JPEG object's
-  // geometry, then re-commits. The selection is the caller's to set afterwards.
-  void Restore(const TZelPixels& current, const TZelPixels& original,
-               const quill::TLosslessJpeg::TGeometry& jpeg);
+  // geometry, then re-commits. The selection is the caller's to set afterwards. False,
+  // with nothing changed, when the two images cannot be allocated.
+  [[nodiscard]] bool Restore(const TZelPixels& current, const TZelPixels& original,
+                             const quill::TLosslessJpeg::TGeometry& jpeg);
 
   // A new bitmap of CurrentImage fitted into a Size x Size square with its
   // proportions kept (a smaller image is enlarged), Lanczos-resampled; each side is at
@@ -204,11 +220,23 @@ class TZelGraphicsDocument : public TZelDocument {
   // show the new size, and every graphics tool hears of it (DocumentGeometryChanged).
   void GeometryChanged();
   // CommittedCopy := CurrentImage (SyncCommittedCopy), and both views described anew
-  // after CurrentImage or the original's own block changed.
+  // after CurrentImage or the original's own block changed. A committed block that
+  // cannot be had leaves the committed copy sharing CurrentImage's pixels (see the top
+  // of this file), so this cannot fail.
   void Recommit();
   // Gives the original image and the committed copy blocks of their own where they
-  // still share CurrentImage's, before anyone writes it.
-  void SeparateImages();
+  // still share CurrentImage's, before anyone writes it. False, both still shared,
+  // when either block cannot be had.
+  [[nodiscard]] bool SeparateImages();
+  // The committed copy shares CurrentImage's pixels and its own block is released:
+  // room for a geometry change, valid only outside a running operation.
+  void ShareCommittedCopy();
+  // Reshape(image, previous) changes Image in place, handing its old content to
+  // Previous when given; false, unchanged, when it cannot.
+  using TReshape = std::function<bool(TZelLTBitmap& image, TZelLTBitmap* previous)>;
+  // Reshape on the original image (while it has its own block) and on CurrentImage:
+  // both or neither. The committed block is given up for room and made again.
+  [[nodiscard]] bool ReshapeImages(const TReshape& reshape);
   // Describes OriginalImage and CommittedCopy anew over the blocks they use.
   void AttachViews();
   // Whether the JPEG object exists and holds an image.

@@ -78,7 +78,16 @@ void TZelGraphicsTool::CommitOperation() {
   // A change reaching outside the image (a dab at the border) is kept to the image.
   const quill::TRect rect = quill::IntersectRect(Document->DirtyRect, Live->GetBounds());
   if (rect.IsEmpty()) return;
-  Document->AddCommandState(std::make_unique<TZelGraphicsCommandState>(this, rect, Document));
+  std::unique_ptr<TZelGraphicsCommandState> state = TZelGraphicsCommandState::Make(this, rect, Document);
+  if (state == nullptr) {
+    // An edit that could not be undone is not kept: the image goes back to how it
+    // stood, which the committed copy still holds.
+    Live->CopyRect(rect.Left, rect.Top, *Committed, rect);
+    Document->InvalidateImageRect(rect);
+    ZelApplication->ShowMemoryMessage();
+    return;
+  }
+  Document->AddCommandState(std::move(state));
   TZelPixels& committed = Document->CommittedCopy;
   if (committed.GetBounds() == Live->GetBounds() && committed.PixelFormat() == Live->PixelFormat()) {
     committed.CopyRect(rect.Left, rect.Top, *Live, rect);
@@ -87,14 +96,18 @@ void TZelGraphicsTool::CommitOperation() {
   }
 }
 
-void TZelGraphicsTool::BeginOperation(TZelGraphicsView* view) {
+bool TZelGraphicsTool::BeginOperation(TZelGraphicsView* view) {
   TZelGraphicsDocument* document = view->Document;
-  document->BeginOperation(this);
+  if (!document->BeginOperation(this)) {
+    ZelApplication->ShowMemoryMessage();
+    return false;
+  }
   View = view;
   Document = document;
   Committed = &document->CommittedCopy;
   Live = &document->GetCurrentPixels();
   Original = &document->GetOriginalPixels();
+  return true;
 }
 
 void TZelGraphicsTool::EndOperation() {
@@ -108,7 +121,8 @@ void TZelGraphicsTool::EndOperation() {
 
 void TZelGraphicsTool::CancelOperation() {
   if (Document != nullptr && Document->Running) {
-    Live->CopyFrom(*Committed);
+    // A committed copy that shares the live image's pixels has nothing to give back.
+    if (Committed->Bits() != Live->Bits()) Live->CopyFrom(*Committed);
     View->update();
     Document->ResetOperation();
     ClearOperationFields();
@@ -196,22 +210,49 @@ TZelCustomGraphicsCommandState::TZelCustomGraphicsCommandState(TZelGraphicsTool*
                                                                const quill::TRect& rect,
                                                                TZelGraphicsDocument* document)
     : Tool(tool), Document(document), Rect(rect) {
-  Document->NotifyCommandState(Tool, Rect);
+  NotifyMade();
+}
+
+TZelCustomGraphicsCommandState::TZelCustomGraphicsCommandState(TZelGraphicsTool* tool,
+                                                               const quill::TRect& rect,
+                                                               TZelGraphicsDocument* document, TUnannounced)
+    : Tool(tool), Document(document), Rect(rect) {}
+
+void TZelCustomGraphicsCommandState::NotifyMade() { Document->NotifyCommandState(Tool, Rect); }
+
+bool TZelCustomGraphicsCommandState::UndoGeometry(const TZelPixels& current, const TZelPixels& original,
+                                                  const quill::TLosslessJpeg::TGeometry& jpeg,
+                                                  const quill::TRect& selection) {
+  if (!Document->Restore(current, original, jpeg)) {
+    ZelApplication->ShowMemoryMessage();
+    return false;
+  }
+  Document->SetSelection(selection);
+  TZelCustomGraphicsCommandState::Undo();
+  return true;
 }
 
 void TZelCustomGraphicsCommandState::Undo() { Document->NotifyCommandState(Tool, Rect); }
 
 void TZelCustomGraphicsCommandState::Redo() { Document->NotifyCommandState(Tool, Rect); }
 
+std::unique_ptr<TZelGraphicsCommandState> TZelGraphicsCommandState::Make(TZelGraphicsTool* tool,
+                                                                        const quill::TRect& rect,
+                                                                        TZelGraphicsDocument* document) {
+  std::unique_ptr<TZelGraphicsCommandState> state(new TZelGraphicsCommandState(tool, rect, document));
+  const TZelPixels& live = document->GetCurrentPixels();
+  if (!state->Before.Allocate(live.PixelFormat(), rect) || !state->After.Allocate(live.PixelFormat(), rect)) {
+    return nullptr;
+  }
+  state->Before.CopyFrom(document->CommittedCopy);
+  state->After.CopyFrom(live);
+  state->NotifyMade();
+  return state;
+}
+
 TZelGraphicsCommandState::TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
                                                    TZelGraphicsDocument* document)
-    : TZelCustomGraphicsCommandState(tool, rect, document) {
-  const TZelPixels& live = document->GetCurrentPixels();
-  Before.Allocate(live.PixelFormat(), rect);
-  Before.CopyFrom(document->CommittedCopy);
-  After.Allocate(live.PixelFormat(), rect);
-  After.CopyFrom(live);
-}
+    : TZelCustomGraphicsCommandState(tool, rect, document, TUnannounced{}) {}
 
 void TZelGraphicsCommandState::Undo() {
   Apply(Before);

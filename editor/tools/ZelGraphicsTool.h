@@ -5,7 +5,7 @@
 // pixels only through its own fields, which BeginOperation sets and EndOperation and
 // CancelOperation clear:
 //
-//   BeginOperation(view);          // ends any running operation first
+//   if (!BeginOperation(view)) return;  // ends any running operation first
 //   ... edit *Live in place, AddDirtyRect(changed, false) for every change ...
 //   EndOperation();                // commits one undo record of the dirty rectangle
 //   // or CancelOperation();       // puts the committed copy back, no record
@@ -14,6 +14,11 @@
 // image as it stood before the operation, the dirty rectangle grows with every change,
 // and the commit cuts the before and after copies to that rectangle (clipped to the
 // image). Only CommitOperation copies pixels for undo.
+//
+// Memory never runs short halfway: BeginOperation refuses when the document cannot
+// keep the image as it stood, and a commit whose undo record cannot get its copies
+// takes the edit back; either way the user sees the program's memory message and the
+// image, the history and the modified mark stay as they were.
 //
 // TZelGraphicsToolControl is the tool's view object in one view: an overlay layer
 // that the view offers every mouse, wheel, key and cursor event, from the last control
@@ -43,6 +48,7 @@
 #include "ZelCommandHistoryList.h"
 #include "ZelDemoScriptable.h"
 #include "ZelForms.h"
+#include "LosslessJpeg.h"
 #include "ZelRecorder.h"
 #include "ZelTypes.h"
 #include "ZelViewObject.h"
@@ -132,11 +138,14 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   virtual void CreateControl(TZelGraphicsView* view);
   // Adds the undo record of the dirty rectangle (clipped to the image; none when
   // empty) and brings the committed copy up to date: only the dirty rectangle when
-  // its bounds equal the live image's, else the whole image.
+  // its bounds equal the live image's, else the whole image. When the record's copies
+  // cannot be allocated, the dirty rectangle takes the committed pixels back instead,
+  // no record is added and the memory message is shown.
   virtual void CommitOperation();
   // The document's BeginOperation (a running operation is ended first), then the
-  // fields from View and its document.
-  virtual void BeginOperation(TZelGraphicsView* view);
+  // fields from View and its document. False, with the memory message shown and
+  // nothing changed, when the document refuses for want of memory.
+  [[nodiscard]] virtual bool BeginOperation(TZelGraphicsView* view);
   // With a document: CommitOperation, then the document's operation ends. The fields
   // are cleared in any case.
   virtual void EndOperation();
@@ -256,14 +265,30 @@ class TZelCustomGraphicsCommandState : public TZelCommandState {
   TZelGraphicsTool* const Tool;
   TZelGraphicsDocument* const Document;
   const quill::TRect Rect;
+
+ protected:
+  // Without the notification: for a record that tells the tools itself once it is
+  // complete (NotifyMade).
+  struct TUnannounced {};
+  TZelCustomGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
+                                 TZelGraphicsDocument* document, TUnannounced);
+  void NotifyMade();
+  // The undo of a geometry record: the document's Restore of the saved images and JPEG
+  // geometry, then the selection Selection and the notification. False, with the
+  // memory message shown and the document as it was, when the images cannot be had.
+  bool UndoGeometry(const TZelPixels& current, const TZelPixels& original,
+                    const quill::TLosslessJpeg::TGeometry& jpeg, const quill::TRect& selection);
 };
 
 // The pixels of Rect before (from the committed copy) and after (from the live image)
 // one edit. Made by CommitOperation, already applied.
 class TZelGraphicsCommandState : public TZelCustomGraphicsCommandState {
  public:
-  TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
-                           TZelGraphicsDocument* document);
+  // The record of Rect (inside the image); null, with the document untouched, when
+  // its two copies cannot be allocated.
+  [[nodiscard]] static std::unique_ptr<TZelGraphicsCommandState> Make(TZelGraphicsTool* tool,
+                                                                     const quill::TRect& rect,
+                                                                     TZelGraphicsDocument* document);
   // The live image takes Before, and so does the committed copy; the view repaints
   // the rectangle.
   void Undo() override;
@@ -276,6 +301,9 @@ class TZelGraphicsCommandState : public TZelCustomGraphicsCommandState {
   TZelPixelBuffer After;
 
  private:
+  // Tools hear of the record only once its copies are made.
+  TZelGraphicsCommandState(TZelGraphicsTool* tool, const quill::TRect& rect,
+                           TZelGraphicsDocument* document);
   // The live image and the committed copy take Pixels at its own position.
   void Apply(const TZelPixels& pixels);
 };

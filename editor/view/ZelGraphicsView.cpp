@@ -363,15 +363,17 @@ bool TZelGraphicsView::event(QEvent* event) {
 }
 
 bool TZelGraphicsView::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Enter) MouseLeave();
+  if (event->type() == QEvent::Enter) Guarded([this] { MouseLeave(); });
   return TZelScrollViewControl::eventFilter(watched, event);
 }
 
 void TZelGraphicsView::mousePressEvent(QMouseEvent* event) {
   quill::TMouseButton button;
   if (!quill::ButtonOf(event->button(), button)) return;
-  MouseDown(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
-            quill::PointOf(event->position()));
+  Guarded([this, button, event] {
+    MouseDown(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
+              quill::PointOf(event->position()));
+  });
 }
 
 void TZelGraphicsView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -380,15 +382,19 @@ void TZelGraphicsView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TZelGraphicsView::mouseMoveEvent(QMouseEvent* event) {
-  MouseMove(quill::ShiftStateOf(event->modifiers(), event->buttons()),
-            quill::PointOf(event->position()));
+  Guarded([this, event] {
+    MouseMove(quill::ShiftStateOf(event->modifiers(), event->buttons()),
+              quill::PointOf(event->position()));
+  });
 }
 
 void TZelGraphicsView::mouseReleaseEvent(QMouseEvent* event) {
   quill::TMouseButton button;
   if (!quill::ButtonOf(event->button(), button)) return;
-  MouseUp(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
-          quill::PointOf(event->position()));
+  Guarded([this, button, event] {
+    MouseUp(button, quill::ShiftStateOf(event->modifiers(), event->buttons()),
+            quill::PointOf(event->position()));
+  });
 }
 
 void TZelGraphicsView::wheelEvent(QWheelEvent* event) {
@@ -410,12 +416,13 @@ void TZelGraphicsView::wheelEvent(QWheelEvent* event) {
     delta = wheelRest_;
   }
   wheelRest_ = 0;
-  if (!MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
-                  quill::PointOf(event->position()))) {
-    event->ignore();
-    return;
-  }
-  event->accept();
+  // A wheel step that threw was a control's: it goes no further.
+  bool claimed = true;
+  Guarded([this, event, delta, &claimed] {
+    claimed = MouseWheel(quill::ShiftStateOf(event->modifiers(), event->buttons()), delta,
+                         quill::PointOf(event->position()));
+  });
+  event->setAccepted(claimed);
 }
 
 void TZelGraphicsView::keyPressEvent(QKeyEvent* event) {
@@ -424,7 +431,9 @@ void TZelGraphicsView::keyPressEvent(QKeyEvent* event) {
     event->ignore();
     return;
   }
-  KeyDown(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  Guarded([this, key, event] {
+    KeyDown(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  });
   event->accept();
 }
 
@@ -435,17 +444,19 @@ void TZelGraphicsView::keyReleaseEvent(QKeyEvent* event) {
     event->ignore();
     return;
   }
-  KeyUp(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  Guarded([this, key, event] {
+    KeyUp(key, quill::ShiftStateOf(event->modifiers(), QGuiApplication::mouseButtons()));
+  });
   event->accept();
 }
 
 void TZelGraphicsView::enterEvent(QEnterEvent* event) {
-  UpdateCursor();
+  Guarded([this] { UpdateCursor(); });
   TZelScrollViewControl::enterEvent(event);
 }
 
 void TZelGraphicsView::leaveEvent(QEvent* event) {
-  MouseLeave();
+  Guarded([this] { MouseLeave(); });
   TZelScrollViewControl::leaveEvent(event);
 }
 
@@ -456,6 +467,19 @@ bool TZelGraphicsView::focusNextPrevChild(bool /*next*/) { return false; }
 TZelGraphicsToolControl* TZelGraphicsView::ControlAt(int index) const {
   auto* control = dynamic_cast<TZelGraphicsToolControl*>(GetViewObjects().GetItem(index));
   return control != nullptr && control->Tool != nullptr ? control : nullptr;
+}
+
+void TZelGraphicsView::Guarded(const std::function<void()>& handler) {
+  quill::RunReported([this, &handler] {
+    try {
+      handler();
+    } catch (...) {
+      // A dab may have stopped halfway: the image goes back to the committed copy
+      // before anything (the error box among it) can paint it.
+      if (Document->Running && Document->RunningTool != nullptr) Document->RunningTool->CancelOperation();
+      throw;
+    }
+  });
 }
 
 void TZelGraphicsView::RecordPoint(const QString& prefix, const quill::TPoint& imagePoint) {

@@ -16,6 +16,12 @@
 // enter, records the user's mouse actions as script lines while a demo recording
 // runs, and zooms about the centre of its client area.
 //
+// Nothing a control throws passes into Qt's event dispatch: every mouse, wheel, key,
+// enter and leave event is handled within the program's exception boundary
+// (RunReported). An exception cancels the document's running operation first (its
+// tool's CancelOperation), so that the live image and the committed copy agree again
+// before the error is shown.
+//
 // The document creates the view and owns it; the view observes the document.
 // Main thread only.
 
@@ -27,6 +33,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 
 #include "ZelColor.h"
 #include "ZelComponent.h"
@@ -169,6 +176,8 @@ class TZelGraphicsView : public TZelScrollViewControl,
   // The tool control at Index of the view's objects, or null for other objects and
   // controls whose tool is gone.
   TZelGraphicsToolControl* ControlAt(int index) const;
+  // Runs Handler within the exception boundary (see the top of this file).
+  void Guarded(const std::function<void()>& handler);
   // Records Prefix + the image point while a recording runs.
   void RecordPoint(const QString& prefix, const quill::TPoint& imagePoint);
   quill::TZelRecorder* Recorder() const;

@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include "EventFilter.h"
+#include "ZelLocalizer.h"
 
 TZelApplication* ZelApplication = nullptr;
 
@@ -27,6 +28,16 @@ TZelFormsUnit::~TZelFormsUnit() {
   if (--formsUnits == 0) {
     delete ZelApplication;
     ZelApplication = nullptr;
+  }
+}
+
+bool RunReported(const std::function<void()>& handler) {
+  try {
+    handler();
+    return true;
+  } catch (...) {
+    if (ZelApplication != nullptr) ZelApplication->ShowException(std::current_exception());
+    return false;
   }
 }
 
@@ -48,13 +59,8 @@ void TZelApplication::HookIdle() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(application->thread());
   if (dispatcher == nullptr) return;
   idleHook_ = std::make_unique<QObject>();
-  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, idleHook_.get(), [this] {
-    try {
-      DoIdle();
-    } catch (...) {
-      ShowException(std::current_exception());
-    }
-  });
+  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, idleHook_.get(),
+                   [this] { quill::RunReported([this] { DoIdle(); }); });
 }
 
 void TZelApplication::SetTitle(const QString& title) {
@@ -81,6 +87,9 @@ void TZelApplication::ShowException(std::exception_ptr error) noexcept {
     QString text;
     try {
       std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+      ShowMemoryMessage();
+      return;
     } catch (const std::exception& exception) {
       text = QString::fromLocal8Bit(exception.what());
     } catch (...) {
@@ -90,6 +99,10 @@ void TZelApplication::ShowException(std::exception_ptr error) noexcept {
   } catch (...) {
     // Nothing more can be reported.
   }
+}
+
+void TZelApplication::ShowMemoryMessage() {
+  MessageBox(GetLocalizedString(quill::kMemoryText), MB_OK | MB_ICONERROR);
 }
 
 void TZelApplication::PostDeferredCall(const quill::TZelMethod& method) {

@@ -142,9 +142,14 @@ class TZelApplication : public quill::TZelComponent {
   int MessageBoxWithCaption(const QString& text, const QString& caption, uint32_t flags);
   // With an answerer set, message boxes call it instead of showing anything.
   void SetMessageBoxAnswerer(TZelMessageBoxAnswerer answerer) { answerer_ = std::move(answerer); }
-  // Shows Error's message in an error box. Event handlers use it: no exception may
-  // pass through Qt's event dispatch.
+  // Shows Error's message in an error box: for std::bad_alloc the program's memory
+  // message (ShowMemoryMessage). Event handlers use it (through RunReported): no
+  // exception may pass through Qt's event dispatch.
   void ShowException(std::exception_ptr error) noexcept;
+  // The program's message that there is not enough memory for what the user asked and
+  // that the image is unchanged, in an error box. Whoever refuses an edit for want of
+  // memory shows it.
+  void ShowMemoryMessage();
 
   // Queues Method to run later on the main thread. Dropped while there is no main
   // window. Queuing into an empty queue posts kDeferredCallEvent to the main window.
@@ -208,6 +213,13 @@ class TZelApplication : public quill::TZelComponent {
 extern TZelApplication* ZelApplication;
 
 namespace quill {
+
+// The string id of the program's memory message.
+constexpr int32_t kMemoryText = 2900;
+
+// Runs Handler; an exception it throws is shown (ShowException) instead of passing
+// into Qt's event dispatch. False when it threw.
+bool RunReported(const std::function<void()>& handler);
 
 // Creates ZelApplication with the first instance and frees it (with every component)
 // with the last. Create it after the QApplication and after the TZelLocalizerUnit.

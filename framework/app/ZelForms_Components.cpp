@@ -41,12 +41,7 @@ void RemoveFromApplication(const quill::TZelComponent& component, const quill::T
 
 // Runs a deferred call for the main window; no exception may leave an event handler.
 void RunDeferredCallReported() {
-  if (ZelApplication == nullptr) return;
-  try {
-    ZelApplication->RunDeferredCall();
-  } catch (...) {
-    ZelApplication->ShowException(std::current_exception());
-  }
+  if (ZelApplication != nullptr) quill::RunReported([] { ZelApplication->RunDeferredCall(); });
 }
 
 }  // namespace

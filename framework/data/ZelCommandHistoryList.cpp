@@ -30,10 +30,12 @@ void TZelCommandHistoryList::Add(std::unique_ptr<TZelCommandState> state) {
   ++cursor_;
 }
 
-void TZelCommandHistoryList::Undo() {
-  if (!CanUndo()) return;
+bool TZelCommandHistoryList::Undo() {
+  if (!CanUndo()) return false;
   --cursor_;
-  states_[static_cast<size_t>(cursor_)]->Undo();
+  if (states_[static_cast<size_t>(cursor_)]->TryUndo()) return true;
+  ++cursor_;
+  return false;
 }
 
 bool TZelCommandHistoryList::Redo() {

@@ -35,6 +35,13 @@ class TZelCommandState {
 
   virtual void Undo() = 0;
   virtual void Redo() = 0;
+  // Undo, reporting whether the edit was undone; a state whose undo can fail (an image
+  // that cannot be allocated) overrides it and returns false having changed nothing.
+  // Here: Undo, then true.
+  virtual bool TryUndo() {
+    Undo();
+    return true;
+  }
   // Redo, reporting whether the edit was redone; a state whose redo can fail (an image
   // that cannot be allocated) overrides it and returns false having changed nothing.
   // Here: Redo, then true.
@@ -71,8 +78,10 @@ class TZelCommandHistoryList {
   // State would pass the budget, the oldest states; appends State and moves the cursor
   // past it. Redo is not called. A null State changes nothing.
   void Add(std::unique_ptr<TZelCommandState> state);
-  // When CanUndo: the cursor steps back, then the state at the new cursor is undone.
-  void Undo();
+  // When CanUndo: the cursor steps back, then the state at the new cursor is undone
+  // (TryUndo); a state that could not be undone puts the cursor back where it was.
+  // Whether the cursor stepped back.
+  bool Undo();
   // When CanRedo: the state at the cursor is redone (TryRedo), then the cursor steps
   // on; a state that could not be redone leaves the cursor where it was. Whether the
   // cursor stepped on.

@@ -23,20 +23,6 @@ int64_t SystemTickCount() {
 
 }  // namespace quill
 
-namespace {
-
-// Runs Handler from Qt's event dispatch, where no exception may pass.
-template <class Handler>
-void Guarded(Handler&& handler) noexcept {
-  try {
-    handler();
-  } catch (...) {
-    if (ZelApplication != nullptr) ZelApplication->ShowException(std::current_exception());
-  }
-}
-
-}  // namespace
-
 // ---- TZelDemoPlaybackThread ----
 
 TZelDemoPlaybackThread::TZelDemoPlaybackThread(TZelDemoPlayback& playback) : playback_(playback) {
@@ -51,7 +37,7 @@ void TZelDemoPlaybackThread::Start() { timer_.start(); }
 void TZelDemoPlaybackThread::Stop() { timer_.stop(); }
 
 void TZelDemoPlaybackThread::DoStep() {
-  Guarded([&] { playback_.Step(); });
+  quill::RunReported([&] { playback_.Step(); });
   if (playback_.IsPlaying()) {
     timer_.start();
   } else {
@@ -358,14 +344,14 @@ void TZelDemoPlayback::Hook() {
   pausedByMinimizing_ = false;
   auto filter = std::make_unique<quill::EventFilter>([this](QObject*, QEvent* event) {
     bool consumed = false;
-    Guarded([&] { consumed = FilterKey(event); });
+    quill::RunReported([&] { consumed = FilterKey(event); });
     return consumed;
   });
   if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     application->installEventFilter(filter.get());
     QObject::connect(application, &QGuiApplication::applicationStateChanged, filter.get(),
                      [this](Qt::ApplicationState state) {
-                       Guarded([&] {
+                       quill::RunReported([&] {
                          if (state == Qt::ApplicationActive) {
                            ApplicationActivate();
                          } else {
@@ -377,7 +363,7 @@ void TZelDemoPlayback::Hook() {
   if (ZelApplication != nullptr && ZelApplication->GetMainForm() != nullptr) {
     if (QWindow* window = ZelApplication->GetMainForm()->windowHandle()) {
       QObject::connect(window, &QWindow::windowStateChanged, filter.get(), [this](Qt::WindowState state) {
-        Guarded([&] {
+        quill::RunReported([&] {
           if (state == Qt::WindowMinimized) {
             ApplicationMinimize();
           } else {

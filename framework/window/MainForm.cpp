@@ -129,22 +129,10 @@ std::optional<QRect> FittedToAScreen(const quill::TRect& rect) {
                height);
 }
 
-// Runs Handler; an exception it throws is shown instead of passing into Qt's event
-// dispatch. False when it threw.
-bool RunReported(const std::function<void()>& handler) {
-  try {
-    handler();
-    return true;
-  } catch (...) {
-    if (ZelApplication != nullptr) ZelApplication->ShowException(std::current_exception());
-    return false;
-  }
-}
-
 void ConnectClick(QAction& item, quill::TZelClickHandler onClick) {
   if (!onClick) return;
   QObject::connect(&item, &QAction::triggered, &item,
-                   [handler = std::move(onClick)] { RunReported(handler); });
+                   [handler = std::move(onClick)] { quill::RunReported(handler); });
 }
 
 // Puts Item into Items just before Before, or at the end when Before is not there.
@@ -329,7 +317,7 @@ void TMainForm::ExitMenuItemClick() { close(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   bool canClose = true;
-  if (OnCloseQuery && !RunReported([this, &canClose] { OnCloseQuery(canClose); })) {
+  if (OnCloseQuery && !quill::RunReported([this, &canClose] { OnCloseQuery(canClose); })) {
     canClose = false;
   }
   if (!canClose) {
@@ -351,5 +339,5 @@ void TMainForm::dropEvent(QDropEvent* event) {
   if (urls.isEmpty() || !OnFileDrop) return;
   const QString fileName = urls.first().toLocalFile();
   if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) return;
-  RunReported([this, &fileName] { OnFileDrop(fileName); });
+  quill::RunReported([this, &fileName] { OnFileDrop(fileName); });
 }

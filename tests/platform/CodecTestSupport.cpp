@@ -205,6 +205,31 @@ std::vector<uint8_t> MakeIccProfile(const std::string& description, const char (
   return p;
 }
 
+int64_t StatusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) == 0) return std::stoll(line.substr(field.size() + 1));
+  }
+  return -1;
+}
+
+namespace {
+
+[[noreturn]] void RunWithMemoryLimit(int64_t headroomMiB, const std::function<bool()>& work) {
+  const auto limit = static_cast<rlim_t>((StatusKiB("VmSize") + headroomMiB * 1024) * 1024);
+  const rlimit address{limit, limit};
+  ::setrlimit(RLIMIT_AS, &address);
+  std::_Exit(work() ? 0 : 1);
+}
+
+}  // namespace
+
+void ExpectWithMemoryLimit(int line, int64_t headroomMiB, const std::function<bool()>& work) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(RunWithMemoryLimit(headroomMiB, work), testing::ExitedWithCode(0), "") << "the check at line " << line;
+}
+
 FileSizeLimit::FileSizeLimit(uint64_t bytes) {
   rlimit limit{};
   ::getrlimit(RLIMIT_FSIZE, &limit);

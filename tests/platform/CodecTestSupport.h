@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,30 @@ class FileSizeLimit {
   uint64_t oldMaximum_;
   void (*oldAction_)(int);
 };
+
+// The sanitizers reserve address space of their own and keep freed memory aside:
+// memory measurements and address-space limits do not apply there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A field of /proc/self/status in KiB; -1 when missing.
+int64_t StatusKiB(const std::string& field);
+
+// Work in a child process whose address space may grow by at most Headroom MiB: the
+// child exits 0 when Work returns true, 1 when false; a crash or an uncaught exception
+// ends it otherwise. The child starts the test again up to this point (gtest's
+// "threadsafe" death tests: a fork beside Qt's threads can hang), so what the test did
+// before is done there too.
+void ExpectWithMemoryLimit(int line, int64_t headroomMiB, const std::function<bool()>& work);
 
 // The Orientation item (1..8) of an image file, a .zli read as the JPEG it holds; 0
 // when it has none or does not read.

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -28,29 +27,9 @@ namespace fs = std::filesystem;
 
 using LargeFiles = quill::CodecTest;
 
-// The sanitizers reserve address space of their own and keep freed memory aside: the
-// memory measurements below do not apply there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-// A field of /proc/self/status in KiB; -1 when missing.
-int64_t StatusKiB(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field + ":", 0) == 0) return std::stoll(line.substr(field.size() + 1));
-  }
-  return -1;
-}
+using quill::kSanitized;
+using quill::StatusKiB;
+using quill::ExpectWithMemoryLimit;
 
 // How far Work raises the process's peak resident size, in MiB; -1 when the peak
 // cannot be reset.
@@ -282,25 +261,8 @@ TEST_F(LargeFiles, AJpegTooShortForItsBlocksIsRefusedBeforeItsPixelsAreAllocated
   }
 }
 
-// Work in a child process whose address space may grow by at most Headroom MiB: the
-// child exits 0 when Work returns true, 1 when false; a crash or an uncaught exception
-// ends it otherwise.
-[[noreturn]] void RunWithMemoryLimit(int64_t headroomMiB, const std::function<bool()>& work) {
-  const auto limit = static_cast<rlim_t>((StatusKiB("VmSize") + headroomMiB * 1024) * 1024);
-  const rlimit address{limit, limit};
-  ::setrlimit(RLIMIT_AS, &address);
-  std::_Exit(work() ? 0 : 1);
-}
-
-void ExpectWithMemoryLimit(int line, int64_t headroomMiB, const std::function<bool()>& work) {
-  EXPECT_EXIT(RunWithMemoryLimit(headroomMiB, work), testing::ExitedWithCode(0), "") << "the check at line " << line;
-}
-
 TEST_F(LargeFiles, EveryEntryPointAnswersFalseWhenMemoryRunsOut) {
   if (kSanitized) GTEST_SKIP() << "an address-space limit stops the sanitizer itself";
-  // Each check runs in a child that starts this test again (a fork beside Qt's threads
-  // can hang).
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   // A 9 MiB picture, and files that hold it, made before the limit is set.
   TZelLTBitmap picture;
   quill::MakePicture(picture, 2000, 1500);

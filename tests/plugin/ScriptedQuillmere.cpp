@@ -44,7 +44,7 @@ class TInvertTool : public TZelGraphicsTool {
       side[i] = quill::NumberToInteger(value, 0);
     }
     handled = true;
-    BeginOperation(GraphicsEditor->GetCurrentView());
+    if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
     const quill::TRect rect = IntersectRect({side[0], side[1], side[2], side[3]}, Live->GetBounds());
     for (int32_t y = rect.Top; y < rect.Bottom; ++y) {
       uint8_t* pixel = Live->GetPixelAddress(rect.Left, y);

@@ -348,7 +348,7 @@ void TZelBrightnessContrastTool::LayoutOptions() {
 
 void TZelBrightnessContrastTool::ApplyCorrection(bool automatic) {
   if (!MayWork()) return;
-  if (!OperationRunning()) BeginOperation(GraphicsEditor->GetCurrentView());
+  if (!OperationRunning() && !BeginOperation(GraphicsEditor->GetCurrentView())) return;
 
   TZelPointList points;
   if (automatic) {

@@ -296,8 +296,13 @@ void TZelCrop2Tool::CropTo(const quill::TRect& rect) {
       ZelApplication->MessageBox(GetLocalizedString(kCropMemoryText), MB_ICONERROR);
       return;
     }
-    BeginOperation(GraphicsEditor->GetCurrentView());
-    document->Crop(rect);
+    if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
+    if (!document->Crop(rect)) {
+      // Nothing was cropped: no record.
+      CancelOperation();
+      ZelApplication->MessageBox(GetLocalizedString(kCropMemoryText), MB_ICONERROR);
+      return;
+    }
     document->AddCommandState(std::make_unique<TZelCrop2CommandState>(
         this, document, rect, savedBounds, std::move(imageBefore), std::move(originalBefore), jpegBefore));
     EndOperation();
@@ -434,15 +439,17 @@ TZelCrop2CommandState::TZelCrop2CommandState(TZelCrop2Tool* tool, TZelGraphicsDo
       OriginalBefore(std::move(originalBefore)),
       JpegBefore(jpegBefore) {}
 
-void TZelCrop2CommandState::Undo() {
-  Document->Restore(*ImageBefore, *OriginalBefore, JpegBefore);
-  Document->SetSelection(SavedBounds);
-  TZelCustomGraphicsCommandState::Undo();
+bool TZelCrop2CommandState::TryUndo() {
+  return UndoGeometry(*ImageBefore, *OriginalBefore, JpegBefore, SavedBounds);
 }
 
-void TZelCrop2CommandState::Redo() {
-  Document->Crop(Rect);
+bool TZelCrop2CommandState::TryRedo() {
+  if (!Document->Crop(Rect)) {
+    ZelApplication->ShowMemoryMessage();
+    return false;
+  }
   TZelCustomGraphicsCommandState::Redo();
+  return true;
 }
 
 int64_t TZelCrop2CommandState::GetSize() const {

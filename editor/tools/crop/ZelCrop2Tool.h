@@ -182,10 +182,17 @@ class TZelCrop2CommandState : public TZelCustomGraphicsCommandState {
                         const quill::TRect& savedBounds, std::unique_ptr<TZelPixelBuffer> imageBefore,
                         std::unique_ptr<TZelPixelBuffer> originalBefore,
                         const quill::TLosslessJpeg::TGeometry& jpegBefore);
-  // Both images and the JPEG geometry come back, then the selection.
-  void Undo() override;
-  // The crop again.
-  void Redo() override;
+  // TryUndo.
+  void Undo() override { TryUndo(); }
+  // Both images and the JPEG geometry come back, then the selection. Images that
+  // cannot be allocated give the memory message and leave the document (and so the
+  // history) as it was: false.
+  bool TryUndo() override;
+  // TryRedo.
+  void Redo() override { TryRedo(); }
+  // The crop again. Images that cannot be allocated give the memory message and leave
+  // the document (and so the history) as it was: false.
+  bool TryRedo() override;
   int64_t GetSize() const override;
 
   const quill::TRect SavedBounds;

@@ -187,11 +187,10 @@ void TZelDrawTool::SetOpacity(int32_t value) {
 
 bool TZelDrawTool::BeginStroke(TZelDrawToolControl* control, quill::TMouseButton button,
                                quill::TShiftState shift) {
-  if (!quill::ToolMayStart(*this)) return false;
+  if (!quill::ToolMayStart(*this) || !BeginOperation(control->View)) return false;
   Control = control;
   StrokeButton = button;
   StrokeShift = shift;
-  BeginOperation(control->View);
   return true;
 }
 

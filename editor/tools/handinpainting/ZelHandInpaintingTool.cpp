@@ -460,8 +460,7 @@ void TZelHandInpaintingTool::UpdateFill() {
   SourceRect = quill::HandInpaintingSquare(Pointer, Size);
   if (Document == nullptr) {
     TZelGraphicsView* view = GraphicsEditor != nullptr ? GraphicsEditor->GetCurrentView() : nullptr;
-    if (view == nullptr) return;
-    BeginOperation(view);
+    if (view == nullptr || !BeginOperation(view)) return;
   }
   ApplyDab(AreaRect);
   AddDirtyRect(AreaRect, false);
@@ -473,6 +472,8 @@ void TZelHandInpaintingTool::ToggleFillState() {
     AreaRect = quill::HandInpaintingSquare(Pointer, Size);
     SizePreviews();
     UpdateFill();
+    // Refused for want of memory: no fill is open.
+    if (Document == nullptr) return;
   } else if (Document != nullptr) {
     EndOperation();
     SetMark(true);

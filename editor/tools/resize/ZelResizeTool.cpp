@@ -282,7 +282,7 @@ void TZelResizeTool::Perform() {
   bool resized = false;
   {
     const quill::TZelHourglass hourglass;
-    BeginOperation(GraphicsEditor->GetCurrentView());
+    if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
     TZelGraphicsDocument* document = Document;
     const quill::TRect rect = document->GetBounds();
     const quill::TLosslessJpeg::TGeometry jpeg =
@@ -413,10 +413,8 @@ TZelResizeCommandState::TZelResizeCommandState(TZelResizeTool* tool, TZelGraphic
       SavedOriginal(std::move(savedOriginal)),
       SavedJpeg(savedJpeg) {}
 
-void TZelResizeCommandState::Undo() {
-  Document->Restore(SavedImage->GetPixels(), SavedOriginal->GetPixels(), SavedJpeg);
-  Document->SetSelection(Rect);
-  TZelCustomGraphicsCommandState::Undo();
+bool TZelResizeCommandState::TryUndo() {
+  return UndoGeometry(SavedImage->GetPixels(), SavedOriginal->GetPixels(), SavedJpeg, Rect);
 }
 
 void TZelResizeCommandState::Redo() { TryRedo(); }

@@ -187,9 +187,13 @@ class TZelResizeCommandState : public TZelCustomGraphicsCommandState {
                          std::unique_ptr<TZelLTBitmap> savedImage,
                          std::unique_ptr<TZelLTBitmap> savedOriginal,
                          const quill::TLosslessJpeg::TGeometry& savedJpeg);
+  // TryUndo.
+  void Undo() override { TryUndo(); }
   // Both images and the JPEG geometry come back, then the selection (the stored
-  // rectangle; the whole image means none).
-  void Undo() override;
+  // rectangle; the whole image means none). Images that
+  // cannot be allocated give the memory message and leave the document (and so the
+  // history) as it was: false.
+  bool TryUndo() override;
   // TryRedo.
   void Redo() override;
   // The resize again. A picture beyond the program's

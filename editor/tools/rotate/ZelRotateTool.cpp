@@ -39,22 +39,18 @@ QString RotateTitle() { return GetLocalizedString(kRotateText, QStringLiteral("R
 
 namespace quill {
 
-void ApplyRotation(TZelGraphicsDocument& document, uint8_t kind) {
+bool ApplyRotation(TZelGraphicsDocument& document, uint8_t kind) {
   switch (kind) {
     case kRotateLeft:
-      document.RotateLeft();
-      break;
+      return document.RotateLeft();
     case kRotateRight:
-      document.RotateRight();
-      break;
+      return document.RotateRight();
     case kFlipHorizontal:
-      document.FlipHorizontal();
-      break;
+      return document.FlipHorizontal();
     case kFlipVertical:
-      document.FlipVertical();
-      break;
+      return document.FlipVertical();
     default:
-      break;
+      return true;
   }
 }
 
@@ -263,9 +259,14 @@ void TZelRotateTool::FlipVertical() { Perform(quill::kFlipVertical); }
 void TZelRotateTool::Perform(uint8_t kind) {
   if (kind < quill::kRotateLeft || kind > quill::kFlipVertical || !quill::ToolMayStart(*this)) return;
   const quill::TZelHourglass hourglass;
-  BeginOperation(GraphicsEditor->GetCurrentView());
+  if (!BeginOperation(GraphicsEditor->GetCurrentView())) return;
   Kind = kind;
-  quill::ApplyRotation(*Document, kind);
+  if (!quill::ApplyRotation(*Document, kind)) {
+    // Nothing was turned: no record.
+    CancelOperation();
+    ZelApplication->ShowMemoryMessage();
+    return;
+  }
   RefreshPreview();
   EndOperation();
 }
@@ -408,18 +409,24 @@ TZelRotateCommandState::TZelRotateCommandState(TZelRotateTool* tool, TZelGraphic
                                                uint8_t kind)
     : TZelCustomGraphicsCommandState(tool, document->GetBounds(), document), Kind(kind) {}
 
-void TZelRotateCommandState::Undo() {
-  Apply(quill::InverseRotation(Kind));
+bool TZelRotateCommandState::TryUndo() {
+  if (!Apply(quill::InverseRotation(Kind))) return false;
   TZelCustomGraphicsCommandState::Undo();
+  return true;
 }
 
-void TZelRotateCommandState::Redo() {
-  Apply(Kind);
+bool TZelRotateCommandState::TryRedo() {
+  if (!Apply(Kind)) return false;
   TZelCustomGraphicsCommandState::Redo();
+  return true;
 }
 
-void TZelRotateCommandState::Apply(uint8_t kind) {
+bool TZelRotateCommandState::Apply(uint8_t kind) {
   const quill::TZelHourglass hourglass;
-  quill::ApplyRotation(*Document, kind);
+  if (!quill::ApplyRotation(*Document, kind)) {
+    ZelApplication->ShowMemoryMessage();
+    return false;
+  }
   static_cast<TZelRotateTool*>(Tool)->RefreshPreview();
+  return true;
 }

@@ -49,8 +49,9 @@ constexpr uint8_t kRotateRight = 2;
 constexpr uint8_t kFlipHorizontal = 3;
 constexpr uint8_t kFlipVertical = 4;
 
-// The document operation of Kind (nothing for 0).
-void ApplyRotation(TZelGraphicsDocument& document, uint8_t kind);
+// The document operation of Kind (nothing for 0). False, with nothing changed, when
+// the turned images cannot be allocated.
+[[nodiscard]] bool ApplyRotation(TZelGraphicsDocument& document, uint8_t kind);
 // The kind that undoes Kind: left and right swap, the flips undo themselves.
 uint8_t InverseRotation(uint8_t kind);
 
@@ -175,16 +176,21 @@ class TZelRotateTool : public TZelGraphicsTool {
 class TZelRotateCommandState : public TZelCustomGraphicsCommandState {
  public:
   TZelRotateCommandState(TZelRotateTool* tool, TZelGraphicsDocument* document, uint8_t kind);
+  // TryUndo (TryRedo).
+  void Undo() override { TryUndo(); }
+  void Redo() override { TryRedo(); }
   // The inverse operation and the preview.
-  void Undo() override;
+  bool TryUndo() override;
   // The operation again and the preview.
-  void Redo() override;
+  // Either, when the turned images cannot be allocated, shows the memory message and
+  // leaves the document (and so the history) as it was: false.
+  bool TryRedo() override;
   int64_t GetSize() const override { return static_cast<int64_t>(sizeof(*this)); }
 
   const uint8_t Kind;
 
  private:
-  void Apply(uint8_t kind);
+  bool Apply(uint8_t kind);
 };
 
 #endif  // QUILL_EDITOR_ZELROTATETOOL_H_

@@ -65,7 +65,7 @@ bool TZelTextToolControl::MouseDown(quill::TMouseButton button, quill::TShiftSta
   if (State == tbsNone) {
     const quill::TRect bounds = View->GetMapMode().LogicalToDeviceRect(Bounds());
     if (!bounds.Contains(point.X, point.Y) || !tool->MayWork()) return false;
-    tool->BeginOperation(View);
+    if (!tool->BeginOperation(View)) return true;
     GraphicsEditor->LockToCurrentTool();
     Anchor = View->ClientToImage(point);
     TextBox = {Anchor.X, Anchor.Y, Clamp64(int64_t{Anchor.X} + 1), Clamp64(int64_t{Anchor.Y} + 1)};

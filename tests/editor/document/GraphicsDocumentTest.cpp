@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "CodecTestSupport.h"
 #include "EditorTesting.h"
 #include "ImageCodecs.h"
 #include "ZelGraphicsDocument.h"
@@ -81,27 +82,58 @@ double MeanDifference(const std::vector<uint8_t>& file, TZelGraphicsDocument& do
   return static_cast<double>(sum) / (a.Width() * 3.0 * a.Height());
 }
 
+TEST_F(GraphicsDocumentTest, AGeometryChangeWithoutTheMemoryForItChangesNothing) {
+  if (quill::kSanitized) GTEST_SKIP() << "an address-space limit stops the sanitizer itself";
+  // A 3000 x 2000 photo (18 MB an image) whose original differs from the current image,
+  // changed where the address space may grow by 8 MiB only: with the committed copy's
+  // block given up, the original's new image can be had but not the current one's, so
+  // the original must be put back.
+  TZelGraphicsDocument* document = OpenPicture(3000, 2000);
+  ASSERT_NE(document, nullptr);
+  const QImage other = MakePicture(3000, 2000, 5);
+  TZelPixels otherPixels;
+  otherPixels.Attach({0, 0, 3000, 2000}, const_cast<uint8_t*>(other.constBits()),
+                     static_cast<int32_t>(other.bytesPerLine()), quill::kPixelFormat24);
+  ASSERT_TRUE(document->SetOriginalImage(otherPixels));
+  document->SyncCommittedCopy();
+  document->SetSelection({10, 20, 30, 40});
+  const uint64_t current = Fingerprint(document->GetCurrentPixels());
+  const uint64_t original = Fingerprint(document->OriginalImage);
+  const auto unchanged = [&] {
+    return Fingerprint(document->GetCurrentPixels()) == current && Fingerprint(document->OriginalImage) == original &&
+           Fingerprint(document->CommittedCopy) == current && document->Selection == quill::TRect{10, 20, 30, 40} &&
+           !document->IsReoriented() && View()->DocumentView->GetBounds() == quill::TRect{0, 0, 3000, 2000};
+  };
+  quill::ExpectWithMemoryLimit(__LINE__, 8, [&] {
+    return !document->RotateLeft() && unchanged() && !document->FlipVertical() && unchanged() &&
+           !document->Crop({0, 0, 2990, 2000}) && unchanged();
+  });
+  // With the memory there, the same turn is made.
+  EXPECT_TRUE(document->RotateLeft());
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 2000, 3000}));
+}
+
 TEST_F(GraphicsDocumentTest, TurnsAndFlipsMapTheSelectionAndKeepTheImagesInStep) {
   TZelGraphicsDocument* document = OpenPicture(100, 50);
   ASSERT_NE(document, nullptr);
   document->SetSelection({10, 20, 30, 40});
-  document->RotateLeft();
+  EXPECT_TRUE(document->RotateLeft());
   EXPECT_EQ(document->Selection, (quill::TRect{20, 70, 40, 90}));
-  document->RotateRight();
+  EXPECT_TRUE(document->RotateRight());
   EXPECT_EQ(document->Selection, (quill::TRect{10, 20, 30, 40}));
-  document->RotateRight();
+  EXPECT_TRUE(document->RotateRight());
   EXPECT_EQ(document->Selection, (quill::TRect{10, 10, 30, 30}));
   EXPECT_EQ(editor_->WStatusPanel->text(), "50");
   EXPECT_EQ(editor_->HStatusPanel->text(), "100");
-  document->RotateLeft();
-  document->FlipHorizontal();
+  EXPECT_TRUE(document->RotateLeft());
+  EXPECT_TRUE(document->FlipHorizontal());
   EXPECT_EQ(document->Selection, (quill::TRect{70, 20, 90, 40}));
-  document->FlipVertical();
+  EXPECT_TRUE(document->FlipVertical());
   EXPECT_EQ(document->Selection, (quill::TRect{70, 10, 90, 30}));
 
   const QImage start = Current(*document);
   const quill::TRect selection = document->Selection;
-  for (int i = 0; i < 4; ++i) document->RotateLeft();
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(document->RotateLeft());
   EXPECT_EQ(Current(*document), start);
   EXPECT_EQ(Original(*document), start);
   EXPECT_EQ(PicturePixels(document->CommittedCopy), start);
@@ -123,7 +155,7 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   TZelGraphicsDocument* document = OpenPicture(10, 10);
   ASSERT_NE(document, nullptr);
   document->SetSelection({1, 1, 9, 9});
-  document->Resize(15, 15);
+  ASSERT_TRUE(document->Resize(15, 15));
   EXPECT_EQ(document->Selection, (quill::TRect{2, 2, 13, 13}));
   EXPECT_EQ(document->OriginalImage.GetBounds(), (quill::TRect{0, 0, 15, 15}));
   EXPECT_EQ(document->CommittedCopy.GetBounds(), (quill::TRect{0, 0, 15, 15}));
@@ -131,7 +163,7 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   // A thin selection shrunk below a pixel comes out inverted: it must not become the
   // bounds a save writes.
   document->SetSelection({5, 5, 6, 6});
-  document->Resize(4, 4);
+  ASSERT_TRUE(document->Resize(4, 4));
   EXPECT_FALSE(document->HasSelection());
   EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 4, 4}));
 }
@@ -159,7 +191,7 @@ TEST_F(GraphicsDocumentTest, CropKeepsTheRectangleAndAlignsTheLosslessOrigin) {
   ASSERT_EQ(document->JPEG->GetBlockHeight(), 16);
   const QImage before = Current(*document);
   document->SetSelection({1, 1, 5, 5});
-  document->Crop({13, 7, 50, 40});
+  EXPECT_TRUE(document->Crop({13, 7, 50, 40}));
   EXPECT_EQ(Current(*document), before.copy(13, 7, 37, 33));
   EXPECT_FALSE(document->HasSelection());
   const quill::TLosslessJpeg::TGeometry geometry = document->JPEG->GetGeometry();
@@ -168,7 +200,7 @@ TEST_F(GraphicsDocumentTest, CropKeepsTheRectangleAndAlignsTheLosslessOrigin) {
   EXPECT_EQ(geometry.Height, 33);
 
   // Outside the image: nothing happens at all.
-  document->Crop({100, 100, 120, 120});
+  EXPECT_TRUE(document->Crop({100, 100, 120, 120}));
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 37, 33}));
 }
 
@@ -183,8 +215,8 @@ TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels
   ASSERT_NE(fresh, nullptr);
   LoadJpeg(*fresh, jpeg);
   const std::vector<uint8_t> unedited = LosslessSave(*fresh);
-  fresh->Crop(crop);
-  fresh->RotateLeft();
+  EXPECT_TRUE(fresh->Crop(crop));
+  EXPECT_TRUE(fresh->RotateLeft());
   const std::vector<uint8_t> edited = LosslessSave(*fresh);
   EXPECT_LE(MeanDifference(edited, *fresh), 3.0);
 
@@ -194,17 +226,17 @@ TEST_F(GraphicsDocumentTest, UndoAndRedoKeepTheLosslessObjectInStepWithThePixels
   TZelPixelBuffer current;
   TZelPixelBuffer original;
   quill::TLosslessJpeg::TGeometry geometry;
-  document->Snapshot(current, original, geometry);
-  document->Crop(crop);
-  document->RotateLeft();
-  document->RotateRight();                           // undo the turn
-  document->Restore(current, original, geometry);    // undo the crop
+  ASSERT_TRUE(document->Snapshot(current, original, geometry));
+  EXPECT_TRUE(document->Crop(crop));
+  EXPECT_TRUE(document->RotateLeft());
+  EXPECT_TRUE(document->RotateRight());  // undo the turn
+  ASSERT_TRUE(document->Restore(current, original, geometry));  // undo the crop
   const std::vector<uint8_t> undone = LosslessSave(*document);
   EXPECT_EQ(undone, unedited);
   EXPECT_LE(MeanDifference(undone, *document), 3.0);
 
-  document->Crop(crop);       // redo the crop
-  document->RotateLeft();     // redo the turn
+  EXPECT_TRUE(document->Crop(crop));     // redo the crop
+  EXPECT_TRUE(document->RotateLeft());   // redo the turn
   const std::vector<uint8_t> redone = LosslessSave(*document);
   EXPECT_EQ(redone, edited);
   EXPECT_LE(MeanDifference(redone, *document), 3.0);
@@ -214,7 +246,7 @@ TEST_F(GraphicsDocumentTest, OperationStateAndDirtyRectangle) {
   TZelGraphicsDocument* document = OpenPicture(40, 30);
   ASSERT_NE(document, nullptr);
   auto* tool = ZelApplication->NewComponent<InvertTool>();
-  document->BeginOperation(tool);
+  ASSERT_TRUE(document->BeginOperation(tool));
   document->AddDirtyRect({1, 1, 5, 5}, false);
   document->AddDirtyRect({10, 10, 12, 12}, false);
   EXPECT_EQ(document->DirtyRect, (quill::TRect{1, 1, 12, 12}));

@@ -57,15 +57,15 @@ class CropState : public TZelCustomGraphicsCommandState {
  public:
   CropState(TZelGraphicsDocument* document, const quill::TRect& rect)
       : TZelCustomGraphicsCommandState(nullptr, rect, document) {
-    document->Snapshot(current_, original_, jpeg_);
-    document->Crop(rect);
+    EXPECT_TRUE(document->Snapshot(current_, original_, jpeg_));
+    EXPECT_TRUE(document->Crop(rect));
   }
   void Undo() override {
-    Document->Restore(current_, original_, jpeg_);
+    EXPECT_TRUE(Document->Restore(current_, original_, jpeg_));
     TZelCustomGraphicsCommandState::Undo();
   }
   void Redo() override {
-    Document->Crop(Rect);
+    EXPECT_TRUE(Document->Crop(Rect));
     TZelCustomGraphicsCommandState::Redo();
   }
   int64_t GetSize() const override { return 0; }
@@ -81,14 +81,14 @@ class TurnState : public TZelCustomGraphicsCommandState {
  public:
   explicit TurnState(TZelGraphicsDocument* document)
       : TZelCustomGraphicsCommandState(nullptr, document->CurrentImage.GetBounds(), document) {
-    document->RotateLeft();
+    EXPECT_TRUE(document->RotateLeft());
   }
   void Undo() override {
-    Document->RotateRight();
+    EXPECT_TRUE(Document->RotateRight());
     TZelCustomGraphicsCommandState::Undo();
   }
   void Redo() override {
-    Document->RotateLeft();
+    EXPECT_TRUE(Document->RotateLeft());
     TZelCustomGraphicsCommandState::Redo();
   }
   int64_t GetSize() const override { return 0; }

@@ -70,7 +70,7 @@ TEST_F(PluginModeTest, AnExchangeFileShowsOnlyWhatEditsItsOneImage) {
 TEST_F(PluginModeTest, OkSetsZeroOnlyOnceTheImageWasWrittenBack) {
   TZelGraphicsDocument* document = OpenExchangeFile();
   ASSERT_NE(document, nullptr);
-  tool_->BeginOperation(View());
+  ASSERT_TRUE(tool_->BeginOperation(View()));
   tool_->InvertRect({0, 0, 5, 5});
   editor_->formats.saveResult = false;
   editor_->OkButtonClick();

@@ -235,7 +235,7 @@ TEST_F(GraphicsFormatsTest, ATurnedPhotoIsSavedTopLeftInEveryFormatThatCarriesTh
   std::unique_ptr<TZelGraphicsDocument> document = Load(Path("sideways.jpg"), id);
   ASSERT_NE(document, nullptr);
   ASSERT_TRUE(document->JPEG->HasImage());
-  document->RotateRight();
+  EXPECT_TRUE(document->RotateRight());
 
   const auto saved = [&](const char* name, int32_t formatId) {
     EXPECT_TRUE(formats_.Save(document.get(), Name(Path(name)), formatId)) << name;
@@ -254,7 +254,7 @@ TEST_F(GraphicsFormatsTest, ATurnedPhotoIsSavedTopLeftInEveryFormatThatCarriesTh
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(kept->Bytes, (std::vector<uint8_t>{6, 0}));
 
-  document->RotateLeft();
+  EXPECT_TRUE(document->RotateLeft());
   EXPECT_EQ(saved("back.png", 2), 6);
   EXPECT_EQ(saved("back.jpg", 0), 6);
 }

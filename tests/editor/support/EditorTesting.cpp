@@ -36,6 +36,21 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
   document.SyncCommittedCopy();
 }
 
+uint64_t Fingerprint(const TZelPixels& pixels) {
+  // FNV-1a over the bounds, then the rows without their padding.
+  uint64_t hash = 14695981039346656037u;
+  const auto add = [&hash](uint8_t byte) { hash = (hash ^ byte) * 1099511628211u; };
+  for (int32_t value : {pixels.Left(), pixels.Top(), pixels.Width(), pixels.Height()}) {
+    for (int shift = 0; shift < 32; shift += 8) add(static_cast<uint8_t>(value >> shift));
+  }
+  const int64_t rowBytes = int64_t{pixels.Width()} * pixels.BytesPerPixel();
+  for (int32_t y = pixels.Top(); y < pixels.Top() + pixels.Height(); ++y) {
+    const uint8_t* row = pixels.GetScanLine(pixels.Left(), y);
+    for (int64_t i = 0; i < rowBytes; ++i) add(row[i]);
+  }
+  return hash;
+}
+
 QImage PicturePixels(const TZelPixels& pixels) {
   QImage picture(pixels.Width(), pixels.Height(), QImage::Format_BGR888);
   for (int y = 0; y < pixels.Height(); ++y) {
@@ -158,7 +173,7 @@ void InvertTool::InvertRect(const quill::TRect& rect) {
 }
 
 void InvertTool::Invert(TZelGraphicsView* view, const quill::TRect& rect) {
-  BeginOperation(view);
+  if (!BeginOperation(view)) return;
   InvertRect(rect);
   EndOperation();
 }

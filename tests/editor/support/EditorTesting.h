@@ -54,6 +54,10 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture);
 // The pixels of Pixels as a picture (a copy).
 QImage PicturePixels(const TZelPixels& pixels);
 
+// A fingerprint of Pixels' bounds and bytes, taken without allocating: what a test
+// compares where memory has run out.
+uint64_t Fingerprint(const TZelPixels& pixels);
+
 // A table whose Load gives the pictures registered under a file name (format id
 // Format) and fails for every other name, and throws std::bad_alloc for
 // OutOfMemoryName (a picture larger than the memory there is); Save records its calls

@@ -5,11 +5,14 @@
 
 #include <random>
 
+#include "CodecTestSupport.h"
 #include "EditorTesting.h"
 #include "ZelGraphicsTool.h"
+#include "ZelLocalizer.h"
 
 namespace quilltest {
 namespace {
+
 
 class GraphicsToolTest : public EditorTest {
  protected:
@@ -89,7 +92,7 @@ TEST_F(GraphicsToolTest, ManyEditsUndoAndRedoPixelExact) {
 
 TEST_F(GraphicsToolTest, CancelLeavesNothingBehind) {
   const QImage before = Live();
-  tool_->BeginOperation(View());
+  ASSERT_TRUE(tool_->BeginOperation(View()));
   tool_->InvertRect({5, 5, 50, 50});
   tool_->InvertRect({30, 40, 100, 70});
   tool_->CancelOperation();
@@ -133,10 +136,10 @@ TEST_F(GraphicsToolTest, CommitCopiesOnlyTheDirtyRectangleIntoTheCommittedCopy) 
 }
 
 TEST_F(GraphicsToolTest, BeginningAnotherOperationCommitsTheRunningOneFirst) {
-  tool_->BeginOperation(View());
+  ASSERT_TRUE(tool_->BeginOperation(View()));
   tool_->InvertRect({0, 0, 20, 20});
   const QImage first = Live();
-  other_->BeginOperation(View());
+  ASSERT_TRUE(other_->BeginOperation(View()));
   // The first tool committed through its own EndOperation: one record, fields cleared.
   EXPECT_EQ(document_->GetHistory().GetCount(), 1);
   EXPECT_EQ(tool_->Document, nullptr);
@@ -155,7 +158,7 @@ TEST_F(GraphicsToolTest, BeginningAnotherOperationCommitsTheRunningOneFirst) {
 TEST_F(GraphicsToolTest, UndoIsRefusedWhileAnOperationRunsAndBracketsTheCurrentTool) {
   tool_->Invert(View(), {0, 0, 5, 5});
   editor_->SetActiveTool(tool_);
-  other_->BeginOperation(View());
+  ASSERT_TRUE(other_->BeginOperation(View()));
   EXPECT_FALSE(editor_->CanUndo());
   other_->EndOperation();
   ASSERT_TRUE(editor_->CanUndo());
@@ -202,6 +205,66 @@ TEST_F(GraphicsToolTest, SelectingAToolByItsScriptNameRecordsItsLines) {
   recorder.recordMessages = false;
   tool_->Select();
   EXPECT_EQ(recorder.lines, (QStringList{"MouseCurvedMove Invert", "Invert"}));
+}
+
+// Memory that runs short: a 3000 x 2000 photo (18 MB an image) edited in a child whose
+// address space may grow by 8 MiB more, so that no copy of the whole image can be had
+// while small blocks still can.
+class GraphicsToolMemoryTest : public GraphicsToolTest {
+ protected:
+  void SetUp() override {
+    GraphicsToolTest::SetUp();
+    if (quill::kSanitized) GTEST_SKIP() << "an address-space limit stops the sanitizer itself";
+    document_ = Open(QStringLiteral("/photos/large.png"), MakePicture(3000, 2000));
+    ASSERT_NE(document_, nullptr);
+  }
+
+  // The document's images and history as they stand: the pixels of the live image and
+  // the committed copy, the history's length and position, and the modified mark.
+  struct TState {
+    uint64_t Live;
+    uint64_t Committed;
+    int Count;
+    int Cursor;
+    bool Saved;
+    bool operator==(const TState&) const = default;
+  };
+  TState State() const {
+    const TZelCommandHistoryList& history = document_->GetHistory();
+    return {Fingerprint(document_->GetCurrentPixels()), Fingerprint(document_->CommittedCopy), history.GetCount(),
+            history.GetCursor(), document_->IsSaved()};
+  }
+  // The memory message was the one message shown.
+  bool ShowedMemoryMessage() const {
+    return boxes_.size() == 1 && boxes_[0].Text == GetLocalizedString(quill::kMemoryText);
+  }
+};
+
+TEST_F(GraphicsToolMemoryTest, AnEditThatCannotKeepTheImageAsItStoodIsRefused) {
+  // Just opened, the original image and the committed copy share the photo's pixels:
+  // the first edit needs a copy of each.
+  const TState opened = State();
+  quill::ExpectWithMemoryLimit(__LINE__, 8, [&] {
+    tool_->Invert(View(), {10, 10, 50, 50});
+    return State() == opened && !document_->Running && tool_->Document == nullptr && ShowedMemoryMessage();
+  });
+  // With the memory there, the same edit is made.
+  tool_->Invert(View(), {10, 10, 50, 50});
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+}
+
+TEST_F(GraphicsToolMemoryTest, AnEditWhoseUndoRecordCannotBeMadeIsTakenBack) {
+  const uint64_t opened = Fingerprint(document_->GetCurrentPixels());
+  tool_->Invert(View(), {10, 10, 50, 50});
+  const TState edited = State();
+  quill::ExpectWithMemoryLimit(__LINE__, 8, [&] {
+    // The record of a whole-image edit holds two copies of the photo.
+    tool_->Invert(View(), {0, 0, 3000, 2000});
+    if (!(State() == edited && !document_->Running && ShowedMemoryMessage())) return false;
+    // The history still undoes exactly what it holds.
+    editor_->UndoClick();
+    return Fingerprint(document_->GetCurrentPixels()) == opened && document_->IsSaved();
+  });
 }
 
 }  // namespace

@@ -8,8 +8,13 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "EditorTesting.h"
 #include "ZelDemoPlayback.h"
+#include "ZelLocalizer.h"
 #include "ZelGraphicsView.h"
 #include "ZelScrollTool.h"
 
@@ -220,6 +225,81 @@ TEST_F(GraphicsViewTest, TheWheelGivesOneStepAndItsHorizontalAxisIsNotTheViews) 
   EXPECT_EQ(probe->wheelDeltas.back(), -1);
   probe->claim = true;
   EXPECT_TRUE(View()->MouseWheel(0, 7, {5, 5}));
+}
+
+// A control that, offered an event, begins its tool's operation, changes the live image
+// and then throws halfway, as a dab that runs out of memory does: std::bad_alloc on a
+// button press, a plain error on everything else.
+class ThrowingControl : public TZelGraphicsToolControl {
+ public:
+  using TZelGraphicsToolControl::TZelGraphicsToolControl;
+  bool MouseDown(quill::TMouseButton, quill::TShiftState, const quill::TPoint&) override {
+    return Fail(std::bad_alloc());
+  }
+  bool MouseMove(quill::TShiftState, const quill::TPoint&) override { return Fail(std::runtime_error("move")); }
+  bool MouseUp(quill::TMouseButton, quill::TShiftState, const quill::TPoint&) override {
+    return Fail(std::runtime_error("up"));
+  }
+  bool MouseWheel(quill::TShiftState, int, const quill::TPoint&) override { return Fail(std::runtime_error("wheel")); }
+  bool KeyDown(uint16_t, quill::TShiftState) override { return Fail(std::runtime_error("key down")); }
+  bool KeyUp(uint16_t, quill::TShiftState) override { return Fail(std::runtime_error("key up")); }
+
+  bool armed = false;
+
+ private:
+  template <class Error>
+  bool Fail(const Error& error) {
+    if (!armed) return false;
+    auto* tool = static_cast<InvertTool*>(Tool);
+    if (tool->Document == nullptr && !tool->BeginOperation(View)) return false;
+    // Pixels changed, and not yet in the dirty rectangle.
+    tool->Live->GetPixelAddress(3, 4)[0] ^= 0xFF;
+    throw error;
+  }
+};
+
+class ThrowingTool : public InvertTool {
+ public:
+  explicit ThrowingTool(quill::TZelComponent* owner) : InvertTool(owner) {
+    ControlClass = &MakeControl<ThrowingControl>;
+  }
+  ThrowingControl* Control() const { return static_cast<ThrowingControl*>(GetControl(0)); }
+};
+
+TEST_F(GraphicsViewTest, WhatAControlThrowsIsShownAndItsOperationCancelled) {
+  auto* tool = ZelApplication->NewComponent<ThrowingTool>();
+  TZelGraphicsDocument* document = OpenPicture(60, 40);
+  ASSERT_NE(document, nullptr);
+  const QImage opened = PicturePixels(document->GetCurrentPixels());
+  tool->Control()->armed = true;
+  const QString memoryText = GetLocalizedString(quill::kMemoryText);
+  const struct {
+    const char* name;
+    std::function<void()> send;
+    QString shown;
+  } events[] = {
+      {"press", [&] { Mouse(QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton); }, memoryText},
+      {"double click", [&] { Mouse(QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton, Qt::LeftButton); },
+       memoryText},
+      {"move", [&] { Mouse(QEvent::MouseMove, {6, 6}, Qt::NoButton, Qt::LeftButton); }, "move"},
+      {"release", [&] { Mouse(QEvent::MouseButtonRelease, {6, 6}, Qt::LeftButton, Qt::NoButton); }, "up"},
+      {"wheel", [&] { Wheel({0, 120}); }, "wheel"},
+      {"key down", [&] { Key(QEvent::KeyPress, Qt::Key_A); }, "key down"},
+      {"key up", [&] { Key(QEvent::KeyRelease, Qt::Key_A); }, "key up"},
+  };
+  for (const auto& event : events) {
+    SCOPED_TRACE(event.name);
+    boxes_.clear();
+    EXPECT_NO_THROW(event.send());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Text, event.shown);
+    // Cancelled: the image is the committed one again, and nothing is recorded.
+    EXPECT_FALSE(document->Running);
+    EXPECT_EQ(tool->Document, nullptr);
+    EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), opened);
+    EXPECT_EQ(PicturePixels(document->CommittedCopy), opened);
+    EXPECT_EQ(document->GetHistory().GetCount(), 0);
+  }
 }
 
 TEST_F(GraphicsViewTest, TheStatusBarShowsThePointAndColourUnderThePointer) {

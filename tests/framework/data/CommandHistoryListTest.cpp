@@ -38,6 +38,21 @@ class CursorState : public TZelCommandState {
   std::vector<int>& cursors_;
 };
 
+// A state whose undo and redo fail while Refuse is set, as an undo step whose images
+// cannot be allocated.
+class RefusingState : public TZelCommandState {
+ public:
+  explicit RefusingState(const bool& refuse) : refuse_(refuse) {}
+  void Undo() override { TryUndo(); }
+  void Redo() override { TryRedo(); }
+  bool TryUndo() override { return !refuse_; }
+  bool TryRedo() override { return !refuse_; }
+  int64_t GetSize() const override { return sizeof(*this); }
+
+ private:
+  const bool& refuse_;
+};
+
 using Log = std::vector<std::string>;
 
 // Adds states named Names, each of Size bytes.
@@ -70,6 +85,23 @@ TEST(CommandHistoryList, UndoAndRedoStepTheCursorAroundTheCall) {
   history.Redo();  // the cursor steps on afterwards
   EXPECT_EQ(cursors, (std::vector<int>{1, 1}));
   EXPECT_EQ(history.GetCursor(), 2);
+}
+
+TEST(CommandHistoryList, AStepThatCannotBeTakenLeavesTheCursorWhereItWas) {
+  bool refuse = false;
+  TZelCommandHistoryList history;
+  history.Add(std::make_unique<RefusingState>(refuse));
+  history.Add(std::make_unique<RefusingState>(refuse));
+  refuse = true;
+  EXPECT_FALSE(history.Undo());
+  EXPECT_EQ(history.GetCursor(), 2);
+  refuse = false;
+  EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(history.GetCursor(), 1);
+  refuse = true;
+  EXPECT_FALSE(history.Redo());
+  EXPECT_EQ(history.GetCursor(), 1);
+  EXPECT_EQ(history.GetCount(), 2);
 }
 
 TEST(CommandHistoryList, UndoAndRedoWalkTheStates) {

@@ -131,7 +131,7 @@ TEST_F(BrightnessContrastToolTest, AnotherToolsOperationIsCommittedBeforeThisToo
   TZelGraphicsDocument* document = Open(QStringLiteral("/photos/a.png"), MakePicture(60, 40));
   ASSERT_NE(document, nullptr);
   const QImage start = Live(document);
-  other_->BeginOperation(View());
+  ASSERT_TRUE(other_->BeginOperation(View()));
   other_->InvertRect({0, 0, 10, 10});
   const QImage inverted = Live(document);
   tool_->Select();

@@ -8,7 +8,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include "CodecTestSupport.h"
 #include "EditorTesting.h"
+#include "ZelLocalizer.h"
 #include "Module.h"
 #include "ZelCrop2Tool.h"
 #include "ZelCrop2ToolControl.h"
@@ -196,6 +198,31 @@ TEST_F(CropToolTest, CropUndoAndRedoArePixelExact) {
   EXPECT_TRUE(handled);
   EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), before.copy(40, 20, 30, 30));
   Crop2Tool->RecordingStopped();
+}
+
+TEST_F(CropToolTest, AnUndoThatCannotHaveTheImagesBackIsRefused) {
+  if (quill::kSanitized) GTEST_SKIP() << "an address-space limit stops the sanitizer itself";
+  // A 3000 x 2000 photo (18 MB an image) cropped to 100 x 100, then undone where the
+  // address space may grow by 8 MiB only: the two images of the undo cannot be had.
+  TZelGraphicsDocument* document = OpenPicture(3000, 2000);
+  ASSERT_NE(document, nullptr);
+  Crop2Tool->CropTo({100, 100, 200, 200});
+  ASSERT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 100, 100}));
+  const QImage cropped = PicturePixels(document->GetCurrentPixels());
+  quill::ExpectWithMemoryLimit(__LINE__, 8, [&] {
+    editor_->UndoClick();
+    editor_->UndoAllClick();  // stops at the step it cannot take, rather than spin
+    const TZelCommandHistoryList& history = document->GetHistory();
+    return history.GetCursor() == 1 && !document->IsSaved() &&
+           document->CurrentImage.GetBounds() == quill::TRect{0, 0, 100, 100} &&
+           document->OriginalImage.GetBounds() == quill::TRect{0, 0, 100, 100} &&
+           document->CommittedCopy.GetBounds() == quill::TRect{0, 0, 100, 100} &&
+           PicturePixels(document->GetCurrentPixels()) == cropped && boxes_.size() == 2 &&
+           boxes_[0].Text == GetLocalizedString(quill::kMemoryText);
+  });
+  // With the memory there, the photo comes back.
+  editor_->UndoClick();
+  EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 3000, 2000}));
 }
 
 TEST_F(CropToolTest, ARectangleMissingTheImageCropsNothing) {
