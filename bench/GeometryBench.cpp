@@ -52,10 +52,10 @@ void BM_PlainCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 
-template <bool (TZelLTBitmap::*Operation)()>
+template <bool (TZelLTBitmap::*Operation)(TZelLTBitmap*)>
 void BM_Geometry(benchmark::State& state) {
   auto photo = LargePhoto().Clone();
-  for (auto _ : state) benchmark::DoNotOptimize((photo.get()->*Operation)());
+  for (auto _ : state) benchmark::DoNotOptimize((photo.get()->*Operation)(nullptr));
 }
 BENCHMARK(BM_Geometry<&TZelLTBitmap::RotateLeft>)->Name("BM_RotateLeft")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Geometry<&TZelLTBitmap::RotateRight>)->Name("BM_RotateRight")->Unit(benchmark::kMillisecond);
