@@ -166,20 +166,11 @@ bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, c
   return true;
 }
 
-// Requests the output's coefficient arrays from the source's memory manager (so they are
-// realised with the source's own), then reads the source's coefficients.
-bool ReadSourceCoefficients(TJpegDecompressor& source, const TJpegOutputLayout& layout, jvirt_barray_ptr* output,
-                            jvirt_barray_ptr*& sourceArrays) {
-  jpeg_decompress_struct& d = source.Info;
+// Reads the source's coefficients into Memory's arrays.
+bool ReadSourceCoefficients(TJpegDecompressor& source, TJpegBlockMemory& memory, jvirt_barray_ptr*& sourceArrays) {
+  memory.Serve(source);
   if (setjmp(source.Error.Jump)) return false;
-  for (size_t i = 0; i < layout.Components.size(); ++i) {
-    const auto& component = layout.Components[i];
-    output[i] = (*d.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE, TRUE,
-                                              static_cast<JDIMENSION>(layout.McusAcross * component.H),
-                                              static_cast<JDIMENSION>(layout.McusDown * component.V),
-                                              static_cast<JDIMENSION>(component.V));
-  }
-  sourceArrays = jpeg_read_coefficients(&d);
+  sourceArrays = jpeg_read_coefficients(&source.Info);
   return sourceArrays != nullptr;
 }
 
@@ -237,7 +228,8 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
 }
 
 // Copies every kept block from the source's arrays into the output's, oriented, with
-// the coefficients of its table's Cleared bits set to 0.
+// the coefficients of its table's Cleared bits set to 0. An output array that is the
+// source's own (a save in place) only has those coefficients cleared.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
                     const TJpegBlockPlan& plan, jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
   jpeg_decompress_struct& d = source.Info;
@@ -247,13 +239,16 @@ bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, 
     const int64_t down = layout.McusDown * layout.Components[c].V;
     const int64_t sourceAcross = plan.SourceAcross[c];
     const uint64_t cleared = layout.Cleared[static_cast<size_t>(layout.Components[c].Table)];
+    // In place every kept block already lies where it belongs.
+    const bool inPlace = output[c] == sourceArrays[c];
+    if (inPlace && cleared == 0) continue;
     for (int64_t row = 0; row < down; ++row) {
       JBLOCKROW out = BlockRow(d, output[c], row, true);
       for (int64_t column = 0; column < across; ++column) {
         const int64_t from = plan.Source[c][static_cast<size_t>(row * across + column)];
         if (from < 0) continue;
         JCOEF* block = out[column];
-        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
+        if (!inPlace) OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
         for (int k = 0; cleared != 0 && k < 64; ++k) {
           if (cleared >> k & 1) block[k] = 0;
         }
@@ -638,6 +633,8 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   const TJpegBlockPlan plan = PlanBlocks(layout);
   if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
+  // The coefficient arrays outlive the reader and the writer that use them.
+  TJpegBlockMemory blocks;
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
   // After a crop or a quarter turn the Exif segment gives the saved size.
@@ -653,13 +650,21 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
     return true;
   }
 
-  std::vector<jvirt_barray_ptr> arrays(layout.Components.size());
   jvirt_barray_ptr* sourceArrays = nullptr;
-  const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
-  if (!ReadSourceCoefficients(source, layout, arrays.data(), sourceArrays) ||
-      !CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) {
-    return false;
+  if (!ReadSourceCoefficients(source, blocks, sourceArrays)) return false;
+  // Without a turn, mirror or shift every kept block stays where it was, and the output
+  // is written from the source's own arrays when they hold the output's block grid.
+  const bool inPlace = FMap.A == 1 && FMap.B == 0 && FMap.C == 0 && FMap.D == 0 && FMap.E == 1 && FMap.F == 0 &&
+                       layout.McusAcross <= layout.SourceMcusAcross && layout.McusDown <= layout.SourceMcusDown;
+  std::vector<jvirt_barray_ptr> arrays(layout.Components.size());
+  for (size_t c = 0; c < arrays.size(); ++c) {
+    arrays[c] = inPlace ? sourceArrays[c]
+                        : blocks.Allocate(static_cast<JDIMENSION>(layout.McusAcross * layout.Components[c].H),
+                                          static_cast<JDIMENSION>(layout.McusDown * layout.Components[c].V));
+    if (arrays[c] == nullptr) return false;
   }
+  const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
+  if (!CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) return false;
   // The other blocks, one strip per MCU row from its first to its last MCU that holds one.
   for (int64_t j = 0; j < layout.McusDown; ++j) {
     int64_t first = -1, last = -1;
@@ -683,6 +688,7 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
     }
   }
   TJpegCompressor writer;
+  blocks.Serve(writer);
   if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive)) return false;
   output = std::move(writer.Output);
   return true;

@@ -159,6 +159,51 @@ TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
   EXPECT_GT(back.GetPixels().GetPixelAddress(38, 22)[0], 200);  // the edit is in the file
 }
 
+// A save that keeps blocks writes what libjpeg's own optimised transcoding writes for
+// the same coefficients and segments: jpegtran -optimize -copy all gives its file back
+// byte for byte. Edits in place, a crop at the origin, a turn, grey, and a kept block
+// whose zero quantiser became 1.
+TEST_F(LosslessJpeg, ASaveThatKeepsBlocksIsWhatLibjpegsOptimisedTranscodingWrites) {
+  if (!quill::HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+  TZelLTBitmap picture, whole;
+  quill::MakePicture(picture, 100, 72);  // partial MCUs at the right and bottom
+  quill::MakePicture(whole, 96, 72);     // whole 4:2:2 MCUs, which a turn keeps on the grid
+  quill::WriteLibJpeg(Path("s420.jpg"), picture.GetPixels(), 2, 2, false);
+  quill::WriteLibJpeg(Path("s422.jpg"), whole.GetPixels(), 2, 1, false);
+  quill::WriteLibJpeg(Path("grey.jpg"), picture.GetPixels(), 1, 1, false, true);
+  AddExifSize(Path("s420.jpg"), 100, 72);
+  struct TCase {
+    const char* Name;
+    fs::path Source;
+    char Geometry;  // '-' none, 'c' crop at the origin, 'l' a left turn
+  };
+  const fs::path zero = fs::path(QUILL_TEST_DATA_DIR) / "rocket-zero-quantiser.jpg";
+  for (const TCase& test : {TCase{"edit", Path("s420.jpg"), '-'}, TCase{"crop", Path("s420.jpg"), 'c'},
+                            TCase{"turn", Path("s422.jpg"), 'l'}, TCase{"grey", Path("grey.jpg"), '-'},
+                            TCase{"zero quantiser", zero, '-'}}) {
+    SCOPED_TRACE(test.Name);
+    quill::TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, test.Source, image);
+    if (test.Geometry == 'c') {
+      ASSERT_TRUE(image.Crop({0, 0, 70, 50}));
+      jpeg.SetRegion({0, 0, 70, 50});
+    } else if (test.Geometry == 'l') {
+      ASSERT_TRUE(image.RotateLeft());
+      jpeg.RotateLeft();
+    }
+    for (int y = 9; y < 20; ++y) std::memset(image.GetPixels().GetPixelAddress(20, y), 250, 30);
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("ours.jpg")));
+    ASSERT_EQ(quill::RunCommand("jpegtran -optimize -copy all -outfile '" + Path("tool.jpg").string() + "' '" +
+                                Path("ours.jpg").string() + "'"),
+              0);
+    const std::vector<uint8_t> ours = quill::FileBytes(Path("ours.jpg")), tool = quill::FileBytes(Path("tool.jpg"));
+    EXPECT_EQ(ours.size(), tool.size());
+    EXPECT_EQ(std::mismatch(ours.begin(), ours.end(), tool.begin(), tool.end()).first - ours.begin(),
+              static_cast<ptrdiff_t>(ours.size()));  // where the files part
+  }
+}
+
 TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   TZelLTBitmap picture;
   quill::MakePicture(picture, 64, 48);
