@@ -562,20 +562,52 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
   return true;
 }
 
+std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cellsDown) const {
+  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown), 1);
+  if (FMap.A != 1) {
+    // Turned or mirrored left to right: each cell's pixels are gathered from the source.
+    for (int64_t cy = 0; cy * 8 < FHeight; ++cy) {
+      for (int64_t cx = 0; cx * 8 < FWidth; ++cx) {
+        const int64_t x0 = cx * 8, y0 = cy * 8;
+        same[static_cast<size_t>(cy * cellsAcross + cx)] =
+            SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
+      }
+    }
+    return same;
+  }
+  // Each row is a run of one source row, left to right: the run is compared whole, and
+  // only a row that differs cell by cell.
+  for (int64_t y = 0; y < FHeight; ++y) {
+    uint8_t* flags = same.data() + y / 8 * cellsAcross;
+    const int64_t sy = FMap.E * y + FMap.F;
+    const bool inside = sy >= 0 && sy < FSourceHeight;
+    const int64_t first = inside ? std::clamp<int64_t>(-FMap.C, 0, FWidth) : FWidth;
+    const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
+    // A cell with pixels beyond the source cannot show it.
+    if (first > 0) std::fill(flags, flags + (first - 1) / 8 + 1, 0);
+    if (last < FWidth) std::fill(flags + last / 8, flags + (FWidth - 1) / 8 + 1, 0);
+    if (last == first) continue;
+    const uint8_t* pixels = FPixels + y * FPixelStride + first * 3;
+    const uint8_t* reference = FReference.get() + (sy * FSourceWidth + first + FMap.C) * 3;
+    if (std::memcmp(pixels, reference, static_cast<size_t>((last - first) * 3)) == 0) continue;
+    for (int64_t x0 = first; x0 < last;) {
+      const int64_t x1 = std::min((x0 / 8 + 1) * 8, last);
+      if (flags[x0 / 8] != 0 &&
+          std::memcmp(pixels + (x0 - first) * 3, reference + (x0 - first) * 3, static_cast<size_t>((x1 - x0) * 3)) != 0) {
+        flags[x0 / 8] = 0;
+      }
+      x0 = x1;
+    }
+  }
+  return same;
+}
+
 TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const {
   // Whether each 8 x 8 cell of output pixels (the extent of the smallest blocks) shows
   // what was decoded at load; cells beyond the image have no pixels that could differ.
   const int64_t cellsAcross = layout.McusAcross * layout.McuWidth / 8;
   const int64_t cellsDown = layout.McusDown * layout.McuHeight / 8;
-  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown));
-  for (int64_t cy = 0; cy < cellsDown; ++cy) {
-    for (int64_t cx = 0; cx < cellsAcross; ++cx) {
-      const int64_t x0 = cx * 8, y0 = cy * 8;
-      same[static_cast<size_t>(cy * cellsAcross + cx)] =
-          x0 >= FWidth || y0 >= FHeight ||
-          SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
-    }
-  }
+  const std::vector<uint8_t> same = SameCells(cellsAcross, cellsDown);
   // A block keeps its source block when the geometry puts it exactly over one and
   // its pixels did not change.
   TJpegBlockPlan plan;

@@ -154,6 +154,9 @@ class TLosslessJpeg {
   // Whether the caller's pixels in [X0, X1) x [Y0, Y1) all lie over source pixels and
   // equal the pixels decoded at load.
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
+  // SamePixels of each 8 x 8 cell of the output grid, row by row (1 or 0); cells beyond
+  // the image count as the same.
+  std::vector<uint8_t> SameCells(int64_t cellsAcross, int64_t cellsDown) const;
 
   struct FreeDeleter {
     void operator()(uint8_t* block) const { std::free(block); }

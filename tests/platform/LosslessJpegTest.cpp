@@ -204,6 +204,44 @@ TEST_F(LosslessJpeg, ASaveThatKeepsBlocksIsWhatLibjpegsOptimisedTranscodingWrite
   }
 }
 
+// One changed pixel re-encodes the one block under it, wherever it lies: at a row's
+// first or last pixel, in the partial blocks of the right and bottom edges, and in a
+// region whose origin lies inside the source.
+TEST_F(LosslessJpeg, OneChangedPixelReencodesTheBlockUnderItAlone) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 100, 36);  // 4:4:4 blocks: the last column and row are partial
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
+  const quill::TJpegCoefficients source = quill::ReadCoefficients(Path("source.jpg"));
+  struct TCase {
+    int Left, Top;  // the region's origin in the source, on the block grid
+    int X, Y;       // the pixel changed, in the region
+  };
+  for (const TCase& test : {TCase{0, 0, 0, 0}, TCase{0, 0, 99, 35}, TCase{0, 0, 96, 20}, TCase{0, 0, 31, 8},
+                            TCase{16, 8, 67, 27}, TCase{16, 8, 0, 13}}) {
+    SCOPED_TRACE(testing::Message() << test.Left << "," << test.Top << ": " << test.X << "," << test.Y);
+    quill::TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    if (test.Left != 0 || test.Top != 0) {
+      const quill::TRect region{test.Left, test.Top, 100, 36};
+      ASSERT_TRUE(image.Crop(region));
+      jpeg.SetRegion(region);
+    }
+    uint8_t* pixel = image.GetPixels().GetPixelAddress(test.X, test.Y);
+    pixel[0] = pixel[1] = pixel[2] = pixel[1] < 128 ? 255 : 0;
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+    const quill::TJpegCoefficients saved = quill::ReadCoefficients(Path("edited.jpg"));
+    ASSERT_FALSE(saved.Components.empty());
+    std::vector<std::pair<int, int>> changed;
+    for (int y = 0; y < (saved.Height + 7) / 8; ++y) {
+      for (int x = 0; x < saved.BlocksAcross[0]; ++x) {
+        if (LumaBlock(saved, x, y) != LumaBlock(source, x + test.Left / 8, y + test.Top / 8)) changed.emplace_back(x, y);
+      }
+    }
+    EXPECT_EQ(changed, (std::vector<std::pair<int, int>>{{test.X / 8, test.Y / 8}}));
+  }
+}
+
 TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   TZelLTBitmap picture;
   quill::MakePicture(picture, 64, 48);
