@@ -305,6 +305,11 @@ TJpegBlockMemory::TArray* TJpegBlockMemory::Find(jvirt_barray_ptr array) const {
   return nullptr;
 }
 
+const JBLOCK* TJpegBlockMemory::Row(jvirt_barray_ptr array, JDIMENSION row) const {
+  const TArray* own = Find(array);
+  return own != nullptr && own->Realized() && row < own->Rows ? own->RowStarts[row] : nullptr;
+}
+
 bool TJpegBlockMemory::RealizeAll() {
   return std::all_of(FArrays.begin(), FArrays.end(), [](const std::unique_ptr<TArray>& a) { return a->Realize(); });
 }

@@ -106,6 +106,8 @@ class TJpegBlockMemory {
   // A zeroed array of Rows rows of Across blocks, for a served object; null when the
   // memory cannot be had.
   jvirt_barray_ptr Allocate(JDIMENSION across, JDIMENSION rows);
+  // Row Row of one of this memory's arrays, realised; null for any other array or row.
+  const JBLOCK* Row(jvirt_barray_ptr array, JDIMENSION row) const;
 
  private:
   struct TArray;

@@ -5,6 +5,7 @@
 
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
+#include "JpegHuffmanCounts.h"
 #include "JpegSupport.h"
 #include "PixelSink.h"
 #include "TiffStructure.h"
@@ -186,16 +187,41 @@ JBLOCKROW BlockRow(jpeg_decompress_struct& d, jvirt_barray_ptr array, int64_t ro
                                       writable ? TRUE : FALSE)[0];
 }
 
+// The symbol counts of the sequential scan of Arrays (all of Memory), which Layout
+// describes. False for a coefficient the writer cannot encode.
+bool CountSymbols(const TJpegBlockMemory& memory, const TJpegOutputLayout& layout, const jvirt_barray_ptr* arrays,
+                  TJpegHuffmanCounts& counts) {
+  int maxH = 1, maxV = 1;
+  for (const TJpegOutputLayout::TComponent& c : layout.Components) {
+    maxH = std::max(maxH, c.H);
+    maxV = std::max(maxV, c.V);
+  }
+  std::vector<TJpegScanComponent> components;
+  for (const TJpegOutputLayout::TComponent& c : layout.Components) {
+    components.push_back({c.H, c.V, DivideUp(int64_t{layout.Width} * c.H, int64_t{maxH} * 8),
+                          DivideUp(int64_t{layout.Height} * c.V, int64_t{maxV} * 8)});
+  }
+  return CountHuffmanSymbols(components,
+                             [&](size_t c, int64_t row) { return memory.Row(arrays[c], static_cast<JDIMENSION>(row)); },
+                             counts);
+}
+
+// Writes Arrays with the source's settings and segments: a sequential file with the
+// optimal tables of Counts, or, without Counts, a progressive one.
 bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source, const TJpegOutputLayout& layout,
-                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, bool progressive) {
+                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, TJpegHuffmanCounts* counts) {
   jpeg_compress_struct& c = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
   ApplyLayout(c, layout, layout.Width, layout.Height);
-  ApplySourceSettings(c, source.Info, progressive);
+  ApplySourceSettings(c, source.Info, counts == nullptr);
   // Kept coefficients come from the source file and may lie beyond what an 8-bit JPEG
-  // can hold: the statistics pass of optimised coding stops at them, where the plain
-  // sequential encoder would write a corrupt stream and report success.
-  c.optimize_coding = TRUE;
+  // can hold, where the plain encoder would write a corrupt stream and report success:
+  // the counts refuse them, and so does the statistics pass of progressive coding.
+  if (counts != nullptr) {
+    SetOptimalHuffmanTables(c, *counts);
+  } else {
+    c.optimize_coding = TRUE;
+  }
   jpeg_write_coefficients(&c, arrays);
   WriteSourceMarkers(c, source.Info, exif);
   jpeg_finish_compress(&c);
@@ -719,9 +745,11 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
       return false;
     }
   }
+  TJpegHuffmanCounts counts;
+  if (!progressive && !CountSymbols(blocks, layout, arrays.data(), counts)) return false;
   TJpegCompressor writer;
   blocks.Serve(writer);
-  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive)) return false;
+  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive ? nullptr : &counts)) return false;
   output = std::move(writer.Output);
   return true;
 }
