@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 // libjpeg's builder of optimal Huffman tables, which its optimised coding calls: exported
 // by the library though its header does not declare it.
@@ -28,14 +29,30 @@ constexpr int kMaxAcBits = 10;
 
 int BitLength(int value) { return static_cast<int>(std::bit_width(static_cast<unsigned>(std::abs(value)))); }
 
+// Bit K set where coefficient K (natural order) is not zero. The flags are made a byte
+// each, which compilers do many at once, and eight bytes of 0 or 1 are gathered into
+// eight bits by one multiplication: byte I times the factor's term 2^(56 - 7 I) lands on
+// bit 56 + I, and every other product on a bit of its own below it, so nothing carries.
+uint64_t NonzeroMask(const JCOEF* block) {
+  static_assert(std::endian::native == std::endian::little, "byte I of the word is the flag of coefficient I");
+  std::array<uint8_t, 64> nonzero;
+  for (size_t k = 0; k < 64; ++k) nonzero[k] = block[k] != 0;
+  uint64_t mask = 0;
+  for (size_t group = 0; group < 8; ++group) {
+    uint64_t bytes;
+    std::memcpy(&bytes, nonzero.data() + group * 8, sizeof bytes);
+    mask |= (bytes * 0x0102040810204080) >> 56 << (group * 8);
+  }
+  return mask;
+}
+
 // Adds the symbols of Block, whose DC follows LastDc. False for a coefficient the
 // writer cannot encode.
 bool CountBlock(const JCOEF* block, int lastDc, std::array<long, 257>& dc, std::array<long, 257>& ac) {
   const int dcBits = BitLength(block[0] - lastDc);
   if (dcBits > kMaxDcBits) return false;
   ++dc[dcBits];
-  uint64_t natural = 0;
-  for (int k = 1; k < 64; ++k) natural |= static_cast<uint64_t>(block[k] != 0) << k;
+  uint64_t natural = NonzeroMask(block) & ~uint64_t{1};
   uint64_t zigzag = 0;
   for (; natural != 0; natural &= natural - 1) zigzag |= uint64_t{1} << kZigzagOf[std::countr_zero(natural)];
   int previous = 0;
