@@ -285,17 +285,26 @@ void TJpegBlockMemory::Serve(TJpegCompressor& writer) {
   Take(*writer.Info.mem, false);
 }
 
+TJpegBlockMemory::TArray& TJpegBlockMemory::Add(JDIMENSION across, JDIMENSION rows) {
+  auto array = std::make_unique<TArray>();
+  array->Across = across;
+  array->Rows = rows;
+  FArrays.push_back(std::move(array));
+  return *FArrays.back();
+}
+
 jvirt_barray_ptr TJpegBlockMemory::Allocate(JDIMENSION across, JDIMENSION rows) {
+  TArray* array = nullptr;
   try {
-    auto array = std::make_unique<TArray>();
-    array->Across = across;
-    array->Rows = rows;
-    if (!array->Realize()) return nullptr;
-    FArrays.push_back(std::move(array));
+    array = &Add(across, rows);
   } catch (const std::exception&) {
     return nullptr;
   }
-  return reinterpret_cast<jvirt_barray_ptr>(FArrays.back().get());
+  if (!array->Realize()) {
+    FArrays.pop_back();
+    return nullptr;
+  }
+  return reinterpret_cast<jvirt_barray_ptr>(array);
 }
 
 TJpegBlockMemory::TArray* TJpegBlockMemory::Find(jvirt_barray_ptr array) const {
@@ -318,18 +327,14 @@ bool TJpegBlockMemory::RealizeAll() {
 // them, and none holds an object with a destructor where an error jumps out.
 jvirt_barray_ptr TJpegBlockMemory::Request(j_common_ptr info, int, boolean, JDIMENSION across, JDIMENSION rows,
                                            JDIMENSION) {
-  TJpegBlockMemory& memory = Of(info);
-  bool added = true;
+  TArray* array = nullptr;
   try {
-    auto array = std::make_unique<TArray>();
-    array->Across = across;
-    array->Rows = rows;
-    memory.FArrays.push_back(std::move(array));
+    array = &Of(info).Add(across, rows);
   } catch (const std::exception&) {
-    added = false;
+    array = nullptr;
   }
-  if (!added) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
-  return reinterpret_cast<jvirt_barray_ptr>(memory.FArrays.back().get());
+  if (array == nullptr) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+  return reinterpret_cast<jvirt_barray_ptr>(array);
 }
 
 void TJpegBlockMemory::Realize(j_common_ptr info) {

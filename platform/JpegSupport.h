@@ -117,6 +117,8 @@ class TJpegBlockMemory {
   static JBLOCKARRAY Access(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION first, JDIMENSION count,
                             boolean writable);
   static TJpegBlockMemory& Of(j_common_ptr info);
+  // A new array, not realised yet; throws when its record cannot be had.
+  TArray& Add(JDIMENSION across, JDIMENSION rows);
   TArray* Find(jvirt_barray_ptr array) const;
   bool RealizeAll();
   void Take(jpeg_memory_mgr& manager, bool requests);
