@@ -483,16 +483,13 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
   for (int64_t y = 0; y < FHeight; ++y) {
     uint8_t* to = bits + y * stride;
     if (straight) {
-      const int64_t row = y + FMap.F;
-      const bool inside = row >= 0 && row < FSourceHeight;
-      const int64_t first = inside ? std::clamp<int64_t>(-FMap.C, 0, FWidth) : FWidth;
-      const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
-      std::memset(to, 0, static_cast<size_t>(first * 3));
-      if (last > first) {
-        std::memcpy(to + first * 3, reference + (row * FSourceWidth + first + FMap.C) * 3,
-                    static_cast<size_t>((last - first) * 3));
+      const TRowRun run = RowRun(y);
+      std::memset(to, 0, static_cast<size_t>(run.First * 3));
+      if (run.Last > run.First) {
+        std::memcpy(to + run.First * 3, reference + (run.SourceRow * FSourceWidth + run.First + FMap.C) * 3,
+                    static_cast<size_t>((run.Last - run.First) * 3));
       }
-      std::memset(to + last * 3, 0, static_cast<size_t>((FWidth - last) * 3));
+      std::memset(to + run.Last * 3, 0, static_cast<size_t>((FWidth - run.Last) * 3));
       continue;
     }
     for (int64_t x = 0; x < FWidth; ++x, to += 3) {
@@ -588,6 +585,13 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
   return true;
 }
 
+TLosslessJpeg::TRowRun TLosslessJpeg::RowRun(int64_t y) const {
+  const int64_t row = FMap.E * y + FMap.F;
+  if (row < 0 || row >= FSourceHeight) return {row, FWidth, FWidth};
+  const int64_t first = std::clamp<int64_t>(-FMap.C, 0, FWidth);
+  return {row, first, std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth)};
+}
+
 std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cellsDown) const {
   std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown), 1);
   if (FMap.A != 1) {
@@ -605,10 +609,7 @@ std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cells
   // only a row that differs cell by cell.
   for (int64_t y = 0; y < FHeight; ++y) {
     uint8_t* flags = same.data() + y / 8 * cellsAcross;
-    const int64_t sy = FMap.E * y + FMap.F;
-    const bool inside = sy >= 0 && sy < FSourceHeight;
-    const int64_t first = inside ? std::clamp<int64_t>(-FMap.C, 0, FWidth) : FWidth;
-    const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
+    const auto [sy, first, last] = RowRun(y);
     // A cell with pixels beyond the source cannot show it.
     if (first > 0) std::fill(flags, flags + (first - 1) / 8 + 1, 0);
     if (last < FWidth) std::fill(flags + last / 8, flags + (FWidth - 1) / 8 + 1, 0);
