@@ -1,6 +1,6 @@
 // The image codecs on a 6000 x 4000 picture made from a real photo: JPEG decode and
-// encode, a lossless save after a small edit, a thumbnail, and PNG decode beside
-// libpng's own simplified read of the same file. The files are written to the
+// encode, a lossless save after a small edit beside jpegtran's transcoding of the same
+// file, a thumbnail, and PNG decode beside libpng's own simplified read of the same file. The files are written to the
 // temporary folder once, so the same files can be timed with djpeg, cjpeg and jpegtran.
 //
 // Then what the open dialog does with files that are large on disk or on paper: the
@@ -18,8 +18,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+
+#include <jpeglib.h>
 
 #include "ImageCodecs.h"
+#include "ImageSource.h"
 #include "LosslessJpeg.h"
 #include "ZelLTBitmap.h"
 
@@ -78,21 +82,96 @@ void BM_JpegEncodeQuality80(benchmark::State& state) {
 }
 BENCHMARK(BM_JpegEncodeQuality80)->Unit(benchmark::kMillisecond);
 
-// A 50 x 50 pixel edit, then the save that keeps every other block.
+// The lossless save is timed on the photo at quality 92, beside libjpeg-turbo's own
+// transcoding of the same file.
+const std::vector<uint8_t>& Quality92() {
+  static const std::vector<uint8_t> data = [] {
+    if (!quill::SaveImageFile(Folder() / "photo-q92.jpg", LargePhoto().GetPixels(), "image/jpeg", 92, {})) std::abort();
+    return Bytes("photo-q92.jpg");
+  }();
+  return data;
+}
+
+// A 50 x 50 pixel edit, then the save that keeps every other block. With "held" 0 the
+// photo is loaded as the document loads it, decoded into its image, so that every save
+// decodes the file again to compare with; with 1 the object holds the decoded pixels.
 void BM_LosslessSaveAfterEdit(benchmark::State& state) {
-  LargePhoto();
+  const std::vector<uint8_t>& data = Quality92();
   quill::TLosslessJpeg jpeg;
-  if (!jpeg.LoadFromFile(Folder() / "photo.jpg")) std::abort();
   TZelLTBitmap image;
-  image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24);
-  jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride());
+  if (state.range(0) == 0) {
+    quill::TImageSource source(data);
+    const auto target = [&image](int32_t width, int32_t height, int32_t& stride) -> uint8_t* {
+      if (!image.SetSize(width, height, quill::kPixelFormat24)) return nullptr;
+      stride = image.GetPixels().Stride();
+      return image.GetPixels().Bits();
+    };
+    if (!jpeg.LoadFromSource(source, target)) std::abort();
+  } else {
+    if (!jpeg.LoadFromMemory(data) || !image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24) ||
+        !jpeg.Decode(image.GetPixels().Bits(), image.GetPixels().Stride())) {
+      std::abort();
+    }
+  }
   for (int y = 2000; y < 2050; ++y) std::memset(image.GetPixels().GetPixelAddress(3000, y), 255, 150);
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   std::vector<uint8_t> output;
-  for (auto _ : state) benchmark::DoNotOptimize(jpeg.SaveToMemory(output, {}));
+  for (auto _ : state) {
+    if (!jpeg.SaveToMemory(output, {})) state.SkipWithError("save failed");
+  }
   jpeg.EndSave();
 }
-BENCHMARK(BM_LosslessSaveAfterEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LosslessSaveAfterEdit)->ArgName("held")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The yardstick: libjpeg-turbo transcoding the same file as `jpegtran -copy all` does,
+// memory to memory: every segment kept, the coefficients read whole and written again.
+void BM_LosslessYardstickTranscode(benchmark::State& state) {
+  const std::vector<uint8_t>& data = Quality92();
+  for (auto _ : state) {
+    jpeg_decompress_struct in;
+    jpeg_compress_struct out;
+    jpeg_error_mgr errors;
+    in.err = out.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&in);
+    jpeg_create_compress(&out);
+    jpeg_mem_src(&in, data.data(), static_cast<unsigned long>(data.size()));
+    for (int m = 0; m < 16; ++m) jpeg_save_markers(&in, JPEG_APP0 + m, 0xFFFF);
+    jpeg_save_markers(&in, JPEG_COM, 0xFFFF);
+    jpeg_read_header(&in, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&in);
+    jpeg_copy_critical_parameters(&in, &out);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&out, &buffer, &size);
+    jpeg_write_coefficients(&out, coefficients);
+    for (jpeg_saved_marker_ptr m = in.marker_list; m != nullptr; m = m->next) {
+      // The writer makes its own JFIF segment.
+      if (out.write_JFIF_header && m->marker == JPEG_APP0 && m->data_length >= 5 &&
+          std::memcmp(m->data, "JFIF", 5) == 0) {
+        continue;
+      }
+      jpeg_write_marker(&out, static_cast<int>(m->marker), m->data, m->data_length);
+    }
+    jpeg_finish_compress(&out);
+    jpeg_destroy_compress(&out);
+    jpeg_finish_decompress(&in);
+    jpeg_destroy_decompress(&in);
+    benchmark::DoNotOptimize(size);
+    std::free(buffer);
+  }
+}
+BENCHMARK(BM_LosslessYardstickTranscode)->Unit(benchmark::kMillisecond);
+
+// The program itself, file to file, as the figures quoted for it are taken.
+void BM_LosslessYardstickJpegtranProgram(benchmark::State& state) {
+  Quality92();
+  const std::string command = "jpegtran -copy all -outfile '" + (Folder() / "jpegtran-out.jpg").string() + "' '" +
+                              (Folder() / "photo-q92.jpg").string() + "'";
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError("jpegtran did not run");
+  }
+}
+BENCHMARK(BM_LosslessYardstickJpegtranProgram)->Unit(benchmark::kMillisecond);
 
 void BM_JpegThumbnail200(benchmark::State& state) {
   LargePhoto();

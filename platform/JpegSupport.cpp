@@ -8,6 +8,7 @@
 #include <jerror.h>
 
 #include "PixelSink.h"
+#include "ZelBitmap.h"
 
 namespace quill {
 
@@ -223,6 +224,133 @@ TJpegCompressor::TJpegCompressor() {
 }
 
 TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&Info); }
+
+// ---- Coefficient arrays in the program's memory ----
+
+struct TJpegBlockMemory::TArray {
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const { std::free(block); }
+  };
+  JDIMENSION Across = 0;
+  JDIMENSION Rows = 0;
+  std::unique_ptr<uint8_t, FreeDeleter> Blocks;
+  std::vector<JBLOCKROW> RowStarts;
+
+  bool Realized() const { return Blocks != nullptr; }
+  // Takes the memory; false when it cannot be had.
+  bool Realize() {
+    if (Realized()) return true;
+    try {
+      RowStarts.resize(Rows);
+    } catch (const std::exception&) {
+      return false;
+    }
+    const size_t rowBytes = size_t{Across} * sizeof(JBLOCK);
+    Blocks.reset(AllocatePixelBlock(Rows, rowBytes));
+    if (Blocks == nullptr) return false;
+    for (JDIMENSION row = 0; row < Rows; ++row) {
+      RowStarts[row] = reinterpret_cast<JBLOCKROW>(Blocks.get() + row * rowBytes);
+    }
+    return true;
+  }
+};
+
+TJpegBlockMemory::TJpegBlockMemory() = default;
+TJpegBlockMemory::~TJpegBlockMemory() = default;
+
+TJpegBlockMemory& TJpegBlockMemory::Of(j_common_ptr info) {
+  return info->is_decompressor ? *static_cast<TJpegDecompressor*>(info->client_data)->BlockMemory
+                               : *static_cast<TJpegCompressor*>(info->client_data)->BlockMemory;
+}
+
+void TJpegBlockMemory::Take(jpeg_memory_mgr& manager, bool requests) {
+  if (FLibraryAccess == nullptr) {
+    FLibraryRealize = manager.realize_virt_arrays;
+    FLibraryAccess = manager.access_virt_barray;
+  }
+  if (requests) {
+    manager.request_virt_barray = Request;
+    manager.realize_virt_arrays = Realize;
+  }
+  manager.access_virt_barray = Access;
+}
+
+void TJpegBlockMemory::Serve(TJpegDecompressor& reader) {
+  reader.BlockMemory = this;
+  Take(*reader.Info.mem, true);
+}
+
+void TJpegBlockMemory::Serve(TJpegCompressor& writer) {
+  writer.BlockMemory = this;
+  Take(*writer.Info.mem, false);
+}
+
+TJpegBlockMemory::TArray& TJpegBlockMemory::Add(JDIMENSION across, JDIMENSION rows) {
+  auto array = std::make_unique<TArray>();
+  array->Across = across;
+  array->Rows = rows;
+  FArrays.push_back(std::move(array));
+  return *FArrays.back();
+}
+
+jvirt_barray_ptr TJpegBlockMemory::Allocate(JDIMENSION across, JDIMENSION rows) {
+  TArray* array = nullptr;
+  try {
+    array = &Add(across, rows);
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  if (!array->Realize()) {
+    FArrays.pop_back();
+    return nullptr;
+  }
+  return reinterpret_cast<jvirt_barray_ptr>(array);
+}
+
+TJpegBlockMemory::TArray* TJpegBlockMemory::Find(jvirt_barray_ptr array) const {
+  for (const std::unique_ptr<TArray>& own : FArrays) {
+    if (reinterpret_cast<jvirt_barray_ptr>(own.get()) == array) return own.get();
+  }
+  return nullptr;
+}
+
+const JBLOCK* TJpegBlockMemory::Row(jvirt_barray_ptr array, JDIMENSION row) const {
+  const TArray* own = Find(array);
+  return own != nullptr && own->Realized() && row < own->Rows ? own->RowStarts[row] : nullptr;
+}
+
+bool TJpegBlockMemory::RealizeAll() {
+  return std::all_of(FArrays.begin(), FArrays.end(), [](const std::unique_ptr<TArray>& a) { return a->Realize(); });
+}
+
+// The memory manager's methods. They run inside libjpeg, so no exception may leave
+// them, and none holds an object with a destructor where an error jumps out.
+jvirt_barray_ptr TJpegBlockMemory::Request(j_common_ptr info, int, boolean, JDIMENSION across, JDIMENSION rows,
+                                           JDIMENSION) {
+  TArray* array = nullptr;
+  try {
+    array = &Of(info).Add(across, rows);
+  } catch (const std::exception&) {
+    array = nullptr;
+  }
+  if (array == nullptr) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+  return reinterpret_cast<jvirt_barray_ptr>(array);
+}
+
+void TJpegBlockMemory::Realize(j_common_ptr info) {
+  TJpegBlockMemory& memory = Of(info);
+  if (!memory.RealizeAll()) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+  memory.FLibraryRealize(info);
+}
+
+JBLOCKARRAY TJpegBlockMemory::Access(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION first, JDIMENSION count,
+                                     boolean writable) {
+  TJpegBlockMemory& memory = Of(info);
+  TArray* own = memory.Find(array);
+  if (own == nullptr) return memory.FLibraryAccess(info, array, first, count, writable);
+  if (!own->Realized() || first > own->Rows || count > own->Rows - first) ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+  return own->RowStarts.data() + first;
+}
 
 namespace {
 

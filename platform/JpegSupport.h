@@ -2,7 +2,8 @@
 // library's fatal errors into a jump back to our call instead of exit(), and silences
 // its warnings; owners that destroy the library's objects on every path; and a
 // compressor destination that writes into a vector the owner holds, so the output is
-// freed exactly once whether compression finishes or jumps out half-way.
+// freed exactly once whether compression finishes or jumps out half-way; and a home for
+// whole-image coefficient arrays on huge pages (TJpegBlockMemory).
 //
 // The pattern: the owner lives in the calling function; the function that calls
 // setjmp(Owner.Error.Jump) holds no objects with destructors, so a jump skips nothing
@@ -35,6 +36,7 @@
 namespace quill {
 
 class TPixelSink;
+class TJpegBlockMemory;
 
 struct TJpegError {
   jpeg_error_mgr Manager;
@@ -59,6 +61,8 @@ struct TJpegDecompressor {
   struct TSourceReader;
   std::unique_ptr<TSourceReader> Reader;
   std::vector<uint8_t> Exif;
+  // Where whole-image coefficient arrays live; null: libjpeg's own memory.
+  TJpegBlockMemory* BlockMemory = nullptr;
 };
 
 struct TJpegCompressor {
@@ -73,9 +77,56 @@ struct TJpegCompressor {
   // compression starts it empty, grows it as needed and trims it to the bytes written
   // when it finishes. After an error it holds a partial stream.
   std::vector<uint8_t> Output;
+  // Where whole-image coefficient arrays live; null: libjpeg's own memory.
+  TJpegBlockMemory* BlockMemory = nullptr;
 
  private:
   jpeg_destination_mgr FDestination;
+};
+
+// Whole-image coefficient arrays in the program's own memory instead of libjpeg's: each
+// array is one zeroed block from AllocatePixelBlock, so it lies on huge pages where the
+// kernel offers them. libjpeg maps its arrays page by page, and first touching the 70 MB
+// of a 6000 x 4000 photo's coefficients that way costs several times what reading them
+// does. A reader that this memory serves gets the arrays of jpeg_read_coefficients
+// here; a writer that it serves reads the arrays given to jpeg_write_coefficients from
+// here. It takes over the objects' virtual-array methods (the memory manager's public
+// method pointers) and hands any array that is not its own to libjpeg's methods. The
+// memory must outlive every object it serves; its arrays live as long as it does.
+class TJpegBlockMemory {
+ public:
+  TJpegBlockMemory();
+  ~TJpegBlockMemory();
+  TJpegBlockMemory(const TJpegBlockMemory&) = delete;
+  TJpegBlockMemory& operator=(const TJpegBlockMemory&) = delete;
+
+  // Before the reader's jpeg_read_coefficients or the writer's jpeg_write_coefficients.
+  void Serve(TJpegDecompressor& reader);
+  void Serve(TJpegCompressor& writer);
+  // A zeroed array of Rows rows of Across blocks, for a served object; null when the
+  // memory cannot be had.
+  jvirt_barray_ptr Allocate(JDIMENSION across, JDIMENSION rows);
+  // Row Row of one of this memory's arrays, realised; null for any other array or row.
+  const JBLOCK* Row(jvirt_barray_ptr array, JDIMENSION row) const;
+
+ private:
+  struct TArray;
+  static jvirt_barray_ptr Request(j_common_ptr info, int pool, boolean preZero, JDIMENSION across, JDIMENSION rows,
+                                  JDIMENSION maxAccess);
+  static void Realize(j_common_ptr info);
+  static JBLOCKARRAY Access(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION first, JDIMENSION count,
+                            boolean writable);
+  static TJpegBlockMemory& Of(j_common_ptr info);
+  // A new array, not realised yet; throws when its record cannot be had.
+  TArray& Add(JDIMENSION across, JDIMENSION rows);
+  TArray* Find(jvirt_barray_ptr array) const;
+  bool RealizeAll();
+  void Take(jpeg_memory_mgr& manager, bool requests);
+
+  std::vector<std::unique_ptr<TArray>> FArrays;
+  // libjpeg's methods, for the arrays that are not ours.
+  decltype(jpeg_memory_mgr::realize_virt_arrays) FLibraryRealize = nullptr;
+  decltype(jpeg_memory_mgr::access_virt_barray) FLibraryAccess = nullptr;
 };
 
 // Which segments a header read keeps: the first Exif APP1 segment alone (what a file's

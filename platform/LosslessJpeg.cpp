@@ -5,6 +5,7 @@
 
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
+#include "JpegHuffmanCounts.h"
 #include "JpegSupport.h"
 #include "PixelSink.h"
 #include "TiffStructure.h"
@@ -166,20 +167,11 @@ bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, c
   return true;
 }
 
-// Requests the output's coefficient arrays from the source's memory manager (so they are
-// realised with the source's own), then reads the source's coefficients.
-bool ReadSourceCoefficients(TJpegDecompressor& source, const TJpegOutputLayout& layout, jvirt_barray_ptr* output,
-                            jvirt_barray_ptr*& sourceArrays) {
-  jpeg_decompress_struct& d = source.Info;
+// Reads the source's coefficients into Memory's arrays.
+bool ReadSourceCoefficients(TJpegDecompressor& source, TJpegBlockMemory& memory, jvirt_barray_ptr*& sourceArrays) {
+  memory.Serve(source);
   if (setjmp(source.Error.Jump)) return false;
-  for (size_t i = 0; i < layout.Components.size(); ++i) {
-    const auto& component = layout.Components[i];
-    output[i] = (*d.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE, TRUE,
-                                              static_cast<JDIMENSION>(layout.McusAcross * component.H),
-                                              static_cast<JDIMENSION>(layout.McusDown * component.V),
-                                              static_cast<JDIMENSION>(component.V));
-  }
-  sourceArrays = jpeg_read_coefficients(&d);
+  sourceArrays = jpeg_read_coefficients(&source.Info);
   return sourceArrays != nullptr;
 }
 
@@ -195,16 +187,41 @@ JBLOCKROW BlockRow(jpeg_decompress_struct& d, jvirt_barray_ptr array, int64_t ro
                                       writable ? TRUE : FALSE)[0];
 }
 
+// The symbol counts of the sequential scan of Arrays (all of Memory), which Layout
+// describes. False for a coefficient the writer cannot encode.
+bool CountSymbols(const TJpegBlockMemory& memory, const TJpegOutputLayout& layout, const jvirt_barray_ptr* arrays,
+                  TJpegHuffmanCounts& counts) {
+  int maxH = 1, maxV = 1;
+  for (const TJpegOutputLayout::TComponent& c : layout.Components) {
+    maxH = std::max(maxH, c.H);
+    maxV = std::max(maxV, c.V);
+  }
+  std::vector<TJpegScanComponent> components;
+  for (const TJpegOutputLayout::TComponent& c : layout.Components) {
+    components.push_back({c.H, c.V, DivideUp(int64_t{layout.Width} * c.H, int64_t{maxH} * 8),
+                          DivideUp(int64_t{layout.Height} * c.V, int64_t{maxV} * 8)});
+  }
+  return CountHuffmanSymbols(components,
+                             [&](size_t c, int64_t row) { return memory.Row(arrays[c], static_cast<JDIMENSION>(row)); },
+                             counts);
+}
+
+// Writes Arrays with the source's settings and segments: a sequential file with the
+// optimal tables of Counts, or, without Counts, a progressive one.
 bool WriteCoefficients(TJpegCompressor& writer, const TJpegDecompressor& source, const TJpegOutputLayout& layout,
-                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, bool progressive) {
+                       jvirt_barray_ptr* arrays, std::span<const uint8_t> exif, TJpegHuffmanCounts* counts) {
   jpeg_compress_struct& c = writer.Info;
   if (setjmp(writer.Error.Jump)) return false;
   ApplyLayout(c, layout, layout.Width, layout.Height);
-  ApplySourceSettings(c, source.Info, progressive);
+  ApplySourceSettings(c, source.Info, counts == nullptr);
   // Kept coefficients come from the source file and may lie beyond what an 8-bit JPEG
-  // can hold: the statistics pass of optimised coding stops at them, where the plain
-  // sequential encoder would write a corrupt stream and report success.
-  c.optimize_coding = TRUE;
+  // can hold, where the plain encoder would write a corrupt stream and report success:
+  // the counts refuse them, and so does the statistics pass of progressive coding.
+  if (counts != nullptr) {
+    SetOptimalHuffmanTables(c, *counts);
+  } else {
+    c.optimize_coding = TRUE;
+  }
   jpeg_write_coefficients(&c, arrays);
   WriteSourceMarkers(c, source.Info, exif);
   jpeg_finish_compress(&c);
@@ -237,7 +254,8 @@ void OrientBlock(const JCOEF* from, JCOEF* to, const TOrientation& o) {
 }
 
 // Copies every kept block from the source's arrays into the output's, oriented, with
-// the coefficients of its table's Cleared bits set to 0.
+// the coefficients of its table's Cleared bits set to 0. An output array that is the
+// source's own (a save in place) only has those coefficients cleared.
 bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, const TOrientation& o,
                     const TJpegBlockPlan& plan, jvirt_barray_ptr* sourceArrays, jvirt_barray_ptr* output) {
   jpeg_decompress_struct& d = source.Info;
@@ -247,13 +265,16 @@ bool CopyKeptBlocks(TJpegDecompressor& source, const TJpegOutputLayout& layout, 
     const int64_t down = layout.McusDown * layout.Components[c].V;
     const int64_t sourceAcross = plan.SourceAcross[c];
     const uint64_t cleared = layout.Cleared[static_cast<size_t>(layout.Components[c].Table)];
+    // In place every kept block already lies where it belongs.
+    const bool inPlace = output[c] == sourceArrays[c];
+    if (inPlace && cleared == 0) continue;
     for (int64_t row = 0; row < down; ++row) {
       JBLOCKROW out = BlockRow(d, output[c], row, true);
       for (int64_t column = 0; column < across; ++column) {
         const int64_t from = plan.Source[c][static_cast<size_t>(row * across + column)];
         if (from < 0) continue;
         JCOEF* block = out[column];
-        OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
+        if (!inPlace) OrientBlock(BlockRow(d, sourceArrays[c], from / sourceAcross, false)[from % sourceAcross], block, o);
         for (int k = 0; cleared != 0 && k < 64; ++k) {
           if (cleared >> k & 1) block[k] = 0;
         }
@@ -462,16 +483,13 @@ bool TLosslessJpeg::Decode(uint8_t* bits, int32_t stride) const {
   for (int64_t y = 0; y < FHeight; ++y) {
     uint8_t* to = bits + y * stride;
     if (straight) {
-      const int64_t row = y + FMap.F;
-      const bool inside = row >= 0 && row < FSourceHeight;
-      const int64_t first = inside ? std::clamp<int64_t>(-FMap.C, 0, FWidth) : FWidth;
-      const int64_t last = inside ? std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth) : FWidth;
-      std::memset(to, 0, static_cast<size_t>(first * 3));
-      if (last > first) {
-        std::memcpy(to + first * 3, reference + (row * FSourceWidth + first + FMap.C) * 3,
-                    static_cast<size_t>((last - first) * 3));
+      const TRowRun run = RowRun(y);
+      std::memset(to, 0, static_cast<size_t>(run.First * 3));
+      if (run.Last > run.First) {
+        std::memcpy(to + run.First * 3, reference + (run.SourceRow * FSourceWidth + run.First + FMap.C) * 3,
+                    static_cast<size_t>((run.Last - run.First) * 3));
       }
-      std::memset(to + last * 3, 0, static_cast<size_t>((FWidth - last) * 3));
+      std::memset(to + run.Last * 3, 0, static_cast<size_t>((FWidth - run.Last) * 3));
       continue;
     }
     for (int64_t x = 0; x < FWidth; ++x, to += 3) {
@@ -567,20 +585,56 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
   return true;
 }
 
+TLosslessJpeg::TRowRun TLosslessJpeg::RowRun(int64_t y) const {
+  const int64_t row = FMap.E * y + FMap.F;
+  if (row < 0 || row >= FSourceHeight) return {row, FWidth, FWidth};
+  const int64_t first = std::clamp<int64_t>(-FMap.C, 0, FWidth);
+  return {row, first, std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth)};
+}
+
+std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cellsDown) const {
+  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown), 1);
+  if (FMap.A != 1) {
+    // Turned or mirrored left to right: each cell's pixels are gathered from the source.
+    for (int64_t cy = 0; cy * 8 < FHeight; ++cy) {
+      for (int64_t cx = 0; cx * 8 < FWidth; ++cx) {
+        const int64_t x0 = cx * 8, y0 = cy * 8;
+        same[static_cast<size_t>(cy * cellsAcross + cx)] =
+            SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
+      }
+    }
+    return same;
+  }
+  // Each row is a run of one source row, left to right: the run is compared whole, and
+  // only a row that differs cell by cell.
+  for (int64_t y = 0; y < FHeight; ++y) {
+    uint8_t* flags = same.data() + y / 8 * cellsAcross;
+    const auto [sy, first, last] = RowRun(y);
+    // A cell with pixels beyond the source cannot show it.
+    if (first > 0) std::fill(flags, flags + (first - 1) / 8 + 1, 0);
+    if (last < FWidth) std::fill(flags + last / 8, flags + (FWidth - 1) / 8 + 1, 0);
+    if (last == first) continue;
+    const uint8_t* pixels = FPixels + y * FPixelStride + first * 3;
+    const uint8_t* reference = FReference.get() + (sy * FSourceWidth + first + FMap.C) * 3;
+    if (std::memcmp(pixels, reference, static_cast<size_t>((last - first) * 3)) == 0) continue;
+    for (int64_t x0 = first; x0 < last;) {
+      const int64_t x1 = std::min((x0 / 8 + 1) * 8, last);
+      if (flags[x0 / 8] != 0 &&
+          std::memcmp(pixels + (x0 - first) * 3, reference + (x0 - first) * 3, static_cast<size_t>((x1 - x0) * 3)) != 0) {
+        flags[x0 / 8] = 0;
+      }
+      x0 = x1;
+    }
+  }
+  return same;
+}
+
 TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const {
   // Whether each 8 x 8 cell of output pixels (the extent of the smallest blocks) shows
   // what was decoded at load; cells beyond the image have no pixels that could differ.
   const int64_t cellsAcross = layout.McusAcross * layout.McuWidth / 8;
   const int64_t cellsDown = layout.McusDown * layout.McuHeight / 8;
-  std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown));
-  for (int64_t cy = 0; cy < cellsDown; ++cy) {
-    for (int64_t cx = 0; cx < cellsAcross; ++cx) {
-      const int64_t x0 = cx * 8, y0 = cy * 8;
-      same[static_cast<size_t>(cy * cellsAcross + cx)] =
-          x0 >= FWidth || y0 >= FHeight ||
-          SamePixels(x0, y0, std::min<int64_t>(x0 + 8, FWidth), std::min<int64_t>(y0 + 8, FHeight));
-    }
-  }
+  const std::vector<uint8_t> same = SameCells(cellsAcross, cellsDown);
   // A block keeps its source block when the geometry puts it exactly over one and
   // its pixels did not change.
   TJpegBlockPlan plan;
@@ -638,6 +692,8 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   const TJpegBlockPlan plan = PlanBlocks(layout);
   if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
+  // The coefficient arrays outlive the reader and the writer that use them.
+  TJpegBlockMemory blocks;
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
   // After a crop or a quarter turn the Exif segment gives the saved size.
@@ -653,13 +709,21 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
     return true;
   }
 
-  std::vector<jvirt_barray_ptr> arrays(layout.Components.size());
   jvirt_barray_ptr* sourceArrays = nullptr;
-  const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
-  if (!ReadSourceCoefficients(source, layout, arrays.data(), sourceArrays) ||
-      !CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) {
-    return false;
+  if (!ReadSourceCoefficients(source, blocks, sourceArrays)) return false;
+  // Without a turn, mirror or shift every kept block stays where it was, and the output
+  // is written from the source's own arrays when they hold the output's block grid.
+  const bool inPlace = FMap.A == 1 && FMap.B == 0 && FMap.C == 0 && FMap.D == 0 && FMap.E == 1 && FMap.F == 0 &&
+                       layout.McusAcross <= layout.SourceMcusAcross && layout.McusDown <= layout.SourceMcusDown;
+  std::vector<jvirt_barray_ptr> arrays(layout.Components.size());
+  for (size_t c = 0; c < arrays.size(); ++c) {
+    arrays[c] = inPlace ? sourceArrays[c]
+                        : blocks.Allocate(static_cast<JDIMENSION>(layout.McusAcross * layout.Components[c].H),
+                                          static_cast<JDIMENSION>(layout.McusDown * layout.Components[c].V));
+    if (arrays[c] == nullptr) return false;
   }
+  const TOrientation orientation{FMap.A, FMap.B, FMap.D, FMap.E};
+  if (!CopyKeptBlocks(source, layout, orientation, plan, sourceArrays, arrays.data())) return false;
   // The other blocks, one strip per MCU row from its first to its last MCU that holds one.
   for (int64_t j = 0; j < layout.McusDown; ++j) {
     int64_t first = -1, last = -1;
@@ -682,8 +746,11 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
       return false;
     }
   }
+  TJpegHuffmanCounts counts;
+  if (!progressive && !CountSymbols(blocks, layout, arrays.data(), counts)) return false;
   TJpegCompressor writer;
-  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive)) return false;
+  blocks.Serve(writer);
+  if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive ? nullptr : &counts)) return false;
   output = std::move(writer.Output);
   return true;
 }

@@ -154,6 +154,16 @@ class TLosslessJpeg {
   // Whether the caller's pixels in [X0, X1) x [Y0, Y1) all lie over source pixels and
   // equal the pixels decoded at load.
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
+  // For a geometry that neither turns nor mirrors left to right: the source row under
+  // current row Y and the current columns [First, Last) that lie over it (First = Last
+  // = the width when none do).
+  struct TRowRun {
+    int64_t SourceRow, First, Last;
+  };
+  TRowRun RowRun(int64_t y) const;
+  // SamePixels of each 8 x 8 cell of the output grid, row by row (1 or 0); cells beyond
+  // the image count as the same.
+  std::vector<uint8_t> SameCells(int64_t cellsAcross, int64_t cellsDown) const;
 
   struct FreeDeleter {
     void operator()(uint8_t* block) const { std::free(block); }

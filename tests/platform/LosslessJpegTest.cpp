@@ -159,6 +159,89 @@ TEST_F(LosslessJpeg, AnEditReencodesOnlyTheBlocksUnderIt) {
   EXPECT_GT(back.GetPixels().GetPixelAddress(38, 22)[0], 200);  // the edit is in the file
 }
 
+// A save that keeps blocks writes what libjpeg's own optimised transcoding writes for
+// the same coefficients and segments: jpegtran -optimize -copy all gives its file back
+// byte for byte. Edits in place, a crop at the origin, a turn, grey, and a kept block
+// whose zero quantiser became 1.
+TEST_F(LosslessJpeg, ASaveThatKeepsBlocksIsWhatLibjpegsOptimisedTranscodingWrites) {
+  if (!quill::HaveTool("jpegtran")) GTEST_SKIP() << "jpegtran is not installed";
+  TZelLTBitmap picture, whole;
+  quill::MakePicture(picture, 100, 72);  // partial MCUs at the right and bottom
+  quill::MakePicture(whole, 96, 72);     // whole 4:2:2 MCUs, which a turn keeps on the grid
+  quill::WriteLibJpeg(Path("s420.jpg"), picture.GetPixels(), 2, 2, false);
+  quill::WriteLibJpeg(Path("s422.jpg"), whole.GetPixels(), 2, 1, false);
+  quill::WriteLibJpeg(Path("grey.jpg"), picture.GetPixels(), 1, 1, false, true);
+  AddExifSize(Path("s420.jpg"), 100, 72);
+  struct TCase {
+    const char* Name;
+    fs::path Source;
+    char Geometry;  // '-' none, 'c' crop at the origin, 'l' a left turn
+  };
+  const fs::path zero = fs::path(QUILL_TEST_DATA_DIR) / "rocket-zero-quantiser.jpg";
+  for (const TCase& test : {TCase{"edit", Path("s420.jpg"), '-'}, TCase{"crop", Path("s420.jpg"), 'c'},
+                            TCase{"turn", Path("s422.jpg"), 'l'}, TCase{"grey", Path("grey.jpg"), '-'},
+                            TCase{"zero quantiser", zero, '-'}}) {
+    SCOPED_TRACE(test.Name);
+    quill::TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, test.Source, image);
+    if (test.Geometry == 'c') {
+      ASSERT_TRUE(image.Crop({0, 0, 70, 50}));
+      jpeg.SetRegion({0, 0, 70, 50});
+    } else if (test.Geometry == 'l') {
+      ASSERT_TRUE(image.RotateLeft());
+      jpeg.RotateLeft();
+    }
+    for (int y = 9; y < 20; ++y) std::memset(image.GetPixels().GetPixelAddress(20, y), 250, 30);
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("ours.jpg")));
+    ASSERT_EQ(quill::RunCommand("jpegtran -optimize -copy all -outfile '" + Path("tool.jpg").string() + "' '" +
+                                Path("ours.jpg").string() + "'"),
+              0);
+    const std::vector<uint8_t> ours = quill::FileBytes(Path("ours.jpg")), tool = quill::FileBytes(Path("tool.jpg"));
+    EXPECT_EQ(ours.size(), tool.size());
+    EXPECT_EQ(std::mismatch(ours.begin(), ours.end(), tool.begin(), tool.end()).first - ours.begin(),
+              static_cast<ptrdiff_t>(ours.size()));  // where the files part
+  }
+}
+
+// One changed pixel re-encodes the one block under it, wherever it lies: at a row's
+// first or last pixel, in the partial blocks of the right and bottom edges, and in a
+// region whose origin lies inside the source.
+TEST_F(LosslessJpeg, OneChangedPixelReencodesTheBlockUnderItAlone) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 100, 36);  // 4:4:4 blocks: the last column and row are partial
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
+  const quill::TJpegCoefficients source = quill::ReadCoefficients(Path("source.jpg"));
+  struct TCase {
+    int Left, Top;  // the region's origin in the source, on the block grid
+    int X, Y;       // the pixel changed, in the region
+  };
+  for (const TCase& test : {TCase{0, 0, 0, 0}, TCase{0, 0, 99, 35}, TCase{0, 0, 96, 20}, TCase{0, 0, 31, 8},
+                            TCase{16, 8, 67, 27}, TCase{16, 8, 0, 13}}) {
+    SCOPED_TRACE(testing::Message() << test.Left << "," << test.Top << ": " << test.X << "," << test.Y);
+    quill::TLosslessJpeg jpeg;
+    TZelLTBitmap image;
+    LoadInto(jpeg, Path("source.jpg"), image);
+    if (test.Left != 0 || test.Top != 0) {
+      const quill::TRect region{test.Left, test.Top, 100, 36};
+      ASSERT_TRUE(image.Crop(region));
+      jpeg.SetRegion(region);
+    }
+    uint8_t* pixel = image.GetPixels().GetPixelAddress(test.X, test.Y);
+    pixel[0] = pixel[1] = pixel[2] = pixel[1] < 128 ? 255 : 0;
+    ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+    const quill::TJpegCoefficients saved = quill::ReadCoefficients(Path("edited.jpg"));
+    ASSERT_FALSE(saved.Components.empty());
+    std::vector<std::pair<int, int>> changed;
+    for (int y = 0; y < (saved.Height + 7) / 8; ++y) {
+      for (int x = 0; x < saved.BlocksAcross[0]; ++x) {
+        if (LumaBlock(saved, x, y) != LumaBlock(source, x + test.Left / 8, y + test.Top / 8)) changed.emplace_back(x, y);
+      }
+    }
+    EXPECT_EQ(changed, (std::vector<std::pair<int, int>>{{test.X / 8, test.Y / 8}}));
+  }
+}
+
 TEST_F(LosslessJpeg, TurnsAndMirrorsMoveCoefficientsWithoutLoss) {
   TZelLTBitmap picture;
   quill::MakePicture(picture, 64, 48);
