@@ -63,13 +63,12 @@ std::vector<TPoint> SampleCableStroke() {
   return stroke;
 }
 
-TShotProgram::TShotProgram(const char* name, QSize size, uint16_t language) : name_(name) {
+TShotProgram::TShotProgram(int& argc, char** argv, const char* name, QSize size, uint16_t language)
+    : name_(name), program_(argc, argv) {
+  // The settings file is read below, so its folder may change until then.
   qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
   if (language != 0) SetLanguage(language);
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDNO; });
-  ZelApplication->CreateForm(Module);
   GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
   DemonstrationModule->ShowAtStartup = false;
   ZelApplication->LoadSettings();

@@ -52,12 +52,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-tool-shot OUTPUT-FOLDER [PHOTO]\n");
     return 2;
   }
-  QApplication application(argc, argv);
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
                                  : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
   QDir().mkpath(folder);
-  quill::TShotProgram program("quill-tool-shot");
+  quill::TShotProgram program(argc, argv, "quill-tool-shot");
   if (!program.OpenPhoto(photo)) return 1;
 
   auto* contrast = quill::FindGraphicsTool<TZelBrightnessContrastTool>();
