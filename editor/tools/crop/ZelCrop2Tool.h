@@ -34,6 +34,7 @@
 #include "LosslessJpeg.h"
 #include "ZelBitmap.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 
 class QAction;
@@ -112,7 +113,7 @@ class TZelCrop2Frame : public TZelFrame {
   static int32_t EditValue(const QSpinBox* edit);
 };
 
-class TZelCrop2Tool : public TZelGraphicsTool {
+class TZelCrop2Tool : public quill::TZelFramedTool<TZelGraphicsTool, TZelCrop2Frame> {
  public:
   // The settings node's tag.
   static const QUuid kSettingsGuid;
@@ -120,10 +121,7 @@ class TZelCrop2Tool : public TZelGraphicsTool {
   // The toolbar button ("Crop" image), the frame, Name "Crop", the control class,
   // options hidden, exclusive, the ratio free.
   explicit TZelCrop2Tool(TZelComponent* owner);
-  ~TZelCrop2Tool() override;
 
-  QPointer<QAction> Button;
-  QPointer<TZelCrop2Frame> Frame;
   bool OptionsShown = false;
 
   // The crop rectangle in image coordinates; empty at start. Neither a perform nor a
@@ -163,9 +161,6 @@ class TZelCrop2Tool : public TZelGraphicsTool {
   void CancelOperation() override;
   // A rectangle that exists in Document's view is cancelled.
   void DocumentClosing(TZelGraphicsDocument* document) override;
-  void SetAvailable(bool value) override;
-  // The inherited (the controls become visible), then the frame to the front.
-  void Activate() override;
 };
 
 // The undo record of one crop: the rectangle asked for, the document's bounds before
