@@ -63,6 +63,16 @@ std::vector<TPoint> SampleCableStroke() {
   return stroke;
 }
 
+QString OutputFolder(const char* argument) {
+  const QString folder = QString::fromLocal8Bit(argument);
+  QDir().mkpath(folder);
+  return folder;
+}
+
+QString PhotoArgument(int argc, char** argv, int index) {
+  return argc > index ? QString::fromLocal8Bit(argv[index]) : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
+}
+
 TShotProgram::TShotProgram(int& argc, char** argv, const char* name, QSize size, uint16_t language)
     : name_(name), program_(argc, argv) {
   // The settings file is read below, so its folder may change until then.

@@ -27,6 +27,10 @@ QImage ScreenPicture();
 void Settle(int milliseconds = 150);
 void SaveMainWindowPicture(const QString& folder, const QString& name);
 std::vector<TPoint> SampleCableStroke();
+// The command line's output folder Argument, made when it is missing.
+QString OutputFolder(const char* argument);
+// ArgV[Index] when the command line has it, else the bundled sample photo.
+QString PhotoArgument(int argc, char** argv, int index);
 
 // The program as its main function starts it (TProgram, over ArgC and ArgV, which
 // must outlive it), with the bundled images, in Language (the localizer's own when 0),
