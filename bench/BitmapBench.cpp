@@ -7,36 +7,18 @@
 #include <QImage>
 #include <QPainter>
 
-#include <cstdio>
-#include <cstdlib>
 
-#include "ImageCodecs.h"
+#include "BenchPhotos.h"
 #include "RasterSurface.h"
 #include "ZelLTBitmap.h"
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// The sample portrait enlarged to 6000 x 4000, made once.
-const TZelLTBitmap& LargePhoto() {
-  static TZelLTBitmap* photo = [] {
-    auto* bitmap = new TZelLTBitmap;
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
-        !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
-      std::abort();
-    }
-    return bitmap;
-  }();
-  return *photo;
-}
+constexpr int kWidth = quillbench::kLargeWidth;
+constexpr int kHeight = quillbench::kLargeHeight;
 
 void BM_ResizeToHalf(benchmark::State& state) {
-  const TZelLTBitmap& photo = LargePhoto();
+  const TZelLTBitmap& photo = quillbench::LargePhoto();
   for (auto _ : state) {
     state.PauseTiming();
     auto copy = photo.Clone();
@@ -49,7 +31,7 @@ BENCHMARK(BM_ResizeToHalf)->Unit(benchmark::kMillisecond)->Iterations(3);
 // A 1920 x 1080 view at zoom 1 / Divisor, scrolled to the photo's middle.
 void BM_DrawView(benchmark::State& state) {
   const int divisor = static_cast<int>(state.range(0));
-  TZelLTBitmap& photo = const_cast<TZelLTBitmap&>(LargePhoto());
+  TZelLTBitmap& photo = const_cast<TZelLTBitmap&>(quillbench::LargePhoto());
   QImage canvas(1920, 1080, QImage::Format_BGR888);
   const quill::TRect view{0, 0, 1920, 1080};
   const int shownWidth = kWidth / divisor, shownHeight = kHeight / divisor;

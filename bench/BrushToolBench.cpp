@@ -22,6 +22,8 @@
 #include <memory>
 #include <vector>
 
+#include "BenchEditor.h"
+#include "BenchPhotos.h"
 #include "DabShapes.h"
 #include "MainForm.h"
 #include "Module.h"
@@ -48,55 +50,32 @@ constexpr int32_t kDabStep = 12;
 int32_t WireRow(int32_t x) { return kHeight / 3 + x / 4; }
 
 // A smooth sky-like field with a three-pixel dark wire across it.
-class WireFormats : public TZelGraphicsFormats {
- public:
-  bool Load(TZelDocument* document, const QString& /*fileName*/, int32_t& formatId) override {
-    auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    if (graphics == nullptr) return false;
-    graphics->CurrentImage.SetSize(kWidth, kHeight, quill::kPixelFormat24);
-    TZelPixels& pixels = graphics->GetCurrentPixels();
-    for (int32_t y = 0; y < kHeight; ++y) {
-      uint8_t* p = pixels.GetPixelAddress(0, y);
-      for (int32_t x = 0; x < kWidth; ++x, p += 3) {
-        const bool wire = y >= WireRow(x) - 1 && y <= WireRow(x) + 1;
-        p[0] = wire ? 40 : static_cast<uint8_t>(180 + (x + y) % 61 / 4);
-        p[1] = wire ? 40 : static_cast<uint8_t>(150 + y / 100);
-        p[2] = wire ? 45 : static_cast<uint8_t>(120 + x / 150);
-      }
+void PaintWire(TZelGraphicsDocument& document) {
+  TZelPixels& pixels = document.GetCurrentPixels();
+  for (int32_t y = 0; y < kHeight; ++y) {
+    uint8_t* p = pixels.GetPixelAddress(0, y);
+    for (int32_t x = 0; x < kWidth; ++x, p += 3) {
+      const bool wire = y >= WireRow(x) - 1 && y <= WireRow(x) + 1;
+      p[0] = wire ? 40 : static_cast<uint8_t>(180 + (x + y) % 61 / 4);
+      p[1] = wire ? 40 : static_cast<uint8_t>(150 + y / 100);
+      p[2] = wire ? 45 : static_cast<uint8_t>(120 + x / 150);
     }
-    graphics->SetOriginalImage(pixels);
-    graphics->SyncCommittedCopy();
-    formatId = 0;
-    return true;
   }
-};
-
-class BenchEditor : public TZelGraphicsEditor {
- public:
-  using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats_; }
-
- private:
-  WireFormats formats_;
-};
+  document.SetOriginalImage(pixels);
+  document.SyncCommittedCopy();
+}
 
 // The editor with the tool panel and both tools, the wire photo open in a 1920 x 1080
 // view; made once.
 struct Program {
   Program() {
-    SetLanguage(1033);
-    BenchEditor* editor = nullptr;
-    ZelApplication->CreateComponent(editor);
-    GraphicsEditor = editor;
-    ZelApplication->CreateComponent(ToolPanelModule);
+    quillbench::TBenchEditor* editor = quillbench::MakeBenchEditor(kWidth, kHeight, PaintWire);
     ZelApplication->CreateComponent(WireEraserTool);
     ZelApplication->CreateComponent(HandInpaintingTool);
     MainForm->resize(1920 + 300, 1200);
     MainForm->show();
-    TZelDocument* opened = nullptr;
-    editor->OpenFile(QStringLiteral("wire.png"), opened, false);
-    document = static_cast<TZelGraphicsDocument*>(opened);
-    view = editor->GetCurrentView();
+    view = quillbench::OpenBenchDocument(*editor, QStringLiteral("wire.png"));
+    document = editor->GetCurrentDocument();
   }
 
   quill::TPoint Device(const quill::TPoint& image) const { return view->GetMapMode().LogicalToDevice(image); }
@@ -121,10 +100,7 @@ std::vector<quill::TPoint> StrokeCentres() {
   return centres;
 }
 
-double Median(std::vector<double> values) {
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
+using quillbench::Median;
 
 using Clock = std::chrono::steady_clock;
 

@@ -22,6 +22,7 @@
 
 #include <jpeglib.h>
 
+#include "BenchPhotos.h"
 #include "ImageCodecs.h"
 #include "ImageSource.h"
 #include "LosslessJpeg.h"
@@ -29,32 +30,25 @@
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+constexpr int kWidth = quillbench::kLargeWidth;
+constexpr int kHeight = quillbench::kLargeHeight;
 
 std::filesystem::path Folder() { return std::filesystem::temp_directory_path() / "quill-codec-bench"; }
 
-// The sample portrait enlarged to 6000 x 4000, made once, and its JPEG (quality 90) and
-// PNG files.
+// The large photo, and its JPEG (quality 90) and PNG files, written once.
 const TZelLTBitmap& LargePhoto() {
-  static TZelLTBitmap* photo = [] {
-    auto* bitmap = new TZelLTBitmap;
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
-        !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
-      std::abort();
-    }
+  static const bool written = [] {
+    const TZelLTBitmap& photo = quillbench::LargePhoto();
     std::filesystem::create_directories(Folder());
-    if (!quill::SaveImageFile(Folder() / "photo.jpg", bitmap->GetPixels(), "image/jpeg", 90, {}) ||
-        !quill::SaveImageFile(Folder() / "photo.png", bitmap->GetPixels(), "image/png", -1, {})) {
+    if (!quill::SaveImageFile(Folder() / "photo.jpg", photo.GetPixels(), "image/jpeg", 90, {}) ||
+        !quill::SaveImageFile(Folder() / "photo.png", photo.GetPixels(), "image/png", -1, {})) {
       std::abort();
     }
     std::fprintf(stderr, "benchmark files: %s\n", Folder().c_str());
-    return bitmap;
+    return true;
   }();
-  return *photo;
+  (void)written;
+  return quillbench::LargePhoto();
 }
 
 std::vector<uint8_t> Bytes(const char* name) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "BenchPhotos.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsTool.h"
 #include "ZelGraphicsView.h"
@@ -24,14 +25,7 @@ std::unique_ptr<TZelGraphicsDocument> MakeDocument() {
   auto document = std::make_unique<TZelGraphicsDocument>(nullptr);
   document->CurrentImage.SetSize(kImageWidth, kImageHeight, quill::kPixelFormat24);
   TZelPixels& pixels = document->GetCurrentPixels();
-  for (int32_t y = 0; y < kImageHeight; ++y) {
-    uint8_t* p = pixels.GetPixelAddress(0, y);
-    for (int32_t x = 0; x < kImageWidth; ++x, p += 3) {
-      p[0] = static_cast<uint8_t>(x / 24);
-      p[1] = static_cast<uint8_t>(y / 16);
-      p[2] = static_cast<uint8_t>((x + y) / 40);
-    }
-  }
+  quillbench::FillColourField(pixels);
   document->SetOriginalImage(pixels);
   document->SyncCommittedCopy();
   return document;

@@ -5,40 +5,22 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "ImageCodecs.h"
+#include "BenchPhotos.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelLTBitmap.h"
 
 namespace {
 
-constexpr int32_t kWidth = 6000;
-constexpr int32_t kHeight = 4000;
-
-// The sample portrait enlarged to 6000 x 4000, made once.
-const TZelLTBitmap& LargePhoto() {
-  static TZelLTBitmap* photo = [] {
-    auto* bitmap = new TZelLTBitmap;
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
-        !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
-      std::abort();
-    }
-    return bitmap;
-  }();
-  return *photo;
-}
+constexpr int32_t kWidth = quillbench::kLargeWidth;
+constexpr int32_t kHeight = quillbench::kLargeHeight;
 
 // The reference: a new buffer of the same size and every row copied into it, which is
 // the least any turn into a new image must do.
 void BM_PlainCopy(benchmark::State& state) {
-  const TZelLTBitmap& photo = LargePhoto();
+  const TZelLTBitmap& photo = quillbench::LargePhoto();
   for (auto _ : state) {
     TZelLTBitmap copy;
     copy.SetSize(kWidth, kHeight, quill::kPixelFormat24);
@@ -54,7 +36,7 @@ BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 
 template <bool (TZelLTBitmap::*Operation)(TZelLTBitmap*)>
 void BM_Geometry(benchmark::State& state) {
-  auto photo = LargePhoto().Clone();
+  auto photo = quillbench::LargePhoto().Clone();
   for (auto _ : state) benchmark::DoNotOptimize((photo.get()->*Operation)(nullptr));
 }
 BENCHMARK(BM_Geometry<&TZelLTBitmap::RotateLeft>)->Name("BM_RotateLeft")->Unit(benchmark::kMillisecond);
@@ -68,8 +50,8 @@ void BM_ResizeToolToHalf(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto document = std::make_unique<TZelGraphicsDocument>(nullptr);
-    document->CurrentImage.AssignPixels(LargePhoto().GetPixels());
-    document->SetOriginalImage(LargePhoto().GetPixels());
+    document->CurrentImage.AssignPixels(quillbench::LargePhoto().GetPixels());
+    document->SetOriginalImage(quillbench::LargePhoto().GetPixels());
     document->SyncCommittedCopy();
     TZelLTBitmap savedImage;
     TZelLTBitmap savedOriginal;

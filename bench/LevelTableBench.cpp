@@ -6,35 +6,20 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "ImageCodecs.h"
+#include "BenchPhotos.h"
 #include "LevelTable.h"
 #include "ZelLTBitmap.h"
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+constexpr int kWidth = quillbench::kLargeWidth;
+constexpr int kHeight = quillbench::kLargeHeight;
 constexpr quill::TRect kVisible{2000, 1500, 3920, 2580};
 
-// The sample portrait enlarged to 6000 x 4000, made once; the committed image.
-TZelPixels& LargePhoto() {
-  static TZelLTBitmap* photo = [] {
-    auto* bitmap = new TZelLTBitmap;
-    quill::TImageRawFormat format;
-    quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", *bitmap, format, metadata) ||
-        !bitmap->Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
-      std::abort();
-    }
-    return bitmap;
-  }();
-  return photo->GetPixels();
-}
+// The large photo's pixels: the committed image.
+const TZelPixels& LargePhoto() { return quillbench::LargePhoto().GetPixels(); }
 
 // The live image the table is applied to.
 TZelPixelBuffer& LiveImage() {

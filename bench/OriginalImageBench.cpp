@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "BenchEditor.h"
+#include "BenchPhotos.h"
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelForms.h"
@@ -34,60 +36,31 @@ constexpr int kViewWidth = 1920;
 constexpr int kViewHeight = 1080;
 constexpr uint16_t kKeyO = 'O';
 
-// A photo whose current image differs from its original everywhere.
-class EditedFormats : public TZelGraphicsFormats {
- public:
-  bool Load(TZelDocument* document, const QString& /*fileName*/, int32_t& formatId) override {
-    auto* graphics = dynamic_cast<TZelGraphicsDocument*>(document);
-    if (graphics == nullptr) return false;
-    graphics->CurrentImage.SetSize(kWidth, kHeight, quill::kPixelFormat24);
-    TZelPixels& pixels = graphics->GetCurrentPixels();
-    for (int32_t y = 0; y < kHeight; ++y) {
-      uint8_t* p = pixels.GetPixelAddress(0, y);
-      for (int32_t x = 0; x < kWidth; ++x, p += 3) {
-        p[0] = static_cast<uint8_t>(x / 24);
-        p[1] = static_cast<uint8_t>(y / 16);
-        p[2] = static_cast<uint8_t>((x + y) / 40);
-      }
-    }
-    graphics->SetOriginalImage(pixels);
-    TZelPixels& original = graphics->GetOriginalPixels();
-    for (int32_t y = 0; y < kHeight; ++y) {
-      uint8_t* p = original.GetPixelAddress(0, y);
-      for (int64_t i = 0; i < int64_t{kWidth} * 3; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
-    }
-    graphics->SyncCommittedCopy();
-    formatId = 0;
-    return true;
+// A photo whose current image differs from its original everywhere: the colour field
+// over its negative.
+void PaintEdited(TZelGraphicsDocument& document) {
+  TZelPixels& pixels = document.GetCurrentPixels();
+  quillbench::FillColourField(pixels);
+  document.SetOriginalImage(pixels);
+  TZelPixels& original = document.GetOriginalPixels();
+  for (int32_t y = 0; y < kHeight; ++y) {
+    uint8_t* p = original.GetPixelAddress(0, y);
+    for (int64_t i = 0; i < int64_t{kWidth} * 3; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
   }
-};
-
-class BenchEditor : public TZelGraphicsEditor {
- public:
-  using TZelGraphicsEditor::TZelGraphicsEditor;
-  TZelDocumentFormats& GetFormats() override { return formats_; }
-
- private:
-  EditedFormats formats_;
-};
+  document.SyncCommittedCopy();
+}
 
 // The editor with the original image tool and the Wire Eraser (current), the photo
 // open in a 1920 x 1080 view at 1:1, centred; made once.
 struct Program {
   Program() {
-    SetLanguage(1033);
-    BenchEditor* editor = nullptr;
-    ZelApplication->CreateComponent(editor);
-    GraphicsEditor = editor;
-    ZelApplication->CreateComponent(ToolPanelModule);
+    quillbench::TBenchEditor* editor = quillbench::MakeBenchEditor(kWidth, kHeight, PaintEdited);
     ZelApplication->CreateComponent(OriginalImageTool);
     ZelApplication->CreateComponent(WireEraserTool);
     editor->SetActiveTool(WireEraserTool);
     MainForm->resize(kViewWidth + 300, kViewHeight + 200);
     MainForm->show();
-    TZelDocument* opened = nullptr;
-    editor->OpenFile(QStringLiteral("photo.png"), opened, false);
-    view = editor->GetCurrentView();
+    view = quillbench::OpenBenchDocument(*editor, QStringLiteral("photo.png"));
     view->resize(kViewWidth, kViewHeight);
     view->SetZoom(1, 1);
     view->ClampOrigin();
@@ -103,10 +76,7 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-double Median(std::vector<double> values) {
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
+using quillbench::Median;
 
 void BM_HoldOToShowTheOriginal(benchmark::State& state) {
   static Program program;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "BenchPhotos.h"
 #include "ZelComponent.h"
 #include "ZelLTBitmap.h"
 #include "ZelViewControl.h"
@@ -27,15 +28,7 @@ TZelLTBitmap& LargeImage() {
   static TZelLTBitmap* image = [] {
     auto* bitmap = new TZelLTBitmap;
     bitmap->SetSize(kImageWidth, kImageHeight, quill::kPixelFormat24);
-    TZelPixels& pixels = bitmap->GetPixels();
-    for (int32_t y = 0; y < kImageHeight; ++y) {
-      uint8_t* p = pixels.GetPixelAddress(0, y);
-      for (int32_t x = 0; x < kImageWidth; ++x, p += 3) {
-        p[0] = static_cast<uint8_t>(x / 24);
-        p[1] = static_cast<uint8_t>(y / 16);
-        p[2] = static_cast<uint8_t>((x + y) / 40);
-      }
-    }
+    quillbench::FillColourField(bitmap->GetPixels());
     return bitmap;
   }();
   return *image;

@@ -19,12 +19,11 @@
 
 #include "MainForm.h"
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 
 namespace {
 
 // String ids of the dialog's texts.
-constexpr int32_t kOkText = 1;
-constexpr int32_t kCancelText = 2;
 constexpr int32_t kCaption = 205;
 constexpr int32_t kQualityText = 207;
 constexpr int32_t kFirstPresetText = 208;
@@ -177,8 +176,8 @@ void TZelJPEGOptionsForm::Localize() {
   qualityLabel_->setText(GetLocalizedString(kQualityText) + u':');
   smallFileLabel_->setText(GetLocalizedString(kSmallFileText));
   largeFileLabel_->setText(GetLocalizedString(kLargeFileText));
-  okButton_->setText(GetLocalizedString(kOkText));
-  cancelButton_->setText(GetLocalizedString(kCancelText));
+  okButton_->setText(GetLocalizedString(quill::kOkText));
+  cancelButton_->setText(GetLocalizedString(quill::kCancelText));
   for (int32_t i = 0; i < qualityComboBox_->count(); ++i) {
     qualityComboBox_->setItemText(i, GetLocalizedString(kFirstPresetText + i));
   }

@@ -2,29 +2,18 @@
 
 #include <cstring>
 
+#include "LittleEndian.h"
+
 namespace quill {
 
 namespace {
-
-int32_t ReadInt32(const uint8_t* p) {
-  return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
-                              uint32_t{p[3]} << 24);
-}
-
-void WriteInt32(uint8_t* p, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 // The magic and the Mode: the first 12 bytes of the file.
 constexpr int64_t kExchangeSignatureSize = 12;
 
 // Whether Bytes (at least kExchangeSignatureSize of them) begin "PSPF" with Mode 3.
 bool HasExchangeSignature(const uint8_t* bytes) {
-  return std::memcmp(bytes, kExchangeMagic, 4) == 0 && ReadInt32(bytes + 8) == kExchangeModeRGB;
+  return std::memcmp(bytes, kExchangeMagic, 4) == 0 && GetInt32LE(bytes + 8) == kExchangeModeRGB;
 }
 
 }  // namespace
@@ -45,7 +34,7 @@ bool TExchangeFileReader::Open(const std::filesystem::path& fileName) {
   if (view == nullptr || !HasExchangeSignature(view)) return false;
 
   int32_t fields[8];
-  for (int i = 0; i < 8; ++i) fields[i] = ReadInt32(view + 4 + 4 * i);
+  for (int i = 0; i < 8; ++i) fields[i] = GetInt32LE(view + 4 + 4 * i);
   const TPhotoshopDataInfo info{fields[0], fields[1], fields[2], fields[3],
                                 fields[4], fields[5], fields[6], fields[7]};
   if (!ImageSizeAllowed(info.Width, info.Height) || info.Planes < 3 ||
@@ -56,7 +45,7 @@ bool TExchangeFileReader::Open(const std::filesystem::path& fileName) {
   if (rowsEnd > fileSize) return false;
 
   if (fileSize - rowsEnd > kExchangeMinExifTail && std::memcmp(view + rowsEnd, "EXIF", 4) == 0) {
-    const int64_t length = ReadInt32(view + rowsEnd + 4);
+    const int64_t length = GetInt32LE(view + rowsEnd + 4);
     if (length >= 0 && length <= fileSize - (rowsEnd + 8)) FExif = {view + rowsEnd + 8, static_cast<size_t>(length)};
   }
   FInfo = info;
@@ -92,7 +81,7 @@ bool WriteExchangeFile(const std::filesystem::path& fileName, const uint8_t* bit
   std::memcpy(view, kExchangeMagic, 4);
   const int32_t header[8] = {kExchangeHeaderSize, kExchangeModeRGB, 0, 0, width, height,
                              static_cast<int32_t>(stride), 3};
-  for (int i = 0; i < 8; ++i) WriteInt32(view + 4 + 4 * i, header[i]);
+  for (int i = 0; i < 8; ++i) PutInt32LE(view + 4 + 4 * i, header[i]);
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* from = bits + y * stride;
     uint8_t* to = view + kExchangePixelOffset + y * stride;

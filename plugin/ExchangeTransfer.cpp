@@ -9,18 +9,11 @@
 #include <memory>
 #include <new>
 
+#include "LittleEndian.h"
+
 namespace quill {
 
 namespace {
-
-void PutInt32(uint8_t* p, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-int32_t GetInt32(const uint8_t* p) {
-  return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
-}
 
 bool WriteAll(int file, const uint8_t* data, int64_t size, int64_t offset) {
   while (size > 0) {
@@ -89,7 +82,7 @@ bool WriteExchangeInput(int file, const TPhotoshopDataInfo& input, const uint8_t
   std::memcpy(head, kExchangeMagic, 4);
   const int32_t fields[8] = {input.HeaderSize, input.Mode,   input.Left,     input.Top,
                              input.Width,      input.Height, input.RowBytes, input.Planes};
-  for (int i = 0; i < 8; ++i) PutInt32(head + 4 + 4 * i, fields[i]);
+  for (int i = 0; i < 8; ++i) PutInt32LE(head + 4 + 4 * i, fields[i]);
   if (!WriteAll(file, head, kExchangePixelOffset, 0)) return false;
   const int64_t rowLength = int64_t{input.Width} * input.Planes;
   if (rowLength == input.RowBytes) return WriteAll(file, inData, size, kExchangePixelOffset);
@@ -111,7 +104,7 @@ TReadBack ReadExchangeOutput(const std::string& fileName, const TPhotoshopDataIn
   if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= kExchangePixelOffset &&
       ReadAll(file, head, kExchangePixelOffset, 0) && std::memcmp(head, kExchangeMagic, 4) == 0) {
     int32_t f[8];
-    for (int i = 0; i < 8; ++i) f[i] = GetInt32(head + 4 + 4 * i);
+    for (int i = 0; i < 8; ++i) f[i] = GetInt32LE(head + 4 + 4 * i);
     const TPhotoshopDataInfo info{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
     const int64_t pixels = 4 + int64_t{info.HeaderSize};
     const bool fits = info.Width == output.Width && info.Height == output.Height && info.Mode == output.Mode &&

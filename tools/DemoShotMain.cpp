@@ -20,12 +20,12 @@
 
 #include "MainForm.h"
 #include "Module.h"
+#include "Program.h"
 #include "ScreenPicture.h"
 #include "ZelDemoEditor.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 
 namespace {
 
@@ -43,15 +43,9 @@ int main(int argc, char** argv) {
   QTemporaryDir settings;
   qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   int programArgc = 1;
-  QApplication application(programArgc, argv);
+  quill::TProgram program(programArgc, argv);
   const QDir out(QString::fromLocal8Bit(argv[1]));
   QDir().mkpath(out.path());
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return quill::IDOK; });
   DemonstrationModule->ShowAtStartup = false;  // no demo list at start
   ZelApplication->LoadSettings();

@@ -149,13 +149,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-editor-shot OUTPUT-FOLDER [PHOTO [LANGID]]\n");
     return 2;
   }
-  QApplication application(argc, argv);
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  const QString photo = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                                 : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
-  QDir().mkpath(folder);
+  const QString folder = quill::OutputFolder(argv[1]);
+  const QString photo = quill::PhotoArgument(argc, argv, 2);
   // The program as it first starts.
-  quill::TShotProgram program("quill-editor-shot", QSize(1100, 760),
+  quill::TShotProgram program(argc, argv, "quill-editor-shot", QSize(1100, 760),
                               argc > 3 ? QString::fromLocal8Bit(argv[3]).toUShort() : 0);
   if (!program.OpenPhoto(photo)) return 1;
   TZelGraphicsEditor* editor = GraphicsEditor;

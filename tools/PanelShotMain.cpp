@@ -64,13 +64,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-panel-shot OUTPUT-FOLDER [LANGID [PHOTO]]\n");
     return 2;
   }
-  QApplication application(argc, argv);
-  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const QString folder = quill::OutputFolder(argv[1]);
   const uint16_t language = argc > 2 ? QString::fromLocal8Bit(argv[2]).toUShort() : 1033;
-  const QString photo = argc > 3 ? QString::fromLocal8Bit(argv[3])
-                                 : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
-  QDir().mkpath(folder);
-  quill::TShotProgram program("quill-panel-shot", QSize(1100, 860), language);
+  const QString photo = quill::PhotoArgument(argc, argv, 3);
+  quill::TShotProgram program(argc, argv, "quill-panel-shot", QSize(1100, 860), language);
   if (!program.OpenPhoto(photo)) return 1;
 
   auto* contrast = quill::FindGraphicsTool<TZelBrightnessContrastTool>();

@@ -28,6 +28,7 @@
 #include "ImageCodecs.h"
 #include "MainForm.h"
 #include "Module.h"
+#include "Program.h"
 #include "ScreenPicture.h"
 #include "ZelBalloon.h"
 #include "ZelDemoActions.h"
@@ -35,7 +36,6 @@
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"
-#include "ZelPrinter.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
 
   // The program sees no file argument: the photo is opened once the demo has begun.
   int programArgc = 1;
-  QApplication application(programArgc, argv);
+  quill::TProgram program(programArgc, argv);
   const QString photo = QDir::current().absoluteFilePath(paths[0]);
   const QString out = paths[2];
   TZelDemoScript script;
@@ -83,12 +83,6 @@ int main(int argc, char** argv) {
   }
   if (!shots.isEmpty() && !QDir().mkpath(shots)) return Fail("cannot make the folder " + shots, 2);
 
-  quill::TZelLocalizerUnit localizerUnit;
-  quill::TZelFormsUnit formsUnit;
-  quill::TZelPrinterUnit printerUnit;
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
-  ZelApplication->CreateForm(Module);
   QString error;
   ZelApplication->SetMessageBoxAnswerer([&error](const QString& text, const QString&, uint32_t flags) {
     if ((flags & 0xF0) == MB_ICONERROR && error.isEmpty()) error = text;

@@ -7,7 +7,6 @@
 //   quill-retouch-shot OUTPUT-FOLDER
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPixmap>
@@ -59,10 +58,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quill-retouch-shot OUTPUT-FOLDER\n");
     return 2;
   }
-  QApplication application(argc, argv);
-  const QString folder = QString::fromLocal8Bit(argv[1]);
-  QDir().mkpath(folder);
-  quill::TShotProgram program("quill-retouch-shot");
+  const QString folder = quill::OutputFolder(argv[1]);
+  quill::TShotProgram program(argc, argv, "quill-retouch-shot");
   if (!program.OpenPhoto(QStringLiteral(QUILL_IMAGES_DIR "/astronaut-wire.png"))) return 1;
   GraphicsEditor->ActualSizeClick();
   quill::Settle();

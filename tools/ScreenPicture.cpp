@@ -63,13 +63,22 @@ std::vector<TPoint> SampleCableStroke() {
   return stroke;
 }
 
-TShotProgram::TShotProgram(const char* name, QSize size, uint16_t language) : name_(name) {
+QString OutputFolder(const char* argument) {
+  const QString folder = QString::fromLocal8Bit(argument);
+  QDir().mkpath(folder);
+  return folder;
+}
+
+QString PhotoArgument(int argc, char** argv, int index) {
+  return argc > index ? QString::fromLocal8Bit(argv[index]) : QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png");
+}
+
+TShotProgram::TShotProgram(int& argc, char** argv, const char* name, QSize size, uint16_t language)
+    : name_(name), program_(argc, argv) {
+  // The settings file is read below, so its folder may change until then.
   qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
   if (language != 0) SetLanguage(language);
-  ZelApplication->Initialize();
-  ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->SetMessageBoxAnswerer([](const QString&, const QString&, uint32_t) { return IDNO; });
-  ZelApplication->CreateForm(Module);
   GraphicsEditor->ImagesFolder = QStringLiteral(QUILL_IMAGES_DIR "/");
   DemonstrationModule->ShowAtStartup = false;
   ZelApplication->LoadSettings();

@@ -19,9 +19,7 @@
 #include <vector>
 
 #include "WireEraserStroke.h"
-#include "ZelForms.h"
-#include "ZelLocalizer.h"
-#include "ZelPrinter.h"
+#include "Program.h"
 
 namespace quill {
 
@@ -29,16 +27,20 @@ QImage ScreenPicture();
 void Settle(int milliseconds = 150);
 void SaveMainWindowPicture(const QString& folder, const QString& name);
 std::vector<TPoint> SampleCableStroke();
+// The command line's output folder Argument, made when it is missing.
+QString OutputFolder(const char* argument);
+// ArgV[Index] when the command line has it, else the bundled sample photo.
+QString PhotoArgument(int argc, char** argv, int index);
 
-// The program as its main function puts it together (the units it needs, the
-// composition root with the bundled images, the settings read), in Language (the
-// localizer's own when 0), on settings of its own that start empty, without the demo
-// list it offers at start; its main window shown at (20, 20) in Size and settled.
-// Every question is answered No, so no message box waits for a user. Going, it closes
-// the main window. Needs the QApplication; Name is the tool's, for its messages.
+// The program as its main function starts it (TProgram, over ArgC and ArgV, which
+// must outlive it), with the bundled images, in Language (the localizer's own when 0),
+// on settings of its own that start empty, without the demo list it offers at start;
+// its main window shown at (20, 20) in Size and settled. Every question is answered
+// No, so no message box waits for a user. Going, it closes the main window. Name is
+// the tool's, for its messages.
 class TShotProgram {
  public:
-  explicit TShotProgram(const char* name, QSize size = QSize(1100, 760), uint16_t language = 0);
+  TShotProgram(int& argc, char** argv, const char* name, QSize size = QSize(1100, 760), uint16_t language = 0);
   ~TShotProgram();
   TShotProgram(const TShotProgram&) = delete;
   TShotProgram& operator=(const TShotProgram&) = delete;
@@ -49,10 +51,8 @@ class TShotProgram {
 
  private:
   const char* const name_;
+  TProgram program_;
   QTemporaryDir settings_;
-  TZelLocalizerUnit localizerUnit_;
-  TZelFormsUnit formsUnit_;
-  TZelPrinterUnit printerUnit_;
 };
 
 }  // namespace quill

@@ -4,13 +4,13 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 
 extern TZelToolPanelModule* ToolPanelModule;
 
 namespace {
 
-constexpr int32_t kWriteBackErrorText = 1031;
 
 }  // namespace
 
@@ -39,7 +39,7 @@ QString TZelEditorDemoLink::SaveAndCloseExchangeDocument() {
   const QString fileName = document->FileName;
   if (!document->Save()) {
     // As when OK's write-back fails: the demo does not start, and the user learns why.
-    ZelApplication->MessageBox(GetLocalizedString(kWriteBackErrorText), MB_ICONERROR);
+    ZelApplication->MessageBox(GetLocalizedString(quill::kWriteBackErrorText), MB_ICONERROR);
     return {};
   }
   document->CloseQuery();

@@ -20,6 +20,7 @@
 #include "ZelProperties.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelStringIds.h"
 
 namespace quill {
 
@@ -30,9 +31,7 @@ int ExitCode = 0;
 namespace {
 
 // String ids of the texts shown here.
-constexpr int32_t kOpenText = 12;
 constexpr int32_t kCloseText = 13;
-constexpr int32_t kSaveText = 15;
 constexpr int32_t kSaveAsText = 16;
 constexpr int32_t kEditText = 24;
 constexpr int32_t kUndoText = 25;
@@ -182,9 +181,9 @@ TZelEditor::TZelEditor(quill::TZelComponent* owner) : TZelModuleWithControls(own
   ZelApplication->OnTitleChange = [this](TZelApplication*) { UpdateTitle(); };
   TMainForm& form = *MainForm;
 
-  OpenMenuItem = form.AddMenuItem(Ellipsis(kOpenText), quill::scCtrl | 'O', form.FileMenuSeparator,
+  OpenMenuItem = form.AddMenuItem(Ellipsis(quill::kOpenText), quill::scCtrl | 'O', form.FileMenuSeparator,
                                   form.FileMenuItem, quill::kOpenImage, [this] { OpenClick(); });
-  SaveMenuItem = form.AddMenuItem(GetLocalizedString(kSaveText), 0, form.FileMenuSeparator,
+  SaveMenuItem = form.AddMenuItem(GetLocalizedString(quill::kSaveText), 0, form.FileMenuSeparator,
                                   form.FileMenuItem, quill::kSaveImage, [this] { SaveClick(); });
   SaveMenuItem->setVisible(false);
   SaveAsMenuItem = form.AddMenuItem(Ellipsis(kSaveAsText), quill::scCtrl | 'S', form.FileMenuSeparator,
@@ -195,7 +194,7 @@ TZelEditor::TZelEditor(quill::TZelComponent* owner) : TZelModuleWithControls(own
 
   StandardToolbar = form.AddToolbar(GetLocalizedString(kStandardToolbarText));
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
-                        GetLocalizedString(kOpenText), quill::kOpenImage, [this] { OpenClick(); },
+                        GetLocalizedString(quill::kOpenText), quill::kOpenImage, [this] { OpenClick(); },
                         OpenToolButton);
   form.AddToolbarButton(StandardToolbar, &form.GetImageList(), nullptr,
                         GetLocalizedString(kSaveAsText), quill::kSaveImage, [this] { SaveClick(); },
@@ -232,12 +231,12 @@ TZelEditor::~TZelEditor() {
 }
 
 void TZelEditor::Localize() {
-  OpenMenuItem->setText(Ellipsis(kOpenText));
-  SaveMenuItem->setText(GetLocalizedString(kSaveText));
+  OpenMenuItem->setText(Ellipsis(quill::kOpenText));
+  SaveMenuItem->setText(GetLocalizedString(quill::kSaveText));
   SaveAsMenuItem->setText(Ellipsis(kSaveAsText));
   CloseMenuItem->setText(GetLocalizedString(kCloseText));
   StandardToolbar->setWindowTitle(GetLocalizedString(kStandardToolbarText));
-  OpenToolButton->setToolTip(GetLocalizedString(kOpenText));
+  OpenToolButton->setToolTip(GetLocalizedString(quill::kOpenText));
   SaveToolButton->setToolTip(GetLocalizedString(kSaveAsText));
   EditMenuItem->setTitle(GetLocalizedString(kEditText));
   UndoMenuItem->setText(GetLocalizedString(kUndoText));

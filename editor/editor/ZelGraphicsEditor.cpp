@@ -48,8 +48,6 @@ constexpr int32_t kBestFitText = 178;
 constexpr int32_t kPrevImageText = 2104;
 constexpr int32_t kNextImageText = 2105;
 
-constexpr quill::TShortCut kKeypadPlus = 0x6B;   // VK_ADD
-constexpr quill::TShortCut kKeypadMinus = 0x6D;  // VK_SUBTRACT
 
 // The extensions of the folder list, as one text: an extension counts when it occurs
 // in it (so ".JPE" and ".TI" count too).
@@ -122,9 +120,9 @@ TZelGraphicsEditor::TZelGraphicsEditor(quill::TZelComponent* owner) : TZelEditor
     QAction** button;
   };
   const TZoomCommand commands[] = {
-      {"ZoomIn", kZoomInText, quill::scCtrl | kKeypadPlus, &TZelGraphicsEditor::ZoomInClick,
+      {"ZoomIn", kZoomInText, quill::scCtrl | quill::VK_ADD, &TZelGraphicsEditor::ZoomInClick,
        &ZoomInMenuItem, &ZoomInButton},
-      {"ZoomOut", kZoomOutText, quill::scCtrl | kKeypadMinus, &TZelGraphicsEditor::ZoomOutClick,
+      {"ZoomOut", kZoomOutText, quill::scCtrl | quill::VK_SUBTRACT, &TZelGraphicsEditor::ZoomOutClick,
        &ZoomOutMenuItem, &ZoomOutButton},
       {"ActualSize", kActualSizeFirstText, quill::scCtrl | quill::scAlt | '0',
        &TZelGraphicsEditor::ActualSizeClick, &ActualSizeMenuItem, &ActualSizeButton},

@@ -19,13 +19,11 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 
 namespace {
 
-constexpr int32_t kOkText = 1;
-constexpr int32_t kCancelText = 2;
 constexpr int32_t kTheImageText = 500;
-constexpr int32_t kWriteBackErrorText = 1031;
 
 // A toolbar button that shows its caption (it has no image) and takes the room its
 // caption needs.
@@ -88,9 +86,9 @@ void TZelGraphicsEditor::SetPluginMode(bool value) {
   NextImageButton->setVisible(false);
   MainForm->FileMenuItem->menuAction()->setVisible(false);
   MainForm->AddSeparator(StandardToolbar, nullptr);
-  OkButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kOkText),
+  OkButton = AddCaptionButton(StandardToolbar, GetLocalizedString(quill::kOkText),
                               [this] { OkButtonClick(); });
-  CancelButton = AddCaptionButton(StandardToolbar, GetLocalizedString(kCancelText),
+  CancelButton = AddCaptionButton(StandardToolbar, GetLocalizedString(quill::kCancelText),
                                   [this] { CancelButtonClick(); });
   TZelEditor::SetPluginMode(value);
 }
@@ -109,7 +107,7 @@ bool TZelGraphicsEditor::QuerySaveDocument(TZelDocument* document) {
   // The host takes the image only with exit code 0: it must never stand for an image
   // that did not reach the file.
   if (!document->Save()) {
-    ZelApplication->MessageBox(GetLocalizedString(kWriteBackErrorText), MB_ICONERROR);
+    ZelApplication->MessageBox(GetLocalizedString(quill::kWriteBackErrorText), MB_ICONERROR);
     return false;
   }
   quill::ExitCode = 0;

@@ -15,13 +15,6 @@ void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> co
   view->GetViewObjects().Add(std::move(control));
 }
 
-bool WidgetCentre(const QWidget* widget, TPoint& point) {
-  if (widget == nullptr) return false;
-  const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
-  point = {centre.x(), centre.y()};
-  return true;
-}
-
 }  // namespace quill
 
 namespace {

@@ -36,6 +36,7 @@
 #ifndef QUILL_EDITOR_ZELGRAPHICSTOOL_H_
 #define QUILL_EDITOR_ZELGRAPHICSTOOL_H_
 
+#include <QObject>
 #include <QString>
 #include <QWidget>
 
@@ -118,6 +119,9 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   bool PluginCapable = false;
   // While it runs an operation, no other tool may work.
   bool Exclusive = false;
+  // The receiver of every connection from a widget (of the tool's frame) to the tool:
+  // destroyed with the tool, it ends them, whoever owns the widgets.
+  QObject WidgetLinks;
 
   // ---- Virtual operations ----
 
@@ -155,6 +159,9 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   virtual void CancelOperation();
   // In plug-in mode: SetAvailable(PluginCapable).
   virtual void DocumentOpened(TZelGraphicsDocument* document);
+  // Whether the tool may not work in plug-in mode: when it is not plug-in capable. A
+  // tool that replaces DocumentOpened to stay available there says false.
+  virtual bool WithdrawnInPluginMode() const { return !PluginCapable; }
   virtual void DocumentClosing(TZelGraphicsDocument* /*document*/) {}
   virtual void DocumentSaving(TZelGraphicsDocument* /*document*/) {}
   // Document's image changed its size or layout, or its selection changed: a turn, a
@@ -333,10 +340,6 @@ T* FindGraphicsTool() {
 
 // Appends Control to View's objects, which then own it.
 void AddControlToView(TZelGraphicsView* view, std::unique_ptr<TZelViewObject> control);
-
-// The screen point at the centre of Widget (half its width and height, truncated):
-// where a script's target lies. False for a null widget.
-bool WidgetCentre(const QWidget* widget, TPoint& point);
 }  // namespace quill
 
 // ---- Templates ----

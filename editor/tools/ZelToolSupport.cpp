@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QPainter>
-#include <QToolBar>
 
 #include <string>
 #include <variant>
@@ -11,7 +10,7 @@
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelDemoScript.h"
-#include "ZelFlowToolbar.h"
+#include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsTool.h"
 #include "ZelImageList.h"
@@ -23,7 +22,7 @@ namespace quill {
 
 bool ToolMayStart(TZelGraphicsTool& tool) {
   if (GraphicsEditor == nullptr || !tool.Available) return false;
-  if (GraphicsEditor->PluginMode && !tool.PluginCapable) return false;
+  if (GraphicsEditor->PluginMode && tool.WithdrawnInPluginMode()) return false;
   return GraphicsEditor->GetCurrentView() != nullptr && GraphicsEditor->ToolMayWork(&tool);
 }
 
@@ -74,15 +73,15 @@ QString ScriptTargetName(const TZelProperties* params) {
   return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
 }
 
-bool FindToolTarget(const TZelProperties* params, const QString& name, const QAction* button,
+bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* button,
                     std::initializer_list<TNamedWidget> widgets, TPoint& point) {
   const QString target = ScriptTargetName(params);
   const QString upper = name.toUpper();
-  if (target == upper) return ToolbarItemScreenCenter(button, point);
+  if (target == upper) return ToolbarItemCentre(button, point);
   if (!target.startsWith(upper)) return false;
   const QString word = target.mid(upper.size());
   for (const auto& [suffix, widget] : widgets) {
-    if (word == QLatin1String(suffix)) return WidgetScreenCenter(widget, point);
+    if (word == QLatin1String(suffix)) return widget != nullptr && widget->isVisible() && ControlCentre(widget, point);
   }
   return false;
 }
@@ -93,21 +92,6 @@ QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& 
                              [&tool] { tool.Select(); }, button);
   button->setCheckable(true);
   return button;
-}
-
-bool WidgetScreenCenter(const QWidget* widget, TPoint& point) {
-  return widget != nullptr && widget->isVisible() && WidgetCentre(widget, point);
-}
-
-bool ToolbarItemScreenCenter(const QAction* item, TPoint& point) {
-  if (item == nullptr) return false;
-  QWidget* button = nullptr;
-  if (const auto* flow = qobject_cast<const TZelFlowToolbar*>(item->parent())) {
-    button = flow->GetItemWidget(item);
-  } else if (const auto* toolbar = qobject_cast<const QToolBar*>(item->parent())) {
-    button = toolbar->widgetForAction(const_cast<QAction*>(item));
-  }
-  return WidgetScreenCenter(button, point);
 }
 
 void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QString& line) {

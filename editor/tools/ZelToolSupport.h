@@ -25,6 +25,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "ZelDemonstrationModule.h"  // ControlCentre, ToolbarItemCentre: where targets lie
 #include "ZelTypes.h"
 
 class QAction;
@@ -39,7 +40,7 @@ constexpr int32_t kShowOptionsText = 2019;
 constexpr int32_t kHideOptionsText = 2020;
 
 // Whether Tool may start work on the current document now: it is offered (in plug-in
-// mode only when it is plug-in capable), the editor has a current document with a
+// mode only when plug-in mode does not withdraw it), the editor has a current document with a
 // view, and the editor's ToolMayWork allows it (no lock held by another tool, no
 // exclusive operation of another tool running). Every entry point of a tool's
 // operation asks this first: buttons, keys, mouse and script commands.
@@ -78,18 +79,12 @@ using TNamedWidget = std::pair<const char*, const QWidget*>;
 // The screen point of the script target that Params names: the tool's Button for its
 // upper-cased Name, a shown widget of Widgets for that name followed by its suffix.
 // False for any other name.
-bool FindToolTarget(const TZelProperties* params, const QString& name, const QAction* button,
+bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* button,
                     std::initializer_list<TNamedWidget> widgets, TPoint& point);
 
 // Appends Tool's checkable button, Caption and the main image list's ImageIndex, to
 // Toolbar (the tool panel's); a click selects the tool. The new button.
 QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& caption, int imageIndex);
-
-// The screen point at the centre of Widget while it is shown; false otherwise.
-bool WidgetScreenCenter(const QWidget* widget, TPoint& point);
-// The screen point at the centre of Item's button on its toolbar (the tool panel's
-// toolbar or a QToolBar) while it is shown; false otherwise.
-bool ToolbarItemScreenCenter(const QAction* item, TPoint& point);
 
 // "MouseCurvedMove " + Target, then Line, while Recorder records.
 void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QString& line);

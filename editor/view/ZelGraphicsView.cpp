@@ -22,9 +22,9 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
   const bool keypad = (modifiers & Qt::KeypadModifier) != 0;
   if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + qtKey - Qt::Key_A);
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
-    return static_cast<uint16_t>((keypad ? 0x60 : '0') + qtKey - Qt::Key_0);
+    return static_cast<uint16_t>((keypad ? VK_NUMPAD0 : '0') + qtKey - Qt::Key_0);
   }
-  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<uint16_t>(0x70 + qtKey - Qt::Key_F1);
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<uint16_t>(VK_F1 + qtKey - Qt::Key_F1);
   switch (qtKey) {
     case Qt::Key_Plus:
       return keypad ? VK_ADD : VK_OEM_PLUS;
@@ -34,23 +34,23 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Underscore:
       return keypad ? VK_SUBTRACT : VK_OEM_MINUS;
     case Qt::Key_Asterisk:
-      return keypad ? 0x6A : 0;
+      return keypad ? VK_MULTIPLY : 0;
     case Qt::Key_Slash:
-      return keypad ? 0x6F : 0;
+      return keypad ? VK_DIVIDE : 0;
     case Qt::Key_Backspace:
-      return 0x08;
+      return VK_BACK;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-      return 0x09;
+      return VK_TAB;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       return VK_RETURN;
     case Qt::Key_Shift:
-      return 0x10;
+      return VK_SHIFT;
     case Qt::Key_Control:
-      return 0x11;
+      return VK_CONTROL;
     case Qt::Key_Alt:
-      return 0x12;
+      return VK_MENU;
     case Qt::Key_Escape:
       return VK_ESCAPE;
     case Qt::Key_Space:
@@ -60,9 +60,9 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_PageDown:
       return VK_NEXT;
     case Qt::Key_End:
-      return 0x23;
+      return VK_END;
     case Qt::Key_Home:
-      return 0x24;
+      return VK_HOME;
     case Qt::Key_Left:
       return VK_LEFT;
     case Qt::Key_Up:
@@ -72,9 +72,9 @@ uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Down:
       return VK_DOWN;
     case Qt::Key_Insert:
-      return 0x2D;
+      return VK_INSERT;
     case Qt::Key_Delete:
-      return 0x2E;
+      return VK_DELETE;
     default:
       return 0;
   }

@@ -39,6 +39,7 @@
 #include "ZelComponent.h"
 #include "ZelEditor.h"
 #include "ZelGraphicsTool.h"
+#include "ZelShortCut.h"  // the virtual-key codes
 #include "ZelTypes.h"
 #include "ZelViewControl.h"
 #include "ZelViewObject.h"
@@ -47,21 +48,6 @@ class QKeyEvent;
 class TZelGraphicsDocument;
 
 namespace quill {
-
-// Virtual-key codes the controls compare with.
-constexpr uint16_t VK_RETURN = 13;
-constexpr uint16_t VK_ESCAPE = 27;
-constexpr uint16_t VK_SPACE = 32;
-constexpr uint16_t VK_PRIOR = 33;  // Page Up
-constexpr uint16_t VK_NEXT = 34;   // Page Down
-constexpr uint16_t VK_LEFT = 37;
-constexpr uint16_t VK_UP = 38;
-constexpr uint16_t VK_RIGHT = 39;
-constexpr uint16_t VK_DOWN = 40;
-constexpr uint16_t VK_ADD = 107;        // keypad plus
-constexpr uint16_t VK_SUBTRACT = 109;   // keypad minus
-constexpr uint16_t VK_OEM_PLUS = 187;   // the main keyboard's "=" / "+"
-constexpr uint16_t VK_OEM_MINUS = 189;  // the main keyboard's "-"
 
 // The virtual-key code of a Qt key: letters as upper-case ASCII, digits as ASCII, the
 // main keyboard's "=" and "+" 187, "-" 189, the keypad's plus 107 and minus 109 (by

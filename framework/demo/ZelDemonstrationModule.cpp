@@ -23,6 +23,7 @@
 #include "ImageCodecs.h"
 #include "MainForm.h"
 #include "ZelDemoActions.h"
+#include "ZelFlowToolbar.h"
 #include "ZelLocalizer.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
@@ -92,7 +93,7 @@ int Ask(int32_t textId, uint32_t flags) {
 
 namespace quill {
 
-bool ControlCentre(QWidget* control, quill::TPoint& point) {
+bool ControlCentre(const QWidget* control, quill::TPoint& point) {
   if (control == nullptr) return false;
   const QPoint centre = control->mapToGlobal(QPoint(control->width() / 2, control->height() / 2));
   point = {centre.x(), centre.y()};
@@ -125,9 +126,9 @@ bool ToolbarItemCentre(QAction* item, quill::TPoint& point) {
   // A hidden item's button may stand until the toolbar's next layout.
   if (item == nullptr || !item->isVisible()) return false;
   for (QObject* owner : item->associatedObjects()) {
-    auto* toolbar = qobject_cast<QToolBar*>(owner);
-    if (toolbar == nullptr) continue;
-    QWidget* button = toolbar->widgetForAction(item);
+    QWidget* button = nullptr;
+    if (auto* toolbar = qobject_cast<QToolBar*>(owner)) button = toolbar->widgetForAction(item);
+    if (auto* flow = qobject_cast<TZelFlowToolbar*>(owner)) button = flow->GetItemWidget(item);
     if (button != nullptr && button->isVisible() && ControlCentre(button, point)) return true;
   }
   return false;

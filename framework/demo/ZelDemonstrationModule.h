@@ -109,8 +109,10 @@ class TZelDemoEditorLink {
 };
 
 // Centre points for targets, in screen pixels; false for no control, and for an item
-// that shows nowhere.
-bool ControlCentre(QWidget* control, quill::TPoint& point);
+// that shows nowhere. A control's centre lies half its width and height (truncated)
+// from its top left corner, shown or not; a toolbar item's is its button's on a
+// QToolBar or a flow toolbar (TZelFlowToolbar).
+bool ControlCentre(const QWidget* control, quill::TPoint& point);
 bool MenuItemCentre(QAction* item, quill::TPoint& point);
 bool ToolbarItemCentre(QAction* item, quill::TPoint& point);
 

@@ -19,12 +19,11 @@
 #include <utility>
 
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 #include "ZelViewCanvas.h"
 
 namespace {
 
-constexpr int32_t kOpenTitleText = 12;
-constexpr int32_t kSaveTitleText = 15;
 
 // Room of the pane: about 28 average characters wide (the width a classic dialog gives
 // it), and seven lines of description under the picture.
@@ -152,7 +151,7 @@ TZelOpenDialog::~TZelOpenDialog() {
 }
 
 bool TZelOpenDialog::Execute() {
-  setWindowTitle(GetLocalizedString(kind_ == TKind::Save ? kSaveTitleText : kOpenTitleText));
+  setWindowTitle(GetLocalizedString(kind_ == TKind::Save ? quill::kSaveText : quill::kOpenText));
   return exec() == QDialog::Accepted;
 }
 

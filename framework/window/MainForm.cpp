@@ -15,13 +15,13 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QtEndian>
 
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
 
+#include "LittleEndian.h"
 #include "ZelDockablePanel.h"
 #include "ZelLocalizer.h"
 #include "ZelSDFReader.h"
@@ -66,34 +66,26 @@ struct TPlacement {
   bool maximized = false;
 };
 
-void PutInt32(TPlacementRecord& record, int offset, int32_t value) {
-  qToLittleEndian<qint32>(value, record.data() + offset);
-}
-
-int32_t GetInt32(const TPlacementRecord& record, int offset) {
-  return qFromLittleEndian<qint32>(record.data() + offset);
-}
-
 TPlacementRecord EncodePlacement(const TPlacement& placement) {
   TPlacementRecord record{};
-  PutInt32(record, 0, TMainForm::kPlacementSize);
-  PutInt32(record, 8, placement.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
-  PutInt32(record, 28, placement.normal.Left);
-  PutInt32(record, 32, placement.normal.Top);
-  PutInt32(record, 36, placement.normal.Right);
-  PutInt32(record, 40, placement.normal.Bottom);
+  quill::PutInt32LE(record.data(), TMainForm::kPlacementSize);
+  quill::PutInt32LE(record.data() + 8, placement.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  quill::PutInt32LE(record.data() + 28, placement.normal.Left);
+  quill::PutInt32LE(record.data() + 32, placement.normal.Top);
+  quill::PutInt32LE(record.data() + 36, placement.normal.Right);
+  quill::PutInt32LE(record.data() + 40, placement.normal.Bottom);
   return record;
 }
 
 // The placement of Record; none when its size field is wrong or its rectangle is
 // empty. A minimised placement comes back as a normal one.
 std::optional<TPlacement> DecodePlacement(const TPlacementRecord& record) {
-  if (GetInt32(record, 0) != TMainForm::kPlacementSize) return std::nullopt;
+  if (quill::GetInt32LE(record.data()) != TMainForm::kPlacementSize) return std::nullopt;
   TPlacement placement;
-  placement.normal = {GetInt32(record, 28), GetInt32(record, 32), GetInt32(record, 36),
-                      GetInt32(record, 40)};
+  placement.normal = {quill::GetInt32LE(record.data() + 28), quill::GetInt32LE(record.data() + 32), quill::GetInt32LE(record.data() + 36),
+                      quill::GetInt32LE(record.data() + 40)};
   if (placement.normal.IsEmpty()) return std::nullopt;
-  placement.maximized = GetInt32(record, 8) == SW_SHOWMAXIMIZED;
+  placement.maximized = quill::GetInt32LE(record.data() + 8) == SW_SHOWMAXIMIZED;
   return placement;
 }
 

@@ -5,11 +5,11 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-#include <QtEndian>
 
 #include <iterator>
 #include <stdexcept>
 
+#include "LittleEndian.h"
 #include "MainForm.h"
 #include "ZelDockablePanel.h"
 #include "ZelFlowToolbar.h"
@@ -38,14 +38,6 @@ uint8_t SideOfArea(Qt::DockWidgetArea area) {
     if (kSideAreas[side] == area) return side;
   }
   return kRightSide;
-}
-
-void PutInt32(TZelToolPanelModule::TDockRecord& record, int offset, int32_t value) {
-  qToLittleEndian<qint32>(value, record.data() + offset);
-}
-
-int32_t GetInt32(const TZelToolPanelModule::TDockRecord& record, int offset) {
-  return qFromLittleEndian<qint32>(record.data() + offset);
 }
 
 TMainForm& RequireMainForm() {
@@ -146,16 +138,16 @@ void TZelToolPanelModule::Localize() {
 
 TZelToolPanelModule::TDockRecord TZelToolPanelModule::MakeDockRecord() const {
   TDockRecord record{};
-  PutInt32(record, 0, kDockRecordSize);
+  quill::PutInt32LE(record.data(), kDockRecordSize);
   record[4] = GetPanelVisible() ? 1 : 0;
   record[22] = SideOfArea(mainForm_.dockWidgetArea(panel_));
-  PutInt32(record, 31, panel_->width());
-  PutInt32(record, 35, panel_->height());
+  quill::PutInt32LE(record.data() + 31, panel_->width());
+  quill::PutInt32LE(record.data() + 35, panel_->height());
   return record;
 }
 
 void TZelToolPanelModule::ApplyDockRecord(const TDockRecord& record) {
-  if (GetInt32(record, 0) != kDockRecordSize) return;
+  if (quill::GetInt32LE(record.data()) != kDockRecordSize) return;
   // Flag bytes count as set when not 0.
   const bool floating = record[5] != 0;
   const uint8_t side = record[22];
@@ -163,7 +155,7 @@ void TZelToolPanelModule::ApplyDockRecord(const TDockRecord& record) {
   // dock for this panel names none either. The panel then stays where it is.
   if (!floating && side < std::size(kSideAreas) && panel_->isAreaAllowed(kSideAreas[side])) {
     mainForm_.addDockWidget(kSideAreas[side], panel_);
-    const int32_t width = GetInt32(record, 31);
+    const int32_t width = quill::GetInt32LE(record.data() + 31);
     if (width > 0 && width <= QWIDGETSIZE_MAX) panel_->SetDockedWidth(width);
   }
   SetPanelVisible(record[4] != 0);

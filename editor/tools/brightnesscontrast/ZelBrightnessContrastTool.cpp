@@ -24,6 +24,7 @@
 #include "ZelRecorder.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
 
@@ -33,8 +34,6 @@ constexpr int32_t kTitleId = 2021;
 constexpr int32_t kAutoCorrectionId = 2022;
 constexpr int32_t kBrightnessId = 550;
 constexpr int32_t kContrastId = 558;
-constexpr int32_t kOkId = 1;
-constexpr int32_t kCancelId = 2;
 constexpr int kTickInterval = 16;
 QString TitleText() {
   return GetLocalizedString(kTitleId, QStringLiteral("Brightness & Contrast"));
@@ -115,7 +114,7 @@ void TZelBrightnessContrastFrame::ContrastTrackBarChange() {
 }
 
 void TZelBrightnessContrastFrame::AutoCorrectionButtonClick() {
-  if (Tool == nullptr || !Tool->MayWork()) return;
+  if (Tool == nullptr || !quill::ToolMayStart(*Tool)) return;
   Tool->ApplyCorrection(true);
   // The values found lie within the sliders' range, so their change handlers find
   // them equal and do nothing.
@@ -127,14 +126,14 @@ void TZelBrightnessContrastFrame::AutoCorrectionButtonClick() {
 }
 
 void TZelBrightnessContrastFrame::OkButtonClick() {
-  if (Tool == nullptr || !Tool->MayWork()) return;
+  if (Tool == nullptr || !quill::ToolMayStart(*Tool)) return;
   Tool->EndOperation();
   quill::RecordMouseMove(Tool->Playback, Tool->Name + QStringLiteral("Perform"));
   quill::RecordLine(Tool->Playback, Tool->Name + QStringLiteral("Perform"));
 }
 
 void TZelBrightnessContrastFrame::CancelButtonClick() {
-  if (Tool == nullptr || !Tool->MayWork()) return;
+  if (Tool == nullptr || !quill::ToolMayStart(*Tool)) return;
   Tool->Brightness = 0;
   Tool->Contrast = 0;
   BrightnessTrackBar->setValue(0);
@@ -153,20 +152,12 @@ void TZelBrightnessContrastFrame::ShowOptionsButtonClick() {
 const QUuid TZelBrightnessContrastTool::kSettingsGuid("{B395C67E-2462-4FDD-8BAD-8640A1A1EEDB}");
 
 TZelBrightnessContrastTool::TZelBrightnessContrastTool(TZelComponent* owner)
-    : TZelGraphicsTool(owner) {
-  const int image = MainForm->AddImage(QStringLiteral("Contrast"));
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QString(), image);
-  ToolPanelModule->CreateToolArea(Frame);
+    : TZelFramedTool(owner, QString(), QStringLiteral("Contrast")) {
   Frame->Tool = this;
   Name = QStringLiteral("BrightnessContrast");
   ControlClass = nullptr;
   SetOptionsShown(false);
   Exclusive = true;
-}
-
-TZelBrightnessContrastTool::~TZelBrightnessContrastTool() {
-  delete Button;
-  if (Frame != nullptr) Frame->Tool = nullptr;
 }
 
 void TZelBrightnessContrastTool::Localize() {
@@ -181,8 +172,8 @@ void TZelBrightnessContrastTool::Localize() {
                                   QLatin1Char(':'));
   Frame->ContrastLabel->setText(GetLocalizedString(kContrastId, QStringLiteral("Contrast")) +
                                 QLatin1Char(':'));
-  Frame->OkButton->setText(GetLocalizedString(kOkId));
-  Frame->CancelButton->setText(GetLocalizedString(kCancelId));
+  Frame->OkButton->setText(GetLocalizedString(quill::kOkText));
+  Frame->CancelButton->setText(GetLocalizedString(quill::kCancelText));
   LayoutOptions();
 }
 
@@ -264,7 +255,7 @@ void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, co
   } else if (target == name + QStringLiteral("OPTIONS")) {
     widget = Frame->ShowOptions;
   }
-  found = quill::WidgetCentre(widget, point);
+  found = quill::ControlCentre(widget, point);
 }
 
 void TZelBrightnessContrastTool::EndOperation() {
@@ -287,24 +278,14 @@ void TZelBrightnessContrastTool::DocumentClosing(TZelGraphicsDocument* /*documen
   if (OperationRunning()) EndOperation();
 }
 
-void TZelBrightnessContrastTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelGraphicsTool::SetAvailable(value);
-}
-
 void TZelBrightnessContrastTool::Select() {
   if (GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this)) TZelGraphicsTool::Select();
-}
-
-void TZelBrightnessContrastTool::Activate() {
-  TZelGraphicsTool::Activate();
-  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelBrightnessContrastTool::SetBrightness(int32_t value) {
   value = std::clamp(value, kMinLevel, kMaxLevel);
   if (value == Brightness) return;
-  if (!MayWork()) {
+  if (!quill::ToolMayStart(*this)) {
     Frame->BrightnessTrackBar->setValue(Brightness);
     return;
   }
@@ -317,7 +298,7 @@ void TZelBrightnessContrastTool::SetBrightness(int32_t value) {
 void TZelBrightnessContrastTool::SetContrast(int32_t value) {
   value = std::clamp(value, kMinLevel, kMaxLevel);
   if (value == Contrast) return;
-  if (!MayWork()) {
+  if (!quill::ToolMayStart(*this)) {
     Frame->ContrastTrackBar->setValue(Contrast);
     return;
   }
@@ -347,7 +328,7 @@ void TZelBrightnessContrastTool::LayoutOptions() {
 }
 
 void TZelBrightnessContrastTool::ApplyCorrection(bool automatic) {
-  if (!MayWork()) return;
+  if (!quill::ToolMayStart(*this)) return;
   if (!OperationRunning() && !BeginOperation(GraphicsEditor->GetCurrentView())) return;
 
   TZelPointList points;
@@ -382,9 +363,4 @@ void TZelBrightnessContrastTool::ApplyCorrection(bool automatic) {
 
 bool TZelBrightnessContrastTool::OperationRunning() const {
   return Document != nullptr && Document->Running && Document->RunningTool == this;
-}
-
-bool TZelBrightnessContrastTool::MayWork() {
-  return Available && GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this) &&
-         GraphicsEditor->GetCurrentView() != nullptr;
 }

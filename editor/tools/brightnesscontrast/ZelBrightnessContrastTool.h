@@ -27,12 +27,12 @@
 #ifndef QUILL_EDITOR_ZELBRIGHTNESSCONTRASTTOOL_H_
 #define QUILL_EDITOR_ZELBRIGHTNESSCONTRASTTOOL_H_
 
-#include <QPointer>
 #include <QUuid>
 
 #include <cstdint>
 
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 
 class QAction;
@@ -81,7 +81,8 @@ class TZelBrightnessContrastFrame : public TZelFrame {
   void ShowOptionsButtonClick();
 };
 
-class TZelBrightnessContrastTool : public TZelGraphicsTool {
+class TZelBrightnessContrastTool
+    : public quill::TZelFramedTool<TZelGraphicsTool, TZelBrightnessContrastFrame> {
  public:
   // The settings node's tag; value 1 holds whether the options are shown (0 or 1).
   static const QUuid kSettingsGuid;
@@ -91,12 +92,8 @@ class TZelBrightnessContrastTool : public TZelGraphicsTool {
   // Its button on the tool panel's toolbar and its frame in the tool panel (both need
   // the main window and the tool panel module); options hidden; exclusive.
   explicit TZelBrightnessContrastTool(TZelComponent* owner);
-  // Takes the button with it and leaves the frame without a tool.
-  ~TZelBrightnessContrastTool() override;
 
   // ---- Fields ----
-  QPointer<QAction> Button;
-  TZelBrightnessContrastFrame* Frame = nullptr;
   int32_t Brightness = 0;
   int32_t Contrast = 0;
   bool OptionsShown = false;
@@ -121,12 +118,10 @@ class TZelBrightnessContrastTool : public TZelGraphicsTool {
   void DocumentClosing(TZelGraphicsDocument* document) override;
   // Nothing: the live image already holds the change.
   void DocumentSaving(TZelGraphicsDocument* /*document*/) override {}
-  // The frame and the button show or hide with Value.
-  void SetAvailable(bool value) override;
+  // Stays available in plug-in mode although not plug-in capable.
+  bool WithdrawnInPluginMode() const override { return false; }
   // Only while the tool may work.
   void Select() override;
-  // The inherited, then the frame comes to the front of the tool panel.
-  void Activate() override;
 
   // ---- Own operations ----
 
@@ -149,8 +144,6 @@ class TZelBrightnessContrastTool : public TZelGraphicsTool {
 
   // Whether this tool's operation runs on its document.
   bool OperationRunning() const;
-  // Whether the tool is offered and the editor lets it work on a current view.
-  bool MayWork();
 };
 
 #endif  // QUILL_EDITOR_ZELBRIGHTNESSCONTRASTTOOL_H_

@@ -26,6 +26,7 @@
 #include "ZelLocalizer.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
 
@@ -33,8 +34,6 @@ namespace {
 
 // String ids.
 constexpr int32_t kCropText = 135;
-constexpr int32_t kWidthText = 505;
-constexpr int32_t kHeightText = 506;
 constexpr int32_t kDescriptionText = 2029;
 constexpr int32_t kFreeText = 2885;
 constexpr int32_t kFotoText = 2886;
@@ -254,21 +253,12 @@ void TZelCrop2Frame::setRatio(int kind) {
 
 const QUuid TZelCrop2Tool::kSettingsGuid{QStringLiteral("{FA533C1A-B74B-486B-BB5E-7AEA47608D79}")};
 
-TZelCrop2Tool::TZelCrop2Tool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, CropTitle(),
-                               MainForm->AddImage(QStringLiteral("Crop")));
-  TZelCrop2Frame* frame = nullptr;
-  ToolPanelModule->CreateToolArea(frame);
-  frame->Tool = this;
-  Frame = frame;
+TZelCrop2Tool::TZelCrop2Tool(TZelComponent* owner) : TZelFramedTool(owner, CropTitle(), QStringLiteral("Crop")) {
+  Frame->Tool = this;
   Name = QStringLiteral("Crop");
   ControlClass = &TZelGraphicsTool::MakeControl<TZelCrop2ToolControl>;
   Exclusive = true;
   SetOptionsShown(false);
-}
-
-TZelCrop2Tool::~TZelCrop2Tool() {
-  if (Frame != nullptr) Frame->Tool = nullptr;
 }
 
 TZelCrop2ToolControl* TZelCrop2Tool::FirstControl() const {
@@ -341,8 +331,8 @@ void TZelCrop2Tool::Localize() {
   frame.rbFree->setText(GetLocalizedString(kFreeText));
   frame.rbFoto->setText(GetLocalizedString(kFotoText));
   frame.rbScreen->setText(GetLocalizedString(kScreenText));
-  frame.WidthLabel->setText(GetLocalizedString(kWidthText) + QLatin1Char(':'));
-  frame.HeightLabel->setText(GetLocalizedString(kHeightText) + QLatin1Char(':'));
+  frame.WidthLabel->setText(GetLocalizedString(quill::kWidthText) + QLatin1Char(':'));
+  frame.HeightLabel->setText(GetLocalizedString(quill::kHeightText) + QLatin1Char(':'));
   frame.btClear->setText(GetLocalizedString(kClearText));
   frame.gbListResolution->setTitle(GetLocalizedString(kListResolutionText));
   frame.lblCurrentResolution->setText(ScreenResolutionText());
@@ -391,7 +381,7 @@ void TZelCrop2Tool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
 }
 
 void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  if (quill::ScriptTargetName(params) == Name.toUpper()) found = quill::ToolbarItemScreenCenter(Button, point);
+  if (quill::ScriptTargetName(params) == Name.toUpper()) found = quill::ToolbarItemCentre(Button, point);
 }
 
 void TZelCrop2Tool::CancelOperation() {
@@ -414,16 +404,6 @@ void TZelCrop2Tool::DocumentGeometryChanged(TZelGraphicsDocument* document) {
     auto* control = static_cast<TZelCrop2ToolControl*>(GetControl(i));
     if (control->View->Document == document) control->ResetCrop();
   }
-}
-
-void TZelCrop2Tool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelGraphicsTool::SetAvailable(value);
-}
-
-void TZelCrop2Tool::Activate() {
-  TZelGraphicsTool::Activate();
-  quill::BringToolFrameToFront(Frame);
 }
 
 // ---- TZelCrop2CommandState ----

@@ -35,6 +35,7 @@
 #include "LosslessJpeg.h"
 #include "ZelBitmap.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 
 class QAction;
@@ -113,7 +114,7 @@ class TZelCrop2Frame : public TZelFrame {
   static int32_t EditValue(const QSpinBox* edit);
 };
 
-class TZelCrop2Tool : public TZelGraphicsTool {
+class TZelCrop2Tool : public quill::TZelFramedTool<TZelGraphicsTool, TZelCrop2Frame> {
  public:
   // The settings node's tag.
   static const QUuid kSettingsGuid;
@@ -121,10 +122,7 @@ class TZelCrop2Tool : public TZelGraphicsTool {
   // The toolbar button ("Crop" image), the frame, Name "Crop", the control class,
   // options hidden, exclusive, the ratio free.
   explicit TZelCrop2Tool(TZelComponent* owner);
-  ~TZelCrop2Tool() override;
 
-  QPointer<QAction> Button;
-  QPointer<TZelCrop2Frame> Frame;
   bool OptionsShown = false;
 
   // The crop rectangle in image coordinates; empty at start. Neither a perform nor a
@@ -168,9 +166,6 @@ class TZelCrop2Tool : public TZelGraphicsTool {
   // the editor's lock released): it was drawn on the image as it stood. CropRect
   // stays; a later crop to it is clipped to the image.
   void DocumentGeometryChanged(TZelGraphicsDocument* document) override;
-  void SetAvailable(bool value) override;
-  // The inherited (the controls become visible), then the frame to the front.
-  void Activate() override;
 };
 
 // The undo record of one crop: the rectangle asked for, the document's bounds before

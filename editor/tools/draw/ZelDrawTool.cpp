@@ -39,15 +39,16 @@ bool FirstNumber(const TZelProperties* params, TZelVariant& value) {
   return IsNumeric(value);
 }
 
-// Binds Slider to a setter: its range, ticks and position, and its moves.
-void BindSlider(QSlider* slider, int32_t min, int32_t max, int32_t frequency, int32_t position,
-                std::function<void(int32_t)> setter) {
+// Binds Slider to a setter: its range, ticks and position, and its moves, for as long
+// as Receiver lives.
+void BindSlider(QSlider* slider, const QObject* receiver, int32_t min, int32_t max, int32_t frequency,
+                int32_t position, std::function<void(int32_t)> setter) {
   if (slider == nullptr) return;
   const QSignalBlocker blocker(slider);
   slider->setRange(min, max);
   slider->setTickInterval(frequency);
   slider->setValue(position);
-  QObject::connect(slider, &QSlider::valueChanged, slider,
+  QObject::connect(slider, &QSlider::valueChanged, receiver,
                    [setter = std::move(setter)](int value) { setter(value); });
 }
 
@@ -149,10 +150,10 @@ void TZelDrawTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties
   const QString target = quill::TargetName(params);
   const QString name = Name.toUpper();
   if (!Name.isEmpty() && target == name + QLatin1String("SIZE") && SizeTrackBar != nullptr) {
-    found = quill::WidgetCentre(SizeTrackBar, point);
+    found = quill::ControlCentre(SizeTrackBar, point);
   } else if (!Name.isEmpty() && target == name + QLatin1String("OPACITY") &&
              OpacityTrackBar != nullptr) {
-    found = quill::WidgetCentre(OpacityTrackBar, point);
+    found = quill::ControlCentre(OpacityTrackBar, point);
   } else {
     TZelGraphicsTool::GetTargetPoint(sender, params, found, point);
   }
@@ -209,13 +210,13 @@ void TZelDrawTool::EndStroke() {
 
 void TZelDrawTool::SetSizeTrackBar(QSlider* trackBar) {
   SizeTrackBar = trackBar;
-  quill::BindSlider(trackBar, MinSize, MaxSize, MaxSize / 10, Size,
+  quill::BindSlider(trackBar, &WidgetLinks, MinSize, MaxSize, MaxSize / 10, Size,
                     [this](int32_t value) { SetSize(value); });
 }
 
 void TZelDrawTool::SetOpacityTrackBar(QSlider* trackBar) {
   OpacityTrackBar = trackBar;
-  quill::BindSlider(trackBar, 0, 255, 16, Opacity, [this](int32_t value) { SetOpacity(value); });
+  quill::BindSlider(trackBar, &WidgetLinks, 0, 255, 16, Opacity, [this](int32_t value) { SetOpacity(value); });
 }
 
 void TZelDrawTool::RecordOption(const QString& option, int32_t value) {
@@ -226,6 +227,10 @@ void TZelDrawTool::RecordOption(const QString& option, int32_t value) {
 // ---- TZelMaskDrawTool ----
 
 TZelMaskDrawTool::TZelMaskDrawTool(TZelComponent* owner) : TZelDrawTool(owner) {}
+
+TZelMaskDrawTool::~TZelMaskDrawTool() {
+  if (PreviewBox != nullptr) PreviewBox->OnPaint = nullptr;
+}
 
 void TZelMaskDrawTool::SizeChanged() {
   UpdateDabMask();
@@ -303,7 +308,7 @@ void TZelBrushTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
 void TZelBrushTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
   if (!Name.isEmpty() && HardnessTrackBar != nullptr &&
       quill::TargetName(params) == Name.toUpper() + QLatin1String("HARDNESS")) {
-    found = quill::WidgetCentre(HardnessTrackBar, point);
+    found = quill::ControlCentre(HardnessTrackBar, point);
   } else {
     TZelMaskDrawTool::GetTargetPoint(sender, params, found, point);
   }
@@ -324,7 +329,7 @@ void TZelBrushTool::SetHardness(int32_t value) {
 
 void TZelBrushTool::SetHardnessTrackBar(QSlider* trackBar) {
   HardnessTrackBar = trackBar;
-  quill::BindSlider(trackBar, 0, 255, 16, Hardness, [this](int32_t value) { SetHardness(value); });
+  quill::BindSlider(trackBar, &WidgetLinks, 0, 255, 16, Hardness, [this](int32_t value) { SetHardness(value); });
 }
 
 // ---- TZelDrawToolControl ----

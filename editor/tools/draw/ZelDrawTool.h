@@ -41,6 +41,8 @@
 #define QUILL_EDITOR_TOOLS_ZELDRAWTOOL_H_
 
 #include <QColor>
+#include <QPointer>
+#include <QSlider>
 #include <QWidget>
 
 #include <cstdint>
@@ -53,7 +55,6 @@
 
 class QLayout;
 class QPainter;
-class QSlider;
 class TZelDrawToolControl;
 class TZelViewCanvas;
 
@@ -95,9 +96,10 @@ class TZelDrawTool : public TZelGraphicsTool {
   int32_t Size = 10;
   int32_t MinSize = 1;
   int32_t MaxSize = 50;
-  QSlider* SizeTrackBar = nullptr;
+  // The option frame's sliders, or null (the tool panel owns them).
+  QPointer<QSlider> SizeTrackBar;
   int32_t Opacity = 255;
-  QSlider* OpacityTrackBar = nullptr;
+  QPointer<QSlider> OpacityTrackBar;
 
   // ---- TZelGraphicsTool ----
   // Name + "SIZE" and Name + "OPACITY", then the inherited.
@@ -141,14 +143,16 @@ class TZelMaskDrawTool : public TZelDrawTool {
  public:
   // DabMask computed, StrokeMask empty.
   explicit TZelMaskDrawTool(TZelComponent* owner);
+  // The preview box, which outlives the tool in the tool panel, paints nothing more.
+  ~TZelMaskDrawTool() override;
 
   // ---- Fields ----
   // The mask of one dab: at (0, 0) between dabs, over the dab inside ApplyDab.
   TZelPixelMask DabMask;
   // The dabs of the running stroke, merged by maximum (when UseStrokeMask).
   TZelPixelMask StrokeMask;
-  // The option frame's preview of the dab, or null.
-  quill::TZelPaintBox* PreviewBox = nullptr;
+  // The option frame's preview of the dab, or null (the tool panel owns it).
+  QPointer<quill::TZelPaintBox> PreviewBox;
   bool UseStrokeMask = false;
   // The shift state of the latest mouse down or move.
   quill::TShiftState LastShift = 0;
@@ -180,7 +184,7 @@ class TZelBrushTool : public TZelMaskDrawTool {
   explicit TZelBrushTool(TZelComponent* owner);
 
   int32_t Hardness = 0;
-  QSlider* HardnessTrackBar = nullptr;
+  QPointer<QSlider> HardnessTrackBar;
 
   // Name + "HARDNESS", then the inherited.
   void ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled, const TZelProperties* params) override;

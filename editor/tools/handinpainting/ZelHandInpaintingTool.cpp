@@ -26,6 +26,7 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsView.h"
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
 
@@ -33,8 +34,6 @@ namespace {
 
 // String ids.
 constexpr int32_t kTitleId = 2450;  // the title and the button's hint
-constexpr int32_t kSizeId = 154;
-constexpr int32_t kCancelId = 2;
 constexpr int32_t kLongDefectId = 2451;
 constexpr int32_t kAdjustmentId = 2453;
 constexpr int32_t kAutoCaptionId = 562;
@@ -58,10 +57,6 @@ constexpr int kCancelHeight = 26;
 
 // A confirmation this near the pointer keeps the loupe still.
 constexpr double kMarkReach = 3;
-
-// Virtual keys the tool takes beside the view's.
-constexpr uint16_t kKeyEnd = 0x23;
-constexpr uint16_t kKeyHome = 0x24;
 
 // The names of the orientation buttons, by orientation.
 const char* const kReflectionNames[8] = {
@@ -210,11 +205,9 @@ TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* 
 // ---- TZelHandInpaintingTool ----
 
 TZelHandInpaintingTool::TZelHandInpaintingTool(TZelComponent* owner)
-    : TZelBrushTool(owner), ownPointer_(std::make_unique<quill::QtPointerDriver>()) {
+    : TZelFramedTool(owner, QString::fromLatin1(kButtonCaption), QStringLiteral("HandInpainting")),
+      ownPointer_(std::make_unique<quill::QtPointerDriver>()) {
   Driver = ownPointer_.get();
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QString::fromLatin1(kButtonCaption),
-                               MainForm->AddImage(QStringLiteral("HandInpainting")));
-  ToolPanelModule->CreateToolArea(Frame);
   Frame->TargetImage->SetPicture(&TargetBitmap);
   Frame->HandyImage->SetPicture(&HandyBitmap);
 
@@ -233,41 +226,43 @@ TZelHandInpaintingTool::TZelHandInpaintingTool(TZelComponent* owner)
   SetLoupe(true);
   SetAntiAliasing(true);
 
-  QObject::connect(Frame->AdjustmentTBXCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->AdjustmentTBXCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool checked) { AdjustmentChanged(checked); });
-  QObject::connect(Frame->AntiAliasingTBXCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->AntiAliasingTBXCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool checked) { AntiAliasingChanged(checked); });
-  QObject::connect(Frame->LongDefectTBXCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->LongDefectTBXCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool checked) { LongDefectChanged(checked); });
-  QObject::connect(Frame->AutoReflectionTBXCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->AutoReflectionTBXCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool checked) { AutoReflectionChanged(checked); });
   for (uint8_t k = 0; k < Frame->ReflectionButtons.size(); ++k) {
-    QObject::connect(Frame->ReflectionButtons[k], &QToolButton::clicked, Frame,
+    QObject::connect(Frame->ReflectionButtons[k], &QToolButton::clicked, &WidgetLinks,
                      [this, k] { ReflectionClicked(k); });
   }
-  QObject::connect(Frame->LoupeSpeedButton, &QToolButton::clicked, Frame, [this] { SetLoupe(!Loupe); });
-  QObject::connect(Frame->TwoSpeedButton, &QToolButton::clicked, Frame, [this] {
+  QObject::connect(Frame->LoupeSpeedButton, &QToolButton::clicked, &WidgetLinks, [this] { SetLoupe(!Loupe); });
+  QObject::connect(Frame->TwoSpeedButton, &QToolButton::clicked, &WidgetLinks, [this] {
     SetTwoPreviews(!TwoPreviews);
     RenderFill(false);
     RenderFill(true);
   });
-  QObject::connect(Frame->CancelTBXButton, &QPushButton::clicked, Frame, [this] { Cancel(); });
+  QObject::connect(Frame->CancelTBXButton, &QPushButton::clicked, &WidgetLinks, [this] { Cancel(); });
 
   ToolPanelModule->SetPanelWidth(kPanelWidth);
   Exclusive = true;
 }
 
 TZelHandInpaintingTool::~TZelHandInpaintingTool() {
-  delete Frame;
-  delete Button;
+  if (Frame != nullptr) {
+    Frame->TargetImage->SetPicture(nullptr);
+    Frame->HandyImage->SetPicture(nullptr);
+  }
 }
 
 void TZelHandInpaintingTool::Localize() {
   const QString title = GetLocalizedString(kTitleId);
   Button->setToolTip(title);
   Frame->TitleLabel->setText(title);
-  Frame->SizeLabel->setText(GetLocalizedString(kSizeId) + QLatin1Char(':'));
-  Frame->CancelTBXButton->setText(GetLocalizedString(kCancelId));
+  Frame->SizeLabel->setText(GetLocalizedString(quill::kSizeText) + QLatin1Char(':'));
+  Frame->CancelTBXButton->setText(GetLocalizedString(quill::kCancelText));
   Frame->LongDefectTBXCheckBox->setText(GetLocalizedString(kLongDefectId));
   Frame->AdjustmentTBXCheckBox->setText(GetLocalizedString(kAdjustmentId));
   Frame->AutoReflectionTBXCheckBox->setText(GetLocalizedString(kAutoCaptionId));
@@ -282,7 +277,7 @@ void TZelHandInpaintingTool::UpdateControls() {
   const bool frameEnabled = enabled && checked;
   Frame->TitleLabel->setEnabled(frameEnabled);
   Frame->SizeLabel->setEnabled(frameEnabled && !Filling);
-  Frame->SizeLabel->setText(GetLocalizedString(kSizeId) + QStringLiteral(": ") + QString::number(Size));
+  Frame->SizeLabel->setText(GetLocalizedString(quill::kSizeText) + QStringLiteral(": ") + QString::number(Size));
   Frame->SizeTrackBar->setEnabled(frameEnabled && !Filling);
   Frame->CancelTBXButton->setEnabled(Filling);
   for (QWidget* widget : {Frame->AdjustmentPanel, static_cast<QWidget*>(Frame->AdjustmentTBXCheckBox),
@@ -341,7 +336,7 @@ void TZelHandInpaintingTool::GetTargetPoint(TZelDemoPlayback* sender, const TZel
     }
   }
   if (widget != nullptr) {
-    found = quill::WidgetCentre(widget, point);
+    found = quill::ControlCentre(widget, point);
   } else {
     TZelBrushTool::GetTargetPoint(sender, params, found, point);
   }
@@ -367,16 +362,6 @@ void TZelHandInpaintingTool::DocumentClosing(TZelGraphicsDocument* document) {
   Filling = false;
   Frame->TargetImage->setVisible(false);
   Frame->HandyImage->setVisible(false);
-}
-
-void TZelHandInpaintingTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelBrushTool::SetAvailable(value);
-}
-
-void TZelHandInpaintingTool::Activate() {
-  TZelBrushTool::Activate();
-  quill::BringToolFrameToFront(Frame);
 }
 
 TZelGraphicsTool* TZelHandInpaintingTool::CancelPendingWork() {
@@ -675,8 +660,8 @@ bool TZelHandInpaintingToolControl::KeyDown(uint16_t key, quill::TShiftState shi
   switch (key) {
     case quill::VK_PRIOR: dx = 1; dy = -1; break;
     case quill::VK_NEXT: dx = 1; dy = 1; break;
-    case kKeyEnd: dx = -1; dy = 1; break;
-    case kKeyHome: dx = -1; dy = -1; break;
+    case quill::VK_END: dx = -1; dy = 1; break;
+    case quill::VK_HOME: dx = -1; dy = -1; break;
     case quill::VK_LEFT: dx = -1; break;
     case quill::VK_UP: dy = -1; break;
     case quill::VK_RIGHT: dx = 1; break;

@@ -56,6 +56,7 @@
 #include "PointerDriver.h"
 #include "ZelDrawTool.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 
 class QAction;
 class QCheckBox;
@@ -119,7 +120,7 @@ class TZelHandInpaintingFrame : public TZelFrame {
   QCheckBox* const AutoReflectionTBXCheckBox;
 };
 
-class TZelHandInpaintingTool : public TZelBrushTool {
+class TZelHandInpaintingTool : public quill::TZelFramedTool<TZelBrushTool, TZelHandInpaintingFrame> {
  public:
   // The side of the large preview, and of the small one beside the raw source.
   static constexpr int32_t kTargetImageSide = 240;
@@ -128,12 +129,10 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   // The button, the frame, the options at their start values; Name "HandInpainting";
   // exclusive.
   explicit TZelHandInpaintingTool(TZelComponent* owner);
-  // Frees the engine; takes the button and the frame with it.
+  // Frees the engine; the frame's previews let go of the tool's pictures.
   ~TZelHandInpaintingTool() override;
 
   // ---- Fields ----
-  QAction* Button = nullptr;
-  TZelHandInpaintingFrame* Frame = nullptr;
   uint8_t Reflection = 0;
   int32_t Adjustment = TAreaCorrelator::kModeColor;
   bool AutoReflection = true;
@@ -169,10 +168,6 @@ class TZelHandInpaintingTool : public TZelBrushTool {
   // A running operation is cancelled (no record); the engine freed; back to marking
   // with the previews hidden.
   void DocumentClosing(TZelGraphicsDocument* document) override;
-  // The frame and the button show or hide with Value.
-  void SetAvailable(bool value) override;
-  // The inherited, then the frame comes to the front of the tool panel.
-  void Activate() override;
   // While filling: Cancel.
   TZelGraphicsTool* CancelPendingWork() override;
 

@@ -87,7 +87,7 @@ void TZelOriginalImageTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const T
                                            bool& found, quill::TPoint& point) {
   const QString target = quill::ScriptTargetName(params);
   if (target == QLatin1String(kTargetName) || target == QLatin1String(kButtonTargetName)) {
-    found = quill::ToolbarItemScreenCenter(Button, point);
+    found = quill::ToolbarItemCentre(Button, point);
   }
 }
 

@@ -20,17 +20,14 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"
 #include "ZelResample.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
 
 namespace {
 
 // String ids.
-constexpr int32_t kOkText = 1;
-constexpr int32_t kCancelText = 2;
 constexpr int32_t kResizeText = 108;
-constexpr int32_t kWidthText = 505;
-constexpr int32_t kHeightText = 506;
 constexpr int32_t kNewSizeText = 2027;
 constexpr int32_t kConstrainProportionsText = 2028;
 constexpr int32_t kResizeMemoryText = 2898;
@@ -191,20 +188,12 @@ void TZelResizeFrame::ShowOptionsButtonClick() {
 
 // ---- TZelResizeTool ----
 
-TZelResizeTool::TZelResizeTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, ResizeTitle(),
-                               MainForm->AddImage(QStringLiteral("Resize")));
-  TZelResizeFrame* frame = nullptr;
-  ToolPanelModule->CreateToolArea(frame);
-  frame->Tool = this;
-  Frame = frame;
+TZelResizeTool::TZelResizeTool(TZelComponent* owner)
+    : TZelFramedTool(owner, ResizeTitle(), QStringLiteral("Resize")) {
+  Frame->Tool = this;
   Name = QStringLiteral("Resize");
   SetOptionsShown(false);
   SetConstrainProportions(true);
-}
-
-TZelResizeTool::~TZelResizeTool() {
-  if (Frame != nullptr) Frame->Tool = nullptr;
 }
 
 int32_t TZelResizeTool::ImageWidth() const {
@@ -316,11 +305,11 @@ void TZelResizeTool::Localize() {
   TZelResizeFrame& frame = *Frame;
   frame.TitleLabel->setText(ResizeTitle());
   frame.NewSizeLabel->setText(GetLocalizedString(kNewSizeText) + QLatin1Char(':'));
-  frame.WidthLabel->setText(GetLocalizedString(kWidthText) + QLatin1Char(':'));
-  frame.HeightLabel->setText(GetLocalizedString(kHeightText) + QLatin1Char(':'));
+  frame.WidthLabel->setText(GetLocalizedString(quill::kWidthText) + QLatin1Char(':'));
+  frame.HeightLabel->setText(GetLocalizedString(quill::kHeightText) + QLatin1Char(':'));
   frame.ConstrainProportionsCheckBox->setText(GetLocalizedString(kConstrainProportionsText));
-  frame.OkButton->setText(GetLocalizedString(kOkText));
-  frame.CancelButton->setText(GetLocalizedString(kCancelText));
+  frame.OkButton->setText(GetLocalizedString(quill::kOkText));
+  frame.CancelButton->setText(GetLocalizedString(quill::kCancelText));
   frame.ShowOptions->SetShown(OptionsShown);
 }
 
@@ -386,16 +375,10 @@ void TZelResizeTool::DocumentOpened(TZelGraphicsDocument* document) {
   ShowSizes();
 }
 
-void TZelResizeTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelGraphicsTool::SetAvailable(value);
-}
-
 void TZelResizeTool::Activate() {
-  TZelGraphicsTool::Activate();
+  TZelFramedTool::Activate();
   SetNewWidth(ImageWidth());
   SetNewHeight(ImageHeight());
-  quill::BringToolFrameToFront(Frame);
   ShowSizes();
 }
 

@@ -35,6 +35,7 @@
 
 #include "LosslessJpeg.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 #include "ZelLTBitmap.h"
 
@@ -114,15 +115,12 @@ class TZelResizeFrame : public TZelFrame {
   bool showing_ = false;
 };
 
-class TZelResizeTool : public TZelGraphicsTool {
+class TZelResizeTool : public quill::TZelFramedTool<TZelGraphicsTool, TZelResizeFrame> {
  public:
   // The toolbar button ("Resize" image), the frame, Name "Resize", options hidden,
   // proportions constrained.
   explicit TZelResizeTool(TZelComponent* owner);
-  ~TZelResizeTool() override;
 
-  QPointer<QAction> Button;
-  QPointer<TZelResizeFrame> Frame;
   bool OptionsShown = false;
   int32_t NewWidth = 1;
   int32_t NewHeight = 1;
@@ -168,8 +166,7 @@ class TZelResizeTool : public TZelGraphicsTool {
   // The inherited; the sizes from the new image; the status bar's size panels; the
   // controls.
   void DocumentOpened(TZelGraphicsDocument* document) override;
-  void SetAvailable(bool value) override;
-  // The inherited; the sizes from the image; the frame to the front.
+  // The inherited (the frame to the front); the sizes from the image.
   void Activate() override;
 
  private:

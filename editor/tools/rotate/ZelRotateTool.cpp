@@ -233,19 +233,11 @@ void TZelRotateFrame::ShowOptionsButtonClick() {
 
 // ---- TZelRotateTool ----
 
-TZelRotateTool::TZelRotateTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, RotateTitle(),
-                               MainForm->AddImage(QStringLiteral("Right")));
-  TZelRotateFrame* frame = nullptr;
-  ToolPanelModule->CreateToolArea(frame);
-  frame->Tool = this;
-  Frame = frame;
+TZelRotateTool::TZelRotateTool(TZelComponent* owner)
+    : TZelFramedTool(owner, RotateTitle(), QStringLiteral("Right")) {
+  Frame->Tool = this;
   Name = QStringLiteral("Rotation");
   SetOptionsShown(false);
-}
-
-TZelRotateTool::~TZelRotateTool() {
-  if (Frame != nullptr) Frame->Tool = nullptr;
 }
 
 void TZelRotateTool::RotateLeft() { Perform(quill::kRotateLeft); }
@@ -392,14 +384,8 @@ void TZelRotateTool::DocumentOpened(TZelGraphicsDocument* document) {
   TZelGraphicsTool::DocumentOpened(document);
 }
 
-void TZelRotateTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelGraphicsTool::SetAvailable(value);
-}
-
 void TZelRotateTool::Activate() {
-  TZelGraphicsTool::Activate();
-  quill::BringToolFrameToFront(Frame);
+  TZelFramedTool::Activate();
   RefreshPreview();
 }
 

@@ -30,6 +30,7 @@
 #include <memory>
 
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 #include "ZelLTBitmap.h"
 
@@ -121,14 +122,11 @@ class TZelRotateFrame : public TZelFrame {
   void ShowOptionsButtonClick();
 };
 
-class TZelRotateTool : public TZelGraphicsTool {
+class TZelRotateTool : public quill::TZelFramedTool<TZelGraphicsTool, TZelRotateFrame> {
  public:
   // The toolbar button ("Right" image), the frame, Name "Rotation", options hidden.
   explicit TZelRotateTool(TZelComponent* owner);
-  ~TZelRotateTool() override;
 
-  QPointer<QAction> Button;
-  QPointer<TZelRotateFrame> Frame;
   // The kind of the operation being committed.
   uint8_t Kind = quill::kRotateNone;
   bool OptionsShown = false;
@@ -166,9 +164,7 @@ class TZelRotateTool : public TZelGraphicsTool {
   void CommitOperation() override;
   // The preview from Document; then the inherited.
   void DocumentOpened(TZelGraphicsDocument* document) override;
-  // The frame and the button are shown exactly when Value.
-  void SetAvailable(bool value) override;
-  // The inherited, the frame to the front, the preview.
+  // The inherited (the frame to the front), then the preview.
   void Activate() override;
 };
 

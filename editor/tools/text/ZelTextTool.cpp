@@ -35,6 +35,7 @@
 #include "ZelRecorder.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelStringIds.h"
 #include "ZelTextMask.h"
 #include "ZelTextToolControl.h"
 #include "ZelToolPanelModule.h"
@@ -45,7 +46,6 @@ namespace {
 
 constexpr int32_t kHintId = 2864;
 constexpr int32_t kFontId = 151;
-constexpr int32_t kSizeId = 154;
 constexpr int32_t kFontColorId = 2012;
 constexpr int32_t kBoldId = 2870;
 constexpr int32_t kItalicId = 2872;
@@ -239,11 +239,9 @@ void TZelTextFrame::TextMemoChange() {
 
 const QUuid TZelTextTool::kSettingsGuid("{663FE753-B6FB-4703-B7E5-6E8A8E0DD5E0}");
 
-TZelTextTool::TZelTextTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
+TZelTextTool::TZelTextTool(TZelComponent* owner)
+    : TZelFramedTool(owner, QStringLiteral("Text"), QStringLiteral("Text")) {
   PluginCapable = true;
-  const int image = MainForm->AddImage(QStringLiteral("Text"));
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, QStringLiteral("Text"), image);
-  ToolPanelModule->CreateToolArea(Frame);
   Name = QStringLiteral("Text");
   ControlClass = &MakeControl<TZelTextToolControl>;
   Exclusive = true;
@@ -255,11 +253,6 @@ TZelTextTool::TZelTextTool(TZelComponent* owner) : TZelGraphicsTool(owner) {
   Frame->SelectColor(Color);
   // The frame drives the tool only once the start values are in place.
   Frame->Tool = this;
-}
-
-TZelTextTool::~TZelTextTool() {
-  delete Button;
-  if (Frame != nullptr) Frame->Tool = nullptr;
 }
 
 void TZelTextTool::Localize() {
@@ -280,7 +273,7 @@ void TZelTextTool::Localize() {
     style.Button->setText(GetLocalizedString(style.Id, QString::fromLatin1(style.Caption)));
     style.Button->setToolTip(GetLocalizedString(style.Id + 1, QString::fromLatin1(style.Hint)));
   }
-  Frame->SizeTBXLabel->setText(GetLocalizedString(kSizeId, QStringLiteral("Size")) + QLatin1Char(':'));
+  Frame->SizeTBXLabel->setText(GetLocalizedString(quill::kSizeText, QStringLiteral("Size")) + QLatin1Char(':'));
   Frame->FontColorTntRadioGroup->setTitle(
       GetLocalizedString(kFontColorId, QStringLiteral("Font Color")));
   Frame->SelectedColorRadio->setText(
@@ -327,17 +320,17 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
   if (command == name) {
     Select();
   } else if (command == name + QStringLiteral("FONTCOLOR")) {
-    if (MayWork()) SetColorMode(quill::ScriptInteger(params, ColorMode));
+    if (quill::ToolMayStart(*this)) SetColorMode(quill::ScriptInteger(params, ColorMode));
   } else if (command == name + QStringLiteral("COLOR")) {
-    if (MayWork()) SetColor(static_cast<uint32_t>(quill::ScriptInteger(params, static_cast<int32_t>(Color))));
+    if (quill::ToolMayStart(*this)) SetColor(static_cast<uint32_t>(quill::ScriptInteger(params, static_cast<int32_t>(Color))));
   } else if (command == name + QStringLiteral("MAXINVERSE")) {
-    if (MayWork()) SetMaxInverse(quill::ScriptInteger(params, MaxInverse ? 1 : 0) != 0);
+    if (quill::ToolMayStart(*this)) SetMaxInverse(quill::ScriptInteger(params, MaxInverse ? 1 : 0) != 0);
   } else if (command == name + QStringLiteral("FONTSIZE")) {
-    if (MayWork()) SetFontSize(quill::ScriptInteger(params, FontSize));
+    if (quill::ToolMayStart(*this)) SetFontSize(quill::ScriptInteger(params, FontSize));
   } else if (command == name + QStringLiteral("FONTBI")) {
-    if (MayWork()) SetStyle(quill::ScriptInteger(params, Style));
+    if (quill::ToolMayStart(*this)) SetStyle(quill::ScriptInteger(params, Style));
   } else if (command == name + QStringLiteral("MEMOYALTA")) {
-    if (MayWork()) TypeDemoText();
+    if (quill::ToolMayStart(*this)) TypeDemoText();
   } else {
     return;
   }
@@ -370,7 +363,7 @@ void TZelTextTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProper
   } else {
     return;
   }
-  found = quill::WidgetCentre(widget, point);
+  found = quill::ControlCentre(widget, point);
 }
 
 void TZelTextTool::CancelOperation() {
@@ -384,18 +377,8 @@ void TZelTextTool::DocumentClosing(TZelGraphicsDocument* /*document*/) {
   if (control != nullptr && control->State != tbsNone) CancelOperation();
 }
 
-void TZelTextTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelGraphicsTool::SetAvailable(value);
-}
-
 void TZelTextTool::Select() {
   if (GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this)) TZelGraphicsTool::Select();
-}
-
-void TZelTextTool::Activate() {
-  TZelGraphicsTool::Activate();
-  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelTextTool::SetFontSize(int32_t value) {
@@ -567,9 +550,4 @@ void TZelTextTool::TypeDemoText() {
 
 TZelTextToolControl* TZelTextTool::Control() const {
   return static_cast<TZelTextToolControl*>(GetControl(0));
-}
-
-bool TZelTextTool::MayWork() {
-  return Available && GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this) &&
-         GraphicsEditor->GetCurrentView() != nullptr;
 }

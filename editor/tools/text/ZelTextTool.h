@@ -41,13 +41,13 @@
 #define QUILL_EDITOR_ZELTEXTTOOL_H_
 
 #include <QImage>
-#include <QPointer>
 #include <QUuid>
 
 #include <cstdint>
 #include <functional>
 
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 #include "ZelGraphicsTool.h"
 
 class QAction;
@@ -107,7 +107,7 @@ class TZelTextFrame : public TZelFrame {
   void TextMemoChange();
 };
 
-class TZelTextTool : public TZelGraphicsTool {
+class TZelTextTool : public quill::TZelFramedTool<TZelGraphicsTool, TZelTextFrame> {
  public:
   static const QUuid kSettingsGuid;
   static constexpr int32_t kMinFontSize = 8;
@@ -122,11 +122,8 @@ class TZelTextTool : public TZelGraphicsTool {
   // Its button and frame (both need the main window and the tool panel module); size
   // 32, colour mode 0, black, no MaxInverse, plain style.
   explicit TZelTextTool(TZelComponent* owner);
-  ~TZelTextTool() override;
 
   // ---- Fields ----
-  QPointer<QAction> Button;
-  TZelTextFrame* Frame = nullptr;
   int32_t FontSize = 32;
   int32_t ColorMode = 0;
   uint32_t Color = 0;  // red-first
@@ -161,10 +158,8 @@ class TZelTextTool : public TZelGraphicsTool {
   void CancelOperation() override;
   // A box that exists is cancelled.
   void DocumentClosing(TZelGraphicsDocument* document) override;
-  void SetAvailable(bool value) override;
   // Only while the tool may work.
   void Select() override;
-  void Activate() override;
 
   // ---- Own operations ----
   void SetFontSize(int32_t value);
@@ -196,8 +191,6 @@ class TZelTextTool : public TZelGraphicsTool {
 
   // The first control, or null.
   TZelTextToolControl* Control() const;
-  // Whether the tool is offered and the editor lets it work on a current view.
-  bool MayWork();
 };
 
 #endif  // QUILL_EDITOR_ZELTEXTTOOL_H_

@@ -64,7 +64,7 @@ bool TZelTextToolControl::MouseDown(quill::TMouseButton button, quill::TShiftSta
   if (button != quill::mbLeft || tool == nullptr) return false;
   if (State == tbsNone) {
     const quill::TRect bounds = View->GetMapMode().LogicalToDeviceRect(Bounds());
-    if (!bounds.Contains(point.X, point.Y) || !tool->MayWork()) return false;
+    if (!bounds.Contains(point.X, point.Y) || !quill::ToolMayStart(*tool)) return false;
     if (!tool->BeginOperation(View)) return true;
     GraphicsEditor->LockToCurrentTool();
     Anchor = View->ClientToImage(point);

@@ -14,14 +14,14 @@
 #include "ZelLocalizer.h"
 #include "ZelSDFReader.h"
 #include "ZelSDFWriter.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"
 
 namespace {
 
-// String ids: the title and the button's caption and hint, the three labels.
+// String ids: the title and the button's caption and hint, two of the labels.
 constexpr int32_t kTitleId = 2002;
-constexpr int32_t kSizeId = 154;
 constexpr int32_t kOpacityId = 2008;
 constexpr int32_t kHardnessId = 2009;
 
@@ -93,25 +93,18 @@ TZelUndoBrushFrame::TZelUndoBrushFrame(TZelComponent* owner, QWidget* parent)
 
 const QUuid TZelUndoBrushTool::kSettingsGuid("{F4389003-82F6-42DE-8590-E63FF2CA7BF6}");
 
-TZelUndoBrushTool::TZelUndoBrushTool(TZelComponent* owner) : TZelBrushTool(owner) {
+TZelUndoBrushTool::TZelUndoBrushTool(TZelComponent* owner)
+    : TZelFramedTool(owner, Title(), QStringLiteral("UndoBrush")) {
   UseStrokeMask = true;
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, Title(),
-                                MainForm->AddImage(QStringLiteral("UndoBrush")));
-  ToolPanelModule->CreateToolArea(Frame);
   SetSizeTrackBar(Frame->SizeTrackBar);
   SetOpacityTrackBar(Frame->OpacityTrackBar);
   SetHardnessTrackBar(Frame->HardnessTrackBar);
   SetPreviewBox(Frame->PreviewPaintBox);
-  QObject::connect(Frame->ShowOptions, &QToolButton::clicked, Frame,
+  QObject::connect(Frame->ShowOptions, &QToolButton::clicked, &WidgetLinks,
                    [this] { SetOptionsShown(!OptionsShown); });
   SetHardness(kFullHardness);
   Name = QStringLiteral("UndoBrush");
   SetOptionsShown(false);
-}
-
-TZelUndoBrushTool::~TZelUndoBrushTool() {
-  delete Frame;
-  delete Button;
 }
 
 void TZelUndoBrushTool::Localize() {
@@ -119,7 +112,7 @@ void TZelUndoBrushTool::Localize() {
   Button->setText(title);
   Button->setToolTip(title);
   Frame->TitleLabel->setText(title);
-  Frame->SizeLabel->setText(LabelText(kSizeId, "Size"));
+  Frame->SizeLabel->setText(LabelText(quill::kSizeText, "Size"));
   Frame->OpacityLabel->setText(LabelText(kOpacityId, "Opacity"));
   Frame->HardnessLabel->setText(LabelText(kHardnessId, "Hardness"));
   Frame->ShowOptions->SetShown(OptionsShown);
@@ -152,7 +145,7 @@ void TZelUndoBrushTool::UpdateControls() {
   Button->setChecked(checked);
   Button->setEnabled(enabled);
   Frame->setEnabled(enabled && checked);
-  Frame->SizeLabel->setText(LabelText(kSizeId, "Size") + QLatin1Char(' ') + QString::number(Size));
+  Frame->SizeLabel->setText(LabelText(quill::kSizeText, "Size") + QLatin1Char(' ') + QString::number(Size));
 }
 
 void TZelUndoBrushTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled,
@@ -173,16 +166,6 @@ void TZelUndoBrushTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelPrope
                                        quill::TPoint& point) {
   found = quill::FindToolTarget(params, Name, Button, {{"OPTIONS", Frame->ShowOptions}}, point);
   if (!found) TZelBrushTool::GetTargetPoint(sender, params, found, point);
-}
-
-void TZelUndoBrushTool::SetAvailable(bool value) {
-  quill::ShowToolButtonAndFrame(Button, Frame, value);
-  TZelBrushTool::SetAvailable(value);
-}
-
-void TZelUndoBrushTool::Activate() {
-  TZelBrushTool::Activate();
-  quill::BringToolFrameToFront(Frame);
 }
 
 void TZelUndoBrushTool::ProcessDab(const quill::TRect& rect) {

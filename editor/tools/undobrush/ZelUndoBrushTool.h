@@ -33,6 +33,7 @@
 
 #include "ZelDrawTool.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 
 class QAction;
 class QLabel;
@@ -62,18 +63,14 @@ class TZelUndoBrushFrame : public TZelFrame {
   quill::TZelShowOptionsLink* const ShowOptions;
 };
 
-class TZelUndoBrushTool : public TZelBrushTool {
+class TZelUndoBrushTool : public quill::TZelFramedTool<TZelBrushTool, TZelUndoBrushFrame> {
  public:
   static const QUuid kSettingsGuid;
 
   // The button on the tool panel's toolbar, the frame in the tool panel, the stroke
   // mask in use; Hardness 255; Name "UndoBrush"; options hidden.
   explicit TZelUndoBrushTool(TZelComponent* owner);
-  // Takes the button and the frame with it.
-  ~TZelUndoBrushTool() override;
 
-  QAction* Button = nullptr;
-  TZelUndoBrushFrame* Frame = nullptr;
   bool OptionsShown = false;
 
   // ---- Module ----
@@ -89,11 +86,6 @@ class TZelUndoBrushTool : public TZelBrushTool {
                       const TZelProperties* params) override;
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found,
                       quill::TPoint& point) override;
-  // The frame and the button show or hide with Value.
-  void SetAvailable(bool value) override;
-  // The inherited, then the frame comes to the front of the tool panel.
-  void Activate() override;
-
   // ---- The brush ----
   // The original blended over the committed copy through the stroke mask, on Rect.
   void ProcessDab(const quill::TRect& rect) override;

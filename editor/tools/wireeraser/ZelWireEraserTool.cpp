@@ -12,13 +12,13 @@
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"
+#include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 
 namespace {
 
 // String ids: the title and the button's hint, the labels, the Trial Mode switch.
 constexpr int32_t kTitleId = 2030;
-constexpr int32_t kSizeId = 154;
 constexpr int32_t kBackgroundNoiseId = 2031;
 constexpr int32_t kTrialModeId = 2032;
 
@@ -89,11 +89,8 @@ TZelWireEraserFrame::TZelWireEraserFrame(TZelComponent* owner, QWidget* parent)
 
 // ---- TZelWireEraserTool ----
 
-TZelWireEraserTool::TZelWireEraserTool(TZelComponent* owner) : TZelBrushTool(owner) {
-  Button = quill::AddToolButton(ToolPanelModule->GetToolbar(), *this, GetLocalizedString(kTitleId),
-                               MainForm->AddImage(QStringLiteral("WireEraser")));
-  ToolPanelModule->CreateToolArea(Frame);
-
+TZelWireEraserTool::TZelWireEraserTool(TZelComponent* owner)
+    : TZelFramedTool(owner, GetLocalizedString(kTitleId), QStringLiteral("WireEraser")) {
   MinSize = quill::kWireEraserMinSize;
   SetSize(quill::kWireEraserDefaultSize);
   SetSizeTrackBar(Frame->SizeTrackBar);
@@ -104,21 +101,16 @@ TZelWireEraserTool::TZelWireEraserTool(TZelComponent* owner) : TZelBrushTool(own
   Name = QStringLiteral("WireEraser");
 
   // The frame's controls call the setters; the setters move the controls silently.
-  QObject::connect(Frame->BackgroundNoiseTrackBar, &QSlider::valueChanged, Frame,
+  QObject::connect(Frame->BackgroundNoiseTrackBar, &QSlider::valueChanged, &WidgetLinks,
                    [this](int value) { SetBackgroundNoise(value); });
-  QObject::connect(Frame->CumulativeEffectCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->CumulativeEffectCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool value) { SetCumulativeEffect(value); });
-  QObject::connect(Frame->OnlyShowCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->OnlyShowCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool value) { SetOnlyShow(value); });
-  QObject::connect(Frame->TrialModeCheckBox, &QCheckBox::toggled, Frame,
+  QObject::connect(Frame->TrialModeCheckBox, &QCheckBox::toggled, &WidgetLinks,
                    [this](bool value) { SetTrialMode(value); });
   SetBackgroundNoise(quill::kDefaultBackgroundNoise);
   StrokeKind = 0;
-}
-
-TZelWireEraserTool::~TZelWireEraserTool() {
-  delete Frame;
-  delete Button;
 }
 
 void TZelWireEraserTool::Localize() {
@@ -126,7 +118,7 @@ void TZelWireEraserTool::Localize() {
   Button->setText(title);
   Button->setToolTip(title);
   Frame->TitleLabel->setText(title);
-  Frame->SizeLabel->setText(GetLocalizedString(kSizeId) + QLatin1Char(':'));
+  Frame->SizeLabel->setText(GetLocalizedString(quill::kSizeText) + QLatin1Char(':'));
   Frame->BackgroundNoiseLabel->setText(GetLocalizedString(kBackgroundNoiseId) + QLatin1Char(':'));
   Frame->TrialModeCheckBox->setText(GetLocalizedString(kTrialModeId));
 }
@@ -137,7 +129,7 @@ void TZelWireEraserTool::UpdateControls() {
   Button->setChecked(checked);
   Button->setEnabled(enabled);
   Frame->setEnabled(enabled && checked);
-  Frame->SizeLabel->setText(GetLocalizedString(kSizeId) + QStringLiteral(": ") +
+  Frame->SizeLabel->setText(GetLocalizedString(quill::kSizeText) + QStringLiteral(": ") +
                             QString::number(Frame->SizeTrackBar->value()));
   Frame->BackgroundNoiseLabel->setText(GetLocalizedString(kBackgroundNoiseId) + QStringLiteral(": ") +
                                        QString::number(Frame->BackgroundNoiseTrackBar->value()));
@@ -168,19 +160,14 @@ void TZelWireEraserTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProp
   const QString target = quill::TargetName(params);
   const QString name = Name.toUpper();
   if (target == name + QLatin1String("BACKGROUNDNOISE")) {
-    found = quill::WidgetCentre(Frame->BackgroundNoiseTrackBar, point);
+    found = quill::ControlCentre(Frame->BackgroundNoiseTrackBar, point);
   } else if (target == name + QLatin1String("TRIALMODE")) {
-    found = quill::WidgetCentre(Frame->TrialModeCheckBox, point);
+    found = quill::ControlCentre(Frame->TrialModeCheckBox, point);
   } else if (target == name) {
-    found = quill::WidgetCentre(ToolPanelModule->GetToolbar()->GetItemWidget(Button), point);
+    found = quill::ControlCentre(ToolPanelModule->GetToolbar()->GetItemWidget(Button), point);
   } else {
     TZelBrushTool::GetTargetPoint(sender, params, found, point);
   }
-}
-
-void TZelWireEraserTool::Activate() {
-  TZelBrushTool::Activate();
-  ToolPanelModule->BringToFront(Frame);
 }
 
 bool TZelWireEraserTool::BeginStroke(TZelDrawToolControl* control, quill::TMouseButton button,

@@ -37,6 +37,7 @@
 #include "WireEraserStroke.h"
 #include "ZelDrawTool.h"
 #include "ZelForms.h"
+#include "ZelFramedTool.h"
 
 class QAction;
 class QCheckBox;
@@ -61,15 +62,11 @@ class TZelWireEraserFrame : public TZelFrame {
   QCheckBox* const OnlyShowCheckBox;
 };
 
-class TZelWireEraserTool : public TZelBrushTool {
+class TZelWireEraserTool : public quill::TZelFramedTool<TZelBrushTool, TZelWireEraserFrame> {
  public:
   // The button, the frame, the options at their start values; Name "WireEraser".
   explicit TZelWireEraserTool(TZelComponent* owner);
-  // Takes the button and the frame with it.
-  ~TZelWireEraserTool() override;
 
-  QAction* Button = nullptr;
-  TZelWireEraserFrame* Frame = nullptr;
   int32_t BackgroundNoise = quill::kDefaultBackgroundNoise;
   bool CumulativeEffect = true;
   bool OnlyShow = false;
@@ -84,9 +81,6 @@ class TZelWireEraserTool : public TZelBrushTool {
   // ---- TZelGraphicsTool ----
   void ExecuteCommand(TZelDemoPlayback* sender, const QString& command, bool& handled, const TZelProperties* params) override;
   void GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) override;
-  // The inherited, then the frame comes to the front of the tool panel.
-  void Activate() override;
-
   // ---- The brush ----
   // The inherited; a stroke the editor lets begin starts the core stroke (measuring
   // with the right button).
