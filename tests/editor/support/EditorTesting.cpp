@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "ImageCodecs.h"
 #include "ZelFileDialogs.h"
+#include "ZelLTBitmap.h"
 #include "ZelSDFReader.h"
 
 namespace quilltest {
@@ -34,6 +36,14 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
   document.SetOriginalImage(pixels);
   document.ClearSelection();
   document.SyncCommittedCopy();
+}
+
+QImage ReadPicture(const QString& fileName) {
+  TZelLTBitmap bitmap;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  if (!quill::LoadImageFile(fileName.toStdString(), bitmap, format, metadata)) return {};
+  return PicturePixels(bitmap.GetPixels());
 }
 
 uint64_t Fingerprint(const TZelPixels& pixels) {
@@ -130,6 +140,14 @@ bool EditorTest::SaveAs(int filterIndex, const QString& name) {
   const bool result = editor_->QuerySaveDocument(editor_->GetCurrentDocument());
   EXPECT_TRUE(shown);
   return result;
+}
+
+QImage EditorTest::SaveAsPng(const QString& name) {
+  const bool real = editor_->realFormats;
+  editor_->realFormats = true;
+  const bool saved = SaveAs(3, name);
+  editor_->realFormats = real;
+  return saved ? ReadPicture(name) : QImage();
 }
 
 void EditorTest::ProcessEvents() {
