@@ -21,6 +21,7 @@
 #include "Module.h"
 #include "ToolTesting.h"
 #include "ZelHandInpaintingTool.h"
+#include "ZelJPEGOptionsForm.h"
 
 namespace quilltest {
 namespace {
@@ -176,6 +177,60 @@ TEST_F(HandInpaintingToolTest, ClosingWithAFillOpenDropsItBeforeTheSaveQuestion)
   ExpectFillDropped(first, 2);
   editor_->RedoClick();
   EXPECT_EQ(Live(), second);
+}
+
+// A save with a fill open writes what the window shows: the fill, confirmed first as
+// one undo step. Esc then has nothing to cancel, and only stepping away from the saved
+// step makes closing ask.
+TEST_F(HandInpaintingToolTest, SavingWithAFillOpenConfirmsItAndSavesWhatTheWindowShows) {
+  ASSERT_NE(OpenSample(), nullptr);
+  const QImage opened = Live();
+  StartFill();
+  const QImage filled = Live();
+  ASSERT_NE(filled, opened);
+
+  EXPECT_EQ(SaveAsPng(scratch_.filePath(QStringLiteral("filled.png"))), filled);
+  EXPECT_FALSE(tool_->Filling);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+  EXPECT_TRUE(document_->IsSaved());
+  View()->KeyDown(quill::VK_ESCAPE, 0);
+  EXPECT_EQ(Live(), filled);
+  EXPECT_TRUE(document_->IsSaved());
+
+  editor_->UndoClick();
+  EXPECT_EQ(Live(), opened);
+  EXPECT_FALSE(document_->IsSaved());
+  editor_->RedoClick();
+  EXPECT_EQ(Live(), filled);
+  EXPECT_TRUE(document_->IsSaved());
+  // A later fill cancelled leaves the window as the file.
+  StartFill();
+  View()->KeyDown(quill::VK_ESCAPE, 0);
+  EXPECT_EQ(Live(), filled);
+  editor_->CloseClick();
+  ProcessEvents();
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+}
+
+// A save cancelled on the way (the JPEG quality question) confirms nothing: the fill
+// stays open. A save whose write fails keeps the confirmed fill, and closing asks.
+TEST_F(HandInpaintingToolTest, ASaveThatWritesNothingLeavesTheFillOpenOrTheDocumentModified) {
+  ASSERT_NE(OpenSample(), nullptr);
+  StartFill();
+  const QImage filled = Live();
+  editor_->realFormats = true;
+  quill::SetJPEGQualityAsker([](int32_t&) { return false; });
+  EXPECT_FALSE(SaveAs(1, scratch_.filePath(QStringLiteral("asked.jpg"))));
+  quill::SetJPEGQualityAsker({});
+  EXPECT_TRUE(tool_->Filling);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 0);
+
+  EXPECT_FALSE(SaveAs(3, scratch_.filePath(QStringLiteral("no-such-folder/filled.png"))));
+  EXPECT_FALSE(tool_->Filling);
+  EXPECT_EQ(Live(), filled);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+  EXPECT_FALSE(document_->IsSaved());
 }
 
 TEST_F(HandInpaintingToolTest, TheChosenOrientationModeAndBlendGiveTheDriversPixels) {
