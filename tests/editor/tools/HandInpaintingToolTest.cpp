@@ -1,6 +1,7 @@
 // Hand Inpainting in the running editor: a fill marked and pointed at through the demo
 // player's pointer driver on the sample photo gives the patch-fill driver's very
-// pixels; confirm, cancel, undo and redo; the orientation steps; the faults kept out
+// pixels; confirm, cancel, undo and redo; a save with a fill open, which confirms it
+// first; the orientation steps; the faults kept out
 // (a size change while filling, previews sized before layout, the engine outliving
 // its document, Cancel after a fill beside the image, Cancel or a close while filling
 // touching the history); the pointer keys; the options

@@ -1,6 +1,7 @@
 // The brightness and contrast tool on the sample photo: previews that never compound,
-// OK as one exact undo step, Cancel, the automatic correction, its script commands and
-// the guards of its entry points.
+// OK as one exact undo step, Cancel, a save with a preview open committing it first,
+// plug-in OK writing it back, the automatic correction, its script commands and the
+// guards of its entry points.
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The text tool and its box: a bold German text drawn into a box on the sample photo
-// and committed as one exact undo step, mirroring, the blend in the inverted colour,
-// the caps on the rendered text, a line far beyond them still filling the box, the box
-// clipped at the image's edge, and the guards of the script commands. Text renders
-// with DejaVu Sans.
+// and committed as one exact undo step, a save with a box open committing it first,
+// mirroring, the blend in the inverted colour, the caps on the rendered text, a line
+// far beyond them still filling the box, the box clipped at the image's edge, and the
+// guards of the script commands. Text renders with DejaVu Sans.
 
 #include <gtest/gtest.h>
 
