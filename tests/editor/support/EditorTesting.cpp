@@ -150,6 +150,25 @@ QImage EditorTest::SaveAsPng(const QString& name) {
   return saved ? ReadPicture(name) : QImage();
 }
 
+void EditorTest::ExpectClosingAsksOnlyAwayFromTheSave(const QImage& before, const QImage& saved) {
+  TZelGraphicsDocument* document = editor_->GetCurrentDocument();
+  ASSERT_NE(document, nullptr);
+  const auto live = [document] { return PicturePixels(document->GetCurrentPixels()); };
+  const size_t asked = boxes_.size() + 1;
+  editor_->UndoClick();
+  EXPECT_EQ(live(), before);
+  answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
+  editor_->CloseClick();
+  EXPECT_EQ(boxes_.size(), asked);
+  ASSERT_EQ(editor_->GetDocumentCount(), 1);
+  editor_->RedoClick();
+  EXPECT_EQ(live(), saved);
+  editor_->CloseClick();
+  ProcessEvents();
+  EXPECT_EQ(boxes_.size(), asked);
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+}
+
 void EditorTest::ProcessEvents() {
   for (int i = 0; i < 3; ++i) {
     QCoreApplication::sendPostedEvents();

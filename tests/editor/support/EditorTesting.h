@@ -112,6 +112,10 @@ class EditorTest : public testing::Test {
   // The same with the PNG filter and the program's own format table, whichever table
   // opened the document: the picture the file then holds, null when nothing was saved.
   QImage SaveAsPng(const QString& name);
+  // The current document stands at its saved step, showing Saved: an undo shows Before
+  // and makes closing ask (answered Cancel); a redo shows Saved again, and closing then
+  // asks nothing and closes the document.
+  void ExpectClosingAsksOnlyAwayFromTheSave(const QImage& before, const QImage& saved);
   // Delivers what a running event loop would: posted events, layouts, deletions.
   static void ProcessEvents();
 
