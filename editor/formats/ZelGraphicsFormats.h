@@ -29,12 +29,14 @@
 // are deleted from the document. When the document was turned or mirrored since it
 // was opened (IsReoriented), the saved file's EXIF orientation says top-left, through
 // the JPEG object and the codecs alike: the pixels written are upright, as the user saw
-// them; the document's own item stays as opened. Before writing, the document's
-// BeforeSave runs. Every image file is encoded in memory and then replaces the target
-// through a temporary file in the same folder: a failed save (Cancel in the quality
-// dialog, an encoder failure, a target that cannot be replaced, an id without encoder)
-// reports false, with the system's reason for a target that cannot be written (string
-// 1035 for a read-only file), and leaves the old file whole.
+// them; the document's own item stays as opened. Before writing, once no question can
+// cancel the save any more, the document's BeforeSave runs (the tools confirm open
+// work there, so the file holds what the window shows). Every image file is encoded
+// in memory and then replaces the target through a temporary file in the same folder:
+// a failed save (Cancel in the quality dialog, an encoder failure, a target that
+// cannot be replaced, an id without encoder) reports false, with the system's reason
+// for a target that cannot be written (string 1035 for a read-only file), and leaves
+// the old file whole.
 //
 // GetFileInfo reads a file's headers only (under quill::kHeaderReadLimit). GetThumbnail
 // runs on the open dialog's preview thread: it touches neither a document nor

@@ -163,6 +163,9 @@ class TZelGraphicsTool : public TZelModuleWithControls, public IZelDemoScriptabl
   // tool that replaces DocumentOpened to stay available there says false.
   virtual bool WithdrawnInPluginMode() const { return !PluginCapable; }
   virtual void DocumentClosing(TZelGraphicsDocument* /*document*/) {}
+  // Document is about to be written: a tool whose open work shows in the window
+  // confirms it here, as an undo record, so that the file holds what the window shows
+  // and the saved mark rests after it. Nothing here.
   virtual void DocumentSaving(TZelGraphicsDocument* /*document*/) {}
   // Document's image changed its size or layout, or its selection changed: a turn, a
   // mirror, a resize, a crop, their undo and redo. Whatever a tool holds in image

@@ -278,6 +278,12 @@ void TZelBrightnessContrastTool::DocumentClosing(TZelGraphicsDocument* /*documen
   if (OperationRunning()) EndOperation();
 }
 
+void TZelBrightnessContrastTool::DocumentSaving(TZelGraphicsDocument* document) {
+  // The file gets what the window shows: the preview, committed as OK would, so that
+  // the file, the picture and the history's saved mark agree afterwards.
+  if (Document == document && OperationRunning()) EndOperation();
+}
+
 void TZelBrightnessContrastTool::Select() {
   if (GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this)) TZelGraphicsTool::Select();
 }

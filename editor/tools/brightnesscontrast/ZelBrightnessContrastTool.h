@@ -6,7 +6,8 @@
 // never compound: the first change begins the tool's document operation, OK commits
 // it as one undoable step (the tool is exclusive: no other tool works meanwhile),
 // Cancel puts the committed copy back. After either, both values rest at 0. Closing
-// the document commits a pending change. With the options hidden only the automatic
+// the document commits a pending change, and so does a save, which writes what the
+// window shows. With the options hidden only the automatic
 // correction shows, and it is committed at once.
 //
 // Each change maps the whole committed image through the table into the live image at
@@ -116,8 +117,8 @@ class TZelBrightnessContrastTool
   void DocumentOpened(TZelGraphicsDocument* document) override;
   // A running change is committed first.
   void DocumentClosing(TZelGraphicsDocument* document) override;
-  // Nothing: the live image already holds the change.
-  void DocumentSaving(TZelGraphicsDocument* /*document*/) override {}
+  // A running change is committed (one undo step) before the file is written.
+  void DocumentSaving(TZelGraphicsDocument* document) override;
   // Stays available in plug-in mode although not plug-in capable.
   bool WithdrawnInPluginMode() const override { return false; }
   // Only while the tool may work.

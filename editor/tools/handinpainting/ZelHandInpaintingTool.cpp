@@ -364,6 +364,13 @@ void TZelHandInpaintingTool::DocumentClosing(TZelGraphicsDocument* document) {
   Frame->HandyImage->setVisible(false);
 }
 
+void TZelHandInpaintingTool::DocumentSaving(TZelGraphicsDocument* document) {
+  TZelBrushTool::DocumentSaving(document);
+  // The file gets what the window shows: an open fill is confirmed as the click would,
+  // so that the file, the picture and the history's saved mark agree afterwards.
+  if (Filling && Document == document) ConfirmFill();
+}
+
 TZelGraphicsTool* TZelHandInpaintingTool::CancelPendingWork() {
   if (Filling) Cancel();
   return TZelBrushTool::CancelPendingWork();
@@ -452,18 +459,26 @@ void TZelHandInpaintingTool::UpdateFill() {
 }
 
 void TZelHandInpaintingTool::ToggleFillState() {
-  if (!Filling) {
-    if (GraphicsEditor == nullptr || !GraphicsEditor->ToolMayWork(this)) return;
-    AreaRect = quill::HandInpaintingSquare(Pointer, Size);
-    SizePreviews();
-    UpdateFill();
-    // Refused for want of memory: no fill is open.
-    if (Document == nullptr) return;
-  } else if (Document != nullptr) {
+  if (Filling) {
+    ConfirmFill();
+    return;
+  }
+  if (GraphicsEditor == nullptr || !GraphicsEditor->ToolMayWork(this)) return;
+  AreaRect = quill::HandInpaintingSquare(Pointer, Size);
+  SizePreviews();
+  UpdateFill();
+  // Refused for want of memory: no fill is open.
+  if (Document == nullptr) return;
+  Filling = true;
+  ArrangePreviews();
+}
+
+void TZelHandInpaintingTool::ConfirmFill() {
+  if (Document != nullptr) {
     EndOperation();
     SetMark(true);
   }
-  Filling = !Filling;
+  Filling = false;
   ArrangePreviews();
 }
 

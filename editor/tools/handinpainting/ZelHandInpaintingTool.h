@@ -10,11 +10,12 @@
 // copy), the filled pixels next to the rim blended with what was there (AntiAliasing)
 // and rim pixels of a minority colour left out of the fit (LongDefect). The previews
 // show the fill magnified (and, with TwoPreviews, the raw source beside it). A second
-// click (or Enter) confirms: one undo record of the area. Cancel (the button, Esc,
-// Ctrl+Z, the script, a stopped demo) drops the fill without a record, so the
-// history, its redo steps and the saved mark stay as they were; in the marking state
-// the script's Cancel undoes the last edit. A document that starts closing drops an
-// unconfirmed fill the same way, before the save question.
+// click (or Enter) confirms: one undo record of the area. A save confirms an open fill
+// the same way before the file is written, so the file holds what the window shows.
+// Cancel (the button, Esc, Ctrl+Z, the script, a stopped demo) drops the fill without
+// a record, so the history, its redo steps and the saved mark stay as they were; in
+// the marking state the script's Cancel undoes the last edit. A document that starts
+// closing drops an unconfirmed fill the same way, before the save question.
 //
 // Every fill starts from the committed pixels of the area, so a source square partly
 // outside the image fills only the pixels whose source lies inside, and the rest show
@@ -168,6 +169,8 @@ class TZelHandInpaintingTool : public quill::TZelFramedTool<TZelBrushTool, TZelH
   // A running operation is cancelled (no record); the engine freed; back to marking
   // with the previews hidden.
   void DocumentClosing(TZelGraphicsDocument* document) override;
+  // An open fill is confirmed (one undo record) before the file is written.
+  void DocumentSaving(TZelGraphicsDocument* document) override;
   // While filling: Cancel.
   TZelGraphicsTool* CancelPendingWork() override;
 
@@ -199,8 +202,11 @@ class TZelHandInpaintingTool : public quill::TZelFramedTool<TZelBrushTool, TZelH
   // area processed and added to the dirty rectangle.
   void UpdateFill();
   // The click: marking -> filling (the area marked around Pointer), or filling ->
-  // marking (the fill confirmed).
+  // marking (ConfirmFill).
   void ToggleFillState();
+  // The running fill becomes one undo record and the confirmation point is kept; back
+  // to marking.
+  void ConfirmFill();
   void SetMark(bool value);
   // A confirmation was made within 3 pixels of Pointer.
   bool PointerNearMark() const;

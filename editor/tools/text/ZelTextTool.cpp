@@ -377,6 +377,12 @@ void TZelTextTool::DocumentClosing(TZelGraphicsDocument* /*document*/) {
   if (control != nullptr && control->State != tbsNone) CancelOperation();
 }
 
+void TZelTextTool::DocumentSaving(TZelGraphicsDocument* document) {
+  // The file gets what the window shows: the text in its box, committed as Enter would,
+  // so that the file, the picture and the history's saved mark agree afterwards.
+  if (Document == document) CommitText();
+}
+
 void TZelTextTool::Select() {
   if (GraphicsEditor != nullptr && GraphicsEditor->ToolMayWork(this)) TZelGraphicsTool::Select();
 }

@@ -9,7 +9,8 @@
 // or the text changes: in the chosen colour (colour mode 0) or, per pixel, in the
 // inverse of the committed image beneath (colour mode 1; with MaxInverse each channel
 // becomes 0 or 255). Enter or a click outside the box commits the text as one undo
-// step; Esc, a right click or closing the document removes it.
+// step, and so does a save, which writes what the window shows; Esc, a right click or
+// closing the document removes it.
 //
 // The box's operation: the first mouse down of a box begins the tool's document
 // operation; while it runs the live image holds the text and the committed copy does
@@ -158,6 +159,8 @@ class TZelTextTool : public quill::TZelFramedTool<TZelGraphicsTool, TZelTextFram
   void CancelOperation() override;
   // A box that exists is cancelled.
   void DocumentClosing(TZelGraphicsDocument* document) override;
+  // A box that exists is committed (one undo step) before the file is written.
+  void DocumentSaving(TZelGraphicsDocument* document) override;
   // Only while the tool may work.
   void Select() override;
 

@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "ImageCodecs.h"
 #include "ZelFileDialogs.h"
+#include "ZelLTBitmap.h"
 #include "ZelSDFReader.h"
 
 namespace quilltest {
@@ -34,6 +36,14 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture) {
   document.SetOriginalImage(pixels);
   document.ClearSelection();
   document.SyncCommittedCopy();
+}
+
+QImage ReadPicture(const QString& fileName) {
+  TZelLTBitmap bitmap;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  if (!quill::LoadImageFile(fileName.toStdString(), bitmap, format, metadata)) return {};
+  return PicturePixels(bitmap.GetPixels());
 }
 
 uint64_t Fingerprint(const TZelPixels& pixels) {
@@ -130,6 +140,33 @@ bool EditorTest::SaveAs(int filterIndex, const QString& name) {
   const bool result = editor_->QuerySaveDocument(editor_->GetCurrentDocument());
   EXPECT_TRUE(shown);
   return result;
+}
+
+QImage EditorTest::SaveAsPng(const QString& name) {
+  const bool real = editor_->realFormats;
+  editor_->realFormats = true;
+  const bool saved = SaveAs(3, name);
+  editor_->realFormats = real;
+  return saved ? ReadPicture(name) : QImage();
+}
+
+void EditorTest::ExpectClosingAsksOnlyAwayFromTheSave(const QImage& before, const QImage& saved) {
+  TZelGraphicsDocument* document = editor_->GetCurrentDocument();
+  ASSERT_NE(document, nullptr);
+  const auto live = [document] { return PicturePixels(document->GetCurrentPixels()); };
+  const size_t asked = boxes_.size() + 1;
+  editor_->UndoClick();
+  EXPECT_EQ(live(), before);
+  answer_ = [](const QString&, uint32_t) { return quill::IDCANCEL; };
+  editor_->CloseClick();
+  EXPECT_EQ(boxes_.size(), asked);
+  ASSERT_EQ(editor_->GetDocumentCount(), 1);
+  editor_->RedoClick();
+  EXPECT_EQ(live(), saved);
+  editor_->CloseClick();
+  ProcessEvents();
+  EXPECT_EQ(boxes_.size(), asked);
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
 }
 
 void EditorTest::ProcessEvents() {

@@ -54,6 +54,9 @@ void PutPixels(TZelGraphicsDocument& document, const QImage& picture);
 // The pixels of Pixels as a picture (a copy).
 QImage PicturePixels(const TZelPixels& pixels);
 
+// The picture a file holds, read through the program's codecs; null when unreadable.
+QImage ReadPicture(const QString& fileName);
+
 // A fingerprint of Pixels' bounds and bytes, taken without allocating: what a test
 // compares where memory has run out.
 uint64_t Fingerprint(const TZelPixels& pixels);
@@ -106,6 +109,13 @@ class EditorTest : public testing::Test {
   // Runs the Save As flow on the current document, answering its dialog with the
   // filter FilterIndex and the typed name Name. The flow's result.
   bool SaveAs(int filterIndex, const QString& name);
+  // The same with the PNG filter and the program's own format table, whichever table
+  // opened the document: the picture the file then holds, null when nothing was saved.
+  QImage SaveAsPng(const QString& name);
+  // The current document stands at its saved step, showing Saved: an undo shows Before
+  // and makes closing ask (answered Cancel); a redo shows Saved again, and closing then
+  // asks nothing and closes the document.
+  void ExpectClosingAsksOnlyAwayFromTheSave(const QImage& before, const QImage& saved);
   // Delivers what a running event loop would: posted events, layouts, deletions.
   static void ProcessEvents();
 

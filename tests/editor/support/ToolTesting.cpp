@@ -2,10 +2,8 @@
 
 #include <QProcess>
 
-#include "ImageCodecs.h"
 #include "Module.h"
 #include "ZelHandInpaintingTool.h"
-#include "ZelLTBitmap.h"
 #include "ZelToolPanelModule.h"
 #include "ZelWireEraserTool.h"
 
@@ -26,14 +24,6 @@ void BrushToolTest::SetUp() {
 void BrushToolTest::TearDown() {
   pointer_.EndDriving();
   EditorTest::TearDown();
-}
-
-QImage BrushToolTest::ReadPicture(const QString& fileName) {
-  TZelLTBitmap bitmap;
-  quill::TImageRawFormat format;
-  quill::TImageMetadata metadata;
-  if (!quill::LoadImageFile(fileName.toStdString(), bitmap, format, metadata)) return {};
-  return PicturePixels(bitmap.GetPixels());
 }
 
 TZelGraphicsDocument* BrushToolTest::OpenSample() {

@@ -30,8 +30,6 @@ class BrushToolTest : public EditorTest {
   TZelGraphicsDocument* OpenSample();
   // Opens Picture at 1:1.
   TZelGraphicsDocument* OpenAtActualSize(const QImage& picture);
-  // The picture a file holds, read through the program's codecs; null when unreadable.
-  static QImage ReadPicture(const QString& fileName);
 
   // The pointer driver: to the screen point over image pixel Point, delivered.
   void MoveTo(const quill::TPoint& point);

@@ -1,6 +1,7 @@
 // Hand Inpainting in the running editor: a fill marked and pointed at through the demo
 // player's pointer driver on the sample photo gives the patch-fill driver's very
-// pixels; confirm, cancel, undo and redo; the orientation steps; the faults kept out
+// pixels; confirm, cancel, undo and redo; a save with a fill open, which confirms it
+// first; the orientation steps; the faults kept out
 // (a size change while filling, previews sized before layout, the engine outliving
 // its document, Cancel after a fill beside the image, Cancel or a close while filling
 // touching the history); the pointer keys; the options
@@ -21,6 +22,7 @@
 #include "Module.h"
 #include "ToolTesting.h"
 #include "ZelHandInpaintingTool.h"
+#include "ZelJPEGOptionsForm.h"
 
 namespace quilltest {
 namespace {
@@ -176,6 +178,51 @@ TEST_F(HandInpaintingToolTest, ClosingWithAFillOpenDropsItBeforeTheSaveQuestion)
   ExpectFillDropped(first, 2);
   editor_->RedoClick();
   EXPECT_EQ(Live(), second);
+}
+
+// A save with a fill open writes what the window shows: the fill, confirmed first as
+// one undo step. Esc then has nothing to cancel, and only stepping away from the saved
+// step makes closing ask.
+TEST_F(HandInpaintingToolTest, SavingWithAFillOpenConfirmsItAndSavesWhatTheWindowShows) {
+  ASSERT_NE(OpenSample(), nullptr);
+  const QImage opened = Live();
+  StartFill();
+  const QImage filled = Live();
+  ASSERT_NE(filled, opened);
+
+  EXPECT_EQ(SaveAsPng(scratch_.filePath(QStringLiteral("filled.png"))), filled);
+  EXPECT_FALSE(tool_->Filling);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+  EXPECT_TRUE(document_->IsSaved());
+  View()->KeyDown(quill::VK_ESCAPE, 0);
+  EXPECT_EQ(Live(), filled);
+  EXPECT_TRUE(document_->IsSaved());
+  // A later fill cancelled leaves the window as the file.
+  StartFill();
+  View()->KeyDown(quill::VK_ESCAPE, 0);
+  EXPECT_EQ(Live(), filled);
+  EXPECT_TRUE(document_->IsSaved());
+  ExpectClosingAsksOnlyAwayFromTheSave(opened, filled);
+}
+
+// A save cancelled on the way (the JPEG quality question) confirms nothing: the fill
+// stays open. A save whose write fails keeps the confirmed fill, and closing asks.
+TEST_F(HandInpaintingToolTest, ASaveThatWritesNothingLeavesTheFillOpenOrTheDocumentModified) {
+  ASSERT_NE(OpenSample(), nullptr);
+  StartFill();
+  const QImage filled = Live();
+  editor_->realFormats = true;
+  quill::SetJPEGQualityAsker([](int32_t&) { return false; });
+  EXPECT_FALSE(SaveAs(1, scratch_.filePath(QStringLiteral("asked.jpg"))));
+  quill::SetJPEGQualityAsker({});
+  EXPECT_TRUE(tool_->Filling);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 0);
+
+  EXPECT_FALSE(SaveAs(3, scratch_.filePath(QStringLiteral("no-such-folder/filled.png"))));
+  EXPECT_FALSE(tool_->Filling);
+  EXPECT_EQ(Live(), filled);
+  EXPECT_EQ(document_->GetHistory().GetCount(), 1);
+  EXPECT_FALSE(document_->IsSaved());
 }
 
 TEST_F(HandInpaintingToolTest, TheChosenOrientationModeAndBlendGiveTheDriversPixels) {

@@ -1,12 +1,17 @@
 // The brightness and contrast tool on the sample photo: previews that never compound,
-// OK as one exact undo step, Cancel, the automatic correction, its script commands and
-// the guards of its entry points.
+// OK as one exact undo step, Cancel, a save with a preview open committing it first,
+// plug-in OK writing it back, the automatic correction, its script commands and the
+// guards of its entry points.
 
 #include <gtest/gtest.h>
 
 #include <QSlider>
+#include <QTemporaryDir>
+
+#include <filesystem>
 
 #include "EditorTesting.h"
+#include "ExchangeImage.h"
 #include "Module.h"
 #include "ZelBrightnessContrastTool.h"
 #include "ZelProperties.h"
@@ -111,6 +116,60 @@ TEST_F(BrightnessContrastToolTest, CancelRestoresTheExactImageAndLeavesNoStep) {
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
   EXPECT_EQ(tool_->Contrast, 0);
   EXPECT_EQ(tool_->Frame->ContrastTrackBar->value(), 0);
+}
+
+// A save with a preview open writes what the window shows: the preview, committed
+// first as one undo step. Cancel then has nothing to take back; only an undo makes
+// closing ask.
+TEST_F(BrightnessContrastToolTest, SavingWithAPreviewOpenCommitsItAndSavesWhatTheWindowShows) {
+  TZelGraphicsDocument* document = OpenPhoto();
+  ASSERT_NE(document, nullptr);
+  tool_->Select();
+  const QImage before = Live(document);
+  tool_->SetBrightness(40);
+  tool_->SetContrast(-20);
+  const QImage preview = Live(document);
+  ASSERT_NE(preview, before);
+
+  const QTemporaryDir scratch;
+  EXPECT_EQ(SaveAsPng(scratch.filePath(QStringLiteral("brighter.png"))), preview);
+  EXPECT_FALSE(tool_->OperationRunning());
+  EXPECT_EQ(tool_->Brightness, 0);
+  EXPECT_EQ(tool_->Frame->ContrastTrackBar->value(), 0);
+  EXPECT_EQ(document->GetHistory().GetCount(), 1);
+  EXPECT_TRUE(document->IsSaved());
+  tool_->Frame->CancelButtonClick();
+  EXPECT_EQ(Live(document), preview);
+  EXPECT_TRUE(document->IsSaved());
+  ExpectClosingAsksOnlyAwayFromTheSave(before, preview);
+}
+
+// Plug-in mode's OK writes the image as it stands, an open preview included, back into
+// the exchange file for the host, and the program ends.
+TEST_F(BrightnessContrastToolTest, PluginOkWritesTheOpenPreviewBackToTheHost) {
+  const QTemporaryDir scratch;
+  const std::filesystem::path exchange = scratch.filePath(QStringLiteral("PSPabc.tmp")).toStdString();
+  TZelGraphicsDocument* photo = Open(QStringLiteral("/photos/a.png"), MakePicture(60, 40));
+  ASSERT_NE(photo, nullptr);
+  ASSERT_TRUE(quill::SaveExchangeImage(exchange, photo->CurrentImage));
+  editor_->realFormats = true;
+  TZelDocument* document = nullptr;
+  ASSERT_TRUE(editor_->OpenFile(QString::fromStdString(exchange.string()), document, false));
+  ASSERT_TRUE(editor_->PluginMode);
+  const QImage opened = Live(static_cast<TZelGraphicsDocument*>(document));
+  tool_->Select();
+  tool_->SetBrightness(40);
+  const QImage preview = Live(static_cast<TZelGraphicsDocument*>(document));
+  ASSERT_NE(preview, opened);
+
+  editor_->OkButtonClick();
+  EXPECT_EQ(quill::ExitCode, 0);
+  EXPECT_EQ(editor_->GetDocumentCount(), 0);
+  TZelLTBitmap back;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadExchangeImage(exchange, back, metadata));
+  EXPECT_EQ(PicturePixels(back.GetPixels()), preview);
+  quill::ExitCode = 0;
 }
 
 TEST_F(BrightnessContrastToolTest, AutoCorrectionOfAFlatImageLeavesItAsItIs) {

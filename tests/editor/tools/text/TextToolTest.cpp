@@ -1,12 +1,13 @@
 // The text tool and its box: a bold German text drawn into a box on the sample photo
-// and committed as one exact undo step, mirroring, the blend in the inverted colour,
-// the caps on the rendered text, a line far beyond them still filling the box, the box
-// clipped at the image's edge, and the guards of the script commands. Text renders
-// with DejaVu Sans.
+// and committed as one exact undo step, a save with a box open committing it first,
+// mirroring, the blend in the inverted colour, the caps on the rendered text, a line
+// far beyond them still filling the box, the box clipped at the image's edge, and the
+// guards of the script commands. Text renders with DejaVu Sans.
 
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 
 #include "EditorTesting.h"
 #include "Module.h"
@@ -107,6 +108,32 @@ TEST_F(TextToolTest, BoldTextOnThePhotoIsCommittedAsOneExactUndoStep) {
   EXPECT_EQ(Live(document), before);
   editor_->RedoClick();
   EXPECT_EQ(Live(document), preview);
+}
+
+// A save with a text box open writes what the window shows: the text, committed first
+// as one undo step, the box gone and the other tools free again. Esc then has nothing
+// to remove; only an undo makes closing ask.
+TEST_F(TextToolTest, SavingWithABoxOpenCommitsTheTextAndSavesWhatTheWindowShows) {
+  const QImage photo(QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png"));
+  TZelGraphicsDocument* document = OpenAndSelect(photo);
+  ASSERT_NE(document, nullptr);
+  const QImage before = Live(document);
+  tool_->Frame->TextMemo->setPlainText(QStringLiteral("Quillmere"));
+  Drag({40, 50}, {300, 150});
+  ASSERT_EQ(Box()->State, tbsShown);
+  const QImage preview = Live(document);
+  ASSERT_NE(preview, before);
+
+  const QTemporaryDir scratch;
+  EXPECT_EQ(SaveAsPng(scratch.filePath(QStringLiteral("text.png"))), preview);
+  EXPECT_EQ(Box()->State, tbsNone);
+  EXPECT_FALSE(editor_->ToolLocked);
+  EXPECT_EQ(document->GetHistory().GetCount(), 1);
+  EXPECT_TRUE(document->IsSaved());
+  View()->KeyDown(quill::VK_ESCAPE, 0);
+  EXPECT_EQ(Live(document), preview);
+  EXPECT_TRUE(document->IsSaved());
+  ExpectClosingAsksOnlyAwayFromTheSave(before, preview);
 }
 
 TEST_F(TextToolTest, ABoxDrawnUpAndLeftShowsTheTextMirroredAndARightClickRemovesIt) {
