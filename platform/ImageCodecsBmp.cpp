@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "ImageCodecs.h"
 #include "ImageCodecsPrivate.h"
@@ -45,21 +46,32 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v >> 16);
 }
 
-// One colour channel of a bit-field pixel, scaled to 8 bits.
+// One colour channel of a bit-field pixel, scaled to 8 bits rounded to nearest:
+// (v * 255 + max / 2) / max. A channel of up to 16 bits looks its levels up in a table
+// made once; a wider one divides.
 struct TChannel {
+  static constexpr uint32_t kMaxTabled = 0xFFFF;
+
   uint32_t Mask = 0;
   int Shift = 0;
   uint32_t Max = 0;
+  std::vector<uint8_t> Levels;  // per value, for channels of up to 16 bits
 
   explicit TChannel(uint32_t mask = 0) : Mask(mask) {
-    if (mask == 0) return;
-    Shift = std::countr_zero(mask);
-    Max = mask >> Shift;
+    if (mask != 0) {
+      Shift = std::countr_zero(mask);
+      Max = mask >> Shift;
+    }
+    if (Max > kMaxTabled) return;
+    Levels.resize(size_t{Max} + 1);
+    for (uint32_t value = 0; value <= Max; ++value) Levels[value] = Scale(value);
+  }
+  uint8_t Scale(uint64_t value) const {
+    return Max == 0 ? 0 : static_cast<uint8_t>((value * 255 + Max / 2) / Max);
   }
   uint8_t Get(uint32_t pixel) const {
-    if (Max == 0) return 0;
-    const uint64_t value = (pixel & Mask) >> Shift;
-    return static_cast<uint8_t>((value * 255 + Max / 2) / Max);
+    const uint32_t value = (pixel & Mask) >> Shift;
+    return value < Levels.size() ? Levels[value] : Scale(value);
   }
   // A mask must be one run of set bits.
   bool Valid() const { return Mask == 0 || ((Max + 1) & Max) == 0; }
