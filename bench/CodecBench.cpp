@@ -3,6 +3,8 @@
 // file, a thumbnail, and PNG decode beside libpng's own simplified read of the same file. The files are written to the
 // temporary folder once, so the same files can be timed with djpeg, cjpeg and jpegtran.
 //
+// BMP decode of plain rows beside rows of bit fields.
+//
 // Then what the open dialog does with files that are large on disk or on paper: the
 // description of a 40 GB sparse file (a real TIFF at its start), the thumbnail of a
 // 16384 x 16384 PNG of 800 KB, and the open of the 6000 x 4000 JPEG from its file.
@@ -200,6 +202,54 @@ void BM_PngDecodeLibpngAlone(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PngDecodeLibpngAlone)->Unit(benchmark::kMillisecond);
+
+// The photo as a BMP of Bits (24: plain rows; 16: 5-6-5 bit fields; 32: 10-10-10 bit
+// fields), made once.
+const std::vector<uint8_t>& BmpOfPhoto(int bits) {
+  static std::vector<uint8_t> files[33];
+  std::vector<uint8_t>& file = files[bits];
+  if (!file.empty()) return file;
+  const TZelPixels& photo = LargePhoto().GetPixels();
+  if (bits == 24) {
+    if (!quill::EncodeImage(photo, "image/bmp", -1, {}, file)) std::abort();
+    return file;
+  }
+  const std::vector<uint32_t> masks = bits == 16 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x001F}
+                                                 : std::vector<uint32_t>{0x3FF00000, 0x000FFC00, 0x000003FF};
+  const size_t stride = (size_t{kWidth} * bits / 8 + 3) / 4 * 4;
+  const auto put = [&file](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  file = {'B', 'M'};
+  put(0, 4), put(0, 4), put(54 + 12, 4), put(40, 4), put(kWidth, 4), put(kHeight, 4), put(1, 2), put(bits, 2);
+  put(3, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+  for (const uint32_t mask : masks) put(mask, 4);
+  for (int y = kHeight - 1; y >= 0; --y) {
+    const uint8_t* p = photo.GetScanLine(0, y);
+    for (int x = 0; x < kWidth; ++x, p += 3) {
+      if (bits == 16) {
+        put(uint32_t{p[2]} >> 3 << 11 | uint32_t{p[1]} >> 2 << 5 | uint32_t{p[0]} >> 3, 2);
+      } else {
+        put(uint32_t{p[2]} << 22 | uint32_t{p[1]} << 12 | uint32_t{p[0]} << 2, 4);
+      }
+    }
+    file.resize(file.size() + stride - size_t{kWidth} * bits / 8, 0);
+  }
+  return file;
+}
+
+// BMP decode: plain 24-bit rows, the reference, beside rows of bit fields, whose
+// channels are scaled pixel by pixel.
+void BM_BmpDecode(benchmark::State& state) {
+  const std::vector<uint8_t>& data = BmpOfPhoto(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    TZelLTBitmap image;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    if (!quill::DecodeImage(data, image, format, metadata)) state.SkipWithError("no decode");
+  }
+}
+BENCHMARK(BM_BmpDecode)->ArgName("bits")->Arg(24)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
 
 // A TIFF of the photo followed by zeros up to 40 GB: the zeros are a hole of the file
 // system and cost no disk.

@@ -282,6 +282,8 @@ struct TTiffVariant {
   bool Tiled = false;
   bool Separate = false;
   bool Palette = false;
+  uint16_t Alpha = EXTRASAMPLE_UNASSALPHA;  // the kind of the fourth sample
+  uint16_t Orientation = ORIENTATION_TOPLEFT;
 };
 
 TBytes WriteTiffVariant(int width, int height, const TTiffVariant& v) {
@@ -298,14 +300,14 @@ TBytes WriteTiffVariant(int width, int height, const TTiffVariant& v) {
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
                v.Palette ? PHOTOMETRIC_PALETTE : v.Samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
   TIFFSetField(tiff, TIFFTAG_MAKE, "Quill");
+  TIFFSetField(tiff, TIFFTAG_ORIENTATION, v.Orientation);
   std::vector<uint16_t> map(size_t{1} << v.Depth);
   if (v.Palette) {
     for (size_t i = 0; i < map.size(); ++i) map[i] = static_cast<uint16_t>(i * 4099);
     TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
   }
   if (v.Samples == 4) {
-    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &v.Alpha);
   }
   const int planes = v.Separate ? v.Samples : 1;
   const int perPixel = v.Separate ? 1 : v.Samples;
@@ -348,6 +350,10 @@ void MakeTiffSeeds() {
       {"rgb8-separate-packbits.tif", {.Compression = COMPRESSION_PACKBITS, .Separate = true}},
       {"grey1.tif", {.Samples = 1, .Depth = 1}},
       {"palette4.tif", {.Samples = 1, .Depth = 4, .Palette = true}},
+      {"rgba8-unassociated.tif", {.Samples = 4}},
+      {"rgba8-associated-separate.tif", {.Samples = 4, .Separate = true, .Alpha = EXTRASAMPLE_ASSOCALPHA}},
+      {"rgb8-upside-down.tif", {.Orientation = ORIENTATION_BOTRIGHT}},
+      {"rgb8-tiled-turned.tif", {.Tiled = true, .Orientation = ORIENTATION_RIGHTTOP}},
   };
   for (const TCase& c : cases) WriteImage("tiff", c.Name, WriteTiffVariant(19, 11, c.Variant));
 }
@@ -413,9 +419,12 @@ void MakeBmpSeeds() {
   WriteImage("bmp", "1bit.bmp", MakeBmp(w, h, 1, 0, {}, 2, Rows(4, h)));
   WriteImage("bmp", "4bit-topdown.bmp", MakeBmp(w, -h, 4, 0, {}, 16, Rows(8, h)));
   WriteImage("bmp", "8bit-core.bmp", MakeBmp(w, h, 8, 0, {}, 256, Rows(12, h), /*core=*/true));
+  WriteImage("bmp", "8bit-core-short-palette.bmp", MakeBmp(w, h, 8, 0, {}, 10, Rows(12, h), /*core=*/true));
   WriteImage("bmp", "16bit-555.bmp", MakeBmp(w, h, 16, 0, {}, 0, Rows(20, h)));
   WriteImage("bmp", "16bit-565.bmp", MakeBmp(w, h, 16, 3, {0xF800, 0x07E0, 0x001F}, 0, Rows(20, h)));
   WriteImage("bmp", "32bit-bitfields.bmp", MakeBmp(w, h, 32, 3, {0xFF0000, 0xFF00, 0xFF}, 0, Rows(36, h)));
+  WriteImage("bmp", "32bit-10bit-fields.bmp",
+             MakeBmp(w, h, 32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0, Rows(36, h)));
   // RLE8: a run, a literal, a delta, end of line, end of bitmap.
   const TBytes rle8 = {3, 7, 0, 4, 1, 2, 3, 4, 0, 2, 1, 1, 2, 9, 0, 0, 9, 5, 0, 1};
   WriteImage("bmp", "rle8.bmp", MakeBmp(w, h, 8, 1, {}, 256, rle8));
@@ -423,7 +432,17 @@ void MakeBmpSeeds() {
   WriteImage("bmp", "rle4.bmp", MakeBmp(w, h, 4, 2, {}, 16, rle4));
 }
 
-// ---- Our own encoders, with EXIF items and a resolution ----
+// ---- Our own encoders, with EXIF items, an ICC profile and a resolution ----
+
+// The smallest profile the decoders keep: a 128-byte header for RGB data and an empty
+// tag table.
+TBytes IccProfile() {
+  TBytes profile(132, 0);
+  profile[3] = 132;
+  std::memcpy(&profile[16], "RGB ", 4);
+  std::memcpy(&profile[36], "acsp", 4);
+  return profile;
+}
 
 void MakeOwnSeeds() {
   TZelLTBitmap picture;
@@ -436,6 +455,11 @@ void MakeOwnSeeds() {
     Check(quill::EncodeImage(picture.GetPixels(), std::string("image/") + format, 90, metadata, bytes), "cannot encode");
     WriteImage(format, "ours", bytes);
   }
+  // A BMP with a profile has a version 5 header.
+  AddItem(metadata.Items, quill::kPropertyIccProfile, quill::kTiffUndefined, IccProfile());
+  TBytes bytes;
+  Check(quill::EncodeImage(picture.GetPixels(), "image/bmp", 90, metadata, bytes), "cannot encode");
+  WriteImage("bmp", "ours-profile", bytes);
 }
 
 // ---- EXIF ----

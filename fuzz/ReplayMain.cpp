@@ -1,7 +1,10 @@
 // The replay driver: runs a fuzz target's entry function over stored inputs, so CTest
-// replays them in every build. Arguments are folders (a missing folder holds no
-// inputs); every regular file in them is one input, taken in name order, after an empty
-// input. Each input's name is printed before it runs, so a failure names its input.
+// replays them in every build and a crash file can be reproduced alone. Arguments are
+// files, each one input, or folders, every regular file in them one input; a missing
+// path holds no inputs (CTest names every target's regressions folder, which most
+// targets do not have) and is reported on stderr. The inputs run in name order, after
+// an empty input; each input's name is printed before it runs, so a failure names its
+// input.
 
 #include <algorithm>
 #include <cstdint>
@@ -21,9 +24,16 @@ extern "C" const char* __asan_default_options() { return "max_allocation_size_mb
 int main(int argc, char** argv) {
   std::vector<std::filesystem::path> inputs;
   for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path path = argv[i];
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(argv[i], error)) {
-      if (entry.is_regular_file()) inputs.push_back(entry.path());
+    if (std::filesystem::is_regular_file(path, error)) {
+      inputs.push_back(path);
+    } else if (std::filesystem::is_directory(path, error)) {
+      for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+        if (entry.is_regular_file()) inputs.push_back(entry.path());
+      }
+    } else {
+      std::fprintf(stderr, "no inputs in %s: no such file or folder\n", path.c_str());
     }
   }
   std::sort(inputs.begin(), inputs.end());

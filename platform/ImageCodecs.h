@@ -3,12 +3,12 @@
 // to 4 bytes), encoders chosen by MIME type (GIF has none), the property items of each
 // format (EXIF and the ICC profile), file information and thumbnails.
 //
-// Decoding applies no colour management and no EXIF rotation: alpha is dropped, 16-bit
-// samples are scaled to 8 bits, grey and palette images become B, G, R, CMYK and YCCK
-// JPEGs are converted to RGB, a GIF gives its first frame. TIFF is the exception for
-// orientation: mirrored and upside-down TIFFs are turned top-left (ImageCodecsTiff.cpp
-// says which), and their Orientation item is set to match. The ICC profile item is
-// kept only when it describes RGB data.
+// Decoding applies no colour management and no orientation: every format gives its
+// pixels as stored and keeps its Orientation item, so that a picture saved in any
+// format reads back as it was opened. Alpha is dropped and the colours kept as stored
+// (unassociated alpha is not multiplied in), 16-bit samples are scaled to 8 bits, grey
+// and palette images become B, G, R, CMYK and YCCK JPEGs are converted to RGB, a GIF
+// gives its first frame. The ICC profile item is kept only when it describes RGB data.
 //
 // Sizes come from untrusted headers: a size that ImageSizeAllowed (ImageLimits.h)
 // refuses is refused before anything is allocated, and so is a file too short
@@ -104,7 +104,8 @@ constexpr int32_t kDefaultJpegQuality = 75;
 // Quality 0..100 (clamped) is used by "image/jpeg" only; the JPEG always begins with a
 // JFIF APP0 segment, and carries the ICC profile in APP2 segments. TIFF is written as
 // 8-bit RGB with Deflate compression and the profile as tag 34675, PNG as 8-bit RGB with
-// an iCCP and an eXIf chunk, BMP as 24-bit bottom-up without properties. False for an
+// an iCCP and an eXIf chunk, BMP as 24-bit bottom-up with the profile alone (embedded
+// through a version 5 header). False for an
 // unknown MIME type, pixels that are not 24-bit or empty, or an encoder failure.
 bool EncodeImage(const TZelPixels& pixels, std::string_view mimeType, int32_t quality,
                  const TImageMetadata& metadata, std::vector<uint8_t>& output);

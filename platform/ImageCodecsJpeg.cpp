@@ -13,9 +13,6 @@ namespace quill {
 
 namespace {
 
-// An ICC profile is split over at most 255 APP2 segments of 65519 bytes each.
-constexpr size_t kMaxIccProfileBytes = size_t{255} * 65519;
-
 // The ICC profile of the reader's APP2 segments, their chunks joined in order, in
 // Profile (malloc'ed; the caller frees it). False when there is none or its chunks do
 // not add up.

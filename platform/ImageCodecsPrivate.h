@@ -69,6 +69,10 @@ bool EncodePng(const TZelPixels& pixels, const TImageMetadata& metadata, std::ve
 bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output);
 bool EncodeBmp(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output);
 
+// The largest ICC profile kept: what a JPEG carries, split over at most 255 APP2
+// segments of 65519 bytes each.
+constexpr size_t kMaxIccProfileBytes = size_t{255} * 65519;
+
 // Removes the ICC profile item unless it describes RGB data: the decoders hand out RGB
 // whatever the file held, and a grey or CMYK profile would misdescribe it. A profile
 // is kept when its header is whole, names RGB data and gives its own length.

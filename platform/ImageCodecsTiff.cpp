@@ -3,10 +3,12 @@
 // horizontal differencing, so that the EXIF and GPS directories go out byte for byte
 // (libtiff would turn rationals into floating point and refuse tags it does not know).
 //
-// Orientation: the RGBA reader can flip rows and columns but not swap them. Pictures
-// stored mirrored or upside down (orientations 2-4) are turned top-left and their
-// Orientation item says 1, so a save does not turn them again; those that need a
-// quarter turn (5-8) are decoded as stored and keep their Orientation, as JPEGs do.
+// Pixels are decoded as stored, whatever the Orientation tag says, as every other
+// format is: the tag stays among the property items, so a picture saved again reads
+// back as it was opened.
+//
+// Alpha is dropped. The RGBA reader would premultiply unassociated alpha; its colours
+// are kept as stored instead, as the PNG reader keeps them.
 
 #include <tiffio.h>
 #include <zlib.h>
@@ -104,16 +106,34 @@ struct TRgbaImage {
   }
 };
 
-// The pixels through libtiff's RGBA reader, a strip's (or a tile row's) rows at a time
-// into Sink, turned to Wanted (see the top of this file). Mapped: the data is in memory
-// and libtiff reads it in place (TiffMap).
-bool ReadTiffPixels(TIFF* tiff, bool mapped, uint32_t width, uint32_t height, int wanted, bool flipped,
-                    TPixelSink& sink) {
+// Makes the RGBA reader take unassociated alpha as associated, so that it keeps the
+// stored colours instead of multiplying them by alpha. False when the tag cannot be set.
+bool KeepUnassociatedColours(TIFF* tiff) {
+  uint16_t count = 0;
+  uint16_t* kinds = nullptr;
+  if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &count, &kinds) != 1 || count == 0 ||
+      kinds[0] != EXTRASAMPLE_UNASSALPHA) {
+    return true;
+  }
+  // A copy: setting the tag frees the array libtiff handed out.
+  std::vector<uint16_t> associated(kinds, kinds + count);
+  associated[0] = EXTRASAMPLE_ASSOCALPHA;
+  return TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, count, associated.data()) == 1;
+}
+
+// The pixels through libtiff's RGBA reader, as stored, a strip's (or a tile row's) rows
+// at a time into Sink. Mapped: the data is in memory and libtiff reads it in place
+// (TiffMap).
+bool ReadTiffPixels(TIFF* tiff, bool mapped, uint32_t width, uint32_t height, TPixelSink& sink) {
   char message[1024];
   TRgbaImage rgba;
-  if (TIFFRGBAImageOK(tiff, message) != 1 || TIFFRGBAImageBegin(&rgba.Image, tiff, 1, message) != 1) return false;
+  if (!KeepUnassociatedColours(tiff) || TIFFRGBAImageOK(tiff, message) != 1 ||
+      TIFFRGBAImageBegin(&rgba.Image, tiff, 1, message) != 1) {
+    return false;
+  }
   rgba.Begun = true;
-  rgba.Image.req_orientation = static_cast<uint16_t>(wanted);
+  // Asking for the file's own orientation makes the reader flip nothing.
+  rgba.Image.req_orientation = rgba.Image.orientation;
   // Whole strips or tile rows at a time: a part of one would decode it again per part.
   uint32_t block = 0;
   if (TIFFIsTiled(tiff)) {
@@ -138,8 +158,7 @@ bool ReadTiffPixels(TIFF* tiff, bool mapped, uint32_t width, uint32_t height, in
   if (!sink.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height))) return false;
   for (uint32_t first = 0; first < height; first += chunk) {
     const uint32_t rows = std::min(chunk, height - first);
-    // A picture stored bottom-up is read from the file's end: its last rows come first.
-    rgba.Image.row_offset = static_cast<int>(flipped ? height - first - rows : first);
+    rgba.Image.row_offset = static_cast<int>(first);
     rgba.Image.col_offset = 0;
     if (TIFFRGBAImageGet(&rgba.Image, raster.data(), width, rows) != 1) return false;
     int64_t stride = 0;
@@ -175,21 +194,14 @@ bool DecodeTiff(TImageSource& data, TDecodeRequest& request) {
   }
   request.Width = static_cast<int32_t>(width);
   request.Height = static_cast<int32_t>(height);
-  uint16_t orientation = ORIENTATION_TOPLEFT;
-  TIFFGetFieldDefaulted(handle.Tiff, TIFFTAG_ORIENTATION, &orientation);
-  const bool turnedUpright = orientation <= ORIENTATION_BOTLEFT;
   if (request.Metadata != nullptr) {
     TImagePropertyList& items = request.Metadata->Items;
     ReadExifProperties(data, false, items);
-    if (turnedUpright) SetTopLeftOrientation(items);
     KeepRgbIccProfile(items);
     PropertyResolution(items, request.Metadata->HorizontalResolution, request.Metadata->VerticalResolution);
   }
   if (request.Pixels == nullptr) return true;
-  // Asking for the file's own orientation makes the reader flip nothing.
-  const int wanted = turnedUpright ? ORIENTATION_TOPLEFT : orientation;
-  const bool flipped = orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT;
-  return ReadTiffPixels(handle.Tiff, !data.Memory().empty(), width, height, wanted, flipped, *request.Pixels);
+  return ReadTiffPixels(handle.Tiff, !data.Memory().empty(), width, height, *request.Pixels);
 }
 
 bool EncodeTiff(const TZelPixels& pixels, const TImageMetadata& metadata, std::vector<uint8_t>& output) {

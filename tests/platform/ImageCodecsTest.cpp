@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
@@ -253,7 +254,72 @@ TEST_F(ImageCodecs, ReadsPngOfEveryColourTypeAndDepth) {
   }
 }
 
-TEST_F(ImageCodecs, ReadsTiledSixteenBitTiffTopLeft) {
+// An 8 x 8 TIFF of colour (200, 100, 50) whose alpha runs 0..252 across the pixels,
+// of the given Depth, planar configuration and kind of alpha; associated alpha stores
+// the colour multiplied by alpha, as the kind says.
+void WriteAlphaTiff(const fs::path& fileName, int depth, bool separate, uint16_t kind) {
+  TIFF* tiff = TIFFOpen(fileName.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 8);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 8);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, depth);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &kind);
+  const int scale = depth == 16 ? 257 : 1;
+  for (int plane = 0; plane < (separate ? 4 : 1); ++plane) {
+    for (uint32_t y = 0; y < 8; ++y) {
+      std::vector<uint16_t> samples;
+      for (int x = 0; x < 8; ++x) {
+        const int alpha = (static_cast<int>(y) * 8 + x) * 4;
+        for (const int colour : {200, 100, 50}) {
+          samples.push_back(static_cast<uint16_t>(kind == EXTRASAMPLE_ASSOCALPHA ? colour * alpha / 255 : colour));
+        }
+        samples.push_back(static_cast<uint16_t>(alpha));
+      }
+      std::vector<uint8_t> row;
+      for (size_t i = 0; i < samples.size(); ++i) {
+        if (separate && static_cast<int>(i % 4) != plane) continue;
+        const uint32_t value = uint32_t{samples[i]} * scale;
+        row.push_back(static_cast<uint8_t>(value));
+        if (depth == 16) row.push_back(static_cast<uint8_t>(value >> 8));
+      }
+      ASSERT_EQ(TIFFWriteScanline(tiff, row.data(), y, static_cast<uint16_t>(plane)), 1);
+    }
+  }
+  TIFFClose(tiff);
+}
+
+// Unassociated alpha is dropped and the stored colours kept, as a PNG's are; associated
+// alpha gives the stored (multiplied) colours as well.
+TEST_F(ImageCodecs, TiffAlphaIsDroppedAndTheStoredColoursKept) {
+  for (const uint16_t kind : {uint16_t{EXTRASAMPLE_UNASSALPHA}, uint16_t{EXTRASAMPLE_ASSOCALPHA}}) {
+    for (const int depth : {8, 16}) {
+      for (const bool separate : {false, true}) {
+        SCOPED_TRACE("alpha " + std::to_string(kind) + ", " + std::to_string(depth) + " bits" +
+                     (separate ? ", planes" : ""));
+        WriteAlphaTiff(Path("alpha.tif"), depth, separate, kind);
+        TZelLTBitmap image;
+        quill::TImageRawFormat format;
+        quill::TImageMetadata metadata;
+        ASSERT_TRUE(quill::LoadImageFile(Path("alpha.tif"), image, format, metadata));
+        for (int32_t y = 0; y < 8; ++y) {
+          for (int32_t x = 0; x < 8; ++x) {
+            const int alpha = (y * 8 + x) * 4;
+            const int factor = kind == EXTRASAMPLE_ASSOCALPHA ? alpha : 255;
+            const uint8_t* p = image.GetPixels().GetPixelAddress(x, y);
+            ASSERT_EQ((std::array<int, 3>{p[2], p[1], p[0]}),
+                      (std::array<int, 3>{200 * factor / 255, 100 * factor / 255, 50 * factor / 255}))
+                << x << ", " << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ImageCodecs, ReadsTiledSixteenBitTiffAsStored) {
   TIFF* tiff = TIFFOpen(Path("tiles.tif").c_str(), "w");
   ASSERT_NE(tiff, nullptr);
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 20);
@@ -287,11 +353,14 @@ TEST_F(ImageCodecs, ReadsTiledSixteenBitTiffTopLeft) {
   EXPECT_EQ(format, quill::TImageRawFormat::Tiff);
   ASSERT_EQ(image.GetWidth(), 20);
   ASSERT_EQ(image.GetHeight(), 18);
-  // Stored bottom-up: the image's top row is the file's last row (17).
-  const uint8_t* p = image.GetPixels().GetPixelAddress(10, 0);
-  EXPECT_EQ(p[2], 10000 >> 8);  // the RGBA reader keeps the high byte
-  EXPECT_EQ(p[1], 17000 >> 8);
-  EXPECT_EQ(p[0], 255);
+  // Rows as stored, though the file says they run bottom-up.
+  for (const int32_t y : {0, 15, 16, 17}) {
+    const uint8_t* p = image.GetPixels().GetPixelAddress(19, y);
+    EXPECT_EQ(p[2], 19000 >> 8);  // the RGBA reader keeps the high byte
+    EXPECT_EQ(p[1], (y * 1000) >> 8);
+    EXPECT_EQ(p[0], 255);
+  }
+  EXPECT_EQ(quill::FindProperty(metadata.Items, quill::kPropertyOrientation)->Value[0], ORIENTATION_BOTLEFT);
 }
 
 // The picture a viewer shows of a Width x Height raster (one value a pixel, rows in
@@ -341,7 +410,7 @@ std::vector<uint32_t> TiffAsShown(const fs::path& fileName) {
   return AsShown(stored, static_cast<int>(width), static_cast<int>(height), orientation);
 }
 
-TEST_F(ImageCodecs, TiffOfEveryOrientationIsSavedAsItIsShown) {
+TEST_F(ImageCodecs, TiffOfEveryOrientationIsReadAsStoredAndSavedAsItIsShown) {
   constexpr int kWidth = 3, kHeight = 2;
   std::vector<uint32_t> stored;
   for (int i = 0; i < kWidth * kHeight; ++i) stored.push_back(0x102030u * (i + 1));
@@ -372,11 +441,11 @@ TEST_F(ImageCodecs, TiffOfEveryOrientationIsSavedAsItIsShown) {
     quill::TImageRawFormat format;
     quill::TImageMetadata metadata;
     ASSERT_TRUE(quill::LoadImageFile(Path("in.tif"), image, format, metadata));
+    // The pixels as stored, with the item that says how to show them.
+    EXPECT_EQ(Raster(image.GetPixels()), stored) << orientation;
     const quill::TImagePropertyItem* item = quill::FindProperty(metadata.Items, quill::kPropertyOrientation);
     ASSERT_NE(item, nullptr);
-    const int told = item->Value[0];
-    EXPECT_EQ(told, orientation <= 4 ? 1 : orientation);  // flips are undone, quarter turns kept
-    EXPECT_EQ(AsShown(Raster(image.GetPixels()), image.GetWidth(), image.GetHeight(), told), expected) << orientation;
+    EXPECT_EQ(item->Value[0], orientation);
     ASSERT_TRUE(quill::SaveImageFile(Path("out.tif"), image.GetPixels(), "image/tiff", -1, metadata));
     EXPECT_EQ(TiffAsShown(Path("out.tif")), expected) << orientation;
     // The EXIF of a JPEG made from it tells the same.
@@ -384,7 +453,7 @@ TEST_F(ImageCodecs, TiffOfEveryOrientationIsSavedAsItIsShown) {
     ASSERT_TRUE(quill::EncodeImage(image.GetPixels(), "image/jpeg", 90, metadata, jpeg));
     quill::TImageMetadata jpegMetadata;
     ASSERT_TRUE(quill::DecodeImage(jpeg, image, format, jpegMetadata));
-    EXPECT_EQ(quill::FindProperty(jpegMetadata.Items, quill::kPropertyOrientation)->Value[0], told);
+    EXPECT_EQ(quill::FindProperty(jpegMetadata.Items, quill::kPropertyOrientation)->Value[0], orientation);
   }
 }
 
@@ -594,6 +663,161 @@ TEST_F(ImageCodecs, ReadsBmpRunLengthsBitFieldsAndTopDownRows) {
   ASSERT_TRUE(quill::DecodeImage(mono, image, format, metadata));
   EXPECT_EQ(image.GetPixels().GetPixelAddress(7, 0)[0], 0);
   EXPECT_EQ(image.GetPixels().GetPixelAddress(8, 0)[0], 255);
+}
+
+// A file whose pixels would come from its own headers or palette, or whose runs go
+// past the picture, is refused; an index beyond a short palette is black.
+TEST_F(ImageCodecs, BmpsThatPointIntoTheirHeadersOrRunPastThePictureAreRefused) {
+  TZelLTBitmap image;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  const auto decodes = [&](const std::vector<uint8_t>& bytes) { return quill::DecodeImage(bytes, image, format, metadata); };
+
+  // 24 bits, 2 x 2: the pixels offset at 54 read; at 30, inside the info header, not.
+  std::vector<uint8_t> rgb = BmpHeader(2, 2, 24, 0, 0, 54);
+  rgb.insert(rgb.end(), 16, 0x80);
+  EXPECT_TRUE(decodes(rgb));
+  std::vector<uint8_t> intoHeader = rgb;
+  intoHeader[10] = 30;
+  EXPECT_FALSE(decodes(intoHeader));
+  EXPECT_TRUE(image.IsEmpty());
+
+  // 8 bits with a palette of 4 entries (54..69): an offset of 62 points into it.
+  std::vector<uint8_t> palette = BmpHeader(4, 1, 8, 0, 4, 70);
+  palette.insert(palette.end(), {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 9, 9, 9, 0});
+  palette.insert(palette.end(), {0, 1, 2, 7});  // index 7 lies beyond the palette
+  ASSERT_TRUE(decodes(palette));
+  EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 0)[2], 255);
+  EXPECT_EQ(image.GetPixels().GetPixelAddress(1, 0)[1], 255);
+  EXPECT_EQ((std::vector<uint8_t>(image.GetPixels().GetPixelAddress(3, 0), image.GetPixels().GetPixelAddress(3, 0) + 3)),
+            (std::vector<uint8_t>{0, 0, 0}));
+  std::vector<uint8_t> intoPalette = palette;
+  intoPalette[10] = 62;
+  EXPECT_FALSE(decodes(intoPalette));
+
+  // The old 12-byte header gives no colour count: its palette is what lies before the
+  // pixels, here 2 entries of 3 bytes (26..31); before 26 the offset is in the header.
+  std::vector<uint8_t> core = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0, 0, 12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 8, 0};
+  core.insert(core.end(), {0, 0, 255, 0, 255, 0});
+  core.insert(core.end(), {1, 5, 0, 0});
+  ASSERT_TRUE(decodes(core));
+  EXPECT_EQ(image.GetPixels().GetPixelAddress(0, 0)[1], 255);
+  EXPECT_EQ(image.GetPixels().GetPixelAddress(1, 0)[1], 0);  // beyond the 2 entries
+  core[10] = 24;
+  EXPECT_FALSE(decodes(core));
+
+  // RLE8 and RLE4, 4 x 2: runs and literals that end at the right edge read; one more
+  // pixel, in a run or a literal, goes past it.
+  struct TRle {
+    uint16_t Bits;
+    uint32_t Compression;
+    std::vector<uint8_t> Data;
+    bool Fits;
+  };
+  const TRle runs[] = {
+      {8, 1, {4, 1, 0, 0, 0, 4, 1, 0, 1, 0, 0, 1}, true},
+      {8, 1, {5, 1, 0, 1}, false},
+      {8, 1, {2, 1, 0, 3, 1, 1, 1, 0, 0, 1}, false},
+      {8, 1, {0, 2, 3, 0, 2, 1, 0, 1}, false},  // a move to column 3, then two pixels
+      {4, 2, {4, 0x10, 0, 0, 0, 4, 0x11, 0x11, 0, 1}, true},
+      {4, 2, {5, 0x10, 0, 1}, false},
+      {4, 2, {0, 5, 0x10, 0x10, 0x10, 0, 0, 1}, false},
+  };
+  for (const TRle& rle : runs) {
+    std::vector<uint8_t> bytes = BmpHeader(4, 2, rle.Bits, rle.Compression, 2, 54 + 8);
+    bytes.insert(bytes.end(), {0, 0, 0, 0, 0, 0, 255, 0});
+    bytes.insert(bytes.end(), rle.Data.begin(), rle.Data.end());
+    EXPECT_EQ(decodes(bytes), rle.Fits) << rle.Bits << " bits, " << rle.Data.size() << " bytes";
+  }
+}
+
+// Bit-field channels are scaled to 8 bits rounded to nearest: (v * 255 + max / 2) / max,
+// so that full and empty channels give 255 and 0 and the levels between land where the
+// BMP suite's reference renderings put them.
+TEST_F(ImageCodecs, BmpBitFieldsAreScaledWithRounding) {
+  struct TCase {
+    uint16_t Bits;
+    std::vector<uint32_t> Masks;  // red, green, blue
+    uint32_t Pixel;
+    std::array<int, 3> Rgb;
+  };
+  const TCase cases[] = {
+      {16, {0xF800, 0x07E0, 0x001F}, 3u << 11 | 32u << 5 | 31u, {25, 130, 255}},  // 24.7, 129.5, 255
+      {16, {0x7C00, 0x03E0, 0x001F}, 1u << 10 | 16u << 5 | 0u, {8, 132, 0}},     // 8.2, 131.6, 0
+      {32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 513u << 20 | 2u << 10 | 1023u, {128, 0, 255}},
+      {32, {0xFFFFFFFF, 0, 0}, 0xFFFFFFFF, {255, 0, 0}},  // a channel of all 32 bits
+      {32, {0xFFFFFFFE, 0, 1}, 0x80000001, {128, 0, 255}},
+  };
+  for (const TCase& c : cases) {
+    std::vector<uint8_t> bytes = BmpHeader(1, 1, c.Bits, 3, 0, 54 + 12);
+    for (const uint32_t mask : c.Masks) {
+      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(mask >> (8 * i)));
+    }
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(i < c.Bits / 8 ? c.Pixel >> (8 * i) : 0));
+    TZelLTBitmap image;
+    quill::TImageRawFormat format;
+    quill::TImageMetadata metadata;
+    ASSERT_TRUE(quill::DecodeImage(bytes, image, format, metadata)) << std::hex << c.Pixel;
+    const uint8_t* p = image.GetPixels().GetPixelAddress(0, 0);
+    EXPECT_EQ((std::array<int, 3>{p[2], p[1], p[0]}), c.Rgb) << std::hex << c.Pixel;
+  }
+}
+
+// A BMP with a 124-byte (version 5) header: 2 x 1 pixels at 24 bits, then, when given,
+// an embedded profile after the pixels.
+std::vector<uint8_t> BmpV5(const std::vector<uint8_t>& profile, uint32_t profileAt = 0) {
+  std::vector<uint8_t> d = {'B', 'M'};
+  auto put = [&d](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) d.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const uint32_t pixelsAt = 14 + 124;
+  put(pixelsAt + 8 + static_cast<uint32_t>(profile.size()), 4), put(0, 4), put(pixelsAt, 4);
+  put(124, 4), put(2, 4), put(1, 4), put(1, 2), put(24, 2), put(0, 4), put(8, 4), put(2835, 4), put(2835, 4);
+  put(0, 4), put(0, 4);
+  for (int i = 0; i < 4; ++i) put(0, 4);                   // masks
+  put(profile.empty() ? 0x73524742 : 0x4D424544, 4);       // 'sRGB' or 'MBED'
+  for (int i = 0; i < 12; ++i) put(0, 4);                  // end points, gamma
+  put(4, 4);                                               // intent
+  put(profile.empty() ? 0 : (profileAt != 0 ? profileAt : 124 + 8), 4);
+  put(static_cast<uint32_t>(profile.size()), 4), put(0, 4);
+  d.insert(d.end(), {10, 20, 30, 40, 50, 60, 0, 0});
+  d.insert(d.end(), profile.begin(), profile.end());
+  return d;
+}
+
+// A version 5 BMP's embedded profile is kept like a JPEG's or a PNG's: it travels into
+// every format, BMP included; a profile that lies outside the file is left out.
+TEST_F(ImageCodecs, BmpEmbeddedProfileTravelsThroughEveryFormat) {
+  const std::vector<uint8_t> profile = quill::MakeIccProfile("Quillmere wide RGB", "RGB ", 300);
+  TZelLTBitmap image;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::DecodeImage(BmpV5(profile), image, format, metadata));
+  EXPECT_EQ(image.GetPixels().GetPixelAddress(1, 0)[2], 60);
+  const quill::TImagePropertyItem* item = quill::FindProperty(metadata.Items, quill::kPropertyIccProfile);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->Value, profile);
+
+  for (const char* mime : {"image/jpeg", "image/png", "image/tiff", "image/bmp"}) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(quill::EncodeImage(image.GetPixels(), mime, 90, metadata, bytes)) << mime;
+    TZelLTBitmap again;
+    quill::TImageMetadata back;
+    ASSERT_TRUE(quill::DecodeImage(bytes, again, format, back)) << mime;
+    item = quill::FindProperty(back.Items, quill::kPropertyIccProfile);
+    ASSERT_NE(item, nullptr) << mime;
+    EXPECT_EQ(item->Value, profile) << mime;
+  }
+  // Without a profile a BMP keeps the plain 40-byte header.
+  std::vector<uint8_t> plain;
+  ASSERT_TRUE(quill::EncodeImage(image.GetPixels(), "image/bmp", -1, {}, plain));
+  EXPECT_EQ(plain[14], 40);
+
+  // A profile that runs out of the file is left out; the picture reads.
+  for (const uint32_t at : {uint32_t{124 + 8 + 1}, uint32_t{0xFFFFFF00}}) {
+    ASSERT_TRUE(quill::DecodeImage(BmpV5(profile, at), image, format, metadata)) << at;
+    EXPECT_EQ(quill::FindProperty(metadata.Items, quill::kPropertyIccProfile), nullptr) << at;
+  }
 }
 
 TEST_F(ImageCodecs, DecodesGreyAndProgressiveJpegs) {

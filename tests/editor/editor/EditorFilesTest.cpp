@@ -324,12 +324,20 @@ TEST_F(EditorFilesTest, EveryFailedOpenNamesTheFile) {
                                0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0};
   huge.resize(4096, 0x80);
   quill::WriteBytes(folder_ / "huge.bmp", huge);
+  // A 2 x 2 bitmap whose pixels would start inside its own info header (at 30).
+  std::vector<uint8_t> inside(huge.begin(), huge.begin() + 54);
+  inside[10] = 30;
+  inside[18] = 2, inside[19] = 0, inside[20] = 0;
+  inside[22] = 2, inside[23] = 0, inside[24] = 0;
+  inside.resize(54 + 16, 0x80);
+  quill::WriteBytes(folder_ / "inside.bmp", inside);
   quill::WriteBytes(folder_ / "locked.jpg", jpeg);
   ::chmod((folder_ / "locked.jpg").c_str(), 0);
   fs::create_directories(folder_ / "folder.jpg");
   ASSERT_EQ(::mkfifo((folder_ / "pipe.jpg").c_str(), 0600), 0);
 
-  std::vector<const char*> names = {"missing.jpg", "half.jpg", "text.jpg", "huge.bmp", "folder.jpg", "pipe.jpg"};
+  std::vector<const char*> names = {"missing.jpg", "half.jpg", "text.jpg", "huge.bmp", "inside.bmp", "folder.jpg",
+                                    "pipe.jpg"};
   if (::geteuid() != 0) names.push_back("locked.jpg");  // root reads it anyway
   for (const char* name : names) {
     SCOPED_TRACE(name);
