@@ -7,6 +7,11 @@
 //   stroke alone (TWireEraserStroke) are timed in the same run. Counters: both
 //   medians in microseconds, their ratio, and the stroke's undo record beside the two
 //   copies of its union rectangle and beside the photo.
+// - BM_FirstWireEraserPress: the first press (Size 25) on the photo as a load leaves
+//   it, from the view's mouse down to the dab in the live image. Arg 1: the idle-time
+//   preparation ran before, as the second after the first paint lets it (counter: its
+//   longest slice); arg 0, the cold case: none ran, so the press makes the copies on
+//   freshly mapped memory. Counter later_press_ms: the next press, prepared again.
 // - BM_RepaintDabAt16: the repaint of one dab's device rectangle with the view at 16/1.
 // - BM_HandInpaintingPointerMove: one pointer move while filling at Size 100, both
 //   previews drawn.
@@ -166,6 +171,52 @@ void BM_WireEraserStroke(benchmark::State& state) {
   state.counters["photo_bytes"] = 3.0 * kWidth * kHeight;
 }
 BENCHMARK(BM_WireEraserStroke)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Runs the document's idle-time preparation to its end; appends each slice's time.
+void Prepare(TZelGraphicsDocument& document, std::vector<double>& slices) {
+  for (bool more = true; more;) {
+    const Clock::time_point start = Clock::now();
+    more = document.PrepareSlice(TZelGraphicsDocument::kPrepareSliceBytes);
+    slices.push_back(Milliseconds(Clock::now() - start));
+  }
+}
+
+void BM_FirstWireEraserPress(benchmark::State& state) {
+  Program& program = TheProgram();
+  GraphicsEditor->SetActiveTool(WireEraserTool);
+  WireEraserTool->SetSize(25);
+  program.view->SetZoom(1, 1);
+  TZelGraphicsDocument& document = *program.document;
+  TZelGraphicsView& view = *program.view;
+  const quill::TPoint first = program.Device({3000, WireRow(3000)});
+  const quill::TPoint second = program.Device({3100, WireRow(3100)});
+  std::vector<double> slices;
+  std::vector<double> later;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // As a load leaves the photo: the original image and the committed copy share it.
+    document.SetOriginalToCurrent();
+    document.SyncCommittedCopy();
+    if (state.range(0) != 0) Prepare(document, slices);
+    state.ResumeTiming();
+    view.MouseDown(quill::mbLeft, quill::ssLeft, first);
+    state.PauseTiming();
+    view.MouseUp(quill::mbLeft, 0, first);
+    Prepare(document, slices);
+    const Clock::time_point start = Clock::now();
+    view.MouseDown(quill::mbLeft, quill::ssLeft, second);
+    later.push_back(Milliseconds(Clock::now() - start));
+    view.MouseUp(quill::mbLeft, 0, second);
+    GraphicsEditor->UndoClick();
+    GraphicsEditor->UndoClick();
+    state.ResumeTiming();
+  }
+  state.counters["later_press_ms"] = Median(later);
+  state.counters["longest_slice_ms"] = slices.empty() ? 0 : *std::max_element(slices.begin(), slices.end());
+}
+BENCHMARK(BM_FirstWireEraserPress)->ArgName("prepared")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_RepaintDabAt16(benchmark::State& state) {
   Program& program = TheProgram();

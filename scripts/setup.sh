@@ -7,7 +7,7 @@
 # de_DE.UTF-8 locale that the tests use is generated) and non-zero otherwise. Sourcing it defines the function quill_setup (the same check, to run
 # again), quill_setup_fuzz (the same for what fuzz/run.sh needs besides: clang and
 # its fuzzer runtime) and quill_setup_bench (the Python libraries that the comparison
-# benchmarks time against: OpenCV, NumPy, Pillow), and changes none of the caller's shell options or variables.
+# benchmarks time against: OpenCV, NumPy, Pillow; stress-ng for measuring under load), and changes none of the caller's shell options or variables.
 # Installing needs root.
 
 quill_setup() {
@@ -52,7 +52,8 @@ quill_setup_fuzz() {
 }
 
 quill_setup_bench() {
-  quill_install python3-opencv python3-numpy python3-pil
+  # stress-ng keeps CPUs busy beside a measurement taken under load.
+  quill_install python3-opencv python3-numpy python3-pil stress-ng
 }
 
 # quill_install PACKAGE...: installs those of the packages that are missing.

@@ -1,6 +1,8 @@
 #include "ZelGraphicsDocument.h"
 
+#include <QCoreApplication>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -41,6 +43,19 @@ bool SamePixels(const TZelPixels& a, const TZelPixels& b) {
   return true;
 }
 
+// Copies Source's rows from Ready on into Target (of the same bounds and format), at
+// least one row and about Budget bytes; Ready counts the rows done. True when the
+// last row is done.
+bool CopyRows(const TZelPixels& source, TZelPixels& target, int32_t& ready, int64_t budget) {
+  const int64_t rowBytes = std::max<int64_t>(source.Stride(), 1);
+  const int64_t rows = std::clamp<int64_t>(budget / rowBytes, 1, int64_t{source.Height()} - ready);
+  const quill::TRect band{source.Left(), source.Top() + ready, source.Left() + source.Width(),
+                          static_cast<int32_t>(source.Top() + ready + rows)};
+  target.CopyRect(band.Left, band.Top, source, band);
+  ready += static_cast<int32_t>(rows);
+  return ready >= source.Height();
+}
+
 }  // namespace
 
 TZelGraphicsDocument::TZelGraphicsDocument(TZelEditor* editor)
@@ -71,18 +86,69 @@ TZelGraphicsView* TZelGraphicsDocument::GetGraphicsView() const {
   return static_cast<TZelGraphicsView*>(view);
 }
 
-void TZelGraphicsDocument::SyncCommittedCopy() { Recommit(); }
+void TZelGraphicsDocument::SyncCommittedCopy() {
+  // The current image may have changed from outside: nothing prepared from it, and no
+  // knowledge of its pixels, holds any more.
+  DropPreparation();
+  FOriginalMatches = false;
+  Recommit();
+}
+
+void TZelGraphicsDocument::CommitRect(const quill::TRect& rect) {
+  const TZelPixels& live = CurrentImage.GetPixels();
+  if (!FCommittedShared) {
+    if (FCommittedBlock.GetBounds() == live.GetBounds() && FCommittedBlock.PixelFormat() == live.PixelFormat()) {
+      FCommittedBlock.CopyRect(rect.Left, rect.Top, live, rect);
+    } else {
+      Recommit();
+    }
+    return;
+  }
+  // Without a block of its own the committed copy views the live image from now on;
+  // a block being prepared takes the rectangle too, wherever its copy has got to.
+  if (FCommittedRows > 0) FCommittedBlock.CopyRect(rect.Left, rect.Top, live, rect);
+  if (!rect.IsEmpty()) FOriginalMatches = false;
+  AttachViews();
+  SchedulePreparation();
+}
+
+bool TZelGraphicsDocument::NeedsPreparation() const {
+  return !CurrentImage.IsEmpty() && (FOriginalShared || (FCommittedShared && !FOriginalMatches));
+}
+
+bool TZelGraphicsDocument::PrepareSlice(int64_t budget) {
+  if (Running) return false;
+  PrepareRows(budget);
+  return NeedsPreparation();
+}
+
+void TZelGraphicsDocument::SchedulePreparation() {
+  if (!NeedsPreparation() || QCoreApplication::instance() == nullptr) return;
+  if (FPrepareTimer == nullptr) {
+    FPrepareTimer = std::make_unique<QTimer>();
+    FPrepareTimer->setSingleShot(true);
+    FPrepareTimer->setInterval(0);
+    QObject::connect(FPrepareTimer.get(), &QTimer::timeout, FPrepareTimer.get(), [this] {
+      if (PrepareSlice(kPrepareSliceBytes)) FPrepareTimer->start();
+    });
+  }
+  if (!FPrepareTimer->isActive()) FPrepareTimer->start();
+}
 
 void TZelGraphicsDocument::SetOriginalToCurrent() {
+  DropPreparation();
   FOriginalBlock.Clear();
   FOriginalShared = true;
+  FOriginalMatches = false;
   AttachViews();
   // The image as opened: nothing turned yet.
   FTurn = kNoTurn;
 }
 
 bool TZelGraphicsDocument::SetOriginalImage(const TZelPixels& pixels) {
+  DropPreparation();
   FOriginalShared = false;
+  FOriginalMatches = false;
   const bool assigned = FOriginalBlock.AssignPixels(pixels);
   AttachViews();
   return assigned;
@@ -96,6 +162,7 @@ quill::TRect TZelGraphicsDocument::GetBounds() const {
 bool TZelGraphicsDocument::ReshapeImages(const TReshape& reshape) {
   // The committed copy equals CurrentImage here (no operation is running, or the one
   // running has changed nothing yet): its block makes room and is made again after.
+  DropPreparation();
   const bool ownCommittedBlock = !FCommittedShared;
   ShareCommittedCopy();
   TZelLTBitmap originalBefore;
@@ -129,12 +196,14 @@ void TZelGraphicsDocument::EndOperation(const void* requester) {
   Running = false;
   if (requester == this && RunningTool != nullptr) RunningTool->EndOperation();
   DirtyRect = quill::TRect();
+  SchedulePreparation();
 }
 
 void TZelGraphicsDocument::ResetOperation() {
   Running = false;
   RunningTool = nullptr;
   DirtyRect = quill::TRect();
+  SchedulePreparation();
 }
 
 void TZelGraphicsDocument::AddDirtyRect(const quill::TRect& rect, bool replace) {
@@ -255,6 +324,7 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
                  static_cast<int32_t>(std::floor(Selection.Right * sx)),
                  static_cast<int32_t>(std::floor(Selection.Bottom * sy))};
   }
+  DropPreparation();
   // Both new images are made before either replaces its old one, so a failure leaves
   // the document as it was.
   TZelLTBitmap current;
@@ -263,13 +333,16 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
   if (FOriginalShared) {
     // It stays shared; the caller may still want the image as it stood.
     if (previousOriginal != nullptr && !original.AssignPixels(CurrentImage.GetPixels())) return false;
-  } else if (SamePixels(FOriginalBlock.GetPixels(), CurrentImage.GetPixels())) {
+  } else if (FOriginalMatches || SamePixels(FOriginalBlock.GetPixels(), CurrentImage.GetPixels())) {
     if (!original.AssignPixels(current.GetPixels())) return false;
   } else if (!ResampledInto(FOriginalBlock, newWidth, newHeight, original)) {
     return false;
   }
   CurrentImage.Swap(current);
-  if (!FOriginalShared) FOriginalBlock.Swap(original);
+  if (!FOriginalShared) {
+    FOriginalBlock.Swap(original);
+    FOriginalMatches = true;  // a copy of the resampled current image
+  }
   if (previousCurrent != nullptr) previousCurrent->Swap(current);
   if (previousOriginal != nullptr) previousOriginal->Swap(original);
   // The scaled selection may come out empty or inverted (a thin one shrunk), or as
@@ -297,6 +370,7 @@ bool TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& 
   // Both images are made before either replaces its own, so a failure changes
   // nothing; the committed block makes room for them first (restoring is never done
   // inside an operation) and is made again afterwards.
+  DropPreparation();
   const bool ownCommittedBlock = !FCommittedShared;
   ShareCommittedCopy();
   TZelLTBitmap restoredOriginal;
@@ -305,6 +379,7 @@ bool TZelGraphicsDocument::Restore(const TZelPixels& current, const TZelPixels& 
   if (restored) {
     FOriginalBlock.Swap(restoredOriginal);
     FOriginalShared = false;
+    FOriginalMatches = false;
     CurrentImage.Swap(restoredCurrent);
   }
   restoredOriginal.Clear();
@@ -381,6 +456,7 @@ void TZelGraphicsDocument::GeometryChanged() {
     editor->SetHeightStatus(QString::number(CurrentImage.GetHeight()));
   }
   quill::ForEachGraphicsTool([this](TZelGraphicsTool& tool) { tool.DocumentGeometryChanged(this); });
+  SchedulePreparation();
 }
 
 void TZelGraphicsDocument::Recommit() {
@@ -389,18 +465,43 @@ void TZelGraphicsDocument::Recommit() {
 }
 
 bool TZelGraphicsDocument::SeparateImages() {
-  // A block is unused while its view shares CurrentImage's pixels: both are filled
-  // before either view moves to its own.
-  if ((FOriginalShared && !FOriginalBlock.AssignPixels(CurrentImage.GetPixels())) ||
-      (FCommittedShared && !CopyBitmapToBuffer(CurrentImage, FCommittedBlock))) {
-    if (FOriginalShared) FOriginalBlock.Clear();
-    if (FCommittedShared) FCommittedBlock.FreeBits();
-    return false;
+  // One call makes what is left: a shared original, once made, equals CurrentImage,
+  // so the committed copy then views it and needs no block.
+  PrepareRows(INT64_MAX);
+  return !NeedsPreparation();
+}
+
+void TZelGraphicsDocument::PrepareRows(int64_t budget) {
+  if (!NeedsPreparation()) return;
+  const TZelPixels& current = CurrentImage.GetPixels();
+  if (FOriginalShared) {
+    if (FOriginalRows == 0 &&
+        !FOriginalBlock.SetSize(current.Width(), current.Height(), current.PixelFormat())) {
+      return;
+    }
+    if (!CopyRows(current, FOriginalBlock.GetPixels(), FOriginalRows, budget)) return;
+    // The original image as opened equals the current image: the committed copy
+    // views it until the first change is committed.
+    FOriginalShared = false;
+    FOriginalMatches = true;
+    FOriginalRows = 0;
+    AttachViews();
+    return;
   }
-  FOriginalShared = false;
-  FCommittedShared = false;
-  AttachViews();
-  return true;
+  if (FCommittedShared && !FOriginalMatches) {
+    if (FCommittedRows == 0 && !FCommittedBlock.Allocate(current.PixelFormat(), current.GetBounds())) return;
+    if (!CopyRows(current, FCommittedBlock, FCommittedRows, budget)) return;
+    FCommittedShared = false;
+    FCommittedRows = 0;
+    AttachViews();
+  }
+}
+
+void TZelGraphicsDocument::DropPreparation() {
+  if (FOriginalShared && FOriginalRows > 0) FOriginalBlock.Clear();
+  if (FCommittedShared && FCommittedRows > 0) FCommittedBlock.FreeBits();
+  FOriginalRows = 0;
+  FCommittedRows = 0;
 }
 
 void TZelGraphicsDocument::ShareCommittedCopy() {
@@ -414,5 +515,7 @@ void TZelGraphicsDocument::AttachViews() {
     view.Attach(pixels.GetBounds(), pixels.Bits(), pixels.Stride(), pixels.PixelFormat());
   };
   attach(OriginalImage, FOriginalShared ? CurrentImage.GetPixels() : FOriginalBlock.GetPixels());
-  attach(CommittedCopy, FCommittedShared ? CurrentImage.GetPixels() : FCommittedBlock);
+  const TZelPixels& shared =
+      !FOriginalShared && FOriginalMatches ? FOriginalBlock.GetPixels() : CurrentImage.GetPixels();
+  attach(CommittedCopy, FCommittedShared ? shared : FCommittedBlock);
 }

@@ -10,12 +10,20 @@
 //   it equals CurrentImage pixel for pixel.
 // OriginalImage and CommittedCopy are views that anyone may read at any time. After a
 // load they view CurrentImage's own pixels, which they equal, so opening a photo copies
-// none; the first BeginOperation gives each a block of its own before a tool can write,
-// and each keeps its block from then on (only SetOriginalToCurrent, which a load calls,
-// shares the original again). So CurrentImage is written only inside an operation
-// (after BeginOperation) or by the document's own operations, which keep the views in
-// step; whoever replaces its pixels from outside sets the original image and calls
-// SyncCommittedCopy.
+// none. The original image gets a block of its own before a tool can write
+// CurrentImage, and keeps it from then on (only SetOriginalToCurrent, which a load
+// calls, shares the original again). The committed copy views the original's block
+// while the two are known to be equal (from the load until the first change is
+// committed), else CurrentImage's pixels outside an operation, until it has a block of
+// its own; every operation begins with it viewing a block that CurrentImage is not.
+// So CurrentImage is written only inside an operation (after BeginOperation) or by the
+// document's own operations, which keep the views in step; whoever replaces its pixels
+// from outside sets the original image and calls SyncCommittedCopy.
+//
+// Those blocks are made in idle time, a slice of rows at a time (PrepareSlice, driven
+// by a zero-interval timer that the view's first paint, every end of an operation and
+// every geometry change start), so that neither opening a photo nor the first press
+// of a tool waits for fresh memory; BeginOperation finishes whatever is left.
 // Beside them: the image's property items (EXIF and the like), the lossless-JPEG
 // object that mirrors every geometry change so that a JPEG can be saved back without
 // recompression, the selection, and the state of the one tool operation that may run.
@@ -66,6 +74,7 @@
 #include "ZelProperties.h"
 #include "ZelTypes.h"
 
+class QTimer;
 class TZelCommandState;
 class TZelGraphicsTool;
 class TZelGraphicsView;
@@ -124,6 +133,23 @@ class TZelGraphicsDocument : public TZelDocument {
   // cannot be had), else copied. Whoever replaces CurrentImage from outside (the format
   // table after every successful load) calls it.
   void SyncCommittedCopy();
+  // The live image's Rect is final, outside an operation (a commit, an undo or a redo
+  // step): the committed copy takes it, or views the live image from now on while it
+  // has no block of its own.
+  void CommitRect(const quill::TRect& rect);
+  // Whether a block for the next operation is still to be made (see the top of this
+  // file).
+  bool NeedsPreparation() const;
+  // Outside an operation: copies about Budget bytes (at least a row) of the block
+  // still to be made. True while more remains; false when done, during an operation,
+  // or when the block cannot be had (BeginOperation then tries once more and refuses).
+  bool PrepareSlice(int64_t budget);
+  // Starts the idle-time preparation when a block is still to be made (needs a Qt
+  // application; nothing without one).
+  void SchedulePreparation();
+  // The bytes one idle slice copies: one huge page, a millisecond or two of fresh
+  // memory, so that input arriving meanwhile hardly waits.
+  static constexpr int64_t kPrepareSliceBytes = int64_t{2} << 20;
   // The original image := CurrentImage, sharing its pixels until the next operation,
   // as every load ends.
   void SetOriginalToCurrent();
@@ -224,10 +250,14 @@ class TZelGraphicsDocument : public TZelDocument {
   // cannot be had leaves the committed copy sharing CurrentImage's pixels (see the top
   // of this file), so this cannot fail.
   void Recommit();
-  // Gives the original image and the committed copy blocks of their own where they
-  // still share CurrentImage's, before anyone writes it. False, both still shared,
-  // when either block cannot be had.
+  // Finishes the blocks the next operation needs (see the top of this file), before
+  // anyone writes CurrentImage. False, the views unchanged, when a block cannot be had.
   [[nodiscard]] bool SeparateImages();
+  // Copies about Budget bytes of the block being made: the original's while it shares
+  // CurrentImage's pixels, else the committed copy's while it needs one.
+  void PrepareRows(int64_t budget);
+  // Forgets a block half made: the current image is about to change.
+  void DropPreparation();
   // The committed copy shares CurrentImage's pixels and its own block is released:
   // room for a geometry change, valid only outside a running operation.
   void ShareCommittedCopy();
@@ -253,7 +283,15 @@ class TZelGraphicsDocument : public TZelDocument {
   TZelLTBitmap FOriginalBlock;
   TZelPixelBuffer FCommittedBlock;
   bool FOriginalShared = true;
+  // No block of its own: the committed copy views the original's (while
+  // FOriginalMatches) or CurrentImage's.
   bool FCommittedShared = true;
+  // The original's own block equals the committed image pixel for pixel.
+  bool FOriginalMatches = false;
+  // The rows of a block being made that are copied so far.
+  int32_t FOriginalRows = 0;
+  int32_t FCommittedRows = 0;
+  std::unique_ptr<QTimer> FPrepareTimer;
   // The quarter turns and mirrors since the image was opened, composed.
   TTurn FTurn = kNoTurn;
 };

@@ -81,12 +81,7 @@ void TZelGraphicsTool::CommitOperation() {
     return;
   }
   Document->AddCommandState(std::move(state));
-  TZelPixels& committed = Document->CommittedCopy;
-  if (committed.GetBounds() == Live->GetBounds() && committed.PixelFormat() == Live->PixelFormat()) {
-    committed.CopyRect(rect.Left, rect.Top, *Live, rect);
-  } else {
-    Document->SyncCommittedCopy();
-  }
+  Document->CommitRect(rect);
 }
 
 bool TZelGraphicsTool::BeginOperation(TZelGraphicsView* view) {
@@ -262,16 +257,10 @@ int64_t TZelGraphicsCommandState::GetSize() const {
 }
 
 void TZelGraphicsCommandState::Apply(const TZelPixels& pixels) {
-  TZelPixels& live = Document->GetCurrentPixels();
-  live.CopyFrom(pixels);
+  Document->GetCurrentPixels().CopyFrom(pixels);
   Document->InvalidateImageRect(pixels.GetBounds());
   // Outside a running operation the committed copy equals the live image everywhere
-  // else, so copying the record's rectangle keeps them equal: no whole-image copy per
-  // step. Only a committed copy of another size takes the whole image.
-  TZelPixels& committed = Document->CommittedCopy;
-  if (committed.GetBounds() == live.GetBounds() && committed.PixelFormat() == live.PixelFormat()) {
-    committed.CopyFrom(pixels);
-  } else {
-    Document->SyncCommittedCopy();
-  }
+  // else, so taking the record's rectangle keeps them equal: no whole-image copy per
+  // step.
+  Document->CommitRect(pixels.GetBounds());
 }

@@ -170,6 +170,9 @@ void TZelGraphicDocumentView::PaintContent(TZelViewCanvas& canvas) {
   const quill::TRect dest = canvas.GetMapMode().LogicalToDeviceRect(source);
   Document->CurrentImage.Draw(canvas.GetDeviceContext(), dest, source, canvas.GetClipBox());
   canvas.ExcludeClipRect(dest);
+  // The photo is on screen: what the first edit needs is made from now on, in idle
+  // time, instead of delaying this paint or the first press.
+  Document->SchedulePreparation();
 }
 
 // ---- TZelGraphicsView ----

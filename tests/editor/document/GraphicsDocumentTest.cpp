@@ -260,5 +260,97 @@ TEST_F(GraphicsDocumentTest, OperationStateAndDirtyRectangle) {
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
 }
 
+// The state every load ends in (the view's paints may have prepared the opened
+// picture already): the original image and the committed copy share its pixels.
+void AsLoaded(TZelGraphicsDocument& document) {
+  document.SetOriginalToCurrent();
+  document.SyncCommittedCopy();
+}
+
+// Runs the idle-time preparation to its end; the number of slices it took.
+int PrepareAll(TZelGraphicsDocument& document, int64_t sliceBytes) {
+  int slices = 1;
+  while (document.PrepareSlice(sliceBytes)) ++slices;
+  return slices;
+}
+
+TEST_F(GraphicsDocumentTest, IdlePreparationLetsTheFirstEditCopyNothingAndKeepsTheOriginalAsOpened) {
+  TZelGraphicsDocument* document = OpenPicture(300, 200);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  const QImage opened = Current(*document);
+  // Opened: both views share the photo's pixels, and a block is still to be made.
+  EXPECT_EQ(document->OriginalImage.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_TRUE(document->NeedsPreparation());
+  // A slice of 16 rows (900 bytes each, padded to 900) at a time: 200 rows take 13.
+  EXPECT_EQ(PrepareAll(*document, 16 * 900), 13);
+  EXPECT_FALSE(document->NeedsPreparation());
+  // One block made: the original's, which the committed copy views while they are equal.
+  const uint8_t* originalBits = document->OriginalImage.Bits();
+  EXPECT_NE(originalBits, document->GetCurrentPixels().Bits());
+  EXPECT_EQ(document->CommittedCopy.Bits(), originalBits);
+  EXPECT_EQ(Original(*document), opened);
+
+  // The first edit makes no block, and its commit leaves the original as opened.
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  tool->Invert(View(), {10, 10, 50, 50});
+  const QImage edited = Current(*document);
+  EXPECT_NE(edited, opened);
+  EXPECT_EQ(document->OriginalImage.Bits(), originalBits);
+  EXPECT_EQ(Original(*document), opened);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), edited);
+  // The committed copy needs a block of its own now; until it has one it views the
+  // live image, outside the operation equal to it.
+  EXPECT_TRUE(document->NeedsPreparation());
+  EXPECT_EQ(PrepareAll(*document, 1 << 20), 1);
+  EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), edited);
+  // Undo puts the pixels back in the live image and the committed copy.
+  editor_->UndoClick();
+  EXPECT_EQ(Current(*document), opened);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), opened);
+  EXPECT_EQ(Original(*document), opened);
+}
+
+TEST_F(GraphicsDocumentTest, APreparationCutShortByAnEditAnUndoOrATurnEndsEqualToTheImage) {
+  TZelGraphicsDocument* document = OpenPicture(300, 200);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  const QImage opened = Current(*document);
+  // Half the original made, then an edit: BeginOperation finishes it first.
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  tool->Invert(View(), {0, 0, 300, 200});
+  EXPECT_EQ(Original(*document), opened);
+  // Half the committed copy's block made, then undo and redo change rows on both
+  // sides of where the copy has got to: the block takes them.
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  editor_->UndoClick();
+  EXPECT_TRUE(document->PrepareSlice(50 * 900));
+  editor_->RedoClick();
+  const QImage inverted = Current(*document);
+  EXPECT_NE(inverted, opened);
+  PrepareAll(*document, 30 * 900);
+  EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), inverted);
+
+  // A photo just loaded whose preparation a turn cuts short: the turn drops the
+  // half-made block, and what is made afterwards is the turned photo.
+  AsLoaded(*document);
+  const QImage fresh = Current(*document);
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  ASSERT_TRUE(document->RotateLeft());
+  PrepareAll(*document, 30 * 600);
+  EXPECT_EQ(Original(*document), fresh.transformed(QTransform().rotate(-90)));
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+  EXPECT_EQ(Current(*document), Original(*document));
+
+  // No preparation while an operation runs: it would copy half-made changes.
+  ASSERT_TRUE(document->BeginOperation(tool));
+  EXPECT_FALSE(document->PrepareSlice(1 << 20));
+  document->EndOperation(editor_);
+}
+
 }  // namespace
 }  // namespace quilltest

@@ -256,6 +256,8 @@ TEST_F(GraphicsToolMemoryTest, AnEditThatCannotKeepTheImageAsItStoodIsRefused) {
 TEST_F(GraphicsToolMemoryTest, AnEditWhoseUndoRecordCannotBeMadeIsTakenBack) {
   const uint64_t opened = Fingerprint(document_->GetCurrentPixels());
   tool_->Invert(View(), {10, 10, 50, 50});
+  // The committed copy's block made in idle time, so that the next edit begins.
+  while (document_->PrepareSlice(TZelGraphicsDocument::kPrepareSliceBytes)) {}
   const TState edited = State();
   quill::ExpectWithMemoryLimit(__LINE__, 8, [&] {
     // The record of a whole-image edit holds two copies of the photo.
