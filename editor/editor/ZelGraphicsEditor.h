@@ -145,8 +145,8 @@ class TZelGraphicsEditor : public TZelEditor {
   // The image files of the current image's folder, and its position (-1: not there).
   QStringList FolderFiles;
   int32_t FolderIndex = -1;
-  // In plug-in mode: the host program that waits for the image (none: not watched), and
-  // the exchange file opened when plug-in mode began.
+  // The host program that waits for the image (none: not watched), and the exchange
+  // file opened when plug-in mode began, or the command line's that did not load.
   quill::TPluginHost PluginHost;
   QString ExchangeFileName;
 
@@ -232,9 +232,9 @@ class TZelGraphicsEditor : public TZelEditor {
   int AskSaveChanges(const QString& name) override;
   virtual void OkButtonClick();
   virtual void CancelButtonClick();
-  // For the program's end, after the event loop: when plug-in mode's host has ended,
-  // ExitCode -1 and the run's files removed (quill::RemovePluginRunFiles with
-  // ExchangeFileName and XDG_RUNTIME_DIR).
+  // For the program's end, after the event loop: when there is an ExchangeFileName and
+  // the host has ended, ExitCode -1 and the run's files removed
+  // (quill::RemovePluginRunFiles with ExchangeFileName and XDG_RUNTIME_DIR).
   void EndPluginRun();
 
   // ---- Script commands and targets (see the top of this file) ----

@@ -77,6 +77,7 @@ void TZelGraphicsEditor::OpenFileArgument(const QStringList& arguments) {
   TZelEditor::OpenFileArgument(arguments);
   if (GetDocumentCount() > 0 || arguments.size() < 2 || !TZelGraphicsFormats::IsExchangeFile(arguments[1])) return;
   // The open error has been shown. The plug-in takes the file back on exit code 0 only.
+  ExchangeFileName = arguments[1];
   quill::ExitCode = -1;
   MainForm->close();
 }
@@ -137,7 +138,7 @@ void TZelGraphicsEditor::OkButtonClick() {
 }
 
 void TZelGraphicsEditor::EndPluginRun() {
-  if (!PluginMode || !PluginHost.Ended()) return;
+  if (ExchangeFileName.isEmpty() || !PluginHost.Ended()) return;
   quill::ExitCode = -1;
   quill::RemovePluginRunFiles(QFile::encodeName(ExchangeFileName).toStdString(),
                               qgetenv("XDG_RUNTIME_DIR").toStdString());

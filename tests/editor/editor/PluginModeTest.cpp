@@ -242,7 +242,7 @@ TEST_F(PluginModeTest, AtTheEndTheFilesOfAnEndedHostAreRemoved) {
 // The program started on a file that begins as an exchange file but does not load
 // (here: one row short) shows the open error and ends at once with -1, no result for
 // the host; a "PSPF" file of another mode is no exchange file and leaves the program in
-// normal mode.
+// normal mode. A host that has ended meanwhile leaves the exchange file to the program.
 TEST_F(PluginModeTest, AnExchangeFileThatDoesNotLoadEndsTheProgramWithoutAResult) {
   editor_->realFormats = true;
   QTemporaryDir folder;
@@ -270,6 +270,11 @@ TEST_F(PluginModeTest, AnExchangeFileThatDoesNotLoadEndsTheProgramWithoutAResult
   EXPECT_EQ(quill::ExitCode, -1);
   EXPECT_FALSE(MainForm->isVisible());
   EXPECT_FALSE(editor_->PluginMode);
+
+  editor_->PluginHost = quill::TPluginHost(quill::test::EndedProcessDescriptor());
+  editor_->EndPluginRun();
+  EXPECT_FALSE(QFile::exists(exchange));
+  EXPECT_TRUE(QFile::exists(other));
 }
 
 // The editor's commands and targets as a demo script reaches them: through a player
