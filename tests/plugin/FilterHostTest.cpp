@@ -693,7 +693,8 @@ TEST_F(FilterHostTest, AHostEndedMidEditEndsAtOnceAndLeavesNothingBehind) {
 }
 
 // Where the kernel refuses the helper (see RefuseTheHelper), the program is started as
-// the host's own child and the round trip still works. Run in a child process of the
+// the host's own child and the round trip still works; the program gets the host's
+// process descriptor all the same. Run in a child process of the
 // test, which the filter stays confined to.
 class HelperRefusedDeathTest : public FilterHostTest, public testing::WithParamInterface<int> {};
 
@@ -707,7 +708,9 @@ TEST_P(HelperRefusedDeathTest, TheProgramIsAPlainChild) {
   const auto run = [&] {
     if (!quill::test::RefuseTheHelper(GetParam())) return 2;
     if (RunFilter() != quill::kResultDone || image.Output != expected) return 3;
-    return ProgramLog().at("ppid") == std::to_string(::getpid()) ? 0 : 4;
+    const auto log = ProgramLog();
+    if (log.at("ppid") != std::to_string(::getpid())) return 4;
+    return log.at("fds") == "0,1,2,3" && log.at("host") == std::to_string(::getpid()) ? 0 : 5;
   };
   EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
 }
