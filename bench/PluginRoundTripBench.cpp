@@ -105,7 +105,8 @@ void StartAndWait(benchmark::State& state) {
   const std::vector<std::string> environment = quill::CurrentEnvironment();
   for (auto _ : state) {
     quill::TStartedProgram program;
-    if (quill::StartProgram("/bin/true", "", "", environment, program) != 0 || !quill::WaitForExit(program, [] {})) {
+    if (quill::StartProgram("/bin/true", "", "", environment, -1, program) != 0 ||
+        !quill::WaitForExit(program, [] {})) {
       Fail("the start");
     }
   }

@@ -618,6 +618,16 @@ void MakeLanguageSeeds() {
   Write("language", "cp932.ini", Bytes("[Language]\nLangId=1041\nCodePage=932\n[Strings]\n10=\x83\x74\x83\x40\n"));
 }
 
+// ---- The host's process descriptor ----
+
+void MakeHostProcessSeeds() {
+  Write("host_process", "host.txt", Bytes("100"));
+  Write("host_process", "leading-zeros.txt", Bytes("00100"));
+  Write("host_process", "standard-error.txt", Bytes("2"));
+  Write("host_process", "negative.txt", Bytes("-100"));
+  Write("host_process", "too-large.txt", Bytes("99999999999999999999"));
+}
+
 // ---- Demo scripts ----
 
 void MakeDemoScriptSeeds() {
@@ -644,6 +654,7 @@ int main(int argc, char** argv) {
   MakeExifSeeds();
   MakeLosslessSeeds();
   MakeDemoScriptSeeds();
+  MakeHostProcessSeeds();
   MakeExchangeSeeds();
   MakeSettingsSeeds();
   MakeLanguageSeeds();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ExchangeTransfer.h"
+#include "HostProcess.h"
 #include "ImageLimits.h"
 
 namespace {
@@ -25,17 +26,31 @@ struct TRemoveOnExit {
 };
 
 // The environment the program starts with: the host's, with a runtime folder of its own
-// when the host has none. Without one, the toolkit would make "runtime-<user>" in the
-// temporary folder and leave it there; a runtime folder the host has holds the
+// when the host has none, and the number of the host's process descriptor when one
+// could be made (HostProcess). Without a runtime folder, the toolkit would make "runtime-<user>"
+// in the temporary folder and leave it there; a runtime folder the host has holds the
 // session's sockets and is never replaced.
-std::vector<std::string> ProgramEnvironment(std::string& runtimeFolder) {
+std::vector<std::string> ProgramEnvironment(bool hostProcess, std::string& runtimeFolder) {
   std::vector<std::string> environment = quill::CurrentEnvironment();
+  if (hostProcess) {
+    quill::SetEnvironmentValue(environment, quill::kHostProcessVariable,
+                               std::to_string(quill::kHostProcessDescriptor));
+  }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && *runtime != '\0') return environment;
   runtimeFolder = quill::MakeTempFolder(GetTempDirectory(), "PSP");
   if (!runtimeFolder.empty()) quill::SetEnvironmentValue(environment, "XDG_RUNTIME_DIR", runtimeFolder);
   return environment;
 }
+
+// The host's own process descriptor, which the program receives, closed when the
+// start is done.
+struct THostProcess {
+  int Descriptor = quill::OpenProcessDescriptor(::getpid());  // -1 on a kernel without
+  ~THostProcess() {
+    if (Descriptor >= 0) ::close(Descriptor);
+  }
+};
 
 // Writes the input into a new exchange file; false, leaving Name set for the clean-up,
 // when the file cannot be made or written in full.
@@ -102,13 +117,17 @@ int16_t TExternalPhotoshopFilter::RoundTrip(FilterRecord& record, const TPhotosh
     ShowErrorMessage("Create temp file error.");
     return quill::kResultStartFailed;
   }
-  const std::vector<std::string> environment = ProgramEnvironment(exchangeFile.RuntimeFolder);
   quill::TStartedProgram program;
-  if (const int error =
-          quill::StartProgram(ApplicationPath, exchangeFile.Name, WorkingDirectory, environment, program);
-      error != 0) {
-    ShowErrorMessage("Execute application \"" + ApplicationPath + "\" error: " + std::to_string(error));
-    return quill::kResultStartFailed;
+  {
+    const THostProcess host;
+    const std::vector<std::string> environment =
+        ProgramEnvironment(host.Descriptor >= 0, exchangeFile.RuntimeFolder);
+    if (const int error = quill::StartProgram(ApplicationPath, exchangeFile.Name, WorkingDirectory, environment,
+                                              host.Descriptor, program);
+        error != 0) {
+      ShowErrorMessage("Execute application \"" + ApplicationPath + "\" error: " + std::to_string(error));
+      return quill::kResultStartFailed;
+    }
   }
   if (!quill::WaitForExit(program, WaitIdle)) return quill::kResultNotCopied;
 

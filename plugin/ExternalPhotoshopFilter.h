@@ -16,11 +16,12 @@
 //     WorkingDirectory (StartProgram: a relative path counts from the host's working
 //     folder, and the host's own reaping of children cannot take the program's exit);
 //     when the host has no XDG_RUNTIME_DIR, the program gets a new folder
-//     "PSP??????" in the temporary folder as its runtime folder. When the start fails,
-//     "Execute application "<path>" error: <errno>" and -23.
-//  5. It waits for the program: through the helper the start itself returns only once
-//     the program has ended; a program started as a plain child is polled, with
-//     WaitIdle between two polls. Only a normal exit with status 0 goes on (the
+//     "PSP??????" in the temporary folder as its runtime folder. The program receives
+//     the host's process descriptor (exchange/HostProcess.h), to see whether its host
+//     is still there. When the start fails, "Execute application "<path>" error:
+//     <errno>" and -23.
+//  5. It waits for the program (WaitForExit), running WaitIdle between two polls,
+//     while the host's thread takes its signals. Only a normal exit with status 0 goes on (the
 //     program's -1 arrives as 255); anything else gives -128 without a message: the
 //     user cancelled, or the program could not load the file and has said so.
 //  6. It asks the host for the output buffer of filterRect and checks it as in 2;
@@ -36,8 +37,10 @@
 // Messages go to standard error, one line each, beginning "Error: ".
 //
 // While the program runs, the host's thread stays inside Start: the host cannot pump its
-// own events from there, so its windows do not repaint until the user leaves the program.
-// Through the helper that thread also blocks every signal until then (StartProgram).
+// own events from there, so its windows do not repaint until the user leaves the
+// program. Its signals reach it meanwhile: a host that is ended ends at once, and the
+// program, finding its host gone, removes the exchange file and the runtime folder
+// itself.
 
 #ifndef QUILL_PLUGIN_EXTERNALPHOTOSHOPFILTER_H_
 #define QUILL_PLUGIN_EXTERNALPHOTOSHOPFILTER_H_
@@ -62,9 +65,9 @@ class TExternalPhotoshopFilter : public TPhotoshopFilter {
 
   std::string WorkingDirectory;
   std::string ApplicationPath;
-  // What the wait loop does between two polls of the running program, where it is a
-  // plain child; through the helper the wait happens in the start and this never runs.
-  std::function<void()> WaitIdle = quill::SleepTenMilliseconds;
+  // What the wait loop does between two polls of the running program, besides its
+  // pause (nothing: the host gives the plug-in no way to pump its events).
+  std::function<void()> WaitIdle = [] {};
 
  private:
   // Steps 3 to 7 of Start, with the exchange file deleted on return.

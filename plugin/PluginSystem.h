@@ -46,16 +46,19 @@ struct TStartedProgram {
   pid_t Process = -1;
   // The helper's process descriptor; -1 when Process is the program, a plain child.
   int ProcessFd = -1;
+  // The helper's stacks, unmapped once it has been reaped; null for a plain child.
+  void* Stacks = nullptr;
 };
 
 // Starts Program with the arguments {Program, Argument} and the environment
 // Environment ("name=value" entries), in the folder WorkingDirectory (unchanged when
-// empty), with no descriptor but standard input, output and error, default signal
-// handling and no blocked signals. A relative Program is first made absolute
-// (FromWorkingFolder), as the caller means it: the program starts in another folder.
-// Argument goes as it is, so it had better not be relative. Returns 0 and sets
-// Started, or the error number of the failure (a program that cannot be run gives the
-// error of its exec).
+// empty), with no descriptor but standard input, output and error and Passed (a
+// close-on-exec descriptor, -1: none) as descriptor 3 (kHostProcessDescriptor),
+// default signal handling and no blocked signals. A relative Program is first made
+// absolute (FromWorkingFolder), as the caller means it: the program starts in another
+// folder. Argument goes as it is, so it had better not be relative. Returns 0 and sets
+// Started once the program has been started (its exec done), or the error number of
+// the failure (a program that cannot be run gives the error of its exec).
 //
 // The host may reap children of its own (a SIGCHLD handler that waits for any child) or
 // ignore SIGCHLD, and either would take the program's exit status before WaitForExit
@@ -65,24 +68,23 @@ struct TStartedProgram {
 // ends with the program's exit code (128 + the signal when a signal ended it).
 // The helper shares the host's memory, as posix_spawn's child does until its exec, so a
 // start costs the same whatever memory the host holds, and nothing of the host is
-// copied while the program runs. Sharing the calling thread's memory (its errno
-// among it), the helper must not run beside it: the calling thread is held until the
-// helper has ended. So on this path StartProgram returns only when the program has
-// ended, and the wait happens here: WaitForExit's Idle never runs, and the calling
-// thread blocks every signal meanwhile (a signal for the host is taken by another of
-// its threads, or waits until the program has ended). The host's other threads run on.
-// Where the kernel refuses the helper (EINVAL before Linux 5.2, ENOSYS or EPERM from a
-// system-call filter), the program is started as a plain child instead, returning at
-// once, and as exposed to the host's reaping as any child.
+// copied while the program runs. It runs beside the calling thread, which goes on at
+// once and takes its signals as ever; so the helper makes raw system calls only, and
+// never touches the calling thread's errno. When the calling thread ends, with the
+// host, the helper is killed and so lets the host's memory go; the program lives on.
+// The helper needs x86-64. Elsewhere, and where the kernel refuses the helper (EINVAL
+// before Linux 5.2, ENOSYS or EPERM from a system-call filter), the program is started
+// as a plain child instead, as exposed to the host's reaping as any child.
 int StartProgram(const std::string& program, const std::string& argument,
-                 const std::string& workingDirectory, const std::vector<std::string>& environment,
+                 const std::string& workingDirectory, const std::vector<std::string>& environment, int passed,
                  TStartedProgram& started);
 
-// Waits until Started ends, then forgets it. Through the helper, which has ended by
-// then, it reaps the helper and closes its process descriptor. A plain child is polled,
-// running Idle whenever it still runs. True only when the program exited normally with
-// status 0; a program killed by a signal, any other status and a failure to query the
-// process give false.
+// Waits until Started ends, then forgets it. It polls the program: while it runs, Idle
+// runs (the host's events may be pumped there), then a pause of up to 10 ms, which the
+// helper's end cuts short; the calling thread takes its signals as they come. Through
+// the helper it reaps the helper, closes its process descriptor and unmaps its stacks.
+// True only when the program exited normally with status 0; a program killed by a
+// signal, any other status and a failure to query the process give false.
 bool WaitForExit(TStartedProgram& started, const std::function<void()>& idle);
 
 // The caller's environment, one "name=value" entry each.
@@ -95,9 +97,6 @@ void SetEnvironmentValue(std::vector<std::string>& environment, std::string_view
 // Creates a new folder Folder + the first three characters of Prefix + six unique
 // characters, open to the user only. Returns its name, or an empty text on failure.
 std::string MakeTempFolder(const std::string& folder, std::string_view prefix);
-
-// Sleeps 10 ms: the wait loop's pause between two polls of a plain child.
-void SleepTenMilliseconds();
 
 // Writes Text to standard error in full (a failure to write is ignored).
 void WriteToStandardError(std::string_view text);

@@ -3,7 +3,9 @@
 #include <csignal>
 
 #include "Module.h"
+#include "PluginHost.h"
 #include "ZelEditor.h"
+#include "ZelGraphicsEditor.h"
 
 namespace quill {
 
@@ -14,10 +16,12 @@ TProgram::TProgram(int& argc, char** argv) : application_(argc, argv) {
   ZelApplication->Initialize();
   ZelApplication->SetTitle(QStringLiteral("Quillmere"));
   ZelApplication->CreateForm(Module);
+  GraphicsEditor->PluginHost = TPluginHost::FromEnvironment();
 }
 
 int TProgram::Run() {
   ZelApplication->Run();
+  GraphicsEditor->EndPluginRun();
   return ExitCode;
 }
 

@@ -391,7 +391,10 @@ void TZelGraphicsEditor::UpdateControls() {
 }
 
 void TZelGraphicsEditor::SetCurrentDocument(TZelDocument* document) {
-  if (document != nullptr && document->FormatId == -1) SetPluginMode(true);
+  if (document != nullptr && document->FormatId == -1) {
+    if (!PluginMode) ExchangeFileName = document->FileName;
+    SetPluginMode(true);
+  }
   TZelEditor::SetCurrentDocument(document);
 }
 

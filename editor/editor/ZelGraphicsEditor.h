@@ -34,6 +34,11 @@
 // - Closing a modified image asks the save question about "the image" (string 500):
 //   Yes writes it back (0 and the window closes; a failed write is reported as on OK
 //   and keeps the window), No closes with -1, Cancel keeps the window.
+// The host that waits for the image (PluginHost, handed down by the plug-in) may end
+// meanwhile, and then nothing reads the file back: OK and Yes to the question say so
+// (string 1032), write nothing, and close with -1. When the program ends after a host
+// that has ended (EndPluginRun), it removes the exchange file and the runtime folder
+// the plug-in made for the run, which no plug-in is left to delete.
 //
 // Script commands (ExecuteCommand, names upper-cased by the player): IMAGEOPEN name
 // [, view width, view height] opens ImagesFolder + name when that file exists, else
@@ -68,6 +73,7 @@
 
 #include "ZelColor.h"
 #include "ZelEditor.h"
+#include "PluginHost.h"
 #include "ZelGraphicsFormats.h"
 #include "ZelTypes.h"
 
@@ -139,6 +145,10 @@ class TZelGraphicsEditor : public TZelEditor {
   // The image files of the current image's folder, and its position (-1: not there).
   QStringList FolderFiles;
   int32_t FolderIndex = -1;
+  // The host program that waits for the image (none: not watched), and the exchange
+  // file opened when plug-in mode began, or the command line's that did not load.
+  quill::TPluginHost PluginHost;
+  QString ExchangeFileName;
 
   // ---- Operations for the tools and modules ----
 
@@ -215,12 +225,17 @@ class TZelGraphicsEditor : public TZelEditor {
   // In plug-in mode the caption is the application title alone.
   void UpdateTitle() override;
   // In plug-in mode the document's Save into its exchange file in place of the Save As
-  // flow: true, with ExitCode 0, only when it was written (see OK above).
+  // flow: true, with ExitCode 0, only when it was written (see OK above). Once the host
+  // has ended: string 1032, no write, the document marked saved, ExitCode -1 and true.
   bool QuerySaveDocument(TZelDocument* document) override;
   // In plug-in mode the question names the image (string 500) in place of Name.
   int AskSaveChanges(const QString& name) override;
   virtual void OkButtonClick();
   virtual void CancelButtonClick();
+  // For the program's end, after the event loop: when there is an ExchangeFileName and
+  // the host has ended, ExitCode -1 and the run's files removed
+  // (quill::RemovePluginRunFiles with ExchangeFileName and XDG_RUNTIME_DIR).
+  void EndPluginRun();
 
   // ---- Script commands and targets (see the top of this file) ----
   void ExecuteCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,

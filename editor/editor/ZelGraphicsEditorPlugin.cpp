@@ -2,6 +2,7 @@
 // of ZelGraphicsEditor.h).
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QScreen>
@@ -24,6 +25,7 @@
 namespace {
 
 constexpr int32_t kTheImageText = 500;
+constexpr int32_t kHostEndedText = 1032;
 
 // A toolbar button that shows its caption (it has no image) and takes the room its
 // caption needs.
@@ -75,6 +77,7 @@ void TZelGraphicsEditor::OpenFileArgument(const QStringList& arguments) {
   TZelEditor::OpenFileArgument(arguments);
   if (GetDocumentCount() > 0 || arguments.size() < 2 || !TZelGraphicsFormats::IsExchangeFile(arguments[1])) return;
   // The open error has been shown. The plug-in takes the file back on exit code 0 only.
+  ExchangeFileName = arguments[1];
   quill::ExitCode = -1;
   MainForm->close();
 }
@@ -104,6 +107,14 @@ void TZelGraphicsEditor::UpdateTitle() {
 bool TZelGraphicsEditor::QuerySaveDocument(TZelDocument* document) {
   if (!PluginMode) return TZelEditor::QuerySaveDocument(document);
   if (document == nullptr) return false;
+  if (PluginHost.Ended()) {
+    // No host is left to read the file back: the image goes nowhere, and the window
+    // closes without asking again.
+    ZelApplication->MessageBox(GetLocalizedString(kHostEndedText), quill::MB_ICONWARNING);
+    document->MarkSaved();
+    quill::ExitCode = -1;
+    return true;
+  }
   // The host takes the image only with exit code 0: it must never stand for an image
   // that did not reach the file.
   if (!document->Save()) {
@@ -124,6 +135,13 @@ void TZelGraphicsEditor::OkButtonClick() {
     if (!QuerySaveDocument(document)) return;
   }
   MainForm->close();
+}
+
+void TZelGraphicsEditor::EndPluginRun() {
+  if (ExchangeFileName.isEmpty() || !PluginHost.Ended()) return;
+  quill::ExitCode = -1;
+  quill::RemovePluginRunFiles(QFile::encodeName(ExchangeFileName).toStdString(),
+                              qgetenv("XDG_RUNTIME_DIR").toStdString());
 }
 
 void TZelGraphicsEditor::CancelButtonClick() {

@@ -4,8 +4,12 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +29,7 @@
 #include <sstream>
 
 #include "ExchangeFile.h"
+#include "HostProcess.h"
 #include "PluginHost.h"
 #include "PluginTesting.h"
 
@@ -222,6 +227,22 @@ class FilterHostTest : public testing::Test {
   // Whether the stand-in program was started.
   bool ProgramRan() const { return fs::exists(Log()); }
 
+  // In the sanitizer build: the font library's configuration parser leaks two of its
+  // rules when the real program is started from here (not when started from a shell);
+  // that leak is the library's, and must not count as the program's exit code.
+  void IgnoreTheFontLibrarysLeaks() {
+    const fs::path suppressions = folder_.Path / "leaks.supp";
+    WriteTextFile(suppressions, "leak:libfontconfig.so\n");
+    env_.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string());
+  }
+
+  // A named pipe through which the test lets a waiting program go on.
+  fs::path MakeFifo() const {
+    const fs::path fifo = folder_.Path / "go";
+    EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    return fifo;
+  }
+
   std::map<std::string, std::string> ProgramLog() const { return quill::test::ReadProgramLog(Log()); }
 
   quill::test::TTestFolder folder_;
@@ -368,7 +389,9 @@ TEST_F(FilterHostTest, StartsTheProgramOnTheExchangeFile) {
   EXPECT_EQ(file.filename().string().substr(0, 3), "PSP");
   EXPECT_EQ(file.extension(), ".tmp");
   EXPECT_EQ(log.at("cwd"), fs::path(kStandIn).parent_path().string());
-  EXPECT_EQ(log.at("fds"), "0,1,2");
+  // Descriptor 3: the host's process, for the program to see whether its host is there.
+  EXPECT_EQ(log.at("fds"), "0,1,2,3");
+  EXPECT_EQ(log.at("host"), std::to_string(::getpid()));
 
   // "PSPF", the header {32, mode 3, left 3, top 2, width 7, height 5, row bytes 44,
   // planes 3}, then 5 rows of 44 bytes, each the rectangle's 21 bytes and zeros.
@@ -549,8 +572,129 @@ TEST_P(HostChildHandlingTest, TheProgramsExitReachesThePlugIn) {
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HostChildHandlingTest, testing::Values("Reaper", "Ignore"));
 
+// The alarm handler's named pipe, and whether it has let the program go.
+const char* gAlarmFifo = nullptr;
+volatile sig_atomic_t gReleasedByAlarm = 0;
+
+// Lets the program go once it waits at its end of the pipe.
+void ReleaseOnAlarm(int) {
+  if (gReleasedByAlarm) return;
+  const int saved = errno;
+  const int pipe = ::open(gAlarmFifo, O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // fails until then
+  if (pipe >= 0) {
+    gReleasedByAlarm = ::write(pipe, "g", 1) == 1;
+    ::close(pipe);
+  }
+  errno = saved;
+}
+
+// The host's signals reach it while the program runs: the alarm of a host with one
+// thread goes off mid-edit, and its handler runs then, not once the user has left the
+// program. Here the handler is what lets the program finish.
+TEST_F(FilterHostTest, AHostsAlarmGoesOffWhileTheProgramRuns) {
+  const fs::path fifo = MakeFifo();
+  env_.Set("QUILL_STANDIN_FIFO", fifo.string());
+  Load();
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  gAlarmFifo = fifo.c_str();
+  gReleasedByAlarm = 0;
+  struct sigaction handling = {};
+  struct sigaction previous = {};
+  handling.sa_handler = ReleaseOnAlarm;
+  handling.sa_flags = SA_RESTART;
+  ::sigaction(SIGALRM, &handling, &previous);
+  int16_t result = 0;
+  bool watchdogFired = false;
+  {
+    quill::test::TWatchdog watchdog(fifo, std::chrono::seconds(30));
+    // Every 10 ms, until the run ends.
+    const itimerval often = {{0, 10'000}, {0, 10'000}};
+    ::setitimer(ITIMER_REAL, &often, nullptr);
+    result = RunFilter();
+    const itimerval off = {};
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    watchdogFired = watchdog.Fired();
+  }
+  ::sigaction(SIGALRM, &previous, nullptr);
+
+  EXPECT_TRUE(gReleasedByAlarm);
+  EXPECT_FALSE(watchdogFired);
+  EXPECT_EQ(result, quill::kResultDone) << messages_;
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+// The exit statuses of the children that exited (not those a signal ended), once every
+// child of this process has ended.
+std::multiset<int> ReapEveryChild() {
+  std::multiset<int> exits;
+  int status = 0;
+  for (pid_t child; (child = ::waitpid(-1, &status, __WALL)) > 0 || errno == EINTR;) {
+    if (child > 0 && WIFEXITED(status)) exits.insert(WEXITSTATUS(status));
+  }
+  return exits;
+}
+
+// A host ended mid-edit (SIGTERM, whose default action ends it) ends at once, not once
+// the user has left the program. The real program then finds its host gone: OK says
+// so, hands nothing back (exit code -1, no write) and removes the exchange file and its
+// runtime folder, which no plug-in is left to delete. The host runs in a child process;
+// this one becomes the reaper of the orphaned program, to read its exit code.
+TEST_F(FilterHostTest, AHostEndedMidEditEndsAtOnceAndLeavesNothingBehind) {
+  const fs::path fifo = MakeFifo();
+  env_.Set("QUILL_SCRIPTED_FIFO", fifo.string());
+  env_.Set("QUILL_SCRIPTED_ANSWER", "ok");
+  env_.Set("XDG_RUNTIME_DIR", {});
+  IgnoreTheFontLibrarysLeaks();
+  Load(QUILL_SCRIPTED_QUILLMERE);
+  THostImage image(13, 9, 3, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+  gHost = &host_;
+  const fs::path errors = folder_.Path / "errors.txt";
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  const pid_t host = ::fork();
+  if (host == 0) {
+    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    Call(quill::kSelectorStart, &host_.Record);
+    ::_exit(0);
+  }
+  gHost = nullptr;
+  ASSERT_GT(host, 0);
+  const int hostProcess = static_cast<int>(quill::OpenProcessDescriptor(host));
+  int hostStatus = 0;
+  bool hostEndedInTime = false;
+  bool watchdogFired = false;
+  {
+    quill::test::TWatchdog watchdog(fifo, std::chrono::seconds(60));
+    // Opens once the program waits for its answer: the edit is done, the user away.
+    const int pipe = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    ::kill(host, SIGTERM);
+    pollfd ended = {hostProcess, POLLIN, 0};
+    hostEndedInTime = ::poll(&ended, 1, 20'000) == 1;
+    EXPECT_EQ(::write(pipe, "g", 1), 1);  // the user presses OK
+    ::close(pipe);
+    ::waitpid(host, &hostStatus, 0);
+    watchdogFired = watchdog.Fired();
+  }
+  const std::multiset<int> exits = ReapEveryChild();
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+  ::close(hostProcess);
+
+  EXPECT_FALSE(watchdogFired);
+  EXPECT_TRUE(hostEndedInTime) << "the host stayed until the program ended";
+  EXPECT_TRUE(WIFSIGNALED(hostStatus) && WTERMSIG(hostStatus) == SIGTERM) << hostStatus;
+  EXPECT_EQ(exits, std::multiset<int>{255});
+  EXPECT_NE(ReadTextFile(errors).find("Message: The host program has ended, so the edited image cannot be "
+                                      "handed back to it. Quillmere closes without saving it."),
+            std::string::npos)
+      << ReadTextFile(errors);
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
 // Where the kernel refuses the helper (see RefuseTheHelper), the program is started as
-// the host's own child and the round trip still works. Run in a child process of the
+// the host's own child and the round trip still works; the program gets the host's
+// process descriptor all the same. Run in a child process of the
 // test, which the filter stays confined to.
 class HelperRefusedDeathTest : public FilterHostTest, public testing::WithParamInterface<int> {};
 
@@ -564,7 +708,9 @@ TEST_P(HelperRefusedDeathTest, TheProgramIsAPlainChild) {
   const auto run = [&] {
     if (!quill::test::RefuseTheHelper(GetParam())) return 2;
     if (RunFilter() != quill::kResultDone || image.Output != expected) return 3;
-    return ProgramLog().at("ppid") == std::to_string(::getpid()) ? 0 : 4;
+    const auto log = ProgramLog();
+    if (log.at("ppid") != std::to_string(::getpid())) return 4;
+    return log.at("fds") == "0,1,2,3" && log.at("host") == std::to_string(::getpid()) ? 0 : 5;
   };
   EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
 }
@@ -663,12 +809,7 @@ int RunProgram(const std::string& program, const fs::path& file, const fs::path&
 // with 3).
 TEST_F(FilterHostTest, TheProgramGivesNoResultForAnExchangeFileItCannotLoad) {
   env_.Set("QT_QPA_PLATFORM", "offscreen");
-  // In the sanitizer build: the font library's configuration parser leaks two of its
-  // rules when the program is started from here (not when started from a shell); that
-  // leak is the library's, and must not count as the program's exit code.
-  const fs::path suppressions = folder_.Path / "leaks.supp";
-  WriteTextFile(suppressions, "leak:libfontconfig.so\n");
-  env_.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string());
+  IgnoreTheFontLibrarysLeaks();
   const fs::path runtime = folder_.Path / "runtime";
   fs::create_directory(runtime);
   fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);

@@ -3,12 +3,12 @@
 
 #include <fcntl.h>
 #include <linux/kcmp.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <thread>
+#include <chrono>
+#include <functional>
 
 #include "ExternalPhotoshopFilter.h"
 #include "PluginSystem.h"
@@ -101,64 +101,64 @@ class WaitForProgramTest : public testing::Test {
 
   quill::test::TTestFolder folder_;
   quill::test::TScopedEnvironment env_;
+
+  // An idle step that lets the program go as soon as it waits at its end of the pipe,
+  // having run Before first; it counts its runs in IdleSteps.
+  std::function<void()> ReleasingIdle(const std::function<void()>& before) {
+    return [this, before] {
+      ++idleSteps_;
+      if (released_) return;
+      // Fails until the program has opened its end of the pipe, its log written.
+      const int pipe = ::open(Fifo().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (pipe < 0) return;
+      before();
+      released_ = ::write(pipe, "g", 1) == 1;
+      ::close(pipe);
+    };
+  }
+
+  bool released_ = false;
+  int idleSteps_ = 0;
 };
 
 // The program runs under a helper that shares the host's memory, so nothing of the
-// host is copied for it, however large the host. The plug-in's thread waits inside the
-// start until the program has ended, and its idle step never runs; the host's other
-// threads go on meanwhile, and here one of them lets the program go.
-TEST_F(WaitForProgramTest, TheHelperSharesTheHostsMemoryAndTheStartWaitsForTheProgram) {
+// host is copied for it, however large the host. The start returns once the program
+// runs, and the wait polls it, running the idle step meanwhile: here the idle step lets
+// the program go, so a wait that held the plug-in's thread until the program ended
+// would never return (the watchdog would end it).
+TEST_F(WaitForProgramTest, TheHelperSharesTheHostsMemoryAndTheIdleStepRunsWhileTheProgramRuns) {
   TExternalPhotoshopFilter filter(quill::test::kStandIn, "About", "");
-  int idleSteps = 0;
-  filter.WaitIdle = [&] { ++idleSteps; };
   pid_t helper = -1;
   long sharesMemory = -1;
-  std::thread hostThread([&] {
-    // Opens once the program has opened its end, its log written.
-    const int pipe = ::open(Fifo().c_str(), O_WRONLY | O_CLOEXEC);
+  filter.WaitIdle = ReleasingIdle([&] {
     helper = ProgramParent();
     if (helper > 0) sharesMemory = ::syscall(SYS_kcmp, ::getpid(), helper, KCMP_VM, 0, 0);
-    EXPECT_EQ(::write(pipe, "g", 1), 1);
-    ::close(pipe);
   });
-  EXPECT_TRUE(RunFilter(filter));
-  // Should the program never have started, this lets the host's thread go.
-  const int unblock = ::open(Fifo().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  hostThread.join();
-  ::close(unblock);
-
+  bool watchdogFired = false;
+  {
+    quill::test::TWatchdog watchdog(Fifo(), std::chrono::seconds(30));
+    EXPECT_TRUE(RunFilter(filter));
+    watchdogFired = watchdog.Fired();
+  }
+  EXPECT_FALSE(watchdogFired);
+  EXPECT_TRUE(released_);
   EXPECT_NE(helper, ::getpid());
   EXPECT_EQ(sharesMemory, 0) << "the helper has a memory of its own";
-  EXPECT_EQ(idleSteps, 0);
 }
 
 using WaitForProgramDeathTest = WaitForProgramTest;
 
-// Where the kernel refuses the helper, the program is the host's own child and the wait
-// polls it, running the idle step while the program runs: the program cannot end
-// before the idle step lets it go, so a wait that blocked until the program ended would
-// never return. Run in a child process of the test, which the filter stays confined to.
+// Where the kernel refuses the helper, the program is the host's own child, and the
+// wait polls it as it polls the helper. Run in a child process of the test, which the
+// filter stays confined to.
 TEST_F(WaitForProgramDeathTest, WithoutTheHelperTheIdleStepRunsWhileTheProgramRuns) {
   TExternalPhotoshopFilter filter(quill::test::kStandIn, "About", "");
-  bool released = false;
-  int idleSteps = 0;
-  filter.WaitIdle = [&] {
-    ++idleSteps;
-    if (released) {
-      sched_yield();
-      return;
-    }
-    // Fails until the program has opened its end of the pipe.
-    const int pipe = ::open(Fifo().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (pipe < 0) return;
-    released = ::write(pipe, "g", 1) == 1;
-    ::close(pipe);
-  };
+  filter.WaitIdle = ReleasingIdle([] {});
   const auto run = [&] {
     if (!quill::test::RefuseTheHelper(ENOSYS)) return 2;
     if (!RunFilter(filter)) return 3;
     if (ProgramParent() != ::getpid()) return 4;
-    return released && idleSteps >= 1 ? 0 : 5;
+    return released_ && idleSteps_ >= 1 ? 0 : 5;
   };
   EXPECT_EXIT(std::_Exit(run()), testing::ExitedWithCode(0), "");
 }

@@ -1,28 +1,36 @@
 // What the plug-in tests share: a folder of their own per test, environment variables
-// set for one test only, the stand-in program's path and log, and a system-call filter
-// that refuses the helper process the plug-in starts its program through.
+// set for one test only, the stand-in program's path and log, a watchdog for tests
+// whose program waits to be let go, and a system-call filter that refuses the helper
+// process the plug-in starts its program through.
 
 #ifndef QUILL_TESTS_PLUGIN_PLUGINTESTING_H_
 #define QUILL_TESTS_PLUGIN_PLUGINTESTING_H_
 
 #include <gtest/gtest.h>
 #include <linux/filter.h>
+#include <fcntl.h>
 #include <linux/seccomp.h>
+#include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -98,6 +106,49 @@ inline std::map<std::string, std::string> ReadProgramLog(const std::filesystem::
   }
   return values;
 }
+
+// Lets a program that waits for a byte through the named pipe Fifo go on once Limit has
+// passed, unless the watchdog is destroyed first: a test whose own release never comes
+// then fails instead of hanging. Opened for reading and writing, the pipe also lets a
+// writer that waits for the program's end of it go on. Its thread takes no signal.
+class TWatchdog {
+ public:
+  TWatchdog(const std::filesystem::path& fifo, std::chrono::seconds limit) {
+    sigset_t all;
+    sigset_t previous;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    FThread = std::thread([this, fifo, limit] {
+      std::unique_lock<std::mutex> lock(FMutex);
+      if (FDismissed.wait_for(lock, limit, [this] { return FDone; })) return;
+      FPipe = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+      FFired = FPipe >= 0 && ::write(FPipe, "g", 1) == 1;
+    });
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  }
+  ~TWatchdog() {
+    {
+      std::lock_guard<std::mutex> lock(FMutex);
+      FDone = true;
+    }
+    FDismissed.notify_one();
+    FThread.join();
+    if (FPipe >= 0) ::close(FPipe);
+  }
+
+  bool Fired() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FFired;
+  }
+
+ private:
+  std::mutex FMutex;
+  std::condition_variable FDismissed;
+  bool FDone = false;
+  bool FFired = false;
+  int FPipe = -1;
+  std::thread FThread;
+};
 
 // Makes this process's kernel refuse the plug-in's helper: a clone that asks for a
 // process descriptor (CLONE_PIDFD) fails with Error, as on a kernel before 5.2 (EINVAL)

@@ -4,7 +4,9 @@
 //   ZoomIn
 //   Invert 1, 1, 4, 3      (inverts the image rectangle Left, Top, Right, Bottom)
 //
-// then OK, or Cancel when QUILL_SCRIPTED_ANSWER is "cancel". The script runs once the
+// then OK, or Cancel when QUILL_SCRIPTED_ANSWER is "cancel"; when QUILL_SCRIPTED_FIFO
+// names a named pipe, it first waits there for one byte (the user away from the
+// keyboard: the test acts on the host meanwhile). The script runs once the
 // command-line file is open; without plug-in mode the program ends with exit code 3
 // (unless it has ended already). A script error is written to standard error and ends
 // the program with exit code 4. Message boxes are answered OK and their text written
@@ -12,6 +14,9 @@
 
 #include <QAction>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +60,13 @@ class TInvertTool : public TZelGraphicsTool {
   }
 };
 
+void WaitForByte(const char* fifo) {
+  const int pipe = ::open(fifo, O_RDONLY | O_CLOEXEC);
+  char byte;
+  if (pipe < 0 || ::read(pipe, &byte, 1) != 1) std::exit(5);
+  ::close(pipe);
+}
+
 // Plays the script once the command-line file is open, then answers.
 class TDriver {
  public:
@@ -69,6 +81,7 @@ class TDriver {
       MainForm->close();
     };
     player_.OnFinished = [](TZelDemoPlayback*) {
+      if (const char* fifo = std::getenv("QUILL_SCRIPTED_FIFO")) WaitForByte(fifo);
       const char* answer = std::getenv("QUILL_SCRIPTED_ANSWER");
       const bool cancel = answer != nullptr && std::strcmp(answer, "cancel") == 0;
       (cancel ? GraphicsEditor->CancelButton : GraphicsEditor->OkButton)->trigger();

@@ -3,7 +3,10 @@
 // plug-in passes on:
 //   QUILL_STANDIN_LOG   when set, it writes its arguments, working folder, open
 //                       descriptors, parent process, runtime folder (XDG_RUNTIME_DIR)
-//                       and that folder's permissions there, one "name=value" line each;
+//                       and that folder's permissions, and the process that the
+//                       descriptor named by QUILLMERE_HOST_PROCESS_FD refers to (the
+//                       "Pid" of its descriptor information) there, one "name=value"
+//                       line each;
 //   QUILL_STANDIN_RUNTIME_FILE  when set, it leaves a file of that name in its runtime
 //                       folder, as a program's sockets would be;
 //   QUILL_STANDIN_KEEP  when set, it copies the exchange file as it arrived there;
@@ -46,6 +49,17 @@ std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// The process that the descriptor named by QUILLMERE_HOST_PROCESS_FD refers to; empty
+// when there is none.
+std::string HostProcess() {
+  const std::string descriptor = Env("QUILLMERE_HOST_PROCESS_FD");
+  std::ifstream info("/proc/self/fdinfo/" + descriptor);
+  for (std::string line; !descriptor.empty() && std::getline(info, line);) {
+    if (line.starts_with("Pid:")) return line.substr(line.find_first_not_of(" \t", 4));
+  }
+  return "";
+}
+
 void Log(const std::string& path, char** argv) {
   // The descriptors first, before the log's own is open.
   std::string fds;
@@ -63,7 +77,8 @@ void Log(const std::string& path, char** argv) {
   if (folderThere) std::snprintf(mode, sizeof mode, "%o", info.st_mode & 07777);
   std::ofstream(path) << "argv0=" << argv[0] << "\nargv1=" << argv[1]
                       << "\ncwd=" << std::filesystem::current_path().string() << "\nfds=" << fds
-                      << "\nppid=" << ::getppid() << "\nruntime=" << runtime << "\nruntime-mode=" << mode << "\n";
+                      << "\nppid=" << ::getppid() << "\nruntime=" << runtime << "\nruntime-mode=" << mode
+                      << "\nhost=" << HostProcess() << "\n";
 }
 
 void WaitForByte(const std::string& fifo) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QScreen>
@@ -12,7 +13,9 @@
 #include <algorithm>
 
 #include "EditorTesting.h"
+#include "HostProcess.h"
 #include "PointerDriver.h"
+#include "ProcessTesting.h"
 #include "ZelDemoPlayback.h"
 #include "ZelDemoScriptable.h"
 #include "ZelEditorDemoLink.h"
@@ -161,10 +164,85 @@ TEST_F(PluginModeTest, YesToTheQuestionWritesBackAndCancelLeavesWithoutAsking) {
   EXPECT_TRUE(editor_->formats.saves.empty());
 }
 
+// Once the host has ended nothing reads the file back: OK and Yes to the question say
+// so, write nothing and end with -1, and the image counts as handled, so that closing
+// asks nothing more.
+TEST_F(PluginModeTest, OnceTheHostHasEndedOkAndYesWriteNothing) {
+  const QString hostEnded = GetLocalizedString(1032);
+  EXPECT_EQ(hostEnded.toStdString(), "The host program has ended, so the edited image cannot be handed back to "
+                                     "it. Quillmere closes without saving it.");
+  for (const bool ok : {true, false}) {
+    SCOPED_TRACE(ok ? "OK" : "Yes");
+    MainForm->show();
+    boxes_.clear();
+    editor_->formats.saves.clear();
+    ASSERT_NE(OpenExchangeFile(), nullptr);
+    tool_->Invert(View(), {0, 0, 5, 5});
+    // The host ends while the user edits.
+    editor_->PluginHost = quill::TPluginHost(quill::test::EndedProcessDescriptor());
+    ASSERT_TRUE(editor_->PluginHost.Ended());
+    answer_ = [](const QString& text, uint32_t) { return text.startsWith("Save") ? quill::IDYES : quill::IDOK; };
+    if (ok) {
+      editor_->OkButtonClick();
+    } else {
+      MainForm->close();
+    }
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_TRUE(editor_->formats.saves.empty());
+    EXPECT_EQ(quill::ExitCode, -1);
+    ASSERT_FALSE(boxes_.empty());
+    EXPECT_EQ(boxes_.back().Text, hostEnded);
+    EXPECT_EQ(boxes_.back().Flags, quill::MB_ICONWARNING);
+    EXPECT_EQ(boxes_.size(), ok ? 1u : 2u);  // Yes came after the question
+  }
+}
+
+// The host runs: OK writes back as ever.
+TEST_F(PluginModeTest, WhileTheHostRunsOkWritesBack) {
+  ASSERT_NE(OpenExchangeFile(), nullptr);
+  editor_->PluginHost = quill::TPluginHost(quill::OpenProcessDescriptor(::getpid()));
+  ASSERT_TRUE(editor_->PluginHost.Watched());
+  editor_->OkButtonClick();
+  EXPECT_EQ(quill::ExitCode, 0);
+  EXPECT_EQ(editor_->formats.saves.size(), 1u);
+  EXPECT_TRUE(boxes_.empty());
+}
+
+// When the run ends, the files of a host that has ended go: the exchange file and the
+// runtime folder the plug-in made beside it (XDG_RUNTIME_DIR); whatever the exit code
+// said, nothing was handed back. While the host runs, they are the plug-in's.
+TEST_F(PluginModeTest, AtTheEndTheFilesOfAnEndedHostAreRemoved) {
+  QTemporaryDir folder;
+  const QString exchange = folder.filePath(QStringLiteral("PSPa1b2c3.tmp"));
+  const QString runtime = folder.filePath(QStringLiteral("PSPd4e5f6"));
+  const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+  const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+  for (const bool ended : {false, true}) {
+    SCOPED_TRACE(ended ? "ended" : "running");
+    QFile(exchange).open(QIODevice::WriteOnly);
+    QDir().mkpath(runtime);
+    ASSERT_NE(Open(exchange, MakePicture(30, 20), -1), nullptr);
+    const int host = ended ? quill::test::EndedProcessDescriptor() : quill::OpenProcessDescriptor(::getpid());
+    editor_->PluginHost = quill::TPluginHost(host);
+    editor_->OkButtonClick();
+    editor_->EndPluginRun();
+    EXPECT_EQ(QFile::exists(exchange), !ended);
+    EXPECT_EQ(QFile::exists(runtime), !ended);
+    EXPECT_EQ(quill::ExitCode, ended ? -1 : 0);
+    MainForm->show();
+  }
+  if (hadRuntime) {
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+  } else {
+    qunsetenv("XDG_RUNTIME_DIR");
+  }
+}
+
 // The program started on a file that begins as an exchange file but does not load
 // (here: one row short) shows the open error and ends at once with -1, no result for
 // the host; a "PSPF" file of another mode is no exchange file and leaves the program in
-// normal mode.
+// normal mode. A host that has ended meanwhile leaves the exchange file to the program.
 TEST_F(PluginModeTest, AnExchangeFileThatDoesNotLoadEndsTheProgramWithoutAResult) {
   editor_->realFormats = true;
   QTemporaryDir folder;
@@ -192,6 +270,11 @@ TEST_F(PluginModeTest, AnExchangeFileThatDoesNotLoadEndsTheProgramWithoutAResult
   EXPECT_EQ(quill::ExitCode, -1);
   EXPECT_FALSE(MainForm->isVisible());
   EXPECT_FALSE(editor_->PluginMode);
+
+  editor_->PluginHost = quill::TPluginHost(quill::test::EndedProcessDescriptor());
+  editor_->EndPluginRun();
+  EXPECT_FALSE(QFile::exists(exchange));
+  EXPECT_TRUE(QFile::exists(other));
 }
 
 // The editor's commands and targets as a demo script reaches them: through a player
