@@ -200,6 +200,7 @@ class TLatency {
   void Chord(std::initializer_list<unsigned long> keys);
   double SaveAs(const fs::path& target);
   void Click(int x, int y);
+  void FocusView();
   bool ClickTool(int index);
   bool PanelControl(size_t index, int& x, int& y);
   void Shot(const std::string& name);
@@ -303,8 +304,7 @@ bool TLatency::StartProgram(const std::string& program, const fs::path& photo) {
     return false;
   program_ = Spawn({program, photo_},
                    {"DISPLAY=" + x_.DisplayName(), "XDG_CONFIG_HOME=" + (work_ / "config").string(),
-                    "QT_QPA_PLATFORM=xcb"},
-                   false);
+                    "QT_QPA_PLATFORM=xcb"});
   if (program_ < 0) return false;
   if (!WaitUntil([&] { return MainWindow() != 0; }, 20000)) {
     std::fprintf(stderr, "quill-latency: the program shows no window\n");
@@ -491,6 +491,16 @@ std::vector<std::pair<int, int>> Runs(const std::vector<uint32_t>& line, uint32_
       runs.back().second = i;
   }
   return runs;
+}
+
+// Keys go to the view: the main window gets the X focus (a dialog that closed may have
+// left it nowhere) and a middle click, which no tool acts on, gives the view Qt's focus.
+void TLatency::FocusView() {
+  x_.Focus(MainWindow());
+  x_.Move(view_.X + view_.Width / 2, view_.Y + view_.Height / 2);
+  x_.Button(2, true);
+  x_.Button(2, false);
+  Pause(100);
 }
 
 void TLatency::Click(int x, int y) {
@@ -687,8 +697,7 @@ void TLatency::Run(const std::set<std::string>& rows, int runs) {
     const bool yes = rows.empty() || rows.count(name) != 0;
     if (yes) {
       std::fprintf(stderr, "quill-latency: %s\n", name);
-      // Keys go to the main window after a dialog has closed.
-      x_.Focus(MainWindow());
+      FocusView();
     }
     return yes;
   };
