@@ -8,6 +8,8 @@ enlarged to 6000 x 4000, resized to 3000 x 2000 as the resize tool does it, with
 images before kept for undo) and, in turns with it, Pillow's Image.resize((3000,
 2000), Image.LANCZOS) of the same portrait enlarged to 6000 x 4000 as RGB. Prints the
 median CPU time of both over the repetitions and their ratio. Both run on one core.
+With --pillow-only PHOTO it times Pillow alone, once, on PHOTO (the reference that
+tools/quill-latency runs beside the program's own resize).
 
 Needs Debian's python3-pil (quill_setup_bench in scripts/setup.sh installs it).
 """
@@ -49,7 +51,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build_dir", nargs="?", default=os.path.join(HERE, "..", "build"))
     parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--pillow-only", metavar="PHOTO",
+                        help="time Pillow alone resizing PHOTO to half once and print the CPU milliseconds")
     args = parser.parse_args()
+    if args.pillow_only:
+        photo = Image.open(args.pillow_only).convert("RGB")
+        start = time.process_time()
+        photo.resize((photo.width // 2, photo.height // 2), Image.LANCZOS)
+        print(f"{(time.process_time() - start) * 1000:.1f}")
+        return
     large = Image.open(PHOTO).convert("RGB").resize((6000, 4000), Image.LANCZOS)
     quill, pillow = [], []
     for _ in range(args.repetitions):

@@ -3,7 +3,10 @@
 // The pixels are wrapped, not copied: only the part of the source that lands inside
 // the visible destination (the destination rectangle within the clip) is handed to
 // Qt, so painting a zoomed-out or scrolled view of a large photograph costs what the
-// window shows, not what the photograph holds.
+// window shows, not what the photograph holds. Where the painter paints on a 24-bit
+// image (the view's canvas) without a transformation, that part is scaled straight
+// into the image's memory, pixel for pixel as Qt's own drawing would give it, without
+// Qt's conversion of every pixel to 32 bits and back.
 
 #ifndef QUILL_PLATFORM_RASTERSURFACE_H_
 #define QUILL_PLATFORM_RASTERSURFACE_H_

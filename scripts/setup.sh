@@ -7,7 +7,8 @@
 # de_DE.UTF-8 locale that the tests use is generated) and non-zero otherwise. Sourcing it defines the function quill_setup (the same check, to run
 # again), quill_setup_fuzz (the same for what fuzz/run.sh needs besides: clang and
 # its fuzzer runtime) and quill_setup_bench (the Python libraries that the comparison
-# benchmarks time against: OpenCV, NumPy, Pillow; stress-ng for measuring under load), and changes none of the caller's shell options or variables.
+# benchmarks time against: OpenCV, NumPy, Pillow; stress-ng and perf for measuring
+# under load), and changes none of the caller's shell options or variables.
 # Installing needs root.
 
 quill_setup() {
@@ -22,6 +23,9 @@ quill_setup() {
                   # A display server for looking at the running program without a screen,
                   # and keys typed into it (the README's screenshot closes the demo list).
                   xvfb xdotool
+                  # tools/quill-latency sends real input to the program (XTest) and reads
+                  # the screen back (MIT-SHM).
+                  libx11-dev libxext-dev libxtst-dev
                   # The text tool's tests render with DejaVu Sans, the same on every machine.
                   fonts-dejavu-core
                   # xdg-open, through which Help and the About box's links open the help
@@ -52,8 +56,9 @@ quill_setup_fuzz() {
 }
 
 quill_setup_bench() {
-  # stress-ng keeps CPUs busy beside a measurement taken under load.
-  quill_install python3-opencv python3-numpy python3-pil stress-ng
+  # stress-ng keeps CPUs busy beside a measurement (quill-latency --stress); perf
+  # shows where the time goes.
+  quill_install python3-opencv python3-numpy python3-pil stress-ng linux-perf
 }
 
 # quill_install PACKAGE...: installs those of the packages that are missing.

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -33,6 +34,26 @@ TRect QRectToRect(const QRect& rect) {
 }
 
 }  // namespace quill
+
+namespace {
+
+// Count B, G, R pixels of In as 0xFFRRGGBB values at Out; four at a time from three
+// little-endian words (B0 G0 R0 B1, G1 R1 B2 G2, R2 B3 G3 R3).
+void ToScreenRow(const uint8_t* __restrict in, int count, uint32_t* __restrict out) {
+  static_assert(std::endian::native == std::endian::little);
+  int x = 0;
+  for (; x + 4 <= count; x += 4, in += 12) {
+    uint32_t w[3];
+    std::memcpy(w, in, sizeof w);
+    out[x] = 0xFF000000u | (w[0] & 0xFFFFFFu);
+    out[x + 1] = 0xFF000000u | w[0] >> 24 | (w[1] & 0xFFFFu) << 8;
+    out[x + 2] = 0xFF000000u | w[1] >> 16 | (w[2] & 0xFFu) << 16;
+    out[x + 3] = 0xFF000000u | w[2] >> 8;
+  }
+  for (; x < count; ++x, in += 3) out[x] = 0xFF000000u | uint32_t{in[2]} << 16 | uint32_t{in[1]} << 8 | in[0];
+}
+
+}  // namespace
 
 // ---- TZelCanvasPixels ----
 
@@ -88,11 +109,12 @@ void TZelViewCanvas::EndPaint() {
   surface_.reset();
   painter_.end();
   {
-    // The update box as an image of its own over the same memory: drawing a part of
-    // a larger image would make Qt copy that part first.
-    const QImage box(pixels_.GetPixelAddress(updateBox_.Left, updateBox_.Top),
-                     static_cast<int>(updateBox_.Width()), static_cast<int>(updateBox_.Height()),
-                     pixels_.Stride(), QImage::Format_BGR888);
+    QImage box = ScreenPixels();
+    if (box.isNull()) {
+      // No memory for the converted copy: Qt converts the update box itself.
+      box = QImage(pixels_.GetPixelAddress(updateBox_.Left, updateBox_.Top), static_cast<int>(updateBox_.Width()),
+                   static_cast<int>(updateBox_.Height()), pixels_.Stride(), QImage::Format_BGR888);
+    }
     QPainter target(window_);
     target.setClipRegion(updateRegion_);
     target.drawImage(QPoint(updateBox_.Left, updateBox_.Top), box);
@@ -104,6 +126,24 @@ void TZelViewCanvas::EndPaint() {
   window_ = nullptr;
   updateRegion_ = QRegion();
   clip_ = QRegion();
+}
+
+QImage TZelViewCanvas::ScreenPixels() {
+  const int width = static_cast<int>(updateBox_.Width());
+  const int height = static_cast<int>(updateBox_.Height());
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (count > screenSize_) {
+    screen_.reset(reinterpret_cast<uint32_t*>(quill::AllocatePixelBlock(count, 4)));
+    screenSize_ = screen_ != nullptr ? count : 0;
+    if (screen_ == nullptr) return QImage();
+  }
+  for (const QRect& rect : updateRegion_) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+      ToScreenRow(pixels_.GetPixelAddress(rect.left(), y), rect.width(),
+                  screen_.get() + static_cast<size_t>(y - updateBox_.Top) * width + (rect.left() - updateBox_.Left));
+    }
+  }
+  return QImage(reinterpret_cast<const uchar*>(screen_.get()), width, height, width * 4, QImage::Format_RGB32);
 }
 
 bool TZelViewCanvas::RectVisible(const quill::TRect& rect) const {

@@ -125,6 +125,12 @@ class TZelViewCanvas {
 
  private:
   void SelectClip(const QRegion& region);
+  // The update box in the window's own 32-bit layout (0xFFRRGGBB), converted here
+  // within the update region: Qt's drawing of a 24-bit image onto the window converts
+  // every pixel through a generic path several times slower, and a 32-bit image it
+  // copies row by row. Valid until the next paint; a null image when the memory
+  // cannot be had.
+  QImage ScreenPixels();
 
   TZelMapMode mapMode_;
   TZelCanvasPixels pixels_;
@@ -135,6 +141,11 @@ class TZelViewCanvas {
   std::unique_ptr<uint8_t, FreeDeleter> buffer_;  // a pixel block (quill::AllocatePixelBlock)
   size_t bufferSize_ = 0;
   QImage image_;  // over buffer_ during a paint
+  struct FreeScreen {
+    void operator()(uint32_t* block) const { std::free(block); }
+  };
+  std::unique_ptr<uint32_t, FreeScreen> screen_;  // ScreenPixels' memory, kept and grown like buffer_
+  size_t screenSize_ = 0;  // in pixels
   QPainter painter_;
   std::optional<quill::TRasterSurface> surface_;
   std::vector<TZelViewState> clipStack_;  // entries reused from paint to paint

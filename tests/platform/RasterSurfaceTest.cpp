@@ -140,3 +140,51 @@ TEST(RasterSurface, PrintsToAPdfPage) {
   EXPECT_GT(std::filesystem::file_size(path), 500u);
   std::filesystem::remove(path);
 }
+
+namespace {
+
+// Paints Bitmap into a canvas of Format with the clip Region, through the surface.
+QImage PaintThrough(TZelLTBitmap& bitmap, QImage::Format format, const quill::TRect& dest,
+                    const QRegion& region) {
+  QImage canvas(200, 150, format);
+  canvas.fill(QColor(0x40, 0x40, 0x40));
+  QPainter painter(&canvas);
+  painter.setClipRegion(region);
+  quill::TRasterSurface surface(painter);
+  const QRect box = region.boundingRect();
+  EXPECT_TRUE(bitmap.Draw(surface, dest, bitmap.GetBounds(), {box.left(), box.top(), box.right() + 1, box.bottom() + 1}));
+  return canvas;
+}
+
+}  // namespace
+
+// The view's canvas (24-bit B, G, R) is painted without QPainter; every zoom, scroll
+// and clip must still give exactly the pixels QPainter gives (on a canvas of another
+// 24-bit layout, which it paints itself).
+TEST(RasterSurface, PaintsTheViewCanvasAsQtPaints) {
+  TZelLTBitmap bitmap;
+  // 240 x 180 divides by every zoom below, so samples fall on pixel edges exactly.
+  MakeCoordinates(bitmap, 240, 180);
+  // Zooms of the view's steps and of best fits, scrolled to odd origins.
+  const struct {
+    int numerator, denominator, originX, originY;
+  } zooms[] = {{1, 1, -13, 7},  {2, 1, -100, -50}, {16, 1, -1234, -777}, {3, 2, 5, -9},   {2, 3, 11, 3},
+               {1, 3, 40, 30},  {1, 16, 90, 70},   {376, 1500, 17, 2},   {1003, 4000, -1, 0}, {47, 61, -3, -8},
+               {1, 2, 7, 9},    {1, 4, 33, 21},    {3, 4, -2, 1}};
+  const QRegion clips[] = {QRegion(0, 0, 200, 150), QRegion(31, 40, 46, 61),
+                           QRegion(10, 10, 60, 40) + QRegion(100, 30, 90, 100) + QRegion(20, 120, 30, 20)};
+  for (const auto& zoom : zooms) {
+    const quill::TRect dest{zoom.originX, zoom.originY, zoom.originX + 240 * zoom.numerator / zoom.denominator,
+                            zoom.originY + 180 * zoom.numerator / zoom.denominator};
+    for (const QRegion& clip : clips) {
+      const QImage direct = PaintThrough(bitmap, QImage::Format_BGR888, dest, clip);
+      const QImage painted = PaintThrough(bitmap, QImage::Format_RGB888, dest, clip);
+      for (int y = 0; y < 150; ++y) {
+        for (int x = 0; x < 200; ++x) {
+          ASSERT_EQ(direct.pixel(x, y), painted.pixel(x, y))
+              << "zoom " << zoom.numerator << "/" << zoom.denominator << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
