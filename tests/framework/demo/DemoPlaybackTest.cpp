@@ -207,6 +207,7 @@ TEST_F(DemoPlaybackTest, TargetsStayOnTheScreenSoNoMoveOutlastsACrossingOfIt) {
     ++asked;
     stop = true;
   };
+  rig_.now = 0;
   Play({"MOUSEMOVE -1E10, 1E10"});
   player().Step();
   rig_.now += 100;
