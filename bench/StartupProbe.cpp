@@ -28,8 +28,8 @@ class TPaintProbe : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    // A first start offers the demo list before it opens the photo: closed at once, as
-    // a user's Esc would.
+    // A first start offers the demo list once the photo is open: closed at once, as a
+    // user's Esc would.
     auto* list = qobject_cast<TZelDemonstrationForm*>(watched);
     if (list != nullptr && event->type() == QEvent::Show) {
       QMetaObject::invokeMethod(

@@ -9,6 +9,7 @@
 #include <QPolygon>
 #include <QRasterWindow>
 #include <QRegion>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -74,6 +75,13 @@ TPoint QtPointerDriver::GetPosition() const {
   if (driving_) return position_;
   const QPoint system = QCursor::pos();
   return {system.x(), system.y()};
+}
+
+TRect QtPointerDriver::GetScreenBounds() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QRect desktop = screen->virtualGeometry();
+  return {desktop.left(), desktop.top(), desktop.left() + desktop.width(), desktop.top() + desktop.height()};
 }
 
 void QtPointerDriver::SetPosition(const TPoint& point) {

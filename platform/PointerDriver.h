@@ -17,6 +17,9 @@
 // for input. A move to where the last event happened still reaches that window (QtGui
 // would drop it). A small input-transparent sprite shows the driven pointer on screen.
 //
+// The screen is the whole desktop: the rectangle that covers every screen. A pointer
+// never goes beyond it, so callers keep their targets inside it.
+//
 // Buttons are given as the platform's physical button flags (MOUSEEVENTF_*). With
 // ButtonsSwapped true the physical right button is the logical left one, so a caller
 // that wants a logical left click sends the right-button flags; the driver maps them
@@ -52,6 +55,8 @@ class PointerDriver {
 
   // The pointer's screen position.
   virtual TPoint GetPosition() const = 0;
+  // The desktop the pointer moves on, half-open; empty when there is no screen.
+  virtual TRect GetScreenBounds() const = 0;
   // Puts the pointer at Point and delivers a move there, also when it already stands
   // at Point (a window that wants a fresh move at the pointer asks for exactly this).
   virtual void SetPosition(const TPoint& point) = 0;
@@ -79,6 +84,8 @@ class QtPointerDriver final : public PointerDriver {
 
   // The driven position while driving, the system pointer's position otherwise.
   TPoint GetPosition() const override;
+  // The virtual desktop of the primary screen.
+  TRect GetScreenBounds() const override;
   void SetPosition(const TPoint& point) override;
   void SendButtons(uint32_t flags) override;
   int ShowPointer(bool show) override;
@@ -120,6 +127,7 @@ class RecordingPointerDriver final : public PointerDriver {
   };
 
   TPoint GetPosition() const override { return Position; }
+  TRect GetScreenBounds() const override { return Screen; }
   void SetPosition(const TPoint& point) override;
   void SendButtons(uint32_t flags) override;
   int ShowPointer(bool show) override;
@@ -131,6 +139,7 @@ class RecordingPointerDriver final : public PointerDriver {
   std::vector<Event> Of(Kind kind) const;
 
   TPoint Position;
+  TRect Screen{0, 0, 1920, 1080};
   bool Swapped = false;
   int DisplayCount = 0;
   std::vector<Event> Events;

@@ -176,7 +176,8 @@ void TZelDocument::AddCommandState(std::unique_ptr<TZelCommandState> state) {
 
 const QUuid TZelEditor::kSettingsGuid("{C0F4C248-34D7-4014-8116-24BEE9AB5C30}");
 
-TZelEditor::TZelEditor(quill::TZelComponent* owner) : TZelModuleWithControls(owner) {
+TZelEditor::TZelEditor(quill::TZelComponent* owner)
+    : TZelModuleWithControls(owner), Arguments(QCoreApplication::arguments()) {
   ZelApplication->CreateForm(MainForm);
   ZelApplication->OnTitleChange = [this](TZelApplication*) { UpdateTitle(); };
   TMainForm& form = *MainForm;
@@ -271,13 +272,7 @@ void TZelEditor::SaveState(TZelSDFWriter& writer) {
   writer.EndNode();
 }
 
-void TZelEditor::Started() {
-  // The main window shows only after start-up: the file opens from the event loop,
-  // once the view has its size to fit the image to.
-  ZelApplication->PostDeferredCall(quill::TZelMethod(this, &TZelEditor::OpenCommandLineFile));
-}
-
-void TZelEditor::OpenCommandLineFile() { OpenFileArgument(QCoreApplication::arguments()); }
+void TZelEditor::Started() { OpenFileArgument(Arguments); }
 
 void TZelEditor::OpenFileArgument(const QStringList& arguments) {
   if (arguments.size() < 2) return;

@@ -210,6 +210,9 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   quill::TZelRecorder* Recorder = nullptr;
   // Most recent first.
   QStringList RecentFiles;
+  // The process's arguments, the program's name first; Started opens the file the next
+  // one names.
+  QStringList Arguments;
 
   // ---- Module ----
   void Localize() override;
@@ -217,10 +220,10 @@ class TZelEditor : public TZelModuleWithControls, public IZelDemoScriptable {
   // count n, wide strings 1..n most recent first.
   void LoadState(TZelSDFReader& reader) override;
   void SaveState(TZelSDFWriter& writer) override;
-  // Queues OpenCommandLineFile.
+  // OpenFileArgument(Arguments). The main window shows by now (TZelApplication::Run),
+  // so the photo is fitted to it; and it is open before anything queued at start runs
+  // (the demo list), so a demo asks before it closes the photo.
   void Started() override;
-  // OpenFileArgument(the process's arguments).
-  void OpenCommandLineFile();
   // Opens Arguments[1] (the first after the program's name, made a full path) when it
   // names an existing file that is no folder; the rest are ignored.
   virtual void OpenFileArgument(const QStringList& arguments);

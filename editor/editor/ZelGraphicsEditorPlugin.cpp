@@ -230,6 +230,12 @@ void TZelGraphicsEditor::GetTargetPoint(TZelDemoPlayback* sender, const TZelProp
     int32_t x = 0;
     int32_t y = 0;
     if (view == nullptr || !NumberAt(*params, 1, x) || !NumberAt(*params, 2, y)) return;
+    // A point far off the image stays off it on the same side, but no farther than the
+    // view's 32-bit mapping can take without wrapping round onto the screen, even at the
+    // largest zoom. The player then puts it at the screen's edge.
+    constexpr int32_t kFarOff = 1 << 24;
+    x = std::clamp(x, -kFarOff, kFarOff);
+    y = std::clamp(y, -kFarOff, kFarOff);
     const quill::TPoint device = view->GetMapMode().LogicalToDevice({x, y});
     const QPoint screen = view->mapToGlobal(QPoint(device.X, device.Y));
     point = {screen.x(), screen.y()};

@@ -3,9 +3,12 @@
 // TZelApplication is the one application object (ZelApplication). It owns the
 // modules, the forms it creates and the tools, in creation order, and frees them in
 // reverse order. Its Run step reads the settings file, lets every component that
-// implements IZelModule load its state and initialise (component by component), tells
-// each that start-up is complete, runs the event loop until the main window closes and
-// writes every component's state back.
+// implements IZelModule load its state and initialise (component by component), shows
+// the main window, tells each component that start-up is complete, runs the event loop
+// until the main window closes and writes every component's state back. The window
+// shows before start-up completes because Qt lays a window out only when it shows, and
+// what a component does then (the editor opens the file named on the command line) fits
+// itself to the window as the user sees it.
 //
 // It also carries the two mechanisms the whole program uses:
 // - idle handlers, called in registration order whenever the event loop is about to
@@ -175,8 +178,9 @@ class TZelApplication : public quill::TZelComponent {
   // Collects every IZelModule component's state; when any wrote something, creates
   // the folder and replaces the file through a temporary file. Failures are ignored.
   void SaveSettings();
-  // LoadSettings, hints on, the event loop until the main window closes (none without a main
-  // window), SaveSettings.
+  // LoadSettings with the main window shown between Initialize and Started, hints on,
+  // the event loop until the main window closes (none without a main window, or when
+  // a component closed it during start-up), SaveSettings.
   void Run();
   // The settings file: XDG config home/<program>/<program>.cfg, where <program> is
   // the program's file name without extension.
@@ -194,6 +198,9 @@ class TZelApplication : public quill::TZelComponent {
   template <class T>
   T* Construct(T*& reference);
   void HookIdle();
+  // The two passes of LoadSettings: settings read, LoadState and Initialize; Started.
+  void InitializeModules();
+  void StartModules();
   void FormDestroyed(TZelForm* form);
   void PostDeferredCallEvent();
 

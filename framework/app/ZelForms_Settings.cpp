@@ -49,6 +49,11 @@ QString TZelApplication::GetSettingsFileName() {
 }
 
 void TZelApplication::LoadSettings() {
+  InitializeModules();
+  StartModules();
+}
+
+void TZelApplication::InitializeModules() {
   std::unique_ptr<TZelSDFReader> reader;
   QFile file(GetSettingsFileName());
   if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
@@ -62,7 +67,9 @@ void TZelApplication::LoadSettings() {
     if (reader != nullptr) module.LoadState(*reader);
     module.Initialize();
   });
-  reader.reset();
+}
+
+void TZelApplication::StartModules() {
   ForEachModule(*this, [](IZelModule& module) { module.Started(); });
 }
 
@@ -84,15 +91,15 @@ void TZelApplication::SaveSettings() {
 }
 
 void TZelApplication::Run() {
-  LoadSettings();
+  InitializeModules();
+  // The loop ends when the main window closes, whatever other windows are open.
+  const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  if (mainForm_ != nullptr) mainForm_->show();
+  StartModules();
   SetShowHint(true);
-  if (mainForm_ != nullptr) {
-    // The loop ends when the main window closes, whatever other windows are open.
-    const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
-    QGuiApplication::setQuitOnLastWindowClosed(false);
-    mainForm_->show();
-    QCoreApplication::exec();
-    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
-  }
+  // A window closed during start-up asked to quit before there was a loop to end.
+  if (mainForm_ != nullptr && mainForm_->isVisible()) QCoreApplication::exec();
+  QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
   SaveSettings();
 }

@@ -20,18 +20,26 @@ int32_t ClampToInt32(int64_t value) {
   return static_cast<int32_t>(value < kMin ? kMin : value > kMax ? kMax : value);
 }
 
+// Point moved onto the pointer's screen: a coordinate beyond an edge goes to that edge
+// (everything to one corner when there is no screen).
+quill::TPoint OnScreen(const quill::PointerDriver& pointer, const quill::TPoint& point) {
+  const quill::TRect screen = pointer.GetScreenBounds();
+  return {std::clamp(point.X, screen.Left, std::max(screen.Left, screen.Right - 1)),
+          std::clamp(point.Y, screen.Top, std::max(screen.Top, screen.Bottom - 1))};
+}
+
 // The target of a move or jump: no arguments, the pointer's own position; two numbers,
-// that screen point; anything else, what the player's target event answers. An
-// unresolved target is reported and gives the pointer's own position.
+// that screen point; anything else, what the player's target event answers; both kept
+// on the screen. An unresolved target is reported and gives the pointer's own position.
 quill::TPoint ResolveActionTarget(TZelDemoPlayback& playback, const TZelDemoScriptParams& params) {
   if (params.GetCount() == 0) return playback.GetCursorPoint();
   const quill::TZelVariant x = quill::ParamAt(params, 0);
   const quill::TZelVariant y = quill::ParamAt(params, 1);
   if (quill::IsNumeric(x) && quill::IsNumeric(y)) {
-    return {quill::NumberToInteger(x, 0), quill::NumberToInteger(y, 0)};
+    return OnScreen(playback.GetPointerDriver(), {quill::NumberToInteger(x, 0), quill::NumberToInteger(y, 0)});
   }
   quill::TPoint point;
-  if (playback.ResolveTarget(params, point)) return point;
+  if (playback.ResolveTarget(params, point)) return OnScreen(playback.GetPointerDriver(), point);
   playback.ReportError(QStringLiteral("Invalid arguments."));
   return playback.GetCursorPoint();
 }
@@ -254,6 +262,6 @@ void TZelDemoScriptUserAction::Start() {
   bool handled = false;
   if (Playback.OnUserCommand) Playback.OnUserCommand(&Playback, name_, handled, this, Params);
   if (!handled) {
-    Playback.ReportError(QStringLiteral("Unknown command: \"%1\"").arg(QString::fromStdString(name_)));
+    Playback.ReportError(QStringLiteral("Unknown command: \"%1\"").arg(quill::ShownScriptText(name_)));
   }
 }

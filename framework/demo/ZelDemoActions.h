@@ -21,6 +21,9 @@
 // A target is two numbers x, y (screen pixels; fractions rounded), or any other
 // argument list, which OnTargetPoint resolves; no arguments mean the pointer's own
 // position. An unresolved target reports "Invalid arguments." and the pointer stays.
+// Every target lies on the screen (the pointer driver's desktop): one beyond an edge
+// goes to that edge, so that no move of a script, however wild its numbers, lasts
+// longer than crossing the screen.
 //
 // A move from S to T takes distance * 20 / speed ms (4 ms a pixel at speed 5), eased
 // with a slow start and a slow end; a curved move bends by sin(pi * e) * min(|dx|, |dy|)

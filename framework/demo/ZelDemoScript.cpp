@@ -372,6 +372,11 @@ void ParseScriptArguments(TZelDemoScriptParams& params, std::string_view text) {
 
 namespace quill {
 
+QString ShownScriptText(std::string_view bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+      .replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+}
+
 bool QuoteScriptText(const QString& text, QString& quoted) {
   const bool apostrophe = text.contains(QLatin1Char('\''));
   const bool doubleQuote = text.contains(QLatin1Char('"'));

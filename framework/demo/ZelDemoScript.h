@@ -162,6 +162,10 @@ namespace quill {
 // by n (always read as a line feed) or a carriage return (it would end the line).
 bool QuoteScriptText(const QString& text, QString& quoted);
 
+// A script line, or a word of it, as a message shows it: UTF-8 with U+FFFD for invalid
+// bytes and for a NUL byte, so that the message goes on after one.
+QString ShownScriptText(std::string_view bytes);
+
 }  // namespace quill
 
 

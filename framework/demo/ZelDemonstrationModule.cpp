@@ -307,7 +307,7 @@ void TZelDemonstrationModule::PlaybackEnded(TZelDemoPlayback* /*sender*/) {
 
 void TZelDemonstrationModule::PlaybackError(TZelDemoPlayback* /*sender*/, const QString& message,
                                             bool& stop, const std::string& line) {
-  ZelApplication->MessageBoxWithCaption(message + "\n" + QString::fromStdString(line), DemosCaption(),
+  ZelApplication->MessageBoxWithCaption(message + "\n" + quill::ShownScriptText(line), DemosCaption(),
                                         MB_OK | MB_ICONERROR);
   if (stop) DemoOver(false);
 }

@@ -45,17 +45,16 @@ TMainForm& RequireMainForm() {
 
 }  // namespace
 
-bool quill::OpenHelpUrl(const QUrl& url) {
-  if (GetHelpViewer().Open(url)) return true;
-  if (ZelApplication != nullptr) {
+void quill::OpenHelpUrl(const QUrl& url) {
+  GetHelpViewer().Open(url, [url] {
+    if (ZelApplication == nullptr) return;
     const QString name = url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile())
                                            : url.toString();
     const QString text = GetLocalizedString(
         kCannotOpenTextId,
         QStringLiteral("%s cannot be opened: no web browser or other program to open it was found."));
     ZelApplication->MessageBox(FormatText(text, name), MB_ICONERROR);
-  }
-  return false;
+  });
 }
 
 const QUuid TZelHelp::kSettingsGuid("{3F084D7D-FB21-44A5-BA4F-B6FF3AE0B41D}");

@@ -9,8 +9,9 @@
 // missing page.
 //
 // Pages and web addresses open through OpenHelpUrl (below), which the About box's links
-// use too: when the desktop cannot open one (no xdg-open, no browser), a message names
-// the page's path or the address, so that the user can open it by hand.
+// use too: when the desktop cannot open one (no xdg-open and no browser, or an xdg-open
+// that finds no program for it), a message names the page's path or the address, so
+// that the user can open it by hand.
 //
 // A help folder ("HTML help") opens the page of each topic; a help file that is a
 // single document (a PDF, one HTML file) is opened whole, whatever the topic.
@@ -48,9 +49,9 @@ class QAction;
 namespace quill {
 
 // Opens Url with the help viewer in use (HelpViewer.h). When the desktop cannot open it,
-// shows a message (string 1040) with the path of a local file, or the whole address of
-// anything else, and gives false.
-bool OpenHelpUrl(const QUrl& url);
+// at once or when its opener fails, shows a message (string 1040) with the path of a
+// local file, or the whole address of anything else.
+void OpenHelpUrl(const QUrl& url);
 
 }  // namespace quill
 

@@ -1,6 +1,7 @@
 // Demo scripts: any bytes load as a script, save, load again to the same bytes, give a
-// title and the picture's file name, and every script line parses into arguments; a
-// text argument, quoted again for a recorded line, reads back as the same text.
+// title and the picture's file name, and every script line shows in a message without a
+// NUL and parses into arguments; a text argument, quoted again for a recorded line,
+// reads back as the same text.
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)script.GetTitle();
   (void)script.DecodeFileName(script.GetInfoValue("Image"));
   for (const std::string& line : script.GetScriptLines()) {
+    Check(!quill::ShownScriptText(line).contains(QChar(u'\0')), "a shown script line holds a NUL");
     TZelDemoScriptParams params;
     ParseScriptArguments(params, line);
     for (int i = 0; i < params.GetCount(); ++i) {

@@ -12,8 +12,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QPointF>
 #include <QProcess>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -21,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EditorTesting.h"
@@ -119,6 +123,34 @@ TEST_F(DemoScriptingTest, EveryRegisteredCommandAndTargetAnswersAndUnknownOnesFa
   errors_.clear();
   PlayLines({"MouseCurvedMove NoSuchTarget"});
   EXPECT_EQ(errors_, QStringList{"Invalid arguments.\nMouseCurvedMove NoSuchTarget"});
+  // A NUL byte shows as U+FFFD and the message goes on after it.
+  errors_.clear();
+  PlayLines({std::string("AB\0CD 1", 7)});
+  EXPECT_EQ(errors_, QStringList{"Unknown command: \"AB\uFFFDCD\"\nAB\uFFFDCD 1"});
+}
+
+// Points far off the screen, or far off the image at the largest zoom (where the view's
+// mapping would wrap them round), end at the screen's edge on their own side, so the
+// moves there end within a crossing of the screen.
+TEST_F(DemoScriptingTest, FarTargetsEndAtTheScreensEdgeOnTheirSide) {
+  const QRect screen = QGuiApplication::primaryScreen()->virtualGeometry();
+  const std::pair<std::string, quill::TPoint> cases[] = {
+      {"MouseMove Image, 2147483647, 2147483647", {screen.right(), screen.bottom()}},
+      {"MouseCurvedMove Image, -2147483648, -99999", {screen.left(), screen.top()}},
+      {"MouseMove 1E10, -1E10", {screen.right(), screen.top()}},
+      {"MouseTo -1E300, 1E300", {screen.left(), screen.bottom()}}};
+  for (const auto& [line, corner] : cases) {
+    // The photo opened by the script itself: the next demo closes it.
+    std::vector<std::string> lines = {"IMAGEOPEN astronaut.png", "ActualSize"};
+    lines.insert(lines.end(), 10, "ZoomIn");
+    lines.push_back(line);
+    errors_.clear();
+    ASSERT_TRUE(PlayLines(lines)) << line;
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(" ").toStdString();
+    EXPECT_EQ(Player().GetCursorPoint(), corner) << line;
+    const TZelMapMode& map = GraphicsEditor->GetCurrentView()->GetMapMode();
+    EXPECT_EQ(map.DeviceExtent.X / map.LogicalExtent.X, 16);
+  }
 }
 
 // An image point without two numbers is no target: the player reports it and nothing
@@ -224,6 +256,32 @@ TEST(PlayDemoTool, ShotsShowEachBalloonWhileItShows) {
       EXPECT_EQ(balloonPixels(shot), 0) << shot.toStdString();
     }
   }
+}
+
+// Scripts that aim the pointer far beyond the screen, or name a command with a NUL
+// byte in it, end at once in the program that plays them.
+TEST(PlayDemoTool, FarTargetsAndNulNamesEndPromptly) {
+  QTemporaryDir folder;
+  const auto play = [&folder](const char* script, QString& errors) {
+    QProcess tool;
+    tool.start(QStringLiteral(QUILL_PLAY_DEMO),
+               {QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png"), QStringLiteral(QUILL_TEST_DATA_DIR "/") + script,
+                QDir(folder.path()).filePath("out.png")});
+    // Moves across the screen at the scripts' speed take a few milliseconds; one that
+    // went where the numbers say would take years.
+    if (!tool.waitForFinished(60000)) {
+      tool.kill();
+      tool.waitForFinished();
+      return -1;
+    }
+    errors = QString::fromUtf8(tool.readAllStandardError());
+    return tool.exitCode();
+  };
+  QString errors;
+  EXPECT_EQ(play("demo-far-targets.dsc", errors), 0) << errors.toStdString();
+  EXPECT_TRUE(QImage(QDir(folder.path()).filePath("out.png")).width() > 0);
+  EXPECT_EQ(play("demo-nul-command.dsc", errors), 1);
+  EXPECT_TRUE(errors.contains("Unknown command: \"AB\uFFFDCD\"\nAB\uFFFDCD 1")) << errors.toStdString();
 }
 
 // Strokes of Tool recorded in the demo editor through the pointer driver change the

@@ -21,6 +21,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -37,6 +38,7 @@
 #include "ZelGraphicsEditor.h"
 #include "ZelGraphicsPrintModule.h"
 #include "ZelGraphicsTool.h"
+#include "ZelGraphicsView.h"
 #include "ZelHandInpaintingTool.h"
 #include "ZelHelp.h"
 #include "ZelLocalizer.h"
@@ -159,30 +161,49 @@ class ProgramTest : public testing::Test {
   }
 };
 
+// Act on the demo list that the program offers at start; false when it did not show.
+// Called in the session, which runs either in the list's own loop or before the posted
+// call that opens it.
+bool WithDemoList(const std::function<void(TZelDemonstrationForm&)>& act) {
+  const auto shown = [&act] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* form = qobject_cast<TZelDemonstrationForm*>(widget);
+      if (form != nullptr && form->isVisible()) {
+        act(*form);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (shown()) return true;
+  bool offered = false;
+  QTimer::singleShot(0, MainForm, [&offered, &shown] { offered = shown(); });
+  QCoreApplication::sendPostedEvents();
+  return offered;
+}
+
 // Closes the demo list with Esc when it shows; true when it did.
 bool CloseDemoList() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    auto* form = qobject_cast<TZelDemonstrationForm*>(widget);
-    if (form != nullptr && form->isVisible()) {
-      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-      QCoreApplication::sendEvent(form, &escape);
-      return form->GetModalResult() == quill::IDCANCEL;
-    }
-  }
-  return false;
+  bool closed = false;
+  return WithDemoList([&closed](TZelDemonstrationForm& form) {
+           QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+           QCoreApplication::sendEvent(&form, &escape);
+           closed = form.GetModalResult() == quill::IDCANCEL;
+         }) &&
+         closed;
+}
+
+// The view's mapping, as the tests compare it.
+std::array<quill::TPoint, 4> MappingOf(const TZelGraphicsView& view) {
+  const TZelMapMode& map = view.GetMapMode();
+  return {map.LogicalOrigin, map.LogicalExtent, map.DeviceOrigin, map.DeviceExtent};
 }
 
 TEST_F(ProgramTest, FirstStartOffersTheDemoListHelpAboutAndPrintOnlyWithAPhotoOutsidePlugInMode) {
   Program program(true);
   program.Start([] {
-    // The demo list is offered once the event loop runs: the session runs either in
-    // its dialog's loop, or before it, when the posted call then opens it.
-    bool offered = CloseDemoList();
-    if (!offered) {
-      QTimer::singleShot(0, MainForm, [&offered] { offered = CloseDemoList(); });
-      QCoreApplication::sendPostedEvents();
-    }
-    EXPECT_TRUE(offered);
+    // The demo list is offered once the event loop runs.
+    EXPECT_TRUE(CloseDemoList());
 
     ExpectDefaults();
     EXPECT_EQ(GraphicsEditor->CurrentTool, WireEraserTool);
@@ -232,6 +253,74 @@ TEST_F(ProgramTest, FirstStartOffersTheDemoListHelpAboutAndPrintOnlyWithAPhotoOu
     EXPECT_FALSE(button->isEnabled());
     EXPECT_FALSE(button->isVisible());
   });
+}
+
+// A photo named on the command line is open, fitted to the shown window, before the
+// demo list shows at the first start; so a demo started from the list asks before it
+// closes the photo, and No keeps it.
+TEST_F(ProgramTest, APhotoOnTheCommandLineOpensBeforeTheDemoListSoTheDemoAsksFirst) {
+  QTemporaryDir folder;
+  const QString photo = QDir(folder.path()).filePath("my-photo.png");
+  QImage large(3000, 2000, QImage::Format_RGB888);
+  large.fill(Qt::darkCyan);
+  ASSERT_TRUE(large.save(photo));
+
+  Program program(true);
+  GraphicsEditor->Arguments = {"Quillmere", photo};
+  QStringList questions;
+  ZelApplication->SetMessageBoxAnswerer([&questions](const QString& text, const QString&, uint32_t) {
+    questions.append(text);
+    return quill::IDNO;
+  });
+  program.Start([&] {
+    std::array<quill::TPoint, 4> mapping{};
+    const bool offered = WithDemoList([&](TZelDemonstrationForm& form) {
+      ASSERT_EQ(GraphicsEditor->GetDocumentCount(), 1);
+      EXPECT_EQ(GraphicsEditor->GetCurrentDocument()->FileName, photo);
+      mapping = MappingOf(*GraphicsEditor->GetCurrentView());
+      ASSERT_TRUE(form.StartButton->isEnabled());
+      form.StartButton->click();
+    });
+    ASSERT_TRUE(offered);
+    EXPECT_EQ(questions, QStringList{GetLocalizedString(173)});
+    EXPECT_FALSE(DemonstrationModule->GetPlayback().IsPlaying());
+    ASSERT_EQ(GraphicsEditor->GetDocumentCount(), 1);
+    EXPECT_EQ(GraphicsEditor->GetCurrentDocument()->FileName, photo);
+    EXPECT_EQ(GraphicsEditor->RecentFiles, QStringList{photo});
+
+    // The first fit was made for the window as it shows: fitting again changes nothing.
+    TZelGraphicsView& view = *GraphicsEditor->GetCurrentView();
+    EXPECT_LT(view.GetMapMode().DeviceExtent.X, view.GetMapMode().LogicalExtent.X);  // smaller than 1:1
+    GraphicsEditor->FitToWindow();
+    EXPECT_EQ(MappingOf(view), mapping);
+  });
+}
+
+// An exchange file that cannot be read at start ends the program with -1 at once,
+// before any event loop, with the reason told.
+TEST_F(ProgramTest, AnUnreadableExchangeFileAtStartEndsTheProgram) {
+  QTemporaryDir folder;
+  const QString exchange = QDir(folder.path()).filePath("PSPabc.tmp");
+  QFile file(exchange);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  // The plug-in's header for 40 x 30 RGB pixels, rows of 120 bytes, and one row short.
+  const int32_t header[8] = {32, 3, 0, 0, 40, 30, 120, 3};
+  file.write("PSPF");
+  file.write(reinterpret_cast<const char*>(header), sizeof header);
+  file.write(QByteArray(120 * 29, '\0'));
+  file.close();
+  Program program;
+  GraphicsEditor->Arguments = {"Quillmere", exchange};
+  QStringList errors;
+  ZelApplication->SetMessageBoxAnswerer([&errors](const QString& text, const QString&, uint32_t) {
+    errors.append(text);
+    return quill::IDOK;
+  });
+  bool looped = false;
+  program.Start([&looped] { looped = true; });
+  EXPECT_FALSE(looped);
+  EXPECT_EQ(errors.size(), 1);
+  EXPECT_EQ(quill::ExitCode, -1);
 }
 
 TEST_F(ProgramTest, PrintPutsThePhotoOnThePageFittedAndCentred) {

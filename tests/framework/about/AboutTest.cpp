@@ -13,6 +13,7 @@
 
 #include "HelpViewer.h"
 #include "MainWindowTesting.h"
+#include "StandInOpener.h"
 #include "ZelAbout.h"
 #include "ZelUtils.h"
 
@@ -196,6 +197,27 @@ TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
   QTest::mouseClick(labels[2].Control, Qt::LeftButton);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages[0].startsWith("https://example.org/quillmere/ cannot be opened"))
+      << messages[0].toStdString();
+}
+
+// A link that xdg-open cannot open (it exits 3) is told once the opener has ended.
+TEST_F(AboutTest, ALinkTheOpenerFailsOnIsTold) {
+  StandInOpener opener;
+  opener.EndWith("3");
+  DesktopHelpViewer desktop;
+  SetHelpViewer(&desktop);
+  QStringList messages;
+  ZelApplication->SetMessageBoxAnswerer([&messages](const QString& text, const QString&, uint32_t) {
+    messages << text;
+    return IDOK;
+  });
+  const auto box = ProgramBox(static_cast<int32_t>(kAboutEntries.size()));
+  box->show();
+  QTest::mouseClick(box->GetLabels()[4].Control, Qt::LeftButton);
+  WaitForOpeners(desktop);
+  EXPECT_EQ(opener.Arguments(), QStringList{"https://example.org/quillmere/support/"});
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("https://example.org/quillmere/support/ cannot be opened"))
       << messages[0].toStdString();
 }
 

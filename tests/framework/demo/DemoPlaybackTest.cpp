@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "ZelDemoActions.h"
 #include "ZelDemoPlayback.h"
 #include "ZelForms.h"
+#include "ZelUtils.h"
 
 namespace {
 
@@ -158,23 +160,34 @@ TEST_F(DemoPlaybackTest, MovesTakeTheirTimeAtTheSpeedOfTheirStart) {
   EXPECT_EQ(reports_.finished, 1);
 }
 
-TEST_F(DemoPlaybackTest, ExtremeArgumentsStayWithinRange) {
-  Play({"MOUSETO -2147483648, 2147483647", "MOUSEMOVE 1E300, -1E300", "PAUSE 1E300", "PAUSE -1E300"});
+// Targets beyond the screen, given or resolved, end at its edge: no move lasts longer
+// than crossing the screen, and Esc asks to stop at once during one.
+TEST_F(DemoPlaybackTest, TargetsStayOnTheScreenSoNoMoveOutlastsACrossingOfIt) {
+  rig_.pointer.Screen = {-1280, 0, 1920, 1080};  // two screens side by side
+  player().OnTargetPoint = [](TZelDemoPlayback*, const TZelDemoScriptParams&, bool& found, quill::TPoint& point) {
+    point = {INT32_MAX, -5};
+    found = true;
+  };
+  Play({"MOUSETO -2147483648, 2147483647", "MOUSEMOVE 1E300, -1E300", "MOUSECURVEDMOVE -99999, 99999",
+        "MOUSEMOVE 1E10, -1E10", "MOUSETO Far", "PAUSE 1E300"});
   player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{INT32_MIN, INT32_MAX}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{-1280, 1079}));
+  // The diagonal of the desktop at speed 5: 4 ms a pixel.
+  const int64_t crossing = quill::RoundHalfEven(std::hypot(3199.0, 1079.0) * 4);
+  for (const quill::TPoint& corner : {quill::TPoint{1919, 0}, quill::TPoint{-1280, 1079}, quill::TPoint{1919, 0}}) {
+    player().Step();
+    auto* move = Current<TZelDemoScriptMouseMoveAction>();
+    ASSERT_NE(move, nullptr);
+    EXPECT_EQ(move->GetTarget(), corner);
+    EXPECT_LE(move->GetDuration(), crossing);
+    rig_.now += move->GetDuration();
+    player().Step();
+    EXPECT_EQ(player().GetCursorPoint(), corner);
+  }
   player().Step();
-  auto* move = Current<TZelDemoScriptMouseMoveAction>();
-  ASSERT_NE(move, nullptr);
-  EXPECT_EQ(move->GetTarget(), (quill::TPoint{INT32_MAX, INT32_MIN}));
-  const int64_t duration = move->GetDuration();
-  EXPECT_GT(duration, int64_t{1} << 34);  // beyond 32 bits
-  rig_.now = duration / 2;
-  player().Step();
-  EXPECT_NEAR(player().GetCursorPoint().X, 0, 1);
-  EXPECT_NEAR(player().GetCursorPoint().Y, -1, 1);
-  rig_.now = duration;
-  player().Step();
-  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{INT32_MAX, INT32_MIN}));
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{1919, 0}));
+
+  // A wait as long as the script asks; Esc ends it as it would any action.
   player().Step();
   EXPECT_EQ(Current<TZelDemoScriptPauseAction>()->GetWaitTime(), INT64_MAX);
   rig_.now += int64_t{1} << 60;
@@ -187,6 +200,35 @@ TEST_F(DemoPlaybackTest, ExtremeArgumentsStayWithinRange) {
   EXPECT_NE(player().GetCurrentAction(), nullptr);
   ASSERT_TRUE(player().RequestStop());
   EXPECT_FALSE(player().Step());
+
+  // Esc during a move across the screen asks at once, and a Yes stops it there.
+  int asked = 0;
+  player().OnStopQuery = [&](TZelDemoPlayback*, bool& stop) {
+    ++asked;
+    stop = true;
+  };
+  rig_.now = 0;
+  Play({"MOUSEMOVE -1E10, 1E10"});
+  player().Step();
+  rig_.now += 100;
+  player().Step();
+  const quill::TPoint underway = player().GetCursorPoint();
+  QWidget target;
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &escape);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(player().GetState(), TZelDemoPlayback::Stopped);
+  EXPECT_FALSE(player().Step());
+  EXPECT_EQ(rig_.pointer.Position, underway);
+}
+
+// Without a screen every target is the one corner there is.
+TEST_F(DemoPlaybackTest, WithoutAScreenEveryTargetIsItsCorner) {
+  rig_.pointer.Screen = {};
+  Play({"MOUSEMOVE 1E10, -1E10", "MOUSETO 5, 5"});
+  rig_.StepToEnd();
+  EXPECT_EQ(reports_.finished, 1);
+  EXPECT_EQ(player().GetCursorPoint(), (quill::TPoint{0, 0}));
 }
 
 TEST_F(DemoPlaybackTest, MinimizingAndDeactivatingPauseTheMoveUntilBothAreUndone) {
@@ -385,15 +427,19 @@ TEST_F(DemoPlaybackTest, CommandsGoToTheModulesAndUnknownOnesAreReported) {
     EXPECT_EQ(sender, &player());
     EXPECT_EQ(action, player().GetCurrentAction());
     commands.push_back(name + " " + std::to_string(params.GetCount()));
-    handled = name != "FOO";
+    handled = name != "FOO" && name.find('\0') == std::string::npos;
   };
   reports_.stopOnError = false;  // the demo goes on after each error
-  Play({"ZoomIn", "WireEraserBackgroundNoise 12", "foo 1, 2", "MOUSETO Nowhere", "MOUSEMOVE 1", "PAUSE 0"});
-  EXPECT_EQ(rig_.StepToEnd(), 6);
-  EXPECT_EQ(commands, (std::vector<std::string>{"ZOOMIN 0", "WIREERASERBACKGROUNDNOISE 1", "FOO 2"}));
+  Play({"ZoomIn", "WireEraserBackgroundNoise 12", "foo 1, 2", "MOUSETO Nowhere", "MOUSEMOVE 1", "PAUSE 0",
+        std::string("A\0B 1", 5)});
+  EXPECT_EQ(rig_.StepToEnd(), 7);
+  EXPECT_EQ(commands, (std::vector<std::string>{"ZOOMIN 0", "WIREERASERBACKGROUNDNOISE 1", "FOO 2",
+                                                std::string("A\0B 1", 5)}));
+  // A NUL in a name shows as U+FFFD, and the text goes on after it.
   EXPECT_EQ(reports_.errors, (std::vector<std::string>{"Unknown command: \"FOO\" | foo 1, 2",
                                                       "Invalid arguments. | MOUSETO Nowhere",
-                                                      "Invalid arguments. | MOUSEMOVE 1"}));
+                                                      "Invalid arguments. | MOUSEMOVE 1",
+                                                      std::string("Unknown command: \"A\uFFFDB\" | A\0B 1", 32)}));
   EXPECT_EQ(reports_.finished, 1);
   EXPECT_TRUE(Moves(rig_.pointer).empty());  // unresolved targets leave the pointer
 

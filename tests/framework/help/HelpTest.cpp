@@ -15,6 +15,7 @@
 
 #include "HelpViewer.h"
 #include "MainWindowTesting.h"
+#include "StandInOpener.h"
 #include "ZelHelp.h"
 
 namespace {
@@ -119,6 +120,62 @@ TEST_F(HelpTest, APageTheDesktopCannotOpenIsNamedInAMessage) {
   help->GetTechnicalSupportMenuItem()->trigger();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_TRUE(messages[1].Text.contains("/help/support.html"));
+}
+
+// With xdg-open on PATH the desktop's viewer learns only from its exit status that a
+// page did not open (xdg-open without a browser or handler exits 3): F1 and the Help
+// items then say which page it was, without the event loop waiting for the opener. An
+// opener that succeeds, or that still runs when kPatience has passed, says nothing.
+TEST_F(HelpTest, AnOpenerThatFailsIsToldAndOneThatOpensIsNot) {
+  quill::StandInOpener opener;
+  int64_t now = 0;
+  quill::DesktopHelpViewer desktop([&now] { return now; });
+  quill::SetHelpViewer(&desktop);
+  QStringList messages;
+  ZelApplication->SetMessageBoxAnswerer([&messages](const QString& text, const QString&, uint32_t flags) {
+    EXPECT_EQ(flags & 0xF0, MB_ICONERROR);
+    messages << text;
+    return quill::IDOK;
+  });
+  TZelHelp* help = CreateHelp();
+  help->Initialize();
+  const QDir pages(QCoreApplication::applicationDirPath() + QStringLiteral("/help"));
+  const QString contents = pages.filePath("index.html");
+
+  opener.EndWith("3");
+  MainForm->show();
+  MainForm->activateWindow();
+  QCoreApplication::processEvents();
+  QTest::keyClick(MainForm->windowHandle(), Qt::Key_F1);
+  EXPECT_EQ(desktop.GetRunningCount(), 1);  // F1 has returned; the opener still runs
+  EXPECT_TRUE(messages.isEmpty());
+  quill::WaitForOpeners(desktop);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith(contents + " cannot be opened")) << messages[0].toStdString();
+  EXPECT_EQ(opener.Arguments(), QStringList{contents});
+
+  opener.EndWith("0");
+  help->GetGettingStartedMenuItem()->trigger();
+  quill::WaitForOpeners(desktop);
+  EXPECT_EQ(messages.size(), 1);
+
+  opener.EndWith("killed");
+  help->GetTechnicalSupportMenuItem()->trigger();
+  quill::WaitForOpeners(desktop);
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_TRUE(messages[1].startsWith(pages.filePath("support.html") + " cannot be opened"));
+
+  // The same failure once the opener has had its time: the browser was at work.
+  opener.EndWith("3");
+  help->ShowTopic(TZelHelp::kContentsTopic);
+  now += quill::DesktopHelpViewer::kPatience;
+  quill::WaitForOpeners(desktop);
+  EXPECT_EQ(messages.size(), 2);
+  help->ShowTopic(TZelHelp::kContentsTopic);
+  now += quill::DesktopHelpViewer::kPatience - 1;
+  quill::WaitForOpeners(desktop);
+  EXPECT_EQ(messages.size(), 3);
+  EXPECT_EQ(opener.Arguments().size(), 5);
 }
 
 TEST_F(HelpTest, AHelpFileNamedToTheApplicationWins) {
