@@ -52,6 +52,9 @@ namespace {
 // The tool panel's client width until a tool widens it.
 constexpr int kToolPanelWidth = 264;
 constexpr int kProgressBarWidth = 200;
+// On a narrow screen the progress bar gives up width down to this before the status
+// bar's panels would have to overlap.
+constexpr int kProgressBarMinWidth = 40;
 
 // The status bar's panels have fixed widths: a window narrower than all of them side by
 // side, with the size grip that shows with the window, would draw them over each other.
@@ -114,7 +117,9 @@ void TModule::CreateModel() {
 
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
-  progressBar->setFixedWidth(kProgressBarWidth);
+  progressBar->setMinimumWidth(kProgressBarMinWidth);
+  progressBar->setMaximumWidth(kProgressBarWidth);
+  progressBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   MainForm->StatusBar->addPermanentWidget(progressBar);
   ProgressMeter = new TProgressMeter(progressBar);
   ProgressMeter->Reset(0);

@@ -194,6 +194,8 @@ class TZelApplication : public quill::TZelComponent {
   template <class T>
   T* Construct(T*& reference);
   void HookIdle();
+  // Fits every top-level window to its screen as it is shown (ScreenFit.h).
+  void HookScreenFit();
   void FormDestroyed(TZelForm* form);
   void PostDeferredCallEvent();
 
@@ -205,6 +207,7 @@ class TZelApplication : public quill::TZelComponent {
   TZelMessageBoxAnswerer answerer_;
   std::unique_ptr<QObject> idleHook_;  // context of the event-loop connection
   std::unique_ptr<QObject> hintFilter_;  // installed on the application while hints are off
+  std::unique_ptr<QObject> screenFit_;  // installed on the application while it lives
   bool inIdle_ = false;
 };
 
