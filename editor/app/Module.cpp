@@ -142,27 +142,45 @@ QString TModule::ProgramImagesFolder() {
 
 namespace quill {
 
-TZelQtTranslation::TZelQtTranslation() {
+namespace {
+
+// Answers only the keypad's name in shortcut texts, with Qt's own untranslated "Num";
+// every other text goes on to Qt's translations.
+class TKeypadWording : public QTranslator {
+ public:
+  QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                    int /*n*/) const override {
+    if (qstrcmp(context, "QShortcut") == 0 && qstrcmp(sourceText, "Num") == 0) return QStringLiteral("Num");
+    return {};
+  }
+  bool isEmpty() const override { return false; }
+};
+
+}  // namespace
+
+TZelQtTranslation::TZelQtTranslation() : keypadWording_(std::make_unique<TKeypadWording>()) {
   AddLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
 }
 
 TZelQtTranslation::~TZelQtTranslation() {
   RemoveLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
   if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+  QCoreApplication::removeTranslator(keypadWording_.get());
 }
 
 void TZelQtTranslation::Localize() {
   if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
   translator_.reset();
+  QCoreApplication::removeTranslator(keypadWording_.get());
   const std::optional<QLocale> locale = LocaleOfLangId(GetLanguage());
-  if (!locale) return;
   auto translator = std::make_unique<QTranslator>();
-  if (!translator->load(*locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    return;
+  if (locale && translator->load(*locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator.get());
+    translator_ = std::move(translator);
   }
-  QCoreApplication::installTranslator(translator.get());
-  translator_ = std::move(translator);
+  // Installed last, so asked before Qt's translations.
+  QCoreApplication::installTranslator(keypadWording_.get());
 }
 
 }  // namespace quill
