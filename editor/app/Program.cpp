@@ -63,6 +63,8 @@ void TStartupMessages::Release() {
 
 TProgram::TProgram(int& argc, char** argv) : application_(argc, argv) {
   startupMessages_.Release();
+  // The desktop entry that the installation writes, quillmere.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
   // A write beyond the process's file size limit then fails with EFBIG, which the save
   // reports, instead of ending the program and the user's unsaved work with it.
   std::signal(SIGXFSZ, SIG_IGN);

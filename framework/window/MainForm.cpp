@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -165,6 +166,8 @@ TMainForm::TMainForm(quill::TZelComponent* owner)
       defaultImages_(kImageSize),
       languageItems_(new QActionGroup(this)) {
   quill::InitProgramResources();
+  // The icon that the desktop entry names too.
+  setWindowIcon(QIcon(QStringLiteral(":/quillmere.svg")));
   const QScreen* screen = QGuiApplication::primaryScreen();
   resize(quill::FirstMainWindowSize(screen != nullptr ? screen->availableGeometry().size() : QSize(534, 458)));
   setAcceptDrops(true);
