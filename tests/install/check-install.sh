@@ -51,17 +51,11 @@ grep -qxF "Path=/usr/lib/quillmere/Quillmere" "$work/dest/etc/xdg/Norvane/Pictor
 [ "$(readlink "$work/dest/usr/bin/Quillmere")" = "../lib/quillmere/Quillmere" ] || fail "DESTDIR: no relative link"
 [ -f "$work/dest/usr/lib/quillmere/help/index.html" ] || fail "DESTDIR: the help is missing"
 
-# A virtual screen; Xvfb picks a free display and writes its number to fd 3.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-server=$!
-exec 3>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+# A virtual screen.
+. "$here/../../scripts/virtual-screen.sh"
+quill_virtual_screen "$work" 1280x800x24 || fail "Xvfb did not start"
+server=$quill_screen_pid
+export DISPLAY="$quill_display"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export XDG_CONFIG_HOME="$work/config"
 
