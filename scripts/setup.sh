@@ -32,7 +32,9 @@ quill_setup() {
                   # pages and web addresses in the desktop's browser.
                   xdg-utils
                   # A comma-decimal locale, in which the demo scripts' numbers are tested.
-                  locales)
+                  locales
+                  # Checks the desktop entry that the installation writes.
+                  desktop-file-utils)
   quill_install "${packages[@]}" && quill_locale de_DE UTF-8
 }
 

@@ -24,17 +24,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display number and writes it to fd 3; -fbdir keeps the screen's
-# pixels in an XWD file there; no pointer is drawn.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x860x24 -fbdir "$work" -nolisten tcp -nocursor &
-server=$!
-exec 3>&-
-for _ in $(seq 50); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-display=":$(head -n1 "$work/display")"
+# -fbdir keeps the screen's pixels in an XWD file in the work folder; no pointer is
+# drawn.
+. scripts/virtual-screen.sh
+quill_virtual_screen "$work" 1280x860x24 -fbdir "$work" -nocursor
+server=$quill_screen_pid
+display=$quill_display
 
 XDG_CONFIG_HOME="$work/config" DISPLAY="$display" \
   build/editor/Quillmere "$(pwd)/images/astronaut-wire.png" &

@@ -52,6 +52,9 @@ namespace {
 // The tool panel's client width until a tool widens it.
 constexpr int kToolPanelWidth = 264;
 constexpr int kProgressBarWidth = 200;
+// On a narrow screen the progress bar gives up width down to this before the status
+// bar's panels would have to overlap.
+constexpr int kProgressBarMinWidth = 40;
 
 // The status bar's panels have fixed widths: a window narrower than all of them side by
 // side, with the size grip that shows with the window, would draw them over each other.
@@ -114,7 +117,9 @@ void TModule::CreateModel() {
 
   auto* progressBar = new QProgressBar(MainForm);
   progressBar->setTextVisible(false);
-  progressBar->setFixedWidth(kProgressBarWidth);
+  progressBar->setMinimumWidth(kProgressBarMinWidth);
+  progressBar->setMaximumWidth(kProgressBarWidth);
+  progressBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   MainForm->StatusBar->addPermanentWidget(progressBar);
   ProgressMeter = new TProgressMeter(progressBar);
   ProgressMeter->Reset(0);
@@ -137,27 +142,45 @@ QString TModule::ProgramImagesFolder() {
 
 namespace quill {
 
-TZelQtTranslation::TZelQtTranslation() {
+namespace {
+
+// Answers only the keypad's name in shortcut texts, with Qt's own untranslated "Num";
+// every other text goes on to Qt's translations.
+class TKeypadWording : public QTranslator {
+ public:
+  QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                    int /*n*/) const override {
+    if (qstrcmp(context, "QShortcut") == 0 && qstrcmp(sourceText, "Num") == 0) return QStringLiteral("Num");
+    return {};
+  }
+  bool isEmpty() const override { return false; }
+};
+
+}  // namespace
+
+TZelQtTranslation::TZelQtTranslation() : keypadWording_(std::make_unique<TKeypadWording>()) {
   AddLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
 }
 
 TZelQtTranslation::~TZelQtTranslation() {
   RemoveLocalizeHandler(TZelMethod(this, &TZelQtTranslation::Localize));
   if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
+  QCoreApplication::removeTranslator(keypadWording_.get());
 }
 
 void TZelQtTranslation::Localize() {
   if (translator_ != nullptr) QCoreApplication::removeTranslator(translator_.get());
   translator_.reset();
+  QCoreApplication::removeTranslator(keypadWording_.get());
   const std::optional<QLocale> locale = LocaleOfLangId(GetLanguage());
-  if (!locale) return;
   auto translator = std::make_unique<QTranslator>();
-  if (!translator->load(*locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    return;
+  if (locale && translator->load(*locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator.get());
+    translator_ = std::move(translator);
   }
-  QCoreApplication::installTranslator(translator.get());
-  translator_ = std::move(translator);
+  // Installed last, so asked before Qt's translations.
+  QCoreApplication::installTranslator(keypadWording_.get());
 }
 
 }  // namespace quill

@@ -38,7 +38,8 @@ class TZelEditorDemoLink;
 
 // Keeps Qt's own texts (file-dialog labels, message-box buttons) in the program's
 // language while it lives: loads Qt's translations for the localizer's language at
-// once and again on every switch.
+// once and again on every switch. The numeric keypad in shortcuts keeps Qt's short
+// "Num" in every language ("Strg+Num++"), the form the help and the menus' own texts use.
 class TZelQtTranslation {
  public:
   TZelQtTranslation();
@@ -50,6 +51,7 @@ class TZelQtTranslation {
   void Localize();
 
   std::unique_ptr<QTranslator> translator_;
+  std::unique_ptr<QTranslator> keypadWording_;
 };
 
 }  // namespace quill

@@ -8,6 +8,11 @@
 // files of a plug-in run whose host has ended are removed (EndPluginRun). Freeing it
 // frees the model and the units in reverse order.
 //
+// When Qt cannot start its display connection (DISPLAY names no reachable X server,
+// no Wayland compositor answers), creating it writes one line to standard error and
+// ends the process with kNoDisplayExitCode, instead of Qt's abort; what Qt said while
+// it started is shown only when it did start.
+//
 // One per process, on the main thread.
 
 #ifndef QUILL_EDITOR_PROGRAM_H_
@@ -21,6 +26,21 @@
 
 namespace quill {
 
+// The exit code of a program that found no display to open its window on.
+constexpr int kNoDisplayExitCode = 2;
+
+// Holds back Qt's messages while the application object starts; see TProgram.
+class TStartupMessages {
+ public:
+  TStartupMessages();
+  ~TStartupMessages();
+  TStartupMessages(const TStartupMessages&) = delete;
+  TStartupMessages& operator=(const TStartupMessages&) = delete;
+
+  // Hands the messages held back to Qt's previous handler and restores it.
+  void Release();
+};
+
 class TProgram {
  public:
   // ArgC and ArgV must outlive the program (Qt keeps them).
@@ -32,6 +52,7 @@ class TProgram {
   int Run();
 
  private:
+  TStartupMessages startupMessages_;
   QApplication application_;
   TZelLocalizerUnit localizerUnit_;
   TZelFormsUnit formsUnit_;

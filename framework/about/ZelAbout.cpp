@@ -1,6 +1,7 @@
 #include "ZelAbout.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -49,9 +50,9 @@ TMainForm& RequireMainForm() {
 const std::array<TZelAboutEntry, 6> quill::kAboutEntries = {{
     {156, kAboutBold, 16, 90, 0, 0, 0.0f, -1},
     {54, kAboutRightAligned | kAboutColon, 16, 126, 75, 0, 0.0f, 0},
-    {u"https://example.org/quillmere/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
+    {u"help://Help/index.html", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
     {56, kAboutRightAligned | kAboutColon, 0, 0, 75, 0, 0.5f, 0},
-    {u"https://example.org/quillmere/support/", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
+    {u"help://Support/support.html", kAboutLink | kAboutSameLine, 0, 0, 0, 0, 0.0f, 0},
     {u"Quillmere " QUILL_VERSION u" \u00B7 Copyright (C) Quillmere developers", 0, 0, 275, 0, 0, 0.0f, -1},
 }};
 
@@ -63,6 +64,14 @@ QString UrlHostName(const QString& text) {
   qsizetype end = start;
   while (end < text.size() && !IsUrlSeparator(text[end])) ++end;
   return text.mid(start, end - start);
+}
+
+QUrl quill::AboutLinkUrl(const QString& text) {
+  const QString scheme = QStringLiteral("help://");
+  if (!text.startsWith(scheme)) return QUrl(text);
+  const qsizetype page = text.indexOf(u'/', scheme.size());
+  const QString name = page < 0 ? QStringLiteral("index.html") : text.mid(page + 1);
+  return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help/") + name);
 }
 
 // ---- TZelLogoBackground ----
@@ -239,7 +248,7 @@ void TZelAboutForm::BuildLabels(int controlWidth, int pictureWidth, int32_t coun
 }
 
 void TZelAboutForm::LinkLabelClick(const QLabel& label) {
-  if (!label.toolTip().isEmpty()) OpenHelpUrl(QUrl(label.toolTip()));
+  if (!label.toolTip().isEmpty()) OpenHelpUrl(quill::AboutLinkUrl(label.toolTip()));
 }
 
 void TZelAboutForm::keyPressEvent(QKeyEvent* event) {

@@ -41,6 +41,7 @@ class QAction;
 class QLabel;
 class QSvgRenderer;
 class QTabBar;
+class QUrl;
 
 namespace quill {
 
@@ -90,6 +91,14 @@ struct TZelAboutInfo {
 // after it, up to the next of those characters or the end. Empty without a ":".
 // "https://example.org/quillmere/" gives "example.org".
 QString UrlHostName(const QString& text);
+
+// The address that a link of the About box opens. The program has no web pages of its
+// own: its links name a page of the bundled help as "help://" Caption "/" page, whose
+// host part is the caption the box shows, and open that page of the "help" folder
+// beside the program. Any other text is taken as a web address.
+namespace quill {
+QUrl AboutLinkUrl(const QString& text);
+}  // namespace quill
 
 // Paints the logo picture stretched over the whole control, behind its labels.
 class TZelLogoBackground : public QWidget {
@@ -193,7 +202,8 @@ class TZelAbout : public TZelModule {
 
 namespace quill {
 
-// Quillmere's About box: the program's name, its web page, its support page and the
+// Quillmere's About box: the program's name, its help ("Help", the help's contents),
+// its support page ("Support", the help's Technical Support page) and the
 // notice line with the program's version (the build's QUILL_VERSION, the project's
 // version in CMake), over the logo "About".
 extern const std::array<TZelAboutEntry, 6> kAboutEntries;

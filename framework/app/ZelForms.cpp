@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include "EventFilter.h"
+#include "ScreenFit.h"
 #include "ZelLocalizer.h"
 
 TZelApplication* ZelApplication = nullptr;
@@ -43,7 +44,10 @@ bool RunReported(const std::function<void()>& handler) {
 
 }  // namespace quill
 
-TZelApplication::TZelApplication() : quill::TZelComponent(nullptr) { HookIdle(); }
+TZelApplication::TZelApplication() : quill::TZelComponent(nullptr) {
+  HookIdle();
+  HookScreenFit();
+}
 
 TZelApplication::~TZelApplication() {
   // First, while the lists still exist: the components' destructors remove their
@@ -51,7 +55,17 @@ TZelApplication::~TZelApplication() {
   DestroyComponents();
 }
 
-void TZelApplication::Initialize() { HookIdle(); }
+void TZelApplication::Initialize() {
+  HookIdle();
+  HookScreenFit();
+}
+
+void TZelApplication::HookScreenFit() {
+  QCoreApplication* application = QCoreApplication::instance();
+  if (screenFit_ != nullptr || application == nullptr) return;
+  screenFit_ = std::make_unique<quill::TScreenFit>();
+  application->installEventFilter(screenFit_.get());
+}
 
 void TZelApplication::HookIdle() {
   QCoreApplication* application = QCoreApplication::instance();

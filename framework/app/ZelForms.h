@@ -201,6 +201,8 @@ class TZelApplication : public quill::TZelComponent {
   // The two passes of LoadSettings: settings read, LoadState and Initialize; Started.
   void InitializeModules();
   void StartModules();
+  // Fits every top-level window to its screen as it is shown (ScreenFit.h).
+  void HookScreenFit();
   void FormDestroyed(TZelForm* form);
   void PostDeferredCallEvent();
 
@@ -212,6 +214,7 @@ class TZelApplication : public quill::TZelComponent {
   TZelMessageBoxAnswerer answerer_;
   std::unique_ptr<QObject> idleHook_;  // context of the event-loop connection
   std::unique_ptr<QObject> hintFilter_;  // installed on the application while hints are off
+  std::unique_ptr<QObject> screenFit_;  // installed on the application while it lives
   bool inIdle_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -138,6 +139,12 @@ void InsertItem(QWidget& items, QAction& item, QAction* before) {
 
 }  // namespace
 
+QSize quill::FirstMainWindowSize(const QSize& available) {
+  const QSize form(534, 458);
+  return QSize(available.width() * 4 / 5, available.height() * 4 / 5).expandedTo(form).boundedTo(
+      available.expandedTo(QSize(1, 1)));
+}
+
 QString quill::MenuCaptionText(const QString& text) {
   QString caption = text;
   return caption.replace(QLatin1Char('&'), QLatin1String("&&"));
@@ -159,7 +166,10 @@ TMainForm::TMainForm(quill::TZelComponent* owner)
       defaultImages_(kImageSize),
       languageItems_(new QActionGroup(this)) {
   quill::InitProgramResources();
-  resize(534, 458);
+  // The icon that the desktop entry names too.
+  setWindowIcon(QIcon(QStringLiteral(":/quillmere.svg")));
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  resize(quill::FirstMainWindowSize(screen != nullptr ? screen->availableGeometry().size() : QSize(534, 458)));
   setAcceptDrops(true);
   Menu->setWindowTitle(QStringLiteral("Menu"));
   connect(ExitMenuItem, &QAction::triggered, this, [this] { ExitMenuItemClick(); });

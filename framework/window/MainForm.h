@@ -63,6 +63,12 @@ enum TZelDefaultImage : int {
 // letter after it as the item's access key. For captions made from file names.
 QString MenuCaptionText(const QString& text);
 
+// The main window's size at its first start on a screen whose available area is
+// Available: four fifths of that area, so that the tool panel shows an open fill's
+// buttons, but never less than the form's own 534 x 458 while the area has room for it
+// (the screen fit then bounds a larger window to the area).
+QSize FirstMainWindowSize(const QSize& available);
+
 }  // namespace quill
 
 class TMainForm : public TZelForm {

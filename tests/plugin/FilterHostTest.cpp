@@ -180,11 +180,16 @@ class FilterHostTest : public testing::Test {
   // Installs Program as the main program (none: no setting at all) and loads the
   // library, which reads the setting when it starts.
   void Load(const std::optional<std::string>& program = kStandIn) {
-    if (library_ != nullptr) ::dlclose(library_);
     const fs::path setting = folder_.Path / "config" / "Norvane" / "Pictoria" / "Quillmere.conf";
     fs::remove(setting);
     if (program) WriteTextFile(setting, "# installed\nPath=" + *program + "\n");
-    library_ = ::dlopen(QUILL_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    LoadLibrary(QUILL_PLUGIN_LIBRARY);
+  }
+
+  // Loads the plug-in library Path.
+  void LoadLibrary(const std::string& path) {
+    if (library_ != nullptr) ::dlclose(library_);
+    library_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library_, nullptr) << ::dlerror();
     entry_ = reinterpret_cast<quill::EntryPointProc>(::dlsym(library_, "ENTRYPOINT"));
     ASSERT_NE(entry_, nullptr);
@@ -370,6 +375,34 @@ TEST_F(FilterHostTest, TheProgramsEditReachesTheHostOnOkOnly) {
     EXPECT_EQ(image.Output, expected);
     EXPECT_TRUE(fs::is_empty(Tmp()));
   }
+}
+
+// The installation's test (tests/install/check-install.sh) runs this one with a display,
+// QUILL_INSTALLED_PREFIX, the prefix it installed into, and QUILL_WINDOW_CLOSER, a
+// command that closes the program's window as a user would. The installed plug-in
+// finds the installed configuration through XDG_CONFIG_DIRS and starts the installed
+// program, which shows in plug-in mode; closed without an edit, it leaves the host's
+// image as it was.
+TEST_F(FilterHostTest, TheInstalledPlugInStartsTheInstalledProgram) {
+  const char* prefix = std::getenv("QUILL_INSTALLED_PREFIX");
+  const char* closer = std::getenv("QUILL_WINDOW_CLOSER");
+  if (prefix == nullptr || closer == nullptr) GTEST_SKIP() << "run by the installation's test";
+  env_.Set("XDG_CONFIG_DIRS", std::string(prefix) + "/etc/xdg");
+  env_.Set("QT_QPA_PLATFORM", "xcb");
+  env_.Set("XDG_RUNTIME_DIR", {});
+  LoadLibrary(std::string(prefix) + "/lib/quillmere/plugin/QuillmerePlugin.so");
+  THostImage image(13, 9, 4, 5);
+  PrepareRun(image, {2, 3, 7, 10});
+
+  const char* argv[] = {"sh", "-c", closer, nullptr};
+  pid_t closing = 0;
+  ASSERT_EQ(::posix_spawn(&closing, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  EXPECT_EQ(RunFilter(), quill::kResultNotCopied) << messages_;
+  int status = 0;
+  ASSERT_EQ(::waitpid(closing, &status, 0), closing);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the program's window never showed";
+  EXPECT_EQ(image.Output, image.Input);
+  EXPECT_TRUE(fs::is_empty(Tmp()));
 }
 
 TEST_F(FilterHostTest, StartsTheProgramOnTheExchangeFile) {

@@ -155,7 +155,9 @@ TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* 
   SizeTrackBar->setTickPosition(QSlider::TicksBelow);
 
   const int side = TZelHandInpaintingTool::kTargetImageSide;
-  ImagePanel->setFixedSize(side + 2 * kPreviewGap, side + 3 * kPreviewGap + kCancelHeight);
+  // No gap right of the previews: the frame then keeps within the panel's width also
+  // beside the panel's vertical scroll bar.
+  ImagePanel->setFixedSize(side + kPreviewGap, side + 3 * kPreviewGap + kCancelHeight);
   TargetImage->setGeometry(kPreviewGap, kPreviewGap, side, side);
   HandyImage->setVisible(false);
   TargetImage->setVisible(false);

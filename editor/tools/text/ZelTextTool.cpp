@@ -275,9 +275,9 @@ void TZelTextTool::Localize() {
   }
   Frame->SizeTBXLabel->setText(GetLocalizedString(quill::kSizeText, QStringLiteral("Size")) + QLatin1Char(':'));
   Frame->FontColorTntRadioGroup->setTitle(
-      GetLocalizedString(kFontColorId, QStringLiteral("Font Color")));
+      GetLocalizedString(kFontColorId, QStringLiteral("Font Colour")));
   Frame->SelectedColorRadio->setText(
-      GetLocalizedString(kSelectedColorId, QStringLiteral("Selected color")));
+      GetLocalizedString(kSelectedColorId, QStringLiteral("Selected colour")));
   Frame->InvertedColorRadio->setText(GetLocalizedString(kInvertedColorId, QStringLiteral("Inverted")));
   Frame->MaxInverseTBXCheckBox->setText(
       GetLocalizedString(kMaxInverseId, QStringLiteral("Maximum contrast")));

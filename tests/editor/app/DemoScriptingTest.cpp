@@ -58,8 +58,10 @@ class DemoScriptingTest : public testing::Test {
     });
     DemonstrationModule->ShowAtStartup = false;  // no demo list at start
     ZelApplication->LoadSettings();
-    MainForm->resize(1000, 800);
+    // Larger than the test's 800 x 600 screen, which a window is fitted to as it shows,
+    // so that the photo shows at 1:1 beside the tool panel.
     MainForm->show();
+    MainForm->resize(1000, 800);
     Player().SetClock([this] { return now_; });
   }
   void TearDown() override { formsUnit_.reset(); }

@@ -84,10 +84,15 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
   EXPECT_NE(ProgressMeter->GetProgressBar(), nullptr);
 
   // Qt's own texts follow the program's language.
+  // Shortcuts of the numeric keypad read "Num" in every language, as the help and
+  // the language files write them.
+  const QKeySequence zoomIn(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus));
   SetLanguage(1031);
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Suchen in:");
+  EXPECT_EQ(zoomIn.toString(QKeySequence::NativeText).toStdString(), "Strg+Num++");
   SetLanguage(1033);
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+  EXPECT_EQ(zoomIn.toString(QKeySequence::NativeText).toStdString(), "Ctrl+Num++");
   formsUnit.reset();
   EXPECT_EQ(GraphicsEditor, nullptr);
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");

@@ -13,6 +13,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -212,6 +215,38 @@ TEST_F(ToolFramesTest, EveryFrameFitsThePanelInEveryStateInEnglishAndGerman) {
       QStringList misfits;
       CollectMisfits(*state.Frame, viewport, misfits);
       EXPECT_TRUE(misfits.isEmpty()) << misfits.join(QLatin1Char('\n')).toStdString();
+    }
+  }
+}
+
+// The window at the form's own 534 x 458, where most frames need a vertical scroll bar,
+// and as it first opens on the test's 800 x 600 screen: the panel's client width stays,
+// and a frame taller than the panel scrolls down, never sideways. At the first size
+// only the text frame, the tallest, may scroll at all.
+TEST_F(ToolFramesTest, NoFrameScrollsSidewaysAndAtTheFirstSizeOnlyTheTextFrameScrolls) {
+  const QSize firstSize = quill::FirstMainWindowSize(QGuiApplication::primaryScreen()->availableGeometry().size());
+  for (const QSize& size : {QSize(534, 458), firstSize}) {
+    MainForm->setGeometry(QRect(QPoint(0, 0), size));
+    for (const uint16_t language : {1033, 1031}) {
+      SetLanguage(language);
+      for (const TFrameState& state : States()) {
+        SCOPED_TRACE(QStringLiteral("%1 x %2, %3, %4")
+                         .arg(size.width())
+                         .arg(size.height())
+                         .arg(language)
+                         .arg(state.Name)
+                         .toStdString());
+        state.Tool->Select();
+        state.Arrange();
+        Settle();
+        const auto* area = qobject_cast<const QAbstractScrollArea*>(state.Frame->parentWidget()->parentWidget());
+        ASSERT_NE(area, nullptr);
+        EXPECT_EQ(area->width(), 272);
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible())
+            << "the frame needs " << state.Frame->minimumSizeHint().width() << " pixels, the panel shows "
+            << area->viewport()->width();
+        if (size == firstSize && state.Tool != text_) EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+      }
     }
   }
 }

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
@@ -81,8 +82,9 @@ TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
   EXPECT_EQ(label(1)->text(), "Web site:");
   EXPECT_EQ(label(1)->width(), scaled(75));
   EXPECT_TRUE(label(1)->alignment() & Qt::AlignRight);
-  EXPECT_EQ(label(2)->text(), "example.org");
-  EXPECT_EQ(label(2)->toolTip(), "https://example.org/quillmere/");
+  // The links name pages of the bundled help; their captions are the addresses' hosts.
+  EXPECT_EQ(label(2)->text(), "Help");
+  EXPECT_EQ(label(2)->toolTip(), "help://Help/index.html");
   EXPECT_EQ(label(2)->pos(),
             QPoint(label(1)->geometry().right() + 1 + metrics.averageCharWidth(), label(1)->y()));
   EXPECT_TRUE(label(2)->font().underline());
@@ -94,7 +96,8 @@ TEST_F(AboutTest, LaysTheProgramsTableOutOverItsLogo) {
       static_cast<int>(quill::RoundHalfEven((metrics.height() + metrics.leading()) * 0.5));
   const int lineBottom = label(1)->geometry().bottom() + 1;
   EXPECT_EQ(label(3)->pos(), QPoint(label(1)->x(), lineBottom + halfLine + 2 * metrics.leading()));
-  EXPECT_EQ(label(4)->toolTip(), "https://example.org/quillmere/support/");
+  EXPECT_EQ(label(4)->text(), "Support");
+  EXPECT_EQ(label(4)->toolTip(), "help://Support/support.html");
   EXPECT_EQ(label(4)->y(), label(3)->y());
 
   // The notice line names the version the build was made from.
@@ -176,7 +179,24 @@ TEST_F(AboutTest, HelpAboutOpensTheBoxModallyAndEscOrEnterClosesIt) {
   }
 }
 
-TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
+TEST(AboutLinkUrlTest, AHelpLinkOpensItsPageOfTheBundledHelpAndAnyOtherItsAddress) {
+  const QString help = QCoreApplication::applicationDirPath() + "/help/";
+  EXPECT_EQ(quill::AboutLinkUrl("help://Support/support.html"), QUrl::fromLocalFile(help + "support.html"));
+  EXPECT_EQ(quill::AboutLinkUrl("help://Help"), QUrl::fromLocalFile(help + "index.html"));
+  EXPECT_EQ(quill::AboutLinkUrl("https://example.org/a/"), QUrl("https://example.org/a/"));
+}
+
+// Every help page an About link names is bundled.
+TEST(AboutLinkUrlTest, TheProgramsLinksNameBundledPages) {
+  for (const TZelAboutEntry& entry : kAboutEntries) {
+    if ((entry.Flags & quill::kAboutLink) == 0) continue;
+    const QUrl url = quill::AboutLinkUrl(QString::fromUtf16(entry.Text.Fixed));
+    EXPECT_TRUE(url.isLocalFile()) << url.toString().toStdString();
+    EXPECT_TRUE(QFileInfo(url.toLocalFile()).isFile()) << url.toString().toStdString();
+  }
+}
+
+TEST_F(AboutTest, ClickingALinkOpensItsPage) {
   const auto box = ProgramBox(static_cast<int32_t>(kAboutEntries.size()));
   box->show();
   const auto& labels = box->GetLabels();
@@ -185,7 +205,8 @@ TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
   EXPECT_TRUE(viewer_.Opened.empty());
   QTest::mouseClick(labels[4].Control, Qt::LeftButton);
   ASSERT_EQ(viewer_.Opened.size(), 1u);
-  EXPECT_EQ(viewer_.Opened[0], QUrl("https://example.org/quillmere/support/"));
+  EXPECT_EQ(viewer_.Opened[0],
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/support.html"));
 
   // Without a browser the user learns which address to open by hand.
   QStringList messages;
@@ -196,7 +217,7 @@ TEST_F(AboutTest, ClickingALinkOpensTheWholeAddress) {
   viewer_.Opens = false;
   QTest::mouseClick(labels[2].Control, Qt::LeftButton);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].startsWith("https://example.org/quillmere/ cannot be opened"))
+  EXPECT_TRUE(messages[0].startsWith(QCoreApplication::applicationDirPath() + "/help/index.html cannot be opened"))
       << messages[0].toStdString();
 }
 

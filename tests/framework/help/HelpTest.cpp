@@ -318,3 +318,22 @@ TEST(HelpPagesTest, EveryLinkAndAnchorResolvesAndEveryPageIsReachable) {
 }
 
 }  // namespace
+
+// The English texts that ship, the help pages and the language file, spell "colour"
+// one way, as the README does.
+TEST(HelpPagesTest, TheEnglishTextsSpellColourOneWay) {
+  const QString folder = QCoreApplication::applicationDirPath();
+  QStringList files = {folder + QStringLiteral("/Languages/English.ini")};
+  for (const QString& name : QDir(folder + QStringLiteral("/help")).entryList({"*.html"}, QDir::Files)) {
+    files << folder + QStringLiteral("/help/") + name;
+  }
+  const QRegularExpression american(QStringLiteral("\\bcolors?\\b"), QRegularExpression::CaseInsensitiveOption);
+  for (const QString& name : files) {
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    const QString text = QString::fromUtf8(file.readAll());
+    const QRegularExpressionMatch match = american.match(text);
+    EXPECT_FALSE(match.hasMatch()) << name.toStdString() << ": " << match.captured().toStdString() << " at "
+                                   << match.capturedStart();
+  }
+}

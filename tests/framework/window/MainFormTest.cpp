@@ -91,6 +91,8 @@ void LoadMainForm(const QByteArray& bytes) {
 
 TEST_F(MainFormTest, BuildsTheShellAndLocalizesItsCaptions) {
   TMainForm& form = *MainForm;
+  // The program's icon, the one the installation puts into the desktop's icon theme.
+  EXPECT_FALSE(form.windowIcon().pixmap(48, 48).isNull());
   EXPECT_EQ(Captions(*form.Menu), QStringList({"File", "View", "Help"}));
   EXPECT_EQ(Captions(*form.FileMenuItem), QStringList({"-", "Exit"}));
   EXPECT_EQ(Captions(*form.ViewMenuItem), QStringList({"Toolbars", "-", "Language"}));
