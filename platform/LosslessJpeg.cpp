@@ -143,15 +143,38 @@ void ReplaceZeroQuantisers(TJpegOutputLayout& layout) {
   }
 }
 
+// The largest quantiser libjpeg's forward DCT divides by correctly: it keeps 8 times
+// each quantiser in 16 bits, so a larger one wraps round (multiples of 8192 to 0, a
+// division by zero).
+constexpr uint16_t kLargestEncoderQuantiser = 8191;
+
+// Whether a table Layout uses holds a quantiser beyond kLargestEncoderQuantiser.
+bool HasWideQuantisers(const TJpegOutputLayout& layout) {
+  for (size_t t = 0; t < layout.Tables.size(); ++t) {
+    if (!layout.TableUsed[t]) continue;
+    for (const uint16_t q : layout.Tables[t]) {
+      if (q > kLargestEncoderQuantiser) return true;
+    }
+  }
+  return false;
+}
+
 // Encodes Width x Height B, G, R pixels with Layout's parameters. With Source, the file
 // gets the source's settings and segments (Exif as in WriteSourceMarkers); without, it
-// is a bare stream (for strips).
+// is a bare stream (for strips). A quantiser beyond kLargestEncoderQuantiser is used as
+// that one: both round every coefficient of 8-bit samples (at most 8 x 1024 as the DCT
+// scales them) to 0, so a strip holds what the wider table gives; a whole file would
+// declare the narrower table, so wide tables go through strips (HasWideQuantisers).
 bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, const uint8_t* bits, int64_t stride,
                     int32_t width, int32_t height, const jpeg_decompress_struct* source,
                     std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = encoder.Info;
   if (setjmp(encoder.Error.Jump)) return false;
   ApplyLayout(c, layout, width, height);
+  for (JQUANT_TBL* table : c.quant_tbl_ptrs) {
+    if (table == nullptr) continue;
+    for (UINT16& q : table->quantval) q = std::min(q, kLargestEncoderQuantiser);
+  }
   if (source != nullptr) {
     ApplySourceSettings(c, *source, progressive);
   } else {
@@ -699,7 +722,7 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   // After a crop or a quarter turn the Exif segment gives the saved size.
   const std::vector<uint8_t> exif = EditedExifSegment(source, FWidth != FSourceWidth || FHeight != FSourceHeight,
                                                       FWidth, FHeight, options.TopLeftOrientation);
-  if (plan.Kept == 0) {
+  if (plan.Kept == 0 && !HasWideQuantisers(layout)) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;
     if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, exif, progressive)) {

@@ -430,6 +430,56 @@ TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
   EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
 }
 
+// A 16-bit luma table: 32768 is a multiple of 8192, on which libjpeg's forward DCT
+// divided by zero, and 8200 one whose divisor it wrapped round to 8. Quantisers that
+// large turn every coefficient of an 8-bit block into 0.
+TEST_F(LosslessJpeg, SixteenBitQuantisersEncodeAsTheFileDeclares) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 16, 16);
+  quill::WriteLibJpeg(Path("plain.jpg"), picture.GetPixels(), 1, 1, false);
+  quill::RequantiseJpeg(Path("plain.jpg"), Path("source.jpg"), {{7, 8200}, {62, 56064}, {63, 32768}});
+  const quill::TJpegCoefficients before = quill::ReadCoefficients(Path("source.jpg"));
+  ASSERT_EQ(before.Tables.size(), 3u);
+  ASSERT_EQ(before.Tables[0][63], 32768);
+
+  quill::TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, Path("source.jpg"), image);
+  // Columns of black and white in the luma block at column 1, row 0: a strong
+  // coefficient at horizontal frequency 7.
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 8; x < 16; ++x) std::memset(image.GetPixels().GetPixelAddress(x, y), x % 2 == 0 ? 0 : 255, 3);
+  }
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+  const quill::TJpegCoefficients after = quill::ReadCoefficients(Path("edited.jpg"));
+  ASSERT_EQ(after.Components.size(), 3u);
+  EXPECT_EQ(after.Tables, before.Tables);
+  EXPECT_EQ(DifferentBlocks(before, after, 0), 1);
+  const std::vector<int16_t> edited = LumaBlock(after, 1, 0);
+  EXPECT_EQ(edited[7], 0);
+  EXPECT_EQ(edited[62], 0);
+  EXPECT_EQ(edited[63], 0);
+  TZelLTBitmap back;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  // Without its highest frequencies the block still shows the stripes' mean.
+  double sum = 0;
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 8; x < 16; ++x) sum += back.GetPixels().GetPixelAddress(x, y)[1];
+  }
+  EXPECT_NEAR(sum / 64, 127.5, 8);
+
+  // A crop off the block grid re-encodes every block, and the file still declares the
+  // source's tables.
+  jpeg.SetRegion({1, 1, 16, 16});
+  ASSERT_TRUE(image.Crop({1, 1, 16, 16}));
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("cropped.jpg")));
+  EXPECT_EQ(quill::ReadCoefficients(Path("cropped.jpg")).Tables, before.Tables);
+  ASSERT_TRUE(quill::LoadImageFile(Path("cropped.jpg"), back, format, metadata));
+  EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 40.0);
+}
+
 // A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient
 // (4096) is beyond what an 8-bit encoder may write. libjpeg decodes it, but a save
 // that keeps that block, progressive or sequential, stops inside jpeg_finish_compress
