@@ -332,8 +332,12 @@ bool CopyStripBlocks(TJpegDecompressor& source, TJpegDecompressor& strip, const 
 
 }  // namespace
 
+TLosslessJpeg::TLosslessJpeg() : FBlockPool(std::make_unique<TJpegBlockPool>()) {}
+TLosslessJpeg::~TLosslessJpeg() = default;
+
 void TLosslessJpeg::Reset() {
   FSource.clear();
+  FBlockPool->Clear();
   FReference.reset();
   FComponents.clear();
   FSourceWidth = FSourceHeight = FWidth = FHeight = 0;
@@ -759,7 +763,7 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
   // The coefficient arrays outlive the reader and the writer that use them.
-  TJpegBlockMemory blocks;
+  TJpegBlockMemory blocks(FBlockPool.get());
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
   // After a crop or a quarter turn the Exif segment gives the saved size.
@@ -815,6 +819,8 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   TJpegHuffmanCounts counts;
   if (!progressive && !CountSymbols(blocks, layout, arrays.data(), counts)) return false;
   TJpegCompressor writer;
+  // Most blocks kept: about the source's size.
+  writer.ExpectedSize = FSource.size() + FSource.size() / 8;
   blocks.Serve(writer);
   if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive ? nullptr : &counts)) return false;
   output = std::move(writer.Output);

@@ -59,6 +59,7 @@ namespace quill {
 
 struct TJpegOutputLayout;
 struct TJpegBlockPlan;
+class TJpegBlockPool;
 
 // The save options record: nine int32. Only the coding field is read: 2 keeps the
 // source's progressive or sequential coding, any other value writes a sequential file.
@@ -73,6 +74,11 @@ struct TLosslessJpegSaveOptions {
 
 class TLosslessJpeg {
  public:
+  TLosslessJpeg();
+  ~TLosslessJpeg();
+  TLosslessJpeg(const TLosslessJpeg&) = delete;
+  TLosslessJpeg& operator=(const TLosslessJpeg&) = delete;
+
   // Where a load decodes to: given the image's width and height, the first pixel of
   // 24-bit B, G, R rows Stride bytes apart (Stride set by the target), or null when that
   // memory cannot be had.
@@ -144,7 +150,8 @@ class TLosslessJpeg {
   // EndSave.
   void SetReference(const uint8_t* bits, int32_t stride);
   // Encodes as described above and writes the file through a temporary file in the
-  // same folder (a read-only target is refused and kept). The reference pixels, when
+  // same folder (a read-only target is refused and kept). The coefficient arrays'
+  // memory is kept for the next save of the same image (see TJpegBlockPool). The reference pixels, when
   // not held, are decoded from the kept bytes for the save and released after it.
   // False without pixels, for an empty or oversized region, for a kept block holding a
   // coefficient beyond what an 8-bit JPEG can hold, or on any other error; the target
@@ -204,6 +211,7 @@ class TLosslessJpeg {
   bool SaveWithReference(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
 
   std::vector<uint8_t> FSource;
+  std::unique_ptr<TJpegBlockPool> FBlockPool;
   // The decoded source, B, G, R, Width * 3 bytes a row (a pixel block, see
   // quill::AllocatePixelBlock); null while not held.
   TReference FReference;
