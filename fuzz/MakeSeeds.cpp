@@ -507,6 +507,8 @@ void MakeLosslessSeeds() {
       {"turn-flip", {4, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
       {"crop-paint-file", {5, 0, 0, 0, 3, 5, static_cast<uint8_t>(-2), static_cast<uint8_t>(-1), 40, 40, 9, 2}},
       {"left-crop-keep", {3, 5, 2, 0, 8, 8, 0, 0, 0, 0, 0, 1}},
+      {"turn-paint-reference", {3, 2, 0, 0, 0, 0, 0, 0, 100, 60, 6, 8}},
+      {"crop-resize-reference", {6, 4, 7, 0, 3, 9, static_cast<uint8_t>(-1), static_cast<uint8_t>(-2), 20, 20, 4, 9}},
   };
   for (const auto& [name, jpeg] : LosslessSources()) {
     for (const TControl& control : controls) {
