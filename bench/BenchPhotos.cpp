@@ -23,6 +23,23 @@ const TZelLTBitmap& LargePhoto() {
   return *photo;
 }
 
+const TZelLTBitmap& GrainyLargePhoto() {
+  static TZelLTBitmap* photo = [] {
+    auto* bitmap = new TZelLTBitmap;
+    if (!bitmap->AssignPixels(LargePhoto().GetPixels())) std::abort();
+    uint32_t noise = 12345;
+    for (int32_t y = 0; y < kLargeHeight; ++y) {
+      uint8_t* p = bitmap->GetPixels().GetScanLine(0, y);
+      for (int32_t i = 0; i < kLargeWidth * 3; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        p[i] = static_cast<uint8_t>(std::clamp(p[i] + static_cast<int>(noise >> 29) - 4, 0, 255));
+      }
+    }
+    return bitmap;
+  }();
+  return *photo;
+}
+
 void FillColourField(TZelPixels& pixels) {
   for (int32_t y = 0; y < pixels.Height(); ++y) {
     uint8_t* p = pixels.GetPixelAddress(0, y);

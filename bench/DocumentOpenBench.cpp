@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,7 @@
 
 #include <QImage>
 
+#include "BenchPhotos.h"
 #include "ImageCodecs.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsFormats.h"
@@ -21,39 +21,21 @@
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// The sample portrait enlarged to 6000 x 4000 with a sensor's fine grain added (an
-// enlargement alone is far smoother than a photo of that size, and would decode in a
-// fraction of a camera file's time), saved once as a JPEG (quality 90) with a camera's
-// make, model and date.
+// The grainy 6000 x 4000 photo saved once as a JPEG (quality 90) with a camera's make,
+// model and date.
 const std::filesystem::path& PhotoFile() {
   static const std::filesystem::path file = [] {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quill-document-bench";
     std::filesystem::create_directories(folder);
-    TZelLTBitmap photo;
-    quill::TImageRawFormat format;
     quill::TImageMetadata metadata;
-    if (!quill::LoadImageFile(QUILL_IMAGES_DIR "/astronaut.png", photo, format, metadata) ||
-        !photo.Resize(kWidth, kHeight)) {
-      std::fprintf(stderr, "cannot make the 6000 x 4000 photo\n");
-      std::abort();
-    }
-    uint32_t noise = 12345;
-    for (int32_t y = 0; y < kHeight; ++y) {
-      uint8_t* p = photo.GetPixels().GetScanLine(0, y);
-      for (int32_t i = 0; i < kWidth * 3; ++i) {
-        noise = noise * 1664525u + 1013904223u;
-        p[i] = static_cast<uint8_t>(std::clamp(p[i] + static_cast<int>(noise >> 29) - 4, 0, 255));
-      }
-    }
     metadata.Items.push_back({quill::kPropertyMake, 2, {'Q', 'u', 'i', 'l', 'l', 0}});
     metadata.Items.push_back({quill::kPropertyModel, 2, {'Q', 'M', '-', '1', 0}});
     metadata.Items.push_back({quill::kPropertyDateTime, 2, {'2', '0', '2', '4', ':', '0', '5', ':', '0', '6', ' ',
                                                      '0', '7', ':', '0', '8', ':', '0', '9', 0}});
     const std::filesystem::path name = folder / "photo.jpg";
-    if (!quill::SaveImageFile(name, photo.GetPixels(), "image/jpeg", 90, metadata)) std::abort();
+    if (!quill::SaveImageFile(name, quillbench::GrainyLargePhoto().GetPixels(), "image/jpeg", 90, metadata)) {
+      std::abort();
+    }
     std::fprintf(stderr, "benchmark file: %s\n", name.c_str());
     return name;
   }();

@@ -168,7 +168,30 @@ TBytes WriteJpeg(int width, int height, const TJpegVariant& v) {
   return bytes;
 }
 
-// The JPEGs the lossless editor loads: grey and YCbCr, sequential and progressive.
+// Jpeg with its first quantisation table (8-bit, table 0) written with 16-bit precision,
+// its first 16 quantisers (zigzag order) kept and the others 8200, 32768 and 56064 in
+// turn: beyond what libjpeg's forward DCT divides by.
+TBytes WithWideTable(TBytes jpeg) {
+  for (size_t at = 2; at + 4 + 65 <= jpeg.size(); ++at) {
+    if (jpeg[at] != 0xFF || jpeg[at + 1] != 0xDB || jpeg[at + 2] != 0 || jpeg[at + 3] != 0x43 || jpeg[at + 4] != 0) {
+      continue;
+    }
+    TBytes segment = {0xFF, 0xDB, 0, 2 + 1 + 128, 0x10};
+    for (int k = 0; k < 64; ++k) {
+      static constexpr uint16_t kWide[] = {8200, 32768, 56064};
+      const uint16_t q = k < 16 ? jpeg[at + 5 + k] : kWide[k % 3];
+      segment.insert(segment.end(), {static_cast<uint8_t>(q >> 8), static_cast<uint8_t>(q)});
+    }
+    jpeg.erase(jpeg.begin() + static_cast<std::ptrdiff_t>(at), jpeg.begin() + static_cast<std::ptrdiff_t>(at + 4 + 65));
+    jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), segment.begin(), segment.end());
+    return jpeg;
+  }
+  Check(false, "no 8-bit quantisation table to widen");
+  return jpeg;
+}
+
+// The JPEGs the lossless editor loads: grey and YCbCr, sequential and progressive, and
+// one with a 16-bit table.
 std::vector<std::pair<std::string, TBytes>> LosslessSources() {
   TJpegVariant plain, subsampled, grey, progressive;
   subsampled.H = subsampled.V = 2;
@@ -180,7 +203,8 @@ std::vector<std::pair<std::string, TBytes>> LosslessSources() {
   return {{"444-16x16", WriteJpeg(16, 16, plain)},
           {"420-33x17", WriteJpeg(33, 17, subsampled)},
           {"grey-24x40", WriteJpeg(24, 40, grey)},
-          {"422-progressive-40x24", WriteJpeg(40, 24, progressive)}};
+          {"422-progressive-40x24", WriteJpeg(40, 24, progressive)},
+          {"444-16bit-table-16x16", WithWideTable(WriteJpeg(16, 16, plain))}};
 }
 
 void MakeJpegSeeds() {
@@ -507,6 +531,8 @@ void MakeLosslessSeeds() {
       {"turn-flip", {4, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
       {"crop-paint-file", {5, 0, 0, 0, 3, 5, static_cast<uint8_t>(-2), static_cast<uint8_t>(-1), 40, 40, 9, 2}},
       {"left-crop-keep", {3, 5, 2, 0, 8, 8, 0, 0, 0, 0, 0, 1}},
+      {"turn-paint-reference", {3, 2, 0, 0, 0, 0, 0, 0, 100, 60, 6, 8}},
+      {"crop-resize-reference", {6, 4, 7, 0, 3, 9, static_cast<uint8_t>(-1), static_cast<uint8_t>(-2), 20, 20, 4, 9}},
   };
   for (const auto& [name, jpeg] : LosslessSources()) {
     for (const TControl& control : controls) {

@@ -6,6 +6,8 @@
 #include <exception>
 
 #include <jerror.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "PixelSink.h"
 #include "ZelBitmap.h"
@@ -53,7 +55,8 @@ bool ResizeOutput(std::vector<uint8_t>& output, size_t size) {
 void InitDestination(j_compress_ptr info) {
   std::vector<uint8_t>& output = OutputOf(info);
   output.clear();
-  if (!ResizeOutput(output, kFirstOutputSize)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+  const size_t first = std::max(kFirstOutputSize, static_cast<TJpegCompressor*>(info->client_data)->ExpectedSize);
+  if (!ResizeOutput(output, first)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
   info->dest->next_output_byte = output.data();
   info->dest->free_in_buffer = output.size();
 }
@@ -227,18 +230,52 @@ TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&Info); }
 
 // ---- Coefficient arrays in the program's memory ----
 
+TJpegBlockPool::TJpegBlockPool() = default;
+TJpegBlockPool::~TJpegBlockPool() = default;
+
+TJpegBlockPool::TBlock TJpegBlockPool::Take(size_t size, size_t& capacity) {
+  auto best = FKept.end();
+  for (auto kept = FKept.begin(); kept != FKept.end(); ++kept) {
+    if (kept->Capacity >= size && (best == FKept.end() || kept->Capacity < best->Capacity)) best = kept;
+  }
+  if (best == FKept.end()) {
+    capacity = size;
+    return TBlock(AllocatePixelBlock(1, size));
+  }
+  TBlock block = std::move(best->Block);
+  capacity = best->Capacity;
+  FKept.erase(best);
+  std::memset(block.get(), 0, capacity);
+  return block;
+}
+
+void TJpegBlockPool::Give(TBlock block, size_t capacity) {
+  if (block == nullptr) return;
+  // The whole pages inside the block go back to the system lazily.
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<uintptr_t>(block.get());
+  const uintptr_t first = (start + page - 1) & ~(page - 1);
+  const uintptr_t last = (start + capacity) & ~(page - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_FREE);
+  try {
+    FKept.push_back({std::move(block), capacity});
+  } catch (const std::exception&) {
+    // freed with Block
+  }
+}
+
+void TJpegBlockPool::Clear() { FKept.clear(); }
+
 struct TJpegBlockMemory::TArray {
-  struct FreeDeleter {
-    void operator()(uint8_t* block) const { std::free(block); }
-  };
   JDIMENSION Across = 0;
   JDIMENSION Rows = 0;
-  std::unique_ptr<uint8_t, FreeDeleter> Blocks;
+  TJpegBlockPool::TBlock Blocks;
+  size_t Capacity = 0;
   std::vector<JBLOCKROW> RowStarts;
 
   bool Realized() const { return Blocks != nullptr; }
-  // Takes the memory; false when it cannot be had.
-  bool Realize() {
+  // Takes the memory, from Pool when given; false when it cannot be had.
+  bool Realize(TJpegBlockPool* pool) {
     if (Realized()) return true;
     try {
       RowStarts.resize(Rows);
@@ -246,7 +283,11 @@ struct TJpegBlockMemory::TArray {
       return false;
     }
     const size_t rowBytes = size_t{Across} * sizeof(JBLOCK);
-    Blocks.reset(AllocatePixelBlock(Rows, rowBytes));
+    if (pool != nullptr) {
+      Blocks = pool->Take(Rows * rowBytes, Capacity);
+    } else {
+      Blocks.reset(AllocatePixelBlock(Rows, rowBytes));
+    }
     if (Blocks == nullptr) return false;
     for (JDIMENSION row = 0; row < Rows; ++row) {
       RowStarts[row] = reinterpret_cast<JBLOCKROW>(Blocks.get() + row * rowBytes);
@@ -255,8 +296,12 @@ struct TJpegBlockMemory::TArray {
   }
 };
 
-TJpegBlockMemory::TJpegBlockMemory() = default;
-TJpegBlockMemory::~TJpegBlockMemory() = default;
+TJpegBlockMemory::TJpegBlockMemory(TJpegBlockPool* pool) : FPool(pool) {}
+
+TJpegBlockMemory::~TJpegBlockMemory() {
+  if (FPool == nullptr) return;
+  for (const std::unique_ptr<TArray>& array : FArrays) FPool->Give(std::move(array->Blocks), array->Capacity);
+}
 
 TJpegBlockMemory& TJpegBlockMemory::Of(j_common_ptr info) {
   return info->is_decompressor ? *static_cast<TJpegDecompressor*>(info->client_data)->BlockMemory
@@ -300,7 +345,7 @@ jvirt_barray_ptr TJpegBlockMemory::Allocate(JDIMENSION across, JDIMENSION rows) 
   } catch (const std::exception&) {
     return nullptr;
   }
-  if (!array->Realize()) {
+  if (!array->Realize(FPool)) {
     FArrays.pop_back();
     return nullptr;
   }
@@ -320,7 +365,8 @@ const JBLOCK* TJpegBlockMemory::Row(jvirt_barray_ptr array, JDIMENSION row) cons
 }
 
 bool TJpegBlockMemory::RealizeAll() {
-  return std::all_of(FArrays.begin(), FArrays.end(), [](const std::unique_ptr<TArray>& a) { return a->Realize(); });
+  return std::all_of(FArrays.begin(), FArrays.end(),
+                     [this](const std::unique_ptr<TArray>& a) { return a->Realize(FPool); });
 }
 
 // The memory manager's methods. They run inside libjpeg, so no exception may leave

@@ -77,6 +77,9 @@ struct TJpegCompressor {
   // compression starts it empty, grows it as needed and trims it to the bytes written
   // when it finishes. After an error it holds a partial stream.
   std::vector<uint8_t> Output;
+  // The size the output is expected to reach, when known: its first buffer is made
+  // that large, sparing the copies (and the fresh pages) of growing to it.
+  size_t ExpectedSize = 0;
   // Where whole-image coefficient arrays live; null: libjpeg's own memory.
   TJpegBlockMemory* BlockMemory = nullptr;
 
@@ -93,9 +96,13 @@ struct TJpegCompressor {
 // here. It takes over the objects' virtual-array methods (the memory manager's public
 // method pointers) and hands any array that is not its own to libjpeg's methods. The
 // memory must outlive every object it serves; its arrays live as long as it does.
+class TJpegBlockPool;
+
 class TJpegBlockMemory {
  public:
-  TJpegBlockMemory();
+  // With Pool, arrays take their blocks from it and give them back when this memory
+  // goes.
+  explicit TJpegBlockMemory(TJpegBlockPool* pool = nullptr);
   ~TJpegBlockMemory();
   TJpegBlockMemory(const TJpegBlockMemory&) = delete;
   TJpegBlockMemory& operator=(const TJpegBlockMemory&) = delete;
@@ -123,10 +130,45 @@ class TJpegBlockMemory {
   bool RealizeAll();
   void Take(jpeg_memory_mgr& manager, bool requests);
 
+  TJpegBlockPool* FPool;
   std::vector<std::unique_ptr<TArray>> FArrays;
   // libjpeg's methods, for the arrays that are not ours.
   decltype(jpeg_memory_mgr::realize_virt_arrays) FLibraryRealize = nullptr;
   decltype(jpeg_memory_mgr::access_virt_barray) FLibraryAccess = nullptr;
+};
+
+// The blocks of whole-image coefficient arrays kept from one use of a TJpegBlockMemory
+// to the next, so that a second save of the same picture reuses memory that is mapped
+// already instead of having the kernel map and zero it afresh (which costs far more
+// than reading or writing it). Between uses the blocks are offered back to the system
+// (MADV_FREE): the kernel takes their pages only when it runs short, and a block whose
+// pages it took is faulted in anew on its next use, as a new one would be.
+class TJpegBlockPool {
+ public:
+  TJpegBlockPool();
+  ~TJpegBlockPool();
+  TJpegBlockPool(const TJpegBlockPool&) = delete;
+  TJpegBlockPool& operator=(const TJpegBlockPool&) = delete;
+
+  struct FreeDeleter {
+    void operator()(uint8_t* block) const { std::free(block); }
+  };
+  using TBlock = std::unique_ptr<uint8_t, FreeDeleter>;
+  // A zeroed block of at least Size bytes, the smallest kept one that is large enough
+  // or a new one (AllocatePixelBlock); null when none can be had. Capacity receives
+  // its size.
+  TBlock Take(size_t size, size_t& capacity);
+  // Keeps Block, of Capacity bytes, for a later Take.
+  void Give(TBlock block, size_t capacity);
+  // Frees every kept block.
+  void Clear();
+
+ private:
+  struct TKept {
+    TBlock Block;
+    size_t Capacity;
+  };
+  std::vector<TKept> FKept;
 };
 
 // Which segments a header read keeps: the first Exif APP1 segment alone (what a file's

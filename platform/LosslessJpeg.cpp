@@ -143,15 +143,38 @@ void ReplaceZeroQuantisers(TJpegOutputLayout& layout) {
   }
 }
 
+// The largest quantiser libjpeg's forward DCT divides by correctly: it keeps 8 times
+// each quantiser in 16 bits, so a larger one wraps round (multiples of 8192 to 0, a
+// division by zero).
+constexpr uint16_t kLargestEncoderQuantiser = 8191;
+
+// Whether a table Layout uses holds a quantiser beyond kLargestEncoderQuantiser.
+bool HasWideQuantisers(const TJpegOutputLayout& layout) {
+  for (size_t t = 0; t < layout.Tables.size(); ++t) {
+    if (!layout.TableUsed[t]) continue;
+    for (const uint16_t q : layout.Tables[t]) {
+      if (q > kLargestEncoderQuantiser) return true;
+    }
+  }
+  return false;
+}
+
 // Encodes Width x Height B, G, R pixels with Layout's parameters. With Source, the file
 // gets the source's settings and segments (Exif as in WriteSourceMarkers); without, it
-// is a bare stream (for strips).
+// is a bare stream (for strips). A quantiser beyond kLargestEncoderQuantiser is used as
+// that one: both round every coefficient of 8-bit samples (at most 8 x 1024 as the DCT
+// scales them) to 0, so a strip holds what the wider table gives; a whole file would
+// declare the narrower table, so wide tables go through strips (HasWideQuantisers).
 bool CompressPixels(TJpegCompressor& encoder, const TJpegOutputLayout& layout, const uint8_t* bits, int64_t stride,
                     int32_t width, int32_t height, const jpeg_decompress_struct* source,
                     std::span<const uint8_t> exif, bool progressive) {
   jpeg_compress_struct& c = encoder.Info;
   if (setjmp(encoder.Error.Jump)) return false;
   ApplyLayout(c, layout, width, height);
+  for (JQUANT_TBL* table : c.quant_tbl_ptrs) {
+    if (table == nullptr) continue;
+    for (UINT16& q : table->quantval) q = std::min(q, kLargestEncoderQuantiser);
+  }
   if (source != nullptr) {
     ApplySourceSettings(c, *source, progressive);
   } else {
@@ -309,12 +332,17 @@ bool CopyStripBlocks(TJpegDecompressor& source, TJpegDecompressor& strip, const 
 
 }  // namespace
 
+TLosslessJpeg::TLosslessJpeg() : FBlockPool(std::make_unique<TJpegBlockPool>()) {}
+TLosslessJpeg::~TLosslessJpeg() = default;
+
 void TLosslessJpeg::Reset() {
   FSource.clear();
+  FBlockPool->Clear();
   FReference.reset();
   FComponents.clear();
   FSourceWidth = FSourceHeight = FWidth = FHeight = 0;
   FMap = TMapping();
+  FReferenceFollows = false;
   EndSave();
 }
 
@@ -407,6 +435,7 @@ bool TLosslessJpeg::Load(TImageSource& source, const TDecodeTarget& target, std:
   FComponents = std::move(components);
   FTables = tables;
   FProgressive = progressive;
+  FReferenceFollows = true;
   return true;
 }
 
@@ -513,6 +542,21 @@ void TLosslessJpeg::SetRegion(const TRect& rect) {
   FHeight = static_cast<int32_t>(rect.Height());
 }
 
+void TLosslessJpeg::Crop(const TRect& rect) {
+  if (!HasImage()) return;
+  const TJpegOutputLayout layout = Layout();
+  const int32_t x0 = rect.Left / layout.McuWidth * layout.McuWidth;
+  const int32_t y0 = rect.Top / layout.McuHeight * layout.McuHeight;
+  // The caller's copy starts at Rect's own origin.
+  FReferenceFollows = FReferenceFollows && x0 == rect.Left && y0 == rect.Top;
+  SetRegion({x0, y0, static_cast<int32_t>(x0 + rect.Width()), static_cast<int32_t>(y0 + rect.Height())});
+}
+
+void TLosslessJpeg::Resize(int32_t width, int32_t height) {
+  SetRegion({0, 0, width, height});
+  FReferenceFollows = false;
+}
+
 void TLosslessJpeg::FlipHorizontal() {
   FMap.C += FMap.A * (FWidth - 1);
   FMap.F += FMap.D * (FWidth - 1);
@@ -542,7 +586,7 @@ void TLosslessJpeg::RotateRight() {
 }
 
 TLosslessJpeg::TGeometry TLosslessJpeg::GetGeometry() const {
-  return {{FMap.A, FMap.B, FMap.C, FMap.D, FMap.E, FMap.F}, FWidth, FHeight};
+  return {{FMap.A, FMap.B, FMap.C, FMap.D, FMap.E, FMap.F}, FWidth, FHeight, FReferenceFollows};
 }
 
 void TLosslessJpeg::SetGeometry(const TGeometry& geometry) {
@@ -550,6 +594,7 @@ void TLosslessJpeg::SetGeometry(const TGeometry& geometry) {
   FMap = {m[0], m[1], m[2], m[3], m[4], m[5]};
   FWidth = geometry.Width;
   FHeight = geometry.Height;
+  FReferenceFollows = geometry.ReferenceFollows;
 }
 
 void TLosslessJpeg::SetPixels(const uint8_t* bits, int32_t stride) {
@@ -557,9 +602,16 @@ void TLosslessJpeg::SetPixels(const uint8_t* bits, int32_t stride) {
   FPixelStride = stride;
 }
 
+void TLosslessJpeg::SetReference(const uint8_t* bits, int32_t stride) {
+  FCallerReference = bits;
+  FCallerReferenceStride = stride;
+}
+
 void TLosslessJpeg::EndSave() {
   FPixels = nullptr;
   FPixelStride = 0;
+  FCallerReference = nullptr;
+  FCallerReferenceStride = 0;
 }
 
 bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const {
@@ -586,15 +638,29 @@ bool TLosslessJpeg::SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) c
 }
 
 TLosslessJpeg::TRowRun TLosslessJpeg::RowRun(int64_t y) const {
+  // Along a row one source coordinate stays fixed and the other steps by +-1 with X:
+  // the fixed one must lie inside the source, the stepping one gives the columns.
+  const bool turned = Transposed();
+  const int64_t fixed = turned ? FMap.B * y + FMap.C : FMap.E * y + FMap.F;
+  const int64_t step = turned ? FMap.D : FMap.A;
+  const int64_t offset = turned ? FMap.F : FMap.C;
+  const int64_t size = turned ? FSourceHeight : FSourceWidth;
   const int64_t row = FMap.E * y + FMap.F;
-  if (row < 0 || row >= FSourceHeight) return {row, FWidth, FWidth};
-  const int64_t first = std::clamp<int64_t>(-FMap.C, 0, FWidth);
-  return {row, first, std::clamp<int64_t>(FSourceWidth - FMap.C, first, FWidth)};
+  if (fixed < 0 || fixed >= (turned ? FSourceWidth : FSourceHeight)) return {row, FWidth, FWidth};
+  // Step * X + Offset in [0, Size).
+  const int64_t low = step > 0 ? -offset : offset - size + 1;
+  const int64_t first = std::clamp<int64_t>(low, 0, FWidth);
+  return {row, first, std::clamp<int64_t>(low + size, first, FWidth)};
+}
+
+const uint8_t* TLosslessJpeg::ReferenceRow(const TRowRun& run, int64_t y) const {
+  if (CallerReference()) return FCallerReference + y * FCallerReferenceStride + run.First * 3;
+  return FReference.get() + (run.SourceRow * FSourceWidth + run.First + FMap.C) * 3;
 }
 
 std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cellsDown) const {
   std::vector<uint8_t> same(static_cast<size_t>(cellsAcross * cellsDown), 1);
-  if (FMap.A != 1) {
+  if (!CallerReference() && FMap.A != 1) {
     // Turned or mirrored left to right: each cell's pixels are gathered from the source.
     for (int64_t cy = 0; cy * 8 < FHeight; ++cy) {
       for (int64_t cx = 0; cx * 8 < FWidth; ++cx) {
@@ -605,8 +671,9 @@ std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cells
     }
     return same;
   }
-  // Each row is a run of one source row, left to right: the run is compared whole, and
-  // only a row that differs cell by cell.
+  // Each row of the caller's copy, or of a geometry that neither turns nor mirrors left
+  // to right, is one run of reference pixels: the run is compared whole, and only a row
+  // that differs cell by cell.
   for (int64_t y = 0; y < FHeight; ++y) {
     uint8_t* flags = same.data() + y / 8 * cellsAcross;
     const auto [sy, first, last] = RowRun(y);
@@ -615,7 +682,7 @@ std::vector<uint8_t> TLosslessJpeg::SameCells(int64_t cellsAcross, int64_t cells
     if (last < FWidth) std::fill(flags + last / 8, flags + (FWidth - 1) / 8 + 1, 0);
     if (last == first) continue;
     const uint8_t* pixels = FPixels + y * FPixelStride + first * 3;
-    const uint8_t* reference = FReference.get() + (sy * FSourceWidth + first + FMap.C) * 3;
+    const uint8_t* reference = ReferenceRow({sy, first, last}, y);
     if (std::memcmp(pixels, reference, static_cast<size_t>((last - first) * 3)) == 0) continue;
     for (int64_t x0 = first; x0 < last;) {
       const int64_t x1 = std::min((x0 / 8 + 1) * 8, last);
@@ -676,10 +743,13 @@ TJpegBlockPlan TLosslessJpeg::PlanBlocks(const TJpegOutputLayout& layout) const 
 bool TLosslessJpeg::SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options) {
   output.clear();
   if (!HasImage() || FPixels == nullptr || !ImageSizeAllowed(FWidth, FHeight)) return false;
-  // The reference the plan compares with, decoded for this save when it is not held.
-  const bool decodedHere = FReference == nullptr;
-  if (decodedHere) FReference = DecodeReference();
-  if (FReference == nullptr) return false;
+  // The reference the plan compares with, decoded for this save when neither this
+  // object nor the caller holds it.
+  const bool decodedHere = FReference == nullptr && !CallerReference();
+  if (decodedHere) {
+    FReference = DecodeReference();
+    if (FReference == nullptr) return false;
+  }
   const bool saved = FailOnMemoryError([&] { return SaveWithReference(output, options); });
   if (decodedHere) FReference.reset();
   if (!saved) std::vector<uint8_t>().swap(output);
@@ -693,13 +763,13 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   if (plan.Kept < plan.Count) ReplaceZeroQuantisers(layout);
 
   // The coefficient arrays outlive the reader and the writer that use them.
-  TJpegBlockMemory blocks;
+  TJpegBlockMemory blocks(FBlockPool.get());
   TJpegDecompressor source;
   if (!ReadJpegHeader(source, FSource.data(), FSource.size(), true)) return false;
   // After a crop or a quarter turn the Exif segment gives the saved size.
   const std::vector<uint8_t> exif = EditedExifSegment(source, FWidth != FSourceWidth || FHeight != FSourceHeight,
                                                       FWidth, FHeight, options.TopLeftOrientation);
-  if (plan.Kept == 0) {
+  if (plan.Kept == 0 && !HasWideQuantisers(layout)) {
     // Nothing to keep: one plain encode of the caller's pixels.
     TJpegCompressor encoder;
     if (!CompressPixels(encoder, layout, FPixels, FPixelStride, FWidth, FHeight, &source.Info, exif, progressive)) {
@@ -749,6 +819,8 @@ bool TLosslessJpeg::SaveWithReference(std::vector<uint8_t>& output, const TLossl
   TJpegHuffmanCounts counts;
   if (!progressive && !CountSymbols(blocks, layout, arrays.data(), counts)) return false;
   TJpegCompressor writer;
+  // Most blocks kept: about the source's size.
+  writer.ExpectedSize = FSource.size() + FSource.size() / 8;
   blocks.Serve(writer);
   if (!WriteCoefficients(writer, source, layout, arrays.data(), exif, progressive ? nullptr : &counts)) return false;
   output = std::move(writer.Output);

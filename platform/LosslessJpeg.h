@@ -3,10 +3,14 @@
 //
 // The object keeps the source file's bytes. The pixels they decode to (the reference a
 // save compares with) are held only after a load that decoded into the object's own
-// memory; otherwise a save or Decode decodes them again from the kept bytes, so a
-// document that decoded straight into its image holds no second copy. Geometry
-// operations (flips, quarter turns, a region) are recorded as a mapping from the current
-// image's pixels to the source's and applied to the coefficients when saving.
+// memory. A caller that decoded straight into its own image and keeps a copy of it
+// that follows every geometry change lends that copy to a save (SetReference); without
+// either, a save or Decode decodes the kept bytes again. Geometry operations (flips,
+// quarter turns, a region, crops and resizes) are recorded as a mapping from the
+// current image's pixels to the source's and applied to the coefficients when saving;
+// beside it the object records whether the caller's copy still shows the source under
+// that mapping (flips, turns and regions keep it, a crop off the block grid and a
+// resize end it).
 //
 // Save writes the caller's current pixels (SetPixels) for the current region, 8 x 8
 // block by block of each component:
@@ -55,6 +59,7 @@ namespace quill {
 
 struct TJpegOutputLayout;
 struct TJpegBlockPlan;
+class TJpegBlockPool;
 
 // The save options record: nine int32. Only the coding field is read: 2 keeps the
 // source's progressive or sequential coding, any other value writes a sequential file.
@@ -69,6 +74,11 @@ struct TLosslessJpegSaveOptions {
 
 class TLosslessJpeg {
  public:
+  TLosslessJpeg();
+  ~TLosslessJpeg();
+  TLosslessJpeg(const TLosslessJpeg&) = delete;
+  TLosslessJpeg& operator=(const TLosslessJpeg&) = delete;
+
   // Where a load decodes to: given the image's width and height, the first pixel of
   // 24-bit B, G, R rows Stride bytes apart (Stride set by the target), or null when that
   // memory cannot be had.
@@ -104,12 +114,19 @@ class TLosslessJpeg {
   bool Decode(uint8_t* bits, int32_t stride) const;
 
   // Geometry of the current image. SetRegion takes current coordinates: the new image
-  // is Rect of the old one (it may reach beyond it, as after an enlargement).
+  // is Rect of the old one (it may reach beyond it, as after an enlargement), and the
+  // caller's copy is cut to Rect as well.
   void SetRegion(const TRect& rect);
   void FlipHorizontal();
   void FlipVertical();
   void RotateLeft();
   void RotateRight();
+  // The caller's image is cropped to Rect: the region starts at Rect's origin aligned
+  // down to the block size and has Rect's size, so that the blocks keep their grid.
+  void Crop(const TRect& rect);
+  // The caller's image is resampled to Width x Height: the region becomes that size at
+  // the origin, and the caller's copy no longer shows the source.
+  void Resize(int32_t width, int32_t height);
 
   // The recorded geometry alone. Whoever puts earlier pixels back (an undo) puts back
   // the geometry they were in, so that a save never shows a stale picture.
@@ -117,6 +134,8 @@ class TLosslessJpeg {
     std::array<int64_t, 6> Map = {1, 0, 0, 0, 1, 0};
     int32_t Width = 0;
     int32_t Height = 0;
+    // Whether the caller's copy shows the source under Map (see the top of this file).
+    bool ReferenceFollows = false;
   };
   TGeometry GetGeometry() const;
   void SetGeometry(const TGeometry& geometry);
@@ -124,15 +143,22 @@ class TLosslessJpeg {
   // The pixels Save writes: the current image's top-left pixel and row stride. The
   // memory must stay valid and unchanged until EndSave.
   void SetPixels(const uint8_t* bits, int32_t stride);
+  // The caller's copy of the picture as decoded at load, gone through the same geometry
+  // as this object: the current region's top-left pixel and row stride, 24-bit B, G, R.
+  // A save compares with it instead of decoding the kept bytes again while the geometry
+  // says it still shows the source. The memory must stay valid and unchanged until
+  // EndSave.
+  void SetReference(const uint8_t* bits, int32_t stride);
   // Encodes as described above and writes the file through a temporary file in the
-  // same folder (a read-only target is refused and kept). The reference pixels, when
+  // same folder (a read-only target is refused and kept). The coefficient arrays'
+  // memory is kept for the next save of the same image (see TJpegBlockPool). The reference pixels, when
   // not held, are decoded from the kept bytes for the save and released after it.
   // False without pixels, for an empty or oversized region, for a kept block holding a
   // coefficient beyond what an 8-bit JPEG can hold, or on any other error; the target
   // is then unchanged.
   bool Save(const std::filesystem::path& fileName, const TLosslessJpegSaveOptions& options);
   bool SaveToMemory(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
-  // Forgets the pixels of SetPixels.
+  // Forgets the pixels of SetPixels and SetReference.
   void EndSave();
 
  private:
@@ -154,13 +180,18 @@ class TLosslessJpeg {
   // Whether the caller's pixels in [X0, X1) x [Y0, Y1) all lie over source pixels and
   // equal the pixels decoded at load.
   bool SamePixels(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const;
-  // For a geometry that neither turns nor mirrors left to right: the source row under
-  // current row Y and the current columns [First, Last) that lie over it (First = Last
-  // = the width when none do).
+  // The current columns [First, Last) of row Y that lie over source pixels (First = Last
+  // = the width when none do), and for a geometry that neither turns nor mirrors the
+  // source row under them.
   struct TRowRun {
     int64_t SourceRow, First, Last;
   };
   TRowRun RowRun(int64_t y) const;
+  // Where the reference pixels under current pixel (X, Y) of a row run begin: in the
+  // caller's copy, or for a geometry that neither turns nor mirrors in the held pixels.
+  const uint8_t* ReferenceRow(const TRowRun& run, int64_t y) const;
+  // Whether the caller's copy serves as the reference.
+  bool CallerReference() const { return FCallerReference != nullptr && FReferenceFollows; }
   // SamePixels of each 8 x 8 cell of the output grid, row by row (1 or 0); cells beyond
   // the image count as the same.
   std::vector<uint8_t> SameCells(int64_t cellsAcross, int64_t cellsDown) const;
@@ -180,6 +211,7 @@ class TLosslessJpeg {
   bool SaveWithReference(std::vector<uint8_t>& output, const TLosslessJpegSaveOptions& options);
 
   std::vector<uint8_t> FSource;
+  std::unique_ptr<TJpegBlockPool> FBlockPool;
   // The decoded source, B, G, R, Width * 3 bytes a row (a pixel block, see
   // quill::AllocatePixelBlock); null while not held.
   TReference FReference;
@@ -192,8 +224,11 @@ class TLosslessJpeg {
   TMapping FMap;
   int32_t FWidth = 0;
   int32_t FHeight = 0;
+  bool FReferenceFollows = false;
   const uint8_t* FPixels = nullptr;
   int32_t FPixelStride = 0;
+  const uint8_t* FCallerReference = nullptr;
+  int32_t FCallerReferenceStride = 0;
 };
 
 }  // namespace quill

@@ -147,6 +147,12 @@ void TZelGraphicsDocument::SetOriginalToCurrent() {
 
 bool TZelGraphicsDocument::SetOriginalImage(const TZelPixels& pixels) {
   DropPreparation();
+  if (HasJpeg()) {
+    // Another original no longer shows what the JPEG object decoded.
+    quill::TLosslessJpeg::TGeometry geometry = JPEG->GetGeometry();
+    geometry.ReferenceFollows = false;
+    JPEG->SetGeometry(geometry);
+  }
   FOriginalShared = false;
   FOriginalMatches = false;
   const bool assigned = FOriginalBlock.AssignPixels(pixels);
@@ -298,14 +304,7 @@ bool TZelGraphicsDocument::Crop(const quill::TRect& rect) {
   }
   ClearSelection();
   Recommit();
-  if (HasJpeg()) {
-    const int32_t blockWidth = JPEG->GetBlockWidth();
-    const int32_t blockHeight = JPEG->GetBlockHeight();
-    const int32_t x0 = blockWidth > 0 ? r.Left / blockWidth * blockWidth : r.Left;
-    const int32_t y0 = blockHeight > 0 ? r.Top / blockHeight * blockHeight : r.Top;
-    JPEG->SetRegion({x0, y0, static_cast<int32_t>(x0 + r.Width()),
-                     static_cast<int32_t>(y0 + r.Height())});
-  }
+  if (HasJpeg()) JPEG->Crop(r);
   GeometryChanged();
   return true;
 }
@@ -349,7 +348,7 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
   // the whole image: it must still be a valid selection, as SetSelection makes it.
   Selection = NormalizedSelection(selection, CurrentImage.GetBounds());
   Recommit();
-  if (HasJpeg()) JPEG->SetRegion({0, 0, newWidth, newHeight});
+  if (HasJpeg()) JPEG->Resize(newWidth, newHeight);
   GeometryChanged();
   return true;
 }

@@ -131,12 +131,18 @@ TZelPixels BoundsPixels(TZelGraphicsDocument& document) {
 }
 
 // The document's bounds through its JPEG object: the blocks that still show the
-// loaded picture keep their coefficients. The object's geometry is put back afterwards,
-// so the region set for the save does not crop it for good.
+// loaded picture keep their coefficients. The original image, which follows the same
+// geometry, tells which those are without decoding the file again. The object's
+// geometry is put back afterwards, so the region set for the save does not crop it for
+// good.
 bool EncodeLossless(TZelGraphicsDocument& document, std::vector<uint8_t>& output) {
   TLosslessJpeg& jpeg = *document.JPEG;
   const TLosslessJpeg::TGeometry geometry = jpeg.GetGeometry();
   const TZelPixels pixels = BoundsPixels(document);
+  const TZelPixels& original = document.GetOriginalPixels();
+  if (original.PixelFormat() == kPixelFormat24 && original.GetBounds() == document.CurrentImage.GetBounds()) {
+    jpeg.SetReference(original.GetPixelAddress(pixels.Left(), pixels.Top()), original.Stride());
+  }
   const uint32_t sampling = jpeg.GetSamplingValue();
   TLosslessJpegSaveOptions options;
   options.Values[TLosslessJpegSaveOptions::kSampling] =

@@ -3,13 +3,16 @@
 //
 // The input is a 12-byte control block followed by the JPEG:
 //   0-3   four geometry steps, in order, each byte modulo 8: 1 FlipHorizontal,
-//         2 FlipVertical, 3 RotateLeft, 4 RotateRight, 5 SetRegion; others none
-//   4-7   SetRegion's rectangle in current coordinates, as signed bytes: left, top,
-//         then right and bottom as offsets from the current width and height
+//         2 FlipVertical, 3 RotateLeft, 4 RotateRight, 5 SetRegion, 6 Crop, 7 Resize
+//         (to the rectangle's size); others none
+//   4-7   the rectangle of SetRegion and Crop in current coordinates, as signed bytes:
+//         left, top, then right and bottom as offsets from the current width and height
 //   8-10  a square to paint after the geometry: its left and top as fractions
 //         (byte / 256) of the width and height, its side in pixels (0: no paint)
 //   11    bit 0: keep the source's coding (save option 2); bit 1: save through a file;
-//         bit 2: the saved EXIF says top-left
+//         bit 2: the saved EXIF says top-left; bit 3: the save compares with the
+//         caller's copy of the current image as decoded (SetReference), as the
+//         document's original is
 
 #include <algorithm>
 
@@ -22,14 +25,15 @@ namespace {
 using quill::fuzz::Check;
 
 void ApplyStep(quill::TLosslessJpeg& jpeg, uint8_t step, const int8_t region[4]) {
+  const quill::TRect rect{region[0], region[1], jpeg.GetWidth() + region[2], jpeg.GetHeight() + region[3]};
   switch (step % 8) {
     case 1: jpeg.FlipHorizontal(); break;
     case 2: jpeg.FlipVertical(); break;
     case 3: jpeg.RotateLeft(); break;
     case 4: jpeg.RotateRight(); break;
-    case 5:
-      jpeg.SetRegion({region[0], region[1], jpeg.GetWidth() + region[2], jpeg.GetHeight() + region[3]});
-      break;
+    case 5: jpeg.SetRegion(rect); break;
+    case 6: jpeg.Crop(rect); break;
+    case 7: jpeg.Resize(static_cast<int32_t>(rect.Width()), static_cast<int32_t>(rect.Height())); break;
     default: break;
   }
 }
@@ -76,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(image.SetSize(jpeg.GetWidth(), jpeg.GetHeight(), quill::kPixelFormat24), "cannot make the image");
   TZelPixels& pixels = image.GetPixels();
   Check(jpeg.Decode(pixels.Bits(), pixels.Stride()), "decoding the current image failed");
+  TZelLTBitmap reference;
+  Check(reference.AssignPixels(pixels), "cannot copy the image");
   const int32_t left = pixels.Width() * paint[0] / 256, top = pixels.Height() * paint[1] / 256;
   for (int32_t y = top; y < std::min(top + paint[2], pixels.Height()); ++y) {
     for (int32_t x = left; x < std::min(left + paint[2], pixels.Width()); ++x) {
@@ -85,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   jpeg.SetPixels(pixels.Bits(), pixels.Stride());
+  if ((flags & 8) != 0) jpeg.SetReference(reference.GetPixels().Bits(), reference.GetPixels().Stride());
   quill::TLosslessJpegSaveOptions options;
   options.Values[quill::TLosslessJpegSaveOptions::kCoding] = (flags & 1) != 0 ? 2 : 0;
   options.TopLeftOrientation = (flags & 4) != 0;
@@ -97,6 +104,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     if (!jpeg.SaveToMemory(saved, options)) return 0;
     Check(reloaded.LoadFromMemory(saved), "a lossless save does not load");
+    if ((flags & 8) != 0) {
+      // The caller's copy stands in for decoding the file again, to the byte.
+      std::vector<uint8_t> decoded;
+      jpeg.SetReference(nullptr, 0);
+      Check(jpeg.SaveToMemory(decoded, options) && decoded == saved, "the caller's copy changed the saved file");
+    }
   }
   jpeg.EndSave();
   Check(reloaded.GetWidth() == pixels.Width() && reloaded.GetHeight() == pixels.Height(),

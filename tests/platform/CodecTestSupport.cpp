@@ -75,6 +75,8 @@ bool ReadAll(TJpegDecompressor& reader, const std::vector<uint8_t>& data, TJpegC
   for (int c = 0; c < d.num_components; ++c) {
     const jpeg_component_info& comp = d.comp_info[c];
     result.BlocksAcross.push_back(static_cast<int>(comp.width_in_blocks));
+    const JQUANT_TBL* table = d.quant_tbl_ptrs[comp.quant_tbl_no];
+    std::copy(std::begin(table->quantval), std::end(table->quantval), result.Tables.emplace_back().begin());
     result.Components.emplace_back();
     for (JDIMENSION row = 0; row < comp.height_in_blocks; ++row) {
       JBLOCKROW blocks = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d), arrays[c], row, 1, FALSE)[0];
@@ -97,6 +99,30 @@ TJpegCoefficients ReadCoefficients(const fs::path& fileName) {
 }
 
 namespace {
+
+bool Requantise(TJpegDecompressor& reader, TJpegCompressor& writer, const std::vector<uint8_t>& data,
+                const std::vector<std::pair<int, uint16_t>>& quantisers) {
+  if (!ReadJpegHeader(reader, data.data(), data.size(), true)) return false;
+  if (setjmp(reader.Error.Jump)) return false;
+  if (setjmp(writer.Error.Jump)) return false;
+  jpeg_decompress_struct& d = reader.Info;
+  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d);
+  jpeg_copy_critical_parameters(&d, &writer.Info);
+  for (const auto& [k, value] : quantisers) writer.Info.quant_tbl_ptrs[0]->quantval[k] = value;
+  for (int c = 0; c < d.num_components; ++c) {
+    const jpeg_component_info& comp = d.comp_info[c];
+    if (comp.quant_tbl_no != 0) continue;
+    for (JDIMENSION row = 0; row < comp.height_in_blocks; ++row) {
+      JBLOCKROW blocks = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d), arrays[c], row, 1, TRUE)[0];
+      for (JDIMENSION b = 0; b < comp.width_in_blocks; ++b) {
+        for (const auto& [k, value] : quantisers) blocks[b][k] = 0;
+      }
+    }
+  }
+  jpeg_write_coefficients(&writer.Info, arrays);
+  jpeg_finish_compress(&writer.Info);
+  return true;
+}
 
 bool Compress(TJpegCompressor& writer, const TZelPixels& image, int h, int v, bool progressive, bool grey) {
   if (setjmp(writer.Error.Jump)) return false;
@@ -132,6 +158,13 @@ TImagePropertyItem Text(uint32_t id, const std::string& text) {
 }
 
 }  // namespace
+
+void RequantiseJpeg(const fs::path& from, const fs::path& to, const std::vector<std::pair<int, uint16_t>>& quantisers) {
+  TJpegDecompressor reader;
+  TJpegCompressor writer;
+  ASSERT_TRUE(Requantise(reader, writer, FileBytes(from), quantisers));
+  WriteBytes(to, writer.Output);
+}
 
 void WriteLibJpeg(const fs::path& fileName, const TZelPixels& image, int hSampling, int vSampling, bool progressive,
                   bool grey) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -42,8 +43,16 @@ struct TJpegCoefficients {
   int Height = 0;
   std::vector<int> BlocksAcross;  // per component
   std::vector<std::vector<int16_t>> Components;
+  // The quantisation table of each component, in natural order.
+  std::vector<std::array<uint16_t, 64>> Tables;
 };
 TJpegCoefficients ReadCoefficients(const std::filesystem::path& fileName);
+
+// Rewrites the JPEG From into To with its coefficients unchanged, except that table 0
+// gets Quantisers (natural-order position, value; a value above 255 makes the table
+// 16-bit) and its components' coefficients at those positions become 0.
+void RequantiseJpeg(const std::filesystem::path& from, const std::filesystem::path& to,
+                    const std::vector<std::pair<int, uint16_t>>& quantisers);
 
 // Writes a JPEG of Image with libjpeg directly: quality 90, the given luma sampling,
 // progressive or not.

@@ -55,6 +55,32 @@ TEST_F(JpegBlockMemory, HoldsTheArraysOfATranscodingUnchanged) {
   }
 }
 
+// Memory of a pool reuses the blocks an earlier memory gave back, zeroed again: a
+// progressive read, which only adds to its coefficients, still reads each file alike.
+TEST_F(JpegBlockMemory, APoolHandsItsBlocksOnZeroed) {
+  TZelLTBitmap first, second;
+  quill::MakePicture(first, 90, 70);
+  quill::MakePicture(second, 90, 70);
+  ASSERT_TRUE(second.FlipHorizontal());
+  quill::WriteLibJpeg(Path("first.jpg"), first.GetPixels(), 2, 2, true);
+  quill::WriteLibJpeg(Path("second.jpg"), second.GetPixels(), 2, 2, true);
+  quill::TJpegBlockPool pool;
+  const JBLOCK* firstRow = nullptr;
+  {
+    quill::TJpegBlockMemory memory(&pool);
+    const jvirt_barray_ptr array = memory.Allocate(30, 20);
+    ASSERT_NE(array, nullptr);
+    firstRow = memory.Row(array, 0);
+    EXPECT_EQ(Transcode(quill::FileBytes(Path("first.jpg")), &memory),
+              Transcode(quill::FileBytes(Path("first.jpg")), nullptr));
+  }
+  quill::TJpegBlockMemory memory(&pool);
+  const jvirt_barray_ptr array = memory.Allocate(30, 20);
+  EXPECT_EQ(memory.Row(array, 0), firstRow);  // the same block again
+  EXPECT_EQ(Transcode(quill::FileBytes(Path("second.jpg")), &memory),
+            Transcode(quill::FileBytes(Path("second.jpg")), nullptr));
+}
+
 // Arrays of its own start zeroed and give their rows; it has no rows of arrays it did
 // not make, nor beyond an array's last row.
 TEST_F(JpegBlockMemory, GivesTheRowsOfItsOwnArraysAlone) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 
 #include "CodecTestSupport.h"
 #include "ImageCodecs.h"
@@ -25,6 +26,28 @@ void LoadInto(quill::TLosslessJpeg& jpeg, const fs::path& file, TZelLTBitmap& im
 bool SaveFrom(quill::TLosslessJpeg& jpeg, TZelLTBitmap& image, const fs::path& file) {
   jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
   const bool saved = jpeg.Save(file, {});
+  jpeg.EndSave();
+  return saved;
+}
+
+// As the document loads: File decoded straight into Image, whose copy Original keeps
+// the picture as loaded; the object holds no pixels.
+void LoadAsDocument(quill::TLosslessJpeg& jpeg, const fs::path& file, TZelLTBitmap& image, TZelLTBitmap& original) {
+  const auto target = [&image](int32_t width, int32_t height, int32_t& stride) -> uint8_t* {
+    if (!image.SetSize(width, height, quill::kPixelFormat24)) return nullptr;
+    stride = image.GetPixels().Stride();
+    return image.GetPixels().Bits();
+  };
+  ASSERT_TRUE(jpeg.LoadFromMemory(quill::FileBytes(file), target));
+  ASSERT_TRUE(original.AssignPixels(image.GetPixels()));
+}
+
+// As the document saves: Image written, compared with the caller's copy Original.
+bool SaveAsDocument(quill::TLosslessJpeg& jpeg, TZelLTBitmap& image, TZelLTBitmap& original,
+                    std::vector<uint8_t>& output) {
+  jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
+  jpeg.SetReference(original.GetPixels().Bits(), original.GetPixels().Stride());
+  const bool saved = jpeg.SaveToMemory(output, {});
   jpeg.EndSave();
   return saved;
 }
@@ -296,11 +319,14 @@ TEST_F(LosslessJpeg, AnAlignedCropKeepsBlocksAndAnUnalignedOneShowsTheDocumentsP
   const quill::TJpegCoefficients source = quill::ReadCoefficients(Path("source.jpg"));
   {
     quill::TLosslessJpeg jpeg;
-    TZelLTBitmap image;
-    LoadInto(jpeg, Path("source.jpg"), image);
+    TZelLTBitmap image, original;
+    LoadAsDocument(jpeg, Path("source.jpg"), image, original);
     ASSERT_TRUE(image.Crop({16, 16, 60, 50}));
-    jpeg.SetRegion({16, 16, 60, 50});
-    ASSERT_TRUE(SaveFrom(jpeg, image, Path("aligned.jpg")));
+    ASSERT_TRUE(original.Crop({16, 16, 60, 50}));
+    jpeg.Crop({16, 16, 60, 50});
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(SaveAsDocument(jpeg, image, original, output));
+    quill::WriteBytes(Path("aligned.jpg"), output);
     const quill::TJpegCoefficients cropped = quill::ReadCoefficients(Path("aligned.jpg"));
     ASSERT_EQ(cropped.Width, 44);
     // Luma block (0, 0) of the crop is block (2, 2) of the source.
@@ -308,13 +334,18 @@ TEST_F(LosslessJpeg, AnAlignedCropKeepsBlocksAndAnUnalignedOneShowsTheDocumentsP
                            source.Components[0].begin() + (2 * 12 + 2) * 64));
   }
   {
-    // The document crops at x 13 exactly, the object at the block origin 0.
+    // The document crops at x 13 exactly, the object at the block origin 0: the
+    // document's original, cropped alike, no longer lines up with the source's blocks.
     quill::TLosslessJpeg jpeg;
-    TZelLTBitmap image;
-    LoadInto(jpeg, Path("source.jpg"), image);
+    TZelLTBitmap image, original;
+    LoadAsDocument(jpeg, Path("source.jpg"), image, original);
     ASSERT_TRUE(image.Crop({13, 7, 80, 60}));
-    jpeg.SetRegion({0, 0, 67, 53});
-    ASSERT_TRUE(SaveFrom(jpeg, image, Path("unaligned.jpg")));
+    ASSERT_TRUE(original.Crop({13, 7, 80, 60}));
+    jpeg.Crop({13, 7, 80, 60});
+    EXPECT_EQ(jpeg.GetGeometry().Map[2], 0);
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(SaveAsDocument(jpeg, image, original, output));
+    quill::WriteBytes(Path("unaligned.jpg"), output);
     TZelLTBitmap back;
     quill::TImageRawFormat format;
     quill::TImageMetadata metadata;
@@ -328,18 +359,85 @@ TEST_F(LosslessJpeg, AResizedImageIsWrittenFromItsPixels) {
   quill::MakePicture(picture, 64, 64);
   quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 1, 1, false);
   quill::TLosslessJpeg jpeg;
-  TZelLTBitmap image;
-  LoadInto(jpeg, Path("source.jpg"), image);
+  TZelLTBitmap image, original;
+  LoadAsDocument(jpeg, Path("source.jpg"), image, original);
   fs::remove(Path("source.jpg"));  // the object holds the bytes
+  // The original, resampled alike, equals the image but no longer shows the source.
   ASSERT_TRUE(image.Resize(100, 90));
-  jpeg.SetRegion({0, 0, 100, 90});
-  ASSERT_TRUE(SaveFrom(jpeg, image, Path("larger.jpg")));
+  ASSERT_TRUE(original.Resize(100, 90));
+  jpeg.Resize(100, 90);
+  std::vector<uint8_t> output;
+  ASSERT_TRUE(SaveAsDocument(jpeg, image, original, output));
+  quill::WriteBytes(Path("larger.jpg"), output);
   TZelLTBitmap back;
   quill::TImageRawFormat format;
   quill::TImageMetadata metadata;
   ASSERT_TRUE(quill::LoadImageFile(Path("larger.jpg"), back, format, metadata));
   EXPECT_EQ(back.GetWidth(), 100);
   EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+// The caller's copy of the decoded picture stands in for decoding the file again: a
+// save compares with it and writes the same bytes, after edits, turns, mirrors, regions
+// and an undone resize (whose geometry brings the copy's validity back).
+TEST_F(LosslessJpeg, TheCallersCopyGivesTheFileThatDecodingAgainGives) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 100, 60);  // partial 4:2:0 MCUs on both edges
+  quill::WriteLibJpeg(Path("source.jpg"), picture.GetPixels(), 2, 2, false);
+  using TStep = std::function<void(quill::TLosslessJpeg&, TZelLTBitmap&)>;
+  const TStep turn = [](quill::TLosslessJpeg& jpeg, TZelLTBitmap& image) {
+    jpeg.RotateLeft();
+    ASSERT_TRUE(image.RotateLeft());
+  };
+  const TStep mirror = [](quill::TLosslessJpeg& jpeg, TZelLTBitmap& image) {
+    jpeg.FlipVertical();
+    ASSERT_TRUE(image.FlipVertical());
+  };
+  const TStep region = [](quill::TLosslessJpeg& jpeg, TZelLTBitmap& image) {
+    jpeg.SetRegion({16, 8, 56, 72});
+    ASSERT_TRUE(image.Crop({16, 8, 56, 72}));
+  };
+  struct TCase {
+    const char* Name;
+    std::vector<TStep> Steps;
+  };
+  const std::vector<TCase> cases = {
+      {"none", {}}, {"turn", {turn}}, {"mirror", {mirror}}, {"turn, mirror, region", {turn, mirror, region}}};
+  for (const TCase& c : cases) {
+    for (const bool edit : {false, true}) {
+      SCOPED_TRACE(std::string(c.Name) + (edit ? ", edited" : ""));
+      quill::TLosslessJpeg jpeg;
+      TZelLTBitmap image, original;
+      LoadAsDocument(jpeg, Path("source.jpg"), image, original);
+      for (const TStep& step : c.Steps) {
+        step(jpeg, image);
+        quill::TLosslessJpeg ignored;
+        step(ignored, original);
+      }
+      if (edit) std::memset(image.GetPixels().GetPixelAddress(20, 10), 255, 30);
+      std::vector<uint8_t> compared, decoded;
+      ASSERT_TRUE(SaveAsDocument(jpeg, image, original, compared));
+      jpeg.SetPixels(image.GetPixels().Bits(), image.GetPixels().Stride());
+      ASSERT_TRUE(jpeg.SaveToMemory(decoded, {}));
+      jpeg.EndSave();
+      EXPECT_EQ(compared, decoded);
+    }
+  }
+
+  // A resize ends the copy's validity, and putting back the geometry before it (an
+  // undo, with the copy as it was) restores it: the save keeps every block again.
+  quill::TLosslessJpeg jpeg;
+  TZelLTBitmap image, original;
+  LoadAsDocument(jpeg, Path("source.jpg"), image, original);
+  const quill::TLosslessJpeg::TGeometry before = jpeg.GetGeometry();
+  EXPECT_TRUE(before.ReferenceFollows);
+  jpeg.Resize(50, 30);
+  EXPECT_FALSE(jpeg.GetGeometry().ReferenceFollows);
+  jpeg.SetGeometry(before);
+  std::vector<uint8_t> output;
+  ASSERT_TRUE(SaveAsDocument(jpeg, image, original, output));
+  quill::WriteBytes(Path("undone.jpg"), output);
+  EXPECT_EQ(quill::ReadCoefficients(Path("undone.jpg")).Components, quill::ReadCoefficients(Path("source.jpg")).Components);
 }
 
 TEST_F(LosslessJpeg, BlocksThatStayOnTheGridAfterATurnOrMirrorAreKept) {
@@ -428,6 +526,56 @@ TEST_F(LosslessJpeg, AZeroQuantiserIsNeverEncodedWith) {
   ASSERT_TRUE(SaveFrom(jpeg, image, Path("turned.jpg")));
   ASSERT_TRUE(quill::LoadImageFile(Path("turned.jpg"), back, format, metadata));
   EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 3.0);
+}
+
+// A 16-bit luma table: 32768 is a multiple of 8192, on which libjpeg's forward DCT
+// divided by zero, and 8200 one whose divisor it wrapped round to 8. Quantisers that
+// large turn every coefficient of an 8-bit block into 0.
+TEST_F(LosslessJpeg, SixteenBitQuantisersEncodeAsTheFileDeclares) {
+  TZelLTBitmap picture;
+  quill::MakePicture(picture, 16, 16);
+  quill::WriteLibJpeg(Path("plain.jpg"), picture.GetPixels(), 1, 1, false);
+  quill::RequantiseJpeg(Path("plain.jpg"), Path("source.jpg"), {{7, 8200}, {62, 56064}, {63, 32768}});
+  const quill::TJpegCoefficients before = quill::ReadCoefficients(Path("source.jpg"));
+  ASSERT_EQ(before.Tables.size(), 3u);
+  ASSERT_EQ(before.Tables[0][63], 32768);
+
+  quill::TLosslessJpeg jpeg;
+  TZelLTBitmap image;
+  LoadInto(jpeg, Path("source.jpg"), image);
+  // Columns of black and white in the luma block at column 1, row 0: a strong
+  // coefficient at horizontal frequency 7.
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 8; x < 16; ++x) std::memset(image.GetPixels().GetPixelAddress(x, y), x % 2 == 0 ? 0 : 255, 3);
+  }
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("edited.jpg")));
+  const quill::TJpegCoefficients after = quill::ReadCoefficients(Path("edited.jpg"));
+  ASSERT_EQ(after.Components.size(), 3u);
+  EXPECT_EQ(after.Tables, before.Tables);
+  EXPECT_EQ(DifferentBlocks(before, after, 0), 1);
+  const std::vector<int16_t> edited = LumaBlock(after, 1, 0);
+  EXPECT_EQ(edited[7], 0);
+  EXPECT_EQ(edited[62], 0);
+  EXPECT_EQ(edited[63], 0);
+  TZelLTBitmap back;
+  quill::TImageRawFormat format;
+  quill::TImageMetadata metadata;
+  ASSERT_TRUE(quill::LoadImageFile(Path("edited.jpg"), back, format, metadata));
+  // Without its highest frequencies the block still shows the stripes' mean.
+  double sum = 0;
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 8; x < 16; ++x) sum += back.GetPixels().GetPixelAddress(x, y)[1];
+  }
+  EXPECT_NEAR(sum / 64, 127.5, 8);
+
+  // A crop off the block grid re-encodes every block, and the file still declares the
+  // source's tables.
+  jpeg.SetRegion({1, 1, 16, 16});
+  ASSERT_TRUE(image.Crop({1, 1, 16, 16}));
+  ASSERT_TRUE(SaveFrom(jpeg, image, Path("cropped.jpg")));
+  EXPECT_EQ(quill::ReadCoefficients(Path("cropped.jpg")).Tables, before.Tables);
+  ASSERT_TRUE(quill::LoadImageFile(Path("cropped.jpg"), back, format, metadata));
+  EXPECT_LT(quill::MeanDifference(back.GetPixels(), image.GetPixels()), 40.0);
 }
 
 // A progressive grey 8 x 8 JPEG after 80 KB of APP segments, whose one DC coefficient

@@ -424,6 +424,42 @@ TEST_F(GraphicsFormatsTest, LosslessSaveOfASelectionLeavesTheJpegObjectAsItWas) 
   EXPECT_EQ(Decoded(Path("whole.jpg")), pixels);
 }
 
+// The mean difference a plain JPEG of Pixels at quality 90 (the quality of the files
+// the tests write) shows against them.
+double EncodingError(const TZelPixels& pixels) {
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(quill::EncodeImage(pixels, "image/jpeg", 90, {}, bytes));
+  return quill::MeanDifference(Pixels(Decoded(bytes)), pixels);
+}
+
+// The lossless save compares with the document's original image where it still shows
+// the file's blocks: never after a crop off the block grid or a resize, whose
+// original, changed alike, equals the picture but not the file; again after the resize
+// is put back.
+TEST_F(GraphicsFormatsTest, LosslessSavesShowThePictureAfterCropsAndResizes) {
+  WritePicture(Path("p.jpg"), MakePicture(64, 48, 5), "image/jpeg");
+  int32_t id = 0;
+  std::unique_ptr<TZelGraphicsDocument> cropped = Load(Path("p.jpg"), id);
+  ASSERT_NE(cropped, nullptr);
+  ASSERT_TRUE(cropped->Crop({5, 3, 50, 40}));
+  ASSERT_TRUE(formats_.Save(cropped.get(), Name(Path("cropped.jpg")), 0));
+  EXPECT_LT(quill::MeanDifference(Pixels(Decoded(Path("cropped.jpg"))), cropped->GetCurrentPixels()),
+            EncodingError(cropped->GetCurrentPixels()) + 1.0);
+
+  std::unique_ptr<TZelGraphicsDocument> resized = Load(Path("p.jpg"), id);
+  ASSERT_NE(resized, nullptr);
+  TZelPixelBuffer current, original;
+  quill::TLosslessJpeg::TGeometry geometry;
+  ASSERT_TRUE(resized->Snapshot(current, original, geometry));
+  ASSERT_TRUE(resized->Resize(32, 24));
+  ASSERT_TRUE(formats_.Save(resized.get(), Name(Path("resized.jpg")), 0));
+  EXPECT_LT(quill::MeanDifference(Pixels(Decoded(Path("resized.jpg"))), resized->GetCurrentPixels()),
+            EncodingError(resized->GetCurrentPixels()) + 1.0);
+  ASSERT_TRUE(resized->Restore(current, original, geometry));
+  ASSERT_TRUE(formats_.Save(resized.get(), Name(Path("restored.jpg")), 0));
+  EXPECT_EQ(quill::ReadCoefficients(Path("restored.jpg")).Components, quill::ReadCoefficients(Path("p.jpg")).Components);
+}
+
 TEST_F(GraphicsFormatsTest, FailedOpensAndSavesChangeNothing) {
   const QImage picture = MakePicture(32, 32);
   WritePicture(Path("p.jpg"), picture, "image/jpeg");
