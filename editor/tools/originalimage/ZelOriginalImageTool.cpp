@@ -85,10 +85,8 @@ void TZelOriginalImageTool::UpdateControls() {
 
 void TZelOriginalImageTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params,
                                            bool& found, quill::TPoint& point) {
-  const QString target = quill::ScriptTargetName(params);
-  if (target == QLatin1String(kTargetName) || target == QLatin1String(kButtonTargetName)) {
-    found = quill::ToolbarItemCentre(Button, point);
-  }
+  found = quill::FindToolTarget(params, QLatin1String(kTargetName), Button, {}, point) ||
+          quill::FindToolTarget(params, QLatin1String(kButtonTargetName), Button, {}, point);
 }
 
 void TZelOriginalImageTool::DocumentClosing(TZelGraphicsDocument* document) {

@@ -338,32 +338,14 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
 }
 
 void TZelTextTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  if (params == nullptr) return;
-  quill::TZelVariant value;
-  params->GetVariant(0, value);
-  const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return;
-  const QString target = QString::fromStdString(*text).toUpper();
-  const QString name = Name.toUpper();
-  const QWidget* widget = nullptr;
-  if (target == name) {
-    widget = ToolPanelModule->GetToolbar()->GetItemWidget(Button);
-  } else if (target == name + QStringLiteral("FONTCOLOR")) {
-    widget = Frame->FontColorTntRadioGroup;
-  } else if (target == name + QStringLiteral("COLOR")) {
-    widget = Frame->ColorBox;
-  } else if (target == name + QStringLiteral("MAXINVERSE")) {
-    widget = Frame->MaxInverseTBXCheckBox;
-  } else if (target == name + QStringLiteral("FONTSIZE")) {
-    widget = Frame->SizeSpinEdit;
-  } else if (target == name + QStringLiteral("FONTBI")) {
-    widget = Frame->BoldTBXButton;
-  } else if (target == name + QStringLiteral("MEMO")) {
-    widget = Frame->TextMemo;
-  } else {
-    return;
-  }
-  found = quill::ControlCentre(widget, point);
+  found = quill::FindToolTarget(params, Name, Button, {
+      {QStringLiteral("FONTCOLOR"), Frame->FontColorTntRadioGroup},
+      {QStringLiteral("COLOR"), Frame->ColorBox},
+      {QStringLiteral("MAXINVERSE"), Frame->MaxInverseTBXCheckBox},
+      {QStringLiteral("FONTSIZE"), Frame->SizeSpinEdit},
+      {QStringLiteral("FONTBI"), Frame->BoldTBXButton},
+      {QStringLiteral("MEMO"), Frame->TextMemo},
+  }, point);
 }
 
 void TZelTextTool::CancelOperation() {
