@@ -324,7 +324,7 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
   } else if (command == name + QStringLiteral("COLOR")) {
     if (quill::ToolMayStart(*this)) SetColor(static_cast<uint32_t>(quill::ScriptInteger(params, static_cast<int32_t>(Color))));
   } else if (command == name + QStringLiteral("MAXINVERSE")) {
-    if (quill::ToolMayStart(*this)) SetMaxInverse(quill::ScriptInteger(params, MaxInverse ? 1 : 0) != 0);
+    if (quill::ToolMayStart(*this)) SetMaxInverse(quill::ScriptBoolean(params, MaxInverse));
   } else if (command == name + QStringLiteral("FONTSIZE")) {
     if (quill::ToolMayStart(*this)) SetFontSize(quill::ScriptInteger(params, FontSize));
   } else if (command == name + QStringLiteral("FONTBI")) {
