@@ -50,7 +50,7 @@ bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* 
   if (!target.startsWith(upper)) return false;
   const QString word = target.mid(upper.size());
   for (const auto& [suffix, widget] : widgets) {
-    if (word == suffix) return widget != nullptr && widget->isVisible() && ControlCentre(widget, point);
+    if (word == suffix) return ControlCentre(widget, point);
   }
   return false;
 }

@@ -63,9 +63,10 @@ class TZelHourglass {
 // followed by the suffix (upper case).
 using TNamedWidget = std::pair<QString, const QWidget*>;
 // The screen point of the script target that Params names (ScriptTargetName): the
-// tool's shown Button (may be null) for its upper-cased Name, a shown widget of
-// Widgets for that name followed by its suffix. False for any other name, and for
-// every name when the tool has none. Every tool finds its targets with it.
+// tool's shown Button (may be null) for its upper-cased Name, a widget of Widgets
+// (when not null; a check box kept hidden stays a target that scripts name) for that
+// name followed by its suffix. False for any other name, and for every name when the
+// tool has none. Every tool finds its targets with it.
 bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* button,
                     const std::vector<TNamedWidget>& widgets, TPoint& point);
 
