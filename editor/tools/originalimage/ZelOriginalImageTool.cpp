@@ -31,7 +31,9 @@ TZelOriginalImageTool::TZelOriginalImageTool(TZelComponent* owner) : TZelGraphic
   ControlClass = &MakeControl<TZelOriginalImageToolControl>;
   PluginCapable = true;
   QToolBar* toolbar = GraphicsEditor->StandardToolbar;
-  MainForm->AddToolbarButton(toolbar, nullptr, nullptr, Hint(), -1, nullptr, Button);
+  QAction* action = nullptr;
+  MainForm->AddToolbarButton(toolbar, nullptr, nullptr, Hint(), -1, nullptr, action);
+  Button = action;
   // Checked while the original shows, also by the O key.
   Button->setCheckable(true);
   // The original shows exactly while the button is held down; the click's own toggle
