@@ -163,7 +163,6 @@ class TZelDocument : public quill::TZelComponent {
 
   TZelCommandHistoryList& GetHistory() { return history_; }
   TZelEditor* GetEditor() const { return editor_; }
-  int GetObserverCount() const { return static_cast<int>(observers_.size()); }
 
  private:
   TZelEditor* const editor_;

@@ -38,19 +38,10 @@ QAction* AddCaptionButton(QToolBar* toolbar, const QString& caption, quill::TZel
   return item;
 }
 
-// The parameter at Index as a number, when it is one.
-bool NumberAt(const TZelProperties& params, int index, int32_t& value) {
-  quill::TZelVariant variant;
-  params.GetVariant(index, variant);
-  if (!quill::IsNumeric(variant)) return false;
-  value = quill::NumberToInteger(variant, 0);
-  return true;
-}
-
 // Width and height from exactly two numeric parameters.
 bool TwoNumbers(const TZelProperties* params, int32_t& width, int32_t& height) {
-  return params != nullptr && params->GetCount() == 2 && NumberAt(*params, 0, width) &&
-         NumberAt(*params, 1, height);
+  return params != nullptr && params->GetCount() == 2 && quill::ScriptIntegerIgnoringText(params, 0, width) &&
+         quill::ScriptIntegerIgnoringText(params, 1, height);
 }
 
 std::string BytesAt(const TZelProperties* params, int index) {
@@ -168,8 +159,8 @@ void TZelGraphicsEditor::ExecuteCommand(TZelDemoPlayback* sender, const QString&
       return;
     }
     document->OpenedByScript = true;
-    if (params != nullptr && params->GetCount() == 3 && NumberAt(*params, 1, width) &&
-        NumberAt(*params, 2, height)) {
+    if (params != nullptr && params->GetCount() == 3 && quill::ScriptIntegerIgnoringText(params, 1, width) &&
+        quill::ScriptIntegerIgnoringText(params, 2, height)) {
       SizeWindow(width, height);
       FitToWindow();
     }
@@ -229,7 +220,7 @@ void TZelGraphicsEditor::GetTargetPoint(TZelDemoPlayback* sender, const TZelProp
     TZelGraphicsView* view = GetCurrentView();
     int32_t x = 0;
     int32_t y = 0;
-    if (view == nullptr || !NumberAt(*params, 1, x) || !NumberAt(*params, 2, y)) return;
+    if (view == nullptr || !quill::ScriptIntegerIgnoringText(params, 1, x) || !quill::ScriptIntegerIgnoringText(params, 2, y)) return;
     // A point far off the image stays off it on the same side, but no farther than the
     // view's 32-bit mapping can take without wrapping round onto the screen, even at the
     // largest zoom. The player then puts it at the screen's edge.

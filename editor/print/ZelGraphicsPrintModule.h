@@ -51,7 +51,6 @@ class TZelGraphicsPrintModule : public TZelModuleWithControls {
   static quill::TRect FitToPage(int32_t width, int32_t height, int32_t pageWidth, int32_t pageHeight);
 
   QAction* GetPrintMenuItem() const { return PrintMenuItem; }
-  QAction* GetPrintMenuSeparator() const { return PrintMenuSeparator; }
   QAction* GetPrintToolButton() const { return PrintToolButton; }
 
  private:

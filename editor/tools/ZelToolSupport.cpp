@@ -4,9 +4,6 @@
 #include <QApplication>
 #include <QPainter>
 
-#include <string>
-#include <variant>
-
 #include "MainForm.h"
 #include "Module.h"
 #include "ZelDemoScript.h"
@@ -44,44 +41,16 @@ TZelHourglass::~TZelHourglass() {
   if (shown_) QApplication::restoreOverrideCursor();
 }
 
-namespace {
-
-// The first argument when there is one.
-TZelVariant FirstArgument(const TZelProperties* params) {
-  TZelVariant value;
-  if (params != nullptr && params->GetCount() > 0) params->GetVariant(0, value);
-  return value;
-}
-
-}  // namespace
-
-bool ScriptBoolean(const TZelProperties* params, bool defaultValue) {
-  if (params == nullptr || params->GetCount() == 0) return defaultValue;
-  const TZelVariant value = FirstArgument(params);
-  if (const int32_t* number = std::get_if<int32_t>(&value)) return *number != 0;
-  if (const double* number = std::get_if<double>(&value)) return *number != 0;
-  return false;
-}
-
-int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue) {
-  return NumberToInteger(FirstArgument(params), defaultValue);
-}
-
-QString ScriptTargetName(const TZelProperties* params) {
-  const TZelVariant value = FirstArgument(params);
-  const std::string* text = std::get_if<std::string>(&value);
-  return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
-}
-
 bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* button,
-                    std::initializer_list<TNamedWidget> widgets, TPoint& point) {
+                    const std::vector<TNamedWidget>& widgets, TPoint& point) {
   const QString target = ScriptTargetName(params);
   const QString upper = name.toUpper();
+  if (upper.isEmpty()) return false;
   if (target == upper) return ToolbarItemCentre(button, point);
   if (!target.startsWith(upper)) return false;
   const QString word = target.mid(upper.size());
   for (const auto& [suffix, widget] : widgets) {
-    if (word == QLatin1String(suffix)) return widget != nullptr && widget->isVisible() && ControlCentre(widget, point);
+    if (word == suffix) return ControlCentre(widget, point);
   }
   return false;
 }

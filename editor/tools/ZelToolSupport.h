@@ -1,15 +1,8 @@
 // What the tools with a button and an option frame share: whether a tool may start
 // work, how the button and frame follow the tool's availability and activation, the
-// hourglass around long operations, the arguments of their script commands,
-// the screen points of their script targets, the show/hide-options link of their
-// frames and a paint box.
-//
-// Script commands arrive with their arguments by position (TZelProperties): a
-// Boolean command runs with its default when the line gives no argument, otherwise
-// with true exactly when the first argument is a number other than 0; an integer
-// command takes the first argument's integer value when it is a number (converted as
-// the demo player converts every integer argument, NumberToInteger), else its
-// default. A target's name is the first argument.
+// hourglass around long operations, the screen points of their script targets, the
+// show/hide-options link of their frames and a paint box. Their script commands read
+// their arguments by the rules of ZelDemoScriptable.h.
 //
 // Main thread only.
 
@@ -22,9 +15,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <utility>
+#include <vector>
 
+#include "ZelDemoScriptable.h"
 #include "ZelDemonstrationModule.h"  // ControlCentre, ToolbarItemCentre: where targets lie
 #include "ZelTypes.h"
 
@@ -65,22 +59,16 @@ class TZelHourglass {
   bool shown_;
 };
 
-// The value of a Boolean script command (see the top of this file).
-bool ScriptBoolean(const TZelProperties* params, bool defaultValue);
-// The value of an integer script command: a fractional number rounded to the nearest
-// (halves to even) and kept to 32 bits; the default for NaN, text or no argument.
-int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
-// The first argument in upper case when it is a text; empty otherwise.
-QString ScriptTargetName(const TZelProperties* params);
-
 // A widget of a tool's frame as a script target, named by the tool's upper-cased Name
-// followed by the suffix.
-using TNamedWidget = std::pair<const char*, const QWidget*>;
-// The screen point of the script target that Params names: the tool's Button for its
-// upper-cased Name, a shown widget of Widgets for that name followed by its suffix.
-// False for any other name.
+// followed by the suffix (upper case).
+using TNamedWidget = std::pair<QString, const QWidget*>;
+// The screen point of the script target that Params names (ScriptTargetName): the
+// tool's shown Button (may be null) for its upper-cased Name, a widget of Widgets
+// (when not null; a check box kept hidden stays a target that scripts name) for that
+// name followed by its suffix. False for any other name, and for every name when the
+// tool has none. Every tool finds its targets with it.
 bool FindToolTarget(const TZelProperties* params, const QString& name, QAction* button,
-                    std::initializer_list<TNamedWidget> widgets, TPoint& point);
+                    const std::vector<TNamedWidget>& widgets, TPoint& point);
 
 // Appends Tool's checkable button, Caption and the main image list's ImageIndex, to
 // Toolbar (the tool panel's); a click selects the tool. The new button.

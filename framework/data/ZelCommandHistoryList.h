@@ -91,7 +91,6 @@ class TZelCommandHistoryList {
   TZelCommandState* GetRedoState() const;
   // The bytes every state holds, summed.
   int64_t GetSize() const { return bytes_; }
-  int64_t GetBudget() const { return budget_; }
   // The budget for the states added from now on; the states held stay.
   void SetBudget(int64_t budget) { budget_ = budget; }
   // Frees every state from the cursor on, from the last down to the one at the cursor.

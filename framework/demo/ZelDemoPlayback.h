@@ -170,7 +170,6 @@ class TZelDemoPlayback {
 
   TState GetState() const { return state_; }
   int32_t GetCurrentLine() const { return currentLine_; }
-  int32_t GetRecordPosition() const { return recordPosition_; }
   int32_t GetPauseCount() const { return pauseCount_; }
   TZelDemoScriptAction* GetCurrentAction() const { return currentAction_.get(); }
   quill::PointerDriver& GetPointerDriver() { return *pointer_; }

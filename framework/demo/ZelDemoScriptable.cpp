@@ -1,9 +1,13 @@
 #include "ZelDemoScriptable.h"
 
 #include <functional>
+#include <string>
+#include <variant>
 
 #include "ZelDemoPlayback.h"
+#include "ZelDemoScript.h"
 #include "ZelForms.h"
+#include "ZelProperties.h"
 
 namespace quill {
 namespace {
@@ -19,7 +23,47 @@ void OfferToScriptables(const std::function<bool(IZelDemoScriptable&)>& offer) {
   }
 }
 
+// The argument at Index; Unassigned when there is none.
+TZelVariant ArgumentAt(const TZelProperties* params, int index) {
+  TZelVariant value;
+  if (params != nullptr && index >= 0 && index < params->GetCount()) params->GetVariant(index, value);
+  return value;
+}
+
+bool HasArguments(const TZelProperties* params) { return params != nullptr && params->GetCount() > 0; }
+
 }  // namespace
+
+bool ScriptBoolean(const TZelProperties* params, bool defaultValue) {
+  if (!HasArguments(params)) return defaultValue;
+  bool value = false;
+  ScriptBooleanIgnoringText(params, value);
+  return value;
+}
+
+int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue) {
+  return NumberToInteger(ArgumentAt(params, 0), defaultValue);
+}
+
+bool ScriptIntegerIgnoringText(const TZelProperties* params, int index, int32_t& value) {
+  const TZelVariant argument = ArgumentAt(params, index);
+  if (!IsNumeric(argument)) return false;
+  value = NumberToInteger(argument, 0);
+  return true;
+}
+
+bool ScriptBooleanIgnoringText(const TZelProperties* params, bool& value) {
+  const TZelVariant argument = ArgumentAt(params, 0);
+  if (!IsNumeric(argument)) return false;
+  value = NumberToDouble(argument, 0) != 0;
+  return true;
+}
+
+QString ScriptTargetName(const TZelProperties* params) {
+  const TZelVariant value = ArgumentAt(params, 0);
+  const std::string* text = std::get_if<std::string>(&value);
+  return text != nullptr ? QString::fromStdString(*text).toUpper() : QString();
+}
 
 void OfferCommand(TZelDemoPlayback* sender, const QString& name, bool& handled,
                   const TZelProperties* params) {

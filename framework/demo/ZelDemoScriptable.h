@@ -17,12 +17,27 @@
 // what its own registry does not answer (ZelDemonstrationModule.h); ConnectScriptables
 // gives a player without the module the same dispatch.
 //
+// The arguments of every command offered to a component, and of every registered
+// command, are read by one set of rules (the Script* functions below):
+// - a Boolean argument: the command's default when the line gives none, otherwise
+//   true exactly when the first argument is a number other than 0 (text is false;
+//   the script's True is -1);
+// - an integer argument: the argument's number, a fraction rounded to the nearest,
+//   halves to even, and kept to 32 bits (NumberToInteger); the command's default for
+//   text, NaN or no argument;
+// - a target's name: the first argument in upper case when it is text.
+// Some commands do nothing at all when their argument is not a number (the brush
+// tools' options, the editor's own sizes and points): they read it with the
+// ...IgnoringText forms, which say whether there was a number to take.
+//
 // Main thread only.
 
 #ifndef QUILL_FRAMEWORK_DEMO_ZELDEMOSCRIPTABLE_H_
 #define QUILL_FRAMEWORK_DEMO_ZELDEMOSCRIPTABLE_H_
 
 #include <QString>
+
+#include <cstdint>
 
 #include "ZelTypes.h"
 
@@ -53,6 +68,17 @@ void OfferTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bo
 // RecordingStarted (RecordingStopped) of every scriptable component.
 void OfferRecordingStarted(TZelDemoPlayback* sender);
 void OfferRecordingStopped(TZelDemoPlayback* sender);
+
+// The Boolean (integer) value of a command's first argument, or Default when the
+// line gives none (rules atop this header).
+bool ScriptBoolean(const TZelProperties* params, bool defaultValue);
+int32_t ScriptInteger(const TZelProperties* params, int32_t defaultValue);
+// Value := the argument at Index as an integer (or the first as a Boolean) when it is
+// a number; false, and Value unchanged, otherwise: the command ignores text.
+bool ScriptIntegerIgnoringText(const TZelProperties* params, int index, int32_t& value);
+bool ScriptBooleanIgnoringText(const TZelProperties* params, bool& value);
+// The first argument in upper case when it is text; empty otherwise.
+QString ScriptTargetName(const TZelProperties* params);
 
 // Sets Playback's OnUserCommand and OnTargetPoint to OfferCommand and OfferTargetPoint.
 void ConnectScriptables(TZelDemoPlayback& playback);

@@ -281,12 +281,7 @@ void TZelDemonstrationModule::RegisterBoolCommand(const QString& name, T* compon
                                                   void (T::*handler)(bool), bool defaultValue) {
   AddCommand({name, TKind::Boolean, component->GetLifeToken(), false, nullptr,
               [component, handler, defaultValue](const TZelDemoScriptParams& params) {
-                bool value = defaultValue;
-                if (params.GetCount() > 0) {
-                  const quill::TZelVariant first = quill::ParamAt(params, 0);
-                  value = quill::IsNumeric(first) && quill::NumberToDouble(first, 0) != 0;
-                }
-                (component->*handler)(value);
+                (component->*handler)(quill::ScriptBoolean(&params, defaultValue));
               }});
 }
 
@@ -295,7 +290,7 @@ void TZelDemonstrationModule::RegisterIntCommand(const QString& name, T* compone
                                                  void (T::*handler)(int32_t), int32_t defaultValue) {
   AddCommand({name, TKind::Integer, component->GetLifeToken(), false, nullptr,
               [component, handler, defaultValue](const TZelDemoScriptParams& params) {
-                (component->*handler)(quill::NumberToInteger(quill::ParamAt(params, 0), defaultValue));
+                (component->*handler)(quill::ScriptInteger(&params, defaultValue));
               }});
 }
 

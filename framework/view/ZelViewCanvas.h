@@ -105,7 +105,6 @@ class TZelViewCanvas {
   // The bounding box of the area being repainted.
   const quill::TRect& GetUpdateBox() const { return updateBox_; }
 
-  const QRegion& GetClipRegion() const { return clip_; }
   quill::TRect GetClipBox() const { return quill::QRectToRect(clip_.boundingRect()); }
   // Whether Rect meets the clip region; never for an empty Rect.
   bool RectVisible(const quill::TRect& rect) const;
@@ -121,7 +120,6 @@ class TZelViewCanvas {
   void PushClip(TZelViewObject* object);
   // Restores the region saved last and gives its object; false when none is saved.
   bool PopClip(TZelViewObject*& object);
-  int GetClipDepth() const { return clipDepth_; }
 
  private:
   void SelectClip(const QRegion& region);

@@ -84,9 +84,6 @@ class TZelScrollViewControl : public TZelViewControl {
  public:
   explicit TZelScrollViewControl(QWidget* parent = nullptr);
 
-  // Pixels scrolled by a click on a scroll bar's arrow; 10.
-  int32_t GetLineStep() const { return lineStep_; }
-  void SetLineStep(int32_t step) { lineStep_ = step; }
 
   // The content rectangle in device coordinates: from the device point of the
   // logical origin, grown by the paint bounds of every visible object that is part
@@ -136,7 +133,7 @@ class TZelScrollViewControl : public TZelViewControl {
   int32_t ScrollBarExtent() const;
   void LayoutScrollBars();
 
-  int32_t lineStep_ = 10;
+  int32_t lineStep_ = 10;  // pixels scrolled by a click on a scroll bar's arrow
   QScrollBar* horizontal_;
   QScrollBar* vertical_;
 };

@@ -21,12 +21,10 @@ class TProgressMeter {
   void Reset(int32_t max);
 
   QProgressBar* GetProgressBar() const { return progressBar_; }
-  // The maximum that Reset(0) stands for.
-  int32_t GetDefaultMax() const { return defaultMax_; }
 
  private:
   QPointer<QProgressBar> progressBar_;
-  int32_t defaultMax_ = 0;
+  int32_t defaultMax_ = 0;  // the maximum that Reset(0) stands for
 };
 
 #endif  // QUILL_FRAMEWORK_PROGRESSMETER_H_

@@ -28,7 +28,6 @@ class TZelFlowToolbar : public QWidget {
 
   explicit TZelFlowToolbar(QWidget* parent = nullptr);
 
-  QSize GetIconSize() const { return iconSize_; }
   // The icon size of every button, present and future.
   void SetIconSize(QSize size);
 

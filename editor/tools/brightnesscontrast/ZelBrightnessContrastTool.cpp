@@ -232,30 +232,14 @@ void TZelBrightnessContrastTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, co
 
 void TZelBrightnessContrastTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found,
                                                 quill::TPoint& point) {
-  if (params == nullptr) return;
-  quill::TZelVariant value;
-  params->GetVariant(0, value);
-  const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return;
-  const QString target = QString::fromStdString(*text).toUpper();
-  const QString name = Name.toUpper();
-  const QWidget* widget = nullptr;
-  if (target == name) {
-    widget = ToolPanelModule->GetToolbar()->GetItemWidget(Button);
-  } else if (target == name + QStringLiteral("AUTOCORRECTION")) {
-    widget = Frame->AutoCorrectionButton;
-  } else if (target == name + QStringLiteral("BRIGHTNESS")) {
-    widget = Frame->BrightnessTrackBar;
-  } else if (target == name + QStringLiteral("CONTRAST")) {
-    widget = Frame->ContrastTrackBar;
-  } else if (target == name + QStringLiteral("PERFORM")) {
-    widget = Frame->OkButton;
-  } else if (target == name + QStringLiteral("CANCEL")) {
-    widget = Frame->CancelButton;
-  } else if (target == name + QStringLiteral("OPTIONS")) {
-    widget = Frame->ShowOptions;
-  }
-  found = quill::ControlCentre(widget, point);
+  found = quill::FindToolTarget(params, Name, Button, {
+      {QStringLiteral("AUTOCORRECTION"), Frame->AutoCorrectionButton},
+      {QStringLiteral("BRIGHTNESS"), Frame->BrightnessTrackBar},
+      {QStringLiteral("CONTRAST"), Frame->ContrastTrackBar},
+      {QStringLiteral("PERFORM"), Frame->OkButton},
+      {QStringLiteral("CANCEL"), Frame->CancelButton},
+      {QStringLiteral("OPTIONS"), Frame->ShowOptions},
+  }, point);
 }
 
 void TZelBrightnessContrastTool::EndOperation() {

@@ -381,7 +381,7 @@ void TZelCrop2Tool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
 }
 
 void TZelCrop2Tool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  if (quill::ScriptTargetName(params) == Name.toUpper()) found = quill::ToolbarItemCentre(Button, point);
+  found = quill::FindToolTarget(params, Name, Button, {}, point);
 }
 
 void TZelCrop2Tool::CancelOperation() {

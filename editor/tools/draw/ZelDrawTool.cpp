@@ -33,12 +33,6 @@ uint32_t Packed(QColor colour) {
          static_cast<uint32_t>(colour.red()) << 16;
 }
 
-bool FirstNumber(const TZelProperties* params, TZelVariant& value) {
-  if (params == nullptr || params->GetCount() == 0) return false;
-  params->GetVariant(0, value);
-  return IsNumeric(value);
-}
-
 // Binds Slider to a setter: its range, ticks and position, and its moves, for as long
 // as Receiver lives.
 void BindSlider(QSlider* slider, const QObject* receiver, int32_t min, int32_t max, int32_t frequency,
@@ -66,28 +60,6 @@ void MoveSlider(QSlider* slider, int32_t value) {
 }
 
 }  // namespace
-
-QString TargetName(const TZelProperties* params) {
-  if (params == nullptr || params->GetCount() == 0) return {};
-  TZelVariant value;
-  params->GetVariant(0, value);
-  const std::string* text = std::get_if<std::string>(&value);
-  return text == nullptr ? QString() : QString::fromStdString(*text).toUpper();
-}
-
-bool IntegerParam(const TZelProperties* params, int32_t& value) {
-  TZelVariant first;
-  if (!FirstNumber(params, first)) return false;
-  value = NumberToInteger(first, 0);
-  return true;
-}
-
-bool BooleanParam(const TZelProperties* params, bool& value) {
-  TZelVariant first;
-  if (!FirstNumber(params, first)) return false;
-  value = NumberToDouble(first, 0) != 0;
-  return true;
-}
 
 void InvertEllipse(TZelViewCanvas& canvas, const quill::TRect& rect) {
   const quill::TRect area = IntersectRect(rect, canvas.GetClipBox());
@@ -136,10 +108,10 @@ void TZelDrawTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comma
   const QString name = Name.toUpper();
   int32_t value = 0;
   if (!Name.isEmpty() && command == name + QLatin1String("SIZE")) {
-    if (quill::IntegerParam(params, value)) SetSize(value);
+    if (quill::ScriptIntegerIgnoringText(params, 0, value)) SetSize(value);
     handled = true;
   } else if (!Name.isEmpty() && command == name + QLatin1String("OPACITY")) {
-    if (quill::IntegerParam(params, value)) SetOpacity(value);
+    if (quill::ScriptIntegerIgnoringText(params, 0, value)) SetOpacity(value);
     handled = true;
   } else {
     TZelGraphicsTool::ExecuteCommand(sender, command, handled, params);
@@ -147,16 +119,10 @@ void TZelDrawTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comma
 }
 
 void TZelDrawTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  const QString target = quill::TargetName(params);
-  const QString name = Name.toUpper();
-  if (!Name.isEmpty() && target == name + QLatin1String("SIZE") && SizeTrackBar != nullptr) {
-    found = quill::ControlCentre(SizeTrackBar, point);
-  } else if (!Name.isEmpty() && target == name + QLatin1String("OPACITY") &&
-             OpacityTrackBar != nullptr) {
-    found = quill::ControlCentre(OpacityTrackBar, point);
-  } else {
-    TZelGraphicsTool::GetTargetPoint(sender, params, found, point);
-  }
+  found = quill::FindToolTarget(params, Name, nullptr,
+                                {{QStringLiteral("SIZE"), SizeTrackBar}, {QStringLiteral("OPACITY"), OpacityTrackBar}},
+                                point);
+  if (!found) TZelGraphicsTool::GetTargetPoint(sender, params, found, point);
 }
 
 TZelGraphicsTool* TZelDrawTool::AbortStroke() {
@@ -298,7 +264,7 @@ void TZelBrushTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
                                    const TZelProperties* params) {
   int32_t value = 0;
   if (!Name.isEmpty() && command == Name.toUpper() + QLatin1String("HARDNESS")) {
-    if (quill::IntegerParam(params, value)) SetHardness(value);
+    if (quill::ScriptIntegerIgnoringText(params, 0, value)) SetHardness(value);
     handled = true;
   } else {
     TZelMaskDrawTool::ExecuteCommand(sender, command, handled, params);
@@ -306,12 +272,8 @@ void TZelBrushTool::ExecuteCommand(TZelDemoPlayback* sender, const QString& comm
 }
 
 void TZelBrushTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  if (!Name.isEmpty() && HardnessTrackBar != nullptr &&
-      quill::TargetName(params) == Name.toUpper() + QLatin1String("HARDNESS")) {
-    found = quill::ControlCentre(HardnessTrackBar, point);
-  } else {
-    TZelMaskDrawTool::GetTargetPoint(sender, params, found, point);
-  }
+  found = quill::FindToolTarget(params, Name, nullptr, {{QStringLiteral("HARDNESS"), HardnessTrackBar}}, point);
+  if (!found) TZelMaskDrawTool::GetTargetPoint(sender, params, found, point);
 }
 
 void TZelBrushTool::UpdateDabMask() {

@@ -61,16 +61,6 @@ class TZelViewCanvas;
 namespace quill {
 
 
-// The first script argument (a target's name) in upper case; empty when it is not text.
-QString TargetName(const TZelProperties* params);
-
-// The first script argument as an integer (a real rounded, halves to even, kept to
-// 32 bits); false when there is none or it is not a number.
-bool IntegerParam(const TZelProperties* params, int32_t& value);
-// The first script argument as a switch: a number other than 0 is on; false when
-// there is none or it is not a number.
-bool BooleanParam(const TZelProperties* params, bool& value);
-
 // Inverts, one pixel wide, the ellipse inscribed in Rect (device coordinates) on the
 // canvas, within its clip.
 void InvertEllipse(TZelViewCanvas& canvas, const quill::TRect& rect);

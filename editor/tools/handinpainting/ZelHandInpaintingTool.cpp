@@ -296,15 +296,15 @@ void TZelHandInpaintingTool::ExecuteCommand(TZelDemoPlayback* sender, const QStr
   int32_t number = 0;
   bool on = false;
   if (command == name + QLatin1String("ADJUSTMENT")) {
-    if (quill::IntegerParam(params, number)) SetAdjustment(number);
+    if (quill::ScriptIntegerIgnoringText(params, 0, number)) SetAdjustment(number);
   } else if (command == name + QLatin1String("AREAREFLECTION")) {
-    if (quill::IntegerParam(params, number)) SetReflection(number);
+    if (quill::ScriptIntegerIgnoringText(params, 0, number)) SetReflection(number);
   } else if (command == name + QLatin1String("AUTOREFLECTION")) {
-    if (quill::BooleanParam(params, on)) SetAutoReflection(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetAutoReflection(on);
   } else if (command == name + QLatin1String("LONGDEFECT")) {
-    if (quill::BooleanParam(params, on)) SetLongDefect(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetLongDefect(on);
   } else if (command == name + QLatin1String("ANTIALIASING")) {
-    if (quill::BooleanParam(params, on)) SetAntiAliasing(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetAntiAliasing(on);
   } else if (command == name + QLatin1String("CANCELBUTTON")) {
     Cancel();
   } else {
@@ -315,33 +315,17 @@ void TZelHandInpaintingTool::ExecuteCommand(TZelDemoPlayback* sender, const QStr
 }
 
 void TZelHandInpaintingTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  const QString target = quill::TargetName(params);
-  const QString name = Name.toUpper();
-  QWidget* widget = nullptr;
-  if (target == name) {
-    widget = ToolPanelModule->GetToolbar()->GetItemWidget(Button);
-  } else if (target == name + QLatin1String("TARGETIMAGE")) {
-    widget = Frame->TargetImage;
-  } else if (target == name + QLatin1String("CANCELBUTTON")) {
-    widget = Frame->CancelTBXButton;
-  } else if (target == name + QLatin1String("ADJUSTMENT")) {
-    widget = Frame->AdjustmentTBXCheckBox;
-  } else if (target == name + QLatin1String("AUTOREFLECTION")) {
-    widget = Frame->AutoReflectionTBXCheckBox;
-  } else if (target == name + QLatin1String("LONGDEFECT")) {
-    widget = Frame->LongDefectTBXCheckBox;
-  } else if (target == name + QLatin1String("ANTIALIASING")) {
-    widget = Frame->AntiAliasingTBXCheckBox;
-  } else {
-    for (QToolButton* button : Frame->ReflectionButtons) {
-      if (target == name + button->objectName().toUpper()) widget = button;
-    }
-  }
-  if (widget != nullptr) {
-    found = quill::ControlCentre(widget, point);
-  } else {
-    TZelBrushTool::GetTargetPoint(sender, params, found, point);
-  }
+  std::vector<quill::TNamedWidget> widgets = {
+      {QStringLiteral("TARGETIMAGE"), Frame->TargetImage},
+      {QStringLiteral("CANCELBUTTON"), Frame->CancelTBXButton},
+      {QStringLiteral("ADJUSTMENT"), Frame->AdjustmentTBXCheckBox},
+      {QStringLiteral("AUTOREFLECTION"), Frame->AutoReflectionTBXCheckBox},
+      {QStringLiteral("LONGDEFECT"), Frame->LongDefectTBXCheckBox},
+      {QStringLiteral("ANTIALIASING"), Frame->AntiAliasingTBXCheckBox},
+  };
+  for (const QToolButton* button : Frame->ReflectionButtons) widgets.emplace_back(button->objectName().toUpper(), button);
+  found = quill::FindToolTarget(params, Name, Button, widgets, point);
+  if (!found) TZelBrushTool::GetTargetPoint(sender, params, found, point);
 }
 
 void TZelHandInpaintingTool::DocumentOpened(TZelGraphicsDocument* document) {

@@ -31,7 +31,9 @@ TZelOriginalImageTool::TZelOriginalImageTool(TZelComponent* owner) : TZelGraphic
   ControlClass = &MakeControl<TZelOriginalImageToolControl>;
   PluginCapable = true;
   QToolBar* toolbar = GraphicsEditor->StandardToolbar;
-  MainForm->AddToolbarButton(toolbar, nullptr, nullptr, Hint(), -1, nullptr, Button);
+  QAction* action = nullptr;
+  MainForm->AddToolbarButton(toolbar, nullptr, nullptr, Hint(), -1, nullptr, action);
+  Button = action;
   // Checked while the original shows, also by the O key.
   Button->setCheckable(true);
   // The original shows exactly while the button is held down; the click's own toggle
@@ -85,10 +87,8 @@ void TZelOriginalImageTool::UpdateControls() {
 
 void TZelOriginalImageTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params,
                                            bool& found, quill::TPoint& point) {
-  const QString target = quill::ScriptTargetName(params);
-  if (target == QLatin1String(kTargetName) || target == QLatin1String(kButtonTargetName)) {
-    found = quill::ToolbarItemCentre(Button, point);
-  }
+  found = quill::FindToolTarget(params, QLatin1String(kTargetName), Button, {}, point) ||
+          quill::FindToolTarget(params, QLatin1String(kButtonTargetName), Button, {}, point);
 }
 
 void TZelOriginalImageTool::DocumentClosing(TZelGraphicsDocument* document) {

@@ -29,11 +29,13 @@
 #ifndef QUILL_EDITOR_TOOLS_ZELORIGINALIMAGETOOL_H_
 #define QUILL_EDITOR_TOOLS_ZELORIGINALIMAGETOOL_H_
 
+#include <QAction>
+#include <QPointer>
+
 #include <cstdint>
 
 #include "ZelGraphicsTool.h"
 
-class QAction;
 
 class TZelOriginalImageTool : public TZelGraphicsTool {
  public:
@@ -41,7 +43,7 @@ class TZelOriginalImageTool : public TZelGraphicsTool {
   explicit TZelOriginalImageTool(TZelComponent* owner);
   ~TZelOriginalImageTool() override;
 
-  QAction* Button = nullptr;
+  QPointer<QAction> Button;
   // The editor's current tool when the original was shown.
   TZelGraphicsTool* PreviousTool = nullptr;
 

@@ -324,7 +324,7 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
   } else if (command == name + QStringLiteral("COLOR")) {
     if (quill::ToolMayStart(*this)) SetColor(static_cast<uint32_t>(quill::ScriptInteger(params, static_cast<int32_t>(Color))));
   } else if (command == name + QStringLiteral("MAXINVERSE")) {
-    if (quill::ToolMayStart(*this)) SetMaxInverse(quill::ScriptInteger(params, MaxInverse ? 1 : 0) != 0);
+    if (quill::ToolMayStart(*this)) SetMaxInverse(quill::ScriptBoolean(params, MaxInverse));
   } else if (command == name + QStringLiteral("FONTSIZE")) {
     if (quill::ToolMayStart(*this)) SetFontSize(quill::ScriptInteger(params, FontSize));
   } else if (command == name + QStringLiteral("FONTBI")) {
@@ -338,32 +338,14 @@ void TZelTextTool::ExecuteCommand(TZelDemoPlayback* /*sender*/, const QString& c
 }
 
 void TZelTextTool::GetTargetPoint(TZelDemoPlayback* /*sender*/, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  if (params == nullptr) return;
-  quill::TZelVariant value;
-  params->GetVariant(0, value);
-  const std::string* text = std::get_if<std::string>(&value);
-  if (text == nullptr) return;
-  const QString target = QString::fromStdString(*text).toUpper();
-  const QString name = Name.toUpper();
-  const QWidget* widget = nullptr;
-  if (target == name) {
-    widget = ToolPanelModule->GetToolbar()->GetItemWidget(Button);
-  } else if (target == name + QStringLiteral("FONTCOLOR")) {
-    widget = Frame->FontColorTntRadioGroup;
-  } else if (target == name + QStringLiteral("COLOR")) {
-    widget = Frame->ColorBox;
-  } else if (target == name + QStringLiteral("MAXINVERSE")) {
-    widget = Frame->MaxInverseTBXCheckBox;
-  } else if (target == name + QStringLiteral("FONTSIZE")) {
-    widget = Frame->SizeSpinEdit;
-  } else if (target == name + QStringLiteral("FONTBI")) {
-    widget = Frame->BoldTBXButton;
-  } else if (target == name + QStringLiteral("MEMO")) {
-    widget = Frame->TextMemo;
-  } else {
-    return;
-  }
-  found = quill::ControlCentre(widget, point);
+  found = quill::FindToolTarget(params, Name, Button, {
+      {QStringLiteral("FONTCOLOR"), Frame->FontColorTntRadioGroup},
+      {QStringLiteral("COLOR"), Frame->ColorBox},
+      {QStringLiteral("MAXINVERSE"), Frame->MaxInverseTBXCheckBox},
+      {QStringLiteral("FONTSIZE"), Frame->SizeSpinEdit},
+      {QStringLiteral("FONTBI"), Frame->BoldTBXButton},
+      {QStringLiteral("MEMO"), Frame->TextMemo},
+  }, point);
 }
 
 void TZelTextTool::CancelOperation() {

@@ -141,33 +141,27 @@ void TZelWireEraserTool::ExecuteCommand(TZelDemoPlayback* sender, const QString&
   int32_t number = 0;
   bool on = false;
   if (command == name + QLatin1String("BACKGROUNDNOISE")) {
-    if (quill::IntegerParam(params, number)) SetBackgroundNoise(number);
+    if (quill::ScriptIntegerIgnoringText(params, 0, number)) SetBackgroundNoise(number);
     handled = true;
   } else if (command == name + QLatin1String("TRIALMODE")) {
-    if (quill::BooleanParam(params, on)) SetTrialMode(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetTrialMode(on);
     handled = true;
   } else if (command == name + QLatin1String("CUMULATIVEEFFECT")) {
-    if (quill::BooleanParam(params, on)) SetCumulativeEffect(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetCumulativeEffect(on);
     handled = true;
   } else if (command == name + QLatin1String("ONLYSHOW")) {
-    if (quill::BooleanParam(params, on)) SetOnlyShow(on);
+    if (quill::ScriptBooleanIgnoringText(params, on)) SetOnlyShow(on);
     handled = true;
   }
   TZelBrushTool::ExecuteCommand(sender, command, handled, params);
 }
 
 void TZelWireEraserTool::GetTargetPoint(TZelDemoPlayback* sender, const TZelProperties* params, bool& found, quill::TPoint& point) {
-  const QString target = quill::TargetName(params);
-  const QString name = Name.toUpper();
-  if (target == name + QLatin1String("BACKGROUNDNOISE")) {
-    found = quill::ControlCentre(Frame->BackgroundNoiseTrackBar, point);
-  } else if (target == name + QLatin1String("TRIALMODE")) {
-    found = quill::ControlCentre(Frame->TrialModeCheckBox, point);
-  } else if (target == name) {
-    found = quill::ControlCentre(ToolPanelModule->GetToolbar()->GetItemWidget(Button), point);
-  } else {
-    TZelBrushTool::GetTargetPoint(sender, params, found, point);
-  }
+  found = quill::FindToolTarget(params, Name, Button,
+                                {{QStringLiteral("BACKGROUNDNOISE"), Frame->BackgroundNoiseTrackBar},
+                                 {QStringLiteral("TRIALMODE"), Frame->TrialModeCheckBox}},
+                                point);
+  if (!found) TZelBrushTool::GetTargetPoint(sender, params, found, point);
 }
 
 bool TZelWireEraserTool::BeginStroke(TZelDrawToolControl* control, quill::TMouseButton button,

@@ -339,6 +339,10 @@ TEST_F(EditorScriptTest, TargetsAreTheButtonsAndImagePointsOnTheScreen) {
   ASSERT_TRUE(player_.ResolveTarget(params, point));
   const QPoint expected = View()->mapToGlobal(QPoint(20, 40));
   EXPECT_EQ(point, (quill::TPoint{expected.x(), expected.y()}));
+  // Fractional image coordinates round halves to even, as every integer argument.
+  ParseScriptArguments(params, "Image, 10.5, 19.5");
+  ASSERT_TRUE(player_.ResolveTarget(params, point));
+  EXPECT_EQ(point, (quill::TPoint{expected.x(), expected.y()}));
 
   QWidget* button = editor_->StandardToolbar->widgetForAction(editor_->ZoomInButton);
   const QPoint centre = button->mapToGlobal(QPoint(button->width() / 2, button->height() / 2));

@@ -8,11 +8,31 @@
 #include <QTimer>
 
 #include "ImageCodecs.h"
+#include "ZelDemoScript.h"
 #include "ZelFileDialogs.h"
 #include "ZelLTBitmap.h"
 #include "ZelSDFReader.h"
 
 namespace quilltest {
+
+bool RunScriptLine(IZelDemoScriptable& component, std::string_view line) {
+  const size_t blank = std::min(line.find(' '), line.size());
+  TZelDemoScriptParams params;
+  ParseScriptArguments(params, quill::TrimBlanks(line.substr(blank)));
+  const QString command = QString::fromStdString(quill::UpperCase(line.substr(0, blank)));
+  bool handled = false;
+  component.ExecuteCommand(nullptr, command, handled, &params);
+  return handled;
+}
+
+bool FindsScriptTarget(IZelDemoScriptable& component, std::string_view arguments) {
+  TZelDemoScriptParams params;
+  ParseScriptArguments(params, arguments);
+  bool found = false;
+  quill::TPoint point{};
+  component.GetTargetPoint(nullptr, &params, found, point);
+  return found;
+}
 
 QImage MakePicture(int width, int height, int seed) {
   QImage picture(width, height, QImage::Format_BGR888);

@@ -19,9 +19,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "MainForm.h"
+#include "ZelDemoScriptable.h"
 #include "ZelForms.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
@@ -43,6 +45,14 @@ class RecordingRecorder : public quill::TZelRecorder {
   bool recordMessages = false;
   QStringList lines;
 };
+
+// Line ("Command arguments") as the player runs a command no registration covers: the
+// command word upper-cased, its arguments parsed, offered to Component's
+// ExecuteCommand. Whether Component took it.
+bool RunScriptLine(IZelDemoScriptable& component, std::string_view line);
+// Whether Component finds the script target that Arguments name (a pointer command's
+// argument text), as the player asks for it.
+bool FindsScriptTarget(IZelDemoScriptable& component, std::string_view arguments);
 
 // A Width x Height picture (pixel format 4114) whose every pixel differs from its
 // neighbours, varied by Seed.

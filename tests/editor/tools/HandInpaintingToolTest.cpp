@@ -255,6 +255,32 @@ TEST_F(HandInpaintingToolTest, TheChosenOrientationModeAndBlendGiveTheDriversPix
   EXPECT_EQ(tool_->Reflection, chosen);
 }
 
+// Through the script path: the brush tools' commands take a number, halves rounded
+// to even, and ignore a text argument; the frame's controls and the eight
+// orientation buttons are found as targets.
+TEST_F(HandInpaintingToolTest, ScriptCommandsIgnoreTextAndTheOrientationButtonsAreTargets) {
+  ASSERT_NE(OpenSample(), nullptr);
+  RunScriptLine(*tool_, "HandInpaintingAreaReflection 2.5");
+  EXPECT_EQ(tool_->Reflection, 2);
+  RunScriptLine(*tool_, "HandInpaintingAreaReflection 3.5");
+  EXPECT_EQ(tool_->Reflection, 4);
+  RunScriptLine(*tool_, "HandInpaintingAreaReflection west");
+  EXPECT_EQ(tool_->Reflection, 4);
+  RunScriptLine(*tool_, "HandInpaintingLongDefect no");
+  EXPECT_TRUE(tool_->LongDefect);
+  RunScriptLine(*tool_, "HandInpaintingLongDefect false");
+  EXPECT_FALSE(tool_->LongDefect);
+  RunScriptLine(*tool_, "HandInpaintingLongDefect -1");
+  EXPECT_TRUE(tool_->LongDefect);
+
+  for (const char* target : {"HandInpainting", "HandInpaintingAdjustment", "HandInpaintingAutoReflection",
+                             "HandInpaintingLongDefect", "HandInpaintingAntiAliasing", "HandInpaintingarWestSpeedButton",
+                             "HandInpaintingArNorthReflexSpeedButton", "HandInpaintingSize"}) {
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
+  }
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "HandInpaintingarUpSpeedButton"));
+}
+
 TEST_F(HandInpaintingToolTest, TheSizeStaysWhileFillingAndThePreviewsAreSizedBeforeLayout) {
   // Opened before the frame was ever shown or laid out: the design widths size it.
   ASSERT_NE(OpenSample(), nullptr);

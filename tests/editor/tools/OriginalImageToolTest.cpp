@@ -105,18 +105,10 @@ TEST_F(OriginalImageToolTest, RecordsTheButtonPressAndFindsItsButtonAsATarget) {
             (QStringList{QStringLiteral("MouseCurvedMove OriginalImage"), QStringLiteral("MouseDown"),
                          QStringLiteral("Message \"Original Image\""), QStringLiteral("MouseUp"),
                          QStringLiteral("Message \"Corrected Image\"")}));
-  TZelProperties params;
-  quill::TPoint point;
   for (const char* target : {"OriginalImage", "originalimagebutton"}) {
-    params.SetString(0, target);
-    bool found = false;
-    tool_->GetTargetPoint(nullptr, &params, found, point);
-    EXPECT_TRUE(found) << target;
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
   }
-  params.SetString(0, "OriginalImageView");
-  bool found = false;
-  tool_->GetTargetPoint(nullptr, &params, found, point);
-  EXPECT_FALSE(found);
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "OriginalImageView"));
 }
 
 }  // namespace

@@ -150,14 +150,15 @@ TEST_F(UndoBrushToolTest, ScriptCommandsTargetsAndSettings) {
   // Targets: the button, the link and a slider.
   editor_->SetActiveTool(tool_);
   ProcessEvents();
-  TZelProperties params;
-  quill::TPoint point;
-  for (const char* target : {"UndoBrush", "undobrushoptions", "UndoBrushHardness"}) {
-    params.SetString(0, target);
-    bool found = false;
-    tool_->GetTargetPoint(nullptr, &params, found, point);
-    EXPECT_TRUE(found) << target;
+  for (const char* target : {"UndoBrush", "undobrushoptions", "UndoBrushHardness", "UndoBrushSize",
+                             "UndoBrushOpacity"}) {
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
   }
+  // The options switch reads its argument as a Boolean: text is off, -1 on.
+  RunScriptLine(*tool_, "UndoBrushShowOptions shown");
+  EXPECT_FALSE(tool_->OptionsShown);
+  RunScriptLine(*tool_, "UndoBrushShowOptions -1");
+  EXPECT_TRUE(tool_->OptionsShown);
 
   // The settings: saved and read back; a node without the options switch keeps it.
   QBuffer saved;

@@ -212,6 +212,33 @@ TEST_F(WireEraserToolTest, EveryOptionFollowsItsCommandAndItsControlAndIsRecorde
   editor_->Recorder = nullptr;
 }
 
+// Through the script path: the brush tools' commands take a number, halves rounded
+// to even, and ignore a text argument; every target of the frame is found.
+TEST_F(WireEraserToolTest, ScriptCommandsIgnoreTextAndRoundHalvesToEven) {
+  ASSERT_NE(OpenSample(), nullptr);
+  RunScriptLine(*tool_, "WireEraserBackgroundNoise 12.5");
+  EXPECT_EQ(tool_->BackgroundNoise, 12);
+  RunScriptLine(*tool_, "WireEraserBackgroundNoise 13.5");
+  EXPECT_EQ(tool_->BackgroundNoise, 14);
+  RunScriptLine(*tool_, "WireEraserSize 30.5");
+  EXPECT_EQ(tool_->Size, 30);
+  RunScriptLine(*tool_, "WireEraserTrialMode true");
+  EXPECT_TRUE(tool_->TrialMode);
+  RunScriptLine(*tool_, "WireEraserTrialMode off");
+  EXPECT_TRUE(tool_->TrialMode);
+  RunScriptLine(*tool_, "WireEraserTrialMode 0");
+  EXPECT_FALSE(tool_->TrialMode);
+  RunScriptLine(*tool_, "WireEraserOnlyShow -1");
+  EXPECT_TRUE(tool_->OnlyShow);
+  RunScriptLine(*tool_, "WireEraserCumulativeEffect 0.25");
+  EXPECT_TRUE(tool_->CumulativeEffect);
+
+  for (const char* target : {"WireEraser", "WireEraserBackgroundNoise", "WireEraserTrialMode", "WireEraserSize"}) {
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
+  }
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "WireEraserNoise"));
+}
+
 TEST_F(WireEraserToolTest, AWheelNotchIsOneStepAndSmallerDeltasAddUpToOne) {
   ASSERT_NE(OpenSample(), nullptr);
   MoveTo({100, 100});

@@ -212,5 +212,29 @@ TEST_F(BrightnessContrastToolTest, ScriptCommandsDoNothingWithoutADocument) {
   EXPECT_EQ(tool_->Frame->BrightnessTrackBar->value(), 0);
 }
 
+// Through the script path: the levels round halves to even, text keeps the level,
+// and the button and every control of the frame are found as targets.
+TEST_F(BrightnessContrastToolTest, ScriptCommandsAndTargetsFollowTheArgumentRules) {
+  ASSERT_NE(OpenPhoto(), nullptr);
+  EXPECT_TRUE(RunScriptLine(*tool_, "BrightnessContrast"));
+  RunScriptLine(*tool_, "BrightnessContrastBrightness 12.5");
+  EXPECT_EQ(tool_->Brightness, 12);
+  RunScriptLine(*tool_, "BrightnessContrastBrightness 13.5");
+  EXPECT_EQ(tool_->Brightness, 14);
+  RunScriptLine(*tool_, "BrightnessContrastBrightness brighter");
+  EXPECT_EQ(tool_->Brightness, 14);
+  RunScriptLine(*tool_, "BrightnessContrastContrast -2.5");
+  EXPECT_EQ(tool_->Contrast, -2);
+  EXPECT_EQ(tool_->Frame->ContrastTrackBar->value(), -2);
+
+  for (const char* target : {"BrightnessContrast", "BrightnessContrastPerform", "BrightnessContrastCancel",
+                             "BrightnessContrastBrightness", "BrightnessContrastContrast",
+                             "BrightnessContrastAutoCorrection", "BrightnessContrastOptions"}) {
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
+  }
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "BrightnessContrastOk"));
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "Brightness"));
+}
+
 }  // namespace
 }  // namespace quilltest

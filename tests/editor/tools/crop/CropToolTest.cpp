@@ -225,6 +225,14 @@ TEST_F(CropToolTest, AnUndoThatCannotHaveTheImagesBackIsRefused) {
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 3000, 2000}));
 }
 
+// Through the script path: the button is the tool's one target.
+TEST_F(CropToolTest, TheButtonIsTheScriptTarget) {
+  ProcessEvents();
+  EXPECT_TRUE(FindsScriptTarget(*Crop2Tool, "crop"));
+  EXPECT_FALSE(FindsScriptTarget(*Crop2Tool, "CropPerform"));
+  EXPECT_FALSE(FindsScriptTarget(*Crop2Tool, "0"));
+}
+
 TEST_F(CropToolTest, ARectangleMissingTheImageCropsNothing) {
   TZelGraphicsDocument* document = OpenPicture(60, 40);
   ASSERT_NE(document, nullptr);

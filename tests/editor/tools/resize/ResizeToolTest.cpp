@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include <cmath>
 
 #include "EditorTesting.h"
 #include "Module.h"
@@ -84,23 +83,39 @@ TEST_F(ResizeToolTest, TheProportionalSideFollowsAndStaysWithinLimits) {
   ExpectSize(32767, 32767);
 }
 
-// A fractional size converts as every other script command's integer: to the nearest,
-// halves to even; a value that is no number gives the command's default.
-TEST_F(ResizeToolTest, AFractionalScriptSizeRoundsToTheNearest) {
+// Through the script path: a fractional size rounds to the nearest, halves to even,
+// and text gives the command's default; a Boolean is false for text, true for -1
+// (the script's True) and its command's default without an argument; every target
+// of the frame is found.
+TEST_F(ResizeToolTest, ScriptCommandsAndTargetsFollowTheArgumentRules) {
   ASSERT_NE(OpenPicture(400, 300), nullptr);
   ResizeTool->SetConstrainProportions(false);
-  const auto command = [](const QString& name, double value) {
-    TZelProperties params;
-    params.SetFloat(1, value);
-    bool handled = false;
-    ResizeTool->ExecuteCommand(nullptr, name, handled, &params);
-  };
-  command(QStringLiteral("RESIZEWIDTH"), 10.7);
-  command(QStringLiteral("RESIZEHEIGHT"), 20.5);
+  RunScriptLine(*ResizeTool, "ResizeWidth 10.7");
+  RunScriptLine(*ResizeTool, "ResizeHeight 20.5");
   ExpectSize(11, 20);
-  command(QStringLiteral("RESIZEWIDTH"), 21.5);
-  command(QStringLiteral("RESIZEHEIGHT"), std::nan(""));
+  RunScriptLine(*ResizeTool, "ResizeWidth 21.5");
+  RunScriptLine(*ResizeTool, "ResizeHeight wide");
   ExpectSize(22, 100);
+
+  RunScriptLine(*ResizeTool, "ResizeProportional");
+  EXPECT_TRUE(ResizeTool->ConstrainProportions);
+  RunScriptLine(*ResizeTool, "ResizeProportional yes");
+  EXPECT_FALSE(ResizeTool->ConstrainProportions);
+  RunScriptLine(*ResizeTool, "ResizeProportional -1");
+  EXPECT_TRUE(ResizeTool->ConstrainProportions);
+  RunScriptLine(*ResizeTool, "ResizeDisproportional");
+  EXPECT_FALSE(ResizeTool->ConstrainProportions);
+  RunScriptLine(*ResizeTool, "ResizeShowOptions 0.5");
+  EXPECT_TRUE(ResizeTool->OptionsShown);
+  RunScriptLine(*ResizeTool, "ResizeShowOptions false");
+  EXPECT_FALSE(ResizeTool->OptionsShown);
+  EXPECT_TRUE(RunScriptLine(*ResizeTool, "ResizeShowOptions"));
+
+  for (const char* target : {"Resize", "ResizeWidth", "ResizeHeight", "ResizeProportions", "ResizePerform",
+                             "ResizeCancel", "ResizeOptions"}) {
+    EXPECT_TRUE(FindsScriptTarget(*ResizeTool, target)) << target;
+  }
+  EXPECT_FALSE(FindsScriptTarget(*ResizeTool, "ResizeDepth"));
 }
 
 TEST_F(ResizeToolTest, APictureTooLargeIsRefusedWithAMessageAndNoRecord) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
@@ -233,6 +234,43 @@ TEST_F(TextToolTest, ABoxMovedPastTheEdgeCommitsOnlyThePartOverTheImage) {
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(state->Rect, (quill::TRect{0, 10, 20, 30}));
   EXPECT_FALSE(document->IsSaved());
+}
+
+// Through the script path: integers round halves to even, a Boolean is false for
+// text and true for any number but 0, the script's True (-1) included; every
+// target of the frame and the button is found while the tool is selected.
+TEST_F(TextToolTest, ScriptCommandsAndTargetsFollowTheArgumentRules) {
+  ASSERT_NE(OpenAndSelect(MakePicture(120, 90)), nullptr);
+  EXPECT_TRUE(RunScriptLine(*tool_, "TextFontSize 40.5"));
+  EXPECT_EQ(tool_->FontSize, 40);
+  RunScriptLine(*tool_, "TextFontSize 41.5");
+  EXPECT_EQ(tool_->FontSize, 42);
+  RunScriptLine(*tool_, "TextFontSize big");  // text keeps the size
+  EXPECT_EQ(tool_->FontSize, 42);
+  RunScriptLine(*tool_, "TextFontBI 2.5");
+  EXPECT_EQ(tool_->Style, 2);
+  RunScriptLine(*tool_, "TextFontColor 1");
+  RunScriptLine(*tool_, "TextFontColor 0.5");
+  EXPECT_EQ(tool_->ColorMode, 0);
+
+  RunScriptLine(*tool_, "TextMaxInverse true");
+  EXPECT_TRUE(tool_->MaxInverse);
+  RunScriptLine(*tool_, "TextMaxInverse abc");
+  EXPECT_FALSE(tool_->MaxInverse);
+  RunScriptLine(*tool_, "TextMaxInverse 0.4");
+  EXPECT_TRUE(tool_->MaxInverse);
+  RunScriptLine(*tool_, "TextMaxInverse 0");
+  EXPECT_FALSE(tool_->MaxInverse);
+  RunScriptLine(*tool_, "TextMaxInverse -1");
+  EXPECT_TRUE(tool_->MaxInverse);
+  EXPECT_TRUE(tool_->Frame->MaxInverseTBXCheckBox->isChecked());
+
+  for (const char* target : {"Text", "TextMemo", "TextFontColor", "TextColor", "TextMaxInverse", "TextFontSize",
+                             "TextFontBI"}) {
+    EXPECT_TRUE(FindsScriptTarget(*tool_, target)) << target;
+  }
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "TextNowhere"));
+  EXPECT_FALSE(FindsScriptTarget(*tool_, "12"));
 }
 
 TEST_F(TextToolTest, ScriptCommandsDoNothingWithoutADocument) {
