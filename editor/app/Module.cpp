@@ -37,15 +37,16 @@ TModule* Module = nullptr;
 TZelSystemInfoModule* SystemInfoModule = nullptr;
 TZelHelp* HelpModule = nullptr;
 TZelAbout* AboutModule = nullptr;
-TZelToolPanelModule* ToolPanelModule = nullptr;
 TZelOriginalImageTool* OriginalImageTool = nullptr;
 TZelWireEraserTool* WireEraserTool = nullptr;
 TZelHandInpaintingTool* HandInpaintingTool = nullptr;
 TZelUndoBrushTool* UndoBrushTool = nullptr;
+TZelBrightnessContrastTool* BrightnessContrastTool = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
 TZelRotateTool* RotateTool = nullptr;
 TZelResizeTool* ResizeTool = nullptr;
 TZelCrop2Tool* Crop2Tool = nullptr;
+TZelTextTool* TextTool = nullptr;
 
 namespace {
 
@@ -107,12 +108,12 @@ void TModule::CreateModel() {
   ZelApplication->CreateComponent(UndoBrushTool);
   UndoBrushTool->SetOpacity(255);
   UndoBrushTool->SetHardness(255);
-  ZelApplication->NewComponent<TZelBrightnessContrastTool>();
+  ZelApplication->CreateComponent(BrightnessContrastTool);
   ZelApplication->CreateComponent(RotateTool);
   ZelApplication->CreateComponent(ResizeTool);
   ZelApplication->CreateComponent(Crop2Tool);
   // The text tool widens the tool panel to 272.
-  ZelApplication->NewComponent<TZelTextTool>();
+  ZelApplication->CreateComponent(TextTool);
   GraphicsEditor->SetActiveTool(WireEraserTool);
 
   auto* progressBar = new QProgressBar(MainForm);

@@ -19,6 +19,7 @@
 class QTranslator;
 class TProgressMeter;
 class TZelAbout;
+class TZelBrightnessContrastTool;
 class TZelDemoEditorModule;
 class TZelDemonstrationModule;
 class TZelCrop2Tool;
@@ -26,7 +27,7 @@ class TZelHelp;
 class TZelResizeTool;
 class TZelRotateTool;
 class TZelSystemInfoModule;
-class TZelToolPanelModule;
+class TZelTextTool;
 class TZelHandInpaintingTool;
 class TZelOriginalImageTool;
 class TZelUndoBrushTool;
@@ -86,18 +87,21 @@ class TModule : public quill::TZelComponent {
 };
 
 // The composition root's references, each set before its object's constructor runs.
+// The editor, the tool panel and the other framework modules keep theirs beside their
+// classes.
 extern TModule* Module;
 extern TZelSystemInfoModule* SystemInfoModule;
 extern TZelHelp* HelpModule;
 extern TZelAbout* AboutModule;
-extern TZelToolPanelModule* ToolPanelModule;
 extern TZelOriginalImageTool* OriginalImageTool;
 extern TZelWireEraserTool* WireEraserTool;
 extern TZelHandInpaintingTool* HandInpaintingTool;
 extern TZelUndoBrushTool* UndoBrushTool;
+extern TZelBrightnessContrastTool* BrightnessContrastTool;
 extern TProgressMeter* ProgressMeter;
 extern TZelRotateTool* RotateTool;
 extern TZelResizeTool* ResizeTool;
 extern TZelCrop2Tool* Crop2Tool;
+extern TZelTextTool* TextTool;
 
 #endif  // QUILL_EDITOR_MODULE_H_

@@ -7,8 +7,6 @@
 #include "ZelStringIds.h"
 #include "ZelToolPanelModule.h"
 
-extern TZelToolPanelModule* ToolPanelModule;
-
 namespace {
 
 

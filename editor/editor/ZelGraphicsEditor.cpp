@@ -159,6 +159,9 @@ TZelGraphicsEditor::TZelGraphicsEditor(quill::TZelComponent* owner) : TZelEditor
   AddStatusPanel(bar, QStringLiteral("B:"), right, h15, false);
   BStatusPanel = AddStatusPanel(bar, QString(), left, 5 * h, true);
 
+  // The scroll tool belongs to the editor, not to the composition root: the editor makes
+  // it here, owned by the application object with no reference kept, so it comes first
+  // in the application's component order, before every tool the root makes.
   ZelApplication->NewComponent<TZelScrollTool>();
   quill::SetScreenCursor(quill::crHand, LoadCursorResource(QStringLiteral("Hand")));
 }

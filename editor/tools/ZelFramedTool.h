@@ -26,7 +26,6 @@
 #include <QString>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelGraphicsTool.h"
 #include "ZelToolPanelModule.h"
 #include "ZelToolSupport.h"

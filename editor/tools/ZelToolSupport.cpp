@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelDemoScript.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelGraphicsEditor.h"

@@ -64,6 +64,8 @@ void TZelToolFrame::resizeEvent(QResizeEvent* event) {
 
 // ---- TZelToolPanelModule ----
 
+TZelToolPanelModule* ToolPanelModule = nullptr;
+
 const QUuid TZelToolPanelModule::kSettingsGuid("{9FC124C8-2014-4832-8878-3489538D623F}");
 
 TZelToolPanelModule::TZelToolPanelModule(quill::TZelComponent* owner)
@@ -92,7 +94,10 @@ TZelToolPanelModule::TZelToolPanelModule(quill::TZelComponent* owner)
   visibleMenuItem_->setCheckable(true);
 }
 
-TZelToolPanelModule::~TZelToolPanelModule() { delete visibleMenuItem_; }
+TZelToolPanelModule::~TZelToolPanelModule() {
+  delete visibleMenuItem_;
+  if (ToolPanelModule == this) ToolPanelModule = nullptr;
+}
 
 void TZelToolPanelModule::AddToolArea(QWidget& control) {
   auto* area = new QScrollArea(toolAreas_);

@@ -118,6 +118,10 @@ class TZelToolPanelModule : public TZelModuleWithControls {
   QStackedWidget* toolAreas_;
 };
 
+// The one tool panel, from its creation (TZelApplication::CreateComponent stores it
+// here before its constructor runs) until it is freed. The tools reach it here.
+extern TZelToolPanelModule* ToolPanelModule;
+
 // ---- Templates ----
 
 template <class T>

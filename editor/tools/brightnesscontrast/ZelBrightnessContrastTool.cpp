@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "LevelTable.h"
 #include "ZelColorCorrection.h"
 #include "ZelFlowToolbar.h"

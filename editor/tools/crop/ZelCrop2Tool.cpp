@@ -18,7 +18,6 @@
 
 #include "MainForm.h"
 #include "ZelFlowToolbar.h"
-#include "Module.h"
 #include "ZelCrop2ToolControl.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"

@@ -20,7 +20,6 @@
 
 #include "HandInpaintingArea.h"
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"

@@ -15,7 +15,6 @@
 #include "ImageCodecs.h"
 #include "MainForm.h"
 #include "ZelFlowToolbar.h"
-#include "Module.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"

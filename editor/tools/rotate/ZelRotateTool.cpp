@@ -12,7 +12,6 @@
 
 #include "MainForm.h"
 #include "ZelFlowToolbar.h"
-#include "Module.h"
 #include "RasterSurface.h"
 #include "ZelGraphicsDocument.h"
 #include "ZelGraphicsEditor.h"

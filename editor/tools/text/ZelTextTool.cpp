@@ -24,7 +24,6 @@
 #include <algorithm>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelDockablePanel.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsDocument.h"

@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelColor.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"

@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "MainForm.h"
-#include "Module.h"
 #include "ZelFlowToolbar.h"
 #include "ZelGraphicsEditor.h"
 #include "ZelLocalizer.h"

@@ -32,6 +32,8 @@
 #include "Module.h"
 #include "ProgressMeter.h"
 #include "ZelAbout.h"
+#include "ZelBrightnessContrastTool.h"
+#include "ZelCrop2Tool.h"
 #include "ZelDemonstrationModule.h"
 #include "ZelDockablePanel.h"
 #include "ZelGraphicsDocument.h"
@@ -44,7 +46,10 @@
 #include "ZelLocalizer.h"
 #include "ZelOriginalImageTool.h"
 #include "ZelPrinter.h"
+#include "ZelResizeTool.h"
+#include "ZelRotateTool.h"
 #include "ZelScrollTool.h"
+#include "ZelTextTool.h"
 #include "ZelToolPanelModule.h"
 #include "ZelUndoBrushTool.h"
 #include "ZelWireEraserTool.h"
@@ -62,13 +67,15 @@ TEST(Module, CreatesTheEditorFirstAndTheScrollToolAsTheFirstTool) {
 
   std::vector<TZelGraphicsTool*> tools;
   quill::ForEachGraphicsTool([&tools](TZelGraphicsTool& tool) { tools.push_back(&tool); });
-  ASSERT_GE(tools.size(), 5u);
+  // The editor's scroll tool, then every tool of the root in its global, in the order
+  // of their buttons.
+  const std::vector<TZelGraphicsTool*> rootTools = {
+      OriginalImageTool, WireEraserTool, HandInpaintingTool, UndoBrushTool, BrightnessContrastTool,
+      RotateTool,        ResizeTool,     Crop2Tool,          TextTool};
+  ASSERT_EQ(tools.size(), rootTools.size() + 1);
   EXPECT_NE(dynamic_cast<TZelScrollTool*>(tools[0]), nullptr);
-  // The original image tool comes first among the tools; the undo brush after Hand
-  // Inpainting, at full opacity and hardness.
-  EXPECT_EQ(tools[1], OriginalImageTool);
-  EXPECT_EQ(tools[2], WireEraserTool);
-  EXPECT_EQ(tools[4], UndoBrushTool);
+  EXPECT_EQ(std::vector<TZelGraphicsTool*>(tools.begin() + 1, tools.end()), rootTools);
+  // The undo brush at full opacity and hardness.
   EXPECT_EQ(UndoBrushTool->Opacity, 255);
   EXPECT_EQ(UndoBrushTool->Hardness, 255);
   // The Wire Eraser is the current tool at start.
