@@ -26,8 +26,8 @@ void InvertDotted(TZelViewCanvas& canvas, const quill::TRect& area) {
 }  // namespace
 
 quill::TRect OffsetEdgesByHandle(const quill::TRect& r, int32_t code, int32_t dx, int32_t dy) {
-  if (code < quill::kBoxInside || code > quill::kBoxLastHandle) return r;
-  const size_t i = static_cast<size_t>(code - quill::kBoxInside);
+  if (code < bhInside || code > bhTopLeft) return r;
+  const size_t i = static_cast<size_t>(code - bhInside);
   return {quill::SaturateInt32(int64_t{r.Left} + int64_t{dx} * TextBoxHandleFactors.Left[i]),
           quill::SaturateInt32(int64_t{r.Top} + int64_t{dy} * TextBoxHandleFactors.Top[i]),
           quill::SaturateInt32(int64_t{r.Right} + int64_t{dx} * TextBoxHandleFactors.Right[i]),
@@ -41,16 +41,15 @@ TPoint BoxHandlePoint(const TRect& r, int32_t code, int32_t inset) {
   const int32_t midY = SaturateInt32((int64_t{r.Top} + r.Bottom) / 2);
   const int32_t right = SaturateInt32(int64_t{r.Right} - inset);
   const int32_t bottom = SaturateInt32(int64_t{r.Bottom} - inset);
-  // 4 top centre, clockwise to 11 top left.
   switch (code) {
-    case 4: return {midX, r.Top};
-    case 5: return {right, r.Top};
-    case 6: return {right, midY};
-    case 7: return {right, bottom};
-    case 8: return {midX, bottom};
-    case 9: return {r.Left, bottom};
-    case 10: return {r.Left, midY};
-    case 11: return {r.Left, r.Top};
+    case bhTop: return {midX, r.Top};
+    case bhTopRight: return {right, r.Top};
+    case bhRight: return {right, midY};
+    case bhBottomRight: return {right, bottom};
+    case bhBottom: return {midX, bottom};
+    case bhBottomLeft: return {r.Left, bottom};
+    case bhLeft: return {r.Left, midY};
+    case bhTopLeft: return {r.Left, r.Top};
     default: return {midX, midY};
   }
 }
@@ -61,25 +60,17 @@ TRect HandleBox(const TPoint& point, int32_t side) {
   return {SaturateInt32(left), SaturateInt32(top), SaturateInt32(left + side), SaturateInt32(top + side)};
 }
 
-int32_t HitTestBoxHandles(const TRect& r, const TPoint& p, int32_t inset, const THandleOrder& order) {
-  for (int32_t code : order) {
-    if (HandleBox(BoxHandlePoint(r, code, inset), kHandleSide).Contains(p.X, p.Y)) return code;
-  }
-  return r.Contains(p.X, p.Y) ? kBoxInside : kBoxOutside;
-}
-
 bool BoxHandleCursor(int32_t code, int& cursor) {
-  // 3 inside; 4 top centre, clockwise to 11 top left.
   switch (code) {
-    case 3: cursor = crSizeAll; return true;
-    case 5:
-    case 9: cursor = crSizeNESW; return true;
-    case 6:
-    case 10: cursor = crSizeWE; return true;
-    case 7:
-    case 11: cursor = crSizeNWSE; return true;
-    case 4:
-    case 8: cursor = crSizeNS; return true;
+    case bhInside: cursor = crSizeAll; return true;
+    case bhTopRight:
+    case bhBottomLeft: cursor = crSizeNESW; return true;
+    case bhRight:
+    case bhLeft: cursor = crSizeWE; return true;
+    case bhBottomRight:
+    case bhTopLeft: cursor = crSizeNWSE; return true;
+    case bhTop:
+    case bhBottom: cursor = crSizeNS; return true;
     default: return false;
   }
 }
@@ -101,13 +92,13 @@ void InvertFocusRect(TZelViewCanvas& canvas, const TRect& rect) {
 
 }  // namespace quill
 
-TZelBoxToolControl::TZelBoxToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view, int32_t inset,
+TZelBoxToolControl::TZelBoxToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view,
                                        const quill::THandleOrder& order, int32_t reach)
-    : TZelGraphicsToolControl(tool, view), inset_(inset), order_(order), reach_(reach) {}
+    : TZelGraphicsToolControl(tool, view), order_(order), reach_(reach) {}
 
 quill::TRect TZelBoxToolControl::GetOverlayBounds(const TZelMapMode& mapMode) const {
   const quill::TRect image = mapMode.LogicalToDeviceRect(View->Document->CurrentImage.GetBounds());
-  if (State != quill::kBoxShown) return image;
+  if (State != bsShown) return image;
   return {quill::SaturateInt32(int64_t{image.Left} - reach_), quill::SaturateInt32(int64_t{image.Top} - reach_),
           quill::SaturateInt32(int64_t{image.Right} + reach_),
           quill::SaturateInt32(int64_t{image.Bottom} + reach_)};
@@ -123,17 +114,20 @@ void TZelBoxToolControl::Deactivate() {
   TZelGraphicsToolControl::Deactivate();
 }
 
+quill::TRect TZelBoxToolControl::HandleBoxOf(const quill::TRect& d, int32_t code, int32_t side) const {
+  return quill::HandleBox(quill::BoxHandlePoint(d, code, 0), side);
+}
+
 int32_t TZelBoxToolControl::HitTestBox(const quill::TRect& d, const quill::TPoint& p) const {
-  return quill::HitTestBoxHandles(d, p, inset_, order_);
+  return quill::HitTestBoxHandles(d, p, order_, [&](int32_t code) { return HandleBoxOf(d, code, quill::kHandleSide); });
 }
 
 void TZelBoxToolControl::PaintBox(TZelViewCanvas& canvas, const quill::TRect& d) const {
   quill::InvertFocusRect(canvas, d);
-  if (State != quill::kBoxShown) return;
+  if (State != bsShown) return;
   for (int32_t code : order_) {
-    const quill::TPoint point = quill::BoxHandlePoint(d, code, inset_);
-    quill::InvertCanvasRect(canvas, quill::HandleBox(point, quill::kHandleSide));
-    quill::InvertCanvasRect(canvas, quill::HandleBox(point, kHandleInner));
+    quill::InvertCanvasRect(canvas, HandleBoxOf(d, code, quill::kHandleSide));
+    quill::InvertCanvasRect(canvas, HandleBoxOf(d, code, kHandleInner));
   }
 }
 

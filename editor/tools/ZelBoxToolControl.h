@@ -4,19 +4,21 @@
 // the handles and the dotted focus rectangle, and the status bar's size panels. Each
 // tool's control keeps its own mouse and key handling and where its box lives.
 //
-// States (the values of TCropState and TTextBoxState): 0 none (no box), 1 drawing (a
-// new box is dragged), 2 shown (the box can be edited), 3 dragging (a handle or the
-// whole box is dragged). Activating the control makes it visible, deactivating hides
-// it; the state survives both.
+// States (TBoxState; TCropState and TTextBoxState are its names in the two tools): 0
+// none (no box), 1 drawing (a new box is dragged), 2 shown (the box can be edited), 3
+// dragging (a handle or the whole box is dragged). Activating the control makes it
+// visible, deactivating hides it; the state survives both.
 //
-// Hit codes (the values of TCropHandle and TTextBoxHandle): 0 none (outside), 3
-// inside, 4 top centre, 5 top right, 6 right middle, 7 bottom right, 8 bottom centre, 9
-// bottom left, 10 left middle, 11 top left. The handle points lie on the box's edges
-// and corners, the middles truncated; the points of the right and bottom edges lie on
-// those edges (inset 0) or one pixel inside the box (inset 1), as the tool chooses. A
-// handle's box is the 9 x 9 device-pixel square (X - 4, Y - 4, X + 5, Y + 5) around its
-// point. The hit test tries the handles in the tool's order, the first box holding the
-// point wins; then inside, then none.
+// Hit codes (TBoxHandle; TCropHandle and TTextBoxHandle are its names in the two
+// tools): 0 none (outside), 3 inside, 4 top centre, 5 top right, 6 right middle, 7
+// bottom right, 8 bottom centre, 9 bottom left, 10 left middle, 11 top left. The
+// handle points lie on the box's edges and corners, the middles truncated; the points
+// of the right and bottom edges lie on those edges (inset 0) or one pixel inside the
+// box (inset 1). A handle's box is the 9 x 9 device-pixel square (X - 4, Y - 4, X + 5,
+// Y + 5) around its point. The hit test tries the handles in the tool's order, the
+// first box holding the point wins; then inside, then none. The control takes a
+// handle's box from HandleBoxOf: the crop rectangle's points lie on its edges, the text
+// box answers from its own handle functions.
 //
 // Painting writes the view canvas's 24-bit pixels directly, within its clip: each
 // handle is its 9 x 9 box inverted and then its 7 x 7 box inverted again (a one-pixel
@@ -35,6 +37,23 @@
 #include "ZelGraphicsTool.h"
 #include "ZelTypes.h"
 #include "ZelViewCanvas.h"
+
+// The box's states.
+enum TBoxState : uint8_t { bsNone = 0, bsDrawing = 1, bsShown = 2, bsDragging = 3 };
+
+// The hit codes: outside, inside, then the eight handles clockwise from the top centre.
+enum TBoxHandle : int32_t {
+  bhNone = 0,
+  bhInside = 3,
+  bhTop = 4,
+  bhTopRight = 5,
+  bhRight = 6,
+  bhBottomRight = 7,
+  bhBottom = 8,
+  bhBottomLeft = 9,
+  bhLeft = 10,
+  bhTopLeft = 11,
+};
 
 // The factors by which a drag's DX moves the left and right edges, and its DY the top
 // and bottom edges, for each hit code 3..11 (indexed by code - 3). The text box names
@@ -58,12 +77,6 @@ quill::TRect OffsetEdgesByHandle(const quill::TRect& r, int32_t code, int32_t dx
 
 namespace quill {
 
-// The box states and hit codes the shared code tests (see the top of this file).
-constexpr uint8_t kBoxNone = 0;
-constexpr uint8_t kBoxShown = 2;
-constexpr int32_t kBoxOutside = 0;
-constexpr int32_t kBoxInside = 3;
-constexpr int32_t kBoxLastHandle = 11;
 // The side of a handle's box in device pixels.
 constexpr int32_t kHandleSide = 9;
 
@@ -76,9 +89,15 @@ TPoint BoxHandlePoint(const TRect& r, int32_t code, int32_t inset);
 // The square of side Side centred on Point: (X - Side div 2, Y - Side div 2) to that
 // plus Side, kept to 32 bits.
 TRect HandleBox(const TPoint& point, int32_t side);
-// The first handle in Order whose 9 x 9 box around its point on R (with Inset) holds
-// P; else 3 when R holds P; else 0.
-int32_t HitTestBoxHandles(const TRect& r, const TPoint& p, int32_t inset, const THandleOrder& order);
+// The first handle in Order whose box, HandleBoxOf(Code), holds P; else inside when R
+// holds P; else none.
+template <class HandleBoxOf>
+int32_t HitTestBoxHandles(const TRect& r, const TPoint& p, const THandleOrder& order, HandleBoxOf&& handleBoxOf) {
+  for (int32_t code : order) {
+    if (handleBoxOf(code).Contains(p.X, p.Y)) return code;
+  }
+  return r.Contains(p.X, p.Y) ? bhInside : bhNone;
+}
 // The size cursor of hit code Code into Cursor: size-all inside, north-east/south-west
 // for top right and bottom left, west-east for the middles of the sides,
 // north-west/south-east for bottom right and top left, north-south for the centres of
@@ -107,18 +126,17 @@ void ForEachCanvasPixel(TZelViewCanvas& canvas, const TRect& area, Visit&& visit
 
 class TZelBoxToolControl : public TZelGraphicsToolControl {
  public:
-  // Inset: where the right and bottom handle points lie (see the top of this file);
   // Order: the hit test's order of the handles; Reach: how many device pixels the
   // overlay reaches beyond the image while the box is shown (the handles stick out).
-  TZelBoxToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view, int32_t inset,
-                     const quill::THandleOrder& order, int32_t reach);
+  TZelBoxToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view, const quill::THandleOrder& order,
+                     int32_t reach);
 
-  uint8_t State = quill::kBoxNone;
+  uint8_t State = bsNone;
   // The image point where the current drag began, the box (image coordinates) and the
   // hit code then.
   quill::TPoint Anchor;
   quill::TRect StartRect;
-  int32_t GrabbedCode = quill::kBoxOutside;
+  int32_t GrabbedCode = bhNone;
 
   // ---- View object ----
   // The whole image in device coordinates, grown by the reach while shown.
@@ -131,15 +149,19 @@ class TZelBoxToolControl : public TZelGraphicsToolControl {
   void Deactivate() override;
 
  protected:
-  // The hit code of the device point P on the device box D.
+  // The square of side Side around the point of handle Code on the device box D: here
+  // the handle points lie on the box's edges (inset 0).
+  virtual quill::TRect HandleBoxOf(const quill::TRect& d, int32_t code, int32_t side) const;
+  // The hit code of the device point P on the device box D, the handles' 9 x 9 boxes
+  // from HandleBoxOf.
   int32_t HitTestBox(const quill::TRect& d, const quill::TPoint& p) const;
-  // The dotted focus rectangle around the device box D and, while shown, its handles.
+  // The dotted focus rectangle around the device box D and, while shown, its handles
+  // (their 9 x 9 and 7 x 7 boxes from HandleBoxOf).
   void PaintBox(TZelViewCanvas& canvas, const quill::TRect& d) const;
   // The status bar's size panels show R's width and height when R is not empty.
   void ShowBoxSize(const quill::TRect& r) const;
 
  private:
-  const int32_t inset_;
   const quill::THandleOrder order_;
   const int32_t reach_;
 };

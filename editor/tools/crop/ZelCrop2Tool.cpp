@@ -391,7 +391,7 @@ void TZelCrop2Tool::CancelOperation() {
 void TZelCrop2Tool::DocumentClosing(TZelGraphicsDocument* document) {
   for (int i = 0; i < ControlCount(); ++i) {
     auto* control = static_cast<TZelCrop2ToolControl*>(GetControl(i));
-    if (control->View->Document == document && control->State != csNone) {
+    if (control->View->Document == document && control->State != bsNone) {
       CancelOperation();
       return;
     }

@@ -15,8 +15,8 @@ namespace {
 // How far the overlay reaches beyond the image while handles are shown.
 constexpr int32_t kHandleReach = 5;
 // The handles in the order the hit test tries them.
-constexpr quill::THandleOrder kHandleOrder = {chTopLeft,    chTopCenter,    chTopRight,    chRightMiddle,
-                                              chBottomLeft, chBottomCenter, chBottomRight, chLeftMiddle};
+constexpr quill::THandleOrder kHandleOrder = {bhTopLeft,    bhTop,    bhTopRight,    bhRight,
+                                              bhBottomLeft, bhBottom, bhBottomRight, bhLeft};
 
 quill::TRect Inflate(const quill::TRect& r, int32_t by) {
   return {quill::SaturateInt32(int64_t{r.Left} - by), quill::SaturateInt32(int64_t{r.Top} - by),
@@ -53,22 +53,22 @@ quill::TRect ApplyAspectRatio(int32_t handle, const quill::TRect& r, int32_t rat
   const int64_t h = int64_t{r.Bottom} - r.Top;
   quill::TRect result = r;
   switch (handle) {
-    case chTopCenter:
-    case chTopRight:
-    case chBottomCenter:
+    case bhTop:
+    case bhTopRight:
+    case bhBottom:
       result.Right = SaturateInt32(int64_t{r.Left} + ScaledSide(h, ratioWidth, ratioHeight));
       break;
-    case chBottomLeft:
+    case bhBottomLeft:
       result.Left = SaturateInt32(int64_t{r.Right} - ScaledSide(h, ratioWidth, ratioHeight));
       break;
-    case chRightMiddle:
-    case chTopLeft:
+    case bhRight:
+    case bhTopLeft:
       result.Top = SaturateInt32(int64_t{r.Bottom} - ScaledSide(w, ratioHeight, ratioWidth));
       break;
-    case chBottomRight:
+    case bhBottomRight:
       result.Bottom = SaturateInt32(int64_t{r.Top} + ScaledSide(w, ratioHeight, ratioWidth));
       break;
-    case chLeftMiddle:
+    case bhLeft:
       result.Top = SaturateInt32(int64_t{r.Bottom} - w / ratioWidth * ratioHeight);
       break;
     default:
@@ -83,19 +83,19 @@ bool RectFromDrag(const quill::TPoint& anchor, const quill::TPoint& point, int32
   const quill::TPoint& p = point;
   if (a.X == p.X || a.Y == p.Y) return false;
   quill::TRect r;
-  int32_t handle = chNone;
+  int32_t handle = bhNone;
   if (a.X < p.X && a.Y < p.Y) {
     r = {a.X, a.Y, p.X, p.Y};
-    handle = chBottomRight;
+    handle = bhBottomRight;
   } else if (a.X < p.X) {
     r = {a.X, p.Y, p.X, a.Y};
-    handle = chTopRight;
+    handle = bhTopRight;
   } else if (a.Y < p.Y) {
     r = {p.X, a.Y, a.X, p.Y};
-    handle = chBottomLeft;
+    handle = bhBottomLeft;
   } else {
     r = {p.X, p.Y, a.X, a.Y};
-    handle = chTopLeft;
+    handle = bhTopLeft;
   }
   rect = ApplyAspectRatio(handle, r, ratioWidth, ratioHeight);
   return true;
@@ -120,7 +120,7 @@ quill::TRect ClampMovedRect(const quill::TRect& r, const quill::TRect& bounds) {
 }  // namespace quill
 
 TZelCrop2ToolControl::TZelCrop2ToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view)
-    : TZelBoxToolControl(tool, view, 0, kHandleOrder, kHandleReach) {}
+    : TZelBoxToolControl(tool, view, kHandleOrder, kHandleReach) {}
 
 TZelCrop2Tool& TZelCrop2ToolControl::CropTool() const { return *static_cast<TZelCrop2Tool*>(Tool); }
 
@@ -137,11 +137,11 @@ quill::TPoint TZelCrop2ToolControl::ToImage(const quill::TPoint& point) const {
 quill::TRect TZelCrop2ToolControl::GetCropRect() const { return Tool != nullptr ? CropTool().CropRect : quill::TRect(); }
 
 void TZelCrop2ToolControl::PaintOverlay(TZelViewCanvas& canvas) {
-  if (State == csNone || Tool == nullptr) return;
+  if (State == bsNone || Tool == nullptr) return;
   const quill::TRect d = ToDevice(CropTool().CropRect);
   if (d.IsEmpty()) return;
   const quill::TRect i = ToDevice(Bounds());
-  if (State == csShown || State == csDragging) {
+  if (State == bsShown || State == bsDragging) {
     const quill::TRect bands[] = {{i.Left, i.Top, i.Right, d.Top},
                            {i.Left, d.Top, d.Left, d.Bottom},
                            {d.Right, d.Top, i.Right, d.Bottom},
@@ -157,30 +157,30 @@ int32_t TZelCrop2ToolControl::HitTestHandle(const quill::TPoint& p) const {
 
 bool TZelCrop2ToolControl::SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& point, int& cursor) {
   if (!Active) return false;
-  if (State == csNone) {
+  if (State == bsNone) {
     cursor = quill::crCross;
     return true;
   }
-  return State == csShown && quill::BoxHandleCursor(HitTestHandle(point), cursor);
+  return State == bsShown && quill::BoxHandleCursor(HitTestHandle(point), cursor);
 }
 
 bool TZelCrop2ToolControl::MouseDown(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   if (!Active || Tool == nullptr) return false;
-  if (State == csNone) {
+  if (State == bsNone) {
     if (!ToDevice(Bounds()).Contains(point.X, point.Y) || !quill::ToolMayStart(*Tool)) return false;
     GraphicsEditor->LockToCurrentTool();
     Anchor = ToImage(point);
     CropTool().CropRect = {Anchor.X, Anchor.Y, Anchor.X + 1, Anchor.Y + 1};
-    State = csDrawing;
+    State = bsDrawing;
     return true;
   }
-  if (State == csShown) {
+  if (State == bsShown) {
     GrabbedCode = HitTestHandle(point);
-    if (GrabbedCode < chInside) return false;
+    if (GrabbedCode < bhInside) return false;
     Anchor = ToImage(point);
     StartRect = CropTool().CropRect;
     Invalidate();
-    State = csDragging;
+    State = bsDragging;
     return true;
   }
   return false;
@@ -192,7 +192,7 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
   const quill::TPoint q = ToImage(point);
   const quill::TRect bounds = Bounds();
   bool handled = false;
-  if (State == csDrawing) {
+  if (State == bsDrawing) {
     const quill::TRect old = tool.CropRect;
     quill::TRect drawn = old;
     // The pointer is held inside the bounds before the rectangle is made, so a quick
@@ -207,11 +207,11 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
     if (!drawn.IsEmpty()) tool.CropRect = drawn;
     Invalidate();
     handled = true;
-  } else if (State == csDragging && GrabbedCode >= chInside) {
+  } else if (State == bsDragging && GrabbedCode >= bhInside) {
     const int32_t dx = quill::SaturateInt32(int64_t{q.X} - Anchor.X);
     const int32_t dy = quill::SaturateInt32(int64_t{q.Y} - Anchor.Y);
     quill::TRect moved;
-    if (GrabbedCode == chInside) {
+    if (GrabbedCode == bhInside) {
       moved = quill::ClampMovedRect(OffsetRect(StartRect, dx, dy), bounds);
     } else {
       quill::TRect n = quill::ResizeByHandle(StartRect, GrabbedCode, dx, dy, tool.RatioWidth, tool.RatioHeight);
@@ -227,21 +227,21 @@ bool TZelCrop2ToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::
     }
     handled = true;
   }
-  if (State != csNone) ShowBoxSize(tool.CropRect);
+  if (State != bsNone) ShowBoxSize(tool.CropRect);
   return handled;
 }
 
 bool TZelCrop2ToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   if (!Active || Tool == nullptr) return false;
-  if (State == csShown) {
+  if (State == bsShown) {
     const quill::TPoint q = ToImage(point);
     if (CropTool().CropRect.Contains(q.X, q.Y)) return false;
     if (button == quill::mbLeft) return PerformCrop();
     if (button == quill::mbRight) return CancelCrop();
     return false;
   }
-  if (State == csDrawing || State == csDragging) {
-    State = csShown;
+  if (State == bsDrawing || State == bsDragging) {
+    State = bsShown;
     Invalidate();
     return true;
   }
@@ -249,7 +249,7 @@ bool TZelCrop2ToolControl::MouseUp(quill::TMouseButton button, quill::TShiftStat
 }
 
 bool TZelCrop2ToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
-  if (!Active || State == csNone) return false;
+  if (!Active || State == bsNone) return false;
   if (key == quill::VK_ESCAPE) CancelCrop();
   if (key == quill::VK_RETURN) PerformCrop();
   return true;
@@ -257,14 +257,14 @@ bool TZelCrop2ToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
 
 void TZelCrop2ToolControl::ResetCrop() {
   Invalidate();
-  if (State != csNone && GraphicsEditor != nullptr) {
+  if (State != bsNone && GraphicsEditor != nullptr) {
     GraphicsEditor->UnlockTool();
     // The size panels showed the rectangle: they show the image again.
     const TZelLTBitmap& image = View->Document->CurrentImage;
     GraphicsEditor->SetWidthStatus(QString::number(image.GetWidth()));
     GraphicsEditor->SetHeightStatus(QString::number(image.GetHeight()));
   }
-  State = csNone;
+  State = bsNone;
 }
 
 bool TZelCrop2ToolControl::CancelCrop() { return EndCrop(false); }

@@ -40,22 +40,9 @@
 
 class TZelCrop2Tool;
 
-// The control's states.
-enum TCropState : uint8_t { csNone = 0, csDrawing = 1, csShown = 2, csDragging = 3 };
-
-// The hit codes.
-enum TCropHandle : int32_t {
-  chNone = 0,
-  chInside = 3,
-  chTopCenter = 4,
-  chTopRight = 5,
-  chRightMiddle = 6,
-  chBottomRight = 7,
-  chBottomCenter = 8,
-  chBottomLeft = 9,
-  chLeftMiddle = 10,
-  chTopLeft = 11,
-};
+// The control's states and hit codes are the box control's.
+using TCropState = TBoxState;
+using TCropHandle = TBoxHandle;
 
 namespace quill {
 

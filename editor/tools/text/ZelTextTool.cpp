@@ -355,7 +355,7 @@ void TZelTextTool::CancelOperation() {
 
 void TZelTextTool::DocumentClosing(TZelGraphicsDocument* /*document*/) {
   const TZelTextToolControl* control = Control();
-  if (control != nullptr && control->State != tbsNone) CancelOperation();
+  if (control != nullptr && control->State != bsNone) CancelOperation();
 }
 
 void TZelTextTool::DocumentSaving(TZelGraphicsDocument* document) {
@@ -462,7 +462,7 @@ void TZelTextTool::BlendText() {
   if (TextShown) RestoreUnderText();
   const TZelTextToolControl* control = Control();
   if (control == nullptr || Live == nullptr || Live->BytesPerPixel() != 3) return;
-  if (control->State == tbsNone || TextBitmap.isNull() || BoxBitmap.isNull()) return;
+  if (control->State == bsNone || TextBitmap.isNull() || BoxBitmap.isNull()) return;
   const quill::TRect box = control->TextBox;
   // Only where the box, the image and the box bitmap meet.
   const quill::TRect area = quill::IntersectRect(box, Live->GetBounds());
@@ -504,7 +504,7 @@ void TZelTextTool::BlendText() {
 
 void TZelTextTool::BlendAndShow() {
   TZelTextToolControl* control = Control();
-  if (control == nullptr || control->State == tbsNone || Document == nullptr) return;
+  if (control == nullptr || control->State == bsNone || Document == nullptr) return;
   const quill::TRect previous = TextShown ? LastBox : quill::TRect();
   BlendText();
   TextShown = true;
@@ -516,7 +516,7 @@ void TZelTextTool::BlendAndShow() {
 
 void TZelTextTool::CommitText() {
   TZelTextToolControl* control = Control();
-  if (control == nullptr || Document == nullptr || control->State == tbsNone) return;
+  if (control == nullptr || Document == nullptr || control->State == bsNone) return;
   // The text goes into the image here, whether or not the view painted the preview.
   BlendAndShow();
   AddDirtyRect(quill::IntersectRect(control->TextBox, Live->GetBounds()), false);

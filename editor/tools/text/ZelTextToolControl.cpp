@@ -14,8 +14,8 @@ namespace {
 constexpr int32_t kHandleInset = 1;
 // How far the overlay reaches beyond the image while the box is shown.
 constexpr int32_t kOverlayMargin = 4;
-constexpr quill::THandleOrder kHandleOrder = {tbhTop,    tbhTopRight,   tbhRight, tbhBottomRight,
-                                              tbhBottom, tbhBottomLeft, tbhLeft,  tbhTopLeft};
+constexpr quill::THandleOrder kHandleOrder = {bhTop,    bhTopRight,   bhRight, bhBottomRight,
+                                              bhBottom, bhBottomLeft, bhLeft,  bhTopLeft};
 
 int32_t Clamp64(int64_t value) { return quill::SaturateInt32(value); }
 
@@ -30,7 +30,8 @@ quill::TRect TextBoxHandleBox(const quill::TPoint& point, int32_t size) {
 }
 
 int32_t TextBoxHitTest(const quill::TRect& r, const quill::TPoint& p) {
-  return quill::HitTestBoxHandles(r, p, kHandleInset, kHandleOrder);
+  return quill::HitTestBoxHandles(r, p, kHandleOrder,
+                                  [&r](int32_t code) { return TextBoxHandleBox(TextBoxHandlePoint(r, code), 0); });
 }
 
 quill::TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -40,18 +41,22 @@ quill::TRect NormalizeRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 // ---- TZelTextToolControl ----
 
 TZelTextToolControl::TZelTextToolControl(TZelGraphicsTool* tool, TZelGraphicsView* view)
-    : TZelBoxToolControl(tool, view, kHandleInset, kHandleOrder, kOverlayMargin) {}
+    : TZelBoxToolControl(tool, view, kHandleOrder, kOverlayMargin) {}
+
+quill::TRect TZelTextToolControl::HandleBoxOf(const quill::TRect& d, int32_t code, int32_t side) const {
+  return TextBoxHandleBox(TextBoxHandlePoint(d, code), side);
+}
 
 void TZelTextToolControl::PaintOverlay(TZelViewCanvas& canvas) {
-  if (State == tbsNone) return;
+  if (State == bsNone) return;
   PaintBox(canvas, canvas.GetMapMode().LogicalToDeviceRect(TextBox));
 }
 
 bool TZelTextToolControl::SetCursor(quill::TShiftState /*shift*/, const quill::TPoint& point, int& cursor) {
   if (!Active) return false;
-  if (State == tbsNone) {
+  if (State == bsNone) {
     cursor = quill::crCross;
-  } else if (State == tbsShown) {
+  } else if (State == bsShown) {
     quill::BoxHandleCursor(HitTest(point), cursor);
   }
   return true;
@@ -62,26 +67,26 @@ bool TZelTextToolControl::MouseDown(quill::TMouseButton button, quill::TShiftSta
   GrabbedCode = HitTest(point);
   TZelTextTool* tool = TextTool();
   if (button != quill::mbLeft || tool == nullptr) return false;
-  if (State == tbsNone) {
+  if (State == bsNone) {
     const quill::TRect bounds = View->GetMapMode().LogicalToDeviceRect(Bounds());
     if (!bounds.Contains(point.X, point.Y) || !quill::ToolMayStart(*tool)) return false;
     if (!tool->BeginOperation(View)) return true;
     GraphicsEditor->LockToCurrentTool();
     Anchor = View->ClientToImage(point);
     TextBox = {Anchor.X, Anchor.Y, Clamp64(int64_t{Anchor.X} + 1), Clamp64(int64_t{Anchor.Y} + 1)};
-    State = tbsDrawing;
+    State = bsDrawing;
     return true;
   }
-  if (State == tbsShown && GrabbedCode >= tbhInside) {
-    RightHandle = GrabbedCode == tbhTopRight || GrabbedCode == tbhRight || GrabbedCode == tbhBottomRight;
-    LeftHandle = GrabbedCode == tbhBottomLeft || GrabbedCode == tbhLeft || GrabbedCode == tbhTopLeft;
-    BottomHandle = GrabbedCode == tbhBottomRight || GrabbedCode == tbhBottom || GrabbedCode == tbhBottomLeft;
-    TopHandle = GrabbedCode == tbhTop || GrabbedCode == tbhTopRight || GrabbedCode == tbhTopLeft;
+  if (State == bsShown && GrabbedCode >= bhInside) {
+    RightHandle = GrabbedCode == bhTopRight || GrabbedCode == bhRight || GrabbedCode == bhBottomRight;
+    LeftHandle = GrabbedCode == bhBottomLeft || GrabbedCode == bhLeft || GrabbedCode == bhTopLeft;
+    BottomHandle = GrabbedCode == bhBottomRight || GrabbedCode == bhBottom || GrabbedCode == bhBottomLeft;
+    TopHandle = GrabbedCode == bhTop || GrabbedCode == bhTopRight || GrabbedCode == bhTopLeft;
     StartMirrorX = tool->MirrorX;
     StartMirrorY = tool->MirrorY;
     StartRect = TextBox;
     Anchor = View->ClientToImage(point);
-    State = tbsDragging;
+    State = bsDragging;
     return true;
   }
   return false;
@@ -90,8 +95,8 @@ bool TZelTextToolControl::MouseDown(quill::TMouseButton button, quill::TShiftSta
 bool TZelTextToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::TPoint& point) {
   TZelTextTool* tool = TextTool();
   if (!Active || tool == nullptr) return false;
-  const bool drawing = State == tbsDrawing;
-  if (!drawing && !(State == tbsDragging && GrabbedCode >= tbhInside)) return false;
+  const bool drawing = State == bsDrawing;
+  if (!drawing && !(State == bsDragging && GrabbedCode >= bhInside)) return false;
   const quill::TPoint q = View->ClientToImage(point);
   Invalidate();
   if (drawing) {
@@ -104,14 +109,14 @@ bool TZelTextToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::T
     const quill::TRect moved = OffsetEdgesByHandle(StartRect, GrabbedCode, Clamp64(int64_t{q.X} - Anchor.X),
                                             Clamp64(int64_t{q.Y} - Anchor.Y));
     quill::TRect r = NormalizeRect(moved.Left, moved.Top, moved.Right, moved.Bottom);
-    if (GrabbedCode != tbhInside) r = quill::IntersectRect(r, Bounds());
+    if (GrabbedCode != bhInside) r = quill::IntersectRect(r, Bounds());
     if (!r.IsEmpty()) TextBox = r;
     tool->MirrorX = StartMirrorX != ((RightHandle && r.Left < StartRect.Left) ||
                                      (LeftHandle && r.Right > StartRect.Right));
     tool->MirrorY = StartMirrorY != ((BottomHandle && r.Top < StartRect.Top) ||
                                      (TopHandle && r.Bottom > StartRect.Bottom));
   }
-  if (drawing || GrabbedCode != tbhInside) tool->StretchToBox();
+  if (drawing || GrabbedCode != bhInside) tool->StretchToBox();
   tool->BlendAndShow();
   Invalidate();
   ShowBoxSize(TextBox);
@@ -121,8 +126,8 @@ bool TZelTextToolControl::MouseMove(quill::TShiftState /*shift*/, const quill::T
 bool TZelTextToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   TZelTextTool* tool = TextTool();
   if (!Active || tool == nullptr) return false;
-  if (button == quill::mbLeft && (State == tbsDrawing || State == tbsDragging)) {
-    State = tbsShown;
+  if (button == quill::mbLeft && (State == bsDrawing || State == bsDragging)) {
+    State = bsShown;
     Invalidate();
     if (TextBox.Width() < 2 && TextBox.Height() < 2) {
       tool->CancelOperation();  // a click without a drag
@@ -132,11 +137,11 @@ bool TZelTextToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState
     }
     return true;
   }
-  if (button == quill::mbLeft && State == tbsShown && HitTest(point) == tbhNone) {
+  if (button == quill::mbLeft && State == bsShown && HitTest(point) == bhNone) {
     tool->CommitText();
     return true;
   }
-  if (button == quill::mbRight && State == tbsShown) {
+  if (button == quill::mbRight && State == bsShown) {
     tool->CancelOperation();
     return true;
   }
@@ -145,7 +150,7 @@ bool TZelTextToolControl::MouseUp(quill::TMouseButton button, quill::TShiftState
 
 bool TZelTextToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   TZelTextTool* tool = TextTool();
-  if (!Active || State != tbsShown || tool == nullptr) return false;
+  if (!Active || State != bsShown || tool == nullptr) return false;
   if (key == quill::VK_RETURN) {
     tool->CommitText();
     return true;
@@ -163,7 +168,7 @@ int32_t TZelTextToolControl::HitTest(const quill::TPoint& point) const {
 
 void TZelTextToolControl::ResetTextBox() {
   Invalidate();
-  State = tbsNone;
+  State = bsNone;
   if (GraphicsEditor != nullptr) GraphicsEditor->UnlockTool();
   if (TZelTextTool* tool = TextTool()) tool->TextShown = false;
 }

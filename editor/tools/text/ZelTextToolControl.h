@@ -16,7 +16,8 @@
 // top to the top left, tried in that order. Handle boxes are 9 x 9 device pixels
 // around the handle points; the points of the right and bottom edges lie one pixel
 // inside the box. The drag's edge factors (TextBoxHandleFactors, OffsetEdgesByHandle),
-// the boxes, cursors and painting are TZelBoxToolControl's.
+// the cursors and painting are TZelBoxToolControl's; the handles it paints and hits
+// are TextBoxHandleBox around TextBoxHandlePoint.
 //
 // The overlay only draws: the dotted focus rectangle around the box and, while it is
 // shown, the handles, each inverted directly in the view's canvas. The image under
@@ -34,20 +35,9 @@
 
 class TZelTextTool;
 
-enum TTextBoxState : uint8_t { tbsNone = 0, tbsDrawing = 1, tbsShown = 2, tbsDragging = 3 };
-
-enum TTextBoxHandle : int32_t {
-  tbhNone = 0,
-  tbhInside = 3,
-  tbhTop = 4,
-  tbhTopRight = 5,
-  tbhRight = 6,
-  tbhBottomRight = 7,
-  tbhBottom = 8,
-  tbhBottomLeft = 9,
-  tbhLeft = 10,
-  tbhTopLeft = 11,
-};
+// The text box's states and hit codes are the box control's.
+using TTextBoxState = TBoxState;
+using TTextBoxHandle = TBoxHandle;
 
 // The point of handle Code on R: the middle of an edge or a corner, the right and
 // bottom ones one pixel inside; the centre for any other code. Halves truncate.
@@ -95,6 +85,10 @@ class TZelTextToolControl : public TZelBoxToolControl {
   bool MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
   // While active and shown: Enter commits, Esc cancels; claimed.
   bool KeyDown(uint16_t key, quill::TShiftState shift) override;
+
+  // ---- Box control ----
+  // TextBoxHandleBox of Side around TextBoxHandlePoint (D, Code).
+  quill::TRect HandleBoxOf(const quill::TRect& d, int32_t code, int32_t side) const override;
 
   // ---- Own ----
   // TextBoxHitTest of the box mapped to device coordinates.

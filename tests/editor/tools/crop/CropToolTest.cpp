@@ -50,12 +50,12 @@ class CropToolTest : public EditorTest {
 TEST_F(CropToolTest, TheRatioShapesTheRectangleWithoutOverflow) {
   using quill::ApplyAspectRatio;
   // A drag to the bottom right under 3:2: the height follows the width.
-  EXPECT_EQ(ApplyAspectRatio(chBottomRight, {0, 0, 100, 10}, 3, 2), (quill::TRect{0, 0, 100, 67}));
+  EXPECT_EQ(ApplyAspectRatio(bhBottomRight, {0, 0, 100, 10}, 3, 2), (quill::TRect{0, 0, 100, 67}));
   // The left middle handle divides first: (100 div 3) * 2 = 66.
-  EXPECT_EQ(ApplyAspectRatio(chLeftMiddle, {0, 0, 100, 100}, 3, 2), (quill::TRect{0, 34, 100, 100}));
-  EXPECT_EQ(ApplyAspectRatio(chBottomRight, {0, 0, 100, 10}, 0, 2), (quill::TRect{0, 0, 100, 10}));
+  EXPECT_EQ(ApplyAspectRatio(bhLeft, {0, 0, 100, 100}, 3, 2), (quill::TRect{0, 34, 100, 100}));
+  EXPECT_EQ(ApplyAspectRatio(bhBottomRight, {0, 0, 100, 10}, 0, 2), (quill::TRect{0, 0, 100, 10}));
   // Products beyond 32 bits: 30000 * 99998 / 99999.
-  EXPECT_EQ(ApplyAspectRatio(chBottomRight, {0, 0, 30000, 1}, 99999, 99998), (quill::TRect{0, 0, 30000, 30000}));
+  EXPECT_EQ(ApplyAspectRatio(bhBottomRight, {0, 0, 30000, 1}, 99999, 99998), (quill::TRect{0, 0, 30000, 30000}));
   quill::TRect rect{1, 2, 3, 4};
   EXPECT_FALSE(quill::RectFromDrag({5, 5}, {5, 9}, 0, 0, rect));
   EXPECT_EQ(rect, (quill::TRect{1, 2, 3, 4}));
@@ -79,7 +79,7 @@ TEST_F(CropToolTest, TheRatioShapesTheRectangleWithoutOverflow) {
 TEST_F(CropToolTest, DrawingAndDraggingStayInsideAndNeverEmpty) {
   ASSERT_NE(OpenPicture(200, 150), nullptr);
   Drag({10, 20}, {110, 70});
-  EXPECT_EQ(Control().State, csShown);
+  EXPECT_EQ(Control().State, bsShown);
   EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{10, 20, 110, 70}));
   EXPECT_TRUE(GraphicsEditor->ToolLocked);
   EXPECT_FALSE(GraphicsEditor->ToolMayWork(RotateTool));
@@ -94,7 +94,7 @@ TEST_F(CropToolTest, DrawingAndDraggingStayInsideAndNeverEmpty) {
 
   // A new rectangle under 100:1 whose height rounds to nothing keeps the one before.
   View()->KeyDown(27, 0);
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   EXPECT_FALSE(GraphicsEditor->ToolLocked);
   Crop2Tool->RatioWidth = 100;
   Crop2Tool->RatioHeight = 1;
@@ -143,9 +143,9 @@ TEST_F(CropToolTest, AGeometryChangeEndsTheRectangleButKeepsIt) {
   ASSERT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 150, 200}));
   Crop2Tool->Select();
   Drag({10, 160}, {100, 190});
-  ASSERT_EQ(Control().State, csShown);
+  ASSERT_EQ(Control().State, bsShown);
   editor_->UndoClick();
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   EXPECT_FALSE(GraphicsEditor->ToolLocked);
   EXPECT_EQ(Crop2Tool->CropRect, (quill::TRect{10, 160, 100, 190}));
   EXPECT_EQ(editor_->WStatusPanel->text(), QStringLiteral("200"));
@@ -154,17 +154,17 @@ TEST_F(CropToolTest, AGeometryChangeEndsTheRectangleButKeepsIt) {
   // Redone, and a crop undone and redone, alike.
   Drag({10, 10}, {60, 60});
   editor_->RedoClick();
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   EXPECT_FALSE(GraphicsEditor->ToolLocked);
   Drag({10, 10}, {60, 60});
   View()->KeyDown(13, 0);
   ASSERT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 50, 50}));
   Drag({5, 5}, {40, 40});
   editor_->UndoClick();
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   Drag({5, 5}, {40, 40});
   editor_->RedoClick();
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   EXPECT_FALSE(GraphicsEditor->ToolLocked);
   EXPECT_EQ(document->CurrentImage.GetBounds(), (quill::TRect{0, 0, 50, 50}));
 }
@@ -180,7 +180,7 @@ TEST_F(CropToolTest, CropUndoAndRedoArePixelExact) {
   View()->KeyDown(13, 0);  // Enter
   EXPECT_EQ(PicturePixels(document->GetCurrentPixels()), before.copy(20, 10, 50, 40));
   EXPECT_EQ(PicturePixels(document->GetOriginalPixels()), before.copy(20, 10, 50, 40));
-  EXPECT_EQ(Control().State, csNone);
+  EXPECT_EQ(Control().State, bsNone);
   EXPECT_FALSE(GraphicsEditor->ToolLocked);
   EXPECT_TRUE(recorder.lines.contains(QStringLiteral("CropPerform")));
   ASSERT_EQ(document->GetHistory().GetCount(), 1);

@@ -78,7 +78,7 @@ TEST_F(TextToolTest, BoldTextOnThePhotoIsCommittedAsOneExactUndoStep) {
   EXPECT_EQ(recorder_.lines.filter("TextColor ").value(0), "TextColor 255");
 
   Drag({60, 80}, {380, 220});
-  ASSERT_EQ(Box()->State, tbsShown);
+  ASSERT_EQ(Box()->State, bsShown);
   const quill::TRect box{60, 80, 380, 220};
   EXPECT_EQ(Box()->TextBox, box);
   EXPECT_TRUE(editor_->ToolLocked);
@@ -100,7 +100,7 @@ TEST_F(TextToolTest, BoldTextOnThePhotoIsCommittedAsOneExactUndoStep) {
   EXPECT_GT(red, 2000);
 
   View()->KeyDown(13, 0);  // Enter commits
-  EXPECT_EQ(Box()->State, tbsNone);
+  EXPECT_EQ(Box()->State, bsNone);
   EXPECT_FALSE(editor_->ToolLocked);
   ASSERT_EQ(document->GetHistory().GetCount(), 1);
   EXPECT_EQ(Live(document), preview);
@@ -121,13 +121,13 @@ TEST_F(TextToolTest, SavingWithABoxOpenCommitsTheTextAndSavesWhatTheWindowShows)
   const QImage before = Live(document);
   tool_->Frame->TextMemo->setPlainText(QStringLiteral("Quillmere"));
   Drag({40, 50}, {300, 150});
-  ASSERT_EQ(Box()->State, tbsShown);
+  ASSERT_EQ(Box()->State, bsShown);
   const QImage preview = Live(document);
   ASSERT_NE(preview, before);
 
   const QTemporaryDir scratch;
   EXPECT_EQ(SaveAsPng(scratch.filePath(QStringLiteral("text.png"))), preview);
-  EXPECT_EQ(Box()->State, tbsNone);
+  EXPECT_EQ(Box()->State, bsNone);
   EXPECT_FALSE(editor_->ToolLocked);
   EXPECT_EQ(document->GetHistory().GetCount(), 1);
   EXPECT_TRUE(document->IsSaved());
@@ -147,7 +147,7 @@ TEST_F(TextToolTest, ABoxDrawnUpAndLeftShowsTheTextMirroredAndARightClickRemoves
   EXPECT_FALSE(tool_->MirrorX);
   const QImage plain = Live(document).copy(40, 60, 60, 40);
   View()->MouseUp(quill::mbRight, 0, Device(150, 150));
-  EXPECT_EQ(Box()->State, tbsNone);
+  EXPECT_EQ(Box()->State, bsNone);
   EXPECT_EQ(Live(document), grey);
   EXPECT_EQ(document->GetHistory().GetCount(), 0);
 
@@ -156,6 +156,38 @@ TEST_F(TextToolTest, ABoxDrawnUpAndLeftShowsTheTextMirroredAndARightClickRemoves
   EXPECT_TRUE(tool_->MirrorX);
   EXPECT_TRUE(tool_->MirrorY);
   EXPECT_EQ(Live(document).copy(40, 60, 60, 40), plain.mirrored(true, true));
+}
+
+// The handles are hit and painted around the same points: the right and bottom ones one
+// pixel inside the box, each a 9 x 9 inverted outline.
+TEST_F(TextToolTest, TheHandlesAreHitAndPaintedAroundTheirPoints) {
+  const quill::TRect r{0, 0, 100, 100};
+  EXPECT_EQ(TextBoxHitTest(r, {103, 103}), bhBottomRight);
+  EXPECT_EQ(TextBoxHitTest(r, {104, 103}), bhNone);
+  EXPECT_EQ(TextBoxHitTest(r, {95, 49}), bhRight);
+  EXPECT_EQ(TextBoxHitTest(r, {94, 49}), bhInside);
+  // Where two handles' boxes overlap, the lower code wins.
+  EXPECT_EQ(TextBoxHitTest({0, 0, 6, 6}, {3, 0}), bhTop);
+
+  const QColor colour(200, 100, 50);
+  const QColor inverted(55, 155, 205);
+  QImage picture(120, 100, QImage::Format_BGR888);
+  picture.fill(colour);
+  ASSERT_NE(OpenAndSelect(picture), nullptr);
+  Drag({20, 20}, {80, 70});
+  ASSERT_EQ(Box()->State, bsShown);
+  const quill::TRect d = View()->GetMapMode().LogicalToDeviceRect(Box()->TextBox);
+  const QImage shown = View()->grab().toImage();
+  for (int32_t code = bhTop; code <= bhTopLeft; ++code) {
+    SCOPED_TRACE(code);
+    const quill::TRect outer = TextBoxHandleBox(TextBoxHandlePoint(d, code), 0);
+    const quill::TRect inner = TextBoxHandleBox(TextBoxHandlePoint(d, code), 7);
+    EXPECT_EQ(Box()->HitTest({outer.Left, outer.Top}), code);
+    EXPECT_EQ(shown.pixelColor(outer.Left, outer.Top), inverted);
+    EXPECT_EQ(shown.pixelColor(outer.Right - 1, outer.Bottom - 1), inverted);
+    EXPECT_EQ(shown.pixelColor(inner.Left, inner.Top), colour);
+    EXPECT_EQ(shown.pixelColor(inner.Right - 1, inner.Bottom - 1), colour);
+  }
 }
 
 TEST_F(TextToolTest, TheInvertedColourBlendsOnlyWhereBoxImageAndMaskMeet) {
