@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QPainter>
 
 #include "MainForm.h"
@@ -66,6 +67,16 @@ void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QStr
   if (tool.Playback == nullptr || !tool.Playback->IsRecording()) return;
   RecordMouseMove(tool.Playback, target);
   tool.Playback->RecordLine(line);
+}
+
+QLabel* NewTitleLabel(const QString& text, bool underlined, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  QFont font = label->font();
+  font.setBold(true);
+  font.setUnderline(underlined);
+  label->setFont(font);
+  label->setTextFormat(Qt::PlainText);
+  return label;
 }
 
 TZelShowOptionsLink::TZelShowOptionsLink(QWidget* parent) : QToolButton(parent) {

@@ -1,7 +1,7 @@
 // What the tools with a button and an option frame share: whether a tool may start
 // work, how the button and frame follow the tool's availability and activation, the
 // hourglass around long operations, the screen points of their script targets, the
-// show/hide-options link of their frames and a paint box. Their script commands read
+// title and show/hide-options link of their frames and a paint box. Their script commands read
 // their arguments by the rules of ZelDemoScriptable.h.
 //
 // Main thread only.
@@ -23,6 +23,7 @@
 #include "ZelTypes.h"
 
 class QAction;
+class QLabel;
 class QPainter;
 class TZelGraphicsTool;
 class TZelProperties;
@@ -76,6 +77,10 @@ QAction* AddToolButton(QWidget* toolbar, TZelGraphicsTool& tool, const QString& 
 
 // "MouseCurvedMove " + Target, then Line, while Recorder records.
 void RecordMoveAndLine(TZelGraphicsTool& tool, const QString& target, const QString& line);
+
+// A tool frame's title at its top: a label in Parent showing Text as plain text, bold,
+// and underlined when Underlined.
+QLabel* NewTitleLabel(const QString& text, bool underlined, QWidget* parent);
 
 // The link at the foot of a tool frame that shows or hides the tool's further
 // options: a flat button with a small arrow and the text "Show More Options" (string

@@ -53,7 +53,7 @@ QSlider* NewTrackBar(QWidget* parent) {
 
 TZelBrightnessContrastFrame::TZelBrightnessContrastFrame(TZelComponent* owner, QWidget* parent)
     : TZelFrame(owner, parent),
-      TitleLabel(new QLabel(this)),
+      TitleLabel(quill::NewTitleLabel(QString(), false, this)),
       AutoCorrectionPanel(new QWidget(this)),
       AutoCorrectionButton(new QPushButton(AutoCorrectionPanel)),
       BrightnessLabel(new QLabel(this)),
@@ -64,10 +64,6 @@ TZelBrightnessContrastFrame::TZelBrightnessContrastFrame(TZelComponent* owner, Q
       OkButton(new QPushButton(OkPanel)),
       CancelButton(new QPushButton(OkPanel)),
       ShowOptions(new quill::TZelShowOptionsLink(this)) {
-  QFont bold = TitleLabel->font();
-  bold.setBold(true);
-  TitleLabel->setFont(bold);
-  TitleLabel->setTextFormat(Qt::PlainText);
 
   auto* autoLayout = new QHBoxLayout(AutoCorrectionPanel);
   autoLayout->setContentsMargins(0, 4, 0, 4);

@@ -93,11 +93,7 @@ QString ScreenResolutionText() {
 // ---- TZelCrop2Frame ----
 
 TZelCrop2Frame::TZelCrop2Frame(TZelComponent* owner) : TZelFrame(owner) {
-  TitleLabel = new QLabel(this);
-  QFont title = TitleLabel->font();
-  title.setBold(true);
-  title.setUnderline(true);
-  TitleLabel->setFont(title);
+  TitleLabel = quill::NewTitleLabel(QString(), true, this);
   DescriptionLabel = new QLabel(this);
   DescriptionLabel->setWordWrap(true);
   rbFree = new QRadioButton(this);

@@ -131,7 +131,7 @@ void TZelPreviewImage::paintEvent(QPaintEvent* /*event*/) {
 
 TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* parent)
     : TZelFrame(owner, parent),
-      TitleLabel(new QLabel(QString::fromLatin1(kButtonCaption), this)),
+      TitleLabel(quill::NewTitleLabel(QString::fromLatin1(kButtonCaption), false, this)),
       SizeLabel(new QLabel(QStringLiteral("Size:"), this)),
       SizeTrackBar(new QSlider(Qt::Horizontal, this)),
       ImagePanel(new QWidget(this)),
@@ -148,9 +148,6 @@ TZelHandInpaintingFrame::TZelHandInpaintingFrame(TZelComponent* owner, QWidget* 
       AreaReflectionPanel(new QWidget(this)),
       ReflectionButtons(),
       AutoReflectionTBXCheckBox(NewCheckBox(QStringLiteral("Auto"), AreaReflectionPanel)) {
-  QFont bold = TitleLabel->font();
-  bold.setBold(true);
-  TitleLabel->setFont(bold);
   SizeTrackBar->setTickPosition(QSlider::TicksBelow);
 
   const int side = TZelHandInpaintingTool::kTargetImageSide;

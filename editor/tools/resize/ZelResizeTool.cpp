@@ -73,11 +73,7 @@ int32_t KeepProportionalSide(int32_t value) { return value < 0 ? kMaxResizeSide 
 // ---- TZelResizeFrame ----
 
 TZelResizeFrame::TZelResizeFrame(TZelComponent* owner) : TZelFrame(owner) {
-  TitleLabel = new QLabel(this);
-  QFont title = TitleLabel->font();
-  title.setBold(true);
-  title.setUnderline(true);
-  TitleLabel->setFont(title);
+  TitleLabel = quill::NewTitleLabel(QString(), true, this);
 
   SizePanel = new QWidget(this);
   NewSizeLabel = new QLabel(SizePanel);

@@ -64,11 +64,7 @@ uint8_t InverseRotation(uint8_t kind) {
 // ---- TZelRotateFrame ----
 
 TZelRotateFrame::TZelRotateFrame(TZelComponent* owner) : TZelFrame(owner) {
-  TitleLabel = new QLabel(this);
-  QFont title = TitleLabel->font();
-  title.setBold(true);
-  title.setUnderline(true);
-  TitleLabel->setFont(title);
+  TitleLabel = quill::NewTitleLabel(QString(), true, this);
 
   PreviewControl = new QWidget(this);
   PreviewPanel = new QWidget(PreviewControl);

@@ -101,7 +101,7 @@ QFont TextFont(const QString& family, int pixelSize, int32_t style) {
 
 TZelTextFrame::TZelTextFrame(TZelComponent* owner, QWidget* parent)
     : TZelFrame(owner, parent),
-      TitleLabel(new QLabel(this)),
+      TitleLabel(quill::NewTitleLabel(QString(), false, this)),
       FontTntGroupBox(new QGroupBox(this)),
       BoldTBXButton(NewStyleButton(FontTntGroupBox)),
       ItalicTBXButton(NewStyleButton(FontTntGroupBox)),
@@ -117,10 +117,6 @@ TZelTextFrame::TZelTextFrame(TZelComponent* owner, QWidget* parent)
       ColorBox(new QComboBox(FontTntGroupBox)),
       MaxInverseTBXCheckBox(new QCheckBox(FontTntGroupBox)),
       TextMemo(new QPlainTextEdit(this)) {
-  QFont bold = TitleLabel->font();
-  bold.setBold(true);
-  TitleLabel->setFont(bold);
-  TitleLabel->setTextFormat(Qt::PlainText);
 
   QFont face = BoldTBXButton->font();
   face.setBold(true);

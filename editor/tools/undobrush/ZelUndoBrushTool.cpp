@@ -55,7 +55,7 @@ QString LabelText(int32_t id, const char* fallback) {
 
 TZelUndoBrushFrame::TZelUndoBrushFrame(TZelComponent* owner, QWidget* parent)
     : TZelFrame(owner, parent),
-      TitleLabel(new QLabel(this)),
+      TitleLabel(quill::NewTitleLabel(QString(), false, this)),
       PreviewAlignmentPanel(new QWidget(this)),
       PreviewPaintBox(new quill::TZelPaintBox(PreviewAlignmentPanel)),
       SizeLabel(new QLabel(this)),
@@ -65,10 +65,6 @@ TZelUndoBrushFrame::TZelUndoBrushFrame(TZelComponent* owner, QWidget* parent)
       HardnessLabel(new QLabel(this)),
       HardnessTrackBar(NewTrackBar(this)),
       ShowOptions(new quill::TZelShowOptionsLink(this)) {
-  QFont bold = TitleLabel->font();
-  bold.setBold(true);
-  TitleLabel->setFont(bold);
-  TitleLabel->setTextFormat(Qt::PlainText);
 
   PreviewPaintBox->setFixedSize(kPreviewWidth, kPreviewHeight);
   auto* previewLayout = new QHBoxLayout(PreviewAlignmentPanel);

@@ -54,7 +54,7 @@ void SetChecked(QCheckBox* box, bool value) {
 
 TZelWireEraserFrame::TZelWireEraserFrame(TZelComponent* owner, QWidget* parent)
     : TZelFrame(owner, parent),
-      TitleLabel(NewLabel(QStringLiteral("Wire Eraser"), this)),
+      TitleLabel(quill::NewTitleLabel(QStringLiteral("Wire Eraser"), true, this)),
       SizeLabel(NewLabel(QStringLiteral("Size:"), this)),
       SizeTrackBar(NewSlider(this)),
       BackgroundNoiseLabel(NewLabel(QStringLiteral("Background Noise:"), this)),
@@ -63,10 +63,6 @@ TZelWireEraserFrame::TZelWireEraserFrame(TZelComponent* owner, QWidget* parent)
       CumulativeEffectCheckBox(NewHiddenCheckBox(QStringLiteral("Cumulative Effect"), true, this)),
       OnlyShowCheckBox(NewHiddenCheckBox(QStringLiteral("Only Show"), false, this)) {
   resize(kFrameWidth, kFrameHeight);
-  QFont bold = TitleLabel->font();
-  bold.setBold(true);
-  bold.setUnderline(true);
-  TitleLabel->setFont(bold);
   {
     const QSignalBlocker blocker(BackgroundNoiseTrackBar);
     BackgroundNoiseTrackBar->setRange(quill::kMinBackgroundNoise, quill::kMaxBackgroundNoise);

@@ -130,8 +130,8 @@ class ToolFramesTest : public testing::Test {
     TZelDocument* document = nullptr;
     ASSERT_TRUE(GraphicsEditor->OpenFile(QStringLiteral(QUILL_IMAGES_DIR "/astronaut.png"), document, true));
     Settle();
-    contrast_ = quill::FindGraphicsTool<TZelBrightnessContrastTool>();
-    text_ = quill::FindGraphicsTool<TZelTextTool>();
+    contrast_ = BrightnessContrastTool;
+    text_ = TextTool;
     ASSERT_NE(contrast_, nullptr);
     ASSERT_NE(text_, nullptr);
   }
