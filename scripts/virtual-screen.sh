@@ -6,6 +6,23 @@
 #     number, which it writes to WORK/display; sets quill_screen_pid to its process and
 #     quill_display to the display (":N"). Status 1 when it does not come up within
 #     five seconds.
+#
+#   quill_clean_up_on_exit WORK
+#     when the script exits, for whatever reason, ends the program whose process the
+#     script keeps in quill_program (when set) and the virtual screen (when started),
+#     and removes the folder WORK.
+quill_clean_up_on_exit() {
+  quill_work="$1"
+  quill_program=""
+  quill_screen_pid=""
+  trap quill_clean_up EXIT
+}
+quill_clean_up() {
+  [ -n "${quill_program:-}" ] && kill "$quill_program" 2>/dev/null || true
+  [ -n "${quill_screen_pid:-}" ] && kill "$quill_screen_pid" 2>/dev/null || true
+  rm -rf "$quill_work"
+}
+
 quill_virtual_screen() {
   local work="$1" geometry="$2"
   shift 2

@@ -14,26 +14,18 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build --target Quillmere
 
+. scripts/virtual-screen.sh
 work="$(mktemp -d)"
-server=""
-program=""
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+quill_clean_up_on_exit "$work"
 
 # -fbdir keeps the screen's pixels in an XWD file in the work folder; no pointer is
 # drawn.
-. scripts/virtual-screen.sh
 quill_virtual_screen "$work" 1280x860x24 -fbdir "$work" -nocursor
-server=$quill_screen_pid
 display=$quill_display
 
 XDG_CONFIG_HOME="$work/config" DISPLAY="$display" \
   build/editor/Quillmere "$(pwd)/images/astronaut-wire.png" &
-program=$!
+quill_program=$!
 # Start-up takes well under a second. A first start offers the demo list: Esc closes it
 # and the photo opens. The waits leave the windows time to be painted.
 sleep 2

@@ -11,15 +11,9 @@ set -euo pipefail
 build="$1"
 host_tests="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../../scripts/virtual-screen.sh"
 work="$(mktemp -d)"
-server=""
-program=""
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null || true
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+quill_clean_up_on_exit "$work"
 fail() {
   echo "check-install: $*" >&2
   exit 1
@@ -52,9 +46,7 @@ grep -qxF "Path=/usr/lib/quillmere/Quillmere" "$work/dest/etc/xdg/Norvane/Pictor
 [ -f "$work/dest/usr/lib/quillmere/help/index.html" ] || fail "DESTDIR: the help is missing"
 
 # A virtual screen.
-. "$here/../../scripts/virtual-screen.sh"
 quill_virtual_screen "$work" 1280x800x24 || fail "Xvfb did not start"
-server=$quill_screen_pid
 export DISPLAY="$quill_display"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 export XDG_CONFIG_HOME="$work/config"
@@ -68,12 +60,12 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-}:strict_string_checks=0"
 mkdir -p "$work/elsewhere"
 cp "$prefix/lib/quillmere/Images/astronaut-wire.png" "$work/elsewhere/photo.png"
 (cd "$work/elsewhere" && exec "$prefix/bin/Quillmere" photo.png) 2>"$work/program.err" &
-program=$!
+quill_program=$!
 closed="$(bash "$here/close-program.sh" '^Quillmere - photo\.png$' 60 demos)" || fail "the installed program showed no window on the photo: $(cat "$work/program.err")"
 [ "$closed" = "closed the demo list" ] || fail "the installed program offered no demo list (languages or demos not found)"
 status=0
-wait "$program" || status=$?
-program=""
+wait "$quill_program" || status=$?
+quill_program=""
 [ "$status" -eq 0 ] || fail "the installed program ended with $status: $(cat "$work/program.err")"
 
 # The plug-in tests' host with the installed plug-in, configuration and program.
