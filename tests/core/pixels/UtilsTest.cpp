@@ -33,13 +33,15 @@ TEST(MulDivFloor, StepsDownOnlyBelowMinusOne) {
   EXPECT_EQ(MulDivFloor(100000, 100000, 1000000), 10000);
 }
 
+// A zero divisor is a caller's fault: debug builds stop on it, release builds give 0
+// rather than trap.
+TEST(MulDivFloorDeathTest, AZeroDivisorStopsDebugBuildsAndGivesZeroInRelease) {
 #ifdef NDEBUG
-TEST(MulDivFloor, ZeroDivisorGivesZero) { EXPECT_EQ(MulDivFloor(5, 3, 0), 0); }
+  EXPECT_EQ(MulDivFloor(5, 3, 0), 0);
 #else
-TEST(MulDivFloorDeathTest, ZeroDivisorAssertsInDebugBuilds) {
   EXPECT_DEATH(MulDivFloor(5, 3, 0), "zero divisor");
-}
 #endif
+}
 
 TEST(FloorDiv, RoundsTowardsMinusInfinity) {
   EXPECT_EQ(quill::FloorDiv(7, 2), 3);

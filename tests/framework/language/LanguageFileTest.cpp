@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "QtPrinters.h"
 #include "ZelLanguageFile.h"
 #include "ZelLanguageIds.h"
@@ -75,10 +78,24 @@ TEST(LanguageFile, AnUnknownCodePageEmptiesTheFile) {
   EXPECT_EQ(outOfRange.ReadInteger("Language", "LangId", 0), 0);
 }
 
-TEST(LanguageFile, MissingFilesAndFoldersLoadEmpty) {
-  EXPECT_TRUE(
-      TZelLanguageFile::Load(QStringLiteral("/nonexistent/x.ini")).SectionLines("Strings").empty());
-  EXPECT_TRUE(TZelLanguageFile::Load(QStringLiteral("/")).SectionLines("Strings").empty());
+TEST(LanguageFile, LoadReadsAFileUpToTheSizeLimitAndNothingElse) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString name = folder.filePath(QStringLiteral("German.ini"));
+  QFile file(name);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  const QByteArray text("[Strings]\n1=Datei\n");
+  file.write(text);
+  // Blanks up to the limit still load; one byte more and the file is refused.
+  file.write(QByteArray(TZelLanguageFile::kMaxFileSize - text.size(), ' '));
+  file.flush();
+  EXPECT_EQ(TZelLanguageFile::Load(name).ReadString("Strings", "1", "?"), "Datei");
+  file.write(" ");
+  file.close();
+  EXPECT_TRUE(TZelLanguageFile::Load(name).SectionLines("Strings").empty());
+
+  EXPECT_TRUE(TZelLanguageFile::Load(folder.filePath(QStringLiteral("Missing.ini"))).SectionLines("Strings").empty());
+  EXPECT_TRUE(TZelLanguageFile::Load(folder.path()).SectionLines("Strings").empty());
 }
 
 TEST(LanguageIds, MapsLanguageIdsToLocalesAndBack) {

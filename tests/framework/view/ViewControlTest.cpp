@@ -83,16 +83,6 @@ QImage Render(TZelViewControl& view, const QRegion& region = QRegion()) {
 
 }  // namespace
 
-TEST(ViewCanvas, RowBytesArePaddedToFourBytes) {
-  EXPECT_EQ(DIBRowBytes(0, 24), 0);
-  EXPECT_EQ(DIBRowBytes(1, 24), 4);
-  EXPECT_EQ(DIBRowBytes(4, 24), 12);
-  EXPECT_EQ(DIBRowBytes(5, 24), 16);
-  EXPECT_EQ(DIBRowBytes(150, 24), 452);
-  EXPECT_EQ(DIBRowBytes(33, 1), 8);
-  EXPECT_EQ(DIBRowBytes(3, 32), 12);
-}
-
 TEST(ViewCanvas, StaysIdleWithoutAnAreaToPaint) {
   TZelViewControl view;
   TZelViewCanvas& canvas = view.GetCanvas();
@@ -115,15 +105,23 @@ TEST(ViewControl, OffScreenBitmapReachesTheUpdateBoxAndOnlyThatIsCopied) {
   probe->OnOverlay = [&](TZelViewCanvas& canvas) {
     box = canvas.GetUpdateBox();
     pixels = canvas.GetPixels().GetBounds();
-    EXPECT_EQ(canvas.GetPixels().Stride(), DIBRowBytes(150, 24));
+    // 150 pixels of 3 bytes, each row padded to a multiple of 4 bytes.
+    EXPECT_EQ(canvas.GetPixels().Stride(), 452);
     EXPECT_EQ(canvas.GetPixels().PixelFormat(), quill::kPixelFormat24);
+    // Written directly into the last pixel of the box's last row (B, G, R), it shows
+    // there: the pixel view and the painter's image step through the rows alike.
+    uint8_t* last = canvas.GetPixels().GetScanLine(149, 129);
+    last[0] = 0xEF;
+    last[1] = 0xCD;
+    last[2] = 0xAB;
   };
 
   const QImage shown = Render(view, QRegion(100, 100, 50, 30));
   EXPECT_EQ(box, (quill::TRect{100, 100, 150, 130}));
   EXPECT_EQ(pixels, (quill::TRect{0, 0, 150, 130}));
   EXPECT_EQ(shown.pixel(100, 100), kBackground);
-  EXPECT_EQ(shown.pixel(149, 129), kBackground);
+  EXPECT_EQ(shown.pixel(148, 129), kBackground);
+  EXPECT_EQ(shown.pixel(149, 129), 0xFFABCDEFu);
   for (const QPoint p : {QPoint(99, 100), QPoint(100, 99), QPoint(150, 129), QPoint(149, 130),
                          QPoint(0, 0)}) {
     EXPECT_EQ(shown.pixel(p), kUntouched) << p.x() << "," << p.y();
