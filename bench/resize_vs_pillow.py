@@ -9,7 +9,7 @@ images before kept for undo) and, in turns with it, Pillow's Image.resize((3000,
 2000), Image.LANCZOS) of the same portrait enlarged to 6000 x 4000 as RGB. Prints the
 median CPU time of both over the repetitions and their ratio. Both run on one core.
 With --pillow-only PHOTO it times Pillow alone, once, on PHOTO (the reference that
-tools/quill-latency runs beside the program's own resize).
+devtools/quill-latency runs beside the program's own resize).
 
 Needs Debian's python3-pil (quill_setup_bench in scripts/setup.sh installs it).
 """

@@ -23,7 +23,7 @@ quill_setup() {
                   # A display server for looking at the running program without a screen,
                   # and keys typed into it (the README's screenshot closes the demo list).
                   xvfb xdotool
-                  # tools/quill-latency sends real input to the program (XTest) and reads
+                  # devtools/quill-latency sends real input to the program (XTest) and reads
                   # the screen back (MIT-SHM).
                   libx11-dev libxext-dev libxtst-dev
                   # The text tool's tests render with DejaVu Sans, the same on every machine.

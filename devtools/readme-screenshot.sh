@@ -5,7 +5,7 @@
 # user's is touched; the program's settings go to a folder of their own, so every
 # picture shows the program as it first starts, once its demo list is closed.
 #
-#   tools/readme-screenshot.sh [OUTPUT.png]
+#   devtools/readme-screenshot.sh [OUTPUT.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output="${1:-docs/screenshot.png}"
@@ -31,5 +31,5 @@ quill_program=$!
 sleep 2
 DISPLAY="$display" xdotool key Escape
 sleep 2
-python3 tools/xwd-to-png.py "$work/Xvfb_screen0" "$output"
+python3 devtools/xwd-to-png.py "$work/Xvfb_screen0" "$output"
 echo "Wrote $output"
