@@ -136,6 +136,20 @@ TEST_F(GraphicsViewTest, ZoomKeepsTheCentreAndDeliversAMoveAtThePointer) {
   EXPECT_EQ(editor_->YStatusPanel->text(), QString::number(after.Y));
 }
 
+// A move knows where the pointer is and what is held: the cursor is picked for that,
+// without asking the display server (a round trip on every move).
+TEST_F(GraphicsViewTest, AMovePicksTheCursorForItsOwnPointAndKeys) {
+  ASSERT_NE(OpenPicture(1600, 1200), nullptr);
+  ProbeControl* probe = probeTool_->Probe();
+  ASSERT_NE(probe, nullptr);
+  const QPointF local(120, 90);
+  QMouseEvent move(QEvent::MouseMove, local, View()->mapToGlobal(local), Qt::NoButton, Qt::LeftButton,
+                   Qt::ShiftModifier);
+  QCoreApplication::sendEvent(View(), &move);
+  EXPECT_EQ(probe->cursorPoint, (quill::TPoint{120, 90}));
+  EXPECT_EQ(probe->cursorShift, quill::ssShift | quill::ssLeft);
+}
+
 TEST_F(GraphicsViewTest, KeysReachOnlyTheControlsAndTheViewScrollsByNone) {
   ASSERT_NE(OpenPicture(1600, 1200), nullptr);
   editor_->ActualSizeClick();
