@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QWheelEvent>
 
 #include <functional>
@@ -329,8 +330,20 @@ TEST_F(GraphicsViewTest, TheStatusBarShowsThePointAndColourUnderThePointer) {
   EXPECT_EQ(editor_->BStatusPanel->text(), QString::number(pixel[0]));
   EXPECT_TRUE(View()->MouseInside);
 
-  // Left of and above the image: its coordinates, and black.
+  // Left of and above the image: its coordinates, and black. New texts repaint their
+  // panels alone: the status bar is not laid out again.
+  struct LayoutRequests : QObject {
+    int count = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+      if (event->type() == QEvent::LayoutRequest) ++count;
+      return false;
+    }
+  } requests;
+  QCoreApplication::processEvents();
+  MainForm->StatusBar->installEventFilter(&requests);
   Mouse(QEvent::MouseMove, DeviceOf({-3, -2}), Qt::NoButton, Qt::NoButton);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(requests.count, 0);
   EXPECT_EQ(editor_->XStatusPanel->text(), "-3");
   EXPECT_EQ(editor_->YStatusPanel->text(), "-2");
   EXPECT_EQ(editor_->RStatusPanel->text(), "0");
