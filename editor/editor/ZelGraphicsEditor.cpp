@@ -78,6 +78,10 @@ QLabel* AddStatusPanel(QStatusBar& bar, const QString& caption, Qt::Alignment al
   auto* panel = new QLabel(caption, &bar);
   panel->setAlignment(alignment | Qt::AlignVCenter);
   panel->setFixedWidth(width);
+  // Fixed in both directions, a new text repaints the panel alone: Qt lays the status
+  // bar out again (and repaints its other widgets) after every text change of a panel
+  // whose size may change, and the view changes these on every move and zoom.
+  panel->setFixedHeight(panel->sizeHint().height());
   // A framed panel ends its group (X Y, W H, R G B): a line on its right sets the
   // groups apart. A box around the value alone made it look like an input field.
   if (framed) panel->setStyleSheet(QStringLiteral("QLabel { border-right: 1px solid palette(mid); }"));

@@ -207,11 +207,13 @@ void TZelGraphicsView::SetZoom(int32_t numerator, int32_t denominator) {
   // point: the status bar and the tools' outlines must follow without a real move.
   const QPoint pointer = mapFromGlobal(QCursor::pos());
   if (isVisible() && GetClientRect().Contains(pointer.x(), pointer.y())) {
+    // The move picks the cursor too.
     MouseMove(quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
                                   QGuiApplication::mouseButtons()),
               {pointer.x(), pointer.y()});
+  } else {
+    UpdateCursor();
   }
-  UpdateCursor();
 }
 
 int TZelGraphicsView::CompareZoom(int32_t numerator, int32_t denominator) const {
@@ -272,7 +274,7 @@ void TZelGraphicsView::MouseMove(quill::TShiftState shift, const quill::TPoint& 
     TZelGraphicsToolControl* control = ControlAt(i);
     if (control != nullptr && control->MouseMove(shift, point)) break;
   }
-  UpdateCursor();
+  UpdateCursor(shift, point);
 }
 
 void TZelGraphicsView::MouseUp(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) {
@@ -338,13 +340,16 @@ void TZelGraphicsView::MouseLeave() {
 }
 
 void TZelGraphicsView::UpdateCursor() {
-  int cursor = quill::crDefault;
   const QPoint pointer = mapFromGlobal(QCursor::pos());
-  const quill::TShiftState shift = quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(),
-                                                QGuiApplication::mouseButtons());
+  UpdateCursor(quill::ShiftStateOf(QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons()),
+               {pointer.x(), pointer.y()});
+}
+
+void TZelGraphicsView::UpdateCursor(quill::TShiftState shift, const quill::TPoint& point) {
+  int cursor = quill::crDefault;
   for (int i = GetViewObjects().GetCount() - 1; i >= 0; --i) {
     TZelGraphicsToolControl* control = ControlAt(i);
-    if (control != nullptr && control->SetCursor(shift, {pointer.x(), pointer.y()}, cursor)) break;
+    if (control != nullptr && control->SetCursor(shift, point, cursor)) break;
   }
   cursorId_ = cursor;
   setCursor(quill::GetScreenCursor(cursor));

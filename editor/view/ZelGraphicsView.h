@@ -138,8 +138,12 @@ class TZelGraphicsView : public TZelScrollViewControl,
   // Only on the transitions: every control's MouseEnter (MouseLeave), last to first.
   void MouseEnter();
   void MouseLeave();
-  // Cursor := 0, the controls may change it (the first claim wins), then it is shown.
+  // Cursor := 0, the controls may change it (the first claim wins) for the pointer's
+  // position and the held keys and buttons, then it is shown.
   void UpdateCursor();
+  // The same for a pointer known to be at Point with Shift held, as after a move: no
+  // query of the pointer and the keyboard, which waits for the display server.
+  void UpdateCursor(quill::TShiftState shift, const quill::TPoint& point);
   // The id UpdateCursor showed last.
   int GetCursorId() const { return cursorId_; }
 

@@ -1,9 +1,12 @@
 #include "ZelViewCanvas.h"
 
+#include <QPaintEngine>
+#include <QTransform>
 #include <QWidget>
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cassert>
 #include <cstring>
 
@@ -109,15 +112,17 @@ void TZelViewCanvas::EndPaint() {
   surface_.reset();
   painter_.end();
   {
-    QImage box = ScreenPixels();
-    if (box.isNull()) {
-      // No memory for the converted copy: Qt converts the update box itself.
-      box = QImage(pixels_.GetPixelAddress(updateBox_.Left, updateBox_.Top), static_cast<int>(updateBox_.Width()),
-                   static_cast<int>(updateBox_.Height()), pixels_.Stride(), QImage::Format_BGR888);
-    }
     QPainter target(window_);
-    target.setClipRegion(updateRegion_);
-    target.drawImage(QPoint(updateBox_.Left, updateBox_.Top), box);
+    if (!CopyIntoDevice(target)) {
+      QImage box = ScreenPixels();
+      if (box.isNull()) {
+        // No memory for the converted copy: Qt converts the update box itself.
+        box = QImage(pixels_.GetPixelAddress(updateBox_.Left, updateBox_.Top), static_cast<int>(updateBox_.Width()),
+                     static_cast<int>(updateBox_.Height()), pixels_.Stride(), QImage::Format_BGR888);
+      }
+      target.setClipRegion(updateRegion_);
+      target.drawImage(QPoint(updateBox_.Left, updateBox_.Top), box);
+    }
   }
   for (int i = 0; i < clipDepth_; ++i) clipStack_[static_cast<size_t>(i)] = TZelViewState{};
   clipDepth_ = 0;
@@ -126,6 +131,39 @@ void TZelViewCanvas::EndPaint() {
   window_ = nullptr;
   updateRegion_ = QRegion();
   clip_ = QRegion();
+}
+
+bool TZelViewCanvas::CopyIntoDevice(QPainter& target) {
+  QPaintEngine* engine = target.paintEngine();
+  QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
+  if (device == nullptr || device->devType() != QInternal::Image) return false;
+  QImage& image = *static_cast<QImage*>(device);
+  if ((image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) ||
+      image.devicePixelRatio() != 1.0) {
+    return false;
+  }
+  // The window's place in the device: a translation by whole pixels, or Qt draws.
+  const QTransform& transform = target.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate || transform.dx() != std::trunc(transform.dx()) ||
+      transform.dy() != std::trunc(transform.dy())) {
+    return false;
+  }
+  const QPoint offset(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
+  // Qt's clip of the window (its visible part, the area being flushed), in device pixels.
+  QRegion region = updateRegion_.translated(offset) & image.rect();
+  const QRegion windowClip = engine->systemClip();
+  if (!windowClip.isEmpty()) region &= windowClip;
+  // The painter has the image to itself (it detached it when it began), so its memory
+  // is written in place, without a detach.
+  uchar* bits = const_cast<uchar*>(image.constBits());
+  const qsizetype stride = image.bytesPerLine();
+  for (const QRect& rect : region) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+      ToScreenRow(pixels_.GetPixelAddress(rect.left() - offset.x(), y - offset.y()), rect.width(),
+                  reinterpret_cast<uint32_t*>(bits + y * stride) + rect.left());
+    }
+  }
+  return true;
 }
 
 QImage TZelViewCanvas::ScreenPixels() {

@@ -123,6 +123,12 @@ class TZelViewCanvas {
 
  private:
   void SelectClip(const QRegion& region);
+  // Converts the update region straight into Target's device where that is a plain
+  // 32-bit image (the window's backing store, or an image the window is rendered to)
+  // reached by a whole-pixel translation, within Qt's clip of the window: one pass
+  // over the pixels instead of a conversion and Qt's copy. False, with nothing
+  // written, for any other device.
+  bool CopyIntoDevice(QPainter& target);
   // The update box in the window's own 32-bit layout (0xFFRRGGBB), converted here
   // within the update region: Qt's drawing of a 24-bit image onto the window converts
   // every pixel through a generic path several times slower, and a 32-bit image it

@@ -1,5 +1,6 @@
 #include "ZelViewControl.h"
 
+#include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -148,11 +149,16 @@ void TZelScrollViewControl::UpdateScrollBars(int32_t overflowX, int32_t overflow
   if (width() < 1 || height() < 1) return;
   const quill::TPoint origin = GetMapMode().DeviceOrigin;
   const auto set = [this](QScrollBar* bar, int32_t overflow, int page, int32_t originOnAxis) {
+    const int value = Saturate32(-int64_t{originOnAxis});
+    if (overflow > 0 && bar->isVisible() &&
+        (bar->maximum() != overflow || bar->pageStep() != page || bar->value() != value)) {
+      HoldRepaint(bar);
+    }
     const QSignalBlocker blocker(bar);
     bar->setRange(0, std::max(overflow, 0));
     bar->setPageStep(page);
     bar->setSingleStep(lineStep_);
-    bar->setValue(Saturate32(-int64_t{originOnAxis}));
+    bar->setValue(value);
     bar->setVisible(overflow > 0);
   };
   set(horizontal_, overflowX, width(), origin.X);
@@ -163,8 +169,8 @@ void TZelScrollViewControl::UpdateScrollBars(int32_t overflowX, int32_t overflow
 void TZelScrollViewControl::ClampOrigin() {
   const quill::TZelScrollRange range = GetScrollRange();
   if (range.DeltaX != 0 || range.DeltaY != 0) OffsetOrigin(range.DeltaX, range.DeltaY);
-  UpdateScrollBars(range.OverflowX, range.OverflowY);
   update();
+  UpdateScrollBars(range.OverflowX, range.OverflowY);
 }
 
 void TZelScrollViewControl::CenterOnPoint(const quill::TPoint& logicalPoint) {
@@ -173,8 +179,8 @@ void TZelScrollViewControl::CenterOnPoint(const quill::TPoint& logicalPoint) {
   OffsetOrigin(Saturate32(client.Width() / 2 - point.X), Saturate32(client.Height() / 2 - point.Y));
   const quill::TZelScrollRange range = GetScrollRange();
   if (range.DeltaX != 0 || range.DeltaY != 0) OffsetOrigin(range.DeltaX, range.DeltaY);
-  UpdateScrollBars(range.OverflowX, range.OverflowY);
   update();
+  UpdateScrollBars(range.OverflowX, range.OverflowY);
 }
 
 void TZelScrollViewControl::ScrollByDelta(int32_t dx, int32_t dy) {
@@ -222,6 +228,30 @@ void TZelScrollViewControl::paintEvent(QPaintEvent* event) {
   if (!event->region().intersects(corner)) return;
   QPainter painter(this);
   painter.fillRect(corner, palette().window());
+}
+
+bool TZelScrollViewControl::event(QEvent* event) {
+  if (event->type() == ReleaseBarsEvent()) {
+    barsHeld_ = false;
+    // A held bar repaints as it is let go; the other is left alone.
+    for (QScrollBar* bar : {horizontal_, vertical_}) bar->setUpdatesEnabled(true);
+    return true;
+  }
+  return TZelViewControl::event(event);
+}
+
+QEvent::Type TZelScrollViewControl::ReleaseBarsEvent() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+void TZelScrollViewControl::HoldRepaint(QScrollBar* bar) {
+  bar->setUpdatesEnabled(false);
+  if (barsHeld_) return;
+  barsHeld_ = true;
+  // Qt repaints the window through a posted request of low priority, which the change
+  // of the view has posted already: a release of the same priority comes after it.
+  QCoreApplication::postEvent(this, new QEvent(ReleaseBarsEvent()), Qt::LowEventPriority);
 }
 
 void TZelScrollViewControl::ScrollBarAction(QScrollBar* bar, int action) {

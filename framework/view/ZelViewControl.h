@@ -22,6 +22,7 @@
 #ifndef QUILL_FRAMEWORK_ZELVIEWCONTROL_H_
 #define QUILL_FRAMEWORK_ZELVIEWCONTROL_H_
 
+#include <QEvent>
 #include <QWidget>
 
 #include <cstdint>
@@ -92,7 +93,9 @@ class TZelScrollViewControl : public TZelViewControl {
   virtual quill::TRect GetExtent() const;
   virtual quill::TZelScrollRange GetScrollRange() const;
   // Sets both bars from the overflows and the origin: each shows while its overflow
-  // is above 0. Nothing while the control has no area.
+  // is above 0. Nothing while the control has no area. A bar that stays shown repaints
+  // in the frame after the one that shows the view's change (the caller has repainted
+  // or scrolled the view first), so that the image moves without waiting for it.
   virtual void UpdateScrollBars(int32_t overflowX, int32_t overflowY);
   // Brings the origin into range without scrolling the window's pixels, updates the
   // bars and repaints the whole control. Call it after every change of the content's
@@ -124,8 +127,13 @@ class TZelScrollViewControl : public TZelViewControl {
   void resizeEvent(QResizeEvent* event) override;
   // The layers, then the box between the two bars when both show.
   void paintEvent(QPaintEvent* event) override;
+  // Lets the held bars repaint (see UpdateScrollBars).
+  bool event(QEvent* event) override;
 
  private:
+  static QEvent::Type ReleaseBarsEvent();
+  // Holds Bar's repaints until the next frame of the window has been painted.
+  void HoldRepaint(QScrollBar* bar);
   // One user action on a bar: a line, three quarters of a page, a drag of the thumb
   // or a jump to an end, clamped to the bar's range, scrolls the content.
   void ScrollBarAction(QScrollBar* bar, int action);
@@ -134,6 +142,7 @@ class TZelScrollViewControl : public TZelViewControl {
   void LayoutScrollBars();
 
   int32_t lineStep_ = 10;  // pixels scrolled by a click on a scroll bar's arrow
+  bool barsHeld_ = false;  // a release of the bars is posted
   QScrollBar* horizontal_;
   QScrollBar* vertical_;
 };

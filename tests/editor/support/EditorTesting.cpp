@@ -211,6 +211,12 @@ bool ProbeControl::KeyUp(uint16_t key, quill::TShiftState /*shift*/) {
   return claim;
 }
 
+bool ProbeControl::SetCursor(quill::TShiftState shift, const quill::TPoint& point, int& /*cursor*/) {
+  cursorShift = shift;
+  cursorPoint = point;
+  return false;
+}
+
 bool ProbeControl::MouseDown(quill::TMouseButton /*button*/, quill::TShiftState /*shift*/, const quill::TPoint& point) {
   downs.push_back(point);
   return claim;

@@ -151,8 +151,12 @@ class ProbeControl : public TZelGraphicsToolControl {
   bool KeyDown(uint16_t key, quill::TShiftState shift) override;
   bool KeyUp(uint16_t key, quill::TShiftState shift) override;
   bool MouseDown(quill::TMouseButton button, quill::TShiftState shift, const quill::TPoint& point) override;
+  // Records what the cursor was asked for; claims nothing.
+  bool SetCursor(quill::TShiftState shift, const quill::TPoint& point, int& cursor) override;
 
   std::vector<int> wheelDeltas;
+  quill::TShiftState cursorShift = 0;
+  quill::TPoint cursorPoint;
   std::vector<uint16_t> keysDown;
   std::vector<uint16_t> keysUp;
   std::vector<quill::TPoint> downs;

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QWheelEvent>
 
 #include <functional>
@@ -134,6 +135,20 @@ TEST_F(GraphicsViewTest, ZoomKeepsTheCentreAndDeliversAMoveAtThePointer) {
   // The status bar followed the zoom without a real move of the mouse.
   EXPECT_EQ(editor_->XStatusPanel->text(), QString::number(after.X));
   EXPECT_EQ(editor_->YStatusPanel->text(), QString::number(after.Y));
+}
+
+// A move knows where the pointer is and what is held: the cursor is picked for that,
+// without asking the display server (a round trip on every move).
+TEST_F(GraphicsViewTest, AMovePicksTheCursorForItsOwnPointAndKeys) {
+  ASSERT_NE(OpenPicture(1600, 1200), nullptr);
+  ProbeControl* probe = probeTool_->Probe();
+  ASSERT_NE(probe, nullptr);
+  const QPointF local(120, 90);
+  QMouseEvent move(QEvent::MouseMove, local, View()->mapToGlobal(local), Qt::NoButton, Qt::LeftButton,
+                   Qt::ShiftModifier);
+  QCoreApplication::sendEvent(View(), &move);
+  EXPECT_EQ(probe->cursorPoint, (quill::TPoint{120, 90}));
+  EXPECT_EQ(probe->cursorShift, quill::ssShift | quill::ssLeft);
 }
 
 TEST_F(GraphicsViewTest, KeysReachOnlyTheControlsAndTheViewScrollsByNone) {
@@ -315,8 +330,20 @@ TEST_F(GraphicsViewTest, TheStatusBarShowsThePointAndColourUnderThePointer) {
   EXPECT_EQ(editor_->BStatusPanel->text(), QString::number(pixel[0]));
   EXPECT_TRUE(View()->MouseInside);
 
-  // Left of and above the image: its coordinates, and black.
+  // Left of and above the image: its coordinates, and black. New texts repaint their
+  // panels alone: the status bar is not laid out again.
+  struct LayoutRequests : QObject {
+    int count = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+      if (event->type() == QEvent::LayoutRequest) ++count;
+      return false;
+    }
+  } requests;
+  QCoreApplication::processEvents();
+  MainForm->StatusBar->installEventFilter(&requests);
   Mouse(QEvent::MouseMove, DeviceOf({-3, -2}), Qt::NoButton, Qt::NoButton);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(requests.count, 0);
   EXPECT_EQ(editor_->XStatusPanel->text(), "-3");
   EXPECT_EQ(editor_->YStatusPanel->text(), "-2");
   EXPECT_EQ(editor_->RStatusPanel->text(), "0");

@@ -288,3 +288,45 @@ TEST(ViewControl, ImageLayerDrawsThroughTheDeviceContext) {
   EXPECT_EQ(shown.pixel(4, 6), kBackground);
   EXPECT_EQ(shown.pixel(13, 12), kBackground);
 }
+
+// The canvas writes straight into a 32-bit image the window is painted on (its backing
+// store) and leaves every other device to Qt: both give the same pixels, in the same
+// place, within the same region, wherever the window lands on the device.
+TEST(ViewControl, CopiesIntoA32BitDeviceAsQtDraws) {
+  TZelViewControl view;
+  view.resize(120, 90);
+  AddLayer(view, "content", kContentLayer, {10, 8, 70, 50}, 0xFF3366CC);
+  Layer* overlay = AddLayer(view, "overlay", kOverlayLayer, {30, 20, 100, 80}, 0, 0xFFCC9933);
+  overlay->OnOverlay = [](TZelViewCanvas& canvas) {
+    // Direct writes of distinct values, so that a wrong channel order or offset shows.
+    canvas.ForEachClipRect({30, 20, 100, 80}, [&](const quill::TRect& part) {
+      for (int32_t y = part.Top; y < part.Bottom; ++y) {
+        for (int32_t x = part.Left; x < part.Right; ++x) {
+          uint8_t* p = canvas.GetPixels().GetPixelAddress(x, y);
+          p[0] = static_cast<uint8_t>(x);
+          p[1] = static_cast<uint8_t>(y);
+          p[2] = static_cast<uint8_t>(x + y);
+        }
+      }
+    });
+  };
+  const QRegion region = QRegion(5, 4, 60, 30) + QRegion(40, 50, 70, 35);
+  for (const QPoint at : {QPoint(5, 4), QPoint(0, 0), QPoint(17, 3)}) {
+    const auto paint = [&](QImage::Format format) {
+      QImage image(150, 110, format);
+      image.fill(kUntouched);
+      view.render(&image, at, region);
+      return image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage direct = paint(QImage::Format_RGB32);
+    const QImage premultiplied = paint(QImage::Format_ARGB32_Premultiplied);
+    const QImage drawn = paint(QImage::Format_RGB888);  // Qt draws this one
+    ASSERT_EQ(direct, drawn) << "at " << at.x() << "," << at.y();
+    ASSERT_EQ(premultiplied, drawn) << "at " << at.x() << "," << at.y();
+    // The region's corner lands at At, and nothing outside the region is touched.
+    const QPoint shift = at - region.boundingRect().topLeft();
+    EXPECT_EQ(direct.pixel(QPoint(5, 4) + shift), kBackground);
+    EXPECT_EQ(direct.pixel(QPoint(65, 34) + shift), kUntouched);
+    EXPECT_EQ(direct.pixel(QPoint(45, 55) + shift), qRgb(45 + 55, 55, 45));
+  }
+}
