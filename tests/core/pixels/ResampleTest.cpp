@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "SamplePhoto.h"
 #include "ZelColor.h"
 #include "ZelResample.h"
 
@@ -35,6 +36,60 @@ bool SamePixels(const TZelPixels& a, const TZelPixels& b, const quill::TRect& ar
 void Resample(TZelPixels& dest, const TZelPixels& source) {
   ResamplePixels(dest, dest.GetBounds(), dest.GetBounds(), source, source.GetBounds(),
                  TLanczosResampler());
+}
+
+// The resampler as plain per-destination-row loops over the contributor tables: each
+// row's sums over its source rows, then each column's sums over those, clamped and
+// shifted. The passes under test must give exactly these bytes.
+void ReferenceResample(TZelPixels& dest, const quill::TRect& clip, const TZelPixels& source) {
+  const TLanczosResampler lanczos;
+  const auto columns = BuildContributors(0, dest.Width(), clip.Left, clip.Right, 0, source.Width(), lanczos);
+  const auto rows = BuildContributors(0, dest.Height(), clip.Top, clip.Bottom, 0, source.Height(), lanczos);
+  std::vector<int32_t> intermediate(static_cast<size_t>(source.Width()) * 3);
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    std::fill(intermediate.begin(), intermediate.end(), 0);
+    for (const quill::TContributor& c : rows[static_cast<size_t>(y - clip.Top)]) {
+      const uint8_t* from = source.GetScanLine(0, c.Pos);
+      for (size_t k = 0; k < intermediate.size(); ++k) intermediate[k] += from[k] * c.Weight;
+    }
+    uint8_t* to = dest.GetPixelAddress(clip.Left, y);
+    for (const quill::TContributorList& list : columns) {
+      for (int channel = 0; channel < 3; ++channel, ++to) {
+        int32_t sum = 0;
+        for (const quill::TContributor& c : list) sum += intermediate[c.Pos * 3 + channel] * c.Weight;
+        *to = static_cast<uint8_t>(std::clamp(sum, 0, 255 * 65536) >> 16);
+      }
+    }
+  }
+}
+
+// Hard black and white squares of Side pixels: every lobe overshoots both ways.
+void MakeSquares(TZelPixelBuffer& image, int width, int height, int side) {
+  ASSERT_TRUE(image.Allocate(quill::kPixelFormat24, {0, 0, width, height}));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::fill_n(image.GetPixelAddress(x, y), 3, ((x / side + y / side) % 2) * 255);
+    }
+  }
+}
+
+// Every pass choice resamples Source to Width x Height (within Clip, or all of it when
+// Clip is empty) to exactly the reference's bytes.
+void ExpectReferenceBytes(const TZelPixels& source, int width, int height, quill::TRect clip = {}) {
+  const quill::TRect bounds{0, 0, width, height};
+  if (clip.IsEmpty()) clip = bounds;
+  TZelPixelBuffer expected, actual;
+  ASSERT_TRUE(expected.Allocate(quill::kPixelFormat24, bounds));
+  ReferenceResample(expected, clip, source);
+  for (const quill::TResamplePasses passes : {quill::TResamplePasses::Fastest, quill::TResamplePasses::Plain}) {
+    quill::SetResamplePasses(passes);
+    ASSERT_TRUE(actual.Allocate(quill::kPixelFormat24, bounds));
+    ResamplePixels(actual, bounds, clip, source, source.GetBounds(), TLanczosResampler());
+    quill::SetResamplePasses(quill::TResamplePasses::Fastest);
+    ASSERT_TRUE(SamePixels(actual, expected, bounds))
+        << source.Width() << "x" << source.Height() << " -> " << width << "x" << height
+        << (passes == quill::TResamplePasses::Plain ? " plain" : " fastest");
+  }
 }
 
 }  // namespace
@@ -186,6 +241,34 @@ TEST(ResamplePixels, ExtremeReductionAveragesNothingAway) {
   // Each column takes the source column nearest its centre: 749 and 2249.
   EXPECT_EQ(quill::PackPixel(dest.GetPixelAddress(0, 0)), quill::PackPixel(source.GetPixelAddress(749, 0)));
   EXPECT_EQ(quill::PackPixel(dest.GetPixelAddress(1, 1)), quill::PackPixel(source.GetPixelAddress(2249, 1)));
+}
+
+TEST(ResamplePixels, EveryPassGivesTheReferenceBytes) {
+  // A real photo down and up at several ratios, odd sizes and one-pixel sides.
+  TZelPixelBuffer photo;
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut.png", photo));
+  const int sizes[][2] = {{256, 256}, {171, 113}, {1023, 77}, {37, 700}, {512, 1}, {1, 512},
+                          {1, 1},     {5, 3},     {600, 600}, {2, 1000}};
+  for (const auto& [w, h] : sizes) ExpectReferenceBytes(photo, w, h);
+
+  // Sources that are thin, tiny or odd-sized, in noise and in hard edges.
+  const int sources[][2] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {17, 5}, {31, 47}, {300, 7}};
+  for (const auto& [sw, sh] : sources) {
+    TZelPixelBuffer noise, squares;
+    MakeNoise(noise, sw, sh, static_cast<unsigned>(sw * 31 + sh));
+    MakeSquares(squares, sw, sh, 2);
+    for (const auto& [w, h] : {std::pair{sw * 3, sh * 2}, {sw / 2 + 1, sh / 3 + 1}, {13, 1}, {1, 13}, {64, 65}}) {
+      ExpectReferenceBytes(noise, w, h);
+      ExpectReferenceBytes(squares, w, h);
+    }
+  }
+
+  // Clipped parts, up and down: the intermediate row starts at the first column read.
+  TZelPixelBuffer squares;
+  MakeSquares(squares, 97, 61, 3);
+  ExpectReferenceBytes(squares, 300, 200, {41, 17, 243, 150});
+  ExpectReferenceBytes(squares, 40, 25, {39, 0, 40, 25});
+  ExpectReferenceBytes(photo, 128, 200, {5, 7, 100, 9});
 }
 
 TEST(ResamplePixels, RefusesWhatItCannotReadOrWrite) {
