@@ -17,6 +17,32 @@ namespace {
 constexpr long double kPi = 3.14159265358979323846264338327950288L;
 constexpr int32_t kMaxSum = 255 * 65536;
 
+// The weights of one table by the exact distance they were computed for. A size
+// ratio of small integers gives the same few distances over and over, and the kernel
+// (two long double sines a weight) is most of a table's cost; a distance that comes
+// back finds its weight here instead. A direct-mapped cache: a slot that holds
+// another distance is computed again and overwritten.
+class TWeightCache {
+ public:
+  template <typename Compute>
+  int32_t Get(double distance, Compute compute) {
+    uint64_t key = 0;
+    std::memcpy(&key, &distance, sizeof key);
+    TSlot& slot = Slots[(key * 0x9E3779B97F4A7C15u) >> (64 - kBits)];
+    if (!slot.Used || slot.Key != key) slot = {key, compute(), true};
+    return slot.Weight;
+  }
+
+ private:
+  static constexpr int kBits = 10;
+  struct TSlot {
+    uint64_t Key;
+    int32_t Weight;
+    bool Used;
+  };
+  std::vector<TSlot> Slots = std::vector<TSlot>(size_t{1} << kBits, TSlot{0, 0, false});
+};
+
 }  // namespace
 
 double Sinc(double x) {
@@ -56,6 +82,7 @@ std::vector<quill::TContributorList> BuildContributors(int32_t dstLo, int32_t ds
   const double radius = resampler.GetRadius();
   const bool reducing = scale < 1;
   const double support = reducing ? invScale * radius : radius;
+  TWeightCache weights;
   for (int64_t i = 0; i < lists; ++i) {
     quill::TContributorList& list = table[static_cast<size_t>(i)];
     const double centre = srcLo - 0.5 + invScale * (static_cast<double>(i + clipLo - dstLo) + 0.5);
@@ -64,9 +91,11 @@ std::vector<quill::TContributorList> BuildContributors(int32_t dstLo, int32_t ds
     int32_t sum = 0;
     for (int64_t j = from; j <= to; ++j) {
       const double distance = centre - static_cast<double>(j);
-      const auto weight = static_cast<int32_t>(
-          reducing ? quill::RoundHalfEven(scale * (resampler.Filter(scale * distance) * 256))
-                   : quill::RoundHalfEven(resampler.Filter(distance) * 256));
+      const int32_t weight = weights.Get(distance, [&] {
+        return static_cast<int32_t>(
+            reducing ? quill::RoundHalfEven(scale * (resampler.Filter(scale * distance) * 256))
+                     : quill::RoundHalfEven(resampler.Filter(distance) * 256));
+      });
       if (weight == 0) continue;
       list.push_back({static_cast<int32_t>(EnsureRangeInt64(j, srcLo, srcHi - 1)), weight});
       sum += weight;
@@ -116,10 +145,52 @@ TFlatTable Flatten(const std::vector<quill::TContributorList>& table) {
   return flat;
 }
 
+// The column table for the vector horizontal pass. A column's contributors become a
+// weight for every intermediate pixel from its first to its last (a position listed
+// twice, as at the edges, adds up its weights; one not listed weighs 0), taken two
+// pixels a step: eight weights a step, the first pixel's three times, the second's
+// three times (0 past the last pixel) and two for sums the pass drops.
+struct TPairedColumns {
+  std::vector<int32_t> First;  // the offset of each column's first pixel in the intermediate row
+  std::vector<size_t> Starts;  // column i's steps are Starts[i] .. Starts[i + 1] - 1
+  std::vector<int32_t> Weights;
+};
+
+// The sums a step of the vector horizontal pass reads past a column's last pixel.
+constexpr size_t kPairedOverreach = 5;
+
+// Columns: a flat table whose positions are offsets in the intermediate row.
+TPairedColumns PairColumns(const TFlatTable& columns) {
+  TPairedColumns paired;
+  paired.Starts.push_back(0);
+  std::vector<int32_t> dense;
+  for (size_t i = 0; i + 1 < columns.Starts.size(); ++i) {
+    const auto begin = columns.Pos.begin() + static_cast<ptrdiff_t>(columns.Starts[i]);
+    const auto end = columns.Pos.begin() + static_cast<ptrdiff_t>(columns.Starts[i + 1]);
+    const auto [lowest, highest] = std::minmax_element(begin, end);
+    dense.assign(static_cast<size_t>(*highest - *lowest) / 3 + 1, 0);
+    for (size_t e = columns.Starts[i]; e < columns.Starts[i + 1]; ++e) {
+      dense[static_cast<size_t>(columns.Pos[e] - *lowest) / 3] += columns.Weights[e];
+    }
+    for (size_t p = 0; p < dense.size(); p += 2) {
+      const int32_t second = p + 1 < dense.size() ? dense[p + 1] : 0;
+      paired.Weights.insert(paired.Weights.end(), {dense[p], dense[p], dense[p], second, second, second, 0, 0});
+    }
+    paired.First.push_back(*lowest);
+    paired.Starts.push_back(paired.Weights.size() / 8);
+  }
+  return paired;
+}
+
+struct TColumns {
+  TFlatTable Flat;
+  TPairedColumns Paired;  // filled for the vector passes only
+};
+
 // One destination row's work: its source rows (each at the first column read) with
 // their weights (and, at every even index, that weight and the next one, or 0 after
-// the last, packed as two 16-bit halves), the intermediate row of Bytes 32-bit sums (one per source byte from
-// the first column read to the last) and the destination row.
+// the last, packed as two 16-bit halves), the intermediate row of Bytes 32-bit sums
+// (one per source byte from the first column read to the last) and the destination row.
 struct TRowJob {
   const uint8_t* const* Rows;
   const int32_t* Weights;
@@ -135,7 +206,7 @@ uint8_t ToByte(int32_t sum, bool clamp) {
   return static_cast<uint8_t>(sum >> 16);
 }
 
-// Intermediate bytes From .. Bytes - 1, a source row at a time.
+// Intermediate sums From .. Bytes - 1, a source row at a time.
 void VerticalPlain(const TRowJob& job, size_t from) {
   std::fill(job.Intermediate + from, job.Intermediate + job.Bytes, 0);
   for (size_t t = 0; t < job.Taps; ++t) {
@@ -145,43 +216,38 @@ void VerticalPlain(const TRowJob& job, size_t from) {
   }
 }
 
-// Columns hold intermediate offsets (the column's first byte in the intermediate row).
-void HorizontalPlain(const TRowJob& job, const TFlatTable& columns, bool clamp) {
+void RowPlain(const TRowJob& job, const TColumns& columns, bool clamp) {
+  VerticalPlain(job, 0);
+  const TFlatTable& flat = columns.Flat;
   uint8_t* to = job.Dest;
-  for (size_t i = 0; i + 1 < columns.Starts.size(); ++i, to += 3) {
+  for (size_t i = 0; i + 1 < flat.Starts.size(); ++i, to += 3) {
     int32_t sum[3] = {0, 0, 0};
-    for (size_t e = columns.Starts[i]; e < columns.Starts[i + 1]; ++e) {
-      const int32_t* pixel = job.Intermediate + columns.Pos[e];
-      sum[0] += pixel[0] * columns.Weights[e];
-      sum[1] += pixel[1] * columns.Weights[e];
-      sum[2] += pixel[2] * columns.Weights[e];
+    for (size_t e = flat.Starts[i]; e < flat.Starts[i + 1]; ++e) {
+      const int32_t* pixel = job.Intermediate + flat.Pos[e];
+      sum[0] += pixel[0] * flat.Weights[e];
+      sum[1] += pixel[1] * flat.Weights[e];
+      sum[2] += pixel[2] * flat.Weights[e];
     }
     for (int channel = 0; channel < 3; ++channel) to[channel] = ToByte(sum[channel], clamp);
   }
 }
 
-void RowPlain(const TRowJob& job, const TFlatTable& columns, bool clamp) {
-  VerticalPlain(job, 0);
-  HorizontalPlain(job, columns, clamp);
-}
-
 #if defined(__x86_64__)
 // Vertical pass, 16 source bytes a step: the bytes of two source rows are interleaved
 // as 16-bit pairs and multiplied with the pair of their weights, so one multiply-add
-// gives eight exact products summed into four 32-bit sums.
+// gives sixteen exact products summed into eight 32-bit sums.
 __attribute__((target("avx2"))) void VerticalAvx2(const TRowJob& job) {
   size_t k = 0;
   for (; k + 16 <= job.Bytes; k += 16) {
     __m256i low = _mm256_setzero_si256();   // bytes 0-3 and 8-11
     __m256i high = _mm256_setzero_si256();  // bytes 4-7 and 12-15
     for (size_t t = 0; t < job.Taps; t += 2) {
-      const bool pair = t + 1 < job.Taps;
       const __m256i weights = _mm256_set1_epi32(job.Pairs[t]);
       const __m256i a = _mm256_cvtepu8_epi16(
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.Rows[t] + k)));
-      const __m256i b = pair ? _mm256_cvtepu8_epi16(_mm_loadu_si128(
-                                   reinterpret_cast<const __m128i*>(job.Rows[t + 1] + k)))
-                             : _mm256_setzero_si256();
+      const __m256i b = t + 1 < job.Taps ? _mm256_cvtepu8_epi16(_mm_loadu_si128(
+                                               reinterpret_cast<const __m128i*>(job.Rows[t + 1] + k)))
+                                         : _mm256_setzero_si256();
       low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), weights));
       high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), weights));
     }
@@ -192,48 +258,50 @@ __attribute__((target("avx2"))) void VerticalAvx2(const TRowJob& job) {
   VerticalPlain(job, k);
 }
 
-// Horizontal pass, a destination pixel a step: each contributor adds its weight times
-// the intermediate pixel's three sums (and the next pixel's first, which is dropped;
-// the intermediate row has room for it past its end).
-__attribute__((target("avx2"))) void HorizontalAvx2(const TRowJob& job, const TFlatTable& columns,
+// Horizontal pass, a destination pixel at a time and two of its intermediate pixels
+// a step (the paired table); the second pixel's sums are then folded onto the first's.
+__attribute__((target("avx2"))) void HorizontalAvx2(const TRowJob& job, const TPairedColumns& columns,
                                                     bool clamp) {
-  const size_t count = columns.Starts.size() - 1;
+  const __m256i fold = _mm256_setr_epi32(3, 4, 5, 3, 3, 3, 3, 3);
   const __m128i zero = _mm_setzero_si128();
   const __m128i max = _mm_set1_epi32(kMaxSum);
-  const __m128i bytes = _mm_setr_epi8(2, 6, 10, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  // Byte 2 of each sum is the sum shifted right by 16.
+  const __m128i bytes = _mm_setr_epi8(2, 6, 10, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   uint8_t* to = job.Dest;
-  for (size_t i = 0; i < count; ++i, to += 3) {
-    __m128i sum = zero;
-    for (size_t e = columns.Starts[i]; e < columns.Starts[i + 1]; ++e) {
-      const __m128i pixel =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.Intermediate + columns.Pos[e]));
-      sum = _mm_add_epi32(sum, _mm_mullo_epi32(pixel, _mm_set1_epi32(columns.Weights[e])));
+  for (size_t i = 0; i < columns.First.size(); ++i, to += 3) {
+    const int32_t* pixels = job.Intermediate + columns.First[i];
+    __m256i sum = _mm256_setzero_si256();
+    for (size_t s = columns.Starts[i]; s < columns.Starts[i + 1]; ++s, pixels += 6) {
+      const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.Weights[s * 8]));
+      sum = _mm256_add_epi32(
+          sum, _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels)), weights));
     }
-    if (clamp) sum = _mm_min_epi32(_mm_max_epi32(sum, zero), max);
-    // Byte 2 of each sum is its value shifted right by 16.
-    const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(sum, bytes)));
+    __m128i total = _mm256_castsi256_si128(_mm256_add_epi32(sum, _mm256_permutevar8x32_epi32(sum, fold)));
+    if (clamp) total = _mm_min_epi32(_mm_max_epi32(total, zero), max);
+    const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(total, bytes)));
     std::memcpy(to, &pixel, 3);
   }
 }
 
-void RowAvx2(const TRowJob& job, const TFlatTable& columns, bool clamp) {
+void RowAvx2(const TRowJob& job, const TColumns& columns, bool clamp) {
   VerticalAvx2(job);
-  HorizontalAvx2(job, columns, clamp);
+  HorizontalAvx2(job, columns.Paired, clamp);
 }
 #endif
 
 std::atomic<quill::TResamplePasses> gPasses{quill::TResamplePasses::Fastest};
 
-using TRowPass = void (*)(const TRowJob& job, const TFlatTable& columns, bool clamp);
+using TRowPass = void (*)(const TRowJob& job, const TColumns& columns, bool clamp);
 
-TRowPass ChooseRowPass(bool shortWeights) {
+// The vector passes, or null where they cannot run.
+TRowPass VectorRowPass(bool shortWeights) {
 #if defined(__x86_64__)
   if (gPasses.load(std::memory_order_relaxed) == quill::TResamplePasses::Fastest && shortWeights &&
       __builtin_cpu_supports("avx2")) {
     return &RowAvx2;
   }
 #endif
-  return &RowPlain;
+  return nullptr;
 }
 
 }  // namespace
@@ -250,20 +318,26 @@ void ResamplePixels(TZelPixels& dest, const quill::TRect& destRect, const quill:
   }
   const quill::TRect clip = quill::IntersectRect(dest.GetBounds(), destClip);
   if (clip.IsEmpty()) return;
-  TFlatTable columns = Flatten(BuildContributors(destRect.Left, destRect.Right, clip.Left, clip.Right,
-                                                 sourceRect.Left, sourceRect.Right, resampler));
+  TColumns columns{Flatten(BuildContributors(destRect.Left, destRect.Right, clip.Left, clip.Right,
+                                             sourceRect.Left, sourceRect.Right, resampler)),
+                   {}};
   const TFlatTable rows = Flatten(BuildContributors(destRect.Top, destRect.Bottom, clip.Top, clip.Bottom,
                                                     sourceRect.Top, sourceRect.Bottom, resampler));
-  if (columns.Pos.empty() || rows.Pos.empty()) return;
+  if (columns.Flat.Pos.empty() || rows.Pos.empty()) return;
 
   // The source columns any destination column reads; the horizontal pass addresses
-  // the intermediate row by byte offset.
-  const auto [lowest, highest] = std::minmax_element(columns.Pos.begin(), columns.Pos.end());
+  // the intermediate row by offset.
+  const auto [lowest, highest] = std::minmax_element(columns.Flat.Pos.begin(), columns.Flat.Pos.end());
   const int32_t first = *lowest;
   const size_t bytes = static_cast<size_t>(*highest - first + 1) * 3;
-  for (int32_t& pos : columns.Pos) pos = (pos - first) * 3;
-  // One spare sum: the vector horizontal pass reads a fourth one past the last pixel.
-  std::vector<int32_t> intermediate(bytes + 1);
+  for (int32_t& pos : columns.Flat.Pos) pos = (pos - first) * 3;
+  TRowPass pass = VectorRowPass(rows.ShortWeights);
+  if (pass != nullptr) {
+    columns.Paired = PairColumns(columns.Flat);
+  } else {
+    pass = &RowPlain;
+  }
+  std::vector<int32_t> intermediate(bytes + kPairedOverreach);
   std::vector<const uint8_t*> sourceRows(rows.Pos.size());
   std::vector<int32_t> pairs(rows.Pos.size());
   for (size_t list = 0; list + 1 < rows.Starts.size(); ++list) {
@@ -275,13 +349,11 @@ void ResamplePixels(TZelPixels& dest, const quill::TRect& destRect, const quill:
     }
   }
   const bool clamp = resampler.NeedsClamping();
-  const TRowPass pass = ChooseRowPass(rows.ShortWeights);
-
   for (int32_t y = clip.Top; y < clip.Bottom; ++y) {
     const size_t list = static_cast<size_t>(y - clip.Top);
     const size_t start = rows.Starts[list];
-    const TRowJob job{&sourceRows[start], &rows.Weights[start], &pairs[start], rows.Starts[list + 1] - start, bytes,
-                      intermediate.data(), dest.GetPixelAddress(clip.Left, y)};
+    const TRowJob job{&sourceRows[start], &rows.Weights[start], &pairs[start], rows.Starts[list + 1] - start,
+                      bytes, intermediate.data(), dest.GetPixelAddress(clip.Left, y)};
     pass(job, columns, clamp);
   }
 }

@@ -82,14 +82,37 @@ void ExpectReferenceBytes(const TZelPixels& source, int width, int height, quill
   ASSERT_TRUE(expected.Allocate(quill::kPixelFormat24, bounds));
   ReferenceResample(expected, clip, source);
   for (const quill::TResamplePasses passes : {quill::TResamplePasses::Fastest, quill::TResamplePasses::Plain}) {
+
     quill::SetResamplePasses(passes);
     ASSERT_TRUE(actual.Allocate(quill::kPixelFormat24, bounds));
     ResamplePixels(actual, bounds, clip, source, source.GetBounds(), TLanczosResampler());
     quill::SetResamplePasses(quill::TResamplePasses::Fastest);
+
     ASSERT_TRUE(SamePixels(actual, expected, bounds))
         << source.Width() << "x" << source.Height() << " -> " << width << "x" << height
         << (passes == quill::TResamplePasses::Plain ? " plain" : " fastest");
   }
+}
+
+// FNV-1a over Size bytes.
+uint64_t Checksum(const void* data, size_t size, uint64_t hash = 14695981039346656037u) {
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211u;
+  return hash;
+}
+
+uint64_t Checksum(const std::vector<quill::TContributorList>& table) {
+  uint64_t hash = Checksum(nullptr, 0);
+  for (const quill::TContributorList& list : table) {
+    hash = Checksum(list.data(), list.size() * sizeof(quill::TContributor), hash);
+    hash = Checksum("|", 1, hash);
+  }
+  return hash;
+}
+
+uint64_t Checksum(const TZelPixels& image) {
+  uint64_t hash = Checksum(nullptr, 0);
+  for (int y = 0; y < image.Height(); ++y) hash = Checksum(image.GetScanLine(0, y), size_t(image.Width()) * 3, hash);
+  return hash;
 }
 
 }  // namespace
@@ -269,6 +292,59 @@ TEST(ResamplePixels, EveryPassGivesTheReferenceBytes) {
   ExpectReferenceBytes(squares, 300, 200, {41, 17, 243, 150});
   ExpectReferenceBytes(squares, 40, 25, {39, 0, 40, 25});
   ExpectReferenceBytes(photo, 128, 200, {5, 7, 100, 9});
+}
+
+// The tables and the pixels exactly as the resampler made them before it had vector
+// passes and a weight cache (checksums recorded then).
+TEST(ResamplePixels, SameBytesAsBefore) {
+  const struct {
+    int Src, Dst, ClipLo, ClipHi;
+    uint64_t Expected;
+  } tables[] = {
+      {6000, 3000, 0, 3000, 4324385467858756771u},
+      {4000, 2000, 0, 2000, 9007184513177164419u},
+      {6000, 2999, 0, 2999, 9915415955245386871u},
+      {512, 1023, 0, 1023, 1453563330561025949u},
+      {7, 1000, 0, 1000, 16997613722062531931u},
+      {3000, 2, 0, 2, 10729570055178328111u},
+      {3000, 1001, 0, 1001, 1215418263845216559u},
+      {1000, 7, 0, 7, 7772202945242527283u},
+      {100, 99, 0, 99, 3641817511499896270u},
+      {2, 3, 0, 3, 11579096232681958104u},
+      {640, 427, 100, 300, 13771745558930865198u},
+      {5000, 3, 1, 2, 9224872939912415702u},
+  };
+  for (const auto& t : tables) {
+    EXPECT_EQ(Checksum(BuildContributors(0, t.Dst, t.ClipLo, t.ClipHi, 0, t.Src, TLanczosResampler())), t.Expected)
+        << t.Src << " -> " << t.Dst;
+  }
+
+  TZelPixelBuffer photo, wires;
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut.png", photo));
+  ASSERT_TRUE(quill::LoadSamplePhoto("astronaut-wire.png", wires));
+  const struct {
+    const TZelPixels& Source;
+    int Width, Height;
+    uint64_t Expected;
+  } images[] = {
+      {photo, 256, 256, 14743466215640292311u},
+      {photo, 1024, 1536, 3492896842905264639u},
+      {photo, 171, 113, 18271784876001849650u},
+      {photo, 1023, 77, 250742770210479083u},
+      {photo, 37, 700, 6377675066440257992u},
+      {photo, 512, 1, 9845121592488603935u},
+      {photo, 1, 512, 9361053293901806876u},
+      {photo, 1, 1, 2205745775195072206u},
+      {wires, 600, 599, 5217799915304393839u},
+      {wires, 3, 2, 6837881479753415422u},
+      {wires, 333, 1000, 8895623401670460765u},
+  };
+  for (const auto& image : images) {
+    TZelPixelBuffer dest;
+    ASSERT_TRUE(dest.Allocate(quill::kPixelFormat24, {0, 0, image.Width, image.Height}));
+    Resample(dest, image.Source);
+    EXPECT_EQ(Checksum(dest), image.Expected) << image.Width << "x" << image.Height;
+  }
 }
 
 TEST(ResamplePixels, RefusesWhatItCannotReadOrWrite) {
