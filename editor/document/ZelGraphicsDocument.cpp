@@ -329,18 +329,22 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
   TZelLTBitmap current;
   TZelLTBitmap original;
   if (!ResampledInto(CurrentImage, newWidth, newHeight, current)) return false;
+  // Whether the new original is a copy of the new current image; one that differs
+  // (after an edit) is resampled on its own and stays known to differ.
+  bool originalMatches = false;
   if (FOriginalShared) {
     // It stays shared; the caller may still want the image as it stood.
     if (previousOriginal != nullptr && !original.AssignPixels(CurrentImage.GetPixels())) return false;
   } else if (FOriginalMatches || SamePixels(FOriginalBlock.GetPixels(), CurrentImage.GetPixels())) {
     if (!original.AssignPixels(current.GetPixels())) return false;
+    originalMatches = true;
   } else if (!ResampledInto(FOriginalBlock, newWidth, newHeight, original)) {
     return false;
   }
   CurrentImage.Swap(current);
   if (!FOriginalShared) {
     FOriginalBlock.Swap(original);
-    FOriginalMatches = true;  // a copy of the resampled current image
+    FOriginalMatches = originalMatches;
   }
   if (previousCurrent != nullptr) previousCurrent->Swap(current);
   if (previousOriginal != nullptr) previousOriginal->Swap(original);

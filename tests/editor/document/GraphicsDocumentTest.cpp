@@ -168,6 +168,22 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 4, 4}));
 }
 
+TEST_F(GraphicsDocumentTest, ResizeKeepsAnOriginalThatDiffersFromTheCurrentImage) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  TZelLTBitmap original;
+  ASSERT_TRUE(original.AssignPixels(document->GetCurrentPixels()));
+  ASSERT_TRUE(original.FlipHorizontal(nullptr));
+  ASSERT_TRUE(document->SetOriginalImage(original.GetPixels()));
+  // Each resize resamples both images on their own, the second as much as the first.
+  for (const auto& [width, height] : {std::pair{30, 20}, {25, 17}}) {
+    ASSERT_TRUE(document->Resize(width, height));
+    ASSERT_TRUE(original.Resize(width, height));
+    EXPECT_EQ(Original(*document), PicturePixels(original.GetPixels())) << width;
+    EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document)) << width;
+  }
+}
+
 TEST_F(GraphicsDocumentTest, ResampledCopyKeepsEverySideAtLeastOnePixel) {
   TZelGraphicsDocument* document = OpenPicture(1, 1000);
   ASSERT_NE(document, nullptr);
