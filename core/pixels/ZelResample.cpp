@@ -267,8 +267,9 @@ __attribute__((target("avx2"))) void HorizontalAvx2(const TRowJob& job, const TP
   const __m128i max = _mm_set1_epi32(kMaxSum);
   // Byte 2 of each sum is the sum shifted right by 16.
   const __m128i bytes = _mm_setr_epi8(2, 6, 10, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const size_t count = columns.First.size();
   uint8_t* to = job.Dest;
-  for (size_t i = 0; i < columns.First.size(); ++i, to += 3) {
+  for (size_t i = 0; i < count; ++i, to += 3) {
     const int32_t* pixels = job.Intermediate + columns.First[i];
     __m256i sum = _mm256_setzero_si256();
     for (size_t s = columns.Starts[i]; s < columns.Starts[i + 1]; ++s, pixels += 6) {
@@ -278,8 +279,13 @@ __attribute__((target("avx2"))) void HorizontalAvx2(const TRowJob& job, const TP
     }
     __m128i total = _mm256_castsi256_si128(_mm256_add_epi32(sum, _mm256_permutevar8x32_epi32(sum, fold)));
     if (clamp) total = _mm_min_epi32(_mm_max_epi32(total, zero), max);
-    const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi8(total, bytes)));
-    std::memcpy(to, &pixel, 3);
+    const __m128i pixel = _mm_shuffle_epi8(total, bytes);
+    if (i + 1 < count) {
+      _mm_storeu_si32(to, pixel);  // and the next pixel's first byte, which it overwrites
+    } else {
+      const auto last = static_cast<uint32_t>(_mm_cvtsi128_si32(pixel));
+      std::memcpy(to, &last, 3);
+    }
   }
 }
 

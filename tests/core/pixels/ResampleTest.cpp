@@ -238,11 +238,14 @@ TEST(ResamplePixels, ClippedPartMatchesTheFullResample) {
   ASSERT_TRUE(full.Allocate(quill::kPixelFormat24, {0, 0, 60, 31}));
   ASSERT_TRUE(part.Allocate(quill::kPixelFormat24, {0, 0, 60, 31}));
   Resample(full, source);
+  for (int y = 0; y < 31; ++y) std::fill_n(part.GetScanLine(0, y), 60 * 3, 0x5A);
   const quill::TRect clip{10, 5, 37, 20};
   ResamplePixels(part, part.GetBounds(), clip, source, source.GetBounds(), TLanczosResampler());
   EXPECT_TRUE(SamePixels(part, full, clip));
-  EXPECT_EQ(quill::PackPixel(part.GetPixelAddress(9, 5)), 0u);   // outside the clip: untouched
-  EXPECT_EQ(quill::PackPixel(part.GetPixelAddress(10, 20)), 0u);
+  // Outside the clip, on every side: untouched.
+  for (const auto& [x, y] : {std::pair{9, 5}, {37, 19}, {10, 20}, {36, 4}}) {
+    EXPECT_EQ(quill::PackPixel(part.GetPixelAddress(x, y)), 0x5A5A5Au) << x << ", " << y;
+  }
 
   // A reduction clipped the same way.
   TZelPixelBuffer big, small, smallPart;
