@@ -47,7 +47,8 @@ BENCHMARK(BM_Geometry<&TZelLTBitmap::FlipVertical>)->Name("BM_FlipVertical")->Un
 // The resize tool's work on a freshly opened photo: the document's Resize with the
 // images before moved out for the undo record (the record copies nothing more). The
 // photo as a load leaves it, after the idle-time preparation that follows its first
-// paint; the new images are freshly mapped memory in every iteration.
+// paint; the new image is freshly mapped memory in every iteration (the original and
+// the committed copy share it until idle time copies it, which is not timed).
 void BM_ResizeToolToHalf(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();

@@ -8,8 +8,9 @@ enlarged to 6000 x 4000, resized to 3000 x 2000 as the resize tool does it, with
 images before kept for undo) and, in turns with it, Pillow's Image.resize((3000,
 2000), Image.LANCZOS) of the same portrait enlarged to 6000 x 4000 as RGB. Prints the
 median CPU time of both over the repetitions and their ratio. Both run on one core.
-With --pillow-only PHOTO it times Pillow alone, once, on PHOTO (the reference that
-devtools/quill-latency runs beside the program's own resize).
+With --pillow-only PHOTO it times Pillow alone, once, on PHOTO, in wall-clock time
+like the program's own resize that devtools/quill-latency times beside it (on a busy
+machine CPU time would leave out the waits the program's figure includes).
 
 Needs Debian's python3-pil (quill_setup_bench in scripts/setup.sh installs it).
 """
@@ -56,9 +57,9 @@ def main():
     args = parser.parse_args()
     if args.pillow_only:
         photo = Image.open(args.pillow_only).convert("RGB")
-        start = time.process_time()
+        start = time.perf_counter()
         photo.resize((photo.width // 2, photo.height // 2), Image.LANCZOS)
-        print(f"{(time.process_time() - start) * 1000:.1f}")
+        print(f"{(time.perf_counter() - start) * 1000:.1f}")
         return
     large = Image.open(PHOTO).convert("RGB").resize((6000, 4000), Image.LANCZOS)
     quill, pillow = [], []

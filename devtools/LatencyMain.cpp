@@ -595,7 +595,7 @@ void TLatency::Opens(int runs) {
   Shot("open");
 }
 
-// Pillow's resize of the photo to half, timed inside Python, in milliseconds.
+// Pillow's resize of the photo to half, timed inside Python (wall clock), in milliseconds.
 double PillowResize(const fs::path& script, const fs::path& photo) {
   const std::string command = "/usr/bin/python3 '" + script.string() + "' --pillow-only '" + photo.string() + "'";
   FILE* output = popen(command.c_str(), "r");

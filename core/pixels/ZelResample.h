@@ -2,7 +2,8 @@
 // resizing: proportional sides and the fit of a size into a box.
 //
 // The kernel is evaluated only while the contributor tables are built; the pixel
-// passes are integer multiply-adds with weights in units of 1/256.
+// passes are integer multiply-adds with weights in units of 1/256, exact in any
+// order, so the vector passes give the same bytes as the plain ones.
 
 #ifndef QUILL_CORE_ZELRESAMPLE_H_
 #define QUILL_CORE_ZELRESAMPLE_H_
@@ -64,6 +65,16 @@ using TContributorList = std::vector<TContributor>;
 std::vector<quill::TContributorList> BuildContributors(int32_t dstLo, int32_t dstHi, int32_t clipLo,
                                                 int32_t clipHi, int32_t srcLo, int32_t srcHi,
                                                 const TPixelResampler& resampler);
+
+namespace quill {
+
+// The pixel passes ResamplePixels runs: Fastest takes the vector passes where the
+// processor has AVX2 (and every row weight fits 16 bits), Plain the plain loops. Both
+// give the same bytes; tests and benchmarks compare them. Fastest unless set.
+enum class TResamplePasses { Fastest, Plain };
+void SetResamplePasses(TResamplePasses passes);
+
+}  // namespace quill
 
 // Maps SourceRect of Source onto DestRect of Dest, writing only the Dest pixels inside
 // Dest's bounds and DestClip. Both views must be 24-bit (B, G, R) and SourceRect must lie

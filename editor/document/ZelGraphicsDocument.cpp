@@ -329,25 +329,32 @@ bool TZelGraphicsDocument::Resize(int32_t newWidth, int32_t newHeight,
   TZelLTBitmap current;
   TZelLTBitmap original;
   if (!ResampledInto(CurrentImage, newWidth, newHeight, current)) return false;
+  // An original equal to the current image shares the new current image's pixels, as
+  // after a load, until idle time copies them; one that differs (after an edit) is
+  // resampled on its own.
+  bool originalShares = false;
   if (FOriginalShared) {
     // It stays shared; the caller may still want the image as it stood.
     if (previousOriginal != nullptr && !original.AssignPixels(CurrentImage.GetPixels())) return false;
   } else if (FOriginalMatches || SamePixels(FOriginalBlock.GetPixels(), CurrentImage.GetPixels())) {
-    if (!original.AssignPixels(current.GetPixels())) return false;
+    originalShares = true;
   } else if (!ResampledInto(FOriginalBlock, newWidth, newHeight, original)) {
     return false;
   }
   CurrentImage.Swap(current);
   if (!FOriginalShared) {
     FOriginalBlock.Swap(original);
-    FOriginalMatches = true;  // a copy of the resampled current image
+    FOriginalShared = originalShares;
+    FOriginalMatches = false;
   }
   if (previousCurrent != nullptr) previousCurrent->Swap(current);
   if (previousOriginal != nullptr) previousOriginal->Swap(original);
   // The scaled selection may come out empty or inverted (a thin one shrunk), or as
   // the whole image: it must still be a valid selection, as SetSelection makes it.
   Selection = NormalizedSelection(selection, CurrentImage.GetBounds());
-  Recommit();
+  // The committed copy, too, views the new pixels until idle time (or the next
+  // operation) gives it a block of its own; the resize waits for no fresh memory.
+  ShareCommittedCopy();
   if (HasJpeg()) JPEG->Resize(newWidth, newHeight);
   GeometryChanged();
   return true;

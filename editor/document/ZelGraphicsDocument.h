@@ -12,7 +12,7 @@
 // load they view CurrentImage's own pixels, which they equal, so opening a photo copies
 // none. The original image gets a block of its own before a tool can write
 // CurrentImage, and keeps it from then on (only SetOriginalToCurrent, which a load
-// calls, shares the original again). The committed copy views the original's block
+// calls, and a resize of an original equal to CurrentImage share it again). The committed copy views the original's block
 // while the two are known to be equal (from the load until the first change is
 // committed), else CurrentImage's pixels outside an operation, until it has a block of
 // its own; every operation begins with it viewing a block that CurrentImage is not.
@@ -207,7 +207,9 @@ class TZelGraphicsDocument : public TZelDocument {
   // Resamples both images (Lanczos, radius 3) to NewWidth x NewHeight; the selection
   // shrinks to the whole pixels inside its scaled area and is cleared when that leaves
   // it empty or the whole image. The JPEG object's region becomes the new size. While
-  // the original image equals the current one it is resampled once, for both.
+  // the original image equals the current one it is resampled once, for both: the
+  // original then shares the new current image's pixels, as after a load. The
+  // committed copy views them too; idle time makes the blocks of both again.
   // PreviousCurrent and PreviousOriginal, when given, receive the images as they stood
   // before (moved there; an original still sharing the current image's pixels is
   // copied), which Restore takes back. False, with nothing changed, for a size below 1

@@ -168,6 +168,51 @@ TEST_F(GraphicsDocumentTest, ResizeScalesTheSelectionAndNeverLeavesAnInvalidOne)
   EXPECT_EQ(document->GetBounds(), (quill::TRect{0, 0, 4, 4}));
 }
 
+TEST_F(GraphicsDocumentTest, ResizeOfAnUneditedPhotoCopiesNothingUntilIdleTime) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  while (document->PrepareSlice(TZelGraphicsDocument::kPrepareSliceBytes)) {
+  }
+  ASSERT_NE(document->OriginalImage.Bits(), document->GetCurrentPixels().Bits());
+  const QImage before = Original(*document);
+  TZelLTBitmap previousCurrent, previousOriginal;
+  ASSERT_TRUE(document->Resize(30, 20, &previousCurrent, &previousOriginal));
+  EXPECT_EQ(PicturePixels(previousOriginal.GetPixels()), before);
+  EXPECT_EQ(PicturePixels(previousCurrent.GetPixels()), before);
+  // Both views show the resampled image, the one block there is.
+  EXPECT_EQ(document->OriginalImage.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_TRUE(document->NeedsPreparation());
+  const QImage resized = Current(*document);
+  // Idle time gives the original a block of its own, which the committed copy views.
+  while (document->PrepareSlice(TZelGraphicsDocument::kPrepareSliceBytes)) {
+  }
+  EXPECT_FALSE(document->NeedsPreparation());
+  EXPECT_NE(document->OriginalImage.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(Original(*document), resized);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), resized);
+}
+
+TEST_F(GraphicsDocumentTest, ResizeKeepsAnOriginalThatDiffersFromTheCurrentImage) {
+  TZelGraphicsDocument* document = OpenPicture(40, 30);
+  ASSERT_NE(document, nullptr);
+  TZelLTBitmap original;
+  ASSERT_TRUE(original.AssignPixels(document->GetCurrentPixels()));
+  ASSERT_TRUE(original.FlipHorizontal(nullptr));
+  ASSERT_TRUE(document->SetOriginalImage(original.GetPixels()));
+  // Each resize resamples both images on their own, the second as much as the first.
+  for (const auto& [width, height] : {std::pair{30, 20}, {25, 17}}) {
+    ASSERT_TRUE(document->Resize(width, height));
+    ASSERT_TRUE(original.Resize(width, height));
+    EXPECT_EQ(Original(*document), PicturePixels(original.GetPixels())) << width;
+    EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document)) << width;
+    while (document->PrepareSlice(TZelGraphicsDocument::kPrepareSliceBytes)) {
+    }
+    EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits()) << width;
+    EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document)) << width;
+  }
+}
+
 TEST_F(GraphicsDocumentTest, ResampledCopyKeepsEverySideAtLeastOnePixel) {
   TZelGraphicsDocument* document = OpenPicture(1, 1000);
   ASSERT_NE(document, nullptr);
