@@ -80,8 +80,9 @@ struct TKeptBlocks {
   size_t Sizes[2] = {0, 0};
 };
 
+// Never destroyed: a bitmap that outlives the statics still releases its block here.
 TKeptBlocks& Kept() {
-  static TKeptBlocks kept;
+  static TKeptBlocks& kept = *new TKeptBlocks;
   return kept;
 }
 
