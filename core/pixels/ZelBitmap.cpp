@@ -1,10 +1,12 @@
 #include "ZelBitmap.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 uint8_t PixelFormatBits(int32_t format) {
@@ -69,8 +71,74 @@ void TZelPixels::CopyFrom(const TZelPixels& source) {
 
 namespace quill {
 
+namespace {
+
+// The kept blocks and their usable sizes.
+struct TKeptBlocks {
+  std::mutex Lock;
+  uint8_t* Blocks[2] = {nullptr, nullptr};
+  size_t Sizes[2] = {0, 0};
+};
+
+// Never destroyed: a bitmap that outlives the statics still releases its block here.
+TKeptBlocks& Kept() {
+  static TKeptBlocks& kept = *new TKeptBlocks;
+  return kept;
+}
+
+}  // namespace
+
+void ReleasePixelBlock(uint8_t* block) {
+  if (block == nullptr) return;
+  const size_t size = malloc_usable_size(block);
+  if (size >= kKeptBlockBytes) {
+    TKeptBlocks& kept = Kept();
+    const std::lock_guard<std::mutex> hold(kept.Lock);
+    for (int i = 0; i < 2; ++i) {
+      if (kept.Blocks[i] != nullptr) continue;
+      kept.Blocks[i] = block;
+      kept.Sizes[i] = size;
+      return;
+    }
+  }
+  std::free(block);
+}
+
+uint8_t* TakePixelBlock(size_t bytes) {
+  {
+    TKeptBlocks& kept = Kept();
+    const std::lock_guard<std::mutex> hold(kept.Lock);
+    for (int i = 0; i < 2; ++i) {
+      if (kept.Blocks[i] == nullptr || kept.Sizes[i] < bytes || kept.Sizes[i] - bytes > bytes / 8) continue;
+      uint8_t* block = kept.Blocks[i];
+      kept.Blocks[i] = nullptr;
+      return block;
+    }
+  }
+  return AllocatePixelBlock(bytes, 1);
+}
+
+void ReleaseKeptPixelBlocks() {
+  uint8_t* blocks[2];
+  {
+    TKeptBlocks& kept = Kept();
+    const std::lock_guard<std::mutex> hold(kept.Lock);
+    for (int i = 0; i < 2; ++i) {
+      blocks[i] = kept.Blocks[i];
+      kept.Blocks[i] = nullptr;
+    }
+  }
+  for (uint8_t* block : blocks) std::free(block);
+}
+
 uint8_t* AllocatePixelBlock(size_t count, size_t size) {
+  const bool large = size != 0 && count >= kKeptBlockBytes / size;
+  if (large) ReleaseKeptPixelBlocks();
   auto* block = static_cast<uint8_t*>(std::calloc(count, size));
+  if (block == nullptr && !large) {
+    ReleaseKeptPixelBlocks();
+    block = static_cast<uint8_t*>(std::calloc(count, size));
+  }
   constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
   if (block == nullptr || count * size < 2 * kHugePage) return block;
   // Only whole huge pages inside the block; the advice is a hint, so its failure
@@ -126,7 +194,7 @@ bool TZelPixelBuffer::Reallocate(const quill::TRect& rect) {
 }
 
 void TZelPixelBuffer::FreeBits() {
-  std::free(FBits);
+  quill::ReleasePixelBlock(FBits);
   FBits = nullptr;
   FLeft = FTop = FWidth = FHeight = FStride = 0;
 }

@@ -29,7 +29,22 @@ constexpr int64_t kMaxBlockBytes = int64_t{1} << 31;
 // had. A block of several megabytes (a photo's pixels) is also offered to the kernel's
 // transparent huge pages before anything touches it: mapping a 6000 x 4000 photo page
 // by page costs more than decoding it, and 2 MiB pages take a 512th of the faults.
+// A request of kKeptBlockBytes or more first frees the blocks ReleasePixelBlock keeps,
+// so that kept memory never adds to the program's peak, and when memory cannot be had
+// with them kept, it is tried again without.
 uint8_t* AllocatePixelBlock(size_t count, size_t size);
+
+// Photo-sized blocks are reused rather than mapped anew. ReleasePixelBlock frees a
+// block from AllocatePixelBlock (null does nothing), but keeps up to two blocks of
+// kKeptBlockBytes or more (a closed photo's image and its original), whose pages are
+// already mapped. TakePixelBlock hands out a kept block of at least Bytes (and at most
+// an eighth more) without clearing it, else a new zero-filled one: for a caller that
+// writes every byte, such as a decoder or a copy. Kept blocks are freed by
+// ReleaseKeptPixelBlocks and by a large request to AllocatePixelBlock. Thread-safe.
+constexpr size_t kKeptBlockBytes = size_t{8} << 20;
+void ReleasePixelBlock(uint8_t* block);
+uint8_t* TakePixelBlock(size_t bytes);
+void ReleaseKeptPixelBlocks();
 
 }  // namespace quill
 

@@ -1,13 +1,14 @@
 #include "ZelLTBitmap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "ZelResample.h"
 
-void TZelLTBitmap::FreeDeleter::operator()(uint8_t* block) const { std::free(block); }
+void TZelLTBitmap::FreeDeleter::operator()(uint8_t* block) const { quill::ReleasePixelBlock(block); }
 
 TZelLTBitmap::~TZelLTBitmap() = default;
 
@@ -26,14 +27,24 @@ bool TZelLTBitmap::Print(quill::TZelDeviceContext& dc, const quill::TRect& rect)
 }
 
 bool TZelLTBitmap::CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t format,
-                                int32_t height, int32_t width) {
+                                int32_t height, int32_t width, bool filled) {
   const int64_t bits = PixelFormatBits(format);
   if (width <= 0 || height <= 0 || bits == 0) return false;
+  const int64_t rowBytes = (bits * width + 7) / 8;
   const int64_t stride = (bits * width + 31) / 32 * 4;
   if (stride > INT32_MAX) return false;
-  block.reset(quill::AllocatePixelBlock(static_cast<size_t>(height), static_cast<size_t>(stride)));
+  const auto rows = static_cast<size_t>(height);
+  if (filled) {
+    block.reset(quill::AllocatePixelBlock(rows, static_cast<size_t>(stride)));
+  } else if (rows <= SIZE_MAX / static_cast<size_t>(stride)) {
+    block.reset(quill::TakePixelBlock(rows * static_cast<size_t>(stride)));
+  }
   if (block == nullptr) return false;
   pixels.Attach({0, 0, width, height}, block.get(), static_cast<int32_t>(stride), format);
+  // The bytes that pad the rows are zero in every block.
+  if (!filled && stride > rowBytes) {
+    for (int32_t y = 0; y < height; ++y) std::memset(pixels.GetScanLine(0, y) + rowBytes, 0, stride - rowBytes);
+  }
   return true;
 }
 
@@ -57,10 +68,18 @@ void TZelLTBitmap::Clear() {
 }
 
 bool TZelLTBitmap::SetSize(int32_t width, int32_t height, int32_t format) {
+  return Allocate(width, height, format, true);
+}
+
+bool TZelLTBitmap::SetSizeForWriting(int32_t width, int32_t height, int32_t format) {
+  return Allocate(width, height, format, false);
+}
+
+bool TZelLTBitmap::Allocate(int32_t width, int32_t height, int32_t format, bool filled) {
   Clear();
   Block block;
   TZelLTPixels pixels;
-  if (!CreateBitmap(block, pixels, format, height, width)) return false;
+  if (!CreateBitmap(block, pixels, format, height, width, filled)) return false;
   Replace(block, pixels);
   return true;
 }

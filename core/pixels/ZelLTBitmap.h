@@ -47,6 +47,10 @@ class TZelLTBitmap : public TZelBitmap {
   // False, leaving the bitmap empty, for a non-positive size, an invalid format or a
   // block that cannot be had.
   bool SetSize(int32_t width, int32_t height, int32_t format);
+  // SetSize for a caller that writes every pixel (a decoder, a copy): the block may be
+  // a closed picture's, reused with its pages mapped (see TakePixelBlock), so its
+  // pixels are undefined until written; the bytes padding the rows are zero.
+  bool SetSizeForWriting(int32_t width, int32_t height, int32_t format);
 
   // SetSize to Source's size and format, then a copy of Source's pixels at the same
   // image coordinates: the bitmap covers (0, 0, width, height), so a source placed
@@ -83,10 +87,12 @@ class TZelLTBitmap : public TZelBitmap {
   };
   using Block = std::unique_ptr<uint8_t, FreeDeleter>;
 
-  // Makes a zero-filled block for Width x Height pixels of Format and its view, leaving
-  // this bitmap alone.
+  // Makes a block for Width x Height pixels of Format and its view, leaving this bitmap
+  // alone: zero-filled when Filled, else as SetSizeForWriting describes.
   static bool CreateBitmap(Block& block, TZelLTPixels& pixels, int32_t format, int32_t height,
-                           int32_t width);
+                           int32_t width, bool filled = true);
+  // SetSize, with the block made as CreateBitmap makes it.
+  bool Allocate(int32_t width, int32_t height, int32_t format, bool filled);
   // A new 24-bit image for a geometry change, or false when this one is empty or not 24-bit.
   bool StartGeometry(Block& block, TZelLTPixels& pixels, int32_t width, int32_t height) const;
   // A quarter turn into a new image (Clockwise or not); false, unchanged, as

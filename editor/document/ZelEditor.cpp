@@ -362,7 +362,11 @@ bool TZelEditor::OpenDialog() {
   QCoreApplication::processEvents();
   if (!chosen) return false;
   TZelDocument* document = nullptr;
-  return OpenFile(dialog.GetFileName(), document, true);
+  if (!OpenFile(dialog.GetFileName(), document, true)) return false;
+  // The photo is painted before the dialog is freed: freeing it has the toolkit write
+  // the dialog's own settings to disk, which the user need not wait for.
+  if (QWidget* view = document->GetView()) view->repaint();
+  return true;
 }
 
 bool TZelEditor::QuerySaveDocument(TZelDocument* document) {

@@ -482,7 +482,7 @@ void TZelGraphicsDocument::PrepareRows(int64_t budget) {
   const TZelPixels& current = CurrentImage.GetPixels();
   if (FOriginalShared) {
     if (FOriginalRows == 0 &&
-        !FOriginalBlock.SetSize(current.Width(), current.Height(), current.PixelFormat())) {
+        !FOriginalBlock.SetSizeForWriting(current.Width(), current.Height(), current.PixelFormat())) {
       return;
     }
     if (!CopyRows(current, FOriginalBlock.GetPixels(), FOriginalRows, budget)) return;

@@ -83,17 +83,21 @@ int32_t FormatIdOf(TImageRawFormat format) {
 }
 
 // The lossless reader: the JPEG object loads the file and decodes straight into the
-// current image (a failure leaves it without an image, and the codecs get their turn).
+// current image, whose block may be a closed photo's (the decoder writes every pixel);
+// a failure leaves it without an image, and the codecs get their turn.
 // The properties come from the same file's headers.
 bool LoadLossless(TZelGraphicsDocument& document, TImageSource& source, int32_t& formatId) {
   if (document.JPEG == nullptr) return false;
   TZelLTBitmap& image = document.CurrentImage;
   const auto target = [&image](int32_t width, int32_t height, int32_t& stride) -> uint8_t* {
-    if (!image.SetSize(width, height, kPixelFormat24)) return nullptr;
+    if (!image.SetSizeForWriting(width, height, kPixelFormat24)) return nullptr;
     stride = image.GetPixels().Stride();
     return image.GetPixels().Bits();
   };
-  if (!document.JPEG->LoadFromSource(source, target)) return false;
+  if (!document.JPEG->LoadFromSource(source, target)) {
+    image.Clear();
+    return false;
+  }
   formatId = kJpegFormatId;
   TImageRawFormat format;
   TImageMetadata metadata;

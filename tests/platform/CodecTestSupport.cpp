@@ -14,6 +14,7 @@
 
 #include "ImageCodecs.h"
 #include "JpegSupport.h"
+#include "ZelBitmap.h"
 
 namespace fs = std::filesystem;
 
@@ -250,6 +251,9 @@ int64_t StatusKiB(const std::string& field) {
 namespace {
 
 [[noreturn]] void RunWithMemoryLimit(int64_t headroomMiB, const std::function<bool()>& work) {
+  // The blocks kept for the next photo are memory the program gives up when pressed:
+  // they are no headroom.
+  ReleaseKeptPixelBlocks();
   const auto limit = static_cast<rlim_t>((StatusKiB("VmSize") + headroomMiB * 1024) * 1024);
   const rlimit address{limit, limit};
   ::setrlimit(RLIMIT_AS, &address);

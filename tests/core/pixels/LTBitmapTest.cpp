@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "ZelColor.h"
@@ -181,4 +182,54 @@ TEST(LTBitmap, PaintsAndPrintsItsOwnBlock) {
   ASSERT_TRUE(bitmap.Print(dc, {10, 10, 90, 90}));
   EXPECT_EQ(dc.printed, bitmap.GetPixels().Bits());
   EXPECT_EQ(dc.dest, (quill::TRect{10, 10, 90, 90}));
+}
+
+// A closed photo's block (2000 x 1500 x 3 bytes, above kKeptBlockBytes) serves the next
+// picture of its size that is written whole; an image that must start zero-filled
+// never gets it, and a smaller picture's rows keep their padding zero.
+TEST(LTBitmap, ReusesAClosedPhotosBlockOnlyForAPictureWrittenWhole) {
+  quill::ReleaseKeptPixelBlocks();
+  const auto fill = [](TZelLTBitmap& bitmap) {
+    TZelPixels& pixels = bitmap.GetPixels();
+    std::memset(pixels.Bits(), 0xAB, static_cast<size_t>(pixels.Stride()) * pixels.Height());
+  };
+  const uint8_t* block = nullptr;
+  {
+    TZelLTBitmap closed;
+    ASSERT_TRUE(closed.SetSize(2000, 1500, quill::kPixelFormat24));
+    fill(closed);
+    block = closed.GetPixels().Bits();
+  }
+  TZelLTBitmap zeroed;
+  ASSERT_TRUE(zeroed.SetSize(2000, 1500, quill::kPixelFormat24));
+  const TZelPixels& pixels = zeroed.GetPixels();
+  const std::vector<uint8_t> row(static_cast<size_t>(pixels.Stride()), 0);
+  for (int y = 0; y < pixels.Height(); y += 499) {
+    EXPECT_EQ(std::memcmp(pixels.GetScanLine(0, y), row.data(), row.size()), 0) << "row " << y;
+  }
+  fill(zeroed);
+  block = zeroed.GetPixels().Bits();
+  zeroed.Clear();
+
+  TZelLTBitmap decoded;
+  ASSERT_TRUE(decoded.SetSizeForWriting(2000, 1500, quill::kPixelFormat24));
+  EXPECT_EQ(decoded.GetPixels().Bits(), block);
+  fill(decoded);
+  decoded.Clear();
+
+  // 1999 pixels a row: 5997 bytes and three of padding, zero.
+  TZelLTBitmap narrower;
+  ASSERT_TRUE(narrower.SetSizeForWriting(1999, 1500, quill::kPixelFormat24));
+  EXPECT_EQ(narrower.GetPixels().Bits(), block);
+  for (int y = 0; y < 1500; y += 7) {
+    const uint8_t* padding = narrower.GetPixels().GetScanLine(0, y) + 5997;
+    EXPECT_EQ(padding[0] | padding[1] | padding[2], 0) << "row " << y;
+  }
+  narrower.Clear();
+
+  // Far smaller: a block of its own.
+  TZelLTBitmap small;
+  ASSERT_TRUE(small.SetSizeForWriting(1000, 1000, quill::kPixelFormat24));
+  EXPECT_NE(small.GetPixels().Bits(), block);
+  quill::ReleaseKeptPixelBlocks();
 }
