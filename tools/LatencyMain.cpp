@@ -482,11 +482,12 @@ void TLatency::FreshPresses(int runs, bool first, bool second) {
     const double press = Timed(Around(x, y, 8), [&] { x_.Button(1, true); });
     if (first) Row("first-press").Times.push_back(press);
     if (second) {
-      // A stroke of 120 screen pixels at about the pace of a hand, let go, and at once
-      // a press at a spot well away from it.
+      // A stroke of 120 screen pixels at a hand's pace as a 125 Hz mouse reports it
+      // (a move every 8 ms, half a second), let go, and at once a press at a spot
+      // well away from it.
       for (int dx = 2; dx <= 120; dx += 2) {
         x_.Move(x + dx, y);
-        Pause(2);
+        Pause(8);
       }
       x_.Button(1, false);
       const auto away = std::find_if(spots_.begin() + static_cast<long>(nextSpot_), spots_.end(), [&](const auto& p) {
