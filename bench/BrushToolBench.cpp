@@ -12,6 +12,12 @@
 //   preparation ran before, as the second after the first paint lets it (counter: its
 //   longest slice); arg 0, the cold case: none ran, so the press makes the copies on
 //   freshly mapped memory. Counter later_press_ms: the next press, prepared again.
+// - BM_SecondWireEraserPress: on the photo freshly opened and prepared, a first stroke
+//   (press, a move, release), then the second press's mouse down, which begins its
+//   operation (and so makes whatever copy the commit of the first left to make). Arg
+//   idle: 0, the cold case, no idle time at all (a stroke of one event, the second
+//   press at once); 1, the idle time of a stroke of a hand's pace runs between its
+//   events, none after it; 2, warm, idle time after it too.
 // - BM_RepaintDabAt16: the repaint of one dab's device rectangle with the view at 16/1.
 // - BM_HandInpaintingPointerMove: one pointer move while filling at Size 100, both
 //   previews drawn.
@@ -81,6 +87,15 @@ struct Program {
     MainForm->show();
     view = quillbench::OpenBenchDocument(*editor, QStringLiteral("wire.png"));
     document = editor->GetCurrentDocument();
+    bench = editor;
+  }
+
+  // Opens the wire photo afresh (the current one unmodified), as a load leaves it.
+  void Reopen(const QString& name) {
+    view = quillbench::OpenBenchDocument(*bench, name);
+    document = bench->GetCurrentDocument();
+    document->SetOriginalToCurrent();
+    document->SyncCommittedCopy();
   }
 
   quill::TPoint Device(const quill::TPoint& image) const { return view->GetMapMode().LogicalToDevice(image); }
@@ -89,6 +104,7 @@ struct Program {
   quill::TZelFormsUnit forms;
   TZelGraphicsDocument* document = nullptr;
   TZelGraphicsView* view = nullptr;
+  quillbench::TBenchEditor* bench = nullptr;
 };
 
 Program& TheProgram() {
@@ -217,6 +233,38 @@ void BM_FirstWireEraserPress(benchmark::State& state) {
   state.counters["longest_slice_ms"] = slices.empty() ? 0 : *std::max_element(slices.begin(), slices.end());
 }
 BENCHMARK(BM_FirstWireEraserPress)->ArgName("prepared")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SecondWireEraserPress(benchmark::State& state) {
+  Program& program = TheProgram();
+  GraphicsEditor->SetActiveTool(WireEraserTool);
+  WireEraserTool->SetSize(25);
+  std::vector<double> slices;
+  int opened = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    program.Reopen(QStringLiteral("wire%1.png").arg(++opened));
+    program.view->SetZoom(1, 1);
+    TZelGraphicsView& view = *program.view;
+    Prepare(*program.document, slices);
+    // Inside the view at 1:1 around the photo's centre.
+    const quill::TPoint from = program.Device({2850, WireRow(2850)});
+    const quill::TPoint to = program.Device({3050, WireRow(3050)});
+    const quill::TPoint second = program.Device({3180, WireRow(3180)});
+    view.MouseDown(quill::mbLeft, quill::ssLeft, from);
+    view.MouseMove(quill::ssLeft, to);
+    if (state.range(0) >= 1) Prepare(*program.document, slices);
+    view.MouseUp(quill::mbLeft, 0, to);
+    if (state.range(0) >= 2) Prepare(*program.document, slices);
+    state.ResumeTiming();
+    view.MouseDown(quill::mbLeft, quill::ssLeft, second);
+    state.PauseTiming();
+    view.MouseUp(quill::mbLeft, 0, second);
+    GraphicsEditor->UndoClick();
+    GraphicsEditor->UndoClick();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SecondWireEraserPress)->ArgName("idle")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_RepaintDabAt16(benchmark::State& state) {
   Program& program = TheProgram();

@@ -1,7 +1,7 @@
 // quill-latency: measures what the user waits for in the running program, end to end.
 //
 //   quill-latency PHOTO.jpg [--runs N] [--screen WxH] [--stress N] [--rows a,b,...]
-//                 [--program PATH] [--shots DIR]
+//                 [--program PATH] [--shots DIR] [--limit SECONDS]
 //   quill-latency --make-photo OUT.jpg [SOURCE]
 //
 // It starts its own Xvfb (a free display, -displayfd), starts the program there on a
@@ -15,18 +15,25 @@
 // each row, to check that the input went where it should.
 //
 // Rows (names for --rows): first-press (the first Wire Eraser press, 1 s after the
-// photo is first painted), press (later presses), save (lossless Save As after one
+// photo is first painted), second-press (that press dragged into a stroke and let go,
+// then at once a press elsewhere: the second press is timed), press (later presses;
+// first-press and second-press start the program afresh for every run), save (lossless Save As after one
 // press; reference jpegtran -copy all), turn-save (the same after a quarter turn;
 // reference jpegtran -rotate 90 -copy all), open (File > Open, Enter to the photo
 // painted; reference djpeg), resize (to half with the Resize tool; reference
 // bench/resize_vs_pillow.py), zoom-fit and zoom-1to1 (the plus key), original (O
-// pressed and released at fit, over a stroke), scroll (Space-drag at 1:1).
+// pressed and released at fit, over a stroke), scroll (Space-drag at 1:1), memory (the
+// program's peak resident memory, VmHWM, with the photo open and after 200 strokes of
+// 300 photo pixels each, printed on a line of its own).
 //
 // --make-photo writes a 6000 x 4000 JPEG (quality 90) of SOURCE enlarged with the
 // Lanczos resampler, by default the bundled sample portrait.
 //
-// The output is one line per row: the count, median, 90th and 95th percentile in
-// milliseconds, and the reference's median and the ratio where the row has one.
+// Every row has a time limit (--limit, seconds per run, 30 by default): a row that
+// runs past it is reported as timed out, the program is started afresh (so too after
+// a row that measured nothing) and the next row runs. Each row's line is printed as soon as the row ends, and the whole table
+// once more at the end: the count, median, 90th and 95th percentile in milliseconds,
+// and the reference's median and the ratio where the row has one.
 
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -152,10 +159,20 @@ void EndGroup(pid_t pid) {
   if (pid <= 0) return;
   kill(-pid, SIGTERM);
   waitpid(pid, nullptr, 0);
+  for (pid_t& slot : gStarted)
+    if (slot == pid) slot = -1;
 }
 
+// The end of the running row's time limit (Now's clock); every wait gives up there.
+double gRowEnd = INFINITY;
+
+bool RowExpired() { return Now() >= gRowEnd; }
+
+// Timeout milliseconds from now, cut at the row's limit.
+double WaitEnd(double timeout) { return std::min(Now() + timeout, gRowEnd); }
+
 bool WaitUntil(const std::function<bool()>& done, double timeout) {
-  const double end = Now() + timeout;
+  const double end = WaitEnd(timeout);
   while (Now() < end) {
     if (done()) return true;
     Pause(1);
@@ -168,7 +185,31 @@ struct TRow {
   std::vector<double> Times;
   std::string Reference;
   std::vector<double> ReferenceTimes;
+  bool TimedOut = false;
 };
+
+void PrintHeader() {
+  std::printf("%-17s %3s %9s %9s %9s   %s\n", "row", "n", "median", "p90", "p95", "reference median (ratio)");
+  std::fflush(stdout);
+}
+
+// The row's count, median, 90th and 95th percentile, its reference and what went
+// wrong, on one line.
+void PrintRow(const TRow& row) {
+  std::vector<double> times;
+  int missed = 0;
+  for (const double t : row.Times) std::isnan(t) ? ++missed : (times.push_back(t), 0);
+  std::printf("%-17s %3zu %9.2f %9.2f %9.2f", row.Name.c_str(), times.size(), Percentile(times, 0.5),
+              Percentile(times, 0.9), Percentile(times, 0.95));
+  if (!row.Reference.empty()) {
+    const double reference = Percentile(row.ReferenceTimes, 0.5);
+    std::printf("   %s %.2f (%.2fx)", row.Reference.c_str(), reference, Percentile(times, 0.5) / reference);
+  }
+  if (missed > 0) std::printf("   %d without a change", missed);
+  if (row.TimedOut) std::printf("   timed out");
+  std::printf("\n");
+  std::fflush(stdout);
+}
 
 class TLatency {
  public:
@@ -177,7 +218,8 @@ class TLatency {
   ~TLatency() { EndGroup(program_); }
 
   bool StartProgram(const std::string& program, const fs::path& photo);
-  void Run(const std::set<std::string>& rows, int runs);
+  // Rows runs each row wanted (all when empty), each within Limit milliseconds per run.
+  void Run(const std::set<std::string>& rows, int runs, double limit);
   void Report() const;
   void SetShots(const fs::path& folder) { shots_ = folder; }
   void SetResizeReference(const fs::path& script) { resizeScript_ = script; }
@@ -196,6 +238,8 @@ class TLatency {
   unsigned long WaitDialog(bool shown, double timeout = 5000);
   bool FindView();
   void ChooseSpots();
+  // Ends the program and starts it again on the same photo, as a user would.
+  bool Restart();
   TScreenRect Around(int x, int y, int half) const;
   void Chord(std::initializer_list<unsigned long> keys);
   double SaveAs(const fs::path& target);
@@ -206,7 +250,10 @@ class TLatency {
   void Shot(const std::string& name);
   TRow& Row(const std::string& name, const std::string& reference = {});
 
-  void FirstPress();
+  // One fresh start per run: the first press 1 s after the first paint (timed for
+  // First), dragged into a stroke and let go, then a press elsewhere (timed for
+  // Second).
+  void FreshPresses(int runs, bool first, bool second);
   void LaterPresses(int runs);
   void Saves(int runs);
   void TurnSaves(int runs);
@@ -215,11 +262,13 @@ class TLatency {
   void Zooms(const std::string& name, int runs);
   void Original(int runs);
   void Scroll(int moves);
+  void Memory();
 
   TXSession& x_;
   fs::path work_;
   fs::path shots_;
   fs::path resizeScript_;
+  std::string program_path_;
   int width_, height_;
   pid_t program_ = -1;
   fs::path photo_, mirrored_;
@@ -241,7 +290,8 @@ TRow& TLatency::Row(const std::string& name, const std::string& reference) {
 
 double TLatency::WaitChange(const TScreenRect& rect, const std::vector<uint32_t>& before, double start,
                             double timeout) {
-  while (Now() - start < timeout) {
+  const double end = std::min(start + timeout, gRowEnd);
+  while (Now() < end) {
     if (x_.Grab(rect) != before) return Now() - start;
     Pause(0.2);
   }
@@ -249,7 +299,7 @@ double TLatency::WaitChange(const TScreenRect& rect, const std::vector<uint32_t>
 }
 
 void TLatency::Settle(const TScreenRect& rect, double quiet, double timeout) {
-  const double end = Now() + timeout;
+  const double end = WaitEnd(timeout);
   std::vector<uint32_t> last = x_.Grab(rect);
   double since = Now();
   while (Now() < end && Now() - since < quiet) {
@@ -296,13 +346,23 @@ unsigned long TLatency::WaitDialog(bool shown, double timeout) {
 }
 
 bool TLatency::StartProgram(const std::string& program, const fs::path& photo) {
+  program_path_ = program;
   photo_ = work_ / "a.jpg";
   mirrored_ = work_ / "b.jpg";
   fs::copy_file(photo, photo_, fs::copy_options::overwrite_existing);
   // The same photo mirrored: opening it changes every column of the view.
   if (std::isnan(RunTimed({"jpegtran", "-flip", "horizontal", "-copy", "all", "-outfile", mirrored_, photo_})))
     return false;
-  program_ = Spawn({program, photo_},
+  return Restart();
+}
+
+bool TLatency::Restart() {
+  EndGroup(program_);
+  // The ended program's window may linger a moment; the new one is looked for after.
+  WaitUntil([&] { return MainWindow() == 0; }, 5000);
+  spots_.clear();
+  nextSpot_ = 0;
+  program_ = Spawn({program_path_, photo_},
                    {"DISPLAY=" + x_.DisplayName(), "XDG_CONFIG_HOME=" + (work_ / "config").string(),
                     "QT_QPA_PLATFORM=xcb"});
   if (program_ < 0) return false;
@@ -413,17 +473,38 @@ void TLatency::Shot(const std::string& name) {
   image.save(QString::fromStdString((shots_ / (name + ".png")).string()));
 }
 
-void TLatency::FirstPress() {
-  Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
-  const auto [x, y] = spots_[nextSpot_++];
-  x_.Move(x, y);
-  Row("first-press").Times.push_back(Timed(Around(x, y, 8), [&] { x_.Button(1, true); }));
-  x_.Button(1, false);
-  Pause(300);
+void TLatency::FreshPresses(int runs, bool first, bool second) {
+  for (int i = 0; i < runs && !RowExpired(); ++i) {
+    if (i > 0 && !Restart()) return;
+    Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
+    const auto [x, y] = spots_[nextSpot_++];
+    x_.Move(x, y);
+    const double press = Timed(Around(x, y, 8), [&] { x_.Button(1, true); });
+    if (first) Row("first-press").Times.push_back(press);
+    if (second) {
+      // A stroke of 120 screen pixels at a hand's pace as a 125 Hz mouse reports it
+      // (a move every 8 ms, half a second), let go, and at once a press at a spot
+      // well away from it.
+      for (int dx = 2; dx <= 120; dx += 2) {
+        x_.Move(x + dx, y);
+        Pause(8);
+      }
+      x_.Button(1, false);
+      const auto away = std::find_if(spots_.begin() + static_cast<long>(nextSpot_), spots_.end(), [&](const auto& p) {
+        return std::abs(p.second - y) > 30 || p.first < x - 30 || p.first > x + 150;
+      });
+      if (away == spots_.end()) return;
+      const auto [x2, y2] = *away;
+      x_.Move(x2, y2);
+      Row("second-press").Times.push_back(Timed(Around(x2, y2, 8), [&] { x_.Button(1, true); }));
+    }
+    x_.Button(1, false);
+    Pause(300);
+  }
 }
 
 void TLatency::LaterPresses(int runs) {
-  for (int i = 0; i < runs && nextSpot_ < spots_.size(); ++i) {
+  for (int i = 0; i < runs && nextSpot_ < spots_.size() && !RowExpired(); ++i) {
     const auto [x, y] = spots_[nextSpot_++];
     x_.Move(x, y);
     Pause(50);
@@ -451,7 +532,8 @@ double TLatency::SaveAs(const fs::path& target) {
   x_.TapKey(XK_Return);
   double elapsed = NAN;
   alignas(inotify_event) char buffer[4096];
-  while (std::isnan(elapsed) && Now() - start < 20000) {
+  const double end = WaitEnd(20000);
+  while (std::isnan(elapsed) && Now() < end) {
     pollfd p{watch, POLLIN, 0};
     if (poll(&p, 1, 100) <= 0) continue;
     const ssize_t n = read(watch, buffer, sizeof buffer);
@@ -469,7 +551,7 @@ double TLatency::SaveAs(const fs::path& target) {
 
 void TLatency::Saves(int runs) {
   TRow& row = Row("save", "jpegtran -copy all");
-  for (int i = 0; i < runs && nextSpot_ < spots_.size(); ++i) {
+  for (int i = 0; i < runs && nextSpot_ < spots_.size() && !RowExpired(); ++i) {
     const auto [x, y] = spots_[nextSpot_++];
     Click(x, y);
     Pause(300);
@@ -553,7 +635,7 @@ bool TLatency::PanelControl(size_t index, int& x, int& y) {
 void TLatency::TurnSaves(int runs) {
   if (!ClickTool(4)) return;
   TRow& row = Row("turn-save", "jpegtran -rotate 90 -copy all");
-  for (int i = 0; i < runs; ++i) {
+  for (int i = 0; i < runs && !RowExpired(); ++i) {
     int x, y;
     if (!PanelControl(0, x, y)) return;
     Timed(view_, [&] { Click(x, y); }, 20000);
@@ -637,7 +719,7 @@ void TLatency::Resizes(int runs) {
   if (!ClickTool(5)) return;
   TRow& row = Row("resize", "Pillow LANCZOS");
   const TScreenRect strip{view_.X + view_.Width / 4, view_.Y + view_.Height / 2, view_.Width / 2, 4};
-  for (int i = 0; i < runs; ++i) {
+  for (int i = 0; i < runs && !RowExpired(); ++i) {
     int x, y;
     if (!PanelControl(0, x, y)) return;
     Click(x, y);
@@ -664,7 +746,7 @@ void TLatency::Resizes(int runs) {
 void TLatency::Zooms(const std::string& name, int runs) {
   const TScreenRect strip{view_.X + view_.Width / 4, view_.Y + view_.Height / 2, view_.Width / 2, 4};
   x_.Move(view_.X + view_.Width / 2, view_.Y + view_.Height / 2);
-  for (int i = 0; i < runs; ++i) {
+  for (int i = 0; i < runs && !RowExpired(); ++i) {
     Settle(strip, 100);
     Row(name).Times.push_back(Timed(strip, [&] { x_.TapKey(XK_equal); }));
     Settle(strip, 100);
@@ -685,7 +767,7 @@ void TLatency::Original(int runs) {
   x_.Button(1, false);
   Pause(500);
   const TScreenRect band{x - 70, y - 10, 141, 21};
-  for (int i = 0; i < runs; ++i) {
+  for (int i = 0; i < runs && !RowExpired(); ++i) {
     Settle(band, 100);
     Row("original-press").Times.push_back(Timed(band, [&] { x_.Key(XK_o, true); }));
     Settle(band, 100);
@@ -705,7 +787,7 @@ void TLatency::Scroll(int moves) {
   Pause(100);
   x_.Button(1, true);
   Pause(100);
-  for (int i = 1; i <= moves; ++i) {
+  for (int i = 1; i <= moves && !RowExpired(); ++i) {
     const int step = (i / 20) % 2 == 0 ? -6 : 6;
     const int x = cx + step * ((i % 20) + 1);
     Row("scroll").Times.push_back(Timed(strip, [&] { x_.Move(x, cy); }));
@@ -716,46 +798,90 @@ void TLatency::Scroll(int moves) {
   Shot("scroll");
 }
 
-void TLatency::Run(const std::set<std::string>& rows, int runs) {
-  auto wanted = [&](const char* name) {
-    const bool yes = rows.empty() || rows.count(name) != 0;
-    if (yes) {
-      std::fprintf(stderr, "quill-latency: %s\n", name);
-      FocusView();
+// The program's VmHWM in kB; -1 when it cannot be read.
+long PeakResident(pid_t pid) {
+  FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  if (status == nullptr) return -1;
+  long kilobytes = -1;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1) break;
+  std::fclose(status);
+  return kilobytes;
+}
+
+// After a fresh start and 2 s of idle time, then after 200 horizontal strokes of 300
+// photo pixels spread over the photo's detail.
+void TLatency::Memory() {
+  if (!Restart()) return;
+  Pause(std::max(0.0, firstPaint_ + 2000 - Now()));
+  const long opened = PeakResident(program_);
+  const int length = std::max(2, 300 * picture_.Width / 6000);
+  int strokes = 0;
+  for (; strokes < 200 && !RowExpired(); ++strokes) {
+    const auto [x, y] = spots_[static_cast<size_t>(strokes) % spots_.size()];
+    const int left = std::min(x, picture_.X + picture_.Width - length - 1);
+    const int row = y + strokes / static_cast<int>(spots_.size()) * 3;
+    x_.Move(left, row);
+    x_.Button(1, true);
+    for (int dx = 2; dx <= length; dx += 2) x_.Move(left + dx, row);
+    x_.Button(1, false);
+    Pause(5);
+  }
+  Settle(view_, 300);
+  std::printf("memory: VmHWM %ld kB with the photo open, %ld kB after %d strokes\n", opened,
+              PeakResident(program_), strokes);
+}
+
+void TLatency::Run(const std::set<std::string>& rows, int runs, double limit) {
+  // Each row wanted (by any of its names): its name on stderr, the view focused, the
+  // row run within its limit and its lines printed at once; after a row that timed out
+  // the program starts afresh.
+  const auto wanted = [&](const char* name) { return rows.empty() || rows.count(name) != 0; };
+  const auto row = [&](std::initializer_list<const char*> names, const std::function<void()>& measure) {
+    if (std::none_of(names.begin(), names.end(), wanted)) return;
+    std::fprintf(stderr, "quill-latency: %s\n", *std::find_if(names.begin(), names.end(), wanted));
+    const size_t before = rows_.size();
+    gRowEnd = Now() + limit * runs;
+    FocusView();
+    measure();
+    const bool expired = RowExpired();
+    gRowEnd = INFINITY;
+    if (rows_.size() == before && expired) Row(*names.begin());
+    bool measured = false;
+    for (size_t i = before; i < rows_.size(); ++i) {
+      rows_[i].TimedOut = expired;
+      PrintRow(rows_[i]);
+      measured = measured || std::any_of(rows_[i].Times.begin(), rows_[i].Times.end(),
+                                         [](double t) { return !std::isnan(t); });
     }
-    return yes;
+    // A row that timed out or measured nothing may have left a dialog open or the
+    // input elsewhere: the next row starts on a fresh program.
+    if ((expired || !measured) && !Restart())
+      std::fprintf(stderr, "quill-latency: the program does not start again\n");
   };
-  if (wanted("first-press")) FirstPress();
-  if (wanted("press")) LaterPresses(runs);
-  if (wanted("save")) Saves(runs);
-  if (wanted("open")) Opens(runs);
-  if (wanted("original")) Original(runs);
-  if (wanted("zoom-fit")) Zooms("zoom-fit", runs);
-  if (wanted("zoom-1to1")) {
+  PrintHeader();
+  row({"first-press", "second-press"}, [&] { FreshPresses(runs, wanted("first-press"), wanted("second-press")); });
+  row({"press"}, [&] { LaterPresses(runs); });
+  row({"save"}, [&] { Saves(runs); });
+  row({"open"}, [&] { Opens(runs); });
+  row({"original"}, [&] { Original(runs); });
+  row({"zoom-fit"}, [&] { Zooms("zoom-fit", runs); });
+  row({"zoom-1to1"}, [&] {
     Chord({XK_Control_L, XK_Alt_L, XK_0});
     Settle(view_, 300);
     Zooms("zoom-1to1", runs);
-  }
-  if (wanted("scroll")) Scroll(std::max(40, runs));
-  if (wanted("resize")) Resizes(runs);
-  if (wanted("turn-save")) TurnSaves(runs);
+  });
+  row({"scroll"}, [&] { Scroll(std::max(40, runs)); });
+  row({"resize"}, [&] { Resizes(runs); });
+  row({"turn-save"}, [&] { TurnSaves(runs); });
+  row({"memory"}, [&] { Memory(); });
 }
 
 void TLatency::Report() const {
-  std::printf("%-17s %3s %9s %9s %9s   %s\n", "row", "n", "median", "p90", "p95", "reference median (ratio)");
-  for (const auto& row : rows_) {
-    std::vector<double> times;
-    int missed = 0;
-    for (const double t : row.Times) std::isnan(t) ? ++missed : (times.push_back(t), 0);
-    std::printf("%-17s %3zu %9.2f %9.2f %9.2f", row.Name.c_str(), times.size(), Percentile(times, 0.5),
-                Percentile(times, 0.9), Percentile(times, 0.95));
-    if (!row.Reference.empty()) {
-      const double reference = Percentile(row.ReferenceTimes, 0.5);
-      std::printf("   %s %.2f (%.2fx)", row.Reference.c_str(), reference, Percentile(times, 0.5) / reference);
-    }
-    if (missed > 0) std::printf("   %d without a change", missed);
-    std::printf("\n");
-  }
+  std::printf("\n");
+  PrintHeader();
+  for (const auto& row : rows_) PrintRow(row);
 }
 
 int MakePhoto(const char* out, const char* source) {
@@ -774,7 +900,7 @@ int MakePhoto(const char* out, const char* source) {
 int Usage() {
   std::fprintf(stderr,
                "usage: quill-latency PHOTO.jpg [--runs N] [--screen WxH] [--stress N] [--rows a,b,...]\n"
-               "                     [--program PATH] [--shots DIR]\n"
+               "                     [--program PATH] [--shots DIR] [--limit SECONDS]\n"
                "       quill-latency --make-photo OUT.jpg [SOURCE]\n");
   return 2;
 }
@@ -790,6 +916,7 @@ int main(int argc, char** argv) {
   if (argc < 2 || argv[1][0] == '-') return Usage();
   const fs::path photo = fs::absolute(argv[1]);
   int runs = 7, width = 1920, height = 1080, stress = 0;
+  double limit = 30;
   std::string program = QUILL_PROGRAM;
   std::set<std::string> rows;
   fs::path shots;
@@ -807,6 +934,9 @@ int main(int argc, char** argv) {
         rows.insert(value.substr(start, end - start));
         start = end + 1;
       }
+    } else if (option == "--limit") {
+      limit = std::atof(value.c_str());
+      if (!(limit > 0)) return Usage();
     } else if (option == "--program") {
       program = value;
     } else if (option == "--shots") {
@@ -833,7 +963,7 @@ int main(int argc, char** argv) {
       latency.SetShots(shots);
       latency.SetResizeReference(QUILL_SOURCE_DIR "/bench/resize_vs_pillow.py");
       if (latency.StartProgram(program, photo)) {
-        latency.Run(rows, runs);
+        latency.Run(rows, runs, limit * 1000);
         latency.Report();
         status = 0;
       }

@@ -108,6 +108,11 @@ void TZelGraphicsDocument::CommitRect(const quill::TRect& rect) {
   // a block being prepared takes the rectangle too, wherever its copy has got to.
   if (FCommittedRows > 0) FCommittedBlock.CopyRect(rect.Left, rect.Top, live, rect);
   if (!rect.IsEmpty()) FOriginalMatches = false;
+  if (FCommittedRows >= live.Height()) {
+    // Made whole from the original while the operation ran: the block is ready.
+    FCommittedShared = false;
+    FCommittedRows = 0;
+  }
   AttachViews();
   SchedulePreparation();
 }
@@ -117,13 +122,23 @@ bool TZelGraphicsDocument::NeedsPreparation() const {
 }
 
 bool TZelGraphicsDocument::PrepareSlice(int64_t budget) {
-  if (Running) return false;
+  if (Running) {
+    // Only the original's block, which the operation does not write, is copied then.
+    const TZelPixels& original = FOriginalBlock.GetPixels();
+    if (!CopiesCommittedFromOriginal() || FCommittedRows >= original.Height()) return false;
+    if (FCommittedRows == 0 && !FCommittedBlock.Allocate(original.PixelFormat(), original.GetBounds())) return false;
+    return !CopyRows(original, FCommittedBlock, FCommittedRows, budget);
+  }
   PrepareRows(budget);
   return NeedsPreparation();
 }
 
+bool TZelGraphicsDocument::CopiesCommittedFromOriginal() const {
+  return Running && FCommittedShared && FOriginalMatches && !FOriginalShared;
+}
+
 void TZelGraphicsDocument::SchedulePreparation() {
-  if (!NeedsPreparation() || QCoreApplication::instance() == nullptr) return;
+  if (!(NeedsPreparation() || CopiesCommittedFromOriginal()) || QCoreApplication::instance() == nullptr) return;
   if (FPrepareTimer == nullptr) {
     FPrepareTimer = std::make_unique<QTimer>();
     FPrepareTimer->setSingleShot(true);
@@ -195,6 +210,7 @@ bool TZelGraphicsDocument::BeginOperation(TZelGraphicsTool* tool) {
   DirtyRect = quill::TRect();
   RunningTool = tool;
   Running = true;
+  SchedulePreparation();
   return true;
 }
 
@@ -215,6 +231,9 @@ void TZelGraphicsDocument::ResetOperation() {
 void TZelGraphicsDocument::AddDirtyRect(const quill::TRect& rect, bool replace) {
   DirtyRect = replace || DirtyRect.IsEmpty() ? rect : quill::UnionRect(DirtyRect, rect);
   InvalidateImageRect(rect);
+  // A stroke whose events come faster than the program handles them leaves no idle
+  // time: every change of the first operation copies a slice as well.
+  if (CopiesCommittedFromOriginal()) PrepareSlice(kPrepareSliceBytes);
 }
 
 void TZelGraphicsDocument::InvalidateImageRect(const quill::TRect& rect) {

@@ -21,9 +21,16 @@
 // from outside sets the original image and calls SyncCommittedCopy.
 //
 // Those blocks are made in idle time, a slice of rows at a time (PrepareSlice, driven
-// by a zero-interval timer that the view's first paint, every end of an operation and
-// every geometry change start), so that neither opening a photo nor the first press
-// of a tool waits for fresh memory; BeginOperation finishes whatever is left.
+// by a zero-interval timer that the view's first paint, every beginning and end of an
+// operation and every geometry change start), so that neither opening a photo nor the
+// first press of a tool waits for fresh memory; BeginOperation finishes whatever is
+// left. The committed copy's block is begun in the first operation that finds the
+// committed copy viewing the original's block: it is copied from that block, which
+// the operation does not write, between the operation's events and a slice with each
+// change the operation reports (AddDirtyRect), and takes the operation's rectangles at
+// its commit; so the commit of a first stroke leaves at most
+// the rows not yet copied (none after a stroke of a few dozen slices' time) for the
+// idle time after it, and the press after it seldom finds any.
 // Beside them: the image's property items (EXIF and the like), the lossless-JPEG
 // object that mirrors every geometry change so that a JPEG can be saved back without
 // recompression, the selection, and the state of the one tool operation that may run.
@@ -141,8 +148,11 @@ class TZelGraphicsDocument : public TZelDocument {
   // file).
   bool NeedsPreparation() const;
   // Outside an operation: copies about Budget bytes (at least a row) of the block
-  // still to be made. True while more remains; false when done, during an operation,
-  // or when the block cannot be had (BeginOperation then tries once more and refuses).
+  // still to be made. During one: the same of the committed copy's block from the
+  // original's, while the committed copy views that block (see the top of this file).
+  // True while more remains; false when done, during an operation that copies
+  // nothing, or when the block cannot be had (BeginOperation then tries once more and
+  // refuses).
   bool PrepareSlice(int64_t budget);
   // Starts the idle-time preparation when a block is still to be made (needs a Qt
   // application; nothing without one).
@@ -185,7 +195,8 @@ class TZelGraphicsDocument : public TZelDocument {
   // Running := false, RunningTool := null, DirtyRect := empty.
   void ResetOperation();
   // DirtyRect := Rect when Replace or DirtyRect is empty, else their union; then
-  // InvalidateImageRect(Rect).
+  // InvalidateImageRect(Rect), and a slice of the committed copy's block while the
+  // operation copies it from the original's (see the top of this file).
   void AddDirtyRect(const quill::TRect& rect, bool replace);
   // Repaints the window area of the image rectangle Rect (grown by one pixel) when
   // the view exists.
@@ -258,6 +269,9 @@ class TZelGraphicsDocument : public TZelDocument {
   // Copies about Budget bytes of the block being made: the original's while it shares
   // CurrentImage's pixels, else the committed copy's while it needs one.
   void PrepareRows(int64_t budget);
+  // An operation runs while the committed copy views the original's own block: its
+  // own block is copied from that one meanwhile.
+  bool CopiesCommittedFromOriginal() const;
   // Forgets a block half made: the current image is about to change.
   void DropPreparation();
   // The committed copy shares CurrentImage's pixels and its own block is released:

@@ -345,11 +345,11 @@ TEST_F(GraphicsDocumentTest, IdlePreparationLetsTheFirstEditCopyNothingAndKeepsT
   EXPECT_EQ(document->OriginalImage.Bits(), originalBits);
   EXPECT_EQ(Original(*document), opened);
   EXPECT_EQ(PicturePixels(document->CommittedCopy), edited);
-  // The committed copy needs a block of its own now; until it has one it views the
-  // live image, outside the operation equal to it.
-  EXPECT_TRUE(document->NeedsPreparation());
-  EXPECT_EQ(PrepareAll(*document, 1 << 20), 1);
+  // The edit copied the committed copy's block from the original's as it went (the
+  // picture is smaller than a slice): the block is its own, and nothing is left.
+  EXPECT_FALSE(document->NeedsPreparation());
   EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_NE(document->CommittedCopy.Bits(), originalBits);
   EXPECT_EQ(PicturePixels(document->CommittedCopy), edited);
   // Undo puts the pixels back in the live image and the committed copy.
   editor_->UndoClick();
@@ -358,25 +358,97 @@ TEST_F(GraphicsDocumentTest, IdlePreparationLetsTheFirstEditCopyNothingAndKeepsT
   EXPECT_EQ(Original(*document), opened);
 }
 
-TEST_F(GraphicsDocumentTest, APreparationCutShortByAnEditAnUndoOrATurnEndsEqualToTheImage) {
+// The first stroke after opening runs while the committed copy views the original's
+// block: the idle time between its events copies the committed copy's block from that
+// one, so that its commit leaves nothing for the next press to copy.
+TEST_F(GraphicsDocumentTest, TheFirstOperationMakesTheCommittedBlockSoTheNextPressCopiesNothing) {
   TZelGraphicsDocument* document = OpenPicture(300, 200);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  const QImage opened = Current(*document);
+  PrepareAll(*document, 1 << 20);
+  const uint8_t* originalBits = document->OriginalImage.Bits();
+  auto* tool = ZelApplication->NewComponent<InvertTool>();
+  ASSERT_TRUE(tool->BeginOperation(View()));
+  // Half the block (rows 0 to 99), then a change across that boundary, then the rest.
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  tool->InvertRect({10, 50, 60, 150});
+  EXPECT_EQ(PrepareAll(*document, 100 * 900), 1);
+  EXPECT_EQ(document->CommittedCopy.Bits(), originalBits);
+  tool->EndOperation();
+  const QImage edited = Current(*document);
+  EXPECT_NE(edited, opened);
+  EXPECT_FALSE(document->NeedsPreparation());
+  const uint8_t* committedBits = document->CommittedCopy.Bits();
+  EXPECT_NE(committedBits, document->GetCurrentPixels().Bits());
+  EXPECT_NE(committedBits, originalBits);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), edited);
+  EXPECT_EQ(Original(*document), opened);
+  // The next edit begins on that block as it is, and undo keeps all three in step.
+  tool->Invert(View(), {100, 100, 300, 200});
+  EXPECT_EQ(document->CommittedCopy.Bits(), committedBits);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+  editor_->UndoClick();
+  editor_->UndoClick();
+  EXPECT_EQ(Current(*document), opened);
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), opened);
+  EXPECT_EQ(Original(*document), opened);
+
+  // A stroke that leaves no idle time between its events: each change it reports copies
+  // a slice (here the whole small picture), so its commit leaves nothing either.
+  document = Open(QStringLiteral("/photos/r.png"), MakePicture(300, 200, 1), 2);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  PrepareAll(*document, 1 << 20);
+  tool->Invert(View(), {0, 0, 20, 20});
+  EXPECT_FALSE(document->NeedsPreparation());
+  EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+  editor_->UndoClick();
+
+  // On another photo, a first operation cut short (cancelled) leaves its half block
+  // for the next one, which finishes it and commits equal to the image.
+  document = Open(QStringLiteral("/photos/q.png"), MakePicture(300, 200, 2), 2);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  const QImage other = Current(*document);
+  PrepareAll(*document, 1 << 20);
+  ASSERT_TRUE(tool->BeginOperation(View()));
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  tool->InvertRect({0, 0, 300, 200});
+  tool->CancelOperation();
+  EXPECT_EQ(Current(*document), other);
+  ASSERT_TRUE(tool->BeginOperation(View()));
+  PrepareAll(*document, 100 * 900);
+  tool->InvertRect({0, 150, 300, 200});
+  tool->EndOperation();
+  EXPECT_FALSE(document->NeedsPreparation());
+  EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+}
+
+TEST_F(GraphicsDocumentTest, APreparationCutShortByAnEditAnUndoOrATurnEndsEqualToTheImage) {
+  TZelGraphicsDocument* document = OpenPicture(1000, 800);
   ASSERT_NE(document, nullptr);
   AsLoaded(*document);
   auto* tool = ZelApplication->NewComponent<InvertTool>();
   const QImage opened = Current(*document);
-  // Half the original made, then an edit: BeginOperation finishes it first.
-  EXPECT_TRUE(document->PrepareSlice(100 * 900));
-  tool->Invert(View(), {0, 0, 300, 200});
+  // Half the original made (rows of 3000 bytes), then an edit: BeginOperation finishes
+  // it first.
+  EXPECT_TRUE(document->PrepareSlice(400 * 3000));
+  tool->Invert(View(), {0, 0, 1000, 800});
   EXPECT_EQ(Original(*document), opened);
-  // Half the committed copy's block made, then undo and redo change rows on both
-  // sides of where the copy has got to: the block takes them.
-  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  // The edit's one change copied a slice of the committed copy's block from the
+  // original (the picture is larger than a slice); more of it made, then undo and redo
+  // change rows on both sides of where the copy has got to: the block takes them.
+  EXPECT_TRUE(document->NeedsPreparation());
+  EXPECT_TRUE(document->PrepareSlice(50 * 3000));
   editor_->UndoClick();
-  EXPECT_TRUE(document->PrepareSlice(50 * 900));
+  EXPECT_TRUE(document->PrepareSlice(25 * 3000));
   editor_->RedoClick();
   const QImage inverted = Current(*document);
   EXPECT_NE(inverted, opened);
-  PrepareAll(*document, 30 * 900);
+  PrepareAll(*document, 30 * 3000);
   EXPECT_NE(document->CommittedCopy.Bits(), document->GetCurrentPixels().Bits());
   EXPECT_EQ(PicturePixels(document->CommittedCopy), inverted);
 
@@ -384,14 +456,15 @@ TEST_F(GraphicsDocumentTest, APreparationCutShortByAnEditAnUndoOrATurnEndsEqualT
   // half-made block, and what is made afterwards is the turned photo.
   AsLoaded(*document);
   const QImage fresh = Current(*document);
-  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  EXPECT_TRUE(document->PrepareSlice(400 * 3000));
   ASSERT_TRUE(document->RotateLeft());
-  PrepareAll(*document, 30 * 600);
+  PrepareAll(*document, 30 * 2400);
   EXPECT_EQ(Original(*document), fresh.transformed(QTransform().rotate(-90)));
   EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
   EXPECT_EQ(Current(*document), Original(*document));
 
-  // No preparation while an operation runs: it would copy half-made changes.
+  // While an operation runs, nothing is copied from the live image (it would copy
+  // half-made changes), only the committed copy's block from the original's.
   ASSERT_TRUE(document->BeginOperation(tool));
   EXPECT_FALSE(document->PrepareSlice(1 << 20));
   document->EndOperation(editor_);
