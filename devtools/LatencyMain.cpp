@@ -576,12 +576,14 @@ std::vector<std::pair<int, int>> Runs(const std::vector<uint32_t>& line, uint32_
 }
 
 // Keys go to the view: the main window gets the X focus (a dialog that closed may have
-// left it nowhere) and a middle click, which no tool acts on, gives the view Qt's focus.
+// left it nowhere), and the pointer leaves the view and comes back, since the view
+// takes Qt's focus when the pointer enters it. No button is pressed: every button
+// starts a stroke of the brush tools and would edit the photo before the row.
 void TLatency::FocusView() {
   x_.Focus(MainWindow());
+  x_.Move(view_.X + view_.Width / 2, view_.Y - 5);
+  Pause(50);
   x_.Move(view_.X + view_.Width / 2, view_.Y + view_.Height / 2);
-  x_.Button(2, true);
-  x_.Button(2, false);
   Pause(100);
 }
 
