@@ -136,11 +136,13 @@ void TZelOriginalImageToolControl::PaintContent(TZelViewCanvas& canvas) {
 bool TZelOriginalImageToolControl::KeyDown(uint16_t key, quill::TShiftState /*shift*/) {
   if (Active || key != HoldKey) return false;
   OriginalTool()->ShowOriginal();
+  if (Active) View->repaint();
   return true;
 }
 
 bool TZelOriginalImageToolControl::KeyUp(uint16_t key, quill::TShiftState /*shift*/) {
   if (!Active || key != HoldKey) return false;
   OriginalTool()->RestorePrevious();
+  View->repaint();
   return true;
 }

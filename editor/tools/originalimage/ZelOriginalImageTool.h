@@ -88,9 +88,12 @@ class TZelOriginalImageToolControl : public TZelGraphicsToolControl {
   // The original image into its device rectangle, within the clip; that rectangle is
   // then cut out of the clip.
   void PaintContent(TZelViewCanvas& canvas) override;
-  // The hold key while inactive: ShowOriginal, claimed.
+  // The hold key while inactive: ShowOriginal, claimed. The view repaints at once: the
+  // buttons and the tool panel that follow the current tool are refreshed when the
+  // program next goes idle, which comes before a pending repaint, and painting them
+  // (several milliseconds) in the view's frame would delay the image the user waits for.
   bool KeyDown(uint16_t key, quill::TShiftState shift) override;
-  // The hold key while active: RestorePrevious, claimed.
+  // The hold key while active: RestorePrevious, claimed; the view repaints at once too.
   bool KeyUp(uint16_t key, quill::TShiftState shift) override;
 
  private:

@@ -10,7 +10,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "MainForm.h"
 #include "Module.h"
+#include "PaintLog.h"
 #include "ToolTesting.h"
 #include "ZelOriginalImageTool.h"
 #include "ZelWireEraserTool.h"
@@ -94,6 +96,47 @@ TEST_F(OriginalImageToolTest, HoldingOOrTheButtonShowsTheOpenedPhotoAndReleasing
   EXPECT_EQ(editor_->CurrentTool, WireEraserTool);
   EXPECT_FALSE(tool_->Button->isChecked());
   EXPECT_EQ(Shown(edited), editedColour);
+}
+
+// O shows the original in a frame of its own: the buttons and the tool panel, which
+// follow the current tool when the program next goes idle, are slow to paint and
+// follow in the next frame, checked and enabled as the current tool has them.
+TEST_F(OriginalImageToolTest, TheViewRepaintsBeforeTheButtonsAndThePanelThatFollowIt) {
+  ASSERT_NE(OpenSample(), nullptr);
+  // Started as the program starts them: their controls follow the editor when idle.
+  tool_->Initialize();
+  WireEraserTool->Initialize();
+  // Each turn of the program's event loop, as it runs: it goes idle first (when it
+  // would wait), then delivers what is posted; a posted wake-up keeps it from waiting.
+  QObject wakeUp;
+  const auto runEventLoop = [&wakeUp] {
+    for (int i = 0; i < 4; ++i) {
+      QCoreApplication::postEvent(&wakeUp, new QEvent(QEvent::User));
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+  };
+  runEventLoop();
+  QToolButton* button = ToolbarButton();
+  ASSERT_TRUE(button != nullptr && button->isVisible());
+  QWidget* panel = WireEraserTool->Frame;
+  ASSERT_TRUE(panel->isVisible() && panel->isEnabled());
+  View()->setObjectName("view");
+  button->setObjectName("button");
+  panel->setObjectName("panel");
+
+  for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+    quill::test::PaintLog log;
+    log.Watch({MainForm, View(), button, panel});
+    QKeyEvent event(type, Qt::Key_O, Qt::NoModifier, QStringLiteral("o"));
+    QCoreApplication::sendEvent(View(), &event);
+    runEventLoop();
+    EXPECT_TRUE(log.PaintedInALaterFrame("view", "button")) << "the button was painted in the view's frame";
+    EXPECT_TRUE(log.PaintedInALaterFrame("view", "panel")) << "the panel was painted in the view's frame";
+    const bool shown = type == QEvent::KeyPress;
+    EXPECT_EQ(tool_->Button->isChecked(), shown);
+    EXPECT_EQ(WireEraserTool->Button->isChecked(), !shown);
+    EXPECT_EQ(panel->isEnabled(), !shown);
+  }
 }
 
 TEST_F(OriginalImageToolTest, RecordsTheButtonPressAndFindsItsButtonAsATarget) {

@@ -4,10 +4,10 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
+#include "PaintLog.h"
 #include "ZelComponent.h"
 #include "ZelViewControl.h"
 
@@ -204,41 +204,22 @@ TEST_F(ScrollViewTest, ClampOriginAndResizeFollowContentChanges) {
   EXPECT_TRUE(Vertical().isHidden());
 }
 
-namespace {
-
-// Logs the paint events of the widgets it watches and the window's repaint requests.
-class PaintLog : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::UpdateRequest) Lines.push_back("frame");  // on the window
-    if (event->type() == QEvent::Paint) Lines.push_back(watched->objectName().toStdString());
-    return false;
-  }
-  std::vector<std::string> Lines;
-};
-
-}  // namespace
-
 // A scroll shows the moved image first; the bars, which Qt's style is slow to paint,
 // follow in the next frame. Their values change at once.
 TEST_F(ScrollViewTest, TheBarsRepaintInTheFrameAfterTheScroll) {
   SetUp(300, 200, 1000, 800);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  PaintLog log;
+  quill::test::PaintLog log;
   view_.setObjectName("view");
   Horizontal().setObjectName("bar");
-  for (QObject* watched : std::initializer_list<QObject*>{&view_, &Horizontal()}) watched->installEventFilter(&log);
+  log.Watch({&view_, &Horizontal()});
 
   int32_t dx = -40, dy = 0;
   view_.ClampScrollDelta(dx, dy);
   view_.ScrollByDelta(dx, dy);
   EXPECT_EQ(Horizontal().value(), 40);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  const auto frame = std::find(log.Lines.begin(), log.Lines.end(), "frame");
-  const auto view = std::find(log.Lines.begin(), log.Lines.end(), "view");
-  const auto bar = std::find(log.Lines.begin(), log.Lines.end(), "bar");
-  ASSERT_NE(bar, log.Lines.end());
-  ASSERT_LT(view, bar);
-  EXPECT_NE(std::find(view, bar, "frame"), bar) << "the bar was painted in the view's frame";
-  EXPECT_LT(frame, view);
+  EXPECT_TRUE(log.PaintedInALaterFrame("view", "bar")) << "the bar was painted in the view's frame";
+  EXPECT_LT(std::find(log.Lines.begin(), log.Lines.end(), "frame"),
+            std::find(log.Lines.begin(), log.Lines.end(), "view"));
 }
