@@ -150,8 +150,8 @@ void TZelScrollViewControl::UpdateScrollBars(int32_t overflowX, int32_t overflow
   const quill::TPoint origin = GetMapMode().DeviceOrigin;
   const auto set = [this](QScrollBar* bar, int32_t overflow, int page, int32_t originOnAxis) {
     const int value = Saturate32(-int64_t{originOnAxis});
-    if (overflow > 0 && bar->isVisible() &&
-        (bar->maximum() != overflow || bar->pageStep() != page || bar->value() != value)) {
+    if (overflow > 0 && isVisible() &&
+        (bar->isHidden() || bar->maximum() != overflow || bar->pageStep() != page || bar->value() != value)) {
       HoldRepaint(bar);
     }
     const QSignalBlocker blocker(bar);

@@ -93,9 +93,10 @@ class TZelScrollViewControl : public TZelViewControl {
   virtual quill::TRect GetExtent() const;
   virtual quill::TZelScrollRange GetScrollRange() const;
   // Sets both bars from the overflows and the origin: each shows while its overflow
-  // is above 0. Nothing while the control has no area. A bar that stays shown repaints
-  // in the frame after the one that shows the view's change (the caller has repainted
-  // or scrolled the view first), so that the image moves without waiting for it.
+  // is above 0. Nothing while the control has no area. A bar that appears or changes
+  // repaints in the frame after the one that shows the view's change (the caller has
+  // repainted or scrolled the view first), so that the image moves without waiting for
+  // it; until then the strip a new bar covers keeps what it showed.
   virtual void UpdateScrollBars(int32_t overflowX, int32_t overflowY);
   // Brings the origin into range without scrolling the window's pixels, updates the
   // bars and repaints the whole control. Call it after every change of the content's

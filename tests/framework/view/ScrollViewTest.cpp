@@ -223,3 +223,26 @@ TEST_F(ScrollViewTest, TheBarsRepaintInTheFrameAfterTheScroll) {
   EXPECT_LT(std::find(log.Lines.begin(), log.Lines.end(), "frame"),
             std::find(log.Lines.begin(), log.Lines.end(), "view"));
 }
+
+// Zooming in from fit brings the bars up: the zoomed image shows first, the bars
+// follow in the next frame. Their values are set at once.
+TEST_F(ScrollViewTest, BarsThatAppearPaintInTheFrameAfterTheView) {
+  SetUp(300, 200, 250, 150);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  ASSERT_TRUE(Horizontal().isHidden());
+  ASSERT_TRUE(Vertical().isHidden());
+  quill::test::PaintLog log;
+  view_.setObjectName("view");
+  Horizontal().setObjectName("horizontal");
+  Vertical().setObjectName("vertical");
+  log.Watch({&view_, &Horizontal(), &Vertical()});
+
+  image_->SetBounds({0, 0, 1000, 800});
+  view_.CenterOnPoint({500, 400});
+  EXPECT_FALSE(Horizontal().isHidden());
+  EXPECT_FALSE(Vertical().isHidden());
+  EXPECT_EQ(Horizontal().value(), -Origin().X);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  EXPECT_TRUE(log.PaintedInALaterFrame("view", "horizontal")) << "the bar was painted in the view's frame";
+  EXPECT_TRUE(log.PaintedInALaterFrame("view", "vertical")) << "the bar was painted in the view's frame";
+}
