@@ -95,6 +95,9 @@ void TZelGraphicsDocument::SyncCommittedCopy() {
 }
 
 void TZelGraphicsDocument::CommitRect(const quill::TRect& rect) {
+  // The commit of an operation of one change (a click) that found no idle time copies
+  // the slice its change left to the idle time.
+  if (CopiesCommittedFromOriginal() && FCommittedRows == 0) PrepareSlice(kPrepareSliceBytes);
   const TZelPixels& live = CurrentImage.GetPixels();
   if (!FCommittedShared) {
     if (FCommittedBlock.GetBounds() == live.GetBounds() && FCommittedBlock.PixelFormat() == live.PixelFormat()) {
@@ -229,11 +232,15 @@ void TZelGraphicsDocument::ResetOperation() {
 }
 
 void TZelGraphicsDocument::AddDirtyRect(const quill::TRect& rect, bool replace) {
-  DirtyRect = replace || DirtyRect.IsEmpty() ? rect : quill::UnionRect(DirtyRect, rect);
+  const bool firstChange = DirtyRect.IsEmpty();
+  DirtyRect = replace || firstChange ? rect : quill::UnionRect(DirtyRect, rect);
   InvalidateImageRect(rect);
   // A stroke whose events come faster than the program handles them leaves no idle
-  // time: every change of the first operation copies a slice as well.
-  if (CopiesCommittedFromOriginal()) PrepareSlice(kPrepareSliceBytes);
+  // time: every change of the first operation after its first copies a slice as well.
+  // The first (the press's dab) copies none: a slice of fresh memory costs several
+  // milliseconds of page faults, which the press's paint would wait for; the idle
+  // time right after that paint copies it instead, or the operation's end.
+  if (!firstChange && CopiesCommittedFromOriginal()) PrepareSlice(kPrepareSliceBytes);
 }
 
 void TZelGraphicsDocument::InvalidateImageRect(const quill::TRect& rect) {

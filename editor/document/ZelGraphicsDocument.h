@@ -27,10 +27,11 @@
 // left. The committed copy's block is begun in the first operation that finds the
 // committed copy viewing the original's block: it is copied from that block, which
 // the operation does not write, between the operation's events and a slice with each
-// change the operation reports (AddDirtyRect), and takes the operation's rectangles at
-// its commit; so the commit of a first stroke leaves at most
-// the rows not yet copied (none after a stroke of a few dozen slices' time) for the
-// idle time after it, and the press after it seldom finds any.
+// change the operation reports (AddDirtyRect) after its first (the press's, whose
+// paint waits for no fresh memory), or at its commit when nothing copied one yet, and
+// takes the operation's rectangles at its commit; so the commit of a first stroke
+// leaves at most the rows not yet copied (none after a stroke of a few dozen slices'
+// time) for the idle time after it, and the press after it seldom finds any.
 // Beside them: the image's property items (EXIF and the like), the lossless-JPEG
 // object that mirrors every geometry change so that a JPEG can be saved back without
 // recompression, the selection, and the state of the one tool operation that may run.
@@ -142,7 +143,8 @@ class TZelGraphicsDocument : public TZelDocument {
   void SyncCommittedCopy();
   // The live image's Rect is final, outside an operation (a commit, an undo or a redo
   // step): the committed copy takes it, or views the live image from now on while it
-  // has no block of its own.
+  // has no block of its own. The commit of a first operation whose block is not begun
+  // copies a slice of it first (see the top of this file).
   void CommitRect(const quill::TRect& rect);
   // Whether a block for the next operation is still to be made (see the top of this
   // file).
@@ -195,8 +197,9 @@ class TZelGraphicsDocument : public TZelDocument {
   // Running := false, RunningTool := null, DirtyRect := empty.
   void ResetOperation();
   // DirtyRect := Rect when Replace or DirtyRect is empty, else their union; then
-  // InvalidateImageRect(Rect), and a slice of the committed copy's block while the
-  // operation copies it from the original's (see the top of this file).
+  // InvalidateImageRect(Rect), and, for every change after the operation's first, a
+  // slice of the committed copy's block while the operation copies it from the
+  // original's (see the top of this file).
   void AddDirtyRect(const quill::TRect& rect, bool replace);
   // Repaints the window area of the image rectangle Rect (grown by one pixel) when
   // the view exists.

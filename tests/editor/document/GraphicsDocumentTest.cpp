@@ -394,8 +394,24 @@ TEST_F(GraphicsDocumentTest, TheFirstOperationMakesTheCommittedBlockSoTheNextPre
   EXPECT_EQ(PicturePixels(document->CommittedCopy), opened);
   EXPECT_EQ(Original(*document), opened);
 
-  // A stroke that leaves no idle time between its events: each change it reports copies
-  // a slice (here the whole small picture), so its commit leaves nothing either.
+  // The press's change copies nothing (its paint waits for no fresh memory); each
+  // later change of a stroke that leaves no idle time copies a slice (here the whole
+  // small picture), as does the end of a click that found none.
+  document = Open(QStringLiteral("/photos/s.png"), MakePicture(300, 200, 3), 2);
+  ASSERT_NE(document, nullptr);
+  AsLoaded(*document);
+  PrepareAll(*document, 1 << 20);
+  ASSERT_TRUE(tool->BeginOperation(View()));
+  tool->InvertRect({0, 0, 20, 20});
+  EXPECT_TRUE(document->PrepareSlice(100 * 900));
+  tool->InvertRect({20, 0, 40, 20});
+  EXPECT_FALSE(document->PrepareSlice(100 * 900));
+  tool->EndOperation();
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+  editor_->UndoClick();
+  EXPECT_EQ(PicturePixels(document->CommittedCopy), Current(*document));
+
+  // A stroke that leaves no idle time between its events: its commit leaves nothing.
   document = Open(QStringLiteral("/photos/r.png"), MakePicture(300, 200, 1), 2);
   ASSERT_NE(document, nullptr);
   AsLoaded(*document);
