@@ -17,7 +17,9 @@
 // Rows (names for --rows): first-press (the first Wire Eraser press, 1 s after the
 // photo is first painted), second-press (that press dragged into a stroke and let go,
 // then at once a press elsewhere: the second press is timed), press (later presses;
-// first-press and second-press start the program afresh for every run), save (lossless Save As after one
+// first-press and second-press start the program afresh for every run; before each
+// timed press the pointer is brought to its spot and the screen there left to settle
+// for 50 ms, so that the time is the press's and not the pointer's outline's), save (lossless Save As after one
 // press; reference jpegtran -copy all), turn-save (the same after a quarter turn;
 // reference jpegtran -rotate 90 -copy all), open (File > Open, Enter to the photo
 // painted; reference djpeg), resize (to half with the Resize tool; reference
@@ -231,6 +233,7 @@ class TLatency {
                     double timeout = 5000);
   // Waits until Rect stays the same for Quiet milliseconds (at most Timeout).
   void Settle(const TScreenRect& rect, double quiet = 150, double timeout = 5000);
+  void PointAt(int x, int y);
   // The input Send, timed to the change it makes in Rect; NAN when none comes.
   double Timed(const TScreenRect& rect, const std::function<void()>& send, double timeout = 5000);
   unsigned long MainWindow();
@@ -473,18 +476,27 @@ void TLatency::Shot(const std::string& name) {
   image.save(QString::fromStdString((shots_ / (name + ".png")).string()));
 }
 
+// The pointer brought to (X, Y), and the brush outline it brings there on the screen
+// (the area around the point still for 50 ms), so that a press timed next is timed by
+// its own change, as when a hand brings the pointer and then presses.
+void TLatency::PointAt(int x, int y) {
+  x_.Move(x, y);
+  Settle(Around(x, y, 8), 50);
+}
+
 void TLatency::FreshPresses(int runs, bool first, bool second) {
   for (int i = 0; i < runs && !RowExpired(); ++i) {
     if (i > 0 && !Restart()) return;
-    Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
     const auto [x, y] = spots_[nextSpot_++];
-    x_.Move(x, y);
+    Pause(std::max(0.0, firstPaint_ + 900 - Now()));
+    PointAt(x, y);
+    Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
     const double press = Timed(Around(x, y, 8), [&] { x_.Button(1, true); });
     if (first) Row("first-press").Times.push_back(press);
     if (second) {
       // A stroke of 120 screen pixels at a hand's pace as a 125 Hz mouse reports it
-      // (a move every 8 ms, half a second), let go, and at once a press at a spot
-      // well away from it.
+      // (a move every 8 ms, half a second), let go, and at once the pointer to a spot
+      // well away from it and a press there.
       for (int dx = 2; dx <= 120; dx += 2) {
         x_.Move(x + dx, y);
         Pause(8);
@@ -495,7 +507,7 @@ void TLatency::FreshPresses(int runs, bool first, bool second) {
       });
       if (away == spots_.end()) return;
       const auto [x2, y2] = *away;
-      x_.Move(x2, y2);
+      PointAt(x2, y2);
       Row("second-press").Times.push_back(Timed(Around(x2, y2, 8), [&] { x_.Button(1, true); }));
     }
     x_.Button(1, false);
@@ -506,8 +518,7 @@ void TLatency::FreshPresses(int runs, bool first, bool second) {
 void TLatency::LaterPresses(int runs) {
   for (int i = 0; i < runs && nextSpot_ < spots_.size() && !RowExpired(); ++i) {
     const auto [x, y] = spots_[nextSpot_++];
-    x_.Move(x, y);
-    Pause(50);
+    PointAt(x, y);
     Row("press").Times.push_back(Timed(Around(x, y, 8), [&] { x_.Button(1, true); }));
     x_.Button(1, false);
     Pause(150);
