@@ -365,6 +365,9 @@ bool TLatency::Restart() {
   WaitUntil([&] { return MainWindow() == 0; }, 5000);
   spots_.clear();
   nextSpot_ = 0;
+  // The pointer waits in the screen's corner, off the view: the brush outline it would
+  // bring is no detail of the photo for ChooseSpots.
+  x_.Move(width_ - 1, height_ - 1);
   program_ = Spawn({program_path_, photo_},
                    {"DISPLAY=" + x_.DisplayName(), "XDG_CONFIG_HOME=" + (work_ / "config").string(),
                     "QT_QPA_PLATFORM=xcb"});
@@ -437,20 +440,28 @@ bool TLatency::FindView() {
 }
 
 // Points of the shown photo with detail around them, where a dab visibly changes the
-// screen: the 40 with the most contrast in their 9 x 9 screen pixels, 30 pixels apart.
+// screen: the 40, 30 pixels apart, whose 7 x 7 screen pixels (about what a dab covers
+// at fit) have the most contrast both across and down. Contrast on one axis only is a
+// straight edge, which the Wire Eraser draws again as it was, so the screen may not
+// change.
 void TLatency::ChooseSpots() {
   const std::vector<uint32_t> shown = x_.Grab(picture_);
   auto at = [&](int x, int y) { return shown[static_cast<size_t>(y) * picture_.Width + x]; };
+  auto difference = [](uint32_t a, uint32_t b) {
+    long sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) sum += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
+    return sum;
+  };
   std::vector<std::pair<long, std::pair<int, int>>> scored;
   for (int y = 40; y + 40 < picture_.Height; y += 10)
     for (int x = 200; x + 200 < picture_.Width; x += 10) {
-      long score = 0;
-      for (int dy = -4; dy <= 4; ++dy)
-        for (int dx = -4; dx < 4; ++dx) {
-          const uint32_t a = at(x + dx, y + dy), b = at(x + dx + 1, y + dy);
-          for (int shift = 0; shift < 24; shift += 8) score += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
+      long across = 0, down = 0;
+      for (int dy = -3; dy <= 3; ++dy)
+        for (int dx = -3; dx < 3; ++dx) {
+          across += difference(at(x + dx, y + dy), at(x + dx + 1, y + dy));
+          down += difference(at(x + dy, y + dx), at(x + dy, y + dx + 1));
         }
-      scored.push_back({score, {picture_.X + x, picture_.Y + y}});
+      scored.push_back({std::min(across, down), {picture_.X + x, picture_.Y + y}});
     }
   std::sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   for (const auto& [score, point] : scored) {
