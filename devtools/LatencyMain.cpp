@@ -17,7 +17,9 @@
 // Rows (names for --rows): first-press (the first Wire Eraser press, 1 s after the
 // photo is first painted), second-press (that press dragged into a stroke and let go,
 // then at once a press elsewhere: the second press is timed), press (later presses;
-// first-press and second-press start the program afresh for every run), save (lossless Save As after one
+// first-press and second-press start the program afresh for every run; before each
+// timed press the pointer is brought to its spot and the screen there left to settle
+// for 50 ms, so that the time is the press's and not the pointer's outline's), save (lossless Save As after one
 // press; reference jpegtran -copy all), turn-save (the same after a quarter turn;
 // reference jpegtran -rotate 90 -copy all), open (File > Open, Enter to the photo
 // painted; reference djpeg), resize (to half with the Resize tool; reference
@@ -231,6 +233,7 @@ class TLatency {
                     double timeout = 5000);
   // Waits until Rect stays the same for Quiet milliseconds (at most Timeout).
   void Settle(const TScreenRect& rect, double quiet = 150, double timeout = 5000);
+  void PointAt(int x, int y);
   // The input Send, timed to the change it makes in Rect; NAN when none comes.
   double Timed(const TScreenRect& rect, const std::function<void()>& send, double timeout = 5000);
   unsigned long MainWindow();
@@ -362,6 +365,9 @@ bool TLatency::Restart() {
   WaitUntil([&] { return MainWindow() == 0; }, 5000);
   spots_.clear();
   nextSpot_ = 0;
+  // The pointer waits in the screen's corner, off the view: the brush outline it would
+  // bring is no detail of the photo for ChooseSpots.
+  x_.Move(width_ - 1, height_ - 1);
   program_ = Spawn({program_path_, photo_},
                    {"DISPLAY=" + x_.DisplayName(), "XDG_CONFIG_HOME=" + (work_ / "config").string(),
                     "QT_QPA_PLATFORM=xcb"});
@@ -434,20 +440,28 @@ bool TLatency::FindView() {
 }
 
 // Points of the shown photo with detail around them, where a dab visibly changes the
-// screen: the 40 with the most contrast in their 9 x 9 screen pixels, 30 pixels apart.
+// screen: the 40, 30 pixels apart, whose 7 x 7 screen pixels (about what a dab covers
+// at fit) have the most contrast both across and down. Contrast on one axis only is a
+// straight edge, which the Wire Eraser draws again as it was, so the screen may not
+// change.
 void TLatency::ChooseSpots() {
   const std::vector<uint32_t> shown = x_.Grab(picture_);
   auto at = [&](int x, int y) { return shown[static_cast<size_t>(y) * picture_.Width + x]; };
+  auto difference = [](uint32_t a, uint32_t b) {
+    long sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) sum += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
+    return sum;
+  };
   std::vector<std::pair<long, std::pair<int, int>>> scored;
   for (int y = 40; y + 40 < picture_.Height; y += 10)
     for (int x = 200; x + 200 < picture_.Width; x += 10) {
-      long score = 0;
-      for (int dy = -4; dy <= 4; ++dy)
-        for (int dx = -4; dx < 4; ++dx) {
-          const uint32_t a = at(x + dx, y + dy), b = at(x + dx + 1, y + dy);
-          for (int shift = 0; shift < 24; shift += 8) score += std::abs(int((a >> shift) & 255) - int((b >> shift) & 255));
+      long across = 0, down = 0;
+      for (int dy = -3; dy <= 3; ++dy)
+        for (int dx = -3; dx < 3; ++dx) {
+          across += difference(at(x + dx, y + dy), at(x + dx + 1, y + dy));
+          down += difference(at(x + dy, y + dx), at(x + dy, y + dx + 1));
         }
-      scored.push_back({score, {picture_.X + x, picture_.Y + y}});
+      scored.push_back({std::min(across, down), {picture_.X + x, picture_.Y + y}});
     }
   std::sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   for (const auto& [score, point] : scored) {
@@ -473,18 +487,27 @@ void TLatency::Shot(const std::string& name) {
   image.save(QString::fromStdString((shots_ / (name + ".png")).string()));
 }
 
+// The pointer brought to (X, Y), and the brush outline it brings there on the screen
+// (the area around the point still for 50 ms), so that a press timed next is timed by
+// its own change, as when a hand brings the pointer and then presses.
+void TLatency::PointAt(int x, int y) {
+  x_.Move(x, y);
+  Settle(Around(x, y, 8), 50);
+}
+
 void TLatency::FreshPresses(int runs, bool first, bool second) {
   for (int i = 0; i < runs && !RowExpired(); ++i) {
     if (i > 0 && !Restart()) return;
-    Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
     const auto [x, y] = spots_[nextSpot_++];
-    x_.Move(x, y);
+    Pause(std::max(0.0, firstPaint_ + 900 - Now()));
+    PointAt(x, y);
+    Pause(std::max(0.0, firstPaint_ + 1000 - Now()));
     const double press = Timed(Around(x, y, 8), [&] { x_.Button(1, true); });
     if (first) Row("first-press").Times.push_back(press);
     if (second) {
       // A stroke of 120 screen pixels at a hand's pace as a 125 Hz mouse reports it
-      // (a move every 8 ms, half a second), let go, and at once a press at a spot
-      // well away from it.
+      // (a move every 8 ms, half a second), let go, and at once the pointer to a spot
+      // well away from it and a press there.
       for (int dx = 2; dx <= 120; dx += 2) {
         x_.Move(x + dx, y);
         Pause(8);
@@ -495,7 +518,7 @@ void TLatency::FreshPresses(int runs, bool first, bool second) {
       });
       if (away == spots_.end()) return;
       const auto [x2, y2] = *away;
-      x_.Move(x2, y2);
+      PointAt(x2, y2);
       Row("second-press").Times.push_back(Timed(Around(x2, y2, 8), [&] { x_.Button(1, true); }));
     }
     x_.Button(1, false);
@@ -506,8 +529,7 @@ void TLatency::FreshPresses(int runs, bool first, bool second) {
 void TLatency::LaterPresses(int runs) {
   for (int i = 0; i < runs && nextSpot_ < spots_.size() && !RowExpired(); ++i) {
     const auto [x, y] = spots_[nextSpot_++];
-    x_.Move(x, y);
-    Pause(50);
+    PointAt(x, y);
     Row("press").Times.push_back(Timed(Around(x, y, 8), [&] { x_.Button(1, true); }));
     x_.Button(1, false);
     Pause(150);

@@ -26,6 +26,9 @@ quill_setup() {
                   # devtools/quill-latency sends real input to the program (XTest) and reads
                   # the screen back (MIT-SHM).
                   libx11-dev libxext-dev libxtst-dev
+                  # The program hands Qt's queued X requests (a painted frame) to the
+                  # display before idle work runs.
+                  libxcb1-dev
                   # The text tool's tests render with DejaVu Sans, the same on every machine.
                   fonts-dejavu-core
                   # xdg-open, through which Help and the About box's links open the help

@@ -10,6 +10,7 @@
 #include <QToolTip>
 
 #include "EventFilter.h"
+#include "FrameSender.h"
 #include "ScreenFit.h"
 #include "ZelLocalizer.h"
 
@@ -46,7 +47,7 @@ bool RunReported(const std::function<void()>& handler) {
 
 TZelApplication::TZelApplication() : quill::TZelComponent(nullptr) {
   HookIdle();
-  HookScreenFit();
+  HookWindowFilters();
 }
 
 TZelApplication::~TZelApplication() {
@@ -57,14 +58,16 @@ TZelApplication::~TZelApplication() {
 
 void TZelApplication::Initialize() {
   HookIdle();
-  HookScreenFit();
+  HookWindowFilters();
 }
 
-void TZelApplication::HookScreenFit() {
+void TZelApplication::HookWindowFilters() {
   QCoreApplication* application = QCoreApplication::instance();
   if (screenFit_ != nullptr || application == nullptr) return;
   screenFit_ = std::make_unique<quill::TScreenFit>();
   application->installEventFilter(screenFit_.get());
+  frameSender_ = std::make_unique<quill::TFrameSender>();
+  application->installEventFilter(frameSender_.get());
 }
 
 void TZelApplication::HookIdle() {

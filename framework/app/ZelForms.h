@@ -201,8 +201,9 @@ class TZelApplication : public quill::TZelComponent {
   // The two passes of LoadSettings: settings read, LoadState and Initialize; Started.
   void InitializeModules();
   void StartModules();
-  // Fits every top-level window to its screen as it is shown (ScreenFit.h).
-  void HookScreenFit();
+  // Fits every top-level window to its screen as it is shown (ScreenFit.h) and sends
+  // each of their frames to the screen as soon as it is made (FrameSender.h).
+  void HookWindowFilters();
   void FormDestroyed(TZelForm* form);
   void PostDeferredCallEvent();
 
@@ -215,6 +216,7 @@ class TZelApplication : public quill::TZelComponent {
   std::unique_ptr<QObject> idleHook_;  // context of the event-loop connection
   std::unique_ptr<QObject> hintFilter_;  // installed on the application while hints are off
   std::unique_ptr<QObject> screenFit_;  // installed on the application while it lives
+  std::unique_ptr<QObject> frameSender_;  // installed on the application while it lives
   bool inIdle_ = false;
 };
 

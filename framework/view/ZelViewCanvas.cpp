@@ -10,6 +10,10 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 int32_t DIBRowBytes(int32_t width, int32_t bitsPerPixel) {
   return static_cast<int32_t>((int64_t{width} * bitsPerPixel + 31) / 32 * 4);
 }
@@ -42,7 +46,7 @@ namespace {
 
 // Count B, G, R pixels of In as 0xFFRRGGBB values at Out; four at a time from three
 // little-endian words (B0 G0 R0 B1, G1 R1 B2 G2, R2 B3 G3 R3).
-void ToScreenRow(const uint8_t* __restrict in, int count, uint32_t* __restrict out) {
+void ToScreenRowPlain(const uint8_t* __restrict in, int count, uint32_t* __restrict out) {
   static_assert(std::endian::native == std::endian::little);
   int x = 0;
   for (; x + 4 <= count; x += 4, in += 12) {
@@ -55,6 +59,36 @@ void ToScreenRow(const uint8_t* __restrict in, int count, uint32_t* __restrict o
   }
   for (; x < count; ++x, in += 3) out[x] = 0xFF000000u | uint32_t{in[2]} << 16 | uint32_t{in[1]} << 8 | in[0];
 }
+
+#if defined(__x86_64__)
+// The same, eight pixels a step: 32 bytes read (24 used), each 128-bit half given its
+// four pixels' 12 bytes and spread to four words. A step runs only while its read
+// stays within the row (11 pixels or more left); the plain loop does the rest.
+__attribute__((target("avx2"))) void ToScreenRowAvx2(const uint8_t* __restrict in, int count,
+                                                      uint32_t* __restrict out) {
+  const __m256i halves = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                          0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  int x = 0;
+  for (; count - x >= 11; x += 8, in += 24) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    const __m256i pixels = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, halves), spread);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(pixels, alpha));
+  }
+  ToScreenRowPlain(in, count - x, out + x);
+}
+#endif
+
+using TScreenRow = void (*)(const uint8_t* __restrict in, int count, uint32_t* __restrict out);
+
+// The vector loop where the processor has it.
+const TScreenRow ToScreenRow = [] {
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) return &ToScreenRowAvx2;
+#endif
+  return &ToScreenRowPlain;
+}();
 
 }  // namespace
 

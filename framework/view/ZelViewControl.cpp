@@ -54,6 +54,10 @@ TZelViewControl::~TZelViewControl() = default;
 
 quill::TRect TZelViewControl::GetClientRect() const { return quill::TRect{0, 0, width(), height()}; }
 
+void TZelViewControl::focusInEvent(QFocusEvent* /*event*/) {}
+
+void TZelViewControl::focusOutEvent(QFocusEvent* /*event*/) {}
+
 void TZelViewControl::paintEvent(QPaintEvent* event) {
   if (!canvas_.BeginPaint(this, event->region() & quill::RectToQRect(GetClientRect()))) return;
   const TZelMapMode& mapMode = canvas_.GetMapMode();

@@ -32,6 +32,7 @@
 #include "ZelViewCanvas.h"
 #include "ZelViewObject.h"
 
+class QFocusEvent;
 class QPaintEvent;
 class QResizeEvent;
 class QScrollBar;
@@ -59,6 +60,11 @@ class TZelViewControl : public QWidget {
  protected:
   // Paints the part of the event's region that lies in the client rectangle.
   void paintEvent(QPaintEvent* event) override;
+  // Nothing the layers paint depends on the keyboard focus, so gaining or losing it
+  // repaints nothing (Qt's default repaints the whole window, a frame's work on a
+  // large view, and the image view takes the focus as the pointer enters it).
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   TZelViewObjectList viewObjects_;

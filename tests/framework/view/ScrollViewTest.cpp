@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -245,4 +246,22 @@ TEST_F(ScrollViewTest, BarsThatAppearPaintInTheFrameAfterTheView) {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
   EXPECT_TRUE(log.PaintedInALaterFrame("view", "horizontal")) << "the bar was painted in the view's frame";
   EXPECT_TRUE(log.PaintedInALaterFrame("view", "vertical")) << "the bar was painted in the view's frame";
+}
+
+// Nothing a view paints depends on the keyboard focus: the pointer entering the view
+// gives it the keys, and a repaint of the whole view then would delay the first press.
+TEST_F(ScrollViewTest, GainingOrLosingTheFocusRepaintsNothing) {
+  SetUp(300, 200, 1000, 800);
+  view_.setFocusPolicy(Qt::StrongFocus);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  quill::test::PaintLog log;
+  view_.setObjectName("view");
+  log.Watch({&view_});
+
+  for (const QEvent::Type type : {QEvent::FocusIn, QEvent::FocusOut}) {
+    QFocusEvent event(type, Qt::MouseFocusReason);
+    QCoreApplication::sendEvent(&view_, &event);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(std::count(log.Lines.begin(), log.Lines.end(), "view"), 0);
 }

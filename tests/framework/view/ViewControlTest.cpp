@@ -310,7 +310,9 @@ TEST(ViewControl, CopiesIntoA32BitDeviceAsQtDraws) {
       }
     });
   };
-  const QRegion region = QRegion(5, 4, 60, 30) + QRegion(40, 50, 70, 35);
+  // Rows of many widths: the copy goes eight pixels at a time where it can.
+  const QRegion region = QRegion(5, 4, 60, 30) + QRegion(40, 50, 70, 35) + QRegion(2, 86, 10, 2) +
+                         QRegion(90, 2, 1, 40) + QRegion(100, 40, 19, 5);
   for (const QPoint at : {QPoint(5, 4), QPoint(0, 0), QPoint(17, 3)}) {
     const auto paint = [&](QImage::Format format) {
       QImage image(150, 110, format);
