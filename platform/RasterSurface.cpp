@@ -2,13 +2,14 @@
 
 #include <QImage>
 #include <QPainter>
-
 #include <QTransform>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "RowBands.h"
 
 namespace quill {
 
@@ -35,6 +36,8 @@ QRect ToQRect(const TRect& r) {
 // back to floating point where these numbers leave its limits; so does the caller.
 constexpr double kFixedScale = 65536.0;
 constexpr int kSpanBuffer = 2048;
+// The fewest pixels worth a band of their own (RowBands.h): about 0.2 ms of sampling.
+constexpr int kBandPixels = 1 << 17;
 
 struct TNearestScale {
   double M11 = 0, M22 = 0, Dx = 0, Dy = 0;
@@ -122,24 +125,30 @@ bool PaintIntoImage(QPainter& painter, const TZelPixels& pixels, const TRect& pa
       for (int i = 0; i < length; ++i, fx += scale.Step) columns[static_cast<size_t>(i)] = std::clamp(fx >> 16, 0, lastColumn) * 3;
       // At 1:1 the samples are one run of the source row.
       const bool run = columns.back() - columns.front() == 3 * (length - 1);
-      int previousRow = -1;
-      uint8_t* previous = nullptr;
-      for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        uint8_t* out = bits + y * stride + x0 * 3;
-        const int row = std::clamp(scale.Row(y), 0, lastRow);
-        if (row == previousRow) {
-          std::memcpy(out, previous, static_cast<size_t>(length) * 3);
-        } else {
-          const uint8_t* source = pixels.GetPixelAddress(part.Left, part.Top + row);
-          if (run) {
-            std::memcpy(out, source + columns.front(), static_cast<size_t>(length) * 3);
+      // A whole view of a large photo is bound by how fast one core reads its rows:
+      // bands of rows of at least kBandPixels go to a few threads.
+      // The thread's own columns, named for the bands (a thread_local is each thread's).
+      const int32_t* offsets = columns.data();
+      RunRowBands(rect.top(), rect.bottom() + 1, kBandPixels / length, [&](int top, int bottom) {
+        int previousRow = -1;
+        const uint8_t* previous = nullptr;
+        for (int y = top; y < bottom; ++y) {
+          uint8_t* out = bits + y * stride + x0 * 3;
+          const int row = std::clamp(scale.Row(y), 0, lastRow);
+          if (row == previousRow) {
+            std::memcpy(out, previous, static_cast<size_t>(length) * 3);
           } else {
-            GatherRow(source, columns.data(), length, out);
+            const uint8_t* source = pixels.GetPixelAddress(part.Left, part.Top + row);
+            if (run) {
+              std::memcpy(out, source + offsets[0], static_cast<size_t>(length) * 3);
+            } else {
+              GatherRow(source, offsets, length, out);
+            }
           }
+          previousRow = row;
+          previous = out;
         }
-        previousRow = row;
-        previous = out;
-      }
+      });
     }
   }
   return true;

@@ -143,10 +143,11 @@ TEST(RasterSurface, PrintsToAPdfPage) {
 
 namespace {
 
-// Paints Bitmap into a canvas of Format with the clip Region, through the surface.
+// Paints Bitmap into a canvas of Format (200 x 150 unless Size says otherwise) with the
+// clip Region, through the surface.
 QImage PaintThrough(TZelLTBitmap& bitmap, QImage::Format format, const quill::TRect& dest,
-                    const QRegion& region) {
-  QImage canvas(200, 150, format);
+                    const QRegion& region, QSize size = QSize(200, 150)) {
+  QImage canvas(size, format);
   canvas.fill(QColor(0x40, 0x40, 0x40));
   QPainter painter(&canvas);
   painter.setClipRegion(region);
@@ -185,6 +186,36 @@ TEST(RasterSurface, PaintsTheViewCanvasAsQtPaints) {
               << "zoom " << zoom.numerator << "/" << zoom.denominator << " at " << x << "," << y;
         }
       }
+    }
+  }
+}
+
+// A view as large as a screen is sampled in bands of rows on several threads; the
+// bands meet without a seam or a gap, rows repeated at a zoom above 1 included.
+TEST(RasterSurface, PaintsALargeViewInBandsAsQtPaints) {
+  TZelLTBitmap bitmap;
+  ASSERT_TRUE(bitmap.SetSize(3000, 2000, quill::kPixelFormat24));
+  for (int y = 0; y < 2000; ++y) {
+    for (int x = 0; x < 3000; ++x) {
+      uint8_t* p = bitmap.GetPixels().GetPixelAddress(x, y);
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = static_cast<uint8_t>((x >> 8) | (y >> 8) << 4);
+    }
+  }
+  const QSize size(1300, 900);
+  const struct {
+    int numerator, denominator, originX, originY;
+  } zooms[] = {{1, 1, -17, -5}, {2, 1, -900, -700}, {1, 3, 60, 40}, {47, 61, -3, -8}, {1003, 4000, 10, 20}};
+  const QRegion clips[] = {QRegion(0, 0, 1300, 900), QRegion(0, 0, 1300, 900) - QRegion(400, 300, 200, 100)};
+  for (const auto& zoom : zooms) {
+    const quill::TRect dest{zoom.originX, zoom.originY, zoom.originX + 3000 * zoom.numerator / zoom.denominator,
+                            zoom.originY + 2000 * zoom.numerator / zoom.denominator};
+    for (const QRegion& clip : clips) {
+      const QImage direct = PaintThrough(bitmap, QImage::Format_BGR888, dest, clip, size);
+      const QImage painted = PaintThrough(bitmap, QImage::Format_RGB888, dest, clip, size);
+      ASSERT_EQ(direct.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32))
+          << "zoom " << zoom.numerator << "/" << zoom.denominator;
     }
   }
 }
