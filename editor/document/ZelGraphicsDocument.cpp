@@ -145,12 +145,11 @@ void TZelGraphicsDocument::SchedulePreparation() {
   if (FPrepareTimer == nullptr) {
     FPrepareTimer = std::make_unique<QTimer>();
     FPrepareTimer->setSingleShot(true);
-    FPrepareTimer->setInterval(0);
     QObject::connect(FPrepareTimer.get(), &QTimer::timeout, FPrepareTimer.get(), [this] {
-      if (PrepareSlice(kPrepareSliceBytes)) FPrepareTimer->start();
+      if (PrepareSlice(kPrepareSliceBytes)) FPrepareTimer->start(0);
     });
   }
-  if (!FPrepareTimer->isActive()) FPrepareTimer->start();
+  if (!FPrepareTimer->isActive()) FPrepareTimer->start(kPrepareDelayMs);
 }
 
 void TZelGraphicsDocument::SetOriginalToCurrent() {

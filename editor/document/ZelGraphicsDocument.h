@@ -162,6 +162,11 @@ class TZelGraphicsDocument : public TZelDocument {
   // The bytes one idle slice copies: one huge page, a millisecond or two of fresh
   // memory, so that input arriving meanwhile hardly waits.
   static constexpr int64_t kPrepareSliceBytes = int64_t{2} << 20;
+  // How long the first slice waits after SchedulePreparation; the others follow at
+  // once. The frame just painted (a press's dab) reaches the screen meanwhile: on a
+  // busy machine a slice at once (milliseconds of page faults) took the processor the
+  // display server needed to show it.
+  static constexpr int kPrepareDelayMs = 10;
   // The original image := CurrentImage, sharing its pixels until the next operation,
   // as every load ends.
   void SetOriginalToCurrent();
