@@ -126,8 +126,8 @@ bool PaintIntoImage(QPainter& painter, const TZelPixels& pixels, const TRect& pa
       // At 1:1 the samples are one run of the source row.
       const bool run = columns.back() - columns.front() == 3 * (length - 1);
       // A whole view of a large photo is bound by how fast one core reads its rows:
-      // bands of rows of at least kBandPixels go to a few threads.
-      // The thread's own columns, named for the bands (a thread_local is each thread's).
+      // bands of rows of at least kBandPixels go to a few threads. They read this
+      // thread's columns through Offsets (each thread has its own thread_local).
       const int32_t* offsets = columns.data();
       RunRowBands(rect.top(), rect.bottom() + 1, kBandPixels / length, [&](int top, int bottom) {
         int previousRow = -1;
